@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Dalmure and runs every test (ctest).
+#   scripts/test.sh              the normal build, in build/
+#   SANITIZE=1 scripts/test.sh   the address + undefined-behaviour build, in build-asan/
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/deps.sh
+
+jobs=$(nproc)
+if [ "${SANITIZE:-0}" = 1 ]; then
+  dir=build-asan
+  extra=(-DDALMURE_SANITIZE=ON -DDALMURE_BUILD_BENCH=OFF)
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+else
+  dir=build
+  extra=()
+fi
+
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}"
+cmake --build "$dir" -j "$jobs"
+export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
+ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300

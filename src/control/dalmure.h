@@ -1,0 +1,210 @@
+// Dalmure: the annotation control of a court-recording screen.
+//
+// The host adds time-stamped annotations; the control keeps them in its grid in time order
+// (annotation k in grid rows 2k and 2k+1), lets the user type notes, add, rename, delete and
+// play annotations, and writes the minutes of the hearing. Every procedure that can fail traps
+// its errors and writes them to the monthly log; only the few members documented as untrapped
+// let a ControlError reach the host.
+#pragma once
+
+#include "control/events.h"
+#include "platform/platform.h"
+#include "support/catalogue.h"
+#include "support/log.h"
+#include "support/text.h"
+
+#include <cstdint>
+
+namespace dalmure {
+
+class Dalmure : private platform::Notifications {
+public:
+    // Creates the control on a platform and runs its start-up. appFolder is the application
+    // folder (INI file, catalogue, templates, minutes page, Log/), absolute, without a trailing "/".
+    Dalmure(platform::Platform& platform, Str appFolder);
+    ~Dalmure() override;
+    Dalmure(const Dalmure&) = delete;
+    Dalmure& operator=(const Dalmure&) = delete;
+
+    // Where events go (nullptr: nowhere).
+    void setEventSink(DalmureEvents* sink) { events_ = sink; }
+    const Str& appFolder() const { return appFolder_; }
+
+    // --- Annotation list -------------------------------------------------------------------
+    // Index arguments are taken wide; the control's own 16-bit arithmetic decides.
+    void AnnoAdd(Str& strAnnoTime, Str& strAnnoDesc, Str& strAnnoData);
+    void AnnoAdd(Str strAnnoTime, Str strAnnoDesc) {
+        Str data;
+        AnnoAdd(strAnnoTime, strAnnoDesc, data);
+    }
+    std::int16_t AnnoCount();
+    Str AnnoTime(std::int32_t AnnoIndex);
+    Str AnnoDesc(std::int32_t AnnoIndex);
+    Str AnnoData(std::int32_t AnnoIndex);
+    // The caller's variable is overwritten (2 x the selection) when rows are removed.
+    void AnnoDelete(std::int32_t& AnnoIndex);
+    void ClearAll();
+    std::int16_t Selected() const { return iSelected; }
+
+    // --- Properties and modes --------------------------------------------------------------
+    std::int32_t BackColor() const { return lBackColor; }
+    // Let form: converts the number itself (Overflow outside the signed 32-bit range, raised).
+    void LetBackColor(double value);
+    // Set form: stores the colour only.
+    void SetBackColor(std::int32_t value) { lBackColor = value; }
+    void AllowRefreshPV(bool& blRefresh);
+    void AllowRefreshPV() {
+        bool refresh = true;
+        AllowRefreshPV(refresh);
+    }
+    bool NoPlay() const { return blNoPlay; }
+    void NoPlay(bool& value);
+    bool NoPV() const { return blNoPV; }
+    void NoPV(bool& value);
+    bool NoModif() const { return blNoModif; }
+    void NoModif(bool& blNoModifSet);
+
+    // Public variables: plain fields the host reads and writes.
+    Str NoDossier;
+    Str DateCreated;
+    Str UserName;
+    std::int16_t PVStyle = 0;
+    std::int16_t PVFontSize = 0;
+    bool LockPVStyle = false;
+
+    // --- Log -------------------------------------------------------------------------------
+    Str GetLogPath(Str& strPath) { return log_.GetLogPath(strPath); }
+
+    // --- Container notifications the host forwards -----------------------------------------
+    void UserControl_EnterFocus();
+    void UserControl_AmbientChanged(const Str& PropertyName);
+    void UserControl_Resize();
+
+    // --- Views for hosts, tests and tools ---------------------------------------------------
+    struct PrivateState {
+        std::int16_t iSelected;
+        Str strLangColumn;
+        Str strLastToolTip;
+        Str strEditStart;
+        bool blScrolling;
+    };
+    PrivateState privateState() const;
+    platform::Platform& platform() { return p_; }
+    Log& log() { return log_; }
+    // Writes one log line through the control's writer; a line that cannot be written is lost.
+    void writeLogLine(std::int32_t number, const Str& description, const Str& label);
+
+private:
+    // --- Start-up ---------------------------------------------------------------------------
+    void UserControl_Initialize();
+    Str strFindData(Str strData, std::int16_t intIndex);
+
+    // --- List helpers -----------------------------------------------------------------------
+    bool blValideGrid();
+    // Keeps the count of neighbouring annotations out of time order, so that the insertion
+    // point can be found by bisection while the list is sorted.
+    void noteTimeOrderAround(std::int32_t annotation);
+
+  public:
+    static Str strCleanText(const Str& text);
+
+  private:
+    // --- Layout -----------------------------------------------------------------------------
+    void ResizeGrid();
+    void SetRowHeight(std::int16_t& row, bool& scroll, bool& editing);
+    void EnsureVisible(std::int32_t& row);
+    void ClearCellBackColor();
+
+    // --- Grid, editor, buttons and menu ----------------------------------------------------
+    void MSFlexGrid1_Click();
+    void MSFlexGrid1_DblClick();
+    void MSFlexGrid1_KeyPress(std::int16_t& KeyAscii);
+    void MSFlexGrid1_LeaveCell();
+    void MSFlexGrid1_Scroll();
+    void MSFlexGrid1_MouseMove();
+    void MSFlexGrid1_MouseUp(int Button);
+    void UserControl_MouseMove();
+    void withdrawToolTip(); // shared by the two mouse-move handlers
+
+    void openEditor(); // the last steps of the grid click handling
+    bool PromptAnnoAdd();
+    void Text1_Change();
+    void Text1_GotFocus();
+    void Text1_KeyDown(std::int16_t& KeyCode, int Shift);
+    void Text1_KeyPress(std::int16_t& KeyAscii);
+    void Text1_KeyUp(std::int16_t& KeyCode, int Shift);
+    void Text1_LostFocus();
+    // Commits typed notes before the host changes the list under the editor.
+    void commitPendingEdit();
+
+    void CWButton1_Click();
+    void CWButton2_Click();
+    void CWButton3_Click();
+    void CWButton4_Click();
+    void CWButton5_Click();
+    void CWButton6_Click(std::int16_t Index);
+    void CWButton_MouseMove(platform::ButtonId button);
+    void menuItemClick(platform::MenuItemId item);
+
+    // --- Minutes ----------------------------------------------------------------------------
+    void GenerateHTML(bool& blPrint);
+    void SetDataVariables(const Str& strTemplate, const Str& strOutput);
+
+    // --- Catalogue and INI ------------------------------------------------------------------
+    Str ChargeLangue(const Str& strMsgId, const Str& strDefault);
+    Str iniPath() const; // the application folder's client INI file
+
+    // Writes a trapped error under the procedure's label.
+    void logTrapped(std::int32_t number, const Str& description, const Str& label);
+    template <class Body> void trap(const char16_t* label, Body&& body);
+
+    // --- Notifications from the platform ---------------------------------------------------
+    void gridClick() override { MSFlexGrid1_Click(); }
+    void gridDblClick() override { MSFlexGrid1_DblClick(); }
+    void gridKeyPress(std::int16_t& keyAscii) override { MSFlexGrid1_KeyPress(keyAscii); }
+    void gridLeaveCell() override { MSFlexGrid1_LeaveCell(); }
+    void gridScroll() override { MSFlexGrid1_Scroll(); }
+    void gridMouseMove(int, int, double, double) override { MSFlexGrid1_MouseMove(); }
+    void gridMouseUp(int button, int, double, double) override { MSFlexGrid1_MouseUp(button); }
+    void editorChange() override { Text1_Change(); }
+    void editorGotFocus() override { Text1_GotFocus(); }
+    void editorLostFocus() override { Text1_LostFocus(); }
+    void editorKeyDown(std::int16_t& keyCode, int shift) override { Text1_KeyDown(keyCode, shift); }
+    void editorKeyPress(std::int16_t& keyAscii) override { Text1_KeyPress(keyAscii); }
+    void editorKeyUp(std::int16_t& keyCode, int shift) override { Text1_KeyUp(keyCode, shift); }
+    void buttonClick(platform::ButtonId button) override;
+    void buttonMouseMove(platform::ButtonId button) override { CWButton_MouseMove(button); }
+    void menuClick(platform::MenuItemId item) override { menuItemClick(item); }
+    void surfaceMouseMove(int, int, double, double) override { UserControl_MouseMove(); }
+    void surfaceEnterFocus() override { UserControl_EnterFocus(); }
+    void surfaceResize() override { UserControl_Resize(); }
+    void ambientChanged(const Str& name) override { UserControl_AmbientChanged(name); }
+
+    // Short names for the child components.
+    platform::Grid& grid() { return p_.grid(); }
+    platform::TextBox& text1() { return p_.editor(); }
+    platform::CommandButton& button(platform::ButtonId id) { return p_.button(id); }
+
+    platform::Platform& p_;
+    Str appFolder_;
+    Log log_;
+    Catalogue catalogue_;
+    DalmureEvents* events_ = nullptr;
+
+    // Private state, named as the control has always named it.
+    std::int16_t iSelected = 0;
+    Str strLangColumn;
+    Str strLastToolTip;
+    Str strEditStart;
+    bool blScrolling = false;
+    bool blLoadingEditor = false;
+    std::int32_t lBackColor = 0;
+    bool blNoPlay = false;
+    bool blNoPV = false;
+    bool blNoModif = false;
+
+    // Neighbouring annotation pairs whose times are out of order (see noteTimeOrderAround).
+    std::int32_t timeOrderBreaks_ = 0;
+};
+
+} // namespace dalmure

@@ -1,0 +1,45 @@
+// Everything a platform component reports to the control. The control implements this
+// interface; each component calls it synchronously, on the user-interface thread.
+#pragma once
+
+#include "platform/ids.h"
+#include "support/text.h"
+
+#include <cstdint>
+
+namespace dalmure::platform {
+
+class Notifications {
+public:
+    virtual ~Notifications() = default;
+
+    // Annotation grid. A user click makes the clicked cell current before gridClick arrives.
+    virtual void gridClick() = 0;
+    virtual void gridDblClick() = 0;
+    virtual void gridKeyPress(std::int16_t& keyAscii) = 0;
+    virtual void gridLeaveCell() = 0;
+    virtual void gridScroll() = 0;
+    virtual void gridMouseMove(int button, int shift, double x, double y) = 0;
+    virtual void gridMouseUp(int button, int shift, double x, double y) = 0;
+
+    // In-place editor. Setting keyCode / keyAscii to 0 discards the key.
+    virtual void editorChange() = 0;
+    virtual void editorGotFocus() = 0;
+    virtual void editorLostFocus() = 0;
+    virtual void editorKeyDown(std::int16_t& keyCode, int shift) = 0;
+    virtual void editorKeyPress(std::int16_t& keyAscii) = 0;
+    virtual void editorKeyUp(std::int16_t& keyCode, int shift) = 0;
+
+    // Command buttons and popup menu.
+    virtual void buttonClick(ButtonId button) = 0;
+    virtual void buttonMouseMove(ButtonId button) = 0;
+    virtual void menuClick(MenuItemId item) = 0;
+
+    // The control's own surface and its container.
+    virtual void surfaceMouseMove(int button, int shift, double x, double y) = 0;
+    virtual void surfaceEnterFocus() = 0;
+    virtual void surfaceResize() = 0;
+    virtual void ambientChanged(const Str& propertyName) = 0;
+};
+
+} // namespace dalmure::platform

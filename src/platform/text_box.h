@@ -1,0 +1,43 @@
+// The multi-line in-place editor (Text1). Setting the text raises the change notification
+// synchronously when the text differs; setting it from code puts the caret at 0.
+#pragma once
+
+#include "support/text.h"
+
+#include <cstdint>
+
+namespace dalmure::platform {
+
+class TextBox {
+public:
+    virtual ~TextBox() = default;
+
+    virtual Str text() const = 0;
+    virtual void setText(const Str& text) = 0;
+    virtual std::int32_t selStart() const = 0;
+    virtual void setSelStart(std::int32_t pos) = 0; // also selects nothing
+
+    virtual std::int32_t left() const = 0;
+    virtual void setLeft(std::int32_t v) = 0;
+    virtual std::int32_t top() const = 0;
+    virtual void setTop(std::int32_t v) = 0;
+    virtual std::int32_t width() const = 0;
+    virtual void setWidth(std::int32_t v) = 0;
+    virtual std::int32_t height() const = 0;
+    virtual void setHeight(std::int32_t v) = 0;
+    virtual bool visible() const = 0;
+    virtual void setVisible(bool v) = 0;
+    virtual bool readOnly() const = 0;
+    virtual void setReadOnly(bool v) = 0;
+    virtual std::int32_t backColor() const = 0;
+    virtual void setBackColor(std::int32_t color) = 0;
+    virtual double fontSize() const = 0;
+    virtual void setFontSize(double points) = 0;
+
+    // Gives the editor the focus; runs the focus-gained notification every time, also when it
+    // already has the focus. Raises an error when the editor cannot take the focus (hidden).
+    virtual void setFocus() = 0;
+    virtual bool hasFocus() const = 0;
+};
+
+} // namespace dalmure::platform

@@ -1,0 +1,14 @@
+// Reader of the client INI file, giving the results of the Windows private-profile reader:
+// sections, keys and the file name itself matched without regard to case, blanks trimmed, one
+// pair of quotes removed, values cut at 2047 characters, Windows-1252 text.
+#pragma once
+
+#include "support/text.h"
+
+namespace dalmure {
+
+// The value of strKey in [strSection] of strFile (a full path), or strDefault when the file,
+// section or key is missing. An existing key with an empty value gives "".
+Str ReadIni(const Str& strSection, const Str& strKey, const Str& strDefault, const Str& strFile);
+
+} // namespace dalmure
