@@ -1,0 +1,78 @@
+// The control's form as designed: positions, sizes, colours and texts its child controls carry
+// before start-up and the container change them. Every platform builds the form from these.
+#pragma once
+
+#include "platform/ids.h"
+
+#include <cstdint>
+
+namespace dalmure::design {
+
+// Colours are 0x00BBGGRR.
+inline constexpr std::int32_t kSurfaceBackColor = 0xF0F0F0;
+inline constexpr std::int32_t kGridBackColor = 0xFFFFFF;
+inline constexpr std::int32_t kGridBackColorBkg = 0x808080;
+// The tooltip-background colour: highlight of the selected annotation and editor background.
+inline constexpr std::int32_t kGridBackColorFixed = 0xE1FFFF;
+inline constexpr std::int32_t kButtonColor = 0xF0F0F0;
+inline constexpr std::int32_t kEditorBackColor = 0xFFFFFF;
+
+// The control, its frames, grid and browser (twips).
+inline constexpr std::int32_t kControlWidth = 9600;
+inline constexpr std::int32_t kControlHeight = 7200;
+inline constexpr std::int32_t kFrame3Left = 30, kFrame3Top = 900;
+inline constexpr std::int32_t kFrame3Width = 9540, kFrame3Height = 6250;
+inline constexpr std::int32_t kGridLeft = 100, kGridTop = 200;
+inline constexpr std::int32_t kGridWidth = 9340, kGridHeight = 5950;
+inline constexpr std::int32_t kGridDefaultRowHeight = 240;
+inline constexpr std::int32_t kGridDefaultColWidth = 1200;
+inline constexpr std::int32_t kFrame1Width = 9540, kFrame1Height = 120;
+inline constexpr std::int32_t kBrowserWidth = 9480;
+inline constexpr double kFontSize = 8.0; // "MS Sans Serif" 8 pt on every font
+
+// Command buttons in the bar above the grid, 840 twips apart, 780 x 780.
+inline constexpr std::int32_t kButtonTop = 60, kButtonSize = 780;
+constexpr std::int32_t buttonLeft(platform::ButtonId id) {
+    switch (id) {
+    case platform::ButtonId::CWButton3: return 60;    // play
+    case platform::ButtonId::CWButton4: return 900;   // rename
+    case platform::ButtonId::CWButton2: return 1740;  // view the minutes
+    case platform::ButtonId::CWButton5: return 2580;  // print
+    case platform::ButtonId::CWButton1: return 3420;  // delete
+    case platform::ButtonId::CWButton6_0:
+    case platform::ButtonId::CWButton6_1: return 4260; // entry style
+    }
+    return 0;
+}
+
+// Texts the form carries until start-up puts the localised ones.
+inline constexpr const char16_t* kStyleButtonToolTip =
+    u"Fonctionement de la touche \"Enter\" dans le proc\u00e8s verbal";
+constexpr const char16_t* buttonToolTip(platform::ButtonId id) {
+    switch (id) {
+    case platform::ButtonId::CWButton1: return u"Supprimer l'annotation s\u00e9lectionn\u00e9e";
+    case platform::ButtonId::CWButton2:
+        return u"Visualiser le proc\u00e8s-verbal avec le fureteur internet";
+    case platform::ButtonId::CWButton3: return u"Jouer \u00e0 l'annotation s\u00e9lectionn\u00e9e";
+    case platform::ButtonId::CWButton4:
+        return u"Modifier la description de l'annotation s\u00e9lectionn\u00e9e";
+    case platform::ButtonId::CWButton5: return u"Impression sommaire de la liste d'annotations";
+    case platform::ButtonId::CWButton6_0:
+    case platform::ButtonId::CWButton6_1: return kStyleButtonToolTip;
+    }
+    return u"";
+}
+constexpr const char16_t* menuCaption(platform::MenuItemId id) {
+    switch (id) {
+    case platform::MenuItemId::Jouer: return u"Jouer \u00e0 l'annotation";
+    case platform::MenuItemId::Renommer: return u"Renommer...";
+    case platform::MenuItemId::Supprimer: return u"Supprimer";
+    case platform::MenuItemId::Imprimer: return u"Imprimer la liste...";
+    case platform::MenuItemId::Dalmure: return u"Consulter le proc\u00e8s-verbal...";
+    case platform::MenuItemId::S1:
+    case platform::MenuItemId::S2: return u"-";
+    }
+    return u"";
+}
+
+} // namespace dalmure::design

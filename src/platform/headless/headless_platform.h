@@ -1,0 +1,100 @@
+// The in-memory platform: deterministic widgets, fixed text metrics, dialogs answered from a
+// queue, a shell and printer that record what they receive. Used by most tests and by
+// dalmure-host. The user's actions are simulated here, in the order a real desktop delivers them.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dalmure::headless {
+
+// What happened outside the control's own state, reported as it happens.
+struct MenuItemState {
+    platform::MenuItemId id;
+    Str caption;
+    bool enabled;
+    bool visible;
+};
+class HappeningSink {
+public:
+    virtual ~HappeningSink() = default;
+    virtual void prompt(const Str& title, const Str& message, const Str& defaultText,
+                        const Str& answer) = 0;
+    virtual void messageBox(const Str& title, const Str& message) = 0;
+    virtual void menu(const std::vector<MenuItemState>& items,
+                      std::optional<platform::MenuItemId> chosen) = 0;
+    virtual void launch(const Str& program, const Str& parameters) = 0;
+    virtual void navigate(const Str& path) = 0;
+    virtual void printSize(std::int16_t size) = 0;
+    virtual void pointer(int pointer) = 0;
+};
+
+struct HeadlessOptions {
+    // Fixed local clock; nullopt: the real clock runs.
+    std::optional<platform::LocalTime> now;
+    // Program associated with .html files; nullopt or empty: none is associated.
+    std::optional<Str> htmlProgram;
+};
+
+class HeadlessPlatform : public platform::Platform {
+public:
+    explicit HeadlessPlatform(HeadlessOptions options = {});
+    ~HeadlessPlatform() override;
+
+    // --- platform::Platform ---
+    void setNotifications(platform::Notifications* sink) override;
+    platform::ControlSurface& surface() override;
+    platform::Frame& frame(platform::FrameId id) override;
+    platform::Grid& grid() override;
+    platform::TextBox& editor() override;
+    platform::CommandButton& button(platform::ButtonId id) override;
+    platform::PopupMenu& menu() override;
+    platform::Dialogs& dialogs() override;
+    platform::BrowserComponent& browser() override;
+    platform::Shell& shell() override;
+    platform::Printer& printer() override;
+    platform::Screen& screen() override;
+    platform::Clock& clock() override;
+    platform::CatalogueDatabase& catalogue() override;
+
+    // --- Observing ---
+    void setHappeningSink(HappeningSink* sink);
+    // Fixes the clock from now on.
+    void setNow(const platform::LocalTime& now);
+    // A button is shown when it and the frame holding it are shown.
+    bool buttonShown(platform::ButtonId id) const;
+
+    // --- Dialog answers, first in first out; a prompt with none queued is cancelled ("") ---
+    void queueAnswer(const Str& text);
+    void queueCancel();
+
+    // --- The user (see the host protocol for the order of each) ---
+    // Each returns false, changing nothing, when the platform refuses the action (a row beyond
+    // the last, a hidden button, a scroll to a row that does not exist, nothing typed).
+    bool userClick(std::int32_t row, std::int32_t col);
+    bool userDblClick(std::int32_t row, std::int32_t col);
+    bool userRightClick(std::int32_t row, std::int32_t col, std::optional<std::string> choose);
+    void userKeyPress(std::int16_t ascii);
+    // Types into the editor; returns the number of characters delivered (0: none could be).
+    int userType(const Str& text);
+    void userBlur();
+    void userFocus();
+    bool userButton(platform::ButtonId id);
+    // over: a button name, "grid" or "surface".
+    bool userHover(const std::string& over);
+    bool userScroll(std::optional<std::int32_t> topRow);
+    void userResize(std::int32_t width, std::int32_t height);
+    void userAmbient(const Str& name);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace dalmure::headless
