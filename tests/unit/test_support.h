@@ -1,0 +1,354 @@
+// Shared fixtures for the unit tests: a temporary application folder, a control on the
+// headless platform with a fixed clock, the log file read back, the catalogue fixture and the
+// minutes templates copied in, a recorder of host events, and a door to the control's private
+// members (DalmureTestAccess).
+#pragma once
+
+#include "control/dalmure.h"
+#include "control/events.h"
+#include "platform/headless/headless_platform.h"
+#include "support/text.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace dalmure {
+
+// Reaches the control's private members from tests. Add forwarding functions as needed.
+class DalmureTestAccess {
+  public:
+    // Start-up and catalogue
+    static Str strFindData(Dalmure& c, Str data, std::int16_t index) {
+        return c.strFindData(std::move(data), index);
+    }
+    static Str ChargeLangue(Dalmure& c, const Str& id, const Str& def) {
+        return c.ChargeLangue(id, def);
+    }
+    static Str iniPath(const Dalmure& c) { return c.iniPath(); }
+    static void UserControl_Initialize(Dalmure& c) { c.UserControl_Initialize(); }
+
+    // List helpers
+    static bool blValideGrid(Dalmure& c) { return c.blValideGrid(); }
+    static std::int32_t timeOrderBreaks(const Dalmure& c) { return c.timeOrderBreaks_; }
+    static void setSelected(Dalmure& c, std::int16_t v) { c.iSelected = v; }
+    static std::int32_t lBackColor(const Dalmure& c) { return c.lBackColor; }
+    static const Str& strLangColumn(const Dalmure& c) { return c.strLangColumn; }
+    static const Str& strEditStart(const Dalmure& c) { return c.strEditStart; }
+    static bool blScrolling(const Dalmure& c) { return c.blScrolling; }
+
+    // Layout
+    static void ResizeGrid(Dalmure& c) { c.ResizeGrid(); }
+    static void SetRowHeight(Dalmure& c, std::int16_t row, bool scroll, bool editing) {
+        c.SetRowHeight(row, scroll, editing);
+    }
+    static void EnsureVisible(Dalmure& c, std::int32_t row) { c.EnsureVisible(row); }
+    static void ClearCellBackColor(Dalmure& c) { c.ClearCellBackColor(); }
+
+    // Grid, editor, buttons, menu
+    static void MSFlexGrid1_Click(Dalmure& c) { c.MSFlexGrid1_Click(); }
+    static void MSFlexGrid1_DblClick(Dalmure& c) { c.MSFlexGrid1_DblClick(); }
+    static void MSFlexGrid1_Scroll(Dalmure& c) { c.MSFlexGrid1_Scroll(); }
+    static void Text1_Change(Dalmure& c) { c.Text1_Change(); }
+    static void Text1_LostFocus(Dalmure& c) { c.Text1_LostFocus(); }
+    static void Text1_KeyPress(Dalmure& c, std::int16_t key) { c.Text1_KeyPress(key); }
+    static void commitPendingEdit(Dalmure& c) { c.commitPendingEdit(); }
+    static bool PromptAnnoAdd(Dalmure& c) { return c.PromptAnnoAdd(); }
+    static void buttonClick(Dalmure& c, platform::ButtonId id) { c.buttonClick(id); }
+    static void menuItemClick(Dalmure& c, platform::MenuItemId id) { c.menuItemClick(id); }
+
+    // Minutes
+    static void GenerateHTML(Dalmure& c, bool print) { c.GenerateHTML(print); }
+
+    static void logTrapped(Dalmure& c, std::int32_t n, const Str& d, const Str& l) {
+        c.logTrapped(n, d, l);
+    }
+};
+
+namespace test {
+
+namespace fs = std::filesystem;
+
+inline Str u(std::string_view utf8) {
+    return fromUtf8(utf8);
+}
+inline std::string s(StrView text) {
+    return toUtf8(text);
+}
+
+// One parsed log line: "<date> <time>.<hh> : <number> : <description> : <label>".
+struct LogEntry {
+    std::string raw;         // the line without its quotes and CR LF, UTF-8
+    std::string number;      // "" for 0
+    std::string description; // may itself hold " : "
+    std::string label;
+};
+
+// A fresh application folder under the temporary directory, removed at the end.
+class TempAppFolder {
+  public:
+    TempAppFolder() {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/dalmure-test-XXXXXX";
+        std::vector<char> buf(pattern.begin(), pattern.end());
+        buf.push_back('\0');
+        if (!::mkdtemp(buf.data()))
+            throw std::runtime_error("mkdtemp failed");
+        path_ = buf.data();
+    }
+    ~TempAppFolder() {
+        std::error_code ec;
+        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(path_, ec);
+    }
+    TempAppFolder(const TempAppFolder&) = delete;
+    TempAppFolder& operator=(const TempAppFolder&) = delete;
+
+    const std::string& native() const { return path_; }
+    Str path() const { return fromUtf8(path_); }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+    void writeBytes(const std::string& name, const std::string& bytes) const {
+        std::ofstream out(file(name), std::ios::binary | std::ios::trunc);
+        out << bytes;
+    }
+    // Writes a text file in Windows-1252 from UTF-8 text, each "\n" becoming CR LF.
+    void writeText(const std::string& name, const std::string& utf8) const {
+        std::string withCrLf;
+        for (char ch : utf8) {
+            if (ch == '\n')
+                withCrLf += '\r';
+            withCrLf += ch;
+        }
+        writeBytes(name, toCp1252(fromUtf8(withCrLf)));
+    }
+    // The client INI file, named as the control names it.
+    void writeIni(const std::string& utf8, const std::string& name = "ORClient.ini") const {
+        writeText(name, utf8);
+    }
+    std::string readBytes(const std::string& name) const {
+        std::ifstream in(file(name), std::ios::binary);
+        std::ostringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    bool exists(const std::string& name) const { return fs::exists(file(name)); }
+
+    // Copies a catalogue fixture in as ORLngClient.MDB.
+    void copyCatalogue(const std::string& fixture = "ORLngClient.MDB") const {
+        fs::copy_file(fs::path(DALMURE_TEST_FIXTURES) / fixture, file("ORLngClient.MDB"),
+                      fs::copy_options::overwrite_existing);
+    }
+    // Copies the minutes templates (pvTemplate*.html) of the source tree in; returns how many.
+    int copyTemplates() const {
+        int copied = 0;
+        const fs::path root(DALMURE_SOURCE_DIR);
+        std::error_code ec;
+        for (const auto& top : fs::directory_iterator(root, ec)) {
+            const std::string name = top.path().filename().string();
+            if (!top.is_directory() || name.starts_with(".") || name.starts_with("build") ||
+                name == "tests" || name == "src")
+                continue;
+            for (auto it = fs::recursive_directory_iterator(top.path(), ec);
+                 it != fs::recursive_directory_iterator(); it.increment(ec)) {
+                if (ec)
+                    break;
+                const std::string fn = it->path().filename().string();
+                if (it->is_regular_file() && fn.starts_with("pvTemplate") &&
+                    fn.ends_with(".html")) {
+                    fs::copy_file(it->path(), file(fn), fs::copy_options::overwrite_existing);
+                    ++copied;
+                }
+            }
+        }
+        return copied;
+    }
+
+    // Every line of every Dalmure.Log under Log/, month folders in name order.
+    std::vector<LogEntry> logEntries() const {
+        std::vector<LogEntry> out;
+        const fs::path root = fs::path(path_) / "Log";
+        std::error_code ec;
+        if (!fs::is_directory(root, ec))
+            return out;
+        std::vector<fs::path> months;
+        for (const auto& e : fs::directory_iterator(root, ec))
+            if (e.is_directory())
+                months.push_back(e.path());
+        std::sort(months.begin(), months.end());
+        for (const auto& m : months) {
+            std::ifstream in(m / "Dalmure.Log", std::ios::binary);
+            if (!in)
+                continue;
+            std::ostringstream ss;
+            ss << in.rdbuf();
+            const std::string text = toUtf8(fromCp1252(ss.str()));
+            std::size_t start = 0;
+            while (start < text.size()) {
+                std::size_t end = text.find("\r\n", start);
+                if (end == std::string::npos)
+                    end = text.size();
+                std::string line = text.substr(start, end - start);
+                start = end + 2;
+                if (line.size() >= 2 && line.front() == '"' && line.back() == '"')
+                    line = line.substr(1, line.size() - 2);
+                out.push_back(parse(line));
+            }
+        }
+        return out;
+    }
+    // The entries written under a label.
+    std::vector<LogEntry> logEntries(const std::string& label) const {
+        std::vector<LogEntry> all = logEntries(), out;
+        for (auto& e : all)
+            if (e.label == label)
+                out.push_back(std::move(e));
+        return out;
+    }
+    std::size_t logCount() const { return logEntries().size(); }
+
+  private:
+    static LogEntry parse(const std::string& line) {
+        LogEntry e;
+        e.raw = line;
+        const std::string sep = " : ";
+        const std::size_t first = line.find(sep);
+        const std::size_t last = line.rfind(sep);
+        if (first == std::string::npos || last == first)
+            return e;
+        const std::size_t second = line.find(sep, first + sep.size());
+        e.number = line.substr(first + sep.size(), second - first - sep.size());
+        e.label = line.substr(last + sep.size());
+        if (second != std::string::npos && second < last)
+            e.description = line.substr(second + sep.size(), last - second - sep.size());
+        return e;
+    }
+
+    std::string path_;
+};
+
+// 4 March 2026, 14:05:09.37: the clock every harness starts with.
+inline platform::LocalTime fixedNow() {
+    platform::LocalTime t;
+    t.year = 2026, t.month = 3, t.day = 4;
+    t.hour = 14, t.minute = 5, t.second = 9, t.hundredths = 37;
+    return t;
+}
+
+// Records the host events the control raises; optional handlers act as the host would.
+class RecordingEvents : public DalmureEvents {
+  public:
+    std::vector<std::string> names; // in order raised, e.g. "AnnoModified(0)"
+
+    std::function<void(std::int16_t&)> onDeleteRequest;
+    std::function<void(std::int16_t&, Str&, Str&, bool&)> onModifiedDesc;
+    std::function<void(Str&, Str&)> onAdded;
+    std::function<void(Str&)> onToolTip;
+    std::function<void()> onDblClick;
+
+    void AnnoDeleteRequest(std::int16_t& AnnoIndex) override {
+        names.push_back("AnnoDeleteRequest(" + std::to_string(AnnoIndex) + ")");
+        if (onDeleteRequest)
+            onDeleteRequest(AnnoIndex);
+    }
+    void AnnoModified(std::int16_t AnnoIndex) override {
+        names.push_back("AnnoModified(" + std::to_string(AnnoIndex) + ")");
+    }
+    void AnnoModifiedDesc(std::int16_t& AnnoIndex, Str& OldDesc, Str& NewDesc,
+                          bool& Cancel) override {
+        names.push_back("AnnoModifiedDesc(" + std::to_string(AnnoIndex) + "," + s(OldDesc) + "," +
+                        s(NewDesc) + ")");
+        if (onModifiedDesc)
+            onModifiedDesc(AnnoIndex, OldDesc, NewDesc, Cancel);
+    }
+    void AnnoAdded(Str& AnnoTime, Str& AnnoDesc) override {
+        names.push_back("AnnoAdded(" + s(AnnoTime) + "," + s(AnnoDesc) + ")");
+        if (onAdded)
+            onAdded(AnnoTime, AnnoDesc);
+    }
+    void DblClick() override {
+        names.push_back("DblClick()");
+        if (onDblClick)
+            onDblClick();
+    }
+    void ToolTipChanged(Str& ToolTipText) override {
+        names.push_back("ToolTipChanged(" + s(ToolTipText) + ")");
+        if (onToolTip)
+            onToolTip(ToolTipText);
+    }
+};
+
+// A control on the headless platform in a temporary application folder. Prepare the folder
+// (INI, catalogue, templates) first, then call start(); resize() plays the container's sizing.
+class ControlHarness {
+  public:
+    explicit ControlHarness(std::optional<platform::LocalTime> now = fixedNow()) {
+        headless::HeadlessOptions options;
+        options.now = now;
+        platform = std::make_unique<headless::HeadlessPlatform>(options);
+    }
+    ~ControlHarness() {
+        control.reset();
+        platform.reset();
+    }
+
+    Dalmure& start() {
+        control = std::make_unique<Dalmure>(*platform, app.path());
+        control->setEventSink(&events);
+        return *control;
+    }
+    // Start-up, then the container's sizing (9600 x 7200 unless told).
+    Dalmure& startSized(std::int32_t width = 9600, std::int32_t height = 7200) {
+        start();
+        platform->userResize(width, height);
+        return *control;
+    }
+
+    Dalmure& c() { return *control; }
+    platform::Grid& grid() { return platform->grid(); }
+    platform::TextBox& editor() { return platform->editor(); }
+    platform::CommandButton& button(platform::ButtonId id) { return platform->button(id); }
+
+    // Adds annotations through the host API, in the order given (time, description).
+    void add(const std::vector<std::pair<std::string, std::string>>& items) {
+        for (const auto& [time, desc] : items)
+            control->AnnoAdd(u(time), u(desc));
+    }
+    // The main rows' time texts, top to bottom.
+    std::vector<std::string> times() {
+        std::vector<std::string> out;
+        for (std::int32_t r = 0; r + 1 < grid().rows(); r += 2)
+            out.push_back(s(grid().textMatrix(r, 0)));
+        return out;
+    }
+    std::string cell(std::int32_t row, std::int32_t col) { return s(grid().textMatrix(row, col)); }
+
+    TempAppFolder app;
+    std::unique_ptr<headless::HeadlessPlatform> platform;
+    RecordingEvents events;
+    std::unique_ptr<Dalmure> control;
+};
+
+// GoogleTest fixture over a harness: `h` is ready, the control not yet started.
+class ControlTest : public ::testing::Test {
+  protected:
+    ControlHarness h;
+    Dalmure& start() { return h.start(); }
+    Dalmure& startSized(std::int32_t width = 9600, std::int32_t height = 7200) {
+        return h.startSized(width, height);
+    }
+};
+
+} // namespace test
+} // namespace dalmure
