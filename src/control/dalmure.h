@@ -20,10 +20,9 @@ namespace dalmure {
 class Dalmure : private platform::Notifications {
     friend class DalmureTestAccess; // unit tests reach private members through it
 
-  public:
+public:
     // Creates the control on a platform and runs its start-up. appFolder is the application
-    // folder (INI file, catalogue, templates, minutes page, Log/), absolute, without a trailing
-    // "/".
+    // folder (INI file, catalogue, templates, minutes page, Log/), absolute, without a trailing "/".
     Dalmure(platform::Platform& platform, Str appFolder);
     ~Dalmure() override;
     Dalmure(const Dalmure&) = delete;
@@ -97,7 +96,7 @@ class Dalmure : private platform::Notifications {
     // Writes one log line through the control's writer; a line that cannot be written is lost.
     void writeLogLine(std::int32_t number, const Str& description, const Str& label);
 
-  private:
+private:
     // --- Start-up ---------------------------------------------------------------------------
     void UserControl_Initialize();
     Str strFindData(Str strData, std::int16_t intIndex);
