@@ -138,6 +138,8 @@ private:
     void Text1_LostFocus();
     // Commits typed notes before the host changes the list under the editor.
     void commitPendingEdit();
+    // The commit itself; markCommitted makes the written text the editor's new starting text.
+    bool commitEditor(bool markCommitted);
 
     void CWButton1_Click();
     void CWButton2_Click();
