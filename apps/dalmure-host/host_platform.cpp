@@ -1,0 +1,68 @@
+#include "host_platform.h"
+
+#include <memory>
+
+namespace dalmure::host {
+
+namespace {
+
+// The in-memory platform, every call passed straight through.
+class HeadlessHost final : public HostPlatform {
+  public:
+    explicit HeadlessHost(headless::HeadlessOptions options) : p_(std::move(options)) {}
+
+    platform::Platform& platform() override { return p_; }
+    void setHappeningSink(headless::HappeningSink* sink) override { p_.setHappeningSink(sink); }
+    void setNow(const platform::LocalTime& now) override { p_.setNow(now); }
+    bool buttonShown(platform::ButtonId id) const override { return p_.buttonShown(id); }
+
+    void queueAnswer(const Str& text) override { p_.queueAnswer(text); }
+    void queueCancel() override { p_.queueCancel(); }
+
+    bool userClick(std::int32_t row, std::int32_t col) override { return p_.userClick(row, col); }
+    bool userDblClick(std::int32_t row, std::int32_t col) override {
+        return p_.userDblClick(row, col);
+    }
+    bool userRightClick(std::int32_t row, std::int32_t col,
+                        std::optional<std::string> choose) override {
+        return p_.userRightClick(row, col, std::move(choose));
+    }
+    void userKeyPress(std::int16_t ascii) override { p_.userKeyPress(ascii); }
+    int userType(const Str& text) override { return p_.userType(text); }
+    void userBlur() override { p_.userBlur(); }
+    void userFocus() override { p_.userFocus(); }
+    bool userButton(platform::ButtonId id) override { return p_.userButton(id); }
+    bool userHover(const std::string& over) override { return p_.userHover(over); }
+    bool userScroll(std::optional<std::int32_t> topRow) override { return p_.userScroll(topRow); }
+    void userResize(std::int32_t width, std::int32_t height) override {
+        p_.userResize(width, height);
+    }
+    void userAmbient(const Str& name) override { p_.userAmbient(name); }
+
+  private:
+    headless::HeadlessPlatform p_;
+};
+
+} // namespace
+
+int runOnPlatform(const PlatformOptions& options, const std::function<int(HostPlatform&)>& session,
+                  std::string& error) {
+    if (options.name == "headless") {
+        headless::HeadlessOptions h;
+        h.now = options.now;
+        h.htmlProgram = options.htmlProgram;
+        // --print-pdf: the headless browser component only records the navigation.
+        HeadlessHost host(std::move(h));
+        return session(host);
+    }
+    if (options.name == "qt") {
+        // The Qt platform plugs in here: create the application and a HostPlatform over the Qt
+        // widgets, then run the session from its event loop.
+        error = "the qt platform is not available in this build of dalmure-host";
+        return 2;
+    }
+    error = "unknown platform \"" + options.name + "\" (expected headless or qt)";
+    return 2;
+}
+
+} // namespace dalmure::host

@@ -1,0 +1,57 @@
+// The platform a dalmure-host session drives: the control's components plus the means to play
+// the user, fix the clock and answer dialogs. The headless platform provides all of it; another
+// platform plugs in through runOnPlatform (host_platform.cpp).
+#pragma once
+
+#include "platform/headless/headless_platform.h"
+#include "platform/platform.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace dalmure::host {
+
+struct PlatformOptions {
+    std::string name = "headless"; // "headless" or "qt"
+    std::optional<platform::LocalTime> now;
+    std::optional<Str> htmlProgram;
+    std::optional<std::string> printPdf;
+};
+
+class HostPlatform {
+  public:
+    virtual ~HostPlatform() = default;
+
+    virtual platform::Platform& platform() = 0;
+    virtual void setHappeningSink(headless::HappeningSink* sink) = 0;
+    virtual void setNow(const platform::LocalTime& now) = 0;
+    virtual bool buttonShown(platform::ButtonId id) const = 0;
+
+    virtual void queueAnswer(const Str& text) = 0;
+    virtual void queueCancel() = 0;
+
+    // The user, as the host protocol orders each action; false: refused, nothing changed.
+    virtual bool userClick(std::int32_t row, std::int32_t col) = 0;
+    virtual bool userDblClick(std::int32_t row, std::int32_t col) = 0;
+    virtual bool userRightClick(std::int32_t row, std::int32_t col,
+                                std::optional<std::string> choose) = 0;
+    virtual void userKeyPress(std::int16_t ascii) = 0;
+    virtual int userType(const Str& text) = 0;
+    virtual void userBlur() = 0;
+    virtual void userFocus() = 0;
+    virtual bool userButton(platform::ButtonId id) = 0;
+    virtual bool userHover(const std::string& over) = 0;
+    virtual bool userScroll(std::optional<std::int32_t> topRow) = 0;
+    virtual void userResize(std::int32_t width, std::int32_t height) = 0;
+    virtual void userAmbient(const Str& name) = 0;
+};
+
+// Creates the platform named in options and runs session on it (for a toolkit platform, inside
+// its event loop). Returns the session's exit code; on a platform that cannot be created, writes
+// the reason into error and returns 2 without running the session.
+int runOnPlatform(const PlatformOptions& options, const std::function<int(HostPlatform&)>& session,
+                  std::string& error);
+
+} // namespace dalmure::host

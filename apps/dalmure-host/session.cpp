@@ -1,0 +1,838 @@
+#include "session.h"
+
+#include "support/errors.h"
+#include "support/ini_reader.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <stdexcept>
+#include <utility>
+
+namespace dalmure::host {
+
+namespace {
+
+// A request the host cannot carry out: answered with ok:false and this text.
+class Refused : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+std::string utf8(StrView s) {
+    return toUtf8(s);
+}
+
+OrderedJson okReply(OrderedJson result) {
+    OrderedJson r;
+    r["ok"] = true;
+    r["result"] = std::move(result);
+    return r;
+}
+
+// A whole number held by a JSON value (an integral float counts), or nullopt.
+std::optional<long long> wholeNumber(const Json& v) {
+    if (v.is_number_integer()) {
+        if (v.is_number_unsigned() &&
+            v.get<unsigned long long>() >
+                static_cast<unsigned long long>(std::numeric_limits<long long>::max())) {
+            return std::nullopt;
+        }
+        return v.get<long long>();
+    }
+    if (v.is_number_float()) {
+        double d = v.get<double>();
+        if (std::isfinite(d) && d == std::floor(d) && d >= -9.2e18 && d <= 9.2e18) {
+            return static_cast<long long>(d);
+        }
+    }
+    return std::nullopt;
+}
+
+std::int32_t int32Arg(const Json& v, const char* what) {
+    auto n = wholeNumber(v);
+    if (!n || *n < std::numeric_limits<std::int32_t>::min() ||
+        *n > std::numeric_limits<std::int32_t>::max()) {
+        throw Refused(std::string(what) + " must be a whole number in the signed 32-bit range");
+    }
+    return static_cast<std::int32_t>(*n);
+}
+
+std::int16_t integerArg(const Json& v, const char* what) {
+    auto n = wholeNumber(v);
+    if (!n || *n < -32768 || *n > 32767) {
+        throw Refused(std::string(what) + " must be an Integer (-32768..32767)");
+    }
+    return static_cast<std::int16_t>(*n);
+}
+
+Str stringArg(const Json& v, const char* what) {
+    if (!v.is_string()) {
+        throw Refused(std::string(what) + " must be a string");
+    }
+    return fromUtf8(v.get<std::string>());
+}
+
+bool boolArg(const Json& v, const char* what) {
+    if (!v.is_boolean()) {
+        throw Refused(std::string(what) + " must be true or false");
+    }
+    return v.get<bool>();
+}
+
+const Json& field(const Json& request, const char* name) {
+    auto it = request.find(name);
+    if (it == request.end()) {
+        throw Refused(std::string("missing \"") + name + "\"");
+    }
+    return *it;
+}
+
+std::string nameField(const Json& request, const char* name) {
+    const Json& v = field(request, name);
+    if (!v.is_string()) {
+        throw Refused(std::string("\"") + name + "\" must be a string");
+    }
+    return v.get<std::string>();
+}
+
+// Font sizes print as integers when they are whole.
+OrderedJson number(double d) {
+    if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) < 1e15) {
+        return static_cast<long long>(d);
+    }
+    return d;
+}
+
+OrderedJson pointerName(int pointer) {
+    if (pointer == platform::kPointerBusy) {
+        return "busy";
+    }
+    if (pointer == platform::kPointerDefault) {
+        return "default";
+    }
+    return pointer;
+}
+
+// The by-reference arguments a `reply` may assign, per event, with their types.
+enum class ArgType { Integer, String, Boolean };
+struct EventArg {
+    const char* name;
+    ArgType type;
+};
+const std::map<std::string, std::vector<EventArg>>& replyableArgs() {
+    static const std::map<std::string, std::vector<EventArg>> table{
+        {"AnnoDeleteRequest", {{"AnnoIndex", ArgType::Integer}}},
+        {"AnnoModified", {}},
+        {"AnnoModifiedDesc",
+         {{"AnnoIndex", ArgType::Integer},
+          {"OldDesc", ArgType::String},
+          {"NewDesc", ArgType::String},
+          {"Cancel", ArgType::Boolean}}},
+        {"AnnoAdded", {{"AnnoTime", ArgType::String}, {"AnnoDesc", ArgType::String}}},
+        {"DblClick", {}},
+        {"ToolTipChanged", {{"ToolTipText", ArgType::String}}},
+    };
+    return table;
+}
+
+void assignIfSet(const Json& reply, const char* name, std::int16_t& target) {
+    if (reply.is_object() && reply.contains(name)) {
+        target = static_cast<std::int16_t>(*wholeNumber(reply[name]));
+    }
+}
+void assignIfSet(const Json& reply, const char* name, Str& target) {
+    if (reply.is_object() && reply.contains(name)) {
+        target = fromUtf8(reply[name].get<std::string>());
+    }
+}
+void assignIfSet(const Json& reply, const char* name, bool& target) {
+    if (reply.is_object() && reply.contains(name)) {
+        target = reply[name].get<bool>();
+    }
+}
+
+} // namespace
+
+bool parseInstant(const std::string& text, platform::LocalTime& out) {
+    platform::LocalTime t;
+    int consumed = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%n", &t.year, &t.month, &t.day, &t.hour,
+                    &t.minute, &t.second, &consumed) != 6 ||
+        consumed != 19) {
+        return false;
+    }
+    if (text.size() > 19) {
+        if (text.size() != 22 || text[19] != '.' ||
+            !std::isdigit(static_cast<unsigned char>(text[20])) ||
+            !std::isdigit(static_cast<unsigned char>(text[21]))) {
+            return false;
+        }
+        t.hundredths = (text[20] - '0') * 10 + (text[21] - '0');
+    }
+    static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    bool leap = (t.year % 4 == 0 && t.year % 100 != 0) || t.year % 400 == 0;
+    if (t.year < 1 || t.month < 1 || t.month > 12 || t.day < 1 || t.day > kDays[t.month - 1] ||
+        (t.month == 2 && t.day == 29 && !leap) || t.hour > 23 || t.minute > 59 || t.second > 59 ||
+        t.hour < 0 || t.minute < 0 || t.second < 0) {
+        return false;
+    }
+    out = t;
+    return true;
+}
+
+Session::Session(HostPlatform& platform, SessionOptions options, std::ostream& out)
+    : platform_(platform), options_(std::move(options)), out_(out) {}
+
+Session::~Session() {
+    control_.reset();
+    platform_.setHappeningSink(nullptr);
+}
+
+int Session::run(std::istream& in) {
+    platform_.setHappeningSink(this);
+    control_ = std::make_unique<Dalmure>(platform_.platform(), options_.appDir);
+    control_->setEventSink(this);
+    platform_.userResize(options_.width, options_.height);
+    std::string line;
+    while (std::getline(in, line)) {
+        handleLine(line);
+    }
+    out_.flush();
+    return 0;
+}
+
+void Session::handleLine(const std::string& raw) {
+    std::string line = raw;
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    if (line.find_first_not_of(" \t") == std::string::npos) {
+        return; // a blank line is no request
+    }
+    OrderedJson result;
+    Json request = Json::parse(line, nullptr, false);
+    if (request.is_discarded() || !request.is_object()) {
+        result = {{"ok", false}, {"error", "a request is one JSON object per line"}};
+    } else {
+        result = handle(request);
+    }
+    emit(result);
+    out_.flush();
+}
+
+OrderedJson Session::handle(const Json& request) {
+    try {
+        return [&]() -> OrderedJson {
+            std::string op = nameField(request, "op");
+            if (op == "call") {
+                return call(request);
+            }
+            if (op == "get") {
+                return get(request);
+            }
+            if (op == "set") {
+                return set(request);
+            }
+            if (op == "reply") {
+                return reply(request);
+            }
+            if (op == "answer") {
+                if (request.contains("cancel")) {
+                    if (!boolArg(request["cancel"], "cancel")) {
+                        throw Refused("\"cancel\" can only be true");
+                    }
+                    platform_.queueCancel();
+                } else {
+                    platform_.queueAnswer(stringArg(field(request, "text"), "text"));
+                }
+                return okReply(nullptr);
+            }
+            if (op == "grid") {
+                return okReply(gridView());
+            }
+            if (op == "editor") {
+                return okReply(editorView());
+            }
+            if (op == "buttons") {
+                return okReply(buttonsView());
+            }
+            if (op == "control") {
+                return okReply(controlView());
+            }
+            if (op == "inspect") {
+                return okReply(inspectView());
+            }
+            if (op == "readini") {
+                Str section = stringArg(field(request, "section"), "section");
+                Str key = stringArg(field(request, "key"), "key");
+                Str def =
+                    request.contains("default") ? stringArg(request["default"], "default") : Str();
+                Str file = stringArg(field(request, "file"), "file");
+                return okReply(utf8(ReadIni(section, key, def, file)));
+            }
+            if (op == "clock") {
+                platform::LocalTime t;
+                if (!parseInstant(nameField(request, "now"), t)) {
+                    throw Refused("\"now\" must be YYYY-MM-DDTHH:MM:SS.cc");
+                }
+                platform_.setNow(t);
+                return okReply(nullptr);
+            }
+            if (op == "writelog") {
+                std::int32_t n = int32Arg(field(request, "number"), "number");
+                Str description = stringArg(field(request, "description"), "description");
+                Str label = stringArg(field(request, "label"), "label");
+                control_->writeLogLine(n, description, label);
+                return okReply(nullptr);
+            }
+            return user(op, request);
+        }();
+    } catch (const Refused& e) {
+        return {{"ok", false}, {"error", e.what()}};
+    } catch (const ControlError& e) {
+        OrderedJson r = okReply(nullptr);
+        r["raised"] = {{"number", e.number()}, {"description", utf8(e.description())}};
+        return r;
+    } catch (const std::exception& e) {
+        return {{"ok", false}, {"error", std::string("internal error: ") + e.what()}};
+    }
+}
+
+OrderedJson Session::call(const Json& request) {
+    std::string name = nameField(request, "name");
+    Json args = request.contains("args") ? request["args"] : Json::array();
+    if (!args.is_array()) {
+        throw Refused("\"args\" must be an array");
+    }
+    auto expect = [&](std::size_t least, std::size_t most) {
+        if (args.size() < least || args.size() > most) {
+            throw Refused(name + " takes " +
+                          (least == most ? std::to_string(least)
+                                         : std::to_string(least) + " to " + std::to_string(most)) +
+                          " argument(s)");
+        }
+    };
+    Dalmure& c = *control_;
+    OrderedJson result = nullptr;
+    OrderedJson after = OrderedJson::array();
+
+    if (name == "AnnoAdd") {
+        expect(2, 3);
+        Str t = stringArg(args[0], "strAnnoTime");
+        Str d = stringArg(args[1], "strAnnoDesc");
+        Str data = args.size() > 2 ? stringArg(args[2], "strAnnoData") : Str();
+        c.AnnoAdd(t, d, data);
+        after = {utf8(t), utf8(d)};
+        if (args.size() > 2) {
+            after.push_back(utf8(data));
+        }
+    } else if (name == "AnnoCount") {
+        expect(0, 0);
+        result = c.AnnoCount();
+    } else if (name == "AnnoTime" || name == "AnnoDesc" || name == "AnnoData") {
+        expect(1, 1);
+        std::int32_t index = int32Arg(args[0], "AnnoIndex");
+        Str s = name == "AnnoTime"   ? c.AnnoTime(index)
+                : name == "AnnoDesc" ? c.AnnoDesc(index)
+                                     : c.AnnoData(index);
+        result = utf8(s);
+        after = {index};
+    } else if (name == "AnnoDelete") {
+        expect(1, 1);
+        std::int32_t index = int32Arg(args[0], "AnnoIndex");
+        c.AnnoDelete(index);
+        after = {index};
+    } else if (name == "ClearAll") {
+        expect(0, 0);
+        c.ClearAll();
+    } else if (name == "Selected") {
+        expect(0, 0);
+        result = c.Selected();
+    } else if (name == "AllowRefreshPV") {
+        expect(0, 1);
+        if (args.empty()) {
+            c.AllowRefreshPV();
+        } else {
+            bool refresh = boolArg(args[0], "blRefresh");
+            c.AllowRefreshPV(refresh);
+            after = {refresh};
+        }
+    } else if (name == "GetLogPath") {
+        expect(1, 1);
+        Str path = stringArg(args[0], "strPath");
+        result = utf8(c.GetLogPath(path));
+        after = {utf8(path)};
+    } else {
+        throw Refused("unknown member \"" + name + "\" for call");
+    }
+    OrderedJson r = okReply(std::move(result));
+    if (!args.empty()) {
+        r["args"] = std::move(after);
+    }
+    return r;
+}
+
+OrderedJson Session::get(const Json& request) {
+    std::string name = nameField(request, "name");
+    Dalmure& c = *control_;
+    if (name == "BackColor") {
+        return okReply(c.BackColor());
+    }
+    if (name == "NoPlay") {
+        return okReply(c.NoPlay());
+    }
+    if (name == "NoPV") {
+        return okReply(c.NoPV());
+    }
+    if (name == "NoModif") {
+        return okReply(c.NoModif());
+    }
+    if (name == "NoDossier") {
+        return okReply(utf8(c.NoDossier));
+    }
+    if (name == "DateCreated") {
+        return okReply(utf8(c.DateCreated));
+    }
+    if (name == "UserName") {
+        return okReply(utf8(c.UserName));
+    }
+    if (name == "PVStyle") {
+        return okReply(c.PVStyle);
+    }
+    if (name == "PVFontSize") {
+        return okReply(c.PVFontSize);
+    }
+    if (name == "LockPVStyle") {
+        return okReply(c.LockPVStyle);
+    }
+    throw Refused("unknown property \"" + name + "\" for get");
+}
+
+OrderedJson Session::set(const Json& request) {
+    std::string name = nameField(request, "name");
+    const Json& value = field(request, "value");
+    std::string assign = request.contains("assign") ? nameField(request, "assign") : "let";
+    if (assign != "let" && assign != "set") {
+        throw Refused("\"assign\" must be \"let\" or \"set\"");
+    }
+    if (assign == "set" && name != "BackColor") {
+        throw Refused(name + " has no set form");
+    }
+    Dalmure& c = *control_;
+    if (name == "BackColor") {
+        if (assign == "set") {
+            c.SetBackColor(int32Arg(value, "the colour"));
+        } else {
+            if (!value.is_number()) {
+                throw Refused("the colour must be a number");
+            }
+            c.LetBackColor(value.get<double>());
+        }
+    } else if (name == "NoPlay" || name == "NoPV" || name == "NoModif") {
+        bool v = boolArg(value, "the value");
+        if (name == "NoPlay") {
+            c.NoPlay(v);
+        } else if (name == "NoPV") {
+            c.NoPV(v);
+        } else {
+            c.NoModif(v);
+        }
+    } else if (name == "NoDossier") {
+        c.NoDossier = stringArg(value, "the value");
+    } else if (name == "DateCreated") {
+        c.DateCreated = stringArg(value, "the value");
+    } else if (name == "UserName") {
+        c.UserName = stringArg(value, "the value");
+    } else if (name == "PVStyle") {
+        c.PVStyle = integerArg(value, "PVStyle");
+    } else if (name == "PVFontSize") {
+        c.PVFontSize = integerArg(value, "PVFontSize");
+    } else if (name == "LockPVStyle") {
+        c.LockPVStyle = boolArg(value, "the value");
+    } else {
+        throw Refused("unknown property \"" + name + "\" for set");
+    }
+    return okReply(nullptr);
+}
+
+OrderedJson Session::reply(const Json& request) {
+    std::string event = nameField(request, "event");
+    auto it = replyableArgs().find(event);
+    if (it == replyableArgs().end()) {
+        throw Refused("unknown event \"" + event + "\"");
+    }
+    Json values = request.contains("set") ? request["set"] : Json::object();
+    if (!values.is_object()) {
+        throw Refused("\"set\" must be an object");
+    }
+    for (auto& [key, v] : values.items()) {
+        const EventArg* arg = nullptr;
+        for (const EventArg& a : it->second) {
+            if (key == a.name) {
+                arg = &a;
+            }
+        }
+        if (arg == nullptr) {
+            throw Refused(event + " has no by-reference argument \"" + key + "\"");
+        }
+        switch (arg->type) {
+        case ArgType::Integer:
+            integerArg(v, arg->name);
+            break;
+        case ArgType::String:
+            stringArg(v, arg->name);
+            break;
+        case ArgType::Boolean:
+            boolArg(v, arg->name);
+            break;
+        }
+    }
+    replies_[event].push_back(values);
+    return okReply(nullptr);
+}
+
+OrderedJson Session::user(const std::string& op, const Json& request) {
+    auto cell = [&](std::int32_t& row, std::int32_t& col) {
+        row = int32Arg(field(request, "row"), "row");
+        col = int32Arg(field(request, "col"), "col");
+        if (col < 0 || col > 1) {
+            throw Refused("col must be 0 or 1");
+        }
+        if (row < 0) {
+            throw Refused("row must not be negative");
+        }
+    };
+    auto buttonArg = [&](const std::string& name) {
+        platform::ButtonId id{};
+        if (!platform::buttonFromName(name, id)) {
+            throw Refused("unknown button \"" + name + "\"");
+        }
+        return id;
+    };
+    if (op == "click" || op == "dblclick") {
+        std::int32_t row = 0, col = 0;
+        cell(row, col);
+        bool done =
+            op == "click" ? platform_.userClick(row, col) : platform_.userDblClick(row, col);
+        if (!done) {
+            throw Refused("row " + std::to_string(row) + " does not exist");
+        }
+        return okReply(nullptr);
+    }
+    if (op == "rightclick") {
+        std::int32_t row = 0, col = 0;
+        cell(row, col);
+        std::optional<std::string> choose;
+        if (request.contains("choose") && !request["choose"].is_null()) {
+            std::string name = nameField(request, "choose");
+            platform::MenuItemId item{};
+            if (!platform::menuItemFromName(name, item)) {
+                throw Refused("unknown menu item \"" + name + "\"");
+            }
+            choose = name;
+        }
+        if (!platform_.userRightClick(row, col, choose)) {
+            throw Refused("row " + std::to_string(row) + " does not exist");
+        }
+        return okReply(nullptr);
+    }
+    if (op == "keypress") {
+        platform_.userKeyPress(integerArg(field(request, "ascii"), "ascii"));
+        return okReply(nullptr);
+    }
+    if (op == "type") {
+        Str text = stringArg(field(request, "text"), "text");
+        int delivered = platform_.userType(text);
+        if (delivered == 0) {
+            throw Refused("the editor is not open with the focus: nothing typed");
+        }
+        return okReply(delivered);
+    }
+    if (op == "blur") {
+        platform_.userBlur();
+        return okReply(nullptr);
+    }
+    if (op == "focus") {
+        platform_.userFocus();
+        return okReply(nullptr);
+    }
+    if (op == "button") {
+        std::string name = nameField(request, "name");
+        if (!platform_.userButton(buttonArg(name))) {
+            throw Refused("button " + name + " is hidden");
+        }
+        return okReply(nullptr);
+    }
+    if (op == "hover") {
+        std::string over = nameField(request, "over");
+        if (over != "grid" && over != "surface") {
+            buttonArg(over);
+        }
+        if (!platform_.userHover(over)) {
+            throw Refused("button " + over + " is hidden");
+        }
+        return okReply(nullptr);
+    }
+    if (op == "scroll") {
+        std::optional<std::int32_t> top;
+        if (request.contains("toprow") && !request["toprow"].is_null()) {
+            top = int32Arg(request["toprow"], "toprow");
+        }
+        if (!platform_.userScroll(top)) {
+            throw Refused("no such row to scroll to");
+        }
+        return okReply(nullptr);
+    }
+    if (op == "resize") {
+        std::int32_t w = int32Arg(field(request, "width"), "width");
+        std::int32_t h = int32Arg(field(request, "height"), "height");
+        platform_.userResize(w, h);
+        return okReply(nullptr);
+    }
+    if (op == "ambient") {
+        platform_.userAmbient(stringArg(field(request, "name"), "name"));
+        return okReply(nullptr);
+    }
+    throw Refused("unknown op \"" + op + "\"");
+}
+
+OrderedJson Session::gridView() {
+    platform::Grid& g = platform_.platform().grid();
+    OrderedJson rows = OrderedJson::array(), bold = OrderedJson::array(),
+                back = OrderedJson::array(), heights = OrderedJson::array();
+    const std::int32_t n = g.rows(), cols = g.cols();
+    for (std::int32_t r = 0; r < n; ++r) {
+        OrderedJson t = OrderedJson::array(), b = OrderedJson::array(), c = OrderedJson::array();
+        for (std::int32_t k = 0; k < cols; ++k) {
+            t.push_back(utf8(g.textMatrix(r, k)));
+            b.push_back(g.cellFontBoldAt(r, k));
+            c.push_back(g.cellBackColorAt(r, k));
+        }
+        rows.push_back(std::move(t));
+        bold.push_back(std::move(b));
+        back.push_back(std::move(c));
+        heights.push_back(g.rowHeight(r));
+    }
+    OrderedJson widths = OrderedJson::array(), align = OrderedJson::array();
+    for (std::int32_t k = 0; k < cols; ++k) {
+        widths.push_back(g.colWidth(k));
+        align.push_back(g.colAlignment(k));
+    }
+    OrderedJson v;
+    v["rows"] = std::move(rows);
+    v["bold"] = std::move(bold);
+    v["back"] = std::move(back);
+    v["heights"] = std::move(heights);
+    v["colwidths"] = std::move(widths);
+    v["colalign"] = std::move(align);
+    v["row"] = g.row();
+    v["col"] = g.col();
+    v["toprow"] = g.topRow();
+    v["visible"] = g.visible();
+    v["backcolor"] = g.backColor();
+    v["backcolorbkg"] = g.backColorBkg();
+    v["fixed"] = g.backColorFixed();
+    v["fontsize"] = number(g.fontSize());
+    v["left"] = g.left();
+    v["top"] = g.top();
+    v["width"] = g.width();
+    v["height"] = g.height();
+    return v;
+}
+
+OrderedJson Session::editorView() {
+    platform::TextBox& e = platform_.platform().editor();
+    OrderedJson v;
+    v["visible"] = e.visible();
+    v["text"] = utf8(e.text());
+    v["readonly"] = e.readOnly();
+    v["focus"] = e.hasFocus();
+    v["selstart"] = e.selStart();
+    v["left"] = e.left();
+    v["top"] = e.top();
+    v["width"] = e.width();
+    v["height"] = e.height();
+    v["backcolor"] = e.backColor();
+    v["fontsize"] = number(e.fontSize());
+    return v;
+}
+
+OrderedJson Session::buttonsView() {
+    OrderedJson v = OrderedJson::object();
+    for (platform::ButtonId id : platform::kAllButtons) {
+        platform::CommandButton& b = platform_.platform().button(id);
+        OrderedJson one;
+        one["left"] = b.left();
+        one["visible"] = b.visible();
+        one["tooltip"] = utf8(b.toolTipText());
+        one["buttoncolor"] = b.buttonColor();
+        v[std::string(platform::buttonName(id))] = std::move(one);
+    }
+    return v;
+}
+
+OrderedJson Session::controlView() {
+    platform::Platform& p = platform_.platform();
+    platform::ControlSurface& s = p.surface();
+    platform::Frame& f3 = p.frame(platform::FrameId::Frame3);
+    platform::Frame& f1 = p.frame(platform::FrameId::Frame1);
+    OrderedJson v;
+    v["width"] = s.width();
+    v["height"] = s.height();
+    v["backcolor"] = s.backColor();
+    v["fontsize"] = number(s.fontSize());
+    v["frame3"] = {{"width", f3.width()}, {"height", f3.height()}, {"visible", f3.visible()}};
+    v["frame1"] = {{"width", f1.width()}};
+    v["browser"] = {{"width", p.browser().width()}};
+    return v;
+}
+
+OrderedJson Session::inspectView() {
+    Dalmure::PrivateState s = control_->privateState();
+    OrderedJson v;
+    v["iSelected"] = s.iSelected;
+    v["strLangColumn"] = utf8(s.strLangColumn);
+    v["strLastToolTip"] = utf8(s.strLastToolTip);
+    v["strEditStart"] = utf8(s.strEditStart);
+    v["blScrolling"] = s.blScrolling;
+    v["pointer"] = pointerName(platform_.platform().screen().mousePointer());
+    return v;
+}
+
+void Session::emit(const OrderedJson& line) {
+    out_ << line.dump(-1, ' ', false, OrderedJson::error_handler_t::replace) << '\n';
+}
+
+void Session::emitEvent(const char* name, OrderedJson args) {
+    OrderedJson line;
+    line["event"] = name;
+    line["args"] = args.is_null() ? OrderedJson::object() : std::move(args);
+    emit(line);
+}
+
+Json Session::nextReply(const std::string& event) {
+    auto it = replies_.find(event);
+    if (it == replies_.end() || it->second.empty()) {
+        return nullptr;
+    }
+    Json r = std::move(it->second.front());
+    it->second.pop_front();
+    return r;
+}
+
+// --- Events: written with the values the control passed, then the queued reply applies ---
+
+void Session::AnnoDeleteRequest(std::int16_t& AnnoIndex) {
+    emitEvent("AnnoDeleteRequest", {{"AnnoIndex", AnnoIndex}});
+    assignIfSet(nextReply("AnnoDeleteRequest"), "AnnoIndex", AnnoIndex);
+}
+
+void Session::AnnoModified(std::int16_t AnnoIndex) {
+    emitEvent("AnnoModified", {{"AnnoIndex", AnnoIndex}});
+    nextReply("AnnoModified");
+}
+
+void Session::AnnoModifiedDesc(std::int16_t& AnnoIndex, Str& OldDesc, Str& NewDesc, bool& Cancel) {
+    OrderedJson args;
+    args["AnnoIndex"] = AnnoIndex;
+    args["OldDesc"] = utf8(OldDesc);
+    args["NewDesc"] = utf8(NewDesc);
+    args["Cancel"] = Cancel;
+    emitEvent("AnnoModifiedDesc", std::move(args));
+    Json r = nextReply("AnnoModifiedDesc");
+    assignIfSet(r, "AnnoIndex", AnnoIndex);
+    assignIfSet(r, "OldDesc", OldDesc);
+    assignIfSet(r, "NewDesc", NewDesc);
+    assignIfSet(r, "Cancel", Cancel);
+}
+
+void Session::AnnoAdded(Str& AnnoTime, Str& AnnoDesc) {
+    OrderedJson args;
+    args["AnnoTime"] = utf8(AnnoTime);
+    args["AnnoDesc"] = utf8(AnnoDesc);
+    emitEvent("AnnoAdded", std::move(args));
+    Json r = nextReply("AnnoAdded");
+    assignIfSet(r, "AnnoTime", AnnoTime);
+    assignIfSet(r, "AnnoDesc", AnnoDesc);
+}
+
+void Session::DblClick() {
+    emitEvent("DblClick", OrderedJson::object());
+    nextReply("DblClick");
+}
+
+void Session::ToolTipChanged(Str& ToolTipText) {
+    emitEvent("ToolTipChanged", {{"ToolTipText", utf8(ToolTipText)}});
+    assignIfSet(nextReply("ToolTipChanged"), "ToolTipText", ToolTipText);
+}
+
+// --- Happenings outside the control ---
+
+void Session::prompt(const Str& title, const Str& message, const Str& defaultText,
+                     const Str& answer) {
+    OrderedJson p;
+    p["title"] = utf8(title);
+    p["message"] = utf8(message);
+    p["default"] = utf8(defaultText);
+    OrderedJson line;
+    line["prompt"] = std::move(p);
+    line["answer"] = utf8(answer);
+    emit(line);
+}
+
+void Session::messageBox(const Str& title, const Str& message) {
+    OrderedJson m;
+    m["title"] = utf8(title);
+    m["message"] = utf8(message);
+    OrderedJson line;
+    line["msgbox"] = std::move(m);
+    emit(line);
+}
+
+void Session::menu(const std::vector<headless::MenuItemState>& items,
+                   std::optional<platform::MenuItemId> chosen) {
+    OrderedJson list = OrderedJson::array();
+    for (const headless::MenuItemState& item : items) {
+        OrderedJson one;
+        one["name"] = std::string(platform::menuItemName(item.id));
+        one["caption"] = utf8(item.caption);
+        one["enabled"] = item.enabled;
+        one["visible"] = item.visible;
+        list.push_back(std::move(one));
+    }
+    OrderedJson line;
+    line["menu"] = std::move(list);
+    line["chosen"] =
+        chosen ? OrderedJson(std::string(platform::menuItemName(*chosen))) : OrderedJson(nullptr);
+    emit(line);
+}
+
+void Session::launch(const Str& program, const Str& parameters) {
+    OrderedJson l;
+    l["program"] = utf8(program);
+    l["params"] = utf8(parameters);
+    OrderedJson line;
+    line["launch"] = std::move(l);
+    emit(line);
+}
+
+void Session::navigate(const Str& path) {
+    OrderedJson line;
+    line["navigate"] = utf8(path);
+    emit(line);
+}
+
+void Session::printSize(std::int16_t size) {
+    OrderedJson line;
+    line["printsize"] = size;
+    emit(line);
+}
+
+void Session::pointer(int p) {
+    OrderedJson line;
+    line["pointer"] = pointerName(p);
+    emit(line);
+}
+
+} // namespace dalmure::host

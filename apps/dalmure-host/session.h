@@ -1,0 +1,88 @@
+// One dalmure-host session: a control on a platform, driven by JSON requests, one per line.
+#pragma once
+
+#include "control/dalmure.h"
+#include "control/events.h"
+#include "host_platform.h"
+
+#include <nlohmann/json.hpp>
+
+#include <deque>
+#include <istream>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <string>
+
+namespace dalmure::host {
+
+using Json = nlohmann::json;
+using OrderedJson = nlohmann::ordered_json;
+
+struct SessionOptions {
+    Str appDir; // absolute, no trailing "/"
+    std::int32_t width = 9600;
+    std::int32_t height = 7200;
+};
+
+class Session final : private DalmureEvents, private headless::HappeningSink {
+  public:
+    Session(HostPlatform& platform, SessionOptions options, std::ostream& out);
+    ~Session() override;
+
+    // Creates the control (start-up), sizes it, then answers every request of in. Returns the
+    // exit code.
+    int run(std::istream& in);
+
+    // Answers one request line (exposed for tools that drive a session in-process).
+    void handleLine(const std::string& line);
+
+  private:
+    OrderedJson handle(const Json& request);
+    OrderedJson call(const Json& request);
+    OrderedJson get(const Json& request);
+    OrderedJson set(const Json& request);
+    OrderedJson reply(const Json& request);
+    OrderedJson user(const std::string& op, const Json& request);
+    OrderedJson gridView();
+    OrderedJson editorView();
+    OrderedJson buttonsView();
+    OrderedJson controlView();
+    OrderedJson inspectView();
+
+    void emit(const OrderedJson& line);
+    void emitEvent(const char* name, OrderedJson args);
+    // The next queued reply for an event, or null.
+    Json nextReply(const std::string& event);
+
+    // --- DalmureEvents ---
+    void AnnoDeleteRequest(std::int16_t& AnnoIndex) override;
+    void AnnoModified(std::int16_t AnnoIndex) override;
+    void AnnoModifiedDesc(std::int16_t& AnnoIndex, Str& OldDesc, Str& NewDesc,
+                          bool& Cancel) override;
+    void AnnoAdded(Str& AnnoTime, Str& AnnoDesc) override;
+    void DblClick() override;
+    void ToolTipChanged(Str& ToolTipText) override;
+
+    // --- HappeningSink ---
+    void prompt(const Str& title, const Str& message, const Str& defaultText,
+                const Str& answer) override;
+    void messageBox(const Str& title, const Str& message) override;
+    void menu(const std::vector<headless::MenuItemState>& items,
+              std::optional<platform::MenuItemId> chosen) override;
+    void launch(const Str& program, const Str& parameters) override;
+    void navigate(const Str& path) override;
+    void printSize(std::int16_t size) override;
+    void pointer(int pointer) override;
+
+    HostPlatform& platform_;
+    SessionOptions options_;
+    std::ostream& out_;
+    std::unique_ptr<Dalmure> control_;
+    std::map<std::string, std::deque<Json>> replies_;
+};
+
+// "YYYY-MM-DDTHH:MM:SS.cc" (the hundredths may be left out); false when the text is not one.
+bool parseInstant(const std::string& text, platform::LocalTime& out);
+
+} // namespace dalmure::host
