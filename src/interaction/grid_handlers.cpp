@@ -1,14 +1,137 @@
-// STUB: to be written (grid handlers).
+// The grid's mouse and keyboard handling and the control surface's mouse moves: selecting an
+// annotation (the one place a selection is made), the play request of a double click, the popup
+// menu of a right click, and the withdrawal of a button's tooltip.
 #include "control/dalmure.h"
+#include "control/trap.h"
+#include "support/numeric.h"
 
 namespace dalmure {
-void Dalmure::MSFlexGrid1_Click() {}
-void Dalmure::MSFlexGrid1_DblClick() {}
-void Dalmure::MSFlexGrid1_KeyPress(std::int16_t&) {}
-void Dalmure::MSFlexGrid1_LeaveCell() {}
-void Dalmure::MSFlexGrid1_Scroll() {}
-void Dalmure::MSFlexGrid1_MouseMove() {}
-void Dalmure::MSFlexGrid1_MouseUp(int) {}
-void Dalmure::UserControl_MouseMove() {}
-void Dalmure::withdrawToolTip() {}
+
+using platform::MenuItemId;
+
+void Dalmure::MSFlexGrid1_Click() {
+    trap(u"errDalmure_MSFlexGrid1_Click", [&] {
+        platform::Grid& g = grid();
+        const bool wasVisible = g.visible();
+        if (g.rows() == 0) {
+            return;
+        }
+        if (g.rows() == 2) {
+            g.setRow(0);
+            if (g.text().empty()) {
+                return; // the empty list: nothing to select
+            }
+        }
+        bool refresh = false;
+        AllowRefreshPV(refresh);
+        ClearCellBackColor();
+
+        // The annotation index is 16-bit: rows past the last one a 16-bit index can reach, once
+        // halved and doubled again, overflow.
+        const std::int32_t current = g.row();
+        if (current >= 32767) {
+            errors::overflow();
+        }
+        std::int16_t mainRow = static_cast<std::int16_t>(current);
+        if (mainRow % 2 != 0) {
+            mainRow = subInteger(mainRow, 1);
+            g.setRow(mainRow);
+        }
+        iSelected = static_cast<std::int16_t>(mainRow / 2);
+
+        const std::int32_t highlight = g.backColorFixed();
+        g.setCol(0);
+        g.setCellBackColor(highlight);
+        g.setCol(1);
+        g.setCellBackColor(highlight);
+        g.setRow(addInteger(mulInteger(iSelected, 2), 1));
+        g.setCol(0);
+        g.setCellBackColor(highlight);
+        g.setCol(1);
+        g.setCellBackColor(highlight);
+
+        openEditor();
+
+        if (wasVisible) {
+            bool show = true;
+            AllowRefreshPV(show);
+        }
+    });
+}
+
+void Dalmure::MSFlexGrid1_DblClick() {
+    trap(u"errDalmure_MSFlexGrid1_DblClick", [&] {
+        if (!blValideGrid()) {
+            return;
+        }
+        platform::Grid& g = grid();
+        if (g.row() % 2 != 0) {
+            g.setRow(g.row() - 1);
+        }
+        const Str description = g.text();
+        ClearCellBackColor();
+        if (!description.empty() && events_ != nullptr) {
+            events_->DblClick();
+        }
+    });
+}
+
+void Dalmure::MSFlexGrid1_KeyPress(std::int16_t& KeyAscii) {
+    (void)KeyAscii; // the key only opens the editor; it is not typed into it
+    MSFlexGrid1_Click();
+}
+
+void Dalmure::MSFlexGrid1_LeaveCell() {
+    text1().setVisible(false);
+}
+
+void Dalmure::MSFlexGrid1_Scroll() {
+    if (!blScrolling) {
+        std::int16_t escape = 27;
+        Text1_KeyPress(escape);
+    }
+}
+
+void Dalmure::MSFlexGrid1_MouseMove() {
+    trap(u"errDalmure_MSFlexGrid1_MouseMove", [&] { withdrawToolTip(); });
+}
+
+void Dalmure::MSFlexGrid1_MouseUp(int Button) {
+    trap(u"errDalmure_MSFlexGrid1_MouseUp", [&] {
+        if (Button != platform::kRightButton) {
+            return;
+        }
+        platform::PopupMenu& m = p_.menu();
+        const bool valid = blValideGrid();
+        m.setEnabled(MenuItemId::Jouer, valid);
+        m.setEnabled(MenuItemId::Renommer, valid);
+        m.setEnabled(MenuItemId::Supprimer, valid);
+        m.setEnabled(MenuItemId::Imprimer, valid);
+        m.setEnabled(MenuItemId::Dalmure, grid().rows() >= 1);
+        m.setVisible(MenuItemId::Jouer, !NoPlay());
+        const bool showView = !NoPV();
+        m.setVisible(MenuItemId::Dalmure, showView);
+        m.setVisible(MenuItemId::S2, showView);
+        const bool modifiable = !NoModif();
+        m.setEnabled(MenuItemId::Renommer, modifiable);
+        m.setEnabled(MenuItemId::Supprimer, modifiable);
+        // Modal; the chosen item's handler runs before this returns. Either button chooses.
+        m.popup(true);
+    });
+}
+
+void Dalmure::UserControl_MouseMove() {
+    trap(u"errUserControl_MouseMove", [&] { withdrawToolTip(); });
+}
+
+void Dalmure::withdrawToolTip() {
+    if (strLastToolTip.empty()) {
+        return;
+    }
+    strLastToolTip.clear();
+    if (events_ != nullptr) {
+        events_->ToolTipChanged(strLastToolTip);
+    }
+}
+
 } // namespace dalmure
