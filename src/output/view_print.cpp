@@ -1,7 +1,85 @@
-// STUB: to be written (view and print).
+// The view and print commands: both rebuild the minutes page, then either open it in the program
+// the desktop associates with HTML pages, or load it into the browser component, which prints it.
 #include "control/dalmure.h"
+#include "control/trap.h"
+#include "support/files.h"
+#include "support/ini_reader.h"
+#include "support/numeric.h"
 
 namespace dalmure {
-void Dalmure::CWButton2_Click() {}
-void Dalmure::CWButton5_Click() {}
+namespace {
+
+// The browser started when no program is associated with HTML pages.
+constexpr char16_t kFallbackBrowser[] = u"x-www-browser";
+constexpr std::size_t kProgramBufferLength = 255;
+
+// The program path the lookup left in the fixed-length buffer: the text up to the terminating
+// NUL, with the buffer's blank padding trimmed.
+Str programFromBuffer(Str buffer) {
+    const std::size_t nul = buffer.find(u'\0');
+    if (nul != Str::npos)
+        buffer.resize(nul);
+    if (buffer.size() > kProgramBufferLength)
+        buffer.resize(kProgramBufferLength);
+    const std::size_t last = buffer.find_last_not_of(u' ');
+    buffer.resize(last == Str::npos ? 0 : last + 1);
+    return buffer;
+}
+
+Str quoted(const Str& path) {
+    return u"\"" + path + u"\"";
+}
+
+} // namespace
+
+void Dalmure::CWButton2_Click() {
+    trap(u"errDalmure_CWButton2_Click", [&] {
+        if (!blValideGrid())
+            return;
+        bool blPrint = false;
+        GenerateHTML(blPrint);
+
+        const Str page = appFolder_ + u"/pvData.html";
+        const Str label = u"errDalmure_CWButton2_Click";
+        Str buffer(kProgramBufferLength, u' ');
+        const int found = p_.shell().findExecutable(page, Str(), buffer);
+        const Str program = programFromBuffer(buffer);
+
+        if (found <= 32) {
+            logTrapped(0, u"Pas de Browser par d\u00E9faut, on d\u00E9marre iExplorer", label);
+            if (files::isRegularFile(page))
+                p_.shell().shellExecute(u"open", kFallbackBrowser, quoted(page), Str(), 1);
+            return;
+        }
+        if (p_.shell().shellExecute(u"open", program, quoted(page), Str(), 1) <= 32)
+            logTrapped(0, u"Fichier pvData.html absent.", label);
+    });
+}
+
+void Dalmure::CWButton5_Click() {
+    platform::Screen& screen = p_.screen();
+    bool failed = true;
+    trap(u"errDalmure_CWButton5_Click", [&] {
+        if (!blValideGrid()) {
+            failed = false;
+            return;
+        }
+        screen.setMousePointer(platform::kPointerBusy);
+        bool blPrint = true;
+        GenerateHTML(blPrint);
+
+        const Str page = appFolder_ + u"/pvData.html";
+        if (files::isRegularFile(page)) {
+            const Str size =
+                ReadIni(u"CONFIG", u"PVPRINTSIZE", u"5", appFolder_ + u"/ORClient.INI");
+            p_.printer().setPrintSize(toInteger(leadingNumber(size)));
+            p_.browser().navigate(page);
+        }
+        screen.setMousePointer(platform::kPointerDefault);
+        failed = false;
+    });
+    if (failed)
+        screen.setMousePointer(platform::kPointerDefault);
+}
+
 } // namespace dalmure
