@@ -70,6 +70,7 @@ class DalmureTestAccess {
 
     // Minutes
     static void GenerateHTML(Dalmure& c, bool print) { c.GenerateHTML(print); }
+    static void setLangColumn(Dalmure& c, const Str& v) { c.strLangColumn = v; }
 
     static void logTrapped(Dalmure& c, std::int32_t n, const Str& d, const Str& l) {
         c.logTrapped(n, d, l);
