@@ -22,7 +22,7 @@ struct MenuItemState {
     bool visible;
 };
 class HappeningSink {
-public:
+  public:
     virtual ~HappeningSink() = default;
     virtual void prompt(const Str& title, const Str& message, const Str& defaultText,
                         const Str& answer) = 0;
@@ -43,7 +43,7 @@ struct HeadlessOptions {
 };
 
 class HeadlessPlatform : public platform::Platform {
-public:
+  public:
     explicit HeadlessPlatform(HeadlessOptions options = {});
     ~HeadlessPlatform() override;
 
@@ -69,6 +69,13 @@ public:
     void setNow(const platform::LocalTime& now);
     // A button is shown when it and the frame holding it are shown.
     bool buttonShown(platform::ButtonId id) const;
+    // Runs whenever the control lets pending user-interface events run (the surface's
+    // yieldToPendingEvents): lets a test act in the middle of a long operation.
+    void setPendingEventsHook(std::function<void()> hook);
+    // Names the control passed to the surface's propertyChanged, oldest first.
+    const std::vector<Str>& propertiesChanged() const;
+    // How many times the popup menu opened.
+    int menuPopups() const;
 
     // --- Dialog answers, first in first out; a prompt with none queued is cancelled ("") ---
     void queueAnswer(const Str& text);
@@ -92,7 +99,7 @@ public:
     void userResize(std::int32_t width, std::int32_t height);
     void userAmbient(const Str& name);
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

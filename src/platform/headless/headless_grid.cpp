@@ -1,0 +1,493 @@
+// The in-memory annotation grid.
+#include "control/design.h"
+#include "platform/headless/headless_components.h"
+#include "support/errors.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace dalmure::headless {
+
+namespace {
+
+std::int32_t clampToInt32(std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+} // namespace
+
+HeadlessGrid::HeadlessGrid()
+    : backColor_(design::kGridBackColor), backColorBkg_(design::kGridBackColorBkg),
+      backColorFixed_(design::kGridBackColorFixed), fontSize_(design::kFontSize),
+      left_(design::kGridLeft), top_(design::kGridTop), width_(design::kGridWidth),
+      height_(design::kGridHeight) {
+    colWidth_.fill(design::kGridDefaultColWidth);
+    colAlign_.fill(kAlignGeneral);
+    // The empty list: two rows of empty cells.
+    addItem(Str(), 0);
+    addItem(Str(), 1);
+}
+
+HeadlessGrid::~HeadlessGrid() = default;
+
+// --- Rows and cells ---------------------------------------------------------------------------
+
+HeadlessGrid::Row HeadlessGrid::makeRow(StrView c0, StrView c1) const {
+    Row r;
+    r.height = design::kGridDefaultRowHeight;
+    r.epoch.fill(fillEpoch_);
+    setCellOf(r, 0, c0);
+    setCellOf(r, 1, c1);
+    return r;
+}
+
+StrView HeadlessGrid::cellOf(const Row& r, std::int32_t col) {
+    if (!r.text) {
+        return {};
+    }
+    return col == 0 ? StrView(r.text.get(), r.len0) : StrView(r.text.get() + r.len0, r.len1);
+}
+
+void HeadlessGrid::setCellOf(Row& r, std::int32_t col, StrView text) {
+    const StrView other = cellOf(r, 1 - col);
+    const std::size_t total = text.size() + other.size();
+    std::unique_ptr<char16_t[]> buf;
+    if (total > 0) {
+        buf.reset(new char16_t[total]);
+        const StrView first = col == 0 ? text : other;
+        const StrView second = col == 0 ? other : text;
+        std::copy(first.begin(), first.end(), buf.get());
+        std::copy(second.begin(), second.end(), buf.get() + first.size());
+        r.len0 = static_cast<std::uint32_t>(first.size());
+        r.len1 = static_cast<std::uint32_t>(second.size());
+    } else {
+        r.len0 = r.len1 = 0;
+    }
+    r.text = std::move(buf);
+}
+
+std::int32_t HeadlessGrid::colorOf(const Row& r, std::int32_t col) const {
+    if (r.epoch[col] != fillEpoch_) {
+        return fillColor_;
+    }
+    if (r.flags & (kOwnColor0 << col)) {
+        return r.color[col];
+    }
+    return backColor_;
+}
+
+void HeadlessGrid::checkRow(std::int32_t row) const {
+    if (row < 0 || row >= rows_) {
+        errors::invalidRow();
+    }
+}
+
+void HeadlessGrid::checkCol(std::int32_t col) const {
+    if (col < 0 || col >= kCols) {
+        errors::invalidCol();
+    }
+}
+
+bool HeadlessGrid::cellExists(std::int32_t row, std::int32_t col) const {
+    return row >= 0 && row < rows_ && col >= 0 && col < kCols;
+}
+
+StrView HeadlessGrid::cellView(std::int32_t row, std::int32_t col) const {
+    checkRow(row);
+    checkCol(col);
+    return cellOf(rowAt(row), col);
+}
+
+// --- Chunk index ------------------------------------------------------------------------------
+
+void HeadlessGrid::rebuildIndex() {
+    const std::size_t n = chunks_.size();
+    countTree_.assign(n + 1, 0);
+    heightTree_.assign(n + 1, 0);
+    for (std::size_t i = 0; i < n; ++i) {
+        std::int64_t h = 0;
+        for (const Row& r : chunks_[i]->rows) {
+            h += r.height;
+        }
+        countTree_[i + 1] += static_cast<std::int64_t>(chunks_[i]->rows.size());
+        heightTree_[i + 1] += h;
+        const std::size_t parent = (i + 1) + ((i + 1) & (~(i + 1) + 1));
+        if (parent <= n) {
+            countTree_[parent] += countTree_[i + 1];
+            heightTree_[parent] += heightTree_[i + 1];
+        }
+    }
+}
+
+void HeadlessGrid::indexAdd(std::size_t chunk, std::int64_t count, std::int64_t height) {
+    for (std::size_t i = chunk + 1; i < countTree_.size(); i += i & (~i + 1)) {
+        countTree_[i] += count;
+        heightTree_[i] += height;
+    }
+}
+
+std::int64_t HeadlessGrid::countPrefix(std::size_t chunks) const {
+    std::int64_t s = 0;
+    for (std::size_t i = chunks; i > 0; i -= i & (~i + 1)) {
+        s += countTree_[i];
+    }
+    return s;
+}
+
+std::int64_t HeadlessGrid::heightPrefix(std::size_t chunks) const {
+    std::int64_t s = 0;
+    for (std::size_t i = chunks; i > 0; i -= i & (~i + 1)) {
+        s += heightTree_[i];
+    }
+    return s;
+}
+
+HeadlessGrid::Place HeadlessGrid::locate(std::int32_t row) const {
+    // Descend the count tree: the last chunk boundary whose prefix count is <= row.
+    std::size_t pos = 0;
+    std::int64_t remaining = row;
+    std::size_t step = 1;
+    while (step * 2 < countTree_.size()) {
+        step *= 2;
+    }
+    for (; step > 0; step /= 2) {
+        const std::size_t next = pos + step;
+        if (next < countTree_.size() && countTree_[next] <= remaining) {
+            pos = next;
+            remaining -= countTree_[next];
+        }
+    }
+    return Place{pos, static_cast<std::size_t>(remaining)};
+}
+
+HeadlessGrid::Row& HeadlessGrid::rowAt(std::int32_t row) {
+    const Place p = locate(row);
+    return chunks_[p.chunk]->rows[p.offset];
+}
+
+const HeadlessGrid::Row& HeadlessGrid::rowAt(std::int32_t row) const {
+    const Place p = locate(row);
+    return chunks_[p.chunk]->rows[p.offset];
+}
+
+std::int64_t HeadlessGrid::heightBefore(std::int32_t row) const {
+    if (row >= rows_) {
+        return heightPrefix(chunks_.size());
+    }
+    const Place p = locate(row);
+    std::int64_t h = heightPrefix(p.chunk);
+    const auto& rows = chunks_[p.chunk]->rows;
+    for (std::size_t i = 0; i < p.offset; ++i) {
+        h += rows[i].height;
+    }
+    return h;
+}
+
+void HeadlessGrid::afterShrink(std::size_t chunk) {
+    auto& rows = chunks_[chunk]->rows;
+    if (rows.empty()) {
+        chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(chunk));
+        rebuildIndex();
+        return;
+    }
+    if (rows.size() >= kMinChunk) {
+        return;
+    }
+    // Merge a small chunk into a neighbour when both fit in one.
+    std::size_t into = chunk;
+    std::size_t from = chunk;
+    if (chunk + 1 < chunks_.size() && rows.size() + chunks_[chunk + 1]->rows.size() <= kMaxChunk) {
+        from = chunk + 1;
+    } else if (chunk > 0 && rows.size() + chunks_[chunk - 1]->rows.size() <= kMaxChunk) {
+        into = chunk - 1;
+    } else {
+        return;
+    }
+    auto& dst = chunks_[into]->rows;
+    auto& src = chunks_[from]->rows;
+    dst.insert(dst.end(), std::make_move_iterator(src.begin()), std::make_move_iterator(src.end()));
+    chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(from));
+    rebuildIndex();
+}
+
+// --- platform::Grid ---------------------------------------------------------------------------
+
+std::int32_t HeadlessGrid::rows() const {
+    return rows_;
+}
+std::int32_t HeadlessGrid::cols() const {
+    return kCols;
+}
+std::int32_t HeadlessGrid::row() const {
+    return row_;
+}
+
+void HeadlessGrid::setRow(std::int32_t row) {
+    checkRow(row);
+    row_ = row;
+}
+
+std::int32_t HeadlessGrid::col() const {
+    return col_;
+}
+
+void HeadlessGrid::setCol(std::int32_t col) {
+    checkCol(col);
+    col_ = col;
+}
+
+Str HeadlessGrid::text() const {
+    return Str(cellView(row_, col_));
+}
+
+void HeadlessGrid::setText(const Str& text) {
+    checkRow(row_);
+    setCellOf(rowAt(row_), col_, text);
+}
+
+Str HeadlessGrid::textMatrix(std::int32_t row, std::int32_t col) const {
+    return Str(cellView(row, col));
+}
+
+int HeadlessGrid::compareText(std::int32_t row, std::int32_t col, StrView text) const {
+    const int c = cellView(row, col).compare(text);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+void HeadlessGrid::addItem(const Str& item, std::int32_t index) {
+    if (index < 0 || index > rows_) {
+        errors::invalidRow();
+    }
+    const StrView all(item);
+    const std::size_t tab = all.find(u'\t');
+    StrView c0 = all.substr(0, tab);
+    StrView c1;
+    if (tab != StrView::npos) {
+        c1 = all.substr(tab + 1);
+        c1 = c1.substr(0, c1.find(u'\t')); // cells beyond the last column are dropped
+    }
+    Row r = makeRow(c0, c1);
+    const std::int64_t h = r.height;
+
+    if (chunks_.empty()) {
+        chunks_.push_back(std::make_unique<Chunk>());
+        rebuildIndex();
+    }
+    Place p;
+    if (index == rows_) {
+        p = Place{chunks_.size() - 1, chunks_.back()->rows.size()};
+    } else {
+        p = locate(index);
+    }
+    auto& rows = chunks_[p.chunk]->rows;
+    rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(p.offset), std::move(r));
+    ++rows_;
+    if (rows.size() > kMaxChunk) {
+        auto half = std::make_unique<Chunk>();
+        const auto mid = rows.begin() + static_cast<std::ptrdiff_t>(rows.size() / 2);
+        half->rows.assign(std::make_move_iterator(mid), std::make_move_iterator(rows.end()));
+        rows.erase(mid, rows.end());
+        chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(p.chunk) + 1, std::move(half));
+        rebuildIndex();
+    } else {
+        indexAdd(p.chunk, 1, h);
+    }
+    // The current row and the top row keep their numbers.
+}
+
+void HeadlessGrid::removeItem(std::int32_t index) {
+    checkRow(index);
+    const Place p = locate(index);
+    auto& rows = chunks_[p.chunk]->rows;
+    const std::int64_t h = rows[p.offset].height;
+    rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(p.offset));
+    --rows_;
+    indexAdd(p.chunk, -1, -h);
+    afterShrink(p.chunk);
+    const std::int32_t last = std::max(rows_ - 1, 0);
+    row_ = std::min(row_, last);
+    topRow_ = std::min(topRow_, last);
+}
+
+void HeadlessGrid::clear() {
+    for (auto& chunk : chunks_) {
+        for (Row& r : chunk->rows) {
+            r.text.reset();
+            r.len0 = r.len1 = 0;
+            r.flags = 0;
+            r.epoch.fill(fillEpoch_);
+        }
+    }
+}
+
+std::int32_t HeadlessGrid::topRow() const {
+    return topRow_;
+}
+
+void HeadlessGrid::setTopRow(std::int32_t row) {
+    checkRow(row);
+    topRow_ = row;
+}
+
+std::int32_t HeadlessGrid::colWidth(std::int32_t col) const {
+    checkCol(col);
+    return colWidth_[col];
+}
+
+void HeadlessGrid::setColWidth(std::int32_t col, std::int32_t width) {
+    checkCol(col);
+    if (width < -1) {
+        invalidPropertyValue();
+    }
+    colWidth_[col] = width == -1 ? design::kGridDefaultColWidth : width;
+}
+
+std::int32_t HeadlessGrid::rowHeight(std::int32_t row) const {
+    checkRow(row);
+    return rowAt(row).height;
+}
+
+void HeadlessGrid::setRowHeight(std::int32_t row, std::int32_t height) {
+    checkRow(row);
+    if (height < -1) {
+        invalidPropertyValue();
+    }
+    const std::int32_t h = height == -1 ? design::kGridDefaultRowHeight : height;
+    const Place p = locate(row);
+    Row& r = chunks_[p.chunk]->rows[p.offset];
+    indexAdd(p.chunk, 0, static_cast<std::int64_t>(h) - r.height);
+    r.height = h;
+}
+
+std::int32_t HeadlessGrid::colAlignment(std::int32_t col) const {
+    checkCol(col);
+    return colAlign_[col];
+}
+
+void HeadlessGrid::setColAlignment(std::int32_t col, std::int32_t alignment) {
+    checkCol(col);
+    if (alignment < 0 || alignment > 9) {
+        invalidPropertyValue();
+    }
+    colAlign_[col] = alignment;
+}
+
+std::int32_t HeadlessGrid::rowPos(std::int32_t row) const {
+    checkRow(row);
+    return clampToInt32(heightBefore(row) - heightBefore(topRow_));
+}
+
+std::int32_t HeadlessGrid::colPos(std::int32_t col) const {
+    checkCol(col);
+    std::int64_t x = 0;
+    for (std::int32_t c = 0; c < col; ++c) {
+        x += colWidth_[c];
+    }
+    return clampToInt32(x);
+}
+
+std::int32_t HeadlessGrid::cellBackColor() const {
+    return cellBackColorAt(row_, col_);
+}
+
+void HeadlessGrid::setCellBackColor(std::int32_t color) {
+    checkRow(row_);
+    Row& r = rowAt(row_);
+    r.color[col_] = color;
+    r.epoch[col_] = fillEpoch_;
+    r.flags |= static_cast<std::uint8_t>(kOwnColor0 << col_);
+}
+
+bool HeadlessGrid::cellFontBold() const {
+    return cellFontBoldAt(row_, col_);
+}
+
+void HeadlessGrid::setCellFontBold(bool bold) {
+    checkRow(row_);
+    Row& r = rowAt(row_);
+    const auto bit = static_cast<std::uint8_t>(kBold0 << col_);
+    r.flags = bold ? (r.flags | bit) : (r.flags & ~bit);
+}
+
+std::int32_t HeadlessGrid::cellBackColorAt(std::int32_t row, std::int32_t col) const {
+    checkRow(row);
+    checkCol(col);
+    return colorOf(rowAt(row), col);
+}
+
+bool HeadlessGrid::cellFontBoldAt(std::int32_t row, std::int32_t col) const {
+    checkRow(row);
+    checkCol(col);
+    return (rowAt(row).flags & (kBold0 << col)) != 0;
+}
+
+void HeadlessGrid::fillCellBackColor(std::int32_t color) {
+    ++fillEpoch_;
+    fillColor_ = color;
+}
+
+std::int32_t HeadlessGrid::backColor() const {
+    return backColor_;
+}
+void HeadlessGrid::setBackColor(std::int32_t color) {
+    backColor_ = color;
+}
+std::int32_t HeadlessGrid::backColorBkg() const {
+    return backColorBkg_;
+}
+void HeadlessGrid::setBackColorBkg(std::int32_t color) {
+    backColorBkg_ = color;
+}
+std::int32_t HeadlessGrid::backColorFixed() const {
+    return backColorFixed_;
+}
+double HeadlessGrid::fontSize() const {
+    return fontSize_;
+}
+void HeadlessGrid::setFontSize(double points) {
+    fontSize_ = points;
+}
+std::int32_t HeadlessGrid::left() const {
+    return left_;
+}
+void HeadlessGrid::setLeft(std::int32_t v) {
+    left_ = v;
+}
+std::int32_t HeadlessGrid::top() const {
+    return top_;
+}
+void HeadlessGrid::setTop(std::int32_t v) {
+    top_ = v;
+}
+std::int32_t HeadlessGrid::width() const {
+    return width_;
+}
+
+void HeadlessGrid::setWidth(std::int32_t v) {
+    if (v < 0) {
+        invalidPropertyValue();
+    }
+    width_ = v;
+}
+
+std::int32_t HeadlessGrid::height() const {
+    return height_;
+}
+
+void HeadlessGrid::setHeight(std::int32_t v) {
+    if (v < 0) {
+        invalidPropertyValue();
+    }
+    height_ = v;
+}
+
+bool HeadlessGrid::visible() const {
+    return visible_;
+}
+void HeadlessGrid::setVisible(bool v) {
+    visible_ = v;
+}
+
+} // namespace dalmure::headless

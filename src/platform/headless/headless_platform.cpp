@@ -1,0 +1,332 @@
+// HeadlessPlatform: owns the in-memory components and simulates the user's actions in the order
+// a desktop delivers them.
+#include "platform/headless/headless_platform.h"
+
+#include "control/design.h"
+#include "platform/headless/headless_components.h"
+#include "platform/mdb/mdb_catalogue.h"
+
+namespace dalmure::headless {
+
+namespace {
+
+using platform::ButtonId;
+
+constexpr char16_t kEnter = u'\r';
+constexpr char16_t kBackspace = u'\b';
+constexpr char16_t kEscape = u'\x1b';
+
+// The virtual key code of a character: letters by their capital, everything else by its own
+// code (digits, Enter 13, Backspace 8, Esc 27, space 32 among them).
+std::int16_t keyCodeOf(char16_t c) {
+    if (c >= u'a' && c <= u'z') {
+        return static_cast<std::int16_t>(c - u'a' + u'A');
+    }
+    return static_cast<std::int16_t>(c);
+}
+
+int shiftOf(char16_t c) {
+    return (c >= u'A' && c <= u'Z') ? 1 : 0;
+}
+
+} // namespace
+
+struct HeadlessPlatform::Impl {
+    explicit Impl(HeadlessOptions options)
+        : frame1(design::kFrame1Width, design::kFrame1Height, true),
+          // Frame3 is hidden on the form: start-up shows it once it has set up the grid.
+          frame3(design::kFrame3Width, design::kFrame3Height, false), surface(ctx),
+          editor(ctx, frame3), menu(ctx), dialogs(ctx), browser(ctx),
+          shell(ctx, std::move(options.htmlProgram)), printer(ctx), screen(ctx),
+          clock(options.now), buttons{HeadlessButton(ButtonId::CWButton1),
+                                      HeadlessButton(ButtonId::CWButton2),
+                                      HeadlessButton(ButtonId::CWButton3),
+                                      HeadlessButton(ButtonId::CWButton4),
+                                      HeadlessButton(ButtonId::CWButton5),
+                                      HeadlessButton(ButtonId::CWButton6_0),
+                                      HeadlessButton(ButtonId::CWButton6_1)} {}
+
+    platform::Notifications* note() const { return ctx.notifications; }
+
+    Context ctx;
+    HeadlessFrame frame1;
+    HeadlessFrame frame3;
+    HeadlessSurface surface;
+    HeadlessGrid grid;
+    HeadlessEditor editor;
+    HeadlessMenu menu;
+    HeadlessDialogs dialogs;
+    HeadlessBrowser browser;
+    HeadlessShell shell;
+    HeadlessPrinter printer;
+    HeadlessScreen screen;
+    HeadlessClock clock;
+    std::array<HeadlessButton, platform::kAllButtons.size()> buttons;
+    platform::MdbCatalogueDatabase catalogue;
+};
+
+HeadlessPlatform::HeadlessPlatform(HeadlessOptions options)
+    : impl_(std::make_unique<Impl>(std::move(options))) {}
+
+HeadlessPlatform::~HeadlessPlatform() = default;
+
+// --- platform::Platform -----------------------------------------------------------------------
+
+void HeadlessPlatform::setNotifications(platform::Notifications* sink) {
+    impl_->ctx.notifications = sink;
+}
+platform::ControlSurface& HeadlessPlatform::surface() {
+    return impl_->surface;
+}
+platform::Frame& HeadlessPlatform::frame(platform::FrameId id) {
+    return id == platform::FrameId::Frame1 ? impl_->frame1 : impl_->frame3;
+}
+platform::Grid& HeadlessPlatform::grid() {
+    return impl_->grid;
+}
+platform::TextBox& HeadlessPlatform::editor() {
+    return impl_->editor;
+}
+platform::CommandButton& HeadlessPlatform::button(platform::ButtonId id) {
+    return impl_->buttons[static_cast<std::size_t>(id)];
+}
+platform::PopupMenu& HeadlessPlatform::menu() {
+    return impl_->menu;
+}
+platform::Dialogs& HeadlessPlatform::dialogs() {
+    return impl_->dialogs;
+}
+platform::BrowserComponent& HeadlessPlatform::browser() {
+    return impl_->browser;
+}
+platform::Shell& HeadlessPlatform::shell() {
+    return impl_->shell;
+}
+platform::Printer& HeadlessPlatform::printer() {
+    return impl_->printer;
+}
+platform::Screen& HeadlessPlatform::screen() {
+    return impl_->screen;
+}
+platform::Clock& HeadlessPlatform::clock() {
+    return impl_->clock;
+}
+platform::CatalogueDatabase& HeadlessPlatform::catalogue() {
+    return impl_->catalogue;
+}
+
+// --- Observing --------------------------------------------------------------------------------
+
+void HeadlessPlatform::setHappeningSink(HappeningSink* sink) {
+    impl_->ctx.happenings = sink;
+}
+void HeadlessPlatform::setNow(const platform::LocalTime& now) {
+    impl_->clock.fix(now);
+}
+
+bool HeadlessPlatform::buttonShown(platform::ButtonId id) const {
+    // Every button but the play button stands in Frame3.
+    const bool inFrame3 = id != ButtonId::CWButton3;
+    return impl_->buttons[static_cast<std::size_t>(id)].visible() &&
+           (!inFrame3 || impl_->frame3.visible());
+}
+
+void HeadlessPlatform::setPendingEventsHook(std::function<void()> hook) {
+    impl_->ctx.pendingEvents = std::move(hook);
+}
+
+const std::vector<Str>& HeadlessPlatform::propertiesChanged() const {
+    return impl_->surface.propertiesChanged();
+}
+
+int HeadlessPlatform::menuPopups() const {
+    return impl_->menu.popups();
+}
+
+void HeadlessPlatform::queueAnswer(const Str& text) {
+    impl_->dialogs.queue(text);
+}
+void HeadlessPlatform::queueCancel() {
+    impl_->dialogs.queue(std::nullopt);
+}
+
+// --- The user ---------------------------------------------------------------------------------
+
+bool HeadlessPlatform::userClick(std::int32_t row, std::int32_t col) {
+    auto& g = impl_->grid;
+    if (!g.cellExists(row, col)) {
+        return false;
+    }
+    impl_->editor.loseFocus();
+    auto* n = impl_->note();
+    if (row != g.row() || col != g.col()) {
+        if (n) {
+            n->gridLeaveCell();
+        }
+        // The handlers may have removed rows meanwhile: the click lands on what is there.
+        if (g.cellExists(row, col)) {
+            g.setRow(row);
+            g.setCol(col);
+        }
+    }
+    if (n) {
+        n->gridClick();
+    }
+    return true;
+}
+
+bool HeadlessPlatform::userDblClick(std::int32_t row, std::int32_t col) {
+    if (!userClick(row, col)) {
+        return false;
+    }
+    if (auto* n = impl_->note()) {
+        n->gridDblClick();
+    }
+    return true;
+}
+
+bool HeadlessPlatform::userRightClick(std::int32_t row, std::int32_t col,
+                                      std::optional<std::string> choose) {
+    auto& g = impl_->grid;
+    if (!g.cellExists(row, col)) {
+        return false;
+    }
+    std::optional<platform::MenuItemId> choice;
+    if (choose) {
+        platform::MenuItemId id{};
+        if (!platform::menuItemFromName(*choose, id)) {
+            return false;
+        }
+        choice = id;
+    }
+    const double x = g.colPos(col) + 15.0;
+    const double y = g.rowPos(row) + 15.0;
+    impl_->editor.loseFocus();
+    impl_->ctx.pendingChoice = choice;
+    if (auto* n = impl_->note()) {
+        n->gridMouseUp(platform::kRightButton, 0, x, y);
+    }
+    // A menu that did not open forgets the choice.
+    impl_->ctx.pendingChoice.reset();
+    return true;
+}
+
+void HeadlessPlatform::userKeyPress(std::int16_t ascii) {
+    impl_->editor.loseFocus();
+    if (auto* n = impl_->note()) {
+        n->gridKeyPress(ascii);
+    }
+}
+
+int HeadlessPlatform::userType(const Str& text) {
+    auto& ed = impl_->editor;
+    int delivered = 0;
+    for (char16_t c : text) {
+        if (!ed.visible() || !ed.hasFocus()) {
+            break;
+        }
+        auto* n = impl_->note();
+        const int shift = shiftOf(c);
+        std::int16_t keyCode = keyCodeOf(c);
+        if (n) {
+            n->editorKeyDown(keyCode, shift);
+        }
+        auto ascii = static_cast<std::int16_t>(c);
+        if (n) {
+            n->editorKeyPress(ascii);
+        }
+        if (ascii != 0 && !ed.readOnly()) {
+            const auto typed = static_cast<char16_t>(static_cast<std::uint16_t>(ascii));
+            if (typed == kEnter) {
+                ed.typeAtCaret(u"\r\n");
+            } else if (typed == kBackspace) {
+                ed.backspace();
+            } else if (typed != kEscape && typed >= u' ') {
+                ed.typeAtCaret(StrView(&typed, 1));
+            }
+        }
+        keyCode = keyCodeOf(c);
+        if (n) {
+            n->editorKeyUp(keyCode, shift);
+        }
+        ++delivered;
+    }
+    return delivered;
+}
+
+void HeadlessPlatform::userBlur() {
+    impl_->editor.loseFocus();
+}
+
+void HeadlessPlatform::userFocus() {
+    if (auto* n = impl_->note()) {
+        n->surfaceEnterFocus();
+    }
+}
+
+bool HeadlessPlatform::userButton(platform::ButtonId id) {
+    if (!buttonShown(id)) {
+        return false;
+    }
+    impl_->editor.loseFocus();
+    if (auto* n = impl_->note()) {
+        n->buttonClick(id);
+    }
+    return true;
+}
+
+bool HeadlessPlatform::userHover(const std::string& over) {
+    auto* n = impl_->note();
+    ButtonId id{};
+    if (platform::buttonFromName(over, id)) {
+        if (!buttonShown(id)) {
+            return false;
+        }
+        if (n) {
+            n->buttonMouseMove(id);
+        }
+        return true;
+    }
+    if (over == "grid") {
+        if (n) {
+            n->gridMouseMove(0, 0, 15.0, 15.0);
+        }
+        return true;
+    }
+    if (over == "surface") {
+        if (n) {
+            n->surfaceMouseMove(0, 0, 15.0, 15.0);
+        }
+        return true;
+    }
+    return false;
+}
+
+bool HeadlessPlatform::userScroll(std::optional<std::int32_t> topRow) {
+    auto& g = impl_->grid;
+    const std::int64_t wanted = topRow ? *topRow : static_cast<std::int64_t>(g.topRow()) + 1;
+    if (wanted < 0 || wanted >= g.rows()) {
+        return false;
+    }
+    g.setTopRow(static_cast<std::int32_t>(wanted));
+    if (auto* n = impl_->note()) {
+        n->gridScroll();
+    }
+    return true;
+}
+
+void HeadlessPlatform::userResize(std::int32_t width, std::int32_t height) {
+    impl_->surface.setWidth(width);
+    impl_->surface.setHeight(height);
+    if (auto* n = impl_->note()) {
+        n->surfaceResize();
+    }
+}
+
+void HeadlessPlatform::userAmbient(const Str& name) {
+    if (auto* n = impl_->note()) {
+        n->ambientChanged(name);
+    }
+}
+
+} // namespace dalmure::headless
