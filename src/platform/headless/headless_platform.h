@@ -22,7 +22,7 @@ struct MenuItemState {
     bool visible;
 };
 class HappeningSink {
-  public:
+public:
     virtual ~HappeningSink() = default;
     virtual void prompt(const Str& title, const Str& message, const Str& defaultText,
                         const Str& answer) = 0;
@@ -43,7 +43,7 @@ struct HeadlessOptions {
 };
 
 class HeadlessPlatform : public platform::Platform {
-  public:
+public:
     explicit HeadlessPlatform(HeadlessOptions options = {});
     ~HeadlessPlatform() override;
 
