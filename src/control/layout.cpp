@@ -1,10 +1,160 @@
-// STUB: to be written (layout).
+// Layout: the frames, grid and editor fitted to the control's size, each row sized to its
+// text, the worked-on row kept in view, and the highlight removed. Sizes are in twips.
 #include "control/dalmure.h"
 
+#include "control/trap.h"
+#include "support/errors.h"
+#include "support/numeric.h"
+
+#include <algorithm>
+#include <cstdint>
+
 namespace dalmure {
-void Dalmure::UserControl_Resize() {}
-void Dalmure::ResizeGrid() {}
-void Dalmure::SetRowHeight(std::int16_t&, bool&, bool&) {}
-void Dalmure::EnsureVisible(std::int32_t&) {}
-void Dalmure::ClearCellBackColor() {}
+
+namespace {
+
+constexpr std::int32_t kMinHeight = 2000;
+constexpr std::int32_t kMinWidth = 2900;
+constexpr std::int32_t kHeightOutsideFrame3 = 950;
+constexpr std::int32_t kNarrower = 60; // Frame3 / browser / editor narrower than their host
+constexpr std::int32_t kGridBelowFrame = 300;
+constexpr std::int32_t kGridNarrower = 200;
+constexpr std::int32_t kColumn1Margin = 1295;
+constexpr std::int32_t kCapMargin = 290;
+constexpr std::int32_t kRowAboveEditor = 45;
+constexpr std::int32_t kEditorBelowRowTop = 30;
+
+// 32-bit arithmetic: a result outside the signed 32-bit range is an overflow.
+std::int32_t checkedLong(long long value) {
+    if (value < INT32_MIN || value > INT32_MAX)
+        errors::overflow();
+    return static_cast<std::int32_t>(value);
+}
+
+// Floating division as the host language does it: 0 / 0 overflows, x / 0 divides by zero.
+double divide(double numerator, double denominator) {
+    if (denominator == 0) {
+        if (numerator == 0)
+            errors::overflow();
+        throw ControlError(11, u"Division by zero");
+    }
+    return numerator / denominator;
+}
+
+} // namespace
+
+void Dalmure::UserControl_Resize() {
+    trap(u"errDalmure_UserControl_Resize", [&] {
+        platform::ControlSurface& surface = p_.surface();
+        if (surface.height() < kMinHeight)
+            surface.setHeight(kMinHeight);
+        if (surface.width() < kMinWidth)
+            surface.setWidth(kMinWidth);
+
+        platform::Frame& frame3 = p_.frame(platform::FrameId::Frame3);
+        frame3.setHeight(
+            checkedLong(static_cast<long long>(surface.height()) - kHeightOutsideFrame3));
+        frame3.setWidth(checkedLong(static_cast<long long>(surface.width()) - kNarrower));
+
+        platform::Frame& frame1 = p_.frame(platform::FrameId::Frame1);
+        frame1.setWidth(frame3.width());
+        p_.browser().setWidth(checkedLong(static_cast<long long>(frame1.width()) - kNarrower));
+
+        ResizeGrid();
+    });
+}
+
+void Dalmure::ResizeGrid() {
+    bool finished = false;
+    trap(u"errDalmure_ResizeGrid", [&] {
+        bool hide = false;
+        AllowRefreshPV(hide);
+        MSFlexGrid1_Scroll();
+
+        platform::Grid& g = grid();
+        platform::Frame& frame3 = p_.frame(platform::FrameId::Frame3);
+        g.setHeight(checkedLong(static_cast<long long>(frame3.height()) - kGridBelowFrame));
+        g.setWidth(checkedLong(static_cast<long long>(frame3.width()) - kGridNarrower));
+        g.setColWidth(1, checkedLong(static_cast<long long>(g.width()) - kColumn1Margin));
+        text1().setWidth(checkedLong(static_cast<long long>(g.colWidth(1)) - kNarrower));
+
+        // The row count is read afresh each time: host calls and user input run at the yield.
+        for (std::int32_t i = 0; i < g.rows(); ++i) {
+            p_.surface().yieldToPendingEvents();
+            if (i >= g.rows())
+                break;
+            std::int16_t row = toInteger(static_cast<long long>(i));
+            bool scroll = false, editing = false;
+            SetRowHeight(row, scroll, editing);
+        }
+
+        bool show = true;
+        AllowRefreshPV(show);
+        finished = true;
+    });
+    if (!finished)
+        grid().setVisible(true); // a failed resize never leaves the grid hidden
+}
+
+void Dalmure::SetRowHeight(std::int16_t& row, bool& scroll, bool& editing) {
+    trap(u"errDalmure_SetRowHeight", [&] {
+        platform::Grid& g = grid();
+        platform::TextBox& editor = text1();
+        platform::ControlSurface& surface = p_.surface();
+
+        const Str text = editing ? editor.text() : g.textMatrix(row, 1);
+        const auto returns = std::count(text.begin(), text.end(), u'\r');
+        const std::int16_t n = toInteger(static_cast<long long>(returns));
+
+        const std::int32_t w = toLong(surface.textWidth(text));
+        const std::int32_t a = toLong(surface.textHeight(u"A"));
+
+        std::int16_t lines = toInteger(divide(w, editor.width()));
+        lines = addInteger(addInteger(lines, 1), n);
+        const std::int32_t h = checkedLong(static_cast<long long>(lines) * a);
+
+        std::int32_t e = h;
+        if (!(g.height() > checkedLong(static_cast<long long>(h) + kCapMargin)))
+            e = toLong(static_cast<double>(g.height()) - kGridBelowFrame);
+        if (editor.height() != e)
+            editor.setHeight(e);
+
+        const std::int32_t r = toLong(static_cast<double>(editor.height()) + kRowAboveEditor);
+        if (g.rowHeight(row) != r)
+            g.setRowHeight(row, r);
+
+        if (scroll) {
+            std::int32_t above = subInteger(row, 1);
+            EnsureVisible(above);
+        }
+
+        const std::int32_t t =
+            toLong(static_cast<double>(g.top()) + g.rowPos(row) + kEditorBelowRowTop);
+        if (editor.top() != t)
+            editor.setTop(t);
+    });
+}
+
+void Dalmure::EnsureVisible(std::int32_t& row) {
+    trap(u"errDalmure_EnsureVisible", [&] {
+        blScrolling = true;
+        grid().setTopRow(row);
+        blScrolling = false; // only after a scroll that succeeded
+    });
+}
+
+void Dalmure::ClearCellBackColor() {
+    trap(u"errDalmure_ClearCellBackColor", [&] {
+        platform::Grid& g = grid();
+        if (g.rows() == 0)
+            return;
+        const std::int32_t row = g.row();
+        // Every cell in the grid's colour, as a walk over the cells would leave them; the walk
+        // ends in column 1 and the remembered row is made current again.
+        g.fillCellBackColor(g.backColor());
+        g.setCol(1);
+        g.setRow(row);
+    });
+}
+
 } // namespace dalmure
