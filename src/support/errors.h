@@ -6,17 +6,18 @@
 
 #include <cstdint>
 #include <stdexcept>
+#include <string>
 
 namespace dalmure {
 
 class ControlError : public std::runtime_error {
-public:
+  public:
     ControlError(std::int32_t number, Str description);
 
     std::int32_t number() const { return number_; }
     const Str& description() const { return description_; }
 
-private:
+  private:
     std::int32_t number_;
     Str description_;
 };
@@ -37,13 +38,16 @@ inline constexpr std::int32_t kPathNotFound = 76;
 inline constexpr std::int32_t kInvalidRow = 30009;
 inline constexpr std::int32_t kInvalidCol = 30010;
 
-[[noreturn]] void overflow();           // 6 "Overflow"
-[[noreturn]] void invalidRow();         // 30009 "Invalid Row value"
-[[noreturn]] void invalidCol();         // 30010 "Invalid Col value"
-[[noreturn]] void subscriptOutOfRange(); // 9 "Subscript out of range"
+[[noreturn]] void overflow();             // 6 "Overflow"
+[[noreturn]] void invalidRow();           // 30009 "Invalid Row value"
+[[noreturn]] void invalidCol();           // 30010 "Invalid Col value"
+[[noreturn]] void subscriptOutOfRange();  // 9 "Subscript out of range"
 [[noreturn]] void invalidProcedureCall(); // 5 "Invalid procedure call or argument"
 // Raises the file error that best describes errno (53, 57, 61, 70, 75, 76).
 [[noreturn]] void fromErrno(int err);
+// The same for a failure on nativePath: ENOENT becomes 76 "Path not found" when the folder
+// that should hold nativePath is missing.
+[[noreturn]] void fromErrno(int err, const std::string& nativePath);
 } // namespace errors
 
 } // namespace dalmure
