@@ -111,6 +111,7 @@ class HeadlessGrid final : public platform::Grid {
     static constexpr std::uint8_t kBold0 = 1, kOwnColor0 = 4;
     struct Chunk {
         std::vector<Row> rows;
+        std::int64_t height = 0; // sum of the rows' heights
     };
     struct Place {
         std::size_t chunk;

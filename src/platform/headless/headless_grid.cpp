@@ -107,12 +107,8 @@ void HeadlessGrid::rebuildIndex() {
     countTree_.assign(n + 1, 0);
     heightTree_.assign(n + 1, 0);
     for (std::size_t i = 0; i < n; ++i) {
-        std::int64_t h = 0;
-        for (const Row& r : chunks_[i]->rows) {
-            h += r.height;
-        }
         countTree_[i + 1] += static_cast<std::int64_t>(chunks_[i]->rows.size());
-        heightTree_[i + 1] += h;
+        heightTree_[i + 1] += chunks_[i]->height;
         const std::size_t parent = (i + 1) + ((i + 1) & (~(i + 1) + 1));
         if (parent <= n) {
             countTree_[parent] += countTree_[i + 1];
@@ -208,6 +204,7 @@ void HeadlessGrid::afterShrink(std::size_t chunk) {
     auto& dst = chunks_[into]->rows;
     auto& src = chunks_[from]->rows;
     dst.insert(dst.end(), std::make_move_iterator(src.begin()), std::make_move_iterator(src.end()));
+    chunks_[into]->height += chunks_[from]->height;
     chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(from));
     rebuildIndex();
 }
@@ -283,12 +280,17 @@ void HeadlessGrid::addItem(const Str& item, std::int32_t index) {
     }
     auto& rows = chunks_[p.chunk]->rows;
     rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(p.offset), std::move(r));
+    chunks_[p.chunk]->height += h;
     ++rows_;
     if (rows.size() > kMaxChunk) {
         auto half = std::make_unique<Chunk>();
         const auto mid = rows.begin() + static_cast<std::ptrdiff_t>(rows.size() / 2);
         half->rows.assign(std::make_move_iterator(mid), std::make_move_iterator(rows.end()));
         rows.erase(mid, rows.end());
+        for (const Row& moved : half->rows) {
+            half->height += moved.height;
+        }
+        chunks_[p.chunk]->height -= half->height;
         chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(p.chunk) + 1, std::move(half));
         rebuildIndex();
     } else {
@@ -303,6 +305,7 @@ void HeadlessGrid::removeItem(std::int32_t index) {
     auto& rows = chunks_[p.chunk]->rows;
     const std::int64_t h = rows[p.offset].height;
     rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(p.offset));
+    chunks_[p.chunk]->height -= h;
     --rows_;
     indexAdd(p.chunk, -1, -h);
     afterShrink(p.chunk);
@@ -358,6 +361,7 @@ void HeadlessGrid::setRowHeight(std::int32_t row, std::int32_t height) {
     const Place p = locate(row);
     Row& r = chunks_[p.chunk]->rows[p.offset];
     indexAdd(p.chunk, 0, static_cast<std::int64_t>(h) - r.height);
+    chunks_[p.chunk]->height += static_cast<std::int64_t>(h) - r.height;
     r.height = h;
 }
 
