@@ -1,0 +1,264 @@
+// The desktop shell: command-line splitting, detached program start, and the view command against
+// a real XDG association. GIO reads the XDG folders once per process, so every case that sets
+// them runs in a fresh copy of this test program (a GoogleTest exit test in threadsafe style).
+#include "platform/desktop/gio_shell.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace dalmure::test {
+namespace {
+
+using platform::DesktopShell;
+namespace fs = std::filesystem;
+
+// A shell script that records its arguments (count, then one per line) into `record`, once
+// `gate` exists when one is given.
+void writeRecorder(const std::string& path, const std::string& record,
+                   const std::string& gate = "") {
+    std::string script = "#!/bin/sh\n";
+    if (!gate.empty())
+        script += "i=0; while [ ! -e '" + gate +
+                  "' ] && [ $i -lt 500 ]; do sleep 0.02; i=$((i+1)); done\n";
+    script += "{ echo \"$#\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done;"
+              " readlink /proc/$$/fd/0; pwd; } > '" +
+              record + ".tmp' && mv '" + record + ".tmp' '" + record + "'\n";
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs(script.c_str(), f);
+    std::fclose(f);
+    ::chmod(path.c_str(), 0755);
+}
+
+std::string readFile(const std::string& path) {
+    std::string text;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr)
+        return text;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        text.append(buf, n);
+    std::fclose(f);
+    return text;
+}
+
+// The record's lines once it appears (empty after 10 s).
+std::vector<std::string> waitForRecord(const std::string& record) {
+    for (int i = 0; i < 500 && !fs::exists(record); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::vector<std::string> lines;
+    const std::string text = readFile(record);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+TEST(OutputDesktopShellTest, ParametersSplitAsAWindowsCommandLine) {
+    const auto split = [](const char* line) {
+        std::vector<std::string> out;
+        for (const Str& w : DesktopShell::splitCommandLine(u(line)))
+            out.push_back(s(w));
+        return out;
+    };
+    using V = std::vector<std::string>;
+    EXPECT_EQ(split("\"/tmp/mes audiences/pvData.html\""), V{"/tmp/mes audiences/pvData.html"});
+    EXPECT_EQ(split("  a\tb   c  "), (V{"a", "b", "c"}));
+    EXPECT_EQ(split("pre\"mid dle\"post x"), (V{"premid dlepost", "x"}));
+    EXPECT_EQ(split("\"\" x \"\""), (V{"", "x", ""}));
+    EXPECT_EQ(split("\"unterminated quote"), V{"unterminated quote"});
+    EXPECT_EQ(split("a\\\\b \\\"q\\\" c\\\\\\\\\"d e\""), (V{"a\\\\b", "\"q\"", "c\\\\d e"}));
+    EXPECT_EQ(split("\"say \"\"hi\"\" now\""), V{"say \"hi\" now"});
+    EXPECT_EQ(split("caf\xC3\xA9 \xE4\xB8\xAD"), (V{"caf\xC3\xA9", "\xE4\xB8\xAD"}));
+    EXPECT_TRUE(split("").empty());
+    EXPECT_TRUE(split(" \t ").empty());
+}
+
+TEST(OutputDesktopShellTest, AGivenProgramReplacesTheDesktopAssociation) {
+    TempAppFolder dir;
+    dir.writeBytes("pvData.html", "x");
+    const Str page = u(dir.file("pvData.html"));
+    Str buffer(255, u' ');
+
+    EXPECT_EQ(
+        DesktopShell(u("/opt/b/browser")).findExecutable(u(dir.file("none.html")), {}, buffer),
+        DesktopShell::kFileNotFound);
+    EXPECT_EQ(DesktopShell(Str()).findExecutable(page, {}, buffer), DesktopShell::kNoAssociation);
+    EXPECT_EQ(
+        DesktopShell(u("/opt/b/browser")).findExecutable(u("pvData.html"), dir.path(), buffer),
+        DesktopShell::kOk);
+    EXPECT_EQ(s(buffer), "/opt/b/browser");
+}
+
+TEST(OutputDesktopShellTest, ProgramsStartDetachedWithTheirWordsAndNoZombie) {
+    TempAppFolder dir;
+    fs::create_directory(dir.file("with blank"));
+    const std::string script = dir.file("with blank/rec.sh");
+    const std::string record = dir.file("record");
+    const std::string gate = dir.file("gate");
+    writeRecorder(script, record, gate);
+
+    DesktopShell shell;
+    const int result = shell.shellExecute(u("open"), u(script),
+                                          u("\"" + dir.file("a b/pvData.html") + "\" second"),
+                                          u(dir.file("with blank")), 1);
+    EXPECT_EQ(result, DesktopShell::kOk);
+    // The call returned while the program still waits for its gate: nobody waited for it.
+    EXPECT_FALSE(fs::exists(record));
+    errno = 0;
+    int status = 0;
+    EXPECT_EQ(::waitpid(-1, &status, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+
+    dir.writeBytes("gate", "");
+    const auto lines = waitForRecord(record);
+    EXPECT_EQ(lines, (std::vector<std::string>{"2", dir.file("a b/pvData.html"), "second",
+                                               "/dev/null", dir.file("with blank")}));
+
+    // Not found, not executable, a folder: 2, nothing started.
+    dir.writeBytes("plain", "#!/bin/sh\n");
+    for (const std::string& bad : {std::string("dalmure-no-such-program"), dir.file("missing"),
+                                   dir.file("plain"), dir.native()}) {
+        EXPECT_EQ(shell.shellExecute(u("open"), u(bad), u("x"), {}, 1), DesktopShell::kFileNotFound)
+            << bad;
+    }
+}
+
+// --- The view command against the desktop's own association ----------------------------------
+
+// The headless platform with the real desktop shell in place of the in-memory one.
+class DesktopShellPlatform : public platform::Platform {
+  public:
+    DesktopShellPlatform(headless::HeadlessPlatform& inner, DesktopShell& shell)
+        : in_(inner), shell_(shell) {}
+    void setNotifications(platform::Notifications* sink) override { in_.setNotifications(sink); }
+    platform::ControlSurface& surface() override { return in_.surface(); }
+    platform::Frame& frame(platform::FrameId id) override { return in_.frame(id); }
+    platform::Grid& grid() override { return in_.grid(); }
+    platform::TextBox& editor() override { return in_.editor(); }
+    platform::CommandButton& button(platform::ButtonId id) override { return in_.button(id); }
+    platform::PopupMenu& menu() override { return in_.menu(); }
+    platform::Dialogs& dialogs() override { return in_.dialogs(); }
+    platform::BrowserComponent& browser() override { return in_.browser(); }
+    platform::Shell& shell() override { return shell_; }
+    platform::Printer& printer() override { return in_.printer(); }
+    platform::Screen& screen() override { return in_.screen(); }
+    platform::Clock& clock() override { return in_.clock(); }
+    platform::CatalogueDatabase& catalogue() override { return in_.catalogue(); }
+
+  private:
+    headless::HeadlessPlatform& in_;
+    DesktopShell& shell_;
+};
+
+// Runs the view command in an application folder whose path holds blanks, with XDG folders of
+// its own: `associate` registers a recording browser for text/html; otherwise a recording
+// x-www-browser comes first in PATH. Returns "OK" or what went wrong.
+std::string viewThroughTheDesktop(bool associate) {
+    TempAppFolder root;
+    const std::string data = root.file("data"), config = root.file("config");
+    fs::create_directories(data + "/applications");
+    fs::create_directories(config);
+    fs::create_directories(root.file("sys"));
+    fs::create_directories(root.file("bin"));
+    fs::create_directories(root.file("mes audiences"));
+    const std::string record = root.file("record");
+    const std::string browser =
+        root.file(associate ? "bin/recording-browser" : "bin/x-www-browser");
+    writeRecorder(browser, record);
+    if (associate) {
+        root.writeBytes("data/applications/dalmure-recorder.desktop",
+                        "[Desktop Entry]\nType=Application\nName=Recorder\nExec=" + browser +
+                            " %f\nMimeType=text/html;\n");
+        root.writeBytes("config/mimeapps.list",
+                        "[Default Applications]\ntext/html=dalmure-recorder.desktop\n");
+    }
+    ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    ::setenv("XDG_DATA_DIRS", root.file("sys").c_str(), 1);
+    ::setenv("XDG_CONFIG_DIRS", root.file("sys").c_str(), 1);
+    ::unsetenv("XDG_CURRENT_DESKTOP");
+    const char* path = std::getenv("PATH");
+    ::setenv("PATH", (root.file("bin") + ":" + (path ? path : "/usr/bin:/bin")).c_str(), 1);
+
+    const std::string appFolder = root.file("mes audiences");
+    const std::string page = appFolder + "/pvData.html";
+    DesktopShell shell;
+    headless::HeadlessOptions options;
+    options.now = fixedNow();
+    headless::HeadlessPlatform inner(options);
+    DesktopShellPlatform platform(inner, shell);
+    Dalmure control(platform, u(appFolder));
+    control.AnnoAdd(u("10:00:00"), u("Ouverture"));
+    DalmureTestAccess::buttonClick(control, platform::ButtonId::CWButton2);
+
+    std::string problems;
+    if (associate) {
+        Str buffer;
+        const int found = shell.findExecutable(u(page), {}, buffer);
+        if (found != DesktopShell::kOk || s(buffer) != browser)
+            problems += "lookup gave " + std::to_string(found) + " " + s(buffer) + "; ";
+    }
+    const auto lines = waitForRecord(record);
+    if (lines.size() < 2 || lines[0] != "1" || lines[1] != page) {
+        problems += "browser received:";
+        for (const auto& l : lines)
+            problems += " [" + l + "]";
+        problems += "; ";
+    }
+    // The application folder's log, every month.
+    std::string log;
+    std::error_code ec;
+    for (const auto& month : fs::directory_iterator(appFolder + "/Log", ec))
+        log += readFile((month.path() / "Dalmure.Log").string());
+    const bool noted = log.find("Pas de Browser par d\xE9"
+                                "faut, on d\xE9marre iExplorer") != std::string::npos;
+    if (noted == associate)
+        problems += "log: [" + log + "]; ";
+    return problems.empty() ? "OK" : problems;
+}
+
+TEST(OutputDesktopShellTest, ViewOpensThePageWithTheDesktopsHtmlProgram) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            const std::string result = viewThroughTheDesktop(true);
+            std::fprintf(stderr, "view: %s\n", result.c_str());
+            std::fflush(stderr);
+            ::_exit(result == "OK" ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "view: OK");
+}
+
+TEST(OutputDesktopShellTest, ViewWithoutAssociationNotesItAndStartsTheFallbackBrowser) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            const std::string result = viewThroughTheDesktop(false);
+            std::fprintf(stderr, "view: %s\n", result.c_str());
+            std::fflush(stderr);
+            ::_exit(result == "OK" ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "view: OK");
+}
+
+} // namespace
+} // namespace dalmure::test

@@ -1,0 +1,329 @@
+// The minutes page: template copy with the case fields, the one-line annotation table, settings,
+// language choice, encoding and the failure paths.
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <sys/wait.h>
+
+namespace dalmure::test {
+namespace {
+
+constexpr char kTableOpen[] = R"(<table border="0">)";
+constexpr char kClose[] = "</table></body></html>\r\n";
+constexpr char kClosePrint[] =
+    R"(</table><script type="text/javascript">window.print();</script></body></html>)"
+    "\r\n";
+
+// A main row without data text (bottom padding on both cells).
+std::string rowNoData(const std::string& time, const std::string& desc, bool bold = true,
+                      const std::string& padX = "10", const std::string& padY1 = "3") {
+    const std::string b = bold ? "<b>" : "", eb = bold ? "</b>" : "";
+    return R"(<tr><td style="padding-right:)" + padX + "px;padding-bottom:" + padY1 +
+           R"(px;padding-left:10px;">)" + b + time + eb + R"(</td><td style="padding-right:)" +
+           padX + "px;padding-bottom:" + padY1 + R"(px;">)" + b + desc + eb + "</td></tr>";
+}
+// A main row followed by its data-text row.
+std::string rowsWithData(const std::string& time, const std::string& desc, const std::string& data,
+                         bool bold = true, const std::string& padX = "10",
+                         const std::string& padY2 = "10") {
+    const std::string b = bold ? "<b>" : "", eb = bold ? "</b>" : "";
+    return R"(<tr><td style="padding-right:)" + padX + R"(px;padding-left:10px;">)" + b + time +
+           eb + "</td><td>" + b + desc + eb + "</td></tr>" +
+           R"(<tr><td>&nbsp;</td><td style="padding-bottom:)" + padY2 + R"(px;">)" + data +
+           "</td></tr>";
+}
+
+class OutputMinutesTest : public ControlTest {
+  protected:
+    void generate(bool print = false) { DalmureTestAccess::GenerateHTML(h.c(), print); }
+    // The page decoded to UTF-8 (Windows-1252 on disk).
+    std::string page() const { return s(fromCp1252(h.app.readBytes("pvData.html"))); }
+    void add(const std::string& time, const std::string& desc, const std::string& data = "") {
+        Str t = u(time), d = u(desc), x = u(data);
+        h.c().AnnoAdd(t, d, x);
+    }
+    void setLang(const std::string& column) { DalmureTestAccess::setLangColumn(h.c(), u(column)); }
+};
+
+TEST_F(OutputMinutesTest, TwoAnnotationsWithDefaultsGiveTheTableLineToTheByte) {
+    start();
+    add("10:15:02", "Ouverture");
+    add("10:20:45", "T\xC3\xA9moin 1", "Note");
+    const std::string table = kTableOpen + rowNoData("10:15:02", "Ouverture") +
+                              rowsWithData("10:20:45", "T\xC3\xA9moin 1", "Note");
+    // The example exactly as the control's documentation gives it.
+    ASSERT_EQ(
+        table,
+        R"(<table border="0"><tr><td style="padding-right:10px;padding-bottom:3px;padding-left:10px;"><b>10:15:02</b></td><td style="padding-right:10px;padding-bottom:3px;"><b>Ouverture</b></td></tr><tr><td style="padding-right:10px;padding-left:10px;"><b>10:20:45</b></td><td><b>T)"
+        "\xC3\xA9"
+        R"(moin 1</b></td></tr><tr><td>&nbsp;</td><td style="padding-bottom:10px;">Note</td></tr>)");
+
+    generate(false);
+    EXPECT_EQ(h.app.readBytes("pvData.html"), toCp1252(u(table + kClose)));
+    generate(true);
+    EXPECT_EQ(page(), table + kClosePrint);
+}
+
+TEST_F(OutputMinutesTest, SettingsChooseBoldPlainAndPaddingsOnEveryCall) {
+    start();
+    add("09:00:00", "Sans note");
+    add("09:30:00", "Avec note", "texte");
+    const auto expected = [](bool bold, const std::string& x, const std::string& y1,
+                             const std::string& y2) {
+        return kTableOpen + rowNoData("09:00:00", "Sans note", bold, x, y1) +
+               rowsWithData("09:30:00", "Avec note", "texte", bold, x, y2) + kClose;
+    };
+    struct Case {
+        const char* annoGras;
+        bool bold;
+    };
+    // A blank before the 1 survives only when quoted; unquoted blanks are trimmed by the reader.
+    for (const Case& c : {Case{"1", true}, Case{"0", false}, Case{"yes", false},
+                          Case{"\" 1\"", false}, Case{"", false}, Case{" 1 ", true}}) {
+        h.app.writeIni(std::string("[PV]\nAnnoGras=") + c.annoGras + "\n", "ORClient.INI");
+        generate();
+        EXPECT_EQ(page(), expected(c.bold, "10", "3", "10")) << "AnnoGras=" << c.annoGras;
+    }
+    // Paddings are written as read, markup included; the section and keys match in any case.
+    h.app.writeIni("[pv]\npadx=<i>7</i>\nPADY1=2\nPady2=abc\n", "ORClient.INI");
+    generate();
+    EXPECT_EQ(page(), expected(true, "<i>7</i>", "2", "abc"));
+    // No INI file at all: the defaults.
+    std::filesystem::remove(h.app.file("ORClient.INI"));
+    generate();
+    EXPECT_EQ(page(), expected(true, "10", "3", "10"));
+}
+
+TEST_F(OutputMinutesTest, DataTextsTurnCarriageReturnsIntoBreaksAndPassMarkupThrough) {
+    start();
+    add("10:00:00", "<b>gras</b> & \"cit\xC3\xA9\"", "a\r\nb");
+    add("10:00:01", "cr", "a\rb\r");
+    add("10:00:02", "lf", "a\nb");
+    add("10:00:03", "html", "<script>x()</script> &amp; <");
+    generate();
+    EXPECT_EQ(page(),
+              kTableOpen + rowsWithData("10:00:00", "<b>gras</b> & \"cit\xC3\xA9\"", "a<br>\nb") +
+                  rowsWithData("10:00:01", "cr", "a<br>b<br>") +
+                  rowsWithData("10:00:02", "lf", "a\nb") +
+                  rowsWithData("10:00:03", "html", "<script>x()</script> &amp; <") + kClose);
+}
+
+TEST_F(OutputMinutesTest, TemplateLinesGetTheFirstPlaceholderOfEachKindFilled) {
+    start();
+    add("10:00:00", "A");
+    auto& c = h.c();
+    c.NoDossier = u("RG 24/0815");
+    c.DateCreated = u("2024-05-06");
+    c.UserName = u("M\xC3\xA9lanie <i>D.</i>");
+    // Lines end with CR LF, a lone CR, or nothing at the end; a lone LF stays inside its line.
+    h.app.writeBytes("pvTemplateFRA.html",
+                     toCp1252(u("<html><body>\r\n"
+                                "No cw.nodossier / Cw.NoDossier\r\n"
+                                "CW.USERNAME et CW.USERNAME\r"
+                                "date:CW.DATECREATED|lf\nCW.NODOSSIER\r\n"
+                                "\r\n"
+                                "vide CW.NODOSSIERCW.USERNAMECW.DATECREATED fin")));
+    setLang("Fran\xC3\xA7"
+            "ais");
+    generate();
+    const std::string head = "<html><body>\r\n"
+                             "No RG 24/0815 / Cw.NoDossier\r\n"
+                             "M\xC3\xA9lanie <i>D.</i> et CW.USERNAME\r\n"
+                             "date:2024-05-06|lf\nRG 24/0815\r\n"
+                             "\r\n"
+                             "vide RG 24/0815M\xC3\xA9lanie <i>D.</i>2024-05-06 fin\r\n";
+    EXPECT_EQ(page(), head + kTableOpen + rowNoData("10:00:00", "A") + kClose);
+
+    // A value that itself holds a later placeholder is searched again, as the line now reads.
+    c.NoDossier = u("cw.username");
+    h.app.writeText("pvTemplateFRA.html", "CW.NODOSSIER\n");
+    generate();
+    EXPECT_EQ(page(), "M\xC3\xA9lanie <i>D.</i>\r\n" + std::string(kTableOpen) +
+                          rowNoData("10:00:00", "A") + kClose);
+}
+
+TEST_F(OutputMinutesTest, LanguageColumnChoosesTheTemplateAndAMissingOneLeavesTheTableAlone) {
+    start();
+    add("10:00:00", "A");
+    h.app.writeText("pvTemplateFRA.html", "FRA\n");
+    h.app.writeText("pvTemplateENG.html", "ENG\n");
+    const std::string table = kTableOpen + rowNoData("10:00:00", "A") + kClose;
+    for (const char* french : {"Fran\xC3\xA7"
+                               "ais",
+                               "FRAN\xC3\x87"
+                               "AIS",
+                               "francais", "fra", "Fra"}) {
+        setLang(french);
+        generate();
+        EXPECT_EQ(page(), "FRA\r\n" + table) << french;
+    }
+    for (const char* other : {"Anglais", "English", "",
+                              "Fran\xC3\xA7"
+                              "aise",
+                              " fra", "ENG"}) {
+        setLang(other);
+        generate();
+        EXPECT_EQ(page(), "ENG\r\n" + table) << other;
+    }
+    // The chosen template missing: the other one is not tried, the page is the table line alone.
+    std::filesystem::remove(h.app.file("pvTemplateENG.html"));
+    setLang("English");
+    generate();
+    EXPECT_EQ(page(), table);
+    EXPECT_EQ(h.app.logCount(), 0u);
+}
+
+TEST_F(OutputMinutesTest, DateCreatedIsFilledOnlyWhenEmptyAndTheCellIsLeftOnTheLastRow) {
+    start();
+    add("10:00:00", "A");
+    add("11:00:00", "B", "x");
+    const std::int16_t selected = h.c().Selected();
+    h.app.writeText("pvTemplateENG.html", "CW.DATECREATED\n");
+    setLang("English");
+    ASSERT_TRUE(h.c().DateCreated.empty());
+    generate();
+    EXPECT_EQ(s(h.c().DateCreated), "2026-03-04");
+    EXPECT_EQ(page().substr(0, 12), "2026-03-04\r\n");
+    EXPECT_EQ(h.grid().row(), 3);
+    EXPECT_EQ(h.grid().col(), 1);
+    EXPECT_EQ(h.c().Selected(), selected);
+
+    h.c().DateCreated = u("31/12/2025");
+    h.platform->setNow(platform::LocalTime{2027, 1, 2, 3, 4, 5, 6});
+    generate();
+    EXPECT_EQ(s(h.c().DateCreated), "31/12/2025");
+    EXPECT_EQ(page().substr(0, 12), "31/12/2025\r\n");
+}
+
+TEST_F(OutputMinutesTest, EveryCallRewritesThePageFromScratch) {
+    start();
+    add("10:00:00", "A");
+    h.app.copyTemplates();
+    setLang("Francais");
+    generate();
+    const std::string first = h.app.readBytes("pvData.html");
+    generate();
+    EXPECT_EQ(h.app.readBytes("pvData.html"), first);
+    // Exactly one table, and it is the last line.
+    EXPECT_EQ(first.find("<table border"), first.rfind("<table border"));
+    EXPECT_TRUE(first.ends_with(kClose));
+    // A stale page from elsewhere is replaced, whatever it held.
+    h.app.writeBytes("pvData.html", std::string(5000, 'x'));
+    generate();
+    EXPECT_EQ(h.app.readBytes("pvData.html"), first);
+}
+
+TEST_F(OutputMinutesTest, PageIsWindows1252WithQuestionMarksForWhatItCannotHold) {
+    start();
+    add("10:00:00", "\xC5\x92uvre \xE2\x82\xAC \xC3\xA7", "\xE4\xB8\xAD-\xC3\xBF");
+    h.app.writeBytes("pvTemplateENG.html", "Proc\xE8s \x80\x81\x9D\r\n");
+    setLang("English");
+    generate();
+    const std::string bytes = h.app.readBytes("pvData.html");
+    // Œ, € and ç are Windows-1252 bytes; the CJK character is "?".
+    EXPECT_EQ(bytes, "Proc\xE8s \x80\x81\x9D\r\n" + std::string(kTableOpen) +
+                         toCp1252(u(rowsWithData("10:00:00", "\xC5\x92uvre \xE2\x82\xAC \xC3\xA7",
+                                                 "?-\xC3\xBF"))) +
+                         kClose);
+    EXPECT_NE(bytes.find("\x8C"
+                         "uvre \x80 \xE7"),
+              std::string::npos);
+}
+
+TEST_F(OutputMinutesTest, RandomBytesAndHugeLinesInTheTemplateAreCopiedIntact) {
+    start();
+    add("10:00:00", "A");
+    setLang("English");
+    std::mt19937 rng(20240506);
+    std::string noise(20000, '\0');
+    for (char& ch : noise)
+        ch = static_cast<char>(rng() & 0xFF);
+    ASSERT_EQ(s(ucase(fromCp1252(noise))).find("CW."), std::string::npos);
+    h.app.writeBytes("pvTemplateENG.html", noise);
+    generate();
+    // Expected: every line end (CR LF or lone CR) becomes CR LF, and the last line gets one.
+    std::string normalised;
+    for (std::size_t i = 0; i < noise.size(); ++i) {
+        if (noise[i] == '\r') {
+            normalised += "\r\n";
+            if (i + 1 < noise.size() && noise[i + 1] == '\n')
+                ++i;
+        } else {
+            normalised += noise[i];
+        }
+    }
+    if (!normalised.ends_with("\r\n"))
+        normalised += "\r\n";
+    const std::string table = toCp1252(u(kTableOpen + rowNoData("10:00:00", "A") + kClose));
+    EXPECT_EQ(h.app.readBytes("pvData.html"), normalised + table);
+    EXPECT_EQ(h.app.logCount(), 0u);
+
+    // A line of 100,000 characters with a placeholder at its very end.
+    const std::string huge(100000, 'z');
+    h.app.writeBytes("pvTemplateENG.html", huge + "cw.username\r\n");
+    h.c().UserName = u("Greffe");
+    generate();
+    EXPECT_EQ(h.app.readBytes("pvData.html"), huge + "Greffe\r\n" + table);
+}
+
+TEST_F(OutputMinutesTest, AnUnwritablePageIsLoggedAndTheCallReturns) {
+    start();
+    add("10:00:00", "A");
+    h.app.writeText("pvTemplateENG.html", "head\n");
+    setLang("English");
+    // A folder in the page's place: neither the template copy nor the table can be written.
+    std::filesystem::create_directory(h.app.file("pvData.html"));
+    generate();
+    EXPECT_TRUE(std::filesystem::is_directory(h.app.file("pvData.html")));
+    const auto copy = h.app.logEntries("errDalmure_SetDataVariables");
+    const auto table = h.app.logEntries("errDalmure_GenerateHTML");
+    ASSERT_EQ(copy.size(), 1u);
+    ASSERT_EQ(table.size(), 1u);
+    EXPECT_NE(copy[0].number, "");
+    EXPECT_NE(table[0].number, "");
+    EXPECT_EQ(h.app.logCount(), 2u);
+    // The control still works afterwards.
+    std::filesystem::remove(h.app.file("pvData.html"));
+    generate();
+    EXPECT_EQ(page(), "head\r\n" + std::string(kTableOpen) + rowNoData("10:00:00", "A") + kClose);
+}
+
+TEST_F(OutputMinutesTest, InstalledTemplatesMakeAPageHeadlessChromiumRenders) {
+    const char* chromium = "/usr/bin/chromium";
+    if (!std::filesystem::exists(chromium))
+        GTEST_SKIP() << "no " << chromium;
+    start();
+    ASSERT_EQ(h.app.copyTemplates(), 2);
+    add("10:15:02", "Ouverture");
+    add("10:20:45", "T\xC3\xA9moin 1", "Note\r\nsuite");
+    h.c().NoDossier = u("RG 24/0815");
+    h.c().UserName = u("M. Greffier");
+    for (const char* lang : {"Francais", "English"}) {
+        setLang(lang);
+        generate();
+        TempAppFolder profile;
+        const std::string out = profile.file("dom.html");
+        const std::string cmd = std::string(chromium) +
+                                " --headless --no-sandbox --disable-gpu --no-first-run"
+                                " --disable-background-networking --disable-component-update"
+                                " --disable-sync --user-data-dir='" +
+                                profile.native() + "' --dump-dom 'file://" +
+                                h.app.file("pvData.html") + "' > '" + out + "' 2>/dev/null";
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+        const std::string dom = profile.readBytes("dom.html");
+        EXPECT_NE(dom.find("<b>Ouverture</b>"), std::string::npos) << dom;
+        EXPECT_NE(dom.find("T\xC3\xA9moin 1"), std::string::npos) << dom;
+        EXPECT_NE(dom.find("Note<br>"), std::string::npos) << dom;
+        EXPECT_NE(dom.find("RG 24/0815"), std::string::npos) << dom;
+        EXPECT_NE(dom.find("2026-03-04"), std::string::npos) << dom;
+        EXPECT_EQ(dom.find("CW."), std::string::npos) << dom;
+    }
+}
+
+} // namespace
+} // namespace dalmure::test
