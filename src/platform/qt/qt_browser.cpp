@@ -1,0 +1,113 @@
+// The browser component on Qt WebEngine. Navigating loads the page; the page's window.print()
+// prints it through the desktop's print dialog, or into a PDF file when one is configured (for
+// unattended use and tests). The print-size setting chooses the paper of the printout.
+#include "platform/qt/qt_internal.h"
+
+#include "control/design.h"
+
+#include <QGuiApplication>
+#include <QPageLayout>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QUrl>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <unistd.h>
+
+namespace dalmure::qt {
+
+namespace {
+
+// Chromium refuses to run sandboxed as root, and has no GPU without a display.
+void prepareWebEngine() {
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (QGuiApplication::platformName() == QLatin1String("offscreen") &&
+        qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+}
+
+} // namespace
+
+QtBrowser::QtBrowser(Context& ctx, QtFrame& frame1, const QtPrinter& printer,
+                     std::optional<QString> printPdf)
+    : ctx_(ctx), frame1_(frame1), printer_(printer), printPdf_(std::move(printPdf)),
+      width_(design::kBrowserWidth) {}
+
+QtBrowser::~QtBrowser() = default;
+
+void QtBrowser::setWidth(std::int32_t v) {
+    width_ = v;
+    if (view_)
+        view_->resize(std::max(0, ctx_.pxX(v)), view_->height());
+}
+
+void QtBrowser::ensureView() {
+    if (view_)
+        return;
+    prepareWebEngine();
+    // The component stays out of sight: the minutes are read in the user's browser and printed
+    // from here.
+    view_ = new QWebEngineView(frame1_.widget());
+    view_->setObjectName(QStringLiteral("WebBrowser1"));
+    view_->setGeometry(0, 0, std::max(1, ctx_.pxX(width_)),
+                       std::max(1, frame1_.widget()->height()));
+    view_->hide();
+    QObject::connect(view_->page(), &QWebEnginePage::printRequested, view_, [this] { print(); });
+    QObject::connect(view_->page(), &QWebEnginePage::loadFinished, view_, [this](bool ok) {
+        if (!ok) {
+            busy_ = false;
+            if (ctx_.printFinished)
+                ctx_.printFinished(QString(), false);
+        }
+    });
+    QObject::connect(view_->page(), &QWebEnginePage::pdfPrintingFinished, view_,
+                     [this](const QString& file, bool ok) {
+                         busy_ = false;
+                         if (ctx_.printFinished)
+                             ctx_.printFinished(file, ok);
+                     });
+    QObject::connect(view_, &QWebEngineView::printFinished, view_, [this](bool ok) {
+        busy_ = false;
+        qprinter_.reset();
+        if (ctx_.printFinished)
+            ctx_.printFinished(QString(), ok);
+    });
+}
+
+void QtBrowser::navigate(const Str& path) {
+    ensureView();
+    busy_ = true;
+    view_->load(QUrl::fromLocalFile(toQ(path)));
+}
+
+void QtBrowser::print() {
+    QString pdf = printPdf_.value_or(QString());
+    if (pdf.isEmpty())
+        pdf = qEnvironmentVariable("DALMURE_PRINT_PDF");
+    const QPageLayout layout(paperOfPrintSize(printer_.printSize()), QPageLayout::Portrait,
+                             QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+    if (!pdf.isEmpty()) {
+        view_->page()->printToPdf(pdf, layout);
+        return;
+    }
+    qprinter_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    qprinter_->setPageLayout(layout);
+    QPrintDialog dialog(qprinter_.get(), ctx_.surface ? ctx_.surface->window() : nullptr);
+    ctx_.driveModal(&dialog);
+    if (dialog.exec() != QDialog::Accepted) {
+        qprinter_.reset();
+        busy_ = false;
+        if (ctx_.printFinished)
+            ctx_.printFinished(QString(), false);
+        return;
+    }
+    view_->print(qprinter_.get());
+}
+
+} // namespace dalmure::qt

@@ -1,0 +1,483 @@
+// The Qt platform's components. Private to dalmure-qt.
+#pragma once
+
+#include "platform/qt/qt_platform.h"
+
+#include <QAbstractTableModel>
+#include <QFont>
+#include <QFrame>
+#include <QMenu>
+#include <QPageSize>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTableView>
+#include <QToolButton>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class QWebEngineView;
+class QPrinter;
+
+namespace dalmure::qt {
+
+QString toQ(StrView s);
+Str fromQ(const QString& s);
+// 0x00BBGGRR (or a system colour 0x800000nn) to a QColor.
+QColor toQColor(std::int32_t color);
+// The host language's shift mask (1 shift, 2 ctrl, 4 alt) and key codes.
+int shiftMask(Qt::KeyboardModifiers m);
+std::int16_t virtualKeyCode(int qtKey);
+
+// What every component shares: the notification sink, the happening sink, the DPI source.
+struct Context {
+    platform::Notifications* sink = nullptr;
+    headless::HappeningSink* happenings = nullptr;
+    QWidget* surface = nullptr;
+    std::function<void(QWidget*)> modalDriver;
+    std::function<void(const QString&, bool)> printFinished;
+    // The user acted on something that takes the focus without moving the real focus.
+    std::function<void(QWidget*)> focusTaken;
+
+    double dpiX() const;
+    double dpiY() const;
+    int pxX(double twips) const;
+    int pxY(double twips) const;
+    double twipsX(double px) const { return px * 1440.0 / dpiX(); }
+    double twipsY(double px) const { return px * 1440.0 / dpiY(); }
+    // Shows a modal widget to the driver once the event loop runs it.
+    void driveModal(QWidget* w);
+};
+
+// ---------------------------------------------------------------------------------------------
+// Surface and frames
+
+class SurfaceWidget : public QWidget {
+    Q_OBJECT
+  public:
+    SurfaceWidget(Context& ctx, QWidget* parent);
+    bool resizing = false; // the control itself is resizing the surface
+    std::function<void(QSize)> onContainerResize;
+    QColor background;
+
+  protected:
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+
+  private:
+    Context& ctx_;
+};
+
+class QtSurface final : public platform::ControlSurface {
+  public:
+    QtSurface(Context& ctx, SurfaceWidget* w);
+    std::int32_t width() const override { return width_; }
+    void setWidth(std::int32_t v) override;
+    std::int32_t height() const override { return height_; }
+    void setHeight(std::int32_t v) override;
+    std::int32_t backColor() const override { return backColor_; }
+    void setBackColor(std::int32_t color) override;
+    double fontSize() const override { return font_.pointSizeF(); }
+    void setFontSize(double points) override;
+    double textWidth(StrView text) const override;
+    double textHeight(StrView text) const override;
+    void propertyChanged(const Str& name) override;
+    void yieldToPendingEvents() override;
+
+    // The container resized the widget to this many pixels.
+    void containerResized(QSize px);
+    void containerResize(std::int32_t w, std::int32_t h);
+    const QFont& font() const { return font_; }
+
+  private:
+    void apply();
+    Context& ctx_;
+    SurfaceWidget* w_;
+    std::int32_t width_, height_, backColor_;
+    QFont font_;
+};
+
+class QtFrame final : public platform::Frame {
+  public:
+    QtFrame(Context& ctx, QFrame* w, std::int32_t left, std::int32_t top, std::int32_t width,
+            std::int32_t height);
+    std::int32_t width() const override { return width_; }
+    void setWidth(std::int32_t v) override;
+    std::int32_t height() const override { return height_; }
+    void setHeight(std::int32_t v) override;
+    bool visible() const override { return visible_; }
+    void setVisible(bool v) override;
+    QFrame* widget() const { return w_; }
+    std::function<void()> onVisibility;
+    void apply();
+
+  private:
+    Context& ctx_;
+    QFrame* w_;
+    std::int32_t left_, top_, width_, height_;
+    bool visible_ = true;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Grid
+
+struct GridRow {
+    std::array<Str, 2> text;
+    std::array<std::int32_t, 2> color{};
+    std::array<std::uint64_t, 2> epoch{};
+    std::array<bool, 2> bold{};
+    std::int32_t height = 0;
+};
+
+class GridModel final : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    explicit GridModel(QObject* parent);
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    std::vector<GridRow> rows;
+    std::int32_t fillColor = 0xFFFFFF;
+    std::uint64_t epoch = 1;
+    std::array<std::int32_t, 2> alignment{0, 0};
+    QFont font, boldFont;
+
+    std::int32_t colorAt(std::size_t r, int c) const {
+        const GridRow& g = rows[r];
+        return g.epoch[c] == epoch ? g.color[c] : fillColor;
+    }
+    void cellChanged(int r, int c);
+    void allChanged();
+    void beginInsert(int r) { beginInsertRows({}, r, r); }
+    void endInsert() { endInsertRows(); }
+    void beginRemove(int r) { beginRemoveRows({}, r, r); }
+    void endRemove() { endRemoveRows(); }
+};
+
+class QtGrid;
+
+class GridView final : public QTableView {
+    Q_OBJECT
+  public:
+    GridView(Context& ctx, QtGrid& grid, QWidget* parent);
+    bool programmatic = false; // scroll bar moves made by the control's own code
+    QPoint lastMouse;          // viewport coordinates of the last mouse event
+
+  protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+    void updateGeometries() override;
+    void wheelEvent(QWheelEvent* e) override;
+
+  private:
+    void userMoveTo(int row, int col);
+    Context& ctx_;
+    QtGrid& grid_;
+    bool pressed_ = false;
+};
+
+class QtGrid final : public platform::Grid {
+  public:
+    QtGrid(Context& ctx, QWidget* frame);
+    ~QtGrid() override;
+
+    std::int32_t rows() const override;
+    std::int32_t cols() const override { return 2; }
+    std::int32_t row() const override { return row_; }
+    void setRow(std::int32_t row) override;
+    std::int32_t col() const override { return col_; }
+    void setCol(std::int32_t col) override;
+    Str text() const override;
+    void setText(const Str& text) override;
+    Str textMatrix(std::int32_t row, std::int32_t col) const override;
+    int compareText(std::int32_t row, std::int32_t col, StrView text) const override;
+    void addItem(const Str& item, std::int32_t index) override;
+    void removeItem(std::int32_t index) override;
+    void clear() override;
+    std::int32_t topRow() const override { return topRow_; }
+    void setTopRow(std::int32_t row) override;
+    std::int32_t colWidth(std::int32_t col) const override;
+    void setColWidth(std::int32_t col, std::int32_t width) override;
+    std::int32_t rowHeight(std::int32_t row) const override;
+    void setRowHeight(std::int32_t row, std::int32_t height) override;
+    std::int32_t colAlignment(std::int32_t col) const override;
+    void setColAlignment(std::int32_t col, std::int32_t alignment) override;
+    std::int32_t rowPos(std::int32_t row) const override;
+    std::int32_t colPos(std::int32_t col) const override;
+    std::int32_t cellBackColor() const override;
+    void setCellBackColor(std::int32_t color) override;
+    bool cellFontBold() const override;
+    void setCellFontBold(bool bold) override;
+    std::int32_t cellBackColorAt(std::int32_t row, std::int32_t col) const override;
+    bool cellFontBoldAt(std::int32_t row, std::int32_t col) const override;
+    void fillCellBackColor(std::int32_t color) override;
+    std::int32_t backColor() const override { return backColor_; }
+    void setBackColor(std::int32_t color) override;
+    std::int32_t backColorBkg() const override { return backColorBkg_; }
+    void setBackColorBkg(std::int32_t color) override;
+    std::int32_t backColorFixed() const override { return backColorFixed_; }
+    double fontSize() const override { return model_->font.pointSizeF(); }
+    void setFontSize(double points) override;
+    std::int32_t left() const override { return left_; }
+    void setLeft(std::int32_t v) override;
+    std::int32_t top() const override { return top_; }
+    void setTop(std::int32_t v) override;
+    std::int32_t width() const override { return width_; }
+    void setWidth(std::int32_t v) override;
+    std::int32_t height() const override { return height_; }
+    void setHeight(std::int32_t v) override;
+    bool visible() const override { return visible_; }
+    void setVisible(bool v) override;
+
+    GridView* view() const { return view_; }
+    // The user made (row, col) current (no notification here).
+    void userSetCurrent(int row, int col);
+    // The user scrolled so that row is the first shown.
+    void userScrolledTo(int row) { topRow_ = row; }
+    void applyGeometry();
+    void applyPixelSizes(); // after a DPI change
+
+  private:
+    void checkRow(std::int32_t row) const;
+    void checkCol(std::int32_t col) const;
+    void invalidatePositions(std::int32_t fromRow) const;
+    std::int64_t prefix(std::int32_t row) const;
+    void syncCurrent();
+    void applyScroll();
+    void applyPalette();
+
+    Context& ctx_;
+    GridModel* model_;
+    GridView* view_;
+    std::int32_t row_ = 0, col_ = 0, topRow_ = 0;
+    std::array<std::int32_t, 2> colWidth_;
+    std::int32_t backColor_, backColorBkg_, backColorFixed_;
+    std::int32_t left_, top_, width_, height_;
+    bool visible_ = true;
+    // Row tops in twips from row 0: prefix_[i] is valid for i <= validPrefix_.
+    mutable std::vector<std::int64_t> prefix_;
+    mutable std::int32_t validPrefix_ = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Editor
+
+class QtTextBox;
+
+class EditorWidget final : public QPlainTextEdit {
+    Q_OBJECT
+  public:
+    EditorWidget(Context& ctx, QtTextBox& box, QWidget* parent);
+
+  protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
+    void inputMethodEvent(QInputMethodEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+
+  private:
+    // Delivers one character key; true when the editor should insert it (ch set to the text).
+    bool characterKey(std::int16_t& ascii);
+    Context& ctx_;
+    QtTextBox& box_;
+};
+
+class QtTextBox final : public platform::TextBox {
+  public:
+    QtTextBox(Context& ctx, QWidget* frame);
+
+    Str text() const override;
+    void setText(const Str& text) override;
+    std::int32_t selStart() const override;
+    void setSelStart(std::int32_t pos) override;
+    std::int32_t left() const override { return left_; }
+    void setLeft(std::int32_t v) override;
+    std::int32_t top() const override { return top_; }
+    void setTop(std::int32_t v) override;
+    std::int32_t width() const override { return width_; }
+    void setWidth(std::int32_t v) override;
+    std::int32_t height() const override { return height_; }
+    void setHeight(std::int32_t v) override;
+    bool visible() const override { return visible_; }
+    void setVisible(bool v) override;
+    bool readOnly() const override { return w_->isReadOnly(); }
+    void setReadOnly(bool v) override;
+    std::int32_t backColor() const override { return backColor_; }
+    void setBackColor(std::int32_t color) override;
+    double fontSize() const override { return w_->font().pointSizeF(); }
+    void setFontSize(double points) override;
+    void setFocus() override;
+    bool hasFocus() const override { return focus_; }
+
+    EditorWidget* widget() const { return w_; }
+    void applyGeometry();
+    // The application's focus moved from old to now.
+    void focusChanged(QWidget* old, QWidget* now);
+    // The user put the focus into the editor.
+    void userFocusIn();
+    void userChanged();
+    bool loading() const { return loading_; }
+
+  private:
+    Context& ctx_;
+    EditorWidget* w_;
+    std::int32_t left_ = 0, top_ = 0, width_ = 0, height_ = 0, backColor_ = 0xFFFFFF;
+    bool visible_ = false;
+    bool focus_ = false;   // the editor has the focus, as the control sees it
+    bool moving_ = false;  // the focus is being moved by the editor itself
+    bool loading_ = false; // the text is being set from code
+    Str last_;             // the text as last reported
+};
+
+// ---------------------------------------------------------------------------------------------
+// Buttons, menu, dialogs, printer, screen, clock, shell, browser
+
+class ButtonWidget final : public QToolButton {
+    Q_OBJECT
+  public:
+    ButtonWidget(Context& ctx, platform::ButtonId id, QWidget* parent);
+
+  protected:
+    void mouseMoveEvent(QMouseEvent* e) override;
+
+  private:
+    Context& ctx_;
+    platform::ButtonId id_;
+};
+
+class QtButton final : public platform::CommandButton {
+  public:
+    QtButton(Context& ctx, platform::ButtonId id, QWidget* surface, QtFrame* frame);
+    std::int32_t left() const override { return left_; }
+    void setLeft(std::int32_t v) override;
+    std::int32_t top() const override { return top_; }
+    std::int32_t width() const override { return size_; }
+    std::int32_t height() const override { return size_; }
+    bool visible() const override { return visible_; }
+    void setVisible(bool v) override;
+    Str toolTipText() const override { return toolTip_; }
+    void setToolTipText(const Str& text) override;
+    std::int32_t buttonColor() const override { return color_; }
+    void setButtonColor(std::int32_t color) override;
+
+    bool shown() const { return visible_ && (frame_ == nullptr || frame_->visible()); }
+    void apply();
+    ButtonWidget* widget() const { return w_; }
+
+  private:
+    Context& ctx_;
+    ButtonWidget* w_;
+    QtFrame* frame_;
+    std::int32_t left_, top_, size_, color_;
+    bool visible_ = true;
+    Str toolTip_;
+};
+
+// A drawn icon for each command, used when the desktop's icon theme has none.
+QIcon commandIcon(platform::ButtonId id);
+
+class QtMenu final : public platform::PopupMenu {
+  public:
+    QtMenu(Context& ctx, QWidget* surface, std::function<QPoint()> mousePos);
+    Str caption(platform::MenuItemId item) const override;
+    void setCaption(platform::MenuItemId item, const Str& caption) override;
+    bool enabled(platform::MenuItemId item) const override;
+    void setEnabled(platform::MenuItemId item, bool v) override;
+    bool visible(platform::MenuItemId item) const override;
+    void setVisible(platform::MenuItemId item, bool v) override;
+    void popup(bool rightButtonChooses) override;
+    ~QtMenu() override;
+    QMenu* widget() const { return menu_; }
+
+  private:
+    QAction* action(platform::MenuItemId item) const;
+    Context& ctx_;
+    QPointer<QMenu> menu_;
+    std::array<QAction*, 7> actions_{};
+    std::array<Str, 7> captions_;
+    std::function<QPoint()> mousePos_;
+};
+
+class QtDialogs final : public platform::Dialogs {
+  public:
+    explicit QtDialogs(Context& ctx) : ctx_(ctx) {}
+    Str inputBox(const Str& message, const Str& title, const Str& defaultText) override;
+    void messageBox(const Str& message, const Str& title) override;
+
+  private:
+    Context& ctx_;
+};
+
+class QtPrinter final : public platform::Printer {
+  public:
+    explicit QtPrinter(Context& ctx) : ctx_(ctx) {}
+    void setPrintSize(std::int16_t size) override;
+    std::int16_t printSize() const override { return size_; }
+
+  private:
+    Context& ctx_;
+    std::int16_t size_ = 0;
+};
+// The paper of a print-size setting (the Windows paper-size numbers: 1 Letter, 5 Legal, 8 A3,
+// 9 A4, 11 A5, ...); a number that names no paper gives Letter.
+QPageSize paperOfPrintSize(std::int16_t size);
+
+class QtScreen final : public platform::Screen {
+  public:
+    explicit QtScreen(Context& ctx) : ctx_(ctx) {}
+    ~QtScreen() override;
+    void setMousePointer(int pointer) override;
+    int mousePointer() const override { return pointer_; }
+
+  private:
+    Context& ctx_;
+    int pointer_ = platform::kPointerDefault;
+    bool overridden_ = false;
+};
+
+class QtClock final : public platform::Clock {
+  public:
+    explicit QtClock(std::optional<platform::LocalTime> now) : now_(now) {}
+    platform::LocalTime now() const override;
+    double secondsSinceMidnight() const override;
+    void setNow(const platform::LocalTime& t) { now_ = t; }
+
+  private:
+    std::optional<platform::LocalTime> now_;
+};
+
+class QtBrowser final : public platform::BrowserComponent {
+  public:
+    QtBrowser(Context& ctx, QtFrame& frame1, const QtPrinter& printer,
+              std::optional<QString> printPdf);
+    ~QtBrowser() override;
+    void navigate(const Str& path) override;
+    std::int32_t width() const override { return width_; }
+    void setWidth(std::int32_t v) override;
+    bool busy() const { return busy_; }
+
+  private:
+    void ensureView();
+    void print();
+    Context& ctx_;
+    QtFrame& frame1_;
+    const QtPrinter& printer_;
+    std::optional<QString> printPdf_;
+    QPointer<QWebEngineView> view_;
+    std::unique_ptr<QPrinter> qprinter_;
+    std::int32_t width_;
+    bool busy_ = false;
+};
+
+} // namespace dalmure::qt

@@ -1,0 +1,243 @@
+// The Qt platform: builds the control's form (surface, frames, buttons, grid, editor, menu,
+// browser) from its design-time values and connects the focus tracking.
+#include "platform/qt/qt_internal.h"
+
+#include "control/design.h"
+#include "platform/desktop/gio_shell.h"
+#include "platform/mdb/mdb_catalogue.h"
+
+#include <QApplication>
+
+namespace dalmure::qt {
+
+namespace {
+
+// The desktop's shell; every program it starts is reported as it starts.
+class QtShell final : public platform::Shell {
+  public:
+    QtShell(Context& ctx, std::optional<Str> htmlProgram)
+        : ctx_(ctx), desktop_(std::move(htmlProgram)) {}
+    int findExecutable(const Str& file, const Str& directory, Str& programBuffer) override {
+        return desktop_.findExecutable(file, directory, programBuffer);
+    }
+    int shellExecute(const Str& operation, const Str& program, const Str& parameters,
+                     const Str& directory, int showMode) override {
+        if (ctx_.happenings)
+            ctx_.happenings->launch(program, parameters);
+        return desktop_.shellExecute(operation, program, parameters, directory, showMode);
+    }
+
+  private:
+    Context& ctx_;
+    platform::DesktopShell desktop_;
+};
+
+bool inside(const QWidget* w, const QWidget* root) {
+    return w != nullptr && (w == root || root->isAncestorOf(w));
+}
+
+} // namespace
+
+struct QtPlatform::Impl {
+    Context ctx;
+    QPointer<SurfaceWidget> surfaceWidget;
+    std::unique_ptr<QtSurface> surface;
+    std::unique_ptr<QtFrame> frame3, frame1;
+    std::unique_ptr<QtGrid> grid;
+    std::unique_ptr<QtTextBox> editor;
+    std::array<std::unique_ptr<QtButton>, 7> buttons;
+    std::unique_ptr<QtMenu> menu;
+    std::unique_ptr<QtDialogs> dialogs;
+    std::unique_ptr<QtPrinter> printer;
+    std::unique_ptr<QtBrowser> browser;
+    std::unique_ptr<QtShell> shell;
+    std::unique_ptr<QtScreen> screen;
+    std::unique_ptr<QtClock> clock;
+    platform::MdbCatalogueDatabase catalogue;
+    QMetaObject::Connection focusConnection;
+
+    Impl(QWidget* parent, QtPlatformOptions& options) {
+        surfaceWidget = new SurfaceWidget(ctx, parent);
+        surfaceWidget->setObjectName(QStringLiteral("Dalmure"));
+        ctx.surface = surfaceWidget;
+        surface = std::make_unique<QtSurface>(ctx, surfaceWidget);
+
+        auto* f1 = new QFrame(surfaceWidget);
+        f1->setObjectName(QStringLiteral("Frame1"));
+        f1->setFrameShape(QFrame::NoFrame);
+        f1->setAttribute(Qt::WA_TransparentForMouseEvents);
+        frame1 = std::make_unique<QtFrame>(ctx, f1, design::kFrame3Left,
+                                           design::kFrame3Top - design::kFrame1Height,
+                                           design::kFrame1Width, design::kFrame1Height);
+
+        auto* f3 = new QFrame(surfaceWidget);
+        f3->setObjectName(QStringLiteral("Frame3"));
+        f3->setFrameShape(QFrame::StyledPanel);
+        f3->setFrameShadow(QFrame::Sunken);
+        frame3 = std::make_unique<QtFrame>(ctx, f3, design::kFrame3Left, design::kFrame3Top,
+                                           design::kFrame3Width, design::kFrame3Height);
+
+        grid = std::make_unique<QtGrid>(ctx, f3);
+        editor = std::make_unique<QtTextBox>(ctx, f3);
+
+        for (auto id : platform::kAllButtons) {
+            QtFrame* const holder = id == platform::ButtonId::CWButton3 ? nullptr : frame3.get();
+            buttons[static_cast<std::size_t>(id)] =
+                std::make_unique<QtButton>(ctx, id, surfaceWidget, holder);
+        }
+        frame3->onVisibility = [this] {
+            for (auto& b : buttons)
+                b->apply();
+        };
+
+        menu = std::make_unique<QtMenu>(ctx, surfaceWidget, [this] {
+            GridView* v = grid->view();
+            return v->viewport()->mapToGlobal(v->lastMouse);
+        });
+        dialogs = std::make_unique<QtDialogs>(ctx);
+        printer = std::make_unique<QtPrinter>(ctx);
+        browser = std::make_unique<QtBrowser>(ctx, *frame1, *printer, options.printPdf);
+        shell = std::make_unique<QtShell>(ctx, options.htmlProgram);
+        screen = std::make_unique<QtScreen>(ctx);
+        clock = std::make_unique<QtClock>(options.now);
+
+        // Keyboard order: the commands from left to right, then the list, then the notes.
+        using platform::ButtonId;
+        const ButtonId order[] = {ButtonId::CWButton3,  ButtonId::CWButton4, ButtonId::CWButton2,
+                                  ButtonId::CWButton5,  ButtonId::CWButton1, ButtonId::CWButton6_0,
+                                  ButtonId::CWButton6_1};
+        QWidget* previous = nullptr;
+        for (ButtonId id : order) {
+            QWidget* w = buttons[static_cast<std::size_t>(id)]->widget();
+            if (previous)
+                QWidget::setTabOrder(previous, w);
+            previous = w;
+        }
+        QWidget::setTabOrder(previous, grid->view());
+        QWidget::setTabOrder(grid->view(), editor->widget());
+
+        ctx.focusTaken = [this](QWidget* w) { editor->focusChanged(nullptr, w); };
+        focusConnection = QObject::connect(
+            qApp, &QApplication::focusChanged, surfaceWidget, [this](QWidget* old, QWidget* now) {
+                editor->focusChanged(old, now);
+                // The focus entered the control from elsewhere in its window.
+                if (ctx.sink && inside(now, surfaceWidget) && old != nullptr &&
+                    !inside(old, surfaceWidget) && old->window() == surfaceWidget->window())
+                    ctx.sink->surfaceEnterFocus();
+            });
+        surfaceWidget->onContainerResize = [this](QSize px) { surface->containerResized(px); };
+    }
+};
+
+QtPlatform::QtPlatform(QWidget* parent, QtPlatformOptions options)
+    : impl_(std::make_unique<Impl>(parent, options)) {}
+
+QtPlatform::~QtPlatform() {
+    // The widgets belong to the surface: they go first, with nothing left to notify.
+    impl_->ctx.sink = nullptr;
+    impl_->ctx.happenings = nullptr;
+    impl_->ctx.focusTaken = nullptr;
+    QObject::disconnect(impl_->focusConnection);
+    delete impl_->surfaceWidget.data();
+    impl_.reset();
+}
+
+void QtPlatform::setNotifications(platform::Notifications* sink) {
+    impl_->ctx.sink = sink;
+}
+platform::ControlSurface& QtPlatform::surface() {
+    return *impl_->surface;
+}
+platform::Frame& QtPlatform::frame(platform::FrameId id) {
+    return id == platform::FrameId::Frame1 ? *impl_->frame1 : *impl_->frame3;
+}
+platform::Grid& QtPlatform::grid() {
+    return *impl_->grid;
+}
+platform::TextBox& QtPlatform::editor() {
+    return *impl_->editor;
+}
+platform::CommandButton& QtPlatform::button(platform::ButtonId id) {
+    return *impl_->buttons[static_cast<std::size_t>(id)];
+}
+platform::PopupMenu& QtPlatform::menu() {
+    return *impl_->menu;
+}
+platform::Dialogs& QtPlatform::dialogs() {
+    return *impl_->dialogs;
+}
+platform::BrowserComponent& QtPlatform::browser() {
+    return *impl_->browser;
+}
+platform::Shell& QtPlatform::shell() {
+    return *impl_->shell;
+}
+platform::Printer& QtPlatform::printer() {
+    return *impl_->printer;
+}
+platform::Screen& QtPlatform::screen() {
+    return *impl_->screen;
+}
+platform::Clock& QtPlatform::clock() {
+    return *impl_->clock;
+}
+platform::CatalogueDatabase& QtPlatform::catalogue() {
+    return impl_->catalogue;
+}
+
+QWidget* QtPlatform::surfaceWidget() const {
+    return impl_->surfaceWidget;
+}
+QFrame* QtPlatform::frameWidget(platform::FrameId id) const {
+    return id == platform::FrameId::Frame1 ? impl_->frame1->widget() : impl_->frame3->widget();
+}
+QTableView* QtPlatform::gridView() const {
+    return impl_->grid->view();
+}
+QPlainTextEdit* QtPlatform::editorWidget() const {
+    return impl_->editor->widget();
+}
+QToolButton* QtPlatform::buttonWidget(platform::ButtonId id) const {
+    return impl_->buttons[static_cast<std::size_t>(id)]->widget();
+}
+QMenu* QtPlatform::menuWidget() const {
+    return impl_->menu->widget();
+}
+
+QRect QtPlatform::cellRect(std::int32_t row, std::int32_t col) const {
+    QTableView* v = impl_->grid->view();
+    if (row < 0 || row >= impl_->grid->rows() || col < 0 || col > 1)
+        return {};
+    return v->visualRect(v->model()->index(row, col));
+}
+
+void QtPlatform::containerResize(std::int32_t widthTwips, std::int32_t heightTwips) {
+    impl_->surface->containerResize(widthTwips, heightTwips);
+}
+
+void QtPlatform::setHappeningSink(headless::HappeningSink* sink) {
+    impl_->ctx.happenings = sink;
+}
+void QtPlatform::setNow(const platform::LocalTime& now) {
+    impl_->clock->setNow(now);
+}
+bool QtPlatform::buttonShown(platform::ButtonId id) const {
+    return impl_->buttons[static_cast<std::size_t>(id)]->shown();
+}
+void QtPlatform::setModalDriver(std::function<void(QWidget*)> driver) {
+    impl_->ctx.modalDriver = std::move(driver);
+}
+void QtPlatform::setPrintFinished(std::function<void(const QString&, bool)> callback) {
+    impl_->ctx.printFinished = std::move(callback);
+}
+bool QtPlatform::printing() const {
+    return impl_->browser->busy();
+}
+int QtPlatform::pxX(double twips) const {
+    return impl_->ctx.pxX(twips);
+}
+int QtPlatform::pxY(double twips) const {
+    return impl_->ctx.pxY(twips);
+}
+
+} // namespace dalmure::qt
