@@ -326,6 +326,8 @@ class ControlHarness {
         for (const auto& [time, desc] : items)
             control->AnnoAdd(u(time), u(desc));
     }
+    // Adds one annotation with a data text.
+    void add(Str time, Str desc, Str data) { control->AnnoAdd(time, desc, data); }
     // The main rows' time texts, top to bottom.
     std::vector<std::string> times() {
         std::vector<std::string> out;

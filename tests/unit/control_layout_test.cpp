@@ -1,0 +1,185 @@
+// Layout: the minimum size, frames and grid fitted to the control, row heights from texts
+// (width lines rounded half to even, carriage returns, the cap near the grid's height), the
+// editor placed over its row, the scroll guard, and resizes interrupted by pending events.
+#include "test_support.h"
+
+namespace dalmure::test {
+namespace {
+
+using Access = DalmureTestAccess;
+
+// Headless metrics at 8 points: a character is 80 twips wide, a line 200 twips high.
+constexpr std::int32_t kLine = 200;
+
+class ControlLayout : public ControlTest {
+  protected:
+    void SetUp() override { startSized(); }
+    Dalmure& c() { return h.c(); }
+    platform::Grid& grid() { return h.grid(); }
+    platform::TextBox& editor() { return h.editor(); }
+    void putText(std::int32_t row, const Str& text) {
+        grid().setRow(row);
+        grid().setCol(1);
+        grid().setText(text);
+    }
+    void size(std::int32_t row) {
+        Access::SetRowHeight(c(), static_cast<std::int16_t>(row), false, false);
+    }
+};
+
+TEST_F(ControlLayout, ResizeKeepsTheMinimumSizeAndFitsFramesGridAndEditor) {
+    h.platform->userResize(1000, 1000);
+    auto& surface = h.platform->surface();
+    EXPECT_EQ(surface.width(), 2900);
+    EXPECT_EQ(surface.height(), 2000);
+    auto& frame3 = h.platform->frame(platform::FrameId::Frame3);
+    EXPECT_EQ(frame3.height(), 2000 - 950);
+    EXPECT_EQ(frame3.width(), 2900 - 60);
+    EXPECT_EQ(h.platform->frame(platform::FrameId::Frame1).width(), 2840);
+    EXPECT_EQ(h.platform->browser().width(), 2780);
+    EXPECT_EQ(grid().height(), 1050 - 300);
+    EXPECT_EQ(grid().width(), 2840 - 200);
+    EXPECT_EQ(grid().colWidth(1), 2640 - 1295);
+    EXPECT_EQ(editor().width(), 1345 - 60);
+    EXPECT_TRUE(grid().visible());
+
+    h.platform->userResize(12000, 9000);
+    EXPECT_EQ(surface.width(), 12000);
+    EXPECT_EQ(grid().width(), 12000 - 60 - 200);
+    EXPECT_EQ(grid().colWidth(1), 11740 - 1295);
+    EXPECT_EQ(h.app.logCount(), 0u);
+}
+
+TEST_F(ControlLayout, EmptyListRowsAreOneLineHigh) {
+    Access::ResizeGrid(c());
+    EXPECT_EQ(editor().height(), kLine);
+    EXPECT_EQ(grid().rowHeight(0), kLine + 45);
+    EXPECT_EQ(grid().rowHeight(1), kLine + 45);
+    // After the resize the editor lies over the last row.
+    EXPECT_EQ(editor().top(), grid().top() + grid().rowPos(1) + 30);
+    EXPECT_TRUE(grid().visible());
+}
+
+TEST_F(ControlLayout, LinesCountWidthRoundedHalfToEvenPlusCarriageReturns) {
+    c().AnnoAdd(u"10:00", u"a");
+    editor().setWidth(800); // ten characters
+
+    putText(1, u"abc\r\nde\r\nf"); // narrow: 0 + 1 + 2
+    size(1);
+    EXPECT_EQ(grid().rowHeight(1), 3 * kLine + 45);
+
+    putText(1, Str(25, u'x')); // 2.5 widths -> 2, + 1
+    size(1);
+    EXPECT_EQ(editor().height(), 3 * kLine);
+    EXPECT_EQ(grid().rowHeight(1), 3 * kLine + 45);
+
+    putText(1, Str(35, u'x')); // 3.5 widths -> 4, + 1
+    size(1);
+    EXPECT_EQ(grid().rowHeight(1), 5 * kLine + 45);
+
+    putText(1, Str(14, u'x')); // 1.4 -> 1, + 1
+    size(1);
+    EXPECT_EQ(grid().rowHeight(1), 2 * kLine + 45);
+
+    // A main row is sized to its description.
+    size(0);
+    EXPECT_EQ(grid().rowHeight(0), kLine + 45);
+    EXPECT_EQ(h.app.logCount(), 0u);
+}
+
+TEST_F(ControlLayout, TheEditorIsCappedNearTheGridsHeight) {
+    c().AnnoAdd(u"10:00", u"a");
+    putText(1, u"1\r2\r3"); // three lines: 600
+    grid().setHeight(891);  // 600 + 290 < 891: not capped
+    size(1);
+    EXPECT_EQ(editor().height(), 600);
+    grid().setHeight(890); // 890 is not greater than 890: capped
+    size(1);
+    EXPECT_EQ(editor().height(), 590);
+    EXPECT_EQ(grid().rowHeight(1), 635);
+}
+
+TEST_F(ControlLayout, EditingSizesToTheEditorAndScrollsTheMainRowToTheTop) {
+    for (int i = 0; i < 30; ++i)
+        c().AnnoAdd(u"10:" + decimal(10 + i), u"x");
+    ASSERT_TRUE(h.platform->userClick(21, 1));
+    ASSERT_GT(h.platform->userType(u"a\rb"), 0); // Enter in style 1 types CR LF
+    EXPECT_EQ(grid().rowHeight(21), 2 * kLine + 45);
+    EXPECT_EQ(grid().topRow(), 20);
+    EXPECT_FALSE(Access::blScrolling(c()));
+    EXPECT_EQ(editor().top(), grid().top() + grid().rowPos(21) + 30);
+    EXPECT_TRUE(editor().visible()); // the control's own scroll leaves the editor open
+}
+
+TEST_F(ControlLayout, EnsureVisibleFailureKeepsTheScrollGuardSet) {
+    c().AnnoAdd(u"10:00", u"a");
+    Access::EnsureVisible(c(), 7);
+    EXPECT_TRUE(Access::blScrolling(c()));
+    const auto lines = h.app.logEntries();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].label, "errDalmure_EnsureVisible");
+    EXPECT_EQ(lines[0].number, "30009");
+}
+
+TEST_F(ControlLayout, ClearCellBackColorKeepsTheRowAndEndsInColumnOne) {
+    h.add({{"10:00", "a"}, {"11:00", "b"}, {"12:00", "c"}});
+    ASSERT_EQ(grid().cellBackColorAt(5, 0), grid().backColorFixed());
+    grid().setRow(2);
+    grid().setCol(0);
+    Access::ClearCellBackColor(c());
+    EXPECT_EQ(grid().row(), 2);
+    EXPECT_EQ(grid().col(), 1);
+    for (std::int32_t r = 0; r < grid().rows(); ++r)
+        for (std::int32_t col = 0; col < 2; ++col)
+            EXPECT_EQ(grid().cellBackColorAt(r, col), grid().backColor());
+}
+
+TEST_F(ControlLayout, ResizeSurvivesRowsRemovedAndListClearedMidLoop) {
+    for (int i = 0; i < 10; ++i)
+        c().AnnoAdd(u"10:" + decimal(10 + i), u"x");
+    int yields = 0;
+    h.platform->setPendingEventsHook([&] {
+        ++yields;
+        if (yields == 3) {
+            std::int32_t any = 0;
+            c().AnnoDelete(any);
+        }
+        if (yields == 6)
+            c().ClearAll();
+    });
+    h.platform->userResize(9000, 7000);
+    h.platform->setPendingEventsHook({});
+    EXPECT_EQ(grid().rows(), 2);
+    EXPECT_TRUE(grid().visible());
+    EXPECT_EQ(h.app.logCount(), 0u);
+    EXPECT_LE(yields, 20);
+
+    // A resize arriving during a resize completes too.
+    c().AnnoAdd(u"10:00", u"x");
+    bool nested = false;
+    h.platform->setPendingEventsHook([&] {
+        if (!nested) {
+            nested = true;
+            h.platform->userResize(5000, 4000);
+        }
+    });
+    h.platform->userResize(9000, 7000);
+    h.platform->setPendingEventsHook({});
+    EXPECT_TRUE(grid().visible());
+    EXPECT_EQ(h.app.logCount(), 0u);
+}
+
+TEST_F(ControlLayout, ResizeOverMoreThan32767RowsOverflowsAndShowsTheGrid) {
+    for (std::int32_t i = 0; i < 32770; ++i)
+        grid().addItem(u"t\td", grid().rows());
+    Access::ResizeGrid(c());
+    EXPECT_TRUE(grid().visible());
+    const auto lines = h.app.logEntries();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].label, "errDalmure_ResizeGrid");
+    EXPECT_EQ(lines[0].number, "6");
+    EXPECT_EQ(grid().rowHeight(32767), kLine + 45); // sized before the overflow
+}
+
+} // namespace
+} // namespace dalmure::test

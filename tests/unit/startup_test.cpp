@@ -1,0 +1,204 @@
+// Start-up: defaults without INI file or catalogue, the language search over [LNG], the entry
+// style, the font size and its widths, the failures that stop start-up, and the list splitter.
+#include "control/design.h"
+#include "test_support.h"
+
+namespace dalmure::test {
+namespace {
+
+using Access = DalmureTestAccess;
+using platform::ButtonId;
+using platform::MenuItemId;
+
+class Startup : public ControlTest {
+  protected:
+    Dalmure& c() { return h.c(); }
+    bool shown(ButtonId id) { return h.platform->buttonShown(id); }
+    std::string toolTip(ButtonId id) { return s(h.button(id).toolTipText()); }
+    std::string caption(MenuItemId id) { return s(h.platform->menu().caption(id)); }
+    double fontSize() { return h.platform->surface().fontSize(); }
+};
+
+TEST_F(Startup, WithoutIniOrCatalogueEverythingTakesItsDefault) {
+    start();
+    EXPECT_TRUE(shown(ButtonId::CWButton6_0));
+    EXPECT_FALSE(shown(ButtonId::CWButton6_1));
+    EXPECT_EQ(fontSize(), 8);
+    EXPECT_EQ(h.grid().fontSize(), 8);
+    EXPECT_EQ(h.editor().fontSize(), 8);
+    EXPECT_EQ(c().privateState().strLangColumn, u"Francais");
+    EXPECT_EQ(c().privateState().iSelected, -1);
+    EXPECT_TRUE(h.platform->frame(platform::FrameId::Frame3).visible());
+    EXPECT_EQ(h.grid().backColor(), 0xFFFFFF);
+    EXPECT_EQ(h.grid().backColorBkg(), 0xFFFFFF);
+    EXPECT_EQ(h.editor().backColor(), h.grid().backColorFixed());
+    EXPECT_EQ(h.grid().colAlignment(0), 4);
+    EXPECT_EQ(h.grid().colAlignment(1), 0);
+    // " 00:00:00 " is ten characters of 80 twips.
+    EXPECT_EQ(h.grid().colWidth(0), 900);
+    EXPECT_EQ(h.grid().colWidth(1), design::kGridWidth - 900 - 600);
+    EXPECT_EQ(h.editor().width(), h.grid().colWidth(1) - 60);
+    EXPECT_EQ(toolTip(ButtonId::CWButton1), "Supprimer l'annotation sélectionnée");
+    EXPECT_EQ(toolTip(ButtonId::CWButton3), "Jouer à l'annotation sélectionnée");
+    EXPECT_EQ(toolTip(ButtonId::CWButton6_1), "Configuration de la saisie des annotations");
+    EXPECT_EQ(caption(MenuItemId::Renommer), "Renommer");
+    EXPECT_EQ(caption(MenuItemId::Dalmure), "Consulter le procès-verbal");
+    EXPECT_EQ(c().NoDossier, u"");
+    EXPECT_EQ(c().PVStyle, 0);
+    EXPECT_EQ(c().PVFontSize, 0);
+    EXPECT_EQ(h.app.logCount(), 0u);
+}
+
+TEST_F(Startup, LanguageEntryChoosesTheCatalogueColumn) {
+    h.app.copyCatalogue();
+    h.app.writeIni(
+        "[Config]\nLangue=English\n[LNG]\nLNG1=Français|Francais\nLNG2=English|Anglais\n");
+    start();
+    EXPECT_EQ(c().privateState().strLangColumn, u"Anglais");
+    EXPECT_EQ(toolTip(ButtonId::CWButton1), "Delete the selected annotation");
+    EXPECT_EQ(toolTip(ButtonId::CWButton5), "Print a summary of the annotation list");
+    EXPECT_EQ(toolTip(ButtonId::CWButton6_0), "Annotation entry settings");
+    EXPECT_EQ(toolTip(ButtonId::CWButton6_1), "Annotation entry settings");
+    EXPECT_EQ(caption(MenuItemId::Jouer), "Play from the annotation");
+    EXPECT_EQ(caption(MenuItemId::Dalmure), "View the minutes");
+    EXPECT_EQ(h.app.logCount(), 0u);
+}
+
+TEST_F(Startup, LanguageSearchCasesAndFieldShapes) {
+    struct Case {
+        std::string ini;
+        std::string column;
+    } cases[] = {
+        // The comparison is exact: case matters.
+        {"[Config]\nLangue=english\n[LNG]\nLNG1=Français|Francais\nLNG2=English|Anglais\n",
+         "Francais"},
+        {"[Config]\nLangue=English\n[LNG]\nLNG1=English|Anglais|\n", "Anglais"},
+        {"[Config]\nLangue=English\n[LNG]\nLNG1=English|Anglais|Extra\n", "Anglais"},
+        {"[Config]\nLangue=English\n[LNG]\nLNG1=English\n", "Francais"},
+        // An entry after a gap is never read.
+        {"[Config]\nLangue=English\n[LNG]\nLNG1=Français|Francais\nLNG3=English|Anglais\n",
+         "Francais"},
+        // The first matching entry wins.
+        {"[Config]\nLangue=English\n[LNG]\nLNG1=English|Espagnol\nLNG2=English|Anglais\n",
+         "Espagnol"},
+        // Default language name "Français" with its cedilla.
+        {"[LNG]\nLNG1=Français|Espagnol\n", "Espagnol"},
+        // Sections and keys without regard to case.
+        {"[CONFIG]\nlangue=English\n[lng]\nlng1=English|Anglais\n", "Anglais"},
+    };
+    for (const auto& tc : cases) {
+        ControlHarness one;
+        one.app.writeIni(tc.ini);
+        one.start();
+        EXPECT_EQ(s(one.c().privateState().strLangColumn), tc.column) << tc.ini;
+        EXPECT_EQ(one.app.logCount(), 0u) << tc.ini;
+    }
+}
+
+TEST_F(Startup, IniFileNameIsFoundWithoutRegardToCase) {
+    h.app.writeIni("[Config]\nPVStyle=2\n", "ORCLIENT.INI");
+    start();
+    EXPECT_TRUE(shown(ButtonId::CWButton6_1));
+    EXPECT_FALSE(shown(ButtonId::CWButton6_0));
+}
+
+TEST_F(Startup, StyleOtherThanOneShowsTheSecondStyleButton) {
+    for (const char* value : {"2", "01", "", "1 "}) {
+        ControlHarness one;
+        one.app.writeIni(std::string("[Config]\nPVStyle=") + value + "\n");
+        one.start();
+        // Blanks around a value are trimmed by the reader: "1 " reads as "1".
+        const bool styleOne = std::string(value) == "1 ";
+        EXPECT_EQ(one.platform->buttonShown(ButtonId::CWButton6_0), styleOne) << value;
+        EXPECT_EQ(one.platform->buttonShown(ButtonId::CWButton6_1), !styleOne) << value;
+        EXPECT_EQ(one.c().PVStyle, 0);
+    }
+}
+
+TEST_F(Startup, FontSizeRoundsHalfToEvenAndWidensTheTimeColumn) {
+    struct Case {
+        const char* value;
+        double size;
+    } cases[] = {{"9.6", 10}, {"10.5", 10}, {"11.5", 12}, {"12pt", 12}, {" 9", 9}};
+    for (const auto& tc : cases) {
+        ControlHarness one;
+        one.app.writeIni(std::string("[Config]\nPVFontSize=") + tc.value + "\n");
+        one.start();
+        EXPECT_EQ(one.platform->surface().fontSize(), tc.size) << tc.value;
+        EXPECT_EQ(one.grid().fontSize(), tc.size) << tc.value;
+        EXPECT_EQ(one.editor().fontSize(), tc.size) << tc.value;
+        // Ten characters of 10 x size twips, plus 100.
+        const auto col0 = static_cast<std::int32_t>(100 * tc.size + 100);
+        EXPECT_EQ(one.grid().colWidth(0), col0) << tc.value;
+        EXPECT_EQ(one.grid().colWidth(1), design::kGridWidth - col0 - 600) << tc.value;
+        EXPECT_EQ(one.editor().width(), design::kGridWidth - col0 - 660) << tc.value;
+    }
+}
+
+TEST_F(Startup, FontSizeBeyondSixteenBitsStopsStartUp) {
+    h.app.copyCatalogue();
+    h.app.writeIni("[Config]\nLangue=English\nPVStyle=2\nPVFontSize=40000\n"
+                   "[LNG]\nLNG1=English|Anglais\n");
+    start();
+    const auto lines = h.app.logEntries();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].number, "6");
+    EXPECT_EQ(lines[0].description, "Overflow");
+    EXPECT_EQ(lines[0].label, "errDalmure_UserControl_Initialize");
+    // Steps 1 to 3 were made...
+    EXPECT_FALSE(h.button(ButtonId::CWButton6_0).visible());
+    EXPECT_TRUE(h.button(ButtonId::CWButton6_1).visible());
+    // ...nothing after them.
+    EXPECT_EQ(fontSize(), design::kFontSize);
+    EXPECT_EQ(c().privateState().strLangColumn, u"");
+    EXPECT_EQ(c().privateState().iSelected, 0);
+    EXPECT_FALSE(h.platform->frame(platform::FrameId::Frame3).visible());
+    EXPECT_EQ(h.grid().backColorBkg(), design::kGridBackColorBkg);
+    EXPECT_EQ(h.grid().colWidth(0), design::kGridDefaultColWidth);
+    EXPECT_EQ(toolTip(ButtonId::CWButton6_0), s(design::kStyleButtonToolTip));
+    EXPECT_EQ(caption(MenuItemId::Renommer), "Renommer...");
+}
+
+TEST_F(Startup, OverlongLanguageEntryIsCutByTheReader) {
+    // The reader cuts values at 2047 characters, so the splitter never sees 40,000.
+    h.app.writeIni("[Config]\nLangue=English\n[LNG]\nLNG1=English|" + std::string(40000, 'x') +
+                   "\n");
+    start();
+    EXPECT_EQ(c().privateState().strLangColumn, Str(2047 - 8, u'x'));
+    EXPECT_TRUE(h.app.logEntries("errDalmure_strFindData").empty());
+    EXPECT_TRUE(h.app.logEntries("errDalmure_UserControl_Initialize").empty());
+    // Lookups in a column that does not exist give the built-in texts.
+    EXPECT_EQ(toolTip(ButtonId::CWButton1), "Supprimer l'annotation sélectionnée");
+}
+
+TEST_F(Startup, ListSplitterFields) {
+    start();
+    struct Case {
+        Str data;
+        std::int16_t index;
+        Str field;
+    } cases[] = {
+        {u"a|b|c", 2, u"b"}, {u"a||c", 2, u""}, {u"a|b", 3, u""},    {u"|b", 1, u""},
+        {u"a|b", 0, u""},    {u"a|b", -1, u""}, {u"a|b", 2, u"b"},   {u"a|b|", 2, u"b"},
+        {u"a|b|", 3, u""},   {u"", 1, u""},     {u"abc", 1, u"abc"},
+    };
+    for (const auto& tc : cases)
+        EXPECT_EQ(Access::strFindData(c(), tc.data, tc.index), tc.field) << s(tc.data);
+    EXPECT_EQ(h.app.logCount(), 0u);
+}
+
+TEST_F(Startup, ListSplitterOverflowsBeyond32767Characters) {
+    start();
+    // 32766 characters and the added "|" still fit.
+    EXPECT_EQ(Access::strFindData(c(), u"a|" + Str(32764, u'b'), 2), Str(32764, u'b'));
+    EXPECT_EQ(h.app.logCount(), 0u);
+    // 32767 characters become 32768 with the added "|".
+    EXPECT_EQ(Access::strFindData(c(), u"a|" + Str(32765, u'b'), 1), u"");
+    const auto lines = h.app.logEntries();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].number, "6");
+    EXPECT_EQ(lines[0].label, "errDalmure_strFindData");
+}
+
+} // namespace
+} // namespace dalmure::test
