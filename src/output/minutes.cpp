@@ -5,8 +5,10 @@
 #include "support/files.h"
 #include "support/ini_reader.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 namespace dalmure {
@@ -14,7 +16,6 @@ namespace {
 
 constexpr char16_t kCR = u'\r';
 constexpr char16_t kLF = u'\n';
-constexpr char16_t kQuote = u'"';
 
 bool isFrench(const Str& langColumn) {
     const Str upper = ucase(langColumn);
@@ -27,21 +28,79 @@ Str isoDate(const platform::LocalTime& t) {
     return fromUtf8(buffer);
 }
 
-// Appends a data text with every carriage return turned into "<br>"; everything else, the line
-// feeds included, goes through unchanged.
-void appendDataText(Str& out, StrView data) {
-    std::size_t start = 0;
-    while (start < data.size()) {
-        const std::size_t cr = data.find(kCR, start);
-        if (cr == StrView::npos) {
-            out.append(data.substr(start));
-            return;
-        }
-        out.append(data.substr(start, cr - start));
-        out.append(u"<br>");
-        start = cr + 1;
+// The table line is built directly in Windows-1252 bytes, in one buffer: markup is ASCII and is
+// copied as it is; texts are converted as they are appended, their ASCII runs byte for byte and
+// the rest through the common converter, which gives exactly the bytes of converting the whole
+// line at once (no character of the converter's concern spans two pieces).
+class TableLine {
+  public:
+    explicit TableLine(std::size_t reserve) {
+        out_.resize(reserve);
+        cur_ = out_.data();
     }
-}
+
+    TableLine& operator<<(std::string_view markup) {
+        char* at = room(markup.size());
+        std::memcpy(at, markup.data(), markup.size());
+        cur_ = at + markup.size();
+        return *this;
+    }
+    TableLine& text(StrView t) {
+        // Windows-1252 never needs more bytes than the text has code units.
+        char* at = room(t.size());
+        std::size_t i = 0;
+        while (i < t.size()) {
+            if (t[i] < 0x80) {
+                *at++ = static_cast<char>(t[i++]);
+                continue;
+            }
+            std::size_t j = i;
+            while (j < t.size() && t[j] >= 0x80)
+                ++j;
+            const std::string bytes = toCp1252(t.substr(i, j - i));
+            std::memcpy(at, bytes.data(), bytes.size());
+            at += bytes.size();
+            i = j;
+        }
+        cur_ = at;
+        return *this;
+    }
+    // A data text: every carriage return becomes "<br>"; line feeds and everything else stay.
+    TableLine& dataText(StrView t) {
+        std::size_t start = 0;
+        while (start < t.size()) {
+            const std::size_t cr = t.find(kCR, start);
+            if (cr == StrView::npos) {
+                text(t.substr(start));
+                break;
+            }
+            text(t.substr(start, cr - start));
+            *this << "<br>";
+            start = cr + 1;
+        }
+        return *this;
+    }
+    // The bytes written so far (the buffer is cut to them).
+    const std::string& bytes() {
+        out_.resize(static_cast<std::size_t>(cur_ - out_.data()));
+        cur_ = out_.data() + out_.size();
+        return out_;
+    }
+
+  private:
+    // Where n more bytes can be written, growing the buffer geometrically when needed.
+    char* room(std::size_t n) {
+        const std::size_t used = static_cast<std::size_t>(cur_ - out_.data());
+        if (out_.size() - used < n) {
+            out_.resize(std::max(out_.size() * 2, used + n));
+            cur_ = out_.data() + used;
+        }
+        return cur_;
+    }
+
+    std::string out_; // sized ahead; bytes up to cur_ are written
+    char* cur_;
+};
 
 // The rows of one annotation (see the table of forms in the minutes layout).
 struct RowPieces {
@@ -50,52 +109,33 @@ struct RowPieces {
     const Str& padY2;
     bool bold;
 
-    void append(Str& out, const Str& time, const Str& desc, const Str& data) const {
-        out.append(u"<tr><td style=");
-        out.push_back(kQuote);
-        out.append(u"padding-right:");
-        out.append(padX);
+    void append(TableLine& out, const Str& time, const Str& desc, const Str& data) const {
+        out << "<tr><td style=\"padding-right:";
+        out.text(padX);
         if (data.empty()) {
-            out.append(u"px;padding-bottom:");
-            out.append(padY1);
+            out << "px;padding-bottom:";
+            out.text(padY1);
         }
-        out.append(u"px;padding-left:10px;");
-        out.push_back(kQuote);
-        if (bold) {
-            out.append(u"><b>");
-            out.append(time);
-            out.append(u"</b></td>");
-        } else {
-            out.push_back(u'>');
-            out.append(time);
-            out.append(u"</td>");
-        }
+        out << "px;padding-left:10px;\"" << (bold ? "><b>" : ">");
+        out.text(time);
+        out << (bold ? "</b></td>" : "</td>");
         if (data.empty()) {
-            out.append(u"<td style=");
-            out.push_back(kQuote);
-            out.append(u"padding-right:");
-            out.append(padX);
-            out.append(u"px;padding-bottom:");
-            out.append(padY1);
-            out.append(u"px;");
-            out.push_back(kQuote);
-            out.append(bold ? u"><b>" : u">");
+            out << "<td style=\"padding-right:";
+            out.text(padX);
+            out << "px;padding-bottom:";
+            out.text(padY1);
+            out << "px;\"" << (bold ? "><b>" : ">");
         } else {
-            out.append(bold ? u"<td><b>" : u"<td>");
+            out << (bold ? "<td><b>" : "<td>");
         }
-        out.append(desc);
-        out.append(bold ? u"</b></td>" : u"</td>");
-        out.append(u"</tr>");
+        out.text(desc);
+        out << (bold ? "</b></td>" : "</td>") << "</tr>";
         if (!data.empty()) {
-            out.append(u"<tr><td>&nbsp;</td><td style=");
-            out.push_back(kQuote);
-            out.append(u"padding-bottom:");
-            out.append(padY2);
-            out.append(u"px;");
-            out.push_back(kQuote);
-            out.push_back(u'>');
-            appendDataText(out, data);
-            out.append(u"</td></tr>");
+            out << "<tr><td>&nbsp;</td><td style=\"padding-bottom:";
+            out.text(padY2);
+            out << "px;\">";
+            out.dataText(data);
+            out << "</td></tr>";
         }
     }
 };
@@ -143,15 +183,10 @@ void Dalmure::GenerateHTML(bool& blPrint) {
         const std::int32_t rows = g.rows();
         const RowPieces pieces{padX, padY1, padY2, bold};
 
-        // The whole line is built in one buffer, converted once and written once. The estimate
-        // covers the fixed markup of a row pair plus typical texts; longer texts grow it.
-        Str table;
-        table.reserve(static_cast<std::size_t>(rows > 0 ? rows : 0) * 160 + 128);
-        table.append(u"<table border=");
-        table.push_back(kQuote);
-        table.append(u"0");
-        table.push_back(kQuote);
-        table.push_back(u'>');
+        // The whole line is built in one buffer and written at once. The estimate covers the
+        // fixed markup of a row pair plus typical texts; longer texts grow it.
+        TableLine table(static_cast<std::size_t>(rows > 0 ? rows : 0) * 128 + 128);
+        table << "<table border=\"0\">";
         for (std::int32_t i = 0; i <= rows - 1; i += 2) {
             g.setRow(i);
             g.setCol(0);
@@ -162,17 +197,12 @@ void Dalmure::GenerateHTML(bool& blPrint) {
             const Str data = g.text();
             pieces.append(table, time, desc, data);
         }
-        if (blPrint) {
-            table.append(u"</table><script type=");
-            table.push_back(kQuote);
-            table.append(u"text/javascript");
-            table.push_back(kQuote);
-            table.append(u">window.print();</script></body></html>");
-        } else {
-            table.append(u"</table></body></html>");
-        }
-        table.append(u"\r\n");
-        files::appendAll(page, toCp1252(table));
+        if (blPrint)
+            table << "</table><script type=\"text/javascript\">window.print();</script>"
+                     "</body></html>\r\n";
+        else
+            table << "</table></body></html>\r\n";
+        files::appendAll(page, table.bytes());
     });
 }
 

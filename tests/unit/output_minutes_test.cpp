@@ -111,6 +111,19 @@ TEST_F(OutputMinutesTest, DataTextsTurnCarriageReturnsIntoBreaksAndPassMarkupThr
                   rowsWithData("10:00:01", "cr", "a<br>b<br>") +
                   rowsWithData("10:00:02", "lf", "a\nb") +
                   rowsWithData("10:00:03", "html", "<script>x()</script> &amp; <") + kClose);
+
+    // Texts far longer than any estimate of the line's size.
+    std::string longData, longExpected;
+    for (int i = 0; i < 50000; ++i) {
+        longData += "x\xC3\xA9\r";
+        longExpected += "x\xC3\xA9<br>";
+    }
+    h.c().ClearAll();
+    add("10:00:00", std::string(100000, 'd'), longData);
+    generate();
+    EXPECT_EQ(page(), kTableOpen +
+                          rowsWithData("10:00:00", std::string(100000, 'd'), longExpected) +
+                          kClose);
 }
 
 TEST_F(OutputMinutesTest, TemplateLinesGetTheFirstPlaceholderOfEachKindFilled) {
