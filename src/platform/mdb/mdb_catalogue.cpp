@@ -55,7 +55,7 @@ constexpr std::size_t kMaxAnswer = 64u << 20;
 constexpr unsigned kMaxTables = 256;
 constexpr unsigned kMaxColumns = 255; // Jet's own limit
 constexpr unsigned kMaxRows = 1u << 20;
-constexpr std::size_t kBindSize = 1u << 18; // longest text kept per value, in UTF-8 bytes
+constexpr std::size_t kBindSize = 1u << 16; // longest text kept per value, in UTF-8 bytes
 constexpr std::uint32_t kEndMarker = 0x454E4421;
 
 [[noreturn]] void unrecognized(const std::string& path) {
