@@ -1,0 +1,276 @@
+// The in-place editor: the key filter, Esc, read-only editing, the focus-loss commit, and the
+// style-2 Enter with its add prompt.
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace dalmure {
+namespace {
+
+using test::s;
+using test::u;
+
+// Prompts and message boxes, written into the same list as the host events so that their order
+// can be checked.
+class DialogRecorder : public headless::HappeningSink {
+  public:
+    explicit DialogRecorder(std::vector<std::string>& log) : log_(log) {}
+    struct Prompt {
+        std::string title, message, defaultText;
+    };
+    std::vector<Prompt> prompts;
+    std::vector<std::string> messages;
+
+    void prompt(const Str& title, const Str& message, const Str& defaultText,
+                const Str& answer) override {
+        prompts.push_back({s(title), s(message), s(defaultText)});
+        log_.push_back("prompt(" + s(answer) + ")");
+    }
+    void messageBox(const Str& title, const Str& message) override {
+        EXPECT_EQ(s(title), "Orvane");
+        messages.push_back(s(message));
+        log_.push_back("msgbox");
+    }
+    void menu(const std::vector<headless::MenuItemState>&,
+              std::optional<platform::MenuItemId>) override {}
+    void launch(const Str&, const Str&) override {}
+    void navigate(const Str&) override {}
+    void printSize(std::int16_t) override {}
+    void pointer(int) override {}
+
+  private:
+    std::vector<std::string>& log_;
+};
+
+class EditorTest : public test::ControlTest {
+  protected:
+    void SetUp() override {
+        startSized();
+        h.platform->setHappeningSink(&dialogs);
+        h.add({{"10:00:00", "opening"}, {"10:30:00", "witness"}});
+        ASSERT_TRUE(h.platform->userClick(0, 1));
+        h.events.names.clear();
+    }
+    Dalmure& c() { return h.c(); }
+    std::vector<std::string>& events() { return h.events.names; }
+    bool anyHighlight() {
+        for (std::int32_t r = 0; r < h.grid().rows(); ++r)
+            for (std::int32_t col : {0, 1})
+                if (h.grid().cellBackColorAt(r, col) == h.grid().backColorFixed())
+                    return true;
+        return false;
+    }
+    DialogRecorder dialogs{h.events.names};
+};
+
+TEST_F(EditorTest, KeyFilterRefusesCleanedCharactersAndTypesTheApostropheAsGraveAccent) {
+    EXPECT_EQ(h.platform->userType(u("l'avocat & co\\+|: ok")), 20);
+    EXPECT_EQ(s(h.editor().text()), "l`avocat  co: ok");
+    EXPECT_EQ(h.cell(1, 1), ""); // nothing reaches the grid before the focus goes
+    EXPECT_TRUE(events().empty());
+
+    h.platform->userBlur();
+    EXPECT_EQ(h.cell(1, 1), "l`avocat  co: ok");
+    EXPECT_EQ(events(), (std::vector<std::string>{"AnnoModified(0)"}));
+    EXPECT_TRUE(h.editor().visible()); // the commit does not close the editor
+    // The commit keeps the starting text: it changes only when the editor gets the focus.
+    EXPECT_EQ(s(DalmureTestAccess::strEditStart(c())), "");
+}
+
+TEST_F(EditorTest, EscHidesTheEditorAndClearsTheHighlightButKeepsTheText) {
+    ASSERT_TRUE(anyHighlight());
+    h.platform->userType(u("draft\x1b"));
+    EXPECT_FALSE(h.editor().visible());
+    EXPECT_FALSE(anyHighlight());
+    EXPECT_EQ(s(h.editor().text()), "draft");
+    EXPECT_EQ(h.cell(1, 1), "");
+    EXPECT_EQ(h.platform->userType(u("more")), 0); // a hidden editor takes no keys
+
+    h.platform->userBlur();
+    EXPECT_EQ(h.cell(1, 1), "draft");
+    EXPECT_EQ(events(), (std::vector<std::string>{"AnnoModified(0)"}));
+}
+
+TEST_F(EditorTest, FocusLossCommitsOnlyAChangedTextOfASelectedAnnotation) {
+    // Unchanged, and changed back to what it was: nothing.
+    h.platform->userBlur();
+    ASSERT_TRUE(h.platform->userClick(0, 0));
+    h.platform->userType(u("x\b"));
+    h.platform->userBlur();
+    EXPECT_TRUE(events().empty());
+
+    // Changed with no selection: nothing written, nothing raised.
+    ASSERT_TRUE(h.platform->userClick(2, 0));
+    h.platform->userType(u("lost"));
+    DalmureTestAccess::setSelected(c(), -1);
+    h.platform->userBlur();
+    EXPECT_TRUE(events().empty());
+    EXPECT_EQ(h.cell(1, 1), "");
+    EXPECT_EQ(h.cell(3, 1), "");
+
+    // A selection past the 16-bit data rows: the overflow is logged and nothing is written.
+    ASSERT_TRUE(h.platform->userClick(2, 0));
+    h.platform->userType(u("far"));
+    DalmureTestAccess::setSelected(c(), 16384);
+    h.platform->userBlur();
+    EXPECT_TRUE(events().empty());
+    EXPECT_EQ(h.cell(3, 1), "");
+    const auto lines = h.app.logEntries("errDalmure_Text1_LostFocus");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].number, "6");
+
+    // The commit leaves the grid's current cell where it was.
+    ASSERT_TRUE(h.platform->userClick(2, 0));
+    h.platform->userType(u("!"));
+    h.grid().setRow(0);
+    h.grid().setCol(0);
+    h.platform->userBlur();
+    EXPECT_EQ(h.cell(3, 1), "!");
+    EXPECT_EQ(h.grid().row(), 0);
+    EXPECT_EQ(h.grid().col(), 0);
+    EXPECT_EQ(events(), (std::vector<std::string>{"AnnoModified(1)"}));
+}
+
+TEST_F(EditorTest, EnterTypesALineBreakOutsideStyleTwoAndTheRowGrows) {
+    for (std::int16_t style : {0, 1, 3}) {
+        c().PVStyle = style;
+        ASSERT_TRUE(h.platform->userClick(2, 1));
+        std::vector<std::int32_t> heights{h.grid().rowHeight(3)};
+        for (const char* line : {"\rtwo", "\rthree"}) {
+            h.platform->userType(u(line));
+            heights.push_back(h.grid().rowHeight(3));
+        }
+        EXPECT_LT(heights[0], heights[1]) << style;
+        EXPECT_LT(heights[1], heights[2]) << style;
+        EXPECT_EQ(heights[2] - heights[1], heights[1] - heights[0]) << style;
+        EXPECT_EQ(h.editor().height() + 45, heights[2]);
+        EXPECT_EQ(s(h.editor().text()), "\r\ntwo\r\nthree");
+        h.platform->userType(u("\b\b\b\b\b\b\b\b\b\b\b\b"));
+    }
+    EXPECT_TRUE(dialogs.prompts.empty());
+}
+
+TEST_F(EditorTest, StyleTwoEnterCommitsAndAddsTheAnsweredAnnotation) {
+    c().PVStyle = 2;
+    h.platform->userType(u("first notes"));
+    h.platform->queueAnswer(u("   verdict   "));
+    std::int16_t countWhenAdded = 0;
+    h.events.onAdded = [&](Str& time, Str& desc) {
+        countWhenAdded = c().AnnoCount();
+        time = u("99:99:99"); // the host's changes stay with the host
+        desc = u("changed");
+    };
+    h.platform->userType(u("\r"));
+
+    EXPECT_EQ(events(), (std::vector<std::string>{"AnnoModified(0)", "prompt(   verdict   )",
+                                                  "AnnoAdded(14:05:09,verdict)"}));
+    ASSERT_EQ(dialogs.prompts.size(), 1u);
+    EXPECT_EQ(dialogs.prompts[0].title, "Orvane");
+    EXPECT_EQ(dialogs.prompts[0].message, "Entrez une description pour l'annotation à ajouter :");
+    EXPECT_EQ(dialogs.prompts[0].defaultText, "");
+    EXPECT_EQ(countWhenAdded, 3);
+
+    EXPECT_EQ(s(c().AnnoData(0)), "first notes");
+    ASSERT_EQ(c().AnnoCount(), 3);
+    EXPECT_EQ(s(c().AnnoTime(2)), "14:05:09");
+    EXPECT_EQ(s(c().AnnoDesc(2)), "verdict");
+    EXPECT_EQ(c().Selected(), 2);
+    EXPECT_TRUE(h.editor().visible());
+    EXPECT_TRUE(h.editor().hasFocus());
+    EXPECT_EQ(s(h.editor().text()), "");
+    EXPECT_EQ(h.grid().row(), 5);
+
+    // The notes were committed once: neither the add nor the next focus loss writes them again.
+    h.platform->userBlur();
+    EXPECT_EQ(std::count(events().begin(), events().end(), "AnnoModified(0)"), 1);
+    EXPECT_EQ(events().size(), 3u);
+}
+
+TEST_F(EditorTest, StyleTwoEnterWithoutAnAcceptableAnswerReopensTheEditedAnnotation) {
+    c().PVStyle = 2;
+    ASSERT_TRUE(h.platform->userClick(2, 1));
+    h.platform->userType(u("notes"));
+    h.platform->queueAnswer(u(" && "));
+    h.platform->userType(u("\r"));
+    h.platform->queueCancel();
+    h.platform->userType(u("\r"));
+
+    EXPECT_EQ(events(), (std::vector<std::string>{"AnnoModified(1)", "prompt( && )", "prompt()"}));
+    EXPECT_EQ(c().AnnoCount(), 2);
+    EXPECT_EQ(c().Selected(), 1);
+    EXPECT_TRUE(h.editor().visible());
+    EXPECT_EQ(s(h.editor().text()), "notes");
+    EXPECT_EQ(h.editor().selStart(), 5);
+    EXPECT_EQ(h.cell(3, 1), "notes");
+    h.platform->userBlur();
+    EXPECT_EQ(events().size(), 3u);
+}
+
+TEST_F(EditorTest, PromptTrimsSpacesOnlyThenCleansAndCutsAtFifty) {
+    c().PVStyle = 2;
+    const std::string fiftyOne(51, 'd');
+    platform::LocalTime now = test::fixedNow();
+    for (const std::string& answer :
+         {std::string("\u00a0x&y "), std::string("a & b'c"), fiftyOne}) {
+        now.second += 1; // each annotation carries the time of its own Enter press
+        h.platform->setNow(now);
+        h.platform->queueAnswer(u(answer));
+        h.platform->userType(u("\r"));
+    }
+    ASSERT_EQ(c().AnnoCount(), 5);
+    EXPECT_EQ(s(c().AnnoDesc(2)), "\u00a0xy");
+    EXPECT_EQ(s(c().AnnoDesc(3)), "a  b`c");
+    EXPECT_EQ(s(c().AnnoDesc(4)), std::string(50, 'd'));
+    EXPECT_EQ(s(c().AnnoTime(4)), "14:05:12");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0], "La description de l'annotation ne doit pas excéder 50 "
+                                   "caractères.  Par conséquent elle a été tronquée.");
+    // Only char 32 is trimmed. The message comes before the annotation is added.
+    const auto msg = std::find(events().begin(), events().end(), "msgbox");
+    const auto added = std::find(events().begin(), events().end(),
+                                 "AnnoAdded(14:05:12," + std::string(50, 'd') + ")");
+    ASSERT_NE(msg, events().end());
+    ASSERT_NE(added, events().end());
+    EXPECT_LT(msg, added);
+    // Fifty characters exactly: no message.
+    h.platform->queueAnswer(u(std::string(50, 'e')));
+    h.platform->userType(u("\r"));
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+}
+
+TEST_F(EditorTest, ReadOnlyModesDiscardEveryKeyButTheStyleTwoEnter) {
+    for (int mode = 0; mode < 2; ++mode) {
+        bool on = true, off = false;
+        if (mode == 0)
+            c().NoModif(on);
+        else
+            c().NoPV(on);
+        ASSERT_TRUE(h.platform->userClick(2, 0));
+        EXPECT_TRUE(h.editor().visible());
+        EXPECT_TRUE(h.editor().readOnly());
+        h.platform->userType(u("abc\x1b\r"));
+        EXPECT_TRUE(h.editor().visible()) << "Esc is discarded too";
+        EXPECT_EQ(s(h.editor().text()), "");
+        EXPECT_TRUE(anyHighlight());
+
+        c().PVStyle = 2;
+        h.platform->queueAnswer(mode == 0 ? u("ruling") : u("recess"));
+        h.platform->userType(u("\r"));
+        EXPECT_EQ(c().AnnoCount(), 3 + mode);
+        c().PVStyle = 0;
+        if (mode == 0)
+            c().NoModif(off);
+        else
+            c().NoPV(off);
+    }
+    EXPECT_EQ(events(), (std::vector<std::string>{"prompt(ruling)", "AnnoAdded(14:05:09,ruling)",
+                                                  "prompt(recess)", "AnnoAdded(14:05:09,recess)"}));
+    // Back to editable: the editor's read-only state is decided when it gets the focus.
+    ASSERT_TRUE(h.platform->userClick(0, 0));
+    EXPECT_FALSE(h.editor().readOnly());
+    EXPECT_EQ(h.platform->userType(u("ok")), 2);
+    EXPECT_EQ(s(h.editor().text()), "ok");
+}
+
+} // namespace
+} // namespace dalmure

@@ -1,0 +1,312 @@
+// Notes typed into the editor are committed before the host changes the list under it, so that
+// they land under the annotation they were typed for, and are never committed twice.
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <set>
+
+namespace dalmure {
+namespace {
+
+using test::s;
+using test::u;
+
+// Records the events and lets a test look at the list from inside AnnoModified.
+class ProbeEvents : public test::RecordingEvents {
+  public:
+    std::function<void(std::int16_t)> onModified;
+    void AnnoModified(std::int16_t index) override {
+        RecordingEvents::AnnoModified(index);
+        if (onModified)
+            onModified(index);
+    }
+};
+
+class TypedNotes : public test::ControlTest {
+  protected:
+    void SetUp() override {
+        startSized();
+        h.add({{"10:00:00", "opening"}, {"11:00:00", "witness"}, {"12:00:00", "closing"}});
+        c().setEventSink(&probe);
+    }
+    Dalmure& c() { return h.c(); }
+    std::vector<std::string>& events() { return probe.names; }
+    ProbeEvents probe;
+};
+
+TEST_F(TypedNotes, AddingAnEarlierAnnotationCommitsTheNotesFirst) {
+    for (bool escFirst : {false, true}) {
+        SCOPED_TRACE(escFirst ? "editor hidden by Esc" : "editor shown");
+        events().clear();
+        ASSERT_TRUE(h.platform->userClick(0, 0));
+        const std::string notes = escFirst ? "hidden notes" : "notes";
+        h.platform->userType(u(notes));
+        if (escFirst) {
+            h.platform->userType(u("\x1b"));
+            ASSERT_FALSE(h.editor().visible());
+        }
+
+        // The list seen from inside the event has not changed yet.
+        std::int16_t countDuringEvent = -1;
+        std::string dataDuringEvent;
+        probe.onModified = [&](std::int16_t index) {
+            countDuringEvent = c().AnnoCount();
+            dataDuringEvent = s(c().AnnoData(index));
+        };
+        const std::int16_t before = c().AnnoCount();
+        c().AnnoAdd(u(escFirst ? "08:00:00" : "09:00:00"), u(escFirst ? "earliest" : "earlier"));
+
+        EXPECT_EQ(events(), (std::vector<std::string>{"AnnoModified(0)"}));
+        EXPECT_EQ(countDuringEvent, before);
+        EXPECT_EQ(dataDuringEvent, notes);
+        EXPECT_EQ(s(c().AnnoData(1)), notes);
+        EXPECT_EQ(s(c().AnnoData(0)), "");
+        EXPECT_EQ(c().Selected(), 0);
+        // The editor now edits the new annotation: a focus loss writes nothing more.
+        h.platform->userBlur();
+        EXPECT_EQ(events().size(), 1u);
+    }
+}
+
+TEST_F(TypedNotes, DeletingCommitsTheNotesBeforeTheRowsGo) {
+    // Notes under the last annotation; the host deletes the selection (whatever index it names).
+    ASSERT_TRUE(h.platform->userClick(4, 1));
+    h.platform->userType(u("last words"));
+    std::int16_t countDuringEvent = -1;
+    std::string seenDuringEvent;
+    probe.onModified = [&](std::int16_t index) {
+        countDuringEvent = c().AnnoCount();
+        seenDuringEvent = s(c().AnnoDesc(index)) + "=" + s(c().AnnoData(index));
+    };
+    std::int32_t other = 0;
+    c().AnnoDelete(other);
+    EXPECT_EQ(events(), (std::vector<std::string>{"AnnoModified(2)"}));
+    EXPECT_EQ(countDuringEvent, 3);
+    EXPECT_EQ(seenDuringEvent, "closing=last words");
+    // The notes went with their annotation; the others are untouched.
+    ASSERT_EQ(c().AnnoCount(), 2);
+    EXPECT_EQ(s(c().AnnoDesc(0)), "opening");
+    EXPECT_EQ(s(c().AnnoDesc(1)), "witness");
+    EXPECT_EQ(s(c().AnnoData(0)), "");
+    EXPECT_EQ(s(c().AnnoData(1)), "");
+    EXPECT_EQ(s(h.editor().text()), "");
+    h.platform->userBlur();
+    EXPECT_EQ(events().size(), 1u);
+
+    // Notes on the middle annotation: the annotation shown after the deletion keeps its own.
+    probe.onModified = nullptr;
+    Str time = u("11:30:00"), desc = u("recess"), data = u("recess notes");
+    c().AnnoAdd(time, desc, data);
+    h.platform->userBlur();
+    ASSERT_TRUE(h.platform->userClick(2, 0));
+    h.platform->userType(u("witness notes"));
+    events().clear();
+    other = 2;
+    c().AnnoDelete(other);
+    EXPECT_EQ(events(), (std::vector<std::string>{"AnnoModified(1)"}));
+    ASSERT_EQ(c().AnnoCount(), 2);
+    EXPECT_EQ(s(c().AnnoDesc(1)), "recess");
+    EXPECT_EQ(s(c().AnnoData(1)), "recess notes");
+    EXPECT_EQ(s(c().AnnoData(0)), "");
+}
+
+TEST_F(TypedNotes, ClearingCommitsTheNotesFirstAndOnlyOnce) {
+    ASSERT_TRUE(h.platform->userClick(2, 0));
+    h.platform->userType(u("before the end"));
+    std::int16_t countDuringEvent = -1;
+    probe.onModified = [&](std::int16_t) { countDuringEvent = c().AnnoCount(); };
+
+    c().ClearAll();
+    EXPECT_EQ(events(), (std::vector<std::string>{"AnnoModified(1)"}));
+    EXPECT_EQ(countDuringEvent, 3);
+    EXPECT_EQ(c().AnnoCount(), 0);
+    EXPECT_EQ(s(DalmureTestAccess::strEditStart(c())), "before the end");
+    // The notes were committed: neither the focus loss nor another change commits them again.
+    c().ClearAll();
+    h.platform->userBlur();
+    EXPECT_EQ(events().size(), 1u);
+    EXPECT_EQ(h.cell(1, 1), "");
+}
+
+TEST_F(TypedNotes, NothingIsCommittedWithoutAChangeOrWithoutAChangeToTheList) {
+    // Unchanged text; text typed and taken back.
+    ASSERT_TRUE(h.platform->userClick(0, 0));
+    c().AnnoAdd(u("13:00:00"), u("adjournment"));
+    ASSERT_TRUE(h.platform->userClick(0, 0));
+    h.platform->userType(u("ab\b\b"));
+    c().ClearAll();
+    EXPECT_TRUE(events().empty());
+
+    // A deletion of nothing commits nothing; the notes wait for the focus loss.
+    h.add({{"10:00:00", "opening"}, {"11:00:00", "witness"}});
+    ASSERT_TRUE(h.platform->userClick(0, 0));
+    h.platform->userType(u("pending"));
+    std::int32_t none = -1;
+    c().AnnoDelete(none);
+    EXPECT_TRUE(events().empty());
+    EXPECT_EQ(h.cell(1, 1), "");
+    h.platform->userBlur();
+    EXPECT_EQ(events(), (std::vector<std::string>{"AnnoModified(0)"}));
+
+    // Notes already committed by the focus loss are not committed again by a host change.
+    c().AnnoAdd(u("08:00:00"), u("dawn"));
+    EXPECT_EQ(events().size(), 1u);
+    EXPECT_EQ(s(c().AnnoData(1)), "pending");
+}
+
+TEST_F(TypedNotes, ReopeningTheEditorTakesItsTextAsTheNewStart) {
+    ASSERT_TRUE(h.platform->userClick(2, 0));
+    h.platform->userType(u("v1"));
+    c().AnnoAdd(u("13:00:00"), u("later")); // commits v1, then edits "later"
+    ASSERT_TRUE(h.platform->userClick(2, 0));
+    EXPECT_EQ(s(h.editor().text()), "v1");
+    EXPECT_EQ(s(DalmureTestAccess::strEditStart(c())), "v1");
+    c().ClearAll();
+    h.platform->userBlur();
+    EXPECT_EQ(events(), (std::vector<std::string>{"AnnoModified(1)"}));
+}
+
+// The user types, clicks, leaves the editor and adds annotations in entry style 2, while the host
+// adds, deletes and clears. Every annotation has a unique description; the model knows which
+// notes were committed under each, and which annotation the editor was opened on.
+TEST(TypedNotesRandomized, CommittedNotesAlwaysSitUnderTheirAnnotation) {
+    test::ControlHarness h;
+    Dalmure& c = h.startSized();
+    auto trapped = [&] {
+        std::size_t n = 0;
+        for (const auto& e : h.app.logEntries())
+            n += e.label.starts_with("errDalmure_ChargeLangue") ? 0 : 1;
+        return n;
+    };
+    const std::size_t trappedAtStart = trapped();
+    std::mt19937 rng(20260304);
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+
+    std::map<std::string, std::string> committed; // description -> committed data text
+    std::string target;                           // description the editor was opened on
+    int commitsThisStep = 0;
+    std::string lastCommitted;
+    int serial = 0;
+
+    class ModelEvents : public DalmureEvents {
+      public:
+        std::function<void(std::int16_t)> modified;
+        std::function<void(Str&, Str&)> added;
+        void AnnoModified(std::int16_t index) override { modified(index); }
+        void AnnoAdded(Str& time, Str& desc) override { added(time, desc); }
+    } model;
+    model.modified = [&](std::int16_t index) {
+        const std::string desc = s(c.AnnoDesc(index));
+        const std::string text = s(h.grid().textMatrix(2 * index + 1, 1));
+        ASSERT_FALSE(target.empty()) << "a commit with no annotation being edited";
+        ASSERT_EQ(desc, target) << "notes committed under the wrong annotation";
+        ASSERT_EQ(text, s(h.editor().text()));
+        ASSERT_NE(committed[desc], text) << "the same notes committed twice";
+        committed[desc] = text;
+        lastCommitted = text;
+        ++commitsThisStep;
+    };
+    model.added = [&](Str&, Str& desc) { committed[s(desc)] = ""; };
+    c.setEventSink(&model);
+
+    auto retarget = [&] {
+        if (c.AnnoCount() > 0)
+            target = s(c.AnnoDesc(c.Selected()));
+    };
+    auto hostAdd = [&] {
+        const std::string desc = "h" + std::to_string(serial++);
+        char time[16];
+        std::snprintf(time, sizeof time, "10:%02d:%02d", pick(60), pick(60));
+        committed[desc] = "";
+        c.AnnoAdd(u(time), u(desc));
+    };
+    const std::string alphabet = "abc xyz'&\r\b";
+
+    for (int step = 0; step < 4000; ++step) {
+        SCOPED_TRACE("step " + std::to_string(step));
+        commitsThisStep = 0;
+        const std::int16_t count = c.AnnoCount();
+        // What a change of the list must commit first.
+        const bool pending = h.editor().hasFocus() && c.Selected() >= 0 &&
+                             h.editor().text() != DalmureTestAccess::strEditStart(c);
+        const std::string pendingText = s(h.editor().text());
+        const int action = pick(100);
+        if (action < 35) {
+            std::string typed;
+            for (int n = pick(6) + 1; n > 0; --n)
+                typed +=
+                    alphabet[static_cast<std::size_t>(pick(static_cast<int>(alphabet.size())))];
+            if (pick(20) == 0)
+                typed += '\x1b';
+            if (c.PVStyle == 2 && typed.find('\r') != std::string::npos) {
+                // Enter ends the notes; the prompt is answered (uniquely) or cancelled.
+                typed = typed.substr(0, typed.find('\r') + 1);
+                if (pick(3) > 0)
+                    h.platform->queueAnswer(u("p" + std::to_string(serial++)));
+                else
+                    h.platform->queueCancel();
+                const bool delivered =
+                    h.platform->userType(u(typed)) == static_cast<int>(typed.size());
+                if (delivered)
+                    retarget();
+            } else {
+                h.platform->userType(u(typed));
+            }
+        } else if (action < 55) {
+            const std::int32_t rows = h.grid().rows();
+            ASSERT_TRUE(h.platform->userClick(pick(rows), pick(2)));
+            retarget();
+        } else if (action < 63) {
+            h.platform->userBlur();
+        } else if (action < 66) {
+            h.platform->userKeyPress('k');
+            retarget();
+        } else if (action < 69) {
+            h.platform->userScroll(std::nullopt);
+        } else if (action < 72) {
+            c.PVStyle = c.PVStyle == 2 ? 1 : 2;
+        } else {
+            // The host changes the list: pending notes are committed first, exactly once.
+            bool changed = true;
+            if (action < 86) {
+                hostAdd();
+                retarget();
+            } else if (action < 98) {
+                changed = count >= 2;
+                if (changed) {
+                    std::int32_t index = pick(count);
+                    c.AnnoDelete(index);
+                    retarget();
+                }
+            } else {
+                c.ClearAll();
+                committed.clear();
+                target.clear();
+            }
+            ASSERT_EQ(commitsThisStep, pending && changed ? 1 : 0);
+            if (commitsThisStep == 1) {
+                ASSERT_EQ(lastCommitted, pendingText);
+            }
+        }
+
+        // Every annotation holds exactly the notes committed under it.
+        const std::int16_t now = c.AnnoCount();
+        std::set<std::string> seen;
+        for (std::int16_t i = 0; i < now; ++i) {
+            const std::string desc = s(h.grid().textMatrix(2 * i, 1));
+            ASSERT_TRUE(seen.insert(desc).second) << desc;
+            ASSERT_TRUE(committed.count(desc)) << desc;
+            ASSERT_EQ(s(h.grid().textMatrix(2 * i + 1, 1)), committed[desc]) << desc;
+        }
+        if (now == 0) {
+            ASSERT_EQ(h.cell(1, 1), "");
+        }
+    }
+    EXPECT_EQ(trapped(), trappedAtStart);
+}
+
+} // namespace
+} // namespace dalmure
