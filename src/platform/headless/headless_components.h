@@ -120,6 +120,9 @@ class HeadlessGrid final : public platform::Grid {
     static constexpr std::size_t kMaxChunk = 128;
     static constexpr std::size_t kMinChunk = 24;
 
+    static std::unique_ptr<Chunk> newChunk();
+    // Room for one more row at p, whose chunk is full; returns where the row now goes.
+    Place makeRoom(Place p);
     Row makeRow(StrView c0, StrView c1) const;
     static StrView cellOf(const Row& r, std::int32_t col);
     static void setCellOf(Row& r, std::int32_t col, StrView text);

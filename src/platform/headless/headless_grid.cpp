@@ -174,9 +174,17 @@ std::int64_t HeadlessGrid::heightBefore(std::int32_t row) const {
     }
     const Place p = locate(row);
     std::int64_t h = heightPrefix(p.chunk);
-    const auto& rows = chunks_[p.chunk]->rows;
-    for (std::size_t i = 0; i < p.offset; ++i) {
-        h += rows[i].height;
+    // Sum the shorter side of the chunk.
+    const Chunk& chunk = *chunks_[p.chunk];
+    if (p.offset <= chunk.rows.size() / 2) {
+        for (std::size_t i = 0; i < p.offset; ++i) {
+            h += chunk.rows[i].height;
+        }
+    } else {
+        h += chunk.height;
+        for (std::size_t i = p.offset; i < chunk.rows.size(); ++i) {
+            h -= chunk.rows[i].height;
+        }
     }
     return h;
 }
@@ -207,6 +215,71 @@ void HeadlessGrid::afterShrink(std::size_t chunk) {
     chunks_[into]->height += chunks_[from]->height;
     chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(from));
     rebuildIndex();
+}
+
+std::unique_ptr<HeadlessGrid::Chunk> HeadlessGrid::newChunk() {
+    auto chunk = std::make_unique<Chunk>();
+    chunk->rows.reserve(kMaxChunk);
+    return chunk;
+}
+
+HeadlessGrid::Place HeadlessGrid::makeRoom(Place p) {
+    // A full chunk first hands a row to a neighbour with room (which keeps chunks dense whatever
+    // the order of insertion); appending at the very end or prepending at the very start opens
+    // a new chunk; otherwise the chunk splits near the insertion point.
+    auto moveRow = [&](std::size_t from, std::size_t fromOffset, std::size_t to,
+                       std::size_t toOffset) {
+        auto& src = chunks_[from]->rows;
+        auto& dst = chunks_[to]->rows;
+        const std::int64_t h = src[fromOffset].height;
+        dst.insert(dst.begin() + static_cast<std::ptrdiff_t>(toOffset), std::move(src[fromOffset]));
+        src.erase(src.begin() + static_cast<std::ptrdiff_t>(fromOffset));
+        chunks_[from]->height -= h;
+        chunks_[to]->height += h;
+        indexAdd(from, -1, -h);
+        indexAdd(to, 1, h);
+    };
+    const std::size_t size = chunks_[p.chunk]->rows.size();
+    const bool hasNext = p.chunk + 1 < chunks_.size();
+    if (hasNext && chunks_[p.chunk + 1]->rows.size() < kMaxChunk) {
+        if (p.offset == size) {
+            return Place{p.chunk + 1, 0};
+        }
+        moveRow(p.chunk, size - 1, p.chunk + 1, 0);
+        return p;
+    }
+    if (p.chunk > 0 && chunks_[p.chunk - 1]->rows.size() < kMaxChunk) {
+        const std::size_t prevSize = chunks_[p.chunk - 1]->rows.size();
+        if (p.offset == 0) {
+            return Place{p.chunk - 1, prevSize};
+        }
+        moveRow(p.chunk, 0, p.chunk - 1, prevSize);
+        return Place{p.chunk, p.offset - 1};
+    }
+    if (!hasNext && p.offset == size) {
+        chunks_.push_back(newChunk());
+        rebuildIndex();
+        return Place{p.chunk + 1, 0};
+    }
+    if (p.chunk == 0 && p.offset == 0) {
+        chunks_.insert(chunks_.begin(), newChunk());
+        rebuildIndex();
+        return p;
+    }
+    const std::size_t at = std::clamp(p.offset, kMaxChunk / 4, kMaxChunk - kMaxChunk / 4);
+    auto& full = chunks_[p.chunk]->rows;
+    auto tail = newChunk();
+    const auto mid = full.begin() + static_cast<std::ptrdiff_t>(at);
+    tail->rows.insert(tail->rows.end(), std::make_move_iterator(mid),
+                      std::make_move_iterator(full.end()));
+    full.erase(mid, full.end());
+    for (const Row& moved : tail->rows) {
+        tail->height += moved.height;
+    }
+    chunks_[p.chunk]->height -= tail->height;
+    chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(p.chunk) + 1, std::move(tail));
+    rebuildIndex();
+    return p.offset > at ? Place{p.chunk + 1, p.offset - at} : p;
 }
 
 // --- platform::Grid ---------------------------------------------------------------------------
@@ -269,33 +342,19 @@ void HeadlessGrid::addItem(const Str& item, std::int32_t index) {
     const std::int64_t h = r.height;
 
     if (chunks_.empty()) {
-        chunks_.push_back(std::make_unique<Chunk>());
+        chunks_.push_back(newChunk());
         rebuildIndex();
     }
-    Place p;
-    if (index == rows_) {
-        p = Place{chunks_.size() - 1, chunks_.back()->rows.size()};
-    } else {
-        p = locate(index);
+    Place p =
+        index == rows_ ? Place{chunks_.size() - 1, chunks_.back()->rows.size()} : locate(index);
+    if (chunks_[p.chunk]->rows.size() >= kMaxChunk) {
+        p = makeRoom(p);
     }
-    auto& rows = chunks_[p.chunk]->rows;
-    rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(p.offset), std::move(r));
-    chunks_[p.chunk]->height += h;
+    Chunk& chunk = *chunks_[p.chunk];
+    chunk.rows.insert(chunk.rows.begin() + static_cast<std::ptrdiff_t>(p.offset), std::move(r));
+    chunk.height += h;
     ++rows_;
-    if (rows.size() > kMaxChunk) {
-        auto half = std::make_unique<Chunk>();
-        const auto mid = rows.begin() + static_cast<std::ptrdiff_t>(rows.size() / 2);
-        half->rows.assign(std::make_move_iterator(mid), std::make_move_iterator(rows.end()));
-        rows.erase(mid, rows.end());
-        for (const Row& moved : half->rows) {
-            half->height += moved.height;
-        }
-        chunks_[p.chunk]->height -= half->height;
-        chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(p.chunk) + 1, std::move(half));
-        rebuildIndex();
-    } else {
-        indexAdd(p.chunk, 1, h);
-    }
+    indexAdd(p.chunk, 1, h);
     // The current row and the top row keep their numbers.
 }
 
