@@ -190,6 +190,7 @@ TEST(TypedNotesRandomized, CommittedNotesAlwaysSitUnderTheirAnnotation) {
     int commitsThisStep = 0;
     std::string lastCommitted;
     int serial = 0;
+    int hostChangeCommits = 0; // commits made because the host changed the list
 
     class ModelEvents : public DalmureEvents {
       public:
@@ -289,6 +290,7 @@ TEST(TypedNotesRandomized, CommittedNotesAlwaysSitUnderTheirAnnotation) {
             ASSERT_EQ(commitsThisStep, pending && changed ? 1 : 0);
             if (commitsThisStep == 1) {
                 ASSERT_EQ(lastCommitted, pendingText);
+                ++hostChangeCommits;
             }
         }
 
@@ -306,6 +308,7 @@ TEST(TypedNotesRandomized, CommittedNotesAlwaysSitUnderTheirAnnotation) {
         }
     }
     EXPECT_EQ(trapped(), trappedAtStart);
+    EXPECT_GT(hostChangeCommits, 100); // the run did exercise the rule
 }
 
 } // namespace
