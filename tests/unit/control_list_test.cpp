@@ -284,6 +284,19 @@ TEST_F(ControlList, HostChangesCommitTheNotesTypedIntoTheEditor) {
     EXPECT_EQ(h.cell(1, 1), "typed");
     EXPECT_EQ(h.events.names, (std::vector<std::string>{"AnnoModified(0)"}));
 
+    // AnnoDelete(-1) changes nothing, not even the pending notes; a real delete commits first.
+    ASSERT_TRUE(h.platform->userClick(3, 1));
+    ASSERT_GT(h.platform->userType(u"gone"), 0);
+    h.events.names.clear();
+    std::int32_t none = -1;
+    c().AnnoDelete(none);
+    EXPECT_TRUE(h.events.names.empty());
+    EXPECT_EQ(h.cell(3, 1), "");
+    std::int32_t index = 1;
+    c().AnnoDelete(index);
+    EXPECT_EQ(h.events.names, (std::vector<std::string>{"AnnoModified(1)"}));
+    EXPECT_EQ(h.times(), (std::vector<std::string>{"10:00", "12:00"}));
+
     ASSERT_TRUE(h.platform->userClick(3, 1));
     ASSERT_GT(h.platform->userType(u"more"), 0);
     h.events.names.clear();
