@@ -1,0 +1,301 @@
+// Drives a headless control with a random sequence of host calls and user actions and checks,
+// after every step, what must always hold:
+//  - the grid has an even number of rows, at least two;
+//  - the main rows' times are in ordinal order (once a blank time has been added, the control
+//    may legitimately write a later annotation over it out of order; from then on until the
+//    list is emptied, its own count of out-of-order pairs must still be exact);
+//  - AnnoCount is 0 for two rows whose row 0 is blank in the current column, else half the rows;
+//  - nothing but the documented raise of BackColor's let form reaches the host, and no step
+//    ends in the trap's catch-all for internal errors (number 51);
+//  - every new log line is one quoted, well-formed line.
+#include "fuzz_support.h"
+#include "platform/ids.h"
+#include "support/errors.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdio>
+#include <regex>
+
+using namespace dalmure;
+
+namespace {
+
+[[noreturn]] void fail(const char* what, const std::string& detail = {}) {
+    std::fprintf(stderr, "invariant broken: %s %s\n", what, detail.c_str());
+    std::abort();
+}
+
+// A host that answers events as the fuzzer tells it.
+struct Host : DalmureEvents {
+    FuzzedDataProvider* in = nullptr;
+    void AnnoDeleteRequest(std::int16_t& AnnoIndex) override {
+        if (in->ConsumeBool())
+            AnnoIndex = in->ConsumeIntegralInRange<std::int16_t>(-2, 40);
+    }
+    void AnnoModified(std::int16_t) override {}
+    void AnnoModifiedDesc(std::int16_t&, Str&, Str& NewDesc, bool& Cancel) override {
+        Cancel = in->ConsumeBool();
+        if (in->ConsumeBool())
+            NewDesc = u"host";
+    }
+    void AnnoAdded(Str&, Str&) override {}
+    void DblClick() override {}
+    void ToolTipChanged(Str&) override {}
+};
+
+Str someTime(FuzzedDataProvider& in) {
+    switch (in.ConsumeIntegralInRange<int>(0, 7)) {
+    case 0:
+        return Str();
+    case 1:
+        return fromCp1252(in.ConsumeRandomLengthString(12));
+    default: {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", in.ConsumeIntegralInRange<int>(0, 2),
+                      in.ConsumeIntegralInRange<int>(0, 5), in.ConsumeIntegralInRange<int>(0, 59));
+        return fromUtf8(buf);
+    }
+    }
+}
+
+Str someText(FuzzedDataProvider& in) {
+    return fromCp1252(in.ConsumeRandomLengthString(24));
+}
+
+std::int32_t someIndex(FuzzedDataProvider& in) {
+    if (in.ConsumeIntegralInRange<int>(0, 15) == 0)
+        return in.ConsumeIntegral<std::int32_t>();
+    return in.ConsumeIntegralInRange<std::int32_t>(-2, 24);
+}
+
+const std::regex& lineShape() {
+    static const std::regex shape(
+        "\"2026-03-04 14:05:09\\.37 : (-?[0-9]+)? : [^\r\n]* : errDalmure_[A-Za-z0-9_]+\"");
+    return shape;
+}
+
+struct Checker {
+    fuzz::Rig* rig;
+    std::string logFile;
+    std::size_t logSeen = 0;
+    bool blankSeen = false;
+
+    explicit Checker(fuzz::Rig& r) : rig(&r), logFile(r.folder + "/Log/2026-03/Dalmure.Log") {}
+
+    void check() {
+        Dalmure& c = *rig->control;
+        platform::Grid& g = rig->platform->grid();
+        const std::int32_t rows = g.rows();
+        if (rows < 2 || rows % 2 != 0)
+            fail("rows", std::to_string(rows));
+
+        std::int32_t breaks = 0;
+        for (std::int32_t r = 0; r < rows; r += 2) {
+            if (g.textMatrix(r, 0).empty())
+                blankSeen = true;
+            if (r + 2 < rows && g.textMatrix(r, 0) > g.textMatrix(r + 2, 0))
+                ++breaks;
+        }
+        if (breaks != DalmureTestAccess::timeOrderBreaks(c))
+            fail("time-order count", std::to_string(breaks) + " vs " +
+                                         std::to_string(DalmureTestAccess::timeOrderBreaks(c)));
+        if (breaks != 0 && !blankSeen)
+            fail("times out of order");
+
+        // AnnoCount reads row 0 in the current column.
+        const bool blank = rows == 2 && g.textMatrix(0, g.col()).empty();
+        const std::int16_t count = c.AnnoCount();
+        if (count != (blank ? 0 : rows / 2))
+            fail("AnnoCount", std::to_string(count) + " rows " + std::to_string(rows));
+        if (rows == 2 && g.textMatrix(0, 0).empty())
+            blankSeen = false;
+
+        const std::string log = fuzz::readFile(logFile);
+        if (log.size() < logSeen)
+            fail("log shrank");
+        std::size_t pos = logSeen;
+        while (pos < log.size()) {
+            const std::size_t end = log.find("\r\n", pos);
+            if (end == std::string::npos)
+                fail("log line without CR LF");
+            const std::string line = log.substr(pos, end - pos);
+            std::smatch m;
+            if (!std::regex_match(line, m, lineShape()))
+                fail("log line shape", line);
+            if (m[1] == "51")
+                fail("internal error trapped", line);
+            pos = end + 2;
+        }
+        logSeen = pos;
+    }
+};
+
+void step(FuzzedDataProvider& in, fuzz::Rig& rig) {
+    Dalmure& c = *rig.control;
+    headless::HeadlessPlatform& p = *rig.platform;
+    switch (in.ConsumeIntegralInRange<int>(0, 22)) {
+    case 0:
+    case 1: {
+        Str t = someTime(in), d = someText(in), data = in.ConsumeBool() ? Str() : someText(in);
+        c.AnnoAdd(t, d, data);
+        break;
+    }
+    case 2:
+        (void)c.AnnoCount();
+        break;
+    case 3: {
+        const std::int32_t i = someIndex(in);
+        (void)c.AnnoTime(i);
+        (void)c.AnnoDesc(i);
+        (void)c.AnnoData(i);
+        break;
+    }
+    case 4: {
+        std::int32_t i = someIndex(in);
+        c.AnnoDelete(i);
+        break;
+    }
+    case 5:
+        if (in.ConsumeIntegralInRange<int>(0, 3) == 0)
+            c.ClearAll();
+        break;
+    case 6: {
+        const double v = in.ConsumeBool() ? in.ConsumeFloatingPoint<double>()
+                                          : static_cast<double>(in.ConsumeIntegral<std::int32_t>());
+        try {
+            c.LetBackColor(v); // the one member here documented to raise
+        } catch (const ControlError&) {
+        }
+        break;
+    }
+    case 7: {
+        bool v = in.ConsumeBool();
+        switch (in.ConsumeIntegralInRange<int>(0, 3)) {
+        case 0:
+            c.NoPlay(v);
+            break;
+        case 1:
+            c.NoPV(v);
+            break;
+        case 2:
+            c.NoModif(v);
+            break;
+        default:
+            c.AllowRefreshPV(v);
+            break;
+        }
+        break;
+    }
+    case 8:
+        (void)p.userClick(in.ConsumeIntegralInRange<std::int32_t>(-1, 24),
+                          in.ConsumeIntegralInRange<std::int32_t>(-1, 2));
+        break;
+    case 9:
+        (void)p.userDblClick(in.ConsumeIntegralInRange<std::int32_t>(0, 24),
+                             in.ConsumeIntegralInRange<std::int32_t>(0, 1));
+        break;
+    case 10: {
+        std::optional<std::string> choose;
+        if (in.ConsumeBool())
+            choose = std::string(platform::menuItemName(
+                platform::kAllMenuItems[in.ConsumeIntegralInRange<std::size_t>(0, 6)]));
+        (void)p.userRightClick(in.ConsumeIntegralInRange<std::int32_t>(0, 24),
+                               in.ConsumeIntegralInRange<std::int32_t>(0, 1), choose);
+        break;
+    }
+    case 11:
+        p.userKeyPress(in.ConsumeIntegral<std::int16_t>());
+        break;
+    case 12:
+    case 13: {
+        static const char16_t keys[] = u"ab \r\b\x1b'|+&\\x";
+        Str text;
+        const int n = in.ConsumeIntegralInRange<int>(1, 8);
+        for (int i = 0; i < n; ++i)
+            text += in.ConsumeBool() ? keys[in.ConsumeIntegralInRange<int>(0, 11)]
+                                     : static_cast<char16_t>(in.ConsumeIntegral<std::uint8_t>());
+        (void)p.userType(text);
+        break;
+    }
+    case 14:
+        if (in.ConsumeBool())
+            p.userBlur();
+        else
+            p.userFocus();
+        break;
+    case 15:
+        (void)p.userButton(platform::kAllButtons[in.ConsumeIntegralInRange<std::size_t>(0, 6)]);
+        break;
+    case 16: {
+        static const char* const over[] = {"CWButton1", "CWButton3", "CWButton6(0)", "grid",
+                                           "surface"};
+        (void)p.userHover(over[in.ConsumeIntegralInRange<int>(0, 4)]);
+        break;
+    }
+    case 17:
+        (void)p.userScroll(in.ConsumeBool() ? std::nullopt
+                                            : std::optional<std::int32_t>(
+                                                  in.ConsumeIntegralInRange<std::int32_t>(-1, 24)));
+        break;
+    case 18:
+        p.userResize(in.ConsumeIntegralInRange<std::int32_t>(-100, 20000),
+                     in.ConsumeIntegralInRange<std::int32_t>(-100, 20000));
+        break;
+    case 19:
+        if (in.ConsumeBool())
+            p.queueAnswer(in.ConsumeBool() ? someTime(in) : someText(in));
+        else
+            p.queueCancel();
+        break;
+    case 20:
+        c.PVStyle = in.ConsumeIntegral<std::int16_t>();
+        c.PVFontSize = in.ConsumeIntegral<std::int16_t>();
+        c.LockPVStyle = in.ConsumeBool();
+        break;
+    case 21:
+        c.UserControl_EnterFocus();
+        p.userAmbient(in.ConsumeBool() ? u"BackColor" : u"Font");
+        break;
+    default: {
+        Str path = fromUtf8(rig.folder) + u"/Log";
+        (void)c.GetLogPath(path);
+        break;
+    }
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const std::string folder = [] {
+        const std::string f = fuzz::scratchFolder() + "/seq";
+        std::filesystem::create_directories(f);
+        std::filesystem::copy_file(std::string(DALMURE_SOURCE_DIR) +
+                                       "/share/templates/pvTemplateFRA.html",
+                                   f + "/pvTemplateFRA.html");
+        return f;
+    }();
+    std::error_code ec;
+    std::filesystem::remove_all(folder + "/Log", ec);
+    std::filesystem::remove(folder + "/pvData.html", ec);
+
+    FuzzedDataProvider in(data, size);
+    fuzz::Rig rig(folder);
+    Host host;
+    host.in = &in;
+    rig.control->setEventSink(&host);
+    Checker checker(rig);
+    try {
+        checker.check();
+        for (int n = 0; n < 64 && in.remaining_bytes() > 0; ++n) {
+            step(in, rig);
+            checker.check();
+        }
+    } catch (const std::exception& e) {
+        fail("exception reached the host", e.what());
+    } catch (...) {
+        fail("exception reached the host");
+    }
+    return 0;
+}
