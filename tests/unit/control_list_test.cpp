@@ -157,6 +157,8 @@ TEST_F(ControlList, AnnoDataCleansTheTextAndKeepsTheCleanedText) {
     h.add(u"10:00", u"d", u"l'a + b\\c|d&e\"<>");
     EXPECT_EQ(c().AnnoData(0), u"l`a  bcde\"<>");
     EXPECT_EQ(grid().textMatrix(1, 1), u"l`a  bcde\"<>");
+    EXPECT_EQ(Dalmure::strCleanText(u"''\r\n`"), u"``\r\n`");
+    EXPECT_EQ(Dalmure::strCleanText(u""), u"");
 }
 
 TEST_F(ControlList, IndexesBeyondSixteenBitsOverflowUnderTheMembersLabel) {
@@ -255,24 +257,6 @@ TEST_F(ControlList, ClearAllEmptiesTheListButKeepsTheSelection) {
     c().AnnoAdd(u"09:00", u"again");
     EXPECT_EQ(grid().rows(), 2);
     EXPECT_EQ(c().AnnoCount(), 1);
-}
-
-TEST_F(ControlList, ValidityTestNeedsAnAnnotationAndASelection) {
-    EXPECT_FALSE(Access::blValideGrid(c())); // start-up: no selection
-    Access::setSelected(c(), 0);
-    EXPECT_FALSE(Access::blValideGrid(c())); // the empty list
-    EXPECT_EQ(grid().row(), 0);
-    c().AnnoAdd(u"10:00", u"a");
-    EXPECT_TRUE(Access::blValideGrid(c()));
-    Access::setSelected(c(), -1);
-    EXPECT_FALSE(Access::blValideGrid(c()));
-}
-
-TEST(ControlCleanText, ReplacesTheApostropheAndDropsFourCharacters) {
-    EXPECT_EQ(Dalmure::strCleanText(u""), u"");
-    EXPECT_EQ(Dalmure::strCleanText(u"'\\+|&"), u"`");
-    EXPECT_EQ(Dalmure::strCleanText(u"a\r\nb\"<c>`"), u"a\r\nb\"<c>`");
-    EXPECT_EQ(Dalmure::strCleanText(u"\u00e9t\u00e9 ''"), u"\u00e9t\u00e9 ``");
 }
 
 TEST_F(ControlList, HostChangesCommitTheNotesTypedIntoTheEditor) {

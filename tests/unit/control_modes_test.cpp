@@ -64,11 +64,6 @@ TEST_F(ControlModes, NoPVPutsDeleteInPlaceOfViewAndBackRightOfPrint) {
     // With the design positions this is where every button started.
     for (ButtonId id : platform::kAllButtons)
         EXPECT_EQ(left(id), design::buttonLeft(id));
-
-    // Combined with NoPlay: the positions follow the moved buttons.
-    c().NoPlay(on);
-    c().NoPV(off);
-    EXPECT_EQ(left(ButtonId::CWButton1), design::buttonLeft(ButtonId::CWButton5) - 840 + 840);
 }
 
 TEST_F(ControlModes, NoModifHidesDeleteAndRenameWithoutMovingAnything) {
@@ -83,14 +78,6 @@ TEST_F(ControlModes, NoModifHidesDeleteAndRenameWithoutMovingAnything) {
     c().NoModif(off);
     EXPECT_TRUE(shown(ButtonId::CWButton1));
     EXPECT_TRUE(shown(ButtonId::CWButton4));
-}
-
-TEST_F(ControlModes, AllowRefreshPVShowsAndHidesTheGrid) {
-    bool hide = false;
-    c().AllowRefreshPV(hide);
-    EXPECT_FALSE(h.grid().visible());
-    c().AllowRefreshPV();
-    EXPECT_TRUE(h.grid().visible());
 }
 
 TEST_F(ControlModes, BackColorLetSetAndGet) {
