@@ -483,6 +483,7 @@ ButtonWidget::ButtonWidget(Context& ctx, platform::ButtonId id, QWidget* parent)
 
 void ButtonWidget::mouseMoveEvent(QMouseEvent* e) {
     QToolButton::mouseMoveEvent(e);
+    e->accept(); // the surface under the button does not see the move
     if (ctx_.sink)
         ctx_.sink->buttonMouseMove(id_);
 }

@@ -12,6 +12,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace dalmure::qt {
 
@@ -88,18 +89,33 @@ GridView::GridView(Context& ctx, QtGrid& grid, QWidget* parent)
     setFrameShape(QFrame::Box);
     setAccessibleName(QStringLiteral("Annotations"));
 
+    // Only the user's scrolling (the scroll bar, the wheel, the keyboard) tells the control;
+    // the moves the control makes and those Qt makes while laying out do not.
     auto* bar = verticalScrollBar();
-    QObject::connect(bar, &QScrollBar::valueChanged, this, [this](int value) {
-        if (programmatic)
+    QObject::connect(bar, &QScrollBar::actionTriggered, this, [this, bar](int action) {
+        if (action == QAbstractSlider::SliderNoAction || programmatic)
             return;
-        grid_.userScrolledTo(value);
+        if (bar->sliderPosition() != bar->value()) {
+            userScroll = true; // the value follows
+            return;
+        }
+        // A scroll that cannot move (already at the end) still tells the control.
         if (ctx_.sink)
             ctx_.sink->gridScroll();
     });
-    // A user's scroll action that cannot move (already at the end) still tells the control.
-    QObject::connect(bar, &QScrollBar::actionTriggered, this, [this, bar](int action) {
-        if (action != QAbstractSlider::SliderNoAction && bar->sliderPosition() == bar->value() &&
-            !programmatic && ctx_.sink)
+    QObject::connect(bar, &QScrollBar::valueChanged, this, [this, bar](int value) {
+        if (!userScroll || programmatic)
+            return;
+        userScroll = false;
+        const int last = std::max(0, grid_.rows() - 1);
+        if (value > last) {
+            programmatic = true;
+            bar->setValue(last);
+            programmatic = false;
+            value = last;
+        }
+        grid_.userScrolledTo(value);
+        if (ctx_.sink)
             ctx_.sink->gridScroll();
     });
 }
@@ -109,9 +125,10 @@ void GridView::updateGeometries() {
     programmatic = true;
     QTableView::updateGeometries();
     // Any row can be the first one shown, the last one included: the control keeps the
-    // annotation it works on at the top.
+    // annotation it works on at the top. (The range ends one further, as a header view puts
+    // its last section at the bottom when the scroll bar is at its maximum.)
     const int last = std::max(0, model() ? model()->rowCount() - 1 : 0);
-    verticalScrollBar()->setRange(0, last);
+    verticalScrollBar()->setRange(0, last + 1);
     verticalScrollBar()->setValue(std::clamp(grid_.topRow(), 0, last));
     programmatic = was;
 }
@@ -160,6 +177,15 @@ void GridView::mouseDoubleClickEvent(QMouseEvent* e) {
         ctx_.sink->gridDblClick();
 }
 
+bool GridView::viewportEvent(QEvent* e) {
+    // The item view keeps double clicks to itself; the grid reports them.
+    if (e->type() == QEvent::MouseButtonDblClick) {
+        mouseDoubleClickEvent(static_cast<QMouseEvent*>(e));
+        return true;
+    }
+    return QTableView::viewportEvent(e);
+}
+
 void GridView::mouseMoveEvent(QMouseEvent* e) {
     lastMouse = e->position().toPoint();
     int button = 0;
@@ -179,9 +205,9 @@ void GridView::wheelEvent(QWheelEvent* e) {
         e->accept();
         return;
     }
-    auto* bar = verticalScrollBar();
-    bar->setSliderPosition(bar->value() - steps);
-    bar->triggerAction(QAbstractSlider::SliderMove);
+    for (int i = 0; i < std::abs(steps); ++i)
+        verticalScrollBar()->triggerAction(steps > 0 ? QAbstractSlider::SliderSingleStepSub
+                                                     : QAbstractSlider::SliderSingleStepAdd);
     e->accept();
 }
 
@@ -229,8 +255,9 @@ void GridView::keyPressEvent(QKeyEvent* e) {
     case Qt::Key_End:
         row = rows - 1;
         break;
+    case Qt::Key_Menu:
     case Qt::Key_F10:
-        if (e->modifiers() & Qt::ShiftModifier) {
+        if (e->key() == Qt::Key_Menu || (e->modifiers() & Qt::ShiftModifier)) {
             QContextMenuEvent ce(QContextMenuEvent::Keyboard, QPoint(), QPoint(), e->modifiers());
             contextMenuEvent(&ce);
             return;
@@ -260,7 +287,9 @@ void GridView::keyPressEvent(QKeyEvent* e) {
     if (rows <= 0)
         return;
     userMoveTo(row, col);
+    userScroll = true;
     scrollTo(model()->index(row, col));
+    userScroll = false;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -404,8 +433,8 @@ void QtGrid::clear() {
 void QtGrid::applyScroll() {
     view_->programmatic = true;
     auto* bar = view_->verticalScrollBar();
-    if (bar->maximum() < topRow_)
-        bar->setMaximum(std::max(0, rows() - 1));
+    if (bar->maximum() <= topRow_)
+        bar->setMaximum(rows());
     bar->setValue(topRow_);
     view_->programmatic = false;
 }

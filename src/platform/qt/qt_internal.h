@@ -168,12 +168,14 @@ class GridView final : public QTableView {
   public:
     GridView(Context& ctx, QtGrid& grid, QWidget* parent);
     bool programmatic = false; // scroll bar moves made by the control's own code
+    bool userScroll = false;   // the next scroll bar move is the user's
     QPoint lastMouse;          // viewport coordinates of the last mouse event
 
   protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
+    bool viewportEvent(QEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
