@@ -160,9 +160,9 @@ bool Dalmure::commitEditor(bool markCommitted) {
     if (text == strEditStart || iSelected < 0) {
         return false;
     }
-    const std::int16_t dataRow = addInteger(mulInteger(2, iSelected), 1);
+    // The column moves first: an index whose data row overflows 16 bits leaves it moved.
     g.setCol(1);
-    g.setRow(dataRow);
+    g.setRow(addInteger(mulInteger(2, iSelected), 1));
     g.setText(text);
     g.setCol(rememberedCol);
     g.setRow(rememberedRow);
