@@ -78,12 +78,13 @@ void Dalmure::ResizeGrid() {
         g.setColWidth(1, checkedLong(static_cast<long long>(g.width()) - kColumn1Margin));
         text1().setWidth(checkedLong(static_cast<long long>(g.colWidth(1)) - kNarrower));
 
-        // The row count is read afresh each time: host calls and user input run at the yield.
-        for (std::int32_t i = 0; i < g.rows(); ++i) {
+        // The last row is taken once, when the loop starts; host calls and user input that run
+        // at the yield may remove rows, which the sizing then reports as invalid rows. The row
+        // counter is 16-bit: its step past 32767 overflows, also after the loop's last row.
+        const std::int32_t last = g.rows() - 1;
+        for (std::int16_t i = 0; i <= last; i = addInteger(i, 1)) {
             p_.surface().yieldToPendingEvents();
-            if (i >= g.rows())
-                break;
-            std::int16_t row = toInteger(static_cast<long long>(i));
+            std::int16_t row = i;
             bool scroll = false, editing = false;
             SetRowHeight(row, scroll, editing);
         }

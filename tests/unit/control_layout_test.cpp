@@ -151,11 +151,31 @@ TEST_F(ControlLayout, ResizeSurvivesRowsRemovedAndListClearedMidLoop) {
     h.platform->setPendingEventsHook({});
     EXPECT_EQ(grid().rows(), 2);
     EXPECT_TRUE(grid().visible());
-    EXPECT_EQ(h.app.logCount(), 0u);
-    EXPECT_LE(yields, 20);
+    // The loop runs to the last row there was when it started: one yield per row, and every
+    // row that has gone since is an invalid row for the sizing, logged and passed over.
+    EXPECT_EQ(yields, 20);
+    const auto lines = h.app.logEntries();
+    ASSERT_EQ(lines.size(), 15u); // rows 5..19, gone with the clear at the sixth yield
+    for (const auto& line : lines) {
+        EXPECT_EQ(line.label, "errDalmure_SetRowHeight");
+        EXPECT_EQ(line.number, "30009");
+    }
+
+    // Rows added during the loop are not reached by it.
+    c().AnnoAdd(u"10:00", u"x");
+    yields = 0;
+    h.platform->setPendingEventsHook([&] {
+        if (++yields == 1)
+            c().AnnoAdd(u"09:00", u"earlier");
+    });
+    h.platform->userResize(9000, 7100);
+    h.platform->setPendingEventsHook({});
+    EXPECT_EQ(yields, 2);
+    EXPECT_EQ(grid().rows(), 4);
+    EXPECT_TRUE(grid().visible());
+    EXPECT_EQ(h.app.logCount(), 15u);
 
     // A resize arriving during a resize completes too.
-    c().AnnoAdd(u"10:00", u"x");
     bool nested = false;
     h.platform->setPendingEventsHook([&] {
         if (!nested) {
@@ -166,13 +186,34 @@ TEST_F(ControlLayout, ResizeSurvivesRowsRemovedAndListClearedMidLoop) {
     h.platform->userResize(9000, 7000);
     h.platform->setPendingEventsHook({});
     EXPECT_TRUE(grid().visible());
-    EXPECT_EQ(h.app.logCount(), 0u);
+    EXPECT_EQ(h.app.logCount(), 15u);
+}
+
+TEST_F(ControlLayout, ResizeOverExactly32768RowsOverflowsOnTheLastStep) {
+    // The 16-bit row counter steps past 32767 after the last row, even when that row ends it.
+    while (grid().rows() < 32768)
+        grid().addItem(u"t\td", grid().rows());
+    int yields = 0;
+    h.platform->setPendingEventsHook([&] { ++yields; });
+    Access::ResizeGrid(c());
+    h.platform->setPendingEventsHook({});
+    EXPECT_EQ(yields, 32768);
+    EXPECT_TRUE(grid().visible());
+    const auto lines = h.app.logEntries();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].label, "errDalmure_ResizeGrid");
+    EXPECT_EQ(lines[0].number, "6");
+    EXPECT_EQ(grid().rowHeight(32767), kLine + 45);
 }
 
 TEST_F(ControlLayout, ResizeOverMoreThan32767RowsOverflowsAndShowsTheGrid) {
     for (std::int32_t i = 0; i < 32770; ++i)
         grid().addItem(u"t\td", grid().rows());
+    int yields = 0;
+    h.platform->setPendingEventsHook([&] { ++yields; });
     Access::ResizeGrid(c());
+    h.platform->setPendingEventsHook({});
+    EXPECT_EQ(yields, 32768); // the overflow comes at the step, before another yield
     EXPECT_TRUE(grid().visible());
     const auto lines = h.app.logEntries();
     ASSERT_EQ(lines.size(), 1u);
