@@ -81,7 +81,7 @@ def main():
     ap.add_argument("--starts", type=int, default=15)
     a = ap.parse_args()
 
-    result = {"platform": a.platform}
+    result = {"platform": a.platform, "annotations": a.annotations}
     result["startup_ms_no_catalogue"] = startup(a.host, a.platform, False, a.starts)
     result["startup_ms_catalogue"] = startup(a.host, a.platform, True, a.starts)
 
@@ -114,7 +114,7 @@ def main():
             if not isinstance(req, dict) or req.get("op") in ("clock",):
                 continue
             dt, reply = h.request(req)
-            key = str(req.get("op")) + ("" if req.get("op") not in ("call", "get", "set") else
+            key = str(req.get("op", "(no op)")) + ("" if req.get("op") not in ("call", "get", "set") else
                                    ":" + str(req.get("name", "")))
             if req.get("op") in INSPECTION:
                 key = "(inspection) " + key
