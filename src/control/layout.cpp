@@ -78,10 +78,10 @@ void Dalmure::ResizeGrid() {
         g.setColWidth(1, checkedLong(static_cast<long long>(g.width()) - kColumn1Margin));
         text1().setWidth(checkedLong(static_cast<long long>(g.colWidth(1)) - kNarrower));
 
-        // The last row is taken once, when the loop starts; host calls and user input that run
-        // at the yield may remove rows, which the sizing then reports as invalid rows. The row
-        // counter is 16-bit: its step past 32767 overflows, also after the loop's last row.
-        const std::int32_t last = g.rows() - 1;
+        // The last row is taken once, as a 16-bit Integer, when the loop starts; host calls and
+        // user input that run at the yield may remove rows, which the sizing then reports as
+        // invalid rows. The counter's step past 32767 overflows, also after the loop's last row.
+        const std::int16_t last = toInteger(static_cast<long long>(g.rows()) - 1);
         for (std::int16_t i = 0; i <= last; i = addInteger(i, 1)) {
             p_.surface().yieldToPendingEvents();
             std::int16_t row = i;

@@ -206,20 +206,27 @@ TEST_F(ControlLayout, ResizeOverExactly32768RowsOverflowsOnTheLastStep) {
     EXPECT_EQ(grid().rowHeight(32767), kLine + 45);
 }
 
-TEST_F(ControlLayout, ResizeOverMoreThan32767RowsOverflowsAndShowsTheGrid) {
+TEST_F(ControlLayout, ResizeOverMoreThan32768RowsOverflowsAtOnceAndShowsTheGrid) {
+    // The last row does not fit the 16-bit counter: the loop fails as it starts, before any
+    // yield, and every row keeps its height.
     for (std::int32_t i = 0; i < 32770; ++i)
         grid().addItem(u"t\td", grid().rows());
+    const std::int32_t before = grid().rowHeight(5);
     int yields = 0;
     h.platform->setPendingEventsHook([&] { ++yields; });
     Access::ResizeGrid(c());
     h.platform->setPendingEventsHook({});
-    EXPECT_EQ(yields, 32768); // the overflow comes at the step, before another yield
+    EXPECT_EQ(yields, 0);
     EXPECT_TRUE(grid().visible());
     const auto lines = h.app.logEntries();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].label, "errDalmure_ResizeGrid");
     EXPECT_EQ(lines[0].number, "6");
-    EXPECT_EQ(grid().rowHeight(32767), kLine + 45); // sized before the overflow
+    EXPECT_EQ(grid().rowHeight(5), before);
+    grid().setColWidth(1, 1); // the column was sized before the loop started
+    grid().setWidth(1);
+    Access::ResizeGrid(c());
+    EXPECT_EQ(grid().colWidth(1), 9540 - 200 - 1295);
 }
 
 } // namespace
