@@ -45,6 +45,11 @@ class HeadlessHost final : public HostPlatform {
 
 } // namespace
 
+#ifdef DALMURE_HOST_WITH_QT
+int runQtHost(const PlatformOptions& options, const std::function<int(HostPlatform&)>& session,
+              std::string& error);
+#endif
+
 int runOnPlatform(const PlatformOptions& options, const std::function<int(HostPlatform&)>& session,
                   std::string& error) {
     if (options.name == "headless") {
@@ -56,10 +61,12 @@ int runOnPlatform(const PlatformOptions& options, const std::function<int(HostPl
         return session(host);
     }
     if (options.name == "qt") {
-        // The Qt platform plugs in here: create the application and a HostPlatform over the Qt
-        // widgets, then run the session from its event loop.
+#ifdef DALMURE_HOST_WITH_QT
+        return runQtHost(options, session, error); // qt_platform_main.cpp
+#else
         error = "the qt platform is not available in this build of dalmure-host";
         return 2;
+#endif
     }
     error = "unknown platform \"" + options.name + "\" (expected headless or qt)";
     return 2;

@@ -81,6 +81,8 @@ void QtBrowser::ensureView() {
 }
 
 void QtBrowser::navigate(const Str& path) {
+    if (ctx_.happenings)
+        ctx_.happenings->navigate(path);
     ensureView();
     busy_ = true;
     view_->load(QUrl::fromLocalFile(toQ(path)));

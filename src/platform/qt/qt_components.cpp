@@ -563,15 +563,17 @@ void QtMenu::setCaption(platform::MenuItemId item, const Str& caption) {
         action(item)->setText(toQ(caption));
 }
 bool QtMenu::enabled(platform::MenuItemId item) const {
-    return action(item)->isEnabled();
+    return enabled_[static_cast<std::size_t>(item)];
 }
 void QtMenu::setEnabled(platform::MenuItemId item, bool v) {
+    enabled_[static_cast<std::size_t>(item)] = v;
     action(item)->setEnabled(v);
 }
 bool QtMenu::visible(platform::MenuItemId item) const {
-    return action(item)->isVisible();
+    return visible_[static_cast<std::size_t>(item)];
 }
 void QtMenu::setVisible(platform::MenuItemId item, bool v) {
+    visible_[static_cast<std::size_t>(item)] = v;
     action(item)->setVisible(v);
 }
 

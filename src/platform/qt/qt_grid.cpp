@@ -417,6 +417,10 @@ void QtGrid::removeItem(std::int32_t index) {
     invalidatePositions(index);
     if (row_ >= rows())
         row_ = std::max(0, rows() - 1);
+    if (topRow_ >= rows()) {
+        topRow_ = std::max(0, rows() - 1);
+        applyScroll();
+    }
     syncCurrent();
 }
 
@@ -436,6 +440,15 @@ void QtGrid::applyScroll() {
     if (bar->maximum() <= topRow_)
         bar->setMaximum(rows());
     bar->setValue(topRow_);
+    view_->programmatic = false;
+}
+
+void QtGrid::reveal(std::int32_t row) {
+    const QRect r = view_->visualRect(model_->index(row, 0));
+    if (r.isValid() && view_->viewport()->rect().contains(r.center()))
+        return;
+    view_->programmatic = true;
+    view_->verticalScrollBar()->setValue(row);
     view_->programmatic = false;
 }
 

@@ -249,6 +249,9 @@ class QtGrid final : public platform::Grid {
     void userScrolledTo(int row) { topRow_ = row; }
     void applyGeometry();
     void applyPixelSizes(); // after a DPI change
+    // Shows row without telling the control (the top row it set stays as it is), and back.
+    void reveal(std::int32_t row);
+    void applyScroll();
 
   private:
     void checkRow(std::int32_t row) const;
@@ -256,7 +259,6 @@ class QtGrid final : public platform::Grid {
     void invalidatePositions(std::int32_t fromRow) const;
     std::int64_t prefix(std::int32_t row) const;
     void syncCurrent();
-    void applyScroll();
     void applyPalette();
 
     Context& ctx_;
@@ -408,6 +410,9 @@ class QtMenu final : public platform::PopupMenu {
     QPointer<QMenu> menu_;
     std::array<QAction*, 7> actions_{};
     std::array<Str, 7> captions_;
+    // As set: a hidden QAction also reads back as disabled.
+    std::array<bool, 7> enabled_{true, true, true, true, true, true, true};
+    std::array<bool, 7> visible_{true, true, true, true, true, true, true};
     std::function<QPoint()> mousePos_;
 };
 

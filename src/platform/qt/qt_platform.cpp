@@ -55,6 +55,7 @@ struct QtPlatform::Impl {
     std::unique_ptr<QtClock> clock;
     platform::MdbCatalogueDatabase catalogue;
     QMetaObject::Connection focusConnection;
+    bool entering = false, entered = false; // the container is giving the control the focus
 
     Impl(QWidget* parent, QtPlatformOptions& options) {
         surfaceWidget = new SurfaceWidget(ctx, parent);
@@ -121,9 +122,13 @@ struct QtPlatform::Impl {
             qApp, &QApplication::focusChanged, surfaceWidget, [this](QWidget* old, QWidget* now) {
                 editor->focusChanged(old, now);
                 // The focus entered the control from elsewhere in its window.
-                if (ctx.sink && inside(now, surfaceWidget) && old != nullptr &&
-                    !inside(old, surfaceWidget) && old->window() == surfaceWidget->window())
+                const bool fromOutside =
+                    entering || (old != nullptr && !inside(old, surfaceWidget) &&
+                                 old->window() == surfaceWidget->window());
+                if (ctx.sink && inside(now, surfaceWidget) && fromOutside) {
+                    entered = true;
                     ctx.sink->surfaceEnterFocus();
+                }
             });
         surfaceWidget->onContainerResize = [this](QSize px) { surface->containerResized(px); };
     }
@@ -211,8 +216,39 @@ QRect QtPlatform::cellRect(std::int32_t row, std::int32_t col) const {
     return v->visualRect(v->model()->index(row, col));
 }
 
+QRect QtPlatform::revealCell(std::int32_t row, std::int32_t col) {
+    if (row < 0 || row >= impl_->grid->rows() || col < 0 || col > 1)
+        return {};
+    impl_->grid->reveal(row);
+    return cellRect(row, col);
+}
+
+void QtPlatform::restoreScroll() {
+    impl_->grid->applyScroll();
+}
+
 void QtPlatform::containerResize(std::int32_t widthTwips, std::int32_t heightTwips) {
     impl_->surface->containerResize(widthTwips, heightTwips);
+}
+
+void QtPlatform::containerFocus() {
+    QWidget* surface = impl_->surfaceWidget;
+    if (inside(QApplication::focusWidget(), surface)) {
+        if (impl_->ctx.sink)
+            impl_->ctx.sink->surfaceEnterFocus();
+        return;
+    }
+    impl_->entering = true;
+    impl_->entered = false;
+    surface->setFocus(Qt::TabFocusReason);
+    impl_->entering = false;
+    if (!impl_->entered && impl_->ctx.sink)
+        impl_->ctx.sink->surfaceEnterFocus(); // the window is not active: no focus event came
+}
+
+void QtPlatform::containerAmbientChanged(const Str& name) {
+    if (impl_->ctx.sink)
+        impl_->ctx.sink->ambientChanged(name);
 }
 
 void QtPlatform::setHappeningSink(headless::HappeningSink* sink) {

@@ -67,10 +67,19 @@ class QtPlatform : public platform::Platform {
     // The pixel rectangle of a cell in the grid view's viewport (empty when the row is not laid
     // out, above the top row or hidden).
     QRect cellRect(std::int32_t row, std::int32_t col) const;
+    // Scrolls the view, without telling the control, so that the cell can be clicked; its
+    // rectangle as cellRect gives it. restoreScroll shows the top row the control set again.
+    QRect revealCell(std::int32_t row, std::int32_t col);
+    void restoreScroll();
 
     // --- The container ---
     // The container gives the control a size in twips (kept exactly, drawn in pixels).
     void containerResize(std::int32_t widthTwips, std::int32_t heightTwips);
+    // The container gives the control the focus (it enters from outside; when the focus is
+    // already inside the control, the control is told so all the same).
+    void containerFocus();
+    // The container reports a changed ambient property.
+    void containerAmbientChanged(const Str& name);
 
     // --- Observing and driving, for hosts and tests ---
     void setHappeningSink(headless::HappeningSink* sink);

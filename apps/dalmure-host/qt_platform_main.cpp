@@ -1,0 +1,287 @@
+// dalmure-host --platform qt: the control on the real Qt widgets. The user's actions are
+// delivered as Qt mouse and key events to the widgets; prompts, message boxes and the popup
+// menu are answered, once on screen, with key and mouse events from the answer queue.
+#include "host_platform.h"
+
+#include "platform/qt/qt_platform.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+
+#include <cstdlib>
+#include <deque>
+#include <memory>
+
+namespace dalmure::host {
+
+namespace {
+
+using qt::QtPlatform;
+
+Qt::Key keyOf(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= u'a' && u <= u'z')
+        return static_cast<Qt::Key>(Qt::Key_A + (u - u'a'));
+    if (u >= u'A' && u <= u'Z')
+        return static_cast<Qt::Key>(Qt::Key_A + (u - u'A'));
+    if (u >= u'0' && u <= u'9')
+        return static_cast<Qt::Key>(Qt::Key_0 + (u - u'0'));
+    switch (u) {
+    case 13:
+        return Qt::Key_Return;
+    case 8:
+        return Qt::Key_Backspace;
+    case 27:
+        return Qt::Key_Escape;
+    case 9:
+        return Qt::Key_Tab;
+    case u' ':
+        return Qt::Key_Space;
+    case u'\'':
+        return Qt::Key_Apostrophe;
+    default:
+        return u < 0x80 ? static_cast<Qt::Key>(u) : Qt::Key_unknown;
+    }
+}
+
+// One key as a keyboard sends it: press with its text, then release.
+void typeKey(QWidget* w, QChar c) {
+    const Qt::Key key = keyOf(c);
+    const Qt::KeyboardModifiers mods =
+        c.isUpper() ? Qt::ShiftModifier : Qt::KeyboardModifiers(Qt::NoModifier);
+    const QString text = c.unicode() == 27 ? QString(QChar(27)) : QString(c);
+    QKeyEvent press(QEvent::KeyPress, key, mods, text);
+    QApplication::sendEvent(w, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, mods, text);
+    QApplication::sendEvent(w, &release);
+}
+
+void mouseMove(QWidget* w, QPoint at) {
+    QMouseEvent e(QEvent::MouseMove, QPointF(at), QPointF(w->mapToGlobal(at)), Qt::NoButton,
+                  Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+class QtHost final : public HostPlatform {
+  public:
+    explicit QtHost(const PlatformOptions& options) {
+        window_ = std::make_unique<QWidget>();
+        window_->setWindowTitle(QStringLiteral("dalmure-host"));
+        elsewhere_ = new QLineEdit(window_.get());
+        elsewhere_->setGeometry(0, 0, 200, 24);
+        qt::QtPlatformOptions q;
+        q.now = options.now;
+        q.htmlProgram = options.htmlProgram;
+        if (options.printPdf)
+            q.printPdf = QString::fromStdString(*options.printPdf);
+        p_ = std::make_unique<QtPlatform>(window_.get(), q);
+        p_->surfaceWidget()->move(0, 28);
+        p_->setModalDriver([this](QWidget* modal) { answer(modal); });
+        window_->resize(p_->pxX(9600) + 8, p_->pxY(7200) + 36);
+        window_->show();
+        window_->activateWindow();
+        (void)QTest::qWaitForWindowActive(window_.get(), 2000);
+    }
+    ~QtHost() override {
+        // What the browser component still prints finishes before the host goes.
+        QElapsedTimer t;
+        t.start();
+        while (p_->printing() && t.elapsed() < 60000)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        p_.reset();
+    }
+
+    platform::Platform& platform() override { return *p_; }
+    void setHappeningSink(headless::HappeningSink* sink) override { p_->setHappeningSink(sink); }
+    void setNow(const platform::LocalTime& now) override { p_->setNow(now); }
+    bool buttonShown(platform::ButtonId id) const override { return p_->buttonShown(id); }
+
+    void queueAnswer(const Str& text) override { answers_.push_back(text); }
+    void queueCancel() override { answers_.push_back(std::nullopt); }
+
+    bool userClick(std::int32_t row, std::int32_t col) override {
+        const QRect r = cell(row, col);
+        if (r.isNull())
+            return false;
+        QTest::mouseClick(viewport(), Qt::LeftButton, {}, r.center());
+        p_->restoreScroll();
+        return true;
+    }
+    bool userDblClick(std::int32_t row, std::int32_t col) override {
+        if (!userClick(row, col))
+            return false;
+        // The first click may have scrolled the list: the second press finds the cell anew.
+        const QPoint at = cell(row, col).center();
+        QTest::mousePress(viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(viewport(), Qt::LeftButton, {}, at);
+        p_->restoreScroll();
+        return true;
+    }
+    bool userRightClick(std::int32_t row, std::int32_t col,
+                        std::optional<std::string> choose) override {
+        const QRect r = cell(row, col);
+        if (r.isNull())
+            return false;
+        choose_ = choose ? QString::fromStdString(*choose) : QString();
+        QTest::mouseClick(viewport(), Qt::RightButton, {}, r.center());
+        choose_.clear();
+        p_->restoreScroll();
+        return true;
+    }
+    void userKeyPress(std::int16_t ascii) override {
+        QTableView* view = p_->gridView();
+        view->setFocus(Qt::MouseFocusReason);
+        typeKey(view, QChar(static_cast<char16_t>(static_cast<std::uint16_t>(ascii))));
+    }
+    int userType(const Str& text) override {
+        int delivered = 0;
+        for (char16_t c : text) {
+            if (!p_->editor().visible() || !p_->editor().hasFocus())
+                break;
+            typeKey(p_->editorWidget(), QChar(c));
+            ++delivered;
+        }
+        return delivered;
+    }
+    void userBlur() override {
+        QTest::mouseClick(elsewhere_, Qt::LeftButton);
+        elsewhere_->setFocus(Qt::MouseFocusReason);
+    }
+    void userFocus() override { p_->containerFocus(); }
+    bool userButton(platform::ButtonId id) override {
+        if (!p_->buttonShown(id))
+            return false;
+        QTest::mouseClick(p_->buttonWidget(id), Qt::LeftButton);
+        return true;
+    }
+    bool userHover(const std::string& over) override {
+        if (over == "grid") {
+            mouseMove(viewport(), QPoint(3, 3));
+            return true;
+        }
+        if (over == "surface") {
+            mouseMove(p_->surfaceWidget(), QPoint(1, 1));
+            return true;
+        }
+        platform::ButtonId id{};
+        if (!platform::buttonFromName(over, id) || !p_->buttonShown(id))
+            return false;
+        mouseMove(p_->buttonWidget(id), QPoint(4, 4));
+        return true;
+    }
+    bool userScroll(std::optional<std::int32_t> topRow) override {
+        auto& g = p_->grid();
+        const std::int32_t row = topRow.value_or(g.topRow() + 1);
+        if (row < 0 || row >= g.rows())
+            return false;
+        QScrollBar* bar = p_->gridView()->verticalScrollBar();
+        if (bar->value() == row)
+            bar->triggerAction(QAbstractSlider::SliderMove); // a scroll that cannot move
+        else
+            bar->setSliderPosition(row); // as a drag of the scroll bar's thumb
+        return true;
+    }
+    void userResize(std::int32_t width, std::int32_t height) override {
+        p_->containerResize(width, height);
+    }
+    void userAmbient(const Str& name) override { p_->containerAmbientChanged(name); }
+
+  private:
+    QWidget* viewport() const { return p_->gridView()->viewport(); }
+
+    // The cell's rectangle in the grid's viewport; null when the row does not exist.
+    QRect cell(std::int32_t row, std::int32_t col) {
+        QApplication::processEvents();
+        if (row < 0 || row >= p_->grid().rows() || col < 0 || col > 1)
+            return {};
+        // The user brings the row into view before clicking it.
+        QRect r = p_->revealCell(row, col);
+        if (r.isNull())
+            r = QRect(0, 0, 1, 1);
+        return r;
+    }
+
+    void answer(QWidget* modal) {
+        if (auto* menu = qobject_cast<QMenu*>(modal)) {
+            for (QAction* a : menu->actions()) {
+                if (!choose_.isEmpty() && a->objectName() == choose_ && a->isEnabled() &&
+                    a->isVisible()) {
+                    // The right button chooses, as the control asks of its menu.
+                    QTest::mouseClick(menu, Qt::RightButton, {}, menu->actionGeometry(a).center());
+                    return;
+                }
+            }
+            menu->close();
+            return;
+        }
+        if (auto* prompt = qobject_cast<QInputDialog*>(modal)) {
+            std::optional<Str> next;
+            if (!answers_.empty()) {
+                next = answers_.front();
+                answers_.pop_front();
+            }
+            if (!next) {
+                QTest::keyClick(prompt, Qt::Key_Escape);
+                return;
+            }
+            auto* edit = prompt->findChild<QLineEdit*>();
+            edit->setFocus(Qt::OtherFocusReason);
+            QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(edit, Qt::Key_Delete);
+            for (char16_t c : *next)
+                typeKey(edit, QChar(c));
+            QTest::keyClick(edit, Qt::Key_Return);
+            return;
+        }
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            QTest::keyClick(box, Qt::Key_Return);
+            return;
+        }
+        // Any other dialog (the print dialog without --print-pdf) is cancelled.
+        QTest::keyClick(modal, Qt::Key_Escape);
+    }
+
+    std::unique_ptr<QWidget> window_;
+    QLineEdit* elsewhere_ = nullptr;
+    std::unique_ptr<QtPlatform> p_;
+    std::deque<std::optional<Str>> answers_;
+    QString choose_;
+};
+
+} // namespace
+
+int runQtHost(const PlatformOptions& options, const std::function<int(HostPlatform&)>& session,
+              std::string& error) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    static int argc = 1;
+    static char name[] = "dalmure-host";
+    static char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    if (QGuiApplication::primaryScreen() == nullptr) {
+        error = "the qt platform has no screen";
+        return 2;
+    }
+    int code = 0;
+    {
+        QtHost host(options);
+        code = session(host);
+    }
+    return code;
+}
+
+} // namespace dalmure::host
