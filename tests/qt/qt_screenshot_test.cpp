@@ -34,9 +34,15 @@ class QtScreenshotTest : public QObject {
         QCOMPARE(p.grid().topRow(), 0);
         QTest::qWait(50);
 
-        const QImage image = w.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QPixmap shot = w.grab();
+        const qreal ratio = shot.devicePixelRatio();
+        const QImage image = shot.toImage().convertToFormat(QImage::Format_RGB32);
+        // Drawn at the device pixel ratio (HiDPI): the picture has that many pixels per point.
+        QCOMPARE(image.width(), qRound(w.width() * ratio));
         QVERIFY(QDir().mkpath(QStringLiteral(DALMURE_ARTIFACT_DIR)));
-        const QString file = QStringLiteral(DALMURE_ARTIFACT_DIR "/dalmure-widget.png");
+        const QString file =
+            ratio > 1 ? QStringLiteral(DALMURE_ARTIFACT_DIR "/dalmure-widget@%1x.png").arg(ratio)
+                      : QStringLiteral(DALMURE_ARTIFACT_DIR "/dalmure-widget.png");
         QVERIFY(image.save(file));
 
         // Not blank: many colours (text, icons, frames); the highlight colour of the selected
@@ -55,12 +61,12 @@ class QtScreenshotTest : public QObject {
         }
         QVERIFY2(colours.size() > 20, qPrintable(QString::number(colours.size())));
         const QRect cell = p.cellRect(0, 1);
-        QVERIFY2(highlighted > cell.width() * cell.height() / 2,
+        QVERIFY2(highlighted > cell.width() * cell.height() * ratio * ratio / 2,
                  qPrintable(QString::number(highlighted)));
         // The first row's area in the picture is in the highlight colour.
         const QPoint inRow =
             p.gridView()->viewport()->mapTo(&w, cell.topLeft() + QPoint(cell.width() - 4, 3));
-        QCOMPARE(image.pixel(inRow) | 0xFF000000u, highlight | 0xFF000000u);
+        QCOMPARE(image.pixel(inRow * ratio) | 0xFF000000u, highlight | 0xFF000000u);
     }
 };
 
