@@ -225,6 +225,7 @@ void Dalmure::AnnoDelete(std::int32_t& AnnoIndex) {
             timeOrderBreaks_ = 0;
             text1().setText(Str());
             text1().setVisible(false);
+            blEditorClosedByList = true;
             finished = true;
             return;
         }
@@ -254,6 +255,7 @@ void Dalmure::ClearAll() {
         g.clear();
         timeOrderBreaks_ = 0;
         text1().setVisible(false);
+        blEditorClosedByList = true;
         finished = true;
     });
     if (!finished)

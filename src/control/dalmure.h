@@ -202,6 +202,9 @@ private:
     Str strEditStart;
     bool blScrolling = false;
     bool blLoadingEditor = false;
+    // True while the editor stays closed because AnnoDelete or ClearAll emptied the list: its text
+    // is then no note of the user's, and a host change to the list commits nothing.
+    bool blEditorClosedByList = false;
     std::int32_t lBackColor = 0;
     bool blNoPlay = false;
     bool blNoPV = false;

@@ -46,6 +46,7 @@ void Dalmure::openEditor() {
     platform::Grid& g = grid();
     platform::TextBox& editor = text1();
 
+    blEditorClosedByList = false;
     blLoadingEditor = true;
     editor.setText(Str());
     blLoadingEditor = false;
@@ -143,7 +144,8 @@ void Dalmure::Text1_LostFocus() {
 }
 
 void Dalmure::commitPendingEdit() {
-    if (!text1().hasFocus()) {
+    // Only an editor still open, or hidden by Esc, holds notes of the user's.
+    if (!text1().hasFocus() || (blEditorClosedByList && !text1().visible())) {
         return;
     }
     trap(u"errDalmure_Text1_LostFocus", [&] { commitEditor(true); });

@@ -131,6 +131,22 @@ TEST_F(TypedNotes, ClearingCommitsTheNotesFirstAndOnlyOnce) {
     EXPECT_EQ(h.cell(1, 1), "");
 }
 
+TEST_F(TypedNotes, AnEditorClosedByEmptyingTheListHoldsNoNotes) {
+    // The host deletes the only annotation while the clerk types: the notes are committed, the
+    // editor is emptied and closed, and the next host add raises nothing for the empty list.
+    c().ClearAll();
+    c().AnnoAdd(u("10:00:00"), u("only"));
+    ASSERT_TRUE(h.platform->userClick(0, 0));
+    h.platform->userType(u("last notes"));
+    events().clear();
+    std::int32_t index = 0;
+    c().AnnoDelete(index);
+    EXPECT_EQ(events(), (std::vector<std::string>{"AnnoModified(0)"}));
+    c().AnnoAdd(u("11:00:00"), u("next"));
+    EXPECT_EQ(events().size(), 1u);
+    EXPECT_EQ(s(c().AnnoData(0)), "");
+}
+
 TEST_F(TypedNotes, NothingIsCommittedWithoutAChangeOrWithoutAChangeToTheList) {
     // Unchanged text; text typed and taken back.
     ASSERT_TRUE(h.platform->userClick(0, 0));
