@@ -9,6 +9,7 @@
 #include <QPageLayout>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QTimer>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -58,13 +59,22 @@ void QtBrowser::ensureView() {
     view_->setGeometry(0, 0, std::max(1, ctx_.pxX(width_)),
                        std::max(1, frame1_.widget()->height()));
     view_->hide();
-    QObject::connect(view_->page(), &QWebEnginePage::printRequested, view_, [this] { print(); });
+    // The page asks to be printed while its script runs; the printout starts once it has loaded.
+    QObject::connect(view_->page(), &QWebEnginePage::printRequested, view_, [this] {
+        printPending_ = true;
+        if (loaded_)
+            QTimer::singleShot(0, view_, [this] { startPendingPrint(); });
+    });
     QObject::connect(view_->page(), &QWebEnginePage::loadFinished, view_, [this](bool ok) {
+        loaded_ = true;
         if (!ok) {
+            printPending_ = false;
             busy_ = false;
             if (ctx_.printFinished)
                 ctx_.printFinished(QString(), false);
+            return;
         }
+        QTimer::singleShot(0, view_, [this] { startPendingPrint(); });
     });
     QObject::connect(view_->page(), &QWebEnginePage::pdfPrintingFinished, view_,
                      [this](const QString& file, bool ok) {
@@ -85,7 +95,16 @@ void QtBrowser::navigate(const Str& path) {
         ctx_.happenings->navigate(path);
     ensureView();
     busy_ = true;
+    loaded_ = false;
+    printPending_ = false;
     view_->load(QUrl::fromLocalFile(toQ(path)));
+}
+
+void QtBrowser::startPendingPrint() {
+    if (!printPending_)
+        return;
+    printPending_ = false;
+    print();
 }
 
 void QtBrowser::print() {

@@ -476,6 +476,7 @@ class QtBrowser final : public platform::BrowserComponent {
 
   private:
     void ensureView();
+    void startPendingPrint();
     void print();
     Context& ctx_;
     QtFrame& frame1_;
@@ -485,6 +486,8 @@ class QtBrowser final : public platform::BrowserComponent {
     std::unique_ptr<QPrinter> qprinter_;
     std::int32_t width_;
     bool busy_ = false;
+    bool loaded_ = false;
+    bool printPending_ = false;
 };
 
 } // namespace dalmure::qt
