@@ -203,6 +203,13 @@ void SurfaceWidget::mousePressEvent(QMouseEvent* e) {
         ctx_.focusTaken(this);
 }
 
+bool SurfaceWidget::event(QEvent* e) {
+    const bool handled = QWidget::event(e);
+    if (e->type() == QEvent::ScreenChangeInternal && onScreenChange)
+        onScreenChange();
+    return handled;
+}
+
 void SurfaceWidget::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     if (!resizing && onContainerResize)

@@ -61,6 +61,7 @@ class SurfaceWidget : public QWidget {
     SurfaceWidget(Context& ctx, QWidget* parent);
     bool resizing = false; // the control itself is resizing the surface
     std::function<void(QSize)> onContainerResize;
+    std::function<void()> onScreenChange; // the logical DPI may have changed
     QColor background;
 
   protected:
@@ -68,6 +69,7 @@ class SurfaceWidget : public QWidget {
     void mousePressEvent(QMouseEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
+    bool event(QEvent* e) override;
 
   private:
     Context& ctx_;
@@ -93,9 +95,9 @@ class QtSurface final : public platform::ControlSurface {
     void containerResized(QSize px);
     void containerResize(std::int32_t w, std::int32_t h);
     const QFont& font() const { return font_; }
+    void apply();
 
   private:
-    void apply();
     Context& ctx_;
     SurfaceWidget* w_;
     std::int32_t width_, height_, backColor_;

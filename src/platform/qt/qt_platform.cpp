@@ -131,6 +131,16 @@ struct QtPlatform::Impl {
                 }
             });
         surfaceWidget->onContainerResize = [this](QSize px) { surface->containerResized(px); };
+        // On a screen of another DPI the twips stay and the pixels follow.
+        surfaceWidget->onScreenChange = [this] {
+            surface->apply();
+            frame1->apply();
+            frame3->apply();
+            grid->applyPixelSizes();
+            editor->applyGeometry();
+            for (auto& b : buttons)
+                b->apply();
+        };
     }
 };
 
