@@ -1,0 +1,250 @@
+// The recording screen: its application folder, the sample hearing, and the host's answers to
+// the control (delete confirmation, playback, language switch, modes).
+#include "app_folder.h"
+#include "recording_window.h"
+#include "sample_hearing.h"
+
+#include "support/ini_reader.h"
+#include "support/text.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace orvane;
+using dalmure::platform::ButtonId;
+
+namespace {
+
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+dalmure::Str ini(const QString& folder, const char16_t* section, const char16_t* key) {
+    return dalmure::ReadIni(section, key, u"<none>",
+                            (folder + QStringLiteral("/ORClient.INI")).toStdU16String());
+}
+
+struct Folder {
+    QTemporaryDir dir;
+    QString path() const { return dir.path() + QStringLiteral("/app"); }
+    bool prepare() { return prepareAppFolder(path(), findDataFolder(), nullptr, nullptr); }
+};
+
+} // namespace
+
+TEST(OrvaneAppFolder, FirstRunPreparesEverythingAndLaterRunsKeepTheUsersFiles) {
+    Folder f;
+    ASSERT_FALSE(findDataFolder().isEmpty());
+    QStringList created;
+    QString error;
+    ASSERT_TRUE(prepareAppFolder(f.path(), findDataFolder(), &created, &error))
+        << error.toStdString();
+    EXPECT_EQ(created.size(), 4);
+    // Windows-1252 with CR LF, read back by the control's reader.
+    const QByteArray bytes = readBytes(f.path() + QStringLiteral("/ORClient.INI"));
+    EXPECT_TRUE(bytes.contains("Langue=Fran\xE7"
+                               "ais\r\n"));
+    EXPECT_EQ(ini(f.path(), u"CONFIG", u"LANGUE"), u"Français");
+    EXPECT_EQ(ini(f.path(), u"LNG", u"LNG2"), u"English|Anglais");
+    EXPECT_EQ(ini(f.path(), u"PV", u"AnnoGras"), u"1");
+    EXPECT_EQ(readBytes(f.path() + QStringLiteral("/ORLngClient.MDB")).size(), 126976);
+
+    QFile user(f.path() + QStringLiteral("/ORClient.INI"));
+    ASSERT_TRUE(user.open(QIODevice::Append));
+    user.write("[Extra]\r\nKey=kept\r\n");
+    user.close();
+    QFile::remove(f.path() + QStringLiteral("/pvTemplateENG.html"));
+    created.clear();
+    ASSERT_TRUE(prepareAppFolder(f.path(), findDataFolder(), &created, nullptr));
+    EXPECT_EQ(created, QStringList{f.path() + QStringLiteral("/pvTemplateENG.html")});
+    EXPECT_EQ(ini(f.path(), u"Extra", u"Key"), u"kept");
+
+    // Nothing to copy from: the missing file is named.
+    QFile::remove(f.path() + QStringLiteral("/ORLngClient.MDB"));
+    EXPECT_FALSE(prepareAppFolder(f.path(), QString(), nullptr, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("ORLngClient.MDB")));
+}
+
+TEST(OrvaneAppFolder, LanguageSwitchRewritesOnlyTheLanguage) {
+    Folder f;
+    ASSERT_TRUE(f.prepare());
+    const QString path = f.path() + QStringLiteral("/ORClient.INI");
+    const QByteArray original = readBytes(path);
+    EXPECT_EQ(iniLanguage(f.path()), Language::French);
+    ASSERT_TRUE(setIniLanguage(f.path(), Language::English));
+    EXPECT_EQ(iniLanguage(f.path()), Language::English);
+    QByteArray english = readBytes(path);
+    EXPECT_TRUE(english.contains("\r\nLangue=English\r\n"));
+    english.replace("Langue=English", "Langue=Fran\xE7"
+                                      "ais");
+    EXPECT_EQ(english, original);
+    ASSERT_TRUE(setIniLanguage(f.path(), Language::French));
+    EXPECT_EQ(readBytes(path), original);
+
+    // A file without the key, the key in another section, a section written in capitals.
+    for (const QByteArray& text :
+         {QByteArray("[PV]\r\nLangue=x\r\n"),
+          QByteArray("[CONFIG]\r\nPVStyle=2\r\n\r\n[PV]\r\nPADX=4\r\n"), QByteArray()}) {
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(text);
+        out.close();
+        ASSERT_TRUE(setIniLanguage(f.path(), Language::English));
+        EXPECT_EQ(iniLanguage(f.path()), Language::English) << text.toStdString();
+        if (text.contains("PADX")) {
+            EXPECT_EQ(ini(f.path(), u"PV", u"PADX"), u"4");
+        }
+        if (text.startsWith("[PV]")) {
+            EXPECT_EQ(ini(f.path(), u"PV", u"Langue"), u"x");
+        }
+    }
+}
+
+TEST(OrvaneSampleHearing, TwoHoursOfOrderedAnnotationsWithNotesInBothLanguages) {
+    for (Language l : {Language::French, Language::English}) {
+        const SampleHearing h = sampleHearing(l);
+        ASSERT_GE(h.annotations.size(), 140u);
+        ASSERT_LE(h.annotations.size(), 160u);
+        QString previous;
+        for (const SampleAnnotation& a : h.annotations) {
+            const QTime t = QTime::fromString(a.time, QStringLiteral("HH:mm:ss"));
+            ASSERT_TRUE(t.isValid()) << a.time.toStdString();
+            EXPECT_GE(t, h.start);
+            EXPECT_LE(t, h.end);
+            EXPECT_GT(a.time, previous); // ordinal order is time order for HH:MM:SS
+            previous = a.time;
+            EXPECT_FALSE(a.description.isEmpty());
+            EXPECT_LE(a.description.size(), 50);
+            EXPECT_FALSE(a.notes.isEmpty());
+            EXPECT_FALSE(a.notes.contains(QLatin1Char('%')));
+            // Every text survives the control's 8-bit files.
+            for (const QString& s : {a.description, a.notes})
+                EXPECT_EQ(dalmure::fromCp1252(dalmure::toCp1252(s.toStdU16String())),
+                          s.toStdU16String())
+                    << s.toStdString();
+        }
+        EXPECT_GT(QTime::fromString(h.annotations.back().time).msecsSinceStartOfDay() / 1000 -
+                      QTime::fromString(h.annotations.front().time).msecsSinceStartOfDay() / 1000,
+                  105 * 60);
+    }
+    EXPECT_NE(sampleHearing(Language::French).annotations[0].description,
+              sampleHearing(Language::English).annotations[0].description);
+}
+
+class OrvaneWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.prepare());
+        window = std::make_unique<RecordingWindow>(folder.path());
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return window->control()->isVisible(); }));
+    }
+    dalmure::qt::DalmureWidget& control() { return *window->control(); }
+    Folder folder;
+    std::unique_ptr<RecordingWindow> window;
+};
+
+TEST_F(OrvaneWindow, QuickAnnotationsAreStampedWithTheRecordingTime) {
+    window->setRecording(false);
+    window->advanceRecording(3600);
+    const QString at = window->recordingTime();
+    QTest::mouseClick(window->quickButton(3), Qt::LeftButton);
+    ASSERT_EQ(control().annoCount(), 1);
+    EXPECT_EQ(control().annoTime(0), at);
+    EXPECT_EQ(control().annoDesc(0), window->quickLabel(3));
+    window->advanceRecording(5);
+    window->addAnnotation(QStringLiteral("Témoin"));
+    EXPECT_EQ(control().annoTime(1), window->recordingTime());
+    // The control's own clock follows the recording (entry style 2 stamps with it).
+    const auto now = control().platform().clock().now();
+    EXPECT_EQ(QTime(now.hour, now.minute, now.second).toString(QStringLiteral("HH:mm:ss")),
+              window->recordingTime());
+}
+
+TEST_F(OrvaneWindow, DeleteRequestsAreAnsweredAfterConfirmation) {
+    window->addAnnotation(QStringLiteral("Un"));
+    window->advanceRecording(10);
+    window->addAnnotation(QStringLiteral("Deux"));
+    ASSERT_EQ(control().selected(), 1);
+    for (auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+        window->setConfirmDriver(
+            [answer](QMessageBox* box) { QTest::mouseClick(box->button(answer), Qt::LeftButton); });
+        QTest::mouseClick(control().platform().buttonWidget(ButtonId::CWButton1), Qt::LeftButton);
+        QTest::qWait(50);
+    }
+    ASSERT_EQ(control().annoCount(), 1);
+    EXPECT_EQ(control().annoDesc(0), QStringLiteral("Un"));
+    const QStringList names = window->eventNames();
+    EXPECT_EQ(names.count(QStringLiteral("AnnoDeleteRequest")), 2);
+}
+
+TEST_F(OrvaneWindow, PlayCommandMovesThePlayheadFromTheAnnotationsTime) {
+    window->setRecording(false);
+    window->addAnnotation(QStringLiteral("Ouverture"));
+    const int at = QTime::fromString(control().annoTime(0)).msecsSinceStartOfDay() / 1000;
+    window->advanceRecording(600);
+    QTest::mouseClick(control().platform().buttonWidget(ButtonId::CWButton3), Qt::LeftButton);
+    ASSERT_TRUE(window->playhead().has_value());
+    EXPECT_EQ(*window->playhead(), at);
+    QTest::qWait(1300);
+    EXPECT_GE(*window->playhead(), at + 1);
+    EXPECT_TRUE(window->eventNames().contains(QStringLiteral("DblClick")));
+    // NoPlay withdraws the control's play button.
+    window->modeBox(0)->click();
+    EXPECT_TRUE(control().noPlay());
+    EXPECT_FALSE(control().platform().buttonShown(ButtonId::CWButton3));
+}
+
+TEST_F(OrvaneWindow, LanguageSwitchRecreatesTheControlWithItsAnnotationsAndModes) {
+    window->addAnnotation(QStringLiteral("Témoin"));
+    QTest::keyClicks(control().platform().editorWidget(), QStringLiteral("Notes du greffe"));
+    window->modeBox(2)->click(); // NoModif
+    window->caseNumberEdit()->setText(QStringLiteral("500-01-9"));
+    emit window->caseNumberEdit()->editingFinished();
+    auto* before = window->control();
+    EXPECT_EQ(before->platform().buttonWidget(ButtonId::CWButton1)->toolTip(),
+              QStringLiteral("Supprimer l'annotation sélectionnée"));
+
+    window->switchLanguage(Language::English);
+    auto& after = control();
+    EXPECT_EQ(window->language(), Language::English);
+    EXPECT_EQ(iniLanguage(folder.path()), Language::English);
+    ASSERT_EQ(after.annoCount(), 1);
+    EXPECT_EQ(after.annoData(0), QStringLiteral("Notes du greffe"));
+    EXPECT_TRUE(after.noModif());
+    EXPECT_EQ(after.noDossier(), QStringLiteral("500-01-9"));
+    EXPECT_EQ(after.platform().buttonWidget(ButtonId::CWButton3)->toolTip(),
+              QStringLiteral("Play from the selected annotation"));
+}
+
+TEST_F(OrvaneWindow, SampleHearingFillsTheControl) {
+    window->sampleAction()->trigger();
+    const SampleHearing h = sampleHearing(window->language());
+    ASSERT_EQ(control().annoCount(), static_cast<int>(h.annotations.size()));
+    for (int i : {0, 57, static_cast<int>(h.annotations.size()) - 1}) {
+        const SampleAnnotation& a = h.annotations[static_cast<std::size_t>(i)];
+        EXPECT_EQ(control().annoTime(i), a.time);
+        EXPECT_EQ(control().annoData(i), a.notes);
+    }
+    EXPECT_EQ(control().noDossier(), h.caseNumber);
+    EXPECT_EQ(window->recordingSecond(), h.end.msecsSinceStartOfDay() / 1000);
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

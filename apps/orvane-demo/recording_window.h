@@ -1,0 +1,166 @@
+// The recording screen: the case fields, a recording clock, quick-annotation buttons, the
+// annotation control, playback from an annotation, the control's modes and a panel that lists
+// every event the control raises.
+#pragma once
+
+#include "app_folder.h"
+#include "platform/qt/dalmure_widget.h"
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QPointer>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QAbstractButton;
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QMessageBox;
+class QPushButton;
+class QTimer;
+class QToolButton;
+class QTreeWidget;
+class QVBoxLayout;
+
+namespace orvane {
+
+class Timeline;
+
+struct WindowOptions {
+    // The program that opens the minutes page; nullopt: the desktop's association.
+    std::optional<dalmure::Str> htmlProgram;
+};
+
+class RecordingWindow : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    RecordingWindow(const QString& appFolder, WindowOptions options = {},
+                    QWidget* parent = nullptr);
+    ~RecordingWindow() override;
+
+    dalmure::qt::DalmureWidget* control() const { return control_; }
+    QString appFolder() const { return appFolder_; }
+    Language language() const { return language_; }
+    // The control's log file for this month (Log/yyyy-mm/Dalmure.Log in the application folder).
+    QString logFile() const;
+
+    // Rewrites the INI file's language and creates the control again, with the same
+    // annotations, case fields and modes.
+    void switchLanguage(Language language);
+    // Replaces the list with the sample hearing and moves the recording to its end.
+    void loadSampleHearing();
+
+    // --- The recording (a simulated recorder: a clock that runs while recording) ---
+    void setRecording(bool on);
+    bool recording() const;
+    // Moves the recording position forward (a recorder that has run that long).
+    void advanceRecording(int seconds);
+    int recordingSecond() const;   // seconds since midnight
+    QString recordingTime() const; // "HH:MM:SS"
+
+    // --- The host's own actions ---
+    // Adds an annotation at the recording time (the control's AnnoAdd).
+    void addAnnotation(const QString& description);
+    // Starts playback at an annotation's time (what the host does on DblClick).
+    void playFrom(int annotation);
+    void stopPlayback();
+    std::optional<int> playhead() const;
+
+    // --- For the scripted session and tests ---
+    QAbstractButton* quickButton(int i) const;
+    int quickButtonCount() const;
+    QString quickLabel(int i) const;
+    QLineEdit* descriptionEdit() const { return description_; }
+    QLineEdit* caseNumberEdit() const { return caseNumber_; }
+    QLineEdit* clerkEdit() const { return clerk_; }
+    QTreeWidget* eventPanel() const { return events_; }
+    QCheckBox* modeBox(int i) const; // 0 NoPlay, 1 NoPV, 2 NoModif, 3 LockPVStyle
+    QAction* sampleAction() const { return sampleAction_; }
+    // Event names listed in the panel, oldest first.
+    QStringList eventNames() const;
+    // Called once the delete confirmation is on screen (it answers it); nullptr: the user does.
+    void setConfirmDriver(std::function<void(QMessageBox*)> driver) {
+        confirmDriver_ = std::move(driver);
+    }
+
+  signals:
+    void controlRecreated();
+
+  private:
+    void buildUi();
+    void retranslate();
+    void createControl();
+    void applyCaseFields();
+    void applyModes();
+    void tick();
+    void syncControlClock();
+    void refreshTimeline();
+    void confirmDelete(int annotation);
+    void logEvent(const QString& name, const QString& args, const QColor& colour);
+    void logHost(const QString& what);
+    QString t(const char* fr, const char* en) const;
+
+    QString appFolder_;
+    WindowOptions options_;
+    Language language_;
+
+    // Recorder.
+    int origin_ = 0;        // second of day at which the recording started
+    qint64 recordedMs_ = 0; // recorded before the current run
+    QElapsedTimer running_;
+    bool recording_ = false;
+    // Playback.
+    std::optional<double> playhead_;
+    QElapsedTimer playClock_;
+    double playStart_ = 0;
+
+    QPointer<dalmure::qt::DalmureWidget> control_;
+    QVBoxLayout* controlLayout_ = nullptr;
+    QWidget* controlHost_ = nullptr;
+
+    QLineEdit* caseNumber_ = nullptr;
+    QLineEdit* clerk_ = nullptr;
+    QDateEdit* date_ = nullptr;
+    QComboBox* languageBox_ = nullptr;
+    QLabel* caseLabel_ = nullptr;
+    QLabel* clerkLabel_ = nullptr;
+    QLabel* dateLabel_ = nullptr;
+    QLabel* languageLabel_ = nullptr;
+    QLabel* recLamp_ = nullptr;
+    QLabel* recState_ = nullptr;
+    QLabel* clock_ = nullptr;
+    QLabel* elapsed_ = nullptr;
+    QPushButton* recordButton_ = nullptr;
+    QPushButton* playButton_ = nullptr;
+    QPushButton* stopButton_ = nullptr;
+    QLabel* playLabel_ = nullptr;
+    Timeline* timeline_ = nullptr;
+    std::vector<QPushButton*> quick_;
+    QLineEdit* description_ = nullptr;
+    QPushButton* addButton_ = nullptr;
+    QLabel* quickTitle_ = nullptr;
+    QLabel* modesTitle_ = nullptr;
+    std::vector<QCheckBox*> modes_;
+    QLabel* eventsTitle_ = nullptr;
+    QTreeWidget* events_ = nullptr;
+    QPushButton* clearEvents_ = nullptr;
+    QLabel* statusCount_ = nullptr;
+    QLabel* statusTip_ = nullptr;
+    QAction* sampleAction_ = nullptr;
+    QAction* folderAction_ = nullptr;
+    QAction* logAction_ = nullptr;
+    QAction* quitAction_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QTimer* timer_ = nullptr;
+    int eventCount_ = 0;
+    std::function<void(QMessageBox*)> confirmDriver_;
+};
+
+} // namespace orvane

@@ -1,0 +1,25 @@
+// The scripted session: plays a clerk's work on the recording screen with real input events,
+// then keeps a picture of the screen and the minutes page.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace orvane {
+
+class RecordingWindow;
+
+struct ScriptOptions {
+    QString screenshot; // PNG written at the end
+    QString minutesOut; // copy of the minutes page written by the view command
+};
+
+struct ScriptResult {
+    bool ok = false;
+    QStringList problems; // what did not happen as expected
+};
+
+// Runs the session on a shown window; returns when it is over.
+ScriptResult runScriptedSession(RecordingWindow& window, const ScriptOptions& options);
+
+} // namespace orvane
