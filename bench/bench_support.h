@@ -70,6 +70,18 @@ class TempFolder {
         return n;
     }
 
+    // The first log line, without its quotes and CR LF ("" when none).
+    std::string firstLogLine() const {
+        std::ifstream in(fs::path(path_) / "Log/2026-03/Dalmure.Log", std::ios::binary);
+        std::string line;
+        std::getline(in, line);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.size() >= 2)
+            line = line.substr(1, line.size() - 2);
+        return line;
+    }
+
   private:
     std::string path_;
 };

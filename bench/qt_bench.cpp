@@ -73,14 +73,21 @@ int main(int argc, char** argv) {
     for (std::int32_t rows : {10000, 100000}) {
         Widget wd(rows / 2);
         std::vector<double> ours, qts;
+        // Each round first narrows or widens the frame that holds the grid (untimed), so that
+        // the descriptions wrap differently and every row's height really changes, as on a
+        // resize of the container.
+        platform::Frame& frame3 = wd.w->platform().frame(platform::FrameId::Frame3);
+        const std::int32_t wide = frame3.width();
         for (int r = 0; r < 3; ++r) {
+            frame3.setWidth(r % 2 == 0 ? wide / 2 : wide);
+            QApplication::processEvents();
             ours.push_back(timed([&] { DalmureTestAccess::ResizeGrid(wd.c()); }));
             qts.push_back(timed([&] { wd.w->platform().gridView()->resizeRowsToContents(); }));
         }
         out << (first ? "" : ",") << "{\"rows\":" << rows << ",\"resizegrid_ms\":" << median(ours)
             << ",\"qt_resizerows_ms\":" << median(qts)
             << ",\"ratio\":" << median(ours) / median(qts) << ",\"logged\":" << wd.folder.logLines()
-            << "}";
+            << ",\"first_log\":\"" << wd.folder.firstLogLine() << "\"}";
         first = false;
     }
     out << "],\"actions\":{";
@@ -90,7 +97,7 @@ int main(int argc, char** argv) {
     std::mt19937_64 rng(3);
     std::uniform_int_distribution<std::int64_t> when(0, kDay - 1);
     std::uniform_int_distribution<std::int32_t> which(0, 9999);
-    QTableView* view = wd.w->platform().gridView();
+    int typed = 0; // characters that reached the editor
     for (int i = 0; i < 30; ++i) {
         Str t = timeText(when(rng)), d = description(static_cast<std::uint64_t>(i)), data;
         actions["call AnnoAdd"].push_back(timed([&] { wd.c().AnnoAdd(t, d, data); }));
@@ -108,10 +115,12 @@ int main(int argc, char** argv) {
             DalmureTestAccess::MSFlexGrid1_Click(wd.c());
         }));
         QWidget* editor = QApplication::focusWidget();
+        const auto before = wd.w->platform().editor().text().size();
         actions["type one character"].push_back(timed([&] {
             if (editor)
                 QTest::keyClick(editor, Qt::Key_A);
         }));
+        typed += static_cast<int>(wd.w->platform().editor().text().size() - before);
         actions["scroll (top row)"].push_back(timed([&] { wd.grid().setTopRow(2 * which(rng)); }));
         if (i % 10 == 0) {
             std::int32_t index = k;
@@ -121,7 +130,6 @@ int main(int argc, char** argv) {
                 timed([&] { DalmureTestAccess::GenerateHTML(wd.c(), false); }));
         }
     }
-    (void)view;
     first = true;
     for (auto& [name, v] : actions) {
         out << (first ? "" : ",") << "\"" << name << "\":{\"n\":" << v.size()
@@ -130,7 +138,7 @@ int main(int argc, char** argv) {
             << std::count_if(v.begin(), v.end(), [](double x) { return x > 16; }) << "}";
         first = false;
     }
-    out << "},\"logged\":" << wd.folder.logLines() << "}";
+    out << "},\"typed\":" << typed << ",\"logged\":" << wd.folder.logLines() << "}";
     std::cout << out.str() << std::endl;
     return 0;
 }
