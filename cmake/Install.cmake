@@ -10,6 +10,16 @@ set(dalmure_targets dalmure)
 if(TARGET dalmure-qt)
   list(APPEND dalmure_targets dalmure-qt)
 endif()
+# Installed anywhere, the libraries find each other and the programs find the libraries.
+if(TARGET dalmure-qt)
+  set_target_properties(dalmure-qt PROPERTIES INSTALL_RPATH "$ORIGIN")
+endif()
+foreach(program orvane-demo dalmure-host)
+  if(TARGET ${program})
+    set_target_properties(${program} PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+  endif()
+endforeach()
+
 install(TARGETS ${dalmure_targets} EXPORT DalmureTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
@@ -77,4 +87,5 @@ endif()
 # The Qt Designer plugin: the widget on Designer's palette.
 if(TARGET dalmure-qt AND EXISTS ${PROJECT_SOURCE_DIR}/src/designer/CMakeLists.txt)
   add_subdirectory(${PROJECT_SOURCE_DIR}/src/designer ${PROJECT_BINARY_DIR}/src/designer)
+  set_target_properties(dalmure-designer PROPERTIES INSTALL_RPATH "${CMAKE_INSTALL_FULL_LIBDIR}")
 endif()
