@@ -9,3 +9,8 @@ add_test(NAME consumer.installed-package
     -P ${CMAKE_CURRENT_LIST_DIR}/run_consumer.cmake)
 set_tests_properties(consumer.installed-package PROPERTIES LABELS consumer TIMEOUT 900
                      ENVIRONMENT "QT_QPA_PLATFORM=offscreen" RUN_SERIAL TRUE)
+
+# The recording screen's own tests live with it.
+if(TARGET orvane_demo_tests)
+  include(${PROJECT_SOURCE_DIR}/apps/orvane-demo/tests.cmake)
+endif()
