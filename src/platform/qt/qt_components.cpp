@@ -253,8 +253,14 @@ void QtSurface::containerResized(QSize px) {
         width_ = static_cast<std::int32_t>(std::lround(ctx_.twipsX(px.width())));
     if (px.height() != ctx_.pxY(height_))
         height_ = static_cast<std::int32_t>(std::lround(ctx_.twipsY(px.height())));
-    if (ctx_.sink)
-        ctx_.sink->surfaceResize();
+    if (resizeQueued_)
+        return;
+    resizeQueued_ = true;
+    QTimer::singleShot(0, w_, [this] {
+        resizeQueued_ = false;
+        if (ctx_.sink)
+            ctx_.sink->surfaceResize();
+    });
 }
 
 void QtSurface::setBackColor(std::int32_t color) {

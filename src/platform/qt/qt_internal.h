@@ -98,6 +98,9 @@ class QtSurface final : public platform::ControlSurface {
     void apply();
 
   private:
+    // A resize reported by Qt is handed to the control from the event loop, once, so that the
+    // control's per-row yield never runs inside Qt's own show or layout.
+    bool resizeQueued_ = false;
     Context& ctx_;
     SurfaceWidget* w_;
     std::int32_t width_, height_, backColor_;
