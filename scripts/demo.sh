@@ -9,7 +9,7 @@ root=$PWD
 
 scripts/deps.sh
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DDALMURE_WITH_QT=ON
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDALMURE_WITH_QT=ON
 cmake --build build -j "$(nproc)" --target orvane-demo
 demo=build/apps/orvane-demo/orvane-demo
 
