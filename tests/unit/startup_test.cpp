@@ -19,51 +19,6 @@ class Startup : public ControlTest {
     double fontSize() { return h.platform->surface().fontSize(); }
 };
 
-TEST_F(Startup, WithoutIniOrCatalogueEverythingTakesItsDefault) {
-    start();
-    EXPECT_TRUE(shown(ButtonId::CWButton6_0));
-    EXPECT_FALSE(shown(ButtonId::CWButton6_1));
-    EXPECT_EQ(fontSize(), 8);
-    EXPECT_EQ(h.grid().fontSize(), 8);
-    EXPECT_EQ(h.editor().fontSize(), 8);
-    EXPECT_EQ(c().privateState().strLangColumn, u"Francais");
-    EXPECT_EQ(c().privateState().iSelected, -1);
-    EXPECT_TRUE(h.platform->frame(platform::FrameId::Frame3).visible());
-    EXPECT_EQ(h.grid().backColor(), 0xFFFFFF);
-    EXPECT_EQ(h.grid().backColorBkg(), 0xFFFFFF);
-    EXPECT_EQ(h.editor().backColor(), h.grid().backColorFixed());
-    EXPECT_EQ(h.grid().colAlignment(0), 4);
-    EXPECT_EQ(h.grid().colAlignment(1), 0);
-    // " 00:00:00 " is ten characters of 80 twips.
-    EXPECT_EQ(h.grid().colWidth(0), 900);
-    EXPECT_EQ(h.grid().colWidth(1), design::kGridWidth - 900 - 600);
-    EXPECT_EQ(h.editor().width(), h.grid().colWidth(1) - 60);
-    EXPECT_EQ(toolTip(ButtonId::CWButton1), "Supprimer l'annotation sélectionnée");
-    EXPECT_EQ(toolTip(ButtonId::CWButton3), "Jouer à l'annotation sélectionnée");
-    EXPECT_EQ(toolTip(ButtonId::CWButton6_1), "Configuration de la saisie des annotations");
-    EXPECT_EQ(caption(MenuItemId::Renommer), "Renommer");
-    EXPECT_EQ(caption(MenuItemId::Dalmure), "Consulter le procès-verbal");
-    EXPECT_EQ(c().NoDossier, u"");
-    EXPECT_EQ(c().PVStyle, 0);
-    EXPECT_EQ(c().PVFontSize, 0);
-    EXPECT_EQ(h.app.logCount(), 0u);
-}
-
-TEST_F(Startup, LanguageEntryChoosesTheCatalogueColumn) {
-    h.app.copyCatalogue();
-    h.app.writeIni(
-        "[Config]\nLangue=English\n[LNG]\nLNG1=Français|Francais\nLNG2=English|Anglais\n");
-    start();
-    EXPECT_EQ(c().privateState().strLangColumn, u"Anglais");
-    EXPECT_EQ(toolTip(ButtonId::CWButton1), "Delete the selected annotation");
-    EXPECT_EQ(toolTip(ButtonId::CWButton5), "Print a summary of the annotation list");
-    EXPECT_EQ(toolTip(ButtonId::CWButton6_0), "Annotation entry settings");
-    EXPECT_EQ(toolTip(ButtonId::CWButton6_1), "Annotation entry settings");
-    EXPECT_EQ(caption(MenuItemId::Jouer), "Play from the annotation");
-    EXPECT_EQ(caption(MenuItemId::Dalmure), "View the minutes");
-    EXPECT_EQ(h.app.logCount(), 0u);
-}
-
 TEST_F(Startup, LanguageSearchCasesAndFieldShapes) {
     struct Case {
         std::string ini;
@@ -95,22 +50,22 @@ TEST_F(Startup, LanguageSearchCasesAndFieldShapes) {
     }
 }
 
-TEST_F(Startup, IniFileNameIsFoundWithoutRegardToCase) {
-    h.app.writeIni("[Config]\nPVStyle=2\n", "ORCLIENT.INI");
-    start();
-    EXPECT_TRUE(shown(ButtonId::CWButton6_1));
-    EXPECT_FALSE(shown(ButtonId::CWButton6_0));
-}
-
 TEST_F(Startup, StyleOtherThanOneShowsTheSecondStyleButton) {
-    for (const char* value : {"2", "01", "", "1 "}) {
+    struct Case {
+        const char* ini;
+        bool styleOne;
+    } cases[] = {{"[Config]\nPVStyle=2\n", false},
+                 {"[Config]\nPVStyle=01\n", false},
+                 {"[Config]\nPVStyle=\n", false},
+                 {"[Config]\nPVStyle=1 \n", true}, // blanks are trimmed by the reader
+                 {"[Config]\nPVStyle=1\n", true}};
+    for (const auto& tc : cases) {
         ControlHarness one;
-        one.app.writeIni(std::string("[Config]\nPVStyle=") + value + "\n");
+        // The file name is found without regard to case.
+        one.app.writeIni(tc.ini, tc.styleOne ? "ORClient.ini" : "ORCLIENT.INI");
         one.start();
-        // Blanks around a value are trimmed by the reader: "1 " reads as "1".
-        const bool styleOne = std::string(value) == "1 ";
-        EXPECT_EQ(one.platform->buttonShown(ButtonId::CWButton6_0), styleOne) << value;
-        EXPECT_EQ(one.platform->buttonShown(ButtonId::CWButton6_1), !styleOne) << value;
+        EXPECT_EQ(one.platform->buttonShown(ButtonId::CWButton6_0), tc.styleOne) << tc.ini;
+        EXPECT_EQ(one.platform->buttonShown(ButtonId::CWButton6_1), !tc.styleOne) << tc.ini;
         EXPECT_EQ(one.c().PVStyle, 0);
     }
 }
