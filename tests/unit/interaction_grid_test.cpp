@@ -7,45 +7,12 @@
 namespace dalmure {
 namespace {
 
-using platform::ButtonId;
-using platform::MenuItemId;
 using test::s;
 using test::u;
 
-// The popup menu as it was last shown.
-class MenuRecorder : public headless::HappeningSink {
-  public:
-    std::vector<headless::MenuItemState> items;
-    std::optional<MenuItemId> chosen;
-    int shown = 0;
-
-    void prompt(const Str&, const Str&, const Str&, const Str&) override {}
-    void messageBox(const Str&, const Str&) override {}
-    void menu(const std::vector<headless::MenuItemState>& menuItems,
-              std::optional<MenuItemId> chosenItem) override {
-        items = menuItems;
-        chosen = chosenItem;
-        ++shown;
-    }
-    void launch(const Str&, const Str&) override {}
-    void navigate(const Str&) override {}
-    void printSize(std::int16_t) override {}
-    void pointer(int) override {}
-
-    const headless::MenuItemState& item(MenuItemId id) const {
-        for (const auto& i : items)
-            if (i.id == id)
-                return i;
-        throw std::runtime_error("menu item not shown");
-    }
-};
-
 class GridInteraction : public test::ControlTest {
   protected:
-    void SetUp() override {
-        startSized();
-        h.platform->setHappeningSink(&menu);
-    }
+    void SetUp() override { startSized(); }
     void addThree() {
         h.add({{"10:00:01", "first"}, {"10:00:02", "second"}, {"10:00:03", "third"}});
     }
@@ -65,7 +32,6 @@ class GridInteraction : public test::ControlTest {
         return out;
     }
     Dalmure& c() { return h.c(); }
-    MenuRecorder menu;
 };
 
 TEST_F(GridInteraction, ClickOnEitherRowSelectsTheAnnotationAndEditsItsDataCell) {
@@ -87,22 +53,16 @@ TEST_F(GridInteraction, ClickOnEitherRowSelectsTheAnnotationAndEditsItsDataCell)
         EXPECT_EQ(h.grid().col(), 1);
     }
 
-    // The editor lies over the data cell, holds its text, has the focus and the caret at the end.
+    // The editor opens over the data cell with its text, the focus and the caret at the end.
     h.grid().setRow(7);
     h.grid().setCol(1);
     h.grid().setText(u("notes of the fourth"));
     ASSERT_TRUE(h.platform->userClick(6, 0));
     EXPECT_EQ(c().Selected(), 3);
-    const auto& e = h.editor();
-    EXPECT_TRUE(e.visible());
-    EXPECT_TRUE(e.hasFocus());
-    EXPECT_EQ(s(e.text()), "notes of the fourth");
-    EXPECT_EQ(e.selStart(), 19);
-    EXPECT_EQ(e.top(), h.grid().top() + h.grid().rowPos(7) + 15);
-    EXPECT_EQ(e.left(), h.grid().left() + h.grid().colPos(1) + 45);
-    EXPECT_EQ(e.height(), h.grid().rowHeight(7) - 30);
-    EXPECT_EQ(s(DalmureTestAccess::strEditStart(c())), "notes of the fourth");
-    EXPECT_TRUE(h.grid().visible());
+    EXPECT_TRUE(h.editor().hasFocus());
+    EXPECT_EQ(s(h.editor().text()), "notes of the fourth");
+    EXPECT_EQ(h.editor().selStart(), 19);
+    EXPECT_EQ(h.editor().top(), h.grid().top() + h.grid().rowPos(7) + 15);
     // Selecting raises nothing and traps nothing.
     EXPECT_TRUE(h.events.names.empty());
     EXPECT_EQ(h.app.logCount(), 0u);
@@ -189,99 +149,6 @@ TEST_F(GridInteraction, DoubleClickAsksToPlayTheClickedAnnotation) {
     EXPECT_TRUE(highlightedRows().empty());
 }
 
-TEST_F(GridInteraction, DoubleClickOnTheEmptyListRaisesNothing) {
-    ASSERT_TRUE(h.platform->userDblClick(0, 1));
-    h.add({{"10:00:00", "only"}});
-    std::int32_t index = 0;
-    c().AnnoDelete(index);
-    ASSERT_TRUE(h.platform->userDblClick(0, 1));
-    EXPECT_TRUE(h.events.names.empty());
-}
-
-TEST_F(GridInteraction, PopupMenuStatesFollowTheListAndTheModes) {
-    // The empty list: nothing to play or print; view, rename and delete stay enabled.
-    ASSERT_TRUE(h.platform->userRightClick(0, 0, std::nullopt));
-    ASSERT_EQ(menu.shown, 1);
-    ASSERT_EQ(menu.items.size(), 7u);
-    EXPECT_FALSE(menu.item(MenuItemId::Jouer).enabled);
-    EXPECT_FALSE(menu.item(MenuItemId::Imprimer).enabled);
-    EXPECT_TRUE(menu.item(MenuItemId::Dalmure).enabled);
-    EXPECT_TRUE(menu.item(MenuItemId::Renommer).enabled);
-    EXPECT_TRUE(menu.item(MenuItemId::Supprimer).enabled);
-    for (const auto& i : menu.items)
-        EXPECT_TRUE(i.visible) << s(i.caption);
-
-    addThree();
-    ASSERT_TRUE(h.platform->userRightClick(2, 1, std::nullopt));
-    EXPECT_TRUE(menu.item(MenuItemId::Jouer).enabled);
-    EXPECT_TRUE(menu.item(MenuItemId::Imprimer).enabled);
-
-    bool on = true;
-    c().NoModif(on);
-    ASSERT_TRUE(h.platform->userRightClick(2, 1, std::nullopt));
-    EXPECT_FALSE(menu.item(MenuItemId::Renommer).enabled);
-    EXPECT_FALSE(menu.item(MenuItemId::Supprimer).enabled);
-    EXPECT_TRUE(menu.item(MenuItemId::Renommer).visible);
-    EXPECT_TRUE(menu.item(MenuItemId::Jouer).enabled);
-
-    c().NoPlay(on);
-    c().NoPV(on);
-    ASSERT_TRUE(h.platform->userRightClick(2, 1, std::nullopt));
-    EXPECT_FALSE(menu.item(MenuItemId::Jouer).visible);
-    EXPECT_FALSE(menu.item(MenuItemId::S2).visible);
-    EXPECT_FALSE(menu.item(MenuItemId::Dalmure).visible);
-    EXPECT_TRUE(menu.item(MenuItemId::S1).visible);
-    EXPECT_TRUE(menu.item(MenuItemId::Imprimer).visible);
-    EXPECT_TRUE(menu.item(MenuItemId::Imprimer).enabled);
-
-    bool off = false;
-    c().NoPlay(off);
-    c().NoPV(off);
-    c().NoModif(off);
-    ASSERT_TRUE(h.platform->userRightClick(2, 1, std::nullopt));
-    for (const auto& i : menu.items)
-        EXPECT_TRUE(i.visible && (i.enabled || i.id == MenuItemId::S1 || i.id == MenuItemId::S2))
-            << s(i.caption);
-}
-
-TEST_F(GridInteraction, PopupMenuItemsRunTheirCommands) {
-    addThree();
-    ASSERT_TRUE(h.platform->userClick(2, 0));
-    h.events.names.clear();
-
-    ASSERT_TRUE(h.platform->userRightClick(2, 0, std::string("mnuPopupJouer")));
-    EXPECT_EQ(menu.chosen, MenuItemId::Jouer);
-    ASSERT_TRUE(h.platform->userRightClick(2, 0, std::string("mnuPopupSupprimer")));
-    EXPECT_EQ(h.events.names, (std::vector<std::string>{"DblClick()", "AnnoDeleteRequest(1)"}));
-
-    // A disabled item cannot be chosen.
-    bool on = true;
-    c().NoModif(on);
-    h.events.names.clear();
-    ASSERT_TRUE(h.platform->userRightClick(2, 0, std::string("mnuPopupSupprimer")));
-    EXPECT_FALSE(menu.chosen.has_value());
-    EXPECT_TRUE(h.events.names.empty());
-}
-
-TEST_F(GridInteraction, MovingOverTheGridOrSurfaceWithdrawsTheTooltipOnce) {
-    ASSERT_TRUE(h.platform->userHover("grid"));
-    EXPECT_TRUE(h.events.names.empty()); // nothing announced yet: nothing to withdraw
-
-    const std::string tip = s(h.button(ButtonId::CWButton1).toolTipText());
-    ASSERT_FALSE(tip.empty());
-    ASSERT_TRUE(h.platform->userHover("CWButton1"));
-    ASSERT_TRUE(h.platform->userHover("grid"));
-    ASSERT_TRUE(h.platform->userHover("grid"));
-    ASSERT_TRUE(h.platform->userHover("surface"));
-    ASSERT_TRUE(h.platform->userHover("CWButton1"));
-    ASSERT_TRUE(h.platform->userHover("surface"));
-    ASSERT_TRUE(h.platform->userHover("grid"));
-    EXPECT_EQ(h.events.names,
-              (std::vector<std::string>{"ToolTipChanged(" + tip + ")", "ToolTipChanged()",
-                                        "ToolTipChanged(" + tip + ")", "ToolTipChanged()"}));
-    EXPECT_EQ(c().privateState().strLastToolTip, Str());
-}
-
 TEST_F(GridInteraction, UserScrollClosesAnEditableEditorOnly) {
     addThree();
     ASSERT_TRUE(h.platform->userClick(2, 0));
@@ -305,19 +172,6 @@ TEST_F(GridInteraction, UserScrollClosesAnEditableEditorOnly) {
     ASSERT_TRUE(h.editor().visible());
     ASSERT_TRUE(h.platform->userScroll(0));
     EXPECT_TRUE(h.editor().visible());
-    EXPECT_EQ(highlightedRows(), (std::vector<std::int32_t>{4, 5}));
-}
-
-TEST_F(GridInteraction, KeyOnTheGridOpensTheEditorWithoutTypingTheKey) {
-    addThree();
-    ASSERT_TRUE(h.platform->userClick(2, 1));
-    h.platform->userBlur();
-    h.grid().setRow(4); // the grid's current cell moved by the arrow keys
-    h.platform->userKeyPress('x');
-    EXPECT_EQ(c().Selected(), 2);
-    EXPECT_TRUE(h.editor().visible());
-    EXPECT_TRUE(h.editor().hasFocus());
-    EXPECT_EQ(s(h.editor().text()), "");
     EXPECT_EQ(highlightedRows(), (std::vector<std::int32_t>{4, 5}));
 }
 

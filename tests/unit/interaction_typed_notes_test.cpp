@@ -7,6 +7,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <utility>
 
 namespace dalmure {
 namespace {
@@ -183,6 +184,68 @@ TEST_F(TypedNotes, ReopeningTheEditorTakesItsTextAsTheNewStart) {
     c().ClearAll();
     h.platform->userBlur();
     EXPECT_EQ(events(), (std::vector<std::string>{"AnnoModified(1)"}));
+}
+
+// The host calls the control back from inside the AnnoModified that a list change raises: the
+// list change goes on with the list as the host left it, and later adds keep the time order.
+TEST_F(TypedNotes, HostCallingBackFromAnnoModifiedLeavesAConsistentList) {
+    auto add = [&](const char* time) { return [this, time] { c().AnnoAdd(u(time), u(time)); }; };
+    auto del = [&](std::int32_t index) {
+        return [this, index] {
+            std::int32_t i = index;
+            c().AnnoDelete(i);
+        };
+    };
+    auto clear = [&] { return [this] { c().ClearAll(); }; };
+    struct Case {
+        std::int16_t typedInto;
+        std::function<void()> hostCall, listChange;
+        std::vector<std::string> times;
+        std::int16_t selected; // -9: not checked
+    } cases[] = {
+        {1, clear(), add("09:00:00"), {"09:00:00"}, 0},
+        {0,
+         add("11:30:00"),
+         add("10:30:00"),
+         {"10:00:00", "10:30:00", "11:00:00", "11:30:00", "12:00:00"},
+         1},
+        {2, clear(), del(2), {}, -9},
+        // The host deletes the annotation itself: the outer delete removes the next one.
+        {0, del(0), del(0), {"12:00:00"}, -9},
+        {1, add("13:00:00"), clear(), {}, -9},
+    };
+    for (std::size_t n = 0; n < std::size(cases); ++n) {
+        const Case& tc = cases[n];
+        SCOPED_TRACE(n);
+        probe.onModified = nullptr;
+        c().ClearAll();
+        h.add({{"10:00:00", "a"}, {"11:00:00", "b"}, {"12:00:00", "c"}});
+        ASSERT_TRUE(h.platform->userClick(2 * tc.typedInto + 1, 1));
+        ASSERT_GT(h.platform->userType(u("notes")), 0);
+        events().clear();
+        bool fired = false;
+        probe.onModified = [&](std::int16_t) {
+            if (!std::exchange(fired, true))
+                tc.hostCall();
+        };
+        tc.listChange();
+        EXPECT_EQ(events(),
+                  (std::vector<std::string>{"AnnoModified(" + std::to_string(tc.typedInto) + ")"}));
+        EXPECT_EQ(h.times().size() == 1 && h.cell(0, 0).empty() ? std::vector<std::string>{}
+                                                                : h.times(),
+                  tc.times);
+        if (tc.selected != -9) {
+            EXPECT_EQ(c().Selected(), tc.selected);
+        }
+        if (tc.times.empty()) {
+            EXPECT_FALSE(h.editor().visible());
+        }
+        c().AnnoAdd(u("11:15:00"), u("later"));
+        const auto after = h.times();
+        EXPECT_TRUE(std::is_sorted(after.begin(), after.end()));
+        EXPECT_EQ(DalmureTestAccess::timeOrderBreaks(c()), 0);
+        EXPECT_EQ(h.app.logCount(), 0u);
+    }
 }
 
 // The user types, clicks, leaves the editor and adds annotations in entry style 2, while the host

@@ -290,6 +290,68 @@ class RecordingEvents : public DalmureEvents {
     }
 };
 
+// Records the platform's happenings as short texts in `seen` ("launch <program> <params>",
+// "navigate <path>", "printsize <n>", "pointer busy", "pointer <n>", "menu", "prompt(<answer>)",
+// "msgbox"); the dialogs also go to `dialogLog` when set, so that a test can check their order
+// against the host events. Keeps the prompts, the message texts and the last menu shown.
+class RecordingHappenings : public headless::HappeningSink {
+  public:
+    struct Prompt {
+        std::string title, message, defaultText;
+    };
+    std::vector<std::string> seen;
+    std::vector<std::string>* dialogLog = nullptr;
+    std::vector<Prompt> prompts;
+    std::vector<std::string> messages; // "<title>: <message>"
+    std::vector<headless::MenuItemState> menuItems;
+    std::optional<platform::MenuItemId> chosen;
+
+    void prompt(const Str& title, const Str& message, const Str& defaultText,
+                const Str& answer) override {
+        prompts.push_back({s(title), s(message), s(defaultText)});
+        note("prompt(" + s(answer) + ")", true);
+    }
+    void messageBox(const Str& title, const Str& message) override {
+        messages.push_back(s(title) + ": " + s(message));
+        note("msgbox", true);
+    }
+    void menu(const std::vector<headless::MenuItemState>& items,
+              std::optional<platform::MenuItemId> chosenItem) override {
+        menuItems = items;
+        chosen = chosenItem;
+        note("menu", false);
+    }
+    void launch(const Str& program, const Str& params) override {
+        note("launch " + s(program) + " " + s(params), false);
+    }
+    void navigate(const Str& path) override { note("navigate " + s(path), false); }
+    void printSize(std::int16_t size) override { note("printsize " + std::to_string(size), false); }
+    void pointer(int p) override {
+        note(p == platform::kPointerBusy ? "pointer busy" : "pointer " + std::to_string(p), false);
+    }
+    // The happenings that start with prefix.
+    std::vector<std::string> only(const std::string& prefix) const {
+        std::vector<std::string> out;
+        for (const std::string& e : seen)
+            if (e.starts_with(prefix))
+                out.push_back(e);
+        return out;
+    }
+    const headless::MenuItemState& item(platform::MenuItemId id) const {
+        for (const auto& i : menuItems)
+            if (i.id == id)
+                return i;
+        throw std::runtime_error("menu item not shown");
+    }
+
+  private:
+    void note(std::string text, bool dialog) {
+        if (dialog && dialogLog)
+            dialogLog->push_back(text);
+        seen.push_back(std::move(text));
+    }
+};
+
 // A control on the headless platform in a temporary application folder. Prepare the folder
 // (INI, catalogue, templates) first, then call start(); resize() plays the container's sizing.
 class ControlHarness {
