@@ -40,6 +40,7 @@ std::string rowsWithData(const std::string& time, const std::string& desc, const
 
 class OutputMinutesTest : public ControlTest {
   protected:
+    void SetUp() override { start(); }
     void generate(bool print = false) { DalmureTestAccess::GenerateHTML(h.c(), print); }
     // The page decoded to UTF-8 (Windows-1252 on disk).
     std::string page() const { return s(fromCp1252(h.app.readBytes("pvData.html"))); }
@@ -51,7 +52,6 @@ class OutputMinutesTest : public ControlTest {
 };
 
 TEST_F(OutputMinutesTest, TwoAnnotationsWithDefaultsGiveTheTableLineToTheByte) {
-    start();
     add("10:15:02", "Ouverture");
     add("10:20:45", "T\xC3\xA9moin 1", "Note");
     const std::string table = kTableOpen + rowNoData("10:15:02", "Ouverture") +
@@ -70,7 +70,6 @@ TEST_F(OutputMinutesTest, TwoAnnotationsWithDefaultsGiveTheTableLineToTheByte) {
 }
 
 TEST_F(OutputMinutesTest, SettingsChooseBoldPlainAndPaddingsOnEveryCall) {
-    start();
     add("09:00:00", "Sans note");
     add("09:30:00", "Avec note", "texte");
     const auto expected = [](bool bold, const std::string& x, const std::string& y1,
@@ -100,7 +99,6 @@ TEST_F(OutputMinutesTest, SettingsChooseBoldPlainAndPaddingsOnEveryCall) {
 }
 
 TEST_F(OutputMinutesTest, DataTextsTurnCarriageReturnsIntoBreaksAndPassMarkupThrough) {
-    start();
     add("10:00:00", "<b>gras</b> & \"cit\xC3\xA9\"", "a\r\nb");
     add("10:00:01", "cr", "a\rb\r");
     add("10:00:02", "lf", "a\nb");
@@ -127,7 +125,6 @@ TEST_F(OutputMinutesTest, DataTextsTurnCarriageReturnsIntoBreaksAndPassMarkupThr
 }
 
 TEST_F(OutputMinutesTest, TemplateLinesGetTheFirstPlaceholderOfEachKindFilled) {
-    start();
     add("10:00:00", "A");
     auto& c = h.c();
     c.NoDossier = u("RG 24/0815");
@@ -161,7 +158,6 @@ TEST_F(OutputMinutesTest, TemplateLinesGetTheFirstPlaceholderOfEachKindFilled) {
 }
 
 TEST_F(OutputMinutesTest, LanguageColumnChoosesTheTemplateAndAMissingOneLeavesTheTableAlone) {
-    start();
     add("10:00:00", "A");
     h.app.writeText("pvTemplateFRA.html", "FRA\n");
     h.app.writeText("pvTemplateENG.html", "ENG\n");
@@ -192,7 +188,6 @@ TEST_F(OutputMinutesTest, LanguageColumnChoosesTheTemplateAndAMissingOneLeavesTh
 }
 
 TEST_F(OutputMinutesTest, DateCreatedIsFilledOnlyWhenEmptyAndTheCellIsLeftOnTheLastRow) {
-    start();
     add("10:00:00", "A");
     add("11:00:00", "B", "x");
     const std::int16_t selected = h.c().Selected();
@@ -214,7 +209,6 @@ TEST_F(OutputMinutesTest, DateCreatedIsFilledOnlyWhenEmptyAndTheCellIsLeftOnTheL
 }
 
 TEST_F(OutputMinutesTest, EveryCallRewritesThePageFromScratch) {
-    start();
     add("10:00:00", "A");
     h.app.copyTemplates();
     setLang("Francais");
@@ -232,7 +226,6 @@ TEST_F(OutputMinutesTest, EveryCallRewritesThePageFromScratch) {
 }
 
 TEST_F(OutputMinutesTest, PageIsWindows1252WithQuestionMarksForWhatItCannotHold) {
-    start();
     add("10:00:00", "\xC5\x92uvre \xE2\x82\xAC \xC3\xA7", "\xE4\xB8\xAD-\xC3\xBF");
     h.app.writeBytes("pvTemplateENG.html", "Proc\xE8s \x80\x81\x9D\r\n");
     setLang("English");
@@ -249,7 +242,6 @@ TEST_F(OutputMinutesTest, PageIsWindows1252WithQuestionMarksForWhatItCannotHold)
 }
 
 TEST_F(OutputMinutesTest, RandomBytesAndHugeLinesInTheTemplateAreCopiedIntact) {
-    start();
     add("10:00:00", "A");
     setLang("English");
     std::mt19937 rng(20240506);
@@ -285,7 +277,6 @@ TEST_F(OutputMinutesTest, RandomBytesAndHugeLinesInTheTemplateAreCopiedIntact) {
 }
 
 TEST_F(OutputMinutesTest, AnUnwritablePageIsLoggedAndTheCallReturns) {
-    start();
     add("10:00:00", "A");
     h.app.writeText("pvTemplateENG.html", "head\n");
     setLang("English");
@@ -310,7 +301,6 @@ TEST_F(OutputMinutesTest, InstalledTemplatesMakeAPageHeadlessChromiumRenders) {
     const char* chromium = "/usr/bin/chromium";
     if (!std::filesystem::exists(chromium))
         GTEST_SKIP() << "no " << chromium;
-    start();
     ASSERT_EQ(h.app.copyTemplates(), 2);
     add("10:15:02", "Ouverture");
     add("10:20:45", "T\xC3\xA9moin 1", "Note\r\nsuite");
