@@ -66,15 +66,6 @@ void closeOrThrow(Fd& fd, const std::string& native) {
         errors::fromErrno(errno, native);
 }
 
-bool sameNoCase(const Str& a, const Str& b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (a[i] != b[i] && ucaseChar(a[i]) != ucaseChar(b[i]))
-            return false;
-    return true;
-}
-
 Str join(const Str& folder, const Str& name) {
     if (folder.empty())
         return name;
@@ -106,7 +97,7 @@ Str findNoCase(const Str& folder, const Str& name) {
     bool found = false;
     while (const dirent* entry = ::readdir(dir)) {
         const Str candidate = fromUtf8(entry->d_name);
-        if (sameNoCase(candidate, name) && (!found || candidate < best)) {
+        if (equalNoCase(candidate, name) && (!found || candidate < best)) {
             best = candidate;
             found = true;
         }

@@ -80,15 +80,6 @@ StrView cutAtNul(StrView s) {
     return nul == StrView::npos ? s : s.substr(0, nul);
 }
 
-bool equalNoCase(StrView a, StrView b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (a[i] != b[i] && ucaseChar(a[i]) != ucaseChar(b[i]))
-            return false;
-    return true;
-}
-
 Str decodeFile(const std::string& bytes) {
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
         static_cast<unsigned char>(bytes[1]) == 0xFE) {

@@ -217,4 +217,13 @@ Str decimal(long long value) {
     return Str(buf + pos, buf + 24);
 }
 
+bool equalNoCase(StrView a, StrView b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i] && ucaseChar(a[i]) != ucaseChar(b[i]))
+            return false;
+    return true;
+}
+
 } // namespace dalmure

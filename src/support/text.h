@@ -26,6 +26,8 @@ std::string toCp1252(StrView text);
 // upper-case mapping in the Basic Multilingual Plane (ç -> Ç, é -> É, ÿ -> Ÿ, ...).
 Str ucase(StrView text);
 char16_t ucaseChar(char16_t c);
+// Equal once both sides are upper-cased as ucase does it.
+bool equalNoCase(StrView a, StrView b);
 
 // Decimal text of an integer ("-12", "0").
 Str decimal(long long value);

@@ -62,15 +62,6 @@ constexpr std::uint32_t kEndMarker = 0x454E4421;
     throw ControlError(kUnrecognized, u"Unrecognized database format '" + fromUtf8(path) + u"'.");
 }
 
-bool equalNoCase(StrView a, StrView b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (a[i] != b[i] && ucaseChar(a[i]) != ucaseChar(b[i]))
-            return false;
-    return true;
-}
-
 // ---- Layer 1: the structure of the file --------------------------------------------------
 
 std::uint32_t le32(const std::string& b, std::size_t at) {
