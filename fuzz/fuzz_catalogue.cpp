@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeFile(file, bytes);
 
     // A fresh reader each time: its cache must not hide the new damage.
-    platform::MdbCatalogueDatabase db;
+    platform::MdbCatalogueDatabase db(platform::MdbCatalogueDatabase::Cache::Own);
     db.setReadTimeout(2000);
     try {
         auto connection = db.open(file);

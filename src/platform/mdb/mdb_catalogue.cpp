@@ -18,11 +18,12 @@
 //     libmdb on a file that passed the checks thus stays in the child; the file is reported as
 //     "Unrecognized database format" like any other unreadable file.
 //
-// Forking costs about a millisecond, and it happens once per version of the file: the tables
-// read are cached, keyed on the file's device, inode, size and modification time (ns), and
-// dropped as soon as any of these changes, so a catalogue replaced on disk is read again by the
-// next lookup. A file found unreadable is cached as such too, so that a damaged catalogue costs
-// one attempt, not one per message.
+// Forking costs about a millisecond, and it happens once per version of the file in the whole
+// process: the tables read are cached for every reader (platforms created later included), keyed
+// on the file's path, device, inode, size and modification time (ns), and dropped as soon as any
+// of these changes, so a catalogue replaced on disk is read again by the next lookup. A file found
+// unreadable is cached as such too, so that a damaged catalogue costs one attempt, not one per
+// message.
 #include "platform/mdb/mdb_catalogue.h"
 
 #include "support/errors.h"
@@ -462,8 +463,24 @@ class MemoryConnection : public CatalogueConnection {
 
 } // namespace
 
+namespace {
+
+// The tables read by every shared reader of the process, one entry per path, most recently read
+// last. Never destroyed: readers may outlive static destruction in a host's clean-up.
+struct SharedCache {
+    static constexpr std::size_t kMaxPaths = 8;
+    std::mutex mutex;
+    std::vector<MdbCatalogueDatabase::Entry> entries;
+};
+SharedCache& sharedCache() {
+    static SharedCache* cache = new SharedCache;
+    return *cache;
+}
+
+} // namespace
+
 std::unique_ptr<CatalogueConnection> MdbCatalogueDatabase::open(const std::string& path) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(sharedCache_ ? sharedCache().mutex : mutex_);
 
     int fd;
     do {
@@ -483,11 +500,26 @@ std::unique_ptr<CatalogueConnection> MdbCatalogueDatabase::open(const std::strin
     id.mtimeSeconds = st.st_mtim.tv_sec;
     id.mtimeNanoseconds = st.st_mtim.tv_nsec;
 
-    if (cache_ && cache_->path == path && cache_->identity == id) {
+    // The entry this path has in the cache in use, if any; a different identity drops it.
+    std::vector<Entry>* shared = sharedCache_ ? &sharedCache().entries : nullptr;
+    const Entry* cached = nullptr;
+    if (shared != nullptr) {
+        for (auto it = shared->begin(); it != shared->end(); ++it)
+            if (it->path == path) {
+                if (it->identity == id)
+                    cached = &*it;
+                else
+                    shared->erase(it);
+                break;
+            }
+    } else if (cache_ && cache_->path == path && cache_->identity == id) {
+        cached = &*cache_;
+    }
+    if (cached != nullptr) {
         ::close(fd);
-        if (!cache_->tables)
+        if (!cached->tables)
             unrecognized(path);
-        return std::make_unique<MemoryConnection>(cache_->tables);
+        return std::make_unique<MemoryConnection>(cached->tables);
     }
     cache_.reset();
 
@@ -516,7 +548,13 @@ std::unique_ptr<CatalogueConnection> MdbCatalogueDatabase::open(const std::strin
             if (auto parsed = parseAnswer(*answer))
                 tables = std::make_shared<const std::vector<MdbTableData>>(std::move(*parsed));
     }
-    cache_ = Entry{path, id, tables};
+    if (shared != nullptr) {
+        if (shared->size() >= SharedCache::kMaxPaths)
+            shared->erase(shared->begin());
+        shared->push_back(Entry{path, id, tables});
+    } else {
+        cache_ = Entry{path, id, tables};
+    }
     if (!tables)
         unrecognized(path);
     return std::make_unique<MemoryConnection>(tables);

@@ -29,20 +29,28 @@ struct MdbFileIdentity {
 
 class MdbCatalogueDatabase : public CatalogueDatabase {
   public:
+    // Shared: the tables read are kept for every reader of the process, so a platform created
+    // later (the control recreated, say) does not read an unchanged file again. Own: this reader
+    // keeps its own cache, which starts empty (for harnesses that must see every read).
+    enum class Cache { Shared, Own };
+    explicit MdbCatalogueDatabase(Cache cache = Cache::Shared)
+        : sharedCache_(cache == Cache::Shared) {}
+
     std::unique_ptr<CatalogueConnection> open(const std::string& path) override;
 
     // How long the isolated reader may take over one file before it is given up (milliseconds).
     void setReadTimeout(int milliseconds) { timeoutMs_ = milliseconds; }
-    // Number of times a file was actually read (not answered from the cache); for tests.
+    // Number of times this reader actually read a file (not answered from a cache); for tests.
     int readCount() const { return reads_; }
 
-  private:
     struct Entry {
         std::string path;
         MdbFileIdentity identity;
         std::shared_ptr<const std::vector<MdbTableData>> tables; // null when not a database
     };
 
+  private:
+    bool sharedCache_;
     std::mutex mutex_;
     std::optional<Entry> cache_;
     int timeoutMs_ = 5000;
