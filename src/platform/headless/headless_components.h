@@ -143,10 +143,27 @@ class HeadlessGrid final : public platform::Grid {
     std::int64_t heightPrefix(std::size_t chunks) const;
     void afterShrink(std::size_t chunk);
 
+    // Forgets the cached places below; on any change of the chunks or of their row counts.
+    void forgetPlaces() const;
+
     std::vector<std::unique_ptr<Chunk>> chunks_;
     std::vector<std::int64_t> countTree_;  // 1-based Fenwick
     std::vector<std::int64_t> heightTree_; // 1-based Fenwick
     std::int32_t rows_ = 0;
+
+    // Walks over rows in order (the minutes, the resize) ask for row after row: the chunk last
+    // located (with the number of its first row) answers them without descending the index,
+    // and a known heightBefore(row) gives heightBefore(row + 1) by one addition. The top row's
+    // own figure is kept apart, since rowPos asks for both each time. Both marks follow height
+    // changes of the rows above them.
+    struct HeightMark {
+        std::int32_t row = -1;
+        std::int64_t before = 0;
+    };
+    static constexpr std::size_t kNoChunk = static_cast<std::size_t>(-1);
+    mutable std::size_t placeChunk_ = kNoChunk;
+    mutable std::int64_t placeFirst_ = 0;
+    mutable HeightMark walkMark_, topMark_;
 
     std::int32_t row_ = 0, col_ = 0, topRow_ = 0;
     std::array<std::int32_t, kCols> colWidth_{};

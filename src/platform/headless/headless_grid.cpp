@@ -102,7 +102,14 @@ StrView HeadlessGrid::cellView(std::int32_t row, std::int32_t col) const {
 
 // --- Chunk index ------------------------------------------------------------------------------
 
+void HeadlessGrid::forgetPlaces() const {
+    placeChunk_ = kNoChunk;
+    walkMark_ = HeightMark{};
+    topMark_ = HeightMark{};
+}
+
 void HeadlessGrid::rebuildIndex() {
+    forgetPlaces();
     const std::size_t n = chunks_.size();
     countTree_.assign(n + 1, 0);
     heightTree_.assign(n + 1, 0);
@@ -118,6 +125,9 @@ void HeadlessGrid::rebuildIndex() {
 }
 
 void HeadlessGrid::indexAdd(std::size_t chunk, std::int64_t count, std::int64_t height) {
+    if (count != 0) {
+        forgetPlaces();
+    }
     for (std::size_t i = chunk + 1; i < countTree_.size(); i += i & (~i + 1)) {
         countTree_[i] += count;
         heightTree_[i] += height;
@@ -141,6 +151,20 @@ std::int64_t HeadlessGrid::heightPrefix(std::size_t chunks) const {
 }
 
 HeadlessGrid::Place HeadlessGrid::locate(std::int32_t row) const {
+    // The chunk located last, or the one after it.
+    if (placeChunk_ < chunks_.size()) {
+        const std::int64_t offset = row - placeFirst_;
+        const auto size = static_cast<std::int64_t>(chunks_[placeChunk_]->rows.size());
+        if (offset >= 0 && offset < size) {
+            return Place{placeChunk_, static_cast<std::size_t>(offset)};
+        }
+        if (offset >= size && placeChunk_ + 1 < chunks_.size() &&
+            offset - size < static_cast<std::int64_t>(chunks_[placeChunk_ + 1]->rows.size())) {
+            ++placeChunk_;
+            placeFirst_ += size;
+            return Place{placeChunk_, static_cast<std::size_t>(offset - size)};
+        }
+    }
     // Descend the count tree: the last chunk boundary whose prefix count is <= row.
     std::size_t pos = 0;
     std::int64_t remaining = row;
@@ -154,6 +178,10 @@ HeadlessGrid::Place HeadlessGrid::locate(std::int32_t row) const {
             pos = next;
             remaining -= countTree_[next];
         }
+    }
+    if (pos < chunks_.size()) {
+        placeChunk_ = pos;
+        placeFirst_ = row - remaining;
     }
     return Place{pos, static_cast<std::size_t>(remaining)};
 }
@@ -172,6 +200,17 @@ std::int64_t HeadlessGrid::heightBefore(std::int32_t row) const {
     if (row >= rows_) {
         return heightPrefix(chunks_.size());
     }
+    if (row == walkMark_.row) {
+        return walkMark_.before;
+    }
+    if (row == topMark_.row) {
+        return topMark_.before;
+    }
+    if (walkMark_.row >= 0 && row == walkMark_.row + 1) {
+        walkMark_.before += rowAt(walkMark_.row).height;
+        walkMark_.row = row;
+        return walkMark_.before;
+    }
     const Place p = locate(row);
     std::int64_t h = heightPrefix(p.chunk);
     // Sum the shorter side of the chunk.
@@ -186,6 +225,7 @@ std::int64_t HeadlessGrid::heightBefore(std::int32_t row) const {
             h -= chunk.rows[i].height;
         }
     }
+    walkMark_ = HeightMark{row, h};
     return h;
 }
 
@@ -419,9 +459,15 @@ void HeadlessGrid::setRowHeight(std::int32_t row, std::int32_t height) {
     const std::int32_t h = height == -1 ? design::kGridDefaultRowHeight : height;
     const Place p = locate(row);
     Row& r = chunks_[p.chunk]->rows[p.offset];
-    indexAdd(p.chunk, 0, static_cast<std::int64_t>(h) - r.height);
-    chunks_[p.chunk]->height += static_cast<std::int64_t>(h) - r.height;
+    const std::int64_t change = static_cast<std::int64_t>(h) - r.height;
+    indexAdd(p.chunk, 0, change);
+    chunks_[p.chunk]->height += change;
     r.height = h;
+    for (HeightMark* mark : {&walkMark_, &topMark_}) {
+        if (row < mark->row) {
+            mark->before += change;
+        }
+    }
 }
 
 std::int32_t HeadlessGrid::colAlignment(std::int32_t col) const {
@@ -439,7 +485,11 @@ void HeadlessGrid::setColAlignment(std::int32_t col, std::int32_t alignment) {
 
 std::int32_t HeadlessGrid::rowPos(std::int32_t row) const {
     checkRow(row);
-    return clampToInt32(heightBefore(row) - heightBefore(topRow_));
+    if (topMark_.row != topRow_) {
+        const std::int64_t top = heightBefore(topRow_);
+        topMark_ = HeightMark{topRow_, top};
+    }
+    return clampToInt32(heightBefore(row) - topMark_.before);
 }
 
 std::int32_t HeadlessGrid::colPos(std::int32_t col) const {
