@@ -2,13 +2,7 @@
 #include "qt_test_support.h"
 
 #include <QApplication>
-#include <QComboBox>
-#include <QFileInfo>
-#include <QLineEdit>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QToolButton>
@@ -61,47 +55,6 @@ class QtPrintTest : public QObject {
         // The print-size setting 5 chooses legal paper: 8.5 x 14 inches.
         const QString info = run(QStringLiteral("pdfinfo"), {pdf});
         QVERIFY2(info.contains(QStringLiteral("612 x 1008")), qPrintable(info));
-    }
-
-    void printsThroughThePrintDialog() {
-        // Without a PDF setting the desktop's print dialog opens; here it is answered with a
-        // printer that writes a file.
-        QTemporaryDir dir;
-        QVERIFY(makeAppFolder(dir, "[CONFIG]\r\nPVPRINTSIZE=9\r\n"));
-        const QString out = dir.filePath(QStringLiteral("printer.pdf"));
-        HostWindow host(dir.path());
-        DalmureWidget& w = *host.control;
-        w.setNoDossier(QStringLiteral("700-05-000111-246"));
-        w.annoAdd(QStringLiteral("11:00:00"), QStringLiteral("Reprise"));
-        bool asked = false;
-        host.platform().setModalDriver([&](QWidget* modal) {
-            auto* dialog = qobject_cast<QPrintDialog*>(modal);
-            QVERIFY(dialog != nullptr);
-            asked = true;
-            QCOMPARE(dialog->printer()->pageLayout().pageSize().id(), QPageSize::A4);
-            // The dialog's own printer list: its "Print to File (PDF)" entry and file name.
-            for (auto* combo : dialog->findChildren<QComboBox*>()) {
-                const int pdf = combo->findText(QStringLiteral("PDF"), Qt::MatchContains);
-                if (pdf >= 0)
-                    combo->setCurrentIndex(pdf);
-            }
-            auto* file = dialog->findChild<QLineEdit*>(QStringLiteral("filename"));
-            QVERIFY(file != nullptr);
-            file->setText(out);
-            QTest::keyClick(dialog, Qt::Key_Return);
-        });
-        QSignalSpy finished(&w, &DalmureWidget::printFinished);
-        QTest::mouseClick(host.platform().buttonWidget(platform::ButtonId::CWButton5),
-                          Qt::LeftButton);
-        QVERIFY(finished.wait(90000) || finished.count() > 0);
-        QVERIFY(asked);
-        QVERIFY(finished.at(0).at(1).toBool());
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(out).size() > 0, 10000);
-        // A printer receives the pages drawn at its resolution; the setting 9 chose A4 paper.
-        const QString info = run(QStringLiteral("pdfinfo"), {out});
-        QVERIFY2(info.contains(QStringLiteral("(A4)")), qPrintable(info));
-        QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+[1-9]"))),
-                 qPrintable(info));
     }
 };
 

@@ -8,9 +8,6 @@
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTableView>
-#include <QToolButton>
-
-#include <functional>
 
 using namespace dalmure;
 using namespace dalmure::qt;
@@ -82,13 +79,6 @@ class QtWidgetTest : public QObject {
         QVERIFY(cellInFrame(1, 1).adjusted(-2, -2, 2, 2).contains(editorRect().center()));
     }
 
-    void clickOnTheEmptyListDoesNothing() {
-        mouseOnCell(0, 1);
-        QCOMPARE(w().selected(), -1);
-        QVERIFY(!p().editorWidget()->isVisible());
-        QCOMPARE(p().grid().cellBackColorAt(0, 0), p().grid().backColor());
-    }
-
     void typingAndFocusLossCommit() {
         addThree();
         QSignalSpy modified(&w(), &DalmureWidget::annoModified);
@@ -120,21 +110,6 @@ class QtWidgetTest : public QObject {
         QCOMPARE(modified.count(), 2);
         QCOMPARE(w().annoData(0), QStringLiteral("x"));
         QCOMPARE(w().selected(), 2);
-    }
-
-    void escapeHidesTheEditorAndTheCommitWaitsForTheFocusLoss() {
-        addThree();
-        QSignalSpy modified(&w(), &DalmureWidget::annoModified);
-        mouseOnCell(0, 1);
-        QTest::keyClicks(p().editorWidget(), QStringLiteral("kept"));
-        QTest::keyClick(p().editorWidget(), Qt::Key_Escape);
-        QVERIFY(!p().editorWidget()->isVisible());
-        QVERIFY(p().editor().hasFocus()); // hidden, yet still focused as the control sees it
-        QCOMPARE(p().grid().cellBackColorAt(0, 0), p().grid().backColor());
-        QCOMPARE(modified.count(), 0);
-        mouseOnCell(2, 0);
-        QCOMPARE(modified.count(), 1);
-        QCOMPARE(w().annoData(0), QStringLiteral("kept"));
     }
 
     void style2EnterOpensARealPromptAndAddsTheAnnotation() {
@@ -178,20 +153,16 @@ class QtWidgetTest : public QObject {
     }
 
     void rightClickOpensTheMenuWithItsStates() {
-        struct Seen {
-            bool enabled, visible;
-        };
-        std::map<QString, Seen> seen;
-        bool opened = false;
+        QString seen; // the items in order, "-h" when hidden, "-d" when disabled
         QString choose;
         p().setModalDriver([&](QWidget* modal) {
             auto* menu = qobject_cast<QMenu*>(modal);
             QVERIFY(menu != nullptr);
-            opened = true;
             seen.clear();
             QAction* pick = nullptr;
             for (QAction* a : menu->actions()) {
-                seen[a->objectName()] = {a->isEnabled(), a->isVisible()};
+                // Qt reports a hidden action as disabled too.
+                seen += a->objectName() + (!a->isVisible() ? "-h " : a->isEnabled() ? " " : "-d ");
                 if (a->objectName() == choose)
                     pick = a;
             }
@@ -200,30 +171,22 @@ class QtWidgetTest : public QObject {
             else
                 QTest::keyClick(menu, Qt::Key_Escape);
         });
-        // The empty list: play and print disabled, the others enabled.
+        // The empty list: play and print disabled.
         mouseOnCell(0, 0, Qt::RightButton);
-        QVERIFY(opened);
-        QVERIFY(!seen.at(QStringLiteral("mnuPopupJouer")).enabled);
-        QVERIFY(!seen.at(QStringLiteral("mnuPopupImprimer")).enabled);
-        QVERIFY(seen.at(QStringLiteral("mnuPopupRenommer")).enabled);
-        QVERIFY(seen.at(QStringLiteral("mnuPopupSupprimer")).enabled);
-        QVERIFY(seen.at(QStringLiteral("mnuPopupDalmure")).enabled);
-        QVERIFY(seen.at(QStringLiteral("s2")).visible);
-
+        QCOMPARE(seen, QStringLiteral("mnuPopupJouer-d mnuPopupRenommer mnuPopupSupprimer s1 "
+                                      "mnuPopupImprimer-d s2 mnuPopupDalmure "));
         // NoPV hides the view item and its separator; NoModif disables rename and delete.
         addThree();
         mouseOnCell(2, 1);
         w().setNoPV(true);
         w().setNoModif(true);
         mouseOnCell(2, 1, Qt::RightButton);
-        QVERIFY(seen.at(QStringLiteral("mnuPopupJouer")).enabled);
-        QVERIFY(seen.at(QStringLiteral("mnuPopupImprimer")).enabled);
-        QVERIFY(!seen.at(QStringLiteral("mnuPopupDalmure")).visible);
-        QVERIFY(!seen.at(QStringLiteral("s2")).visible);
-        QVERIFY(!seen.at(QStringLiteral("mnuPopupRenommer")).enabled);
-        QVERIFY(!seen.at(QStringLiteral("mnuPopupSupprimer")).enabled);
+        QCOMPARE(seen, QStringLiteral("mnuPopupJouer mnuPopupRenommer-d mnuPopupSupprimer-d s1 "
+                                      "mnuPopupImprimer s2-h mnuPopupDalmure-h "));
         w().setNoPV(false);
         w().setNoModif(false);
+        mouseOnCell(0, 1, Qt::RightButton);
+        QCOMPARE(p().grid().row(), 3); // the right button leaves the current cell alone
 
         // Choosing delete asks the host, whose slot changes the by-reference index.
         int asked = -1;
@@ -235,95 +198,6 @@ class QtWidgetTest : public QObject {
         mouseOnCell(2, 1, Qt::RightButton);
         QCOMPARE(asked, 1);
         QCOMPARE(w().selected(), 0);
-    }
-
-    void renameThroughTheButtonWithTheHostCancelling() {
-        addThree();
-        mouseOnCell(2, 1);
-        p().setModalDriver([](QWidget* modal) {
-            auto* edit = modal->findChild<QLineEdit*>();
-            QVERIFY(edit != nullptr);
-            edit->selectAll();
-            QTest::keyClicks(edit, QStringLiteral("New name"));
-            QTest::keyClick(edit, Qt::Key_Return);
-        });
-        QString oldSeen, newSeen;
-        auto c = connect(&w(), &DalmureWidget::annoModifiedDesc, this,
-                         [&](qint16&, QString& oldDesc, QString& newDesc, bool& cancel) {
-                             oldSeen = oldDesc;
-                             newSeen = newDesc;
-                             oldDesc = QStringLiteral("Host's own");
-                             cancel = true;
-                         });
-        QTest::mouseClick(p().buttonWidget(ButtonId::CWButton4), Qt::LeftButton);
-        QCOMPARE(oldSeen, QStringLiteral("Witness"));
-        QCOMPARE(newSeen, QStringLiteral("New name"));
-        QCOMPARE(w().annoDesc(1), QStringLiteral("Host's own"));
-        disconnect(c);
-    }
-
-    void keyboardReachesEveryCommand() {
-        addThree();
-        // Accessible names are the tooltips; the buttons take the focus from the keyboard.
-        for (ButtonId id : platform::kAllButtons) {
-            QToolButton* b = p().buttonWidget(id);
-            QCOMPARE(b->accessibleName(), b->toolTip());
-            QVERIFY(!b->toolTip().isEmpty());
-            QVERIFY(b->focusPolicy() & Qt::TabFocus);
-        }
-        // Arrows move the current cell, a character key opens the editor on that annotation.
-        p().gridView()->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(p().gridView(), Qt::Key_Home);
-        QTest::keyClick(p().gridView(), Qt::Key_Down);
-        QTest::keyClick(p().gridView(), Qt::Key_Down);
-        QCOMPARE(p().grid().row(), 2);
-        QTest::keyClick(p().gridView(), Qt::Key_Space);
-        QCOMPARE(w().selected(), 1);
-        QVERIFY(p().editorWidget()->hasFocus());
-        // The menu key opens the popup menu; play is chosen from the keyboard.
-        QSignalSpy played(&w(), &DalmureWidget::dblClick);
-        p().setModalDriver([](QWidget* modal) {
-            QTest::keyClick(modal, Qt::Key_Down);
-            QTest::keyClick(modal, Qt::Key_Return);
-        });
-        p().gridView()->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(p().gridView(), Qt::Key_Menu);
-        QCOMPARE(played.count(), 1);
-        // Space on a focused button runs its command.
-        QSignalSpy deleteAsked(&w(), &DalmureWidget::annoDeleteRequest);
-        p().buttonWidget(ButtonId::CWButton1)->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(p().buttonWidget(ButtonId::CWButton1), Qt::Key_Space);
-        QCOMPARE(deleteAsked.count(), 1);
-    }
-
-    void doubleClickPlaysAndHoverAnnouncesTooltips() {
-        addThree();
-        QSignalSpy played(&w(), &DalmureWidget::dblClick);
-        // A real double click: press, release, press, double click, release. (The first click
-        // brings the annotation to the top: the second press finds it there.)
-        QTest::mouseClick(viewport(), Qt::LeftButton, {}, p().cellRect(2, 1).center());
-        const QRect r = p().cellRect(2, 1);
-        QTest::mousePress(viewport(), Qt::LeftButton, {}, r.center());
-        QTest::mouseDClick(viewport(), Qt::LeftButton, {}, r.center());
-        QTest::mouseRelease(viewport(), Qt::LeftButton, {}, r.center());
-        QCOMPARE(played.count(), 1);
-        QCOMPARE(w().selected(), 1);
-
-        QStringList tips;
-        connect(&w(), &DalmureWidget::toolTipChanged, this,
-                [&](QString& text) { tips.append(text); });
-        auto move = [](QWidget* target) {
-            QMouseEvent e(QEvent::MouseMove, QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)),
-                          Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-            QApplication::sendEvent(target, &e);
-        };
-        move(p().buttonWidget(ButtonId::CWButton1));
-        move(p().buttonWidget(ButtonId::CWButton1));
-        move(viewport());
-        move(viewport());
-        QCOMPARE(tips.size(), 2);
-        QCOMPARE(tips.at(0), p().buttonWidget(ButtonId::CWButton1)->toolTip());
-        QCOMPARE(tips.at(1), QString());
     }
 };
 
