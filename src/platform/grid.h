@@ -24,6 +24,9 @@ public:
 
     // Text of the current cell.
     virtual Str text() const = 0;
+    // The same text put into `out`, whose storage is reused: a walk over many cells then need
+    // not allocate one string per cell.
+    virtual void textInto(Str& out) const { out = text(); }
     virtual void setText(const Str& text) = 0;
     // Text of any cell, the current cell unchanged.
     virtual Str textMatrix(std::int32_t row, std::int32_t col) const = 0;

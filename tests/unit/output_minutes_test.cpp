@@ -239,6 +239,19 @@ TEST_F(OutputMinutesTest, PageIsWindows1252WithQuestionMarksForWhatItCannotHold)
     EXPECT_NE(bytes.find("\x8C"
                          "uvre \x80 \xE7"),
               std::string::npos);
+
+    // ASCII runs of every length around the steps the table is converted in, each closed by a
+    // character that is not ASCII.
+    std::string data;
+    for (int n : {1, 15, 16, 17, 31, 32, 33, 255, 256, 257, 300})
+        data += std::string(static_cast<std::size_t>(n), static_cast<char>('a' + n % 26)) +
+                "\xE2\x82\xAC"; // the euro sign: 0x80
+    h.c().ClearAll();
+    add("10:00:00", "d", data);
+    generate();
+    const std::string table = page();
+    EXPECT_EQ(table.substr(table.find(kTableOpen)),
+              kTableOpen + rowsWithData("10:00:00", "d", data) + kClose);
 }
 
 TEST_F(OutputMinutesTest, RandomBytesAndHugeLinesInTheTemplateAreCopiedIntact) {

@@ -48,6 +48,7 @@ class HeadlessGrid final : public platform::Grid {
     std::int32_t col() const override;
     void setCol(std::int32_t col) override;
     Str text() const override;
+    void textInto(Str& out) const override;
     void setText(const Str& text) override;
     Str textMatrix(std::int32_t row, std::int32_t col) const override;
     int compareText(std::int32_t row, std::int32_t col, StrView text) const override;

@@ -352,6 +352,10 @@ Str HeadlessGrid::text() const {
     return Str(cellView(row_, col_));
 }
 
+void HeadlessGrid::textInto(Str& out) const {
+    out.assign(cellView(row_, col_));
+}
+
 void HeadlessGrid::setText(const Str& text) {
     checkRow(row_);
     setCellOf(rowAt(row_), col_, text);
