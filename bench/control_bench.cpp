@@ -237,9 +237,10 @@ void BM_GenerateHTMLGrowth(benchmark::State& state) {
 BENCHMARK(BM_GenerateHTMLGrowth)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // Start-up (creation and the first sizing) without (a) and with (b) the real catalogue.
-// Range 0: 0 = a new platform each time (the catalogue file is read, as in a new process),
-// 1 = one platform kept for every start (its reader keeps the file's tables while the file's
-// identity, size and modification time are unchanged, and checks them at each lookup).
+// Range 0: 0 = a new platform each time (as when the host recreates the control: the catalogue
+// readers of a process share the tables read, so only the process's very first start reads the
+// file), 1 = one platform kept for every start. Either way the cache checks the file's identity,
+// size and modification time at each lookup.
 struct StartSide {
     TempFolder folder;
     bool samePlatform;

@@ -46,7 +46,7 @@ for n in (10000, 100000):
     paired(f"BM_GenerateHTMLvsWrite/{n}", f"GenerateHTML of {n:,} vs one write of its bytes", 2,
            f"{bench[f'BM_GenerateHTMLvsWrite/{n}']['bytes']/1e6:.1f} MB page")
 paired("BM_GenerateHTMLGrowth", "GenerateHTML, 100,000 vs 10,000 (linear)", 11)
-paired("BM_Startup/0", "Start-up with vs without the catalogue, new platform (file read)", 3)
+paired("BM_Startup/0", "Start-up with vs without the catalogue, new platform (file read once per process)", 3)
 paired("BM_Startup/1", "Start-up with vs without the catalogue, platform kept (file unchanged)", 3)
 if host:
     h0, h1 = host["startup_ms_no_catalogue"], host["startup_ms_catalogue"]
