@@ -8,7 +8,15 @@ dir=$2
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 wrapper=$(mktemp)
-trap 'rm -f "$wrapper"' EXIT
+desk=$(mktemp -d)
+trap 'rm -rf "$wrapper" "$desk"' EXIT
+# A desktop of its own: no program associated with .html files unless the scenario names one,
+# and a fallback browser that starts nothing.
+mkdir -p "$desk/data" "$desk/config" "$desk/bin"
+printf '#!/bin/sh\nexit 0\n' >"$desk/bin/x-www-browser"
+chmod +x "$desk/bin/x-www-browser"
+export XDG_DATA_HOME="$desk/data" XDG_DATA_DIRS="$desk/data" XDG_CONFIG_HOME="$desk/config" \
+    XDG_CONFIG_DIRS="$desk/config" PATH="$desk/bin:$PATH"
 # The real desktop shell starts only programs it may run: a scenario's stand-in browser is made
 # runnable first, as an installed browser is.
 cat >"$wrapper" <<WRAP
