@@ -250,8 +250,9 @@ void Dalmure::ClearAll() {
     trap(u"errDalmure_ClearAll", [&] {
         commitPendingEdit();
         platform::Grid& g = grid();
-        while (g.rows() >= 3)
-            g.removeItem(0);
+        // Row 0 removed until two rows are left, as one grid operation.
+        if (g.rows() >= 3)
+            g.removeItems(0, g.rows() - 2);
         g.clear();
         timeOrderBreaks_ = 0;
         text1().setVisible(false);

@@ -9,7 +9,7 @@
 namespace dalmure::platform {
 
 class Grid {
-public:
+  public:
     virtual ~Grid() = default;
 
     virtual std::int32_t rows() const = 0;
@@ -38,6 +38,11 @@ public:
     virtual void addItem(const Str& item, std::int32_t index) = 0;
     // Removes one row; an index outside 0..rows()-1 raises "Invalid Row value" and changes nothing.
     virtual void removeItem(std::int32_t index) = 0;
+    // Removes count rows from index on, with the effect of as many removeItem(index) calls.
+    virtual void removeItems(std::int32_t index, std::int32_t count) {
+        for (std::int32_t i = 0; i < count; ++i)
+            removeItem(index);
+    }
     // Empties the text of every cell (rows and columns stay).
     virtual void clear() = 0;
 

@@ -408,10 +408,18 @@ void QtGrid::addItem(const Str& item, std::int32_t index) {
 }
 
 void QtGrid::removeItem(std::int32_t index) {
+    removeItems(index, 1);
+}
+
+// One model change for the whole range: the view relays itself out once, not once per row.
+void QtGrid::removeItems(std::int32_t index, std::int32_t count) {
+    if (count <= 0)
+        return;
     checkRow(index);
+    checkRow(index + count - 1);
     view_->programmatic = true;
-    model_->beginRemove(index);
-    model_->rows.erase(model_->rows.begin() + index);
+    model_->beginRemove(index, count);
+    model_->rows.erase(model_->rows.begin() + index, model_->rows.begin() + index + count);
     model_->endRemove();
     view_->programmatic = false;
     invalidatePositions(index);

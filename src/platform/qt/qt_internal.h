@@ -162,7 +162,7 @@ class GridModel final : public QAbstractTableModel {
     void allChanged();
     void beginInsert(int r) { beginInsertRows({}, r, r); }
     void endInsert() { endInsertRows(); }
-    void beginRemove(int r) { beginRemoveRows({}, r, r); }
+    void beginRemove(int r, int count = 1) { beginRemoveRows({}, r, r + count - 1); }
     void endRemove() { endRemoveRows(); }
 };
 
@@ -211,6 +211,7 @@ class QtGrid final : public platform::Grid {
     int compareText(std::int32_t row, std::int32_t col, StrView text) const override;
     void addItem(const Str& item, std::int32_t index) override;
     void removeItem(std::int32_t index) override;
+    void removeItems(std::int32_t index, std::int32_t count) override;
     void clear() override;
     std::int32_t topRow() const override { return topRow_; }
     void setTopRow(std::int32_t row) override;
