@@ -91,19 +91,6 @@ TEST_F(ControlLayout, EnsureVisibleFailureKeepsTheScrollGuardSet) {
     EXPECT_EQ(lines[0].number, "30009");
 }
 
-TEST_F(ControlLayout, ClearCellBackColorKeepsTheRowAndEndsInColumnOne) {
-    h.add({{"10:00", "a"}, {"11:00", "b"}, {"12:00", "c"}});
-    ASSERT_EQ(grid().cellBackColorAt(5, 0), grid().backColorFixed());
-    grid().setRow(2);
-    grid().setCol(0);
-    Access::ClearCellBackColor(c());
-    EXPECT_EQ(grid().row(), 2);
-    EXPECT_EQ(grid().col(), 1);
-    for (std::int32_t r = 0; r < grid().rows(); ++r)
-        for (std::int32_t col = 0; col < 2; ++col)
-            EXPECT_EQ(grid().cellBackColorAt(r, col), grid().backColor());
-}
-
 TEST_F(ControlLayout, ResizeSurvivesRowsRemovedAndListClearedMidLoop) {
     for (int i = 0; i < 10; ++i)
         c().AnnoAdd(u"10:" + decimal(10 + i), u"x");

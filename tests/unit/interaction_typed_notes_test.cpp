@@ -38,40 +38,6 @@ class TypedNotes : public test::ControlTest {
     ProbeEvents probe;
 };
 
-TEST_F(TypedNotes, AddingAnEarlierAnnotationCommitsTheNotesFirst) {
-    for (bool escFirst : {false, true}) {
-        SCOPED_TRACE(escFirst ? "editor hidden by Esc" : "editor shown");
-        events().clear();
-        ASSERT_TRUE(h.platform->userClick(0, 0));
-        const std::string notes = escFirst ? "hidden notes" : "notes";
-        h.platform->userType(u(notes));
-        if (escFirst) {
-            h.platform->userType(u("\x1b"));
-            ASSERT_FALSE(h.editor().visible());
-        }
-
-        // The list seen from inside the event has not changed yet.
-        std::int16_t countDuringEvent = -1;
-        std::string dataDuringEvent;
-        probe.onModified = [&](std::int16_t index) {
-            countDuringEvent = c().AnnoCount();
-            dataDuringEvent = s(c().AnnoData(index));
-        };
-        const std::int16_t before = c().AnnoCount();
-        c().AnnoAdd(u(escFirst ? "08:00:00" : "09:00:00"), u(escFirst ? "earliest" : "earlier"));
-
-        EXPECT_EQ(events(), (std::vector<std::string>{"AnnoModified(0)"}));
-        EXPECT_EQ(countDuringEvent, before);
-        EXPECT_EQ(dataDuringEvent, notes);
-        EXPECT_EQ(s(c().AnnoData(1)), notes);
-        EXPECT_EQ(s(c().AnnoData(0)), "");
-        EXPECT_EQ(c().Selected(), 0);
-        // The editor now edits the new annotation: a focus loss writes nothing more.
-        h.platform->userBlur();
-        EXPECT_EQ(events().size(), 1u);
-    }
-}
-
 TEST_F(TypedNotes, DeletingCommitsTheNotesBeforeTheRowsGo) {
     // Notes under the last annotation; the host deletes the selection (whatever index it names).
     ASSERT_TRUE(h.platform->userClick(4, 1));
@@ -114,80 +80,6 @@ TEST_F(TypedNotes, DeletingCommitsTheNotesBeforeTheRowsGo) {
     EXPECT_EQ(s(c().AnnoData(0)), "");
 }
 
-TEST_F(TypedNotes, ClearingCommitsTheNotesFirstAndOnlyOnce) {
-    ASSERT_TRUE(h.platform->userClick(2, 0));
-    h.platform->userType(u("before the end"));
-    std::int16_t countDuringEvent = -1;
-    probe.onModified = [&](std::int16_t) { countDuringEvent = c().AnnoCount(); };
-
-    c().ClearAll();
-    EXPECT_EQ(events(), (std::vector<std::string>{"AnnoModified(1)"}));
-    EXPECT_EQ(countDuringEvent, 3);
-    EXPECT_EQ(c().AnnoCount(), 0);
-    EXPECT_EQ(s(DalmureTestAccess::strEditStart(c())), "before the end");
-    // The notes were committed: neither the focus loss nor another change commits them again.
-    c().ClearAll();
-    h.platform->userBlur();
-    EXPECT_EQ(events().size(), 1u);
-    EXPECT_EQ(h.cell(1, 1), "");
-}
-
-TEST_F(TypedNotes, AnEditorClosedByEmptyingTheListHoldsNoNotes) {
-    // The host deletes the only annotation while the clerk types: the notes are committed, the
-    // editor is emptied and closed, and the next host add raises nothing for the empty list.
-    c().ClearAll();
-    c().AnnoAdd(u("10:00:00"), u("only"));
-    ASSERT_TRUE(h.platform->userClick(0, 0));
-    h.platform->userType(u("last notes"));
-    events().clear();
-    std::int32_t index = 0;
-    c().AnnoDelete(index);
-    EXPECT_EQ(events(), (std::vector<std::string>{"AnnoModified(0)"}));
-    c().AnnoAdd(u("11:00:00"), u("next"));
-    EXPECT_EQ(events().size(), 1u);
-    EXPECT_EQ(s(c().AnnoData(0)), "");
-}
-
-TEST_F(TypedNotes, NothingIsCommittedWithoutAChangeOrWithoutAChangeToTheList) {
-    // Unchanged text; text typed and taken back.
-    ASSERT_TRUE(h.platform->userClick(0, 0));
-    c().AnnoAdd(u("13:00:00"), u("adjournment"));
-    ASSERT_TRUE(h.platform->userClick(0, 0));
-    h.platform->userType(u("ab\b\b"));
-    c().ClearAll();
-    EXPECT_TRUE(events().empty());
-
-    // A deletion of nothing commits nothing; the notes wait for the focus loss.
-    h.add({{"10:00:00", "opening"}, {"11:00:00", "witness"}});
-    ASSERT_TRUE(h.platform->userClick(0, 0));
-    h.platform->userType(u("pending"));
-    std::int32_t none = -1;
-    c().AnnoDelete(none);
-    EXPECT_TRUE(events().empty());
-    EXPECT_EQ(h.cell(1, 1), "");
-    h.platform->userBlur();
-    EXPECT_EQ(events(), (std::vector<std::string>{"AnnoModified(0)"}));
-
-    // Notes already committed by the focus loss are not committed again by a host change.
-    c().AnnoAdd(u("08:00:00"), u("dawn"));
-    EXPECT_EQ(events().size(), 1u);
-    EXPECT_EQ(s(c().AnnoData(1)), "pending");
-}
-
-TEST_F(TypedNotes, ReopeningTheEditorTakesItsTextAsTheNewStart) {
-    ASSERT_TRUE(h.platform->userClick(2, 0));
-    h.platform->userType(u("v1"));
-    c().AnnoAdd(u("13:00:00"), u("later")); // commits v1, then edits "later"
-    ASSERT_TRUE(h.platform->userClick(2, 0));
-    EXPECT_EQ(s(h.editor().text()), "v1");
-    EXPECT_EQ(s(DalmureTestAccess::strEditStart(c())), "v1");
-    c().ClearAll();
-    h.platform->userBlur();
-    EXPECT_EQ(events(), (std::vector<std::string>{"AnnoModified(1)"}));
-}
-
-// The host calls the control back from inside the AnnoModified that a list change raises: the
-// list change goes on with the list as the host left it, and later adds keep the time order.
 TEST_F(TypedNotes, HostCallingBackFromAnnoModifiedLeavesAConsistentList) {
     auto add = [&](const char* time) { return [this, time] { c().AnnoAdd(u(time), u(time)); }; };
     auto del = [&](std::int32_t index) {

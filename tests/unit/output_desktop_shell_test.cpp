@@ -92,22 +92,6 @@ TEST(OutputDesktopShellTest, ParametersSplitAsAWindowsCommandLine) {
     EXPECT_TRUE(split(" \t ").empty());
 }
 
-TEST(OutputDesktopShellTest, AGivenProgramReplacesTheDesktopAssociation) {
-    TempAppFolder dir;
-    dir.writeBytes("pvData.html", "x");
-    const Str page = u(dir.file("pvData.html"));
-    Str buffer(255, u' ');
-
-    EXPECT_EQ(
-        DesktopShell(u("/opt/b/browser")).findExecutable(u(dir.file("none.html")), {}, buffer),
-        DesktopShell::kFileNotFound);
-    EXPECT_EQ(DesktopShell(Str()).findExecutable(page, {}, buffer), DesktopShell::kNoAssociation);
-    EXPECT_EQ(
-        DesktopShell(u("/opt/b/browser")).findExecutable(u("pvData.html"), dir.path(), buffer),
-        DesktopShell::kOk);
-    EXPECT_EQ(s(buffer), "/opt/b/browser");
-}
-
 TEST(OutputDesktopShellTest, ProgramsStartDetachedWithTheirWordsAndNoZombie) {
     TempAppFolder dir;
     fs::create_directory(dir.file("with blank"));

@@ -36,7 +36,6 @@ class DalmureTestAccess {
     static Str ChargeLangue(Dalmure& c, const Str& id, const Str& def) {
         return c.ChargeLangue(id, def);
     }
-    static Str iniPath(const Dalmure& c) { return c.iniPath(); }
     static void UserControl_Initialize(Dalmure& c) { c.UserControl_Initialize(); }
 
     // List helpers
@@ -54,27 +53,15 @@ class DalmureTestAccess {
         c.SetRowHeight(row, scroll, editing);
     }
     static void EnsureVisible(Dalmure& c, std::int32_t row) { c.EnsureVisible(row); }
-    static void ClearCellBackColor(Dalmure& c) { c.ClearCellBackColor(); }
 
     // Grid, editor, buttons, menu
     static void MSFlexGrid1_Click(Dalmure& c) { c.MSFlexGrid1_Click(); }
-    static void MSFlexGrid1_DblClick(Dalmure& c) { c.MSFlexGrid1_DblClick(); }
-    static void MSFlexGrid1_Scroll(Dalmure& c) { c.MSFlexGrid1_Scroll(); }
-    static void Text1_Change(Dalmure& c) { c.Text1_Change(); }
     static void Text1_LostFocus(Dalmure& c) { c.Text1_LostFocus(); }
-    static void Text1_KeyPress(Dalmure& c, std::int16_t key) { c.Text1_KeyPress(key); }
-    static void commitPendingEdit(Dalmure& c) { c.commitPendingEdit(); }
-    static bool PromptAnnoAdd(Dalmure& c) { return c.PromptAnnoAdd(); }
     static void buttonClick(Dalmure& c, platform::ButtonId id) { c.buttonClick(id); }
-    static void menuItemClick(Dalmure& c, platform::MenuItemId id) { c.menuItemClick(id); }
 
     // Minutes
     static void GenerateHTML(Dalmure& c, bool print) { c.GenerateHTML(print); }
     static void setLangColumn(Dalmure& c, const Str& v) { c.strLangColumn = v; }
-
-    static void logTrapped(Dalmure& c, std::int32_t n, const Str& d, const Str& l) {
-        c.logTrapped(n, d, l);
-    }
 };
 
 namespace test {
@@ -293,7 +280,7 @@ class RecordingEvents : public DalmureEvents {
 // Records the platform's happenings as short texts in `seen` ("launch <program> <params>",
 // "navigate <path>", "printsize <n>", "pointer busy", "pointer <n>", "menu", "prompt(<answer>)",
 // "msgbox"); the dialogs also go to `dialogLog` when set, so that a test can check their order
-// against the host events. Keeps the prompts, the message texts and the last menu shown.
+// against the host events. Keeps the prompts, the message texts and the menu choice.
 class RecordingHappenings : public headless::HappeningSink {
   public:
     struct Prompt {
@@ -303,7 +290,6 @@ class RecordingHappenings : public headless::HappeningSink {
     std::vector<std::string>* dialogLog = nullptr;
     std::vector<Prompt> prompts;
     std::vector<std::string> messages; // "<title>: <message>"
-    std::vector<headless::MenuItemState> menuItems;
     std::optional<platform::MenuItemId> chosen;
 
     void prompt(const Str& title, const Str& message, const Str& defaultText,
@@ -315,9 +301,8 @@ class RecordingHappenings : public headless::HappeningSink {
         messages.push_back(s(title) + ": " + s(message));
         note("msgbox", true);
     }
-    void menu(const std::vector<headless::MenuItemState>& items,
+    void menu(const std::vector<headless::MenuItemState>&,
               std::optional<platform::MenuItemId> chosenItem) override {
-        menuItems = items;
         chosen = chosenItem;
         note("menu", false);
     }
@@ -336,12 +321,6 @@ class RecordingHappenings : public headless::HappeningSink {
             if (e.starts_with(prefix))
                 out.push_back(e);
         return out;
-    }
-    const headless::MenuItemState& item(platform::MenuItemId id) const {
-        for (const auto& i : menuItems)
-            if (i.id == id)
-                return i;
-        throw std::runtime_error("menu item not shown");
     }
 
   private:
