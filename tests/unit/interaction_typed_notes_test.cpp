@@ -78,6 +78,19 @@ TEST_F(TypedNotes, DeletingCommitsTheNotesBeforeTheRowsGo) {
     EXPECT_EQ(s(c().AnnoDesc(1)), "recess");
     EXPECT_EQ(s(c().AnnoData(1)), "recess notes");
     EXPECT_EQ(s(c().AnnoData(0)), "");
+
+    // Deleting the only annotation empties and closes the editor: its "" is no note of the
+    // clerk's, so the next host add raises nothing for the empty list.
+    c().ClearAll();
+    c().AnnoAdd(u("10:00:00"), u("only"));
+    ASSERT_TRUE(h.platform->userClick(0, 0));
+    h.platform->userType(u("last notes"));
+    events().clear();
+    other = 0;
+    c().AnnoDelete(other);
+    EXPECT_EQ(events(), (std::vector<std::string>{"AnnoModified(0)"}));
+    c().AnnoAdd(u("11:00:00"), u("next"));
+    EXPECT_EQ(events().size(), 1u);
 }
 
 TEST_F(TypedNotes, HostCallingBackFromAnnoModifiedLeavesAConsistentList) {
