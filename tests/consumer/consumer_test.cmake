@@ -6,6 +6,7 @@ add_test(NAME consumer.installed-package
     -DSOURCE_DIR=${CMAKE_CURRENT_LIST_DIR}
     -DWORK=${CMAKE_CURRENT_BINARY_DIR}/consumer
     -DGENERATOR=${CMAKE_GENERATOR}
+    -DSANITIZE=${DALMURE_SANITIZE}
     -P ${CMAKE_CURRENT_LIST_DIR}/run_consumer.cmake)
 set_tests_properties(consumer.installed-package PROPERTIES LABELS consumer TIMEOUT 900
                      ENVIRONMENT "QT_QPA_PLATFORM=offscreen" RUN_SERIAL TRUE)

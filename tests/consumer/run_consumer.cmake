@@ -23,12 +23,18 @@ foreach(f lib/cmake/Dalmure/DalmureConfig.cmake lib/pkgconfig/dalmure.pc
   endif()
 endforeach()
 
+# A host of a sanitizer build links the sanitizers' runtime first, as the library expects.
+set(sanitize)
+if(SANITIZE)
+  set(sanitize -fsanitize=address,undefined)
+endif()
+
 set(gen)
 if(GENERATOR)
   set(gen -G "${GENERATOR}")
 endif()
 run("configure" ${CMAKE_COMMAND} -S "${SOURCE_DIR}" -B "${WORK}/build" ${gen}
-    -DCMAKE_BUILD_TYPE=Release "-DCMAKE_PREFIX_PATH=${prefix}")
+    -DCMAKE_BUILD_TYPE=Release "-DCMAKE_PREFIX_PATH=${prefix}" "-DCMAKE_CXX_FLAGS=${sanitize}")
 run("build" ${CMAKE_COMMAND} --build "${WORK}/build")
 run("run" "${WORK}/build/consumer")
 if(NOT last_output MATCHES "AnnoCount=2")
@@ -52,7 +58,7 @@ if(PKG_CONFIG AND CXX)
   file(GLOB_RECURSE data "${prefix}/*/dalmure/ORLngClient.MDB")
   get_filename_component(data "${data}" DIRECTORY)
   run("pkg-config build" ${CXX} "-DDALMURE_DATA_DIR=\"${data}\"" "${SOURCE_DIR}/main.cpp" ${flags}
-      -o "${WORK}/consumer-pc")
+      ${sanitize} -o "${WORK}/consumer-pc")
   get_filename_component(libdir "${pc}" DIRECTORY)
   get_filename_component(libdir "${libdir}" DIRECTORY)
   set(ENV{LD_LIBRARY_PATH} "${libdir}")
