@@ -3,6 +3,7 @@
 // benchmarks are their own programs, so they define the friend class for themselves).
 #pragma once
 
+#include "../tests/unit/dalmure_test_access.h"
 #include "control/dalmure.h"
 #include "platform/headless/headless_platform.h"
 #include "support/text.h"
@@ -18,13 +19,6 @@
 #include <string>
 
 namespace dalmure {
-
-class DalmureTestAccess {
-  public:
-    static void ResizeGrid(Dalmure& c) { c.ResizeGrid(); }
-    static void GenerateHTML(Dalmure& c, bool print) { c.GenerateHTML(print); }
-    static void MSFlexGrid1_Click(Dalmure& c) { c.MSFlexGrid1_Click(); }
-};
 
 namespace bench {
 

@@ -3,6 +3,7 @@
 // members (each fuzz target is its own program, so it defines the friend class for itself).
 #pragma once
 
+#include "../tests/unit/dalmure_test_access.h"
 #include "control/dalmure.h"
 #include "platform/headless/headless_platform.h"
 #include "support/text.h"
@@ -15,19 +16,6 @@
 #include <string>
 
 namespace dalmure {
-
-class DalmureTestAccess {
-  public:
-    static Str strFindData(Dalmure& c, Str data, std::int16_t index) {
-        return c.strFindData(std::move(data), index);
-    }
-    static void SetDataVariables(Dalmure& c, const Str& templ, const Str& out) {
-        c.SetDataVariables(templ, out);
-    }
-    static void GenerateHTML(Dalmure& c, bool print) { c.GenerateHTML(print); }
-    static void ResizeGrid(Dalmure& c) { c.ResizeGrid(); }
-    static std::int32_t timeOrderBreaks(const Dalmure& c) { return c.timeOrderBreaks_; }
-};
 
 namespace fuzz {
 

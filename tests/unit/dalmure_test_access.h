@@ -1,0 +1,49 @@
+// The door to the control's private members, for the unit tests, the benchmarks and the fuzz
+// targets (the control names it as its friend).
+#pragma once
+
+#include "control/dalmure.h"
+
+namespace dalmure {
+
+class DalmureTestAccess {
+  public:
+    // Start-up and catalogue
+    static Str strFindData(Dalmure& c, Str data, std::int16_t index) {
+        return c.strFindData(std::move(data), index);
+    }
+    static Str ChargeLangue(Dalmure& c, const Str& id, const Str& def) {
+        return c.ChargeLangue(id, def);
+    }
+    static void UserControl_Initialize(Dalmure& c) { c.UserControl_Initialize(); }
+
+    // List helpers
+    static bool blValideGrid(Dalmure& c) { return c.blValideGrid(); }
+    static std::int32_t timeOrderBreaks(const Dalmure& c) { return c.timeOrderBreaks_; }
+    static void setSelected(Dalmure& c, std::int16_t v) { c.iSelected = v; }
+    static std::int32_t lBackColor(const Dalmure& c) { return c.lBackColor; }
+    static const Str& strLangColumn(const Dalmure& c) { return c.strLangColumn; }
+    static const Str& strEditStart(const Dalmure& c) { return c.strEditStart; }
+    static bool blScrolling(const Dalmure& c) { return c.blScrolling; }
+
+    // Layout
+    static void ResizeGrid(Dalmure& c) { c.ResizeGrid(); }
+    static void SetRowHeight(Dalmure& c, std::int16_t row, bool scroll, bool editing) {
+        c.SetRowHeight(row, scroll, editing);
+    }
+    static void EnsureVisible(Dalmure& c, std::int32_t row) { c.EnsureVisible(row); }
+
+    // Grid, editor, buttons, menu
+    static void MSFlexGrid1_Click(Dalmure& c) { c.MSFlexGrid1_Click(); }
+    static void Text1_LostFocus(Dalmure& c) { c.Text1_LostFocus(); }
+    static void buttonClick(Dalmure& c, platform::ButtonId id) { c.buttonClick(id); }
+
+    // Minutes
+    static void GenerateHTML(Dalmure& c, bool print) { c.GenerateHTML(print); }
+    static void SetDataVariables(Dalmure& c, const Str& templ, const Str& out) {
+        c.SetDataVariables(templ, out);
+    }
+    static void setLangColumn(Dalmure& c, const Str& v) { c.strLangColumn = v; }
+};
+
+} // namespace dalmure
