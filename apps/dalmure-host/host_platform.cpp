@@ -46,19 +46,45 @@ class HeadlessHost final : public HostPlatform {
 } // namespace
 
 #ifdef DALMURE_HOST_WITH_QT
+// qt_platform_main.cpp
 int runQtHost(const PlatformOptions& options, const std::function<int(HostPlatform&)>& session,
               std::string& error);
+std::unique_ptr<HostPlatform> createQtHost(const PlatformOptions& options, std::string& error);
 #endif
+
+namespace {
+
+std::unique_ptr<HostPlatform> createHeadlessHost(const PlatformOptions& options) {
+    headless::HeadlessOptions h;
+    h.now = options.now;
+    h.htmlProgram = options.htmlProgram;
+    // --print-pdf: the headless browser component only records the navigation.
+    return std::make_unique<HeadlessHost>(std::move(h));
+}
+
+} // namespace
+
+std::unique_ptr<HostPlatform> createHostPlatform(const PlatformOptions& options,
+                                                 std::string& error) {
+    if (options.name == "headless")
+        return createHeadlessHost(options);
+    if (options.name == "qt") {
+#ifdef DALMURE_HOST_WITH_QT
+        return createQtHost(options, error);
+#else
+        error = "the qt platform is not available in this build of dalmure-host";
+        return nullptr;
+#endif
+    }
+    error = "unknown platform \"" + options.name + "\" (expected headless or qt)";
+    return nullptr;
+}
 
 int runOnPlatform(const PlatformOptions& options, const std::function<int(HostPlatform&)>& session,
                   std::string& error) {
     if (options.name == "headless") {
-        headless::HeadlessOptions h;
-        h.now = options.now;
-        h.htmlProgram = options.htmlProgram;
-        // --print-pdf: the headless browser component only records the navigation.
-        HeadlessHost host(std::move(h));
-        return session(host);
+        auto host = createHeadlessHost(options);
+        return session(*host);
     }
     if (options.name == "qt") {
 #ifdef DALMURE_HOST_WITH_QT

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -47,6 +48,12 @@ class HostPlatform {
     virtual void userResize(std::int32_t width, std::int32_t height) = 0;
     virtual void userAmbient(const Str& name) = 0;
 };
+
+// Creates the platform named in options. A toolkit platform needs its application object to
+// exist already (the Qt platform: a QApplication). Returns null, with the reason in error, when
+// the platform cannot be created.
+std::unique_ptr<HostPlatform> createHostPlatform(const PlatformOptions& options,
+                                                 std::string& error);
 
 // Creates the platform named in options and runs session on it (for a toolkit platform, inside
 // its event loop). Returns the session's exit code; on a platform that cannot be created, writes

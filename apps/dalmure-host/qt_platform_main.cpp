@@ -262,6 +262,14 @@ class QtHost final : public HostPlatform {
 
 } // namespace
 
+std::unique_ptr<HostPlatform> createQtHost(const PlatformOptions& options, std::string& error) {
+    if (qApp == nullptr || QGuiApplication::primaryScreen() == nullptr) {
+        error = "the qt platform has no application or no screen";
+        return nullptr;
+    }
+    return std::make_unique<QtHost>(options);
+}
+
 int runQtHost(const PlatformOptions& options, const std::function<int(HostPlatform&)>& session,
               std::string& error) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&

@@ -1,0 +1,78 @@
+// Typed fixtures of the platform conformance tests. Each test runs once per platform: "Headless"
+// (in memory) and, when built, "Qt" (real widgets, the user's actions delivered as Qt input
+// events). A test reaches the platform through the driver every host uses (host_platform.h),
+// and may start a control on it in a temporary application folder.
+#pragma once
+
+#include "control/dalmure.h"
+#include "host_platform.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace dalmure::conformance {
+
+struct Headless {
+    static constexpr const char* kName = "headless";
+};
+struct Qt {
+    static constexpr const char* kName = "qt";
+};
+
+#ifdef DALMURE_HOST_WITH_QT
+using Platforms = ::testing::Types<Headless, Qt>;
+#else
+using Platforms = ::testing::Types<Headless>;
+#endif
+
+struct PlatformNames {
+    template <class T> static std::string GetName(int) { return T::kName; }
+};
+
+template <class Kind> class PlatformTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        host::PlatformOptions options;
+        options.name = Kind::kName;
+        options.now = test::fixedNow();
+        std::string error;
+        host_ = host::createHostPlatform(options, error);
+        ASSERT_TRUE(host_) << error;
+        host_->setHappeningSink(&happenings);
+    }
+    void TearDown() override {
+        control_.reset();
+        host_.reset();
+    }
+
+    bool isQt() const { return std::string(Kind::kName) == "qt"; }
+    host::HostPlatform& user() { return *host_; }
+    platform::Platform& platform() { return host_->platform(); }
+    platform::Grid& grid() { return platform().grid(); }
+    platform::TextBox& editor() { return platform().editor(); }
+
+    // A control on this platform, in a folder with the catalogue and the templates, sized as a
+    // container sizes it (9600 x 7200 twips unless told).
+    Dalmure& startControl(std::int32_t width = 9600, std::int32_t height = 7200) {
+        app.copyCatalogue();
+        app.copyTemplates();
+        control_ = std::make_unique<Dalmure>(platform(), app.path());
+        control_->setEventSink(&events);
+        host_->userResize(width, height);
+        return *control_;
+    }
+    Dalmure& control() { return *control_; }
+
+    test::TempAppFolder app;
+    test::RecordingEvents events;
+    test::RecordingHappenings happenings;
+
+  private:
+    std::unique_ptr<host::HostPlatform> host_;
+    std::unique_ptr<Dalmure> control_;
+};
+
+} // namespace dalmure::conformance
