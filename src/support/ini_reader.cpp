@@ -3,7 +3,6 @@
 // reader applies them:
 //
 //  File
-//  - The file is read once per call.
 //  - The folder part of strFile is taken as given; the file name is matched without regard to
 //    case in that folder (the control names the file both "ORClient.ini" and "ORClient.INI").
 //  - A file that is missing or cannot be read (a folder, no permission) gives the default:
@@ -53,16 +52,35 @@
 //    character, giving 2046; one of 2048 or more keeps its first 2047. A lone quote or
 //    mismatched quotes stay.
 //  - The result passes through the ANSI code page on its way back.
+//
+//  Reading once per change
+//  - Each file is parsed once and kept, keyed on its path and its identity: device, inode, size
+//    and modification time in nanoseconds. A later call that finds the same identity is
+//    answered from memory after one stat; any other identity (edited, replaced, truncated) is
+//    read and parsed again, so an edit is seen by the next call.
+//  - File systems stamp modification times with a granularity (a timer tick on Linux, whole
+//    seconds or two on some), so a rewrite of the same size soon after a read may keep the
+//    identity. A file is therefore trusted by identity only once the copy was read when the
+//    file was already older than that granularity (2.1 s for a time stamp of whole seconds,
+//    0.1 s otherwise); until then every call reads the bytes again and compares them with the
+//    copy, parsing only when they differ.
 #include "support/ini_reader.h"
 
 #include "support/files.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace dalmure {
 
@@ -167,6 +185,133 @@ Parsed parse(const std::string& bytes) {
     return parsed;
 }
 
+// --- The file, read once per change -----------------------------------------------------------
+
+struct Identity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec mtime{};
+
+    explicit Identity(const struct stat& st)
+        : device(st.st_dev), inode(st.st_ino), size(st.st_size), mtime(st.st_mtim) {}
+    bool operator==(const Identity& o) const {
+        return device == o.device && inode == o.inode && size == o.size &&
+               mtime.tv_sec == o.mtime.tv_sec && mtime.tv_nsec == o.mtime.tv_nsec;
+    }
+};
+
+struct Snapshot {
+    std::string bytes;
+    Parsed parsed;
+};
+
+struct Entry {
+    std::string path;
+    Identity identity;
+    bool settled; // read when the file was older than its time stamps' granularity
+    std::shared_ptr<const Snapshot> snapshot;
+};
+
+// Whether bytes read at `readAt` can stand for the file until its identity changes: a later
+// write of the same size must then bear a later time stamp.
+bool settledAt(const timespec& mtime, const timespec& readAt) {
+    const long long settleNs = mtime.tv_nsec == 0 ? 2'100'000'000LL : 100'000'000LL;
+    const long long ageNs =
+        (static_cast<long long>(readAt.tv_sec) - mtime.tv_sec) * 1'000'000'000LL +
+        (readAt.tv_nsec - mtime.tv_nsec);
+    return ageNs >= settleNs;
+}
+
+class FileCache {
+  public:
+    static constexpr std::size_t kMaxPaths = 8;
+
+    // The parsed file at path, or null when it is not a regular file or cannot be read; st is
+    // what stat gave for the path.
+    std::shared_ptr<const Snapshot> get(const std::string& path, const struct stat& st) {
+        if (!S_ISREG(st.st_mode))
+            return nullptr;
+        std::shared_ptr<const Snapshot> known;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (Entry* e = find(path)) {
+                if (e->settled && e->identity == Identity(st))
+                    return e->snapshot;
+                known = e->snapshot;
+            }
+        }
+
+        timespec readAt{};
+        ::clock_gettime(CLOCK_REALTIME, &readAt);
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return nullptr;
+        struct stat before {};
+        struct stat after {};
+        std::string bytes;
+        const bool ok = ::fstat(fd, &before) == 0 && S_ISREG(before.st_mode) &&
+                        readAll(fd, before.st_size, bytes) && ::fstat(fd, &after) == 0;
+        ::close(fd);
+        if (!ok)
+            return nullptr;
+
+        std::shared_ptr<const Snapshot> snapshot = known;
+        if (!known || known->bytes != bytes) {
+            Parsed parsed = parse(bytes);
+            snapshot =
+                std::make_shared<const Snapshot>(Snapshot{std::move(bytes), std::move(parsed)});
+        }
+        const Identity identity(before);
+        if (identity == Identity(after)) { // not changed while it was read
+            std::lock_guard<std::mutex> lock(mutex_);
+            Entry fresh{path, identity, settledAt(before.st_mtim, readAt), snapshot};
+            if (Entry* e = find(path)) {
+                *e = std::move(fresh);
+            } else {
+                if (entries_.size() == kMaxPaths)
+                    entries_.erase(entries_.begin());
+                entries_.push_back(std::move(fresh));
+            }
+        }
+        return snapshot;
+    }
+
+  private:
+    Entry* find(const std::string& path) {
+        const auto it = std::find_if(entries_.begin(), entries_.end(),
+                                     [&](const Entry& e) { return e.path == path; });
+        return it == entries_.end() ? nullptr : &*it;
+    }
+
+    static bool readAll(int fd, off_t size, std::string& bytes) {
+        bytes.resize(size > 0 ? static_cast<std::size_t>(size) : 0);
+        std::size_t done = 0;
+        for (;;) {
+            if (done == bytes.size())
+                bytes.resize(bytes.size() + 4096); // grown since fstat: read to the end
+            const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return false;
+            if (n == 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        bytes.resize(done);
+        return true;
+    }
+
+    std::mutex mutex_;
+    std::vector<Entry> entries_;
+};
+
+FileCache& fileCache() {
+    static FileCache* cache = new FileCache; // never destroyed: readers may run at exit
+    return *cache;
+}
+
 // --- The result -------------------------------------------------------------------------------
 
 // What the reader copies into the 2048-character buffer: the cut, then the quotes.
@@ -206,22 +351,13 @@ Str ReadIni(const Str& strSection, const Str& strKey, const Str& strDefault, con
         if (::stat(path.c_str(), &st) != 0)
             st.st_mode = 0; // missing: the default
     }
-    if (S_ISREG(st.st_mode)) {
-        std::string bytes;
-        bool read = true;
-        try {
-            bytes = files::readAll(fromUtf8(path));
-        } catch (...) {
-            read = false; // unreadable: the default
-        }
-        if (read) {
-            const Parsed file = parse(bytes);
-            const auto s = file.sections.find(ucase(trimmed(section)));
-            if (s != file.sections.end()) {
-                const auto k = s->second.find(ucase(trimmed(key)));
-                if (k != s->second.end() && k->second.hasValue)
-                    return copyOut(k->second.value);
-            }
+    if (const auto file = fileCache().get(path, st)) {
+        const auto& sections = file->parsed.sections;
+        const auto s = sections.find(ucase(trimmed(section)));
+        if (s != sections.end()) {
+            const auto k = s->second.find(ucase(trimmed(key)));
+            if (k != s->second.end() && k->second.hasValue)
+                return copyOut(k->second.value);
         }
     }
     return copyOut(withoutTrailingSpaces(throughAnsi(strDefault)));

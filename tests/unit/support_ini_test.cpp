@@ -1,8 +1,10 @@
-// The client INI reader against the private-profile reader's rules.
+// The client INI reader against the private-profile reader's rules, and its reading once per
+// change of the file.
 #include "support/ini_reader.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -172,6 +174,57 @@ TEST_F(SupportIni, CutsValuesAt2047CharactersEvenAMegabyteOne) {
     const Str file = write("[PV]\nPADX=" + std::string(1 << 20, 'z') + "\nPADY1=3\n");
     EXPECT_EQ(read(file, u"PV", u"PADX"), Str(2047, u'z'));
     EXPECT_EQ(read(file, u"PV", u"PADY1"), u"3");
+}
+
+TEST_F(SupportIni, ChangedFileIsReadAgain) {
+    using namespace std::chrono_literals;
+    const fs::path ini = dir_ / "ORClient.ini";
+    const auto age = [&](fs::file_time_type when) { fs::last_write_time(ini, when); };
+    const auto old = fs::file_time_type::clock::now() - 1h;
+
+    // Rewritten at once with the same size and, as a coarse clock would give it, the same time
+    // stamp: the young file is compared by content.
+    Str file = write("[PV]\nAnnoGras=1\n");
+    EXPECT_EQ(read(file, u"PV", u"AnnoGras"), u"1");
+    const auto stamp = fs::last_write_time(ini);
+    write("[PV]\nAnnoGras=0\n");
+    age(stamp);
+    EXPECT_EQ(read(file, u"PV", u"AnnoGras"), u"0");
+    // Another size.
+    write("[PV]\nAnnoGras=10\n");
+    EXPECT_EQ(read(file, u"PV", u"AnnoGras"), u"10");
+
+    // An old file, known by its identity: the same size with another time stamp...
+    write("[PV]\nPADX=1\n");
+    age(old);
+    EXPECT_EQ(read(file, u"PV", u"PADX"), u"1");
+    EXPECT_EQ(read(file, u"PV", u"PADX"), u"1");
+    write("[PV]\nPADX=2\n");
+    age(old + 1s);
+    EXPECT_EQ(read(file, u"PV", u"PADX"), u"2");
+    // ...and a file of the same size and time stamp put in its place (another inode).
+    std::ofstream(dir_ / "new.ini", std::ios::binary) << "[PV]\nPADX=3\n";
+    fs::last_write_time(dir_ / "new.ini", old + 1s);
+    fs::rename(dir_ / "new.ini", ini);
+    EXPECT_EQ(read(file, u"PV", u"PADX"), u"3");
+
+    // Removed, then back; a folder in its place.
+    fs::remove(ini);
+    EXPECT_EQ(read(file, u"PV", u"PADX"), u"DEF");
+    write("[PV]\nPADX=4\n");
+    EXPECT_EQ(read(file, u"PV", u"PADX"), u"4");
+    fs::remove(ini);
+    fs::create_directory(ini);
+    EXPECT_EQ(read(file, u"PV", u"PADX"), u"DEF");
+
+    // More files than are kept at once, read in turn, each give their own values.
+    for (int round = 0; round < 2; ++round)
+        for (int i = 0; i < 12; ++i) {
+            const std::string name = "f" + std::to_string(i) + ".ini";
+            if (round == 0)
+                std::ofstream(dir_ / name) << "[A]\nB=" << i << "\n";
+            EXPECT_EQ(ReadIni(u"A", u"B", u"", fromUtf8((dir_ / name).string())), decimal(i));
+        }
 }
 
 TEST_F(SupportIni, SurvivesRandomBytesAndFolders) {
