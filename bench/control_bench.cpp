@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include <fcntl.h>
@@ -277,6 +280,46 @@ void BM_Startup(benchmark::State& state) {
     state.counters["b_logged"] = static_cast<double>(catalogue.folder.logLines());
 }
 BENCHMARK(BM_Startup)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Start-up with an INI file of 40,000 [LNG] entries whose match is LNG32767, the last entry the
+// 16-bit entry number reaches: 32,767 reads of the file (b), against start-up with an
+// INI file of one entry (a). The file is an hour old, as an installed one is; `fresh_ms` is one
+// start right after the file was written, while every read still compares the file's bytes.
+struct LngStartSide {
+    TempFolder folder;
+    explicit LngStartSide(int entries) {
+        std::string ini = "[Config]\r\nLangue=English\r\n[LNG]\r\n";
+        for (int n = 1; n <= entries; ++n)
+            ini += "LNG" + std::to_string(n) + "=" +
+                   (n == 32767 ? std::string("English|Anglais")
+                               : "Lang" + std::to_string(n) + "|Col") +
+                   "\r\n";
+        write(ini);
+        fs::last_write_time(iniPath(), fs::file_time_type::clock::now() - std::chrono::hours(1));
+    }
+    fs::path iniPath() const { return fs::path(folder.path()) / "ORClient.ini"; }
+    void write(const std::string& ini) const {
+        std::ofstream(iniPath(), std::ios::binary | std::ios::trunc) << ini;
+    }
+    int operator()(double& timed) {
+        timeInto(timed, [&] { Rig rig(folder); });
+        return 1;
+    }
+};
+void BM_StartupLngEntries(benchmark::State& state) {
+    LngStartSide few(1), many(40000);
+    for (auto _ : state)
+        report(state, paired(5, few, many));
+    state.counters["logged"] = static_cast<double>(many.folder.logLines());
+    // One start on a file just written (same bytes, a new time stamp).
+    std::ifstream in(many.iniPath(), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    many.write(bytes);
+    double fresh = 0;
+    many(fresh);
+    state.counters["fresh_ms"] = fresh / 1000;
+}
+BENCHMARK(BM_StartupLngEntries)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

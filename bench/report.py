@@ -48,6 +48,10 @@ for n in (10000, 100000):
 paired("BM_GenerateHTMLGrowth", "GenerateHTML, 100,000 vs 10,000 (linear)", 11)
 paired("BM_Startup/0", "Start-up with vs without the catalogue, new platform (file read once per process)", 3)
 paired("BM_Startup/1", "Start-up with vs without the catalogue, platform kept (file unchanged)", 3)
+lng = bench["BM_StartupLngEntries"]
+row("Start-up with 40,000 [LNG] entries (32,767 read) vs 1 s", f"{us(lng['b_us'])}",
+    lng["b_us"] / 1e6, 1,
+    f"{us(lng['a_us'])} with one [LNG] entry; {lng['fresh_ms']:.0f} ms on a file just written")
 if host:
     h0, h1 = host["startup_ms_no_catalogue"], host["startup_ms_catalogue"]
     row("dalmure-host process start-up with vs without the catalogue", f"{h1:.1f} ms vs {h0:.1f} ms",

@@ -7,6 +7,9 @@
 #include <cstdio>
 #include <limits>
 #include <stdexcept>
+#include <streambuf>
+#include <string>
+#include <string_view>
 #include <utility>
 
 namespace dalmure::host {
@@ -21,6 +24,60 @@ class Refused : public std::runtime_error {
 
 std::string utf8(StrView s) {
     return toUtf8(s);
+}
+
+const std::string kTooLong =
+    "a request line may hold at most " + std::to_string(Session::kMaxLineBytes) + " bytes";
+const std::string kTooDeep = "a request may nest arrays and objects at most " +
+                             std::to_string(Session::kMaxNesting) + " deep";
+
+enum class LineRead { Line, TooLong, End };
+
+// Reads the next line (without its LF) into line. A line longer than limit bytes is read to its
+// end without being kept: the line is then left holding its first limit bytes only.
+LineRead readLine(std::streambuf& in, std::string& line, std::size_t limit) {
+    using Traits = std::streambuf::traits_type;
+    line.clear();
+    bool any = false, tooLong = false;
+    for (auto c = in.sbumpc(); !Traits::eq_int_type(c, Traits::eof()); c = in.sbumpc()) {
+        any = true;
+        const char ch = Traits::to_char_type(c);
+        if (ch == '\n')
+            return tooLong ? LineRead::TooLong : LineRead::Line;
+        if (line.size() < limit)
+            line.push_back(ch);
+        else
+            tooLong = true;
+    }
+    if (!any)
+        return LineRead::End;
+    return tooLong ? LineRead::TooLong : LineRead::Line;
+}
+
+// Whether the JSON text opens more than limit arrays and objects inside one another; brackets
+// inside strings do not count. The text need not be valid JSON: the parser judges that, and
+// stops at the first stray closing bracket.
+bool nestsDeeperThan(std::string_view text, int limit) {
+    int depth = 0;
+    bool inString = false, escaped = false;
+    for (const char c : text) {
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > limit)
+                return true;
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+    }
+    return false;
 }
 
 OrderedJson okReply(OrderedJson result) {
@@ -195,14 +252,27 @@ int Session::run(std::istream& in) {
     control_->setEventSink(this);
     platform_.userResize(options_.width, options_.height);
     std::string line;
-    while (std::getline(in, line)) {
-        handleLine(line);
+    for (;;) {
+        const LineRead read = readLine(*in.rdbuf(), line, kMaxLineBytes);
+        if (read == LineRead::End)
+            break;
+        if (read == LineRead::TooLong) {
+            emit({{"ok", false}, {"error", kTooLong}});
+            out_.flush();
+        } else {
+            handleLine(line);
+        }
     }
     out_.flush();
     return 0;
 }
 
 void Session::handleLine(const std::string& raw) {
+    if (raw.size() > kMaxLineBytes) {
+        emit({{"ok", false}, {"error", kTooLong}});
+        out_.flush();
+        return;
+    }
     std::string line = raw;
     if (!line.empty() && line.back() == '\r') {
         line.pop_back();
@@ -211,11 +281,15 @@ void Session::handleLine(const std::string& raw) {
         return; // a blank line is no request
     }
     OrderedJson result;
-    Json request = Json::parse(line, nullptr, false);
-    if (request.is_discarded() || !request.is_object()) {
-        result = {{"ok", false}, {"error", "a request is one JSON object per line"}};
+    if (nestsDeeperThan(line, kMaxNesting)) {
+        result = {{"ok", false}, {"error", kTooDeep}};
     } else {
-        result = handle(request);
+        const Json request = Json::parse(line, nullptr, false);
+        if (request.is_discarded() || !request.is_object()) {
+            result = {{"ok", false}, {"error", "a request is one JSON object per line"}};
+        } else {
+            result = handle(request);
+        }
     }
     emit(result);
     out_.flush();

@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstddef>
 #include <deque>
 #include <istream>
 #include <map>
@@ -29,6 +30,12 @@ class Session final : private DalmureEvents, private headless::HappeningSink {
   public:
     Session(HostPlatform& platform, SessionOptions options, std::ostream& out);
     ~Session() override;
+
+    // Limits on one request line, each refused with its own error reply: its length in bytes
+    // before the LF (a longer line is read to its end without being kept), and how deep arrays
+    // and objects nest in it (the request object itself is level 1).
+    static constexpr std::size_t kMaxLineBytes = 1 << 20;
+    static constexpr int kMaxNesting = 64;
 
     // Creates the control (start-up), sizes it, then answers every request of in. Returns the
     // exit code.

@@ -1,6 +1,7 @@
 // Reader of the client INI file, giving the results of the Windows private-profile reader:
 // sections, keys and the file name itself matched without regard to case, blanks trimmed, one
-// pair of quotes removed, values cut at 2047 characters, Windows-1252 text.
+// pair of quotes removed, values cut at 2047 characters, Windows-1252 text. Each file is parsed
+// once per change and answered from memory while it stays the same.
 #pragma once
 
 #include "support/text.h"

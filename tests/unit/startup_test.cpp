@@ -126,6 +126,35 @@ TEST_F(Startup, OverlongLanguageEntryIsCutByTheReader) {
     EXPECT_EQ(toolTip(ButtonId::CWButton1), "Supprimer l'annotation sélectionnée");
 }
 
+TEST_F(Startup, FortyThousandLanguageEntriesAreSearchedUpToTheCounterLimit) {
+    // The entry number is a 16-bit Integer: LNG32767 is the last entry start-up can read.
+    const auto ini = [](int match) {
+        std::string text = "[Config]\nLangue=English\n[LNG]\n";
+        for (int n = 1; n <= 40000; ++n)
+            text += "LNG" + std::to_string(n) + "=" +
+                    (n == match ? "English|Anglais" : "Lang" + std::to_string(n) + "|Col") + "\n";
+        return text;
+    };
+    {
+        ControlHarness one;
+        one.app.writeIni(ini(32767));
+        one.start();
+        EXPECT_EQ(s(one.c().privateState().strLangColumn), "Anglais");
+        EXPECT_EQ(one.app.logCount(), 0u);
+    }
+    // A match beyond it is never reached: the next number overflows and ends start-up after
+    // the font size was set.
+    h.app.writeIni(ini(40000));
+    start();
+    const auto lines = h.app.logEntries();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].number, "6");
+    EXPECT_EQ(lines[0].label, "errDalmure_UserControl_Initialize");
+    EXPECT_EQ(c().privateState().strLangColumn, u"");
+    EXPECT_EQ(fontSize(), 8);
+    EXPECT_FALSE(h.platform->frame(platform::FrameId::Frame3).visible());
+}
+
 TEST_F(Startup, ListSplitterFields) {
     start();
     struct Case {

@@ -1,0 +1,94 @@
+#!/usr/bin/env python3
+"""dalmure-host's limits on one request line: its length and how deep it nests. Each refused
+line gets its error reply and the next line is answered as usual; a line far over the length
+limit is read without being held, so the host's resident memory stays about where a small
+session leaves it.
+
+    host-input-limits.py HOST
+"""
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import threading
+
+HOST = sys.argv[1]
+LIMIT = 1 << 20
+TOO_LONG = {"ok": False, "error": f"a request line may hold at most {LIMIT} bytes"}
+TOO_DEEP = {"ok": False, "error": "a request may nest arrays and objects at most 64 deep"}
+COUNT = b'{"op":"call","name":"AnnoCount","args":[]}'
+COUNT_REPLY = {"ok": True, "result": 0}
+failures = []
+
+
+def run(chunks):
+    """Runs the host on the byte chunks (streamed, never held whole); returns its replies and
+    its peak resident memory in KiB."""
+    with tempfile.TemporaryDirectory() as app:
+        p = subprocess.Popen([HOST, "--app-dir", app], stdin=subprocess.PIPE,
+                             stdout=subprocess.PIPE)
+
+        def feed():
+            try:
+                for c in chunks:
+                    p.stdin.write(c)
+                p.stdin.close()
+            except BrokenPipeError:
+                pass  # the host ended early: its status and replies tell
+
+        writer = threading.Thread(target=feed)
+        writer.start()
+        out = p.stdout.read()
+        writer.join()
+        _, status, usage = os.wait4(p.pid, 0)
+        if status != 0:
+            failures.append(f"the host ended with status {status:#x}")
+    replies = [json.loads(l) for l in out.splitlines() if l.startswith(b'{"ok"')]
+    return replies + [None] * (len(chunks) - len(replies)), usage.ru_maxrss
+
+
+def expect(what, got, wanted):
+    if got != wanted:
+        failures.append(f"{what}: got {repr(got)[:300]}, wanted {wanted!r}")
+
+
+def padded(request, size):
+    """The request padded with blanks (still one JSON object) to exactly size bytes."""
+    return request[:-1] + b" " * (size - len(request)) + b"}"
+
+
+# The length limit counts the bytes before the LF: a line of exactly the limit is a request.
+replies, _ = run([padded(COUNT, LIMIT), b"\n", padded(COUNT, LIMIT + 1), b"\n", COUNT, b"\n"])
+expect("limit, limit + 1, then a request", replies[:3], [COUNT_REPLY, TOO_LONG, COUNT_REPLY])
+
+# Nesting: the request object is level 1; brackets in strings do not count.
+def nested(levels):
+    return b'{"op":"call","name":"AnnoCount","args":' + b"[" * (levels - 1) + b"]" * (
+        levels - 1) + b"}"
+
+
+in_string = b'{"op":"call","name":"AnnoCount","args":["\\"' + b"[" * 100_000 + b'"]}'
+replies, _ = run([nested(64), b"\n", nested(65), b"\n", nested(100_000), b"\n", in_string, b"\n",
+                  COUNT, b"\n"])
+expect("64 levels are not refused for their depth", replies[0] != TOO_DEEP, True)
+expect("65 levels, 100,000 levels", replies[1:3], [TOO_DEEP, TOO_DEEP])
+expect("brackets inside a string", replies[3] != TOO_DEEP, True)
+expect("the request after them", replies[4], COUNT_REPLY)
+
+# A line of 128 MiB, then a request: memory stays near a small session's.
+_, small_kib = run([COUNT, b"\n"])
+chunk = b"x" * (1 << 20)
+big = [b'{"op":"call","name":"AnnoAdd","args":["10:00:00","'] + [chunk] * 128 + [b'"]}\n',
+       COUNT, b"\n"]
+replies, big_kib = run(big)
+expect("a 128 MiB line, then a request", replies[:2], [TOO_LONG, COUNT_REPLY])
+growth_mib = (big_kib - small_kib) / 1024
+if growth_mib > 32:
+    failures.append(f"peak memory grew by {growth_mib:.0f} MiB over a small session's")
+
+for f in failures:
+    print("FAIL:", f)
+print(f"peak memory: {small_kib / 1024:.0f} MiB small session, {big_kib / 1024:.0f} MiB with "
+      f"the 128 MiB line")
+sys.exit(1 if failures else 0)
