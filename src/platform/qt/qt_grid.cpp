@@ -131,8 +131,27 @@ void GridView::updateGeometries() {
     if (grid_.ready()) {
         grid_.updatePage();
         grid_.applyScroll();
+        alignTopRow();
     }
     programmatic = was;
+}
+
+void GridView::scrollContentsBy(int dx, int dy) {
+    QTableView::scrollContentsBy(dx, dy);
+    alignTopRow();
+}
+
+void GridView::alignTopRow() {
+    // At the end of its range Qt puts the last row against the bottom edge; the grid puts its
+    // top row against the top edge, where RowPos counts from.
+    const int top = verticalScrollBar()->value();
+    if (top < 0 || top >= verticalHeader()->count())
+        return;
+    const int position = verticalHeader()->sectionPosition(top);
+    if (verticalHeader()->offset() != position) {
+        verticalHeader()->setOffset(position);
+        viewport()->update();
+    }
 }
 
 void GridView::userMoveTo(int row, int col) {

@@ -173,9 +173,11 @@ class GridView final : public QTableView {
     void keyPressEvent(QKeyEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
     void updateGeometries() override;
+    void scrollContentsBy(int dx, int dy) override;
     void wheelEvent(QWheelEvent* e) override;
 
   private:
+    void alignTopRow();
     void userMoveTo(int row, int col);
     Context& ctx_;
     QtGrid& grid_;
