@@ -19,6 +19,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 #include <memory>
@@ -187,7 +188,8 @@ class QtHost final : public HostPlatform {
         if (row < 0 || row >= g.rows())
             return false;
         QScrollBar* bar = p_->gridView()->verticalScrollBar();
-        if (bar->value() == row)
+        // The bar ends at the last full page: a row further down is as far as it goes.
+        if (bar->value() == std::min(row, bar->maximum()))
             bar->triggerAction(QAbstractSlider::SliderMove); // a scroll that cannot move
         else
             bar->setSliderPosition(row); // as a drag of the scroll bar's thumb

@@ -38,11 +38,9 @@ class Grid {
     virtual void addItem(const Str& item, std::int32_t index) = 0;
     // Removes one row; an index outside 0..rows()-1 raises "Invalid Row value" and changes nothing.
     virtual void removeItem(std::int32_t index) = 0;
-    // Removes count rows from index on, with the effect of as many removeItem(index) calls.
-    virtual void removeItems(std::int32_t index, std::int32_t count) {
-        for (std::int32_t i = 0; i < count; ++i)
-            removeItem(index);
-    }
+    // Removes count rows from index on, with the effect of as many removeItem(index) calls; a
+    // range that is not inside the rows raises "Invalid Row value" and removes nothing.
+    virtual void removeItems(std::int32_t index, std::int32_t count) = 0;
     // Empties the text of every cell (rows and columns stay).
     virtual void clear() = 0;
 

@@ -18,6 +18,9 @@ void overflow() {
 void invalidRow() {
     throw ControlError(kInvalidRow, u"Invalid Row value");
 }
+void invalidPropertyValue() {
+    throw ControlError(kInvalidPropertyValue, u"Invalid property value");
+}
 void invalidCol() {
     throw ControlError(kInvalidCol, u"Invalid Col value");
 }

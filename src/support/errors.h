@@ -37,10 +37,12 @@ inline constexpr std::int32_t kPathFileAccess = 75;
 inline constexpr std::int32_t kPathNotFound = 76;
 inline constexpr std::int32_t kInvalidRow = 30009;
 inline constexpr std::int32_t kInvalidCol = 30010;
+inline constexpr std::int32_t kInvalidPropertyValue = 380;
 
 [[noreturn]] void overflow();             // 6 "Overflow"
 [[noreturn]] void invalidRow();           // 30009 "Invalid Row value"
 [[noreturn]] void invalidCol();           // 30010 "Invalid Col value"
+[[noreturn]] void invalidPropertyValue(); // 380 "Invalid property value"
 [[noreturn]] void subscriptOutOfRange();  // 9 "Subscript out of range"
 [[noreturn]] void invalidProcedureCall(); // 5 "Invalid procedure call or argument"
 // Raises the file error that best describes errno (53, 57, 61, 70, 75, 76).

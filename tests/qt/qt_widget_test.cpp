@@ -2,10 +2,12 @@
 #include "qt_test_support.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableView>
 
@@ -150,6 +152,51 @@ class QtWidgetTest : public QObject {
         QCOMPARE(w().annoCount(), 4);
         QCOMPARE(w().selected(), 3);
         QVERIFY(p().editorWidget()->isVisible());
+    }
+
+    // A clerk's double click on one of the last annotations of a long list: the first click
+    // selects it and the control scrolls it to the top, which the grid does only as far as its
+    // last full page, so the second press lands on the same annotation and it plays.
+    void doubleClickNearTheEndOfALongListPlaysThatAnnotation() {
+        for (int i = 0; i < 30; ++i)
+            w().annoAdd(QStringLiteral("10:%1:00").arg(i, 2, 10, QLatin1Char('0')),
+                        QStringLiteral("Annotation %1").arg(i));
+        QTest::qWait(20);
+        QTableView* view = p().gridView();
+        QScrollBar* bar = view->verticalScrollBar();
+        const int rows = p().grid().rows();
+        // The rows from a top row to the end fill the view with less than a row to spare.
+        auto fitsFrom = [&](int top) {
+            int h = 0;
+            for (int r = top; r < rows; ++r)
+                h += view->rowHeight(r);
+            return h;
+        };
+        const int page = viewport()->height();
+        QVERIFY(bar->maximum() > 0);
+        QVERIFY(fitsFrom(bar->maximum()) <= page);
+        QVERIFY(fitsFrom(bar->maximum() - 1) > page);
+        QCOMPARE(bar->value(), p().grid().topRow());
+
+        QSignalSpy played(&w(), &DalmureWidget::dblClick);
+        const QRect cell = p().cellRect(56, 1); // annotation 28's main row
+        QVERIFY(viewport()->rect().contains(cell.center()));
+        const QPoint at = cell.center();
+        QTest::mouseClick(viewport(), Qt::LeftButton, {}, at);
+        QTest::qWait(QApplication::doubleClickInterval() / 5);
+        QTest::mousePress(viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(viewport(), Qt::LeftButton, {}, at);
+        QTest::qWait(20);
+        QCOMPARE(played.count(), 1);
+        QCOMPARE(w().selected(), 28);
+        // No empty grid below the last row, and the grid reports the row it shows first.
+        const QRect last = p().cellRect(rows - 1, 1);
+        QVERIFY(last.isValid());
+        QVERIFY(page - (last.bottom() + 1) < last.height());
+        QCOMPARE(bar->value(), p().grid().topRow());
+        QCOMPARE(p().cellRect(p().grid().topRow(), 0).top(), 0);
+        QVERIFY(cellInFrame(57, 1).adjusted(-2, -2, 2, 2).contains(editorRect().center()));
     }
 
     void rightClickOpensTheMenuWithItsStates() {

@@ -40,7 +40,8 @@ if grep -q '^FAIL .*exited' <<<"$out"; then
     printf '%s\n' "$out"
     status=1
 fi
-python3 "$here/compare_scenario.py" "$dir/expected.jsonl" "$work/actual.jsonl" || status=1
+python3 "$here/compare_scenario.py" "$dir/expected.jsonl" "$work/actual.jsonl" "$dir/script.jsonl" ||
+    status=1
 if [[ -f $dir/expected-log.txt ]] && ! diff -u "$dir/expected-log.txt" "$work/actual-log.txt"; then
     status=1
 fi

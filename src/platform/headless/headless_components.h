@@ -2,6 +2,7 @@
 // control reaches them only through the platform interfaces.
 #pragma once
 
+#include "platform/grid_model.h"
 #include "platform/headless/headless_platform.h"
 
 #include <array>
@@ -32,150 +33,8 @@ double measureHeight(StrView text, double points);
 [[noreturn]] void invalidPropertyValue();
 
 // ---------------------------------------------------------------------------------------------
-// The annotation grid. Rows live in chunks of at most kMaxChunk rows; two Fenwick trees over the
-// chunks hold their row counts and height sums, so that locating a row, its position and an
-// insertion or removal cost O(log n + chunk size). Cell colours carry the epoch of the last
-// fillCellBackColor they saw, which makes a fill O(1).
-class HeadlessGrid final : public platform::Grid {
-  public:
-    HeadlessGrid();
-    ~HeadlessGrid() override;
-
-    std::int32_t rows() const override;
-    std::int32_t cols() const override;
-    std::int32_t row() const override;
-    void setRow(std::int32_t row) override;
-    std::int32_t col() const override;
-    void setCol(std::int32_t col) override;
-    Str text() const override;
-    void textInto(Str& out) const override;
-    void setText(const Str& text) override;
-    Str textMatrix(std::int32_t row, std::int32_t col) const override;
-    int compareText(std::int32_t row, std::int32_t col, StrView text) const override;
-    void addItem(const Str& item, std::int32_t index) override;
-    void removeItem(std::int32_t index) override;
-    void clear() override;
-    std::int32_t topRow() const override;
-    void setTopRow(std::int32_t row) override;
-    std::int32_t colWidth(std::int32_t col) const override;
-    void setColWidth(std::int32_t col, std::int32_t width) override;
-    std::int32_t rowHeight(std::int32_t row) const override;
-    void setRowHeight(std::int32_t row, std::int32_t height) override;
-    std::int32_t colAlignment(std::int32_t col) const override;
-    void setColAlignment(std::int32_t col, std::int32_t alignment) override;
-    std::int32_t rowPos(std::int32_t row) const override;
-    std::int32_t colPos(std::int32_t col) const override;
-    std::int32_t cellBackColor() const override;
-    void setCellBackColor(std::int32_t color) override;
-    bool cellFontBold() const override;
-    void setCellFontBold(bool bold) override;
-    std::int32_t cellBackColorAt(std::int32_t row, std::int32_t col) const override;
-    bool cellFontBoldAt(std::int32_t row, std::int32_t col) const override;
-    void fillCellBackColor(std::int32_t color) override;
-    std::int32_t backColor() const override;
-    void setBackColor(std::int32_t color) override;
-    std::int32_t backColorBkg() const override;
-    void setBackColorBkg(std::int32_t color) override;
-    std::int32_t backColorFixed() const override;
-    double fontSize() const override;
-    void setFontSize(double points) override;
-    std::int32_t left() const override;
-    void setLeft(std::int32_t v) override;
-    std::int32_t top() const override;
-    void setTop(std::int32_t v) override;
-    std::int32_t width() const override;
-    void setWidth(std::int32_t v) override;
-    std::int32_t height() const override;
-    void setHeight(std::int32_t v) override;
-    bool visible() const override;
-    void setVisible(bool v) override;
-
-    // The cell (row, col) exists.
-    bool cellExists(std::int32_t row, std::int32_t col) const;
-    // Text of a cell without a copy (valid until the cell changes).
-    StrView cellView(std::int32_t row, std::int32_t col) const;
-
-    static constexpr std::int32_t kCols = 2;
-    // FlexGrid's flexAlignGeneral, the alignment of a column nobody set.
-    static constexpr std::int32_t kAlignGeneral = 9;
-
-  private:
-    struct Row {
-        // Both cells' texts in one allocation: column 0's then column 1's.
-        std::unique_ptr<char16_t[]> text;
-        std::uint32_t len0 = 0, len1 = 0;
-        std::int32_t height = 0;
-        std::array<std::int32_t, kCols> color{};
-        std::array<std::uint32_t, kCols> epoch{};
-        std::uint8_t flags = 0; // kBold0, kBold1, kOwnColor0, kOwnColor1
-    };
-    static constexpr std::uint8_t kBold0 = 1, kOwnColor0 = 4;
-    struct Chunk {
-        std::vector<Row> rows;
-        std::int64_t height = 0; // sum of the rows' heights
-    };
-    struct Place {
-        std::size_t chunk;
-        std::size_t offset;
-    };
-    static constexpr std::size_t kMaxChunk = 128;
-    static constexpr std::size_t kMinChunk = 24;
-
-    static std::unique_ptr<Chunk> newChunk();
-    // Room for one more row at p, whose chunk is full; returns where the row now goes.
-    Place makeRoom(Place p);
-    Row makeRow(StrView c0, StrView c1) const;
-    static StrView cellOf(const Row& r, std::int32_t col);
-    static void setCellOf(Row& r, std::int32_t col, StrView text);
-    std::int32_t colorOf(const Row& r, std::int32_t col) const;
-
-    void checkRow(std::int32_t row) const;
-    void checkCol(std::int32_t col) const;
-    Place locate(std::int32_t row) const;
-    Row& rowAt(std::int32_t row);
-    const Row& rowAt(std::int32_t row) const;
-    // Sum of the heights of rows 0 .. row - 1 (row may equal rows()).
-    std::int64_t heightBefore(std::int32_t row) const;
-
-    // Fenwick trees over the chunks.
-    void rebuildIndex();
-    void indexAdd(std::size_t chunk, std::int64_t count, std::int64_t height);
-    std::int64_t countPrefix(std::size_t chunks) const;
-    std::int64_t heightPrefix(std::size_t chunks) const;
-    void afterShrink(std::size_t chunk);
-
-    // Forgets the cached places below; on any change of the chunks or of their row counts.
-    void forgetPlaces() const;
-
-    std::vector<std::unique_ptr<Chunk>> chunks_;
-    std::vector<std::int64_t> countTree_;  // 1-based Fenwick
-    std::vector<std::int64_t> heightTree_; // 1-based Fenwick
-    std::int32_t rows_ = 0;
-
-    // Walks over rows in order (the minutes, the resize) ask for row after row: the chunk last
-    // located (with the number of its first row) answers them without descending the index,
-    // and a known heightBefore(row) gives heightBefore(row + 1) by one addition. The top row's
-    // own figure is kept apart, since rowPos asks for both each time. Both marks follow height
-    // changes of the rows above them.
-    struct HeightMark {
-        std::int32_t row = -1;
-        std::int64_t before = 0;
-    };
-    static constexpr std::size_t kNoChunk = static_cast<std::size_t>(-1);
-    mutable std::size_t placeChunk_ = kNoChunk;
-    mutable std::int64_t placeFirst_ = 0;
-    mutable HeightMark walkMark_, topMark_;
-
-    std::int32_t row_ = 0, col_ = 0, topRow_ = 0;
-    std::array<std::int32_t, kCols> colWidth_{};
-    std::array<std::int32_t, kCols> colAlign_{};
-    std::uint32_t fillEpoch_ = 0;
-    std::int32_t fillColor_ = 0;
-    std::int32_t backColor_, backColorBkg_, backColorFixed_;
-    double fontSize_;
-    std::int32_t left_, top_, width_, height_;
-    bool visible_ = true;
-};
+// The annotation grid: the grid's own store and rules, with nothing drawn.
+using HeadlessGrid = platform::GridModel;
 
 // ---------------------------------------------------------------------------------------------
 class HeadlessFrame final : public platform::Frame {

@@ -42,7 +42,7 @@ double measureHeight(StrView text, double points) {
 }
 
 void invalidPropertyValue() {
-    throw ControlError(380, u"Invalid property value");
+    errors::invalidPropertyValue();
 }
 
 void HeadlessFrame::setWidth(std::int32_t v) {

@@ -1,10 +1,8 @@
-// The annotation grid on a QTableView over its own model. Cells, heights and colours live in the
-// model; the view draws them. Filling every cell's colour is one step (cells painted before the
-// last fill carry an older epoch and show the fill colour), row tops are cached prefix sums.
+// The annotation grid on Qt: a QTableView over the toolkit-free grid model. The model holds the
+// cells and applies every rule; the view draws what it holds and hands the user's input back.
 #include "platform/qt/qt_internal.h"
 
 #include "control/design.h"
-#include "support/errors.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -12,59 +10,67 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace dalmure::qt {
 
+namespace {
+
+// The grid's alignments: 0..8 are left / centre / right (by threes), each top / centre / bottom;
+// 9 shows text left and centred vertically.
+Qt::Alignment alignmentOf(std::int32_t a) {
+    if (a < 0 || a > 8)
+        return Qt::AlignLeft | Qt::AlignVCenter;
+    static constexpr Qt::AlignmentFlag across[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
+    static constexpr Qt::AlignmentFlag down[] = {Qt::AlignTop, Qt::AlignVCenter, Qt::AlignBottom};
+    return across[a / 3] | down[a % 3];
+}
+
+} // namespace
+
 // ---------------------------------------------------------------------------------------------
-// Model
+// Table
 
-GridModel::GridModel(QObject* parent) : QAbstractTableModel(parent) {}
+GridTable::GridTable(const platform::GridModel& grid, QObject* parent)
+    : QAbstractTableModel(parent), grid_(grid) {}
 
-int GridModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(rows.size());
+int GridTable::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : grid_.rows();
 }
-int GridModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 2;
+int GridTable::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : grid_.cols();
 }
 
-Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
+Qt::ItemFlags GridTable::flags(const QModelIndex& index) const {
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }
 
-QVariant GridModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= static_cast<int>(rows.size()))
+QVariant GridTable::data(const QModelIndex& index, int role) const {
+    const int r = index.row(), c = index.column();
+    if (!index.isValid() || !grid_.cellExists(r, c))
         return {};
-    const auto r = static_cast<std::size_t>(index.row());
-    const int c = index.column();
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole: {
-        QString s = toQ(rows[r].text[c]);
+        QString s = toQ(grid_.cellView(r, c));
         s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
         s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
         return s;
     }
     case Qt::FontRole:
-        return rows[r].bold[c] ? boldFont : font;
+        return grid_.cellFontBoldAt(r, c) ? boldFont : font;
     case Qt::BackgroundRole:
-        return toQColor(colorAt(r, c));
+        return toQColor(grid_.cellBackColorAt(r, c));
     case Qt::TextAlignmentRole:
-        return alignment[c] == 4 ? QVariant(Qt::AlignCenter)
-                                 : QVariant(Qt::AlignLeft | Qt::AlignTop);
+        return static_cast<int>(alignmentOf(grid_.colAlignment(c)));
     default:
         return {};
     }
 }
 
-void GridModel::cellChanged(int r, int c) {
-    const QModelIndex i = index(r, c);
-    emit dataChanged(i, i);
-}
-
-void GridModel::allChanged() {
-    if (!rows.empty())
-        emit dataChanged(index(0, 0), index(static_cast<int>(rows.size()) - 1, 1));
+void GridTable::rowsChanged(int first, int last) {
+    emit dataChanged(index(first, 0), index(last, columnCount() - 1));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -81,6 +87,9 @@ GridView::GridView(Context& ctx, QtGrid& grid, QWidget* parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // The control fits column 1 to the grid's width; the current cell moves without scrolling.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setAutoScroll(false);
     setTabKeyNavigation(false);
     setWordWrap(true);
     setCornerButtonEnabled(false);
@@ -103,18 +112,12 @@ GridView::GridView(Context& ctx, QtGrid& grid, QWidget* parent)
         if (ctx_.sink)
             ctx_.sink->gridScroll();
     });
-    QObject::connect(bar, &QScrollBar::valueChanged, this, [this, bar](int value) {
+    // The range ends at the last full page: the user scrolls no further than the control can.
+    QObject::connect(bar, &QScrollBar::valueChanged, this, [this](int value) {
         if (!userScroll || programmatic)
             return;
         userScroll = false;
-        const int last = std::max(0, grid_.rows() - 1);
-        if (value > last) {
-            programmatic = true;
-            bar->setValue(last);
-            programmatic = false;
-            value = last;
-        }
-        grid_.userScrolledTo(value);
+        grid_.model().setTopRow(std::min(value, grid_.rows() - 1));
         if (ctx_.sink)
             ctx_.sink->gridScroll();
     });
@@ -124,21 +127,44 @@ void GridView::updateGeometries() {
     const bool was = programmatic;
     programmatic = true;
     QTableView::updateGeometries();
-    // Any row can be the first one shown, the last one included: the control keeps the
-    // annotation it works on at the top. (The range ends one further, as a header view puts
-    // its last section at the bottom when the scroll bar is at its maximum.)
-    const int last = std::max(0, model() ? model()->rowCount() - 1 : 0);
-    verticalScrollBar()->setRange(0, last + 1);
-    verticalScrollBar()->setValue(std::clamp(grid_.topRow(), 0, last));
+    // The page and the scroll range as the model counts them, not as Qt does.
+    if (grid_.ready()) {
+        grid_.updatePage();
+        grid_.applyScroll();
+        alignTopRow();
+    }
     programmatic = was;
 }
 
+void GridView::scrollContentsBy(int dx, int dy) {
+    QTableView::scrollContentsBy(dx, dy);
+    alignTopRow();
+}
+
+void GridView::alignTopRow() {
+    // At the end of its range Qt puts the last row against the bottom edge; the grid puts its
+    // top row against the top edge, where RowPos counts from.
+    const int top = verticalScrollBar()->value();
+    if (top < 0 || top >= verticalHeader()->count())
+        return;
+    const int position = verticalHeader()->sectionPosition(top);
+    if (verticalHeader()->offset() != position) {
+        verticalHeader()->setOffset(position);
+        viewport()->update();
+    }
+}
+
 void GridView::userMoveTo(int row, int col) {
-    if (row == grid_.row() && col == grid_.col())
+    platform::GridModel& m = grid_.model();
+    if (row == m.row() && col == m.col())
         return;
     if (ctx_.sink)
         ctx_.sink->gridLeaveCell();
-    grid_.userSetCurrent(row, col);
+    // The handlers may have removed rows meanwhile: the click lands on what is there.
+    if (m.cellExists(row, col)) {
+        m.setRow(row);
+        m.setCol(col);
+    }
 }
 
 void GridView::mousePressEvent(QMouseEvent* e) {
@@ -178,6 +204,8 @@ void GridView::mouseDoubleClickEvent(QMouseEvent* e) {
 }
 
 bool GridView::viewportEvent(QEvent* e) {
+    if (e->type() == QEvent::Paint)
+        grid_.syncCurrent();
     // The item view keeps double clicks to itself; the grid reports them.
     if (e->type() == QEvent::MouseButtonDblClick) {
         mouseDoubleClickEvent(static_cast<QMouseEvent*>(e));
@@ -218,7 +246,7 @@ void GridView::contextMenuEvent(QContextMenuEvent* e) {
         e->accept();
         return;
     }
-    const QRect r = visualRect(model()->index(grid_.row(), grid_.col()));
+    const QRect r = visualRect(model()->index(grid_.model().row(), grid_.model().col()));
     lastMouse = r.isValid() ? r.center() : QPoint(4, 4);
     if (ctx_.sink)
         ctx_.sink->gridMouseUp(platform::kRightButton, 0, ctx_.twipsX(lastMouse.x()),
@@ -227,8 +255,9 @@ void GridView::contextMenuEvent(QContextMenuEvent* e) {
 }
 
 void GridView::keyPressEvent(QKeyEvent* e) {
+    grid_.syncCurrent();
     const int rows = grid_.rows();
-    int row = grid_.row(), col = grid_.col();
+    int row = grid_.model().row(), col = grid_.model().col();
     const int page = std::max(1, viewport()->height() / std::max(1, rowHeight(row)));
     switch (e->key()) {
     case Qt::Key_Up:
@@ -293,166 +322,142 @@ void GridView::keyPressEvent(QKeyEvent* e) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// The grid component
+// The model's changes, relayed
 
 QtGrid::QtGrid(Context& ctx, QWidget* frame)
-    : ctx_(ctx), model_(new GridModel(frame)),
-      view_(new GridView(ctx, *this, frame)), colWidth_{design::kGridDefaultColWidth,
-                                                        design::kGridDefaultColWidth},
-      backColor_(design::kGridBackColor), backColorBkg_(design::kGridBackColorBkg),
-      backColorFixed_(design::kGridBackColorFixed), left_(design::kGridLeft),
-      top_(design::kGridTop), width_(design::kGridWidth), height_(design::kGridHeight) {
-    model_->fillColor = backColor_;
-    model_->font = QFont(view_->font());
-    model_->font.setPointSizeF(design::kFontSize);
-    model_->boldFont = model_->font;
-    model_->boldFont.setBold(true);
-    view_->setFont(model_->font);
-    // Two empty rows, as the form holds them.
-    for (int r = 0; r < 2; ++r) {
-        GridRow g;
-        g.color = {backColor_, backColor_};
-        g.epoch = {model_->epoch, model_->epoch};
-        g.height = design::kGridDefaultRowHeight;
-        model_->rows.push_back(std::move(g));
-    }
-    prefix_.assign(1, 0);
-    view_->setModel(model_);
+    : ctx_(ctx), table_(new GridTable(model_, frame)), view_(new GridView(ctx, *this, frame)) {
+    table_->font = QFont(view_->font());
+    view_->setModel(table_);
+    QPalette p = view_->palette();
+    p.setColor(QPalette::Base, toQColor(model_.backColor()));
+    view_->setPalette(p);
+    view_->viewport()->setAutoFillBackground(true);
+    model_.setObserver(this);
+    ready_ = true;
+    lookChanged();
     applyPixelSizes();
-    applyPalette();
-    applyGeometry();
 }
 
-QtGrid::~QtGrid() = default;
-
-std::int32_t QtGrid::rows() const {
-    return static_cast<std::int32_t>(model_->rows.size());
+QtGrid::~QtGrid() {
+    model_.setObserver(nullptr);
 }
 
-void QtGrid::checkRow(std::int32_t row) const {
-    if (row < 0 || row >= rows())
-        errors::invalidRow();
-}
-void QtGrid::checkCol(std::int32_t col) const {
-    if (col < 0 || col > 1)
-        errors::invalidCol();
-}
-
-void QtGrid::syncCurrent() {
-    if (row_ < rows())
-        view_->selectionModel()->setCurrentIndex(model_->index(row_, col_),
-                                                 QItemSelectionModel::NoUpdate);
-}
-
-void QtGrid::setRow(std::int32_t row) {
-    checkRow(row);
-    row_ = row;
-    syncCurrent();
-}
-void QtGrid::setCol(std::int32_t col) {
-    checkCol(col);
-    col_ = col;
-    syncCurrent();
-}
-void QtGrid::userSetCurrent(int row, int col) {
-    row_ = row;
-    col_ = col;
-    syncCurrent();
-}
-
-Str QtGrid::text() const {
-    checkRow(row_);
-    return model_->rows[static_cast<std::size_t>(row_)].text[col_];
-}
-void QtGrid::setText(const Str& text) {
-    checkRow(row_);
-    model_->rows[static_cast<std::size_t>(row_)].text[col_] = text;
-    model_->cellChanged(row_, col_);
-}
-Str QtGrid::textMatrix(std::int32_t row, std::int32_t col) const {
-    checkRow(row);
-    checkCol(col);
-    return model_->rows[static_cast<std::size_t>(row)].text[col];
-}
-int QtGrid::compareText(std::int32_t row, std::int32_t col, StrView text) const {
-    checkRow(row);
-    checkCol(col);
-    const int c = StrView(model_->rows[static_cast<std::size_t>(row)].text[col]).compare(text);
-    return c < 0 ? -1 : c > 0 ? 1 : 0;
-}
-
-void QtGrid::addItem(const Str& item, std::int32_t index) {
-    if (index < 0 || index > rows())
-        errors::invalidRow();
-    GridRow g;
-    const auto tab = item.find(u'\t');
-    g.text[0] = item.substr(0, tab);
-    if (tab != Str::npos) {
-        const auto next = item.find(u'\t', tab + 1);
-        g.text[1] = item.substr(tab + 1, next == Str::npos ? Str::npos : next - tab - 1);
-    }
-    g.color = {backColor_, backColor_};
-    g.epoch = {model_->epoch, model_->epoch};
-    g.height = design::kGridDefaultRowHeight;
+void QtGrid::rowsAboutToBeInserted(std::int32_t first, std::int32_t count) {
     view_->programmatic = true;
-    model_->beginInsert(index);
-    model_->rows.insert(model_->rows.begin() + index, std::move(g));
-    model_->endInsert();
-    view_->verticalHeader()->resizeSection(index,
-                                           std::max(1, ctx_.pxY(design::kGridDefaultRowHeight)));
-    view_->programmatic = false;
-    invalidatePositions(index);
-    if (row_ >= rows())
-        row_ = rows() - 1;
-    syncCurrent();
+    inserted_ = first;
+    insertedCount_ = count;
+    table_->beginInsert(first, count);
 }
 
-void QtGrid::removeItem(std::int32_t index) {
-    removeItems(index, 1);
+void QtGrid::rowsInserted() {
+    table_->endInsert();
+    for (std::int32_t r = inserted_; r < inserted_ + insertedCount_; ++r)
+        applyRowHeight(r);
+    view_->programmatic = false;
+    refreshRange();
+}
+
+void QtGrid::rowsAboutToBeRemoved(std::int32_t first, std::int32_t count) {
+    view_->programmatic = true;
+    table_->beginRemove(first, count);
 }
 
 // One model change for the whole range: the view relays itself out once, not once per row.
-void QtGrid::removeItems(std::int32_t index, std::int32_t count) {
-    if (count <= 0)
-        return;
-    checkRow(index);
-    checkRow(index + count - 1);
-    view_->programmatic = true;
-    model_->beginRemove(index, count);
-    model_->rows.erase(model_->rows.begin() + index, model_->rows.begin() + index + count);
-    model_->endRemove();
+void QtGrid::rowsRemoved() {
+    table_->endRemove();
     view_->programmatic = false;
-    invalidatePositions(index);
-    if (row_ >= rows())
-        row_ = std::max(0, rows() - 1);
-    if (topRow_ >= rows()) {
-        topRow_ = std::max(0, rows() - 1);
-        applyScroll();
-    }
-    syncCurrent();
+    refreshRange();
 }
 
-void QtGrid::clear() {
-    ++model_->epoch;
-    model_->fillColor = backColor_;
-    for (GridRow& g : model_->rows) {
-        g.text = {};
-        g.bold = {false, false};
+void QtGrid::cellsChanged(std::int32_t first, std::int32_t last) {
+    table_->rowsChanged(first, last);
+}
+
+void QtGrid::applyRowHeight(std::int32_t row) {
+    view_->verticalHeader()->resizeSection(row, std::max(1, ctx_.pxY(model_.rowHeight(row))));
+}
+
+void QtGrid::rowHeightChanged(std::int32_t row) {
+    view_->programmatic = true;
+    applyRowHeight(row);
+    view_->programmatic = false;
+    refreshRange();
+}
+
+void QtGrid::columnsChanged() {
+    view_->programmatic = true;
+    for (int c = 0; c < model_.cols(); ++c)
+        view_->horizontalHeader()->resizeSection(c, std::max(0, ctx_.pxX(model_.colWidth(c))));
+    view_->programmatic = false;
+    if (model_.rows() > 0)
+        table_->rowsChanged(0, model_.rows() - 1); // the alignment
+}
+
+void QtGrid::lookChanged() {
+    // Drawn with at least 1 point, whatever size the model keeps.
+    const double points = std::max(1.0, model_.fontSize());
+    if (table_->font.pointSizeF() != points) {
+        table_->font.setPointSizeF(points);
+        table_->boldFont = table_->font;
+        table_->boldFont.setBold(true);
+        view_->setFont(table_->font);
+        if (model_.rows() > 0)
+            table_->rowsChanged(0, model_.rows() - 1);
     }
-    model_->allChanged();
+    if (paletteBkg_ != model_.backColorBkg()) {
+        paletteBkg_ = model_.backColorBkg();
+        QPalette p = view_->palette();
+        p.setColor(QPalette::Window, toQColor(paletteBkg_));
+        view_->setPalette(p);
+        view_->setStyleSheet(
+            QStringLiteral("QTableView { background-color: %1; gridline-color: %2; }")
+                .arg(toQColor(paletteBkg_).name(), QColor(0xc0, 0xc0, 0xc0).name()));
+    }
+}
+
+void QtGrid::currentCellChanged() {
+    if (currentPending_)
+        return;
+    currentPending_ = true;
+    QMetaObject::invokeMethod(
+        view_, [this] { syncCurrent(); }, Qt::QueuedConnection);
+}
+
+void QtGrid::syncCurrent() {
+    if (!currentPending_)
+        return;
+    currentPending_ = false;
+    if (model_.cellExists(model_.row(), model_.col()))
+        view_->selectionModel()->setCurrentIndex(table_->index(model_.row(), model_.col()),
+                                                 QItemSelectionModel::NoUpdate);
+}
+
+void QtGrid::topRowChanged() {
+    applyScroll();
 }
 
 void QtGrid::applyScroll() {
+    const bool was = view_->programmatic;
     view_->programmatic = true;
     auto* bar = view_->verticalScrollBar();
-    if (bar->maximum() <= topRow_)
-        bar->setMaximum(rows());
-    bar->setValue(topRow_);
-    view_->programmatic = false;
+    bar->setRange(0, model_.lastFullPageTop());
+    bar->setValue(model_.topRow());
+    view_->programmatic = was;
+}
+
+// The scroll range follows the rows at once, so that the user's next scroll finds it; a hidden
+// grid gets it when it is shown again.
+void QtGrid::refreshRange() {
+    if (!view_->isVisible())
+        return;
+    const bool was = view_->programmatic;
+    view_->programmatic = true;
+    view_->verticalScrollBar()->setRange(0, model_.lastFullPageTop());
+    view_->programmatic = was;
 }
 
 void QtGrid::reveal(std::int32_t row) {
-    const QRect r = view_->visualRect(model_->index(row, 0));
+    const QRect r = view_->visualRect(table_->index(row, 0));
     if (r.isValid() && view_->viewport()->rect().contains(r.center()))
         return;
     view_->programmatic = true;
@@ -460,159 +465,23 @@ void QtGrid::reveal(std::int32_t row) {
     view_->programmatic = false;
 }
 
-void QtGrid::setTopRow(std::int32_t row) {
-    checkRow(row);
-    topRow_ = row;
-    applyScroll();
+void QtGrid::placementChanged() {
+    view_->setGeometry(ctx_.pxX(model_.left()), ctx_.pxY(model_.top()),
+                       std::max(0, ctx_.pxX(model_.width())),
+                       std::max(0, ctx_.pxY(model_.height())));
+    updatePage();
 }
 
-std::int32_t QtGrid::colWidth(std::int32_t col) const {
-    checkCol(col);
-    return colWidth_[col];
-}
-void QtGrid::setColWidth(std::int32_t col, std::int32_t width) {
-    checkCol(col);
-    colWidth_[col] = width;
-    view_->horizontalHeader()->resizeSection(col, std::max(0, ctx_.pxX(width)));
+void QtGrid::updatePage() {
+    // The rows are shown inside the frame; there is no horizontal scroll bar.
+    model_.setPageHeight(
+        static_cast<std::int32_t>(std::lround(ctx_.twipsY(view_->contentsRect().height()))));
 }
 
-std::int32_t QtGrid::rowHeight(std::int32_t row) const {
-    checkRow(row);
-    return model_->rows[static_cast<std::size_t>(row)].height;
-}
-void QtGrid::setRowHeight(std::int32_t row, std::int32_t height) {
-    checkRow(row);
-    auto& g = model_->rows[static_cast<std::size_t>(row)];
-    if (g.height == height)
+void QtGrid::visibilityChanged() {
+    const bool v = model_.visible();
+    if (view_->isVisibleTo(view_->parentWidget()) == v)
         return;
-    g.height = height;
-    view_->programmatic = true;
-    view_->verticalHeader()->resizeSection(row, std::max(1, ctx_.pxY(height)));
-    view_->programmatic = false;
-    invalidatePositions(row + 1);
-}
-
-std::int32_t QtGrid::colAlignment(std::int32_t col) const {
-    checkCol(col);
-    return model_->alignment[col];
-}
-void QtGrid::setColAlignment(std::int32_t col, std::int32_t alignment) {
-    checkCol(col);
-    model_->alignment[col] = alignment;
-    model_->allChanged();
-}
-
-void QtGrid::invalidatePositions(std::int32_t fromRow) const {
-    validPrefix_ = std::min(validPrefix_, std::max(0, fromRow));
-}
-
-std::int64_t QtGrid::prefix(std::int32_t row) const {
-    if (prefix_.size() < static_cast<std::size_t>(rows()) + 1)
-        prefix_.resize(static_cast<std::size_t>(rows()) + 1);
-    prefix_[0] = 0;
-    for (std::int32_t i = validPrefix_; i < row; ++i)
-        prefix_[static_cast<std::size_t>(i) + 1] =
-            prefix_[static_cast<std::size_t>(i)] + model_->rows[static_cast<std::size_t>(i)].height;
-    validPrefix_ = std::max(validPrefix_, row);
-    return prefix_[static_cast<std::size_t>(row)];
-}
-
-std::int32_t QtGrid::rowPos(std::int32_t row) const {
-    checkRow(row);
-    const std::int32_t top = std::min(topRow_, rows() - 1);
-    return static_cast<std::int32_t>(prefix(row) - prefix(top));
-}
-
-std::int32_t QtGrid::colPos(std::int32_t col) const {
-    checkCol(col);
-    return col == 0 ? 0 : colWidth_[0];
-}
-
-std::int32_t QtGrid::cellBackColor() const {
-    checkRow(row_);
-    return model_->colorAt(static_cast<std::size_t>(row_), col_);
-}
-void QtGrid::setCellBackColor(std::int32_t color) {
-    checkRow(row_);
-    auto& g = model_->rows[static_cast<std::size_t>(row_)];
-    g.color[col_] = color;
-    g.epoch[col_] = model_->epoch;
-    model_->cellChanged(row_, col_);
-}
-bool QtGrid::cellFontBold() const {
-    checkRow(row_);
-    return model_->rows[static_cast<std::size_t>(row_)].bold[col_];
-}
-void QtGrid::setCellFontBold(bool bold) {
-    checkRow(row_);
-    model_->rows[static_cast<std::size_t>(row_)].bold[col_] = bold;
-    model_->cellChanged(row_, col_);
-}
-std::int32_t QtGrid::cellBackColorAt(std::int32_t row, std::int32_t col) const {
-    checkRow(row);
-    checkCol(col);
-    return model_->colorAt(static_cast<std::size_t>(row), col);
-}
-bool QtGrid::cellFontBoldAt(std::int32_t row, std::int32_t col) const {
-    checkRow(row);
-    checkCol(col);
-    return model_->rows[static_cast<std::size_t>(row)].bold[col];
-}
-void QtGrid::fillCellBackColor(std::int32_t color) {
-    ++model_->epoch;
-    model_->fillColor = color;
-    model_->allChanged();
-}
-
-void QtGrid::applyPalette() {
-    QPalette p = view_->palette();
-    p.setColor(QPalette::Base, toQColor(backColor_));
-    p.setColor(QPalette::Window, toQColor(backColorBkg_));
-    view_->setPalette(p);
-    view_->viewport()->setAutoFillBackground(true);
-    view_->setStyleSheet(QStringLiteral("QTableView { background-color: %1; gridline-color: %2; }")
-                             .arg(toQColor(backColorBkg_).name(), QColor(0xc0, 0xc0, 0xc0).name()));
-}
-
-void QtGrid::setBackColor(std::int32_t color) {
-    backColor_ = color;
-    model_->allChanged();
-}
-void QtGrid::setBackColorBkg(std::int32_t color) {
-    backColorBkg_ = color;
-    applyPalette();
-}
-
-void QtGrid::setFontSize(double points) {
-    if (points <= 0)
-        points = 1;
-    model_->font.setPointSizeF(points);
-    model_->boldFont.setPointSizeF(points);
-    view_->setFont(model_->font);
-    model_->allChanged();
-}
-
-void QtGrid::setLeft(std::int32_t v) {
-    left_ = v;
-    applyGeometry();
-}
-void QtGrid::setTop(std::int32_t v) {
-    top_ = v;
-    applyGeometry();
-}
-void QtGrid::setWidth(std::int32_t v) {
-    width_ = v;
-    applyGeometry();
-}
-void QtGrid::setHeight(std::int32_t v) {
-    height_ = v;
-    applyGeometry();
-}
-
-void QtGrid::setVisible(bool v) {
-    if (visible_ == v)
-        return;
-    visible_ = v;
     // Hidden while the control makes long changes: nothing is laid out or painted until it is
     // shown again, and the user's input goes nowhere meanwhile.
     view_->setUpdatesEnabled(v);
@@ -623,20 +492,14 @@ void QtGrid::setVisible(bool v) {
     }
 }
 
-void QtGrid::applyGeometry() {
-    view_->setGeometry(ctx_.pxX(left_), ctx_.pxY(top_), std::max(0, ctx_.pxX(width_)),
-                       std::max(0, ctx_.pxY(height_)));
-}
-
 void QtGrid::applyPixelSizes() {
     view_->programmatic = true;
-    for (int c = 0; c < 2; ++c)
-        view_->horizontalHeader()->resizeSection(c, std::max(0, ctx_.pxX(colWidth_[c])));
-    for (std::size_t r = 0; r < model_->rows.size(); ++r)
-        view_->verticalHeader()->resizeSection(static_cast<int>(r),
-                                               std::max(1, ctx_.pxY(model_->rows[r].height)));
+    for (int c = 0; c < model_.cols(); ++c)
+        view_->horizontalHeader()->resizeSection(c, std::max(0, ctx_.pxX(model_.colWidth(c))));
+    for (std::int32_t r = 0; r < model_.rows(); ++r)
+        applyRowHeight(r);
     view_->programmatic = false;
-    applyGeometry();
+    placementChanged();
 }
 
 } // namespace dalmure::qt

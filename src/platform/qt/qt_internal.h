@@ -1,6 +1,7 @@
 // The Qt platform's components. Private to dalmure-qt.
 #pragma once
 
+#include "platform/grid_model.h"
 #include "platform/qt/qt_platform.h"
 
 #include <QAbstractTableModel>
@@ -129,44 +130,31 @@ class QtFrame final : public platform::Frame {
 };
 
 // ---------------------------------------------------------------------------------------------
-// Grid
+// Grid: a view of the grid model. GridTable hands the model's cells to a QTableView, GridView
+// paints them and reports the user's mouse, wheel and keys, and QtGrid relays the model's changes
+// to both.
 
-struct GridRow {
-    std::array<Str, 2> text;
-    std::array<std::int32_t, 2> color{};
-    std::array<std::uint64_t, 2> epoch{};
-    std::array<bool, 2> bold{};
-    std::int32_t height = 0;
-};
+class QtGrid;
 
-class GridModel final : public QAbstractTableModel {
+class GridTable final : public QAbstractTableModel {
     Q_OBJECT
   public:
-    explicit GridModel(QObject* parent);
+    GridTable(const platform::GridModel& grid, QObject* parent);
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    std::vector<GridRow> rows;
-    std::int32_t fillColor = 0xFFFFFF;
-    std::uint64_t epoch = 1;
-    std::array<std::int32_t, 2> alignment{0, 0};
     QFont font, boldFont;
-
-    std::int32_t colorAt(std::size_t r, int c) const {
-        const GridRow& g = rows[r];
-        return g.epoch[c] == epoch ? g.color[c] : fillColor;
-    }
-    void cellChanged(int r, int c);
-    void allChanged();
-    void beginInsert(int r) { beginInsertRows({}, r, r); }
+    void beginInsert(int first, int count) { beginInsertRows({}, first, first + count - 1); }
     void endInsert() { endInsertRows(); }
-    void beginRemove(int r, int count = 1) { beginRemoveRows({}, r, r + count - 1); }
+    void beginRemove(int first, int count) { beginRemoveRows({}, first, first + count - 1); }
     void endRemove() { endRemoveRows(); }
-};
+    void rowsChanged(int first, int last);
 
-class QtGrid;
+  private:
+    const platform::GridModel& grid_;
+};
 
 class GridView final : public QTableView {
     Q_OBJECT
@@ -185,99 +173,61 @@ class GridView final : public QTableView {
     void keyPressEvent(QKeyEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
     void updateGeometries() override;
+    void scrollContentsBy(int dx, int dy) override;
     void wheelEvent(QWheelEvent* e) override;
 
   private:
+    void alignTopRow();
     void userMoveTo(int row, int col);
     Context& ctx_;
     QtGrid& grid_;
     bool pressed_ = false;
 };
 
-class QtGrid final : public platform::Grid {
+class QtGrid final : public platform::GridObserver {
   public:
     QtGrid(Context& ctx, QWidget* frame);
     ~QtGrid() override;
 
-    std::int32_t rows() const override;
-    std::int32_t cols() const override { return 2; }
-    std::int32_t row() const override { return row_; }
-    void setRow(std::int32_t row) override;
-    std::int32_t col() const override { return col_; }
-    void setCol(std::int32_t col) override;
-    Str text() const override;
-    void setText(const Str& text) override;
-    Str textMatrix(std::int32_t row, std::int32_t col) const override;
-    int compareText(std::int32_t row, std::int32_t col, StrView text) const override;
-    void addItem(const Str& item, std::int32_t index) override;
-    void removeItem(std::int32_t index) override;
-    void removeItems(std::int32_t index, std::int32_t count) override;
-    void clear() override;
-    std::int32_t topRow() const override { return topRow_; }
-    void setTopRow(std::int32_t row) override;
-    std::int32_t colWidth(std::int32_t col) const override;
-    void setColWidth(std::int32_t col, std::int32_t width) override;
-    std::int32_t rowHeight(std::int32_t row) const override;
-    void setRowHeight(std::int32_t row, std::int32_t height) override;
-    std::int32_t colAlignment(std::int32_t col) const override;
-    void setColAlignment(std::int32_t col, std::int32_t alignment) override;
-    std::int32_t rowPos(std::int32_t row) const override;
-    std::int32_t colPos(std::int32_t col) const override;
-    std::int32_t cellBackColor() const override;
-    void setCellBackColor(std::int32_t color) override;
-    bool cellFontBold() const override;
-    void setCellFontBold(bool bold) override;
-    std::int32_t cellBackColorAt(std::int32_t row, std::int32_t col) const override;
-    bool cellFontBoldAt(std::int32_t row, std::int32_t col) const override;
-    void fillCellBackColor(std::int32_t color) override;
-    std::int32_t backColor() const override { return backColor_; }
-    void setBackColor(std::int32_t color) override;
-    std::int32_t backColorBkg() const override { return backColorBkg_; }
-    void setBackColorBkg(std::int32_t color) override;
-    std::int32_t backColorFixed() const override { return backColorFixed_; }
-    double fontSize() const override { return model_->font.pointSizeF(); }
-    void setFontSize(double points) override;
-    std::int32_t left() const override { return left_; }
-    void setLeft(std::int32_t v) override;
-    std::int32_t top() const override { return top_; }
-    void setTop(std::int32_t v) override;
-    std::int32_t width() const override { return width_; }
-    void setWidth(std::int32_t v) override;
-    std::int32_t height() const override { return height_; }
-    void setHeight(std::int32_t v) override;
-    bool visible() const override { return visible_; }
-    void setVisible(bool v) override;
-
+    platform::GridModel& model() { return model_; }
+    std::int32_t rows() const { return model_.rows(); }
     GridView* view() const { return view_; }
-    // The user made (row, col) current (no notification here).
-    void userSetCurrent(int row, int col);
-    // The user scrolled so that row is the first shown.
-    void userScrolledTo(int row) { topRow_ = row; }
-    void applyGeometry();
+    bool ready() const { return ready_; }
     void applyPixelSizes(); // after a DPI change
     // Shows row without telling the control (the top row it set stays as it is), and back.
     void reveal(std::int32_t row);
     void applyScroll();
+    // The view's current cell follows the model's (it is brought up to date lazily: walks over
+    // the rows move the current cell thousands of times).
+    void syncCurrent();
+    // The height the rows are shown in, given to the model.
+    void updatePage();
+
+    void rowsAboutToBeInserted(std::int32_t first, std::int32_t count) override;
+    void rowsInserted() override;
+    void rowsAboutToBeRemoved(std::int32_t first, std::int32_t count) override;
+    void rowsRemoved() override;
+    void cellsChanged(std::int32_t first, std::int32_t last) override;
+    void rowHeightChanged(std::int32_t row) override;
+    void columnsChanged() override;
+    void lookChanged() override;
+    void currentCellChanged() override;
+    void topRowChanged() override;
+    void placementChanged() override;
+    void visibilityChanged() override;
 
   private:
-    void checkRow(std::int32_t row) const;
-    void checkCol(std::int32_t col) const;
-    void invalidatePositions(std::int32_t fromRow) const;
-    std::int64_t prefix(std::int32_t row) const;
-    void syncCurrent();
-    void applyPalette();
+    void applyRowHeight(std::int32_t row);
+    void refreshRange();
 
     Context& ctx_;
-    GridModel* model_;
+    platform::GridModel model_;
+    bool ready_ = false; // the view is set up (Qt lays it out while it is being made)
+    GridTable* table_;
     GridView* view_;
-    std::int32_t row_ = 0, col_ = 0, topRow_ = 0;
-    std::array<std::int32_t, 2> colWidth_;
-    std::int32_t backColor_, backColorBkg_, backColorFixed_;
-    std::int32_t left_, top_, width_, height_;
-    bool visible_ = true;
-    // Row tops in twips from row 0: prefix_[i] is valid for i <= validPrefix_.
-    mutable std::vector<std::int64_t> prefix_;
-    mutable std::int32_t validPrefix_ = 0;
+    std::int32_t inserted_ = 0, insertedCount_ = 0;
+    bool currentPending_ = false;
+    std::int32_t paletteBkg_ = -1;
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -167,7 +167,7 @@ platform::Frame& QtPlatform::frame(platform::FrameId id) {
     return id == platform::FrameId::Frame1 ? *impl_->frame1 : *impl_->frame3;
 }
 platform::Grid& QtPlatform::grid() {
-    return *impl_->grid;
+    return impl_->grid->model();
 }
 platform::TextBox& QtPlatform::editor() {
     return *impl_->editor;

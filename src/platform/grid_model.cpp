@@ -1,13 +1,14 @@
-// The in-memory annotation grid.
+// The annotation grid's store and rules.
+#include "platform/grid_model.h"
+
 #include "control/design.h"
-#include "platform/headless/headless_components.h"
 #include "support/errors.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 
-namespace dalmure::headless {
+namespace dalmure::platform {
 
 namespace {
 
@@ -18,7 +19,7 @@ std::int32_t clampToInt32(std::int64_t v) {
 
 } // namespace
 
-HeadlessGrid::HeadlessGrid()
+GridModel::GridModel()
     : backColor_(design::kGridBackColor), backColorBkg_(design::kGridBackColorBkg),
       backColorFixed_(design::kGridBackColorFixed), fontSize_(design::kFontSize),
       left_(design::kGridLeft), top_(design::kGridTop), width_(design::kGridWidth),
@@ -30,11 +31,11 @@ HeadlessGrid::HeadlessGrid()
     addItem(Str(), 1);
 }
 
-HeadlessGrid::~HeadlessGrid() = default;
+GridModel::~GridModel() = default;
 
 // --- Rows and cells ---------------------------------------------------------------------------
 
-HeadlessGrid::Row HeadlessGrid::makeRow(StrView c0, StrView c1) const {
+GridModel::Row GridModel::makeRow(StrView c0, StrView c1) const {
     Row r;
     r.height = design::kGridDefaultRowHeight;
     r.epoch.fill(fillEpoch_);
@@ -43,14 +44,14 @@ HeadlessGrid::Row HeadlessGrid::makeRow(StrView c0, StrView c1) const {
     return r;
 }
 
-StrView HeadlessGrid::cellOf(const Row& r, std::int32_t col) {
+StrView GridModel::cellOf(const Row& r, std::int32_t col) {
     if (!r.text) {
         return {};
     }
     return col == 0 ? StrView(r.text.get(), r.len0) : StrView(r.text.get() + r.len0, r.len1);
 }
 
-void HeadlessGrid::setCellOf(Row& r, std::int32_t col, StrView text) {
+void GridModel::setCellOf(Row& r, std::int32_t col, StrView text) {
     const StrView other = cellOf(r, 1 - col);
     const std::size_t total = text.size() + other.size();
     std::unique_ptr<char16_t[]> buf;
@@ -68,7 +69,7 @@ void HeadlessGrid::setCellOf(Row& r, std::int32_t col, StrView text) {
     r.text = std::move(buf);
 }
 
-std::int32_t HeadlessGrid::colorOf(const Row& r, std::int32_t col) const {
+std::int32_t GridModel::colorOf(const Row& r, std::int32_t col) const {
     if (r.epoch[col] != fillEpoch_) {
         return fillColor_;
     }
@@ -78,23 +79,23 @@ std::int32_t HeadlessGrid::colorOf(const Row& r, std::int32_t col) const {
     return backColor_;
 }
 
-void HeadlessGrid::checkRow(std::int32_t row) const {
+void GridModel::checkRow(std::int32_t row) const {
     if (row < 0 || row >= rows_) {
         errors::invalidRow();
     }
 }
 
-void HeadlessGrid::checkCol(std::int32_t col) const {
+void GridModel::checkCol(std::int32_t col) const {
     if (col < 0 || col >= kCols) {
         errors::invalidCol();
     }
 }
 
-bool HeadlessGrid::cellExists(std::int32_t row, std::int32_t col) const {
+bool GridModel::cellExists(std::int32_t row, std::int32_t col) const {
     return row >= 0 && row < rows_ && col >= 0 && col < kCols;
 }
 
-StrView HeadlessGrid::cellView(std::int32_t row, std::int32_t col) const {
+StrView GridModel::cellView(std::int32_t row, std::int32_t col) const {
     checkRow(row);
     checkCol(col);
     return cellOf(rowAt(row), col);
@@ -102,13 +103,13 @@ StrView HeadlessGrid::cellView(std::int32_t row, std::int32_t col) const {
 
 // --- Chunk index ------------------------------------------------------------------------------
 
-void HeadlessGrid::forgetPlaces() const {
+void GridModel::forgetPlaces() const {
     placeChunk_ = kNoChunk;
     walkMark_ = HeightMark{};
     topMark_ = HeightMark{};
 }
 
-void HeadlessGrid::rebuildIndex() {
+void GridModel::rebuildIndex() {
     forgetPlaces();
     const std::size_t n = chunks_.size();
     countTree_.assign(n + 1, 0);
@@ -124,7 +125,7 @@ void HeadlessGrid::rebuildIndex() {
     }
 }
 
-void HeadlessGrid::indexAdd(std::size_t chunk, std::int64_t count, std::int64_t height) {
+void GridModel::indexAdd(std::size_t chunk, std::int64_t count, std::int64_t height) {
     if (count != 0) {
         forgetPlaces();
     }
@@ -134,15 +135,7 @@ void HeadlessGrid::indexAdd(std::size_t chunk, std::int64_t count, std::int64_t 
     }
 }
 
-std::int64_t HeadlessGrid::countPrefix(std::size_t chunks) const {
-    std::int64_t s = 0;
-    for (std::size_t i = chunks; i > 0; i -= i & (~i + 1)) {
-        s += countTree_[i];
-    }
-    return s;
-}
-
-std::int64_t HeadlessGrid::heightPrefix(std::size_t chunks) const {
+std::int64_t GridModel::heightPrefix(std::size_t chunks) const {
     std::int64_t s = 0;
     for (std::size_t i = chunks; i > 0; i -= i & (~i + 1)) {
         s += heightTree_[i];
@@ -150,7 +143,7 @@ std::int64_t HeadlessGrid::heightPrefix(std::size_t chunks) const {
     return s;
 }
 
-HeadlessGrid::Place HeadlessGrid::locate(std::int32_t row) const {
+GridModel::Place GridModel::locate(std::int32_t row) const {
     // The chunk located last, or the one after it.
     if (placeChunk_ < chunks_.size()) {
         const std::int64_t offset = row - placeFirst_;
@@ -186,17 +179,17 @@ HeadlessGrid::Place HeadlessGrid::locate(std::int32_t row) const {
     return Place{pos, static_cast<std::size_t>(remaining)};
 }
 
-HeadlessGrid::Row& HeadlessGrid::rowAt(std::int32_t row) {
+GridModel::Row& GridModel::rowAt(std::int32_t row) {
     const Place p = locate(row);
     return chunks_[p.chunk]->rows[p.offset];
 }
 
-const HeadlessGrid::Row& HeadlessGrid::rowAt(std::int32_t row) const {
+const GridModel::Row& GridModel::rowAt(std::int32_t row) const {
     const Place p = locate(row);
     return chunks_[p.chunk]->rows[p.offset];
 }
 
-std::int64_t HeadlessGrid::heightBefore(std::int32_t row) const {
+std::int64_t GridModel::heightBefore(std::int32_t row) const {
     if (row >= rows_) {
         return heightPrefix(chunks_.size());
     }
@@ -229,7 +222,17 @@ std::int64_t HeadlessGrid::heightBefore(std::int32_t row) const {
     return h;
 }
 
-void HeadlessGrid::afterShrink(std::size_t chunk) {
+std::int64_t GridModel::topBefore() const {
+    if (topMark_.row != topRow_) {
+        // Found without disturbing the walk's own mark.
+        const HeightMark walk = walkMark_;
+        topMark_ = HeightMark{topRow_, heightBefore(topRow_)};
+        walkMark_ = walk;
+    }
+    return topMark_.before;
+}
+
+void GridModel::afterShrink(std::size_t chunk) {
     auto& rows = chunks_[chunk]->rows;
     if (rows.empty()) {
         chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(chunk));
@@ -257,13 +260,13 @@ void HeadlessGrid::afterShrink(std::size_t chunk) {
     rebuildIndex();
 }
 
-std::unique_ptr<HeadlessGrid::Chunk> HeadlessGrid::newChunk() {
+std::unique_ptr<GridModel::Chunk> GridModel::newChunk() {
     auto chunk = std::make_unique<Chunk>();
     chunk->rows.reserve(kMaxChunk);
     return chunk;
 }
 
-HeadlessGrid::Place HeadlessGrid::makeRoom(Place p) {
+GridModel::Place GridModel::makeRoom(Place p) {
     // A full chunk first hands a row to a neighbour with room (which keeps chunks dense whatever
     // the order of insertion); appending at the very end or prepending at the very start opens
     // a new chunk; otherwise the chunk splits near the insertion point.
@@ -322,55 +325,112 @@ HeadlessGrid::Place HeadlessGrid::makeRoom(Place p) {
     return p.offset > at ? Place{p.chunk + 1, p.offset - at} : p;
 }
 
+// --- The top row and the last full page -------------------------------------------------------
+
+void GridModel::setPageHeight(std::int32_t twips) {
+    const std::int32_t page = std::max(0, twips);
+    if (page == pageHeight_)
+        return;
+    // A taller page can hold more of the last rows: its first row may come up.
+    const bool shorter = pageHeight_ >= 0 && page < pageHeight_;
+    pageHeight_ = page;
+    if (!shorter)
+        settleTopRow();
+}
+
+std::int32_t GridModel::lastFullPageTop() const {
+    if (pageHeight_ < 0 || rows_ == 0)
+        return 0;
+    // The first row t with heightBefore(t) >= total - page: descend the trees to the last chunk
+    // that ends below that height, then walk its rows.
+    const std::int64_t need = heightPrefix(chunks_.size()) - pageHeight_;
+    if (need <= 0)
+        return 0;
+    std::size_t pos = 0;
+    std::int64_t height = 0, count = 0;
+    std::size_t step = 1;
+    while (step * 2 < heightTree_.size())
+        step *= 2;
+    for (; step > 0; step /= 2) {
+        const std::size_t next = pos + step;
+        if (next < heightTree_.size() && height + heightTree_[next] < need) {
+            pos = next;
+            height += heightTree_[next];
+            count += countTree_[next];
+        }
+    }
+    // Chunk pos holds the first row whose top lies at or below `need` (or its end does).
+    for (const Row& r : chunks_[pos]->rows) {
+        height += r.height;
+        ++count;
+        if (height >= need)
+            break;
+    }
+    return static_cast<std::int32_t>(std::min<std::int64_t>(count, rows_ - 1));
+}
+
+void GridModel::settleTopRow() {
+    if (pageHeight_ < 0 || topRow_ == 0)
+        return;
+    // The rows from the top row on overflow the page: no page can start further down.
+    if (heightPrefix(chunks_.size()) - topBefore() > pageHeight_)
+        return;
+    const std::int32_t limit = lastFullPageTop();
+    if (topRow_ > limit) {
+        topRow_ = limit;
+        if (observer_)
+            observer_->topRowChanged();
+    }
+}
+
+void GridModel::setTopRow(std::int32_t row) {
+    checkRow(row);
+    topRow_ = pageHeight_ < 0 ? row : std::min(row, lastFullPageTop());
+    if (observer_)
+        observer_->topRowChanged();
+}
+
 // --- platform::Grid ---------------------------------------------------------------------------
 
-std::int32_t HeadlessGrid::rows() const {
-    return rows_;
-}
-std::int32_t HeadlessGrid::cols() const {
-    return kCols;
-}
-std::int32_t HeadlessGrid::row() const {
-    return row_;
-}
-
-void HeadlessGrid::setRow(std::int32_t row) {
+void GridModel::setRow(std::int32_t row) {
     checkRow(row);
     row_ = row;
+    if (observer_)
+        observer_->currentCellChanged();
 }
 
-std::int32_t HeadlessGrid::col() const {
-    return col_;
-}
-
-void HeadlessGrid::setCol(std::int32_t col) {
+void GridModel::setCol(std::int32_t col) {
     checkCol(col);
     col_ = col;
+    if (observer_)
+        observer_->currentCellChanged();
 }
 
-Str HeadlessGrid::text() const {
+Str GridModel::text() const {
     return Str(cellView(row_, col_));
 }
 
-void HeadlessGrid::textInto(Str& out) const {
+void GridModel::textInto(Str& out) const {
     out.assign(cellView(row_, col_));
 }
 
-void HeadlessGrid::setText(const Str& text) {
+void GridModel::setText(const Str& text) {
     checkRow(row_);
     setCellOf(rowAt(row_), col_, text);
+    if (observer_)
+        observer_->cellsChanged(row_, row_);
 }
 
-Str HeadlessGrid::textMatrix(std::int32_t row, std::int32_t col) const {
+Str GridModel::textMatrix(std::int32_t row, std::int32_t col) const {
     return Str(cellView(row, col));
 }
 
-int HeadlessGrid::compareText(std::int32_t row, std::int32_t col, StrView text) const {
+int GridModel::compareText(std::int32_t row, std::int32_t col, StrView text) const {
     const int c = cellView(row, col).compare(text);
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
-void HeadlessGrid::addItem(const Str& item, std::int32_t index) {
+void GridModel::addItem(const Str& item, std::int32_t index) {
     if (index < 0 || index > rows_) {
         errors::invalidRow();
     }
@@ -385,6 +445,8 @@ void HeadlessGrid::addItem(const Str& item, std::int32_t index) {
     Row r = makeRow(c0, c1);
     const std::int64_t h = r.height;
 
+    if (observer_)
+        observer_->rowsAboutToBeInserted(index, 1);
     if (chunks_.empty()) {
         chunks_.push_back(newChunk());
         rebuildIndex();
@@ -400,10 +462,11 @@ void HeadlessGrid::addItem(const Str& item, std::int32_t index) {
     ++rows_;
     indexAdd(p.chunk, 1, h);
     // The current row and the top row keep their numbers.
+    if (observer_)
+        observer_->rowsInserted();
 }
 
-void HeadlessGrid::removeItem(std::int32_t index) {
-    checkRow(index);
+void GridModel::removeRow(std::int32_t index) {
     const Place p = locate(index);
     auto& rows = chunks_[p.chunk]->rows;
     const std::int64_t h = rows[p.offset].height;
@@ -412,12 +475,39 @@ void HeadlessGrid::removeItem(std::int32_t index) {
     --rows_;
     indexAdd(p.chunk, -1, -h);
     afterShrink(p.chunk);
-    const std::int32_t last = std::max(rows_ - 1, 0);
-    row_ = std::min(row_, last);
-    topRow_ = std::min(topRow_, last);
 }
 
-void HeadlessGrid::clear() {
+void GridModel::removeItem(std::int32_t index) {
+    checkRow(index);
+    removeItems(index, 1);
+}
+
+void GridModel::removeItems(std::int32_t index, std::int32_t count) {
+    if (count <= 0)
+        return;
+    checkRow(index);
+    if (count > rows_ - index)
+        errors::invalidRow();
+    if (observer_)
+        observer_->rowsAboutToBeRemoved(index, count);
+    // From the last one up: each removal leaves the rows before it where they are.
+    for (std::int32_t r = index + count - 1; r >= index; --r)
+        removeRow(r);
+    const std::int32_t last = std::max(rows_ - 1, 0);
+    const bool rowMoved = row_ > last, topMoved = topRow_ > last;
+    row_ = std::min(row_, last);
+    topRow_ = std::min(topRow_, last);
+    if (observer_) {
+        observer_->rowsRemoved();
+        if (rowMoved)
+            observer_->currentCellChanged();
+        if (topMoved)
+            observer_->topRowChanged();
+    }
+    settleTopRow();
+}
+
+void GridModel::clear() {
     for (auto& chunk : chunks_) {
         for (Row& r : chunk->rows) {
             r.text.reset();
@@ -426,44 +516,41 @@ void HeadlessGrid::clear() {
             r.epoch.fill(fillEpoch_);
         }
     }
+    if (observer_ && rows_ > 0)
+        observer_->cellsChanged(0, rows_ - 1);
 }
 
-std::int32_t HeadlessGrid::topRow() const {
-    return topRow_;
-}
-
-void HeadlessGrid::setTopRow(std::int32_t row) {
-    checkRow(row);
-    topRow_ = row;
-}
-
-std::int32_t HeadlessGrid::colWidth(std::int32_t col) const {
+std::int32_t GridModel::colWidth(std::int32_t col) const {
     checkCol(col);
     return colWidth_[col];
 }
 
-void HeadlessGrid::setColWidth(std::int32_t col, std::int32_t width) {
+void GridModel::setColWidth(std::int32_t col, std::int32_t width) {
     checkCol(col);
     if (width < -1) {
-        invalidPropertyValue();
+        errors::invalidPropertyValue();
     }
     colWidth_[col] = width == -1 ? design::kGridDefaultColWidth : width;
+    if (observer_)
+        observer_->columnsChanged();
 }
 
-std::int32_t HeadlessGrid::rowHeight(std::int32_t row) const {
+std::int32_t GridModel::rowHeight(std::int32_t row) const {
     checkRow(row);
     return rowAt(row).height;
 }
 
-void HeadlessGrid::setRowHeight(std::int32_t row, std::int32_t height) {
+void GridModel::setRowHeight(std::int32_t row, std::int32_t height) {
     checkRow(row);
     if (height < -1) {
-        invalidPropertyValue();
+        errors::invalidPropertyValue();
     }
     const std::int32_t h = height == -1 ? design::kGridDefaultRowHeight : height;
     const Place p = locate(row);
     Row& r = chunks_[p.chunk]->rows[p.offset];
     const std::int64_t change = static_cast<std::int64_t>(h) - r.height;
+    if (change == 0)
+        return;
     indexAdd(p.chunk, 0, change);
     chunks_[p.chunk]->height += change;
     r.height = h;
@@ -472,31 +559,35 @@ void HeadlessGrid::setRowHeight(std::int32_t row, std::int32_t height) {
             mark->before += change;
         }
     }
+    if (observer_)
+        observer_->rowHeightChanged(row);
+    // Only a row from the one above the top row on can push the last full page down.
+    if (change > 0 && row + 1 >= topRow_)
+        settleTopRow();
 }
 
-std::int32_t HeadlessGrid::colAlignment(std::int32_t col) const {
+std::int32_t GridModel::colAlignment(std::int32_t col) const {
     checkCol(col);
     return colAlign_[col];
 }
 
-void HeadlessGrid::setColAlignment(std::int32_t col, std::int32_t alignment) {
+void GridModel::setColAlignment(std::int32_t col, std::int32_t alignment) {
     checkCol(col);
     if (alignment < 0 || alignment > 9) {
-        invalidPropertyValue();
+        errors::invalidPropertyValue();
     }
     colAlign_[col] = alignment;
+    if (observer_)
+        observer_->columnsChanged();
 }
 
-std::int32_t HeadlessGrid::rowPos(std::int32_t row) const {
+std::int32_t GridModel::rowPos(std::int32_t row) const {
     checkRow(row);
-    if (topMark_.row != topRow_) {
-        const std::int64_t top = heightBefore(topRow_);
-        topMark_ = HeightMark{topRow_, top};
-    }
-    return clampToInt32(heightBefore(row) - topMark_.before);
+    const std::int64_t top = topBefore();
+    return clampToInt32(heightBefore(row) - top);
 }
 
-std::int32_t HeadlessGrid::colPos(std::int32_t col) const {
+std::int32_t GridModel::colPos(std::int32_t col) const {
     checkCol(col);
     std::int64_t x = 0;
     for (std::int32_t c = 0; c < col; ++c) {
@@ -505,106 +596,97 @@ std::int32_t HeadlessGrid::colPos(std::int32_t col) const {
     return clampToInt32(x);
 }
 
-std::int32_t HeadlessGrid::cellBackColor() const {
-    return cellBackColorAt(row_, col_);
-}
-
-void HeadlessGrid::setCellBackColor(std::int32_t color) {
+void GridModel::setCellBackColor(std::int32_t color) {
     checkRow(row_);
     Row& r = rowAt(row_);
     r.color[col_] = color;
     r.epoch[col_] = fillEpoch_;
     r.flags |= static_cast<std::uint8_t>(kOwnColor0 << col_);
+    if (observer_)
+        observer_->cellsChanged(row_, row_);
 }
 
-bool HeadlessGrid::cellFontBold() const {
-    return cellFontBoldAt(row_, col_);
-}
-
-void HeadlessGrid::setCellFontBold(bool bold) {
+void GridModel::setCellFontBold(bool bold) {
     checkRow(row_);
     Row& r = rowAt(row_);
     const auto bit = static_cast<std::uint8_t>(kBold0 << col_);
     r.flags = bold ? (r.flags | bit) : (r.flags & ~bit);
+    if (observer_)
+        observer_->cellsChanged(row_, row_);
 }
 
-std::int32_t HeadlessGrid::cellBackColorAt(std::int32_t row, std::int32_t col) const {
+std::int32_t GridModel::cellBackColorAt(std::int32_t row, std::int32_t col) const {
     checkRow(row);
     checkCol(col);
     return colorOf(rowAt(row), col);
 }
 
-bool HeadlessGrid::cellFontBoldAt(std::int32_t row, std::int32_t col) const {
+bool GridModel::cellFontBoldAt(std::int32_t row, std::int32_t col) const {
     checkRow(row);
     checkCol(col);
     return (rowAt(row).flags & (kBold0 << col)) != 0;
 }
 
-void HeadlessGrid::fillCellBackColor(std::int32_t color) {
+void GridModel::fillCellBackColor(std::int32_t color) {
     ++fillEpoch_;
     fillColor_ = color;
+    if (observer_ && rows_ > 0)
+        observer_->cellsChanged(0, rows_ - 1);
 }
 
-std::int32_t HeadlessGrid::backColor() const {
-    return backColor_;
-}
-void HeadlessGrid::setBackColor(std::int32_t color) {
+void GridModel::setBackColor(std::int32_t color) {
     backColor_ = color;
-}
-std::int32_t HeadlessGrid::backColorBkg() const {
-    return backColorBkg_;
-}
-void HeadlessGrid::setBackColorBkg(std::int32_t color) {
-    backColorBkg_ = color;
-}
-std::int32_t HeadlessGrid::backColorFixed() const {
-    return backColorFixed_;
-}
-double HeadlessGrid::fontSize() const {
-    return fontSize_;
-}
-void HeadlessGrid::setFontSize(double points) {
-    fontSize_ = points;
-}
-std::int32_t HeadlessGrid::left() const {
-    return left_;
-}
-void HeadlessGrid::setLeft(std::int32_t v) {
-    left_ = v;
-}
-std::int32_t HeadlessGrid::top() const {
-    return top_;
-}
-void HeadlessGrid::setTop(std::int32_t v) {
-    top_ = v;
-}
-std::int32_t HeadlessGrid::width() const {
-    return width_;
+    // The cells nobody coloured show it.
+    if (observer_ && rows_ > 0)
+        observer_->cellsChanged(0, rows_ - 1);
 }
 
-void HeadlessGrid::setWidth(std::int32_t v) {
+void GridModel::setBackColorBkg(std::int32_t color) {
+    backColorBkg_ = color;
+    if (observer_)
+        observer_->lookChanged();
+}
+
+void GridModel::setFontSize(double points) {
+    fontSize_ = points;
+    if (observer_)
+        observer_->lookChanged();
+}
+
+void GridModel::setLeft(std::int32_t v) {
+    left_ = v;
+    if (observer_)
+        observer_->placementChanged();
+}
+
+void GridModel::setTop(std::int32_t v) {
+    top_ = v;
+    if (observer_)
+        observer_->placementChanged();
+}
+
+void GridModel::setWidth(std::int32_t v) {
     if (v < 0) {
-        invalidPropertyValue();
+        errors::invalidPropertyValue();
     }
     width_ = v;
+    if (observer_)
+        observer_->placementChanged();
 }
 
-std::int32_t HeadlessGrid::height() const {
-    return height_;
-}
-
-void HeadlessGrid::setHeight(std::int32_t v) {
+void GridModel::setHeight(std::int32_t v) {
     if (v < 0) {
-        invalidPropertyValue();
+        errors::invalidPropertyValue();
     }
     height_ = v;
+    if (observer_)
+        observer_->placementChanged();
 }
 
-bool HeadlessGrid::visible() const {
-    return visible_;
-}
-void HeadlessGrid::setVisible(bool v) {
+void GridModel::setVisible(bool v) {
     visible_ = v;
+    if (observer_)
+        observer_->visibilityChanged();
 }
 
-} // namespace dalmure::headless
+} // namespace dalmure::platform

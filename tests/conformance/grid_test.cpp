@@ -1,0 +1,408 @@
+// The annotation grid on each platform: its checks and their errors, the rows kept by additions,
+// removals and Clear, colours, positions and sizes as they read back, and what the user's clicks
+// and scrolls report, in order.
+#include "conformance.h"
+
+#include "control/design.h"
+#include "platform/notifications.h"
+#include "support/errors.h"
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace dalmure::conformance {
+namespace {
+
+std::int32_t errorNumber(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const ControlError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+constexpr std::int32_t kInvalidPropertyValue = 380;
+
+// The grid's notifications, each with the current cell as it was when it arrived.
+class RecordingGrid : public platform::Notifications {
+  public:
+    explicit RecordingGrid(const platform::Grid& g) : g_(g) {}
+    std::vector<std::string> seen;
+    // Right-hand side of a left click's mouse-up is the Qt platform's own; not recorded.
+    void gridClick() override { note("click"); }
+    void gridDblClick() override { note("dblclick"); }
+    void gridKeyPress(std::int16_t& k) override { note("key " + std::to_string(k)); }
+    void gridLeaveCell() override { note("leave"); }
+    void gridScroll() override { note("scroll"); }
+    void gridMouseMove(int, int, double, double) override {}
+    void gridMouseUp(int button, int, double, double) override {
+        if (button != platform::kLeftButton)
+            note("up " + std::to_string(button));
+    }
+    void editorChange() override {}
+    void editorGotFocus() override {}
+    void editorLostFocus() override {}
+    void editorKeyDown(std::int16_t&, int) override {}
+    void editorKeyPress(std::int16_t&) override {}
+    void editorKeyUp(std::int16_t&, int) override {}
+    void buttonClick(platform::ButtonId) override {}
+    void buttonMouseMove(platform::ButtonId) override {}
+    void menuClick(platform::MenuItemId) override {}
+    void surfaceMouseMove(int, int, double, double) override {}
+    void surfaceEnterFocus() override {}
+    void surfaceResize() override {}
+    void ambientChanged(const Str&) override {}
+
+  private:
+    void note(const std::string& what) {
+        seen.push_back(what + "@" + std::to_string(g_.row()) + "," + std::to_string(g_.col()));
+    }
+    const platform::Grid& g_;
+};
+
+template <class Kind> class GridOnPlatform : public PlatformTest<Kind> {
+  protected:
+    platform::Grid& g() { return this->grid(); }
+
+    // Rows "r0\td0" .. in place of the two empty rows the grid starts with.
+    void fill(int n) {
+        g().removeItems(0, g().rows());
+        for (int i = 0; i < n; ++i) {
+            const std::string k = std::to_string(i);
+            g().addItem(test::u("r" + k + "\td" + k), g().rows());
+        }
+    }
+    // The grid shown in its frame, as start-up leaves it, with the notifications recorded.
+    RecordingGrid& shown(int rows) {
+        fill(rows);
+        this->platform().frame(platform::FrameId::Frame3).setVisible(true);
+        recorder_ = std::make_unique<RecordingGrid>(g());
+        this->platform().setNotifications(recorder_.get());
+        return *recorder_;
+    }
+    void TearDown() override {
+        this->platform().setNotifications(nullptr);
+        PlatformTest<Kind>::TearDown();
+    }
+    // Height of rows from..end.
+    std::int64_t heightFrom(std::int32_t from) {
+        std::int64_t h = 0;
+        for (std::int32_t r = from; r < g().rows(); ++r)
+            h += g().rowHeight(r);
+        return h;
+    }
+
+  private:
+    std::unique_ptr<RecordingGrid> recorder_;
+};
+TYPED_TEST_SUITE(GridOnPlatform, Platforms, PlatformNames);
+
+TYPED_TEST(GridOnPlatform, EveryCheckRaisesItsErrorAndChangesNothing) {
+    auto& g = this->g();
+    this->fill(3);
+    g.setRow(1);
+    g.setCol(1);
+    g.setRowHeight(2, 500);
+    g.setColWidth(0, 1000);
+    g.setColAlignment(0, 4);
+    g.setWidth(4000);
+    g.setHeight(3000);
+    const std::int32_t row = errors::kInvalidRow, col = errors::kInvalidCol,
+                       value = kInvalidPropertyValue;
+    const std::pair<std::int32_t, std::function<void()>> cases[] = {
+        {row, [&] { g.setRow(3); }},
+        {row, [&] { g.setRow(-1); }},
+        {col, [&] { g.setCol(2); }},
+        {col, [&] { g.setCol(-1); }},
+        {row, [&] { (void)g.textMatrix(3, 0); }},
+        {col, [&] { (void)g.textMatrix(0, 2); }},
+        {row, [&] { (void)g.compareText(-1, 0, u"x"); }},
+        {row, [&] { g.addItem(u"x", 4); }},
+        {row, [&] { g.addItem(u"x", -1); }},
+        {row, [&] { g.removeItem(3); }},
+        {row, [&] { g.removeItem(-1); }},
+        {row, [&] { g.removeItems(2, 2); }},
+        {row, [&] { g.setTopRow(3); }},
+        {row, [&] { g.setTopRow(-1); }},
+        {row, [&] { (void)g.rowHeight(3); }},
+        {row, [&] { g.setRowHeight(-1, 100); }},
+        {row, [&] { (void)g.rowPos(3); }},
+        {col, [&] { (void)g.colWidth(2); }},
+        {col, [&] { g.setColWidth(-1, 100); }},
+        {col, [&] { (void)g.colAlignment(2); }},
+        {col, [&] { (void)g.colPos(2); }},
+        {row, [&] { (void)g.cellBackColorAt(3, 0); }},
+        {col, [&] { (void)g.cellFontBoldAt(0, 2); }},
+        // Sizes below -1, alignments outside 0..9, a negative width or height.
+        {value, [&] { g.setRowHeight(2, -2); }},
+        {value, [&] { g.setColWidth(0, -2); }},
+        {value, [&] { g.setColAlignment(0, 10); }},
+        {value, [&] { g.setColAlignment(0, -1); }},
+        {value, [&] { g.setWidth(-1); }},
+        {value, [&] { g.setHeight(-1); }},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(errorNumber(cases[i].second), cases[i].first);
+    }
+    EXPECT_EQ(g.rows(), 3);
+    EXPECT_EQ(g.row(), 1);
+    EXPECT_EQ(g.col(), 1);
+    EXPECT_EQ(g.text(), u"d1");
+    EXPECT_EQ(g.rowHeight(2), 500);
+    EXPECT_EQ(g.colWidth(0), 1000);
+    EXPECT_EQ(g.colAlignment(0), 4);
+    EXPECT_EQ(g.width(), 4000);
+    EXPECT_EQ(g.height(), 3000);
+}
+
+TYPED_TEST(GridOnPlatform, SizesAndPlacementReadBackAsSet) {
+    auto& g = this->g();
+    this->fill(3);
+    g.setRowHeight(1, 777);
+    g.setColWidth(1, 3333);
+    g.setColAlignment(1, 9);
+    EXPECT_EQ(g.rowHeight(1), 777);
+    EXPECT_EQ(g.colWidth(1), 3333);
+    EXPECT_EQ(g.colAlignment(1), 9);
+    g.setRowHeight(1, -1); // -1: back to the default
+    g.setColWidth(1, -1);
+    EXPECT_EQ(g.rowHeight(1), design::kGridDefaultRowHeight);
+    EXPECT_EQ(g.colWidth(1), design::kGridDefaultColWidth);
+    g.setRowHeight(1, 0);
+    EXPECT_EQ(g.rowHeight(1), 0);
+    g.setColWidth(0, 1111);
+    EXPECT_EQ(g.colPos(0), 0);
+    EXPECT_EQ(g.colPos(1), 1111);
+    g.setLeft(123);
+    g.setTop(-45);
+    g.setWidth(0);
+    g.setHeight(4567);
+    EXPECT_EQ(g.left(), 123);
+    EXPECT_EQ(g.top(), -45);
+    EXPECT_EQ(g.width(), 0);
+    EXPECT_EQ(g.height(), 4567);
+    // The font size reads back as set, whatever the platform draws with.
+    for (double points : {12.5, 0.0, -3.0, 8.0}) {
+        g.setFontSize(points);
+        EXPECT_EQ(g.fontSize(), points);
+    }
+}
+
+TYPED_TEST(GridOnPlatform, AddItemSplitsAtTabAndComparesOrdinally) {
+    auto& g = this->g();
+    g.addItem(u"10:00:00\tHearing opens\textra", 0);
+    g.addItem(u"\tsecond", 2);
+    g.addItem(u"only", g.rows());
+    ASSERT_EQ(g.rows(), 5);
+    EXPECT_EQ(g.textMatrix(0, 0), u"10:00:00");
+    EXPECT_EQ(g.textMatrix(0, 1), u"Hearing opens"); // cells beyond the last column are dropped
+    EXPECT_EQ(g.textMatrix(2, 0), u"");
+    EXPECT_EQ(g.textMatrix(2, 1), u"second");
+    EXPECT_EQ(g.textMatrix(4, 0), u"only");
+    EXPECT_EQ(g.textMatrix(4, 1), u"");
+    EXPECT_EQ(g.rowHeight(4), design::kGridDefaultRowHeight);
+    EXPECT_FALSE(g.cellFontBoldAt(0, 1));
+    EXPECT_LT(g.compareText(0, 0, u"10:00:01"), 0);
+    EXPECT_EQ(g.compareText(0, 0, u"10:00:00"), 0);
+    EXPECT_GT(g.compareText(0, 0, u"10:00"), 0);
+    EXPECT_LT(g.compareText(0, 1, u"hearing opens"), 0); // capitals sort first
+    g.setRow(0);
+    g.setCol(1);
+    g.setText(u"changed");
+    Str into = u"old storage";
+    g.textInto(into);
+    EXPECT_EQ(into, u"changed");
+    EXPECT_EQ(g.textMatrix(0, 1), u"changed");
+    EXPECT_EQ(g.textMatrix(0, 0), u"10:00:00");
+}
+
+TYPED_TEST(GridOnPlatform, CurrentAndTopRowKeepTheirNumberLimitedToTheLastRow) {
+    auto& g = this->g();
+    this->fill(6);
+    g.setRow(2);
+    g.setCol(1);
+    g.addItem(u"new", 0);
+    EXPECT_EQ(g.row(), 2);
+    EXPECT_EQ(g.text(), u"d1"); // the same number, now another row's cell
+    g.setRow(6);
+    g.removeItem(6);
+    EXPECT_EQ(g.row(), 5);
+    g.removeItems(1, 4);
+    EXPECT_EQ(g.rows(), 2);
+    EXPECT_EQ(g.row(), 1);
+    EXPECT_EQ(g.topRow(), 0);
+    EXPECT_EQ(g.textMatrix(0, 0), u"new");
+    EXPECT_EQ(g.textMatrix(1, 0), u"r4");
+    g.removeItems(0, 2);
+    EXPECT_EQ(g.rows(), 0);
+    EXPECT_EQ(g.row(), 0);
+    g.removeItems(0, 0); // nothing to remove: no check
+    g.addItem(u"a", 0);
+    EXPECT_EQ(g.textMatrix(0, 0), u"a");
+}
+
+TYPED_TEST(GridOnPlatform, ClearEmptiesCellsAndResetsBoldAndColourButKeepsRows) {
+    auto& g = this->g();
+    this->fill(3);
+    g.setRow(1);
+    g.setCol(0);
+    g.setCellFontBold(true);
+    g.setCellBackColor(0x123456);
+    g.setRowHeight(2, 777);
+    g.clear();
+    EXPECT_EQ(g.rows(), 3);
+    EXPECT_EQ(g.row(), 1);
+    EXPECT_EQ(g.rowHeight(2), 777);
+    EXPECT_EQ(g.textMatrix(1, 0), u"");
+    EXPECT_EQ(g.textMatrix(2, 1), u"");
+    EXPECT_FALSE(g.cellFontBoldAt(1, 0));
+    EXPECT_EQ(g.cellBackColorAt(1, 0), g.backColor());
+}
+
+TYPED_TEST(GridOnPlatform, ColoursBoldAndTheFillReachTheCellsTheyShould) {
+    auto& g = this->g();
+    this->fill(4);
+    g.setRow(1);
+    g.setCol(1);
+    g.setCellBackColor(0x00FF00);
+    g.setCellFontBold(true);
+    EXPECT_EQ(g.cellBackColor(), 0x00FF00);
+    EXPECT_TRUE(g.cellFontBold());
+    EXPECT_EQ(g.cellBackColorAt(1, 0), g.backColor()); // the current cell only
+    EXPECT_FALSE(g.cellFontBoldAt(1, 0));
+    // A cell nobody coloured follows the grid's colour.
+    g.setBackColor(0x0000FF);
+    EXPECT_EQ(g.cellBackColorAt(2, 0), 0x0000FF);
+    EXPECT_EQ(g.cellBackColorAt(1, 1), 0x00FF00);
+    // The fill reaches every cell, the coloured one too, and leaves the current cell alone.
+    g.fillCellBackColor(0xABCDEF);
+    EXPECT_EQ(g.row(), 1);
+    EXPECT_EQ(g.col(), 1);
+    for (std::int32_t r = 0; r < g.rows(); ++r)
+        for (std::int32_t c = 0; c < 2; ++c)
+            EXPECT_EQ(g.cellBackColorAt(r, c), 0xABCDEF) << r << "," << c;
+    EXPECT_TRUE(g.cellFontBoldAt(1, 1)); // bold is not a colour
+    // A cell coloured after the fill keeps its own; a new row has the grid's colour.
+    g.setCellBackColor(0x111111);
+    g.addItem(u"new", 0);
+    EXPECT_EQ(g.cellBackColorAt(0, 0), 0x0000FF);
+    EXPECT_EQ(g.cellBackColorAt(2, 1), 0x111111);
+    EXPECT_EQ(g.cellBackColorAt(3, 0), 0xABCDEF);
+    g.setBackColorBkg(0x202020);
+    EXPECT_EQ(g.backColorBkg(), 0x202020);
+    EXPECT_EQ(g.backColorFixed(), design::kGridBackColorFixed);
+}
+
+// RowPos counts from the first row shown. The headless grid shows the row put; the Qt grid, like
+// real grids, never scrolls past its last full page and reads back the row it shows.
+TYPED_TEST(GridOnPlatform, TopRowAndRowPosFollowThePlatformsScrollingRule) {
+    auto& g = this->g();
+    this->fill(60);
+    g.setHeight(2400);
+    for (std::int32_t r = 0; r < 60; ++r)
+        g.setRowHeight(r, r % 3 == 0 ? 480 : 240);
+    g.setTopRow(10);
+    EXPECT_EQ(g.topRow(), 10);
+    EXPECT_EQ(g.rowPos(10), 0);
+    EXPECT_EQ(g.rowPos(12), 240 + 240);
+    EXPECT_EQ(g.rowPos(8), -(240 + 480));
+    g.setTopRow(57);
+    const std::int32_t top = g.topRow();
+    if (this->isQt()) {
+        // The last full page: the rows from the top on fit the grid, one more would not.
+        EXPECT_LT(top, 57);
+        EXPECT_LE(this->heightFrom(top), g.height());
+        EXPECT_GT(this->heightFrom(top - 1), g.height() - 120);
+    } else {
+        EXPECT_EQ(top, 57);
+    }
+    EXPECT_EQ(g.rowPos(top), 0);
+    EXPECT_EQ(g.rowPos(59), this->heightFrom(top) - 240);
+    // Removing the rows below the top row brings it to the last row (headless) or keeps the
+    // last full page in view (Qt).
+    g.removeItems(20, 40);
+    if (this->isQt()) {
+        EXPECT_LE(this->heightFrom(g.topRow()), g.height());
+        EXPECT_GT(this->heightFrom(g.topRow() - 1), g.height() - 120);
+    } else {
+        EXPECT_EQ(g.topRow(), 19);
+    }
+    // A list that fits shows from its first row on Qt.
+    g.removeItems(3, 17);
+    g.setTopRow(2);
+    EXPECT_EQ(g.topRow(), this->isQt() ? 0 : 2);
+}
+
+TYPED_TEST(GridOnPlatform, ProgrammaticMovesRaiseNothing) {
+    auto& g = this->g();
+    auto& seen = this->shown(10).seen;
+    g.setRow(7);
+    g.setCol(1);
+    g.setTopRow(3);
+    g.addItem(u"x", 0);
+    g.removeItem(0);
+    g.fillCellBackColor(0x10);
+    EXPECT_TRUE(seen.empty());
+}
+
+TYPED_TEST(GridOnPlatform, UserClicksReportLeaveBeforeTheCellMovesThenTheClick) {
+    auto& g = this->g();
+    auto& seen = this->shown(6).seen;
+    g.setRow(0);
+    g.setCol(0);
+    ASSERT_TRUE(this->user().userClick(3, 1));
+    EXPECT_EQ(seen, (std::vector<std::string>{"leave@0,0", "click@3,1"}));
+    seen.clear();
+    // The current cell again: no leave.
+    ASSERT_TRUE(this->user().userClick(3, 1));
+    EXPECT_EQ(seen, (std::vector<std::string>{"click@3,1"}));
+    seen.clear();
+    ASSERT_TRUE(this->user().userDblClick(2, 0));
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.front(), "leave@3,1");
+    EXPECT_EQ(seen[1], "click@2,0");
+    EXPECT_EQ(seen.back(), "dblclick@2,0");
+    seen.clear();
+    // A row beyond the last is refused and reports nothing.
+    EXPECT_FALSE(this->user().userClick(6, 0));
+    EXPECT_FALSE(this->user().userDblClick(-1, 0));
+    EXPECT_FALSE(this->user().userClick(0, 2));
+    EXPECT_TRUE(seen.empty());
+    EXPECT_EQ(g.row(), 2);
+    // The right button reports its mouse-up without moving the current cell.
+    ASSERT_TRUE(this->user().userRightClick(4, 1, std::nullopt));
+    EXPECT_EQ(seen, (std::vector<std::string>{"up 2@2,0"}));
+}
+
+TYPED_TEST(GridOnPlatform, UserScrollsReportEachTimeAndTheTopRowFollowsThePlatformsRule) {
+    auto& g = this->g();
+    auto& seen = this->shown(80).seen;
+    ASSERT_TRUE(this->user().userScroll(5));
+    EXPECT_EQ(g.topRow(), 5);
+    ASSERT_TRUE(this->user().userScroll(std::nullopt)); // one row further down
+    EXPECT_EQ(g.topRow(), 6);
+    EXPECT_EQ(g.rowPos(6), 0);
+    ASSERT_TRUE(this->user().userScroll(6)); // cannot move: still reported
+    EXPECT_EQ(seen, (std::vector<std::string>{"scroll@0,0", "scroll@0,0", "scroll@0,0"}));
+    EXPECT_FALSE(this->user().userScroll(80));
+    EXPECT_FALSE(this->user().userScroll(-1));
+    EXPECT_EQ(seen.size(), 3u);
+    // To the last row: the Qt grid stops at its last full page.
+    ASSERT_TRUE(this->user().userScroll(79));
+    EXPECT_EQ(seen.size(), 4u);
+    if (this->isQt()) {
+        EXPECT_LT(g.topRow(), 79);
+        EXPECT_LE(this->heightFrom(g.topRow()), g.height());
+        EXPECT_GT(this->heightFrom(g.topRow() - 1), g.height() - 120);
+    } else {
+        EXPECT_EQ(g.topRow(), 79);
+    }
+    EXPECT_EQ(g.row(), 0); // scrolling does not move the current cell
+}
+
+} // namespace
+} // namespace dalmure::conformance
