@@ -28,6 +28,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace orvane {
 
 using dalmure::qt::DalmureWidget;
@@ -438,7 +440,7 @@ void RecordingWindow::createControl() {
         logEvent(QStringLiteral("AnnoAdded"),
                  QStringLiteral("AnnoTime=%1  AnnoDesc=%2").arg(time, quoted(desc)),
                  QColor(0x1B, 0x6E, 0x3C));
-        refreshTimeline();
+        timelineAdded(time);
     });
     connect(w, &DalmureWidget::dblClick, this, [this] {
         logEvent(QStringLiteral("DblClick"),
@@ -586,7 +588,7 @@ void RecordingWindow::addAnnotation(const QString& description) {
     logHost(QStringLiteral("AnnoAdd %1 %2").arg(time, quoted(description)));
     syncControlClock();
     control_->annoAdd(time, description);
-    refreshTimeline();
+    timelineAdded(time);
 }
 
 void RecordingWindow::playFrom(int annotation) {
@@ -682,16 +684,48 @@ void RecordingWindow::refreshTimeline() {
     if (!control_)
         return;
     std::vector<int> marks;
-    int first = origin_, last = recordingSecond();
     const int n = control_->annoCount();
+    marks.reserve(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i)
-        if (const auto s = secondsOf(control_->annoTime(i))) {
+        if (const auto s = secondsOf(control_->annoTime(i)))
             marks.push_back(*s);
-            first = std::min(first, *s);
-            last = std::max(last, *s);
-        }
-    timeline_->setRange(first, last + 60);
     timeline_->setMarks(std::move(marks));
+    timelineCount_ = n;
+    updateTimelineRange();
+}
+
+void RecordingWindow::timelineAdded(const QString& time) {
+    if (!control_ || control_->annoCount() != timelineCount_ + 1) {
+        refreshTimeline();
+        return;
+    }
+    ++timelineCount_;
+    if (const auto s = secondsOf(time))
+        timeline_->addMark(*s);
+    updateTimelineRange();
+}
+
+void RecordingWindow::timelineRemoved(const QString& time) {
+    if (!control_ || control_->annoCount() != timelineCount_ - 1) {
+        refreshTimeline();
+        return;
+    }
+    --timelineCount_;
+    if (const auto s = secondsOf(time))
+        timeline_->removeMark(*s);
+    updateTimelineRange();
+}
+
+// From the start of the recording or the first annotation, whichever is earlier, to a minute
+// past the recording position or the last annotation.
+void RecordingWindow::updateTimelineRange() {
+    const std::vector<int>& marks = timeline_->marks();
+    int first = origin_, last = recordingSecond();
+    if (!marks.empty()) {
+        first = std::min(first, marks.front());
+        last = std::max(last, marks.back());
+    }
+    timeline_->setRange(first, last + 60);
 }
 
 void RecordingWindow::confirmDelete(int annotation) {
@@ -710,8 +744,10 @@ void RecordingWindow::confirmDelete(int annotation) {
         return;
     }
     logHost(QStringLiteral("AnnoDelete %1").arg(annotation));
+    // The control removes its selected annotation.
+    const QString time = control_->annoTime(control_->selected());
     control_->annoDelete(annotation);
-    refreshTimeline();
+    timelineRemoved(time);
 }
 
 void RecordingWindow::logEvent(const QString& name, const QString& args, const QColor& colour) {

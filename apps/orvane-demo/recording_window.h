@@ -101,7 +101,13 @@ class RecordingWindow : public QMainWindow {
     void applyModes();
     void tick();
     void syncControlClock();
+    // The time line follows the list: refreshTimeline reads every annotation again; the other
+    // two take in one annotation added or removed at a time, and read everything again only
+    // when the list changed by more than that.
     void refreshTimeline();
+    void timelineAdded(const QString& time);
+    void timelineRemoved(const QString& time);
+    void updateTimelineRange();
     void confirmDelete(int annotation);
     void logEvent(const QString& name, const QString& args, const QColor& colour);
     void logHost(const QString& what);
@@ -142,6 +148,7 @@ class RecordingWindow : public QMainWindow {
     QPushButton* stopButton_ = nullptr;
     QLabel* playLabel_ = nullptr;
     Timeline* timeline_ = nullptr;
+    int timelineCount_ = 0; // annotations the time line was last given
     std::vector<QPushButton*> quick_;
     QLineEdit* description_ = nullptr;
     QPushButton* addButton_ = nullptr;

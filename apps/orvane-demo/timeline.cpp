@@ -21,6 +21,18 @@ void Timeline::setRange(int first, int last) {
 }
 void Timeline::setMarks(std::vector<int> seconds) {
     marks_ = std::move(seconds);
+    std::sort(marks_.begin(), marks_.end());
+    update();
+}
+void Timeline::addMark(int second) {
+    marks_.insert(std::upper_bound(marks_.begin(), marks_.end(), second), second);
+    update();
+}
+void Timeline::removeMark(int second) {
+    const auto it = std::lower_bound(marks_.begin(), marks_.end(), second);
+    if (it == marks_.end() || *it != second)
+        return;
+    marks_.erase(it);
     update();
 }
 void Timeline::setRecordingPosition(std::optional<int> second) {
