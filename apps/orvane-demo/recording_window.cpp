@@ -56,6 +56,10 @@ constexpr int kQuickCount = static_cast<int>(std::size(kQuick));
 
 const char* const kModeNames[] = {"NoPlay", "NoPV", "NoModif", "LockPVStyle"};
 
+// The event panel keeps the latest lines, and takes new ones in at most this often.
+constexpr int kPanelLines = 2000;
+constexpr int kPanelIntervalMs = 100;
+
 QString hms(int second) {
     second = ((second % 86400) + 86400) % 86400;
     return QTime(0, 0).addSecs(second).toString(QStringLiteral("HH:mm:ss"));
@@ -104,7 +108,9 @@ RecordingWindow::RecordingWindow(const QString& appFolder, WindowOptions options
     tick();
 }
 
-RecordingWindow::~RecordingWindow() = default;
+RecordingWindow::~RecordingWindow() {
+    qDeleteAll(pendingLines_);
+}
 
 QString RecordingWindow::t(const char* fr, const char* en) const {
     return QString::fromUtf8(language_ == Language::French ? fr : en);
@@ -325,7 +331,15 @@ void RecordingWindow::buildUi() {
     events_->setColumnWidth(0, 78);
     events_->setColumnWidth(1, 150);
     sl->addWidget(events_, 1);
-    connect(clearEvents_, &QPushButton::clicked, events_, &QTreeWidget::clear);
+    connect(clearEvents_, &QPushButton::clicked, this, [this] {
+        qDeleteAll(pendingLines_);
+        pendingLines_.clear();
+        events_->clear();
+    });
+    panelTimer_ = new QTimer(this);
+    panelTimer_->setSingleShot(true);
+    panelTimer_->setInterval(kPanelIntervalMs);
+    connect(panelTimer_, &QTimer::timeout, this, &RecordingWindow::flushEventPanel);
 
     split->addWidget(left);
     split->addWidget(side);
@@ -758,10 +772,7 @@ void RecordingWindow::logEvent(const QString& name, const QString& args, const Q
     bold.setBold(true);
     item->setFont(1, bold);
     item->setToolTip(2, args);
-    events_->addTopLevelItem(item);
-    while (events_->topLevelItemCount() > 2000)
-        delete events_->takeTopLevelItem(0);
-    events_->scrollToItem(item);
+    queueLine(item);
     ++eventCount_;
 }
 
@@ -775,14 +786,41 @@ void RecordingWindow::logHost(const QString& what) {
     italic.setItalic(true);
     item->setFont(1, italic);
     item->setFont(2, italic);
-    events_->addTopLevelItem(item);
-    events_->scrollToItem(item);
+    queueLine(item);
+}
+
+void RecordingWindow::queueLine(QTreeWidgetItem* item) {
+    pendingLines_.append(item);
+    if (!panelTimer_->isActive())
+        panelTimer_->start();
+}
+
+void RecordingWindow::flushEventPanel() {
+    if (pendingLines_.isEmpty())
+        return;
+    // Lines that would be trimmed at once never enter the panel.
+    while (pendingLines_.size() > kPanelLines)
+        delete pendingLines_.takeFirst();
+    const int drop = events_->topLevelItemCount() + int(pendingLines_.size()) - kPanelLines;
+    if (drop > 0) {
+        if (drop >= events_->topLevelItemCount()) {
+            events_->clear();
+        } else {
+            for (int i = 0; i < drop; ++i)
+                delete events_->takeTopLevelItem(0);
+        }
+    }
+    events_->addTopLevelItems(pendingLines_);
+    pendingLines_.clear();
+    events_->scrollToBottom();
 }
 
 QStringList RecordingWindow::eventNames() const {
     QStringList names;
     for (int i = 0; i < events_->topLevelItemCount(); ++i)
         names << events_->topLevelItem(i)->text(1);
+    for (const QTreeWidgetItem* item : pendingLines_)
+        names << item->text(1);
     return names;
 }
 

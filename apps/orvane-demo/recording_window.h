@@ -26,6 +26,7 @@ class QPushButton;
 class QTimer;
 class QToolButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 class QVBoxLayout;
 
 namespace orvane {
@@ -83,7 +84,7 @@ class RecordingWindow : public QMainWindow {
     QTreeWidget* eventPanel() const { return events_; }
     QCheckBox* modeBox(int i) const; // 0 NoPlay, 1 NoPV, 2 NoModif, 3 LockPVStyle
     QAction* sampleAction() const { return sampleAction_; }
-    // Event names listed in the panel, oldest first.
+    // Event names listed in the panel (and those about to be), oldest first.
     QStringList eventNames() const;
     // Called once the delete confirmation is on screen (it answers it); nullptr: the user does.
     void setConfirmDriver(std::function<void(QMessageBox*)> driver) {
@@ -109,8 +110,13 @@ class RecordingWindow : public QMainWindow {
     void timelineRemoved(const QString& time);
     void updateTimelineRange();
     void confirmDelete(int annotation);
+    // A line of the event panel. Lines are gathered and given to the panel at most every
+    // kPanelIntervalMs (one insertion, one layout and one repaint of the panel for all of
+    // them), so that a burst of annotations does not lay out and repaint the panel each time.
     void logEvent(const QString& name, const QString& args, const QColor& colour);
     void logHost(const QString& what);
+    void queueLine(QTreeWidgetItem* item);
+    void flushEventPanel();
     QString t(const char* fr, const char* en) const;
 
     QString appFolder_;
@@ -157,6 +163,8 @@ class RecordingWindow : public QMainWindow {
     std::vector<QCheckBox*> modes_;
     QLabel* eventsTitle_ = nullptr;
     QTreeWidget* events_ = nullptr;
+    QList<QTreeWidgetItem*> pendingLines_; // not yet in the panel, oldest first
+    QTimer* panelTimer_ = nullptr;
     QPushButton* clearEvents_ = nullptr;
     QLabel* statusCount_ = nullptr;
     QLabel* statusTip_ = nullptr;
