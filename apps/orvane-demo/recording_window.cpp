@@ -13,10 +13,12 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
@@ -29,6 +31,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace orvane {
 
@@ -59,6 +62,15 @@ const char* const kModeNames[] = {"NoPlay", "NoPV", "NoModif", "LockPVStyle"};
 // The event panel keeps the latest lines, and takes new ones in at most this often.
 constexpr int kPanelLines = 2000;
 constexpr int kPanelIntervalMs = 100;
+
+// An input event older than this by its own timestamp is taken to carry no usable time.
+constexpr qint64 kMaxInputAgeMs = 60000;
+
+qint64 monotonicMs() {
+    QElapsedTimer t;
+    t.start();
+    return t.msecsSinceReference();
+}
 
 QString hms(int second) {
     second = ((second % 86400) + 86400) % 86400;
@@ -94,7 +106,12 @@ QString quoted(const QString& s, int max = 70) {
 
 RecordingWindow::RecordingWindow(const QString& appFolder, WindowOptions options, QWidget* parent)
     : QMainWindow(parent), appFolder_(appFolder), options_(std::move(options)),
-      language_(iniLanguage(appFolder)) {
+      language_(iniLanguage(appFolder)),
+      steady_(options_.clock ? options_.clock : std::function<qint64()>(monotonicMs)) {
+    const QString platform = QGuiApplication::platformName();
+    eventTimesOnClock_ = options_.eventTimesOnClock.value_or(
+        platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland")));
+    qApp->installEventFilter(this);
     const QTime now = QTime::currentTime();
     origin_ = now.msecsSinceStartOfDay() / 1000;
     buildUi();
@@ -261,10 +278,13 @@ void RecordingWindow::buildUi() {
         b->setFocusPolicy(Qt::NoFocus);
         grid->addWidget(b, i / 4, i % 4);
         quick_.push_back(b);
-        connect(b, &QPushButton::clicked, this, [this, i] { addAnnotation(quickLabel(i)); });
+        // Stamped with the time of the key or mouse press, however late it is handled.
+        connect(b, &QPushButton::clicked, this,
+                [this, i, b] { addAnnotationAt(quickLabel(i), pressTime({}, b)); });
         auto* sc = new QShortcut(QKeySequence(Qt::Key_F2 + i), this);
         sc->setContext(Qt::WindowShortcut);
-        connect(sc, &QShortcut::activated, b, &QPushButton::click);
+        connect(sc, &QShortcut::activated, this,
+                [this, i] { addAnnotationAt(quickLabel(i), pressTime({Qt::Key_F2 + i})); });
     }
     ll->addLayout(grid);
     auto* addRow = new QHBoxLayout();
@@ -278,7 +298,8 @@ void RecordingWindow::buildUi() {
     ll->addLayout(addRow);
     auto addTyped = [this] {
         const QString d = description_->text().trimmed();
-        addAnnotation(d.isEmpty() ? t("Annotation", "Annotation") : d);
+        addAnnotationAt(d.isEmpty() ? t("Annotation", "Annotation") : d,
+                        pressTime({Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}, addButton_));
         description_->clear();
     };
     connect(addButton_, &QPushButton::clicked, this, addTyped);
@@ -555,8 +576,8 @@ void RecordingWindow::loadSampleHearing() {
     // The recorder stands at the end of the hearing and goes on from there.
     origin_ = h.start.msecsSinceStartOfDay() / 1000;
     recordedMs_ = qint64(h.start.secsTo(h.end)) * 1000;
-    if (running_.isValid())
-        running_.restart();
+    if (runStart_)
+        runStart_ = nowMs();
     tick();
     refreshTimeline();
 }
@@ -565,10 +586,10 @@ void RecordingWindow::setRecording(bool on) {
     if (on == recording_)
         return;
     if (on) {
-        running_.start();
-    } else if (running_.isValid()) {
-        recordedMs_ += running_.elapsed();
-        running_.invalidate();
+        runStart_ = nowMs();
+    } else if (runStart_) {
+        recordedMs_ = recordedMsAt(nowMs());
+        runStart_.reset();
     }
     recording_ = on;
     if (recordButton_->isChecked() != on)
@@ -586,9 +607,12 @@ void RecordingWindow::advanceRecording(int seconds) {
     tick();
 }
 
+qint64 RecordingWindow::recordedMsAt(qint64 t) const {
+    return recordedMs_ + (recording_ && runStart_ ? std::max<qint64>(0, t - *runStart_) : 0);
+}
+
 int RecordingWindow::recordingSecond() const {
-    const qint64 ms = recordedMs_ + (recording_ && running_.isValid() ? running_.elapsed() : 0);
-    return origin_ + int(ms / 1000);
+    return origin_ + int(recordedMsAt(nowMs()) / 1000);
 }
 
 QString RecordingWindow::recordingTime() const {
@@ -596,9 +620,13 @@ QString RecordingWindow::recordingTime() const {
 }
 
 void RecordingWindow::addAnnotation(const QString& description) {
+    addAnnotationAt(description, nowMs());
+}
+
+void RecordingWindow::addAnnotationAt(const QString& description, qint64 at) {
     if (!control_)
         return;
-    const QString time = recordingTime();
+    const QString time = hms(origin_ + int(recordedMsAt(at) / 1000));
     logHost(QStringLiteral("AnnoAdd %1 %2").arg(time, quoted(description)));
     syncControlClock();
     control_->annoAdd(time, description);
@@ -639,8 +667,8 @@ void RecordingWindow::syncControlClock() {
         return;
     // The control stamps what it adds itself (entry style 2) with the recording's time.
     const QDate d = QDate::currentDate();
-    const qint64 ms = recordedMs_ + (recording_ && running_.isValid() ? running_.elapsed() : 0);
-    const int second = recordingSecond();
+    const qint64 ms = recordedMsAt(nowMs());
+    const int second = origin_ + int(ms / 1000);
     dalmure::platform::LocalTime now;
     now.year = d.year(), now.month = d.month(), now.day = d.day();
     now.hour = (second / 3600) % 24, now.minute = (second / 60) % 60, now.second = second % 60;
@@ -813,6 +841,56 @@ void RecordingWindow::flushEventPanel() {
     events_->addTopLevelItems(pendingLines_);
     pendingLines_.clear();
     events_->scrollToBottom();
+}
+
+// X servers and Wayland compositors on Linux stamp input events with the monotonic clock in
+// milliseconds, cut to 32 bits: an event that waited in the queue while the window was busy
+// is placed when it happened. An event without a time, or whose time does not fall within the
+// last minute on that reading (a clock of another origin), is placed now, when it is handled.
+qint64 RecordingWindow::eventTime(quint64 timestamp) const {
+    const qint64 now = nowMs();
+    if (!eventTimesOnClock_ || timestamp == 0)
+        return now;
+    const auto age =
+        static_cast<qint32>(static_cast<quint32>(now) - static_cast<quint32>(timestamp));
+    return age >= 0 && age <= kMaxInputAgeMs ? now - age : now;
+}
+
+void RecordingWindow::notePress(int key, const QObject* target, quint64 timestamp) {
+    // One press reaches several receivers (the window, the focus widget, its parents; a key
+    // first as a shortcut override): its time is taken when it is first seen.
+    const bool seen =
+        press_ && timestamp != 0 && press_->timestamp == timestamp && press_->key == key;
+    press_ = Press{key, target, timestamp, seen ? press_->at : eventTime(timestamp)};
+}
+
+bool RecordingWindow::eventFilter(QObject* watched, QEvent* e) {
+    switch (e->type()) {
+    case QEvent::ShortcutOverride:
+    case QEvent::KeyPress: {
+        const auto* k = static_cast<const QKeyEvent*>(e);
+        notePress(k->key(), nullptr, k->timestamp());
+        break;
+    }
+    case QEvent::MouseButtonPress:
+        notePress(0, watched, static_cast<const QMouseEvent*>(e)->timestamp());
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
+
+qint64 RecordingWindow::pressTime(std::initializer_list<int> keys, const QObject* target) {
+    const std::optional<Press> p = std::exchange(press_, std::nullopt);
+    if (p && ((p->key == 0 && target != nullptr && p->target == target) ||
+              (p->key != 0 && std::find(keys.begin(), keys.end(), p->key) != keys.end())))
+        return p->at;
+    return nowMs();
+}
+
+const std::vector<int>& RecordingWindow::timelineMarks() const {
+    return timeline_->marks();
 }
 
 QStringList RecordingWindow::eventNames() const {
