@@ -82,6 +82,11 @@ GridView::GridView(Context& ctx, QtGrid& grid, QWidget* parent)
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setTabKeyNavigation(false);
+    // The control keeps the rows in view itself (TopRow). Moving the current cell from code
+    // (every Row/Col the control sets, every cell it reads) does not scroll: with auto-scroll
+    // each move scrolled to the cell, asked the display for the pointer and laid the view out
+    // again, only for the next layout to put the control's top row back.
+    setAutoScroll(false);
     setWordWrap(true);
     setCornerButtonEnabled(false);
     setMouseTracking(true);
