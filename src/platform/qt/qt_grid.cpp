@@ -343,10 +343,23 @@ void QtGrid::checkCol(std::int32_t col) const {
         errors::invalidCol();
 }
 
+// The view's current index (its focus frame) follows the control's current cell in one move
+// once the control's code has run: the control moves its current cell for every cell it reads
+// or writes, and each move of the view's current index repaints two cells, laying the view
+// out first when rows came or went since the last layout.
 void QtGrid::syncCurrent() {
-    if (row_ < rows())
-        view_->selectionModel()->setCurrentIndex(model_->index(row_, col_),
-                                                 QItemSelectionModel::NoUpdate);
+    if (currentQueued_)
+        return;
+    currentQueued_ = true;
+    QMetaObject::invokeMethod(
+        view_,
+        [this] {
+            currentQueued_ = false;
+            if (row_ < rows())
+                view_->selectionModel()->setCurrentIndex(model_->index(row_, col_),
+                                                         QItemSelectionModel::NoUpdate);
+        },
+        Qt::QueuedConnection);
 }
 
 void QtGrid::setRow(std::int32_t row) {

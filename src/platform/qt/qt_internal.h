@@ -275,6 +275,7 @@ class QtGrid final : public platform::Grid {
     std::int32_t backColor_, backColorBkg_, backColorFixed_;
     std::int32_t left_, top_, width_, height_;
     bool visible_ = true;
+    bool currentQueued_ = false; // the view's current index is about to follow (row_, col_)
     // Row tops in twips from row 0: prefix_[i] is valid for i <= validPrefix_.
     mutable std::vector<std::int64_t> prefix_;
     mutable std::int32_t validPrefix_ = 0;
