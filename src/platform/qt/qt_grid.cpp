@@ -138,6 +138,14 @@ void GridView::updateGeometries() {
     programmatic = was;
 }
 
+// The item view looks for the item under the pointer after every scroll, asking the display
+// server where the pointer is (a round trip). The control's own scrolling, several per added
+// annotation, leaves that to the next move of the mouse; the user's scrolling does not.
+void GridView::verticalScrollbarValueChanged(int value) {
+    if (!programmatic)
+        QTableView::verticalScrollbarValueChanged(value);
+}
+
 void GridView::userMoveTo(int row, int col) {
     if (row == grid_.row() && col == grid_.col())
         return;

@@ -185,6 +185,7 @@ class GridView final : public QTableView {
     void keyPressEvent(QKeyEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
     void updateGeometries() override;
+    void verticalScrollbarValueChanged(int value) override;
     void wheelEvent(QWheelEvent* e) override;
 
   private:
