@@ -2,7 +2,8 @@
 """Turns one run's raw figures into the table of RESULTS.md: each target as a ratio of two
 figures of the same run.
 
-    report.py OUT_DIR     (reads control.json, memory.json, host.json; prints Markdown)
+    report.py OUT_DIR     (reads control.json, memory.json, host.json, and qt.json and
+                           demo.json when present; prints Markdown)
 """
 import json, os, sys
 
@@ -14,6 +15,8 @@ host = json.load(open(os.path.join(out, "host.json"))) if os.path.exists(
     os.path.join(out, "host.json")) else None
 qt = json.load(open(os.path.join(out, "qt.json"))) if os.path.exists(
     os.path.join(out, "qt.json")) else None
+demo = json.load(open(os.path.join(out, "demo.json"))) if os.path.exists(
+    os.path.join(out, "demo.json")) else None
 
 rows = []
 
@@ -64,6 +67,18 @@ if qt:
     r10, r100 = qt["resize"][0]["resizegrid_ms"], qt["resize"][1]["resizegrid_ms"]
     row("Qt: ResizeGrid, 100,000 vs 10,000 rows (literal)", f"{r100:.1f} ms vs {r10:.1f} ms",
         r100 / r10, 11, vacuous=True)
+if demo:
+    one, burst = demo["single"], demo["burst"]
+    row(f"Demo ({demo['platform']}): quick annotation (F2), key event to painted frame, "
+        f"{demo['annotations']:,} annotations, p95 vs a 16 ms frame",
+        f"p50 {one['p50_ms']:.1f} ms, p95 {one['p95_ms']:.1f} ms", one["p95_ms"] / 16, 1,
+        f"{one['n']} presses; load average {demo['load']:.1f}")
+    row(f"Demo ({demo['platform']}): {burst['presses']} F2 presses every {burst['interval_ms']} ms, "
+        "longest gap between frames vs 100 ms",
+        f"{burst['max_frame_gap_ms']:.1f} ms (event loop stalled at most "
+        f"{burst['max_loop_stall_ms']:.1f} ms)", burst["max_frame_gap_ms"] / 100, 1,
+        f"{burst['added']} added, stamped at most {burst['max_stamp_lag_s']:.0f} s after the "
+        "press was due")
 budget = mem["budget_utf8_bytes"]
 row("Memory, 100,000 annotations (growth vs 2 x text bytes + 200 B each)",
     f"{mem['growth_bytes']/1e6:.1f} MB ({mem['growth_per_annotation']:.0f} B each) vs {budget/1e6:.1f} MB",

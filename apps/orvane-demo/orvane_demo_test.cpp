@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -20,6 +21,9 @@
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
 
 using namespace orvane;
 using dalmure::platform::ButtonId;
@@ -34,6 +38,17 @@ QByteArray readBytes(const QString& path) {
 dalmure::Str ini(const QString& folder, const char16_t* section, const char16_t* key) {
     return dalmure::ReadIni(section, key, u"<none>",
                             (folder + QStringLiteral("/ORClient.INI")).toStdU16String());
+}
+
+// The annotations' times in seconds since midnight, in time order (the time line's ticks).
+std::vector<int> timesOf(dalmure::qt::DalmureWidget& control) {
+    std::vector<int> seconds;
+    for (int i = 0; i < control.annoCount(); ++i)
+        seconds.push_back(QTime::fromString(control.annoTime(i), QStringLiteral("HH:mm:ss"))
+                              .msecsSinceStartOfDay() /
+                          1000);
+    std::sort(seconds.begin(), seconds.end());
+    return seconds;
 }
 
 struct Folder {
@@ -174,6 +189,83 @@ TEST_F(OrvaneWindow, QuickAnnotationsAreStampedWithTheRecordingTime) {
               window->recordingTime());
 }
 
+// A quick annotation carries the recording time at which its key (or the mouse on its button)
+// was pressed, however long the press waited while the window was busy. The recorder runs on
+// a clock the test moves, and input events carry their time on that clock, as a display
+// server's do.
+TEST(OrvaneQuickAnnotation, StampedWithTheTimeOfThePressNotOfItsHandling) {
+    Folder folder;
+    ASSERT_TRUE(folder.prepare());
+    qint64 now = 5'000'000;
+    WindowOptions options;
+    options.clock = [&now] { return now; };
+    options.eventTimesOnClock = true;
+    RecordingWindow window(folder.path(), options);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    auto& control = *window.control();
+    const qint64 start = now;
+    const int startSecond = window.recordingSecond();
+    auto at = [&](qint64 t) {
+        return QTime(0, 0)
+            .addSecs(int((startSecond + (t - start) / 1000) % 86400))
+            .toString(QStringLiteral("HH:mm:ss"));
+    };
+    // A key press as the display server delivers it: first offered as a shortcut.
+    auto press = [&](Qt::Key key, quint64 timestamp) {
+        const int before = control.annoCount();
+        qt_sendShortcutOverrideEvent(window.windowHandle(), timestamp, key, Qt::NoModifier);
+        return control.annoCount() == before + 1;
+    };
+
+    now = start + 12'000; // handled as soon as pressed
+    ASSERT_TRUE(press(Qt::Key_F2, quint32(now)));
+    EXPECT_EQ(control.annoTime(0), at(start + 12'000));
+    EXPECT_EQ(control.annoDesc(0), window.quickLabel(0));
+
+    now = start + 27'000; // pressed at 20 s, handled 7 s later
+    ASSERT_TRUE(press(Qt::Key_F3, quint32(start + 20'000)));
+    EXPECT_EQ(control.annoTime(1), at(start + 20'000));
+    EXPECT_EQ(control.annoDesc(1), window.quickLabel(1));
+
+    // No time, or one that is not on the clock (an hour old, or in the future): handling time.
+    now = start + 28'000;
+    for (quint64 timestamp : {quint64(0), quint64(quint32(now - 3'600'000)), quint64(now + 5000)})
+        ASSERT_TRUE(press(Qt::Key_F4, timestamp));
+    for (int i = 2; i < 5; ++i)
+        EXPECT_EQ(control.annoTime(i), at(now)) << i;
+
+    // The display server's clock is cut to 32 bits (it wraps every 49.7 days): a press just
+    // before a wrap, read just after it.
+    now = (qint64(3) << 32) + 2000;
+    ASSERT_TRUE(press(Qt::Key_F5, quint32(now - 5000)));
+    EXPECT_EQ(control.annoTime(control.selected()), at(now - 5000));
+
+    // The mouse on a quick button: the time of the button's press, not of its release.
+    QWidget* button = window.quickButton(5);
+    const QPointF centre = QRectF(button->rect()).center();
+    QMouseEvent down(QEvent::MouseButtonPress, centre, button->mapToGlobal(centre), Qt::LeftButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    down.setTimestamp(quint32(now));
+    QApplication::sendEvent(button, &down);
+    now += 3000;
+    QMouseEvent up(QEvent::MouseButtonRelease, centre, button->mapToGlobal(centre), Qt::LeftButton,
+                   Qt::NoButton, Qt::NoModifier);
+    up.setTimestamp(quint32(now));
+    QApplication::sendEvent(button, &up);
+    ASSERT_EQ(control.annoCount(), 7);
+    EXPECT_EQ(control.annoDesc(6), window.quickLabel(5));
+    EXPECT_EQ(control.annoTime(6), at(now - 3000));
+
+    // The host's own add, with no press behind it, is stamped now.
+    now += 4000;
+    window.addAnnotation(QStringLiteral("Reprise"));
+    EXPECT_EQ(control.annoTime(7), at(now));
+    EXPECT_EQ(window.eventNames().count(QStringLiteral("hôte")), 8);
+    EXPECT_EQ(window.timelineMarks(), timesOf(control));
+}
+
 TEST_F(OrvaneWindow, DeleteRequestsAreAnsweredAfterConfirmation) {
     window->addAnnotation(QStringLiteral("Un"));
     window->advanceRecording(10);
@@ -187,6 +279,7 @@ TEST_F(OrvaneWindow, DeleteRequestsAreAnsweredAfterConfirmation) {
     }
     ASSERT_EQ(control().annoCount(), 1);
     EXPECT_EQ(control().annoDesc(0), QStringLiteral("Un"));
+    EXPECT_EQ(window->timelineMarks(), timesOf(control()));
     const QStringList names = window->eventNames();
     EXPECT_EQ(names.count(QStringLiteral("AnnoDeleteRequest")), 2);
 }
@@ -241,6 +334,7 @@ TEST_F(OrvaneWindow, SampleHearingFillsTheControl) {
     }
     EXPECT_EQ(control().noDossier(), h.caseNumber);
     EXPECT_EQ(window->recordingSecond(), h.end.msecsSinceStartOfDay() / 1000);
+    EXPECT_EQ(window->timelineMarks(), timesOf(control()));
 }
 
 int main(int argc, char** argv) {

@@ -13,10 +13,12 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
@@ -27,6 +29,9 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <utility>
 
 namespace orvane {
 
@@ -53,6 +58,19 @@ const Pair kQuick[] = {
 constexpr int kQuickCount = static_cast<int>(std::size(kQuick));
 
 const char* const kModeNames[] = {"NoPlay", "NoPV", "NoModif", "LockPVStyle"};
+
+// The event panel keeps the latest lines, and takes new ones in at most this often.
+constexpr int kPanelLines = 2000;
+constexpr int kPanelIntervalMs = 100;
+
+// An input event older than this by its own timestamp is taken to carry no usable time.
+constexpr qint64 kMaxInputAgeMs = 60000;
+
+qint64 monotonicMs() {
+    QElapsedTimer t;
+    t.start();
+    return t.msecsSinceReference();
+}
 
 QString hms(int second) {
     second = ((second % 86400) + 86400) % 86400;
@@ -88,7 +106,12 @@ QString quoted(const QString& s, int max = 70) {
 
 RecordingWindow::RecordingWindow(const QString& appFolder, WindowOptions options, QWidget* parent)
     : QMainWindow(parent), appFolder_(appFolder), options_(std::move(options)),
-      language_(iniLanguage(appFolder)) {
+      language_(iniLanguage(appFolder)),
+      steady_(options_.clock ? options_.clock : std::function<qint64()>(monotonicMs)) {
+    const QString platform = QGuiApplication::platformName();
+    eventTimesOnClock_ = options_.eventTimesOnClock.value_or(
+        platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland")));
+    qApp->installEventFilter(this);
     const QTime now = QTime::currentTime();
     origin_ = now.msecsSinceStartOfDay() / 1000;
     buildUi();
@@ -102,7 +125,9 @@ RecordingWindow::RecordingWindow(const QString& appFolder, WindowOptions options
     tick();
 }
 
-RecordingWindow::~RecordingWindow() = default;
+RecordingWindow::~RecordingWindow() {
+    qDeleteAll(pendingLines_);
+}
 
 QString RecordingWindow::t(const char* fr, const char* en) const {
     return QString::fromUtf8(language_ == Language::French ? fr : en);
@@ -253,10 +278,13 @@ void RecordingWindow::buildUi() {
         b->setFocusPolicy(Qt::NoFocus);
         grid->addWidget(b, i / 4, i % 4);
         quick_.push_back(b);
-        connect(b, &QPushButton::clicked, this, [this, i] { addAnnotation(quickLabel(i)); });
+        // Stamped with the time of the key or mouse press, however late it is handled.
+        connect(b, &QPushButton::clicked, this,
+                [this, i, b] { addAnnotationAt(quickLabel(i), pressTime({}, b)); });
         auto* sc = new QShortcut(QKeySequence(Qt::Key_F2 + i), this);
         sc->setContext(Qt::WindowShortcut);
-        connect(sc, &QShortcut::activated, b, &QPushButton::click);
+        connect(sc, &QShortcut::activated, this,
+                [this, i] { addAnnotationAt(quickLabel(i), pressTime({Qt::Key_F2 + i})); });
     }
     ll->addLayout(grid);
     auto* addRow = new QHBoxLayout();
@@ -270,7 +298,8 @@ void RecordingWindow::buildUi() {
     ll->addLayout(addRow);
     auto addTyped = [this] {
         const QString d = description_->text().trimmed();
-        addAnnotation(d.isEmpty() ? t("Annotation", "Annotation") : d);
+        addAnnotationAt(d.isEmpty() ? t("Annotation", "Annotation") : d,
+                        pressTime({Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}, addButton_));
         description_->clear();
     };
     connect(addButton_, &QPushButton::clicked, this, addTyped);
@@ -323,7 +352,15 @@ void RecordingWindow::buildUi() {
     events_->setColumnWidth(0, 78);
     events_->setColumnWidth(1, 150);
     sl->addWidget(events_, 1);
-    connect(clearEvents_, &QPushButton::clicked, events_, &QTreeWidget::clear);
+    connect(clearEvents_, &QPushButton::clicked, this, [this] {
+        qDeleteAll(pendingLines_);
+        pendingLines_.clear();
+        events_->clear();
+    });
+    panelTimer_ = new QTimer(this);
+    panelTimer_->setSingleShot(true);
+    panelTimer_->setInterval(kPanelIntervalMs);
+    connect(panelTimer_, &QTimer::timeout, this, &RecordingWindow::flushEventPanel);
 
     split->addWidget(left);
     split->addWidget(side);
@@ -438,7 +475,7 @@ void RecordingWindow::createControl() {
         logEvent(QStringLiteral("AnnoAdded"),
                  QStringLiteral("AnnoTime=%1  AnnoDesc=%2").arg(time, quoted(desc)),
                  QColor(0x1B, 0x6E, 0x3C));
-        refreshTimeline();
+        timelineAdded(time);
     });
     connect(w, &DalmureWidget::dblClick, this, [this] {
         logEvent(QStringLiteral("DblClick"),
@@ -539,8 +576,8 @@ void RecordingWindow::loadSampleHearing() {
     // The recorder stands at the end of the hearing and goes on from there.
     origin_ = h.start.msecsSinceStartOfDay() / 1000;
     recordedMs_ = qint64(h.start.secsTo(h.end)) * 1000;
-    if (running_.isValid())
-        running_.restart();
+    if (runStart_)
+        runStart_ = nowMs();
     tick();
     refreshTimeline();
 }
@@ -549,10 +586,10 @@ void RecordingWindow::setRecording(bool on) {
     if (on == recording_)
         return;
     if (on) {
-        running_.start();
-    } else if (running_.isValid()) {
-        recordedMs_ += running_.elapsed();
-        running_.invalidate();
+        runStart_ = nowMs();
+    } else if (runStart_) {
+        recordedMs_ = recordedMsAt(nowMs());
+        runStart_.reset();
     }
     recording_ = on;
     if (recordButton_->isChecked() != on)
@@ -570,9 +607,12 @@ void RecordingWindow::advanceRecording(int seconds) {
     tick();
 }
 
+qint64 RecordingWindow::recordedMsAt(qint64 t) const {
+    return recordedMs_ + (recording_ && runStart_ ? std::max<qint64>(0, t - *runStart_) : 0);
+}
+
 int RecordingWindow::recordingSecond() const {
-    const qint64 ms = recordedMs_ + (recording_ && running_.isValid() ? running_.elapsed() : 0);
-    return origin_ + int(ms / 1000);
+    return origin_ + int(recordedMsAt(nowMs()) / 1000);
 }
 
 QString RecordingWindow::recordingTime() const {
@@ -580,13 +620,17 @@ QString RecordingWindow::recordingTime() const {
 }
 
 void RecordingWindow::addAnnotation(const QString& description) {
+    addAnnotationAt(description, nowMs());
+}
+
+void RecordingWindow::addAnnotationAt(const QString& description, qint64 at) {
     if (!control_)
         return;
-    const QString time = recordingTime();
+    const QString time = hms(origin_ + int(recordedMsAt(at) / 1000));
     logHost(QStringLiteral("AnnoAdd %1 %2").arg(time, quoted(description)));
     syncControlClock();
     control_->annoAdd(time, description);
-    refreshTimeline();
+    timelineAdded(time);
 }
 
 void RecordingWindow::playFrom(int annotation) {
@@ -623,8 +667,8 @@ void RecordingWindow::syncControlClock() {
         return;
     // The control stamps what it adds itself (entry style 2) with the recording's time.
     const QDate d = QDate::currentDate();
-    const qint64 ms = recordedMs_ + (recording_ && running_.isValid() ? running_.elapsed() : 0);
-    const int second = recordingSecond();
+    const qint64 ms = recordedMsAt(nowMs());
+    const int second = origin_ + int(ms / 1000);
     dalmure::platform::LocalTime now;
     now.year = d.year(), now.month = d.month(), now.day = d.day();
     now.hour = (second / 3600) % 24, now.minute = (second / 60) % 60, now.second = second % 60;
@@ -682,16 +726,48 @@ void RecordingWindow::refreshTimeline() {
     if (!control_)
         return;
     std::vector<int> marks;
-    int first = origin_, last = recordingSecond();
     const int n = control_->annoCount();
+    marks.reserve(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i)
-        if (const auto s = secondsOf(control_->annoTime(i))) {
+        if (const auto s = secondsOf(control_->annoTime(i)))
             marks.push_back(*s);
-            first = std::min(first, *s);
-            last = std::max(last, *s);
-        }
-    timeline_->setRange(first, last + 60);
     timeline_->setMarks(std::move(marks));
+    timelineCount_ = n;
+    updateTimelineRange();
+}
+
+void RecordingWindow::timelineAdded(const QString& time) {
+    if (!control_ || control_->annoCount() != timelineCount_ + 1) {
+        refreshTimeline();
+        return;
+    }
+    ++timelineCount_;
+    if (const auto s = secondsOf(time))
+        timeline_->addMark(*s);
+    updateTimelineRange();
+}
+
+void RecordingWindow::timelineRemoved(const QString& time) {
+    if (!control_ || control_->annoCount() != timelineCount_ - 1) {
+        refreshTimeline();
+        return;
+    }
+    --timelineCount_;
+    if (const auto s = secondsOf(time))
+        timeline_->removeMark(*s);
+    updateTimelineRange();
+}
+
+// From the start of the recording or the first annotation, whichever is earlier, to a minute
+// past the recording position or the last annotation.
+void RecordingWindow::updateTimelineRange() {
+    const std::vector<int>& marks = timeline_->marks();
+    int first = origin_, last = recordingSecond();
+    if (!marks.empty()) {
+        first = std::min(first, marks.front());
+        last = std::max(last, marks.back());
+    }
+    timeline_->setRange(first, last + 60);
 }
 
 void RecordingWindow::confirmDelete(int annotation) {
@@ -710,8 +786,10 @@ void RecordingWindow::confirmDelete(int annotation) {
         return;
     }
     logHost(QStringLiteral("AnnoDelete %1").arg(annotation));
+    // The control removes its selected annotation.
+    const QString time = control_->annoTime(control_->selected());
     control_->annoDelete(annotation);
-    refreshTimeline();
+    timelineRemoved(time);
 }
 
 void RecordingWindow::logEvent(const QString& name, const QString& args, const QColor& colour) {
@@ -722,10 +800,7 @@ void RecordingWindow::logEvent(const QString& name, const QString& args, const Q
     bold.setBold(true);
     item->setFont(1, bold);
     item->setToolTip(2, args);
-    events_->addTopLevelItem(item);
-    while (events_->topLevelItemCount() > 2000)
-        delete events_->takeTopLevelItem(0);
-    events_->scrollToItem(item);
+    queueLine(item);
     ++eventCount_;
 }
 
@@ -739,14 +814,91 @@ void RecordingWindow::logHost(const QString& what) {
     italic.setItalic(true);
     item->setFont(1, italic);
     item->setFont(2, italic);
-    events_->addTopLevelItem(item);
-    events_->scrollToItem(item);
+    queueLine(item);
+}
+
+void RecordingWindow::queueLine(QTreeWidgetItem* item) {
+    pendingLines_.append(item);
+    if (!panelTimer_->isActive())
+        panelTimer_->start();
+}
+
+void RecordingWindow::flushEventPanel() {
+    if (pendingLines_.isEmpty())
+        return;
+    // Lines that would be trimmed at once never enter the panel.
+    while (pendingLines_.size() > kPanelLines)
+        delete pendingLines_.takeFirst();
+    const int drop = events_->topLevelItemCount() + int(pendingLines_.size()) - kPanelLines;
+    if (drop > 0) {
+        if (drop >= events_->topLevelItemCount()) {
+            events_->clear();
+        } else {
+            for (int i = 0; i < drop; ++i)
+                delete events_->takeTopLevelItem(0);
+        }
+    }
+    events_->addTopLevelItems(pendingLines_);
+    pendingLines_.clear();
+    events_->scrollToBottom();
+}
+
+// X servers and Wayland compositors on Linux stamp input events with the monotonic clock in
+// milliseconds, cut to 32 bits: an event that waited in the queue while the window was busy
+// is placed when it happened. An event without a time, or whose time does not fall within the
+// last minute on that reading (a clock of another origin), is placed now, when it is handled.
+qint64 RecordingWindow::eventTime(quint64 timestamp) const {
+    const qint64 now = nowMs();
+    if (!eventTimesOnClock_ || timestamp == 0)
+        return now;
+    const auto age =
+        static_cast<qint32>(static_cast<quint32>(now) - static_cast<quint32>(timestamp));
+    return age >= 0 && age <= kMaxInputAgeMs ? now - age : now;
+}
+
+void RecordingWindow::notePress(int key, const QObject* target, quint64 timestamp) {
+    // One press reaches several receivers (the window, the focus widget, its parents; a key
+    // first as a shortcut override): its time is taken when it is first seen.
+    const bool seen =
+        press_ && timestamp != 0 && press_->timestamp == timestamp && press_->key == key;
+    press_ = Press{key, target, timestamp, seen ? press_->at : eventTime(timestamp)};
+}
+
+bool RecordingWindow::eventFilter(QObject* watched, QEvent* e) {
+    switch (e->type()) {
+    case QEvent::ShortcutOverride:
+    case QEvent::KeyPress: {
+        const auto* k = static_cast<const QKeyEvent*>(e);
+        notePress(k->key(), nullptr, k->timestamp());
+        break;
+    }
+    case QEvent::MouseButtonPress:
+        notePress(0, watched, static_cast<const QMouseEvent*>(e)->timestamp());
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
+
+qint64 RecordingWindow::pressTime(std::initializer_list<int> keys, const QObject* target) {
+    const std::optional<Press> p = std::exchange(press_, std::nullopt);
+    if (p && ((p->key == 0 && target != nullptr && p->target == target) ||
+              (p->key != 0 && std::find(keys.begin(), keys.end(), p->key) != keys.end())))
+        return p->at;
+    return nowMs();
+}
+
+const std::vector<int>& RecordingWindow::timelineMarks() const {
+    return timeline_->marks();
 }
 
 QStringList RecordingWindow::eventNames() const {
     QStringList names;
     for (int i = 0; i < events_->topLevelItemCount(); ++i)
         names << events_->topLevelItem(i)->text(1);
+    for (const QTreeWidgetItem* item : pendingLines_)
+        names << item->text(1);
     return names;
 }
 

@@ -26,6 +26,7 @@ class QPushButton;
 class QTimer;
 class QToolButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 class QVBoxLayout;
 
 namespace orvane {
@@ -35,6 +36,13 @@ class Timeline;
 struct WindowOptions {
     // The program that opens the minutes page; nullopt: the desktop's association.
     std::optional<dalmure::Str> htmlProgram;
+    // The steady clock the recorder runs on, in milliseconds; unset: the system's monotonic
+    // clock.
+    std::function<qint64()> clock;
+    // Whether input events carry the time they happened on that clock (in milliseconds, cut
+    // to 32 bits), as X servers and Wayland compositors stamp them; unset: so on those
+    // display servers, not elsewhere.
+    std::optional<bool> eventTimesOnClock;
 };
 
 class RecordingWindow : public QMainWindow {
@@ -68,6 +76,8 @@ class RecordingWindow : public QMainWindow {
     // --- The host's own actions ---
     // Adds an annotation at the recording time (the control's AnnoAdd).
     void addAnnotation(const QString& description);
+    // Adds an annotation at the recording time of clock time `at` (the clerk's key press).
+    void addAnnotationAt(const QString& description, qint64 at);
     // Starts playback at an annotation's time (what the host does on DblClick).
     void playFrom(int annotation);
     void stopPlayback();
@@ -83,7 +93,9 @@ class RecordingWindow : public QMainWindow {
     QTreeWidget* eventPanel() const { return events_; }
     QCheckBox* modeBox(int i) const; // 0 NoPlay, 1 NoPV, 2 NoModif, 3 LockPVStyle
     QAction* sampleAction() const { return sampleAction_; }
-    // Event names listed in the panel, oldest first.
+    // The time line's ticks, seconds since midnight in time order.
+    const std::vector<int>& timelineMarks() const;
+    // Event names listed in the panel (and those about to be), oldest first.
     QStringList eventNames() const;
     // Called once the delete confirmation is on screen (it answers it); nullptr: the user does.
     void setConfirmDriver(std::function<void(QMessageBox*)> driver) {
@@ -93,7 +105,21 @@ class RecordingWindow : public QMainWindow {
   signals:
     void controlRecreated();
 
+  protected:
+    // Notes when each key and mouse button press happened (see pressTime).
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
   private:
+    qint64 nowMs() const { return steady_(); }
+    // Milliseconds recorded at clock time t (a press that came before the current run of the
+    // recorder counts from its start).
+    qint64 recordedMsAt(qint64 t) const;
+    // The clock time at which an input event with this timestamp happened.
+    qint64 eventTime(quint64 timestamp) const;
+    void notePress(int key, const QObject* target, quint64 timestamp);
+    // The clock time of the press being handled: of one of `keys`, or of a mouse button on
+    // `target`; now when the latest press is neither. The press is used up.
+    qint64 pressTime(std::initializer_list<int> keys, const QObject* target = nullptr);
     void buildUi();
     void retranslate();
     void createControl();
@@ -101,10 +127,21 @@ class RecordingWindow : public QMainWindow {
     void applyModes();
     void tick();
     void syncControlClock();
+    // The time line follows the list: refreshTimeline reads every annotation again; the other
+    // two take in one annotation added or removed at a time, and read everything again only
+    // when the list changed by more than that.
     void refreshTimeline();
+    void timelineAdded(const QString& time);
+    void timelineRemoved(const QString& time);
+    void updateTimelineRange();
     void confirmDelete(int annotation);
+    // A line of the event panel. Lines are gathered and given to the panel at most every
+    // kPanelIntervalMs (one insertion, one layout and one repaint of the panel for all of
+    // them), so that a burst of annotations does not lay out and repaint the panel each time.
     void logEvent(const QString& name, const QString& args, const QColor& colour);
     void logHost(const QString& what);
+    void queueLine(QTreeWidgetItem* item);
+    void flushEventPanel();
     QString t(const char* fr, const char* en) const;
 
     QString appFolder_;
@@ -112,10 +149,20 @@ class RecordingWindow : public QMainWindow {
     Language language_;
 
     // Recorder.
-    int origin_ = 0;        // second of day at which the recording started
-    qint64 recordedMs_ = 0; // recorded before the current run
-    QElapsedTimer running_;
+    std::function<qint64()> steady_;
+    bool eventTimesOnClock_ = false;
+    int origin_ = 0;                 // second of day at which the recording started
+    qint64 recordedMs_ = 0;          // recorded before the current run
+    std::optional<qint64> runStart_; // clock time at which the current run started
     bool recording_ = false;
+    // The latest key or mouse button press, until an annotation is added for it.
+    struct Press {
+        int key = 0;                     // 0: a mouse button
+        const QObject* target = nullptr; // what the mouse pressed
+        quint64 timestamp = 0;           // as the event carried it
+        qint64 at = 0;                   // clock time
+    };
+    std::optional<Press> press_;
     // Playback.
     std::optional<double> playhead_;
     QElapsedTimer playClock_;
@@ -142,6 +189,7 @@ class RecordingWindow : public QMainWindow {
     QPushButton* stopButton_ = nullptr;
     QLabel* playLabel_ = nullptr;
     Timeline* timeline_ = nullptr;
+    int timelineCount_ = 0; // annotations the time line was last given
     std::vector<QPushButton*> quick_;
     QLineEdit* description_ = nullptr;
     QPushButton* addButton_ = nullptr;
@@ -150,6 +198,8 @@ class RecordingWindow : public QMainWindow {
     std::vector<QCheckBox*> modes_;
     QLabel* eventsTitle_ = nullptr;
     QTreeWidget* events_ = nullptr;
+    QList<QTreeWidgetItem*> pendingLines_; // not yet in the panel, oldest first
+    QTimer* panelTimer_ = nullptr;
     QPushButton* clearEvents_ = nullptr;
     QLabel* statusCount_ = nullptr;
     QLabel* statusTip_ = nullptr;

@@ -21,6 +21,18 @@ void Timeline::setRange(int first, int last) {
 }
 void Timeline::setMarks(std::vector<int> seconds) {
     marks_ = std::move(seconds);
+    std::sort(marks_.begin(), marks_.end());
+    update();
+}
+void Timeline::addMark(int second) {
+    marks_.insert(std::upper_bound(marks_.begin(), marks_.end(), second), second);
+    update();
+}
+void Timeline::removeMark(int second) {
+    const auto it = std::lower_bound(marks_.begin(), marks_.end(), second);
+    if (it == marks_.end() || *it != second)
+        return;
+    marks_.erase(it);
     update();
 }
 void Timeline::setRecordingPosition(std::optional<int> second) {
@@ -70,10 +82,19 @@ void Timeline::paintEvent(QPaintEvent*) {
         p.drawText(QRect(left, b.bottom() + 2, 60, 14), Qt::AlignCenter,
                    QTime(0, 0).addSecs(s).toString(QStringLiteral("HH:mm")));
     }
-    // One tick per annotation.
+    // One tick per annotation: straight lines on whole pixels, each pixel column drawn once
+    // however many annotations fall on it (the marks are in time order).
+    p.setRenderHint(QPainter::Antialiasing, false);
     p.setPen(QPen(QColor(0x2F, 0x5D, 0x8A), 1));
-    for (int s : marks_)
-        p.drawLine(xOf(s), b.top() + 3, xOf(s), b.bottom() - 3);
+    int drawn = -1;
+    for (int s : marks_) {
+        const int x = xOf(s);
+        if (x == drawn)
+            continue;
+        p.drawLine(x, b.top() + 3, x, b.bottom() - 3);
+        drawn = x;
+    }
+    p.setRenderHint(QPainter::Antialiasing);
     if (recording_) {
         const int x = xOf(*recording_);
         p.setPen(Qt::NoPen);

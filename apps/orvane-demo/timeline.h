@@ -16,7 +16,12 @@ class Timeline : public QWidget {
 
     // Seconds since midnight.
     void setRange(int first, int last);
+    // One tick per annotation; the ticks are kept in time order.
     void setMarks(std::vector<int> seconds);
+    void addMark(int second);
+    // Removes one tick at that second (none when there is none).
+    void removeMark(int second);
+    const std::vector<int>& marks() const { return marks_; }
     void setRecordingPosition(std::optional<int> second);
     void setPlayhead(std::optional<int> second);
     std::optional<int> playhead() const { return playhead_; }

@@ -141,6 +141,14 @@ void GridView::scrollContentsBy(int dx, int dy) {
     alignTopRow();
 }
 
+// The item view looks for the item under the pointer after every scroll, asking the display
+// server where the pointer is (a round trip). The control's own scrolling, several per added
+// annotation, leaves that to the next move of the mouse; the user's scrolling does not.
+void GridView::verticalScrollbarValueChanged(int value) {
+    if (!programmatic)
+        QTableView::verticalScrollbarValueChanged(value);
+}
+
 void GridView::alignTopRow() {
     // At the end of its range Qt puts the last row against the bottom edge; the grid puts its
     // top row against the top edge, where RowPos counts from.

@@ -174,6 +174,7 @@ class GridView final : public QTableView {
     void contextMenuEvent(QContextMenuEvent* e) override;
     void updateGeometries() override;
     void scrollContentsBy(int dx, int dy) override;
+    void verticalScrollbarValueChanged(int value) override;
     void wheelEvent(QWheelEvent* e) override;
 
   private:
