@@ -1,6 +1,9 @@
 // dalmure-host --platform qt: the control on the real Qt widgets. The user's actions are
-// delivered as Qt mouse and key events to the widgets; prompts, message boxes and the popup
-// menu are answered, once on screen, with key and mouse events from the answer queue.
+// delivered as Qt mouse and key events to the widgets, the way a desktop session delivers them:
+// pending events run before each input event, the host's window is active again once a prompt
+// or a menu has closed, and keys go to the widget that has the keyboard focus. Prompts, message
+// boxes and the popup menu are answered, once on screen, with key and mouse events from the
+// answer queue.
 #include "host_platform.h"
 
 #include "platform/qt/qt_platform.h"
@@ -56,16 +59,39 @@ Qt::Key keyOf(QChar c) {
     }
 }
 
-// One key as a keyboard sends it: press with its text, then release.
-void typeKey(QWidget* w, QChar c) {
+// One key typed into a dialog's field: press with its text, then release.
+void typeInto(QWidget* w, QChar c) {
+    const Qt::Key key = keyOf(c);
+    const Qt::KeyboardModifiers mods =
+        c.isUpper() ? Qt::ShiftModifier : Qt::KeyboardModifiers(Qt::NoModifier);
+    QTest::sendKeyEvent(QTest::Press, w, key, QString(c), mods);
+    QTest::sendKeyEvent(QTest::Release, w, key, QString(c), mods);
+}
+
+// One key as a keyboard sends it: press with its text, then release, pending events running
+// before each (settle). The key goes to the widget with the keyboard focus (the active window
+// when none has it), or to the widget given.
+void typeKey(QChar c, const std::function<void()>& settle, QWidget* to = nullptr) {
     const Qt::Key key = keyOf(c);
     const Qt::KeyboardModifiers mods =
         c.isUpper() ? Qt::ShiftModifier : Qt::KeyboardModifiers(Qt::NoModifier);
     const QString text = c.unicode() == 27 ? QString(QChar(27)) : QString(c);
-    QKeyEvent press(QEvent::KeyPress, key, mods, text);
-    QApplication::sendEvent(w, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, mods, text);
-    QApplication::sendEvent(w, &release);
+    const auto target = [to] {
+        if (to != nullptr)
+            return to;
+        QWidget* w = QApplication::focusWidget();
+        return w != nullptr ? w : QApplication::activeWindow();
+    };
+    settle();
+    if (QWidget* w = target()) {
+        QKeyEvent press(QEvent::KeyPress, key, mods, text);
+        QApplication::sendEvent(w, &press);
+    }
+    settle();
+    if (QWidget* w = target()) {
+        QKeyEvent release(QEvent::KeyRelease, key, mods, text);
+        QApplication::sendEvent(w, &release);
+    }
 }
 
 void mouseMove(QWidget* w, QPoint at) {
@@ -111,6 +137,18 @@ class QtHost final : public HostPlatform {
     void queueAnswer(const Str& text) override { answers_.push_back(text); }
     void queueCancel() override { answers_.push_back(std::nullopt); }
 
+    // What a desktop session does between two input events: the pending events run, and once a
+    // prompt or a menu has closed the host's window is the active one again.
+    void settle() {
+        QApplication::processEvents();
+        if (QApplication::activeModalWidget() == nullptr &&
+            QApplication::activePopupWidget() == nullptr &&
+            QApplication::activeWindow() != window_.get()) {
+            window_->activateWindow();
+            (void)QTest::qWaitForWindowActive(window_.get(), 1000);
+        }
+    }
+
     bool userClick(std::int32_t row, std::int32_t col) override {
         const QRect r = cell(row, col);
         if (r.isNull())
@@ -142,32 +180,44 @@ class QtHost final : public HostPlatform {
         return true;
     }
     void userKeyPress(std::int16_t ascii) override {
+        settle();
+        // The key is the grid's: the control entered from elsewhere in the window may have put
+        // the focus into the notes meanwhile.
         QTableView* view = p_->gridView();
         view->setFocus(Qt::MouseFocusReason);
-        typeKey(view, QChar(static_cast<char16_t>(static_cast<std::uint16_t>(ascii))));
+        typeKey(
+            QChar(static_cast<char16_t>(static_cast<std::uint16_t>(ascii))), [this] { settle(); },
+            view);
     }
     int userType(const Str& text) override {
         int delivered = 0;
         for (char16_t c : text) {
+            settle();
             if (!p_->editor().visible() || !p_->editor().hasFocus())
                 break;
-            typeKey(p_->editorWidget(), QChar(c));
+            typeKey(QChar(c), [this] { settle(); });
             ++delivered;
         }
         return delivered;
     }
     void userBlur() override {
+        settle();
         QTest::mouseClick(elsewhere_, Qt::LeftButton);
         elsewhere_->setFocus(Qt::MouseFocusReason);
     }
-    void userFocus() override { p_->containerFocus(); }
+    void userFocus() override {
+        settle();
+        p_->containerFocus();
+    }
     bool userButton(platform::ButtonId id) override {
         if (!p_->buttonShown(id))
             return false;
+        settle();
         QTest::mouseClick(p_->buttonWidget(id), Qt::LeftButton);
         return true;
     }
     bool userHover(const std::string& over) override {
+        settle();
         if (over == "grid") {
             mouseMove(viewport(), QPoint(3, 3));
             return true;
@@ -183,6 +233,7 @@ class QtHost final : public HostPlatform {
         return true;
     }
     bool userScroll(std::optional<std::int32_t> topRow) override {
+        settle();
         auto& g = p_->grid();
         const std::int32_t row = topRow.value_or(g.topRow() + 1);
         if (row < 0 || row >= g.rows())
@@ -205,7 +256,7 @@ class QtHost final : public HostPlatform {
 
     // The cell's rectangle in the grid's viewport; null when the row does not exist.
     QRect cell(std::int32_t row, std::int32_t col) {
-        QApplication::processEvents();
+        settle();
         if (row < 0 || row >= p_->grid().rows() || col < 0 || col > 1)
             return {};
         // The user brings the row into view before clicking it.
@@ -243,7 +294,7 @@ class QtHost final : public HostPlatform {
             QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
             QTest::keyClick(edit, Qt::Key_Delete);
             for (char16_t c : *next)
-                typeKey(edit, QChar(c));
+                typeInto(edit, QChar(c));
             QTest::keyClick(edit, Qt::Key_Return);
             return;
         }

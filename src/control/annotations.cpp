@@ -223,9 +223,9 @@ void Dalmure::AnnoDelete(std::int32_t& AnnoIndex) {
         if (g.rows() == 2) {
             g.clear();
             timeOrderBreaks_ = 0;
+            blEditorClosedByList = true;
             text1().setText(Str());
             text1().setVisible(false);
-            blEditorClosedByList = true;
             finished = true;
             return;
         }
@@ -255,8 +255,8 @@ void Dalmure::ClearAll() {
             g.removeItems(0, g.rows() - 2);
         g.clear();
         timeOrderBreaks_ = 0;
-        text1().setVisible(false);
         blEditorClosedByList = true;
+        text1().setVisible(false);
         finished = true;
     });
     if (!finished)

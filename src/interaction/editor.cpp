@@ -140,6 +140,11 @@ void Dalmure::Text1_KeyPress(std::int16_t& KeyAscii) {
 }
 
 void Dalmure::Text1_LostFocus() {
+    // An editor closed because the list was emptied holds nothing to commit: the notes it held
+    // were committed before the list changed.
+    if (blEditorClosedByList && !text1().visible()) {
+        return;
+    }
     trap(u"errDalmure_Text1_LostFocus", [&] { commitEditor(false); });
 }
 

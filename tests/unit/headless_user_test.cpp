@@ -1,5 +1,5 @@
-// The in-memory platform seen from the control: the order in which the simulated user's actions
-// arrive, the editor's typing and focus rules, refusals, and what the services report.
+// The in-memory platform seen from the control: refusals and the popup menu's choice. The editor's
+// typing and focus rules are proven on every platform by the conformance tests.
 #include "control/design.h"
 #include "platform/headless/headless_platform.h"
 #include "support/errors.h"
@@ -23,7 +23,6 @@ class Recorder : public platform::Notifications, public HappeningSink {
     explicit Recorder(HeadlessPlatform& p) : p_(p) {}
 
     std::vector<std::string> log;
-    std::function<void(std::int16_t&)> onKeyPress;
     std::function<void()> onMouseUp;
 
     void gridClick() override { log.push_back("click " + cell()); }
@@ -44,12 +43,7 @@ class Recorder : public platform::Notifications, public HappeningSink {
     void editorKeyDown(std::int16_t& k, int shift) override {
         log.push_back("down " + std::to_string(k) + (shift ? "+shift" : ""));
     }
-    void editorKeyPress(std::int16_t& k) override {
-        log.push_back("press " + std::to_string(k));
-        if (onKeyPress) {
-            onKeyPress(k);
-        }
-    }
+    void editorKeyPress(std::int16_t& k) override { log.push_back("press " + std::to_string(k)); }
     void editorKeyUp(std::int16_t& k, int) override { log.push_back("up " + std::to_string(k)); }
     void buttonClick(ButtonId b) override {
         log.push_back("button " + std::string(platform::buttonName(b)));
@@ -109,32 +103,6 @@ class HeadlessUserTest : public ::testing::Test {
 
 using Log = std::vector<std::string>;
 
-TEST_F(HeadlessUserTest, ClicksButtonsAndKeysTakeTheEditorsFocusFirst) {
-    openEditor();
-    EXPECT_TRUE(p.userClick(1, 1));
-    EXPECT_EQ(rec.log, (Log{"lost", "leave 0,0", "click 1,1"}));
-    EXPECT_FALSE(p.editor().hasFocus());
-    rec.log.clear();
-    // On the current cell: no cell-leave, no focus change.
-    EXPECT_TRUE(p.userDblClick(1, 1));
-    EXPECT_EQ(rec.log, (Log{"click 1,1", "dblclick 1,1"}));
-    // Moving the current cell from code raises nothing.
-    rec.log.clear();
-    p.grid().setRow(0);
-    p.grid().setCol(0);
-    EXPECT_TRUE(rec.log.empty());
-    openEditor();
-    EXPECT_TRUE(p.userButton(ButtonId::CWButton4));
-    EXPECT_EQ(rec.log, (Log{"lost", "button CWButton4"}));
-    openEditor();
-    p.userKeyPress(13);
-    EXPECT_EQ(rec.log, (Log{"lost", "gridkey 13"}));
-    openEditor();
-    p.userBlur();
-    p.userBlur(); // nothing more to lose
-    EXPECT_EQ(rec.log, (Log{"lost"}));
-}
-
 TEST_F(HeadlessUserTest, RefusedActionsChangeNothing) {
     openEditor(u"kept");
     EXPECT_FALSE(p.userClick(2, 0)); // beyond the last row
@@ -184,80 +152,6 @@ TEST_F(HeadlessUserTest, RightClickChoosesAnEnabledVisibleItemInsideThePopup) {
     p.menu().popup(true);
     ASSERT_EQ(rec.log.size(), 1u);
     EXPECT_NE(rec.log[0].find("chosen=null"), std::string::npos);
-}
-
-TEST_F(HeadlessUserTest, TypingSendsKeysInOrderAndInsertsAtTheCaret) {
-    openEditor(u"ad");
-    p.editor().setSelStart(1);
-    EXPECT_EQ(p.userType(u"Bc"), 2);
-    EXPECT_EQ(rec.log, (Log{"down 66+shift", "press 66", "change aBd", "up 66", "down 67",
-                            "press 99", "change aBcd", "up 67"}));
-    EXPECT_EQ(p.editor().selStart(), 3);
-    // Enter inserts CR LF, which Backspace removes as one; a lone LF goes alone.
-    EXPECT_EQ(p.userType(u"\r\b\r"), 3);
-    EXPECT_EQ(p.editor().text(), u"aBc\r\nd");
-    EXPECT_EQ(p.editor().selStart(), 5);
-    p.editor().setText(u"a\nb");
-    p.editor().setSelStart(2);
-    p.userType(u"\b");
-    EXPECT_EQ(p.editor().text(), u"ab");
-    // At the start of the text Backspace removes nothing and raises no change.
-    p.editor().setSelStart(0);
-    rec.log.clear();
-    p.userType(u"\b");
-    EXPECT_EQ(rec.log, (Log{"down 8", "press 8", "up 8"}));
-}
-
-TEST_F(HeadlessUserTest, HandlersDiscardOrReplaceKeysAndReadOnlyOrHiddenTypesNothing) {
-    openEditor();
-    rec.onKeyPress = [&](std::int16_t& k) {
-        if (k == '+') {
-            k = 0;
-        } else if (k == '\'') {
-            k = '`';
-        } else if (k == 27) {
-            p.editor().setVisible(false);
-        }
-    };
-    // Esc types nothing, and the hidden editor takes no more keys.
-    EXPECT_EQ(p.userType(u"a+'\x1b"
-                         u"cd"),
-              4);
-    EXPECT_EQ(p.editor().text(), u"a`");
-    EXPECT_TRUE(p.editor().hasFocus()); // hiding does not take the focus
-    p.editor().setVisible(true);
-    p.editor().setReadOnly(true);
-    rec.log.clear();
-    EXPECT_EQ(p.userType(u"x"), 1); // delivered, not inserted
-    EXPECT_EQ(p.editor().text(), u"a`");
-    EXPECT_EQ(rec.log, (Log{"down 88", "press 120", "up 88"}));
-    p.userBlur();
-    EXPECT_EQ(p.userType(u"z"), 0);
-}
-
-TEST_F(HeadlessUserTest, TextFromCodeAndFocusFollowTheEditorsRules) {
-    openEditor(u"abc");
-    p.editor().setText(u"abc"); // the same text: no change, the caret to the start
-    EXPECT_TRUE(rec.log.empty());
-    EXPECT_EQ(p.editor().selStart(), 0);
-    p.editor().setText(u"xyz");
-    p.editor().setSelStart(99);
-    EXPECT_EQ(p.editor().selStart(), 3);
-    p.editor().setFocus(); // gained again though it has the focus
-    // Prompts leave the focus where it is.
-    p.dialogs().inputBox(u"m", u"t", u"");
-    EXPECT_EQ(rec.log, (Log{"change xyz", "got"}));
-    EXPECT_TRUE(p.editor().hasFocus());
-    p.editor().setVisible(false);
-    try {
-        p.editor().setFocus();
-        FAIL() << "a hidden editor took the focus";
-    } catch (const ControlError& e) {
-        EXPECT_EQ(e.number(), errors::kInvalidProcedureCall);
-    }
-    p.editor().setVisible(true);
-    p.frame(platform::FrameId::Frame3).setVisible(false);
-    EXPECT_THROW(p.editor().setFocus(), ControlError);
 }
 
 } // namespace

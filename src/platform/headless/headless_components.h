@@ -79,54 +79,6 @@ class HeadlessSurface final : public platform::ControlSurface {
 };
 
 // ---------------------------------------------------------------------------------------------
-class HeadlessEditor final : public platform::TextBox {
-  public:
-    HeadlessEditor(Context& ctx, const platform::Frame& holder);
-
-    Str text() const override { return text_; }
-    void setText(const Str& text) override;
-    std::int32_t selStart() const override { return selStart_; }
-    void setSelStart(std::int32_t pos) override;
-    std::int32_t left() const override { return left_; }
-    void setLeft(std::int32_t v) override { left_ = v; }
-    std::int32_t top() const override { return top_; }
-    void setTop(std::int32_t v) override { top_ = v; }
-    std::int32_t width() const override { return width_; }
-    void setWidth(std::int32_t v) override;
-    std::int32_t height() const override { return height_; }
-    void setHeight(std::int32_t v) override;
-    bool visible() const override { return visible_; }
-    void setVisible(bool v) override { visible_ = v; }
-    bool readOnly() const override { return readOnly_; }
-    void setReadOnly(bool v) override { readOnly_ = v; }
-    std::int32_t backColor() const override { return backColor_; }
-    void setBackColor(std::int32_t color) override { backColor_ = color; }
-    double fontSize() const override { return fontSize_; }
-    void setFontSize(double points) override { fontSize_ = points; }
-    void setFocus() override;
-    bool hasFocus() const override { return focus_; }
-
-    // The user's editing at the caret (each raises the change notification when it changes
-    // the text).
-    void typeAtCaret(StrView text);
-    void backspace();
-    // The focus goes elsewhere: the focus-lost notification when the editor had it.
-    void loseFocus();
-
-  private:
-    void changed();
-
-    Context& ctx_;
-    const platform::Frame& holder_;
-    Str text_;
-    std::int32_t selStart_ = 0;
-    std::int32_t left_ = 0, top_ = 0, width_ = 0, height_ = 0;
-    bool visible_ = false, readOnly_ = false, focus_ = false;
-    std::int32_t backColor_;
-    double fontSize_;
-};
-
-// ---------------------------------------------------------------------------------------------
 class HeadlessButton final : public platform::CommandButton {
   public:
     explicit HeadlessButton(platform::ButtonId id);

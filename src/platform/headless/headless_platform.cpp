@@ -5,29 +5,13 @@
 #include "control/design.h"
 #include "platform/headless/headless_components.h"
 #include "platform/mdb/mdb_catalogue.h"
+#include "platform/text_box_model.h"
 
 namespace dalmure::headless {
 
 namespace {
 
 using platform::ButtonId;
-
-constexpr char16_t kEnter = u'\r';
-constexpr char16_t kBackspace = u'\b';
-constexpr char16_t kEscape = u'\x1b';
-
-// The virtual key code of a character: letters by their capital, everything else by its own
-// code (digits, Enter 13, Backspace 8, Esc 27, space 32 among them).
-std::int16_t keyCodeOf(char16_t c) {
-    if (c >= u'a' && c <= u'z') {
-        return static_cast<std::int16_t>(c - u'a' + u'A');
-    }
-    return static_cast<std::int16_t>(c);
-}
-
-int shiftOf(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? 1 : 0;
-}
 
 } // namespace
 
@@ -36,8 +20,12 @@ struct HeadlessPlatform::Impl {
         : frame1(design::kFrame1Width, design::kFrame1Height, true),
           // Frame3 is hidden on the form: start-up shows it once it has set up the grid.
           frame3(design::kFrame3Width, design::kFrame3Height, false), surface(ctx),
-          editor(ctx, frame3), menu(ctx), dialogs(ctx), browser(ctx),
-          shell(ctx, std::move(options.htmlProgram)), printer(ctx), screen(ctx),
+          // Placed over column 1 of the first row; start-up and the grid click place it anew.
+          editor(ctx.notifications, frame3, design::kGridLeft + design::kGridDefaultColWidth + 45,
+                 design::kGridTop + 15, design::kGridDefaultColWidth - 60,
+                 design::kGridDefaultRowHeight - 30, design::kEditorBackColor, design::kFontSize),
+          menu(ctx), dialogs(ctx), browser(ctx), shell(ctx, std::move(options.htmlProgram)),
+          printer(ctx), screen(ctx),
           clock(options.now), buttons{HeadlessButton(ButtonId::CWButton1),
                                       HeadlessButton(ButtonId::CWButton2),
                                       HeadlessButton(ButtonId::CWButton3),
@@ -53,7 +41,7 @@ struct HeadlessPlatform::Impl {
     HeadlessFrame frame3;
     HeadlessSurface surface;
     HeadlessGrid grid;
-    HeadlessEditor editor;
+    platform::TextBoxModel editor;
     HeadlessMenu menu;
     HeadlessDialogs dialogs;
     HeadlessBrowser browser;
@@ -157,7 +145,7 @@ bool HeadlessPlatform::userClick(std::int32_t row, std::int32_t col) {
     if (!g.cellExists(row, col)) {
         return false;
     }
-    impl_->editor.loseFocus();
+    impl_->editor.focusOut();
     auto* n = impl_->note();
     if (row != g.row() || col != g.col()) {
         if (n) {
@@ -201,7 +189,7 @@ bool HeadlessPlatform::userRightClick(std::int32_t row, std::int32_t col,
     }
     const double x = g.colPos(col) + 15.0;
     const double y = g.rowPos(row) + 15.0;
-    impl_->editor.loseFocus();
+    impl_->editor.focusOut();
     impl_->ctx.pendingChoice = choice;
     if (auto* n = impl_->note()) {
         n->gridMouseUp(platform::kRightButton, 0, x, y);
@@ -212,7 +200,7 @@ bool HeadlessPlatform::userRightClick(std::int32_t row, std::int32_t col,
 }
 
 void HeadlessPlatform::userKeyPress(std::int16_t ascii) {
-    impl_->editor.loseFocus();
+    impl_->editor.focusOut();
     if (auto* n = impl_->note()) {
         n->gridKeyPress(ascii);
     }
@@ -225,37 +213,14 @@ int HeadlessPlatform::userType(const Str& text) {
         if (!ed.visible() || !ed.hasFocus()) {
             break;
         }
-        auto* n = impl_->note();
-        const int shift = shiftOf(c);
-        std::int16_t keyCode = keyCodeOf(c);
-        if (n) {
-            n->editorKeyDown(keyCode, shift);
-        }
-        auto ascii = static_cast<std::int16_t>(c);
-        if (n) {
-            n->editorKeyPress(ascii);
-        }
-        if (ascii != 0 && !ed.readOnly()) {
-            const auto typed = static_cast<char16_t>(static_cast<std::uint16_t>(ascii));
-            if (typed == kEnter) {
-                ed.typeAtCaret(u"\r\n");
-            } else if (typed == kBackspace) {
-                ed.backspace();
-            } else if (typed != kEscape && typed >= u' ') {
-                ed.typeAtCaret(StrView(&typed, 1));
-            }
-        }
-        keyCode = keyCodeOf(c);
-        if (n) {
-            n->editorKeyUp(keyCode, shift);
-        }
+        ed.typeKey(c);
         ++delivered;
     }
     return delivered;
 }
 
 void HeadlessPlatform::userBlur() {
-    impl_->editor.loseFocus();
+    impl_->editor.focusOut();
 }
 
 void HeadlessPlatform::userFocus() {
@@ -268,7 +233,7 @@ bool HeadlessPlatform::userButton(platform::ButtonId id) {
     if (!buttonShown(id)) {
         return false;
     }
-    impl_->editor.loseFocus();
+    impl_->editor.focusOut();
     if (auto* n = impl_->note()) {
         n->buttonClick(id);
     }

@@ -1,18 +1,22 @@
-// The in-place editor on a QPlainTextEdit. Line breaks read as CR LF, as the control counts
-// them; every key goes through key down, character key and key up, and a handler that sets
-// the key to 0 keeps the editor from acting on it.
+// The in-place editor on a QPlainTextEdit, as a view of the toolkit-free text box model. The
+// model holds the text (its line breaks exactly as set), the caret and the focus as the control
+// sees them, and runs every notification; the widget shows the model's text, one paragraph per
+// line, and hands the model what the user does: keys and composed text go through the model's
+// key pipeline, and an edit the widget makes itself (paste, Delete, cut, a selection replaced)
+// reaches the model as the replacement of the range that changed, so that the text around it
+// keeps its exact line breaks.
 //
 // Focus, as the control sees it: the editor has it from the moment it receives it until the
 // user gives it to something else in the same window. Opening a dialog or a menu, or switching
-// to another window, does not take it; hiding the editor does not take it either (the real
-// focus then rests on the control's surface until the user acts).
+// to another window, does not take it, and its coming back is not a new opening; hiding the
+// editor does not take it either (the real focus then rests on the control's surface).
 #include "platform/qt/qt_internal.h"
 
 #include "control/design.h"
-#include "support/errors.h"
 
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QTextBlock>
 
 #include <algorithm>
@@ -21,11 +25,100 @@ namespace dalmure::qt {
 
 namespace {
 
-QString toDocumentText(const Str& text) {
-    QString s = toQ(text);
-    s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+constexpr char16_t kParagraph = 0x2029;
+constexpr char16_t kLineSeparator = 0x2028;
+
+// The text as the widget shows it: each line break (CR LF, CR or LF) one '\n'.
+QString displayOf(StrView text) {
+    QString s;
+    s.reserve(static_cast<qsizetype>(text.size()));
+    const auto n = static_cast<std::int32_t>(text.size());
+    for (std::int32_t i = 0; i < n;) {
+        const std::int32_t br = platform::TextBoxModel::breakAt(text, i);
+        if (br > 0) {
+            s += QLatin1Char('\n');
+            i += br;
+        } else {
+            s += QChar(text[static_cast<std::size_t>(i)]);
+            ++i;
+        }
+    }
     return s;
+}
+
+// The widget's document, its paragraph breaks as '\n'.
+QString documentText(const QPlainTextEdit* w) {
+    QString s = w->document()->toRawText();
+    for (QChar& c : s)
+        if (c.unicode() == kParagraph || c.unicode() == kLineSeparator)
+            c = QLatin1Char('\n');
+    return s;
+}
+
+// A position of the model's text as a position of the widget's document; a position inside a
+// CR LF pair is that of the line break.
+int toDocument(StrView text, std::int32_t pos) {
+    int doc = 0;
+    const auto n = static_cast<std::int32_t>(text.size());
+    for (std::int32_t i = 0; i < n && i < pos;) {
+        const std::int32_t br = platform::TextBoxModel::breakAt(text, i);
+        if (br > 0 && i + br > pos)
+            break;
+        i += br > 0 ? br : 1;
+        ++doc;
+    }
+    return doc;
+}
+
+// A position of the widget's document as a position of the model's text.
+std::int32_t toModel(StrView text, int doc) {
+    std::int32_t i = 0;
+    const auto n = static_cast<std::int32_t>(text.size());
+    for (int d = 0; d < doc && i < n; ++d) {
+        const std::int32_t br = platform::TextBoxModel::breakAt(text, i);
+        i += br > 0 ? br : 1;
+    }
+    return i;
+}
+
+// The characters a line typed into the widget stands for in the model: a line break is CR LF.
+Str typedText(const QString& display) {
+    Str s;
+    s.reserve(static_cast<std::size_t>(display.size()));
+    for (QChar c : display) {
+        if (c == QLatin1Char('\n'))
+            s += u"\r\n";
+        else
+            s += static_cast<char16_t>(c.unicode());
+    }
+    return s;
+}
+
+// The character a key types, as the control's key handling counts it: Enter 13, Backspace 8,
+// Esc 27; 0 for a key without one (moves, Delete, Tab that moves the focus, shortcuts).
+char16_t characterOf(const QKeyEvent* e) {
+    switch (e->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return 13;
+    case Qt::Key_Backspace:
+        return 8;
+    case Qt::Key_Escape:
+        return 27;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return 0;
+    default:
+        break;
+    }
+    const QString text = e->text();
+    if (text.size() != 1)
+        return 0;
+    const char16_t c = static_cast<char16_t>(text.at(0).unicode());
+    // With Ctrl held a letter is a shortcut (select all, copy ...), whatever text comes with it.
+    if (c >= 32 && (e->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)))
+        return 0;
+    return c;
 }
 
 } // namespace
@@ -33,82 +126,63 @@ QString toDocumentText(const Str& text) {
 // ---------------------------------------------------------------------------------------------
 // Widget
 
-EditorWidget::EditorWidget(Context& ctx, QtTextBox& box, QWidget* parent)
-    : QPlainTextEdit(parent), ctx_(ctx), box_(box) {
+EditorWidget::EditorWidget(QtTextBox& box, QWidget* parent) : QPlainTextEdit(parent), box_(box) {
     setTabChangesFocus(true);
     setFrameShape(QFrame::NoFrame);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setAccessibleName(QStringLiteral("Notes"));
-    document()->setDocumentMargin(1);
+    // The lines fill the editor from its top: the control sizes it to its lines, no margin.
+    document()->setDocumentMargin(0);
+    setViewportMargins(0, 0, 0, 0);
     QObject::connect(this, &QPlainTextEdit::textChanged, this, [this] {
-        if (!box_.loading())
-            box_.userChanged();
+        if (!box_.syncing())
+            box_.viewEdited();
+    });
+    QObject::connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] {
+        if (!box_.syncing())
+            box_.viewSelected();
+    });
+    QObject::connect(this, &QPlainTextEdit::selectionChanged, this, [this] {
+        if (!box_.syncing())
+            box_.viewSelected();
     });
 }
 
-bool EditorWidget::characterKey(std::int16_t& ascii) {
-    if (ctx_.sink)
-        ctx_.sink->editorKeyPress(ascii);
-    return ascii != 0 && !isReadOnly() && isVisible();
+void EditorWidget::keepTextInView() {
+    // The lines' heights as the widget lays them out, against the height the control gave.
+    qreal height = 0;
+    for (QTextBlock b = document()->firstBlock(); b.isValid(); b = b.next())
+        height += blockBoundingRect(b).height();
+    // Within a pixel the text fits: show it from its first line.
+    if (height <= viewport()->height() + 1.0)
+        verticalScrollBar()->setValue(0);
+}
+
+void EditorWidget::resizeEvent(QResizeEvent* e) {
+    QPlainTextEdit::resizeEvent(e);
+    keepTextInView();
 }
 
 void EditorWidget::keyPressEvent(QKeyEvent* e) {
-    const int key = e->key();
-    const std::int16_t original = virtualKeyCode(key);
-    std::int16_t code = original;
-    if (code != 0 && ctx_.sink)
-        ctx_.sink->editorKeyDown(code, shiftMask(e->modifiers()));
-    const bool downDiscarded = original != 0 && code == 0;
-
-    const QString text = e->text();
-    std::int16_t ascii = 0;
-    if (key == Qt::Key_Return || key == Qt::Key_Enter)
-        ascii = 13;
-    else if (key == Qt::Key_Backspace)
-        ascii = 8;
-    else if (key == Qt::Key_Escape)
-        ascii = 27;
-    else if (key == Qt::Key_Tab || key == Qt::Key_Backtab)
-        ascii = 0;
-    else if (text.size() == 1)
-        ascii = static_cast<std::int16_t>(text.at(0).unicode());
-
-    if (ascii == 0) {
-        // A key without a character: moves, Delete and the like.
-        if (!downDiscarded)
+    platform::TextBoxModel& m = box_.model();
+    const bool down = m.keyDown(virtualKeyCode(e->key()), shiftMask(e->modifiers()));
+    const char16_t ch = characterOf(e);
+    if (ch == 0) {
+        // A key without a character: moves, Delete and the like act in the widget, which hands
+        // its edits to the model.
+        if (down)
             QPlainTextEdit::keyPressEvent(e);
         else
             e->accept();
         return;
     }
-    const bool insert = characterKey(ascii) && !downDiscarded;
     e->accept();
-    if (!insert)
-        return;
-    const auto ch = static_cast<char16_t>(static_cast<std::uint16_t>(ascii));
-    switch (ch) {
-    case 13:
-        insertPlainText(QStringLiteral("\n"));
-        break;
-    case 8: {
-        QTextCursor c = textCursor();
-        if (c.hasSelection())
-            c.removeSelectedText();
-        else
-            c.deletePreviousChar();
-        setTextCursor(c);
-        break;
-    }
-    case 27:
-        break;
-    default:
-        if (ch < 32)
-            QPlainTextEdit::keyPressEvent(e); // the control's own shortcuts (copy, paste ...)
-        else
-            insertPlainText(QString(QChar(ch)));
-    }
+    const bool passed = m.characterKey(ch, !down);
+    if (passed && ch < 32 && ch != 13 && ch != 8 && ch != 27)
+        QPlainTextEdit::keyPressEvent(e); // the widget's own shortcuts (copy, paste, cut ...)
+    keepTextInView();
 }
 
 void EditorWidget::keyReleaseEvent(QKeyEvent* e) {
@@ -116,203 +190,181 @@ void EditorWidget::keyReleaseEvent(QKeyEvent* e) {
         e->accept();
         return;
     }
-    std::int16_t code = virtualKeyCode(e->key());
-    if (code != 0 && ctx_.sink)
-        ctx_.sink->editorKeyUp(code, shiftMask(e->modifiers()));
-    if (code == 0) {
-        e->accept();
-        return;
-    }
-    QPlainTextEdit::keyReleaseEvent(e);
+    const std::int16_t code = virtualKeyCode(e->key());
+    box_.model().keyUp(code, shiftMask(e->modifiers()));
+    e->accept();
 }
 
 void EditorWidget::inputMethodEvent(QInputMethodEvent* e) {
     // Composed characters (dead keys, input methods) arrive here; each goes through the
-    // character key notification like a typed one.
+    // character key notification like a typed one. A composition in progress, or one that
+    // replaces text, is the widget's own edit.
     const QString commit = e->commitString();
     if (commit.isEmpty() || !e->preeditString().isEmpty() || e->replacementLength() != 0) {
         QPlainTextEdit::inputMethodEvent(e);
         return;
     }
-    QString accepted;
-    for (QChar c : commit) {
-        std::int16_t ascii = static_cast<std::int16_t>(c.unicode());
-        if (characterKey(ascii))
-            accepted += QChar(static_cast<char16_t>(static_cast<std::uint16_t>(ascii)));
-    }
-    if (!accepted.isEmpty())
-        insertPlainText(accepted);
+    for (QChar c : commit)
+        box_.model().characterKey(static_cast<char16_t>(c.unicode()));
     e->accept();
+    keepTextInView();
 }
 
 void EditorWidget::focusInEvent(QFocusEvent* e) {
     QPlainTextEdit::focusInEvent(e);
-    switch (e->reason()) {
-    case Qt::MouseFocusReason:
-    case Qt::TabFocusReason:
-    case Qt::BacktabFocusReason:
-    case Qt::ShortcutFocusReason:
-        box_.userFocusIn();
-        break;
-    default:
-        break;
-    }
+    if (!box_.moving())
+        box_.model().focusIn();
 }
 
 // ---------------------------------------------------------------------------------------------
 // The text box component
 
-QtTextBox::QtTextBox(Context& ctx, QWidget* frame)
-    : ctx_(ctx), w_(new EditorWidget(ctx, *this, frame)) {
-    QFont f = w_->font();
-    f.setPointSizeF(design::kFontSize);
-    w_->setFont(f);
-    setBackColor(design::kEditorBackColor);
+QtTextBox::QtTextBox(Context& ctx, QtFrame& frame)
+    : ctx_(ctx),
+      // Placed over column 1 of the first row; start-up and the grid click place it anew.
+      model_(ctx.sink, frame, design::kGridLeft + design::kGridDefaultColWidth + 45,
+             design::kGridTop + 15, design::kGridDefaultColWidth - 60,
+             design::kGridDefaultRowHeight - 30, design::kEditorBackColor, design::kFontSize),
+      w_(new EditorWidget(*this, frame.widget())) {
+    model_.setView(this);
+    appearanceChanged();
+    applyGeometry();
     w_->hide();
 }
 
-Str QtTextBox::text() const {
-    QString s = w_->toPlainText();
-    s.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    return fromQ(s);
-}
-
-void QtTextBox::setText(const Str& text) {
-    const Str before = this->text();
-    loading_ = true;
-    w_->setPlainText(toDocumentText(text));
-    loading_ = false;
-    QTextCursor c = w_->textCursor();
-    c.setPosition(0);
-    w_->setTextCursor(c);
-    last_ = this->text();
-    if (last_ != before && ctx_.sink)
-        ctx_.sink->editorChange();
-}
-
-void QtTextBox::userChanged() {
-    Str now = text();
-    if (now == last_)
-        return;
-    last_ = std::move(now);
-    if (ctx_.sink)
-        ctx_.sink->editorChange();
-}
-
-std::int32_t QtTextBox::selStart() const {
-    const int pos = w_->textCursor().position();
-    const QString s = w_->toPlainText();
-    const int breaks = static_cast<int>(s.left(pos).count(QLatin1Char('\n')));
-    return pos + breaks;
-}
-
-void QtTextBox::setSelStart(std::int32_t pos) {
-    const Str t = text();
-    std::int32_t i = 0;
-    int docPos = 0;
-    const auto n = static_cast<std::int32_t>(t.size());
-    pos = std::clamp(pos, 0, n);
-    while (i < pos) {
-        if (t[static_cast<std::size_t>(i)] == u'\r' && i + 1 < n &&
-            t[static_cast<std::size_t>(i) + 1] == u'\n')
-            i += 2;
-        else
-            ++i;
-        ++docPos;
-    }
-    QTextCursor c = w_->textCursor();
-    c.setPosition(std::min(docPos, w_->document()->characterCount() - 1));
-    w_->setTextCursor(c);
-}
-
-void QtTextBox::setLeft(std::int32_t v) {
-    left_ = v;
-    applyGeometry();
-}
-void QtTextBox::setTop(std::int32_t v) {
-    top_ = v;
-    applyGeometry();
-}
-void QtTextBox::setWidth(std::int32_t v) {
-    width_ = v;
-    applyGeometry();
-}
-void QtTextBox::setHeight(std::int32_t v) {
-    height_ = v;
-    applyGeometry();
-}
-
 void QtTextBox::applyGeometry() {
-    w_->setGeometry(ctx_.pxX(left_), ctx_.pxY(top_), std::max(0, ctx_.pxX(width_)),
-                    std::max(0, ctx_.pxY(height_)));
+    w_->setGeometry(ctx_.pxX(model_.left()), ctx_.pxY(model_.top()),
+                    std::max(0, ctx_.pxX(model_.width())), std::max(0, ctx_.pxY(model_.height())));
+    w_->keepTextInView();
 }
 
-void QtTextBox::setVisible(bool v) {
+void QtTextBox::textReplaced() {
+    syncing_ = true;
+    w_->setPlainText(displayOf(model_.text()));
+    syncing_ = false;
+    showSelection();
+}
+
+void QtTextBox::textEdited(std::int32_t, std::int32_t, std::int32_t) {
+    // The document takes the part that differs from the model's text now; the rest, and the
+    // widget's scrolling, stay.
+    const QString was = documentText(w_);
+    const QString now = displayOf(model_.text());
+    const int shorter = static_cast<int>(std::min(was.size(), now.size()));
+    int prefix = 0;
+    while (prefix < shorter && was.at(prefix) == now.at(prefix))
+        ++prefix;
+    int suffix = 0;
+    while (suffix < shorter - prefix &&
+           was.at(was.size() - 1 - suffix) == now.at(now.size() - 1 - suffix))
+        ++suffix;
+    syncing_ = true;
+    QTextCursor c(w_->document());
+    c.setPosition(prefix);
+    c.setPosition(static_cast<int>(was.size()) - suffix, QTextCursor::KeepAnchor);
+    c.insertText(now.mid(prefix, now.size() - suffix - prefix));
+    syncing_ = false;
+    showSelection();
+}
+
+void QtTextBox::selectionMoved() {
+    showSelection();
+}
+
+void QtTextBox::showSelection() {
+    const Str& text = model_.text();
+    const int anchor = toDocument(text, model_.selStart());
+    const int caret = toDocument(text, model_.selStart() + model_.selLength());
+    syncing_ = true;
+    QTextCursor c = w_->textCursor();
+    const int last = w_->document()->characterCount() - 1;
+    c.setPosition(std::min(anchor, last));
+    c.setPosition(std::min(caret, last), QTextCursor::KeepAnchor);
+    w_->setTextCursor(c);
+    syncing_ = false;
+    w_->keepTextInView();
+}
+
+void QtTextBox::viewEdited() {
+    const Str before = model_.text();
+    const QString was = displayOf(before);
+    const QString now = documentText(w_);
+    const int shorter = static_cast<int>(std::min(was.size(), now.size()));
+    int prefix = 0;
+    while (prefix < shorter && was.at(prefix) == now.at(prefix))
+        ++prefix;
+    int suffix = 0;
+    while (suffix < shorter - prefix &&
+           was.at(was.size() - 1 - suffix) == now.at(now.size() - 1 - suffix))
+        ++suffix;
+    if (prefix == was.size() && prefix == now.size())
+        return;
+    const std::int32_t from = toModel(before, prefix);
+    const std::int32_t to = toModel(before, static_cast<int>(was.size()) - suffix);
+    const Str inserted = typedText(now.mid(prefix, now.size() - suffix - prefix));
+    if (!model_.userReplace(from, to, inserted)) {
+        textReplaced(); // refused: the widget shows the model again
+        return;
+    }
+    viewSelected();
+}
+
+void QtTextBox::viewSelected() {
+    const QTextCursor c = w_->textCursor();
+    const Str& text = model_.text();
+    model_.userSelect(toModel(text, c.anchor()), toModel(text, c.position()));
+}
+
+void QtTextBox::visibilityChanged() {
+    const bool v = model_.visible();
     if (!v && w_->hasFocus()) {
         // The real focus rests on the surface; the editor keeps the control's focus.
         moving_ = true;
         ctx_.surface->setFocus(Qt::OtherFocusReason);
         moving_ = false;
     }
-    visible_ = v;
     w_->setVisible(v);
     if (v) {
         w_->raise();
-        if (focus_ && ctx_.surface->hasFocus()) {
+        if (model_.hasFocus() && ctx_.surface->hasFocus()) {
             moving_ = true;
             w_->setFocus(Qt::OtherFocusReason);
             moving_ = false;
         }
+        w_->keepTextInView();
     }
 }
 
-void QtTextBox::setReadOnly(bool v) {
+void QtTextBox::readOnlyChanged() {
+    const bool v = model_.readOnly();
     w_->setReadOnly(v);
     // A read-only editor still shows its caret and lets the text be selected and copied.
     w_->setTextInteractionFlags(v ? Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard
                                   : Qt::TextEditorInteraction);
 }
 
-void QtTextBox::setBackColor(std::int32_t color) {
-    backColor_ = color;
+void QtTextBox::appearanceChanged() {
     QPalette p = w_->palette();
-    p.setColor(QPalette::Base, toQColor(color));
+    p.setColor(QPalette::Base, toQColor(model_.backColor()));
     w_->setPalette(p);
-}
-
-void QtTextBox::setFontSize(double points) {
     QFont f = w_->font();
+    const double points = model_.fontSize();
     f.setPointSizeF(points > 0 ? points : 1);
     w_->setFont(f);
 }
 
-void QtTextBox::setFocus() {
-    if (!visible_)
-        errors::invalidProcedureCall();
-    focus_ = true;
+void QtTextBox::focusGiven() {
     moving_ = true;
     w_->setFocus(Qt::OtherFocusReason);
     moving_ = false;
-    if (ctx_.sink)
-        ctx_.sink->editorGotFocus();
-}
-
-void QtTextBox::userFocusIn() {
-    if (moving_ || focus_)
-        return;
-    focus_ = true;
-    if (ctx_.sink)
-        ctx_.sink->editorGotFocus();
 }
 
 void QtTextBox::focusChanged(QWidget* /*old*/, QWidget* now) {
-    if (moving_ || !focus_ || now == w_ || now == nullptr)
+    if (moving_ || now == w_ || now == nullptr)
         return;
     if (now->window() != w_->window())
         return; // a dialog, a menu or another window: the control keeps its focus
-    focus_ = false;
-    if (ctx_.sink)
-        ctx_.sink->editorLostFocus();
+    model_.focusOut();
 }
 
 } // namespace dalmure::qt

@@ -3,6 +3,7 @@
 
 #include "platform/grid_model.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/text_box_model.h"
 
 #include <QAbstractTableModel>
 #include <QFont>
@@ -236,69 +237,61 @@ class QtGrid final : public platform::GridObserver {
 
 class QtTextBox;
 
+// The editor's widget: shows the model's text and hands every key, composed text and edit of
+// its own to the model.
 class EditorWidget final : public QPlainTextEdit {
     Q_OBJECT
   public:
-    EditorWidget(Context& ctx, QtTextBox& box, QWidget* parent);
+    EditorWidget(QtTextBox& box, QWidget* parent);
+    // Keeps the first line in view while the whole text fits the editor (the control sizes the
+    // editor to its text in the surface's line height).
+    void keepTextInView();
 
   protected:
     void keyPressEvent(QKeyEvent* e) override;
     void keyReleaseEvent(QKeyEvent* e) override;
     void inputMethodEvent(QInputMethodEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
 
   private:
-    // Delivers one character key; true when the editor should insert it (ch set to the text).
-    bool characterKey(std::int16_t& ascii);
-    Context& ctx_;
     QtTextBox& box_;
 };
 
-class QtTextBox final : public platform::TextBox {
+// The text box component: the toolkit-free model, shown by an EditorWidget.
+class QtTextBox final : public platform::TextBoxView {
   public:
-    QtTextBox(Context& ctx, QWidget* frame);
+    QtTextBox(Context& ctx, QtFrame& frame);
 
-    Str text() const override;
-    void setText(const Str& text) override;
-    std::int32_t selStart() const override;
-    void setSelStart(std::int32_t pos) override;
-    std::int32_t left() const override { return left_; }
-    void setLeft(std::int32_t v) override;
-    std::int32_t top() const override { return top_; }
-    void setTop(std::int32_t v) override;
-    std::int32_t width() const override { return width_; }
-    void setWidth(std::int32_t v) override;
-    std::int32_t height() const override { return height_; }
-    void setHeight(std::int32_t v) override;
-    bool visible() const override { return visible_; }
-    void setVisible(bool v) override;
-    bool readOnly() const override { return w_->isReadOnly(); }
-    void setReadOnly(bool v) override;
-    std::int32_t backColor() const override { return backColor_; }
-    void setBackColor(std::int32_t color) override;
-    double fontSize() const override { return w_->font().pointSizeF(); }
-    void setFontSize(double points) override;
-    void setFocus() override;
-    bool hasFocus() const override { return focus_; }
-
+    platform::TextBoxModel& model() { return model_; }
     EditorWidget* widget() const { return w_; }
     void applyGeometry();
     // The application's focus moved from old to now.
     void focusChanged(QWidget* old, QWidget* now);
-    // The user put the focus into the editor.
-    void userFocusIn();
-    void userChanged();
-    bool loading() const { return loading_; }
+    // The widget's document or caret changed by the widget's own doing.
+    void viewEdited();
+    void viewSelected();
+    bool syncing() const { return syncing_; }
+    bool moving() const { return moving_; }
+
+    // --- platform::TextBoxView ---
+    void textReplaced() override;
+    void textEdited(std::int32_t at, std::int32_t removed, std::int32_t inserted) override;
+    void selectionMoved() override;
+    void geometryChanged() override { applyGeometry(); }
+    void visibilityChanged() override;
+    void readOnlyChanged() override;
+    void appearanceChanged() override;
+    void focusGiven() override;
 
   private:
+    void showSelection();
+
     Context& ctx_;
+    platform::TextBoxModel model_;
     EditorWidget* w_;
-    std::int32_t left_ = 0, top_ = 0, width_ = 0, height_ = 0, backColor_ = 0xFFFFFF;
-    bool visible_ = false;
-    bool focus_ = false;   // the editor has the focus, as the control sees it
-    bool moving_ = false;  // the focus is being moved by the editor itself
-    bool loading_ = false; // the text is being set from code
-    Str last_;             // the text as last reported
+    bool moving_ = false;  // the editor itself moves the real focus
+    bool syncing_ = false; // the widget is being made to show the model
 };
 
 // ---------------------------------------------------------------------------------------------

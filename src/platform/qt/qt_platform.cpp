@@ -79,7 +79,7 @@ struct QtPlatform::Impl {
                                            design::kFrame3Width, design::kFrame3Height);
 
         grid = std::make_unique<QtGrid>(ctx, f3);
-        editor = std::make_unique<QtTextBox>(ctx, f3);
+        editor = std::make_unique<QtTextBox>(ctx, *frame3);
 
         for (auto id : platform::kAllButtons) {
             QtFrame* const holder = id == platform::ButtonId::CWButton3 ? nullptr : frame3.get();
@@ -170,7 +170,7 @@ platform::Grid& QtPlatform::grid() {
     return impl_->grid->model();
 }
 platform::TextBox& QtPlatform::editor() {
-    return *impl_->editor;
+    return impl_->editor->model();
 }
 platform::CommandButton& QtPlatform::button(platform::ButtonId id) {
     return *impl_->buttons[static_cast<std::size_t>(id)];

@@ -1,0 +1,147 @@
+// The notes editor's text box on each platform, driven by the user's keys: the order of its
+// notifications, what each key does at the caret, handlers that discard or replace a key, the
+// read-only box, line breaks kept exactly as set, and the caret.
+#include "conformance.h"
+#include "notification_log.h"
+#include "support/errors.h"
+
+namespace dalmure::conformance {
+
+template <class Kind> class TextBoxOnPlatform : public PlatformTest<Kind> {
+  protected:
+    void SetUp() override {
+        PlatformTest<Kind>::SetUp();
+        rec = std::make_unique<NotificationLog>(this->platform());
+        this->platform().setNotifications(rec.get());
+        this->platform().frame(platform::FrameId::Frame3).setVisible(true);
+    }
+    void TearDown() override {
+        this->platform().setNotifications(nullptr);
+        PlatformTest<Kind>::TearDown();
+    }
+    // The editor shown with the focus and the caret at the end, as the control opens it.
+    void openEditor(const Str& text = u"") {
+        platform::TextBox& ed = this->editor();
+        ed.setText(text);
+        ed.setVisible(true);
+        ed.setFocus();
+        ed.setSelStart(static_cast<std::int32_t>(text.size()));
+        rec->log.clear();
+    }
+    int type(const Str& text) { return this->user().userType(text); }
+    Str text() { return this->editor().text(); }
+
+    std::unique_ptr<NotificationLog> rec;
+};
+TYPED_TEST_SUITE(TextBoxOnPlatform, Platforms, PlatformNames);
+
+TYPED_TEST(TextBoxOnPlatform, KeysGoDownCharacterUpAndActAtTheCaret) {
+    this->openEditor(u"ad");
+    this->editor().setSelStart(1);
+    EXPECT_EQ(this->type(u"Bc"), 2);
+    EXPECT_EQ(this->rec->log, (Log{"down 66+shift", "press 66", "change aBd", "up 66", "down 67",
+                                   "press 99", "change aBcd", "up 67"}));
+    EXPECT_EQ(this->editor().selStart(), 3);
+
+    // Enter types CR LF; Backspace takes the pair back as one.
+    EXPECT_EQ(this->type(u"\r\b\r"), 3);
+    EXPECT_EQ(this->text(), u"aBc\r\nd");
+    EXPECT_EQ(this->editor().selStart(), 5);
+
+    // Esc types nothing; Backspace at the start removes nothing and changes nothing.
+    this->rec->log.clear();
+    EXPECT_EQ(this->type(u"\x1b"), 1);
+    this->editor().setSelStart(0);
+    EXPECT_EQ(this->type(u"\b"), 1);
+    EXPECT_EQ(this->rec->log, (Log{"down 27", "press 27", "up 27", "down 8", "press 8", "up 8"}));
+    EXPECT_EQ(this->text(), u"aBc\r\nd");
+}
+
+TYPED_TEST(TextBoxOnPlatform, TextKeepsItsLineBreaksExactlyUntilTheUserEditsThem) {
+    // A host's lone LF and lone CR come back as they were given, also after typing elsewhere.
+    this->openEditor(u"c\nd\re");
+    EXPECT_EQ(this->text(), u"c\nd\re");
+    EXPECT_EQ(this->type(u"f"), 1);
+    EXPECT_EQ(this->text(), u"c\nd\ref");
+    // Enter before the lone CR types a CR LF of its own, which Backspace removes again.
+    this->editor().setSelStart(3);
+    this->type(u"\r");
+    EXPECT_EQ(this->text(), u"c\nd\r\n\ref");
+    EXPECT_EQ(this->editor().selStart(), 5);
+    this->type(u"\b");
+    EXPECT_EQ(this->text(), u"c\nd\ref");
+    // Backspace after a lone LF removes it alone.
+    this->editor().setSelStart(2);
+    this->type(u"\b");
+    EXPECT_EQ(this->text(), u"cd\ref");
+    EXPECT_EQ(this->editor().selStart(), 1);
+}
+
+TYPED_TEST(TextBoxOnPlatform, HandlersDiscardAtKeyDownOrKeyPressAndReadOnlyTypesNothing) {
+    this->openEditor();
+    this->rec->onKeyDown = [](std::int16_t& k) {
+        if (k == 'X')
+            k = 0;
+    };
+    this->rec->onKeyPress = [](std::int16_t& k) {
+        if (k == '+')
+            k = 0;
+        else if (k == '\'')
+            k = '`';
+    };
+    EXPECT_EQ(this->type(u"a+'xb"), 5);
+    EXPECT_EQ(this->text(), u"a`b");
+    // A key discarded as it goes down still reports its character, which then types nothing.
+    this->rec->log.clear();
+    this->type(u"x");
+    EXPECT_EQ(this->rec->log, (Log{"down 88", "press 120", "up 88"}));
+    EXPECT_EQ(this->text(), u"a`b");
+
+    this->editor().setReadOnly(true);
+    this->rec->log.clear();
+    EXPECT_EQ(this->type(u"z\r\b"), 3); // delivered, not acted on
+    EXPECT_EQ(this->text(), u"a`b");
+    EXPECT_EQ(this->rec->log, (Log{"down 90", "press 122", "up 90", "down 13", "press 13", "up 13",
+                                   "down 8", "press 8", "up 8"}));
+    // Hidden, or without the focus, the editor takes no keys.
+    this->editor().setReadOnly(false);
+    this->editor().setVisible(false);
+    EXPECT_EQ(this->type(u"q"), 0);
+    this->editor().setVisible(true);
+    this->user().userBlur();
+    EXPECT_EQ(this->type(u"q"), 0);
+    EXPECT_EQ(this->text(), u"a`b");
+}
+
+TYPED_TEST(TextBoxOnPlatform, TextAndCaretFromCodeAndTheFocusGivenByCode) {
+    this->openEditor(u"abc");
+    this->editor().setText(u"abc"); // the same text: no change, the caret to the start
+    EXPECT_TRUE(this->rec->log.empty());
+    EXPECT_EQ(this->editor().selStart(), 0);
+    this->editor().setText(u"x\ny");
+    EXPECT_EQ(this->editor().selStart(), 0);
+    this->editor().setSelStart(99);
+    EXPECT_EQ(this->editor().selStart(), 3);
+    this->editor().setSelStart(2); // after the LF
+    this->type(u"z");
+    EXPECT_EQ(this->text(), u"x\nzy");
+    EXPECT_EQ(this->editor().selStart(), 3);
+    EXPECT_THROW(this->editor().setSelStart(-1), ControlError);
+    // Focus given by code runs the focus-gained notification every time.
+    this->editor().setFocus();
+    EXPECT_EQ(this->rec->log,
+              (Log{"change x\ny", "down 90", "press 122", "change x\nzy", "up 90", "got"}));
+    // A hidden editor, or one in a hidden frame, cannot take the focus.
+    this->editor().setVisible(false);
+    try {
+        this->editor().setFocus();
+        FAIL() << "a hidden editor took the focus";
+    } catch (const ControlError& e) {
+        EXPECT_EQ(e.number(), errors::kInvalidProcedureCall);
+    }
+    this->editor().setVisible(true);
+    this->platform().frame(platform::FrameId::Frame3).setVisible(false);
+    EXPECT_THROW(this->editor().setFocus(), ControlError);
+}
+
+} // namespace dalmure::conformance

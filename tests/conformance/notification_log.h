@@ -1,0 +1,65 @@
+// Writes down every notification a platform's components send, as short lines, so that a test
+// can compare their order on each platform; hooks let a test act as a handler of the control.
+#pragma once
+
+#include "platform/platform.h"
+#include "test_support.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace dalmure::conformance {
+
+class NotificationLog : public platform::Notifications {
+  public:
+    explicit NotificationLog(platform::Platform& p) : p_(p) {}
+
+    std::vector<std::string> log;
+    std::function<void(std::int16_t&)> onKeyDown;
+    std::function<void(std::int16_t&)> onKeyPress;
+
+    void gridClick() override { log.push_back("click"); }
+    void gridDblClick() override { log.push_back("dblclick"); }
+    void gridKeyPress(std::int16_t& k) override { log.push_back("gridkey " + std::to_string(k)); }
+    void gridLeaveCell() override { log.push_back("leave"); }
+    void gridScroll() override { log.push_back("scroll"); }
+    void gridMouseMove(int, int, double, double) override {}
+    // The right button only: it is the one the control acts on.
+    void gridMouseUp(int button, int, double, double) override {
+        if (button == platform::kRightButton)
+            log.push_back("mouseup " + std::to_string(button));
+    }
+    void editorChange() override { log.push_back("change " + test::s(p_.editor().text())); }
+    void editorGotFocus() override { log.push_back("got"); }
+    void editorLostFocus() override { log.push_back("lost"); }
+    void editorKeyDown(std::int16_t& k, int shift) override {
+        log.push_back("down " + std::to_string(k) + (shift ? "+shift" : ""));
+        if (onKeyDown)
+            onKeyDown(k);
+    }
+    void editorKeyPress(std::int16_t& k) override {
+        log.push_back("press " + std::to_string(k));
+        if (onKeyPress)
+            onKeyPress(k);
+    }
+    void editorKeyUp(std::int16_t& k, int) override { log.push_back("up " + std::to_string(k)); }
+    void buttonClick(platform::ButtonId b) override {
+        log.push_back("button " + std::string(platform::buttonName(b)));
+    }
+    void buttonMouseMove(platform::ButtonId) override {}
+    void menuClick(platform::MenuItemId m) override {
+        log.push_back("menuclick " + std::string(platform::menuItemName(m)));
+    }
+    void surfaceMouseMove(int, int, double, double) override {}
+    void surfaceEnterFocus() override { log.push_back("enter"); }
+    void surfaceResize() override {}
+    void ambientChanged(const Str&) override {}
+
+  private:
+    platform::Platform& p_;
+};
+
+using Log = std::vector<std::string>;
+
+} // namespace dalmure::conformance
