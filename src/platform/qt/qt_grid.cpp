@@ -82,6 +82,9 @@ GridView::GridView(Context& ctx, QtGrid& grid, QWidget* parent)
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setTabKeyNavigation(false);
+    // The control moves the current cell while it works (the minutes walk every row, the host's
+    // reads visit theirs): the view shows the top row the control set, never the current cell.
+    setAutoScroll(false);
     setWordWrap(true);
     setCornerButtonEnabled(false);
     setMouseTracking(true);
