@@ -111,6 +111,7 @@ class QtHost final : public HostPlatform {
     void queueCancel() override { answers_.push_back(std::nullopt); }
 
     bool userClick(std::int32_t row, std::int32_t col) override {
+        ensureActive();
         const QRect r = cell(row, col);
         if (r.isNull())
             return false;
@@ -131,6 +132,7 @@ class QtHost final : public HostPlatform {
     }
     bool userRightClick(std::int32_t row, std::int32_t col,
                         std::optional<std::string> choose) override {
+        ensureActive();
         const QRect r = cell(row, col);
         if (r.isNull())
             return false;
@@ -141,11 +143,13 @@ class QtHost final : public HostPlatform {
         return true;
     }
     void userKeyPress(std::int16_t ascii) override {
+        ensureActive();
         QTableView* view = p_->gridView();
         view->setFocus(Qt::MouseFocusReason);
         typeKey(view, QChar(static_cast<char16_t>(static_cast<std::uint16_t>(ascii))));
     }
     int userType(const Str& text) override {
+        ensureActive();
         int delivered = 0;
         for (char16_t c : text) {
             if (!p_->editor().visible() || !p_->editor().hasFocus())
@@ -156,11 +160,13 @@ class QtHost final : public HostPlatform {
         return delivered;
     }
     void userBlur() override {
+        ensureActive();
         QTest::mouseClick(elsewhere_, Qt::LeftButton);
         elsewhere_->setFocus(Qt::MouseFocusReason);
     }
     void userFocus() override { p_->containerFocus(); }
     bool userButton(platform::ButtonId id) override {
+        ensureActive();
         if (!p_->buttonShown(id))
             return false;
         QTest::mouseClick(p_->buttonWidget(id), Qt::LeftButton);
@@ -182,6 +188,7 @@ class QtHost final : public HostPlatform {
         return true;
     }
     bool userScroll(std::optional<std::int32_t> topRow) override {
+        ensureActive();
         auto& g = p_->grid();
         const std::int32_t row = topRow.value_or(g.topRow() + 1);
         if (row < 0 || row >= g.rows())
@@ -198,8 +205,43 @@ class QtHost final : public HostPlatform {
     }
     void userAmbient(const Str& name) override { p_->containerAmbientChanged(name); }
 
+    std::optional<std::int32_t> rowUnderEditor() override {
+        QApplication::processEvents();
+        QWidget* editor = p_->editorWidget();
+        QTableView* view = p_->gridView();
+        if (!editor->isVisible() || !view->isVisible())
+            return std::nullopt;
+        const QPoint at = viewport()->mapFromGlobal(editor->mapToGlobal(editor->rect().center()));
+        if (!viewport()->rect().contains(at))
+            return std::nullopt;
+        const QModelIndex i = view->indexAt(at);
+        if (!i.isValid())
+            return std::nullopt;
+        return i.row();
+    }
+    void settle() override {
+        QElapsedTimer t;
+        t.start();
+        do
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        while (p_->printing() && t.elapsed() < 60000);
+    }
+
   private:
     QWidget* viewport() const { return p_->gridView()->viewport(); }
+
+    // The user acts in the host's window: once a menu or a dialog has closed, the desktop makes
+    // it the active window again (the offscreen platform leaves none active).
+    void ensureActive() {
+        QApplication::processEvents();
+        if (QApplication::activeWindow() == window_.get())
+            return;
+        window_->activateWindow();
+        QElapsedTimer t;
+        t.start();
+        while (QApplication::activeWindow() != window_.get() && t.elapsed() < 1000)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
 
     // The cell's rectangle in the grid's viewport; null when the row does not exist.
     QRect cell(std::int32_t row, std::int32_t col) {

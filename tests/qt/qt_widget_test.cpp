@@ -185,8 +185,19 @@ class QtWidgetTest : public QObject {
                                       "mnuPopupImprimer s2-h mnuPopupDalmure-h "));
         w().setNoPV(false);
         w().setNoModif(false);
+        // The right button selects the annotation under the mouse before the menu opens.
         mouseOnCell(0, 1, Qt::RightButton);
-        QCOMPARE(p().grid().row(), 3); // the right button leaves the current cell alone
+        QCOMPARE(w().selected(), 0);
+        QCOMPARE(p().grid().row(), 1);
+        QVERIFY(cellInFrame(1, 1).adjusted(-2, -2, 2, 2).contains(editorRect().center()));
+        // Below the last annotation it leaves the selection as it is; the menu still opens.
+        seen.clear();
+        const QPoint below(10, viewport()->height() - 4);
+        QVERIFY(!p().gridView()->indexAt(below).isValid());
+        QTest::mouseClick(viewport(), Qt::RightButton, {}, below);
+        QVERIFY(!seen.isEmpty());
+        QCOMPARE(w().selected(), 0);
+        QCOMPARE(p().grid().row(), 1);
 
         // Choosing delete asks the host, whose slot changes the by-reference index.
         int asked = -1;
