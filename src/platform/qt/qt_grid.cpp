@@ -188,6 +188,10 @@ void GridView::mouseDoubleClickEvent(QMouseEvent* e) {
     rightPressed_ = false;
     if (e->button() != Qt::LeftButton || !indexAt(lastMouse).isValid())
         return;
+    // The second press of a double click took the focus and made its cell current: it is a
+    // click too, so the double click leaves the notes open with the focus, as one click does.
+    if (ctx_.sink)
+        ctx_.sink->gridClick();
     if (ctx_.sink)
         ctx_.sink->gridDblClick();
 }
