@@ -140,6 +140,7 @@ void Dalmure::AnnoAdd(Str& strAnnoTime, Str& strAnnoDesc, Str& strAnnoData) {
         }
         finished = true;
     });
+    PlaceEditor();
     if (!finished)
         timeOrderBreaks_ = countBreaks(grid());
 }
@@ -223,6 +224,7 @@ void Dalmure::AnnoDelete(std::int32_t& AnnoIndex) {
         if (g.rows() == 2) {
             g.clear();
             timeOrderBreaks_ = 0;
+            blEditorOpen = false;
             text1().setText(Str());
             text1().setVisible(false);
             blEditorClosedByList = true;
@@ -241,6 +243,7 @@ void Dalmure::AnnoDelete(std::int32_t& AnnoIndex) {
         finished = true;
         MSFlexGrid1_Click();
     });
+    PlaceEditor();
     if (!finished)
         timeOrderBreaks_ = countBreaks(grid());
 }
@@ -255,7 +258,7 @@ void Dalmure::ClearAll() {
             g.removeItems(0, g.rows() - 2);
         g.clear();
         timeOrderBreaks_ = 0;
-        text1().setVisible(false);
+        closeEditor();
         blEditorClosedByList = true;
         finished = true;
     });

@@ -2,12 +2,14 @@
 #include "qt_test_support.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QToolButton>
 
 using namespace dalmure;
 using namespace dalmure::qt;
@@ -209,6 +211,47 @@ class QtWidgetTest : public QObject {
         mouseOnCell(2, 1, Qt::RightButton);
         QCOMPARE(asked, 1);
         QCOMPARE(w().selected(), 0);
+    }
+
+    // The print command walks every row to write the minutes; the dialog is cancelled. The
+    // editor stays over the notes it holds, and what the clerk types goes there.
+    void cancelledPrintLeavesTheEditorOverItsNotes() {
+        // Added latest first, so that the list ends up scrolled to its top.
+        for (int i = 29; i >= 0; --i)
+            w().annoAdd(QStringLiteral("10:%1:00").arg(i, 2, 10, QLatin1Char('0')),
+                        QStringLiteral("A%1").arg(i));
+        mouseOnCell(7, 1);
+        QCOMPARE(w().selected(), 3);
+        QVERIFY(cellInFrame(7, 1).adjusted(-2, -2, 2, 2).contains(editorRect().center()));
+
+        bool dialogShown = false;
+        p().setModalDriver([&](QWidget* modal) {
+            dialogShown = true;
+            QTest::keyClick(modal, Qt::Key_Escape);
+        });
+        QSignalSpy finished(&w(), &DalmureWidget::printFinished);
+        QTest::mouseClick(p().buttonWidget(ButtonId::CWButton5), Qt::LeftButton);
+        QVERIFY2(cellInFrame(7, 1).adjusted(-2, -2, 2, 2).contains(editorRect().center()),
+                 "editor not over the notes of annotation 3 once the minutes are written");
+        QVERIFY(finished.wait(90000) || finished.count() > 0);
+        QVERIFY(dialogShown);
+        QVERIFY(!finished.at(0).at(1).toBool());
+        QVERIFY(p().editorWidget()->isVisible());
+        QVERIFY2(cellInFrame(7, 1).adjusted(-2, -2, 2, 2).contains(editorRect().center()),
+                 "editor not over the notes of annotation 3");
+        // The dialog gone, the desktop makes the window active again.
+        host_->window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(host_->window.get()));
+        QVERIFY(cellInFrame(7, 1).adjusted(-2, -2, 2, 2).contains(editorRect().center()));
+        // The clerk comes back to the control (its container gives it the focus) and types.
+        QTest::mouseClick(host_->elsewhere, Qt::LeftButton);
+        p().containerFocus();
+        QVERIFY(p().editor().hasFocus());
+        QTest::keyClicks(p().editorWidget(), QStringLiteral("typed"));
+        QVERIFY(cellInFrame(7, 1).adjusted(-2, -2, 2, 2).contains(editorRect().center()));
+        QTest::mouseClick(host_->elsewhere, Qt::LeftButton);
+        QCOMPARE(w().annoData(3), QStringLiteral("typed"));
+        QCOMPARE(w().annoData(29), QString());
     }
 };
 
