@@ -1,6 +1,7 @@
 #include "host_platform.h"
 
 #include <memory>
+#include <optional>
 
 namespace dalmure::host {
 
@@ -38,6 +39,26 @@ class HeadlessHost final : public HostPlatform {
         p_.userResize(width, height);
     }
     void userAmbient(const Str& name) override { p_.userAmbient(name); }
+
+    std::optional<std::int32_t> rowUnderEditor() override {
+        platform::Grid& g = p_.grid();
+        platform::TextBox& e = p_.editor();
+        if (!e.visible() || !g.visible())
+            return std::nullopt;
+        // Editor and grid share the frame's coordinates; rows are measured from the first shown.
+        const std::int64_t y = std::int64_t{e.top()} + e.height() / 2 - g.top();
+        if (y < 0 || y >= g.height())
+            return std::nullopt;
+        for (std::int32_t r = g.topRow(); r < g.rows(); ++r) {
+            const std::int64_t top = g.rowPos(r);
+            if (top > y)
+                break;
+            if (y < top + g.rowHeight(r))
+                return r;
+        }
+        return std::nullopt;
+    }
+    void settle() override {}
 
   private:
     headless::HeadlessPlatform p_;

@@ -47,6 +47,13 @@ class HostPlatform {
     virtual bool userScroll(std::optional<std::int32_t> topRow) = 0;
     virtual void userResize(std::int32_t width, std::int32_t height) = 0;
     virtual void userAmbient(const Str& name) = 0;
+
+    // --- What the user sees, for tests ---
+    // The grid row drawn under the middle of the editor; nullopt while the editor or the grid
+    // is not shown, or the editor lies over no row.
+    virtual std::optional<std::int32_t> rowUnderEditor() = 0;
+    // Lets the platform finish what it does on its own (a page loading or printing).
+    virtual void settle() = 0;
 };
 
 // Creates the platform named in options. A toolkit platform needs its application object to

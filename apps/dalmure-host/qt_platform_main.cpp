@@ -139,7 +139,7 @@ class QtHost final : public HostPlatform {
 
     // What a desktop session does between two input events: the pending events run, and once a
     // prompt or a menu has closed the host's window is the active one again.
-    void settle() {
+    void settleInput() {
         QApplication::processEvents();
         if (QApplication::activeModalWidget() == nullptr &&
             QApplication::activePopupWidget() == nullptr &&
@@ -150,6 +150,7 @@ class QtHost final : public HostPlatform {
     }
 
     bool userClick(std::int32_t row, std::int32_t col) override {
+        settleInput();
         const QRect r = cell(row, col);
         if (r.isNull())
             return false;
@@ -170,6 +171,7 @@ class QtHost final : public HostPlatform {
     }
     bool userRightClick(std::int32_t row, std::int32_t col,
                         std::optional<std::string> choose) override {
+        settleInput();
         const QRect r = cell(row, col);
         if (r.isNull())
             return false;
@@ -180,44 +182,45 @@ class QtHost final : public HostPlatform {
         return true;
     }
     void userKeyPress(std::int16_t ascii) override {
-        settle();
+        settleInput();
         // The key is the grid's: the control entered from elsewhere in the window may have put
         // the focus into the notes meanwhile.
         QTableView* view = p_->gridView();
         view->setFocus(Qt::MouseFocusReason);
         typeKey(
-            QChar(static_cast<char16_t>(static_cast<std::uint16_t>(ascii))), [this] { settle(); },
-            view);
+            QChar(static_cast<char16_t>(static_cast<std::uint16_t>(ascii))),
+            [this] { settleInput(); }, view);
     }
     int userType(const Str& text) override {
+        settleInput();
         int delivered = 0;
         for (char16_t c : text) {
-            settle();
+            settleInput();
             if (!p_->editor().visible() || !p_->editor().hasFocus())
                 break;
-            typeKey(QChar(c), [this] { settle(); });
+            typeKey(QChar(c), [this] { settleInput(); });
             ++delivered;
         }
         return delivered;
     }
     void userBlur() override {
-        settle();
+        settleInput();
         QTest::mouseClick(elsewhere_, Qt::LeftButton);
         elsewhere_->setFocus(Qt::MouseFocusReason);
     }
     void userFocus() override {
-        settle();
+        settleInput();
         p_->containerFocus();
     }
     bool userButton(platform::ButtonId id) override {
+        settleInput();
         if (!p_->buttonShown(id))
             return false;
-        settle();
         QTest::mouseClick(p_->buttonWidget(id), Qt::LeftButton);
         return true;
     }
     bool userHover(const std::string& over) override {
-        settle();
+        settleInput();
         if (over == "grid") {
             mouseMove(viewport(), QPoint(3, 3));
             return true;
@@ -233,7 +236,7 @@ class QtHost final : public HostPlatform {
         return true;
     }
     bool userScroll(std::optional<std::int32_t> topRow) override {
-        settle();
+        settleInput();
         auto& g = p_->grid();
         const std::int32_t row = topRow.value_or(g.topRow() + 1);
         if (row < 0 || row >= g.rows())
@@ -251,12 +254,34 @@ class QtHost final : public HostPlatform {
     }
     void userAmbient(const Str& name) override { p_->containerAmbientChanged(name); }
 
+    std::optional<std::int32_t> rowUnderEditor() override {
+        QApplication::processEvents();
+        QWidget* editor = p_->editorWidget();
+        QTableView* view = p_->gridView();
+        if (!editor->isVisible() || !view->isVisible())
+            return std::nullopt;
+        const QPoint at = viewport()->mapFromGlobal(editor->mapToGlobal(editor->rect().center()));
+        if (!viewport()->rect().contains(at))
+            return std::nullopt;
+        const QModelIndex i = view->indexAt(at);
+        if (!i.isValid())
+            return std::nullopt;
+        return i.row();
+    }
+    void settle() override {
+        QElapsedTimer t;
+        t.start();
+        do
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        while (p_->printing() && t.elapsed() < 60000);
+    }
+
   private:
     QWidget* viewport() const { return p_->gridView()->viewport(); }
 
     // The cell's rectangle in the grid's viewport; null when the row does not exist.
     QRect cell(std::int32_t row, std::int32_t col) {
-        settle();
+        settleInput();
         if (row < 0 || row >= p_->grid().rows() || col < 0 || col > 1)
             return {};
         // The user brings the row into view before clicking it.

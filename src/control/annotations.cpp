@@ -140,6 +140,7 @@ void Dalmure::AnnoAdd(Str& strAnnoTime, Str& strAnnoDesc, Str& strAnnoData) {
         }
         finished = true;
     });
+    PlaceEditor();
     if (!finished)
         timeOrderBreaks_ = countBreaks(grid());
 }
@@ -224,6 +225,7 @@ void Dalmure::AnnoDelete(std::int32_t& AnnoIndex) {
             g.clear();
             timeOrderBreaks_ = 0;
             blEditorClosedByList = true;
+            blEditorOpen = false;
             text1().setText(Str());
             text1().setVisible(false);
             finished = true;
@@ -241,6 +243,7 @@ void Dalmure::AnnoDelete(std::int32_t& AnnoIndex) {
         finished = true;
         MSFlexGrid1_Click();
     });
+    PlaceEditor();
     if (!finished)
         timeOrderBreaks_ = countBreaks(grid());
 }
@@ -256,7 +259,7 @@ void Dalmure::ClearAll() {
         g.clear();
         timeOrderBreaks_ = 0;
         blEditorClosedByList = true;
-        text1().setVisible(false);
+        closeEditor();
         finished = true;
     });
     if (!finished)

@@ -116,6 +116,12 @@ private:
     void SetRowHeight(std::int16_t& row, bool& scroll, bool& editing);
     void EnsureVisible(std::int32_t& row);
     void ClearCellBackColor();
+    // Lays the open editor over the notes row of the selected annotation as the grid shows it
+    // now, or hides it while that row is out of view (it keeps its text and focus, and is shown
+    // again when the row is back). Run after every change of row heights, top row or size.
+    void PlaceEditor();
+    // The notes row the editor works on, -1 when the editor is closed or the row does not exist.
+    std::int32_t editorRow();
 
     // --- Grid, editor, buttons and menu ----------------------------------------------------
     void MSFlexGrid1_Click();
@@ -128,7 +134,8 @@ private:
     void UserControl_MouseMove();
     void withdrawToolTip(); // shared by the two mouse-move handlers
 
-    void openEditor(); // the last steps of the grid click handling
+    void openEditor();  // the last steps of the grid click handling
+    void closeEditor(); // hides the editor until the next click handling opens it
     bool PromptAnnoAdd();
     void Text1_Change();
     void Text1_GotFocus();
@@ -205,6 +212,13 @@ private:
     // True while the editor stays closed because AnnoDelete or ClearAll emptied the list: its text
     // is then no note of the user's, and a host change to the list commits nothing.
     bool blEditorClosedByList = false;
+    // True from the click handling's opening of the editor until Esc, the cell leaving, or the
+    // list emptied closes it; the editor may then be hidden only while its row is out of view.
+    bool blEditorOpen = false;
+    // True from a selection that failed (an annotation past the 16-bit index) until the next that
+    // succeeds: the editor stays closed and what it holds belongs to no annotation, so nothing
+    // of it is committed.
+    bool blSelectionFailed = false;
     std::int32_t lBackColor = 0;
     bool blNoPlay = false;
     bool blNoPV = false;

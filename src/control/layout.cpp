@@ -23,6 +23,7 @@ constexpr std::int32_t kColumn1Margin = 1295;
 constexpr std::int32_t kCapMargin = 290;
 constexpr std::int32_t kRowAboveEditor = 45;
 constexpr std::int32_t kEditorBelowRowTop = 30;
+constexpr std::int32_t kEditorRightOfColumn = 45;
 
 // 32-bit arithmetic: a result outside the signed 32-bit range is an overflow.
 std::int32_t checkedLong(long long value) {
@@ -62,6 +63,7 @@ void Dalmure::UserControl_Resize() {
 
         ResizeGrid();
     });
+    PlaceEditor();
 }
 
 void Dalmure::ResizeGrid() {
@@ -142,6 +144,44 @@ void Dalmure::EnsureVisible(std::int32_t& row) {
         grid().setTopRow(row);
         blScrolling = false; // only after a scroll that succeeded
     });
+}
+
+std::int32_t Dalmure::editorRow() {
+    if (!blEditorOpen || iSelected < 0)
+        return -1;
+    const std::int32_t row = 2 * std::int32_t{iSelected} + 1;
+    return row < grid().rows() ? row : -1;
+}
+
+void Dalmure::PlaceEditor() {
+    if (!blEditorOpen)
+        return;
+    platform::Grid& g = grid();
+    platform::TextBox& editor = text1();
+    try {
+        const std::int32_t row = editorRow();
+        const std::int32_t pos = row < 0 ? -1 : g.rowPos(row);
+        if (pos < 0 || pos >= g.height()) {
+            if (editor.visible())
+                editor.setVisible(false);
+            return;
+        }
+        // Left where it is while it lies within its row (the click handling and the sizing of
+        // the row place it a little differently); otherwise placed as the sizing places it.
+        const std::int32_t top = g.top() + pos;
+        const std::int32_t height = g.rowHeight(row);
+        if (editor.top() < top || editor.top() + editor.height() > top + height) {
+            editor.setTop(top + kEditorBelowRowTop);
+            editor.setHeight(std::max(0, height - kRowAboveEditor));
+        }
+        const std::int32_t left = g.left() + g.colPos(1) + kEditorRightOfColumn;
+        if (editor.left() != left)
+            editor.setLeft(left);
+        if (!editor.visible())
+            editor.setVisible(true);
+    } catch (const ControlError&) {
+        // A placement that cannot be worked out leaves the editor as it is.
+    }
 }
 
 void Dalmure::ClearCellBackColor() {

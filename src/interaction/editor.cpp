@@ -47,6 +47,8 @@ void Dalmure::openEditor() {
     platform::TextBox& editor = text1();
 
     blEditorClosedByList = false;
+    blSelectionFailed = false;
+    blEditorOpen = true;
     blLoadingEditor = true;
     editor.setText(Str());
     blLoadingEditor = false;
@@ -73,10 +75,15 @@ void Dalmure::Text1_Change() {
         if (blLoadingEditor) {
             return;
         }
-        std::int16_t row = toInteger(static_cast<long long>(grid().row()));
+        // The text sizes the row the editor lies over, wherever the control's work has left
+        // the current cell (the minutes, a rename and a double click move it).
+        const std::int32_t notesRow = editorRow();
+        std::int16_t row =
+            toInteger(static_cast<long long>(notesRow >= 0 ? notesRow : grid().row()));
         bool scroll = true;
         bool editing = true;
         SetRowHeight(row, scroll, editing);
+        PlaceEditor();
     });
 }
 
@@ -129,7 +136,7 @@ void Dalmure::Text1_KeyPress(std::int16_t& KeyAscii) {
             KeyAscii = 96;
             break;
         case kEscape:
-            text1().setVisible(false);
+            closeEditor();
             KeyAscii = 0;
             ClearCellBackColor();
             break;
@@ -137,6 +144,11 @@ void Dalmure::Text1_KeyPress(std::int16_t& KeyAscii) {
             break;
         }
     });
+}
+
+void Dalmure::closeEditor() {
+    blEditorOpen = false;
+    text1().setVisible(false);
 }
 
 void Dalmure::Text1_LostFocus() {
@@ -164,7 +176,7 @@ bool Dalmure::commitEditor(bool markCommitted) {
     const std::int32_t rememberedCol = g.col();
     const std::int32_t rememberedRow = g.row();
     const Str text = text1().text();
-    if (text == strEditStart || iSelected < 0) {
+    if (blSelectionFailed || text == strEditStart || iSelected < 0) {
         return false;
     }
     // The column moves first: an index whose data row overflows 16 bits leaves it moved.

@@ -30,6 +30,10 @@ void Dalmure::MSFlexGrid1_Click() {
         // halved and doubled again, overflow.
         const std::int32_t current = g.row();
         if (current >= 32767) {
+            // The editor holds notes of the annotation selected before: it closes, and nothing
+            // of it is committed until a selection succeeds and opens it again.
+            blSelectionFailed = true;
+            closeEditor();
             errors::overflow();
         }
         std::int16_t mainRow = static_cast<std::int16_t>(current);
@@ -82,7 +86,7 @@ void Dalmure::MSFlexGrid1_KeyPress(std::int16_t& KeyAscii) {
 }
 
 void Dalmure::MSFlexGrid1_LeaveCell() {
-    text1().setVisible(false);
+    closeEditor();
 }
 
 void Dalmure::MSFlexGrid1_Scroll() {
@@ -90,6 +94,7 @@ void Dalmure::MSFlexGrid1_Scroll() {
         std::int16_t escape = 27;
         Text1_KeyPress(escape);
     }
+    PlaceEditor(); // a read-only editor stays open and follows its row
 }
 
 void Dalmure::MSFlexGrid1_MouseMove() {

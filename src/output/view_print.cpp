@@ -38,6 +38,7 @@ void Dalmure::CWButton2_Click() {
             return;
         bool blPrint = false;
         GenerateHTML(blPrint);
+        PlaceEditor();
 
         const Str page = appFolder_ + u"/pvData.html";
         const Str label = u"errDalmure_CWButton2_Click";
@@ -67,6 +68,7 @@ void Dalmure::CWButton5_Click() {
         screen.setMousePointer(platform::kPointerBusy);
         bool blPrint = true;
         GenerateHTML(blPrint);
+        PlaceEditor();
 
         const Str page = appFolder_ + u"/pvData.html";
         if (files::isRegularFile(page)) {

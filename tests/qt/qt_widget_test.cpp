@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QToolButton>
 
 using namespace dalmure;
 using namespace dalmure::qt;
@@ -232,8 +233,19 @@ class QtWidgetTest : public QObject {
                                       "mnuPopupImprimer s2-h mnuPopupDalmure-h "));
         w().setNoPV(false);
         w().setNoModif(false);
+        // The right button selects the annotation under the mouse before the menu opens.
         mouseOnCell(0, 1, Qt::RightButton);
-        QCOMPARE(p().grid().row(), 3); // the right button leaves the current cell alone
+        QCOMPARE(w().selected(), 0);
+        QCOMPARE(p().grid().row(), 1);
+        QVERIFY(cellInFrame(1, 1).adjusted(-2, -2, 2, 2).contains(editorRect().center()));
+        // Below the last annotation it leaves the selection as it is; the menu still opens.
+        seen.clear();
+        const QPoint below(10, viewport()->height() - 4);
+        QVERIFY(!p().gridView()->indexAt(below).isValid());
+        QTest::mouseClick(viewport(), Qt::RightButton, {}, below);
+        QVERIFY(!seen.isEmpty());
+        QCOMPARE(w().selected(), 0);
+        QCOMPARE(p().grid().row(), 1);
 
         // Choosing delete asks the host, whose slot changes the by-reference index.
         int asked = -1;
@@ -245,6 +257,47 @@ class QtWidgetTest : public QObject {
         mouseOnCell(2, 1, Qt::RightButton);
         QCOMPARE(asked, 1);
         QCOMPARE(w().selected(), 0);
+    }
+
+    // The print command walks every row to write the minutes; the dialog is cancelled. The
+    // editor stays over the notes it holds, and what the clerk types goes there.
+    void cancelledPrintLeavesTheEditorOverItsNotes() {
+        // Added latest first, so that the list ends up scrolled to its top.
+        for (int i = 29; i >= 0; --i)
+            w().annoAdd(QStringLiteral("10:%1:00").arg(i, 2, 10, QLatin1Char('0')),
+                        QStringLiteral("A%1").arg(i));
+        mouseOnCell(7, 1);
+        QCOMPARE(w().selected(), 3);
+        QVERIFY(cellInFrame(7, 1).adjusted(-2, -2, 2, 2).contains(editorRect().center()));
+
+        bool dialogShown = false;
+        p().setModalDriver([&](QWidget* modal) {
+            dialogShown = true;
+            QTest::keyClick(modal, Qt::Key_Escape);
+        });
+        QSignalSpy finished(&w(), &DalmureWidget::printFinished);
+        QTest::mouseClick(p().buttonWidget(ButtonId::CWButton5), Qt::LeftButton);
+        QVERIFY2(cellInFrame(7, 1).adjusted(-2, -2, 2, 2).contains(editorRect().center()),
+                 "editor not over the notes of annotation 3 once the minutes are written");
+        QVERIFY(finished.wait(90000) || finished.count() > 0);
+        QVERIFY(dialogShown);
+        QVERIFY(!finished.at(0).at(1).toBool());
+        QVERIFY(p().editorWidget()->isVisible());
+        QVERIFY2(cellInFrame(7, 1).adjusted(-2, -2, 2, 2).contains(editorRect().center()),
+                 "editor not over the notes of annotation 3");
+        // The dialog gone, the desktop makes the window active again.
+        host_->window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(host_->window.get()));
+        QVERIFY(cellInFrame(7, 1).adjusted(-2, -2, 2, 2).contains(editorRect().center()));
+        // The clerk comes back to the control (its container gives it the focus) and types.
+        QTest::mouseClick(host_->elsewhere, Qt::LeftButton);
+        p().containerFocus();
+        QVERIFY(p().editor().hasFocus());
+        QTest::keyClicks(p().editorWidget(), QStringLiteral("typed"));
+        QVERIFY(cellInFrame(7, 1).adjusted(-2, -2, 2, 2).contains(editorRect().center()));
+        QTest::mouseClick(host_->elsewhere, Qt::LeftButton);
+        QCOMPARE(w().annoData(3), QStringLiteral("typed"));
+        QCOMPARE(w().annoData(29), QString());
     }
 };
 

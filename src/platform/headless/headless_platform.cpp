@@ -146,6 +146,14 @@ bool HeadlessPlatform::userClick(std::int32_t row, std::int32_t col) {
         return false;
     }
     impl_->editor.focusOut();
+    clickCell(row, col);
+    return true;
+}
+
+// The part of a click after the editor lost the focus: the cell becomes current, then the
+// click notification.
+void HeadlessPlatform::clickCell(std::int32_t row, std::int32_t col) {
+    auto& g = impl_->grid;
     auto* n = impl_->note();
     if (row != g.row() || col != g.col()) {
         if (n) {
@@ -160,7 +168,6 @@ bool HeadlessPlatform::userClick(std::int32_t row, std::int32_t col) {
     if (n) {
         n->gridClick();
     }
-    return true;
 }
 
 bool HeadlessPlatform::userDblClick(std::int32_t row, std::int32_t col) {
@@ -190,6 +197,11 @@ bool HeadlessPlatform::userRightClick(std::int32_t row, std::int32_t col,
     const double x = g.colPos(col) + 15.0;
     const double y = g.rowPos(row) + 15.0;
     impl_->editor.focusOut();
+    // A right click on an annotation selects it first; on the empty list it only opens the menu.
+    const bool emptyList = g.rows() == 2 && g.textMatrix(0, 0).empty();
+    if (!emptyList) {
+        clickCell(row, col);
+    }
     impl_->ctx.pendingChoice = choice;
     if (auto* n = impl_->note()) {
         n->gridMouseUp(platform::kRightButton, 0, x, y);

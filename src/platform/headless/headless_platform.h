@@ -100,6 +100,8 @@ public:
     void userAmbient(const Str& name);
 
   private:
+    void clickCell(std::int32_t row, std::int32_t col);
+
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

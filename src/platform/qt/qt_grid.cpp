@@ -91,6 +91,9 @@ GridView::GridView(Context& ctx, QtGrid& grid, QWidget* parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setAutoScroll(false);
     setTabKeyNavigation(false);
+    // The control moves the current cell while it works (the minutes walk every row, the host's
+    // reads visit theirs): the view shows the top row the control set, never the current cell.
+    setAutoScroll(false);
     setWordWrap(true);
     setCornerButtonEnabled(false);
     setMouseTracking(true);
@@ -178,13 +181,19 @@ void GridView::userMoveTo(int row, int col) {
 void GridView::mousePressEvent(QMouseEvent* e) {
     lastMouse = e->position().toPoint();
     pressed_ = false;
-    if (e->button() != Qt::LeftButton)
+    rightPressed_ = false;
+    if (e->button() != Qt::LeftButton && e->button() != Qt::RightButton)
         return;
     const QModelIndex i = indexAt(lastMouse);
     if (!i.isValid())
         return;
+    // The right button selects too, but only an annotation: on the empty list it just opens
+    // the menu.
+    const bool emptyList = grid_.model().rows() == 2 && grid_.model().textMatrix(0, 0).empty();
+    if (e->button() == Qt::RightButton && emptyList)
+        return;
     userMoveTo(i.row(), i.column());
-    pressed_ = true;
+    (e->button() == Qt::LeftButton ? pressed_ : rightPressed_) = true;
 }
 
 void GridView::mouseReleaseEvent(QMouseEvent* e) {
@@ -194,7 +203,12 @@ void GridView::mouseReleaseEvent(QMouseEvent* e) {
                        : e->button() == Qt::MiddleButton ? 4
                                                          : 0;
     const bool click = pressed_ && e->button() == Qt::LeftButton;
+    const bool rightClick = rightPressed_ && e->button() == Qt::RightButton;
     pressed_ = false;
+    rightPressed_ = false;
+    // A right click selects the annotation before its menu opens.
+    if (rightClick && ctx_.sink)
+        ctx_.sink->gridClick();
     if (ctx_.sink && button != 0)
         ctx_.sink->gridMouseUp(button, shiftMask(e->modifiers()), ctx_.twipsX(lastMouse.x()),
                                ctx_.twipsY(lastMouse.y()));
@@ -205,8 +219,13 @@ void GridView::mouseReleaseEvent(QMouseEvent* e) {
 void GridView::mouseDoubleClickEvent(QMouseEvent* e) {
     lastMouse = e->position().toPoint();
     pressed_ = false;
+    rightPressed_ = false;
     if (e->button() != Qt::LeftButton || !indexAt(lastMouse).isValid())
         return;
+    // The second press of a double click took the focus and made its cell current: it is a
+    // click too, so the double click leaves the notes open with the focus, as one click does.
+    if (ctx_.sink)
+        ctx_.sink->gridClick();
     if (ctx_.sink)
         ctx_.sink->gridDblClick();
 }

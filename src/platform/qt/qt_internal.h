@@ -184,6 +184,7 @@ class GridView final : public QTableView {
     Context& ctx_;
     QtGrid& grid_;
     bool pressed_ = false;
+    bool rightPressed_ = false; // a right press on an annotation, to be selected at release
 };
 
 class QtGrid final : public platform::GridObserver {

@@ -1,0 +1,157 @@
+// The notes editor lies over the notes of the annotation it holds, as the user sees the screen,
+// whatever the control did to the grid meanwhile; and it never writes one annotation's notes
+// into another, also when the selection fails at the 16-bit limit.
+#include "conformance.h"
+
+#include <cstdio>
+
+namespace dalmure::conformance {
+
+namespace {
+
+// "hh:mm:ss", i seconds after 08:00:00.
+Str timeAt(int i) {
+    char buffer[16];
+    const int s = 8 * 3600 + i;
+    std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", s / 3600, s / 60 % 60, s % 60);
+    return test::u(buffer);
+}
+
+} // namespace
+
+template <class Kind> class EditorPlacement : public PlatformTest<Kind> {
+  protected:
+    // Enough annotations that the list scrolls.
+    Dalmure& startWithList(int count = 30) {
+        Dalmure& c = this->startControl();
+        for (int i = 0; i < count; ++i)
+            c.AnnoAdd(timeAt(i * 60), test::u("A" + std::to_string(i)));
+        return c;
+    }
+    std::optional<std::int32_t> underEditor() { return this->user().rowUnderEditor(); }
+    // The clerk comes back to the notes and types.
+    void typeAfterReturning(const char* text) {
+        this->user().userFocus();
+        EXPECT_GT(this->user().userType(test::u(text)), 0);
+    }
+};
+TYPED_TEST_SUITE(EditorPlacement, Platforms, PlatformNames);
+
+TYPED_TEST(EditorPlacement, StaysOverItsNotesThroughTheMinutesHostReadsAndDeletes) {
+    Dalmure& c = this->startWithList();
+    ASSERT_TRUE(this->user().userClick(7, 1)); // annotation 3
+    ASSERT_EQ(c.Selected(), 3);
+    EXPECT_EQ(this->underEditor(), 7);
+
+    // The print command walks every row (its dialog, on a desktop, is cancelled).
+    ASSERT_TRUE(this->user().userButton(platform::ButtonId::CWButton5));
+    this->user().settle();
+    EXPECT_EQ(this->underEditor(), 7) << "after printing";
+    this->typeAfterReturning("x");
+    EXPECT_EQ(this->underEditor(), 7) << "after typing";
+
+    // The host reads every annotation, as a host refreshing its own view does.
+    for (int i = 0; i < c.AnnoCount(); ++i) {
+        (void)c.AnnoTime(i);
+        (void)c.AnnoDesc(i);
+        (void)c.AnnoData(i);
+    }
+    EXPECT_EQ(this->underEditor(), 7) << "after the host's reads";
+    EXPECT_GT(this->user().userType(test::u("y")), 0);
+    this->user().userBlur();
+    EXPECT_EQ(test::s(c.AnnoData(3)), "xy");
+    EXPECT_EQ(test::s(c.AnnoData(29)), "");
+
+    // The host deletes annotation 10 at the clerk's request; the next one takes its place.
+    ASSERT_TRUE(this->user().userClick(21, 0));
+    this->events.onDeleteRequest = [&](std::int16_t& index) {
+        std::int32_t i = index;
+        c.AnnoDelete(i);
+    };
+    ASSERT_TRUE(this->user().userButton(platform::ButtonId::CWButton1));
+    ASSERT_EQ(c.Selected(), 10);
+    EXPECT_EQ(this->underEditor(), 21);
+    this->typeAfterReturning("z");
+    this->user().userBlur();
+    EXPECT_EQ(test::s(c.AnnoDesc(10)), "A11");
+    EXPECT_EQ(test::s(c.AnnoData(10)), "z");
+    EXPECT_EQ(test::s(c.AnnoData(3)), "xy");
+}
+
+TYPED_TEST(EditorPlacement, AReadOnlyEditorHidesWhileItsRowIsOutOfViewAndFollowsResizes) {
+    Dalmure& c = this->startWithList();
+    bool noModif = true;
+    c.NoModif(noModif);
+    ASSERT_TRUE(this->user().userClick(7, 1));
+    ASSERT_TRUE(this->editor().readOnly());
+    ASSERT_EQ(this->underEditor(), 7);
+
+    // Scrolling does not close a read-only editor: it goes out of sight with its row...
+    ASSERT_TRUE(this->user().userScroll(30));
+    EXPECT_FALSE(this->editor().visible());
+    EXPECT_EQ(this->underEditor(), std::nullopt);
+    // ...and comes back with it, its focus kept.
+    ASSERT_TRUE(this->user().userScroll(4));
+    EXPECT_TRUE(this->editor().visible());
+    EXPECT_TRUE(this->editor().hasFocus());
+    EXPECT_EQ(this->underEditor(), 7);
+
+    // The container's resizes size every row again; the editor follows its own.
+    this->user().userResize(6000, 5000);
+    EXPECT_EQ(this->underEditor(), 7) << "narrower";
+    this->user().userResize(9600, 7200);
+    EXPECT_EQ(this->underEditor(), 7) << "wider";
+    EXPECT_EQ(test::s(this->editor().text()), "");
+}
+
+// Annotation 16,383 is the last that a 16-bit index can select through its notes row.
+TYPED_TEST(EditorPlacement, ASelectionPastTheIndexLimitClosesTheEditorWithoutACommit) {
+    Dalmure& c = this->startControl();
+    bool refresh = false;
+    c.AllowRefreshPV(refresh);
+    for (int i = 0; i < 16383; ++i)
+        c.AnnoAdd(timeAt(i), test::u("A"));
+    refresh = true;
+    c.AllowRefreshPV(refresh);
+    ASSERT_EQ(c.Selected(), 16382);
+    ASSERT_EQ(this->user().userType(test::u("a")), 1);
+
+    // The host adds one more: the notes typed so far reach their annotation, then the
+    // selection of the new one overflows.
+    this->events.names.clear();
+    c.AnnoAdd(timeAt(16383), test::u("last"));
+    EXPECT_EQ(c.Selected(), 16382);
+    EXPECT_FALSE(this->editor().visible());
+    EXPECT_EQ(this->app.logEntries("errDalmure_MSFlexGrid1_Click").size(), 1u);
+    c.AllowRefreshPV(refresh); // the failed selection left the grid hidden; the host shows it
+
+    // Whatever the clerk types now, and the focus leaving, write nothing into 16382.
+    (void)this->user().userType(test::u("b"));
+    this->user().userFocus();
+    (void)this->user().userType(test::u("c"));
+    this->user().userBlur();
+    EXPECT_EQ(test::s(c.AnnoData(16382)), "a");
+    EXPECT_EQ(test::s(c.AnnoData(16383)), "");
+    EXPECT_EQ(this->events.names, std::vector<std::string>{"AnnoModified(16382)"});
+
+    // A click on the overflowing notes row fails the same way and keeps the editor closed.
+    ASSERT_TRUE(this->user().userClick(32767, 1));
+    EXPECT_EQ(this->app.logEntries("errDalmure_MSFlexGrid1_Click").size(), 2u);
+    EXPECT_FALSE(this->editor().visible());
+    (void)this->user().userType(test::u("d"));
+    this->user().userBlur();
+    EXPECT_EQ(test::s(c.AnnoData(16382)), "a");
+    c.AllowRefreshPV(refresh);
+
+    // A selection that succeeds opens it again, on its own annotation.
+    ASSERT_TRUE(this->user().userClick(32765, 1));
+    EXPECT_EQ(c.Selected(), 16382);
+    ASSERT_TRUE(this->editor().visible());
+    EXPECT_EQ(test::s(this->editor().text()), "a");
+    EXPECT_EQ(this->user().userType(test::u("e")), 1);
+    this->user().userBlur();
+    EXPECT_EQ(test::s(c.AnnoData(16382)), "ae");
+    EXPECT_EQ(test::s(c.AnnoData(16383)), "");
+}
+
+} // namespace dalmure::conformance
