@@ -26,10 +26,6 @@ Str programFromBuffer(Str buffer) {
     return buffer;
 }
 
-Str quoted(const Str& path) {
-    return u"\"" + path + u"\"";
-}
-
 } // namespace
 
 void Dalmure::CWButton2_Click() {
@@ -48,10 +44,10 @@ void Dalmure::CWButton2_Click() {
         if (found <= 32) {
             logTrapped(0, u"Pas de Browser par d\u00E9faut, on d\u00E9marre iExplorer", label);
             if (files::isRegularFile(page))
-                p_.shell().shellExecute(u"open", kFallbackBrowser, quoted(page), Str(), 1);
+                p_.shell().shellExecute(u"open", kFallbackBrowser, {page}, Str(), 1);
             return;
         }
-        if (p_.shell().shellExecute(u"open", program, quoted(page), Str(), 1) <= 32)
+        if (p_.shell().shellExecute(u"open", program, {page}, Str(), 1) <= 32)
             logTrapped(0, u"Fichier pvData.html absent.", label);
     });
 }
