@@ -12,13 +12,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     c.NoDossier = fromCp1252(in.ConsumeRandomLengthString(30));
     c.DateCreated = fromCp1252(in.ConsumeRandomLengthString(30));
     c.UserName = fromCp1252(in.ConsumeRandomLengthString(30));
+    const bool escape = in.ConsumeBool();
     const std::string templ = rig.folder + "/pvTemplateFRA.html";
-    const std::string page = rig.folder + "/pvData.html";
     const std::string source = in.ConsumeRemainingBytesAsString();
     fuzz::writeFile(templ, source);
-    std::remove(page.c_str());
-    DalmureTestAccess::SetDataVariables(c, fromUtf8(templ), fromUtf8(page));
-    const std::string out = fuzz::readFile(page);
+    const std::string out = DalmureTestAccess::SetDataVariables(c, fromUtf8(templ), escape);
     // Every line of the page ends with CR LF; an empty template gives an empty page.
     if (source.empty() != out.empty())
         std::abort();

@@ -20,9 +20,10 @@ namespace dalmure {
 class Dalmure : private platform::Notifications {
     friend class DalmureTestAccess; // unit tests reach private members through it
 
-public:
+  public:
     // Creates the control on a platform and runs its start-up. appFolder is the application
-    // folder (INI file, catalogue, templates, minutes page, Log/), absolute, without a trailing "/".
+    // folder (INI file, catalogue, templates, minutes page, Log/), absolute, without a trailing
+    // "/".
     Dalmure(platform::Platform& platform, Str appFolder);
     ~Dalmure() override;
     Dalmure(const Dalmure&) = delete;
@@ -96,7 +97,7 @@ public:
     // Writes one log line through the control's writer; a line that cannot be written is lost.
     void writeLogLine(std::int32_t number, const Str& description, const Str& label);
 
-private:
+  private:
     // --- Start-up ---------------------------------------------------------------------------
     void UserControl_Initialize();
     Str strFindData(Str strData, std::int16_t intIndex);
@@ -158,8 +159,13 @@ private:
     void menuItemClick(platform::MenuItemId item);
 
     // --- Minutes ----------------------------------------------------------------------------
-    void GenerateHTML(bool& blPrint);
-    void SetDataVariables(const Str& strTemplate, const Str& strOutput);
+    // Writes the minutes page; false when it could not be written whole (the previous page
+    // then stays, and the failure is logged).
+    bool GenerateHTML(bool& blPrint);
+    // Appends the template, its case fields filled in, to the page being built.
+    void SetDataVariables(const Str& strTemplate, std::string& strOutput, bool escapeMarkup);
+    // Tells the clerk that the minutes could not be written.
+    void minutesNotWritten();
 
     // --- Catalogue and INI ------------------------------------------------------------------
     Str ChargeLangue(const Str& strMsgId, const Str& strDefault);

@@ -35,7 +35,10 @@ Str isoDate(const platform::LocalTime& t) {
 // reserved ahead and only ever appended to, so no byte of it is written twice.
 class TableLine {
   public:
-    explicit TableLine(std::size_t reserve) { out_.reserve(reserve); }
+    // Appends to out (what comes before the table), reserving room for reserve more bytes.
+    TableLine(std::string out, std::size_t reserve) : out_(std::move(out)) {
+        out_.reserve(out_.size() + reserve);
+    }
 
     TableLine& operator<<(std::string_view markup) {
         out_.append(markup);
@@ -74,26 +77,71 @@ class TableLine {
         }
         return *this;
     }
-    // A data text: every carriage return becomes "<br>"; line feeds and everything else stay.
-    TableLine& dataText(StrView t) {
+    // A data text: every carriage return becomes "<br>"; line feeds and everything else stay
+    // (markup characters escaped when asked).
+    TableLine& dataText(StrView t, bool escape) {
         std::size_t start = 0;
         while (start < t.size()) {
             const std::size_t cr = t.find(kCR, start);
-            if (cr == StrView::npos) {
-                text(t.substr(start));
+            const StrView piece = t.substr(start, cr == StrView::npos ? StrView::npos : cr - start);
+            if (escape)
+                escapedText(piece);
+            else
+                text(piece);
+            if (cr == StrView::npos)
                 break;
-            }
-            text(t.substr(start, cr - start));
             *this << "<br>";
             start = cr + 1;
         }
         return *this;
     }
+    // A text whose markup characters are written as character references, so that it reads
+    // as the text it is and never as markup.
+    TableLine& escapedText(StrView t) {
+        std::size_t start = 0;
+        for (std::size_t i = 0; i < t.size(); ++i) {
+            const char* entity = markupEntity(t[i]);
+            if (entity == nullptr)
+                continue;
+            text(t.substr(start, i - start));
+            out_.append(entity);
+            start = i + 1;
+        }
+        return text(t.substr(start));
+    }
     const std::string& bytes() const { return out_; }
+
+    static const char* markupEntity(char16_t c) {
+        switch (c) {
+        case u'<':
+            return "&lt;";
+        case u'>':
+            return "&gt;";
+        case u'&':
+            return "&amp;";
+        case u'"':
+            return "&quot;";
+        default:
+            return nullptr;
+        }
+    }
 
   private:
     std::string out_;
 };
+
+// A text with its markup characters written as character references (case fields).
+Str escapeMarkup(StrView t) {
+    Str out;
+    out.reserve(t.size());
+    for (char16_t c : t) {
+        if (const char* entity = TableLine::markupEntity(c))
+            out.append(entity, entity + std::strlen(entity));
+        else
+            out += c;
+    }
+    return out;
+}
 
 // The rows of one annotation (see the table of forms in the minutes layout).
 struct RowPieces {
@@ -101,6 +149,14 @@ struct RowPieces {
     const Str& padY1;
     const Str& padY2;
     bool bold;
+    bool escape; // the annotation's texts are written as text, their markup escaped
+
+    void annotationText(TableLine& out, const Str& t) const {
+        if (escape)
+            out.escapedText(t);
+        else
+            out.text(t);
+    }
 
     void append(TableLine& out, const Str& time, const Str& desc, const Str& data) const {
         out << "<tr><td style=\"padding-right:";
@@ -110,7 +166,7 @@ struct RowPieces {
             out.text(padY1);
         }
         out << "px;padding-left:10px;\"" << (bold ? "><b>" : ">");
-        out.text(time);
+        annotationText(out, time);
         out << (bold ? "</b></td>" : "</td>");
         if (data.empty()) {
             out << "<td style=\"padding-right:";
@@ -121,13 +177,13 @@ struct RowPieces {
         } else {
             out << (bold ? "<td><b>" : "<td>");
         }
-        out.text(desc);
+        annotationText(out, desc);
         out << (bold ? "</b></td>" : "</td>") << "</tr>";
         if (!data.empty()) {
             out << "<tr><td>&nbsp;</td><td style=\"padding-bottom:";
             out.text(padY2);
             out << "px;\">";
-            out.dataText(data);
+            out.dataText(data, escape);
             out << "</td></tr>";
         }
     }
@@ -152,33 +208,34 @@ template <class Fn> void forEachLine(StrView text, Fn&& fn) {
 
 } // namespace
 
-void Dalmure::GenerateHTML(bool& blPrint) {
+bool Dalmure::GenerateHTML(bool& blPrint) {
+    bool written = false;
     trap(u"errDalmure_GenerateHTML", [&] {
         const Str ini = appFolder_ + u"/ORClient.INI";
         const Str padX = ReadIni(u"PV", u"PADX", u"10", ini);
         const Str padY1 = ReadIni(u"PV", u"PADY1", u"3", ini);
         const Str padY2 = ReadIni(u"PV", u"PADY2", u"10", ini);
         const bool bold = ReadIni(u"PV", u"AnnoGras", u"1", ini) == u"1";
+        const bool escape = ReadIni(u"PV", u"EscapeMarkup", u"0", ini) == u"1";
 
         if (DateCreated.empty())
             DateCreated = isoDate(p_.clock().now());
 
-        const Str page = appFolder_ + u"/pvData.html";
-        if (files::isRegularFile(page))
-            files::removeFile(page);
-
+        // The page is built whole in memory and only then put in the place of the previous
+        // one, which stays until the new page is on disk in full.
+        std::string head;
         const Str templ = appFolder_ + (isFrench(strLangColumn) ? u"/pvTemplateFRA.html"
                                                                 : u"/pvTemplateENG.html");
         if (files::isRegularFile(templ))
-            SetDataVariables(templ, page);
+            SetDataVariables(templ, head, escape);
 
         platform::Grid& g = grid();
         const std::int32_t rows = g.rows();
-        const RowPieces pieces{padX, padY1, padY2, bold};
+        const RowPieces pieces{padX, padY1, padY2, bold, escape};
 
-        // The whole line is built in one buffer and written at once. The estimate covers the
-        // fixed markup of a row pair plus typical texts; longer texts grow it.
-        TableLine table(static_cast<std::size_t>(rows > 0 ? rows : 0) * 128 + 128);
+        // The estimate covers the fixed markup of a row pair plus typical texts; longer texts
+        // grow it.
+        TableLine table(std::move(head), static_cast<std::size_t>(rows > 0 ? rows : 0) * 128 + 128);
         table << "<table border=\"0\">";
         Str time, desc, data; // reused from row to row
         for (std::int32_t i = 0; i <= rows - 1; i += 2) {
@@ -196,19 +253,21 @@ void Dalmure::GenerateHTML(bool& blPrint) {
                      "</body></html>\r\n";
         else
             table << "</table></body></html>\r\n";
-        files::appendAll(page, table.bytes());
+        files::Folder::open(appFolder_).replace("pvData.html", table.bytes());
+        written = true;
     });
+    return written;
 }
 
-void Dalmure::SetDataVariables(const Str& strTemplate, const Str& strOutput) {
+void Dalmure::SetDataVariables(const Str& strTemplate, std::string& strOutput, bool escape) {
     trap(u"errDalmure_SetDataVariables", [&] {
-        // The template is read before the page is opened: a template that cannot be read
-        // leaves no page behind.
         const Str source = fromCp1252(files::readAll(strTemplate));
 
         static constexpr std::array<std::u16string_view, 3> kPlaceholders{
             u"CW.NODOSSIER", u"CW.DATECREATED", u"CW.USERNAME"};
-        const std::array<const Str*, 3> values{&NoDossier, &DateCreated, &UserName};
+        const std::array<Str, 3> values{escape ? escapeMarkup(NoDossier) : NoDossier,
+                                        escape ? escapeMarkup(DateCreated) : DateCreated,
+                                        escape ? escapeMarkup(UserName) : UserName};
 
         Str out;
         out.reserve(source.size() + source.size() / 16 + 64);
@@ -217,12 +276,12 @@ void Dalmure::SetDataVariables(const Str& strTemplate, const Str& strOutput) {
             for (std::size_t k = 0; k < kPlaceholders.size(); ++k) {
                 const std::size_t pos = ucase(line).find(kPlaceholders[k]);
                 if (pos != Str::npos)
-                    line.replace(pos, kPlaceholders[k].size(), *values[k]);
+                    line.replace(pos, kPlaceholders[k].size(), values[k]);
             }
             out.append(line);
             out.append(u"\r\n");
         });
-        files::writeAll(strOutput, toCp1252(out)); // created, or emptied if it exists
+        strOutput += toCp1252(out);
     });
 }
 

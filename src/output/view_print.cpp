@@ -2,6 +2,7 @@
 // the desktop associates with HTML pages, or load it into the browser component, which prints it.
 #include "control/dalmure.h"
 #include "control/trap.h"
+#include "support/errors.h"
 #include "support/files.h"
 #include "support/ini_reader.h"
 #include "support/numeric.h"
@@ -26,19 +27,37 @@ Str programFromBuffer(Str buffer) {
     return buffer;
 }
 
-Str quoted(const Str& path) {
-    return u"\"" + path + u"\"";
+// The page as the commands look for it: a regular file in the application folder itself,
+// not a link to one elsewhere.
+bool pageIsThere(const Str& appFolder) {
+    try {
+        return files::Folder::open(appFolder).kind("pvData.html") == files::Folder::Kind::Regular;
+    } catch (const ControlError&) {
+        return false;
+    }
 }
 
 } // namespace
+
+void Dalmure::minutesNotWritten() {
+    p_.dialogs().messageBox(
+        ChargeLangue(u"MSG450", u"Le proc\u00e8s-verbal n'a pas pu \u00eatre \u00e9crit en "
+                                u"entier. La version pr\u00e9c\u00e9dente est conserv\u00e9e."),
+        u"Orvane");
+}
 
 void Dalmure::CWButton2_Click() {
     trap(u"errDalmure_CWButton2_Click", [&] {
         if (!blValideGrid())
             return;
         bool blPrint = false;
-        GenerateHTML(blPrint);
+        const bool written = GenerateHTML(blPrint);
         PlaceEditor();
+        if (!written) {
+            // The page on disk is not this list's: nothing is opened, the clerk is told.
+            minutesNotWritten();
+            return;
+        }
 
         const Str page = appFolder_ + u"/pvData.html";
         const Str label = u"errDalmure_CWButton2_Click";
@@ -48,11 +67,11 @@ void Dalmure::CWButton2_Click() {
 
         if (found <= 32) {
             logTrapped(0, u"Pas de Browser par d\u00E9faut, on d\u00E9marre iExplorer", label);
-            if (files::isRegularFile(page))
-                p_.shell().shellExecute(u"open", kFallbackBrowser, quoted(page), Str(), 1);
+            if (pageIsThere(appFolder_))
+                p_.shell().shellExecute(u"open", kFallbackBrowser, {page}, Str(), 1);
             return;
         }
-        if (p_.shell().shellExecute(u"open", program, quoted(page), Str(), 1) <= 32)
+        if (p_.shell().shellExecute(u"open", program, {page}, Str(), 1) <= 32)
             logTrapped(0, u"Fichier pvData.html absent.", label);
     });
 }
@@ -67,11 +86,18 @@ void Dalmure::CWButton5_Click() {
         }
         screen.setMousePointer(platform::kPointerBusy);
         bool blPrint = true;
-        GenerateHTML(blPrint);
+        const bool written = GenerateHTML(blPrint);
         PlaceEditor();
+        if (!written) {
+            // Nothing is printed: the page on disk is not this list's.
+            screen.setMousePointer(platform::kPointerDefault);
+            failed = false;
+            minutesNotWritten();
+            return;
+        }
 
         const Str page = appFolder_ + u"/pvData.html";
-        if (files::isRegularFile(page)) {
+        if (pageIsThere(appFolder_)) {
             const Str size =
                 ReadIni(u"CONFIG", u"PVPRINTSIZE", u"5", appFolder_ + u"/ORClient.INI");
             p_.printer().setPrintSize(toInteger(leadingNumber(size)));

@@ -1,12 +1,17 @@
 // File-system helpers over POSIX calls. Every failure becomes the host language's file error
-// (errors::fromErrno); descriptors never outlive the call that opened them.
+// (errors::fromErrno); descriptors never outlive the call that opened them, except a Folder's,
+// which lives as long as the Folder.
 #include "support/files.h"
 
 #include "support/errors.h"
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,17 +41,24 @@ class Fd {
     int fd_;
 };
 
-int openOrThrow(const std::string& native, int flags) {
+// Flags of every descriptor opened on something that might not be a regular file: no wait for
+// a FIFO's other end, no controlling terminal, nothing inherited by programs we start.
+constexpr int kSafeOpen = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+int openAt(int dir, const char* name, int flags, mode_t mode = 0) {
     int fd;
     do {
-        fd = ::open(native.c_str(), flags | O_CLOEXEC, 0666);
+        fd = ::openat(dir, name, flags, mode);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        errors::fromErrno(errno, native);
     return fd;
 }
 
-void writeFully(int fd, const std::string& bytes, const std::string& native) {
+// Something other than a regular file (or a real folder) where one was expected.
+[[noreturn]] void refuse(const std::string& native) {
+    errors::fromErrno(EACCES, native);
+}
+
+void writeFully(int fd, std::string_view bytes, const std::string& native) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -66,12 +78,66 @@ void closeOrThrow(Fd& fd, const std::string& native) {
         errors::fromErrno(errno, native);
 }
 
+// Reads the rest of a descriptor opened on a regular file.
+std::string readRest(int fd, const std::string& native) {
+    struct stat st {};
+    std::string bytes;
+    if (::fstat(fd, &st) == 0 && st.st_size > 0)
+        bytes.reserve(static_cast<std::size_t>(st.st_size));
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            errors::fromErrno(errno, native);
+        }
+        if (n == 0)
+            break;
+        bytes.append(buf, static_cast<std::size_t>(n));
+    }
+    return bytes;
+}
+
+bool isRegular(int fd) {
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
 Str join(const Str& folder, const Str& name) {
     if (folder.empty())
         return name;
     if (folder.back() == u'/')
         return folder + name;
     return folder + u'/' + name;
+}
+
+// Opens the sub-folder name of dir, never through a link, creating it 0700 when nothing of
+// that name exists. native names it in errors.
+int openSubFolder(int dir, const std::string& name, const std::string& native) {
+    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    if (name.empty())
+        errors::fromErrno(ENOENT, native);
+    int fd = openAt(dir, name.c_str(), kFlags);
+    if (fd < 0 && errno == ENOENT) {
+        // Created here, or by someone else at the same moment: either way, open what is there.
+        if (::mkdirat(dir, name.c_str(), 0700) != 0 && errno != EEXIST)
+            errors::fromErrno(errno, native);
+        fd = openAt(dir, name.c_str(), kFlags);
+    }
+    if (fd < 0)
+        errors::fromErrno(errno, native);
+    return fd;
+}
+
+// 64 bits for a name of our own; the clock and a counter when the kernel has none to give.
+std::uint64_t randomBits() {
+    std::uint64_t bits = 0;
+    if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof bits))
+        return bits;
+    static std::uint64_t counter = 0;
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    return static_cast<std::uint64_t>(now) * 0x9E3779B97F4A7C15ULL + ++counter;
 }
 
 } // namespace
@@ -117,53 +183,106 @@ bool isRegularFile(const Str& path) {
     return ::stat(toNative(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-void createFolder(const Str& path) {
-    const std::string native = toNative(path);
-    if (::mkdir(native.c_str(), 0777) != 0)
-        errors::fromErrno(errno, native);
-}
-
-void removeFile(const Str& path) {
-    const std::string native = toNative(path);
-    if (::unlink(native.c_str()) != 0)
-        errors::fromErrno(errno, native);
-}
-
 std::string readAll(const Str& path) {
     const std::string native = toNative(path);
-    Fd fd(openOrThrow(native, O_RDONLY));
+    // A look first, so that a device is not even opened; the descriptor is checked again,
+    // since the name may have changed in between.
     struct stat st {};
-    std::string bytes;
-    if (::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-        bytes.reserve(static_cast<std::size_t>(st.st_size));
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            errors::fromErrno(errno, native);
-        }
-        if (n == 0)
-            break;
-        bytes.append(buf, static_cast<std::size_t>(n));
-    }
-    return bytes;
+    if (::stat(native.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        refuse(native);
+    Fd fd(openAt(AT_FDCWD, native.c_str(), O_RDONLY | kSafeOpen));
+    if (fd.get() < 0)
+        errors::fromErrno(errno, native);
+    if (!isRegular(fd.get()))
+        refuse(native);
+    return readRest(fd.get(), native);
 }
 
-void writeAll(const Str& path, const std::string& bytes) {
+// --- Folder -------------------------------------------------------------------------------
+
+Folder Folder::open(const Str& path) {
     const std::string native = toNative(path);
-    Fd fd(openOrThrow(native, O_WRONLY | O_CREAT | O_TRUNC));
-    writeFully(fd.get(), bytes, native);
-    closeOrThrow(fd, native);
+    const int fd =
+        native.empty() ? -1 : openAt(AT_FDCWD, native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        errors::fromErrno(native.empty() ? ENOENT : errno, native);
+    return Folder(fd, native);
 }
 
-void appendAll(const Str& path, const std::string& bytes) {
+Folder Folder::openLast(const Str& path) {
+    std::string native = toNative(path);
+    std::string trimmed = native;
+    while (trimmed.size() > 1 && trimmed.back() == '/')
+        trimmed.pop_back();
+    if (trimmed == "/")
+        return open(path);
+    const std::size_t slash = trimmed.rfind('/');
+    const std::string parentPath = slash == std::string::npos ? std::string(".")
+                                   : slash == 0               ? std::string("/")
+                                                              : trimmed.substr(0, slash);
+    const std::string leaf = slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+    Fd parent(openAt(AT_FDCWD, parentPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (parent.get() < 0)
+        errors::fromErrno(errno, trimmed.empty() ? native : trimmed);
+    return Folder(openSubFolder(parent.get(), leaf, trimmed), trimmed);
+}
+
+Folder::Folder(Folder&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) {
+    other.fd_ = -1;
+}
+
+Folder& Folder::operator=(Folder&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = other.fd_;
+        path_ = std::move(other.path_);
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+Folder::~Folder() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+std::string Folder::child(std::string_view name) const {
+    std::string p = path_;
+    if (p.empty() || p.back() != '/')
+        p += '/';
+    p += name;
+    return p;
+}
+
+Folder Folder::sub(std::string_view name) const {
+    const std::string native = child(name);
+    return Folder(openSubFolder(fd_, std::string(name), native), native);
+}
+
+Folder::Kind Folder::kind(std::string_view name) const {
+    struct stat st {};
+    if (::fstatat(fd_, std::string(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? Kind::Missing : Kind::Other;
+    if (S_ISREG(st.st_mode))
+        return Kind::Regular;
+    return S_ISDIR(st.st_mode) ? Kind::Folder : Kind::Other;
+}
+
+void Folder::append(std::string_view name, std::string_view bytes) const {
+    const std::string native = child(name);
+    const Kind before = kind(name);
+    if (before != Kind::Regular && before != Kind::Missing)
+        refuse(native);
+    Fd fd(openAt(fd_, std::string(name).c_str(),
+                 O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | kSafeOpen, 0600));
+    if (fd.get() < 0)
+        errors::fromErrno(errno, native);
+    if (!isRegular(fd.get()))
+        refuse(native);
     // One write(2) on an O_APPEND descriptor: the kernel places the whole buffer at the end of
     // the file in one step, so lines appended by several processes at once never interleave
     // and none is lost. Only a short write (a disk filling up mid-line) needs a second call.
-    const std::string native = toNative(path);
-    Fd fd(openOrThrow(native, O_WRONLY | O_CREAT | O_APPEND));
     ssize_t n;
     do {
         n = ::write(fd.get(), bytes.data(), bytes.size());
@@ -173,6 +292,113 @@ void appendAll(const Str& path, const std::string& bytes) {
     if (static_cast<std::size_t>(n) < bytes.size())
         writeFully(fd.get(), bytes.substr(static_cast<std::size_t>(n)), native);
     closeOrThrow(fd, native);
+}
+
+std::string pendingCopyPrefix(std::string_view name) {
+    std::string prefix = ".";
+    prefix += name;
+    prefix += '.';
+    return prefix;
+}
+
+void Folder::replace(std::string_view name, std::string_view bytes) const {
+    const std::string native = child(name);
+    const std::string target(name);
+
+    // The mode (and, where we may, the owner) of the file being replaced carries over to the
+    // new one; a new file is the user's alone.
+    struct stat old {};
+    mode_t mode = 0600;
+    bool hadFile = false;
+    if (::fstatat(fd_, target.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (!S_ISREG(old.st_mode))
+            refuse(native);
+        mode = old.st_mode & 0777;
+        hadFile = true;
+    } else if (errno != ENOENT) {
+        errors::fromErrno(errno, native);
+    }
+
+    std::string copy;
+    int raw = -1;
+    for (int attempt = 0; raw < 0 && attempt < 64; ++attempt) {
+        char unique[48];
+        std::snprintf(unique, sizeof unique, "%ld.%016llx", static_cast<long>(::getpid()),
+                      static_cast<unsigned long long>(randomBits()));
+        copy = pendingCopyPrefix(name) + unique + std::string(kPendingCopySuffix);
+        raw = openAt(fd_, copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (raw < 0 && errno != EEXIST)
+            errors::fromErrno(errno, native);
+    }
+    if (raw < 0)
+        errors::fromErrno(EEXIST, native);
+
+    Fd fd(raw);
+    try {
+        writeFully(fd.get(), bytes, native);
+        if (::fchmod(fd.get(), mode) != 0)
+            errors::fromErrno(errno, native);
+        if (hadFile && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()))
+            (void)::fchown(fd.get(), old.st_uid, old.st_gid); // kept only where we may
+        int rc;
+        do {
+            rc = ::fsync(fd.get());
+        } while (rc != 0 && errno == EINTR);
+        if (rc != 0 && errno != EINVAL)
+            errors::fromErrno(errno, native);
+        closeOrThrow(fd, native);
+        if (::renameat(fd_, copy.c_str(), fd_, target.c_str()) != 0)
+            errors::fromErrno(errno, native);
+    } catch (...) {
+        ::unlinkat(fd_, copy.c_str(), 0);
+        throw;
+    }
+    // The rename itself reaches the disk with the folder.
+    (void)::fsync(fd_);
+    removeStaleCopies(name);
+}
+
+void Folder::removeStaleCopies(std::string_view name) const {
+    // Copies left by a process that ended between writing one and renaming it (killed, or the
+    // machine stopped). A copy whose process still runs is its writer's business.
+    const int listing = ::dup(fd_);
+    if (listing < 0)
+        return;
+    DIR* dir = ::fdopendir(listing);
+    if (dir == nullptr) {
+        ::close(listing);
+        return;
+    }
+    ::rewinddir(dir);
+    const std::string prefix = pendingCopyPrefix(name);
+    const pid_t self = ::getpid();
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view n = entry->d_name;
+        if (!n.starts_with(prefix) || !n.ends_with(kPendingCopySuffix))
+            continue;
+        long pid = 0;
+        std::size_t i = prefix.size();
+        while (i < n.size() && n[i] >= '0' && n[i] <= '9' && pid < 1L << 40)
+            pid = pid * 10 + (n[i++] - '0');
+        if (i == prefix.size() || i >= n.size() || n[i] != '.' || pid == self)
+            continue;
+        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+            ::unlinkat(fd_, entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+std::string Folder::read(std::string_view name) const {
+    const std::string native = child(name);
+    const Kind before = kind(name);
+    if (before != Kind::Regular && before != Kind::Missing)
+        refuse(native);
+    Fd fd(openAt(fd_, std::string(name).c_str(), O_RDONLY | O_NOFOLLOW | kSafeOpen));
+    if (fd.get() < 0)
+        errors::fromErrno(errno, native);
+    if (!isRegular(fd.get()))
+        refuse(native);
+    return readRest(fd.get(), native);
 }
 
 } // namespace dalmure::files

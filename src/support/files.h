@@ -1,10 +1,18 @@
 // File-system helpers over real files. Paths are Str (UTF-16) inside the control and UTF-8 on
 // disk. Failures raise ControlErrors with the host language's file error numbers.
+//
+// What the control writes in the application folder (the minutes page, the log folders and
+// the log file) goes through Folder: the folder is opened once and every name under it is
+// reached from its descriptor, one level at a time, never through a symbolic link and only
+// when it is a regular file (or a real folder). Nothing is opened in a way that can block: a
+// FIFO or a device in a file's place is refused, not opened. New files are made 0600, new
+// folders 0700; a file that is replaced keeps the mode it had.
 #pragma once
 
 #include "support/text.h"
 
 #include <string>
+#include <string_view>
 
 namespace dalmure::files {
 
@@ -14,14 +22,62 @@ std::string toNative(const Str& path);
 // exact name exists; folder/name itself when nothing matches.
 Str findNoCase(const Str& folder, const Str& name);
 
-bool exists(const Str& path);         // anything of that name
-bool isRegularFile(const Str& path);  // a normal file (not a folder)
-void createFolder(const Str& path);   // the last level only
-void removeFile(const Str& path);
+bool exists(const Str& path);        // anything of that name
+bool isRegularFile(const Str& path); // a normal file (not a folder), links followed
 
-// Whole-file reads and writes of bytes.
+// The whole of a regular file (links in the path followed). A FIFO, a device or a folder in
+// its place is refused without being waited for.
 std::string readAll(const Str& path);
-void writeAll(const Str& path, const std::string& bytes);   // created or emptied
-void appendAll(const Str& path, const std::string& bytes);  // created when missing
+
+class Folder {
+  public:
+    // The folder at path. The path is the caller's: links on the way to it are followed.
+    static Folder open(const Str& path);
+    // A folder given as a path whose last level is opened like a sub-folder (never through a
+    // link) and created 0700 when nothing of that name exists; the levels above it must exist.
+    static Folder openLast(const Str& path);
+
+    Folder(Folder&& other) noexcept;
+    Folder& operator=(Folder&& other) noexcept;
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+    ~Folder();
+
+    const std::string& path() const { return path_; } // native, for messages
+    int descriptor() const { return fd_; }
+
+    // The sub-folder name, opened without following a link; created 0700 when missing.
+    Folder sub(std::string_view name) const;
+
+    enum class Kind { Missing, Regular, Folder, Other }; // Other: a link, a FIFO, a device...
+    Kind kind(std::string_view name) const;
+
+    // Appends bytes to the regular file name (created 0600 when missing) with one write(2) on
+    // an O_APPEND descriptor, so that lines appended by several processes never interleave.
+    void append(std::string_view name, std::string_view bytes) const;
+
+    // Puts a file holding exactly bytes in the place of name: written beside it under a name of
+    // its own, synced, then renamed over it, so that name always holds either its previous
+    // contents or the new ones, whole. When anything fails the previous file stays, nothing of
+    // the attempt is left behind, and the error is raised. An existing name that is not a
+    // regular file is refused.
+    void replace(std::string_view name, std::string_view bytes) const;
+
+    // The whole of the regular file name, never through a link and never waiting.
+    std::string read(std::string_view name) const;
+
+  private:
+    Folder(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    std::string child(std::string_view name) const;
+    void removeStaleCopies(std::string_view name) const;
+
+    int fd_ = -1;
+    std::string path_;
+};
+
+// The prefix and suffix of the names replace() writes beside a file before renaming them over
+// it: "." name "." pid "." random ".tmp".
+std::string pendingCopyPrefix(std::string_view name);
+inline constexpr std::string_view kPendingCopySuffix = ".tmp";
 
 } // namespace dalmure::files

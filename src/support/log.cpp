@@ -7,6 +7,8 @@
 
 #include <cmath>
 #include <new>
+#include <optional>
+#include <syslog.h>
 
 namespace dalmure {
 
@@ -41,6 +43,21 @@ class DepthGuard {
   private:
     int& depth_;
 };
+
+// A field as the line carries it: a line break inside it would end the line early and let
+// the rest pass for a line of its own, so each CR and each LF is written as a blank.
+void appendField(Str& line, const Str& field) {
+    const std::size_t start = line.size();
+    line += field;
+    for (std::size_t i = start; i < line.size(); ++i)
+        if (line[i] == u'\r' || line[i] == u'\n')
+            line[i] = u' ';
+}
+
+void addSlash(Str& path) {
+    if (path.empty() || path.back() != u'/')
+        path += u'/';
+}
 
 } // namespace
 
@@ -85,24 +102,45 @@ Str Log::formatLine(std::int32_t number, const Str& description, const Str& labe
     if (number != 0)
         line += decimal(number);
     line += u" : ";
-    line += description;
+    appendField(line, description);
     line += u" : ";
-    line += label;
+    appendField(line, label);
     line += u'"';
     return line;
 }
 
 Str Log::GetLogPath(Str& strPath) {
+    return locate(strPath, nullptr);
+}
+
+Str Log::locate(Str& strPath, std::optional<files::Folder>* where) {
     const Str received = strPath;
     try {
-        if (!files::exists(strPath))
-            files::createFolder(strPath);
-        if (strPath.empty() || strPath.back() != u'/')
-            strPath += u'/';
-        const Str month = strPath + monthName(clock_.now());
-        if (!files::exists(month))
-            files::createFolder(month);
-        return month + u'/';
+        // strPath is created when nothing of its name exists; whatever exists is then opened
+        // as a folder, never through a link, and so is the month folder under it.
+        const bool existed = files::exists(strPath);
+        std::optional<files::Folder> root;
+        try {
+            root.emplace(files::Folder::openLast(strPath));
+        } catch (const ControlError&) {
+            if (existed) // the failure belongs to the month step: the slash is already there
+                addSlash(strPath);
+            throw;
+        }
+        addSlash(strPath);
+        const Str month = monthName(clock_.now());
+        try {
+            files::Folder monthFolder = root->sub(toUtf8(month));
+            if (where != nullptr)
+                where->emplace(std::move(monthFolder));
+        } catch (const ControlError&) {
+            // The caller then writes into strPath itself, as it would append the file's name
+            // to the path returned.
+            if (where != nullptr)
+                where->emplace(std::move(*root));
+            throw;
+        }
+        return strPath + month + u'/';
     } catch (const ControlError& e) {
         // Containment: a failure met while WriteLog itself is writing the report of an earlier
         // failure of GetLogPath (depth 2 or more) is dropped, so that a log root that can never
@@ -119,21 +157,41 @@ Str Log::GetLogPath(Str& strPath) {
 void Log::WriteLog(std::int32_t Number, const Str& Description, const Str& Label) {
     DepthGuard guard(depth_);
     Str root = appFolder_;
-    if (root.empty() || root.back() != u'/')
-        root += u'/';
+    addSlash(root);
     root += u"Log/";
-    const Str file = GetLogPath(root) + u"Dalmure.Log";
+    const Str received = root;
+    std::optional<files::Folder> folder;
+    locate(root, &folder);
+    if (!folder) // the log root itself could not be opened: this raises why
+        folder.emplace(files::Folder::openLast(received));
     Str line = formatLine(Number, Description, Label);
     line += u"\r\n";
-    files::appendAll(file, toCp1252(line));
+    folder->append("Dalmure.Log", toCp1252(line));
     screen_.setMousePointer(platform::kPointerDefault);
 }
 
 void Log::writeTrapped(std::int32_t number, const Str& description, const Str& label) noexcept {
     try {
         WriteLog(number, description, label);
+    } catch (const ControlError& e) {
+        toSystemLog(number, description, label, e.description());
     } catch (...) {
-        // The log itself cannot be written: the line is lost, nothing reaches the host.
+        toSystemLog(number, description, label, u"Out of memory");
+    }
+}
+
+void Log::toSystemLog(std::int32_t number, const Str& description, const Str& label,
+                      const Str& why) noexcept {
+    // The line the file could not take goes to the system log, so that it is not lost; the
+    // reason comes first. Nothing here may fail the caller.
+    try {
+        const std::string line = toUtf8(formatLine(number, description, label));
+        Str reason;
+        appendField(reason, why);
+        ::syslog(LOG_USER | LOG_ERR, "Dalmure.Log not written (%s): %s", toUtf8(reason).c_str(),
+                 line.c_str());
+    } catch (...) {
+        ::syslog(LOG_USER | LOG_ERR, "Dalmure.Log not written: a line was lost");
     }
 }
 

@@ -4,14 +4,16 @@
 
 #include "platform/clock.h"
 #include "platform/screen.h"
+#include "support/files.h"
 #include "support/text.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace dalmure {
 
 class Log {
-public:
+  public:
     Log(Str appFolder, const platform::Clock& clock, platform::Screen& screen);
 
     // Appends one line. Untrapped: a failure to write raises a ControlError to the caller.
@@ -21,14 +23,21 @@ public:
     // "errDalmure_GetLogPath") and then returns strPath as it was received.
     Str GetLogPath(Str& strPath);
 
-    // For trapping procedures: writes the line and drops it silently when the log itself
-    // cannot be written. Never raises.
+    // For trapping procedures: writes the line, or sends it to the system log (syslog,
+    // LOG_USER) when the log file cannot take it. Never raises.
     void writeTrapped(std::int32_t number, const Str& description, const Str& label) noexcept;
 
-    // The line WriteLog writes, without the CR LF (for tests and tools).
+    // The line WriteLog writes, without the CR LF (for tests and tools). A CR or LF inside the
+    // description or the label is written as a blank.
     Str formatLine(std::int32_t number, const Str& description, const Str& label) const;
 
-private:
+  private:
+    // GetLogPath's work; where receives the folder the log file belongs in (the month folder,
+    // or strPath itself when only the month step failed).
+    Str locate(Str& strPath, std::optional<files::Folder>* where);
+    void toSystemLog(std::int32_t number, const Str& description, const Str& label,
+                     const Str& why) noexcept;
+
     Str appFolder_;
     const platform::Clock& clock_;
     platform::Screen& screen_;

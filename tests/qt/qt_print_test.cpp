@@ -1,11 +1,18 @@
-// The print command through Qt WebEngine: the minutes page prints itself into a PDF file.
+// The print command through Qt WebEngine: the minutes page prints itself into a PDF file, and
+// a note that carries markup of its own reaches nothing beyond the page.
 #include "qt_test_support.h"
 
 #include <QApplication>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QToolButton>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 using namespace dalmure;
 using namespace dalmure::qt;
@@ -21,6 +28,19 @@ class QtPrintTest : public QObject {
         if (!p.waitForFinished(30000))
             return {};
         return QString::fromUtf8(p.readAllStandardOutput());
+    }
+
+    // The user selects the first annotation and prints; true once the PDF is written.
+    static bool printThroughTheButton(HostWindow& host) {
+        DalmureWidget& w = *host.control;
+        QSignalSpy finished(&w, &DalmureWidget::printFinished);
+        QTest::mouseClick(host.platform().gridView()->viewport(), Qt::LeftButton, {},
+                          host.platform().cellRect(0, 1).center());
+        QTest::mouseClick(host.platform().buttonWidget(platform::ButtonId::CWButton5),
+                          Qt::LeftButton);
+        if (!finished.wait(60000) && finished.count() == 0)
+            return false;
+        return finished.at(0).at(1).toBool();
     }
 
   private slots:
@@ -55,6 +75,76 @@ class QtPrintTest : public QObject {
         // The print-size setting 5 chooses legal paper: 8.5 x 14 inches.
         const QString info = run(QStringLiteral("pdfinfo"), {pdf});
         QVERIFY2(info.contains(QStringLiteral("612 x 1008")), qPrintable(info));
+    }
+
+    // A note written to read a local file and to reach the network, in every way a page can
+    // try: scripts (fetch, XMLHttpRequest), frames, images and their error handlers, a style
+    // sheet, an object, a refresh to another address, a new window. None of it may read the
+    // file or open a connection, the printout must hold nothing of the file, and the page
+    // itself must still print (its own script runs).
+    void aHostileNoteReachesNoFileAndNoNetwork() {
+        QTemporaryDir dir, elsewhere;
+        QVERIFY(makeAppFolder(dir));
+        const QString secretPath = elsewhere.filePath(QStringLiteral("secret.txt"));
+        const QByteArray secret =
+            "DALMURE-SECRET-" + QByteArray::number(QRandomGenerator::global()->generate());
+        {
+            QFile f(secretPath);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(secret);
+        }
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        int connections = 0;
+        QObject::connect(&server, &QTcpServer::newConnection, [&] {
+            while (QTcpSocket* s = server.nextPendingConnection()) {
+                ++connections;
+                s->deleteLater();
+            }
+        });
+        // Who opens or reads the secret file, in any process.
+        const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        QVERIFY(watch >= 0);
+        QVERIFY(::inotify_add_watch(watch, secretPath.toLocal8Bit().constData(),
+                                    IN_OPEN | IN_ACCESS) >= 0);
+
+        const QString file = QUrl::fromLocalFile(secretPath).toString();
+        const QString net = QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort());
+        QString note = QStringLiteral(
+            "<div id=\"o\">NOTE-SCRIPT:</div>"
+            "<script>function put(t){document.getElementById('o').textContent+=' '+t;}"
+            "fetch('FILE').then(r=>r.text()).then(put).catch(()=>put('fetch-refused'));"
+            "try{var x=new XMLHttpRequest();x.open('GET','FILE',false);x.send();"
+            "put(x.responseText);}catch(e){put('xhr-refused');}"
+            "fetch('NET/fetch').then(r=>r.text()).then(put).catch(()=>put('net-refused'));"
+            "var w=window.open('FILE');put(w?'window':'no-window');"
+            "setTimeout(function(){location.href='FILE';},0);</script>"
+            "<iframe src=\"FILE\"></iframe><iframe src=\"NET/frame\"></iframe>"
+            "<img src=\"FILE\" onerror=\"put('img-error-ran')\"><img src=\"NET/img\">"
+            "<link rel=\"stylesheet\" href=\"NET/css\"><object data=\"FILE\"></object>"
+            "<meta http-equiv=\"refresh\" content=\"0;url=FILE\">");
+        note.replace(QStringLiteral("FILE"), file).replace(QStringLiteral("NET"), net);
+
+        const QString pdf = dir.filePath(QStringLiteral("minutes.pdf"));
+        QtPlatformOptions options;
+        options.printPdf = pdf;
+        HostWindow host(dir.path(), options);
+        DalmureWidget& w = *host.control;
+        w.setNoDossier(QStringLiteral("500-17-054321-241"));
+        w.annoAdd(QStringLiteral("09:30:00"), QStringLiteral("Ouverture de l'audience"), note);
+        w.annoAdd(QStringLiteral("09:45:10"), QStringLiteral("Temoignage du demandeur"));
+        QVERIFY(printThroughTheButton(host));
+        QTest::qWait(1500); // late attempts (timers, the refresh) have had their chance
+
+        const QString text = run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        QVERIFY2(!text.contains(QString::fromLatin1(secret)), qPrintable(text));
+        for (const char* own : {"500-17-054321-241", "Ouverture de l", "Temoignage du demandeur"})
+            QVERIFY2(text.contains(QString::fromUtf8(own)), qPrintable(text));
+        QCOMPARE(connections, 0);
+        char events[4096];
+        const ssize_t n = ::read(watch, events, sizeof events);
+        ::close(watch);
+        QVERIFY2(n <= 0, "the secret file was opened");
     }
 };
 

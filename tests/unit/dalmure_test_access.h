@@ -39,9 +39,12 @@ class DalmureTestAccess {
     static void buttonClick(Dalmure& c, platform::ButtonId id) { c.buttonClick(id); }
 
     // Minutes
-    static void GenerateHTML(Dalmure& c, bool print) { c.GenerateHTML(print); }
-    static void SetDataVariables(Dalmure& c, const Str& templ, const Str& out) {
-        c.SetDataVariables(templ, out);
+    static bool GenerateHTML(Dalmure& c, bool print) { return c.GenerateHTML(print); }
+    // The template copy as it starts the page (bytes on disk).
+    static std::string SetDataVariables(Dalmure& c, const Str& templ, bool escape = false) {
+        std::string page;
+        c.SetDataVariables(templ, page, escape);
+        return page;
     }
     static void setLangColumn(Dalmure& c, const Str& v) { c.strLangColumn = v; }
 };

@@ -1,6 +1,6 @@
-// The desktop shell: command-line splitting, detached program start, and the view command against
-// a real XDG association. GIO reads the XDG folders once per process, so every case that sets
-// them runs in a fresh copy of this test program (a GoogleTest exit test in threadsafe style).
+// The desktop shell: detached program start with its arguments as given, and the view command
+// against a real XDG association. GIO reads the XDG folders once per process, so every case that
+// sets them runs in a fresh copy of this test program (a GoogleTest exit test in threadsafe style).
 #include "platform/desktop/gio_shell.h"
 #include "test_support.h"
 
@@ -66,27 +66,7 @@ std::vector<std::string> waitForRecord(const std::string& record) {
     return lines;
 }
 
-TEST(OutputDesktopShellTest, ParametersSplitAsAWindowsCommandLine) {
-    const auto split = [](const char* line) {
-        std::vector<std::string> out;
-        for (const Str& w : DesktopShell::splitCommandLine(u(line)))
-            out.push_back(s(w));
-        return out;
-    };
-    using V = std::vector<std::string>;
-    EXPECT_EQ(split("\"/tmp/mes audiences/pvData.html\""), V{"/tmp/mes audiences/pvData.html"});
-    EXPECT_EQ(split("  a\tb   c  "), (V{"a", "b", "c"}));
-    EXPECT_EQ(split("pre\"mid dle\"post x"), (V{"premid dlepost", "x"}));
-    EXPECT_EQ(split("\"\" x \"\""), (V{"", "x", ""}));
-    EXPECT_EQ(split("\"unterminated quote"), V{"unterminated quote"});
-    EXPECT_EQ(split("a\\\\b \\\"q\\\" c\\\\\\\\\"d e\""), (V{"a\\\\b", "\"q\"", "c\\\\d e"}));
-    EXPECT_EQ(split("\"say \"\"hi\"\" now\""), V{"say \"hi\" now"});
-    EXPECT_EQ(split("caf\xC3\xA9 \xE4\xB8\xAD"), (V{"caf\xC3\xA9", "\xE4\xB8\xAD"}));
-    EXPECT_TRUE(split("").empty());
-    EXPECT_TRUE(split(" \t ").empty());
-}
-
-TEST(OutputDesktopShellTest, ProgramsStartDetachedWithTheirWordsAndNoZombie) {
+TEST(OutputDesktopShellTest, ProgramsStartDetachedWithTheirArgumentsAndNoZombie) {
     TempAppFolder dir;
     fs::create_directory(dir.file("with blank"));
     const std::string script = dir.file("with blank/rec.sh");
@@ -94,10 +74,16 @@ TEST(OutputDesktopShellTest, ProgramsStartDetachedWithTheirWordsAndNoZombie) {
     const std::string gate = dir.file("gate");
     writeRecorder(script, record, gate);
 
+    // Each argument arrives whole: blanks, quotation marks, backslashes and option-like text
+    // are no command line to split.
+    const std::vector<std::string> arguments{dir.file("a b/pvData.html"), "x\" --new-window \"y",
+                                             "\\\"", "", "--help"};
+    std::vector<Str> given;
+    for (const std::string& a : arguments)
+        given.push_back(u(a));
     DesktopShell shell;
-    const int result = shell.shellExecute(u("open"), u(script),
-                                          u("\"" + dir.file("a b/pvData.html") + "\" second"),
-                                          u(dir.file("with blank")), 1);
+    const int result =
+        shell.shellExecute(u("open"), u(script), given, u(dir.file("with blank")), 1);
     EXPECT_EQ(result, DesktopShell::kOk);
     // The call returned while the program still waits for its gate: nobody waited for it.
     EXPECT_FALSE(fs::exists(record));
@@ -108,14 +94,17 @@ TEST(OutputDesktopShellTest, ProgramsStartDetachedWithTheirWordsAndNoZombie) {
 
     dir.writeBytes("gate", "");
     const auto lines = waitForRecord(record);
-    EXPECT_EQ(lines, (std::vector<std::string>{"2", dir.file("a b/pvData.html"), "second",
-                                               "/dev/null", dir.file("with blank")}));
+    std::vector<std::string> expected{std::to_string(arguments.size())};
+    expected.insert(expected.end(), arguments.begin(), arguments.end());
+    expected.insert(expected.end(), {"/dev/null", dir.file("with blank")});
+    EXPECT_EQ(lines, expected);
 
     // Not found, not executable, a folder: 2, nothing started.
     dir.writeBytes("plain", "#!/bin/sh\n");
     for (const std::string& bad : {std::string("dalmure-no-such-program"), dir.file("missing"),
                                    dir.file("plain"), dir.native()}) {
-        EXPECT_EQ(shell.shellExecute(u("open"), u(bad), u("x"), {}, 1), DesktopShell::kFileNotFound)
+        EXPECT_EQ(shell.shellExecute(u("open"), u(bad), {u("x")}, {}, 1),
+                  DesktopShell::kFileNotFound)
             << bad;
     }
 }
@@ -147,17 +136,17 @@ class DesktopShellPlatform : public platform::Platform {
     DesktopShell& shell_;
 };
 
-// Runs the view command in an application folder whose path holds blanks, with XDG folders of
-// its own: `associate` registers a recording browser for text/html; otherwise a recording
-// x-www-browser comes first in PATH. Returns "OK" or what went wrong.
-std::string viewThroughTheDesktop(bool associate) {
+// Runs the view command in an application folder named `folder`, with XDG folders of its own:
+// `associate` registers a recording browser for text/html; otherwise a recording x-www-browser
+// comes first in PATH. Returns "OK" or what went wrong.
+std::string viewThroughTheDesktop(bool associate, const std::string& folder) {
     TempAppFolder root;
     const std::string data = root.file("data"), config = root.file("config");
     fs::create_directories(data + "/applications");
     fs::create_directories(config);
     fs::create_directories(root.file("sys"));
     fs::create_directories(root.file("bin"));
-    fs::create_directories(root.file("mes audiences"));
+    fs::create_directories(root.file(folder));
     const std::string record = root.file("record");
     const std::string browser =
         root.file(associate ? "bin/recording-browser" : "bin/x-www-browser");
@@ -177,7 +166,7 @@ std::string viewThroughTheDesktop(bool associate) {
     const char* path = std::getenv("PATH");
     ::setenv("PATH", (root.file("bin") + ":" + (path ? path : "/usr/bin:/bin")).c_str(), 1);
 
-    const std::string appFolder = root.file("mes audiences");
+    const std::string appFolder = root.file(folder);
     const std::string page = appFolder + "/pvData.html";
     DesktopShell shell;
     headless::HeadlessOptions options;
@@ -215,13 +204,22 @@ std::string viewThroughTheDesktop(bool associate) {
 }
 
 // With the desktop's HTML program, and without one: then the fallback browser, noted in the log.
+// Whatever the folder's name holds, the browser receives the page's path as its one argument.
 TEST(OutputDesktopShellTest, ViewOpensThePageWithTheHtmlProgramOrTheFallbackBrowser) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    for (bool associate : {true, false}) {
-        SCOPED_TRACE(associate ? "association" : "no association");
+    struct Case {
+        bool associate;
+        const char* folder;
+    };
+    for (const Case& c : {Case{true, "mes audiences"}, Case{false, "mes audiences"},
+                          Case{true, "a\" --new-window \"x"},
+                          Case{false, "b' ; `id` $HOME \\\" -x"}, Case{true, "%f %u 'q' \"\""}}) {
+        SCOPED_TRACE(std::string(c.associate ? "association, " : "no association, ") + c.folder);
+        const bool associate = c.associate;
+        const std::string folder = c.folder;
         EXPECT_EXIT(
             {
-                const std::string result = viewThroughTheDesktop(associate);
+                const std::string result = viewThroughTheDesktop(associate, folder);
                 std::fprintf(stderr, "view: %s\n", result.c_str());
                 std::fflush(stderr);
                 ::_exit(result == "OK" ? 0 : 1);

@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace dalmure::test {
 namespace {
@@ -109,6 +110,43 @@ TEST_F(OutputMinutesTest, DataTextsTurnCarriageReturnsIntoBreaksAndPassMarkupThr
                   rowsWithData("10:00:01", "cr", "a<br>b<br>") +
                   rowsWithData("10:00:02", "lf", "a\nb") +
                   rowsWithData("10:00:03", "html", "<script>x()</script> &amp; <") + kClose);
+}
+
+TEST_F(OutputMinutesTest, EscapeMarkupWritesTextsAndCaseFieldsAsTextOnlyWhenAsked) {
+    add("<t>", "<b>gras</b> & \"cit\xC3\xA9\"", "a<\r\nb&>");
+    add("10:00:01", "sans note");
+    auto& c = h.c();
+    c.NoDossier = u("<script>x()</script>");
+    c.UserName = u("A & B \"C\"");
+    c.DateCreated = u("<i>");
+    h.app.writeText("pvTemplateENG.html",
+                    "<p title=\"CW.NODOSSIER\">CW.USERNAME CW.DATECREATED</p>\n");
+    setLang("English");
+    const auto pageWith = [](const std::string& head, const std::string& time,
+                             const std::string& desc, const std::string& data) {
+        // "<" sorts after the digits: the annotation at "<t>" comes last.
+        return head + kTableOpen + rowNoData("10:00:01", "sans note") +
+               rowsWithData(time, desc, data) + kClose;
+    };
+    const std::string asIs = pageWith("<p title=\"<script>x()</script>\">A & B \"C\" <i></p>\r\n",
+                                      "<t>", "<b>gras</b> & \"cit\xC3\xA9\"", "a<<br>\nb&>");
+    const std::string escaped = pageWith(
+        "<p title=\"&lt;script&gt;x()&lt;/script&gt;\">A &amp; B &quot;C&quot; &lt;i&gt;</p>\r\n",
+        "&lt;t&gt;", "&lt;b&gt;gras&lt;/b&gt; &amp; &quot;cit\xC3\xA9&quot;",
+        "a&lt;<br>\nb&amp;&gt;");
+    struct Case {
+        const char* ini;
+        const std::string& page;
+    };
+    for (const Case& tc :
+         {Case{"", asIs}, Case{"[PV]\nEscapeMarkup=0\n", asIs},
+          Case{"[PV]\nEscapeMarkup=yes\n", asIs}, Case{"[PV]\nEscapeMarkup=1\n", escaped},
+          Case{"[pv]\nescapemarkup=1\n", escaped}}) {
+        SCOPED_TRACE(tc.ini);
+        h.app.writeIni(tc.ini, "ORClient.INI");
+        generate();
+        EXPECT_EQ(page(), tc.page);
+    }
 }
 
 TEST_F(OutputMinutesTest, TemplateLinesGetTheFirstPlaceholderOfEachKindFilled) {
@@ -245,25 +283,33 @@ TEST_F(OutputMinutesTest, RandomBytesInTheTemplateAreCopiedIntact) {
     EXPECT_EQ(h.app.logCount(), 0u);
 }
 
-TEST_F(OutputMinutesTest, AnUnwritablePageIsLoggedAndTheCallReturns) {
+TEST_F(OutputMinutesTest, AnUnwritablePageIsLoggedOnceAndThePreviousPageStays) {
     add("10:00:00", "A");
     h.app.writeText("pvTemplateENG.html", "head\n");
     setLang("English");
-    // A folder in the page's place: neither the template copy nor the table can be written.
+    // A folder in the page's place: the page cannot be put there. The template was read
+    // without trouble, so the one line is the page's.
     std::filesystem::create_directory(h.app.file("pvData.html"));
-    generate();
+    EXPECT_FALSE(DalmureTestAccess::GenerateHTML(h.c(), false));
     EXPECT_TRUE(std::filesystem::is_directory(h.app.file("pvData.html")));
-    const auto copy = h.app.logEntries("errDalmure_SetDataVariables");
     const auto table = h.app.logEntries("errDalmure_GenerateHTML");
-    ASSERT_EQ(copy.size(), 1u);
     ASSERT_EQ(table.size(), 1u);
-    EXPECT_NE(copy[0].number, "");
-    EXPECT_NE(table[0].number, "");
-    EXPECT_EQ(h.app.logCount(), 2u);
-    // The control still works afterwards.
+    EXPECT_EQ(table[0].number, "75");
+    EXPECT_EQ(h.app.logCount(), 1u);
+    // The control still works afterwards, and a page that cannot be replaced stays as it was.
     std::filesystem::remove(h.app.file("pvData.html"));
-    generate();
-    EXPECT_EQ(page(), "head\r\n" + std::string(kTableOpen) + rowNoData("10:00:00", "A") + kClose);
+    EXPECT_TRUE(DalmureTestAccess::GenerateHTML(h.c(), false));
+    const std::string first = page();
+    EXPECT_EQ(first, "head\r\n" + std::string(kTableOpen) + rowNoData("10:00:00", "A") + kClose);
+    add("10:00:01", "B");
+    std::filesystem::permissions(h.app.native(), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    if (::access(h.app.native().c_str(), W_OK) != 0) { // root writes anyway
+        EXPECT_FALSE(DalmureTestAccess::GenerateHTML(h.c(), false));
+        EXPECT_EQ(page(), first);
+    }
+    std::filesystem::permissions(h.app.native(), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
 }
 
 TEST_F(OutputMinutesTest, InstalledTemplatesMakeAPageHeadlessChromiumRenders) {

@@ -13,6 +13,11 @@ namespace {
 
 using platform::ButtonId;
 
+// The message box the clerk gets when the minutes could not be written.
+const std::string kNotWritten =
+    s(u"Orvane: Le proc\u00e8s-verbal n'a pas pu \u00eatre \u00e9crit en entier. La version "
+      u"pr\u00e9c\u00e9dente est conserv\u00e9e.");
+
 class OutputViewPrintTest : public ::testing::Test {
   protected:
     // The harness's platform is rebuilt when a test needs an associated program.
@@ -61,12 +66,15 @@ TEST_F(OutputViewPrintTest, ViewNotesAMissingProgramAndAnUnwritablePage) {
     EXPECT_EQ(notes[0].number, "");
     EXPECT_EQ(notes[0].description, "Fichier pvData.html absent.");
 
-    // No page could be written: a note, nothing started.
+    // No page could be written: the command stops there, nothing is started, and the clerk
+    // is told (the catalogue's text, or the built-in one).
     makePageUnwritable();
     rec.seen.clear();
     press(ButtonId::CWButton2);
     EXPECT_TRUE(rec.only("launch").empty());
-    EXPECT_EQ(h.app.logEntries("errDalmure_CWButton2_Click").size(), 2u);
+    EXPECT_EQ(rec.only("msgbox").size(), 1u);
+    EXPECT_EQ(rec.messages, (std::vector<std::string>{kNotWritten}));
+    EXPECT_EQ(h.app.logEntries("errDalmure_CWButton2_Click").size(), 1u);
     EXPECT_EQ(h.app.logEntries("errDalmure_GenerateHTML").size(), 1u);
 }
 
@@ -107,11 +115,15 @@ TEST_F(OutputViewPrintTest, PrintRegeneratesThePageEveryTime) {
     ASSERT_TRUE(h.platform->userButton(ButtonId::CWButton5));
     EXPECT_EQ(rec.seen, printed(5));
     EXPECT_NE(page().find("<b>C</b>"), std::string::npos);
-    // A page that cannot be written: logged (the log writer resets the pointer too), not loaded.
+    // A page that cannot be written: logged (the log writer resets the pointer too), nothing
+    // loaded or printed, the pointer back to the arrow before the clerk is told (the lookup of
+    // the message shows the hourglass as every lookup does).
     makePageUnwritable();
     rec.seen.clear();
     press(ButtonId::CWButton5);
-    EXPECT_EQ(rec.seen, (std::vector<std::string>{"pointer busy", "pointer 0", "pointer 0"}));
+    EXPECT_EQ(rec.seen, (std::vector<std::string>{"pointer busy", "pointer 0", "pointer 0",
+                                                  "pointer busy", "pointer 0", "msgbox"}));
+    EXPECT_EQ(rec.messages, (std::vector<std::string>{kNotWritten}));
     EXPECT_EQ(h.app.logEntries("errDalmure_GenerateHTML").size(), 1u);
 }
 

@@ -81,6 +81,27 @@ TEST_F(SupportLog, WritesTheDocumentedLinesByteForByte) {
               u"\"2026-03-04 14:05:09.37 : -2147483648 : d : l\"");
 }
 
+TEST_F(SupportLog, ALineBreakInsideAFieldIsABlankSoNoLineCanBeForged) {
+    Log log(app(), clock_, screen_);
+    const Str forged = u"\"2026-03-04 14:05:09.37 : 0 : forged : errDalmure_AnnoAdd\"";
+    const struct {
+        Str description, label;
+        std::string written;
+    } cases[] = {
+        {u"cr\rlf\ncrlf\r\nlfcr\n\r", u"l", "cr lf crlf  lfcr   : l"},
+        {u"dossier\r\n" + forged, u"errDalmure_AnnoAdd",
+         "dossier  \"2026-03-04 14:05:09.37 : 0 : forged : errDalmure_AnnoAdd\" : "
+         "errDalmure_AnnoAdd"},
+        {u"d", u"lab\nel\r", "d : lab el "},
+    };
+    std::string expected;
+    for (const auto& c : cases) {
+        log.WriteLog(0, c.description, c.label);
+        expected += "\"2026-03-04 14:05:09.37 :  : " + c.written + "\"\r\n";
+    }
+    EXPECT_EQ(slurp(logFile()), expected);
+}
+
 TEST_F(SupportLog, HundredthsComeFromTheSecondsClockRoundedAndNeverReach100) {
     Log log(app(), clock_, screen_);
     const std::pair<double, Str> rows[] = {{50709.0, u"00"},    {50709.004, u"00"},
@@ -138,15 +159,6 @@ TEST_F(SupportLog, AnUnwritableLogLosesTheLineWithoutLoopingOrThrowing) {
     const Str under = fromUtf8((app_ / "plainfile" / "Logs").string());
     Str p = under;
     EXPECT_EQ(log.GetLogPath(p), under);
-    if (fs::exists("/dev/full")) {
-        try {
-            files::appendAll(u"/dev/full", "line\r\n");
-            ADD_FAILURE() << "no error";
-        } catch (const ControlError& e) {
-            EXPECT_EQ(e.number(), 61);
-            EXPECT_EQ(e.description(), u"Disk full");
-        }
-    }
 }
 
 TEST_F(SupportLog, TwoProcessesAppendingNeverLoseOrInterleaveLines) {

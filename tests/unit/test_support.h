@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -24,6 +26,11 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include <csignal>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace dalmure {
 
@@ -188,6 +195,69 @@ class TempAppFolder {
 
     std::string path_;
 };
+
+// Runs fn in a child process and returns what it returned: the way to try something that may
+// hang or that changes the process (mounts, umask). "TIMEOUT" when the child has not ended
+// within `seconds` (it is then killed), "DIED <status>" when it ended without answering.
+inline std::string inChild(const std::function<std::string()>& fn, int seconds = 30) {
+    int out[2];
+    if (::pipe(out) != 0)
+        return "pipe failed";
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return "fork failed";
+    if (pid == 0) {
+        ::close(out[0]);
+        std::string answer;
+        try {
+            answer = fn();
+        } catch (const std::exception& e) {
+            answer = std::string("exception: ") + e.what();
+        } catch (...) {
+            answer = "exception";
+        }
+        std::size_t done = 0;
+        while (done < answer.size()) {
+            const ssize_t n = ::write(out[1], answer.data() + done, answer.size() - done);
+            if (n <= 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        ::_exit(0);
+    }
+    ::close(out[1]);
+    std::string answer;
+    bool timedOut = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0) {
+            timedOut = true;
+            break;
+        }
+        pollfd p{out[0], POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(left)) <= 0)
+            continue;
+        char buf[4096];
+        const ssize_t n = ::read(out[0], buf, sizeof buf);
+        if (n <= 0)
+            break;
+        answer.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(out[0]);
+    if (timedOut)
+        ::kill(pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (timedOut)
+        return "TIMEOUT";
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return "DIED " + std::to_string(status) + ": " + answer;
+    return answer;
+}
 
 // 4 March 2026, 14:05:09.37: the clock every harness starts with.
 inline platform::LocalTime fixedNow() {

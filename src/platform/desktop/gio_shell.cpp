@@ -109,54 +109,9 @@ int DesktopShell::findExecutable(const Str& file, const Str& directory, Str& pro
     return kOk;
 }
 
-std::vector<Str> DesktopShell::splitCommandLine(StrView line) {
-    std::vector<Str> words;
-    std::size_t i = 0;
-    const std::size_t n = line.size();
-    auto blank = [](char16_t c) { return c == u' ' || c == u'\t'; };
-    while (true) {
-        while (i < n && blank(line[i]))
-            ++i;
-        if (i >= n)
-            break;
-        Str word;
-        bool inQuotes = false;
-        while (i < n && (inQuotes || !blank(line[i]))) {
-            if (line[i] == u'\\') {
-                std::size_t slashes = 0;
-                while (i < n && line[i] == u'\\') {
-                    ++slashes;
-                    ++i;
-                }
-                if (i < n && line[i] == u'"') {
-                    word.append(slashes / 2, u'\\');
-                    if (slashes % 2 == 1) {
-                        word.push_back(u'"');
-                        ++i;
-                    }
-                } else {
-                    word.append(slashes, u'\\');
-                }
-            } else if (line[i] == u'"') {
-                if (inQuotes && i + 1 < n && line[i + 1] == u'"') {
-                    word.push_back(u'"');
-                    i += 2;
-                } else {
-                    inQuotes = !inQuotes;
-                    ++i;
-                }
-            } else {
-                word.push_back(line[i]);
-                ++i;
-            }
-        }
-        words.push_back(std::move(word));
-    }
-    return words;
-}
-
-int DesktopShell::shellExecute(const Str& operation, const Str& program, const Str& parameters,
-                               const Str& directory, int showMode) {
+int DesktopShell::shellExecute(const Str& operation, const Str& program,
+                               const std::vector<Str>& arguments, const Str& directory,
+                               int showMode) {
     (void)operation;
     (void)showMode;
     const std::string path = resolveProgram(native(program));
@@ -166,8 +121,8 @@ int DesktopShell::shellExecute(const Str& operation, const Str& program, const S
     // Everything the children need is prepared here: between fork and exec only
     // async-signal-safe calls are made.
     std::vector<std::string> args{path};
-    for (const Str& word : splitCommandLine(parameters))
-        args.push_back(native(word));
+    for (const Str& argument : arguments)
+        args.push_back(native(argument));
     std::vector<char*> argv;
     argv.reserve(args.size() + 1);
     for (std::string& a : args)

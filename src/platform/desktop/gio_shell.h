@@ -27,17 +27,13 @@ class DesktopShell : public Shell {
     // none is; 2 when the file does not exist. A relative file is taken in directory.
     int findExecutable(const Str& file, const Str& directory, Str& programBuffer) override;
 
-    // Starts program (a path, or a name looked up in PATH) with the parameters split as a Windows
-    // command line, in directory when one is given. The program runs on its own: standard input
-    // and output go to /dev/null, standard error is shared. 42 when it started, 2 when it could
-    // not be found or started. operation and showMode are accepted and not used.
-    int shellExecute(const Str& operation, const Str& program, const Str& parameters,
+    // Starts program (a path, or a name looked up in PATH) with the arguments, each passed in
+    // its own argv entry exactly as given (no shell, no splitting), in directory when one is
+    // given. The program runs on its own: standard input and output go to /dev/null, standard
+    // error is shared. 42 when it started, 2 when it could not be found or started. operation
+    // and showMode are accepted and not used.
+    int shellExecute(const Str& operation, const Str& program, const std::vector<Str>& arguments,
                      const Str& directory, int showMode) override;
-
-    // The words of a Windows command line: blanks and tabs separate words, quotation marks group
-    // them and are removed, 2n backslashes before a quotation mark give n backslashes, 2n+1
-    // give n and a literal quotation mark, a doubled quotation mark inside quotes is one literal.
-    static std::vector<Str> splitCommandLine(StrView line);
 
   private:
     std::optional<Str> htmlProgram_;

@@ -157,7 +157,7 @@ class HeadlessShell final : public platform::Shell {
     HeadlessShell(Context& ctx, std::optional<Str> htmlProgram)
         : ctx_(ctx), htmlProgram_(std::move(htmlProgram)) {}
     int findExecutable(const Str& file, const Str& directory, Str& programBuffer) override;
-    int shellExecute(const Str& operation, const Str& program, const Str& parameters,
+    int shellExecute(const Str& operation, const Str& program, const std::vector<Str>& arguments,
                      const Str& directory, int showMode) override;
 
   private:

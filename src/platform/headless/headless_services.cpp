@@ -86,10 +86,11 @@ int HeadlessShell::findExecutable(const Str& file, const Str& directory, Str& pr
     return kFound;
 }
 
-int HeadlessShell::shellExecute(const Str& /*operation*/, const Str& program, const Str& parameters,
-                                const Str& directory, int /*showMode*/) {
+int HeadlessShell::shellExecute(const Str& /*operation*/, const Str& program,
+                                const std::vector<Str>& arguments, const Str& directory,
+                                int /*showMode*/) {
     if (ctx_.happenings) {
-        ctx_.happenings->launch(program, parameters);
+        ctx_.happenings->launch(program, platform::quotedArguments(arguments));
     }
     return isExistingFile(program, directory) ? 42 : 2;
 }

@@ -1,10 +1,21 @@
 // The browser component on Qt WebEngine. Navigating loads the page; the page's window.print()
 // prints it through the desktop's print dialog, or into a PDF file when one is configured (for
 // unattended use and tests). The print-size setting chooses the paper of the printout.
+//
+// The component shows the minutes page and nothing else. The page is read once, from the
+// application folder (a regular file, never through a link), and served from memory under a
+// scheme of its own; its notes are the clerk's and the host's texts, so whatever markup they
+// hold must not reach anything else. The component runs in a private, off-the-record profile
+// where every request but the page's own is blocked (files, network, frames), every navigation
+// away from the page is refused, no window opens, and pages cannot reach local files or remote
+// addresses. The page's own script still runs, so that its window.print() prints it.
 #include "platform/qt/qt_internal.h"
 
 #include "control/design.h"
+#include "support/errors.h"
+#include "support/files.h"
 
+#include <QBuffer>
 #include <QGuiApplication>
 #include <QPageLayout>
 #include <QPrintDialog>
@@ -12,6 +23,12 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+#include <QWebEngineUrlSchemeHandler>
 #include <QWebEngineView>
 
 #include <unistd.h>
@@ -19,6 +36,139 @@
 namespace dalmure::qt {
 
 namespace {
+
+constexpr char kPageScheme[] = "dalmure-minutes";
+
+// The scheme is made known to the web engine before any of it starts, that is when this
+// library is loaded: no flags, so that its pages have the rights of a remote page (no local
+// files) and none more.
+const bool kPageSchemeRegistered = [] {
+    QWebEngineUrlScheme scheme(kPageScheme);
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+    scheme.setFlags({});
+    QWebEngineUrlScheme::registerScheme(scheme);
+    return true;
+}();
+
+// Answers the one address the component loads with the page's bytes; every other is refused.
+class PageSchemeHandler final : public QWebEngineUrlSchemeHandler {
+  public:
+    using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
+    void serve(const QUrl& url, QByteArray bytes) {
+        url_ = url;
+        bytes_ = std::move(bytes);
+    }
+    const QUrl& url() const { return url_; }
+    void requestStarted(QWebEngineUrlRequestJob* job) override {
+        if (job->requestUrl() != url_ || job->requestMethod() != QByteArrayLiteral("GET")) {
+            job->fail(QWebEngineUrlRequestJob::RequestDenied);
+            return;
+        }
+        auto* body = new QBuffer(job);
+        body->setData(bytes_);
+        body->open(QIODevice::ReadOnly);
+        job->reply(QByteArrayLiteral("text/html"), body);
+    }
+
+  private:
+    QUrl url_;
+    QByteArray bytes_;
+};
+
+// Every request of the profile passes here: only the page's own goes on.
+class OnlyThePage final : public QWebEngineUrlRequestInterceptor {
+  public:
+    OnlyThePage(const PageSchemeHandler& pages, QObject* parent)
+        : QWebEngineUrlRequestInterceptor(parent), pages_(pages) {}
+    void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+        info.block(info.requestUrl() != pages_.url() ||
+                   info.resourceType() != QWebEngineUrlRequestInfo::ResourceTypeMainFrame);
+    }
+
+  private:
+    const PageSchemeHandler& pages_;
+};
+
+class MinutesPage final : public QWebEnginePage {
+  public:
+    MinutesPage(QWebEngineProfile* profile, const PageSchemeHandler& pages, QObject* parent)
+        : QWebEnginePage(profile, parent), pages_(pages) {}
+
+  protected:
+    // The page itself, in the main frame; no frame, refresh, link or script goes elsewhere.
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
+        return isMainFrame && url == pages_.url();
+    }
+    QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
+    // What the page's scripts say (and what was refused them) is not the host's business.
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
+                                  const QString&) override {}
+
+  private:
+    const PageSchemeHandler& pages_;
+};
+
+// The view with its private profile. The page goes before the profile that it lives in.
+class MinutesView final : public QWebEngineView {
+  public:
+    explicit MinutesView(QWidget* parent) : QWebEngineView(parent) {
+        (void)kPageSchemeRegistered;
+        profile_ = new QWebEngineProfile(this); // no storage name: off the record
+        profile_->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+        profile_->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+        pages_ = new PageSchemeHandler(profile_);
+        profile_->installUrlSchemeHandler(kPageScheme, pages_);
+        profile_->setUrlRequestInterceptor(new OnlyThePage(*pages_, profile_));
+
+        page_ = new MinutesPage(profile_, *pages_, this);
+        QWebEngineSettings* s = page_->settings();
+        using S = QWebEngineSettings;
+        for (S::WebAttribute off : {S::LocalContentCanAccessFileUrls,
+                                    S::LocalContentCanAccessRemoteUrls,
+                                    S::JavascriptCanOpenWindows,
+                                    S::JavascriptCanAccessClipboard,
+                                    S::JavascriptCanPaste,
+                                    S::LocalStorageEnabled,
+                                    S::PluginsEnabled,
+                                    S::AllowRunningInsecureContent,
+                                    S::AllowGeolocationOnInsecureOrigins,
+                                    S::AllowWindowActivationFromJavaScript,
+                                    S::WebGLEnabled,
+                                    S::Accelerated2dCanvasEnabled,
+                                    S::AutoLoadIconsForPage,
+                                    S::TouchIconsEnabled,
+                                    S::FocusOnNavigationEnabled,
+                                    S::ScreenCaptureEnabled,
+                                    S::NavigateOnDropEnabled,
+                                    S::DnsPrefetchEnabled,
+                                    S::PdfViewerEnabled,
+                                    S::XSSAuditingEnabled,
+                                    S::HyperlinkAuditingEnabled})
+            s->setAttribute(off, off == S::XSSAuditingEnabled);
+        s->setAttribute(S::JavascriptEnabled, true); // the page prints itself
+        s->setAttribute(S::AutoLoadImages, false);
+        // The control writes the page in Windows-1252; a template may still name its own.
+        s->setDefaultTextEncoding(QStringLiteral("windows-1252"));
+        setPage(page_);
+    }
+    ~MinutesView() override { delete page_; }
+    MinutesView(const MinutesView&) = delete;
+    MinutesView& operator=(const MinutesView&) = delete;
+
+    // Loads bytes as the page; each load has an address of its own.
+    void show(QByteArray bytes) {
+        const QUrl url(
+            QStringLiteral("%1:pvData.html?%2").arg(QLatin1String(kPageScheme)).arg(++loads_));
+        pages_->serve(url, std::move(bytes));
+        page_->load(url);
+    }
+
+  private:
+    QWebEngineProfile* profile_ = nullptr;
+    PageSchemeHandler* pages_ = nullptr;
+    MinutesPage* page_ = nullptr;
+    quint64 loads_ = 0;
+};
 
 // Chromium refuses to run sandboxed as root, and has no GPU without a display.
 void prepareWebEngine() {
@@ -54,7 +204,7 @@ void QtBrowser::ensureView() {
     prepareWebEngine();
     // The component stays out of sight: the minutes are read in the user's browser and printed
     // from here.
-    view_ = new QWebEngineView(frame1_.widget());
+    view_ = new MinutesView(frame1_.widget());
     view_->setObjectName(QStringLiteral("WebBrowser1"));
     view_->setGeometry(0, 0, std::max(1, ctx_.pxX(width_)),
                        std::max(1, frame1_.widget()->height()));
@@ -97,7 +247,25 @@ void QtBrowser::navigate(const Str& path) {
     busy_ = true;
     loaded_ = false;
     printPending_ = false;
-    view_->load(QUrl::fromLocalFile(toQ(path)));
+    // The page is read here, whole, and the component never opens a file itself.
+    QByteArray bytes;
+    try {
+        const std::size_t slash = path.rfind(u'/');
+        const files::Folder folder = files::Folder::open(slash == Str::npos ? Str(u".")
+                                                         : slash == 0       ? Str(u"/")
+                                                                      : path.substr(0, slash));
+        const std::string page =
+            folder.read(toUtf8(slash == Str::npos ? path : path.substr(slash + 1)));
+        bytes = QByteArray(page.data(), static_cast<qsizetype>(page.size()));
+    } catch (const ControlError&) {
+        QTimer::singleShot(0, view_, [this] {
+            busy_ = false;
+            if (ctx_.printFinished)
+                ctx_.printFinished(QString(), false);
+        });
+        return;
+    }
+    static_cast<MinutesView*>(view_.data())->show(std::move(bytes));
 }
 
 void QtBrowser::startPendingPrint() {

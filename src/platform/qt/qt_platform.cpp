@@ -20,11 +20,11 @@ class QtShell final : public platform::Shell {
     int findExecutable(const Str& file, const Str& directory, Str& programBuffer) override {
         return desktop_.findExecutable(file, directory, programBuffer);
     }
-    int shellExecute(const Str& operation, const Str& program, const Str& parameters,
+    int shellExecute(const Str& operation, const Str& program, const std::vector<Str>& arguments,
                      const Str& directory, int showMode) override {
         if (ctx_.happenings)
-            ctx_.happenings->launch(program, parameters);
-        return desktop_.shellExecute(operation, program, parameters, directory, showMode);
+            ctx_.happenings->launch(program, platform::quotedArguments(arguments));
+        return desktop_.shellExecute(operation, program, arguments, directory, showMode);
     }
 
   private:

@@ -1,0 +1,137 @@
+// The minutes page under SIGKILL. A child process views the minutes of a long list over and
+// over, each view of the other of two cases, and is killed at a random moment, 200 times. After
+// every kill the page on disk must be, byte for byte, the page of the last view that finished
+// or of the one that was under way: never a part of one, never a mix, never missing.
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <sys/mman.h>
+#include <thread>
+
+namespace dalmure::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// What the writer tells the harness through memory they share: the case of the last view that
+// finished, the case of the view under way, and how many views finished.
+struct Progress {
+    std::atomic<int> completed;
+    std::atomic<int> underWay;
+    std::atomic<long> views;
+};
+
+constexpr int kKills = 200;
+constexpr int kAnnotations = 3000;
+
+std::size_t pendingCopies(const std::string& folder) {
+    std::size_t n = 0;
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.path().filename().string().starts_with(".pvData.html."))
+            ++n;
+    return n;
+}
+
+TEST(PageKill, EveryPageLeftByAKilledViewIsThePreviousOrTheNewOneWhole) {
+    headless::HeadlessOptions options;
+    options.now = fixedNow();
+    options.htmlProgram = u("/bin/true");
+    ControlHarness h;
+    h.platform = std::make_unique<headless::HeadlessPlatform>(options);
+    ASSERT_EQ(h.app.copyTemplates(), 2);
+    Dalmure& c = h.start();
+    for (int i = 0; i < kAnnotations; ++i) {
+        char time[16];
+        std::snprintf(time, sizeof time, "%02d:%02d:%02d", 9 + i / 3600, i / 60 % 60, i % 60);
+        Str t = u(time), d = u("Intervention " + std::to_string(i)),
+            n = u("Notes de la greffe pour l'intervention " + std::to_string(i));
+        c.AnnoAdd(t, d, n);
+    }
+    const Str cases[2] = {u("500-01-000001-241"), u("500-01-000002-241")};
+    auto view = [&](int which) {
+        c.NoDossier = cases[which];
+        DalmureTestAccess::buttonClick(c, platform::ButtonId::CWButton2);
+    };
+
+    // The two pages, and how long one view takes here.
+    std::string pages[2];
+    const auto start = std::chrono::steady_clock::now();
+    for (int round = 0; round < 3; ++round)
+        for (int which : {0, 1}) {
+            view(which);
+            pages[which] = h.app.readBytes("pvData.html");
+        }
+    const double viewMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+            .count() /
+        6;
+    ASSERT_NE(pages[0], pages[1]);
+    ASSERT_GT(pages[0].size(), 300000u);
+
+    auto* progress = static_cast<Progress*>(::mmap(
+        nullptr, sizeof(Progress), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(progress, MAP_FAILED);
+    new (progress) Progress{{1}, {1}, {0}};
+
+    std::mt19937 rng(20260304);
+    std::uniform_real_distribution<double> moment(0.0, 2.5 * viewMs);
+    int duringAView = 0, previous = 0, fresh = 0, copiesLeft = 0;
+    std::string wrong;
+    for (int kill = 0; kill < kKills && wrong.empty(); ++kill) {
+        const pid_t writer = ::fork();
+        ASSERT_GE(writer, 0);
+        if (writer == 0) {
+            for (;;) {
+                const int next = 1 - progress->completed.load();
+                progress->underWay = next;
+                view(next);
+                progress->completed = next;
+                ++progress->views;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(moment(rng)));
+        ::kill(writer, SIGKILL);
+        ::waitpid(writer, nullptr, 0);
+
+        const int done = progress->completed, under = progress->underWay;
+        const std::string page = h.app.readBytes("pvData.html");
+        if (under != done)
+            ++duringAView;
+        if (page == pages[done]) {
+            ++previous;
+        } else if (under != done && page == pages[under]) {
+            ++fresh;
+            progress->completed = under; // it was renamed into place just before the kill
+        } else {
+            wrong = "kill " + std::to_string(kill) + ": a page of " + std::to_string(page.size()) +
+                    " bytes that is neither";
+        }
+        copiesLeft += pendingCopies(h.app.native()) > 0 ? 1 : 0;
+    }
+    // The next view clears what the killed writers left.
+    view(1 - progress->completed);
+    const std::size_t leftAtEnd = pendingCopies(h.app.native());
+
+    std::printf("[ kills    ] %d kills (SIGKILL) at random moments up to %.1f ms, one view "
+                "%.1f ms, %ld views finished\n"
+                "[ kills    ] %d during a view; page left: %d previous, %d new, 0 other; %d "
+                "kills left a half-written copy beside it, %zu after the next view\n",
+                kKills, 2.5 * viewMs, viewMs, progress->views.load(), duringAView, previous, fresh,
+                copiesLeft, leftAtEnd);
+    EXPECT_EQ(wrong, "");
+    EXPECT_EQ(previous + fresh, kKills);
+    EXPECT_GT(duringAView, kKills / 2);
+    EXPECT_EQ(leftAtEnd, 0u);
+    EXPECT_TRUE(h.app.logEntries().empty());
+    ::munmap(progress, sizeof(Progress));
+}
+
+} // namespace
+} // namespace dalmure::test
