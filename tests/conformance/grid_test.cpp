@@ -373,9 +373,9 @@ TYPED_TEST(GridOnPlatform, UserClicksReportLeaveBeforeTheCellMovesThenTheClick) 
     EXPECT_FALSE(this->user().userClick(0, 2));
     EXPECT_TRUE(seen.empty());
     EXPECT_EQ(g.row(), 2);
-    // The right button reports its mouse-up without moving the current cell.
+    // A right click on a row selects it as a click does, then reports its mouse-up.
     ASSERT_TRUE(this->user().userRightClick(4, 1, std::nullopt));
-    EXPECT_EQ(seen, (std::vector<std::string>{"up 2@2,0"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"leave@2,0", "click@4,1", "up 2@4,1"}));
 }
 
 TYPED_TEST(GridOnPlatform, UserScrollsReportEachTimeAndTheTopRowFollowsThePlatformsRule) {
