@@ -70,25 +70,23 @@ void typeInto(QWidget* w, QChar c) {
 
 // One key as a keyboard sends it: press with its text, then release, pending events running
 // before each (settle). The key goes to the widget with the keyboard focus (the active window
-// when none has it), or to the widget given.
-void typeKey(QChar c, const std::function<void()>& settle, QWidget* to = nullptr) {
+// when none has it); a press given a widget goes there.
+void typeKey(QChar c, const std::function<void()>& settle, QWidget* pressOn = nullptr) {
     const Qt::Key key = keyOf(c);
     const Qt::KeyboardModifiers mods =
         c.isUpper() ? Qt::ShiftModifier : Qt::KeyboardModifiers(Qt::NoModifier);
     const QString text = c.unicode() == 27 ? QString(QChar(27)) : QString(c);
-    const auto target = [to] {
-        if (to != nullptr)
-            return to;
+    const auto focused = [] {
         QWidget* w = QApplication::focusWidget();
         return w != nullptr ? w : QApplication::activeWindow();
     };
     settle();
-    if (QWidget* w = target()) {
+    if (QWidget* w = pressOn != nullptr ? pressOn : focused()) {
         QKeyEvent press(QEvent::KeyPress, key, mods, text);
         QApplication::sendEvent(w, &press);
     }
     settle();
-    if (QWidget* w = target()) {
+    if (QWidget* w = focused()) {
         QKeyEvent release(QEvent::KeyRelease, key, mods, text);
         QApplication::sendEvent(w, &release);
     }
@@ -196,7 +194,9 @@ class QtHost final : public HostPlatform {
         int delivered = 0;
         for (char16_t c : text) {
             settleInput();
-            if (!p_->editor().visible() || !p_->editor().hasFocus())
+            // Into the notes while they have the focus; into the grid while it has it.
+            const bool notes = p_->editor().visible() && p_->editor().hasFocus();
+            if (!notes && QApplication::focusWidget() != p_->gridView())
                 break;
             typeKey(QChar(c), [this] { settleInput(); });
             ++delivered;

@@ -162,8 +162,7 @@ void Dalmure::PlaceEditor() {
         const std::int32_t row = editorRow();
         const std::int32_t pos = row < 0 ? -1 : g.rowPos(row);
         if (pos < 0 || pos >= g.height()) {
-            if (editor.visible())
-                editor.setVisible(false);
+            editor.hideKeepingFocus();
             return;
         }
         // Left where it is while it lies within its row (the click handling and the sizing of

@@ -9,7 +9,7 @@
 namespace dalmure::platform {
 
 class TextBox {
-public:
+  public:
     virtual ~TextBox() = default;
 
     virtual Str text() const = 0;
@@ -26,7 +26,12 @@ public:
     virtual std::int32_t height() const = 0;
     virtual void setHeight(std::int32_t v) = 0;
     virtual bool visible() const = 0;
+    // Hiding the editor while it has the focus gives the focus to the grid and runs the
+    // focus-lost notification.
     virtual void setVisible(bool v) = 0;
+    // Hides the editor while its row is out of view: it keeps its text and the focus, and comes
+    // back as it was when shown again.
+    virtual void hideKeepingFocus() = 0;
     virtual bool readOnly() const = 0;
     virtual void setReadOnly(bool v) = 0;
     virtual std::int32_t backColor() const = 0;

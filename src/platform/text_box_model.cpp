@@ -124,7 +124,26 @@ void TextBoxModel::setHeight(std::int32_t v) {
 }
 
 void TextBoxModel::setVisible(bool v) {
+    // Hidden, the box cannot keep the focus: it goes where the platform puts it first, so that
+    // the keys that follow reach that widget, and the box's focus loss runs.
+    const bool losing = !v && focus_;
+    if (losing && leaving_) {
+        leaving_();
+    }
     visible_ = v;
+    if (view_) {
+        view_->visibilityChanged();
+    }
+    if (losing) {
+        focusOut();
+    }
+}
+
+void TextBoxModel::hideKeepingFocus() {
+    if (!visible_) {
+        return;
+    }
+    visible_ = false;
     if (view_) {
         view_->visibilityChanged();
     }

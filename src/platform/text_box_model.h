@@ -45,6 +45,9 @@ class TextBoxModel final : public TextBox {
                  double fontSize);
 
     void setView(TextBoxView* view) { view_ = view; }
+    // Where the focus goes when the box is hidden while it has the focus: the platform moves it
+    // (to the grid), then the focus-lost notification runs.
+    void setFocusLeaving(std::function<void()> leaving) { leaving_ = std::move(leaving); }
 
     // --- TextBox ---
     Str text() const override { return text_; }
@@ -61,6 +64,7 @@ class TextBoxModel final : public TextBox {
     void setHeight(std::int32_t v) override;
     bool visible() const override { return visible_; }
     void setVisible(bool v) override;
+    void hideKeepingFocus() override;
     bool readOnly() const override { return readOnly_; }
     void setReadOnly(bool v) override;
     std::int32_t backColor() const override { return backColor_; }
@@ -116,6 +120,7 @@ class TextBoxModel final : public TextBox {
     Notifications* const& sink_;
     const Frame& holder_;
     TextBoxView* view_ = nullptr;
+    std::function<void()> leaving_;
     Str text_;
     std::int32_t selStart_ = 0, selLength_ = 0;
     std::int32_t left_, top_, width_, height_;

@@ -134,9 +134,11 @@ TYPED_TEST(EditorPlacement, ASelectionPastTheIndexLimitClosesTheEditorWithoutACo
     EXPECT_EQ(test::s(c.AnnoData(16383)), "");
     EXPECT_EQ(this->events.names, std::vector<std::string>{"AnnoModified(16382)"});
 
-    // A click on the overflowing notes row fails the same way and keeps the editor closed.
+    // A click on the overflowing notes row fails the same way (as did each key typed on the
+    // grid meanwhile) and keeps the editor closed.
+    const auto failures = this->app.logEntries("errDalmure_MSFlexGrid1_Click").size();
     ASSERT_TRUE(this->user().userClick(32767, 1));
-    EXPECT_EQ(this->app.logEntries("errDalmure_MSFlexGrid1_Click").size(), 2u);
+    EXPECT_EQ(this->app.logEntries("errDalmure_MSFlexGrid1_Click").size(), failures + 1);
     EXPECT_FALSE(this->editor().visible());
     (void)this->user().userType(test::u("d"));
     this->user().userBlur();

@@ -133,4 +133,46 @@ TYPED_TEST(NotesOnPlatform, AHostsDataTextComesBackExactlyAsGiven) {
     EXPECT_EQ(c.AnnoData(0), u"c\nd\re\r\nf");
 }
 
+// Keys always reach the note they were typed for: a hidden editor gives the focus to the grid,
+// and a character key on the grid opens the editor and is typed into it.
+TYPED_TEST(NotesOnPlatform, KeysAfterEscAScrollOrADoubleClickReachTheNote) {
+    Dalmure& c = this->startControl();
+    c.AnnoAdd(test::u("10:00:00"), test::u("A"));
+    c.AnnoAdd(test::u("10:05:00"), test::u("B"));
+    c.AnnoAdd(test::u("10:10:00"), test::u("C"));
+    auto& user = this->user();
+    using Names = std::vector<std::string>;
+
+    // Esc hides the editor: its focus loss commits, and what follows re-opens the same note.
+    this->events.names.clear();
+    EXPECT_TRUE(user.userClick(1, 1));
+    EXPECT_EQ(user.userType(u" un"), 4);
+    EXPECT_FALSE(this->editor().visible());
+    EXPECT_FALSE(this->editor().hasFocus());
+    EXPECT_EQ(this->events.names, (Names{"AnnoModified(0)"}));
+    EXPECT_EQ(test::s(c.AnnoData(0)), " un");
+    EXPECT_EQ(user.userType(u" deux"), 5);
+    EXPECT_TRUE(this->editor().visible());
+    EXPECT_TRUE(user.userClick(3, 1));
+    EXPECT_EQ(this->events.names, (Names{"AnnoModified(0)", "AnnoModified(0)"}));
+    EXPECT_EQ(test::s(c.AnnoData(0)), " un deux");
+
+    // The user's scroll closes the editor the same way.
+    this->events.names.clear();
+    EXPECT_EQ(user.userType(u" AVANT"), 6);
+    EXPECT_TRUE(user.userScroll(std::nullopt));
+    EXPECT_EQ(this->events.names, (Names{"AnnoModified(1)"}));
+    EXPECT_EQ(user.userType(u" APRES"), 6);
+    EXPECT_TRUE(user.userClick(3, 1));
+    EXPECT_EQ(this->events.names, (Names{"AnnoModified(1)", "AnnoModified(1)"}));
+    EXPECT_EQ(test::s(c.AnnoData(1)), " AVANT APRES");
+
+    // After a double click every key of the note arrives, the first one too.
+    EXPECT_TRUE(user.userDblClick(4, 1));
+    EXPECT_EQ(user.userType(u"Wxy"), 3);
+    user.userBlur();
+    EXPECT_EQ(test::s(c.AnnoData(2)), "Wxy");
+    EXPECT_EQ(this->events.names.back(), "AnnoModified(2)");
+}
+
 } // namespace dalmure::conformance

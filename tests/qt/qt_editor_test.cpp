@@ -8,23 +8,23 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTextBlock>
+#include <QWheelEvent>
 
 using namespace dalmure;
 using namespace dalmure::qt;
 using namespace dalmure::qt::testing;
 
-// Exposes the editor's layout of its lines.
-class LinesOf : public QPlainTextEdit {
-  public:
-    static QRectF lastLine(QPlainTextEdit* e) {
-        auto* l = static_cast<LinesOf*>(e);
-        const QTextBlock last = l->document()->lastBlock();
-        return l->blockBoundingGeometry(last).translated(l->contentOffset());
-    }
-    static int firstShown(QPlainTextEdit* e) {
-        return static_cast<LinesOf*>(e)->firstVisibleBlock().blockNumber();
-    }
-};
+// Where the editor shows the first and the last line of its text, in its viewport.
+QRect firstLine(QPlainTextEdit* e) {
+    QTextCursor c(e->document());
+    c.movePosition(QTextCursor::Start);
+    return e->cursorRect(c);
+}
+QRect lastLine(QPlainTextEdit* e) {
+    QTextCursor c(e->document());
+    c.movePosition(QTextCursor::End);
+    return e->cursorRect(c);
+}
 
 class QtEditorTest : public QObject {
     Q_OBJECT
@@ -74,11 +74,11 @@ class QtEditorTest : public QObject {
             QVERIFY(ed->isVisible());
             QCOMPARE(ed->blockCount(), lines);
             QCOMPARE(ed->verticalScrollBar()->value(), 0);
-            QCOMPARE(LinesOf::firstShown(ed), 0);
-            QVERIFY2(LinesOf::lastLine(ed).bottom() <= ed->viewport()->height() + 1.0,
+            QVERIFY(firstLine(ed).top() >= 0);
+            QVERIFY2(lastLine(ed).bottom() <= ed->viewport()->height() + 1,
                      qPrintable(QStringLiteral("%1 lines: last line ends at %2, editor %3 high")
                                     .arg(lines)
-                                    .arg(LinesOf::lastLine(ed).bottom())
+                                    .arg(lastLine(ed).bottom())
                                     .arg(ed->viewport()->height())));
             ++k;
         }
@@ -123,6 +123,58 @@ class QtEditorTest : public QObject {
         QTest::mouseClick(host_->elsewhere, Qt::LeftButton);
         QCOMPARE(modified.count(), 1);
         QCOMPARE(w().annoData(0), QStringLiteral("ab"));
+    }
+
+    // The keyboard's keys go to the widget with the focus, as on a desktop.
+    static void typeKeys(const QString& keys) {
+        for (QChar c : keys) {
+            QCoreApplication::processEvents();
+            QTest::keyClicks(QApplication::focusWidget(), QString(c));
+        }
+    }
+
+    void keysAfterTheWheelEscOrADoubleClickReachTheNote() {
+        QSignalSpy modified(&w(), &DalmureWidget::annoModified);
+        // One notch of the wheel over the list closes the editor; its notes are committed and
+        // the keys that follow re-open the same note.
+        clickCell(1, 1);
+        typeKeys(QStringLiteral(" AVANT"));
+        QWidget* vp = p().gridView()->viewport();
+        const QPoint at = vp->rect().center();
+        QWheelEvent wheel(at, vp->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(vp, &wheel);
+        QVERIFY(!p().editorWidget()->isVisible());
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(p().gridView()));
+        QCOMPARE(modified.count(), 1);
+        typeKeys(QStringLiteral(" APRES"));
+        QTest::mouseClick(host_->elsewhere, Qt::LeftButton);
+        QCOMPARE(modified.count(), 2);
+        QCOMPARE(w().annoData(0), QStringLiteral(" AVANT APRES"));
+
+        // Esc does the same.
+        clickCell(3, 1);
+        typeKeys(QStringLiteral(" un"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QCOMPARE(modified.count(), 3);
+        typeKeys(QStringLiteral(" deux"));
+        clickCell(0, 1);
+        QCOMPARE(modified.count(), 4);
+        QCOMPARE(w().annoData(1), QStringLiteral(" un deux"));
+
+        // A double click leaves the focus on the list: the first key opens the note and is
+        // typed into it.
+        const QRect r = p().cellRect(2, 1);
+        QWidget* list = p().gridView()->viewport();
+        QSignalSpy played(&w(), &DalmureWidget::dblClick);
+        QTest::mouseClick(list, Qt::LeftButton, {}, r.center());
+        // The click scrolled the annotation to the top: the second press finds it there.
+        QTest::mouseDClick(list, Qt::LeftButton, {}, p().cellRect(2, 1).center());
+        QCOMPARE(played.count(), 1);
+        QCOMPARE(w().selected(), 1);
+        typeKeys(QStringLiteral("Wxy"));
+        QTest::mouseClick(host_->elsewhere, Qt::LeftButton);
+        QCOMPARE(w().annoData(1), QStringLiteral(" un deuxWxy"));
     }
 };
 

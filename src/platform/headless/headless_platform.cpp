@@ -36,6 +36,18 @@ struct HeadlessPlatform::Impl {
 
     platform::Notifications* note() const { return ctx.notifications; }
 
+    // A character key on the grid, whose handling may open the editor; the key is then typed
+    // into the editor when it has the focus.
+    void gridCharacter(char16_t c) {
+        auto ascii = static_cast<std::int16_t>(c);
+        if (auto* n = note()) {
+            n->gridKeyPress(ascii);
+        }
+        if (editor.visible() && editor.hasFocus()) {
+            editor.typeKey(c);
+        }
+    }
+
     Context ctx;
     HeadlessFrame frame1;
     HeadlessFrame frame3;
@@ -51,10 +63,15 @@ struct HeadlessPlatform::Impl {
     HeadlessClock clock;
     std::array<HeadlessButton, platform::kAllButtons.size()> buttons;
     platform::MdbCatalogueDatabase catalogue;
+    // The grid was the last to take the focus from the editor (a click, a key on the grid, the
+    // editor hidden while it had the focus): it has the focus whenever the editor has not.
+    bool gridFocus = false;
 };
 
 HeadlessPlatform::HeadlessPlatform(HeadlessOptions options)
-    : impl_(std::make_unique<Impl>(std::move(options))) {}
+    : impl_(std::make_unique<Impl>(std::move(options))) {
+    impl_->editor.setFocusLeaving([this] { impl_->gridFocus = true; });
+}
 
 HeadlessPlatform::~HeadlessPlatform() = default;
 
@@ -146,6 +163,7 @@ bool HeadlessPlatform::userClick(std::int32_t row, std::int32_t col) {
         return false;
     }
     impl_->editor.focusOut();
+    impl_->gridFocus = true;
     clickCell(row, col);
     return true;
 }
@@ -197,6 +215,7 @@ bool HeadlessPlatform::userRightClick(std::int32_t row, std::int32_t col,
     const double x = g.colPos(col) + 15.0;
     const double y = g.rowPos(row) + 15.0;
     impl_->editor.focusOut();
+    impl_->gridFocus = true;
     // A right click on an annotation selects it first; on the empty list it only opens the menu.
     const bool emptyList = g.rows() == 2 && g.textMatrix(0, 0).empty();
     if (!emptyList) {
@@ -213,19 +232,21 @@ bool HeadlessPlatform::userRightClick(std::int32_t row, std::int32_t col,
 
 void HeadlessPlatform::userKeyPress(std::int16_t ascii) {
     impl_->editor.focusOut();
-    if (auto* n = impl_->note()) {
-        n->gridKeyPress(ascii);
-    }
+    impl_->gridFocus = true;
+    impl_->gridCharacter(static_cast<char16_t>(static_cast<std::uint16_t>(ascii)));
 }
 
 int HeadlessPlatform::userType(const Str& text) {
     auto& ed = impl_->editor;
     int delivered = 0;
     for (char16_t c : text) {
-        if (!ed.visible() || !ed.hasFocus()) {
+        if (ed.visible() && ed.hasFocus()) {
+            ed.typeKey(c);
+        } else if (impl_->gridFocus && !ed.hasFocus()) {
+            impl_->gridCharacter(c);
+        } else {
             break;
         }
-        ed.typeKey(c);
         ++delivered;
     }
     return delivered;
@@ -233,6 +254,7 @@ int HeadlessPlatform::userType(const Str& text) {
 
 void HeadlessPlatform::userBlur() {
     impl_->editor.focusOut();
+    impl_->gridFocus = false;
 }
 
 void HeadlessPlatform::userFocus() {
@@ -246,6 +268,7 @@ bool HeadlessPlatform::userButton(platform::ButtonId id) {
         return false;
     }
     impl_->editor.focusOut();
+    impl_->gridFocus = false;
     if (auto* n = impl_->note()) {
         n->buttonClick(id);
     }

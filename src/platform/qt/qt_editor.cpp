@@ -7,13 +7,14 @@
 // keeps its exact line breaks.
 //
 // Focus, as the control sees it: the editor has it from the moment it receives it until the
-// user gives it to something else in the same window. Opening a dialog or a menu, or switching
-// to another window, does not take it, and its coming back is not a new opening; hiding the
-// editor does not take it either (the real focus then rests on the control's surface).
+// user gives it to something else in the same window, or the control hides the editor (the grid
+// then takes it). Opening a dialog or a menu, or switching to another window, does not take it,
+// and its coming back is not a new opening.
 #include "platform/qt/qt_internal.h"
 
 #include "control/design.h"
 
+#include <QApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QScrollBar>
@@ -227,6 +228,13 @@ QtTextBox::QtTextBox(Context& ctx, QtFrame& frame)
              design::kGridDefaultRowHeight - 30, design::kEditorBackColor, design::kFontSize),
       w_(new EditorWidget(*this, frame.widget())) {
     model_.setView(this);
+    model_.setFocusLeaving([this] {
+        if (!home_)
+            return;
+        moving_ = true;
+        home_->setFocus(Qt::OtherFocusReason);
+        moving_ = false;
+    });
     appearanceChanged();
     applyGeometry();
     w_->hide();
@@ -318,20 +326,25 @@ void QtTextBox::viewSelected() {
 void QtTextBox::visibilityChanged() {
     const bool v = model_.visible();
     if (!v && w_->hasFocus()) {
-        // The real focus rests on the surface; the editor keeps the control's focus.
+        // Hidden with its row out of view, the editor keeps the focus: the real one waits on the
+        // surface, where keys go nowhere and a click anywhere else is a focus loss. Hidden
+        // without the control's focus, the widget may still hold the real one: it goes to the
+        // grid rather than to whatever widget Qt would pick next.
         moving_ = true;
-        ctx_.surface->setFocus(Qt::OtherFocusReason);
+        parked_ = model_.hasFocus();
+        if (home_ && !parked_)
+            home_->setFocus(Qt::OtherFocusReason);
+        else
+            ctx_.surface->setFocus(Qt::OtherFocusReason);
         moving_ = false;
     }
     w_->setVisible(v);
     if (v) {
         w_->raise();
-        if (model_.hasFocus() && ctx_.surface->hasFocus()) {
-            moving_ = true;
-            w_->setFocus(Qt::OtherFocusReason);
-            moving_ = false;
-        }
         w_->keepTextInView();
+        if (parked_ && model_.hasFocus() && QApplication::focusWidget() == ctx_.surface)
+            focusGiven();
+        parked_ = false;
     }
 }
 

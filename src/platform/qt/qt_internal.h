@@ -266,6 +266,8 @@ class QtTextBox final : public platform::TextBoxView {
 
     platform::TextBoxModel& model() { return model_; }
     EditorWidget* widget() const { return w_; }
+    // The widget that takes the focus when the editor is hidden while it has it (the grid).
+    void setFocusHome(QWidget* home) { home_ = home; }
     void applyGeometry();
     // The application's focus moved from old to now.
     void focusChanged(QWidget* old, QWidget* now);
@@ -291,7 +293,9 @@ class QtTextBox final : public platform::TextBoxView {
     Context& ctx_;
     platform::TextBoxModel model_;
     EditorWidget* w_;
+    QPointer<QWidget> home_;
     bool moving_ = false;  // the editor itself moves the real focus
+    bool parked_ = false;  // hidden with its row out of view, the focus waits on the surface
     bool syncing_ = false; // the widget is being made to show the model
 };
 

@@ -7,6 +7,7 @@
 #include "platform/mdb/mdb_catalogue.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 
 namespace dalmure::qt {
 
@@ -35,6 +36,43 @@ class QtShell final : public platform::Shell {
 bool inside(const QWidget* w, const QWidget* root) {
     return w != nullptr && (w == root || root->isAncestorOf(w));
 }
+
+// A character key pressed on the grid: the grid's character-key notification (whose handling
+// opens the editor), then, when the editor took the focus, the same key typed into the editor,
+// so that the first key of a note is not lost.
+class GridCharacterKeys final : public QObject {
+  public:
+    GridCharacterKeys(Context& ctx, QtTextBox& editor, QObject* parent)
+        : QObject(parent), ctx_(ctx), editor_(editor) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() != QEvent::KeyPress)
+            return false;
+        auto* k = static_cast<QKeyEvent*>(e);
+        std::int16_t ascii = 0;
+        const QString t = k->text();
+        if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter)
+            ascii = 13;
+        else if (k->key() == Qt::Key_Escape)
+            ascii = 27;
+        else if (!t.isEmpty() && (t.at(0).unicode() >= 32 || t.at(0).unicode() == 8))
+            ascii = static_cast<std::int16_t>(t.at(0).unicode());
+        if (ascii == 0 || watched == nullptr)
+            return false; // moves, the menu key: the grid's own
+        if (ctx_.sink)
+            ctx_.sink->gridKeyPress(ascii);
+        platform::TextBoxModel& m = editor_.model();
+        if (m.visible() && m.hasFocus())
+            QApplication::sendEvent(editor_.widget(), k);
+        k->accept();
+        return true;
+    }
+
+  private:
+    Context& ctx_;
+    QtTextBox& editor_;
+};
 
 } // namespace
 
@@ -116,6 +154,8 @@ struct QtPlatform::Impl {
         }
         QWidget::setTabOrder(previous, grid->view());
         QWidget::setTabOrder(grid->view(), editor->widget());
+        editor->setFocusHome(grid->view());
+        grid->view()->installEventFilter(new GridCharacterKeys(ctx, *editor, surfaceWidget));
 
         ctx.focusTaken = [this](QWidget* w) { editor->focusChanged(nullptr, w); };
         focusConnection = QObject::connect(
