@@ -117,7 +117,8 @@ GridView::GridView(Context& ctx, QtGrid& grid, QWidget* parent)
         if (!userScroll || programmatic)
             return;
         userScroll = false;
-        grid_.model().setTopRow(std::min(value, grid_.rows() - 1));
+        if (grid_.rows() > 0)
+            grid_.model().setTopRow(std::min(value, grid_.rows() - 1));
         if (ctx_.sink)
             ctx_.sink->gridScroll();
     });
