@@ -146,7 +146,7 @@ void GridView::alignTopRow() {
     // At the end of its range Qt puts the last row against the bottom edge; the grid puts its
     // top row against the top edge, where RowPos counts from.
     const int top = verticalScrollBar()->value();
-    if (top < 0 || top >= verticalHeader()->count())
+    if (top != verticalScrollBar()->maximum() || top <= 0 || top >= verticalHeader()->count())
         return;
     const int position = verticalHeader()->sectionPosition(top);
     if (verticalHeader()->offset() != position) {
@@ -205,8 +205,6 @@ void GridView::mouseDoubleClickEvent(QMouseEvent* e) {
 }
 
 bool GridView::viewportEvent(QEvent* e) {
-    if (e->type() == QEvent::Paint)
-        grid_.syncCurrent();
     // The item view keeps double clicks to itself; the grid reports them.
     if (e->type() == QEvent::MouseButtonDblClick) {
         mouseDoubleClickEvent(static_cast<QMouseEvent*>(e));
