@@ -561,8 +561,9 @@ void GridModel::setRowHeight(std::int32_t row, std::int32_t height) {
     }
     if (observer_)
         observer_->rowHeightChanged(row);
-    // Only a row from the one above the top row on can push the last full page down.
-    if (change > 0 && row + 1 >= topRow_)
+    // A shorter row lets more of the last rows fit: the last full page may start higher. Only
+    // rows from the one above the top row on decide whether the top row still fits in it.
+    if (change < 0 && row + 1 >= topRow_)
         settleTopRow();
 }
 

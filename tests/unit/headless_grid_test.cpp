@@ -1,6 +1,7 @@
-// The in-memory annotation grid: the rules the control's grid operations rely on, and a long
-// random run checked against a plain vector.
+// The grid model (the in-memory platform's grid): the rules the control's grid operations rely
+// on, and long random runs checked against a plain vector.
 #include "control/design.h"
+#include "platform/grid_model.h"
 #include "platform/headless/headless_platform.h"
 #include "support/errors.h"
 
@@ -174,6 +175,56 @@ TEST_F(HeadlessGridTest, RandomEditsMatchASimpleModel) {
         for (std::int32_t i = 0; i < grid.topRow(); ++i)
             pos -= model[i].height;
         ASSERT_EQ(grid.rowPos(probe), pos);
+    }
+}
+
+// With a page height (a view that never scrolls past its last full page), the last full page
+// and the top row follow every addition, removal, height change and page change.
+TEST(GridModelPage, LastFullPageAndTopRowFollowEveryChange) {
+    platform::GridModel g;
+    std::vector<std::int32_t> heights(2, design::kGridDefaultRowHeight);
+    std::int32_t page = 2000;
+    g.setPageHeight(page);
+    std::mt19937 rng(777);
+    auto pick = [&](std::size_t n) { return static_cast<std::int32_t>(rng() % n); };
+    auto limit = [&] { // the first row from which the rest fits, by brute force
+        std::int64_t below = 0;
+        auto t = static_cast<std::int32_t>(heights.size());
+        while (t > 0 && below + heights[static_cast<std::size_t>(t) - 1] <= page)
+            below += heights[static_cast<std::size_t>(--t)];
+        return std::min(t, std::max(0, static_cast<std::int32_t>(heights.size()) - 1));
+    };
+    for (int step = 0; step < 4000; ++step) {
+        SCOPED_TRACE(step);
+        const unsigned op = rng() % 10;
+        const std::size_t n = heights.size();
+        if (op < 3 || n < 3) {
+            const std::int32_t at = pick(n + 1);
+            g.addItem(u"x", at);
+            heights.insert(heights.begin() + at, design::kGridDefaultRowHeight);
+        } else if (op < 5) {
+            const std::int32_t at = pick(n);
+            const auto count = std::min(1 + pick(std::min<std::size_t>(n - at, 5)),
+                                        static_cast<std::int32_t>(n) - 1); // one row stays
+            const std::int32_t topBefore = g.topRow();
+            g.removeItems(at, count);
+            heights.erase(heights.begin() + at, heights.begin() + at + count);
+            EXPECT_LE(g.topRow(), topBefore);
+        } else if (op < 8) {
+            const std::int32_t at = pick(n), h = pick(900);
+            g.setRowHeight(at, h);
+            heights[static_cast<std::size_t>(at)] = h;
+        } else if (op < 9) {
+            const std::int32_t wanted = pick(n);
+            g.setTopRow(wanted);
+            EXPECT_EQ(g.topRow(), std::min(wanted, limit()));
+        } else {
+            page = 500 + pick(3000);
+            g.setPageHeight(page);
+        }
+        ASSERT_EQ(g.lastFullPageTop(), limit());
+        ASSERT_LE(g.topRow(), limit());
+        ASSERT_EQ(g.rowPos(g.topRow()), 0);
     }
 }
 

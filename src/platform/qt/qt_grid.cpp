@@ -120,7 +120,8 @@ GridView::GridView(Context& ctx, QtGrid& grid, QWidget* parent)
         if (!userScroll || programmatic)
             return;
         userScroll = false;
-        grid_.model().setTopRow(std::min(value, grid_.rows() - 1));
+        if (grid_.rows() > 0)
+            grid_.model().setTopRow(std::min(value, grid_.rows() - 1));
         if (ctx_.sink)
             ctx_.sink->gridScroll();
     });
@@ -156,7 +157,7 @@ void GridView::alignTopRow() {
     // At the end of its range Qt puts the last row against the bottom edge; the grid puts its
     // top row against the top edge, where RowPos counts from.
     const int top = verticalScrollBar()->value();
-    if (top < 0 || top >= verticalHeader()->count())
+    if (top != verticalScrollBar()->maximum() || top <= 0 || top >= verticalHeader()->count())
         return;
     const int position = verticalHeader()->sectionPosition(top);
     if (verticalHeader()->offset() != position) {
@@ -231,8 +232,6 @@ void GridView::mouseDoubleClickEvent(QMouseEvent* e) {
 }
 
 bool GridView::viewportEvent(QEvent* e) {
-    if (e->type() == QEvent::Paint)
-        grid_.syncCurrent();
     // The item view keeps double clicks to itself; the grid reports them.
     if (e->type() == QEvent::MouseButtonDblClick) {
         mouseDoubleClickEvent(static_cast<QMouseEvent*>(e));
