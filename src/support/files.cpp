@@ -130,6 +130,15 @@ int openSubFolder(int dir, const std::string& name, const std::string& native) {
     return fd;
 }
 
+// The names replace() writes beside a file before renaming them over it.
+std::string pendingCopyPrefix(std::string_view name) {
+    std::string prefix = ".";
+    prefix += name;
+    prefix += '.';
+    return prefix;
+}
+constexpr std::string_view kPendingCopySuffix = ".tmp";
+
 // 64 bits for a name of our own; the clock and a counter when the kernel has none to give.
 std::uint64_t randomBits() {
     std::uint64_t bits = 0;
@@ -292,13 +301,6 @@ void Folder::append(std::string_view name, std::string_view bytes) const {
     if (static_cast<std::size_t>(n) < bytes.size())
         writeFully(fd.get(), bytes.substr(static_cast<std::size_t>(n)), native);
     closeOrThrow(fd, native);
-}
-
-std::string pendingCopyPrefix(std::string_view name) {
-    std::string prefix = ".";
-    prefix += name;
-    prefix += '.';
-    return prefix;
 }
 
 void Folder::replace(std::string_view name, std::string_view bytes) const {

@@ -60,7 +60,8 @@ class Folder {
     // its own, synced, then renamed over it, so that name always holds either its previous
     // contents or the new ones, whole. When anything fails the previous file stays, nothing of
     // the attempt is left behind, and the error is raised. An existing name that is not a
-    // regular file is refused.
+    // regular file is refused. The copy is named "." name "." pid "." random ".tmp"; copies
+    // left by a process that no longer runs are removed after a replacement.
     void replace(std::string_view name, std::string_view bytes) const;
 
     // The whole of the regular file name, never through a link and never waiting.
@@ -74,10 +75,5 @@ class Folder {
     int fd_ = -1;
     std::string path_;
 };
-
-// The prefix and suffix of the names replace() writes beside a file before renaming them over
-// it: "." name "." pid "." random ".tmp".
-std::string pendingCopyPrefix(std::string_view name);
-inline constexpr std::string_view kPendingCopySuffix = ".tmp";
 
 } // namespace dalmure::files
