@@ -201,16 +201,22 @@ struct MinutesSide {
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 };
-// The same bytes written with one write (the old file removed first, as GenerateHTML does).
+// The same bytes written the way the page is put in place: one write(2) into a new file
+// beside it, synced, renamed over the previous one, the folder synced.
 struct WriteSide {
-    std::string bytes, path;
+    std::string bytes, folder;
     int operator()(double& timed) {
+        const std::string copy = folder + "/.copy.html.tmp", path = folder + "/copy.html";
+        const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
         timeInto(timed, [&] {
-            ::unlink(path.c_str());
-            const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
             benchmark::DoNotOptimize(::write(fd, bytes.data(), bytes.size()));
+            ::fsync(fd);
             ::close(fd);
+            ::rename(copy.c_str(), path.c_str());
+            ::fsync(dir);
         });
+        ::close(dir);
         return 1;
     }
 };
@@ -220,7 +226,7 @@ void BM_GenerateHTMLvsWrite(benchmark::State& state) {
     MinutesSide minutes(n);
     double warm = 0;
     minutes(warm); // the page to copy
-    WriteSide write{minutes.page(), minutes.folder.path() + "/copy.html"};
+    WriteSide write{minutes.page(), minutes.folder.path()};
     for (auto _ : state)
         report(state, paired(n >= 100000 ? 15 : 60, write, minutes));
     state.counters["bytes"] = static_cast<double>(write.bytes.size());

@@ -46,7 +46,7 @@ paired("BM_ResizeGrid/10000", "ResizeGrid, 100,000 vs 10,000 rows (literal)", 11
        f"fails as its loop starts (over 32,768 rows): {bench['BM_ResizeGrid/10000']['b_logged']:.0f} Overflow lines, one per call", vacuous=True)
 paired("BM_ResizeGrid/3000", "ResizeGrid, 30,000 vs 3,000 rows (below the limit)", 11)
 for n in (10000, 100000):
-    paired(f"BM_GenerateHTMLvsWrite/{n}", f"GenerateHTML of {n:,} vs one write of its bytes", 2,
+    paired(f"BM_GenerateHTMLvsWrite/{n}", f"GenerateHTML of {n:,} vs one write of its bytes (both synced and renamed)", 2,
            f"{bench[f'BM_GenerateHTMLvsWrite/{n}']['bytes']/1e6:.1f} MB page")
 paired("BM_GenerateHTMLGrowth", "GenerateHTML, 100,000 vs 10,000 (linear)", 11)
 paired("BM_Startup/0", "Start-up with vs without the catalogue, new platform (file read once per process)", 3)

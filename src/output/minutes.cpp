@@ -28,16 +28,29 @@ Str isoDate(const platform::LocalTime& t) {
     return fromUtf8(buffer);
 }
 
-// The table line is built directly in Windows-1252 bytes, in one buffer: markup is ASCII and is
-// copied as it is; texts are converted as they are appended, their ASCII runs byte for byte and
-// the rest through the common converter, which gives exactly the bytes of converting the whole
-// line at once (no character of the converter's concern spans two pieces). The buffer is
-// reserved ahead and only ever appended to, so no byte of it is written twice.
+// The table line is built directly in Windows-1252 bytes: markup is ASCII and is copied as it
+// is; texts are converted as they are appended, their ASCII runs byte for byte and the rest
+// through the common converter, which gives exactly the bytes of converting the whole line at
+// once (no character of the converter's concern spans two pieces). The bytes go to the page's
+// new file a piece at a time, so that the buffer stays small and warm in the cache and nothing
+// of the size of the page is held in memory.
 class TableLine {
   public:
-    // Appends to out (what comes before the table), reserving room for reserve more bytes.
-    TableLine(std::string out, std::size_t reserve) : out_(std::move(out)) {
-        out_.reserve(out_.size() + reserve);
+    static constexpr std::size_t kPiece = 256 * 1024;
+
+    // Writes into page, starting with head (what comes before the table).
+    TableLine(files::Folder::Replacement& page, std::string head)
+        : page_(page), out_(std::move(head)) {
+        out_.reserve(std::max(out_.size(), kPiece) + kPiece / 2);
+    }
+    // Hands what is built so far to the page once it is a piece's worth.
+    void flushIfFull() {
+        if (out_.size() >= kPiece)
+            flush();
+    }
+    void flush() {
+        page_.write(out_);
+        out_.clear();
     }
 
     TableLine& operator<<(std::string_view markup) {
@@ -109,8 +122,6 @@ class TableLine {
         }
         return text(t.substr(start));
     }
-    const std::string& bytes() const { return out_; }
-
     static const char* markupEntity(char16_t c) {
         switch (c) {
         case u'<':
@@ -127,6 +138,7 @@ class TableLine {
     }
 
   private:
+    files::Folder::Replacement& page_;
     std::string out_;
 };
 
@@ -221,8 +233,8 @@ bool Dalmure::GenerateHTML(bool& blPrint) {
         if (DateCreated.empty())
             DateCreated = isoDate(p_.clock().now());
 
-        // The page is built whole in memory and only then put in the place of the previous
-        // one, which stays until the new page is on disk in full.
+        // The page is written to a new file beside the previous one, which stays in place until
+        // the new page is on disk in full.
         std::string head;
         const Str templ = appFolder_ + (isFrench(strLangColumn) ? u"/pvTemplateFRA.html"
                                                                 : u"/pvTemplateENG.html");
@@ -233,9 +245,9 @@ bool Dalmure::GenerateHTML(bool& blPrint) {
         const std::int32_t rows = g.rows();
         const RowPieces pieces{padX, padY1, padY2, bold, escape};
 
-        // The estimate covers the fixed markup of a row pair plus typical texts; longer texts
-        // grow it.
-        TableLine table(std::move(head), static_cast<std::size_t>(rows > 0 ? rows : 0) * 128 + 128);
+        const files::Folder folder = files::Folder::open(appFolder_);
+        files::Folder::Replacement page = folder.replacement("pvData.html");
+        TableLine table(page, std::move(head));
         table << "<table border=\"0\">";
         Str time, desc, data; // reused from row to row
         for (std::int32_t i = 0; i <= rows - 1; i += 2) {
@@ -247,13 +259,15 @@ bool Dalmure::GenerateHTML(bool& blPrint) {
             g.setRow(i + 1);
             g.textInto(data);
             pieces.append(table, time, desc, data);
+            table.flushIfFull();
         }
         if (blPrint)
             table << "</table><script type=\"text/javascript\">window.print();</script>"
                      "</body></html>\r\n";
         else
             table << "</table></body></html>\r\n";
-        files::Folder::open(appFolder_).replace("pvData.html", table.bytes());
+        table.flush();
+        page.commit();
         written = true;
     });
     return written;

@@ -130,6 +130,15 @@ int openSubFolder(int dir, const std::string& name, const std::string& native) {
     return fd;
 }
 
+// The names replace() writes beside a file before renaming them over it.
+std::string pendingCopyPrefix(std::string_view name) {
+    std::string prefix = ".";
+    prefix += name;
+    prefix += '.';
+    return prefix;
+}
+constexpr std::string_view kPendingCopySuffix = ".tmp";
+
 // 64 bits for a name of our own; the clock and a counter when the kernel has none to give.
 std::uint64_t randomBits() {
     std::uint64_t bits = 0;
@@ -294,68 +303,84 @@ void Folder::append(std::string_view name, std::string_view bytes) const {
     closeOrThrow(fd, native);
 }
 
-std::string pendingCopyPrefix(std::string_view name) {
-    std::string prefix = ".";
-    prefix += name;
-    prefix += '.';
-    return prefix;
+Folder::Replacement Folder::replacement(std::string_view name) const {
+    return Replacement(*this, name);
 }
 
-void Folder::replace(std::string_view name, std::string_view bytes) const {
-    const std::string native = child(name);
-    const std::string target(name);
-
+Folder::Replacement::Replacement(const Folder& folder, std::string_view name)
+    : folder_(&folder), target_(name), native_(folder.child(name)) {
     // The mode (and, where we may, the owner) of the file being replaced carries over to the
     // new one; a new file is the user's alone.
     struct stat old {};
-    mode_t mode = 0600;
-    bool hadFile = false;
-    if (::fstatat(fd_, target.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (::fstatat(folder.fd_, target_.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0) {
         if (!S_ISREG(old.st_mode))
-            refuse(native);
-        mode = old.st_mode & 0777;
-        hadFile = true;
+            refuse(native_);
+        mode_ = old.st_mode & 0777;
+        keepOwner_ = old.st_uid != ::geteuid() || old.st_gid != ::getegid();
+        uid_ = old.st_uid;
+        gid_ = old.st_gid;
     } else if (errno != ENOENT) {
-        errors::fromErrno(errno, native);
+        errors::fromErrno(errno, native_);
     }
-
-    std::string copy;
-    int raw = -1;
-    for (int attempt = 0; raw < 0 && attempt < 64; ++attempt) {
+    for (int attempt = 0; fd_ < 0 && attempt < 64; ++attempt) {
         char unique[48];
         std::snprintf(unique, sizeof unique, "%ld.%016llx", static_cast<long>(::getpid()),
                       static_cast<unsigned long long>(randomBits()));
-        copy = pendingCopyPrefix(name) + unique + std::string(kPendingCopySuffix);
-        raw = openAt(fd_, copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (raw < 0 && errno != EEXIST)
-            errors::fromErrno(errno, native);
+        copy_ = pendingCopyPrefix(name) + unique + std::string(kPendingCopySuffix);
+        fd_ = openAt(folder.fd_, copy_.c_str(),
+                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd_ < 0 && errno != EEXIST)
+            errors::fromErrno(errno, native_);
     }
-    if (raw < 0)
-        errors::fromErrno(EEXIST, native);
+    if (fd_ < 0)
+        errors::fromErrno(EEXIST, native_);
+}
 
-    Fd fd(raw);
-    try {
-        writeFully(fd.get(), bytes, native);
-        if (::fchmod(fd.get(), mode) != 0)
-            errors::fromErrno(errno, native);
-        if (hadFile && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()))
-            (void)::fchown(fd.get(), old.st_uid, old.st_gid); // kept only where we may
-        int rc;
-        do {
-            rc = ::fsync(fd.get());
-        } while (rc != 0 && errno == EINTR);
-        if (rc != 0 && errno != EINVAL)
-            errors::fromErrno(errno, native);
-        closeOrThrow(fd, native);
-        if (::renameat(fd_, copy.c_str(), fd_, target.c_str()) != 0)
-            errors::fromErrno(errno, native);
-    } catch (...) {
-        ::unlinkat(fd_, copy.c_str(), 0);
-        throw;
-    }
+Folder::Replacement::Replacement(Replacement&& other) noexcept
+    : folder_(other.folder_), target_(std::move(other.target_)), copy_(std::move(other.copy_)),
+      native_(std::move(other.native_)), fd_(other.fd_), mode_(other.mode_),
+      keepOwner_(other.keepOwner_), uid_(other.uid_), gid_(other.gid_) {
+    other.fd_ = -1;
+    other.copy_.clear();
+}
+
+Folder::Replacement::~Replacement() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    if (!copy_.empty()) // not committed: nothing of the attempt stays
+        ::unlinkat(folder_->fd_, copy_.c_str(), 0);
+}
+
+void Folder::Replacement::write(std::string_view bytes) {
+    writeFully(fd_, bytes, native_);
+}
+
+void Folder::Replacement::commit() {
+    if (::fchmod(fd_, static_cast<mode_t>(mode_)) != 0)
+        errors::fromErrno(errno, native_);
+    if (keepOwner_)
+        (void)::fchown(fd_, static_cast<uid_t>(uid_), static_cast<gid_t>(gid_)); // where we may
+    int rc;
+    do {
+        rc = ::fsync(fd_);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0 && errno != EINVAL)
+        errors::fromErrno(errno, native_);
+    Fd fd(fd_);
+    fd_ = -1;
+    closeOrThrow(fd, native_);
+    if (::renameat(folder_->fd_, copy_.c_str(), folder_->fd_, target_.c_str()) != 0)
+        errors::fromErrno(errno, native_);
+    copy_.clear();
     // The rename itself reaches the disk with the folder.
-    (void)::fsync(fd_);
-    removeStaleCopies(name);
+    (void)::fsync(folder_->fd_);
+    folder_->removeStaleCopies(target_);
+}
+
+void Folder::replace(std::string_view name, std::string_view bytes) const {
+    Replacement file = replacement(name);
+    file.write(bytes);
+    file.commit();
 }
 
 void Folder::removeStaleCopies(std::string_view name) const {

@@ -56,11 +56,36 @@ class Folder {
     // an O_APPEND descriptor, so that lines appended by several processes never interleave.
     void append(std::string_view name, std::string_view bytes) const;
 
-    // Puts a file holding exactly bytes in the place of name: written beside it under a name of
-    // its own, synced, then renamed over it, so that name always holds either its previous
-    // contents or the new ones, whole. When anything fails the previous file stays, nothing of
-    // the attempt is left behind, and the error is raised. An existing name that is not a
-    // regular file is refused.
+    // A new file being written beside name, to be put in its place whole by commit(). Until
+    // then name keeps its previous contents; a Replacement dropped without commit() (an error
+    // on the way, an exception) removes its copy and leaves name as it was. The copy is named
+    // "." name "." pid "." random ".tmp" and created exclusively, 0600; commit() gives it the
+    // mode (and, where the process may, the owner) of the file it replaces, syncs it, renames it
+    // over name and syncs the folder. Copies left by a process that no longer runs are removed
+    // after a commit. An existing name that is not a regular file is refused.
+    class Replacement {
+      public:
+        Replacement(Replacement&& other) noexcept;
+        Replacement& operator=(Replacement&&) = delete;
+        Replacement(const Replacement&) = delete;
+        Replacement& operator=(const Replacement&) = delete;
+        ~Replacement();
+        void write(std::string_view bytes);
+        void commit();
+
+      private:
+        friend class Folder;
+        Replacement(const Folder& folder, std::string_view name);
+        const Folder* folder_;
+        std::string target_, copy_, native_;
+        int fd_ = -1;
+        unsigned mode_ = 0600;
+        bool keepOwner_ = false;
+        unsigned uid_ = 0, gid_ = 0;
+    };
+    Replacement replacement(std::string_view name) const;
+
+    // A file holding exactly bytes put in the place of name, as a Replacement does it.
     void replace(std::string_view name, std::string_view bytes) const;
 
     // The whole of the regular file name, never through a link and never waiting.
@@ -74,10 +99,5 @@ class Folder {
     int fd_ = -1;
     std::string path_;
 };
-
-// The prefix and suffix of the names replace() writes beside a file before renaming them over
-// it: "." name "." pid "." random ".tmp".
-std::string pendingCopyPrefix(std::string_view name);
-inline constexpr std::string_view kPendingCopySuffix = ".tmp";
 
 } // namespace dalmure::files

@@ -4,13 +4,16 @@
 
 #include "platform/clock.h"
 #include "platform/screen.h"
-#include "support/files.h"
 #include "support/text.h"
 
 #include <cstdint>
 #include <optional>
 
 namespace dalmure {
+
+namespace files {
+class Folder;
+}
 
 class Log {
   public:
