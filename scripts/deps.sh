@@ -7,6 +7,7 @@ packages=(
   clang clang-format libclang-rt-14-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev nlohmann-json3-dev
   mdbtools mdbtools-dev libglib2.0-dev libglib2.0-bin desktop-file-utils xdg-utils
+  libsqlite3-dev
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-webengine-dev
   libqt6opengl6-dev libgl-dev qt6-qpa-plugins
   xvfb xauth poppler-utils valgrind python3 chromium perl

@@ -1,0 +1,152 @@
+// The journal: what a control's list and editor hold, kept on disk as it changes, so that a
+// crash, a kill or a power cut loses nothing the clerk typed.
+//
+// Each control instance writes its own journal (an SQLite database in WAL mode) in a folder of
+// the application folder, e.g. "Recovery". Every record is a committed transaction before the
+// call that writes it returns: a killed process loses nothing. A background thread brings the
+// journal to the disk a short while after the first change that is not there yet (never more
+// than one second, never more than a few times a second), so that typing never waits for a disk.
+//
+// The folder is 0700 and every file in it 0600 (court notes can be confidential); the folder is
+// never reached through a link. A journal in use is locked (flock on a side file): no other
+// instance lists, replays or discards it. A clean close removes the journal; a journal left by a
+// process that ended any other way is found by Recovery, summarized, replayed and discarded.
+//
+// Nothing here throws. A journal that cannot be written (read-only folder, full disk) is reported
+// once through the Report callback and the journal then does nothing; a damaged journal is
+// reported and left as it is.
+#pragma once
+
+#include "support/text.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dalmure::journal {
+
+// A problem worth one log line: a file error number (61 disk full, 70 permission denied, 57 device
+// I/O error, 75 path/file access error) and a description naming the file.
+using Report = std::function<void(std::int32_t number, const Str& description)>;
+
+enum class CaseField : int { NoDossier = 1, DateCreated = 2, UserName = 3 };
+
+struct CaseFields {
+    Str noDossier, dateCreated, userName;
+    bool operator==(const CaseFields&) const = default;
+};
+
+struct Annotation {
+    Str time, description, data, notes;
+    bool operator==(const Annotation&) const = default;
+};
+
+// Text the editor held for an annotation and that was not committed as its notes.
+struct LiveText {
+    std::int32_t annotation = 0;
+    Str text;
+    bool operator==(const LiveText&) const = default;
+};
+
+// Everything a journal holds, in plain data.
+struct Recovered {
+    CaseFields caseFields;
+    std::vector<Annotation> annotations; // in list order, with their committed notes
+    std::optional<LiveText> live;        // refers to an index of annotations
+    std::int64_t lastChange = 0;         // ms since the epoch, 0 when nothing was recorded
+};
+
+struct JournalOptions {
+    Report report;
+    // How long after the first change not yet on the disk the journal is synced. Changes made
+    // meanwhile ride along with that sync.
+    std::chrono::milliseconds syncDelay{250};
+    // Time source for the time of each change (ms since the epoch); the system clock when empty.
+    std::function<std::int64_t()> now;
+};
+
+class Journal {
+  public:
+    // Starts a new journal in appFolder/folderName (created 0700 when missing). A journal that
+    // cannot be started is reported and returned not working: every call then does nothing.
+    static std::unique_ptr<Journal> start(const Str& appFolder, std::string_view folderName,
+                                          JournalOptions options);
+
+    // Keeps the journal on disk (synced) for a later recovery: the end of a control that was not
+    // closed cleanly.
+    ~Journal();
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
+
+    // Records. Each returns once the record is in the journal (true), or false when the journal
+    // does not work (reported once, at the first failure). Indexes are the list's, 0-based, as
+    // the list is when the change is made.
+    bool added(std::int32_t index, const Str& time, const Str& description, const Str& data);
+    bool deleted(std::int32_t index);
+    bool renamed(std::int32_t index, const Str& description);
+    bool notesCommitted(std::int32_t index, const Str& notes);
+    bool cleared();
+    bool caseField(CaseField field, const Str& value);
+    // The editor's whole text for annotation index, replacing the previous live text. Committed
+    // notes for that annotation, its deletion or a clear end it; so does liveTextDropped().
+    bool liveText(std::int32_t index, const Str& text);
+    bool liveTextDropped();
+
+    // The end of a control that closes normally: the journal is removed.
+    void close();
+
+    bool working() const;
+    const std::string& id() const;
+    // Brings what was recorded to the disk now (tests and the benchmark; the sync thread does it
+    // on its own otherwise).
+    void syncNow();
+
+    struct Impl;
+
+  private:
+    explicit Journal(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+// A journal found in the folder and not in use.
+struct FoundJournal {
+    std::string id;
+    bool damaged = false;
+    Str problem; // why it cannot be read, when damaged
+    CaseFields caseFields;
+    std::int64_t lastChange = 0; // ms since the epoch
+    std::int32_t annotations = 0;
+    // Annotations with notes (committed, or typed and not committed): what a host that stored
+    // nothing of this session would lose.
+    std::int32_t unsavedNotes = 0;
+    bool pendingText = false; // text typed and not committed
+};
+
+// The journals of a folder that were not closed cleanly. Journals in use are never touched.
+class Recovery {
+  public:
+    Recovery(const Str& appFolder, std::string_view folderName, Report report);
+    ~Recovery();
+    Recovery(const Recovery&) = delete;
+    Recovery& operator=(const Recovery&) = delete;
+
+    // The journals left behind, oldest first; a damaged one is reported (once per Recovery) and
+    // listed with its problem. A folder that does not exist holds none.
+    std::vector<FoundJournal> list();
+    // The contents of journal id; nothing when it is in use, missing or damaged (reported).
+    std::optional<Recovered> replay(const std::string& id);
+    // Removes journal id (damaged or not); false when it is in use or cannot be removed.
+    bool discard(const std::string& id);
+
+    struct Impl;
+
+  private:
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace dalmure::journal

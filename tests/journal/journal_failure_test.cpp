@@ -1,0 +1,330 @@
+// The journal where things go wrong: another instance running, damaged journals, a folder that
+// cannot be written, a disk that fills up, a folder or a file that is a link; and the modes of
+// what the journal makes.
+#include "journal_test_support.h"
+
+#include <sqlite3.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+namespace dalmure::journal::test {
+namespace {
+
+// A journal of n annotations with long notes, left behind unclean; its id.
+std::string leaveJournal(const TempAppFolder& app, int n, Reports& reports) {
+    auto journal = Journal::start(app.path(), kFolder, reports.options());
+    for (int i = 0; i < n; ++i) {
+        journal->added(i, u("09:00:00"), u("Annotation " + std::to_string(i)), u(""));
+        journal->notesCommitted(i, Str(600, u'n'));
+    }
+    return journal->id();
+}
+
+// Moves everything in the journal's WAL into its database file, as a later checkpoint would.
+void checkpoint(const std::string& dbPath) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(dbPath.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+}
+
+// --- Another instance ------------------------------------------------------------------------
+
+TEST(JournalInUse, ARunningInstancesJournalIsNeitherListedReadNorRemoved) {
+    TempAppFolder app;
+    Reports reports;
+    int ready[2], release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The other instance: writes, says which journal is its own, and runs until told.
+        auto journal = Journal::start(app.path(), kFolder, {});
+        journal->added(0, u("09:00:00"), u("theirs"), u(""));
+        const std::string id = journal->id();
+        (void)!::write(ready[1], id.data(), id.size());
+        char c;
+        (void)!::read(release[0], &c, 1);
+        const bool ok = journal->added(1, u("10:00:00"), u("still theirs"), u(""));
+        ::_exit(ok ? 0 : 1);
+    }
+    char buf[128] = {};
+    ASSERT_GT(::read(ready[0], buf, sizeof buf - 1), 0);
+    const std::string theirs = buf;
+
+    // This instance's own journal, alive beside it, is just as private.
+    auto mine = Journal::start(app.path(), kFolder, reports.options());
+    Recovery recovery(app.path(), kFolder, reports.sink());
+    EXPECT_TRUE(recovery.list().empty());
+    EXPECT_FALSE(recovery.replay(theirs).has_value());
+    EXPECT_FALSE(recovery.discard(theirs));
+    EXPECT_FALSE(recovery.discard(mine->id()));
+    EXPECT_TRUE(mine->added(0, u("09:00:00"), u("mine"), u("")));
+
+    // The other instance goes on writing, then ends without closing: now it can be recovered.
+    ASSERT_EQ(::write(release[1], "x", 1), 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const auto found = recovery.list();
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].id, theirs);
+    EXPECT_EQ(found[0].annotations, 2);
+    EXPECT_TRUE(reports.seen.empty());
+}
+
+// --- Damaged journals ------------------------------------------------------------------------
+
+struct DamageCase {
+    const char* name;
+    // Damages the journal file at path (its WAL already checkpointed and gone).
+    std::function<void(const std::string& path)> damage;
+};
+
+const std::vector<DamageCase>& damageCases() {
+    static const std::vector<DamageCase> cases = {
+        {"truncated_to_half",
+         [](const std::string& path) { fs::resize_file(path, fs::file_size(path) / 2); }},
+        {"truncated_inside_the_header", [](const std::string& path) { fs::resize_file(path, 40); }},
+        {"random_bytes",
+         [](const std::string& path) {
+             std::mt19937 rng(7);
+             std::string bytes(fs::file_size(path), '\0');
+             for (auto& b : bytes)
+                 b = static_cast<char>(rng());
+             writeFile(path, bytes);
+         }},
+        {"another_programs_database",
+         [](const std::string& path) {
+             fs::remove(path);
+             sqlite3* db = nullptr;
+             sqlite3_open(path.c_str(), &db);
+             sqlite3_exec(db,
+                          "CREATE TABLE records(seq INTEGER PRIMARY KEY, kind, idx, a, b, c, at);"
+                          "INSERT INTO records VALUES(1, 'x', 'y', 1, 2, 3, 4);",
+                          nullptr, nullptr, nullptr);
+             sqlite3_close(db);
+         }},
+        {"pages_overwritten_inside",
+         [](const std::string& path) {
+             std::string bytes = readFile(path);
+             for (std::size_t i = 8192; i < bytes.size(); i += 4096)
+                 std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(i), 64, '\xA5');
+             writeFile(path, bytes);
+         }},
+    };
+    return cases;
+}
+
+class DamagedJournal : public ::testing::TestWithParam<DamageCase> {};
+
+TEST_P(DamagedJournal, IsReportedOnceListedAsDamagedAndLeftAsItIs) {
+    TempAppFolder app;
+    Reports reports;
+    const std::string damaged = leaveJournal(app, 200, reports);
+    const std::string healthy = leaveJournal(app, 3, reports);
+    const std::string path = app.journals() + "/" + damaged + ".db";
+    checkpoint(path);
+    GetParam().damage(path);
+    const std::string before = readFile(path);
+    ASSERT_TRUE(reports.seen.empty());
+
+    Recovery recovery(app.path(), kFolder, reports.sink());
+    for (int round = 0; round < 2; ++round) {
+        const auto found = recovery.list();
+        ASSERT_EQ(found.size(), 2u);
+        for (const auto& f : found) {
+            EXPECT_EQ(f.damaged, f.id == damaged) << f.id;
+            if (f.damaged) {
+                EXPECT_FALSE(f.problem.empty());
+            }
+        }
+    }
+    EXPECT_FALSE(recovery.replay(damaged).has_value());
+    ASSERT_EQ(reports.seen.size(), 1u) << "one report for the damaged journal";
+    EXPECT_NE(reports.seen[0].text.find(damaged), std::string::npos) << reports.seen[0].text;
+    EXPECT_EQ(readFile(path), before) << "the damaged journal must be left as it is";
+
+    const auto fine = recovery.replay(healthy);
+    ASSERT_TRUE(fine.has_value());
+    EXPECT_EQ(fine->annotations.size(), 3u);
+    // Discarding is the host's decision, damaged or not.
+    EXPECT_TRUE(recovery.discard(damaged));
+    EXPECT_EQ(recovery.list().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, DamagedJournal, ::testing::ValuesIn(damageCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- A folder that cannot be written -------------------------------------------------------
+
+// Every record call of a journal that does not work: false, and nothing more reported.
+void expectSilentlyOff(Journal& journal, Reports& reports) {
+    const auto before = reports.seen.size();
+    EXPECT_FALSE(journal.working());
+    EXPECT_FALSE(journal.added(0, u("09:00:00"), u("A"), u("")));
+    EXPECT_FALSE(journal.deleted(0));
+    EXPECT_FALSE(journal.renamed(0, u("B")));
+    EXPECT_FALSE(journal.notesCommitted(0, u("n")));
+    EXPECT_FALSE(journal.cleared());
+    EXPECT_FALSE(journal.caseField(CaseField::UserName, u("x")));
+    EXPECT_FALSE(journal.liveText(0, u("x")));
+    EXPECT_FALSE(journal.liveTextDropped());
+    journal.syncNow();
+    EXPECT_EQ(reports.seen.size(), before);
+}
+
+TEST(JournalUnwritable, AReadOnlyFolderIsReportedOnceAndTheJournalStaysOff) {
+    for (const bool folderExists : {false, true}) {
+        SCOPED_TRACE(folderExists ? "the journals' folder is read-only"
+                                  : "the application folder is read-only");
+        TempAppFolder app;
+        const std::string mountPoint = folderExists ? app.journals() : app.native() + "/ro";
+        TmpfsMount ro(mountPoint, "size=1m,mode=0700", true);
+        if (!ro.mounted())
+            GTEST_SKIP() << "cannot mount a read-only tmpfs here (needs root)";
+        const Str appFolder = folderExists ? app.path() : fromUtf8(mountPoint);
+
+        Reports reports;
+        auto journal = Journal::start(appFolder, kFolder, reports.options());
+        ASSERT_EQ(reports.seen.size(), 1u);
+        EXPECT_TRUE(reports.seen[0].number == 70 || reports.seen[0].number == 75)
+            << reports.seen[0].number;
+        EXPECT_NE(reports.seen[0].text.find(mountPoint), std::string::npos) << reports.seen[0].text;
+        expectSilentlyOff(*journal, reports);
+        journal->close();
+        EXPECT_EQ(reports.seen.size(), 1u);
+    }
+}
+
+TEST(JournalUnwritable, AFullDiskIsReportedOnceAndWhatWasAcknowledgedStays) {
+    TempAppFolder app;
+    TmpfsMount small(app.journals(), "size=512k,mode=0700", false);
+    if (!small.mounted())
+        GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+    Reports reports;
+    JournalOptions options;
+    options.report = reports.sink();
+    options.syncDelay = std::chrono::milliseconds(1);
+    auto journal = Journal::start(app.path(), kFolder, options);
+    ASSERT_TRUE(journal->working());
+
+    int acknowledged = 0;
+    const Str notes(1500, u'x');
+    while (acknowledged < 10000 && journal->added(acknowledged, u("09:00:00"), notes, u("")))
+        ++acknowledged;
+    ASSERT_LT(acknowledged, 10000) << "the disk never filled";
+    ASSERT_GT(acknowledged, 10);
+    ASSERT_EQ(reports.seen.size(), 1u);
+    EXPECT_EQ(reports.seen[0].number, 61) << reports.seen[0].text;
+    expectSilentlyOff(*journal, reports);
+    const std::string id = journal->id();
+    journal.reset();
+
+    // Room again: every record acknowledged before the disk filled is there.
+    ASSERT_TRUE(small.remount(false, "size=4m"));
+    Recovery recovery(app.path(), kFolder, reports.sink());
+    const auto replayed = recovery.replay(id);
+    ASSERT_TRUE(replayed.has_value());
+    EXPECT_EQ(replayed->annotations.size(), static_cast<std::size_t>(acknowledged));
+    EXPECT_EQ(reports.seen.size(), 1u);
+}
+
+TEST(JournalUnwritable, ADiskFullFromTheStartIsReportedOnce) {
+    TempAppFolder app;
+    TmpfsMount small(app.journals(), "size=64k,mode=0700", false);
+    if (!small.mounted())
+        GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+    writeFile(app.journals() + "/filler", std::string(1 << 20, 'f'));
+    Reports reports;
+    auto journal = Journal::start(app.path(), kFolder, reports.options());
+    ASSERT_EQ(reports.seen.size(), 1u);
+    EXPECT_EQ(reports.seen[0].number, 61) << reports.seen[0].text;
+    expectSilentlyOff(*journal, reports);
+    journal.reset();
+    EXPECT_EQ(app.files(), std::vector<std::string>{"filler"}) << "nothing half made is left";
+}
+
+// --- Modes and links -------------------------------------------------------------------------
+
+TEST(JournalFiles, TheFolderIsTheUsersAloneAndEveryFileIn0600WhateverTheUmask) {
+    for (const bool folderExisted : {false, true}) {
+        SCOPED_TRACE(folderExisted ? "folder made 0755 beforehand" : "folder made by the journal");
+        TempAppFolder app;
+        if (folderExisted) {
+            fs::create_directory(app.journals());
+            ::chmod(app.journals().c_str(), 0755);
+        }
+        const mode_t old = ::umask(0);
+        Reports reports;
+        auto journal = Journal::start(app.path(), kFolder, reports.options());
+        journal->added(0, u("09:00:00"), u("A"), u(""));
+        journal->liveText(0, u("secret"));
+        journal->syncNow();
+        ::umask(old);
+        ASSERT_TRUE(journal->working());
+
+        struct stat st {};
+        ASSERT_EQ(::stat(app.journals().c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0700u);
+        const auto names = app.files();
+        EXPECT_GE(names.size(), 3u); // the database, its WAL and lock at least
+        for (const auto& name : names) {
+            ASSERT_EQ(::lstat((app.journals() + "/" + name).c_str(), &st), 0);
+            EXPECT_TRUE(S_ISREG(st.st_mode)) << name;
+            EXPECT_EQ(st.st_mode & 07777, 0600u) << name;
+        }
+    }
+}
+
+TEST(JournalFiles, AFolderThatIsALinkIsRefusedAndWhatItPointsAtIsNotTouched) {
+    TempAppFolder app, elsewhere;
+    Reports reports;
+    leaveJournal(elsewhere, 1, reports); // a journal in the folder the link points at
+    fs::create_directory_symlink(elsewhere.journals(), app.journals());
+    const auto before = elsewhere.files();
+
+    auto journal = Journal::start(app.path(), kFolder, reports.options());
+    EXPECT_EQ(reports.seen.size(), 1u);
+    EXPECT_FALSE(journal->working());
+    EXPECT_FALSE(journal->added(0, u("09:00:00"), u("A"), u("")));
+    journal->close();
+
+    Reports looking;
+    Recovery recovery(app.path(), kFolder, looking.sink());
+    EXPECT_TRUE(recovery.list().empty());
+    EXPECT_EQ(looking.seen.size(), 1u);
+    EXPECT_EQ(elsewhere.files(), before);
+}
+
+TEST(JournalFiles, AJournalNameThatIsALinkIsNotFollowed) {
+    TempAppFolder app, elsewhere;
+    Reports reports;
+    // A real journal elsewhere, and a link to it under a journal's name in the folder.
+    const std::string real = leaveJournal(app, 2, reports);
+    fs::create_directories(elsewhere.journals());
+    fs::rename(app.journals() + "/" + real + ".db", elsewhere.journals() + "/" + real + ".db");
+    for (const char* tail : {"-wal", "-shm"})
+        fs::remove(app.journals() + "/" + real + ".db" + tail);
+    fs::create_symlink(elsewhere.journals() + "/" + real + ".db",
+                       app.journals() + "/" + real + ".db");
+    const std::string target = readFile(elsewhere.journals() + "/" + real + ".db");
+
+    Recovery recovery(app.path(), kFolder, reports.sink());
+    const auto found = recovery.list();
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_TRUE(found[0].damaged);
+    EXPECT_FALSE(recovery.replay(real).has_value());
+    EXPECT_EQ(readFile(elsewhere.journals() + "/" + real + ".db"), target);
+    EXPECT_TRUE(recovery.discard(real)); // removes the link, not what it points at
+    EXPECT_EQ(readFile(elsewhere.journals() + "/" + real + ".db"), target);
+}
+
+} // namespace
+} // namespace dalmure::journal::test

@@ -1,0 +1,291 @@
+// What a journal gives back: every kind of record written by an instance that did not close
+// cleanly comes back from its replay, in list order, with the live text on the annotation it was
+// typed in however the list changed afterwards; the summary agrees with the replay; a clean
+// close leaves nothing behind.
+#include "journal_test_support.h"
+
+#include <functional>
+
+namespace dalmure::journal::test {
+namespace {
+
+struct ReplayCase {
+    const char* name;
+    std::function<void(Journal&)> write;
+    std::vector<Annotation> annotations;
+    std::optional<LiveText> live;
+    CaseFields caseFields{};
+};
+
+Annotation anno(const char* time, const char* desc, const char* data = "", const char* notes = "") {
+    return {u(time), u(desc), u(data), u(notes)};
+}
+
+// Three annotations: A, B, C at 0, 1, 2.
+void threeOfThem(Journal& j) {
+    j.added(0, u("10:00:00"), u("B"), u("b-data"));
+    j.added(0, u("09:00:00"), u("A"), u(""));
+    j.added(2, u("11:00:00"), u("C"), u("c-data"));
+}
+
+// Text the control may hold that a UTF-8 round trip would not keep: a lone surrogate, a NUL,
+// characters beyond the Basic Multilingual Plane, CR LF.
+Str awkward() {
+    Str t = u("Témoin n°2 : « je ne sais pas » 𝄞\r\n");
+    t.push_back(char16_t(0xD800));
+    t.push_back(u'\0');
+    t += u"fin";
+    return t;
+}
+
+const std::vector<ReplayCase>& replayCases() {
+    static const std::vector<ReplayCase> cases = {
+        {"adds land where the list put them",
+         threeOfThem,
+         {anno("09:00:00", "A"), anno("10:00:00", "B", "b-data"), anno("11:00:00", "C", "c-data")},
+         std::nullopt},
+        {"deletes of the first, the last and the middle",
+         [](Journal& j) {
+             threeOfThem(j);
+             j.added(3, u("12:00:00"), u("D"), u(""));
+             j.deleted(0);
+             j.deleted(2);
+             j.deleted(1); // C, the middle of B C
+         },
+         {anno("10:00:00", "B", "b-data")},
+         std::nullopt},
+        {"renames and committed notes, the last of each winning",
+         [](Journal& j) {
+             threeOfThem(j);
+             j.renamed(1, u("B1"));
+             j.renamed(1, u("B2"));
+             j.notesCommitted(2, u("first"));
+             j.notesCommitted(2, u("second"));
+         },
+         {anno("09:00:00", "A"), anno("10:00:00", "B2", "b-data"),
+          anno("11:00:00", "C", "c-data", "second")},
+         std::nullopt},
+        {"a clear empties the list; later adds start a new one",
+         [](Journal& j) {
+             threeOfThem(j);
+             j.notesCommitted(0, u("lost"));
+             j.cleared();
+             j.added(0, u("13:00:00"), u("E"), u(""));
+         },
+         {anno("13:00:00", "E")},
+         std::nullopt},
+        {"case fields, the last value of each",
+         [](Journal& j) {
+             j.caseField(CaseField::NoDossier, u("500-01-000001-241"));
+             j.caseField(CaseField::UserName, u("Greffière"));
+             j.caseField(CaseField::DateCreated, u("2024-03-01"));
+             j.caseField(CaseField::NoDossier, u("500-01-999999-241"));
+         },
+         {},
+         std::nullopt,
+         {u("500-01-999999-241"), u("2024-03-01"), u("Greffière")}},
+        {"live text replaces the previous live text",
+         [](Journal& j) {
+             threeOfThem(j);
+             j.liveText(1, u("T"));
+             j.liveText(1, u("Te"));
+             j.liveText(1, u("Tem"));
+         },
+         {anno("09:00:00", "A"), anno("10:00:00", "B", "b-data"), anno("11:00:00", "C", "c-data")},
+         LiveText{1, u("Tem")}},
+        {"live text follows its annotation when one is added or deleted before it",
+         [](Journal& j) {
+             threeOfThem(j);
+             j.liveText(1, u("on B"));
+             j.added(0, u("08:00:00"), u("Z"), u(""));  // B moves to 2
+             j.added(3, u("10:30:00"), u("B'"), u("")); // after B: B stays at 2
+             j.deleted(0);                              // B back to 1
+             j.renamed(1, u("B renamed"));
+         },
+         {anno("09:00:00", "A"), anno("10:00:00", "B renamed", "b-data"), anno("10:30:00", "B'"),
+          anno("11:00:00", "C", "c-data")},
+         LiveText{1, u("on B")}},
+        {"live text typed after list changes refers to the list as it was then",
+         [](Journal& j) {
+             threeOfThem(j);
+             j.deleted(0);
+             j.liveText(1, u("on C"));
+         },
+         {anno("10:00:00", "B", "b-data"), anno("11:00:00", "C", "c-data")},
+         LiveText{1, u("on C")}},
+        {"committed notes end the live text of their annotation only",
+         [](Journal& j) {
+             threeOfThem(j);
+             j.liveText(2, u("typed"));
+             j.notesCommitted(0, u("other"));
+         },
+         {anno("09:00:00", "A", "", "other"), anno("10:00:00", "B", "b-data"),
+          anno("11:00:00", "C", "c-data")},
+         LiveText{2, u("typed")}},
+        {"typing again after a commit is live text again",
+         [](Journal& j) {
+             threeOfThem(j);
+             j.liveText(2, u("typed"));
+             j.notesCommitted(2, u("typed"));
+             j.liveText(2, u("typed more"));
+         },
+         {anno("09:00:00", "A"), anno("10:00:00", "B", "b-data"),
+          anno("11:00:00", "C", "c-data", "typed")},
+         LiveText{2, u("typed more")}},
+        {"live text ends with its annotation's deletion, a clear, or a drop",
+         [](Journal& j) {
+             threeOfThem(j);
+             j.liveText(1, u("x"));
+             j.deleted(1);
+             j.liveText(0, u("y"));
+             j.liveTextDropped();
+             j.liveText(1, u("z"));
+             j.cleared();
+             j.added(0, u("12:00:00"), u("F"), u(""));
+         },
+         {anno("12:00:00", "F")},
+         std::nullopt},
+        {"text comes back code unit for code unit",
+         [](Journal& j) {
+             j.added(0, u(""), awkward(), awkward());
+             j.notesCommitted(0, Str(20000, u'é'));
+             j.liveText(0, awkward());
+             j.caseField(CaseField::UserName, awkward());
+         },
+         {Annotation{u(""), awkward(), awkward(), Str(20000, u'é')}},
+         LiveText{0, awkward()},
+         {u(""), u(""), awkward()}},
+        {"records whose index the list never had change nothing",
+         [](Journal& j) {
+             threeOfThem(j);
+             j.deleted(7);
+             j.renamed(-1, u("?"));
+             j.notesCommitted(3, u("?"));
+             j.added(9, u("12:00:00"), u("?"), u(""));
+         },
+         {anno("09:00:00", "A"), anno("10:00:00", "B", "b-data"), anno("11:00:00", "C", "c-data")},
+         std::nullopt},
+    };
+    return cases;
+}
+
+class JournalReplay : public ::testing::TestWithParam<ReplayCase> {};
+
+TEST_P(JournalReplay, ReplayAndSummaryGiveBackWhatWasWritten) {
+    const ReplayCase& c = GetParam();
+    TempAppFolder app;
+    Reports reports;
+    std::int64_t clock = 1'700'000'000'000;
+    std::string id;
+    {
+        JournalOptions options;
+        options.report = reports.sink();
+        options.now = [&] { return ++clock; };
+        auto journal = Journal::start(app.path(), kFolder, options);
+        ASSERT_TRUE(journal->working());
+        id = journal->id();
+        c.write(*journal);
+        EXPECT_TRUE(journal->working());
+    } // not closed: kept for a recovery
+
+    Recovery recovery(app.path(), kFolder, reports.sink());
+    const auto found = recovery.list();
+    ASSERT_EQ(found.size(), 1u);
+    const FoundJournal& f = found[0];
+    EXPECT_EQ(f.id, id);
+    EXPECT_FALSE(f.damaged);
+    EXPECT_EQ(f.caseFields, c.caseFields);
+    EXPECT_EQ(f.annotations, static_cast<std::int32_t>(c.annotations.size()));
+    EXPECT_EQ(f.lastChange, clock);
+
+    const auto replayed = recovery.replay(id);
+    ASSERT_TRUE(replayed.has_value());
+    EXPECT_EQ(replayed->annotations, c.annotations);
+    EXPECT_EQ(replayed->live, c.live);
+    EXPECT_EQ(replayed->caseFields, c.caseFields);
+    EXPECT_EQ(replayed->lastChange, clock);
+
+    // The summary's counts are the replay's: notes committed or being typed, and whether text
+    // typed differs from what was committed.
+    std::int32_t withNotes = 0;
+    for (std::size_t i = 0; i < c.annotations.size(); ++i) {
+        const bool typed = c.live && c.live->annotation == static_cast<std::int32_t>(i);
+        withNotes += !(typed ? c.live->text : c.annotations[i].notes).empty();
+    }
+    EXPECT_EQ(f.unsavedNotes, withNotes);
+    EXPECT_EQ(f.pendingText,
+              c.live && c.live->text !=
+                            c.annotations[static_cast<std::size_t>(c.live->annotation)].notes);
+    EXPECT_TRUE(reports.seen.empty()) << reports.seen.front().text;
+
+    // Replaying leaves the journal as it was: a second recovery reads the same.
+    Recovery again(app.path(), kFolder, reports.sink());
+    EXPECT_EQ(again.replay(id)->annotations, c.annotations);
+    EXPECT_TRUE(again.discard(id));
+    EXPECT_TRUE(again.list().empty());
+    EXPECT_TRUE(app.files().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(RecordKinds, JournalReplay, ::testing::ValuesIn(replayCases()),
+                         [](const auto& info) {
+                             std::string name;
+                             for (const char* p = info.param.name; *p; ++p)
+                                 name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+                             return name;
+                         });
+
+TEST(JournalLifetime, ACleanCloseRemovesTheJournalAndAnUncleanEndKeepsIt) {
+    TempAppFolder app;
+    Reports reports;
+    JournalOptions options;
+    options.report = reports.sink();
+
+    auto closed = Journal::start(app.path(), kFolder, options);
+    auto kept = Journal::start(app.path(), kFolder, options);
+    ASSERT_NE(closed->id(), kept->id());
+    closed->added(0, u("09:00:00"), u("A"), u(""));
+    kept->added(0, u("09:00:00"), u("K"), u(""));
+    closed->close();
+    EXPECT_FALSE(closed->working());
+    EXPECT_FALSE(closed->added(0, u("09:00:00"), u("after close"), u("")));
+    kept.reset();
+    closed.reset();
+
+    Recovery recovery(app.path(), kFolder, reports.sink());
+    const auto found = recovery.list();
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(recovery.replay(found[0].id)->annotations,
+              std::vector<Annotation>{anno("09:00:00", "K")});
+    for (const auto& name : app.files())
+        EXPECT_EQ(name.rfind(found[0].id, 0), 0u) << name << " left by the closed journal";
+    EXPECT_TRUE(reports.seen.empty());
+}
+
+TEST(JournalLifetime, NoFolderMeansNothingToRecoverAndNothingReported) {
+    TempAppFolder app;
+    Reports reports;
+    Recovery recovery(app.path(), kFolder, reports.sink());
+    EXPECT_TRUE(recovery.list().empty());
+    EXPECT_FALSE(recovery.replay("20240101-000000-0000000000000000").has_value());
+    EXPECT_FALSE(recovery.discard("20240101-000000-0000000000000000"));
+    EXPECT_TRUE(reports.seen.empty());
+    EXPECT_FALSE(fs::exists(app.journals())) << "looking must not create the folder";
+}
+
+TEST(JournalLifetime, NamesThatAreNotJournalIdsAreNeverUsedAsPaths) {
+    TempAppFolder app;
+    Reports reports;
+    auto journal = Journal::start(app.path(), kFolder, reports.options());
+    journal.reset();
+    writeFile(app.native() + "/victim.db", "keep me");
+    Recovery recovery(app.path(), kFolder, reports.sink());
+    for (const char* id : {"../victim", "", ".", "..", "a/b"}) {
+        EXPECT_FALSE(recovery.replay(id).has_value()) << id;
+        EXPECT_FALSE(recovery.discard(id)) << id;
+    }
+    EXPECT_EQ(readFile(app.native() + "/victim.db"), "keep me");
+    EXPECT_EQ(recovery.list().size(), 1u);
+}
+
+} // namespace
+} // namespace dalmure::journal::test
