@@ -10,7 +10,7 @@
 // would delay a timer, and the sync would then run on the very thread the clerk types on.
 //
 // The WAL is never checkpointed by the writer (wal_autocheckpoint off). When it has grown past
-// kCheckpointPages, the sync thread checkpoints it through a connection of its own with
+// checkpointPages, the sync thread checkpoints it through a connection of its own with
 // synchronous=NORMAL, which syncs the WAL before copying it and the database after; only then may
 // the writer start the WAL over. A page synced once therefore stays on the disk, in the WAL or in
 // the database.
@@ -36,8 +36,6 @@ namespace dalmure::journal {
 namespace {
 
 using namespace detail;
-
-constexpr int kCheckpointPages = 1000;
 
 constexpr const char* kSchema = R"(
 PRAGMA application_id = 1246907980;
@@ -294,7 +292,7 @@ void Journal::Impl::syncLoop() {
 void Journal::Impl::syncOnce(Db& checkpointer) {
     if (syncFailed.load())
         return;
-    if (walPages.load(std::memory_order_relaxed) > kCheckpointPages) {
+    if (walPages.load(std::memory_order_relaxed) > options.checkpointPages) {
         if (!checkpointer) {
             sqlite3* raw = nullptr;
             if (sqlite3_open_v2(path.c_str(), &raw,

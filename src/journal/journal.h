@@ -66,6 +66,8 @@ struct JournalOptions {
     // How long after the first change not yet on the disk the journal is synced. Changes made
     // meanwhile ride along with that sync.
     std::chrono::milliseconds syncDelay{250};
+    // Once the WAL holds this many pages, the sync thread moves them into the database file.
+    int checkpointPages = 1000;
     // Time source for the time of each change (ms since the epoch); the system clock when empty.
     std::function<std::int64_t()> now;
 };

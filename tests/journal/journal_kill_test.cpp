@@ -205,7 +205,14 @@ struct Shared {
 };
 
 [[noreturn]] void runWriter(const std::string& appFolder, std::uint64_t seed, Shared* shared) {
-    auto journal = Journal::start(fromUtf8(appFolder), kFolder, {});
+    // Half the writers sync and checkpoint all the time, so that kills also land in the middle
+    // of a sync, of a checkpoint, and of the first change after one.
+    JournalOptions options;
+    if (seed % 2) {
+        options.syncDelay = std::chrono::milliseconds(1);
+        options.checkpointPages = 20;
+    }
+    auto journal = Journal::start(fromUtf8(appFolder), kFolder, options);
     if (!journal->working())
         ::_exit(3);
     shared->started.store(1);
