@@ -269,6 +269,8 @@ bool Journal::Impl::create(const Str& appFolder, std::string_view folderName) {
                      O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (walFd < 0)
         return fail(errorNumberForErrno(errno), std::strerror(errno));
+    // The WAL's name in the folder must survive a power cut as much as its contents.
+    syncFolder(*folder);
     syncer = std::thread([this] { syncLoop(); });
     return true;
 }
@@ -292,26 +294,7 @@ void Journal::Impl::syncLoop() {
 void Journal::Impl::syncOnce(Db& checkpointer) {
     if (syncFailed.load())
         return;
-    if (walPages.load(std::memory_order_relaxed) > options.checkpointPages) {
-        if (!checkpointer) {
-            sqlite3* raw = nullptr;
-            if (sqlite3_open_v2(path.c_str(), &raw,
-                                SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX,
-                                nullptr) == SQLITE_OK) {
-                checkpointer = Db(raw);
-                sqlite3_db_config(raw, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-                sqlite3_exec(raw, "PRAGMA synchronous=NORMAL; PRAGMA busy_timeout=100", nullptr,
-                             nullptr, nullptr);
-            } else {
-                sqlite3_close_v2(raw);
-            }
-        }
-        // A checkpoint that cannot run now (busy) is tried again at the next sync; the fdatasync
-        // below keeps the WAL safe meanwhile.
-        if (checkpointer)
-            sqlite3_wal_checkpoint_v2(checkpointer.get(), nullptr, SQLITE_CHECKPOINT_PASSIVE,
-                                      nullptr, nullptr);
-    }
+    // The WAL first: what was recorded is on the disk before any longer work.
     int rc;
     do {
         rc = ::fdatasync(walFd);
@@ -319,7 +302,26 @@ void Journal::Impl::syncOnce(Db& checkpointer) {
     if (rc != 0) {
         syncErrno.store(errno);
         syncFailed.store(true);
+        return;
     }
+    if (walPages.load(std::memory_order_relaxed) <= options.checkpointPages)
+        return;
+    if (!checkpointer) {
+        sqlite3* raw = nullptr;
+        const int opened = sqlite3_open_v2(
+            path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX,
+            nullptr);
+        checkpointer = Db(raw);
+        if (opened != SQLITE_OK) {
+            checkpointer.reset();
+            return;
+        }
+        sqlite3_db_config(raw, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        sqlite3_exec(raw, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+    }
+    // A checkpoint that cannot run whole now is taken up again at the next sync.
+    sqlite3_wal_checkpoint_v2(checkpointer.get(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr,
+                              nullptr);
 }
 
 void Journal::Impl::shutDown(bool remove) {

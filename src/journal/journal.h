@@ -72,6 +72,8 @@ struct JournalOptions {
     std::function<std::int64_t()> now;
 };
 
+// One instance's journal. Its calls are made from one thread (the control's); the report comes
+// on that thread too, a failure of the sync thread at the next call.
 class Journal {
   public:
     // Starts a new journal in appFolder/folderName (created 0700 when missing). A journal that
