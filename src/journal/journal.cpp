@@ -243,7 +243,7 @@ bool Journal::Impl::create(const Str& appFolder, std::string_view folderName) {
         return failSqlite(rc);
     sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     rc = sqlite3_exec(db.get(),
-                      "PRAGMA synchronous=OFF; PRAGMA wal_autocheckpoint=0;"
+                      "PRAGMA synchronous=OFF; PRAGMA wal_autocheckpoint=0; PRAGMA cache_size=-256;"
                       "PRAGMA busy_timeout=1000; SELECT count(*) FROM live;",
                       nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
@@ -317,7 +317,8 @@ void Journal::Impl::syncOnce(Db& checkpointer) {
             return;
         }
         sqlite3_db_config(raw, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-        sqlite3_exec(raw, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+        sqlite3_exec(raw, "PRAGMA synchronous=NORMAL; PRAGMA cache_size=-256", nullptr, nullptr,
+                     nullptr);
     }
     // A checkpoint that cannot run whole now is taken up again at the next sync.
     sqlite3_wal_checkpoint_v2(checkpointer.get(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr,
