@@ -304,6 +304,8 @@ void Journal::Impl::syncOnce(Db& checkpointer) {
         syncFailed.store(true);
         return;
     }
+    if (options.synced)
+        options.synced();
     if (walPages.load(std::memory_order_relaxed) <= options.checkpointPages)
         return;
     if (!checkpointer) {

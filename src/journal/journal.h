@@ -70,6 +70,8 @@ struct JournalOptions {
     int checkpointPages = 1000;
     // Time source for the time of each change (ms since the epoch); the system clock when empty.
     std::function<std::int64_t()> now;
+    // Called on the sync thread each time what was recorded reached the disk.
+    std::function<void()> synced;
 };
 
 // One instance's journal. Its calls are made from one thread (the control's); the report comes

@@ -4,7 +4,10 @@
 // close leaves nothing behind.
 #include "journal_test_support.h"
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
+#include <thread>
 
 namespace dalmure::journal::test {
 namespace {
@@ -259,6 +262,38 @@ TEST(JournalLifetime, ACleanCloseRemovesTheJournalAndAnUncleanEndKeepsIt) {
     for (const auto& name : app.files())
         EXPECT_EQ(name.rfind(found[0].id, 0), 0u) << name << " left by the closed journal";
     EXPECT_TRUE(reports.seen.empty());
+}
+
+TEST(JournalLifetime, ChangesReachTheDiskOnceEachBurstAndNotWhileIdle) {
+    TempAppFolder app;
+    std::mutex m;
+    std::condition_variable cv;
+    int syncs = 0;
+    JournalOptions options;
+    options.syncDelay = std::chrono::milliseconds(50);
+    options.synced = [&] {
+        std::lock_guard<std::mutex> g(m);
+        ++syncs;
+        cv.notify_all();
+    };
+    auto journal = Journal::start(app.path(), kFolder, options);
+    auto waitForSyncs = [&](int n) {
+        std::unique_lock<std::mutex> g(m);
+        return cv.wait_for(g, std::chrono::seconds(20), [&] { return syncs >= n; });
+    };
+    auto count = [&] {
+        std::lock_guard<std::mutex> g(m);
+        return syncs;
+    };
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(count(), 0) << "nothing changed, nothing to sync";
+    for (int burst = 1; burst <= 3; ++burst) {
+        journal->added(0, u("09:00:00"), u("A"), u(""));
+        journal->liveText(0, u("x"));
+        ASSERT_TRUE(waitForSyncs(burst)) << "burst " << burst << " never reached the disk";
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_LE(count(), 6) << "syncs while nothing changed";
 }
 
 TEST(JournalLifetime, NoFolderMeansNothingToRecoverAndNothingReported) {
