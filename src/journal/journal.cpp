@@ -244,6 +244,7 @@ bool Journal::Impl::create(const Str& appFolder, std::string_view folderName) {
     sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     rc = sqlite3_exec(db.get(),
                       "PRAGMA synchronous=OFF; PRAGMA wal_autocheckpoint=0; PRAGMA cache_size=-256;"
+                      "PRAGMA journal_size_limit=4194304;"
                       "PRAGMA busy_timeout=1000; SELECT count(*) FROM live;",
                       nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
