@@ -92,9 +92,12 @@ std::optional<Expansion> expandBeforeCaret(const Glossary& glossary, StrView tex
     if (!entry)
         return std::nullopt;
 
+    Str replacement = applyCasePattern(typed, entry->text);
+    if (replacement == typed)
+        return std::nullopt; // a word entered as its own abbreviation: nothing to do or undo
     Expansion out;
     out.abbreviation = Str(typed);
-    out.edit = {start, typed.size(), applyCasePattern(typed, entry->text)};
+    out.edit = {start, typed.size(), std::move(replacement)};
     out.undo = {start, out.edit.text.size(), out.abbreviation};
     out.caret = caret - typed.size() + out.edit.text.size();
     return out;

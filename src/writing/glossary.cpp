@@ -62,6 +62,10 @@ std::pair<std::string, std::string> splitPath(const std::string& native) {
     return {slash == 0 ? std::string("/") : native.substr(0, slash), native.substr(slash + 1)};
 }
 
+std::int64_t nanoseconds(const timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
 } // namespace
 
 FileAccess regularFileAccess() {
@@ -75,8 +79,8 @@ FileAccess regularFileAccess() {
         stamp.device = st.st_dev;
         stamp.inode = st.st_ino;
         stamp.size = static_cast<std::uint64_t>(st.st_size);
-        stamp.changedNs =
-            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        stamp.modifiedNs = nanoseconds(st.st_mtim);
+        stamp.statusChangedNs = nanoseconds(st.st_ctim);
         return stamp;
     };
     access.read = [](const Str& path) {
@@ -139,6 +143,13 @@ bool Glossary::validAbbreviation(StrView abbreviation) {
         if (!isWordChar(c))
             return false;
     return true;
+}
+
+std::string Glossary::fileLine(StrView abbreviation, StrView text) {
+    if (!validAbbreviation(abbreviation) || text.empty() || text.front() == u' ' ||
+        text.back() == u' ' || text.find_first_of(u"\t\r\n") != StrView::npos)
+        return {};
+    return toUtf8(abbreviation) + "\t" + toUtf8(text) + "\n";
 }
 
 void Glossary::setFile(Str path, GlossaryReport report, FileAccess access) {
@@ -244,9 +255,12 @@ void Glossary::load() {
     rebuildWords();
 }
 
-void Glossary::setHearingEntry(const Str& abbreviation, const Str& text) {
+bool Glossary::setHearingEntry(const Str& abbreviation, const Str& text) {
+    if (!validAbbreviation(abbreviation) || text.empty())
+        return false;
     hearing_.put(abbreviation, text);
     rebuildWords();
+    return true;
 }
 
 void Glossary::removeHearingEntry(const Str& abbreviation) {

@@ -28,7 +28,8 @@ namespace dalmure::writing {
 struct FileStamp {
     bool present = false;
     std::uint64_t device = 0, inode = 0, size = 0;
-    std::int64_t changedNs = 0; // modification time, in nanoseconds
+    std::int64_t modifiedNs = 0;      // in nanoseconds
+    std::int64_t statusChangedNs = 0; // also moves on chmod, chown, rename
     bool operator==(const FileStamp&) const = default;
 };
 
@@ -81,8 +82,9 @@ class Glossary {
     // Reads the file again when its stamp changed since the last read. True when it was read.
     bool refresh();
 
-    // The hearing's entries, over the file's for the same abbreviation.
-    void setHearingEntry(const Str& abbreviation, const Str& text);
+    // The hearing's entries, over the file's for the same abbreviation. False (and nothing
+    // kept) for an abbreviation that is not letters and digits or an empty text.
+    bool setHearingEntry(const Str& abbreviation, const Str& text);
     void removeHearingEntry(const Str& abbreviation);
     void clearHearingEntries();
     // A word the clerk added as correctly spelled (the editor's "add to glossary").
@@ -103,6 +105,10 @@ class Glossary {
 
     // Checks an abbreviation as the file's lines are checked: letters and digits only.
     static bool validAbbreviation(StrView abbreviation);
+    // The file's line for an entry (UTF-8, ending in a newline), for an editor that appends
+    // to the file; empty when the entry could not be read back (see setHearingEntry), or when
+    // the text holds a tab or a line break.
+    static std::string fileLine(StrView abbreviation, StrView text);
 
   private:
     struct Table {

@@ -17,6 +17,7 @@ class Expanding : public ::testing::Test {
         g.setHearingEntry(u("p5"), u("pi\xC3\xA8"
                                      "ce P-5"));
         g.setHearingEntry(u("j"), u("juge"));
+        g.setHearingEntry(u("Juge"), u("Juge"));
     }
     // The text after typing keys at the end of before (the last key ending the word), with
     // the expansion applied when there is one.
@@ -79,7 +80,9 @@ TEST_F(Expanding, OnlyAWholeWordIsAnAbbreviation) {
         {"ex-tem", "ex-t\xC3\xA9moin "}, // after a hyphen
         {"tem", "t\xC3\xA9moin "},       // at the very start
         {"", " "},                       // nothing typed
-        {"tem ", "tem  "},               // a second space: the word ended already
+        {"tem ", "tem  "},
+        {"Juge", "Juge "}, // typed as the entry's own text: no edit               // a second
+                           // space: the word ended already
     };
     for (const Case& c : cases)
         EXPECT_EQ(typed(c.before, " "), c.expected) << c.before;

@@ -121,7 +121,7 @@ TEST(GlossaryFile, WhatIsNoRegularFileIsRefusedOnceAndNotWaitedFor) {
 
 TEST(GlossaryFile, GoesThroughTheCallersFileAccess) {
     std::string contents = "tem\tt\xC3\xA9moin\n";
-    FileStamp stamp{true, 1, 1, contents.size(), 100};
+    FileStamp stamp{true, 1, 1, contents.size(), 100, 100};
     int reads = 0;
     FileAccess access{[&](const Str&) { return stamp; },
                       [&](const Str& path) {
@@ -134,10 +134,13 @@ TEST(GlossaryFile, GoesThroughTheCallersFileAccess) {
     g.refresh();
     EXPECT_EQ(reads, 1);
     contents = "tem\ttemps\n";
-    stamp.changedNs = 200;
+    stamp.modifiedNs = 200;
     EXPECT_TRUE(g.refresh());
     EXPECT_EQ(reads, 2);
     EXPECT_EQ(textOf(g, "tem"), "temps");
+    stamp.statusChangedNs = 300; // a chmod: looked at again
+    EXPECT_TRUE(g.refresh());
+    EXPECT_EQ(reads, 3);
 }
 
 TEST(GlossaryHearing, HearingEntriesWinOverTheFileAndSurviveItsReloads) {
@@ -161,8 +164,34 @@ TEST(GlossaryHearing, HearingEntriesWinOverTheFileAndSurviveItsReloads) {
 
     g.removeHearingEntry(u("me"));
     EXPECT_EQ(textOf(g, "me"), "Me Gagnon");
+    EXPECT_FALSE(g.setHearingEntry(u("P-5"), u("pi\xC3\xA8"
+                                               "ce")));
+    EXPECT_FALSE(g.setHearingEntry(u("p6"), u("")));
+    EXPECT_EQ(g.hearingEntryCount(), 1u);
     g.clearHearingEntries();
     EXPECT_EQ(textOf(g, "p5"), "<none>");
+}
+
+TEST(GlossaryFile, LinesWrittenForAnEntryReadBackAsThatEntry) {
+    ScratchFolder dir;
+    const std::pair<const char*, const char*> good[] = {{"tremblayroy", "Tremblay-Roy"},
+                                                        {"p5", "pi\xC3\xA8"
+                                                               "ce P-5 # sous r\xC3\xA9serve"}};
+    std::string file = "# ajout\xC3\xA9s par la greffe\n";
+    for (const auto& [abbreviation, text] : good)
+        file += Glossary::fileLine(u(abbreviation), u(text));
+    dir.write("g.txt", file);
+    Reported rep;
+    Glossary g;
+    g.setFile(dir.str("g.txt"), rep.sink());
+    EXPECT_TRUE(rep.problems.empty());
+    for (const auto& [abbreviation, text] : good)
+        EXPECT_EQ(textOf(g, abbreviation), text);
+    for (const char* text : {"a\tb", "a\nb", " lead", "trail ", ""})
+        EXPECT_EQ(Glossary::fileLine(u("x"), u(text)), "") << text;
+    EXPECT_EQ(Glossary::fileLine(u("p-5"), u("pi\xC3\xA8"
+                                             "ce")),
+              "");
 }
 
 TEST(GlossaryLookup, ExactCaseFirstThenTheLowerCaseEntry) {
