@@ -1,0 +1,159 @@
+// Abbreviations expanded as the clerk types them: the case typed, every key that ends a word,
+// words that must be left alone, and the Ctrl+Z right after.
+#include "writing/expansion.h"
+#include "writing_test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace dalmure::writing::test {
+namespace {
+
+class Expanding : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        g.setHearingEntry(u("tem"), u("t\xC3\xA9moin"));
+        g.setHearingEntry(u("me"), u("Me Tremblay"));
+        g.setHearingEntry(u("oe"), u("\xC5\x93uvre")); // œuvre
+        g.setHearingEntry(u("p5"), u("pi\xC3\xA8"
+                                     "ce P-5"));
+        g.setHearingEntry(u("j"), u("juge"));
+        g.setHearingEntry(u("Juge"), u("Juge"));
+    }
+    // The text after typing keys at the end of before (the last key ending the word), with
+    // the expansion applied when there is one.
+    std::string typed(const std::string& before, const std::string& key) {
+        Str text = u(before + key);
+        const std::size_t caret = text.size();
+        auto e = expandBeforeCaret(g, text, caret);
+        if (!e)
+            return s(text);
+        Str after = e->edit.applyTo(text);
+        EXPECT_EQ(e->caret, after.size());
+        return s(after);
+    }
+    Glossary g;
+};
+
+TEST_F(Expanding, KeepsTheCaseTheClerkTyped) {
+    struct Case {
+        const char* typed;
+        const char* expected;
+    } cases[] = {
+        {"tem", "t\xC3\xA9moin"},
+        {"Tem", "T\xC3\xA9moin"},
+        {"TEM", "T\xC3\x89MOIN"},
+        {"tEm", "t\xC3\xA9moin"},
+        {"me", "Me Tremblay"},
+        {"ME", "ME TREMBLAY"},
+        {"oe", "\xC5\x93uvre"},
+        {"Oe", "\xC5\x92uvre"},
+        {"OE", "\xC5\x92UVRE"},
+        {"P5", "Pi\xC3\xA8"
+               "ce P-5"},
+        {"j", "juge"},
+        {"J", "Juge"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(typed(std::string("Le ") + c.typed, " "), std::string("Le ") + c.expected + " ")
+            << c.typed;
+}
+
+TEST_F(Expanding, EveryWordEndingKeyExpandsAndOtherKeysDoNot) {
+    for (const char* key : {" ", ".", ",", ";", ":", "!", "?", ")", "\n", "\r", "\t", "/",
+                            "\xC2\xA0", "\xC2\xBB", "\xE2\x80\xA6", "\xE2\x80\xA9"})
+        EXPECT_EQ(typed("(tem", key), std::string("(t\xC3\xA9moin") + key) << "key " << key;
+    for (const char* key : {"x", "5", "-", "'", "\xE2\x80\x99", "`", "(", "\xC3\xA9"})
+        EXPECT_EQ(typed("tem", key), std::string("tem") + key) << "key " << key;
+}
+
+TEST_F(Expanding, OnlyAWholeWordIsAnAbbreviation) {
+    struct Case {
+        const char* before;
+        const char* expected;
+    } cases[] = {
+        {"attem", "attem "},             // letters right before it
+        {"3tem", "3tem "},               // a digit too
+        {"\xC3\xA9tem", "\xC3\xA9tem "}, // an accented letter too
+        {"tems", "tems "},               // longer than the abbreviation
+        {"l'tem", "l't\xC3\xA9moin "},   // after an elided article
+        {"l`tem", "l`t\xC3\xA9moin "},   // the same, as the key filter writes it
+        {"ex-tem", "ex-t\xC3\xA9moin "}, // after a hyphen
+        {"tem", "t\xC3\xA9moin "},       // at the very start
+        {"", " "},                       // nothing typed
+        {"tem ", "tem  "},
+        {"Juge", "Juge "}, // typed as the entry's own text: no edit               // a second
+                           // space: the word ended already
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(typed(c.before, " "), c.expected) << c.before;
+}
+
+TEST_F(Expanding, AnEndingTypedInsideAWordLeavesItAlone) {
+    // "temoignage" with a space typed after its third letter.
+    const Str text = u("Le tem oignage");
+    EXPECT_FALSE(expandBeforeCaret(g, text, 7));
+    // The caret placed after a word in the middle of the note: that word is expanded.
+    const Str middle = u("Le tem, puis");
+    auto e = expandBeforeCaret(g, middle, 7);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(s(e->edit.applyTo(middle)), "Le t\xC3\xA9moin, puis");
+    EXPECT_EQ(e->caret, 10u);
+    // Out of range or at the start: nothing.
+    EXPECT_FALSE(expandBeforeCaret(g, middle, 0));
+    EXPECT_FALSE(expandBeforeCaret(g, middle, 99));
+}
+
+TEST_F(Expanding, OneUndoRightAfterPutsTheAbbreviationBack) {
+    const Str text = u("Le Tem.");
+    auto e = expandBeforeCaret(g, text, text.size());
+    ASSERT_TRUE(e);
+    const Str after = e->edit.applyTo(text);
+    ExpansionUndo undo;
+    undo.remember(*e, after.size());
+
+    auto back = undo.undo(after, e->caret);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(s(back->first.applyTo(after)), "Le Tem.");
+    EXPECT_EQ(back->second, text.size());
+    EXPECT_FALSE(undo.pending()); // a second Ctrl+Z is the editor's own
+    EXPECT_FALSE(undo.undo(after, e->caret));
+}
+
+TEST_F(Expanding, UndoIsNotOfferedOnceTheTextOrCaretMoved) {
+    const Str text = u("Le tem ");
+    auto e = expandBeforeCaret(g, text, text.size());
+    ASSERT_TRUE(e);
+    const Str after = e->edit.applyTo(text);
+    struct Case {
+        const char* what;
+        Str text;
+        std::size_t caret;
+    } cases[] = {
+        {"a key typed", after + u"x", e->caret + 1},
+        {"caret moved", after, e->caret - 1},
+        {"same length, other text", u("Le t\xC3\xA9moiN "), e->caret},
+    };
+    for (const Case& c : cases) {
+        ExpansionUndo undo;
+        undo.remember(*e, after.size());
+        EXPECT_FALSE(undo.undo(c.text, c.caret)) << c.what;
+    }
+    ExpansionUndo undo;
+    undo.remember(*e, after.size());
+    undo.forget();
+    EXPECT_FALSE(undo.undo(after, e->caret));
+}
+
+TEST(ExpansionCase, CasePatternOnTextsThatStartWithoutALetter) {
+    EXPECT_EQ(s(applyCasePattern(u("Pv"), u("\xC2\xAB proc\xC3\xA8s-verbal \xC2\xBB"))),
+              "\xC2\xAB Proc\xC3\xA8s-verbal \xC2\xBB");
+    // A text that starts with a number is left as it is: no "5E".
+    EXPECT_EQ(s(applyCasePattern(u("P5"), u("5e pi\xC3\xA8"
+                                            "ce"))),
+              "5e pi\xC3\xA8"
+              "ce");
+    EXPECT_EQ(s(applyCasePattern(u("PV"), u("\xC3\xA0 l'\xC5\x93il"))), "\xC3\x80 L'\xC5\x92IL");
+}
+
+} // namespace
+} // namespace dalmure::writing::test

@@ -1,0 +1,181 @@
+// Find over the annotations: folding of case and accents, the three fields, narrowing and
+// widening queries, rows added, changed and removed while a filter is on, the edited row, and
+// moving from match to match.
+#include "writing/find.h"
+#include "writing/letters.h"
+#include "writing_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace dalmure::writing::test {
+namespace {
+
+struct Row {
+    std::string time, description, notes;
+};
+
+class Finding : public ::testing::Test {
+  protected:
+    void add(const Row& r) { index.append(fields(r)); }
+    void insert(std::size_t at, const Row& r) { index.insert(at, fields(r)); }
+    FindFields fields(const Row& r) {
+        held.push_back({u(r.time), u(r.description), u(r.notes)});
+        const auto& h = held.back();
+        return {h[0], h[1], h[2]};
+    }
+    std::vector<std::size_t> shown(const std::string& query) {
+        index.setQuery(u(query));
+        return shown();
+    }
+    std::vector<std::size_t> shown() const {
+        std::vector<std::size_t> out;
+        for (std::size_t i = 0; i < index.size(); ++i)
+            if (index.visible(i))
+                out.push_back(i);
+        return out;
+    }
+    void hearing() {
+        add({"09:30:00", "Ouverture de l'audience", ""});
+        add({"09:42:10", "T\xC3\xA9moin : Mme Gagnon", "Assermentation"});
+        add({"10:05:00",
+             "Pi\xC3\xA8"
+             "ce P-5",
+             "Contre-interrogatoire du T\xC3\x89MOIN"});
+        add({"10:15:32", "Objection",
+             "\xC5\x92uvre \xC3\xA9"
+             "crite de la d\xC3\xA9"
+             "fense"});
+        add({"11:00:00", "Pause", "Reprise \xC3\xA0 11 h 15"});
+    }
+    std::vector<std::vector<Str>> held; // the texts outlive the views given to the index
+    FindIndex index;
+};
+
+using Rows = std::vector<std::size_t>;
+
+TEST_F(Finding, IgnoresCaseAndAccentsInEveryField) {
+    hearing();
+    struct Case {
+        const char* query;
+        Rows rows;
+    } cases[] = {
+        {"temoin", {1, 2}},
+        {"T\xC3\x89MOIN", {1, 2}},
+        {"t\xC3\xA9moin", {1, 2}},
+        {"oeuvre", {3}},
+        {"\xC5\x93uvre", {3}},
+        {"OEUVRE", {3}},
+        {"defense", {3}},
+        {"10:", {2, 3}},
+        {"10:15", {3}},
+        {"p-5", {2}},
+        {"p\xE2\x80\x93"
+         "5",
+         {2}}, // an en dash typed
+        {"l\xE2\x80\x99"
+         "audience",
+         {0}}, // a typographic apostrophe
+        {"temoin gagnon", {1}},
+        {"gagnon   TEMOIN", {1}}, // words in any order
+        {"a 11", {4}},
+        {"zzz", {}},
+        {"", {0, 1, 2, 3, 4}},
+        {"   ", {0, 1, 2, 3, 4}},
+        {"00ouverture", {}}, // no match across two fields
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(shown(c.query), c.rows) << c.query;
+        EXPECT_EQ(index.matchCount(), c.rows.size()) << c.query;
+    }
+}
+
+TEST_F(Finding, DecomposedAccentsFoldLikeComposedOnes) {
+    add({"09:00:00", "Te\xCC\x81moin", ""}); // e + combining acute
+    EXPECT_EQ(shown("t\xC3\xA9moin"), (Rows{0}));
+    EXPECT_EQ(s(fold(u("\xC3\x86sop STRA\xC3\x9F"
+                       "E \xEF\xAC\x81n"))),
+              "aesop strasse fin");
+}
+
+TEST_F(Finding, TypingAndErasingNarrowsAndWidensCorrectly) {
+    hearing();
+    // One key at a time, then back: each state must equal a fresh search for it.
+    const std::string query = "pi\xC3\xA8"
+                              "ce p";
+    std::vector<std::string> steps;
+    for (std::size_t n = 1; n <= query.size(); ++n)
+        if ((query[n - 1] & 0xC0) != 0x80 && (n == query.size() || (query[n] & 0xC0) != 0x80))
+            steps.push_back(query.substr(0, n));
+    steps.insert(steps.end(), steps.rbegin() + 1, steps.rend());
+    for (const std::string& step : steps) {
+        const Rows typed = shown(step);
+        FindIndex fresh;
+        for (const auto& h : held)
+            fresh.append({h[0], h[1], h[2]});
+        fresh.setQuery(u(step));
+        Rows expected;
+        for (std::size_t i = 0; i < fresh.size(); ++i)
+            if (fresh.matches(i))
+                expected.push_back(i);
+        EXPECT_EQ(typed, expected) << step;
+    }
+}
+
+TEST_F(Finding, RowsAddedChangedOrRemovedWhileFilteringAreMatchedAlone) {
+    hearing();
+    EXPECT_EQ(shown("temoin"), (Rows{1, 2}));
+    insert(1, {"09:35:00", "Autre t\xC3\xA9moin", ""});  // matches, in the middle
+    insert(0, {"09:00:00", "Appel du r\xC3\xB4le", ""}); // does not
+    EXPECT_EQ(shown(), (Rows{2, 3, 4}));
+    EXPECT_EQ(index.matchCount(), 3u);
+
+    held.push_back({u("10:15:32"),
+                    u("T\xC3\xA9moin r\xC3\xA9"
+                      "interrog\xC3\xA9"),
+                    u("")});
+    index.update(5, {held.back()[0], held.back()[1], held.back()[2]});
+    EXPECT_EQ(shown(), (Rows{2, 3, 4, 5}));
+    index.remove(2);
+    EXPECT_EQ(shown(), (Rows{2, 3, 4}));
+    EXPECT_EQ(index.matchCount(), 3u);
+
+    // Esc: no filter, every row shown again, then a new query sees all of them.
+    EXPECT_EQ(shown("").size(), index.size());
+    EXPECT_EQ(shown("pause"), (Rows{5}));
+}
+
+TEST_F(Finding, TheEditedRowStaysVisibleAndFollowsItsRow) {
+    hearing();
+    index.setPinned(4);
+    EXPECT_EQ(shown("objection"), (Rows{3, 4}));
+    EXPECT_EQ(index.matchCount(), 1u); // shown, but not counted as a match
+    insert(0, {"09:00:00", "Appel", ""});
+    EXPECT_EQ(index.pinned(), 5u);
+    index.remove(2);
+    EXPECT_EQ(index.pinned(), 4u);
+    index.remove(4);
+    EXPECT_FALSE(index.pinned());
+    EXPECT_EQ(shown(), (Rows{3}));
+}
+
+TEST_F(Finding, NextMatchWrapsAroundAndCountsItsRank) {
+    hearing();
+    index.setQuery(u("temoin"));
+    EXPECT_EQ(index.next(std::nullopt), 1u);
+    EXPECT_EQ(index.next(1), 2u);
+    EXPECT_EQ(index.next(2), 1u); // wraps
+    EXPECT_EQ(index.next(4), 1u);
+    EXPECT_EQ(index.rank(1), 1u);
+    EXPECT_EQ(index.rank(2), 2u);
+    EXPECT_EQ(index.rank(4), 2u); // after the last match, not one itself
+    index.setQuery(u("zzz"));
+    EXPECT_FALSE(index.next(std::nullopt));
+    index.clear();
+    index.setQuery(u(""));
+    EXPECT_FALSE(index.next(std::nullopt));
+}
+
+} // namespace
+} // namespace dalmure::writing::test

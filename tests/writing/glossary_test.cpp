@@ -1,0 +1,247 @@
+// The glossary file as a clerk's office writes it (comments, blank lines, CRLF, mistakes), its
+// reading again when it changes, and the hearing's entries over it.
+#include "writing/glossary.h"
+#include "writing_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <utility>
+#include <vector>
+
+namespace dalmure::writing::test {
+namespace {
+
+using Kind = GlossaryProblem::Kind;
+
+struct Reported {
+    std::vector<GlossaryProblem> problems;
+    GlossaryReport sink() {
+        return [this](const GlossaryProblem& p) { problems.push_back(p); };
+    }
+    std::vector<std::pair<int, Kind>> lines() const {
+        std::vector<std::pair<int, Kind>> out;
+        for (const auto& p : problems)
+            out.emplace_back(p.line, p.kind);
+        return out;
+    }
+};
+
+std::string textOf(const Glossary& g, const std::string& typed) {
+    const GlossaryEntry* e = g.find(u(typed));
+    return e ? s(e->text) : "<none>";
+}
+
+TEST(GlossaryFile, ReadsEntriesAndReportsEachBadLineOnceWithItsNumber) {
+    ScratchFolder dir;
+    dir.write("glossaire.txt", "\xEF\xBB\xBF# Glossaire de la salle 4\n"
+                               "tem\tt\xC3\xA9moin\r\n"
+                               "\n"
+                               "   # an indented comment\n"
+                               "me\tMe Tremblay, avocat de la d\xC3\xA9"
+                               "fense\n"
+                               "no tab here\n"
+                               "\tleading tab means no abbreviation\n"
+                               "p5\tpi\xC3\xA8"
+                               "ce P-5\textra column\n"
+                               "p-5\thyphen in abbreviation\n"
+                               "vide\t   \n"
+                               "bad\t\xC3(\n"
+                               "obj\tobjection  \n"
+                               "obj\tobjection retenue\n"
+                               "   ac \t l'accus\xC3\xA9  \t\n"
+                               "last\tno newline at the end");
+    Reported rep;
+    Glossary g;
+    g.setFile(dir.str("glossaire.txt"), rep.sink());
+
+    EXPECT_EQ(rep.lines(), (std::vector<std::pair<int, Kind>>{{6, Kind::NoTab},
+                                                              {7, Kind::BadAbbreviation},
+                                                              {8, Kind::ExtraTab},
+                                                              {9, Kind::BadAbbreviation},
+                                                              {10, Kind::EmptyText},
+                                                              {11, Kind::InvalidUtf8}}));
+    EXPECT_EQ(s(rep.problems[0].content), "no tab here");
+    EXPECT_EQ(rep.problems[0].path, dir.str("glossaire.txt"));
+
+    EXPECT_EQ(textOf(g, "tem"), "t\xC3\xA9moin"); // BOM and CR gone
+    EXPECT_EQ(textOf(g, "me"), "Me Tremblay, avocat de la d\xC3\xA9"
+                               "fense");
+    EXPECT_EQ(textOf(g, "obj"), "objection retenue"); // the later line wins
+    EXPECT_EQ(textOf(g, "ac"), "l'accus\xC3\xA9");    // spaces around both fields dropped
+    EXPECT_EQ(textOf(g, "last"), "no newline at the end");
+    EXPECT_EQ(textOf(g, "p5"), "<none>");
+    EXPECT_EQ(g.fileEntryCount(), 5u);
+}
+
+TEST(GlossaryFile, ReadAgainOnlyWhenItChanges) {
+    ScratchFolder dir;
+    dir.write("g.txt", "tem\tt\xC3\xA9moin\n");
+    Reported rep;
+    Glossary g;
+    g.setFile(dir.str("g.txt"), rep.sink());
+    EXPECT_FALSE(g.refresh()); // unchanged
+
+    // Same size, new contents: the change time (or the inode) tells.
+    dir.write("g.txt.new", "tem\ttemps!\n");
+    std::filesystem::rename(dir.file("g.txt.new"), dir.file("g.txt"));
+    EXPECT_TRUE(g.refresh());
+    EXPECT_EQ(textOf(g, "tem"), "temps!");
+
+    // Gone: entries dropped, reported once however often it is looked at.
+    std::filesystem::remove(dir.file("g.txt"));
+    EXPECT_TRUE(g.refresh());
+    EXPECT_FALSE(g.refresh());
+    EXPECT_EQ(textOf(g, "tem"), "<none>");
+    EXPECT_EQ(rep.lines(), (std::vector<std::pair<int, Kind>>{{0, Kind::Missing}}));
+
+    // Back, with a bad line: read and reported again.
+    dir.write("g.txt", "x\n");
+    EXPECT_TRUE(g.refresh());
+    EXPECT_EQ(rep.lines(),
+              (std::vector<std::pair<int, Kind>>{{0, Kind::Missing}, {1, Kind::NoTab}}));
+}
+
+TEST(GlossaryFile, WhatIsNoRegularFileIsRefusedOnceAndNotWaitedFor) {
+    ScratchFolder dir;
+    dir.write("real.txt", "tem\tt\xC3\xA9moin\n");
+    std::filesystem::create_symlink(dir.file("real.txt"), dir.file("link.txt"));
+    ASSERT_EQ(::mkfifo(dir.file("fifo.txt").c_str(), 0600), 0);
+    for (const char* name : {"link.txt", "fifo.txt"}) {
+        SCOPED_TRACE(name);
+        Reported rep;
+        Glossary g;
+        g.setFile(dir.str(name), rep.sink());
+        EXPECT_FALSE(g.refresh());
+        ASSERT_EQ(rep.lines(), (std::vector<std::pair<int, Kind>>{{0, Kind::Unreadable}}));
+        EXPECT_FALSE(rep.problems[0].detail.empty());
+        EXPECT_EQ(g.fileEntryCount(), 0u);
+    }
+}
+
+TEST(GlossaryFile, GoesThroughTheCallersFileAccess) {
+    std::string contents = "tem\tt\xC3\xA9moin\n";
+    FileStamp stamp{true, 1, 1, contents.size(), 100, 100};
+    int reads = 0;
+    FileAccess access{[&](const Str&) { return stamp; },
+                      [&](const Str& path) {
+                          EXPECT_EQ(s(path), "virtual/g.txt");
+                          ++reads;
+                          return contents;
+                      }};
+    Glossary g;
+    g.setFile(u("virtual/g.txt"), {}, access);
+    g.refresh();
+    EXPECT_EQ(reads, 1);
+    contents = "tem\ttemps\n";
+    stamp.modifiedNs = 200;
+    EXPECT_TRUE(g.refresh());
+    EXPECT_EQ(reads, 2);
+    EXPECT_EQ(textOf(g, "tem"), "temps");
+    stamp.statusChangedNs = 300; // a chmod: looked at again
+    EXPECT_TRUE(g.refresh());
+    EXPECT_EQ(reads, 3);
+}
+
+TEST(GlossaryHearing, HearingEntriesWinOverTheFileAndSurviveItsReloads) {
+    ScratchFolder dir;
+    dir.write("g.txt", "me\tMe Gagnon\ntem\tt\xC3\xA9moin\n");
+    Glossary g;
+    g.setFile(dir.str("g.txt"));
+    g.setHearingEntry(u("me"), u("Me Tremblay"));
+    g.setHearingEntry(u("p5"), u("pi\xC3\xA8"
+                                 "ce P-5"));
+    EXPECT_EQ(textOf(g, "me"), "Me Tremblay");
+    EXPECT_EQ(textOf(g, "Me"), "Me Tremblay"); // case differs: still found
+    EXPECT_EQ(textOf(g, "tem"), "t\xC3\xA9moin");
+
+    dir.write("g.txt", "me\tMe Gagnon\ntem\tt\xC3\xA9moins\nxx\tsomething longer\n");
+    ASSERT_TRUE(g.refresh());
+    EXPECT_EQ(textOf(g, "me"), "Me Tremblay");
+    EXPECT_EQ(textOf(g, "tem"), "t\xC3\xA9moins");
+    EXPECT_EQ(textOf(g, "p5"), "pi\xC3\xA8"
+                               "ce P-5");
+
+    g.removeHearingEntry(u("me"));
+    EXPECT_EQ(textOf(g, "me"), "Me Gagnon");
+    EXPECT_FALSE(g.setHearingEntry(u("P-5"), u("pi\xC3\xA8"
+                                               "ce")));
+    EXPECT_FALSE(g.setHearingEntry(u("p6"), u("")));
+    EXPECT_EQ(g.hearingEntryCount(), 1u);
+    g.clearHearingEntries();
+    EXPECT_EQ(textOf(g, "p5"), "<none>");
+}
+
+TEST(GlossaryFile, LinesWrittenForAnEntryReadBackAsThatEntry) {
+    ScratchFolder dir;
+    const std::pair<const char*, const char*> good[] = {{"tremblayroy", "Tremblay-Roy"},
+                                                        {"p5", "pi\xC3\xA8"
+                                                               "ce P-5 # sous r\xC3\xA9serve"}};
+    std::string file = "# ajout\xC3\xA9s par la greffe\n";
+    for (const auto& [abbreviation, text] : good)
+        file += Glossary::fileLine(u(abbreviation), u(text));
+    dir.write("g.txt", file);
+    Reported rep;
+    Glossary g;
+    g.setFile(dir.str("g.txt"), rep.sink());
+    EXPECT_TRUE(rep.problems.empty());
+    for (const auto& [abbreviation, text] : good)
+        EXPECT_EQ(textOf(g, abbreviation), text);
+    for (const char* text : {"a\tb", "a\nb", " lead", "trail ", ""})
+        EXPECT_EQ(Glossary::fileLine(u("x"), u(text)), "") << text;
+    EXPECT_EQ(Glossary::fileLine(u("p-5"), u("pi\xC3\xA8"
+                                             "ce")),
+              "");
+}
+
+TEST(GlossaryLookup, ExactCaseFirstThenTheLowerCaseEntry) {
+    Glossary g;
+    g.setHearingEntry(u("ps"), u("post-scriptum"));
+    g.setHearingEntry(u("PS"), u("Parti social"));
+    g.setHearingEntry(u("Qc"), u("Qu\xC3\xA9"
+                                 "bec"));
+    EXPECT_EQ(textOf(g, "ps"), "post-scriptum");
+    EXPECT_EQ(textOf(g, "PS"), "Parti social");
+    EXPECT_EQ(textOf(g, "Ps"), "post-scriptum");
+    EXPECT_EQ(textOf(g, "qc"), "Qu\xC3\xA9"
+                               "bec");
+    EXPECT_EQ(textOf(g, "QC"), "Qu\xC3\xA9"
+                               "bec");
+    EXPECT_EQ(textOf(g, ""), "<none>");
+}
+
+TEST(GlossaryWords, WordsOfEveryTextAndAddedWordsAreKnownInTheirCapitalisedForms) {
+    Glossary g;
+    g.setHearingEntry(u("me"), u("Me Tremblay-Roy, pour l'intim\xC3\xA9"
+                                 "e"));
+    g.addWord(u("voir-dire"));
+    struct Case {
+        const char* word;
+        bool known;
+    } cases[] = {
+        {"Tremblay-Roy", true},
+        {"TREMBLAY-ROY", true},
+        {"tremblay-roy", false},
+        {"l'intim\xC3\xA9"
+         "e",
+         true},
+        {"pour", true},
+        {"Pour", true},
+        {"voir-dire", true},
+        {"Voir-dire", true},
+        {"VOIR-DIRE", true},
+        {"vOIR-dire", false},
+        {"Tremblay", false},
+        {"me", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(g.knowsWord(u(c.word)), c.known) << c.word;
+
+    const auto before = g.version();
+    g.removeHearingEntry(u("me"));
+    EXPECT_GT(g.version(), before);
+    EXPECT_FALSE(g.knowsWord(u("Tremblay-Roy")));
+}
+
+} // namespace
+} // namespace dalmure::writing::test
