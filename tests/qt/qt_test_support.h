@@ -40,6 +40,13 @@ inline platform::LocalTime testNow() {
     return t;
 }
 
+// Platform options that print the minutes into pdf, with no dialog.
+inline QtPlatformOptions printingInto(const QString& pdf) {
+    QtPlatformOptions options;
+    options.printPdf = pdf;
+    return options;
+}
+
 // A host window: a line edit (somewhere else to put the focus) and the control.
 struct HostWindow {
     std::unique_ptr<QWidget> window;
