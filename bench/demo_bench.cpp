@@ -13,6 +13,7 @@
 #include "recording_window.h"
 #include "sample_hearing.h"
 
+#include "platform/qt/dalmure_widget_p.h"
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -156,7 +157,7 @@ int main(int argc, char** argv) {
                  nowMs() - warm);
     settle(300);
 
-    QTableView* grid = control->platform().gridView();
+    QTableView* grid = dalmure::qt::platformOf(*control).gridView();
     PaintProbe probe;
     grid->viewport()->installEventFilter(&probe);
 

@@ -3,8 +3,7 @@
 // annotations, the time of each kind of host call and user action, the repaint included,
 // against a 16 ms frame. Prints one JSON object.
 #include "bench_support.h"
-#include "platform/qt/dalmure_widget.h"
-#include "platform/qt/qt_platform.h"
+#include "platform/qt/dalmure_widget_p.h"
 
 #include <QApplication>
 #include <QTableView>
@@ -54,11 +53,11 @@ struct Widget {
         w->resize(640, 480);
         w->show();
         QApplication::processEvents();
-        fillGrid(w->platform().grid(), annotations);
+        fillGrid(qt::platformOf(*w).grid(), annotations);
         QApplication::processEvents();
     }
-    Dalmure& c() { return w->control(); }
-    platform::Grid& grid() { return w->platform().grid(); }
+    Dalmure& c() { return qt::controlOf(*w); }
+    platform::Grid& grid() { return qt::platformOf(*w).grid(); }
 };
 
 } // namespace
@@ -76,13 +75,13 @@ int main(int argc, char** argv) {
         // Each round first narrows or widens the frame that holds the grid (untimed), so that
         // the descriptions wrap differently and every row's height really changes, as on a
         // resize of the container.
-        platform::Frame& frame3 = wd.w->platform().frame(platform::FrameId::Frame3);
+        platform::Frame& frame3 = qt::platformOf(*wd.w).frame(platform::FrameId::Frame3);
         const std::int32_t wide = frame3.width();
         for (int r = 0; r < 3; ++r) {
             frame3.setWidth(r % 2 == 0 ? wide / 2 : wide);
             QApplication::processEvents();
             ours.push_back(timed([&] { DalmureTestAccess::ResizeGrid(wd.c()); }));
-            qts.push_back(timed([&] { wd.w->platform().gridView()->resizeRowsToContents(); }));
+            qts.push_back(timed([&] { qt::platformOf(*wd.w).gridView()->resizeRowsToContents(); }));
         }
         out << (first ? "" : ",") << "{\"rows\":" << rows << ",\"resizegrid_ms\":" << median(ours)
             << ",\"qt_resizerows_ms\":" << median(qts)
@@ -115,12 +114,12 @@ int main(int argc, char** argv) {
             DalmureTestAccess::MSFlexGrid1_Click(wd.c());
         }));
         QWidget* editor = QApplication::focusWidget();
-        const auto before = wd.w->platform().editor().text().size();
+        const auto before = qt::platformOf(*wd.w).editor().text().size();
         actions["type one character"].push_back(timed([&] {
             if (editor)
                 QTest::keyClick(editor, Qt::Key_A);
         }));
-        typed += static_cast<int>(wd.w->platform().editor().text().size() - before);
+        typed += static_cast<int>(qt::platformOf(*wd.w).editor().text().size() - before);
         actions["scroll (top row)"].push_back(timed([&] { wd.grid().setTopRow(2 * which(rng)); }));
         if (i % 10 == 0) {
             std::int32_t index = k;

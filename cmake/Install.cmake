@@ -35,10 +35,7 @@ install(FILES ${src}/platform/headless/headless_platform.h
         DESTINATION ${DALMURE_INSTALL_INCLUDEDIR}/platform/headless)
 file(GLOB dalmure_support_headers ${src}/support/*.h)
 install(FILES ${dalmure_support_headers} DESTINATION ${DALMURE_INSTALL_INCLUDEDIR}/support)
-if(TARGET dalmure-qt)
-  install(FILES ${src}/platform/qt/qt_platform.h ${src}/platform/qt/dalmure_widget.h
-          DESTINATION ${DALMURE_INSTALL_INCLUDEDIR}/platform/qt)
-endif()
+# The Qt headers are installed by src/platform/qt/CMakeLists.txt.
 
 # A ready application folder's shipped files: the message catalogue and the minutes templates.
 install(FILES ${PROJECT_SOURCE_DIR}/tests/fixtures/ORLngClient.MDB

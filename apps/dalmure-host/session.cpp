@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <limits>
 #include <stdexcept>
 #include <streambuf>
@@ -209,6 +210,154 @@ void assignIfSet(const Json& reply, const char* name, bool& target) {
     }
 }
 
+platform::ButtonId buttonArg(const std::string& name) {
+    platform::ButtonId id{};
+    if (!platform::buttonFromName(name, id)) {
+        throw Refused("unknown button \"" + name + "\"");
+    }
+    return id;
+}
+
+// The grid cell a user request names.
+std::pair<std::int32_t, std::int32_t> cellArg(const Json& request) {
+    const std::int32_t row = int32Arg(field(request, "row"), "row");
+    const std::int32_t col = int32Arg(field(request, "col"), "col");
+    if (col < 0 || col > 1) {
+        throw Refused("col must be 0 or 1");
+    }
+    if (row < 0) {
+        throw Refused("row must not be negative");
+    }
+    return {row, col};
+}
+
+Refused noSuchRow(std::int32_t row) {
+    return Refused("row " + std::to_string(row) + " does not exist");
+}
+
+// A host member a `call` reaches: how many arguments it takes, and how it runs. run leaves the
+// member's answer in result and its arguments, as the member left them, in after.
+struct HostMember {
+    std::size_t least, most;
+    void (*run)(Dalmure& c, const Json& args, OrderedJson& result, OrderedJson& after);
+};
+
+// AnnoTime, AnnoDesc and AnnoData: one field of the annotation an index names.
+template <auto read>
+void readAnnotation(Dalmure& c, const Json& args, OrderedJson& result, OrderedJson& after) {
+    std::int32_t index = int32Arg(args[0], "AnnoIndex");
+    result = utf8((c.*read)(index));
+    after = {index};
+}
+
+const std::map<std::string, HostMember, std::less<>>& hostMembers() {
+    using A = const Json&;
+    using O = OrderedJson&;
+    static const std::map<std::string, HostMember, std::less<>> table{
+        {"AnnoAdd",
+         {2, 3,
+          [](Dalmure& c, A args, O, O after) {
+              Str t = stringArg(args[0], "strAnnoTime");
+              Str d = stringArg(args[1], "strAnnoDesc");
+              Str data = args.size() > 2 ? stringArg(args[2], "strAnnoData") : Str();
+              c.AnnoAdd(t, d, data);
+              after = {utf8(t), utf8(d)};
+              if (args.size() > 2) {
+                  after.push_back(utf8(data));
+              }
+          }}},
+        {"AnnoCount", {0, 0, [](Dalmure& c, A, O result, O) { result = c.AnnoCount(); }}},
+        {"AnnoTime", {1, 1, readAnnotation<&Dalmure::AnnoTime>}},
+        {"AnnoDesc", {1, 1, readAnnotation<&Dalmure::AnnoDesc>}},
+        {"AnnoData", {1, 1, readAnnotation<&Dalmure::AnnoData>}},
+        {"AnnoDelete",
+         {1, 1,
+          [](Dalmure& c, A args, O, O after) {
+              std::int32_t index = int32Arg(args[0], "AnnoIndex");
+              c.AnnoDelete(index);
+              after = {index};
+          }}},
+        {"ClearAll", {0, 0, [](Dalmure& c, A, O, O) { c.ClearAll(); }}},
+        {"Selected", {0, 0, [](Dalmure& c, A, O result, O) { result = c.Selected(); }}},
+        {"AllowRefreshPV",
+         {0, 1,
+          [](Dalmure& c, A args, O, O after) {
+              if (args.empty()) {
+                  c.AllowRefreshPV();
+                  return;
+              }
+              bool refresh = boolArg(args[0], "blRefresh");
+              c.AllowRefreshPV(refresh);
+              after = {refresh};
+          }}},
+        {"GetLogPath",
+         {1, 1,
+          [](Dalmure& c, A args, O result, O after) {
+              Str path = stringArg(args[0], "strPath");
+              result = utf8(c.GetLogPath(path));
+              after = {utf8(path)};
+          }}},
+    };
+    return table;
+}
+
+// A property `get` reads and the let form of `set` assigns.
+struct Property {
+    OrderedJson (*get)(Dalmure& c);
+    void (*let)(Dalmure& c, const Json& value);
+};
+
+const std::map<std::string, Property, std::less<>>& properties() {
+    using V = const Json&;
+    static const std::map<std::string, Property, std::less<>> table{
+        {"BackColor",
+         {[](Dalmure& c) -> OrderedJson { return c.BackColor(); },
+          [](Dalmure& c, V v) {
+              if (!v.is_number()) {
+                  throw Refused("the colour must be a number");
+              }
+              c.LetBackColor(v.get<double>());
+          }}},
+        {"NoPlay",
+         {[](Dalmure& c) -> OrderedJson { return c.NoPlay(); },
+          [](Dalmure& c, V v) {
+              bool b = boolArg(v, "the value");
+              c.NoPlay(b);
+          }}},
+        {"NoPV",
+         {[](Dalmure& c) -> OrderedJson { return c.NoPV(); },
+          [](Dalmure& c, V v) {
+              bool b = boolArg(v, "the value");
+              c.NoPV(b);
+          }}},
+        {"NoModif",
+         {[](Dalmure& c) -> OrderedJson { return c.NoModif(); },
+          [](Dalmure& c, V v) {
+              bool b = boolArg(v, "the value");
+              c.NoModif(b);
+          }}},
+        {"NoDossier",
+         {[](Dalmure& c) -> OrderedJson { return utf8(c.NoDossier); },
+          [](Dalmure& c, V v) { c.NoDossier = stringArg(v, "the value"); }}},
+        {"DateCreated",
+         {[](Dalmure& c) -> OrderedJson { return utf8(c.DateCreated); },
+          [](Dalmure& c, V v) { c.DateCreated = stringArg(v, "the value"); }}},
+        {"UserName",
+         {[](Dalmure& c) -> OrderedJson { return utf8(c.UserName); },
+          [](Dalmure& c, V v) { c.UserName = stringArg(v, "the value"); }}},
+        {"PVStyle",
+         {[](Dalmure& c) -> OrderedJson { return c.PVStyle; },
+          [](Dalmure& c, V v) { c.PVStyle = integerArg(v, "PVStyle"); }}},
+        {"PVFontSize",
+         {[](Dalmure& c) -> OrderedJson { return c.PVFontSize; },
+          [](Dalmure& c, V v) { c.PVFontSize = integerArg(v, "PVFontSize"); }}},
+        {"LockPVStyle",
+         {[](Dalmure& c) -> OrderedJson { return c.LockPVStyle; },
+          [](Dalmure& c, V v) { c.LockPVStyle = boolArg(v, "the value"); }}},
+    };
+    return table;
+}
+
 } // namespace
 
 bool parseInstant(const std::string& text, platform::LocalTime& out) {
@@ -297,71 +446,12 @@ void Session::handleLine(const std::string& raw) {
 
 OrderedJson Session::handle(const Json& request) {
     try {
-        return [&]() -> OrderedJson {
-            std::string op = nameField(request, "op");
-            if (op == "call") {
-                return call(request);
-            }
-            if (op == "get") {
-                return get(request);
-            }
-            if (op == "set") {
-                return set(request);
-            }
-            if (op == "reply") {
-                return reply(request);
-            }
-            if (op == "answer") {
-                if (request.contains("cancel")) {
-                    if (!boolArg(request["cancel"], "cancel")) {
-                        throw Refused("\"cancel\" can only be true");
-                    }
-                    platform_.queueCancel();
-                } else {
-                    platform_.queueAnswer(stringArg(field(request, "text"), "text"));
-                }
-                return okReply(nullptr);
-            }
-            if (op == "grid") {
-                return okReply(gridView());
-            }
-            if (op == "editor") {
-                return okReply(editorView());
-            }
-            if (op == "buttons") {
-                return okReply(buttonsView());
-            }
-            if (op == "control") {
-                return okReply(controlView());
-            }
-            if (op == "inspect") {
-                return okReply(inspectView());
-            }
-            if (op == "readini") {
-                Str section = stringArg(field(request, "section"), "section");
-                Str key = stringArg(field(request, "key"), "key");
-                Str def =
-                    request.contains("default") ? stringArg(request["default"], "default") : Str();
-                Str file = stringArg(field(request, "file"), "file");
-                return okReply(utf8(ReadIni(section, key, def, file)));
-            }
-            if (op == "clock") {
-                platform::LocalTime t;
-                if (!parseInstant(nameField(request, "now"), t)) {
-                    throw Refused("\"now\" must be YYYY-MM-DDTHH:MM:SS.cc");
-                }
-                platform_.setNow(t);
-                return okReply(nullptr);
-            }
-            if (op == "writelog") {
-                std::int32_t n = int32Arg(field(request, "number"), "number");
-                Str description = stringArg(field(request, "description"), "description");
-                Str label = stringArg(field(request, "label"), "label");
-                control_->writeLogLine(n, description, label);
-                return okReply(nullptr);
-            }
-            return user(op, request);
-        }();
+        const std::string op = nameField(request, "op");
+        const auto it = operations().find(op);
+        if (it == operations().end()) {
+            throw Refused("unknown op \"" + op + "\"");
+        }
+        return it->second(*this, request);
     } catch (const Refused& e) {
         return {{"ok", false}, {"error", e.what()}};
     } catch (const ControlError& e) {
@@ -373,73 +463,174 @@ OrderedJson Session::handle(const Json& request) {
     }
 }
 
+// Every request by its "op": host calls and properties, replies to events and prompts, views of
+// the control, and what a user does to it.
+const Session::OpTable& Session::operations() {
+    using R = const Json&;
+    static const OpTable table{
+        {"call", [](Session& s, R r) { return s.call(r); }},
+        {"get", [](Session& s, R r) { return s.get(r); }},
+        {"set", [](Session& s, R r) { return s.set(r); }},
+        {"reply", [](Session& s, R r) { return s.reply(r); }},
+        {"answer",
+         [](Session& s, R r) {
+             if (r.contains("cancel")) {
+                 if (!boolArg(r["cancel"], "cancel")) {
+                     throw Refused("\"cancel\" can only be true");
+                 }
+                 s.platform_.queueCancel();
+             } else {
+                 s.platform_.queueAnswer(stringArg(field(r, "text"), "text"));
+             }
+             return okReply(nullptr);
+         }},
+        {"grid", [](Session& s, R) { return okReply(s.gridView()); }},
+        {"editor", [](Session& s, R) { return okReply(s.editorView()); }},
+        {"buttons", [](Session& s, R) { return okReply(s.buttonsView()); }},
+        {"control", [](Session& s, R) { return okReply(s.controlView()); }},
+        {"inspect", [](Session& s, R) { return okReply(s.inspectView()); }},
+        {"readini",
+         [](Session&, R r) {
+             Str section = stringArg(field(r, "section"), "section");
+             Str key = stringArg(field(r, "key"), "key");
+             Str def = r.contains("default") ? stringArg(r["default"], "default") : Str();
+             Str file = stringArg(field(r, "file"), "file");
+             return okReply(utf8(ReadIni(section, key, def, file)));
+         }},
+        {"clock",
+         [](Session& s, R r) {
+             platform::LocalTime t;
+             if (!parseInstant(nameField(r, "now"), t)) {
+                 throw Refused("\"now\" must be YYYY-MM-DDTHH:MM:SS.cc");
+             }
+             s.platform_.setNow(t);
+             return okReply(nullptr);
+         }},
+        {"writelog",
+         [](Session& s, R r) {
+             std::int32_t n = int32Arg(field(r, "number"), "number");
+             Str description = stringArg(field(r, "description"), "description");
+             Str label = stringArg(field(r, "label"), "label");
+             s.control_->writeLogLine(n, description, label);
+             return okReply(nullptr);
+         }},
+        // --- What a user does ---
+        {"click", [](Session& s, R r) { return s.click(r, false); }},
+        {"dblclick", [](Session& s, R r) { return s.click(r, true); }},
+        {"rightclick",
+         [](Session& s, R r) {
+             const auto [row, col] = cellArg(r);
+             std::optional<std::string> choose;
+             if (r.contains("choose") && !r["choose"].is_null()) {
+                 std::string name = nameField(r, "choose");
+                 platform::MenuItemId item{};
+                 if (!platform::menuItemFromName(name, item)) {
+                     throw Refused("unknown menu item \"" + name + "\"");
+                 }
+                 choose = name;
+             }
+             if (!s.platform_.userRightClick(row, col, choose)) {
+                 throw noSuchRow(row);
+             }
+             return okReply(nullptr);
+         }},
+        {"keypress",
+         [](Session& s, R r) {
+             s.platform_.userKeyPress(integerArg(field(r, "ascii"), "ascii"));
+             return okReply(nullptr);
+         }},
+        {"type",
+         [](Session& s, R r) {
+             int delivered = s.platform_.userType(stringArg(field(r, "text"), "text"));
+             if (delivered == 0) {
+                 throw Refused("the editor is not open with the focus: nothing typed");
+             }
+             return okReply(delivered);
+         }},
+        {"blur",
+         [](Session& s, R) {
+             s.platform_.userBlur();
+             return okReply(nullptr);
+         }},
+        {"focus",
+         [](Session& s, R) {
+             s.platform_.userFocus();
+             return okReply(nullptr);
+         }},
+        {"button",
+         [](Session& s, R r) {
+             std::string name = nameField(r, "name");
+             if (!s.platform_.userButton(buttonArg(name))) {
+                 throw Refused("button " + name + " is hidden");
+             }
+             return okReply(nullptr);
+         }},
+        {"hover",
+         [](Session& s, R r) {
+             std::string over = nameField(r, "over");
+             if (over != "grid" && over != "surface") {
+                 buttonArg(over);
+             }
+             if (!s.platform_.userHover(over)) {
+                 throw Refused("button " + over + " is hidden");
+             }
+             return okReply(nullptr);
+         }},
+        {"scroll",
+         [](Session& s, R r) {
+             std::optional<std::int32_t> top;
+             if (r.contains("toprow") && !r["toprow"].is_null()) {
+                 top = int32Arg(r["toprow"], "toprow");
+             }
+             if (!s.platform_.userScroll(top)) {
+                 throw Refused("no such row to scroll to");
+             }
+             return okReply(nullptr);
+         }},
+        {"resize",
+         [](Session& s, R r) {
+             std::int32_t w = int32Arg(field(r, "width"), "width");
+             std::int32_t h = int32Arg(field(r, "height"), "height");
+             s.platform_.userResize(w, h);
+             return okReply(nullptr);
+         }},
+        {"ambient",
+         [](Session& s, R r) {
+             s.platform_.userAmbient(stringArg(field(r, "name"), "name"));
+             return okReply(nullptr);
+         }},
+    };
+    return table;
+}
+
+OrderedJson Session::click(const Json& request, bool twice) {
+    const auto [row, col] = cellArg(request);
+    if (!(twice ? platform_.userDblClick(row, col) : platform_.userClick(row, col))) {
+        throw noSuchRow(row);
+    }
+    return okReply(nullptr);
+}
+
 OrderedJson Session::call(const Json& request) {
-    std::string name = nameField(request, "name");
-    Json args = request.contains("args") ? request["args"] : Json::array();
+    const std::string name = nameField(request, "name");
+    const Json args = request.contains("args") ? request["args"] : Json::array();
     if (!args.is_array()) {
         throw Refused("\"args\" must be an array");
     }
-    auto expect = [&](std::size_t least, std::size_t most) {
-        if (args.size() < least || args.size() > most) {
-            throw Refused(name + " takes " +
-                          (least == most ? std::to_string(least)
-                                         : std::to_string(least) + " to " + std::to_string(most)) +
-                          " argument(s)");
-        }
-    };
-    Dalmure& c = *control_;
-    OrderedJson result = nullptr;
-    OrderedJson after = OrderedJson::array();
-
-    if (name == "AnnoAdd") {
-        expect(2, 3);
-        Str t = stringArg(args[0], "strAnnoTime");
-        Str d = stringArg(args[1], "strAnnoDesc");
-        Str data = args.size() > 2 ? stringArg(args[2], "strAnnoData") : Str();
-        c.AnnoAdd(t, d, data);
-        after = {utf8(t), utf8(d)};
-        if (args.size() > 2) {
-            after.push_back(utf8(data));
-        }
-    } else if (name == "AnnoCount") {
-        expect(0, 0);
-        result = c.AnnoCount();
-    } else if (name == "AnnoTime" || name == "AnnoDesc" || name == "AnnoData") {
-        expect(1, 1);
-        std::int32_t index = int32Arg(args[0], "AnnoIndex");
-        Str s = name == "AnnoTime"   ? c.AnnoTime(index)
-                : name == "AnnoDesc" ? c.AnnoDesc(index)
-                                     : c.AnnoData(index);
-        result = utf8(s);
-        after = {index};
-    } else if (name == "AnnoDelete") {
-        expect(1, 1);
-        std::int32_t index = int32Arg(args[0], "AnnoIndex");
-        c.AnnoDelete(index);
-        after = {index};
-    } else if (name == "ClearAll") {
-        expect(0, 0);
-        c.ClearAll();
-    } else if (name == "Selected") {
-        expect(0, 0);
-        result = c.Selected();
-    } else if (name == "AllowRefreshPV") {
-        expect(0, 1);
-        if (args.empty()) {
-            c.AllowRefreshPV();
-        } else {
-            bool refresh = boolArg(args[0], "blRefresh");
-            c.AllowRefreshPV(refresh);
-            after = {refresh};
-        }
-    } else if (name == "GetLogPath") {
-        expect(1, 1);
-        Str path = stringArg(args[0], "strPath");
-        result = utf8(c.GetLogPath(path));
-        after = {utf8(path)};
-    } else {
+    const auto member = hostMembers().find(name);
+    if (member == hostMembers().end()) {
         throw Refused("unknown member \"" + name + "\" for call");
     }
+    const auto [least, most, run] = member->second;
+    if (args.size() < least || args.size() > most) {
+        throw Refused(name + " takes " +
+                      (least == most ? std::to_string(least)
+                                     : std::to_string(least) + " to " + std::to_string(most)) +
+                      " argument(s)");
+    }
+    OrderedJson result = nullptr;
+    OrderedJson after = OrderedJson::array();
+    run(*control_, args, result, after);
     OrderedJson r = okReply(std::move(result));
     if (!args.empty()) {
         r["args"] = std::move(after);
@@ -448,85 +639,34 @@ OrderedJson Session::call(const Json& request) {
 }
 
 OrderedJson Session::get(const Json& request) {
-    std::string name = nameField(request, "name");
-    Dalmure& c = *control_;
-    if (name == "BackColor") {
-        return okReply(c.BackColor());
+    const std::string name = nameField(request, "name");
+    const auto it = properties().find(name);
+    if (it == properties().end()) {
+        throw Refused("unknown property \"" + name + "\" for get");
     }
-    if (name == "NoPlay") {
-        return okReply(c.NoPlay());
-    }
-    if (name == "NoPV") {
-        return okReply(c.NoPV());
-    }
-    if (name == "NoModif") {
-        return okReply(c.NoModif());
-    }
-    if (name == "NoDossier") {
-        return okReply(utf8(c.NoDossier));
-    }
-    if (name == "DateCreated") {
-        return okReply(utf8(c.DateCreated));
-    }
-    if (name == "UserName") {
-        return okReply(utf8(c.UserName));
-    }
-    if (name == "PVStyle") {
-        return okReply(c.PVStyle);
-    }
-    if (name == "PVFontSize") {
-        return okReply(c.PVFontSize);
-    }
-    if (name == "LockPVStyle") {
-        return okReply(c.LockPVStyle);
-    }
-    throw Refused("unknown property \"" + name + "\" for get");
+    return okReply(it->second.get(*control_));
 }
 
 OrderedJson Session::set(const Json& request) {
-    std::string name = nameField(request, "name");
+    const std::string name = nameField(request, "name");
     const Json& value = field(request, "value");
-    std::string assign = request.contains("assign") ? nameField(request, "assign") : "let";
+    const std::string assign = request.contains("assign") ? nameField(request, "assign") : "let";
     if (assign != "let" && assign != "set") {
         throw Refused("\"assign\" must be \"let\" or \"set\"");
     }
-    if (assign == "set" && name != "BackColor") {
-        throw Refused(name + " has no set form");
+    if (assign == "set") {
+        // Only the colour has a set form: it stores without repainting.
+        if (name != "BackColor") {
+            throw Refused(name + " has no set form");
+        }
+        control_->SetBackColor(int32Arg(value, "the colour"));
+        return okReply(nullptr);
     }
-    Dalmure& c = *control_;
-    if (name == "BackColor") {
-        if (assign == "set") {
-            c.SetBackColor(int32Arg(value, "the colour"));
-        } else {
-            if (!value.is_number()) {
-                throw Refused("the colour must be a number");
-            }
-            c.LetBackColor(value.get<double>());
-        }
-    } else if (name == "NoPlay" || name == "NoPV" || name == "NoModif") {
-        bool v = boolArg(value, "the value");
-        if (name == "NoPlay") {
-            c.NoPlay(v);
-        } else if (name == "NoPV") {
-            c.NoPV(v);
-        } else {
-            c.NoModif(v);
-        }
-    } else if (name == "NoDossier") {
-        c.NoDossier = stringArg(value, "the value");
-    } else if (name == "DateCreated") {
-        c.DateCreated = stringArg(value, "the value");
-    } else if (name == "UserName") {
-        c.UserName = stringArg(value, "the value");
-    } else if (name == "PVStyle") {
-        c.PVStyle = integerArg(value, "PVStyle");
-    } else if (name == "PVFontSize") {
-        c.PVFontSize = integerArg(value, "PVFontSize");
-    } else if (name == "LockPVStyle") {
-        c.LockPVStyle = boolArg(value, "the value");
-    } else {
+    const auto it = properties().find(name);
+    if (it == properties().end()) {
         throw Refused("unknown property \"" + name + "\" for set");
     }
+    it->second.let(*control_, value);
     return okReply(nullptr);
 }
 
@@ -564,111 +704,6 @@ OrderedJson Session::reply(const Json& request) {
     }
     replies_[event].push_back(values);
     return okReply(nullptr);
-}
-
-OrderedJson Session::user(const std::string& op, const Json& request) {
-    auto cell = [&](std::int32_t& row, std::int32_t& col) {
-        row = int32Arg(field(request, "row"), "row");
-        col = int32Arg(field(request, "col"), "col");
-        if (col < 0 || col > 1) {
-            throw Refused("col must be 0 or 1");
-        }
-        if (row < 0) {
-            throw Refused("row must not be negative");
-        }
-    };
-    auto buttonArg = [&](const std::string& name) {
-        platform::ButtonId id{};
-        if (!platform::buttonFromName(name, id)) {
-            throw Refused("unknown button \"" + name + "\"");
-        }
-        return id;
-    };
-    if (op == "click" || op == "dblclick") {
-        std::int32_t row = 0, col = 0;
-        cell(row, col);
-        bool done =
-            op == "click" ? platform_.userClick(row, col) : platform_.userDblClick(row, col);
-        if (!done) {
-            throw Refused("row " + std::to_string(row) + " does not exist");
-        }
-        return okReply(nullptr);
-    }
-    if (op == "rightclick") {
-        std::int32_t row = 0, col = 0;
-        cell(row, col);
-        std::optional<std::string> choose;
-        if (request.contains("choose") && !request["choose"].is_null()) {
-            std::string name = nameField(request, "choose");
-            platform::MenuItemId item{};
-            if (!platform::menuItemFromName(name, item)) {
-                throw Refused("unknown menu item \"" + name + "\"");
-            }
-            choose = name;
-        }
-        if (!platform_.userRightClick(row, col, choose)) {
-            throw Refused("row " + std::to_string(row) + " does not exist");
-        }
-        return okReply(nullptr);
-    }
-    if (op == "keypress") {
-        platform_.userKeyPress(integerArg(field(request, "ascii"), "ascii"));
-        return okReply(nullptr);
-    }
-    if (op == "type") {
-        Str text = stringArg(field(request, "text"), "text");
-        int delivered = platform_.userType(text);
-        if (delivered == 0) {
-            throw Refused("the editor is not open with the focus: nothing typed");
-        }
-        return okReply(delivered);
-    }
-    if (op == "blur") {
-        platform_.userBlur();
-        return okReply(nullptr);
-    }
-    if (op == "focus") {
-        platform_.userFocus();
-        return okReply(nullptr);
-    }
-    if (op == "button") {
-        std::string name = nameField(request, "name");
-        if (!platform_.userButton(buttonArg(name))) {
-            throw Refused("button " + name + " is hidden");
-        }
-        return okReply(nullptr);
-    }
-    if (op == "hover") {
-        std::string over = nameField(request, "over");
-        if (over != "grid" && over != "surface") {
-            buttonArg(over);
-        }
-        if (!platform_.userHover(over)) {
-            throw Refused("button " + over + " is hidden");
-        }
-        return okReply(nullptr);
-    }
-    if (op == "scroll") {
-        std::optional<std::int32_t> top;
-        if (request.contains("toprow") && !request["toprow"].is_null()) {
-            top = int32Arg(request["toprow"], "toprow");
-        }
-        if (!platform_.userScroll(top)) {
-            throw Refused("no such row to scroll to");
-        }
-        return okReply(nullptr);
-    }
-    if (op == "resize") {
-        std::int32_t w = int32Arg(field(request, "width"), "width");
-        std::int32_t h = int32Arg(field(request, "height"), "height");
-        platform_.userResize(w, h);
-        return okReply(nullptr);
-    }
-    if (op == "ambient") {
-        platform_.userAmbient(stringArg(field(request, "name"), "name"));
-        return okReply(nullptr);
-    }
-    throw Refused("unknown op \"" + op + "\"");
 }
 
 OrderedJson Session::gridView() {

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <istream>
 #include <map>
 #include <memory>
@@ -45,12 +46,18 @@ class Session final : private DalmureEvents, private headless::HappeningSink {
     void handleLine(const std::string& line);
 
   private:
+    // Every request by its "op", and the handler that answers it.
+    using OpHandler = OrderedJson (*)(Session& session, const Json& request);
+    using OpTable = std::map<std::string, OpHandler, std::less<>>;
+    static const OpTable& operations();
+
     OrderedJson handle(const Json& request);
     OrderedJson call(const Json& request);
     OrderedJson get(const Json& request);
     OrderedJson set(const Json& request);
     OrderedJson reply(const Json& request);
-    OrderedJson user(const std::string& op, const Json& request);
+    // A click, or a double click (twice), on the cell the request names.
+    OrderedJson click(const Json& request, bool twice);
     OrderedJson gridView();
     OrderedJson editorView();
     OrderedJson buttonsView();

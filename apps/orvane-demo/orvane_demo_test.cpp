@@ -4,6 +4,7 @@
 #include "recording_window.h"
 #include "sample_hearing.h"
 
+#include "platform/qt/dalmure_widget_p.h"
 #include "support/ini_reader.h"
 #include "support/text.h"
 
@@ -184,7 +185,7 @@ TEST_F(OrvaneWindow, QuickAnnotationsAreStampedWithTheRecordingTime) {
     window->addAnnotation(QStringLiteral("Témoin"));
     EXPECT_EQ(control().annoTime(1), window->recordingTime());
     // The control's own clock follows the recording (entry style 2 stamps with it).
-    const auto now = control().platform().clock().now();
+    const auto now = dalmure::qt::platformOf(control()).clock().now();
     EXPECT_EQ(QTime(now.hour, now.minute, now.second).toString(QStringLiteral("HH:mm:ss")),
               window->recordingTime());
 }
@@ -274,7 +275,8 @@ TEST_F(OrvaneWindow, DeleteRequestsAreAnsweredAfterConfirmation) {
     for (auto answer : {QMessageBox::No, QMessageBox::Yes}) {
         window->setConfirmDriver(
             [answer](QMessageBox* box) { QTest::mouseClick(box->button(answer), Qt::LeftButton); });
-        QTest::mouseClick(control().platform().buttonWidget(ButtonId::CWButton1), Qt::LeftButton);
+        QTest::mouseClick(dalmure::qt::platformOf(control()).buttonWidget(ButtonId::CWButton1),
+                          Qt::LeftButton);
         QTest::qWait(50);
     }
     ASSERT_EQ(control().annoCount(), 1);
@@ -289,7 +291,8 @@ TEST_F(OrvaneWindow, PlayCommandMovesThePlayheadFromTheAnnotationsTime) {
     window->addAnnotation(QStringLiteral("Ouverture"));
     const int at = QTime::fromString(control().annoTime(0)).msecsSinceStartOfDay() / 1000;
     window->advanceRecording(600);
-    QTest::mouseClick(control().platform().buttonWidget(ButtonId::CWButton3), Qt::LeftButton);
+    QTest::mouseClick(dalmure::qt::platformOf(control()).buttonWidget(ButtonId::CWButton3),
+                      Qt::LeftButton);
     ASSERT_TRUE(window->playhead().has_value());
     EXPECT_EQ(*window->playhead(), at);
     QTest::qWait(1300);
@@ -298,17 +301,18 @@ TEST_F(OrvaneWindow, PlayCommandMovesThePlayheadFromTheAnnotationsTime) {
     // NoPlay withdraws the control's play button.
     window->modeBox(0)->click();
     EXPECT_TRUE(control().noPlay());
-    EXPECT_FALSE(control().platform().buttonShown(ButtonId::CWButton3));
+    EXPECT_FALSE(dalmure::qt::platformOf(control()).buttonShown(ButtonId::CWButton3));
 }
 
 TEST_F(OrvaneWindow, LanguageSwitchRecreatesTheControlWithItsAnnotationsAndModes) {
     window->addAnnotation(QStringLiteral("Témoin"));
-    QTest::keyClicks(control().platform().editorWidget(), QStringLiteral("Notes du greffe"));
+    QTest::keyClicks(dalmure::qt::platformOf(control()).editorWidget(),
+                     QStringLiteral("Notes du greffe"));
     window->modeBox(2)->click(); // NoModif
     window->caseNumberEdit()->setText(QStringLiteral("500-01-9"));
     emit window->caseNumberEdit()->editingFinished();
     auto* before = window->control();
-    EXPECT_EQ(before->platform().buttonWidget(ButtonId::CWButton1)->toolTip(),
+    EXPECT_EQ(dalmure::qt::platformOf(*before).buttonWidget(ButtonId::CWButton1)->toolTip(),
               QStringLiteral("Supprimer l'annotation sélectionnée"));
 
     window->switchLanguage(Language::English);
@@ -319,7 +323,7 @@ TEST_F(OrvaneWindow, LanguageSwitchRecreatesTheControlWithItsAnnotationsAndModes
     EXPECT_EQ(after.annoData(0), QStringLiteral("Notes du greffe"));
     EXPECT_TRUE(after.noModif());
     EXPECT_EQ(after.noDossier(), QStringLiteral("500-01-9"));
-    EXPECT_EQ(after.platform().buttonWidget(ButtonId::CWButton3)->toolTip(),
+    EXPECT_EQ(dalmure::qt::platformOf(after).buttonWidget(ButtonId::CWButton3)->toolTip(),
               QStringLiteral("Play from the selected annotation"));
 }
 

@@ -3,6 +3,7 @@
 #include "sample_hearing.h"
 #include "timeline.h"
 
+#include "platform/qt/dalmure_widget_p.h"
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -414,7 +415,7 @@ QString RecordingWindow::logFile() const {
     if (!control_)
         return {};
     dalmure::Str root = (appFolder_ + QStringLiteral("/Log")).toStdU16String();
-    const dalmure::Str month = control_->control().GetLogPath(root);
+    const dalmure::Str month = dalmure::qt::controlOf(*control_).GetLogPath(root);
     return QString::fromStdU16String(month) + QStringLiteral("Dalmure.Log");
 }
 
@@ -673,7 +674,7 @@ void RecordingWindow::syncControlClock() {
     now.year = d.year(), now.month = d.month(), now.day = d.day();
     now.hour = (second / 3600) % 24, now.minute = (second / 60) % 60, now.second = second % 60;
     now.hundredths = int((ms % 1000) / 10);
-    control_->platform().setNow(now);
+    dalmure::qt::platformOf(*control_).setNow(now);
 }
 
 void RecordingWindow::tick() {

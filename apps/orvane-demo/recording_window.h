@@ -5,6 +5,7 @@
 
 #include "app_folder.h"
 #include "platform/qt/dalmure_widget.h"
+#include "support/text.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>

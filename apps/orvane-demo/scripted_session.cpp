@@ -2,6 +2,7 @@
 
 #include "recording_window.h"
 
+#include "platform/qt/dalmure_widget_p.h"
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
@@ -33,7 +34,7 @@ class Session {
             r_.problems << what;
     }
     static void pause(int ms) { QTest::qWait(ms); }
-    dalmure::qt::QtPlatform& p() { return w_.control()->platform(); }
+    dalmure::qt::QtPlatform& p() { return dalmure::qt::platformOf(*w_.control()); }
     bool fr() const { return w_.language() == Language::French; }
     QString t(const char* f, const char* e) const { return QString::fromUtf8(fr() ? f : e); }
 

@@ -20,10 +20,9 @@ std::int32_t clampToInt32(std::int64_t v) {
 } // namespace
 
 GridModel::GridModel()
-    : backColor_(design::kGridBackColor), backColorBkg_(design::kGridBackColorBkg),
-      backColorFixed_(design::kGridBackColorFixed), fontSize_(design::kFontSize),
-      left_(design::kGridLeft), top_(design::kGridTop), width_(design::kGridWidth),
-      height_(design::kGridHeight) {
+    : Placed({design::kGridLeft, design::kGridTop, design::kGridWidth, design::kGridHeight}),
+      backColor_(design::kGridBackColor), backColorBkg_(design::kGridBackColorBkg),
+      backColorFixed_(design::kGridBackColorFixed), fontSize_(design::kFontSize) {
     colWidth_.fill(design::kGridDefaultColWidth);
     colAlign_.fill(kAlignGeneral);
     // The empty list: two rows of empty cells.
@@ -654,32 +653,7 @@ void GridModel::setFontSize(double points) {
         observer_->lookChanged();
 }
 
-void GridModel::setLeft(std::int32_t v) {
-    left_ = v;
-    if (observer_)
-        observer_->placementChanged();
-}
-
-void GridModel::setTop(std::int32_t v) {
-    top_ = v;
-    if (observer_)
-        observer_->placementChanged();
-}
-
-void GridModel::setWidth(std::int32_t v) {
-    if (v < 0) {
-        errors::invalidPropertyValue();
-    }
-    width_ = v;
-    if (observer_)
-        observer_->placementChanged();
-}
-
-void GridModel::setHeight(std::int32_t v) {
-    if (v < 0) {
-        errors::invalidPropertyValue();
-    }
-    height_ = v;
+void GridModel::placementChanged() {
     if (observer_)
         observer_->placementChanged();
 }

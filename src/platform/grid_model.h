@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/grid.h"
+#include "platform/placement.h"
 
 #include <array>
 #include <cstdint>
@@ -40,7 +41,7 @@ class GridObserver {
 // counts and height sums, so that locating a row, its position, the last full page and an
 // insertion or removal cost O(log n + chunk size). Cell colours carry the epoch of the last fill
 // they saw, which makes a fill O(1).
-class GridModel : public Grid {
+class GridModel : public Placed<Grid> {
   public:
     GridModel();
     ~GridModel() override;
@@ -98,14 +99,6 @@ class GridModel : public Grid {
     // Kept as set; a view draws with at least 1 point.
     double fontSize() const override { return fontSize_; }
     void setFontSize(double points) override;
-    std::int32_t left() const override { return left_; }
-    void setLeft(std::int32_t v) override;
-    std::int32_t top() const override { return top_; }
-    void setTop(std::int32_t v) override;
-    std::int32_t width() const override { return width_; }
-    void setWidth(std::int32_t v) override;
-    std::int32_t height() const override { return height_; }
-    void setHeight(std::int32_t v) override;
     bool visible() const override { return visible_; }
     void setVisible(bool v) override;
 
@@ -119,6 +112,7 @@ class GridModel : public Grid {
     static constexpr std::int32_t kAlignGeneral = 9;
 
   private:
+    void placementChanged() override;
     struct Row {
         // Both cells' texts in one allocation: column 0's then column 1's.
         std::unique_ptr<char16_t[]> text;
@@ -198,7 +192,6 @@ class GridModel : public Grid {
     std::int32_t fillColor_ = 0;
     std::int32_t backColor_, backColorBkg_, backColorFixed_;
     double fontSize_;
-    std::int32_t left_, top_, width_, height_;
     bool visible_ = true;
 };
 

@@ -1,5 +1,6 @@
 #include "platform/text_box_model.h"
 
+#include "control/design.h"
 #include "support/errors.h"
 
 #include <algorithm>
@@ -30,11 +31,12 @@ int shiftOf(char16_t c) {
 
 } // namespace
 
-TextBoxModel::TextBoxModel(Notifications* const& sink, const Frame& holder, std::int32_t left,
-                           std::int32_t top, std::int32_t width, std::int32_t height,
-                           std::int32_t backColor, double fontSize)
-    : sink_(sink), holder_(holder), left_(left), top_(top), width_(width), height_(height),
-      backColor_(backColor), fontSize_(fontSize) {}
+TextBoxModel::TextBoxModel(Notifications* const& sink, const Frame& holder)
+    // Start-up and the grid click place it anew.
+    : Placed({design::kGridLeft + design::kGridDefaultColWidth + 45, design::kGridTop + 15,
+              design::kGridDefaultColWidth - 60, design::kGridDefaultRowHeight - 30}),
+      sink_(sink), holder_(holder), backColor_(design::kEditorBackColor),
+      fontSize_(design::kFontSize) {}
 
 std::int32_t TextBoxModel::breakAt(StrView text, std::int32_t i) {
     const auto n = static_cast<std::int32_t>(text.size());
@@ -89,35 +91,7 @@ void TextBoxModel::userSelect(std::int32_t anchor, std::int32_t caret) {
     selLength_ = std::max(anchor, caret) - selStart_;
 }
 
-void TextBoxModel::setLeft(std::int32_t v) {
-    left_ = v;
-    if (view_) {
-        view_->geometryChanged();
-    }
-}
-
-void TextBoxModel::setTop(std::int32_t v) {
-    top_ = v;
-    if (view_) {
-        view_->geometryChanged();
-    }
-}
-
-void TextBoxModel::setWidth(std::int32_t v) {
-    if (v < 0) {
-        invalidPropertyValue();
-    }
-    width_ = v;
-    if (view_) {
-        view_->geometryChanged();
-    }
-}
-
-void TextBoxModel::setHeight(std::int32_t v) {
-    if (v < 0) {
-        invalidPropertyValue();
-    }
-    height_ = v;
+void TextBoxModel::placementChanged() {
     if (view_) {
         view_->geometryChanged();
     }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "platform/notifications.h"
+#include "platform/placement.h"
 #include "platform/surface.h"
 #include "platform/text_box.h"
 
@@ -36,13 +37,12 @@ class TextBoxView {
     virtual void focusGiven() = 0;
 };
 
-class TextBoxModel final : public TextBox {
+class TextBoxModel final : public Placed<TextBox> {
   public:
     // sink: where notifications go (read at each one, so it may be set later). holder: the frame
-    // the box stands in; a box in a hidden frame cannot take the focus.
-    TextBoxModel(Notifications* const& sink, const Frame& holder, std::int32_t left,
-                 std::int32_t top, std::int32_t width, std::int32_t height, std::int32_t backColor,
-                 double fontSize);
+    // the box stands in; a box in a hidden frame cannot take the focus. The box starts over
+    // column 1 of the grid's first row, in the control's font and the editor's colour.
+    TextBoxModel(Notifications* const& sink, const Frame& holder);
 
     void setView(TextBoxView* view) { view_ = view; }
     // Where the focus goes when the box is hidden while it has the focus: the platform moves it
@@ -54,14 +54,6 @@ class TextBoxModel final : public TextBox {
     void setText(const Str& text) override;
     std::int32_t selStart() const override { return selStart_; }
     void setSelStart(std::int32_t pos) override;
-    std::int32_t left() const override { return left_; }
-    void setLeft(std::int32_t v) override;
-    std::int32_t top() const override { return top_; }
-    void setTop(std::int32_t v) override;
-    std::int32_t width() const override { return width_; }
-    void setWidth(std::int32_t v) override;
-    std::int32_t height() const override { return height_; }
-    void setHeight(std::int32_t v) override;
     bool visible() const override { return visible_; }
     void setVisible(bool v) override;
     void hideKeepingFocus() override;
@@ -111,6 +103,7 @@ class TextBoxModel final : public TextBox {
     static std::int32_t breakAt(StrView text, std::int32_t i);
 
   private:
+    void placementChanged() override;
     Notifications* note() const { return sink_; }
     void changed();
     // Replaces [from, to) with text, caret after it, and tells the control and the view.
@@ -123,7 +116,6 @@ class TextBoxModel final : public TextBox {
     std::function<void()> leaving_;
     Str text_;
     std::int32_t selStart_ = 0, selLength_ = 0;
-    std::int32_t left_, top_, width_, height_;
     std::int32_t backColor_;
     double fontSize_;
     bool visible_ = false, readOnly_ = false, focus_ = false;

@@ -7,31 +7,10 @@
 
 namespace dalmure::conformance {
 
-template <class Kind> class TextBoxOnPlatform : public PlatformTest<Kind> {
+template <class Kind> class TextBoxOnPlatform : public LoggedPlatformTest<Kind> {
   protected:
-    void SetUp() override {
-        PlatformTest<Kind>::SetUp();
-        rec = std::make_unique<NotificationLog>(this->platform());
-        this->platform().setNotifications(rec.get());
-        this->platform().frame(platform::FrameId::Frame3).setVisible(true);
-    }
-    void TearDown() override {
-        this->platform().setNotifications(nullptr);
-        PlatformTest<Kind>::TearDown();
-    }
-    // The editor shown with the focus and the caret at the end, as the control opens it.
-    void openEditor(const Str& text = u"") {
-        platform::TextBox& ed = this->editor();
-        ed.setText(text);
-        ed.setVisible(true);
-        ed.setFocus();
-        ed.setSelStart(static_cast<std::int32_t>(text.size()));
-        rec->log.clear();
-    }
     int type(const Str& text) { return this->user().userType(text); }
     Str text() { return this->editor().text(); }
-
-    std::unique_ptr<NotificationLog> rec;
 };
 TYPED_TEST_SUITE(TextBoxOnPlatform, Platforms, PlatformNames);
 

@@ -10,26 +10,7 @@ namespace dalmure::conformance {
 
 using platform::ButtonId;
 
-template <class Kind> class FocusOnPlatform : public PlatformTest<Kind> {
-  protected:
-    void SetUp() override {
-        PlatformTest<Kind>::SetUp();
-        rec = std::make_unique<NotificationLog>(this->platform());
-        this->platform().setNotifications(rec.get());
-        this->platform().frame(platform::FrameId::Frame3).setVisible(true);
-    }
-    void TearDown() override {
-        this->platform().setNotifications(nullptr);
-        PlatformTest<Kind>::TearDown();
-    }
-    void openEditor() {
-        this->editor().setVisible(true);
-        this->editor().setFocus();
-        rec->log.clear();
-    }
-
-    std::unique_ptr<NotificationLog> rec;
-};
+template <class Kind> using FocusOnPlatform = LoggedPlatformTest<Kind>;
 TYPED_TEST_SUITE(FocusOnPlatform, Platforms, PlatformNames);
 
 TYPED_TEST(FocusOnPlatform, UserActionsTakeTheFocusBeforeTheirOwnNotifications) {

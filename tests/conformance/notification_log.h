@@ -2,8 +2,11 @@
 // can compare their order on each platform; hooks let a test act as a handler of the control.
 #pragma once
 
+#include "conformance.h"
 #include "platform/platform.h"
 #include "test_support.h"
+
+#include <memory>
 
 #include <functional>
 #include <string>
@@ -61,5 +64,32 @@ class NotificationLog : public platform::Notifications {
 };
 
 using Log = std::vector<std::string>;
+
+// A platform with the grid's frame shown, as start-up leaves it, and every notification written
+// down in rec.
+template <class Kind> class LoggedPlatformTest : public PlatformTest<Kind> {
+  protected:
+    void SetUp() override {
+        PlatformTest<Kind>::SetUp();
+        rec = std::make_unique<NotificationLog>(this->platform());
+        this->platform().setNotifications(rec.get());
+        this->platform().frame(platform::FrameId::Frame3).setVisible(true);
+    }
+    void TearDown() override {
+        this->platform().setNotifications(nullptr);
+        PlatformTest<Kind>::TearDown();
+    }
+    // The editor shown with the focus and the caret at the end, as the control opens it.
+    void openEditor(const Str& text = u"") {
+        platform::TextBox& ed = this->editor();
+        ed.setText(text);
+        ed.setVisible(true);
+        ed.setFocus();
+        ed.setSelStart(static_cast<std::int32_t>(text.size()));
+        rec->log.clear();
+    }
+
+    std::unique_ptr<NotificationLog> rec;
+};
 
 } // namespace dalmure::conformance

@@ -48,9 +48,7 @@ class QtPrintTest : public QObject {
         QTemporaryDir dir;
         QVERIFY(makeAppFolder(dir, "[CONFIG]\r\nPVPRINTSIZE=5\r\n"));
         const QString pdf = dir.filePath(QStringLiteral("minutes.pdf"));
-        QtPlatformOptions options;
-        options.printPdf = pdf;
-        HostWindow host(dir.path(), options);
+        HostWindow host(dir.path(), printingInto(pdf));
         DalmureWidget& w = *host.control;
         w.setNoDossier(QStringLiteral("500-17-012345-241"));
         w.setUserName(QStringLiteral("Greffier Tremblay"));
@@ -126,9 +124,7 @@ class QtPrintTest : public QObject {
         note.replace(QStringLiteral("FILE"), file).replace(QStringLiteral("NET"), net);
 
         const QString pdf = dir.filePath(QStringLiteral("minutes.pdf"));
-        QtPlatformOptions options;
-        options.printPdf = pdf;
-        HostWindow host(dir.path(), options);
+        HostWindow host(dir.path(), printingInto(pdf));
         DalmureWidget& w = *host.control;
         w.setNoDossier(QStringLiteral("500-17-054321-241"));
         w.annoAdd(QStringLiteral("09:30:00"), QStringLiteral("Ouverture de l'audience"), note);

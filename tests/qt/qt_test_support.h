@@ -1,13 +1,16 @@
 // Shared set-up of the Qt widget tests: an application folder with the catalogue and the
-// templates, and a window that holds the control next to another focusable widget.
+// templates, a window that holds the control next to another focusable widget, and the fixture
+// the widget and editor tests build each case on.
 #pragma once
 
-#include "platform/qt/dalmure_widget.h"
+#include "platform/qt/dalmure_widget_p.h"
 
 #include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -37,6 +40,13 @@ inline platform::LocalTime testNow() {
     return t;
 }
 
+// Platform options that print the minutes into pdf, with no dialog.
+inline QtPlatformOptions printingInto(const QString& pdf) {
+    QtPlatformOptions options;
+    options.printPdf = pdf;
+    return options;
+}
+
 // A host window: a line edit (somewhere else to put the focus) and the control.
 struct HostWindow {
     std::unique_ptr<QWidget> window;
@@ -57,7 +67,53 @@ struct HostWindow {
         window->activateWindow();
         (void)QTest::qWaitForWindowActive(window.get());
     }
-    QtPlatform& platform() { return control->platform(); }
+    QtPlatform& platform() { return platformOf(*control); }
+};
+
+// One case's host window on a fresh application folder, and the clerk's mouse on the grid.
+class WidgetFixture {
+  public:
+    // Called from a test's init(); false when the folder could not be made.
+    bool open() {
+        if (!dir_.isValid() || !makeAppFolder(dir_))
+            return false;
+        host_ = std::make_unique<HostWindow>(dir_.path());
+        return true;
+    }
+    // Called from a test's cleanup(): the next case starts from an empty folder.
+    void close() {
+        host_.reset();
+        QDir(dir_.path()).removeRecursively();
+        QDir().mkpath(dir_.path());
+    }
+
+    HostWindow& host() { return *host_; }
+    DalmureWidget& w() { return *host_->control; }
+    QtPlatform& p() { return host_->platform(); }
+    QWidget* viewport() { return p().gridView()->viewport(); }
+    QWidget* elsewhere() { return host_->elsewhere; }
+
+    // A click on a grid cell, which must be laid out.
+    void clickCell(int row, int col, Qt::MouseButton button = Qt::LeftButton) {
+        const QRect r = p().cellRect(row, col);
+        QVERIFY2(r.isValid(), "cell not laid out");
+        QTest::mouseClick(viewport(), button, {}, r.center());
+    }
+    // The editor's rectangle, in the frame that holds it and the grid.
+    QRect editorRect() { return p().editorWidget()->geometry(); }
+    // A cell's rectangle in that same frame.
+    QRect cellInFrame(int row, int col) {
+        const QRect r = p().cellRect(row, col);
+        return QRect(viewport()->mapTo(p().editorWidget()->parentWidget(), r.topLeft()), r.size());
+    }
+    // Whether the editor lies over the cell, give or take the rounding of twips.
+    bool editorOver(int row, int col) {
+        return cellInFrame(row, col).adjusted(-2, -2, 2, 2).contains(editorRect().center());
+    }
+
+  private:
+    QTemporaryDir dir_;
+    std::unique_ptr<HostWindow> host_;
 };
 
 } // namespace dalmure::qt::testing

@@ -20,42 +20,43 @@ using platform::ButtonId;
 class QtWidgetTest : public QObject {
     Q_OBJECT
 
-  private:
-    QTemporaryDir dir_;
-    std::unique_ptr<HostWindow> host_;
-
-    DalmureWidget& w() { return *host_->control; }
-    QtPlatform& p() { return host_->platform(); }
-    QWidget* viewport() { return p().gridView()->viewport(); }
-
+    WidgetFixture f_;
+    DalmureWidget& w() { return f_.w(); }
+    QtPlatform& p() { return f_.p(); }
+    QWidget* viewport() { return f_.viewport(); }
     void mouseOnCell(int row, int col, Qt::MouseButton button = Qt::LeftButton) {
-        const QRect r = p().cellRect(row, col);
-        QVERIFY2(r.isValid(), "cell not laid out");
-        QTest::mouseClick(viewport(), button, {}, r.center());
+        f_.clickCell(row, col, button);
     }
     void addThree() {
         w().annoAdd(QStringLiteral("10:00:00"), QStringLiteral("Opening"));
         w().annoAdd(QStringLiteral("10:05:00"), QStringLiteral("Witness"));
         w().annoAdd(QStringLiteral("10:10:00"), QStringLiteral("Recess"));
     }
-    // The editor's rectangle and a cell's rectangle, both in the frame that holds them.
-    QRect editorRect() { return p().editorWidget()->geometry(); }
-    QRect cellInFrame(int row, int col) {
-        const QRect r = p().cellRect(row, col);
-        return QRect(viewport()->mapTo(p().editorWidget()->parentWidget(), r.topLeft()), r.size());
+    // Answers the popup menu: writes down its items in order ("-h" after a hidden one, "-d"
+    // after a disabled one) and chooses the item named choose with the right button, or closes
+    // the menu.
+    void answerMenus(QString& seen, const QString& choose = {}) {
+        p().setModalDriver([&seen, choose](QWidget* modal) {
+            auto* menu = qobject_cast<QMenu*>(modal);
+            QVERIFY(menu != nullptr);
+            seen.clear();
+            QAction* pick = nullptr;
+            for (QAction* a : menu->actions()) {
+                // Qt reports a hidden action as disabled too.
+                seen += a->objectName() + (!a->isVisible() ? "-h " : a->isEnabled() ? " " : "-d ");
+                if (a->objectName() == choose)
+                    pick = a;
+            }
+            if (pick)
+                QTest::mouseClick(menu, Qt::RightButton, {}, menu->actionGeometry(pick).center());
+            else
+                QTest::keyClick(menu, Qt::Key_Escape);
+        });
     }
 
   private slots:
-    void init() {
-        QVERIFY(dir_.isValid());
-        QVERIFY(makeAppFolder(dir_));
-        host_ = std::make_unique<HostWindow>(dir_.path());
-    }
-    void cleanup() {
-        host_.reset();
-        QDir(dir_.path()).removeRecursively();
-        QDir().mkpath(dir_.path());
-    }
+    void init() { QVERIFY(f_.open()); }
+    void cleanup() { f_.close(); }
 
     void clickSelectsAndOpensEditorOverTheDataCell() {
         addThree();
@@ -73,13 +74,13 @@ class QtWidgetTest : public QObject {
         QVERIFY(p().editor().hasFocus());
         QVERIFY(p().editorWidget()->hasFocus());
         // The editor lies over the data cell: inside it, give or take the rounding of twips.
-        const QRect cell = cellInFrame(5, 1).adjusted(-2, -2, 2, 2);
-        QVERIFY2(cell.contains(editorRect().center()), "editor not over its cell");
-        QVERIFY(editorRect().left() >= cell.left() && editorRect().top() >= cell.top());
+        const QRect cell = f_.cellInFrame(5, 1).adjusted(-2, -2, 2, 2);
+        QVERIFY2(f_.editorOver(5, 1), "editor not over its cell");
+        QVERIFY(f_.editorRect().left() >= cell.left() && f_.editorRect().top() >= cell.top());
         // A click on the data row of the first annotation moves the editor there.
         mouseOnCell(1, 1);
         QCOMPARE(w().selected(), 0);
-        QVERIFY(cellInFrame(1, 1).adjusted(-2, -2, 2, 2).contains(editorRect().center()));
+        QVERIFY(f_.editorOver(1, 1));
     }
 
     void typingAndFocusLossCommit() {
@@ -98,10 +99,10 @@ class QtWidgetTest : public QObject {
         QCOMPARE(p().editor().text(), Str(u"It`sabc\r\nsecond line"));
         // The row grows with its lines, and the editor still lies over its cell.
         QVERIFY(p().grid().rowHeight(3) > oneLine);
-        QVERIFY(cellInFrame(3, 1).adjusted(-2, -2, 2, 2).contains(editorRect().center()));
+        QVERIFY(f_.editorOver(3, 1));
         QCOMPARE(modified.count(), 0); // nothing reaches the grid while the editor has the focus
         // The user puts the focus elsewhere in the window: the commit runs.
-        QTest::mouseClick(host_->elsewhere, Qt::LeftButton);
+        QTest::mouseClick(f_.elsewhere(), Qt::LeftButton);
         QCOMPARE(modified.count(), 1);
         QCOMPARE(modified.at(0).at(0).value<qint16>(), qint16(1));
         QCOMPARE(w().annoData(1), QStringLiteral("It`sabc\r\nsecond line"));
@@ -115,43 +116,57 @@ class QtWidgetTest : public QObject {
         QCOMPARE(w().selected(), 2);
     }
 
-    void style2EnterOpensARealPromptAndAddsTheAnnotation() {
+    // In entry style 2, Enter ends the notes (they are committed) and a real prompt asks for the
+    // next annotation: answered, it is added at the recording time and its notes open; cancelled,
+    // nothing is added and the notes of the same annotation open again.
+    void style2EnterAsksForTheNextAnnotation_data() {
+        QTest::addColumn<QString>("answer"); // typed into the prompt; empty: Esc
+        QTest::addColumn<QStringList>("added");
+        QTest::addColumn<int>("selected");
+        QTest::newRow("answered") << QStringLiteral("  Objection  ")
+                                  << QStringList{QStringLiteral("10:20:30"),
+                                                 QStringLiteral("Objection")}
+                                  << 3;
+        QTest::newRow("cancelled") << QString() << QStringList() << 0;
+    }
+    void style2EnterAsksForTheNextAnnotation() {
+        QFETCH(QString, answer);
+        QFETCH(QStringList, added);
+        QFETCH(int, selected);
         addThree();
         w().setPvStyle(2);
         QSignalSpy modified(&w(), &DalmureWidget::annoModified);
-        QStringList added;
+        QStringList raised;
         connect(&w(), &DalmureWidget::annoAdded, this,
-                [&](QString& time, QString& desc) { added << time << desc; });
-        QString shownTitle, shownDefault;
+                [&](QString& time, QString& desc) { raised << time << desc; });
+        bool prompted = false;
         p().setModalDriver([&](QWidget* modal) {
             auto* dlg = qobject_cast<QInputDialog*>(modal);
             QVERIFY(dlg != nullptr);
-            shownTitle = dlg->windowTitle();
-            shownDefault = dlg->textValue();
+            prompted = true;
+            if (answer.isEmpty()) {
+                QTest::keyClick(modal, Qt::Key_Escape);
+                return;
+            }
             auto* edit = dlg->findChild<QLineEdit*>();
             QVERIFY(edit != nullptr);
-            QTest::keyClicks(edit, QStringLiteral("  Objection  "));
+            QTest::keyClicks(edit, answer);
             QTest::keyClick(edit, Qt::Key_Return);
         });
         mouseOnCell(0, 1);
         QTest::keyClicks(p().editorWidget(), QStringLiteral("notes"));
         QTest::keyClick(p().editorWidget(), Qt::Key_Return);
-        QVERIFY(!shownTitle.isNull());
+        QVERIFY(prompted);
         QCOMPARE(modified.count(), 1);
         QCOMPARE(w().annoData(0), QStringLiteral("notes"));
-        QCOMPARE(added, (QStringList{QStringLiteral("10:20:30"), QStringLiteral("Objection")}));
-        QCOMPARE(w().annoCount(), 4);
-        QCOMPARE(w().annoTime(3), QStringLiteral("10:20:30"));
-        QCOMPARE(w().annoDesc(3), QStringLiteral("Objection"));
-        QCOMPARE(w().selected(), 3);
-        QVERIFY(p().editorWidget()->isVisible());
-        QVERIFY(p().editorWidget()->toPlainText().isEmpty());
-
-        // A cancelled prompt adds nothing and re-opens the editor on the same annotation.
-        p().setModalDriver([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
-        QTest::keyClick(p().editorWidget(), Qt::Key_Return);
-        QCOMPARE(w().annoCount(), 4);
-        QCOMPARE(w().selected(), 3);
+        QCOMPARE(raised, added);
+        QCOMPARE(w().annoCount(), 3 + added.size() / 2);
+        if (!added.isEmpty()) {
+            QCOMPARE(w().annoTime(3), added.at(0));
+            QCOMPARE(w().annoDesc(3), added.at(1));
+            QVERIFY(p().editorWidget()->toPlainText().isEmpty());
+        }
+        QCOMPARE(w().selected(), selected);
         QVERIFY(p().editorWidget()->isVisible());
     }
 
@@ -197,48 +212,53 @@ class QtWidgetTest : public QObject {
         QVERIFY(page - (last.bottom() + 1) < last.height());
         QCOMPARE(bar->value(), p().grid().topRow());
         QCOMPARE(p().cellRect(p().grid().topRow(), 0).top(), 0);
-        QVERIFY(cellInFrame(57, 1).adjusted(-2, -2, 2, 2).contains(editorRect().center()));
+        QVERIFY(f_.editorOver(57, 1));
     }
 
+    // The menu's items as the list and the modes leave them.
+    void rightClickOpensTheMenuWithItsStates_data() {
+        QTest::addColumn<bool>("annotations");
+        QTest::addColumn<bool>("modes"); // NoPV and NoModif
+        QTest::addColumn<QString>("seen");
+        QTest::newRow("empty list: play and print disabled")
+            << false << false
+            << QStringLiteral("mnuPopupJouer-d mnuPopupRenommer mnuPopupSupprimer s1 "
+                              "mnuPopupImprimer-d s2 mnuPopupDalmure ");
+        QTest::newRow("NoPV hides view and its separator, NoModif disables rename and delete")
+            << true << true
+            << QStringLiteral("mnuPopupJouer mnuPopupRenommer-d mnuPopupSupprimer-d s1 "
+                              "mnuPopupImprimer s2-h mnuPopupDalmure-h ");
+    }
     void rightClickOpensTheMenuWithItsStates() {
-        QString seen; // the items in order, "-h" when hidden, "-d" when disabled
-        QString choose;
-        p().setModalDriver([&](QWidget* modal) {
-            auto* menu = qobject_cast<QMenu*>(modal);
-            QVERIFY(menu != nullptr);
-            seen.clear();
-            QAction* pick = nullptr;
-            for (QAction* a : menu->actions()) {
-                // Qt reports a hidden action as disabled too.
-                seen += a->objectName() + (!a->isVisible() ? "-h " : a->isEnabled() ? " " : "-d ");
-                if (a->objectName() == choose)
-                    pick = a;
-            }
-            if (pick) // the right button chooses
-                QTest::mouseClick(menu, Qt::RightButton, {}, menu->actionGeometry(pick).center());
-            else
-                QTest::keyClick(menu, Qt::Key_Escape);
-        });
-        // The empty list: play and print disabled.
-        mouseOnCell(0, 0, Qt::RightButton);
-        QCOMPARE(seen, QStringLiteral("mnuPopupJouer-d mnuPopupRenommer mnuPopupSupprimer s1 "
-                                      "mnuPopupImprimer-d s2 mnuPopupDalmure "));
-        // NoPV hides the view item and its separator; NoModif disables rename and delete.
+        QFETCH(bool, annotations);
+        QFETCH(bool, modes);
+        QFETCH(QString, seen);
+        QString shown;
+        answerMenus(shown);
+        const int row = annotations ? 2 : 0;
+        if (annotations) {
+            addThree();
+            mouseOnCell(row, 1);
+        }
+        w().setNoPV(modes);
+        w().setNoModif(modes);
+        mouseOnCell(row, annotations ? 1 : 0, Qt::RightButton);
+        QCOMPARE(shown, seen);
+    }
+
+    // The right button selects the annotation under the mouse before the menu opens, so that
+    // delete asks about that one (the host's slot changes the by-reference index); below the
+    // last annotation it leaves the selection as it is.
+    void rightClickSelectsBeforeTheMenuActs() {
+        QString seen;
+        answerMenus(seen);
         addThree();
         mouseOnCell(2, 1);
-        w().setNoPV(true);
-        w().setNoModif(true);
-        mouseOnCell(2, 1, Qt::RightButton);
-        QCOMPARE(seen, QStringLiteral("mnuPopupJouer mnuPopupRenommer-d mnuPopupSupprimer-d s1 "
-                                      "mnuPopupImprimer s2-h mnuPopupDalmure-h "));
-        w().setNoPV(false);
-        w().setNoModif(false);
-        // The right button selects the annotation under the mouse before the menu opens.
         mouseOnCell(0, 1, Qt::RightButton);
+        QVERIFY(!seen.isEmpty());
         QCOMPARE(w().selected(), 0);
         QCOMPARE(p().grid().row(), 1);
-        QVERIFY(cellInFrame(1, 1).adjusted(-2, -2, 2, 2).contains(editorRect().center()));
-        // Below the last annotation it leaves the selection as it is; the menu still opens.
+        QVERIFY(f_.editorOver(1, 1));
         seen.clear();
         const QPoint below(10, viewport()->height() - 4);
         QVERIFY(!p().gridView()->indexAt(below).isValid());
@@ -247,13 +267,12 @@ class QtWidgetTest : public QObject {
         QCOMPARE(w().selected(), 0);
         QCOMPARE(p().grid().row(), 1);
 
-        // Choosing delete asks the host, whose slot changes the by-reference index.
         int asked = -1;
         connect(&w(), &DalmureWidget::annoDeleteRequest, this, [&](qint16& index) {
             asked = index;
             index = 0;
         });
-        choose = QStringLiteral("mnuPopupSupprimer");
+        answerMenus(seen, QStringLiteral("mnuPopupSupprimer"));
         mouseOnCell(2, 1, Qt::RightButton);
         QCOMPARE(asked, 1);
         QCOMPARE(w().selected(), 0);
@@ -268,7 +287,7 @@ class QtWidgetTest : public QObject {
                         QStringLiteral("A%1").arg(i));
         mouseOnCell(7, 1);
         QCOMPARE(w().selected(), 3);
-        QVERIFY(cellInFrame(7, 1).adjusted(-2, -2, 2, 2).contains(editorRect().center()));
+        QVERIFY(f_.editorOver(7, 1));
 
         bool dialogShown = false;
         p().setModalDriver([&](QWidget* modal) {
@@ -277,25 +296,24 @@ class QtWidgetTest : public QObject {
         });
         QSignalSpy finished(&w(), &DalmureWidget::printFinished);
         QTest::mouseClick(p().buttonWidget(ButtonId::CWButton5), Qt::LeftButton);
-        QVERIFY2(cellInFrame(7, 1).adjusted(-2, -2, 2, 2).contains(editorRect().center()),
+        QVERIFY2(f_.editorOver(7, 1),
                  "editor not over the notes of annotation 3 once the minutes are written");
         QVERIFY(finished.wait(90000) || finished.count() > 0);
         QVERIFY(dialogShown);
         QVERIFY(!finished.at(0).at(1).toBool());
         QVERIFY(p().editorWidget()->isVisible());
-        QVERIFY2(cellInFrame(7, 1).adjusted(-2, -2, 2, 2).contains(editorRect().center()),
-                 "editor not over the notes of annotation 3");
+        QVERIFY2(f_.editorOver(7, 1), "editor not over the notes of annotation 3");
         // The dialog gone, the desktop makes the window active again.
-        host_->window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(host_->window.get()));
-        QVERIFY(cellInFrame(7, 1).adjusted(-2, -2, 2, 2).contains(editorRect().center()));
+        f_.host().window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f_.host().window.get()));
+        QVERIFY(f_.editorOver(7, 1));
         // The clerk comes back to the control (its container gives it the focus) and types.
-        QTest::mouseClick(host_->elsewhere, Qt::LeftButton);
+        QTest::mouseClick(f_.elsewhere(), Qt::LeftButton);
         p().containerFocus();
         QVERIFY(p().editor().hasFocus());
         QTest::keyClicks(p().editorWidget(), QStringLiteral("typed"));
-        QVERIFY(cellInFrame(7, 1).adjusted(-2, -2, 2, 2).contains(editorRect().center()));
-        QTest::mouseClick(host_->elsewhere, Qt::LeftButton);
+        QVERIFY(f_.editorOver(7, 1));
+        QTest::mouseClick(f_.elsewhere(), Qt::LeftButton);
         QCOMPARE(w().annoData(3), QStringLiteral("typed"));
         QCOMPARE(w().annoData(29), QString());
     }

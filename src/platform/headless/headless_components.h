@@ -82,11 +82,11 @@ class HeadlessSurface final : public platform::ControlSurface {
 class HeadlessButton final : public platform::CommandButton {
   public:
     explicit HeadlessButton(platform::ButtonId id);
-    std::int32_t left() const override { return left_; }
-    void setLeft(std::int32_t v) override { left_ = v; }
-    std::int32_t top() const override { return top_; }
-    std::int32_t width() const override { return width_; }
-    std::int32_t height() const override { return height_; }
+    std::int32_t left() const override { return place_.left; }
+    void setLeft(std::int32_t v) override { place_.left = v; }
+    std::int32_t top() const override { return place_.top; }
+    std::int32_t width() const override { return place_.width; }
+    std::int32_t height() const override { return place_.height; }
     bool visible() const override { return visible_; }
     void setVisible(bool v) override { visible_ = v; }
     Str toolTipText() const override { return toolTip_; }
@@ -95,7 +95,7 @@ class HeadlessButton final : public platform::CommandButton {
     void setButtonColor(std::int32_t color) override { color_ = color; }
 
   private:
-    std::int32_t left_, top_, width_, height_;
+    platform::Placement place_;
     bool visible_ = true;
     Str toolTip_;
     std::int32_t color_;

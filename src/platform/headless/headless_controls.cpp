@@ -5,9 +5,8 @@
 namespace dalmure::headless {
 
 HeadlessButton::HeadlessButton(platform::ButtonId id)
-    : left_(design::buttonLeft(id)), top_(design::kButtonTop), width_(design::kButtonSize),
-      height_(design::kButtonSize), toolTip_(design::buttonToolTip(id)),
-      color_(design::kButtonColor) {}
+    : place_{design::buttonLeft(id), design::kButtonTop, design::kButtonSize, design::kButtonSize},
+      toolTip_(design::buttonToolTip(id)), color_(design::kButtonColor) {}
 
 HeadlessMenu::HeadlessMenu(Context& ctx) : ctx_(ctx) {
     for (platform::MenuItemId id : platform::kAllMenuItems) {

@@ -20,12 +20,8 @@ struct HeadlessPlatform::Impl {
         : frame1(design::kFrame1Width, design::kFrame1Height, true),
           // Frame3 is hidden on the form: start-up shows it once it has set up the grid.
           frame3(design::kFrame3Width, design::kFrame3Height, false), surface(ctx),
-          // Placed over column 1 of the first row; start-up and the grid click place it anew.
-          editor(ctx.notifications, frame3, design::kGridLeft + design::kGridDefaultColWidth + 45,
-                 design::kGridTop + 15, design::kGridDefaultColWidth - 60,
-                 design::kGridDefaultRowHeight - 30, design::kEditorBackColor, design::kFontSize),
-          menu(ctx), dialogs(ctx), browser(ctx), shell(ctx, std::move(options.htmlProgram)),
-          printer(ctx), screen(ctx),
+          editor(ctx.notifications, frame3), menu(ctx), dialogs(ctx), browser(ctx),
+          shell(ctx, std::move(options.htmlProgram)), printer(ctx), screen(ctx),
           clock(options.now), buttons{HeadlessButton(ButtonId::CWButton1),
                                       HeadlessButton(ButtonId::CWButton2),
                                       HeadlessButton(ButtonId::CWButton3),

@@ -1,4 +1,5 @@
 #include "platform/qt/dalmure_widget.h"
+#include "platform/qt/dalmure_widget_p.h"
 
 #include "control/design.h"
 #include "platform/qt/qt_internal.h"
@@ -35,63 +36,91 @@ QString normalFolder(const QString& folder) {
 
 } // namespace
 
-// The control's events, passed on as signals. What a slot stores into a by-reference argument
-// is copied back into the control's variable when the signal returns.
-struct DalmureWidget::Events final : DalmureEvents {
-    explicit Events(DalmureWidget& w) : w_(w) {}
+// What a slot stores into a by-reference argument is copied back into the control's variable
+// when the signal returns.
+class DalmureWidgetPrivate::Events final : public DalmureEvents {
+  public:
+    explicit Events(DalmureWidget* q) : q_(q) {}
     void AnnoDeleteRequest(std::int16_t& AnnoIndex) override {
         qint16 i = AnnoIndex;
-        emit w_.annoDeleteRequest(i);
+        emit q_->annoDeleteRequest(i);
         AnnoIndex = i;
     }
-    void AnnoModified(std::int16_t AnnoIndex) override { emit w_.annoModified(AnnoIndex); }
+    void AnnoModified(std::int16_t AnnoIndex) override { emit q_->annoModified(AnnoIndex); }
     void AnnoModifiedDesc(std::int16_t& AnnoIndex, Str& OldDesc, Str& NewDesc,
                           bool& Cancel) override {
         qint16 i = AnnoIndex;
         QString o = toQ(OldDesc), n = toQ(NewDesc);
-        emit w_.annoModifiedDesc(i, o, n, Cancel);
+        emit q_->annoModifiedDesc(i, o, n, Cancel);
         AnnoIndex = i;
         OldDesc = fromQ(o);
         NewDesc = fromQ(n);
     }
     void AnnoAdded(Str& AnnoTime, Str& AnnoDesc) override {
         QString t = toQ(AnnoTime), d = toQ(AnnoDesc);
-        emit w_.annoAdded(t, d);
+        emit q_->annoAdded(t, d);
         AnnoTime = fromQ(t);
         AnnoDesc = fromQ(d);
     }
-    void DblClick() override { emit w_.dblClick(); }
+    void DblClick() override { emit q_->dblClick(); }
     void ToolTipChanged(Str& ToolTipText) override {
         QString t = toQ(ToolTipText);
-        emit w_.toolTipChanged(t);
+        emit q_->toolTipChanged(t);
         ToolTipText = fromQ(t);
     }
 
   private:
-    DalmureWidget& w_;
+    DalmureWidget* q_;
 };
+
+DalmureWidgetPrivate::DalmureWidgetPrivate(DalmureWidget* widget, const QString& applicationFolder,
+                                           const QtPlatformOptions& options)
+    : q(widget), folder(normalFolder(applicationFolder)),
+      platform(std::make_unique<QtPlatform>(widget, options)),
+      events(std::make_unique<Events>(widget)) {}
+
+DalmureWidgetPrivate::~DalmureWidgetPrivate() = default;
+
+template <class F>
+auto DalmureWidgetPrivate::guarded(F&& f, decltype(f()) fallback) -> decltype(f()) {
+    try {
+        return f();
+    } catch (const ControlError& e) {
+        emit q->errorRaised(e.number(), toQ(e.description()));
+        return fallback;
+    }
+}
+
+template <class F> void DalmureWidgetPrivate::guarded(F&& f) {
+    try {
+        f();
+    } catch (const ControlError& e) {
+        emit q->errorRaised(e.number(), toQ(e.description()));
+    }
+}
 
 DalmureWidget::DalmureWidget(QWidget* parent) : DalmureWidget(defaultApplicationFolder(), parent) {}
 
+DalmureWidget::DalmureWidget(const QString& applicationFolder, QWidget* parent)
+    : DalmureWidget(applicationFolder, parent, QtPlatformOptions{}) {}
+
 DalmureWidget::DalmureWidget(const QString& applicationFolder, QWidget* parent,
-                             QtPlatformOptions options)
-    : QWidget(parent), folder_(normalFolder(applicationFolder)),
-      platform_(std::make_unique<QtPlatform>(this, std::move(options))),
-      events_(std::make_unique<Events>(*this)) {
+                             const QtPlatformOptions& options)
+    : QWidget(parent), d(std::make_unique<DalmureWidgetPrivate>(this, applicationFolder, options)) {
     setFocusPolicy(Qt::NoFocus);
-    platform_->setPrintFinished(
+    d->platform->setPrintFinished(
         [this](const QString& file, bool ok) { emit printFinished(file, ok); });
-    control_ = std::make_unique<Dalmure>(*platform_, fromQ(folder_));
-    control_->setEventSink(events_.get());
+    d->control = std::make_unique<Dalmure>(*d->platform, fromQ(d->folder));
+    d->control->setEventSink(d->events.get());
     // The container sizes the control once it is created.
-    auto& s = platform_->surface();
-    platform_->containerResize(s.width(), s.height());
-    resize(platform_->surfaceWidget()->size());
+    auto& s = d->platform->surface();
+    d->platform->containerResize(s.width(), s.height());
+    resize(d->platform->surfaceWidget()->size());
 }
 
 DalmureWidget::~DalmureWidget() {
-    control_.reset();
-    platform_.reset();
+    d->control.reset();
+    d->platform.reset();
 }
 
 void DalmureWidget::setDefaultApplicationFolder(const QString& folder) {
@@ -109,175 +138,119 @@ QString DalmureWidget::defaultApplicationFolder() {
 }
 
 QString DalmureWidget::applicationFolder() const {
-    return folder_;
-}
-
-template <class F> auto DalmureWidget::guarded(F&& f, decltype(f()) fallback) -> decltype(f()) {
-    try {
-        return f();
-    } catch (const ControlError& e) {
-        emit errorRaised(e.number(), toQ(e.description()));
-        return fallback;
-    }
+    return d->folder;
 }
 
 void DalmureWidget::annoAdd(const QString& time, const QString& description, const QString& data) {
-    Str t = fromQ(time), d = fromQ(description), x = fromQ(data);
-    guarded(
-        [&] {
-            control_->AnnoAdd(t, d, x);
-            return 0;
-        },
-        0);
+    Str t = fromQ(time), desc = fromQ(description), x = fromQ(data);
+    d->guarded([&] { d->control->AnnoAdd(t, desc, x); });
 }
 int DalmureWidget::annoCount() {
-    return guarded([&] { return static_cast<int>(control_->AnnoCount()); }, 0);
+    return d->guarded([&] { return static_cast<int>(d->control->AnnoCount()); }, 0);
 }
 QString DalmureWidget::annoTime(int index) {
-    return guarded([&] { return toQ(control_->AnnoTime(index)); }, QString());
+    return d->guarded([&] { return toQ(d->control->AnnoTime(index)); }, QString());
 }
 QString DalmureWidget::annoDesc(int index) {
-    return guarded([&] { return toQ(control_->AnnoDesc(index)); }, QString());
+    return d->guarded([&] { return toQ(d->control->AnnoDesc(index)); }, QString());
 }
 QString DalmureWidget::annoData(int index) {
-    return guarded([&] { return toQ(control_->AnnoData(index)); }, QString());
+    return d->guarded([&] { return toQ(d->control->AnnoData(index)); }, QString());
 }
 int DalmureWidget::annoDelete(int index) {
     std::int32_t i = index;
-    guarded(
-        [&] {
-            control_->AnnoDelete(i);
-            return 0;
-        },
-        0);
+    d->guarded([&] { d->control->AnnoDelete(i); });
     return i;
 }
 void DalmureWidget::clearAll() {
-    guarded(
-        [&] {
-            control_->ClearAll();
-            return 0;
-        },
-        0);
+    d->guarded([&] { d->control->ClearAll(); });
 }
 int DalmureWidget::selected() const {
-    return control_->Selected();
+    return d->control->Selected();
 }
 
 bool DalmureWidget::noPlay() const {
-    return control_->NoPlay();
+    return d->control->NoPlay();
 }
 void DalmureWidget::setNoPlay(bool v) {
-    guarded(
-        [&] {
-            control_->NoPlay(v);
-            return 0;
-        },
-        0);
+    d->guarded([&] { d->control->NoPlay(v); });
     emit modesChanged();
 }
 bool DalmureWidget::noPV() const {
-    return control_->NoPV();
+    return d->control->NoPV();
 }
 void DalmureWidget::setNoPV(bool v) {
-    guarded(
-        [&] {
-            control_->NoPV(v);
-            return 0;
-        },
-        0);
+    d->guarded([&] { d->control->NoPV(v); });
     emit modesChanged();
 }
 bool DalmureWidget::noModif() const {
-    return control_->NoModif();
+    return d->control->NoModif();
 }
 void DalmureWidget::setNoModif(bool v) {
-    guarded(
-        [&] {
-            control_->NoModif(v);
-            return 0;
-        },
-        0);
+    d->guarded([&] { d->control->NoModif(v); });
     emit modesChanged();
 }
 int DalmureWidget::pvStyle() const {
-    return control_->PVStyle;
+    return d->control->PVStyle;
 }
 void DalmureWidget::setPvStyle(int v) {
-    control_->PVStyle = static_cast<std::int16_t>(v);
+    d->control->PVStyle = static_cast<std::int16_t>(v);
 }
 int DalmureWidget::pvFontSize() const {
-    return control_->PVFontSize;
+    return d->control->PVFontSize;
 }
 void DalmureWidget::setPvFontSize(int v) {
-    control_->PVFontSize = static_cast<std::int16_t>(v);
+    d->control->PVFontSize = static_cast<std::int16_t>(v);
 }
 bool DalmureWidget::lockPVStyle() const {
-    return control_->LockPVStyle;
+    return d->control->LockPVStyle;
 }
 void DalmureWidget::setLockPVStyle(bool v) {
-    control_->LockPVStyle = v;
+    d->control->LockPVStyle = v;
 }
 QString DalmureWidget::noDossier() const {
-    return toQ(control_->NoDossier);
+    return toQ(d->control->NoDossier);
 }
 void DalmureWidget::setNoDossier(const QString& v) {
-    control_->NoDossier = fromQ(v);
+    d->control->NoDossier = fromQ(v);
 }
 QString DalmureWidget::dateCreated() const {
-    return toQ(control_->DateCreated);
+    return toQ(d->control->DateCreated);
 }
 void DalmureWidget::setDateCreated(const QString& v) {
-    control_->DateCreated = fromQ(v);
+    d->control->DateCreated = fromQ(v);
 }
 QString DalmureWidget::userName() const {
-    return toQ(control_->UserName);
+    return toQ(d->control->UserName);
 }
 void DalmureWidget::setUserName(const QString& v) {
-    control_->UserName = fromQ(v);
+    d->control->UserName = fromQ(v);
 }
 QColor DalmureWidget::backColor() const {
-    return toQColor(control_->BackColor());
+    return toQColor(d->control->BackColor());
 }
 void DalmureWidget::setBackColor(const QColor& c) {
-    guarded(
-        [&] {
-            control_->LetBackColor(toColour(c));
-            return 0;
-        },
-        0);
+    d->guarded([&] { d->control->LetBackColor(toColour(c)); });
 }
 void DalmureWidget::allowRefreshPV(bool refresh) {
-    guarded(
-        [&] {
-            control_->AllowRefreshPV(refresh);
-            return 0;
-        },
-        0);
+    d->guarded([&] { d->control->AllowRefreshPV(refresh); });
 }
 QString DalmureWidget::logPath() {
     Str path;
-    return guarded([&] { return toQ(control_->GetLogPath(path)); }, QString());
-}
-
-Dalmure& DalmureWidget::control() {
-    return *control_;
-}
-QtPlatform& DalmureWidget::platform() {
-    return *platform_;
+    return d->guarded([&] { return toQ(d->control->GetLogPath(path)); }, QString());
 }
 
 QSize DalmureWidget::sizeHint() const {
-    return {platform_->pxX(design::kControlWidth), platform_->pxY(design::kControlHeight)};
+    return {d->platform->pxX(design::kControlWidth), d->platform->pxY(design::kControlHeight)};
 }
 QSize DalmureWidget::minimumSizeHint() const {
-    return {platform_->pxX(2900), platform_->pxY(2000)};
+    return {d->platform->pxX(2900), d->platform->pxY(2000)};
 }
 
 void DalmureWidget::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
-    if (platform_ && control_)
-        platform_->surfaceWidget()->resize(e->size());
+    if (d && d->control)
+        d->platform->surfaceWidget()->resize(e->size());
 }
 
 } // namespace dalmure::qt

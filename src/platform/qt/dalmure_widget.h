@@ -5,8 +5,7 @@
 // within one thread): the control reads them back when the slot returns.
 #pragma once
 
-#include "control/dalmure.h"
-#include "platform/qt/qt_platform.h"
+#include "platform/qt/dalmure_qt_export.h"
 
 #include <QColor>
 #include <QString>
@@ -16,7 +15,10 @@
 
 namespace dalmure::qt {
 
-class DalmureWidget : public QWidget {
+struct QtPlatformOptions;
+class DalmureWidgetPrivate;
+
+class DALMURE_QT_EXPORT DalmureWidget : public QWidget {
     Q_OBJECT
     Q_PROPERTY(bool noPlay READ noPlay WRITE setNoPlay NOTIFY modesChanged)
     Q_PROPERTY(bool noPV READ noPV WRITE setNoPV NOTIFY modesChanged)
@@ -33,68 +35,98 @@ class DalmureWidget : public QWidget {
     Q_PROPERTY(QString applicationFolder READ applicationFolder CONSTANT)
 
   public:
-    // The application folder is defaultApplicationFolder().
+    // A control whose application folder is defaultApplicationFolder().
     explicit DalmureWidget(QWidget* parent = nullptr);
-    // The application folder (INI file, catalogue, templates, minutes page, Log/) is given.
-    explicit DalmureWidget(const QString& applicationFolder, QWidget* parent = nullptr,
-                           QtPlatformOptions options = {});
+    // A control reading its INI file, catalogue and templates from applicationFolder, where it
+    // also writes the minutes page and Log/.
+    explicit DalmureWidget(const QString& applicationFolder, QWidget* parent = nullptr);
+    // The same, on a platform set up by options (a fixed clock, the program that shows the
+    // minutes, a PDF to print into); see platform/qt/qt_platform.h.
+    DalmureWidget(const QString& applicationFolder, QWidget* parent,
+                  const QtPlatformOptions& options);
     ~DalmureWidget() override;
 
-    // The folder used by widgets created without one: the one set here, else the folder that
-    // holds the dalmure-qt library.
+    // Sets the folder of widgets created without one (a form made in Designer, for instance).
     static void setDefaultApplicationFolder(const QString& folder);
+    // The folder set above, else the folder that holds the dalmure-qt library.
     static QString defaultApplicationFolder();
+    // This control's application folder: absolute, without a trailing "/".
     QString applicationFolder() const;
 
-    // --- Annotations ---
+    // --- Annotations (an index is 0-based) ---
+
+    // Adds an annotation in time order, selects it and opens the editor on its notes.
     void annoAdd(const QString& time, const QString& description, const QString& data = {});
+    // The number of annotations.
     int annoCount();
+    // The time of annotation index.
     QString annoTime(int index);
+    // The description of annotation index.
     QString annoDesc(int index);
+    // The notes of annotation index.
     QString annoData(int index);
-    // Deletes an annotation; returns what the control leaves in the index argument.
+    // Removes annotation index; returns what the control leaves in the index argument.
     int annoDelete(int index);
+    // Empties the list.
     void clearAll();
+    // The selected annotation, or -1.
     int selected() const;
 
     // --- Properties and modes ---
+
+    // Whether the play command is hidden.
     bool noPlay() const;
     void setNoPlay(bool v);
+    // Whether the view and print commands are hidden.
     bool noPV() const;
     void setNoPV(bool v);
+    // Whether rename and delete are hidden.
     bool noModif() const;
     void setNoModif(bool v);
+    // The entry style: 2 makes Enter end the notes and ask for the next annotation.
     int pvStyle() const;
     void setPvStyle(int v);
+    // Kept for the host; the control's font size comes from the INI file.
     int pvFontSize() const;
     void setPvFontSize(int v);
+    // Whether the user is kept from switching the entry style.
     bool lockPVStyle() const;
     void setLockPVStyle(bool v);
+    // The case number printed on the minutes.
     QString noDossier() const;
     void setNoDossier(const QString& v);
+    // The date printed on the minutes.
     QString dateCreated() const;
     void setDateCreated(const QString& v);
+    // The user printed on the minutes.
     QString userName() const;
     void setUserName(const QString& v);
+    // The background colour of the control and its buttons; setting it repaints them.
     QColor backColor() const;
     void setBackColor(const QColor& c);
+    // Shows (true) or hides the grid while the host makes many changes.
     void allowRefreshPV(bool refresh);
+    // Makes sure the month folder of the control's log exists and returns it.
     QString logPath();
 
-    // The control and its platform, for hosts that need the full interface.
-    Dalmure& control();
-    QtPlatform& platform();
-
+    // The size the control was designed at, and the smallest it lays out in.
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
   signals:
+    // The user asks to delete annotation annoIndex; the host calls annoDelete if it agrees.
     void annoDeleteRequest(qint16& annoIndex);
+    // Notes were committed; read them with annoData.
     void annoModified(qint16 annoIndex);
+    // The user renamed an annotation; setting cancel undoes the rename.
     void annoModifiedDesc(qint16& annoIndex, QString& oldDesc, QString& newDesc, bool& cancel);
+    // The user added an annotation (entry style 2).
     void annoAdded(QString& annoTime, QString& annoDesc);
+    // Play requested (double click or play command); read selected().
     void dblClick();
+    // The mouse is over a command; the text is its tip.
     void toolTipChanged(QString& toolTipText);
+    // noPlay, noPV or noModif changed.
     void modesChanged();
     // A member that traps nothing let an error reach the host.
     void errorRaised(int number, const QString& description);
@@ -105,12 +137,8 @@ class DalmureWidget : public QWidget {
     void resizeEvent(QResizeEvent* e) override;
 
   private:
-    struct Events;
-    template <class F> auto guarded(F&& f, decltype(f()) fallback) -> decltype(f());
-    QString folder_;
-    std::unique_ptr<QtPlatform> platform_;
-    std::unique_ptr<Events> events_;
-    std::unique_ptr<Dalmure> control_;
+    friend class DalmureWidgetPrivate;
+    const std::unique_ptr<DalmureWidgetPrivate> d;
 };
 
 } // namespace dalmure::qt

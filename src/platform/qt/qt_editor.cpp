@@ -95,6 +95,27 @@ Str typedText(const QString& display) {
     return s;
 }
 
+// Where two texts differ: the first prefix characters and the last suffix characters of each are
+// the same, and the span between (was[prefix, was.size() - suffix) in one, now[prefix,
+// now.size() - suffix) in the other) is what changed.
+struct Difference {
+    int prefix = 0, suffix = 0;
+    bool none(const QString& was, const QString& now) const {
+        return prefix == was.size() && prefix == now.size();
+    }
+};
+
+Difference differenceOf(const QString& was, const QString& now) {
+    const int shorter = static_cast<int>(std::min(was.size(), now.size()));
+    Difference d;
+    while (d.prefix < shorter && was.at(d.prefix) == now.at(d.prefix))
+        ++d.prefix;
+    while (d.suffix < shorter - d.prefix &&
+           was.at(was.size() - 1 - d.suffix) == now.at(now.size() - 1 - d.suffix))
+        ++d.suffix;
+    return d;
+}
+
 // The character a key types, as the control's key handling counts it: Enter 13, Backspace 8,
 // Esc 27; 0 for a key without one (moves, Delete, Tab that moves the focus, shortcuts).
 char16_t characterOf(const QKeyEvent* e) {
@@ -221,12 +242,7 @@ void EditorWidget::focusInEvent(QFocusEvent* e) {
 // The text box component
 
 QtTextBox::QtTextBox(Context& ctx, QtFrame& frame)
-    : ctx_(ctx),
-      // Placed over column 1 of the first row; start-up and the grid click place it anew.
-      model_(ctx.sink, frame, design::kGridLeft + design::kGridDefaultColWidth + 45,
-             design::kGridTop + 15, design::kGridDefaultColWidth - 60,
-             design::kGridDefaultRowHeight - 30, design::kEditorBackColor, design::kFontSize),
-      w_(new EditorWidget(*this, frame.widget())) {
+    : ctx_(ctx), model_(ctx.sink, frame), w_(new EditorWidget(*this, frame.widget())) {
     model_.setView(this);
     model_.setFocusLeaving([this] {
         if (!home_)
@@ -258,19 +274,12 @@ void QtTextBox::textEdited(std::int32_t, std::int32_t, std::int32_t) {
     // widget's scrolling, stay.
     const QString was = documentText(w_);
     const QString now = displayOf(model_.text());
-    const int shorter = static_cast<int>(std::min(was.size(), now.size()));
-    int prefix = 0;
-    while (prefix < shorter && was.at(prefix) == now.at(prefix))
-        ++prefix;
-    int suffix = 0;
-    while (suffix < shorter - prefix &&
-           was.at(was.size() - 1 - suffix) == now.at(now.size() - 1 - suffix))
-        ++suffix;
+    const Difference d = differenceOf(was, now);
     syncing_ = true;
     QTextCursor c(w_->document());
-    c.setPosition(prefix);
-    c.setPosition(static_cast<int>(was.size()) - suffix, QTextCursor::KeepAnchor);
-    c.insertText(now.mid(prefix, now.size() - suffix - prefix));
+    c.setPosition(d.prefix);
+    c.setPosition(static_cast<int>(was.size()) - d.suffix, QTextCursor::KeepAnchor);
+    c.insertText(now.mid(d.prefix, now.size() - d.suffix - d.prefix));
     syncing_ = false;
     showSelection();
 }
@@ -297,19 +306,12 @@ void QtTextBox::viewEdited() {
     const Str before = model_.text();
     const QString was = displayOf(before);
     const QString now = documentText(w_);
-    const int shorter = static_cast<int>(std::min(was.size(), now.size()));
-    int prefix = 0;
-    while (prefix < shorter && was.at(prefix) == now.at(prefix))
-        ++prefix;
-    int suffix = 0;
-    while (suffix < shorter - prefix &&
-           was.at(was.size() - 1 - suffix) == now.at(now.size() - 1 - suffix))
-        ++suffix;
-    if (prefix == was.size() && prefix == now.size())
+    const Difference d = differenceOf(was, now);
+    if (d.none(was, now))
         return;
-    const std::int32_t from = toModel(before, prefix);
-    const std::int32_t to = toModel(before, static_cast<int>(was.size()) - suffix);
-    const Str inserted = typedText(now.mid(prefix, now.size() - suffix - prefix));
+    const std::int32_t from = toModel(before, d.prefix);
+    const std::int32_t to = toModel(before, static_cast<int>(was.size()) - d.suffix);
+    const Str inserted = typedText(now.mid(d.prefix, now.size() - d.suffix - d.prefix));
     if (!model_.userReplace(from, to, inserted)) {
         textReplaced(); // refused: the widget shows the model again
         return;

@@ -242,11 +242,7 @@ bool GridView::viewportEvent(QEvent* e) {
 
 void GridView::mouseMoveEvent(QMouseEvent* e) {
     lastMouse = e->position().toPoint();
-    int button = 0;
-    if (e->buttons() & Qt::LeftButton)
-        button |= platform::kLeftButton;
-    if (e->buttons() & Qt::RightButton)
-        button |= platform::kRightButton;
+    const int button = buttonMask(e->buttons());
     if (ctx_.sink)
         ctx_.sink->gridMouseMove(button, shiftMask(e->modifiers()), ctx_.twipsX(lastMouse.x()),
                                  ctx_.twipsY(lastMouse.y()));

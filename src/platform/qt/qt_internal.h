@@ -32,6 +32,8 @@ Str fromQ(const QString& s);
 QColor toQColor(std::int32_t color);
 // The host language's shift mask (1 shift, 2 ctrl, 4 alt) and key codes.
 int shiftMask(Qt::KeyboardModifiers m);
+// The mouse buttons held, as the control counts them (left and right).
+int buttonMask(Qt::MouseButtons b);
 std::int16_t virtualKeyCode(int qtKey);
 
 // What every component shares: the notification sink, the happening sink, the DPI source.
@@ -111,11 +113,10 @@ class QtSurface final : public platform::ControlSurface {
 
 class QtFrame final : public platform::Frame {
   public:
-    QtFrame(Context& ctx, QFrame* w, std::int32_t left, std::int32_t top, std::int32_t width,
-            std::int32_t height);
-    std::int32_t width() const override { return width_; }
+    QtFrame(Context& ctx, QFrame* w, platform::Placement placement);
+    std::int32_t width() const override { return place_.width; }
     void setWidth(std::int32_t v) override;
-    std::int32_t height() const override { return height_; }
+    std::int32_t height() const override { return place_.height; }
     void setHeight(std::int32_t v) override;
     bool visible() const override { return visible_; }
     void setVisible(bool v) override;
@@ -126,7 +127,7 @@ class QtFrame final : public platform::Frame {
   private:
     Context& ctx_;
     QFrame* w_;
-    std::int32_t left_, top_, width_, height_;
+    platform::Placement place_;
     bool visible_ = true;
 };
 

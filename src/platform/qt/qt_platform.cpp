@@ -105,16 +105,19 @@ struct QtPlatform::Impl {
         f1->setObjectName(QStringLiteral("Frame1"));
         f1->setFrameShape(QFrame::NoFrame);
         f1->setAttribute(Qt::WA_TransparentForMouseEvents);
-        frame1 = std::make_unique<QtFrame>(ctx, f1, design::kFrame3Left,
-                                           design::kFrame3Top - design::kFrame1Height,
-                                           design::kFrame1Width, design::kFrame1Height);
+        frame1 = std::make_unique<QtFrame>(
+            ctx, f1,
+            platform::Placement{design::kFrame3Left, design::kFrame3Top - design::kFrame1Height,
+                                design::kFrame1Width, design::kFrame1Height});
 
         auto* f3 = new QFrame(surfaceWidget);
         f3->setObjectName(QStringLiteral("Frame3"));
         f3->setFrameShape(QFrame::StyledPanel);
         f3->setFrameShadow(QFrame::Sunken);
-        frame3 = std::make_unique<QtFrame>(ctx, f3, design::kFrame3Left, design::kFrame3Top,
-                                           design::kFrame3Width, design::kFrame3Height);
+        frame3 = std::make_unique<QtFrame>(
+            ctx, f3,
+            platform::Placement{design::kFrame3Left, design::kFrame3Top, design::kFrame3Width,
+                                design::kFrame3Height});
 
         grid = std::make_unique<QtGrid>(ctx, f3);
         editor = std::make_unique<QtTextBox>(ctx, *frame3);

@@ -1,0 +1,73 @@
+// The command buttons: tool buttons that report clicks, mouse moves and their tips.
+#include "platform/qt/qt_internal.h"
+
+#include "control/design.h"
+
+#include <QMouseEvent>
+
+namespace dalmure::qt {
+
+ButtonWidget::ButtonWidget(Context& ctx, platform::ButtonId id, QWidget* parent)
+    : QToolButton(parent), ctx_(ctx), id_(id) {
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setAutoRaise(false);
+    setToolButtonStyle(Qt::ToolButtonIconOnly);
+    setIcon(commandIcon(id));
+    setObjectName(QString::fromLatin1(platform::buttonName(id).data(),
+                                      static_cast<qsizetype>(platform::buttonName(id).size())));
+    QObject::connect(this, &QToolButton::clicked, this, [this] {
+        if (ctx_.sink)
+            ctx_.sink->buttonClick(id_);
+    });
+}
+
+void ButtonWidget::mouseMoveEvent(QMouseEvent* e) {
+    QToolButton::mouseMoveEvent(e);
+    e->accept(); // the surface under the button does not see the move
+    if (ctx_.sink)
+        ctx_.sink->buttonMouseMove(id_);
+}
+
+QtButton::QtButton(Context& ctx, platform::ButtonId id, QWidget* surface, QtFrame* frame)
+    : ctx_(ctx), w_(new ButtonWidget(ctx, id, surface)), frame_(frame),
+      left_(design::buttonLeft(id)), top_(design::kButtonTop), size_(design::kButtonSize),
+      color_(design::kButtonColor) {
+    setToolTipText(design::buttonToolTip(id));
+    setButtonColor(color_);
+    apply();
+}
+
+void QtButton::apply() {
+    const int side = std::max(0, ctx_.pxX(size_));
+    w_->setGeometry(ctx_.pxX(left_), ctx_.pxY(top_), side, std::max(0, ctx_.pxY(size_)));
+    const int icon = std::max(8, side * 2 / 3);
+    w_->setIconSize(QSize(icon, icon));
+    w_->setVisible(shown());
+}
+
+void QtButton::setLeft(std::int32_t v) {
+    left_ = v;
+    apply();
+}
+void QtButton::setVisible(bool v) {
+    visible_ = v;
+    apply();
+}
+void QtButton::setToolTipText(const Str& text) {
+    toolTip_ = text;
+    const QString q = toQ(text);
+    w_->setToolTip(q);
+    w_->setAccessibleName(q);
+    w_->setStatusTip(q);
+}
+void QtButton::setButtonColor(std::int32_t color) {
+    color_ = color;
+    QPalette p = w_->palette();
+    p.setColor(QPalette::Button, toQColor(color));
+    p.setColor(QPalette::Window, toQColor(color));
+    w_->setPalette(p);
+    w_->setAutoFillBackground(true);
+}
+
+} // namespace dalmure::qt
