@@ -35,6 +35,7 @@ install(FILES ${src}/platform/headless/headless_platform.h
         DESTINATION ${DALMURE_INSTALL_INCLUDEDIR}/platform/headless)
 file(GLOB dalmure_support_headers ${src}/support/*.h)
 install(FILES ${dalmure_support_headers} DESTINATION ${DALMURE_INSTALL_INCLUDEDIR}/support)
+install(FILES ${src}/journal/journal.h DESTINATION ${DALMURE_INSTALL_INCLUDEDIR}/journal)
 if(TARGET dalmure-qt)
   install(FILES ${src}/platform/qt/qt_platform.h ${src}/platform/qt/dalmure_widget.h
           DESTINATION ${DALMURE_INSTALL_INCLUDEDIR}/platform/qt)
