@@ -188,6 +188,7 @@ const std::map<std::string, std::vector<EventArg>>& replyableArgs() {
           {"Cancel", ArgType::Boolean}}},
         {"AnnoAdded", {{"AnnoTime", ArgType::String}, {"AnnoDesc", ArgType::String}}},
         {"DblClick", {}},
+        {"AnnoRecovered", {}},
         {"ToolTipChanged", {{"ToolTipText", ArgType::String}}},
     };
     return table;
@@ -432,6 +433,30 @@ OrderedJson Session::call(const Json& request) {
             c.AllowRefreshPV(refresh);
             after = {refresh};
         }
+    } else if (name == "RecoverableSessions") {
+        expect(0, 0);
+        result = OrderedJson::array();
+        for (const journal::FoundJournal& f : c.RecoverableSessions()) {
+            OrderedJson j;
+            j["id"] = f.id;
+            j["damaged"] = f.damaged;
+            j["problem"] = utf8(f.problem);
+            j["NoDossier"] = utf8(f.caseFields.noDossier);
+            j["DateCreated"] = utf8(f.caseFields.dateCreated);
+            j["UserName"] = utf8(f.caseFields.userName);
+            j["lastChange"] = f.lastChange;
+            j["annotations"] = f.annotations;
+            j["unsavedNotes"] = f.unsavedNotes;
+            j["pendingText"] = f.pendingText;
+            result.push_back(std::move(j));
+        }
+    } else if (name == "RecoverSession" || name == "DiscardSession") {
+        expect(1, 1);
+        if (!args[0].is_string())
+            throw Refused("the session id must be a string");
+        const std::string id = args[0].get<std::string>();
+        result = name == "RecoverSession" ? c.RecoverSession(id) : c.DiscardSession(id);
+        after = {id};
     } else if (name == "GetLogPath") {
         expect(1, 1);
         Str path = stringArg(args[0], "strPath");
@@ -834,6 +859,11 @@ void Session::AnnoAdded(Str& AnnoTime, Str& AnnoDesc) {
 void Session::DblClick() {
     emitEvent("DblClick", OrderedJson::object());
     nextReply("DblClick");
+}
+
+void Session::AnnoRecovered(std::int16_t AnnoIndex) {
+    emitEvent("AnnoRecovered", {{"AnnoIndex", AnnoIndex}});
+    nextReply("AnnoRecovered");
 }
 
 void Session::ToolTipChanged(Str& ToolTipText) {

@@ -125,6 +125,8 @@ void Dalmure::AnnoAdd(Str& strAnnoTime, Str& strAnnoDesc, Str& strAnnoData) {
         }
         noteTimeOrderAround(pos / 2);
         inserted = pos / 2;
+        // Journaled before the selection opens the editor on it, whose text refers to it.
+        journalAdded(inserted, strAnnoTime, strAnnoDesc, Str());
 
         // 5. Scroll the new annotation to the top.
         std::int32_t top = pos;
@@ -138,12 +140,11 @@ void Dalmure::AnnoAdd(Str& strAnnoTime, Str& strAnnoDesc, Str& strAnnoData) {
         // 7. The host's data text, into the data cell and the editor.
         if (!strAnnoData.empty()) {
             g.setText(strAnnoData);
+            journalNotes(inserted, strAnnoData);
             text1().setText(strAnnoData);
         }
         finished = true;
     });
-    if (inserted >= 0)
-        journalAdded(inserted, strAnnoTime, strAnnoDesc, finished ? strAnnoData : Str());
     PlaceEditor();
     if (!finished)
         timeOrderBreaks_ = countBreaks(grid());

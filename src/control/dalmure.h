@@ -224,7 +224,8 @@ class Dalmure : private platform::Notifications {
     // --- Journal ----------------------------------------------------------------------------
     void startJournal();
     void closeJournal(); // the normal end: the journal is removed
-    // Each records one change, the case fields first when the host changed them since.
+    // Each records one change, the case fields first when the host changed them since. A change
+    // is recorded before the editor opens on its result (the editor's text refers to it).
     void journalAdded(std::int32_t index, const Str& time, const Str& desc, const Str& data);
     void journalDeleted(std::int32_t index);
     void journalCleared();
