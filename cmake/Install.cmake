@@ -35,6 +35,7 @@ install(FILES ${src}/platform/headless/headless_platform.h
         DESTINATION ${DALMURE_INSTALL_INCLUDEDIR}/platform/headless)
 file(GLOB dalmure_support_headers ${src}/support/*.h)
 install(FILES ${dalmure_support_headers} DESTINATION ${DALMURE_INSTALL_INCLUDEDIR}/support)
+install(FILES ${src}/journal/journal.h DESTINATION ${DALMURE_INSTALL_INCLUDEDIR}/journal)
 # The Qt headers are installed by src/platform/qt/CMakeLists.txt.
 
 # A ready application folder's shipped files: the message catalogue and the minutes templates.

@@ -131,6 +131,13 @@ Str stringArg(const Json& v, const char* what) {
     return fromUtf8(v.get<std::string>());
 }
 
+std::string sessionIdArg(const Json& v) {
+    if (!v.is_string()) {
+        throw Refused("the session id must be a string");
+    }
+    return v.get<std::string>();
+}
+
 bool boolArg(const Json& v, const char* what) {
     if (!v.is_boolean()) {
         throw Refused(std::string(what) + " must be true or false");
@@ -189,6 +196,7 @@ const std::map<std::string, std::vector<EventArg>>& replyableArgs() {
           {"Cancel", ArgType::Boolean}}},
         {"AnnoAdded", {{"AnnoTime", ArgType::String}, {"AnnoDesc", ArgType::String}}},
         {"DblClick", {}},
+        {"AnnoRecovered", {}},
         {"ToolTipChanged", {{"ToolTipText", ArgType::String}}},
     };
     return table;
@@ -296,6 +304,37 @@ const std::map<std::string, HostMember, std::less<>>& hostMembers() {
               Str path = stringArg(args[0], "strPath");
               result = utf8(c.GetLogPath(path));
               after = {utf8(path)};
+          }}},
+        {"RecoverableSessions",
+         {0, 0,
+          [](Dalmure& c, A, O result, O) {
+              result = OrderedJson::array();
+              for (const journal::FoundJournal& f : c.RecoverableSessions()) {
+                  OrderedJson j;
+                  j["id"] = f.id;
+                  j["damaged"] = f.damaged;
+                  j["problem"] = utf8(f.problem);
+                  j["NoDossier"] = utf8(f.caseFields.noDossier);
+                  j["DateCreated"] = utf8(f.caseFields.dateCreated);
+                  j["UserName"] = utf8(f.caseFields.userName);
+                  j["lastChange"] = f.lastChange;
+                  j["annotations"] = f.annotations;
+                  j["unsavedNotes"] = f.unsavedNotes;
+                  j["pendingText"] = f.pendingText;
+                  result.push_back(std::move(j));
+              }
+          }}},
+        {"RecoverSession",
+         {1, 1,
+          [](Dalmure& c, A args, O result, O after) {
+              result = c.RecoverSession(sessionIdArg(args[0]));
+              after = {args[0]};
+          }}},
+        {"DiscardSession",
+         {1, 1,
+          [](Dalmure& c, A args, O result, O after) {
+              result = c.DiscardSession(sessionIdArg(args[0]));
+              after = {args[0]};
           }}},
     };
     return table;
@@ -869,6 +908,11 @@ void Session::AnnoAdded(Str& AnnoTime, Str& AnnoDesc) {
 void Session::DblClick() {
     emitEvent("DblClick", OrderedJson::object());
     nextReply("DblClick");
+}
+
+void Session::AnnoRecovered(std::int16_t AnnoIndex) {
+    emitEvent("AnnoRecovered", {{"AnnoIndex", AnnoIndex}});
+    nextReply("AnnoRecovered");
 }
 
 void Session::ToolTipChanged(Str& ToolTipText) {

@@ -72,6 +72,7 @@ class Session final : private DalmureEvents, private headless::HappeningSink {
     // --- DalmureEvents ---
     void AnnoDeleteRequest(std::int16_t& AnnoIndex) override;
     void AnnoModified(std::int16_t AnnoIndex) override;
+    void AnnoRecovered(std::int16_t AnnoIndex) override;
     void AnnoModifiedDesc(std::int16_t& AnnoIndex, Str& OldDesc, Str& NewDesc,
                           bool& Cancel) override;
     void AnnoAdded(Str& AnnoTime, Str& AnnoDesc) override;

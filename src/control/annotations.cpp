@@ -71,6 +71,7 @@ void Dalmure::noteTimeOrderAround(std::int32_t annotation) {
 
 void Dalmure::AnnoAdd(Str& strAnnoTime, Str& strAnnoDesc, Str& strAnnoData) {
     bool finished = false;
+    std::int32_t inserted = -1; // the annotation's index once its rows are in the grid
     trap(u"errDalmure_AnnoAdd", [&] {
         commitPendingEdit();
         platform::Grid& g = grid();
@@ -123,6 +124,9 @@ void Dalmure::AnnoAdd(Str& strAnnoTime, Str& strAnnoDesc, Str& strAnnoData) {
             g.setText(Str());
         }
         noteTimeOrderAround(pos / 2);
+        inserted = pos / 2;
+        // Journaled before the selection opens the editor on it, whose text refers to it.
+        journalAdded(inserted, strAnnoTime, strAnnoDesc, Str());
 
         // 5. Scroll the new annotation to the top.
         std::int32_t top = pos;
@@ -136,6 +140,7 @@ void Dalmure::AnnoAdd(Str& strAnnoTime, Str& strAnnoDesc, Str& strAnnoData) {
         // 7. The host's data text, into the data cell and the editor.
         if (!strAnnoData.empty()) {
             g.setText(strAnnoData);
+            journalNotes(inserted, strAnnoData);
             text1().setText(strAnnoData);
         }
         finished = true;
@@ -229,6 +234,7 @@ void Dalmure::AnnoDelete(std::int32_t& AnnoIndex) {
             text1().setText(Str());
             text1().setVisible(false);
             finished = true;
+            journalCleared();
             return;
         }
         const std::int16_t mainRow = mulInteger(2, iSelected);
@@ -238,6 +244,7 @@ void Dalmure::AnnoDelete(std::int32_t& AnnoIndex) {
         const std::int32_t before = (k >= 0 && 2 * k + 1 < g.rows()) ? breaksAround(g, k) : 0;
         g.removeItem(addInteger(mainRow, 1));
         g.removeItem(mainRow);
+        journalDeleted(k);
         timeOrderBreaks_ -= before;
         timeOrderBreaks_ += outOfOrder(g, k - 1) ? 1 : 0;
         finished = true;
@@ -257,6 +264,7 @@ void Dalmure::ClearAll() {
         if (g.rows() >= 3)
             g.removeItems(0, g.rows() - 2);
         g.clear();
+        journalCleared();
         timeOrderBreaks_ = 0;
         blEditorClosedByList = true;
         closeEditor();

@@ -1,6 +1,7 @@
 // The control's core: construction, the background colour, the modes that withdraw commands,
 // the container's focus and ambient notifications, and the button click dispatch.
 #include "control/dalmure.h"
+#include "journal/journal.h"
 
 #include "control/trap.h"
 #include "support/numeric.h"
@@ -22,9 +23,11 @@ Dalmure::Dalmure(platform::Platform& platform, Str appFolder)
       catalogue_(platform.catalogue(), platform.screen(), log_, appFolder_) {
     p_.setNotifications(this);
     UserControl_Initialize();
+    startJournal();
 }
 
 Dalmure::~Dalmure() {
+    closeJournal();
     p_.setNotifications(nullptr);
 }
 

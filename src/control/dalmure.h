@@ -8,12 +8,16 @@
 #pragma once
 
 #include "control/events.h"
+#include "journal/journal.h"
 #include "platform/platform.h"
 #include "support/catalogue.h"
 #include "support/log.h"
 #include "support/text.h"
 
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace dalmure {
 
@@ -74,6 +78,21 @@ class Dalmure : private platform::Notifications {
     std::int16_t PVStyle = 0;
     std::int16_t PVFontSize = 0;
     bool LockPVStyle = false;
+
+    // --- Sessions that ended without closing -----------------------------------------------
+    // Every change to the list, the case fields and the notes as they are typed is kept in a
+    // journal in the application folder's Recovery/ folder until the control ends normally.
+    // The journals of sessions that crashed or were killed, with what each holds (journals of
+    // running controls are never listed).
+    std::vector<journal::FoundJournal> RecoverableSessions();
+    // Brings session id back: its annotations missing from the list are added (AnnoRecovered
+    // for each), its notes, committed or still being typed, are written into their annotations
+    // (AnnoModified for each that changes), empty case fields are filled in; then its journal is
+    // removed. An annotation the host added again (same time and description) is not added
+    // twice. False when the journal cannot be read.
+    bool RecoverSession(const std::string& id);
+    // Removes the journal of session id; false when it is in use or cannot be removed.
+    bool DiscardSession(const std::string& id);
 
     // --- Log -------------------------------------------------------------------------------
     Str GetLogPath(Str& strPath) { return log_.GetLogPath(strPath); }
@@ -202,11 +221,28 @@ class Dalmure : private platform::Notifications {
     platform::TextBox& text1() { return p_.editor(); }
     platform::CommandButton& button(platform::ButtonId id) { return p_.button(id); }
 
+    // --- Journal ----------------------------------------------------------------------------
+    void startJournal();
+    void closeJournal(); // the normal end: the journal is removed
+    // Each records one change, the case fields first when the host changed them since. A change
+    // is recorded before the editor opens on its result (the editor's text refers to it).
+    void journalAdded(std::int32_t index, const Str& time, const Str& desc, const Str& data);
+    void journalDeleted(std::int32_t index);
+    void journalCleared();
+    void journalRenamed(std::int32_t index, const Str& desc);
+    void journalNotes(std::int32_t index, const Str& notes);
+    void journalLiveText();
+    void journalCaseFields();
+    // Writes notes into annotation index, outside the editor.
+    void setNotes(std::int32_t index, const Str& notes);
+
     platform::Platform& p_;
     Str appFolder_;
     Log log_;
     Catalogue catalogue_;
     DalmureEvents* events_ = nullptr;
+    std::unique_ptr<journal::Journal> journal_;
+    Str journaledDossier_, journaledDate_, journaledUser_;
 
     // Private state, named as the control has always named it.
     std::int16_t iSelected = 0;

@@ -1,4 +1,4 @@
-// The six events the control raises to its host. Handlers run synchronously inside the
+// The events the control raises to its host. Handlers run synchronously inside the
 // control's procedure; what a handler stores into a by-reference argument is seen by the
 // control afterwards (AnnoIndex of AnnoDeleteRequest and AnnoModifiedDesc is the control's
 // selection itself, ToolTipText its last announced tooltip).
@@ -11,7 +11,7 @@
 namespace dalmure {
 
 class DalmureEvents {
-public:
+  public:
     virtual ~DalmureEvents() = default;
     virtual void AnnoDeleteRequest(std::int16_t& AnnoIndex) { (void)AnnoIndex; }
     virtual void AnnoModified(std::int16_t AnnoIndex) { (void)AnnoIndex; }
@@ -21,6 +21,8 @@ public:
     }
     virtual void AnnoAdded(Str& AnnoTime, Str& AnnoDesc) { (void)AnnoTime, (void)AnnoDesc; }
     virtual void DblClick() {}
+    // An annotation of a crashed session brought back into the list (RecoverSession).
+    virtual void AnnoRecovered(std::int16_t AnnoIndex) { (void)AnnoIndex; }
     virtual void ToolTipChanged(Str& ToolTipText) { (void)ToolTipText; }
 };
 

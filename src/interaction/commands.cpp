@@ -48,6 +48,7 @@ void Dalmure::CWButton4_Click() {
         g.setRow(mulInteger(2, iSelected));
         Str oldDesc = g.text();
         g.setText(newDesc);
+        const Str shown = newDesc;
         if (events_ != nullptr) {
             events_->AnnoModifiedDesc(iSelected, oldDesc, newDesc, Cancel);
         }
@@ -55,6 +56,7 @@ void Dalmure::CWButton4_Click() {
             // The host's own OldDesc, if it changed it, is what goes back.
             g.setText(oldDesc);
         }
+        journalRenamed(iSelected, Cancel ? oldDesc : shown);
     });
 }
 

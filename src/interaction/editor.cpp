@@ -75,6 +75,7 @@ void Dalmure::Text1_Change() {
         if (blLoadingEditor) {
             return;
         }
+        journalLiveText();
         // The text sizes the row the editor lies over, wherever the control's work has left
         // the current cell (the minutes, a rename and a double click move it).
         const std::int32_t notesRow = editorRow();
@@ -183,6 +184,7 @@ bool Dalmure::commitEditor(bool markCommitted) {
     g.setCol(1);
     g.setRow(addInteger(mulInteger(2, iSelected), 1));
     g.setText(text);
+    journalNotes(iSelected, text);
     g.setCol(rememberedCol);
     g.setRow(rememberedRow);
     if (markCommitted) {

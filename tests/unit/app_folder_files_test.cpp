@@ -358,7 +358,7 @@ TEST(AppFolderFiles, CopiesLeftByAWriterThatDiedAreRemovedByTheNextView) {
     for (const auto& e : fs::directory_iterator(clerk.h.app.native()))
         names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
-    std::vector<std::string> expected{alive, other, "pvData.html"};
+    std::vector<std::string> expected{alive, other, "Recovery", "pvData.html"};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(names, expected);
 }
@@ -431,7 +431,7 @@ std::string fullDiskCase(const std::string& mountPoint) {
     if (::unshare(CLONE_NEWNS) != 0)
         return "SKIP unshare refused";
     if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        ::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=2m,mode=0700") != 0 ||
+        ::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=16m,mode=0700") != 0 ||
         ::mount("tmpfs", "/dev", "tmpfs", 0, "size=64k,mode=0755") != 0)
         return "SKIP mount refused";
     const int sink = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK, 0);

@@ -303,6 +303,9 @@ class RecordingEvents : public DalmureEvents {
         if (onDblClick)
             onDblClick();
     }
+    void AnnoRecovered(std::int16_t AnnoIndex) override {
+        names.push_back("AnnoRecovered(" + std::to_string(AnnoIndex) + ")");
+    }
     void ToolTipChanged(Str& ToolTipText) override {
         names.push_back("ToolTipChanged(" + s(ToolTipText) + ")");
         if (onToolTip)

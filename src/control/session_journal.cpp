@@ -1,0 +1,191 @@
+// The control's journal: every change to the list, the case fields and the notes being typed,
+// recorded as it happens (see journal/journal.h), and the recovery of a session that ended
+// without closing.
+#include "control/dalmure.h"
+#include "control/trap.h"
+#include "journal/journal.h"
+
+#include <map>
+#include <utility>
+
+namespace dalmure {
+
+namespace {
+
+constexpr std::string_view kJournalFolder = "Recovery";
+constexpr const char16_t* kJournalLabel = u"errDalmure_Journal";
+
+} // namespace
+
+void Dalmure::startJournal() {
+    journal::JournalOptions options;
+    options.report = [this](std::int32_t number, const Str& description) {
+        writeLogLine(number, description, kJournalLabel);
+    };
+    journal_ = journal::Journal::start(appFolder_, kJournalFolder, std::move(options));
+}
+
+void Dalmure::closeJournal() {
+    if (journal_)
+        journal_->close();
+}
+
+void Dalmure::journalCaseFields() {
+    if (!journal_)
+        return;
+    const auto note = [&](journal::CaseField field, const Str& now, Str& recorded) {
+        if (now != recorded && journal_->caseField(field, now))
+            recorded = now;
+    };
+    note(journal::CaseField::NoDossier, NoDossier, journaledDossier_);
+    note(journal::CaseField::DateCreated, DateCreated, journaledDate_);
+    note(journal::CaseField::UserName, UserName, journaledUser_);
+}
+
+void Dalmure::journalAdded(std::int32_t index, const Str& time, const Str& desc, const Str& data) {
+    if (!journal_)
+        return;
+    journalCaseFields();
+    journal_->added(index, time, desc, data);
+}
+
+void Dalmure::journalDeleted(std::int32_t index) {
+    if (!journal_)
+        return;
+    journalCaseFields();
+    journal_->deleted(index);
+}
+
+void Dalmure::journalCleared() {
+    if (!journal_)
+        return;
+    journalCaseFields();
+    journal_->cleared();
+}
+
+void Dalmure::journalRenamed(std::int32_t index, const Str& desc) {
+    if (!journal_)
+        return;
+    journalCaseFields();
+    journal_->renamed(index, desc);
+}
+
+void Dalmure::journalNotes(std::int32_t index, const Str& notes) {
+    if (!journal_)
+        return;
+    journalCaseFields();
+    journal_->notesCommitted(index, notes);
+}
+
+// The editor's text as the clerk types it, for the annotation it is open on.
+void Dalmure::journalLiveText() {
+    if (!journal_ || !blEditorOpen || blSelectionFailed || iSelected < 0)
+        return;
+    journalCaseFields();
+    journal_->liveText(iSelected, text1().text());
+}
+
+void Dalmure::setNotes(std::int32_t index, const Str& notes) {
+    platform::Grid& g = grid();
+    const std::int32_t row = g.row();
+    const std::int32_t col = g.col();
+    g.setCol(1);
+    g.setRow(2 * index + 1);
+    g.setText(notes);
+    g.setCol(col);
+    g.setRow(row);
+    journalNotes(index, notes);
+}
+
+// --- Recovery ----------------------------------------------------------------------------
+
+std::vector<journal::FoundJournal> Dalmure::RecoverableSessions() {
+    journal::Recovery recovery(appFolder_, kJournalFolder,
+                               [this](std::int32_t number, const Str& description) {
+                                   writeLogLine(number, description, kJournalLabel);
+                               });
+    std::vector<journal::FoundJournal> found = recovery.list();
+    // This control's own journal is in use, and so never listed.
+    return found;
+}
+
+bool Dalmure::DiscardSession(const std::string& id) {
+    if (journal_ && journal_->id() == id)
+        return false;
+    journal::Recovery recovery(appFolder_, kJournalFolder,
+                               [this](std::int32_t number, const Str& description) {
+                                   writeLogLine(number, description, kJournalLabel);
+                               });
+    return recovery.discard(id);
+}
+
+bool Dalmure::RecoverSession(const std::string& id) {
+    if (journal_ && journal_->id() == id)
+        return false;
+    journal::Recovery recovery(appFolder_, kJournalFolder,
+                               [this](std::int32_t number, const Str& description) {
+                                   writeLogLine(number, description, kJournalLabel);
+                               });
+    std::optional<journal::Recovered> found = recovery.replay(id);
+    if (!found)
+        return false;
+    journal::Recovered& session = *found;
+    if (session.live && session.live->annotation >= 0 &&
+        session.live->annotation < static_cast<std::int32_t>(session.annotations.size()))
+        session.annotations[static_cast<std::size_t>(session.live->annotation)].notes =
+            session.live->text;
+
+    if (NoDossier.empty())
+        NoDossier = session.caseFields.noDossier;
+    if (DateCreated.empty())
+        DateCreated = session.caseFields.dateCreated;
+    if (UserName.empty())
+        UserName = session.caseFields.userName;
+
+    trap(u"errDalmure_RecoverSession", [&] {
+        commitPendingEdit();
+        // Annotations already in the list (the host added them again) are matched by time and
+        // description: the n-th recovered annotation of a time and description goes with the
+        // n-th in the list, and is added only when the list has fewer.
+        std::map<std::pair<Str, Str>, int> seen;
+        const auto occurrence = [&](const journal::Annotation& a, int n) -> std::int32_t {
+            const std::int32_t count = AnnoCount();
+            for (std::int32_t k = 0; k < count; ++k)
+                if (AnnoTime(k) == a.time && AnnoDesc(k) == a.description && n-- == 0)
+                    return k;
+            return -1;
+        };
+        for (const journal::Annotation& a : session.annotations) {
+            const int n = seen[{a.time, a.description}]++;
+            std::int32_t k = occurrence(a, n);
+            const bool added = k < 0;
+            if (added) {
+                Str time = a.time;
+                Str desc = a.description;
+                Str noData;
+                AnnoAdd(time, desc, noData);
+                k = occurrence(a, n);
+                if (k < 0)
+                    continue; // the list could not take it (logged by the add)
+                if (events_ != nullptr)
+                    events_->AnnoRecovered(static_cast<std::int16_t>(k));
+            }
+            if (!a.notes.empty() && AnnoData(k) != a.notes) {
+                setNotes(k, a.notes);
+                if (events_ != nullptr)
+                    events_->AnnoModified(static_cast<std::int16_t>(k));
+            }
+        }
+        // The editor opens again on the selection, holding its notes as they are now.
+        if (iSelected >= 0 && AnnoCount() > 0) {
+            grid().setCol(1);
+            grid().setRow(2 * std::int32_t{iSelected} + 1);
+            MSFlexGrid1_Click();
+        }
+    });
+    PlaceEditor();
+    recovery.discard(id);
+    return true;
+}
+
+} // namespace dalmure

@@ -1,0 +1,132 @@
+// A session that ends without closing (a crash, a kill) leaves its journal; the next control
+// in the same application folder lists it and brings back what the host did not keep.
+#include "test_support.h"
+
+#include "journal/journal.h"
+
+namespace dalmure::test {
+namespace {
+
+// A clerk's session that dies: three annotations, notes committed on the first, notes typed and
+// not committed on the second, then the process ends without closing the control.
+std::string crashedSession(const std::string& appFolder) {
+    headless::HeadlessOptions options;
+    options.now = fixedNow();
+    auto* platform = new headless::HeadlessPlatform(options); // never destroyed: the crash
+    auto* control = new Dalmure(*platform, fromUtf8(appFolder));
+    control->NoDossier = u("500-01-123456-241");
+    control->AnnoAdd(u("10:00:00"), u("Ouverture"));
+    Str time = u("10:05:00"), desc = u("T\u00e9moin"), data = u("d");
+    control->AnnoAdd(time, desc, data);
+    control->AnnoAdd(u("10:10:00"), u("Pi\u00e8ce P-5"));
+    platform->userClick(1, 1);
+    platform->userType(u("abc"));
+    platform->userClick(3, 1); // commits "abc" into the first
+    platform->userType(u("xyz"));
+    return "OK";
+}
+
+struct Annotation {
+    std::string time, desc, notes;
+};
+
+std::vector<Annotation> listOf(Dalmure& c) {
+    std::vector<Annotation> out;
+    for (std::int32_t k = 0; k < c.AnnoCount(); ++k)
+        out.push_back({s(c.AnnoTime(k)), s(c.AnnoDesc(k)), s(c.AnnoData(k))});
+    return out;
+}
+
+struct RecoveryCase {
+    const char* name;
+    std::vector<Annotation> hostHas; // what the host added again before recovering
+    std::vector<std::string> events; // what the recovery raises
+};
+
+class SessionRecovery : public ControlTest, public ::testing::WithParamInterface<RecoveryCase> {};
+
+TEST_P(SessionRecovery, BringsBackOnlyWhatTheHostIsMissing) {
+    ASSERT_EQ(inChild([&] { return crashedSession(h.app.native()); }), "OK");
+    Dalmure& c = start();
+    for (const Annotation& a : GetParam().hostHas) {
+        Str time = u(a.time), desc = u(a.desc), data = u(a.notes);
+        c.AnnoAdd(time, desc, data);
+    }
+    const std::vector<journal::FoundJournal> found = c.RecoverableSessions();
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(s(found[0].caseFields.noDossier), "500-01-123456-241");
+    EXPECT_EQ(found[0].annotations, 3);
+    EXPECT_TRUE(found[0].pendingText);
+
+    h.events.names.clear();
+    ASSERT_TRUE(c.RecoverSession(found[0].id));
+    std::vector<std::string> raised;
+    for (const std::string& e : h.events.names)
+        if (e.starts_with("AnnoRecovered") || e.starts_with("AnnoModified("))
+            raised.push_back(e);
+    EXPECT_EQ(raised, GetParam().events);
+
+    const std::vector<Annotation> expected{{"10:00:00", "Ouverture", "abc"},
+                                           {"10:05:00", "T\u00e9moin", "dxyz"},
+                                           {"10:10:00", "Pi\u00e8ce P-5", ""}};
+    const std::vector<Annotation> now = listOf(c);
+    ASSERT_EQ(now.size(), expected.size());
+    for (std::size_t i = 0; i < now.size(); ++i) {
+        EXPECT_EQ(now[i].time, expected[i].time) << i;
+        EXPECT_EQ(now[i].desc, expected[i].desc) << i;
+        EXPECT_EQ(now[i].notes, expected[i].notes) << i;
+    }
+    EXPECT_EQ(s(c.NoDossier), "500-01-123456-241");
+    // Recovered once: the journal is gone, and the recovered notes are this session's now.
+    EXPECT_TRUE(c.RecoverableSessions().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(HostReAdded, SessionRecovery,
+                         ::testing::Values(RecoveryCase{"nothing",
+                                                        {},
+                                                        {"AnnoRecovered(0)", "AnnoModified(0)",
+                                                         "AnnoRecovered(1)", "AnnoModified(1)",
+                                                         "AnnoRecovered(2)"}},
+                                           RecoveryCase{"some",
+                                                        {{"10:00:00", "Ouverture", "abc"},
+                                                         {"10:10:00", "Pi\u00e8ce P-5", ""}},
+                                                        {"AnnoRecovered(1)", "AnnoModified(1)"}},
+                                           RecoveryCase{"everything",
+                                                        {{"10:00:00", "Ouverture", "abc"},
+                                                         {"10:05:00", "T\u00e9moin", "d"},
+                                                         {"10:10:00", "Pi\u00e8ce P-5", ""}},
+                                                        {"AnnoModified(1)"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ControlTest, ARunningSessionIsNeverListedAndADiscardedOneIsGone) {
+    Dalmure& running = start();
+    running.AnnoAdd(u("09:00:00"), u("En cours"));
+    // A second control in the same folder while the first runs sees nothing to recover.
+    ControlHarness other;
+    auto second = std::make_unique<Dalmure>(*other.platform, h.app.path());
+    EXPECT_TRUE(second->RecoverableSessions().empty());
+    second.reset();
+
+    ASSERT_EQ(inChild([&] { return crashedSession(h.app.native()); }), "OK");
+    const auto found = running.RecoverableSessions();
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_TRUE(running.DiscardSession(found[0].id));
+    EXPECT_TRUE(running.RecoverableSessions().empty());
+    EXPECT_EQ(running.AnnoCount(), 1);
+}
+
+TEST_F(ControlTest, AControlThatEndsNormallyLeavesNoJournal) {
+    {
+        Dalmure& c = start();
+        c.AnnoAdd(u("09:00:00"), u("Ouverture"));
+        h.platform->userClick(1, 1);
+        h.platform->userType(u("notes"));
+        h.control.reset();
+    }
+    ControlHarness next;
+    auto control = std::make_unique<Dalmure>(*next.platform, h.app.path());
+    EXPECT_TRUE(control->RecoverableSessions().empty());
+}
+
+} // namespace
+} // namespace dalmure::test
