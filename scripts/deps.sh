@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-webengine-dev
   libqt6opengl6-dev libgl-dev qt6-qpa-plugins
   xvfb xauth poppler-utils valgrind python3 chromium perl
+  dbus at-spi2-core python3-pyatspi
 )
 
 missing=()
