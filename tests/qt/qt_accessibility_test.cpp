@@ -248,8 +248,15 @@ class QtAccessibilityTest : public QObject {
         QCOMPARE(t->cursorPosition(), 7);
         QTest::keyClick(ed, Qt::Key_Left);
         QCOMPARE(t->cursorPosition(), 6);
-        // Qt sends the edits and caret moves of this widget only to a running bridge: the
-        // AT-SPI walk hears them.
+        // The reader hears the typing and the caret's moves.
+        bool textHeard = false, caretHeard = false;
+        for (const Heard& h : heard) {
+            textHeard |= h.object == ed && (h.type == QAccessible::TextInserted ||
+                                            h.type == QAccessible::TextUpdated);
+            caretHeard |= h.object == ed && h.type == QAccessible::TextCaretMoved;
+        }
+        QVERIFY(textHeard);
+        QVERIFY(caretHeard);
     }
 
     // Every command a reader can reach says what it does: the buttons by their tooltips, the
