@@ -9,6 +9,7 @@
 // description row, which the list moves as rows come and go; an item whose rows are removed
 // is retired (invalid, empty) at once and released on the next turn of the event loop, so a
 // reader holding it reads nothing rather than another annotation or freed memory.
+#include "platform/qt/dalmure_widget.h"
 #include "platform/qt/qt_internal.h"
 
 #include <QAccessible>
@@ -127,7 +128,7 @@ class AnnotationList final : public QAccessibleWidget {
 
     const platform::GridModel& model() const { return view()->owner().model(); }
     GridView* view() const { return static_cast<GridView*>(widget()); }
-    // The selected annotation (the highlighted one), or -1.
+    // The selected annotation, or -1.
     std::int32_t selected() const;
     std::int32_t count() const { return follow() ? annotationCount(model()) : 0; }
 
@@ -351,19 +352,28 @@ QAccessibleInterface* AnnotationList::focusChild() const {
     return item(selected());
 }
 
+// The control's selection when the grid is in a DalmureWidget; otherwise the annotation shown
+// highlighted. The control keeps its selection when it clears the highlight (a double click,
+// a new layout), so the highlight alone would lose it.
 std::int32_t AnnotationList::selected() const {
     if (!follow())
         return -1;
     if (selectionKnown_)
         return selected_;
-    const platform::GridModel& g = model();
     const std::int32_t n = count();
     selected_ = -1;
-    for (std::int32_t k = 0; k < n; ++k)
-        if (g.cellBackColorAt(2 * k, 0) == g.backColorFixed()) {
-            selected_ = k;
-            break;
-        }
+    const DalmureWidget* host = nullptr;
+    for (QWidget* w = view(); w != nullptr && host == nullptr; w = w->parentWidget())
+        host = qobject_cast<const DalmureWidget*>(w);
+    if (host != nullptr) {
+        const int k = host->selected();
+        selected_ = k >= 0 && k < n ? k : -1;
+    } else {
+        const platform::GridModel& g = model();
+        for (std::int32_t k = 0; k < n && selected_ < 0; ++k)
+            if (g.cellBackColorAt(2 * k, 0) == g.backColorFixed())
+                selected_ = k;
+    }
     selectionKnown_ = true;
     return selected_;
 }
