@@ -10,6 +10,7 @@ import threading
 import time
 
 import pyatspi
+from gi.repository import GLib
 
 program = sys.argv[1]
 count = int(sys.argv[2]) if len(sys.argv) > 2 else 10000
@@ -20,9 +21,22 @@ def expected(i):
     return "%02d:%02d:%02d, Annotation %d" % (s // 3600, s // 60 % 60, s % 60, i)
 
 
+heard = []
+
+
+def hear(event):
+    heard.append((event.type, event.source.name if event.source else "", event.detail1))
+
+
+def heard_of(kind, name=None):
+    return [h for h in heard if h[0].startswith(kind) and (name is None or h[1] == name)]
+
+
 def wait_for(what, test, timeout=20.0):
     end = time.monotonic() + timeout
     while True:
+        while GLib.MainContext.default().iteration(False):
+            pass
         value = test()
         if value:
             return value
@@ -90,11 +104,16 @@ try:
     check(last.getRoleName() == "list item", "items are list items")
 
     # The grid takes the focus: the selected annotation is the focused item.
+    for kind in ("focus:", "object:state-changed:focused", "object:children-changed",
+                 "object:property-change:accessible-name"):
+        pyatspi.Registry.registerEventListener(hear, kind)
     grid.queryComponent().grabFocus()
     wait_for("the grid's focus", lambda: states(grid).contains(pyatspi.STATE_FOCUSED))
     wait_for("the focused item", lambda: states(grid.getChildAtIndex(n - 1))
              .contains(pyatspi.STATE_FOCUSED))
     check(True, "the selected annotation is the focused item")
+    wait_for("the news of the focus", lambda: heard_of("focus:", expected(n - 1)))
+    check(True, "the reader hears the focus on '%s'" % expected(n - 1))
 
     # The clerk types notes into the editor, then goes back to the list: the item reads them.
     notes = find(app, lambda x: x.getRole() == pyatspi.ROLE_TEXT and x.name == "Notes")
@@ -114,6 +133,9 @@ try:
     wait_for("the notes in the item", lambda: grid.getChildAtIndex(n - 1).name
              == expected(n - 1) + ", Objection")
     check(True, "the item reads its notes once they are committed")
+    wait_for("the news of the notes", lambda: heard_of(
+        "object:property-change:accessible-name", expected(n - 1) + ", Objection"))
+    check(True, "the reader hears the item's new name")
 
     buttons = {}
     find(app, lambda x: x.getRole() == pyatspi.ROLE_PUSH_BUTTON and
@@ -134,11 +156,13 @@ try:
         expected(n - 1).split(",")[0] + ", Closing"))
     check(True, "the renamed annotation reads its new description")
 
-    # The delete command: the item goes, the one before it is selected.
+    # The delete command: the item goes, and the reader is told.
     delete = next(b for name, b in buttons.items() if name.startswith("Supprimer"))
     delete.queryAction().doAction(0)
     wait_for("the deletion", lambda: grid.childCount == n - 1)
     check(grid.childCount == n - 1, "the deleted annotation left the list")
+    wait_for("the news of the deletion", lambda: heard_of("object:children-changed:remove"))
+    check(True, "the reader hears the item leave the list")
     check(grid.getChildAtIndex(n - 2).name == expected(n - 2), "the others are unchanged")
     check(hearing.poll() is None, "no crash")
 finally:
