@@ -193,6 +193,20 @@ class QtAccessibilityTest : public QObject {
         Q_UNUSED(recess); // released meanwhile
         QCOMPARE(names().size(), 3);
 
+        // A whole hearing loaded at once is not announced item by item; the list holds it all,
+        // and the items read before still read their own annotations.
+        heard.clear();
+        QAccessibleInterface* exhibit = l->child(2);
+        for (int i = 0; i < 100; ++i)
+            w().annoAdd(QStringLiteral("11:%1:00").arg(i / 2, 2, 10, QLatin1Char('0')),
+                        QStringLiteral("Later %1").arg(i));
+        settle();
+        QCOMPARE(itemsHeard(QAccessible::ObjectCreated), QStringList{});
+        QCOMPARE(l->childCount(), 103);
+        QCOMPARE(exhibit->text(QAccessible::Name), QStringLiteral("10:09:00, Exhibit P-1"));
+        QCOMPARE(l->child(102)->text(QAccessible::Name), QStringLiteral("11:49:00, Later 99"));
+        QCOMPARE(names().size(), 103);
+
         // The clerk types notes: the item's name changes.
         heard.clear();
         clickCell(0, 1);

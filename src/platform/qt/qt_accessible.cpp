@@ -158,6 +158,8 @@ class AnnotationList final : public QAccessibleWidget {
     std::vector<QAccessible::Id> retired_;
     // Description rows inserted since the last settle (moved like the items).
     std::vector<std::int32_t> inserted_;
+    static constexpr std::size_t kAnnouncedInsertions = 64;
+    bool manyInserted_ = false;
     std::int32_t changedFirst_ = -1, changedLast_ = -1;
     std::int32_t announcedCount_ = 0;
     std::int32_t announcedSelected_ = -1;
@@ -394,6 +396,7 @@ void AnnotationList::retireAll() {
     while (!items_.empty())
         retire(items_.begin());
     inserted_.clear();
+    manyInserted_ = false;
     selectionKnown_ = false;
     settleLater();
 }
@@ -435,11 +438,18 @@ void AnnotationList::rowsCame(int first, int last) {
         it = items_.erase(it);
     }
     items_.merge(moved);
-    for (std::int32_t& r : inserted_)
-        if (r >= first)
-            r += n;
-    for (int r = first; r <= last; ++r)
-        inserted_.push_back(r);
+    // A host loading a whole hearing at once adds thousands of rows before readers hear
+    // anything: past a few, they are not announced one by one (readers count the items again).
+    if (!manyInserted_ && inserted_.size() + n <= kAnnouncedInsertions) {
+        for (std::int32_t& r : inserted_)
+            if (r >= first)
+                r += n;
+        for (int r = first; r <= last; ++r)
+            inserted_.push_back(r);
+    } else {
+        manyInserted_ = true;
+        inserted_.clear();
+    }
     selectionKnown_ = false;
     settleLater();
 }
@@ -484,6 +494,7 @@ void AnnotationList::settle() {
     if (added.empty() && announcedCount_ == 0 && n == 1)
         added.push_back(0);
     inserted_.clear();
+    manyInserted_ = false;
     const std::int32_t first = changedFirst_, last = changedLast_;
     changedFirst_ = changedLast_ = -1;
     announcedCount_ = n;
