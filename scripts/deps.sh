@@ -12,6 +12,7 @@ packages=(
   libqt6opengl6-dev libgl-dev qt6-qpa-plugins
   libhunspell-dev hunspell-fr hunspell-en-us
   xvfb xauth poppler-utils valgrind python3 chromium perl
+  dbus at-spi2-core python3-pyatspi
 )
 
 missing=()

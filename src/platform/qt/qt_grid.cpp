@@ -78,6 +78,7 @@ void GridTable::rowsChanged(int first, int last) {
 
 GridView::GridView(Context& ctx, QtGrid& grid, QWidget* parent)
     : QTableView(parent), ctx_(ctx), grid_(grid) {
+    installGridAccessibility();
     horizontalHeader()->hide();
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -125,6 +126,12 @@ GridView::GridView(Context& ctx, QtGrid& grid, QWidget* parent)
         if (ctx_.sink)
             ctx_.sink->gridScroll();
     });
+}
+
+// The current cell is the control's working position, not the user's: readers hear of the
+// selected annotation from the grid's accessible list instead.
+void GridView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QAbstractItemView::currentChanged(current, previous);
 }
 
 void GridView::updateGeometries() {

@@ -165,8 +165,10 @@ class GridView final : public QTableView {
     bool programmatic = false; // scroll bar moves made by the control's own code
     bool userScroll = false;   // the next scroll bar move is the user's
     QPoint lastMouse;          // viewport coordinates of the last mouse event
+    QtGrid& owner() const { return grid_; }
 
   protected:
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
@@ -187,6 +189,9 @@ class GridView final : public QTableView {
     bool pressed_ = false;
     bool rightPressed_ = false; // a right press on an annotation, to be selected at release
 };
+
+// Screen readers see the grid as a list of annotations (qt_accessible.cpp).
+void installGridAccessibility();
 
 class QtGrid final : public platform::GridObserver {
   public:

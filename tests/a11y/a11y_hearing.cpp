@@ -1,0 +1,50 @@
+// A recording screen for the screen-reader walk: the control with a day of annotations, on a
+// real event loop, whose host agrees to every delete. Prints "ready" once the window is up.
+#include "platform/qt/dalmure_widget.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    const int count = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 10000;
+
+    QTemporaryDir dir;
+    QFile::copy(QStringLiteral(DALMURE_TEST_FIXTURES "/ORLngClient.MDB"),
+                dir.filePath(QStringLiteral("ORLngClient.MDB")));
+    const QDir templates(QStringLiteral(DALMURE_SOURCE_DIR "/share/templates"));
+    for (const QString& t : templates.entryList({QStringLiteral("*.html")}, QDir::Files))
+        QFile::copy(templates.filePath(t), dir.filePath(t));
+
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Hearing"));
+    auto* layout = new QVBoxLayout(&window);
+    auto* control = new dalmure::qt::DalmureWidget(dir.path(), &window);
+    layout->addWidget(control);
+    QObject::connect(control, &dalmure::qt::DalmureWidget::annoDeleteRequest,
+                     [control](qint16& i) { control->annoDelete(i); });
+    window.resize(800, 600);
+    window.show();
+    window.activateWindow();
+    // One annotation every three seconds from 9:00, in order.
+    for (int i = 0; i < count; ++i) {
+        const int s = 9 * 3600 + 3 * i;
+        control->annoAdd(QStringLiteral("%1:%2:%3")
+                             .arg(s / 3600, 2, 10, QLatin1Char('0'))
+                             .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+                             .arg(s % 60, 2, 10, QLatin1Char('0')),
+                         QStringLiteral("Annotation %1").arg(i));
+    }
+    QTimer::singleShot(0, [] {
+        std::puts("ready");
+        std::fflush(stdout);
+    });
+    return app.exec();
+}

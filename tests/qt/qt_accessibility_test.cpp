@@ -1,0 +1,399 @@
+// What a screen reader finds in the control, through Qt's accessibility interfaces with real
+// input events: the grid as a list of annotations, the notes editor, the commands' names, the
+// news of changes, and the paths where a reader holds on to something that went away.
+#include "qt_test_support.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QInputDialog>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QToolButton>
+
+using namespace dalmure;
+using namespace dalmure::qt;
+using namespace dalmure::qt::testing;
+
+namespace {
+
+// One accessibility event as a reader would have taken it: what it is about and its name then.
+struct Heard {
+    QAccessible::Event type;
+    QObject* object;
+    int child;
+    QString name;
+    QAccessible::Role role;
+};
+std::vector<Heard> heard;
+
+void listen(QAccessibleEvent* e) {
+    QAccessibleInterface* iface = e->accessibleInterface();
+    heard.push_back({e->type(), e->object(), e->child(),
+                     iface && iface->isValid() ? iface->text(QAccessible::Name) : QString(),
+                     iface ? iface->role() : QAccessible::NoRole});
+}
+
+// The names of the events of one type about the grid's items, in order.
+QStringList itemsHeard(QAccessible::Event type) {
+    QStringList out;
+    for (const Heard& h : heard)
+        if (h.type == type && h.role == QAccessible::ListItem)
+            out << h.name;
+    return out;
+}
+
+} // namespace
+
+class QtAccessibilityTest : public QObject {
+    Q_OBJECT
+
+  private:
+    QTemporaryDir dir_;
+    std::unique_ptr<HostWindow> host_;
+
+    DalmureWidget& w() { return *host_->control; }
+    QtPlatform& p() { return host_->platform(); }
+    QAccessibleInterface* list() { return QAccessible::queryAccessibleInterface(p().gridView()); }
+    void clickCell(int row, int col, Qt::MouseButton button = Qt::LeftButton) {
+        const QRect r = p().cellRect(row, col);
+        QVERIFY2(r.isValid(), "cell not laid out");
+        QTest::mouseClick(p().gridView()->viewport(), button, {}, r.center());
+    }
+    // Lets the control's operation end and the news of it go out.
+    static void settle() { QTest::qWait(1); }
+    QStringList names() {
+        QStringList out;
+        QAccessibleInterface* l = list();
+        for (int i = 0; i < l->childCount(); ++i)
+            out << l->child(i)->text(QAccessible::Name);
+        return out;
+    }
+
+  private slots:
+    void initTestCase() {
+        QAccessible::installUpdateHandler(listen);
+        // The bridge comes up once the application has found the accessibility bus.
+        QTRY_VERIFY_WITH_TIMEOUT(QAccessible::isActive(), 10000);
+    }
+    void cleanupTestCase() { QAccessible::installUpdateHandler(nullptr); }
+    void init() {
+        QVERIFY(dir_.isValid());
+        QVERIFY(makeAppFolder(dir_));
+        host_ = std::make_unique<HostWindow>(dir_.path());
+        w().annoAdd(QStringLiteral("10:00:00"), QStringLiteral("Opening"));
+        w().annoAdd(QStringLiteral("10:05:00"), QStringLiteral("Witness"),
+                    QStringLiteral("Sworn in\r\nby the clerk"));
+        w().annoAdd(QStringLiteral("10:09:00"), QStringLiteral("Exhibit P-1"));
+        settle();
+        heard.clear();
+    }
+    void cleanup() {
+        // Whatever the test did, no news named a grid cell by Qt's own table numbering (which
+        // the list's items do not follow).
+        QString cellNews;
+        for (const Heard& h : heard)
+            if (host_ && h.object == p().gridView() && h.child >= 0)
+                cellNews = QStringLiteral("news %1 about grid cell %2").arg(h.type).arg(h.child);
+        host_.reset();
+        QDir(dir_.path()).removeRecursively();
+        QDir().mkpath(dir_.path());
+        QVERIFY2(cellNews.isEmpty(), qPrintable(cellNews));
+    }
+
+    // The grid reads as one item per annotation, "time, description, notes" on one line, in
+    // the list's order; items and indexes agree both ways; nothing past either end.
+    void theGridReadsAsAListOfAnnotations() {
+        QAccessibleInterface* l = list();
+        QVERIFY(l != nullptr);
+        QCOMPARE(l->role(), QAccessible::List);
+        QCOMPARE(l->text(QAccessible::Name), QStringLiteral("Annotations"));
+        QVERIFY(l->state().focusable);
+        QCOMPARE(names(), (QStringList{QStringLiteral("10:00:00, Opening"),
+                                       QStringLiteral("10:05:00, Witness, Sworn in by the clerk"),
+                                       QStringLiteral("10:09:00, Exhibit P-1")}));
+        for (int i = 0; i < 3; ++i) {
+            QAccessibleInterface* item = l->child(i);
+            QCOMPARE(item->role(), QAccessible::ListItem);
+            QCOMPARE(item->parent(), l);
+            QCOMPARE(l->indexOfChild(item), i);
+            QCOMPARE(l->child(i), item); // the same item each time a reader asks
+            QVERIFY(item->state().selectable);
+            QCOMPARE(item->state().selected, i == 2); // the last one added
+            const QRect r = item->rect();
+            QVERIFY(!r.isEmpty());
+            QCOMPARE(l->childAt(r.center().x(), r.center().y()), item);
+        }
+        QCOMPARE(l->child(1)->text(QAccessible::Description),
+                 QStringLiteral("Sworn in by the clerk"));
+        QCOMPARE(l->child(3), nullptr);
+        QCOMPARE(l->child(-1), nullptr);
+        // Qt's own view of the grid's cells stays out of the list.
+        QCOMPARE(l->childCount(), 3);
+
+        // The empty list has no item, and no focused one.
+        w().clearAll();
+        settle();
+        QCOMPARE(l->childCount(), 0);
+        QCOMPARE(l->child(0), nullptr);
+        p().gridView()->setFocus();
+        settle();
+        QCOMPARE(l->focusChild(), nullptr);
+    }
+
+    // The selected annotation is the focused item while the grid has the focus; a click
+    // moves it and the reader hears the new one.
+    void theSelectedAnnotationIsTheFocusedItem() {
+        QAccessibleInterface* l = list();
+        (void)names(); // the reader has looked at the list
+        p().gridView()->setFocus();
+        clickCell(0, 1);
+        settle();
+        QCOMPARE(w().selected(), 0);
+        QVERIFY(l->child(0)->state().selected);
+        QVERIFY(!l->child(2)->state().selected);
+        QCOMPARE(itemsHeard(QAccessible::Selection),
+                 QStringList{QStringLiteral("10:00:00, Opening")});
+
+        heard.clear();
+        p().gridView()->setFocus();
+        settle();
+        QCOMPARE(l->focusChild(), l->child(0));
+        QVERIFY(l->child(0)->state().focused);
+        QCOMPARE(itemsHeard(QAccessible::Focus), QStringList{QStringLiteral("10:00:00, Opening")});
+        // Elsewhere in the window: the list has no focused item.
+        host_->elsewhere->setFocus();
+        settle();
+        QCOMPARE(l->focusChild(), nullptr);
+        QVERIFY(!l->child(0)->state().focused);
+    }
+
+    // Added, deleted and renamed annotations are announced, by the host or by the clerk.
+    void changesAreAnnounced() {
+        QAccessibleInterface* l = list();
+        (void)names(); // the reader has seen every item
+
+        w().annoAdd(QStringLiteral("10:07:00"), QStringLiteral("Recess"));
+        settle();
+        QCOMPARE(itemsHeard(QAccessible::ObjectCreated),
+                 QStringList{QStringLiteral("10:07:00, Recess")});
+        QCOMPARE(l->childCount(), 4);
+        QCOMPARE(l->child(2)->text(QAccessible::Name), QStringLiteral("10:07:00, Recess"));
+        QCOMPARE(l->child(3)->text(QAccessible::Name), QStringLiteral("10:09:00, Exhibit P-1"));
+
+        // The host deletes the selected one (the new one).
+        heard.clear();
+        QAccessibleInterface* recess = l->child(2);
+        w().annoDelete(w().selected());
+        settle();
+        QCOMPARE(itemsHeard(QAccessible::ObjectDestroyed),
+                 QStringList{QStringLiteral("10:07:00, Recess")});
+        QCOMPARE(itemsHeard(QAccessible::ObjectCreated), QStringList{});
+        Q_UNUSED(recess); // released meanwhile
+        QCOMPARE(names().size(), 3);
+
+        // A whole hearing loaded at once is not announced item by item; the list holds it all,
+        // and the items read before still read their own annotations.
+        heard.clear();
+        QAccessibleInterface* exhibit = l->child(2);
+        for (int i = 0; i < 100; ++i)
+            w().annoAdd(QStringLiteral("11:%1:00").arg(i / 2, 2, 10, QLatin1Char('0')),
+                        QStringLiteral("Later %1").arg(i));
+        settle();
+        QCOMPARE(itemsHeard(QAccessible::ObjectCreated), QStringList{});
+        QCOMPARE(l->childCount(), 103);
+        QCOMPARE(exhibit->text(QAccessible::Name), QStringLiteral("10:09:00, Exhibit P-1"));
+        QCOMPARE(l->child(102)->text(QAccessible::Name), QStringLiteral("11:49:00, Later 99"));
+        QCOMPARE(names().size(), 103);
+
+        // The clerk types notes: the item's name changes.
+        heard.clear();
+        clickCell(0, 1);
+        QTest::keyClicks(p().editorWidget(), QStringLiteral("Judge"));
+        QTest::mouseClick(host_->elsewhere, Qt::LeftButton); // commits
+        settle();
+        QCOMPARE(l->child(0)->text(QAccessible::Name), QStringLiteral("10:00:00, Opening, Judge"));
+        QVERIFY(itemsHeard(QAccessible::NameChanged)
+                    .contains(QStringLiteral("10:00:00, Opening, Judge")));
+
+        // The clerk renames through the menu and its prompt; only that item is renamed.
+        heard.clear();
+        p().setModalDriver([&](QWidget* modal) {
+            if (auto* menu = qobject_cast<QMenu*>(modal)) {
+                for (QAction* a : menu->actions())
+                    if (a->objectName() == QLatin1String("mnuPopupRenommer"))
+                        QTest::mouseClick(menu, Qt::LeftButton, {},
+                                          menu->actionGeometry(a).center());
+            } else if (auto* dlg = qobject_cast<QInputDialog*>(modal)) {
+                auto* edit = dlg->findChild<QLineEdit*>();
+                edit->selectAll();
+                QTest::keyClicks(edit, QStringLiteral("Witness sworn"));
+                QTest::keyClick(edit, Qt::Key_Return);
+            }
+        });
+        clickCell(2, 1, Qt::RightButton);
+        settle();
+        QCOMPARE(w().annoDesc(1), QStringLiteral("Witness sworn"));
+        QCOMPARE(itemsHeard(QAccessible::NameChanged),
+                 QStringList{QStringLiteral("10:05:00, Witness sworn, Sworn in by the clerk")});
+    }
+
+    // The notes editor: multi-line editable text with a caret, named, and its edits heard.
+    void theNotesEditorIsMultiLineTextWithACaret() {
+        clickCell(0, 1);
+        QPlainTextEdit* ed = p().editorWidget();
+        QTRY_VERIFY(ed->hasFocus());
+        QAccessibleInterface* e = QAccessible::queryAccessibleInterface(ed);
+        QVERIFY(e != nullptr);
+        QCOMPARE(e->role(), QAccessible::EditableText);
+        QCOMPARE(e->text(QAccessible::Name), QStringLiteral("Notes"));
+        QVERIFY(e->state().multiLine);
+        QVERIFY(e->state().editable);
+        QVERIFY(e->state().focused);
+        QVERIFY(e->editableTextInterface() != nullptr);
+        QAccessibleTextInterface* t = e->textInterface();
+        QVERIFY(t != nullptr);
+        heard.clear();
+        QTest::keyClicks(ed, QStringLiteral("one"));
+        QTest::keyClick(ed, Qt::Key_Return);
+        QTest::keyClicks(ed, QStringLiteral("two"));
+        QCOMPARE(t->text(0, t->characterCount()), QStringLiteral("one\ntwo"));
+        QCOMPARE(t->cursorPosition(), 7);
+        QTest::keyClick(ed, Qt::Key_Left);
+        QCOMPARE(t->cursorPosition(), 6);
+        // The reader hears the typing and the caret's moves.
+        bool textHeard = false, caretHeard = false;
+        for (const Heard& h : heard) {
+            textHeard |= h.object == ed && (h.type == QAccessible::TextInserted ||
+                                            h.type == QAccessible::TextUpdated);
+            caretHeard |= h.object == ed && h.type == QAccessible::TextCaretMoved;
+        }
+        QVERIFY(textHeard);
+        QVERIFY(caretHeard);
+    }
+
+    // Every command a reader can reach says what it does: the buttons by their tooltips, the
+    // menu's items by their captions.
+    void commandsAreNamed() {
+        int buttons = 0;
+        for (platform::ButtonId bid : platform::kAllButtons) {
+            if (!p().buttonShown(bid))
+                continue;
+            ++buttons;
+            QToolButton* b = p().buttonWidget(bid);
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(b);
+            QVERIFY(!b->toolTip().isEmpty());
+            QCOMPARE(a->text(QAccessible::Name), b->toolTip());
+            QVERIFY(a->role() == QAccessible::Button || a->role() == QAccessible::PushButton);
+        }
+        QVERIFY(buttons > 0);
+
+        QStringList items;
+        p().setModalDriver([&](QWidget* modal) {
+            auto* menu = qobject_cast<QMenu*>(modal);
+            QVERIFY(menu != nullptr);
+            QAccessibleInterface* m = QAccessible::queryAccessibleInterface(menu);
+            for (int i = 0; i < m->childCount(); ++i) {
+                QAccessibleInterface* c = m->child(i);
+                if (c->role() == QAccessible::MenuItem && !c->state().invisible)
+                    items << c->text(QAccessible::Name);
+            }
+            QTest::keyClick(menu, Qt::Key_Escape);
+        });
+        clickCell(0, 1, Qt::RightButton);
+        QVERIFY(items.size() >= 4);
+        for (const QString& s : items) {
+            QVERIFY2(!s.trimmed().isEmpty(), "a menu item without a name");
+            QVERIFY2(!s.contains(QLatin1Char('&')), qPrintable(s));
+        }
+    }
+
+    // The paths where Qt's own table gives way under a reader: asked for its focused item
+    // while nothing is current, a dialog closing over the grid, rows removed while a reader
+    // holds an item, and the whole control going.
+    void aReaderHoldingWhatWentAwayReadsNothing() {
+        heard.clear();
+        QAccessibleInterface* l = list();
+        (void)names();
+        QTableView* view = p().gridView();
+
+        // Nothing current in the view, the grid focused.
+        view->setFocus();
+        view->selectionModel()->clearCurrentIndex();
+        settle();
+        QCOMPARE(l->focusChild(), l->child(2));
+        // A double click clears the highlight: no annotation is shown selected, none focused.
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, p().cellRect(0, 1).center());
+        settle();
+        view->setFocus();
+        settle();
+        if (l->focusChild() != nullptr)
+            QVERIFY(l->focusChild()->state().selected);
+
+        // A prompt over the grid, cancelled: the reader asks again as the focus comes back.
+        p().setModalDriver([&](QWidget* modal) {
+            if (auto* menu = qobject_cast<QMenu*>(modal)) {
+                for (QAction* a : menu->actions())
+                    if (a->objectName() == QLatin1String("mnuPopupRenommer"))
+                        QTest::mouseClick(menu, Qt::LeftButton, {},
+                                          menu->actionGeometry(a).center());
+            } else {
+                (void)QAccessible::queryAccessibleInterface(modal)->focusChild();
+                (void)l->focusChild();
+                QTest::keyClick(modal, Qt::Key_Escape);
+            }
+        });
+        clickCell(2, 1, Qt::RightButton);
+        settle();
+        QAccessibleInterface* f = l->focusChild();
+        if (f != nullptr)
+            QVERIFY(!f->text(QAccessible::Name).isEmpty());
+        QCOMPARE(names().size(), 3);
+
+        // Rows removed under a held item: it reads nothing at once, the ones after it move with
+        // their annotations, and it is released on the next turn of the event loop.
+        QAccessibleInterface* opening = l->child(0);
+        QAccessibleInterface* witness = l->child(1);
+        QAccessibleInterface* exhibit = l->child(2);
+        const QAccessible::Id witnessId = QAccessible::uniqueId(witness);
+        clickCell(2, 1);
+        QCOMPARE(w().selected(), 1);
+        w().annoDelete(1);
+        QVERIFY(!witness->isValid());
+        QVERIFY(witness->text(QAccessible::Name).isEmpty());
+        QVERIFY(witness->state().invalid);
+        QCOMPARE(witness->parent(), nullptr);
+        QVERIFY(witness->rect().isEmpty());
+        QCOMPARE(l->indexOfChild(witness), -1);
+        QCOMPARE(exhibit->text(QAccessible::Name), QStringLiteral("10:09:00, Exhibit P-1"));
+        QCOMPARE(l->indexOfChild(exhibit), 1);
+        QCOMPARE(l->child(1), exhibit);
+        settle();
+        QCOMPARE(QAccessible::accessibleInterface(witnessId), nullptr);
+
+        // Everything cleared: every held item reads nothing.
+        w().clearAll();
+        QVERIFY(!opening->isValid());
+        QVERIFY(!exhibit->isValid());
+        settle();
+
+        // The control goes while a reader holds an item of its grid.
+        w().annoAdd(QStringLiteral("11:00:00"), QStringLiteral("Adjourned"));
+        settle();
+        QAccessibleInterface* last = list()->child(0);
+        const QAccessible::Id lastId = QAccessible::uniqueId(last);
+        QCOMPARE(last->text(QAccessible::Name), QStringLiteral("11:00:00, Adjourned"));
+        host_.reset();
+        settle();
+        if (QAccessibleInterface* still = QAccessible::accessibleInterface(lastId)) {
+            QVERIFY(!still->isValid());
+            QVERIFY(still->text(QAccessible::Name).isEmpty());
+            QCOMPARE(still->parent(), nullptr);
+            QCOMPARE(still->window(), nullptr);
+        }
+    }
+};
+
+QTEST_MAIN(QtAccessibilityTest)
+#include "qt_accessibility_test.moc"

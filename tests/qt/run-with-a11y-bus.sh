@@ -1,0 +1,25 @@
+#!/bin/sh
+# Runs a command the way a screen reader's desktop runs applications: on an X server (Xvfb),
+# with a session bus and the accessibility bus started on it, and Qt's AT-SPI bridge on.
+# Without this Qt keeps its accessibility events to itself.
+set -eu
+if [ -z "${DALMURE_A11Y_SESSION:-}" ]; then
+  export DALMURE_A11Y_SESSION=1
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" dbus-run-session -- "$0" "$@"
+fi
+launcher=/usr/libexec/at-spi-bus-launcher
+[ -x "$launcher" ] || launcher=/usr/lib/at-spi2-core/at-spi-bus-launcher
+"$launcher" --launch-immediately >/dev/null 2>&1 &
+bus=$!
+tries=0
+until dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+  org.a11y.Bus.GetAddress >/dev/null 2>&1; do
+  tries=$((tries + 1))
+  [ "$tries" -lt 50 ] || { echo "no accessibility bus" >&2; exit 1; }
+  sleep 0.1
+done
+export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+rc=0
+"$@" || rc=$?
+kill "$bus" 2>/dev/null || true
+exit "$rc"
