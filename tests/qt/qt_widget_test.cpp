@@ -1,6 +1,8 @@
 // The widget under a user's mouse and keyboard: real Qt events on the offscreen platform.
 #include "qt_test_support.h"
 
+#include "journal/journal.h"
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QInputDialog>
@@ -114,6 +116,44 @@ class QtWidgetTest : public QObject {
         QCOMPARE(modified.count(), 2);
         QCOMPARE(w().annoData(0), QStringLiteral("x"));
         QCOMPARE(w().selected(), 2);
+    }
+
+    // A session that crashed while the clerk typed: the widget lists it, brings back what the
+    // host is missing, and the clerk goes on typing into the recovered notes.
+    void aCrashedSessionIsRecoveredAndTypingGoesOn() {
+        w().annoAdd(QStringLiteral("10:00:00"), QStringLiteral("Opening"));
+        {
+            journal::JournalOptions options;
+            auto crashed = journal::Journal::start(w().applicationFolder().toStdU16String(),
+                                                   "Recovery", std::move(options));
+            QVERIFY(crashed->working());
+            crashed->caseField(journal::CaseField::NoDossier, u"500-01");
+            crashed->added(0, u"10:00:00", u"Opening", u"");
+            crashed->added(1, u"10:05:00", u"Witness", u"");
+            crashed->notesCommitted(0, u"kept");
+            crashed->liveText(1, u"typed before the crash");
+        } // destroyed without closing, as a crash leaves it
+        const QList<DalmureWidget::RecoverableSession> found = w().recoverableSessions();
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found[0].noDossier, QStringLiteral("500-01"));
+        QCOMPARE(found[0].annotations, 2);
+        QVERIFY(found[0].pendingText);
+
+        QSignalSpy recovered(&w(), &DalmureWidget::annoRecovered);
+        QSignalSpy modified(&w(), &DalmureWidget::annoModified);
+        QVERIFY(w().recoverSession(found[0].id));
+        QCOMPARE(recovered.count(), 1); // "Opening" was added again by the host
+        QCOMPARE(recovered.at(0).at(0).value<qint16>(), qint16(1));
+        QCOMPARE(modified.count(), 2);
+        QCOMPARE(w().annoData(0), QStringLiteral("kept"));
+        QCOMPARE(w().annoData(1), QStringLiteral("typed before the crash"));
+        QCOMPARE(w().noDossier(), QStringLiteral("500-01"));
+        QVERIFY(w().recoverableSessions().isEmpty());
+
+        mouseOnCell(3, 1);
+        QTest::keyClicks(p().editorWidget(), QStringLiteral(", and after"));
+        QTest::mouseClick(f_.elsewhere(), Qt::LeftButton);
+        QCOMPARE(w().annoData(1), QStringLiteral("typed before the crash, and after"));
     }
 
     // In entry style 2, Enter ends the notes (they are committed) and a real prompt asks for the

@@ -63,6 +63,7 @@ class DalmureWidgetPrivate::Events final : public DalmureEvents {
         AnnoDesc = fromQ(d);
     }
     void DblClick() override { emit q_->dblClick(); }
+    void AnnoRecovered(std::int16_t AnnoIndex) override { emit q_->annoRecovered(AnnoIndex); }
     void ToolTipChanged(Str& ToolTipText) override {
         QString t = toQ(ToolTipText);
         emit q_->toolTipChanged(t);
@@ -162,6 +163,33 @@ int DalmureWidget::annoDelete(int index) {
     d->guarded([&] { d->control->AnnoDelete(i); });
     return i;
 }
+QList<DalmureWidget::RecoverableSession> DalmureWidget::recoverableSessions() {
+    QList<RecoverableSession> out;
+    d->guarded([&] {
+        for (const journal::FoundJournal& f : d->control->RecoverableSessions()) {
+            RecoverableSession s;
+            s.id = QString::fromStdString(f.id);
+            s.damaged = f.damaged;
+            s.problem = toQ(f.problem);
+            s.noDossier = toQ(f.caseFields.noDossier);
+            s.dateCreated = toQ(f.caseFields.dateCreated);
+            s.userName = toQ(f.caseFields.userName);
+            s.lastChange = QDateTime::fromMSecsSinceEpoch(f.lastChange);
+            s.annotations = f.annotations;
+            s.unsavedNotes = f.unsavedNotes;
+            s.pendingText = f.pendingText;
+            out.push_back(s);
+        }
+    });
+    return out;
+}
+bool DalmureWidget::recoverSession(const QString& id) {
+    return d->guarded([&] { return d->control->RecoverSession(id.toStdString()); }, false);
+}
+bool DalmureWidget::discardSession(const QString& id) {
+    return d->guarded([&] { return d->control->DiscardSession(id.toStdString()); }, false);
+}
+
 void DalmureWidget::clearAll() {
     d->guarded([&] { d->control->ClearAll(); });
 }

@@ -8,6 +8,8 @@
 #include "platform/qt/dalmure_qt_export.h"
 
 #include <QColor>
+#include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QWidget>
 
@@ -109,6 +111,27 @@ class DALMURE_QT_EXPORT DalmureWidget : public QWidget {
     // Makes sure the month folder of the control's log exists and returns it.
     QString logPath();
 
+    // --- Sessions that ended without closing ---
+
+    // A crashed or killed session's journal, found in the application folder's Recovery/.
+    struct RecoverableSession {
+        QString id;
+        bool damaged = false; // unreadable: problem says why; it can only be discarded
+        QString problem;
+        QString noDossier, dateCreated, userName;
+        QDateTime lastChange;
+        int annotations = 0;
+        int unsavedNotes = 0;     // annotations with notes the host may not have kept
+        bool pendingText = false; // notes typed and not yet committed
+    };
+    // The sessions left behind by controls that did not end normally (never a running one).
+    QList<RecoverableSession> recoverableSessions();
+    // Brings session id back into this control: missing annotations are added (annoRecovered),
+    // notes written into theirs (annoModified); the journal is then removed.
+    bool recoverSession(const QString& id);
+    // Removes the journal of session id.
+    bool discardSession(const QString& id);
+
     // The size the control was designed at, and the smallest it lays out in.
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -122,6 +145,8 @@ class DALMURE_QT_EXPORT DalmureWidget : public QWidget {
     void annoModifiedDesc(qint16& annoIndex, QString& oldDesc, QString& newDesc, bool& cancel);
     // The user added an annotation (entry style 2).
     void annoAdded(QString& annoTime, QString& annoDesc);
+    // An annotation of a crashed session was added back by recoverSession.
+    void annoRecovered(qint16 annoIndex);
     // Play requested (double click or play command); read selected().
     void dblClick();
     // The mouse is over a command; the text is its tip.
