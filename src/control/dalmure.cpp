@@ -3,6 +3,7 @@
 #include "control/dalmure.h"
 
 #include "control/trap.h"
+#include "settings/startup.h"
 #include "support/numeric.h"
 
 #include <utility>
@@ -17,11 +18,11 @@ constexpr std::int32_t kButtonStep = 840;
 } // namespace
 
 Dalmure::Dalmure(platform::Platform& platform, Str appFolder)
-    : p_(platform), appFolder_(std::move(appFolder)),
-      log_(appFolder_, platform.clock(), platform.screen()),
-      catalogue_(platform.catalogue(), platform.screen(), log_, appFolder_) {
+    : p_(platform), log_(appFolder, platform.clock(), platform.screen()),
+      settings_(std::move(appFolder), platform.catalogue(), platform.screen(), log_),
+      minutes_(platform, settings_, log_, {NoDossier, DateCreated, UserName}, *this) {
     p_.setNotifications(this);
-    UserControl_Initialize();
+    startUp(p_, settings_, log_, iSelected);
 }
 
 Dalmure::~Dalmure() {
@@ -102,7 +103,7 @@ void Dalmure::buttonClick(ButtonId id) {
         CWButton1_Click();
         break;
     case ButtonId::CWButton2:
-        CWButton2_Click();
+        minutes_.view();
         break;
     case ButtonId::CWButton3:
         CWButton3_Click();
@@ -111,7 +112,7 @@ void Dalmure::buttonClick(ButtonId id) {
         CWButton4_Click();
         break;
     case ButtonId::CWButton5:
-        CWButton5_Click();
+        minutes_.print();
         break;
     case ButtonId::CWButton6_0:
         CWButton6_Click(0);
@@ -125,14 +126,10 @@ void Dalmure::buttonClick(ButtonId id) {
 // --- Views and log -----------------------------------------------------------------------
 
 Dalmure::PrivateState Dalmure::privateState() const {
-    return {iSelected, strLangColumn, strLastToolTip, strEditStart, blScrolling};
+    return {iSelected, settings_.languageColumn(), strLastToolTip, strEditStart, blScrolling};
 }
 
 void Dalmure::writeLogLine(std::int32_t number, const Str& description, const Str& label) {
-    log_.writeTrapped(number, description, label);
-}
-
-void Dalmure::logTrapped(std::int32_t number, const Str& description, const Str& label) {
     log_.writeTrapped(number, description, label);
 }
 

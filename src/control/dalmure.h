@@ -8,8 +8,9 @@
 #pragma once
 
 #include "control/events.h"
+#include "minutes/minutes.h"
 #include "platform/platform.h"
-#include "support/catalogue.h"
+#include "settings/settings.h"
 #include "support/log.h"
 #include "support/text.h"
 
@@ -17,7 +18,7 @@
 
 namespace dalmure {
 
-class Dalmure : private platform::Notifications {
+class Dalmure : private platform::Notifications, private Minutes::Host {
     friend class DalmureTestAccess; // unit tests reach private members through it
 
   public:
@@ -31,7 +32,7 @@ class Dalmure : private platform::Notifications {
 
     // Where events go (nullptr: nowhere).
     void setEventSink(DalmureEvents* sink) { events_ = sink; }
-    const Str& appFolder() const { return appFolder_; }
+    const Str& appFolder() const { return settings_.appFolder(); }
 
     // --- Annotation list -------------------------------------------------------------------
     // Index arguments are taken wide; the control's own 16-bit arithmetic decides.
@@ -93,15 +94,10 @@ class Dalmure : private platform::Notifications {
     };
     PrivateState privateState() const;
     platform::Platform& platform() { return p_; }
-    Log& log() { return log_; }
     // Writes one log line through the control's writer; a line that cannot be written is lost.
     void writeLogLine(std::int32_t number, const Str& description, const Str& label);
 
   private:
-    // --- Start-up ---------------------------------------------------------------------------
-    void UserControl_Initialize();
-    Str strFindData(Str strData, std::int16_t intIndex);
-
     // --- List helpers -----------------------------------------------------------------------
     bool blValideGrid();
     // Keeps the count of neighbouring annotations out of time order, so that the insertion
@@ -150,29 +146,17 @@ class Dalmure : private platform::Notifications {
     bool commitEditor(bool markCommitted);
 
     void CWButton1_Click();
-    void CWButton2_Click();
     void CWButton3_Click();
     void CWButton4_Click();
-    void CWButton5_Click();
     void CWButton6_Click(std::int16_t Index);
     void CWButton_MouseMove(platform::ButtonId button);
     void menuItemClick(platform::MenuItemId item);
 
-    // --- Minutes ----------------------------------------------------------------------------
-    // Writes the minutes page; false when it could not be written whole (the previous page
-    // then stays, and the failure is logged).
-    bool GenerateHTML(bool& blPrint);
-    // Appends the template, its case fields filled in, to the page being built.
-    void SetDataVariables(const Str& strTemplate, std::string& strOutput, bool escapeMarkup);
-    // Tells the clerk that the minutes could not be written.
-    void minutesNotWritten();
+    // --- What the minutes ask of the control -------------------------------------------------
+    bool hasSelection() override { return blValideGrid(); }
+    void pageWritten() override { PlaceEditor(); }
 
-    // --- Catalogue and INI ------------------------------------------------------------------
-    Str ChargeLangue(const Str& strMsgId, const Str& strDefault);
-    Str iniPath() const; // the application folder's client INI file
-
-    // Writes a trapped error under the procedure's label.
-    void logTrapped(std::int32_t number, const Str& description, const Str& label);
+    // Runs body, its errors logged under the procedure's label (control/trap.h).
     template <class Body> void trap(const char16_t* label, Body&& body);
 
     // --- Notifications from the platform ---------------------------------------------------
@@ -203,14 +187,13 @@ class Dalmure : private platform::Notifications {
     platform::CommandButton& button(platform::ButtonId id) { return p_.button(id); }
 
     platform::Platform& p_;
-    Str appFolder_;
     Log log_;
-    Catalogue catalogue_;
+    Settings settings_;
+    Minutes minutes_;
     DalmureEvents* events_ = nullptr;
 
     // Private state, named as the control has always named it.
     std::int16_t iSelected = 0;
-    Str strLangColumn;
     Str strLastToolTip;
     Str strEditStart;
     bool blScrolling = false;

@@ -114,10 +114,10 @@ void Dalmure::menuItemClick(MenuItemId item) {
         CWButton1_Click();
         break;
     case MenuItemId::Imprimer:
-        CWButton5_Click();
+        minutes_.print();
         break;
     case MenuItemId::Dalmure:
-        CWButton2_Click();
+        minutes_.view();
         break;
     case MenuItemId::S1:
     case MenuItemId::S2:

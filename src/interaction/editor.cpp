@@ -198,7 +198,7 @@ bool Dalmure::PromptAnnoAdd() {
     // The time of the Enter press, taken before the prompt opens.
     Str time = formatTime(p_.clock().now());
     const Str message =
-        ChargeLangue(u"MSG375", u"Entrez une description pour l'annotation \u00e0 ajouter :");
+        settings_.text(u"MSG375", u"Entrez une description pour l'annotation \u00e0 ajouter :");
     Str desc = trimSpaces(p_.dialogs().inputBox(message, u"Orvane", Str()));
     desc = strCleanText(desc);
     if (desc.empty()) {
@@ -207,7 +207,7 @@ bool Dalmure::PromptAnnoAdd() {
     if (desc.size() > kMaxPromptDescription) {
         desc.resize(kMaxPromptDescription);
         p_.dialogs().messageBox(
-            ChargeLangue(
+            settings_.text(
                 u"MSG376",
                 u"La description de l'annotation ne doit pas exc\u00e9der 50 caract\u00e8res."
                 u"  Par cons\u00e9quent elle a \u00e9t\u00e9 tronqu\u00e9e."),
