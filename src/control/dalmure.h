@@ -7,6 +7,7 @@
 // let a ControlError reach the host.
 #pragma once
 
+#include "commands/commands.h"
 #include "control/events.h"
 #include "minutes/minutes.h"
 #include "platform/platform.h"
@@ -18,7 +19,7 @@
 
 namespace dalmure {
 
-class Dalmure : private platform::Notifications, private Minutes::Host {
+class Dalmure : private platform::Notifications, private Minutes::Host, private Commands::Host {
     friend class DalmureTestAccess; // unit tests reach private members through it
 
   public:
@@ -61,11 +62,11 @@ class Dalmure : private platform::Notifications, private Minutes::Host {
         bool refresh = true;
         AllowRefreshPV(refresh);
     }
-    bool NoPlay() const { return blNoPlay; }
+    bool NoPlay() const { return commands_.noPlay(); }
     void NoPlay(bool& value);
-    bool NoPV() const { return blNoPV; }
+    bool NoPV() const { return commands_.noView(); }
     void NoPV(bool& value);
-    bool NoModif() const { return blNoModif; }
+    bool NoModif() const { return commands_.noModify(); }
     void NoModif(bool& blNoModifSet);
 
     // Public variables: plain fields the host reads and writes.
@@ -104,10 +105,6 @@ class Dalmure : private platform::Notifications, private Minutes::Host {
     // point can be found by bisection while the list is sorted.
     void noteTimeOrderAround(std::int32_t annotation);
 
-  public:
-    static Str strCleanText(const Str& text);
-
-  private:
     // --- Layout -----------------------------------------------------------------------------
     void ResizeGrid();
     void SetRowHeight(std::int16_t& row, bool& scroll, bool& editing);
@@ -129,7 +126,6 @@ class Dalmure : private platform::Notifications, private Minutes::Host {
     void MSFlexGrid1_MouseMove();
     void MSFlexGrid1_MouseUp(int Button);
     void UserControl_MouseMove();
-    void withdrawToolTip(); // shared by the two mouse-move handlers
 
     void openEditor();  // the last steps of the grid click handling
     void closeEditor(); // hides the editor until the next click handling opens it
@@ -145,16 +141,13 @@ class Dalmure : private platform::Notifications, private Minutes::Host {
     // The commit itself; markCommitted makes the written text the editor's new starting text.
     bool commitEditor(bool markCommitted);
 
-    void CWButton1_Click();
-    void CWButton3_Click();
-    void CWButton4_Click();
-    void CWButton6_Click(std::int16_t Index);
-    void CWButton_MouseMove(platform::ButtonId button);
-    void menuItemClick(platform::MenuItemId item);
-
     // --- What the minutes ask of the control -------------------------------------------------
     bool hasSelection() override { return blValideGrid(); }
     void pageWritten() override { PlaceEditor(); }
+    // --- What the commands ask of the control -----------------------------------------------
+    std::int16_t& selection() override { return iSelected; }
+    void play() override { MSFlexGrid1_DblClick(); }
+    DalmureEvents* events() override { return events_; }
 
     // Runs body, its errors logged under the procedure's label (control/trap.h).
     template <class Body> void trap(const char16_t* label, Body&& body);
@@ -173,9 +166,9 @@ class Dalmure : private platform::Notifications, private Minutes::Host {
     void editorKeyDown(std::int16_t& keyCode, int shift) override { Text1_KeyDown(keyCode, shift); }
     void editorKeyPress(std::int16_t& keyAscii) override { Text1_KeyPress(keyAscii); }
     void editorKeyUp(std::int16_t& keyCode, int shift) override { Text1_KeyUp(keyCode, shift); }
-    void buttonClick(platform::ButtonId button) override;
-    void buttonMouseMove(platform::ButtonId button) override { CWButton_MouseMove(button); }
-    void menuClick(platform::MenuItemId item) override { menuItemClick(item); }
+    void buttonClick(platform::ButtonId button) override { commands_.buttonClicked(button); }
+    void buttonMouseMove(platform::ButtonId button) override { commands_.buttonHovered(button); }
+    void menuClick(platform::MenuItemId item) override { commands_.menuItemChosen(item); }
     void surfaceMouseMove(int, int, double, double) override { UserControl_MouseMove(); }
     void surfaceEnterFocus() override { UserControl_EnterFocus(); }
     void surfaceResize() override { UserControl_Resize(); }
@@ -190,11 +183,11 @@ class Dalmure : private platform::Notifications, private Minutes::Host {
     Log log_;
     Settings settings_;
     Minutes minutes_;
+    Commands commands_;
     DalmureEvents* events_ = nullptr;
 
     // Private state, named as the control has always named it.
     std::int16_t iSelected = 0;
-    Str strLastToolTip;
     Str strEditStart;
     bool blScrolling = false;
     bool blLoadingEditor = false;
@@ -209,9 +202,6 @@ class Dalmure : private platform::Notifications, private Minutes::Host {
     // of it is committed.
     bool blSelectionFailed = false;
     std::int32_t lBackColor = 0;
-    bool blNoPlay = false;
-    bool blNoPV = false;
-    bool blNoModif = false;
 
     // Neighbouring annotation pairs whose times are out of order (see noteTimeOrderAround).
     std::int32_t timeOrderBreaks_ = 0;

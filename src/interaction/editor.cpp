@@ -89,19 +89,19 @@ void Dalmure::Text1_Change() {
 
 void Dalmure::Text1_GotFocus() {
     strEditStart = text1().text();
-    text1().setReadOnly(blNoPV || blNoModif);
+    text1().setReadOnly(commands_.notesReadOnly());
 }
 
 void Dalmure::Text1_KeyDown(std::int16_t& KeyCode, int Shift) {
     (void)Shift;
-    if (blNoPV || blNoModif) {
+    if (commands_.notesReadOnly()) {
         KeyCode = 0;
     }
 }
 
 void Dalmure::Text1_KeyUp(std::int16_t& KeyCode, int Shift) {
     (void)Shift;
-    if (blNoPV || blNoModif) {
+    if (commands_.notesReadOnly()) {
         KeyCode = 0;
     }
 }
@@ -121,7 +121,7 @@ void Dalmure::Text1_KeyPress(std::int16_t& KeyAscii) {
             }
             return;
         }
-        if (blNoPV || blNoModif) {
+        if (commands_.notesReadOnly()) {
             KeyAscii = 0;
             return;
         }
@@ -200,7 +200,7 @@ bool Dalmure::PromptAnnoAdd() {
     const Str message =
         settings_.text(u"MSG375", u"Entrez une description pour l'annotation \u00e0 ajouter :");
     Str desc = trimSpaces(p_.dialogs().inputBox(message, u"Orvane", Str()));
-    desc = strCleanText(desc);
+    desc = cleanText(desc);
     if (desc.empty()) {
         return false;
     }

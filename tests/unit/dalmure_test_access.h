@@ -31,7 +31,7 @@ class DalmureTestAccess {
     // Grid, editor, buttons, menu
     static void MSFlexGrid1_Click(Dalmure& c) { c.MSFlexGrid1_Click(); }
     static void Text1_LostFocus(Dalmure& c) { c.Text1_LostFocus(); }
-    static void buttonClick(Dalmure& c, platform::ButtonId id) { c.buttonClick(id); }
+    static void buttonClick(Dalmure& c, platform::ButtonId id) { c.commands_.buttonClicked(id); }
 
     // Minutes
     static bool GenerateHTML(Dalmure& c, bool print) { return c.minutes_.writePage(print); }
