@@ -29,6 +29,9 @@ install(TARGETS ${dalmure_targets} EXPORT DalmureTargets
 set(src ${PROJECT_SOURCE_DIR}/src)
 install(FILES ${src}/control/dalmure.h ${src}/control/events.h ${src}/control/design.h
         DESTINATION ${DALMURE_INSTALL_INCLUDEDIR}/control)
+install(FILES ${src}/settings/settings.h DESTINATION ${DALMURE_INSTALL_INCLUDEDIR}/settings)
+install(FILES ${src}/commands/commands.h DESTINATION ${DALMURE_INSTALL_INCLUDEDIR}/commands)
+install(FILES ${src}/minutes/minutes.h DESTINATION ${DALMURE_INSTALL_INCLUDEDIR}/minutes)
 file(GLOB dalmure_platform_headers ${src}/platform/*.h)
 install(FILES ${dalmure_platform_headers} DESTINATION ${DALMURE_INSTALL_INCLUDEDIR}/platform)
 install(FILES ${src}/platform/headless/headless_platform.h

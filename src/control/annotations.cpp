@@ -188,7 +188,7 @@ void readAnnotation(platform::Grid& g, std::int32_t AnnoIndex, Part part, Str& r
     }
     result = g.text();
     if (part == Part::Data) {
-        result = Dalmure::strCleanText(result);
+        result = cleanText(result);
         g.setText(result);
     }
     g.setRow(row);
@@ -286,27 +286,6 @@ bool Dalmure::blValideGrid() {
             return false;
     }
     return true;
-}
-
-Str Dalmure::strCleanText(const Str& text) {
-    Str out;
-    out.reserve(text.size());
-    for (char16_t ch : text) {
-        switch (ch) {
-        case u'\'':
-            out += u'`';
-            break;
-        case u'\\':
-        case u'+':
-        case u'|':
-        case u'&':
-            break;
-        default:
-            out += ch;
-            break;
-        }
-    }
-    return out;
 }
 
 } // namespace dalmure

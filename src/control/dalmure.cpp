@@ -4,6 +4,7 @@
 #include "journal/journal.h"
 
 #include "control/trap.h"
+#include "settings/startup.h"
 #include "support/numeric.h"
 
 #include <utility>
@@ -12,17 +13,13 @@ namespace dalmure {
 
 using platform::ButtonId;
 
-namespace {
-// The modes move the buttons by one button step.
-constexpr std::int32_t kButtonStep = 840;
-} // namespace
-
 Dalmure::Dalmure(platform::Platform& platform, Str appFolder)
-    : p_(platform), appFolder_(std::move(appFolder)),
-      log_(appFolder_, platform.clock(), platform.screen()),
-      catalogue_(platform.catalogue(), platform.screen(), log_, appFolder_) {
+    : p_(platform), log_(appFolder, platform.clock(), platform.screen()),
+      settings_(std::move(appFolder), platform.catalogue(), platform.screen(), log_),
+      minutes_(platform, settings_, log_, {NoDossier, DateCreated, UserName}, *this),
+      commands_(platform, log_, minutes_, *this, PVStyle, LockPVStyle) {
     p_.setNotifications(this);
-    UserControl_Initialize();
+    startUp(p_, settings_, log_, iSelected);
     startJournal();
 }
 
@@ -56,37 +53,15 @@ void Dalmure::AllowRefreshPV(bool& blRefresh) {
 }
 
 void Dalmure::NoPlay(bool& value) {
-    trap(u"errDalmure_NoPlay", [&] {
-        blNoPlay = value;
-        const std::int32_t move = value ? -kButtonStep : kButtonStep;
-        button(ButtonId::CWButton3).setVisible(!value);
-        for (ButtonId id : {ButtonId::CWButton1, ButtonId::CWButton2, ButtonId::CWButton4,
-                            ButtonId::CWButton5, ButtonId::CWButton6_0, ButtonId::CWButton6_1}) {
-            platform::CommandButton& b = button(id);
-            b.setLeft(b.left() + move);
-        }
-    });
+    commands_.setNoPlay(value);
 }
 
 void Dalmure::NoPV(bool& value) {
-    blNoPV = value;
-    platform::CommandButton& del = button(ButtonId::CWButton1);
-    if (value) {
-        del.setLeft(button(ButtonId::CWButton2).left());
-        button(ButtonId::CWButton2).setVisible(false);
-    } else {
-        del.setLeft(button(ButtonId::CWButton5).left() + kButtonStep);
-        button(ButtonId::CWButton2).setVisible(true);
-    }
-    button(ButtonId::CWButton5).setVisible(!value);
-    button(ButtonId::CWButton6_0).setLeft(del.left() + kButtonStep);
-    button(ButtonId::CWButton6_1).setLeft(del.left() + kButtonStep);
+    commands_.setNoView(value);
 }
 
 void Dalmure::NoModif(bool& blNoModifSet) {
-    blNoModif = blNoModifSet;
-    button(ButtonId::CWButton1).setVisible(!blNoModifSet);
-    button(ButtonId::CWButton4).setVisible(!blNoModifSet);
+    commands_.setNoModify(blNoModifSet);
 }
 
 // --- Container notifications -------------------------------------------------------------
@@ -99,43 +74,14 @@ void Dalmure::UserControl_EnterFocus() {
     }
 }
 
-void Dalmure::buttonClick(ButtonId id) {
-    switch (id) {
-    case ButtonId::CWButton1:
-        CWButton1_Click();
-        break;
-    case ButtonId::CWButton2:
-        CWButton2_Click();
-        break;
-    case ButtonId::CWButton3:
-        CWButton3_Click();
-        break;
-    case ButtonId::CWButton4:
-        CWButton4_Click();
-        break;
-    case ButtonId::CWButton5:
-        CWButton5_Click();
-        break;
-    case ButtonId::CWButton6_0:
-        CWButton6_Click(0);
-        break;
-    case ButtonId::CWButton6_1:
-        CWButton6_Click(1);
-        break;
-    }
-}
-
 // --- Views and log -----------------------------------------------------------------------
 
 Dalmure::PrivateState Dalmure::privateState() const {
-    return {iSelected, strLangColumn, strLastToolTip, strEditStart, blScrolling};
+    return {iSelected, settings_.languageColumn(), commands_.lastToolTip(), strEditStart,
+            blScrolling};
 }
 
 void Dalmure::writeLogLine(std::int32_t number, const Str& description, const Str& label) {
-    log_.writeTrapped(number, description, label);
-}
-
-void Dalmure::logTrapped(std::int32_t number, const Str& description, const Str& label) {
     log_.writeTrapped(number, description, label);
 }
 

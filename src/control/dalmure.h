@@ -7,10 +7,12 @@
 // let a ControlError reach the host.
 #pragma once
 
+#include "commands/commands.h"
 #include "control/events.h"
 #include "journal/journal.h"
+#include "minutes/minutes.h"
 #include "platform/platform.h"
-#include "support/catalogue.h"
+#include "settings/settings.h"
 #include "support/log.h"
 #include "support/text.h"
 
@@ -21,7 +23,7 @@
 
 namespace dalmure {
 
-class Dalmure : private platform::Notifications {
+class Dalmure : private platform::Notifications, private Minutes::Host, private Commands::Host {
     friend class DalmureTestAccess; // unit tests reach private members through it
 
   public:
@@ -35,7 +37,7 @@ class Dalmure : private platform::Notifications {
 
     // Where events go (nullptr: nowhere).
     void setEventSink(DalmureEvents* sink) { events_ = sink; }
-    const Str& appFolder() const { return appFolder_; }
+    const Str& appFolder() const { return settings_.appFolder(); }
 
     // --- Annotation list -------------------------------------------------------------------
     // Index arguments are taken wide; the control's own 16-bit arithmetic decides.
@@ -64,11 +66,11 @@ class Dalmure : private platform::Notifications {
         bool refresh = true;
         AllowRefreshPV(refresh);
     }
-    bool NoPlay() const { return blNoPlay; }
+    bool NoPlay() const { return commands_.noPlay(); }
     void NoPlay(bool& value);
-    bool NoPV() const { return blNoPV; }
+    bool NoPV() const { return commands_.noView(); }
     void NoPV(bool& value);
-    bool NoModif() const { return blNoModif; }
+    bool NoModif() const { return commands_.noModify(); }
     void NoModif(bool& blNoModifSet);
 
     // Public variables: plain fields the host reads and writes.
@@ -112,25 +114,16 @@ class Dalmure : private platform::Notifications {
     };
     PrivateState privateState() const;
     platform::Platform& platform() { return p_; }
-    Log& log() { return log_; }
     // Writes one log line through the control's writer; a line that cannot be written is lost.
     void writeLogLine(std::int32_t number, const Str& description, const Str& label);
 
   private:
-    // --- Start-up ---------------------------------------------------------------------------
-    void UserControl_Initialize();
-    Str strFindData(Str strData, std::int16_t intIndex);
-
     // --- List helpers -----------------------------------------------------------------------
     bool blValideGrid();
     // Keeps the count of neighbouring annotations out of time order, so that the insertion
     // point can be found by bisection while the list is sorted.
     void noteTimeOrderAround(std::int32_t annotation);
 
-  public:
-    static Str strCleanText(const Str& text);
-
-  private:
     // --- Layout -----------------------------------------------------------------------------
     void ResizeGrid();
     void SetRowHeight(std::int16_t& row, bool& scroll, bool& editing);
@@ -152,7 +145,6 @@ class Dalmure : private platform::Notifications {
     void MSFlexGrid1_MouseMove();
     void MSFlexGrid1_MouseUp(int Button);
     void UserControl_MouseMove();
-    void withdrawToolTip(); // shared by the two mouse-move handlers
 
     void openEditor();  // the last steps of the grid click handling
     void closeEditor(); // hides the editor until the next click handling opens it
@@ -168,30 +160,18 @@ class Dalmure : private platform::Notifications {
     // The commit itself; markCommitted makes the written text the editor's new starting text.
     bool commitEditor(bool markCommitted);
 
-    void CWButton1_Click();
-    void CWButton2_Click();
-    void CWButton3_Click();
-    void CWButton4_Click();
-    void CWButton5_Click();
-    void CWButton6_Click(std::int16_t Index);
-    void CWButton_MouseMove(platform::ButtonId button);
-    void menuItemClick(platform::MenuItemId item);
+    // --- What the minutes ask of the control -------------------------------------------------
+    bool hasSelection() override { return blValideGrid(); }
+    void pageWritten() override { PlaceEditor(); }
+    // --- What the commands ask of the control -----------------------------------------------
+    std::int16_t& selection() override { return iSelected; }
+    void play() override { MSFlexGrid1_DblClick(); }
+    DalmureEvents* events() override { return events_; }
+    void renamed(std::int16_t index, const Str& description) override {
+        journalRenamed(index, description);
+    }
 
-    // --- Minutes ----------------------------------------------------------------------------
-    // Writes the minutes page; false when it could not be written whole (the previous page
-    // then stays, and the failure is logged).
-    bool GenerateHTML(bool& blPrint);
-    // Appends the template, its case fields filled in, to the page being built.
-    void SetDataVariables(const Str& strTemplate, std::string& strOutput, bool escapeMarkup);
-    // Tells the clerk that the minutes could not be written.
-    void minutesNotWritten();
-
-    // --- Catalogue and INI ------------------------------------------------------------------
-    Str ChargeLangue(const Str& strMsgId, const Str& strDefault);
-    Str iniPath() const; // the application folder's client INI file
-
-    // Writes a trapped error under the procedure's label.
-    void logTrapped(std::int32_t number, const Str& description, const Str& label);
+    // Runs body, its errors logged under the procedure's label (control/trap.h).
     template <class Body> void trap(const char16_t* label, Body&& body);
 
     // --- Notifications from the platform ---------------------------------------------------
@@ -208,9 +188,9 @@ class Dalmure : private platform::Notifications {
     void editorKeyDown(std::int16_t& keyCode, int shift) override { Text1_KeyDown(keyCode, shift); }
     void editorKeyPress(std::int16_t& keyAscii) override { Text1_KeyPress(keyAscii); }
     void editorKeyUp(std::int16_t& keyCode, int shift) override { Text1_KeyUp(keyCode, shift); }
-    void buttonClick(platform::ButtonId button) override;
-    void buttonMouseMove(platform::ButtonId button) override { CWButton_MouseMove(button); }
-    void menuClick(platform::MenuItemId item) override { menuItemClick(item); }
+    void buttonClick(platform::ButtonId button) override { commands_.buttonClicked(button); }
+    void buttonMouseMove(platform::ButtonId button) override { commands_.buttonHovered(button); }
+    void menuClick(platform::MenuItemId item) override { commands_.menuItemChosen(item); }
     void surfaceMouseMove(int, int, double, double) override { UserControl_MouseMove(); }
     void surfaceEnterFocus() override { UserControl_EnterFocus(); }
     void surfaceResize() override { UserControl_Resize(); }
@@ -237,17 +217,16 @@ class Dalmure : private platform::Notifications {
     void setNotes(std::int32_t index, const Str& notes);
 
     platform::Platform& p_;
-    Str appFolder_;
     Log log_;
-    Catalogue catalogue_;
+    Settings settings_;
+    Minutes minutes_;
+    Commands commands_;
     DalmureEvents* events_ = nullptr;
     std::unique_ptr<journal::Journal> journal_;
     Str journaledDossier_, journaledDate_, journaledUser_;
 
     // Private state, named as the control has always named it.
     std::int16_t iSelected = 0;
-    Str strLangColumn;
-    Str strLastToolTip;
     Str strEditStart;
     bool blScrolling = false;
     bool blLoadingEditor = false;
@@ -262,9 +241,6 @@ class Dalmure : private platform::Notifications {
     // of it is committed.
     bool blSelectionFailed = false;
     std::int32_t lBackColor = 0;
-    bool blNoPlay = false;
-    bool blNoPV = false;
-    bool blNoModif = false;
 
     // Neighbouring annotation pairs whose times are out of order (see noteTimeOrderAround).
     std::int32_t timeOrderBreaks_ = 0;

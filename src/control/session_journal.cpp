@@ -22,7 +22,7 @@ void Dalmure::startJournal() {
     options.report = [this](std::int32_t number, const Str& description) {
         writeLogLine(number, description, kJournalLabel);
     };
-    journal_ = journal::Journal::start(appFolder_, kJournalFolder, std::move(options));
+    journal_ = journal::Journal::start(appFolder(), kJournalFolder, std::move(options));
 }
 
 void Dalmure::closeJournal() {
@@ -100,7 +100,7 @@ void Dalmure::setNotes(std::int32_t index, const Str& notes) {
 // --- Recovery ----------------------------------------------------------------------------
 
 std::vector<journal::FoundJournal> Dalmure::RecoverableSessions() {
-    journal::Recovery recovery(appFolder_, kJournalFolder,
+    journal::Recovery recovery(appFolder(), kJournalFolder,
                                [this](std::int32_t number, const Str& description) {
                                    writeLogLine(number, description, kJournalLabel);
                                });
@@ -112,7 +112,7 @@ std::vector<journal::FoundJournal> Dalmure::RecoverableSessions() {
 bool Dalmure::DiscardSession(const std::string& id) {
     if (journal_ && journal_->id() == id)
         return false;
-    journal::Recovery recovery(appFolder_, kJournalFolder,
+    journal::Recovery recovery(appFolder(), kJournalFolder,
                                [this](std::int32_t number, const Str& description) {
                                    writeLogLine(number, description, kJournalLabel);
                                });
@@ -122,7 +122,7 @@ bool Dalmure::DiscardSession(const std::string& id) {
 bool Dalmure::RecoverSession(const std::string& id) {
     if (journal_ && journal_->id() == id)
         return false;
-    journal::Recovery recovery(appFolder_, kJournalFolder,
+    journal::Recovery recovery(appFolder(), kJournalFolder,
                                [this](std::int32_t number, const Str& description) {
                                    writeLogLine(number, description, kJournalLabel);
                                });

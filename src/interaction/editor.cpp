@@ -90,19 +90,19 @@ void Dalmure::Text1_Change() {
 
 void Dalmure::Text1_GotFocus() {
     strEditStart = text1().text();
-    text1().setReadOnly(blNoPV || blNoModif);
+    text1().setReadOnly(commands_.notesReadOnly());
 }
 
 void Dalmure::Text1_KeyDown(std::int16_t& KeyCode, int Shift) {
     (void)Shift;
-    if (blNoPV || blNoModif) {
+    if (commands_.notesReadOnly()) {
         KeyCode = 0;
     }
 }
 
 void Dalmure::Text1_KeyUp(std::int16_t& KeyCode, int Shift) {
     (void)Shift;
-    if (blNoPV || blNoModif) {
+    if (commands_.notesReadOnly()) {
         KeyCode = 0;
     }
 }
@@ -122,7 +122,7 @@ void Dalmure::Text1_KeyPress(std::int16_t& KeyAscii) {
             }
             return;
         }
-        if (blNoPV || blNoModif) {
+        if (commands_.notesReadOnly()) {
             KeyAscii = 0;
             return;
         }
@@ -200,16 +200,16 @@ bool Dalmure::PromptAnnoAdd() {
     // The time of the Enter press, taken before the prompt opens.
     Str time = formatTime(p_.clock().now());
     const Str message =
-        ChargeLangue(u"MSG375", u"Entrez une description pour l'annotation \u00e0 ajouter :");
+        settings_.text(u"MSG375", u"Entrez une description pour l'annotation \u00e0 ajouter :");
     Str desc = trimSpaces(p_.dialogs().inputBox(message, u"Orvane", Str()));
-    desc = strCleanText(desc);
+    desc = cleanText(desc);
     if (desc.empty()) {
         return false;
     }
     if (desc.size() > kMaxPromptDescription) {
         desc.resize(kMaxPromptDescription);
         p_.dialogs().messageBox(
-            ChargeLangue(
+            settings_.text(
                 u"MSG376",
                 u"La description de l'annotation ne doit pas exc\u00e9der 50 caract\u00e8res."
                 u"  Par cons\u00e9quent elle a \u00e9t\u00e9 tronqu\u00e9e."),

@@ -7,8 +7,6 @@
 
 namespace dalmure {
 
-using platform::MenuItemId;
-
 void Dalmure::MSFlexGrid1_Click() {
     trap(u"errDalmure_MSFlexGrid1_Click", [&] {
         platform::Grid& g = grid();
@@ -98,7 +96,7 @@ void Dalmure::MSFlexGrid1_Scroll() {
 }
 
 void Dalmure::MSFlexGrid1_MouseMove() {
-    trap(u"errDalmure_MSFlexGrid1_MouseMove", [&] { withdrawToolTip(); });
+    trap(u"errDalmure_MSFlexGrid1_MouseMove", [&] { commands_.withdrawToolTip(); });
 }
 
 void Dalmure::MSFlexGrid1_MouseUp(int Button) {
@@ -106,37 +104,13 @@ void Dalmure::MSFlexGrid1_MouseUp(int Button) {
         if (Button != platform::kRightButton) {
             return;
         }
-        platform::PopupMenu& m = p_.menu();
         const bool valid = blValideGrid();
-        m.setEnabled(MenuItemId::Jouer, valid);
-        m.setEnabled(MenuItemId::Renommer, valid);
-        m.setEnabled(MenuItemId::Supprimer, valid);
-        m.setEnabled(MenuItemId::Imprimer, valid);
-        m.setEnabled(MenuItemId::Dalmure, grid().rows() >= 1);
-        m.setVisible(MenuItemId::Jouer, !NoPlay());
-        const bool showView = !NoPV();
-        m.setVisible(MenuItemId::Dalmure, showView);
-        m.setVisible(MenuItemId::S2, showView);
-        const bool modifiable = !NoModif();
-        m.setEnabled(MenuItemId::Renommer, modifiable);
-        m.setEnabled(MenuItemId::Supprimer, modifiable);
-        // Modal; the chosen item's handler runs before this returns. Either button chooses.
-        m.popup(true);
+        commands_.openPopupMenu(valid, grid().rows() >= 1);
     });
 }
 
 void Dalmure::UserControl_MouseMove() {
-    trap(u"errUserControl_MouseMove", [&] { withdrawToolTip(); });
-}
-
-void Dalmure::withdrawToolTip() {
-    if (strLastToolTip.empty()) {
-        return;
-    }
-    strLastToolTip.clear();
-    if (events_ != nullptr) {
-        events_->ToolTipChanged(strLastToolTip);
-    }
+    trap(u"errUserControl_MouseMove", [&] { commands_.withdrawToolTip(); });
 }
 
 } // namespace dalmure

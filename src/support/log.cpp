@@ -85,19 +85,18 @@ Str Log::formatLine(std::int32_t number, const Str& description, const Str& labe
     Str line;
     line.reserve(64 + description.size() + label.size());
     line += u'"';
-    appendPadded(line, t.year, 4);
-    line += u'-';
-    appendPadded(line, t.month, 2);
-    line += u'-';
-    appendPadded(line, t.day, 2);
-    line += u' ';
-    appendPadded(line, t.hour, 2);
-    line += u':';
-    appendPadded(line, t.minute, 2);
-    line += u':';
-    appendPadded(line, t.second, 2);
-    line += u'.';
-    appendPadded(line, hundredths, 2);
+    // "yyyy-mm-dd hh:nn:ss.hh"
+    const struct {
+        long long value;
+        int width;
+        char16_t before;
+    } stamp[] = {{t.year, 4, 0},      {t.month, 2, u'-'},  {t.day, 2, u'-'},     {t.hour, 2, u' '},
+                 {t.minute, 2, u':'}, {t.second, 2, u':'}, {hundredths, 2, u'.'}};
+    for (const auto& field : stamp) {
+        if (field.before != 0)
+            line += field.before;
+        appendPadded(line, field.value, field.width);
+    }
     line += u" : ";
     if (number != 0)
         line += decimal(number);

@@ -226,4 +226,25 @@ bool equalNoCase(StrView a, StrView b) {
     return true;
 }
 
+Str cleanText(const Str& text) {
+    Str out;
+    out.reserve(text.size());
+    for (char16_t ch : text) {
+        switch (ch) {
+        case u'\'':
+            out += u'`';
+            break;
+        case u'\\':
+        case u'+':
+        case u'|':
+        case u'&':
+            break;
+        default:
+            out += ch;
+            break;
+        }
+    }
+    return out;
+}
+
 } // namespace dalmure

@@ -25,6 +25,9 @@ std::string toCp1252(StrView text);
 // Upper-casing as the host language's UCase does it: every letter that has a simple
 // upper-case mapping in the Basic Multilingual Plane (ç -> Ç, é -> É, ÿ -> Ÿ, ...).
 Str ucase(StrView text);
+// A text as the control keeps it: the apostrophe becomes a grave accent; backslash, "+", "|"
+// and "&" are dropped.
+Str cleanText(const Str& text);
 char16_t ucaseChar(char16_t c);
 // Equal once both sides are upper-cased as ucase does it.
 bool equalNoCase(StrView a, StrView b);

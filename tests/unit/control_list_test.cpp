@@ -76,7 +76,7 @@ TEST_F(ControlList, TextsAreStoredAsGivenAndCleanedWhenTheDataIsRead) {
     EXPECT_EQ(grid().textMatrix(1, 1), u"l`a  bcde\"<>");
     EXPECT_EQ(grid().row(), 0);
     EXPECT_EQ(grid().col(), 0);
-    EXPECT_EQ(Dalmure::strCleanText(u"''\r\n`"), u"``\r\n`");
+    EXPECT_EQ(cleanText(u"''\r\n`"), u"``\r\n`");
 }
 
 TEST_F(ControlList, IndexesBeyondSixteenBitsOverflowUnderTheMembersLabel) {

@@ -10,19 +10,14 @@ class DalmureTestAccess {
   public:
     // Start-up and catalogue
     static Str strFindData(Dalmure& c, Str data, std::int16_t index) {
-        return c.strFindData(std::move(data), index);
+        return entryField(c.log_, std::move(data), index);
     }
-    static Str ChargeLangue(Dalmure& c, const Str& id, const Str& def) {
-        return c.ChargeLangue(id, def);
-    }
-    static void UserControl_Initialize(Dalmure& c) { c.UserControl_Initialize(); }
 
     // List helpers
     static bool blValideGrid(Dalmure& c) { return c.blValideGrid(); }
     static std::int32_t timeOrderBreaks(const Dalmure& c) { return c.timeOrderBreaks_; }
     static void setSelected(Dalmure& c, std::int16_t v) { c.iSelected = v; }
     static std::int32_t lBackColor(const Dalmure& c) { return c.lBackColor; }
-    static const Str& strLangColumn(const Dalmure& c) { return c.strLangColumn; }
     static const Str& strEditStart(const Dalmure& c) { return c.strEditStart; }
     static bool blScrolling(const Dalmure& c) { return c.blScrolling; }
 
@@ -36,17 +31,17 @@ class DalmureTestAccess {
     // Grid, editor, buttons, menu
     static void MSFlexGrid1_Click(Dalmure& c) { c.MSFlexGrid1_Click(); }
     static void Text1_LostFocus(Dalmure& c) { c.Text1_LostFocus(); }
-    static void buttonClick(Dalmure& c, platform::ButtonId id) { c.buttonClick(id); }
+    static void buttonClick(Dalmure& c, platform::ButtonId id) { c.commands_.buttonClicked(id); }
 
     // Minutes
-    static bool GenerateHTML(Dalmure& c, bool print) { return c.GenerateHTML(print); }
+    static bool GenerateHTML(Dalmure& c, bool print) { return c.minutes_.writePage(print); }
     // The template copy as it starts the page (bytes on disk).
     static std::string SetDataVariables(Dalmure& c, const Str& templ, bool escape = false) {
         std::string page;
-        c.SetDataVariables(templ, page, escape);
+        c.minutes_.appendTemplate(templ, page, escape);
         return page;
     }
-    static void setLangColumn(Dalmure& c, const Str& v) { c.strLangColumn = v; }
+    static void setLangColumn(Dalmure& c, const Str& v) { c.settings_.setLanguageColumn(v); }
 };
 
 } // namespace dalmure

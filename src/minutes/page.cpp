@@ -1,9 +1,9 @@
 // The minutes page: "pvData.html" in the application folder, made of the template of the user's
 // language with the case fields filled in, followed by one line holding the annotation table.
-#include "control/dalmure.h"
-#include "control/trap.h"
+#include "minutes/minutes.h"
+
 #include "support/files.h"
-#include "support/ini_reader.h"
+#include "support/trap.h"
 
 #include <algorithm>
 #include <array>
@@ -220,32 +220,36 @@ template <class Fn> void forEachLine(StrView text, Fn&& fn) {
 
 } // namespace
 
-bool Dalmure::GenerateHTML(bool& blPrint) {
-    bool written = false;
-    trap(u"errDalmure_GenerateHTML", [&] {
-        const Str ini = appFolder_ + u"/ORClient.INI";
-        const Str padX = ReadIni(u"PV", u"PADX", u"10", ini);
-        const Str padY1 = ReadIni(u"PV", u"PADY1", u"3", ini);
-        const Str padY2 = ReadIni(u"PV", u"PADY2", u"10", ini);
-        const bool bold = ReadIni(u"PV", u"AnnoGras", u"1", ini) == u"1";
-        const bool escape = ReadIni(u"PV", u"EscapeMarkup", u"0", ini) == u"1";
+Minutes::Minutes(platform::Platform& form, Settings& settings, Log& log, CaseFields fields,
+                 Host& host)
+    : form_(form), settings_(settings), log_(log), fields_(fields), host_(host) {}
 
-        if (DateCreated.empty())
-            DateCreated = isoDate(p_.clock().now());
+bool Minutes::writePage(bool print) {
+    bool written = false;
+    runTrapped(log_, u"errDalmure_GenerateHTML", [&] {
+        const Str padX = settings_.iniValue(u"PV", u"PADX", u"10");
+        const Str padY1 = settings_.iniValue(u"PV", u"PADY1", u"3");
+        const Str padY2 = settings_.iniValue(u"PV", u"PADY2", u"10");
+        const bool bold = settings_.iniValue(u"PV", u"AnnoGras", u"1") == u"1";
+        const bool escape = settings_.iniValue(u"PV", u"EscapeMarkup", u"0") == u"1";
+
+        if (fields_.dateCreated.empty())
+            fields_.dateCreated = isoDate(form_.clock().now());
 
         // The page is written to a new file beside the previous one, which stays in place until
         // the new page is on disk in full.
         std::string head;
-        const Str templ = appFolder_ + (isFrench(strLangColumn) ? u"/pvTemplateFRA.html"
-                                                                : u"/pvTemplateENG.html");
+        const Str templ =
+            settings_.appFolder() + (isFrench(settings_.languageColumn()) ? u"/pvTemplateFRA.html"
+                                                                          : u"/pvTemplateENG.html");
         if (files::isRegularFile(templ))
-            SetDataVariables(templ, head, escape);
+            appendTemplate(templ, head, escape);
 
-        platform::Grid& g = grid();
+        platform::Grid& g = form_.grid();
         const std::int32_t rows = g.rows();
         const RowPieces pieces{padX, padY1, padY2, bold, escape};
 
-        const files::Folder folder = files::Folder::open(appFolder_);
+        const files::Folder folder = files::Folder::open(settings_.appFolder());
         files::Folder::Replacement page = folder.replacement("pvData.html");
         TableLine table(page, std::move(head));
         table << "<table border=\"0\">";
@@ -261,7 +265,7 @@ bool Dalmure::GenerateHTML(bool& blPrint) {
             pieces.append(table, time, desc, data);
             table.flushIfFull();
         }
-        if (blPrint)
+        if (print)
             table << "</table><script type=\"text/javascript\">window.print();</script>"
                      "</body></html>\r\n";
         else
@@ -273,15 +277,16 @@ bool Dalmure::GenerateHTML(bool& blPrint) {
     return written;
 }
 
-void Dalmure::SetDataVariables(const Str& strTemplate, std::string& strOutput, bool escape) {
-    trap(u"errDalmure_SetDataVariables", [&] {
-        const Str source = fromCp1252(files::readAll(strTemplate));
+void Minutes::appendTemplate(const Str& templatePath, std::string& page, bool escape) {
+    runTrapped(log_, u"errDalmure_SetDataVariables", [&] {
+        const Str source = fromCp1252(files::readAll(templatePath));
 
         static constexpr std::array<std::u16string_view, 3> kPlaceholders{
             u"CW.NODOSSIER", u"CW.DATECREATED", u"CW.USERNAME"};
-        const std::array<Str, 3> values{escape ? escapeMarkup(NoDossier) : NoDossier,
-                                        escape ? escapeMarkup(DateCreated) : DateCreated,
-                                        escape ? escapeMarkup(UserName) : UserName};
+        const std::array<Str, 3> values{
+            escape ? escapeMarkup(fields_.caseNumber) : fields_.caseNumber,
+            escape ? escapeMarkup(fields_.dateCreated) : fields_.dateCreated,
+            escape ? escapeMarkup(fields_.userName) : fields_.userName};
 
         Str out;
         out.reserve(source.size() + source.size() / 16 + 64);
@@ -295,7 +300,7 @@ void Dalmure::SetDataVariables(const Str& strTemplate, std::string& strOutput, b
             out.append(line);
             out.append(u"\r\n");
         });
-        strOutput += toCp1252(out);
+        page += toCp1252(out);
     });
 }
 

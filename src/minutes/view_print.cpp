@@ -1,11 +1,11 @@
 // The view and print commands: both rebuild the minutes page, then either open it in the program
 // the desktop associates with HTML pages, or load it into the browser component, which prints it.
-#include "control/dalmure.h"
-#include "control/trap.h"
+#include "minutes/minutes.h"
+
 #include "support/errors.h"
 #include "support/files.h"
-#include "support/ini_reader.h"
 #include "support/numeric.h"
+#include "support/trap.h"
 
 namespace dalmure {
 namespace {
@@ -39,69 +39,67 @@ bool pageIsThere(const Str& appFolder) {
 
 } // namespace
 
-void Dalmure::minutesNotWritten() {
-    p_.dialogs().messageBox(
-        ChargeLangue(u"MSG450", u"Le proc\u00e8s-verbal n'a pas pu \u00eatre \u00e9crit en "
-                                u"entier. La version pr\u00e9c\u00e9dente est conserv\u00e9e."),
+void Minutes::tellNotWritten() {
+    form_.dialogs().messageBox(
+        settings_.text(u"MSG450", u"Le proc\u00e8s-verbal n'a pas pu \u00eatre \u00e9crit en "
+                                  u"entier. La version pr\u00e9c\u00e9dente est conserv\u00e9e."),
         u"Orvane");
 }
 
-void Dalmure::CWButton2_Click() {
-    trap(u"errDalmure_CWButton2_Click", [&] {
-        if (!blValideGrid())
+void Minutes::view() {
+    runTrapped(log_, u"errDalmure_CWButton2_Click", [&] {
+        if (!host_.hasSelection())
             return;
-        bool blPrint = false;
-        const bool written = GenerateHTML(blPrint);
-        PlaceEditor();
+        const bool written = writePage(false);
+        host_.pageWritten();
         if (!written) {
             // The page on disk is not this list's: nothing is opened, the clerk is told.
-            minutesNotWritten();
+            tellNotWritten();
             return;
         }
 
-        const Str page = appFolder_ + u"/pvData.html";
+        const Str page = settings_.appFolder() + u"/pvData.html";
         const Str label = u"errDalmure_CWButton2_Click";
         Str buffer(kProgramBufferLength, u' ');
-        const int found = p_.shell().findExecutable(page, Str(), buffer);
+        const int found = form_.shell().findExecutable(page, Str(), buffer);
         const Str program = programFromBuffer(buffer);
 
         if (found <= 32) {
-            logTrapped(0, u"Pas de Browser par d\u00E9faut, on d\u00E9marre iExplorer", label);
-            if (pageIsThere(appFolder_))
-                p_.shell().shellExecute(u"open", kFallbackBrowser, {page}, Str(), 1);
+            log_.writeTrapped(0, u"Pas de Browser par d\u00E9faut, on d\u00E9marre iExplorer",
+                              label);
+            if (pageIsThere(settings_.appFolder()))
+                form_.shell().shellExecute(u"open", kFallbackBrowser, {page}, Str(), 1);
             return;
         }
-        if (p_.shell().shellExecute(u"open", program, {page}, Str(), 1) <= 32)
-            logTrapped(0, u"Fichier pvData.html absent.", label);
+        if (form_.shell().shellExecute(u"open", program, {page}, Str(), 1) <= 32)
+            log_.writeTrapped(0, u"Fichier pvData.html absent.", label);
     });
 }
 
-void Dalmure::CWButton5_Click() {
-    platform::Screen& screen = p_.screen();
+void Minutes::print() {
+    platform::Screen& screen = form_.screen();
     bool failed = true;
-    trap(u"errDalmure_CWButton5_Click", [&] {
-        if (!blValideGrid()) {
+    runTrapped(log_, u"errDalmure_CWButton5_Click", [&] {
+        if (!host_.hasSelection()) {
             failed = false;
             return;
         }
         screen.setMousePointer(platform::kPointerBusy);
-        bool blPrint = true;
-        const bool written = GenerateHTML(blPrint);
-        PlaceEditor();
+        const bool written = writePage(true);
+        host_.pageWritten();
         if (!written) {
             // Nothing is printed: the page on disk is not this list's.
             screen.setMousePointer(platform::kPointerDefault);
             failed = false;
-            minutesNotWritten();
+            tellNotWritten();
             return;
         }
 
-        const Str page = appFolder_ + u"/pvData.html";
-        if (pageIsThere(appFolder_)) {
-            const Str size =
-                ReadIni(u"CONFIG", u"PVPRINTSIZE", u"5", appFolder_ + u"/ORClient.INI");
-            p_.printer().setPrintSize(toInteger(leadingNumber(size)));
-            p_.browser().navigate(page);
+        const Str page = settings_.appFolder() + u"/pvData.html";
+        if (pageIsThere(settings_.appFolder())) {
+            const Str size = settings_.iniValue(u"CONFIG", u"PVPRINTSIZE", u"5");
+            form_.printer().setPrintSize(toInteger(leadingNumber(size)));
+            form_.browser().navigate(page);
         }
         screen.setMousePointer(platform::kPointerDefault);
         failed = false;

@@ -1,0 +1,99 @@
+#include "settings/startup.h"
+
+#include "support/numeric.h"
+#include "support/trap.h"
+
+namespace dalmure {
+
+using platform::ButtonId;
+using platform::MenuItemId;
+
+namespace {
+
+constexpr std::int32_t kWhite = 0xFFFFFF;
+constexpr std::int32_t kAlignCentre = 4;
+constexpr std::int32_t kAlignLeftTop = 0;
+
+struct Localised {
+    const char16_t* id;
+    const char16_t* text;
+};
+
+constexpr Localised kStyleToolTip{u"MSG447", u"Configuration de la saisie des annotations"};
+
+} // namespace
+
+void startUp(platform::Platform& form, Settings& settings, Log& log, std::int16_t& selection) {
+    runTrapped(log, u"errDalmure_UserControl_Initialize", [&] {
+        // Language and entry style.
+        const Str language = settings.iniValue(u"Config", u"Langue", u"Fran\u00e7ais");
+        const Str style = settings.iniValue(u"Config", u"PVStyle", u"1");
+        if (style == u"1") {
+            form.button(ButtonId::CWButton6_1).setVisible(false);
+            form.button(ButtonId::CWButton6_0).setVisible(true);
+        } else {
+            form.button(ButtonId::CWButton6_1).setVisible(true);
+            form.button(ButtonId::CWButton6_0).setVisible(false);
+        }
+
+        // Font size of the control, the grid and the editor.
+        const std::int16_t fontSize =
+            toInteger(leadingNumber(settings.iniValue(u"Config", u"PVFontSize", u"8")));
+        form.surface().setFontSize(fontSize);
+        form.grid().setFontSize(fontSize);
+        form.editor().setFontSize(fontSize);
+
+        settings.chooseLanguage(language);
+
+        // Frame, colours and alignment.
+        form.frame(platform::FrameId::Frame3).setVisible(true);
+        form.grid().setBackColorBkg(kWhite);
+        form.grid().setBackColor(kWhite);
+        form.editor().setBackColor(form.grid().backColorFixed());
+        form.grid().setColAlignment(0, kAlignCentre);
+        form.grid().setColAlignment(1, kAlignLeftTop);
+
+        // Column widths, measured in the control's font, and the editor's width.
+        form.grid().setColWidth(0, toLong(form.surface().textWidth(u" 00:00:00 ") + 100));
+        form.grid().setColWidth(
+            1, toLong(static_cast<double>(form.grid().width()) - form.grid().colWidth(0) - 600));
+        form.editor().setWidth(toLong(static_cast<double>(form.grid().colWidth(1)) - 60));
+
+        // Nothing selected.
+        selection = -1;
+
+        // Tooltips.
+        const struct {
+            ButtonId button;
+            Localised text;
+        } toolTips[] = {
+            {ButtonId::CWButton1, {u"MSG304", u"Supprimer l'annotation s\u00e9lectionn\u00e9e"}},
+            {ButtonId::CWButton2,
+             {u"MSG305", u"Visualiser le proc\u00e8s-verbal avec le fureteur internet"}},
+            {ButtonId::CWButton3, {u"MSG306", u"Jouer \u00e0 l'annotation s\u00e9lectionn\u00e9e"}},
+            {ButtonId::CWButton4,
+             {u"MSG307", u"Modifier la description de l'annotation s\u00e9lectionn\u00e9e"}},
+            {ButtonId::CWButton5, {u"MSG308", u"Impression sommaire de la liste d'annotations"}},
+            {ButtonId::CWButton6_0, kStyleToolTip},
+            {ButtonId::CWButton6_1, kStyleToolTip},
+        };
+        for (const auto& t : toolTips)
+            form.button(t.button).setToolTipText(settings.text(t.text.id, t.text.text));
+
+        // Menu captions.
+        const struct {
+            MenuItemId item;
+            Localised text;
+        } captions[] = {
+            {MenuItemId::Jouer, {u"MSG369", u"Jouer \u00e0 l'annotation"}},
+            {MenuItemId::Renommer, {u"MSG370", u"Renommer"}},
+            {MenuItemId::Supprimer, {u"MSG371", u"Supprimer"}},
+            {MenuItemId::Imprimer, {u"MSG372", u"Imprimer la liste"}},
+            {MenuItemId::Dalmure, {u"MSG373", u"Consulter le proc\u00e8s-verbal"}},
+        };
+        for (const auto& c : captions)
+            form.menu().setCaption(c.item, settings.text(c.text.id, c.text.text));
+    });
+}
+
+} // namespace dalmure
