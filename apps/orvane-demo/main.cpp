@@ -3,6 +3,8 @@
 //   orvane-demo [--app-folder DIR] [--language fr|en]
 //   orvane-demo --script [--screenshot FILE.png] [--minutes-out FILE.html] [--app-folder DIR]
 //               [--html-program PATH]
+//   orvane-demo --script-crash [--app-folder DIR]      (killed while typing notes)
+//   orvane-demo --script-recovery [--screenshot FILE.png] [--app-folder DIR]
 #include "app_folder.h"
 #include "recording_window.h"
 #include "scripted_session.h"
@@ -44,7 +46,14 @@ int main(int argc, char** argv) {
                                      QStringLiteral("Program that opens the minutes page "
                                                     "(scripted default: a no-op)"),
                                      QStringLiteral("PATH"));
-    cli.addOptions({folderOpt, languageOpt, scriptOpt, shotOpt, minutesOpt, htmlOpt});
+    const QCommandLineOption crashOpt(
+        QStringLiteral("script-crash"),
+        QStringLiteral("Type notes, then be killed (SIGKILL) in the middle of a word"));
+    const QCommandLineOption recoveryOpt(
+        QStringLiteral("script-recovery"),
+        QStringLiteral("Check that an interrupted session is offered, keep a picture, exit"));
+    cli.addOptions(
+        {folderOpt, languageOpt, scriptOpt, shotOpt, minutesOpt, htmlOpt, crashOpt, recoveryOpt});
     cli.process(app);
 
     const QString folder = QDir::cleanPath(
@@ -63,7 +72,7 @@ int main(int argc, char** argv) {
                                            ? orvane::Language::English
                                            : orvane::Language::French);
 
-    const bool scripted = cli.isSet(scriptOpt);
+    const bool scripted = cli.isSet(scriptOpt) || cli.isSet(crashOpt) || cli.isSet(recoveryOpt);
     orvane::WindowOptions options;
     if (cli.isSet(htmlOpt))
         options.htmlProgram = cli.value(htmlOpt).toStdU16String();
@@ -85,7 +94,10 @@ int main(int argc, char** argv) {
         cli.isSet(shotOpt) ? QFileInfo(cli.value(shotOpt)).absoluteFilePath() : QString();
     so.minutesOut =
         cli.isSet(minutesOpt) ? QFileInfo(cli.value(minutesOpt)).absoluteFilePath() : QString();
-    const orvane::ScriptResult r = orvane::runScriptedSession(window, so);
+    if (cli.isSet(crashOpt))
+        orvane::runCrashingSession(window);
+    const orvane::ScriptResult r = cli.isSet(recoveryOpt) ? orvane::runRecoveryCheck(window, so)
+                                                          : orvane::runScriptedSession(window, so);
     for (const QString& p : r.problems)
         std::fprintf(stderr, "orvane-demo: not as expected: %s\n", qPrintable(p));
     std::printf("annotations: %d\n", window.control()->annoCount());

@@ -1,8 +1,12 @@
 // The recording screen: its application folder, the sample hearing, and the host's answers to
-// the control (delete confirmation, playback, language switch, modes).
+// the control (delete confirmation, playback, language switch, modes, recovery of a session
+// that ended without closing).
 #include "app_folder.h"
 #include "recording_window.h"
+#include "recovery_bar.h"
 #include "sample_hearing.h"
+
+#include "journal/journal.h"
 
 #include "platform/qt/dalmure_widget_p.h"
 #include "support/ini_reader.h"
@@ -12,6 +16,8 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -339,6 +345,157 @@ TEST_F(OrvaneWindow, SampleHearingFillsTheControl) {
     EXPECT_EQ(control().noDossier(), h.caseNumber);
     EXPECT_EQ(window->recordingSecond(), h.end.msecsSinceStartOfDay() / 1000);
     EXPECT_EQ(window->timelineMarks(), timesOf(control()));
+}
+
+namespace {
+
+namespace journal = dalmure::journal;
+
+// A journal as a session killed in the middle of a hearing leaves it: destroyed without closing.
+struct LeftBehind {
+    QString caseNumber;
+    std::int64_t lastChange = 0; // ms since the epoch
+};
+std::string leaveJournal(const QString& appFolder, const LeftBehind& l) {
+    journal::JournalOptions options;
+    options.now = [at = l.lastChange] { return at; };
+    auto j = journal::Journal::start(appFolder.toStdU16String(), "Recovery", std::move(options));
+    if (!j->working())
+        return {};
+    j->caseField(journal::CaseField::NoDossier, l.caseNumber.toStdU16String());
+    j->added(0, u"09:30:00", u"Ouverture de l'audience", u"");
+    j->added(1, u"09:41:10", u"Témoin assermenté", u"");
+    j->notesCommitted(0, u"Juge Tremblay.");
+    j->liveText(1, u"Mme Lavoie décrit la soirée du 3 mars : elle ferme");
+    return j->id();
+}
+
+QString journalFile(const QString& appFolder, const std::string& id) {
+    return appFolder + QStringLiteral("/Recovery/") + QString::fromStdString(id) +
+           QStringLiteral(".db");
+}
+
+class OrvaneRecovery : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(folder.prepare()); }
+    void start() {
+        window = std::make_unique<RecordingWindow>(folder.path());
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return window->control()->isVisible(); }));
+    }
+    dalmure::qt::DalmureWidget& control() { return *window->control(); }
+    RecoveryBar& bar() { return *window->recoveryBar(); }
+    QString message() { return bar().message()->text(); }
+    // Clicks Discard and answers the confirmation.
+    void discard(QMessageBox::StandardButton answer) {
+        window->setConfirmDriver(
+            [answer](QMessageBox* box) { QTest::mouseClick(box->button(answer), Qt::LeftButton); });
+        QTest::mouseClick(bar().discardButton(), Qt::LeftButton);
+        window->setConfirmDriver({});
+    }
+    Folder folder;
+    std::unique_ptr<RecordingWindow> window;
+};
+
+} // namespace
+
+// The clerk starts the screen after a crash, sees the bar and clicks Recover: the annotations and
+// the notes (the ones being typed too) are back, the panel shows what the control raised, the
+// case number is the screen's again and the bar goes.
+TEST_F(OrvaneRecovery, RecoverBringsTheNotesBackAndHidesTheBar) {
+    const std::string id = leaveJournal(folder.path(), {QStringLiteral("500-01-778899-242"), 0});
+    ASSERT_FALSE(id.empty());
+    start();
+    ASSERT_TRUE(bar().isVisible());
+    EXPECT_TRUE(message().contains(QStringLiteral("500-01-778899-242"))) << message().toStdString();
+    EXPECT_TRUE(message().contains(QStringLiteral("2 annotation(s)")));
+    EXPECT_TRUE(bar().recoverButton()->isVisible());
+    EXPECT_TRUE(bar().showButton()->isVisible());
+
+    QTest::mouseClick(bar().recoverButton(), Qt::LeftButton);
+    ASSERT_EQ(control().annoCount(), 2);
+    EXPECT_EQ(control().annoDesc(1), QStringLiteral("Témoin assermenté"));
+    EXPECT_EQ(control().annoData(0), QStringLiteral("Juge Tremblay."));
+    EXPECT_EQ(control().annoData(1),
+              QStringLiteral("Mme Lavoie décrit la soirée du 3 mars : elle ferme"));
+    EXPECT_FALSE(bar().isVisible());
+    EXPECT_FALSE(QFileInfo::exists(journalFile(folder.path(), id)));
+    EXPECT_EQ(window->caseNumberEdit()->text(), QStringLiteral("500-01-778899-242"));
+    EXPECT_EQ(window->timelineMarks(), timesOf(control()));
+    const QStringList names = window->eventNames();
+    EXPECT_EQ(names.count(QStringLiteral("AnnoRecovered")), 2);
+    EXPECT_EQ(names.count(QStringLiteral("AnnoModified")), 2);
+}
+
+// Several sessions left behind: the newest is offered and the others counted. Discard removes a
+// journal only once confirmed; Show lists the session; the bar follows the language switch.
+TEST_F(OrvaneRecovery, NewestIsOfferedFirstAndDiscardAsksFirst) {
+    const std::string older =
+        leaveJournal(folder.path(), {QStringLiteral("500-01-1"), 1'700'000'000'000});
+    const std::string newer =
+        leaveJournal(folder.path(), {QStringLiteral("500-01-2"), 1'700'000'600'000});
+    ASSERT_FALSE(older.empty());
+    ASSERT_FALSE(newer.empty());
+    start();
+    ASSERT_TRUE(bar().isVisible());
+    EXPECT_TRUE(message().contains(QStringLiteral("500-01-2"))) << message().toStdString();
+    EXPECT_TRUE(message().contains(QStringLiteral("1 autre(s) session(s)")));
+
+    QTest::mouseClick(bar().showButton(), Qt::LeftButton);
+    auto* summary = window->findChild<QMessageBox*>(QStringLiteral("sessionSummary"));
+    ASSERT_NE(summary, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(summary));
+    EXPECT_TRUE(summary->text().contains(QStringLiteral("500-01-2")));
+    EXPECT_TRUE(summary->text().contains(QStringLiteral("Annotations avec des notes : 2")));
+    QTest::mouseClick(summary->button(QMessageBox::Close), Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->findChild<QMessageBox*>(); }));
+    EXPECT_EQ(control().annoCount(), 0); // showing replays nothing
+
+    discard(QMessageBox::No);
+    EXPECT_TRUE(QFileInfo::exists(journalFile(folder.path(), newer)));
+    EXPECT_TRUE(message().contains(QStringLiteral("500-01-2")));
+    discard(QMessageBox::Yes);
+    EXPECT_FALSE(QFileInfo::exists(journalFile(folder.path(), newer)));
+    EXPECT_TRUE(QFileInfo::exists(journalFile(folder.path(), older)));
+    ASSERT_TRUE(bar().isVisible());
+    EXPECT_TRUE(message().contains(QStringLiteral("500-01-1")));
+    EXPECT_FALSE(message().contains(QStringLiteral("autre")));
+
+    window->switchLanguage(Language::English);
+    ASSERT_TRUE(bar().isVisible());
+    EXPECT_TRUE(
+        message().startsWith(QStringLiteral("Notes from an interrupted session can be recovered")));
+    EXPECT_EQ(bar().discardButton()->text(), QStringLiteral("Discard"));
+    discard(QMessageBox::Yes);
+    EXPECT_FALSE(QFileInfo::exists(journalFile(folder.path(), older)));
+    EXPECT_FALSE(bar().isVisible());
+    EXPECT_EQ(control().annoCount(), 0);
+}
+
+// A journal that cannot be read is shown with its problem and can only be discarded.
+TEST_F(OrvaneRecovery, DamagedSessionCanOnlyBeDiscarded) {
+    const std::string id = leaveJournal(folder.path(), {QStringLiteral("500-01-3"), 0});
+    ASSERT_FALSE(id.empty());
+    const QString db = journalFile(folder.path(), id);
+    for (const QString& side : {QStringLiteral("-wal"), QStringLiteral("-shm")})
+        QFile::remove(db + side);
+    QFile f(db);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(QByteArray(4096, '\x5A'));
+    f.close();
+    start();
+    ASSERT_TRUE(bar().isVisible());
+    ASSERT_NE(bar().offered(), nullptr);
+    EXPECT_TRUE(bar().offered()->damaged);
+    EXPECT_FALSE(bar().offered()->problem.isEmpty());
+    EXPECT_TRUE(message().contains(bar().offered()->problem)) << message().toStdString();
+    EXPECT_FALSE(bar().recoverButton()->isVisible());
+    EXPECT_FALSE(bar().showButton()->isVisible());
+    EXPECT_TRUE(bar().discardButton()->isVisible());
+    discard(QMessageBox::Yes);
+    EXPECT_FALSE(QFileInfo::exists(db));
+    EXPECT_FALSE(bar().isVisible());
 }
 
 int main(int argc, char** argv) {

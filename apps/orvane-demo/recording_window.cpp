@@ -1,5 +1,6 @@
 #include "recording_window.h"
 
+#include "recovery_bar.h"
 #include "sample_hearing.h"
 #include "timeline.h"
 
@@ -311,6 +312,12 @@ void RecordingWindow::buildUi() {
     controlHost_ = new QWidget(left);
     controlLayout_ = new QVBoxLayout(controlHost_);
     controlLayout_->setContentsMargins(0, 6, 0, 0);
+    // Over the control: what a session that ended without closing left behind.
+    recoveryBar_ = new RecoveryBar(controlHost_);
+    controlLayout_->addWidget(recoveryBar_);
+    connect(recoveryBar_, &RecoveryBar::recoverRequested, this, &RecordingWindow::recoverSession);
+    connect(recoveryBar_, &RecoveryBar::showRequested, this, &RecordingWindow::showSession);
+    connect(recoveryBar_, &RecoveryBar::discardRequested, this, &RecordingWindow::discardSession);
     ll->addWidget(controlHost_, 1);
 
     auto* side = new QWidget(split);
@@ -499,8 +506,16 @@ void RecordingWindow::createControl() {
             QStringLiteral("%1 %2").arg(ok ? QStringLiteral("ok") : QStringLiteral("failed"), file),
             QColor(0x6B, 0x75, 0x80));
     });
+    connect(w, &DalmureWidget::annoRecovered, this, [this](qint16 index) {
+        const QString desc = control_ ? control_->annoDesc(index) : QString();
+        const QString time = control_ ? control_->annoTime(index) : QString();
+        logEvent(QStringLiteral("AnnoRecovered"),
+                 QStringLiteral("AnnoIndex=%1  %2 %3").arg(index).arg(time, quoted(desc)),
+                 QColor(0x00, 0x6D, 0x77));
+    });
     applyCaseFields();
     applyModes();
+    refreshRecoveryBar();
     emit controlRecreated();
 }
 
@@ -774,15 +789,10 @@ void RecordingWindow::updateTimelineRange() {
 void RecordingWindow::confirmDelete(int annotation) {
     if (!control_ || annotation < 0 || annotation >= control_->annoCount())
         return;
-    QMessageBox box(QMessageBox::Question, t("Supprimer l'annotation", "Delete the annotation"),
-                    t("Supprimer l'annotation de %1 « %2 » et ses notes ?",
-                      "Delete the annotation at %1 \"%2\" and its notes?")
-                        .arg(control_->annoTime(annotation), control_->annoDesc(annotation)),
-                    QMessageBox::Yes | QMessageBox::No, this);
-    box.setDefaultButton(QMessageBox::No);
-    if (confirmDriver_)
-        QTimer::singleShot(0, &box, [this, &box] { confirmDriver_(&box); });
-    if (box.exec() != QMessageBox::Yes) {
+    if (!confirm(t("Supprimer l'annotation", "Delete the annotation"),
+                 t("Supprimer l'annotation de %1 « %2 » et ses notes ?",
+                   "Delete the annotation at %1 \"%2\" and its notes?")
+                     .arg(control_->annoTime(annotation), control_->annoDesc(annotation)))) {
         logHost(t("suppression refusée", "deletion declined"));
         return;
     }
@@ -791,6 +801,65 @@ void RecordingWindow::confirmDelete(int annotation) {
     const QString time = control_->annoTime(control_->selected());
     control_->annoDelete(annotation);
     timelineRemoved(time);
+}
+
+bool RecordingWindow::confirm(const QString& title, const QString& question) {
+    QMessageBox box(QMessageBox::Question, title, question, QMessageBox::Yes | QMessageBox::No,
+                    this);
+    box.setDefaultButton(QMessageBox::No);
+    if (confirmDriver_)
+        QTimer::singleShot(0, &box, [this, &box] { confirmDriver_(&box); });
+    return box.exec() == QMessageBox::Yes;
+}
+
+void RecordingWindow::refreshRecoveryBar() {
+    if (!control_)
+        return;
+    recoveryBar_->offer(control_->recoverableSessions(), language_);
+}
+
+void RecordingWindow::recoverSession(const QString& id) {
+    if (!control_)
+        return;
+    logHost(QStringLiteral("RecoverSession %1").arg(id));
+    if (!control_->recoverSession(id))
+        logHost(t("la session %1 n'a pas pu être récupérée", "session %1 could not be recovered")
+                    .arg(id));
+    // The recovered case fields are the screen's too.
+    if (caseNumber_->text().isEmpty())
+        caseNumber_->setText(control_->noDossier());
+    if (clerk_->text().isEmpty())
+        clerk_->setText(control_->userName());
+    refreshTimeline();
+    refreshRecoveryBar();
+}
+
+void RecordingWindow::showSession(const QString& id) {
+    const RecoveryBar::Session* s = recoveryBar_->offered();
+    if (!s || s->id != id)
+        return;
+    auto* box =
+        new QMessageBox(QMessageBox::Information, t("Session interrompue", "Interrupted session"),
+                        RecoveryBar::summary(*s, language_), QMessageBox::Close, this);
+    box->setObjectName(QStringLiteral("sessionSummary"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void RecordingWindow::discardSession(const QString& id) {
+    if (!control_)
+        return;
+    if (!confirm(t("Abandonner la session interrompue", "Discard the interrupted session"),
+                 t("Abandonner définitivement les notes de cette session interrompue ?",
+                   "Discard the notes of this interrupted session for good?"))) {
+        logHost(t("abandon refusé", "discard declined"));
+        return;
+    }
+    logHost(QStringLiteral("DiscardSession %1").arg(id));
+    if (!control_->discardSession(id))
+        logHost(t("la session %1 n'a pas pu être abandonnée", "session %1 could not be discarded")
+                    .arg(id));
+    refreshRecoveryBar();
 }
 
 void RecordingWindow::logEvent(const QString& name, const QString& args, const QColor& colour) {

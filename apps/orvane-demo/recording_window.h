@@ -32,6 +32,7 @@ class QVBoxLayout;
 
 namespace orvane {
 
+class RecoveryBar;
 class Timeline;
 
 struct WindowOptions {
@@ -94,11 +95,13 @@ class RecordingWindow : public QMainWindow {
     QTreeWidget* eventPanel() const { return events_; }
     QCheckBox* modeBox(int i) const; // 0 NoPlay, 1 NoPV, 2 NoModif, 3 LockPVStyle
     QAction* sampleAction() const { return sampleAction_; }
+    RecoveryBar* recoveryBar() const { return recoveryBar_; }
     // The time line's ticks, seconds since midnight in time order.
     const std::vector<int>& timelineMarks() const;
     // Event names listed in the panel (and those about to be), oldest first.
     QStringList eventNames() const;
-    // Called once the delete confirmation is on screen (it answers it); nullptr: the user does.
+    // Called once a confirmation (deleting an annotation, discarding an interrupted session) is
+    // on screen, and answers it; nullptr: the user does.
     void setConfirmDriver(std::function<void(QMessageBox*)> driver) {
         confirmDriver_ = std::move(driver);
     }
@@ -136,6 +139,13 @@ class RecordingWindow : public QMainWindow {
     void timelineRemoved(const QString& time);
     void updateTimelineRange();
     void confirmDelete(int annotation);
+    // Asks a yes/no question (No by default) through the confirmation driver or the user.
+    bool confirm(const QString& title, const QString& question);
+    // Offers the sessions that ended without closing, as the control finds them.
+    void refreshRecoveryBar();
+    void recoverSession(const QString& id);
+    void showSession(const QString& id);
+    void discardSession(const QString& id);
     // A line of the event panel. Lines are gathered and given to the panel at most every
     // kPanelIntervalMs (one insertion, one layout and one repaint of the panel for all of
     // them), so that a burst of annotations does not lay out and repaint the panel each time.
@@ -172,6 +182,7 @@ class RecordingWindow : public QMainWindow {
     QPointer<dalmure::qt::DalmureWidget> control_;
     QVBoxLayout* controlLayout_ = nullptr;
     QWidget* controlHost_ = nullptr;
+    RecoveryBar* recoveryBar_ = nullptr;
 
     QLineEdit* caseNumber_ = nullptr;
     QLineEdit* clerk_ = nullptr;

@@ -1,6 +1,7 @@
 #include "scripted_session.h"
 
 #include "recording_window.h"
+#include "recovery_bar.h"
 
 #include "platform/qt/dalmure_widget_p.h"
 #include <QAbstractButton>
@@ -18,6 +19,11 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
+
+#include <csignal>
+#include <cstdio>
+
+#include <unistd.h>
 
 namespace orvane {
 
@@ -224,6 +230,44 @@ class Session {
         }
     }
 
+    [[noreturn]] void crash() {
+        typeInto(w_.caseNumberEdit(), QStringLiteral("500-01-778899-242"));
+        typeInto(w_.clerkEdit(), t("Geneviève Morin", "Genevieve Morin"));
+        QTest::mouseClick(w_.quickButton(0), Qt::LeftButton);
+        pause(120);
+        typeNotes(t("Audience ouverte à 9 h 32, juge Tremblay.",
+                    "Hearing opened at 9:32 a.m., Judge Tremblay."));
+        commitNotes();
+        w_.advanceRecording(140);
+        QTest::mouseClick(w_.quickButton(2), Qt::LeftButton);
+        pause(120);
+        typeNotes(t("Mme Lavoie, agente de sécurité, décrit la soirée du 3 mars : elle ferme ",
+                    "Ms. Lavoie, security guard, describes the evening of March 3: she locks "));
+        // Mid-word, the notes not committed: the process is killed as a crash would end it.
+        std::printf("killed while typing\n");
+        std::fflush(stdout);
+        ::kill(::getpid(), SIGKILL);
+        std::_Exit(137); // not reached
+    }
+
+    void checkRecovery(const ScriptOptions& o) {
+        const RecoveryBar* bar = w_.recoveryBar();
+        pause(300);
+        expect(bar->isVisible() && bar->offered() != nullptr,
+               QStringLiteral("the recovery bar offers the interrupted session"));
+        if (const RecoveryBar::Session* s = bar->offered()) {
+            expect(!s->damaged, QStringLiteral("the interrupted session can be read"));
+            expect(s->pendingText, QStringLiteral("the notes being typed are in the journal"));
+            std::printf("interrupted session: %s, %d annotation(s)\n", qPrintable(s->noDossier),
+                        s->annotations);
+        }
+        if (!o.screenshot.isEmpty()) {
+            QDir().mkpath(QFileInfo(o.screenshot).absolutePath());
+            const QImage image = w_.grab().toImage();
+            expect(image.save(o.screenshot, "PNG"), QStringLiteral("the screenshot is saved"));
+        }
+    }
+
   private:
     RecordingWindow& w_;
     ScriptResult& r_;
@@ -235,6 +279,18 @@ ScriptResult runScriptedSession(RecordingWindow& window, const ScriptOptions& op
     ScriptResult r;
     Session s(window, r);
     s.run(options);
+    r.ok = r.problems.isEmpty();
+    return r;
+}
+
+void runCrashingSession(RecordingWindow& window) {
+    ScriptResult r;
+    Session(window, r).crash();
+}
+
+ScriptResult runRecoveryCheck(RecordingWindow& window, const ScriptOptions& options) {
+    ScriptResult r;
+    Session(window, r).checkRecovery(options);
     r.ok = r.problems.isEmpty();
     return r;
 }

@@ -22,4 +22,12 @@ struct ScriptResult {
 // Runs the session on a shown window; returns when it is over.
 ScriptResult runScriptedSession(RecordingWindow& window, const ScriptOptions& options);
 
+// A session cut short: the clerk opens a case, adds annotations and types notes, and the
+// process is killed (SIGKILL) in the middle of a word. Never returns.
+[[noreturn]] void runCrashingSession(RecordingWindow& window);
+
+// The start-up after such a crash: checks that the recovery bar offers the session, then keeps a
+// picture of the screen.
+ScriptResult runRecoveryCheck(RecordingWindow& window, const ScriptOptions& options);
+
 } // namespace orvane

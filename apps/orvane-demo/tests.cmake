@@ -12,3 +12,11 @@ add_test(NAME orvane-demo.script
     -P ${CMAKE_CURRENT_LIST_DIR}/check_script.cmake)
 set_tests_properties(orvane-demo.script PROPERTIES LABELS qt TIMEOUT 300
                      ENVIRONMENT "${ORVANE_TEST_ENV}")
+# A session killed mid-typing, then offered for recovery at the next start-up.
+add_test(NAME orvane-demo.crash
+  COMMAND ${CMAKE_COMMAND}
+    -DDEMO=$<TARGET_FILE:orvane-demo>
+    -DWORK=${CMAKE_CURRENT_BINARY_DIR}/orvane-crash-test
+    -P ${CMAKE_CURRENT_LIST_DIR}/check_recovery.cmake)
+set_tests_properties(orvane-demo.crash PROPERTIES LABELS qt TIMEOUT 300
+                     ENVIRONMENT "${ORVANE_TEST_ENV}")
