@@ -127,6 +127,7 @@ void Dalmure::AnnoAdd(Str& strAnnoTime, Str& strAnnoDesc, Str& strAnnoData) {
         inserted = pos / 2;
         // Journaled before the selection opens the editor on it, whose text refers to it.
         journalAdded(inserted, strAnnoTime, strAnnoDesc, Str());
+        findInserted(inserted);
 
         // 5. Scroll the new annotation to the top.
         std::int32_t top = pos;
@@ -141,6 +142,7 @@ void Dalmure::AnnoAdd(Str& strAnnoTime, Str& strAnnoDesc, Str& strAnnoData) {
         if (!strAnnoData.empty()) {
             g.setText(strAnnoData);
             journalNotes(inserted, strAnnoData);
+            findUpdated(inserted);
             text1().setText(strAnnoData);
         }
         finished = true;
@@ -235,6 +237,7 @@ void Dalmure::AnnoDelete(std::int32_t& AnnoIndex) {
             text1().setVisible(false);
             finished = true;
             journalCleared();
+            findCleared();
             return;
         }
         const std::int16_t mainRow = mulInteger(2, iSelected);
@@ -245,9 +248,12 @@ void Dalmure::AnnoDelete(std::int32_t& AnnoIndex) {
         g.removeItem(addInteger(mainRow, 1));
         g.removeItem(mainRow);
         journalDeleted(k);
+        findRemoved(k);
         timeOrderBreaks_ -= before;
         timeOrderBreaks_ += outOfOrder(g, k - 1) ? 1 : 0;
         finished = true;
+        if (findActive())
+            findSkipHidden();
         MSFlexGrid1_Click();
     });
     PlaceEditor();
@@ -265,6 +271,7 @@ void Dalmure::ClearAll() {
             g.removeItems(0, g.rows() - 2);
         g.clear();
         journalCleared();
+        findCleared();
         timeOrderBreaks_ = 0;
         blEditorClosedByList = true;
         closeEditor();

@@ -2,6 +2,7 @@
 // the container's focus and ambient notifications, and the button click dispatch.
 #include "control/dalmure.h"
 #include "journal/journal.h"
+#include "writing/find.h"
 
 #include "control/trap.h"
 #include "settings/startup.h"

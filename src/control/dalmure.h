@@ -18,10 +18,15 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace dalmure {
+
+namespace writing {
+class FindIndex;
+}
 
 class Dalmure : private platform::Notifications, private Minutes::Host, private Commands::Host {
     friend class DalmureTestAccess; // unit tests reach private members through it
@@ -169,6 +174,7 @@ class Dalmure : private platform::Notifications, private Minutes::Host, private 
     DalmureEvents* events() override { return events_; }
     void renamed(std::int16_t index, const Str& description) override {
         journalRenamed(index, description);
+        findUpdated(index);
     }
 
     // Runs body, its errors logged under the procedure's label (control/trap.h).
@@ -191,6 +197,10 @@ class Dalmure : private platform::Notifications, private Minutes::Host, private 
     void buttonClick(platform::ButtonId button) override { commands_.buttonClicked(button); }
     void buttonMouseMove(platform::ButtonId button) override { commands_.buttonHovered(button); }
     void menuClick(platform::MenuItemId item) override { commands_.menuItemChosen(item); }
+    void findRequested() override { openFind(); }
+    void findTextChanged() override { filterFind(); }
+    void findNext(bool backwards) override { nextFound(backwards); }
+    void findClosed() override { closeFind(); }
     void surfaceMouseMove(int, int, double, double) override { UserControl_MouseMove(); }
     void surfaceEnterFocus() override { UserControl_EnterFocus(); }
     void surfaceResize() override { UserControl_Resize(); }
@@ -200,6 +210,36 @@ class Dalmure : private platform::Notifications, private Minutes::Host, private 
     platform::Grid& grid() { return p_.grid(); }
     platform::TextBox& text1() { return p_.editor(); }
     platform::CommandButton& button(platform::ButtonId id) { return p_.button(id); }
+
+    // --- Find bar (control/find.cpp) ----------------------------------------------------------
+    // While the bar is shown, the annotations that do not match what the clerk typed have their
+    // rows hidden; the one whose notes the clerk worked in last stays shown whatever the filter.
+    void openFind();
+    void filterFind();
+    void nextFound(bool backwards);
+    void closeFind();
+    bool findActive() const { return find_ != nullptr; }
+    // The bar holds the keyboard: a selection made meanwhile leaves the focus in it.
+    bool findHoldsFocus();
+    // The room the shown bar takes above the grid (0 while hidden).
+    std::int32_t findRoom();
+    // Places the bar and the grid below it inside Frame3.
+    void layoutFind();
+    // The list changed under a filter: annotation index came in, changed or went, or all went.
+    void findInserted(std::int32_t index);
+    void findUpdated(std::int32_t index);
+    void findRemoved(std::int32_t index);
+    void findCleared();
+    // Moves the current cell off a hidden annotation, to the next one shown (or the one before),
+    // for the selection that follows a delete.
+    void findSkipHidden();
+    // The editor took the focus on the selected annotation: it stays shown.
+    void findPinSelected();
+    // Hides or shows the rows of annotation index as the filter says.
+    void findApply(std::int32_t index);
+    void findShowCount();
+    // The annotations the grid holds (its empty placeholder holds none).
+    std::int32_t findAnnotationCount();
 
     // --- Journal ----------------------------------------------------------------------------
     void startJournal();
@@ -244,6 +284,9 @@ class Dalmure : private platform::Notifications, private Minutes::Host, private 
 
     // Neighbouring annotation pairs whose times are out of order (see noteTimeOrderAround).
     std::int32_t timeOrderBreaks_ = 0;
+
+    // The filter of the find bar, kept only while the bar is shown.
+    std::unique_ptr<writing::FindIndex> find_;
 };
 
 } // namespace dalmure

@@ -75,10 +75,13 @@ void Dalmure::ResizeGrid() {
 
         platform::Grid& g = grid();
         platform::Frame& frame3 = p_.frame(platform::FrameId::Frame3);
-        g.setHeight(checkedLong(static_cast<long long>(frame3.height()) - kGridBelowFrame));
+        g.setHeight(
+            checkedLong(static_cast<long long>(frame3.height()) - kGridBelowFrame - findRoom()));
         g.setWidth(checkedLong(static_cast<long long>(frame3.width()) - kGridNarrower));
         g.setColWidth(1, checkedLong(static_cast<long long>(g.width()) - kColumn1Margin));
         text1().setWidth(checkedLong(static_cast<long long>(g.colWidth(1)) - kNarrower));
+        if (findActive())
+            layoutFind();
 
         // The last row is taken once, as a 16-bit Integer, when the loop starts; host calls and
         // user input that run at the yield may remove rows, which the sizing then reports as
@@ -161,7 +164,8 @@ void Dalmure::PlaceEditor() {
     try {
         const std::int32_t row = editorRow();
         const std::int32_t pos = row < 0 ? -1 : g.rowPos(row);
-        if (pos < 0 || pos >= g.height()) {
+        // A row the find bar's filter hid is out of view as well.
+        if (pos < 0 || pos >= g.height() || g.rowHidden(row)) {
             editor.hideKeepingFocus();
             return;
         }

@@ -95,6 +95,7 @@ void Dalmure::setNotes(std::int32_t index, const Str& notes) {
     g.setCol(col);
     g.setRow(row);
     journalNotes(index, notes);
+    findUpdated(index);
 }
 
 // --- Recovery ----------------------------------------------------------------------------

@@ -66,7 +66,13 @@ void Dalmure::openEditor() {
     editor.setHeight(g.rowHeight(row) - 30);
 
     editor.setVisible(true);
-    editor.setFocus(); // Text1_GotFocus remembers the text it opens with
+    if (findHoldsFocus()) {
+        // The clerk is typing a search: the notes open without taking the keyboard from it, and
+        // remember the text they open with as taking the focus would.
+        Text1_GotFocus();
+    } else {
+        editor.setFocus(); // Text1_GotFocus remembers the text it opens with
+    }
     editor.setSelStart(static_cast<std::int32_t>(editor.text().size()));
 }
 
@@ -91,6 +97,8 @@ void Dalmure::Text1_Change() {
 void Dalmure::Text1_GotFocus() {
     strEditStart = text1().text();
     text1().setReadOnly(commands_.notesReadOnly());
+    if (findActive() && text1().hasFocus())
+        findPinSelected();
 }
 
 void Dalmure::Text1_KeyDown(std::int16_t& KeyCode, int Shift) {
@@ -185,6 +193,7 @@ bool Dalmure::commitEditor(bool markCommitted) {
     g.setRow(addInteger(mulInteger(2, iSelected), 1));
     g.setText(text);
     journalNotes(iSelected, text);
+    findUpdated(iSelected);
     g.setCol(rememberedCol);
     g.setRow(rememberedRow);
     if (markCommitted) {

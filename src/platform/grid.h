@@ -51,6 +51,11 @@ class Grid {
     virtual void setColWidth(std::int32_t col, std::int32_t width) = 0;
     virtual std::int32_t rowHeight(std::int32_t row) const = 0;
     virtual void setRowHeight(std::int32_t row, std::int32_t height) = 0;
+    // A hidden row keeps its height, which RowHeight reads back, but takes no room: RowPos and
+    // the scrolling count it as 0 high. Rows come in shown; they stay hidden through height
+    // changes until shown again.
+    virtual bool rowHidden(std::int32_t row) const = 0;
+    virtual void setRowHidden(std::int32_t row, bool hidden) = 0;
     // 4 = centred horizontally and vertically, 0 = left and top.
     virtual std::int32_t colAlignment(std::int32_t col) const = 0;
     virtual void setColAlignment(std::int32_t col, std::int32_t alignment) = 0;

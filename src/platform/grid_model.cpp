@@ -36,7 +36,7 @@ GridModel::~GridModel() = default;
 
 GridModel::Row GridModel::makeRow(StrView c0, StrView c1) const {
     Row r;
-    r.height = design::kGridDefaultRowHeight;
+    r.height = r.natural = design::kGridDefaultRowHeight;
     r.epoch.fill(fillEpoch_);
     setCellOf(r, 0, c0);
     setCellOf(r, 1, c1);
@@ -511,7 +511,7 @@ void GridModel::clear() {
         for (Row& r : chunk->rows) {
             r.text.reset();
             r.len0 = r.len1 = 0;
-            r.flags = 0;
+            r.flags &= kHidden; // rows keep their height and whether they are shown
             r.epoch.fill(fillEpoch_);
         }
     }
@@ -536,7 +536,7 @@ void GridModel::setColWidth(std::int32_t col, std::int32_t width) {
 
 std::int32_t GridModel::rowHeight(std::int32_t row) const {
     checkRow(row);
-    return rowAt(row).height;
+    return rowAt(row).natural;
 }
 
 void GridModel::setRowHeight(std::int32_t row, std::int32_t height) {
@@ -547,22 +547,55 @@ void GridModel::setRowHeight(std::int32_t row, std::int32_t height) {
     const std::int32_t h = height == -1 ? design::kGridDefaultRowHeight : height;
     const Place p = locate(row);
     Row& r = chunks_[p.chunk]->rows[p.offset];
-    const std::int64_t change = static_cast<std::int64_t>(h) - r.height;
-    if (change == 0)
+    if (r.natural == h)
         return;
+    r.natural = h;
+    const bool moved = showHeight(row, p, (r.flags & kHidden) != 0 ? 0 : h);
+    if (observer_)
+        observer_->rowHeightChanged(row);
+    if (moved)
+        settleAfterShrink(row);
+}
+
+bool GridModel::rowHidden(std::int32_t row) const {
+    checkRow(row);
+    return (rowAt(row).flags & kHidden) != 0;
+}
+
+void GridModel::setRowHidden(std::int32_t row, bool hidden) {
+    checkRow(row);
+    const Place p = locate(row);
+    Row& r = chunks_[p.chunk]->rows[p.offset];
+    if (((r.flags & kHidden) != 0) == hidden)
+        return;
+    r.flags = static_cast<std::uint8_t>(hidden ? r.flags | kHidden : r.flags & ~kHidden);
+    const bool moved = showHeight(row, p, hidden ? 0 : r.natural);
+    if (observer_)
+        observer_->rowHiddenChanged(row);
+    if (moved)
+        settleAfterShrink(row);
+}
+
+bool GridModel::showHeight(std::int32_t row, Place p, std::int32_t shown) {
+    Row& r = chunks_[p.chunk]->rows[p.offset];
+    const std::int64_t change = static_cast<std::int64_t>(shown) - r.height;
+    if (change == 0)
+        return false;
     indexAdd(p.chunk, 0, change);
     chunks_[p.chunk]->height += change;
-    r.height = h;
+    r.height = shown;
     for (HeightMark* mark : {&walkMark_, &topMark_}) {
         if (row < mark->row) {
             mark->before += change;
         }
     }
-    if (observer_)
-        observer_->rowHeightChanged(row);
+    return change < 0;
+}
+
+void GridModel::settleAfterShrink(std::int32_t row) {
     // A shorter row lets more of the last rows fit: the last full page may start higher. Only
     // rows from the one above the top row on decide whether the top row still fits in it.
-    if (change < 0 && row + 1 >= topRow_)
+    if (row + 1 >= topRow_)
         settleTopRow();
 }
 

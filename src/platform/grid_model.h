@@ -26,6 +26,8 @@ class GridObserver {
     // Text, bold or colour of the cells of rows first..last changed.
     virtual void cellsChanged(std::int32_t first, std::int32_t last) = 0;
     virtual void rowHeightChanged(std::int32_t row) = 0;
+    // The row was hidden or shown again.
+    virtual void rowHiddenChanged(std::int32_t row) { (void)row; }
     // Column widths or alignments.
     virtual void columnsChanged() = 0;
     // The colour behind the cells, or the font.
@@ -80,6 +82,8 @@ class GridModel : public Placed<Grid> {
     void setColWidth(std::int32_t col, std::int32_t width) override;
     std::int32_t rowHeight(std::int32_t row) const override;
     void setRowHeight(std::int32_t row, std::int32_t height) override;
+    bool rowHidden(std::int32_t row) const override;
+    void setRowHidden(std::int32_t row, bool hidden) override;
     std::int32_t colAlignment(std::int32_t col) const override;
     void setColAlignment(std::int32_t col, std::int32_t alignment) override;
     std::int32_t rowPos(std::int32_t row) const override;
@@ -117,12 +121,13 @@ class GridModel : public Placed<Grid> {
         // Both cells' texts in one allocation: column 0's then column 1's.
         std::unique_ptr<char16_t[]> text;
         std::uint32_t len0 = 0, len1 = 0;
-        std::int32_t height = 0;
+        std::int32_t height = 0;  // as shown: 0 while hidden
+        std::int32_t natural = 0; // as set
         std::array<std::int32_t, kCols> color{};
         std::array<std::uint32_t, kCols> epoch{};
-        std::uint8_t flags = 0; // kBold0, kBold1, kOwnColor0, kOwnColor1
+        std::uint8_t flags = 0; // kBold0, kBold1, kOwnColor0, kOwnColor1, kHidden
     };
-    static constexpr std::uint8_t kBold0 = 1, kOwnColor0 = 4;
+    static constexpr std::uint8_t kBold0 = 1, kOwnColor0 = 4, kHidden = 16;
     struct Chunk {
         std::vector<Row> rows;
         std::int64_t height = 0; // sum of the rows' heights
@@ -142,6 +147,9 @@ class GridModel : public Placed<Grid> {
     static void setCellOf(Row& r, std::int32_t col, StrView text);
     std::int32_t colorOf(const Row& r, std::int32_t col) const;
     void removeRow(std::int32_t index);
+    // Gives the row at p the height it is shown with; true when it shrank.
+    bool showHeight(std::int32_t row, Place p, std::int32_t shown);
+    void settleAfterShrink(std::int32_t row);
 
     void checkRow(std::int32_t row) const;
     void checkCol(std::int32_t col) const;

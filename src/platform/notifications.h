@@ -35,6 +35,15 @@ public:
     virtual void buttonMouseMove(ButtonId button) = 0;
     virtual void menuClick(MenuItemId item) = 0;
 
+    // Find bar. findRequested: Ctrl+F in the grid or the notes. findTextChanged: the clerk
+    // changed the bar's text. findNext: Enter or F3 (backwards: Shift+F3) in the bar, or F3 in
+    // the grid or the notes while the bar is shown. findClosed: Esc in the bar or its close
+    // button.
+    virtual void findRequested() {}
+    virtual void findTextChanged() {}
+    virtual void findNext(bool backwards) { (void)backwards; }
+    virtual void findClosed() {}
+
     // The control's own surface and its container.
     virtual void surfaceMouseMove(int button, int shift, double x, double y) = 0;
     virtual void surfaceEnterFocus() = 0;

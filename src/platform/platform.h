@@ -7,6 +7,7 @@
 #include "platform/catalogue_db.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/find_bar.h"
 #include "platform/grid.h"
 #include "platform/ids.h"
 #include "platform/menu.h"
@@ -39,6 +40,7 @@ public:
     virtual Screen& screen() = 0;
     virtual Clock& clock() = 0;
     virtual CatalogueDatabase& catalogue() = 0;
+    virtual FindBar& findBar() = 0;
 };
 
 } // namespace dalmure::platform

@@ -198,4 +198,53 @@ class HeadlessClock final : public platform::Clock {
     std::optional<platform::LocalTime> fixed_;
 };
 
+// ---------------------------------------------------------------------------------------------
+// The find bar: its text, count and focus, nothing drawn. It is one line of the surface's font
+// high.
+class HeadlessFindBar final : public platform::FindBar {
+  public:
+    static constexpr std::int32_t kHeight = 360;
+    // focusLeaving runs when the bar gives the focus up by being hidden.
+    explicit HeadlessFindBar(std::function<void()> focusLeaving)
+        : focusLeaving_(std::move(focusLeaving)) {}
+    bool visible() const override { return visible_; }
+    void setVisible(bool v) override;
+    Str text() const override { return text_; }
+    void setText(const Str& text) override { text_ = text; }
+    Str count() const override { return count_; }
+    void setCount(const Str& text) override { count_ = text; }
+    void setCaptions(const Str& closeToolTip, const Str& placeholder) override {
+        closeToolTip_ = closeToolTip;
+        placeholder_ = placeholder;
+    }
+    void setFocus() override;
+    // The editor taking the focus takes it from the bar.
+    bool hasFocus() const override {
+        if (focus_ && editorFocused && editorFocused())
+            focus_ = false;
+        return visible_ && focus_;
+    }
+    std::int32_t height() const override { return kHeight; }
+    void setPlacement(std::int32_t left, std::int32_t top, std::int32_t width) override {
+        place_ = {left, top, width, kHeight};
+    }
+
+    // The user: the focus went elsewhere; a character typed into the line (Backspace removes
+    // the last one).
+    void blur() { focus_ = false; }
+    void typeKey(char16_t c);
+    const platform::Placement& placement() const { return place_; }
+    const Str& closeToolTip() const { return closeToolTip_; }
+
+    std::function<void()> beforeFocus; // the editor lets the focus go
+    std::function<bool()> editorFocused;
+
+  private:
+    std::function<void()> focusLeaving_;
+    bool visible_ = false;
+    mutable bool focus_ = false;
+    Str text_, count_, closeToolTip_, placeholder_;
+    platform::Placement place_;
+};
+
 } // namespace dalmure::headless

@@ -62,3 +62,35 @@ void HeadlessMenu::popup(bool /*rightButtonChooses*/) {
 }
 
 } // namespace dalmure::headless
+
+namespace dalmure::headless {
+
+void HeadlessFindBar::setVisible(bool v) {
+    if (visible_ == v)
+        return;
+    visible_ = v;
+    if (!v && focus_) {
+        focus_ = false;
+        if (focusLeaving_)
+            focusLeaving_();
+    }
+}
+
+void HeadlessFindBar::setFocus() {
+    if (!visible_)
+        return;
+    if (beforeFocus)
+        beforeFocus();
+    focus_ = true;
+}
+
+void HeadlessFindBar::typeKey(char16_t c) {
+    if (c == u'\b') {
+        if (!text_.empty())
+            text_.pop_back();
+        return;
+    }
+    text_ += c;
+}
+
+} // namespace dalmure::headless

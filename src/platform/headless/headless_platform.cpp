@@ -21,14 +21,14 @@ struct HeadlessPlatform::Impl {
           // Frame3 is hidden on the form: start-up shows it once it has set up the grid.
           frame3(design::kFrame3Width, design::kFrame3Height, false), surface(ctx),
           editor(ctx.notifications, frame3), menu(ctx), dialogs(ctx), browser(ctx),
-          shell(ctx, std::move(options.htmlProgram)), printer(ctx), screen(ctx),
-          clock(options.now), buttons{HeadlessButton(ButtonId::CWButton1),
-                                      HeadlessButton(ButtonId::CWButton2),
-                                      HeadlessButton(ButtonId::CWButton3),
-                                      HeadlessButton(ButtonId::CWButton4),
-                                      HeadlessButton(ButtonId::CWButton5),
-                                      HeadlessButton(ButtonId::CWButton6_0),
-                                      HeadlessButton(ButtonId::CWButton6_1)} {}
+          shell(ctx, std::move(options.htmlProgram)), printer(ctx), screen(ctx), clock(options.now),
+          findBar([this] { gridFocus = true; }), buttons{HeadlessButton(ButtonId::CWButton1),
+                                                         HeadlessButton(ButtonId::CWButton2),
+                                                         HeadlessButton(ButtonId::CWButton3),
+                                                         HeadlessButton(ButtonId::CWButton4),
+                                                         HeadlessButton(ButtonId::CWButton5),
+                                                         HeadlessButton(ButtonId::CWButton6_0),
+                                                         HeadlessButton(ButtonId::CWButton6_1)} {}
 
     platform::Notifications* note() const { return ctx.notifications; }
 
@@ -57,6 +57,7 @@ struct HeadlessPlatform::Impl {
     HeadlessPrinter printer;
     HeadlessScreen screen;
     HeadlessClock clock;
+    HeadlessFindBar findBar;
     std::array<HeadlessButton, platform::kAllButtons.size()> buttons;
     platform::MdbCatalogueDatabase catalogue;
     // The grid was the last to take the focus from the editor (a click, a key on the grid, the
@@ -67,6 +68,11 @@ struct HeadlessPlatform::Impl {
 HeadlessPlatform::HeadlessPlatform(HeadlessOptions options)
     : impl_(std::make_unique<Impl>(std::move(options))) {
     impl_->editor.setFocusLeaving([this] { impl_->gridFocus = true; });
+    impl_->findBar.beforeFocus = [this] {
+        impl_->editor.focusOut();
+        impl_->gridFocus = false;
+    };
+    impl_->findBar.editorFocused = [this] { return impl_->editor.hasFocus(); };
 }
 
 HeadlessPlatform::~HeadlessPlatform() = default;
@@ -115,6 +121,9 @@ platform::Clock& HeadlessPlatform::clock() {
 platform::CatalogueDatabase& HeadlessPlatform::catalogue() {
     return impl_->catalogue;
 }
+platform::FindBar& HeadlessPlatform::findBar() {
+    return impl_->findBar;
+}
 
 // --- Observing --------------------------------------------------------------------------------
 
@@ -154,6 +163,7 @@ void HeadlessPlatform::queueCancel() {
 // --- The user ---------------------------------------------------------------------------------
 
 bool HeadlessPlatform::userClick(std::int32_t row, std::int32_t col) {
+    impl_->findBar.blur();
     auto& g = impl_->grid;
     if (!g.cellExists(row, col)) {
         return false;
@@ -211,6 +221,7 @@ bool HeadlessPlatform::userRightClick(std::int32_t row, std::int32_t col,
     const double x = g.colPos(col) + 15.0;
     const double y = g.rowPos(row) + 15.0;
     impl_->editor.focusOut();
+    impl_->findBar.blur();
     impl_->gridFocus = true;
     // A right click on an annotation selects it first; on the empty list it only opens the menu.
     const bool emptyList = g.rows() == 2 && g.textMatrix(0, 0).empty();
@@ -227,6 +238,7 @@ bool HeadlessPlatform::userRightClick(std::int32_t row, std::int32_t col,
 }
 
 void HeadlessPlatform::userKeyPress(std::int16_t ascii) {
+    impl_->findBar.blur();
     impl_->editor.focusOut();
     impl_->gridFocus = true;
     impl_->gridCharacter(static_cast<char16_t>(static_cast<std::uint16_t>(ascii)));
@@ -236,7 +248,11 @@ int HeadlessPlatform::userType(const Str& text) {
     auto& ed = impl_->editor;
     int delivered = 0;
     for (char16_t c : text) {
-        if (ed.visible() && ed.hasFocus()) {
+        if (impl_->findBar.hasFocus()) {
+            impl_->findBar.typeKey(c);
+            if (auto* n = impl_->note())
+                n->findTextChanged();
+        } else if (ed.visible() && ed.hasFocus()) {
             ed.typeKey(c);
         } else if (impl_->gridFocus && !ed.hasFocus()) {
             impl_->gridCharacter(c);
@@ -249,6 +265,7 @@ int HeadlessPlatform::userType(const Str& text) {
 }
 
 void HeadlessPlatform::userBlur() {
+    impl_->findBar.blur();
     impl_->editor.focusOut();
     impl_->gridFocus = false;
 }
@@ -260,6 +277,7 @@ void HeadlessPlatform::userFocus() {
 }
 
 bool HeadlessPlatform::userButton(platform::ButtonId id) {
+    impl_->findBar.blur();
     if (!buttonShown(id)) {
         return false;
     }
@@ -309,6 +327,55 @@ bool HeadlessPlatform::userScroll(std::optional<std::int32_t> topRow) {
         n->gridScroll();
     }
     return true;
+}
+
+bool HeadlessPlatform::userFind() {
+    auto& bar = impl_->findBar;
+    const bool editorFocus = impl_->editor.visible() && impl_->editor.hasFocus();
+    if (!editorFocus && !impl_->gridFocus && !bar.hasFocus())
+        return false;
+    if (auto* n = impl_->note())
+        n->findRequested();
+    return true;
+}
+
+bool HeadlessPlatform::userFindKey(FindKey key) {
+    auto& bar = impl_->findBar;
+    auto* n = impl_->note();
+    const bool editorFocus = impl_->editor.visible() && impl_->editor.hasFocus();
+    switch (key) {
+    case FindKey::Enter:
+    case FindKey::Escape:
+        if (!bar.hasFocus())
+            return false;
+        break;
+    case FindKey::F3:
+    case FindKey::ShiftF3:
+        if (!bar.visible() || (!bar.hasFocus() && !editorFocus && !impl_->gridFocus))
+            return false;
+        break;
+    case FindKey::Close:
+        if (!bar.visible())
+            return false;
+        break;
+    }
+    if (n == nullptr)
+        return true;
+    if (key == FindKey::Escape || key == FindKey::Close)
+        n->findClosed();
+    else
+        n->findNext(key == FindKey::ShiftF3);
+    return true;
+}
+
+bool HeadlessPlatform::findBarShown() const {
+    return impl_->findBar.visible();
+}
+bool HeadlessPlatform::findBarFocused() const {
+    return impl_->findBar.hasFocus();
+}
+Str HeadlessPlatform::findBarCount() const {
+    return impl_->findBar.count();
 }
 
 void HeadlessPlatform::userResize(std::int32_t width, std::int32_t height) {

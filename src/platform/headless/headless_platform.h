@@ -22,7 +22,7 @@ struct MenuItemState {
     bool visible;
 };
 class HappeningSink {
-public:
+  public:
     virtual ~HappeningSink() = default;
     virtual void prompt(const Str& title, const Str& message, const Str& defaultText,
                         const Str& answer) = 0;
@@ -35,6 +35,8 @@ public:
     virtual void pointer(int pointer) = 0;
 };
 
+enum class FindKey { Enter, F3, ShiftF3, Escape, Close };
+
 struct HeadlessOptions {
     // Fixed local clock; nullopt: the real clock runs.
     std::optional<platform::LocalTime> now;
@@ -43,7 +45,7 @@ struct HeadlessOptions {
 };
 
 class HeadlessPlatform : public platform::Platform {
-public:
+  public:
     explicit HeadlessPlatform(HeadlessOptions options = {});
     ~HeadlessPlatform() override;
 
@@ -62,6 +64,7 @@ public:
     platform::Screen& screen() override;
     platform::Clock& clock() override;
     platform::CatalogueDatabase& catalogue() override;
+    platform::FindBar& findBar() override;
 
     // --- Observing ---
     void setHappeningSink(HappeningSink* sink);
@@ -98,6 +101,15 @@ public:
     bool userScroll(std::optional<std::int32_t> topRow);
     void userResize(std::int32_t width, std::int32_t height);
     void userAmbient(const Str& name);
+    // Ctrl+F, taken while the grid, the notes or the find bar has the focus; false otherwise.
+    // userType types into the bar while it has the focus.
+    bool userFind();
+    // A key of the find bar: Enter and Esc in the bar, F3 and Shift+F3 in the bar, the grid or
+    // the notes while the bar is shown, Close its close button. False when refused.
+    bool userFindKey(FindKey key);
+    bool findBarShown() const;
+    bool findBarFocused() const;
+    Str findBarCount() const;
 
   private:
     void clickCell(std::int32_t row, std::int32_t col);

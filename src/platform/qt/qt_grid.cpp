@@ -413,6 +413,13 @@ void QtGrid::rowHeightChanged(std::int32_t row) {
     refreshRange();
 }
 
+void QtGrid::rowHiddenChanged(std::int32_t row) {
+    view_->programmatic = true;
+    view_->setRowHidden(row, model_.rowHidden(row));
+    view_->programmatic = false;
+    refreshRange();
+}
+
 void QtGrid::columnsChanged() {
     view_->programmatic = true;
     for (int c = 0; c < model_.cols(); ++c)

@@ -21,6 +21,8 @@
 #include <memory>
 #include <vector>
 
+class QLabel;
+class QLineEdit;
 class QWebEngineView;
 class QPrinter;
 
@@ -218,6 +220,7 @@ class QtGrid final : public platform::GridObserver {
     void rowsRemoved() override;
     void cellsChanged(std::int32_t first, std::int32_t last) override;
     void rowHeightChanged(std::int32_t row) override;
+    void rowHiddenChanged(std::int32_t row) override;
     void columnsChanged() override;
     void lookChanged() override;
     void currentCellChanged() override;
@@ -237,6 +240,65 @@ class QtGrid final : public platform::GridObserver {
     std::int32_t inserted_ = 0, insertedCount_ = 0;
     bool currentPending_ = false;
     std::int32_t paletteBkg_ = -1;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Find bar (qt_find_bar.cpp)
+
+class FindBarWidget final : public QWidget {
+    Q_OBJECT
+  public:
+    explicit FindBarWidget(QWidget* parent);
+    QLineEdit* line;
+    QLabel* count;
+    QToolButton* close;
+};
+
+class QtFindBar;
+
+// The keys of finding, wherever the clerk presses them: the grid, the notes, the bar's line.
+class FindKeys final : public QObject {
+    Q_OBJECT
+  public:
+    FindKeys(Context& ctx, QtFindBar& bar, QObject* parent)
+        : QObject(parent), ctx_(ctx), bar_(bar) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+  private:
+    Context& ctx_;
+    QtFindBar& bar_;
+};
+
+class QtFindBar final : public platform::FindBar {
+  public:
+    // keySources: the widgets whose Ctrl+F and F3 the bar takes; the first gets the focus back
+    // when the bar is hidden with it.
+    QtFindBar(Context& ctx, QWidget* frame, QList<QWidget*> keySources);
+    bool visible() const override { return visible_; }
+    void setVisible(bool v) override;
+    Str text() const override;
+    void setText(const Str& text) override;
+    Str count() const override { return count_; }
+    void setCount(const Str& text) override;
+    void setCaptions(const Str& closeToolTip, const Str& placeholder) override;
+    void setFocus() override;
+    bool hasFocus() const override;
+    std::int32_t height() const override;
+    void setPlacement(std::int32_t left, std::int32_t top, std::int32_t width) override;
+
+    FindBarWidget* widget() const { return w_; }
+    void apply(); // after a DPI change
+
+  private:
+    Context& ctx_;
+    FindBarWidget* w_;
+    FindKeys* keys_;
+    QPointer<QWidget> home_;
+    bool visible_ = false;
+    Str count_;
+    std::int32_t left_ = 0, top_ = 0, width_ = 0;
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -83,6 +83,7 @@ struct QtPlatform::Impl {
     std::unique_ptr<QtFrame> frame3, frame1;
     std::unique_ptr<QtGrid> grid;
     std::unique_ptr<QtTextBox> editor;
+    std::unique_ptr<QtFindBar> findBar;
     std::array<std::unique_ptr<QtButton>, 7> buttons;
     std::unique_ptr<QtMenu> menu;
     std::unique_ptr<QtDialogs> dialogs;
@@ -159,6 +160,9 @@ struct QtPlatform::Impl {
         QWidget::setTabOrder(grid->view(), editor->widget());
         editor->setFocusHome(grid->view());
         grid->view()->installEventFilter(new GridCharacterKeys(ctx, *editor, surfaceWidget));
+        // Installed last, so that its keys come to it before the grid's character keys.
+        findBar =
+            std::make_unique<QtFindBar>(ctx, f3, QList<QWidget*>{grid->view(), editor->widget()});
 
         ctx.focusTaken = [this](QWidget* w) { editor->focusChanged(nullptr, w); };
         focusConnection = QObject::connect(
@@ -181,6 +185,7 @@ struct QtPlatform::Impl {
             frame3->apply();
             grid->applyPixelSizes();
             editor->applyGeometry();
+            findBar->apply();
             for (auto& b : buttons)
                 b->apply();
         };
@@ -238,6 +243,12 @@ platform::Screen& QtPlatform::screen() {
 }
 platform::Clock& QtPlatform::clock() {
     return *impl_->clock;
+}
+platform::FindBar& QtPlatform::findBar() {
+    return *impl_->findBar;
+}
+QWidget* QtPlatform::findBarWidget() const {
+    return impl_->findBar->widget();
 }
 platform::CatalogueDatabase& QtPlatform::catalogue() {
     return impl_->catalogue;

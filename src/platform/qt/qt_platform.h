@@ -57,6 +57,7 @@ class DALMURE_QT_EXPORT QtPlatform : public platform::Platform {
     platform::Screen& screen() override;
     platform::Clock& clock() override;
     platform::CatalogueDatabase& catalogue() override;
+    platform::FindBar& findBar() override;
 
     // --- The widgets ---
     QWidget* surfaceWidget() const;
@@ -65,6 +66,8 @@ class DALMURE_QT_EXPORT QtPlatform : public platform::Platform {
     QPlainTextEdit* editorWidget() const;
     QToolButton* buttonWidget(platform::ButtonId id) const;
     QMenu* menuWidget() const;
+    // The find bar: its children FindText (a QLineEdit), FindCount (a QLabel), FindClose.
+    QWidget* findBarWidget() const;
     // The pixel rectangle of a cell in the grid view's viewport (empty when the row is not laid
     // out, above the top row or hidden).
     QRect cellRect(std::int32_t row, std::int32_t col) const;
