@@ -130,6 +130,7 @@ class DesktopShellPlatform : public platform::Platform {
     platform::Screen& screen() override { return in_.screen(); }
     platform::Clock& clock() override { return in_.clock(); }
     platform::CatalogueDatabase& catalogue() override { return in_.catalogue(); }
+    platform::FindBar& findBar() override { return in_.findBar(); }
 
   private:
     headless::HeadlessPlatform& in_;
