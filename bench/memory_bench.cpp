@@ -1,14 +1,14 @@
 // Resident memory of a long list: adds N annotations (default 100,000) of about 60 characters
 // each through AnnoAdd, in time order, on the headless platform, and prints one JSON object:
 // resident size before and after, the text added, and the growth per annotation.
-#include "bench_support.h"
+#include "long_hearing.h"
 
 #include <cstring>
 #include <iostream>
 #include <malloc.h>
 
 using namespace dalmure;
-using namespace dalmure::bench;
+using namespace dalmure::test;
 
 namespace {
 long residentKiB() {
@@ -23,7 +23,7 @@ long residentKiB() {
 
 int main(int argc, char** argv) {
     const std::int32_t n = argc > 1 ? std::atoi(argv[1]) : 100000;
-    TempFolder folder;
+    TempAppFolder folder;
     Rig rig(folder);
     // The texts are made before the first measurement, so that only the control's copies count.
     std::vector<Str> times, descs;
@@ -51,6 +51,6 @@ int main(int argc, char** argv) {
               << ",\"growth_per_annotation\":" << growth / n
               << ",\"budget_utf8_bytes\":" << 2 * utf8Bytes + 200.0 * n
               << ",\"budget_utf16_bytes\":" << 2 * 2 * utf8Bytes + 200.0 * n
-              << ",\"logged\":" << folder.logLines() << "}" << std::endl;
+              << ",\"logged\":" << folder.logCount() << "}" << std::endl;
     return 0;
 }
