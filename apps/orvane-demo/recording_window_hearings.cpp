@@ -54,7 +54,7 @@ void RecordingWindow::openStore() {
         storeWarning_ = new QLabel(this);
         storeWarning_->setObjectName(QStringLiteral("storeWarning"));
         storeWarning_->setStyleSheet(QStringLiteral("color: #b3261e; font-weight: 600;"));
-        statusBar()->insertPermanentWidget(0, storeWarning_);
+        statusBar()->addPermanentWidget(storeWarning_);
         logHost(t("base des audiences inutilisable : %1", "hearings database unusable: %1")
                     .arg(storeProblem_));
         std::fprintf(stderr, "orvane-demo: hearings not saved: %s\n", qPrintable(storeProblem_));
