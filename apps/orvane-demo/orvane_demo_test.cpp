@@ -479,6 +479,61 @@ TEST(OrvaneHearingStore, ForeignOrDamagedDatabaseIsReportedAndKept) {
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
+// Saving writes only the rows that differ: whatever the list became (an insert or a delete in the
+// middle, equal times, a shorter list, an empty one), loading gives back exactly that list, each
+// hearing keeps its own, and everything is there again after the database is closed and opened.
+TEST(OrvaneHearingStore, EveryChangeOfTheListIsLoadedBackExactly) {
+    QTemporaryDir dir;
+    QString problem;
+    auto store = HearingStore::open(dir.path(), &problem);
+    ASSERT_NE(store, nullptr) << problem.toStdString();
+    const qint64 a = store->create();
+    const qint64 b = store->create();
+    ASSERT_TRUE(a != 0 && b != 0 && a != b);
+    const StoredAnnotation opening{QStringLiteral("09:30:00"), QStringLiteral("Ouverture"),
+                                   QStringLiteral("Juge Tremblay\r\nsalle 4")};
+    const StoredAnnotation same{QStringLiteral("09:30:00"), QStringLiteral("Même seconde"), {}};
+    const StoredAnnotation witness{QStringLiteral("09:41:07"),
+                                   QStringLiteral("Témoin 👩‍⚖️"),
+                                   QStringLiteral("« sous serment »")};
+    const StoredAnnotation recess{QStringLiteral("10:02:00"), QStringLiteral("Suspension"), {}};
+    const std::vector<std::vector<StoredAnnotation>> steps = {
+        {opening, witness},
+        {opening, same, witness},         // inserted in the middle
+        {opening, same, witness, recess}, // appended
+        {opening, witness, recess},       // deleted in the middle
+        {recess},                         // shorter
+        {},                               // cleared
+        {witness, opening},               // a list in another order
+        {{witness.time, witness.description, QStringLiteral("notes ajoutées")}, opening},
+    };
+    ASSERT_TRUE(store->saveAnnotations(b, {recess}));
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        ASSERT_TRUE(store->saveAnnotations(a, steps[i])) << i << store->lastError().toStdString();
+        EXPECT_EQ(store->load(a)->annotations, steps[i]) << i;
+    }
+    EXPECT_EQ(store->load(b)->annotations, std::vector<StoredAnnotation>{recess});
+    const CaseFields fields{QStringLiteral("500-01-42"), QStringLiteral("15 mars 2024"),
+                            QStringLiteral("Geneviève Morin"), QDate(2024, 3, 15)};
+    ASSERT_TRUE(store->saveCaseFields(a, fields));
+    ASSERT_TRUE(store->setCurrent(a));
+    EXPECT_FALSE(store->saveAnnotations(a + b + 1, {opening})); // no such hearing: nothing made
+    EXPECT_FALSE(store->setCurrent(a + b + 1));
+
+    store.reset();
+    store = HearingStore::open(dir.path(), &problem);
+    ASSERT_NE(store, nullptr) << problem.toStdString();
+    EXPECT_EQ(store->current(), a);
+    const std::optional<Hearing> h = store->load(a);
+    ASSERT_TRUE(h);
+    EXPECT_EQ(h->fields, fields);
+    EXPECT_EQ(h->annotations, steps.back());
+    const auto all = store->list();
+    ASSERT_EQ(all.size(), 2u);
+    for (const HearingSummary& s : all)
+        EXPECT_EQ(s.annotations, s.id == a ? 2 : 1) << s.id;
+}
+
 namespace {
 
 namespace journal = dalmure::journal;
