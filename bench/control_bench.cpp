@@ -157,6 +157,42 @@ void BM_Type(benchmark::State& state) {
 }
 BENCHMARK(BM_Type)->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// Typing with and without the session journal: a list of n annotations added through AnnoAdd
+// (so that the journal holds them), the editor open on the middle one, a character and a
+// Backspace per operation. Side a has no journal (closed before the list is made), side b keeps
+// it, its sync thread running as in production.
+struct JournalTypeSide {
+    TempAppFolder folder;
+    Rig rig{folder};
+    JournalTypeSide(std::int32_t n, bool journal) {
+        if (!journal)
+            DalmureTestAccess::closeJournal(*rig.control);
+        for (std::int32_t k = 0; k < n; ++k) {
+            Str time = timeText(k * (kDay / (n + 1))),
+                desc = description(static_cast<std::uint64_t>(k)), data;
+            rig.control->AnnoAdd(time, desc, data);
+        }
+        rig.platform->userClick(2 * (n / 2) + 1, 1);
+    }
+    int operator()(double& timed) {
+        rig.platform->userClick(rig.platform->grid().row() | 1, 1);
+        timeInto(timed, [&] {
+            for (int i = 0; i < 50; ++i)
+                benchmark::DoNotOptimize(rig.platform->userType(u"a\b"));
+        });
+        return 50;
+    }
+};
+// Range 0: the number of annotations (10 or 10,000).
+void BM_TypeJournal(benchmark::State& state) {
+    const auto n = static_cast<std::int32_t>(state.range(0));
+    JournalTypeSide without(n, false), with(n, true);
+    for (auto _ : state)
+        report(state, paired(400, without, with));
+    state.counters["b_logged"] = static_cast<double>(with.folder.logCount());
+}
+BENCHMARK(BM_TypeJournal)->Arg(10)->Arg(10000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 // ResizeGrid over a grid of `rows` rows; every third data text has two lines.
 struct ResizeSide {
     TempAppFolder folder;
