@@ -10,6 +10,7 @@ set(DALMURE_SOURCES
   interaction/grid_handlers.cpp
   journal/journal.cpp
   journal/journal_db.cpp
+  journal/live_slot.cpp
   journal/recovery.cpp
   minutes/page.cpp
   minutes/view_print.cpp
