@@ -219,7 +219,8 @@ class Dalmure : private platform::Notifications, private Minutes::Host, private 
     void nextFound(bool backwards);
     void closeFind();
     bool findActive() const { return find_ != nullptr; }
-    // The bar holds the keyboard: a selection made meanwhile leaves the focus in it.
+    // The bar holds the keyboard: a selection the list makes meanwhile (a host add, a delete)
+    // leaves the focus in it.
     bool findHoldsFocus();
     // The room the shown bar takes above the grid (0 while hidden).
     std::int32_t findRoom();
@@ -287,6 +288,9 @@ class Dalmure : private platform::Notifications, private Minutes::Host, private 
 
     // The filter of the find bar, kept only while the bar is shown.
     std::unique_ptr<writing::FindIndex> find_;
+    // Enter or F3 is selecting a match: the notes that open on it take the keyboard, as after a
+    // click.
+    bool findSelecting_ = false;
 };
 
 } // namespace dalmure

@@ -152,8 +152,11 @@ void Dalmure::nextFound(bool backwards) {
             std::int32_t top = 2 * k;
             EnsureVisible(top);
         }
+        findSelecting_ = true;
         MSFlexGrid1_Click();
+        findSelecting_ = false;
     });
+    findSelecting_ = false;
     PlaceEditor();
 }
 

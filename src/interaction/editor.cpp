@@ -66,9 +66,10 @@ void Dalmure::openEditor() {
     editor.setHeight(g.rowHeight(row) - 30);
 
     editor.setVisible(true);
-    if (findHoldsFocus()) {
-        // The clerk is typing a search: the notes open without taking the keyboard from it, and
-        // remember the text they open with as taking the focus would.
+    if (findHoldsFocus() && !findSelecting_) {
+        // The clerk is typing a search and the list changed under it (a host add, a delete): the
+        // notes open without taking the keyboard from the bar, and remember the text they open
+        // with as taking the focus would.
         Text1_GotFocus();
     } else {
         editor.setFocus(); // Text1_GotFocus remembers the text it opens with

@@ -62,12 +62,16 @@ TEST_F(FindTest, TheNotesBeingEditedAreNeverHidden) {
     EXPECT_EQ(shown(), (std::vector<std::string>{"10:05:00", "10:15:00"}));
     // The typed notes were committed as the focus went to the bar.
     EXPECT_EQ(s(h.c().AnnoData(3)), "x");
-    // Moving to the match lets the old one go.
+    // Moving to the match lets the old one go; its notes take the keyboard as after a click.
     ASSERT_TRUE(h.platform->userFindKey(FindKey::Enter));
     EXPECT_EQ(h.c().Selected(), 1);
-    EXPECT_TRUE(h.platform->findBarFocused());
-    h.platform->userClick(3, 1);
+    EXPECT_FALSE(h.platform->findBarFocused());
+    EXPECT_TRUE(h.editor().hasFocus());
     EXPECT_EQ(shown(), (std::vector<std::string>{"10:05:00"}));
+    h.platform->userType(u("vu"));
+    h.platform->userClick(1, 1);
+    EXPECT_EQ(s(h.c().AnnoData(1)), "vu");
+    EXPECT_EQ(shown(), (std::vector<std::string>{"10:00:00", "10:05:00"}));
 }
 
 TEST_F(FindTest, NextMatchWrapsAroundBothWaysAndSelectsAsAClick) {
@@ -84,7 +88,12 @@ TEST_F(FindTest, NextMatchWrapsAroundBothWaysAndSelectsAsAClick) {
     EXPECT_EQ(h.c().Selected(), 2); // wrapped
     ASSERT_TRUE(h.platform->userFindKey(FindKey::ShiftF3));
     EXPECT_EQ(h.c().Selected(), 3); // back past the top
-    EXPECT_TRUE(h.platform->findBarFocused());
+    // F3 went on from the notes each match opened; back in the bar, Enter goes on from there.
+    EXPECT_TRUE(h.editor().hasFocus());
+    ASSERT_TRUE(h.platform->userFind());
+    ASSERT_TRUE(h.platform->findBarFocused());
+    ASSERT_TRUE(h.platform->userFindKey(FindKey::Enter));
+    EXPECT_EQ(h.c().Selected(), 2);
 }
 
 TEST_F(FindTest, AddsUnderAFilterAppearOnlyWhenTheyMatch) {
