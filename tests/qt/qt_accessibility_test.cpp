@@ -6,6 +6,8 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
@@ -392,6 +394,35 @@ class QtAccessibilityTest : public QObject {
             QCOMPARE(still->parent(), nullptr);
             QCOMPARE(still->window(), nullptr);
         }
+    }
+
+    // The find bar's count: the label's name and description, announced once per change as
+    // the clerk types; the line is named as its hint reads.
+    void theFindCountIsReadAndAnnounced() {
+        clickCell(1, 1);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape); // the keyboard in the list
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
+        QWidget* bar = p().findBarWidget();
+        auto* line = bar->findChild<QLineEdit*>(QStringLiteral("FindText"));
+        auto* count = bar->findChild<QLabel*>(QStringLiteral("FindCount"));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(line));
+        // "x" finds Exhibit P-1 alone, so does "xi"; "xiz" nothing.
+        for (QChar c : QStringLiteral("xiz")) {
+            QTest::keyClicks(QApplication::focusWidget(), QString(c));
+            settle();
+        }
+        QStringList news;
+        for (const Heard& h : heard)
+            if (h.object == count && h.type == QAccessible::NameChanged)
+                news << h.name;
+        QCOMPARE(news, (QStringList{QStringLiteral("3 sur 3"), QStringLiteral("1 sur 3"),
+                                    QStringLiteral("0 sur 3")}));
+        QAccessibleInterface* label = QAccessible::queryAccessibleInterface(count);
+        QCOMPARE(label->text(QAccessible::Name), QStringLiteral("0 sur 3"));
+        QCOMPARE(label->text(QAccessible::Description), QStringLiteral("0 sur 3"));
+        QAccessibleInterface* edit = QAccessible::queryAccessibleInterface(line);
+        QVERIFY(!line->placeholderText().isEmpty());
+        QCOMPARE(edit->text(QAccessible::Name), line->placeholderText());
     }
 };
 

@@ -4,7 +4,6 @@
 // before), Esc closes it.
 #include "platform/qt/qt_internal.h"
 
-#include <QAccessible>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -22,7 +21,6 @@ FindBarWidget::FindBarWidget(QWidget* parent) : QWidget(parent) {
     line = new QLineEdit(this);
     line->setObjectName(QStringLiteral("FindText"));
     line->setClearButtonEnabled(false);
-    line->setAccessibleName(QStringLiteral("Find"));
     count = new QLabel(this);
     count->setObjectName(QStringLiteral("FindCount"));
     count->setTextFormat(Qt::PlainText);
@@ -103,17 +101,18 @@ void QtFindBar::setCount(const Str& text) {
         return;
     count_ = text;
     const QString shown = toQ(text);
-    w_->count->setText(shown);
-    // Readers hear the count as the label's name, announced when it changes.
+    // Readers hear the count as the label's name (and read it as its description). Setting the
+    // name announces it; set before the text, which the label would otherwise announce too.
     w_->count->setAccessibleName(shown);
-    QAccessibleEvent changed(w_->count, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&changed);
+    w_->count->setAccessibleDescription(shown);
+    w_->count->setText(shown);
 }
 
 void QtFindBar::setCaptions(const Str& closeToolTip, const Str& placeholder) {
     w_->close->setToolTip(toQ(closeToolTip));
     w_->close->setAccessibleName(toQ(closeToolTip));
     w_->line->setPlaceholderText(toQ(placeholder));
+    w_->line->setAccessibleName(toQ(placeholder));
 }
 
 void QtFindBar::setFocus() {

@@ -1,0 +1,241 @@
+// The find bar on the real widget, driven by the keyboard as the clerk drives it: the keys go to
+// whichever widget has the focus, with the event loop running between them. What screen readers
+// hear of it is in qt_accessibility_test.cpp.
+#include "qt_test_support.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QToolButton>
+
+using namespace dalmure;
+using namespace dalmure::qt;
+using namespace dalmure::qt::testing;
+
+namespace {
+
+QWidget* focused() {
+    QCoreApplication::processEvents();
+    return QApplication::focusWidget();
+}
+
+// One key, or a run of characters, into the focused widget.
+void press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QWidget* target = focused();
+    QVERIFY(target != nullptr);
+    QTest::keyClick(target, key, mods);
+    QCoreApplication::processEvents();
+}
+void typeKeys(const QString& keys) {
+    for (QChar c : keys) {
+        QWidget* target = focused();
+        QVERIFY(target != nullptr);
+        QTest::keyClicks(target, QString(c));
+    }
+    QCoreApplication::processEvents();
+}
+
+const QString kTemoin = QStringLiteral("T\u00e9moin Roy");
+const QString kDeposee = QStringLiteral("d\u00e9pos\u00e9e par le t\u00e9moin");
+
+} // namespace
+
+class QtFindTest : public QObject {
+    Q_OBJECT
+
+    WidgetFixture f_;
+    DalmureWidget& w() { return f_.w(); }
+    QtPlatform& p() { return f_.p(); }
+    QWidget* bar() { return p().findBarWidget(); }
+    QLineEdit* line() { return bar()->findChild<QLineEdit*>(QStringLiteral("FindText")); }
+    QLabel* count() { return bar()->findChild<QLabel*>(QStringLiteral("FindCount")); }
+    QTableView* view() { return p().gridView(); }
+
+    // The annotations whose two rows are shown, by time; a half-hidden one fails the test.
+    QStringList shown() {
+        QStringList out;
+        for (int k = 0; k < w().annoCount(); ++k) {
+            const bool hidden = view()->isRowHidden(2 * k);
+            if (hidden != view()->isRowHidden(2 * k + 1))
+                return {QStringLiteral("annotation %1 half hidden").arg(k)};
+            if (!hidden)
+                out << w().annoTime(k);
+        }
+        return out;
+    }
+    // The grid view's place in the frame it shares with the bar.
+    QRect gridRect() { return view()->geometry(); }
+
+    // The keyboard in the grid: a click opens the notes, Esc closes them and leaves it there.
+    void focusGrid(int row) {
+        f_.clickCell(row, 0);
+        press(Qt::Key_Escape);
+        QCOMPARE(focused(), static_cast<QWidget*>(view()));
+        QVERIFY(!p().editorWidget()->isVisible());
+    }
+    // Ctrl+F from the grid, then the query.
+    void findFromGrid(const QString& query) {
+        focusGrid(6);
+        press(Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(focused(), static_cast<QWidget*>(line()));
+        typeKeys(query);
+    }
+
+  private slots:
+    void init() {
+        QVERIFY(f_.open());
+        w().annoAdd(QStringLiteral("10:00:00"), QStringLiteral("Ouverture"));
+        w().annoAdd(QStringLiteral("10:05:00"), kTemoin);
+        w().annoAdd(QStringLiteral("10:10:00"), QStringLiteral("Pi\u00e8ce P-3"), kDeposee);
+        w().annoAdd(QStringLiteral("10:15:00"), QStringLiteral("Suspension"));
+        QCoreApplication::processEvents();
+    }
+    void cleanup() { f_.close(); }
+
+    // Ctrl+F opens the bar wherever the clerk is in the control, with the keyboard in it; the
+    // grid gives the bar its room at the top and keeps its bottom edge.
+    void ctrlFOpensTheBarFromTheGridAndFromTheNotes_data() {
+        QTest::addColumn<int>("col");
+        QTest::newRow("grid") << 0;
+        QTest::newRow("notes") << 1;
+    }
+    void ctrlFOpensTheBarFromTheGridAndFromTheNotes() {
+        QFETCH(int, col);
+        QVERIFY(!bar()->isVisible());
+        const QRect before = gridRect();
+        if (col == 0)
+            focusGrid(3);
+        else
+            f_.clickCell(3, 1);
+        QCOMPARE(focused(), col == 0 ? static_cast<QWidget*>(view()) : p().editorWidget());
+        press(Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(bar()->isVisible());
+        QCOMPARE(focused(), static_cast<QWidget*>(line()));
+        QCOMPARE(count()->text(), QStringLiteral("4 sur 4"));
+        const QRect after = gridRect();
+        QVERIFY(after.top() >= bar()->geometry().bottom());
+        QVERIFY(after.top() > before.top());
+        QVERIFY(qAbs(after.bottom() - before.bottom()) <= 1);
+        // Nothing typed into the notes on the way.
+        QCOMPARE(w().annoData(1), QString());
+        // Ctrl+F again in the bar selects what it holds, for a new search.
+        typeKeys(QStringLiteral("roy"));
+        press(Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(line()->selectedText(), QStringLiteral("roy"));
+    }
+
+    // What the clerk types filters at once: without regard to case and accents, in the notes
+    // too; Backspace widens the search again.
+    void typingFiltersIgnoringCaseAndAccentsAndReadsTheNotes() {
+        findFromGrid(QStringLiteral("TEMOIN"));
+        QCOMPARE(shown(), (QStringList{QStringLiteral("10:05:00"), QStringLiteral("10:10:00")}));
+        QCOMPARE(count()->text(), QStringLiteral("2 sur 4"));
+        // Every word must be found: the notes of P-3 hold no "roy".
+        typeKeys(QStringLiteral(" roy"));
+        QCOMPARE(shown(), QStringList{QStringLiteral("10:05:00")});
+        QCOMPARE(count()->text(), QStringLiteral("1 sur 4"));
+        for (int i = 0; i < 4; ++i)
+            press(Qt::Key_Backspace);
+        QCOMPARE(shown(), (QStringList{QStringLiteral("10:05:00"), QStringLiteral("10:10:00")}));
+        typeKeys(QStringLiteral("zzz"));
+        QCOMPARE(shown(), QStringList{});
+        QCOMPARE(count()->text(), QStringLiteral("0 sur 4"));
+        // Nothing the clerk typed reached an annotation.
+        for (int k = 0; k < 4; ++k)
+            QCOMPARE(w().annoData(k), k == 2 ? kDeposee : QString());
+    }
+
+    // Enter and F3 select the next match as a click would: the notes open on it with the
+    // keyboard, so what the clerk types next is written there; F3 and Shift+F3 from the notes
+    // go on through the matches, round the ends.
+    void enterAndF3SelectTheNextMatchAsAClick() {
+        QSignalSpy modified(&w(), &DalmureWidget::annoModified);
+        findFromGrid(QStringLiteral("i")); // all but Ouverture
+        QCOMPARE(shown(), (QStringList{QStringLiteral("10:05:00"), QStringLiteral("10:10:00"),
+                                       QStringLiteral("10:15:00")}));
+        press(Qt::Key_Return);
+        QCOMPARE(w().selected(), 1);
+        QVERIFY(p().editorWidget()->isVisible());
+        QVERIFY(f_.editorOver(3, 1));
+        QCOMPARE(focused(), static_cast<QWidget*>(p().editorWidget()));
+        typeKeys(QStringLiteral("vu"));
+        press(Qt::Key_F3);
+        QCOMPARE(w().selected(), 2);
+        QVERIFY(f_.editorOver(5, 1));
+        QCOMPARE(w().annoData(1), QStringLiteral("vu"));
+        QCOMPARE(modified.count(), 1);
+        press(Qt::Key_F3);
+        QCOMPARE(w().selected(), 3);
+        press(Qt::Key_F3);
+        QCOMPARE(w().selected(), 1); // round the end
+        press(Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(w().selected(), 3); // and back past the start
+        QCOMPARE(focused(), static_cast<QWidget*>(p().editorWidget()));
+        typeKeys(QStringLiteral("x"));
+        // Back in the bar with Ctrl+F, Enter goes on from the selected match.
+        press(Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(w().annoData(3), QStringLiteral("x"));
+        QCOMPARE(focused(), static_cast<QWidget*>(line()));
+        press(Qt::Key_Enter);
+        QCOMPARE(w().selected(), 1);
+        QVERIFY(bar()->isVisible());
+    }
+
+    // Esc in the bar hides it and shows every annotation, the grid back where it was; the
+    // annotation whose notes were being edited stayed shown whatever the filter.
+    void escShowsEverythingAndTheEditedAnnotationIsNeverHidden() {
+        const QRect before = gridRect();
+        f_.clickCell(7, 1);
+        typeKeys(QStringLiteral("fin"));
+        press(Qt::Key_F, Qt::ControlModifier);
+        typeKeys(QStringLiteral("roy"));
+        QCOMPARE(shown(), (QStringList{QStringLiteral("10:05:00"), QStringLiteral("10:15:00")}));
+        QCOMPARE(w().annoData(3), QStringLiteral("fin"));
+        QCOMPARE(count()->text(), QStringLiteral("1 sur 4"));
+        press(Qt::Key_Escape);
+        QVERIFY(!bar()->isVisible());
+        QCOMPARE(shown().size(), 4);
+        QCOMPARE(gridRect(), before);
+        // The clerk is back in the notes the bar was opened from.
+        QCOMPARE(focused(), static_cast<QWidget*>(p().editorWidget()));
+        QVERIFY(f_.editorOver(7, 1));
+        typeKeys(QStringLiteral("!"));
+        QTest::mouseClick(f_.elsewhere(), Qt::LeftButton);
+        QCOMPARE(w().annoData(3), QStringLiteral("fin!"));
+        // Esc and F3 outside the bar do nothing of finding: Esc in the notes closes them.
+        f_.clickCell(1, 1);
+        press(Qt::Key_F3);
+        QCOMPARE(w().selected(), 0);
+    }
+
+    // The close button does what Esc does.
+    void theCloseButtonClosesTheBar() {
+        findFromGrid(QStringLiteral("zzz"));
+        QCOMPARE(shown(), QStringList{});
+        QTest::mouseClick(bar()->findChild<QToolButton*>(QStringLiteral("FindClose")),
+                          Qt::LeftButton);
+        QVERIFY(!bar()->isVisible());
+        QCOMPARE(shown().size(), 4);
+    }
+
+    // The host adding under a filter: the new annotation appears only if it matches, and the
+    // count follows; the keyboard stays in the bar.
+    void hostAddsUnderAFilterFollowTheCount() {
+        findFromGrid(QStringLiteral("temoin"));
+        w().annoAdd(QStringLiteral("10:20:00"), QStringLiteral("Autre"));
+        w().annoAdd(QStringLiteral("10:25:00"), QStringLiteral("Second t\u00e9moin"));
+        QCoreApplication::processEvents();
+        QCOMPARE(count()->text(), QStringLiteral("3 sur 6"));
+        QVERIFY(!shown().contains(QStringLiteral("10:20:00")));
+        QVERIFY(shown().contains(QStringLiteral("10:25:00")));
+        QCOMPARE(focused(), static_cast<QWidget*>(line()));
+        typeKeys(QStringLiteral(" roy"));
+        QCOMPARE(shown(), QStringList{QStringLiteral("10:05:00")});
+    }
+};
+
+QTEST_MAIN(QtFindTest)
+#include "qt_find_test.moc"
