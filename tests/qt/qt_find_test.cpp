@@ -133,6 +133,12 @@ class QtFindTest : public QObject {
         findFromGrid(QStringLiteral("TEMOIN"));
         QCOMPARE(shown(), (QStringList{QStringLiteral("10:05:00"), QStringLiteral("10:10:00")}));
         QCOMPARE(count()->text(), QStringLiteral("2 sur 4"));
+        // The view lays the matches out from its top, one under the other.
+        QCoreApplication::processEvents();
+        QVERIFY(p().cellRect(0, 0).isEmpty());
+        QCOMPARE(p().cellRect(2, 0).top(), 0);
+        const int gap = p().cellRect(4, 0).top() - p().cellRect(3, 0).bottom();
+        QVERIFY2(gap >= 1 && gap <= 2, qPrintable(QString::number(gap))); // a grid line at most
         // Every word must be found: the notes of P-3 hold no "roy".
         typeKeys(QStringLiteral(" roy"));
         QCOMPARE(shown(), QStringList{QStringLiteral("10:05:00")});

@@ -415,7 +415,16 @@ void QtGrid::rowHeightChanged(std::int32_t row) {
 
 void QtGrid::rowHiddenChanged(std::int32_t row) {
     view_->programmatic = true;
+    // The header repaints a section it hides or shows only while its updates are on, and to
+    // find where, it places every section again: thousands of rows hidden by one filter would
+    // cost that many passes over the list. The view repaints the rows once, after the change.
+    QHeaderView* header = view_->verticalHeader();
+    const bool quiet = header->updatesEnabled();
+    if (quiet)
+        header->setUpdatesEnabled(false);
     view_->setRowHidden(row, model_.rowHidden(row));
+    if (quiet)
+        header->setUpdatesEnabled(true);
     view_->programmatic = false;
     refreshRange();
 }
