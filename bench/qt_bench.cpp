@@ -6,6 +6,7 @@
 #include "platform/qt/dalmure_widget_p.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QTableView>
 #include <QTest>
 
@@ -130,6 +131,33 @@ int main(int argc, char** argv) {
                 timed([&] { DalmureTestAccess::GenerateHTML(wd.c(), false); }));
         }
     }
+    // The find bar: Ctrl+F in the grid, then "witness 12" typed into it key by key and erased
+    // again, three times; then adds while "witness" filters the list.
+    {
+        QWidget* bar = qt::platformOf(*wd.w).findBarWidget();
+        auto* line = bar->findChild<QLineEdit*>(QStringLiteral("FindText"));
+        QTest::keyClick(qt::platformOf(*wd.w).gridView(), Qt::Key_F, Qt::ControlModifier);
+        QApplication::processEvents();
+        const QString query = QStringLiteral("witness 12");
+        for (int round = 0; round < 3; ++round) {
+            for (QChar ch : query)
+                actions["find: one key typed"].push_back(
+                    timed([&] { QTest::keyClicks(line, QString(ch)); }));
+            for (int i = 0; i < query.size(); ++i)
+                actions["find: one key typed"].push_back(
+                    timed([&] { QTest::keyClick(line, Qt::Key_Backspace); }));
+        }
+        QTest::keyClicks(line, QStringLiteral("witness"));
+        QApplication::processEvents();
+        for (int i = 0; i < 30; ++i) {
+            Str t = timeText(when(rng)), d = description(static_cast<std::uint64_t>(100 + i)), data;
+            actions["find: call AnnoAdd under a filter"].push_back(
+                timed([&] { wd.c().AnnoAdd(t, d, data); }));
+        }
+        actions["find: Esc (every row shown again)"].push_back(
+            timed([&] { QTest::keyClick(line, Qt::Key_Escape); }));
+    }
+
     first = true;
     for (auto& [name, v] : actions) {
         out << (first ? "" : ",") << "\"" << name << "\":{\"n\":" << v.size()
