@@ -230,9 +230,10 @@ class HeadlessFindBar final : public platform::FindBar {
     }
 
     // The user: the focus went elsewhere; a character typed into the line (Backspace removes
-    // the last one).
+    // the last one). Taking the focus selects the whole line, which the next key replaces (or,
+    // Backspace, clears). False: the text did not change.
     void blur() { focus_ = false; }
-    void typeKey(char16_t c);
+    bool typeKey(char16_t c);
     const platform::Placement& placement() const { return place_; }
     const Str& closeToolTip() const { return closeToolTip_; }
 
@@ -243,6 +244,7 @@ class HeadlessFindBar final : public platform::FindBar {
     std::function<void()> focusLeaving_;
     bool visible_ = false;
     mutable bool focus_ = false;
+    bool selected_ = false;
     Str text_, count_, closeToolTip_, placeholder_;
     platform::Placement place_;
 };

@@ -82,15 +82,24 @@ void HeadlessFindBar::setFocus() {
     if (beforeFocus)
         beforeFocus();
     focus_ = true;
+    selected_ = true;
 }
 
-void HeadlessFindBar::typeKey(char16_t c) {
+bool HeadlessFindBar::typeKey(char16_t c) {
+    const Str before = text_;
+    if (selected_) {
+        selected_ = false;
+        text_.clear();
+        if (c == u'\b')
+            return !before.empty();
+    }
     if (c == u'\b') {
         if (!text_.empty())
             text_.pop_back();
-        return;
+    } else {
+        text_ += c;
     }
-    text_ += c;
+    return text_ != before;
 }
 
 } // namespace dalmure::headless

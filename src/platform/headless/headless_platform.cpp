@@ -249,8 +249,9 @@ int HeadlessPlatform::userType(const Str& text) {
     int delivered = 0;
     for (char16_t c : text) {
         if (impl_->findBar.hasFocus()) {
-            impl_->findBar.typeKey(c);
-            if (auto* n = impl_->note())
+            // As a line edit reports only the edits that change its text.
+            auto* n = impl_->note();
+            if (impl_->findBar.typeKey(c) && n != nullptr)
                 n->findTextChanged();
         } else if (ed.visible() && ed.hasFocus()) {
             ed.typeKey(c);
