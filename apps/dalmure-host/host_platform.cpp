@@ -39,6 +39,8 @@ class HeadlessHost final : public HostPlatform {
         p_.userResize(width, height);
     }
     void userAmbient(const Str& name) override { p_.userAmbient(name); }
+    bool userFind() override { return p_.userFind(); }
+    bool userFindKey(headless::FindKey key) override { return p_.userFindKey(key); }
 
     std::optional<std::int32_t> rowUnderEditor() override {
         platform::Grid& g = p_.grid();

@@ -47,6 +47,11 @@ class HostPlatform {
     virtual bool userScroll(std::optional<std::int32_t> topRow) = 0;
     virtual void userResize(std::int32_t width, std::int32_t height) = 0;
     virtual void userAmbient(const Str& name) = 0;
+    // Ctrl+F in the list or the notes (false: neither has the keyboard), and the find bar's keys:
+    // Enter and Esc in its line, F3 and Shift+F3 wherever Ctrl+F works while the bar is shown, a
+    // click on its close button (false: the key reaches no one).
+    virtual bool userFind() = 0;
+    virtual bool userFindKey(headless::FindKey key) = 0;
 
     // --- What the user sees, for tests ---
     // The grid row drawn under the middle of the editor; nullopt while the editor or the grid

@@ -196,7 +196,8 @@ class QtHost final : public HostPlatform {
             settleInput();
             // Into the notes while they have the focus; into the grid while it has it.
             const bool notes = p_->editor().visible() && p_->editor().hasFocus();
-            if (!notes && QApplication::focusWidget() != p_->gridView())
+            QWidget* w = QApplication::focusWidget();
+            if (!notes && w != p_->gridView() && w != findLine())
                 break;
             typeKey(QChar(c), [this] { settleInput(); });
             ++delivered;
@@ -254,6 +255,48 @@ class QtHost final : public HostPlatform {
     }
     void userAmbient(const Str& name) override { p_->containerAmbientChanged(name); }
 
+    // The find bar's keys, pressed where the keyboard is.
+    bool userFind() override {
+        settleInput();
+        QWidget* w = QApplication::focusWidget();
+        if (w != p_->gridView() && w != p_->editorWidget() && w != findLine())
+            return false;
+        QTest::keyClick(w, Qt::Key_F, Qt::ControlModifier);
+        settleInput();
+        return true;
+    }
+    bool userFindKey(headless::FindKey key) override {
+        settleInput();
+        QWidget* w = QApplication::focusWidget();
+        const bool inBar = w != nullptr && w == findLine();
+        switch (key) {
+        case headless::FindKey::Enter:
+        case headless::FindKey::Escape:
+            if (!inBar)
+                return false;
+            QTest::keyClick(w, key == headless::FindKey::Enter ? Qt::Key_Return : Qt::Key_Escape);
+            break;
+        case headless::FindKey::F3:
+        case headless::FindKey::ShiftF3:
+            if (!p_->findBar().visible() ||
+                (!inBar && w != p_->gridView() && w != p_->editorWidget()))
+                return false;
+            QTest::keyClick(w, Qt::Key_F3,
+                            key == headless::FindKey::ShiftF3 ? Qt::ShiftModifier
+                                                              : Qt::KeyboardModifiers());
+            break;
+        case headless::FindKey::Close:
+            if (!p_->findBar().visible())
+                return false;
+            QTest::mouseClick(
+                p_->findBarWidget()->findChild<QToolButton*>(QStringLiteral("FindClose")),
+                Qt::LeftButton);
+            break;
+        }
+        settleInput();
+        return true;
+    }
+
     std::optional<std::int32_t> rowUnderEditor() override {
         QApplication::processEvents();
         QWidget* editor = p_->editorWidget();
@@ -278,6 +321,9 @@ class QtHost final : public HostPlatform {
 
   private:
     QWidget* viewport() const { return p_->gridView()->viewport(); }
+    QWidget* findLine() const {
+        return p_->findBarWidget()->findChild<QLineEdit*>(QStringLiteral("FindText"));
+    }
 
     // The cell's rectangle in the grid's viewport; null when the row does not exist.
     QRect cell(std::int32_t row, std::int32_t col) {

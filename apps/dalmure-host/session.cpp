@@ -528,6 +528,7 @@ const Session::OpTable& Session::operations() {
         {"buttons", [](Session& s, R) { return okReply(s.buttonsView()); }},
         {"control", [](Session& s, R) { return okReply(s.controlView()); }},
         {"inspect", [](Session& s, R) { return okReply(s.inspectView()); }},
+        {"findbar", [](Session& s, R) { return okReply(s.findBarView()); }},
         {"readini",
          [](Session&, R r) {
              Str section = stringArg(field(r, "section"), "section");
@@ -623,6 +624,33 @@ const Session::OpTable& Session::operations() {
              }
              if (!s.platform_.userScroll(top)) {
                  throw Refused("no such row to scroll to");
+             }
+             return okReply(nullptr);
+         }},
+        {"find",
+         [](Session& s, R) {
+             if (!s.platform_.userFind()) {
+                 throw Refused("Ctrl+F reaches the control only from the list or the notes");
+             }
+             return okReply(nullptr);
+         }},
+        {"findkey",
+         [](Session& s, R r) {
+             static const std::map<std::string, headless::FindKey, std::less<>> keys{
+                 {"Enter", headless::FindKey::Enter},
+                 {"F3", headless::FindKey::F3},
+                 {"Shift+F3", headless::FindKey::ShiftF3},
+                 {"Esc", headless::FindKey::Escape},
+                 {"close", headless::FindKey::Close}};
+             const std::string name = nameField(r, "key");
+             const auto key = keys.find(name);
+             if (key == keys.end()) {
+                 throw Refused("unknown find key \"" + name +
+                               "\" (Enter, F3, Shift+F3, Esc or close)");
+             }
+             if (!s.platform_.userFindKey(key->second)) {
+                 throw Refused("the find bar does not have the keyboard: " + name +
+                               " reaches no one");
              }
              return okReply(nullptr);
          }},
@@ -786,6 +814,23 @@ OrderedJson Session::gridView() {
     v["top"] = g.top();
     v["width"] = g.width();
     v["height"] = g.height();
+    return v;
+}
+
+// The find bar as the clerk sees it, and the grid rows its filter hides.
+OrderedJson Session::findBarView() {
+    platform::FindBar& bar = platform_.platform().findBar();
+    platform::Grid& g = platform_.platform().grid();
+    OrderedJson hidden = OrderedJson::array();
+    for (std::int32_t r = 0; r < g.rows(); ++r)
+        if (g.rowHidden(r))
+            hidden.push_back(r);
+    OrderedJson v;
+    v["visible"] = bar.visible();
+    v["focus"] = bar.hasFocus();
+    v["text"] = utf8(bar.text());
+    v["count"] = utf8(bar.count());
+    v["hidden"] = std::move(hidden);
     return v;
 }
 

@@ -60,6 +60,7 @@ class Session final : private DalmureEvents, private headless::HappeningSink {
     OrderedJson click(const Json& request, bool twice);
     OrderedJson gridView();
     OrderedJson editorView();
+    OrderedJson findBarView();
     OrderedJson buttonsView();
     OrderedJson controlView();
     OrderedJson inspectView();
