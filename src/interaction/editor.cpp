@@ -235,7 +235,7 @@ bool Dalmure::PromptAnnoAdd() {
     const Str message =
         settings_.text(u"MSG375", u"Entrez une description pour l'annotation \u00e0 ajouter :");
     Str desc = trimSpaces(p_.dialogs().inputBox(message, u"Orvane", Str()));
-    desc = cleanText(writing_->expandAll(desc));
+    desc = cleanText(expandWords(desc));
     if (desc.empty()) {
         return false;
     }

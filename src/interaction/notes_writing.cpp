@@ -6,6 +6,8 @@
 #include "writing/letters.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 namespace dalmure {
 
@@ -74,10 +76,16 @@ void NotesWriting::configure(const Settings& settings) {
         Str folder = trimmed(settings.iniValue(kSection, u"DictionaryFolder", Str()));
         if (folder.empty())
             folder = kDefaultDictionaryFolder;
-        speller_ =
-            std::make_unique<writing::Speller>(folder, [this](const writing::SpellingProblem& p) {
-                report(u"No " + fromUtf8(p.language) + u" dictionary in " + p.folder +
-                       u": spelling not checked in that language");
+        // A folder that is not there is said once, not once for each language.
+        std::error_code ec;
+        const bool folderThere = std::filesystem::is_directory(files::toNative(folder), ec);
+        if (!folderThere)
+            report(u"Dictionary folder " + folder + u" not found: spelling not checked");
+        speller_ = std::make_unique<writing::Speller>(
+            folder, [this, folderThere](const writing::SpellingProblem& p) {
+                if (folderThere)
+                    report(u"No " + fromUtf8(p.language) + u" dictionary in " + p.folder +
+                           u": spelling not checked in that language");
             });
         speller_->setGlossary(&glossary_);
     }
@@ -119,15 +127,20 @@ std::optional<writing::Expansion> NotesWriting::expansionFor(StrView text, std::
 Str NotesWriting::expandAll(StrView text) const {
     if (!expands())
         return Str(text);
-    // Each word is followed by its ending; the last one by an imagined space.
-    Str out(text);
-    out += u' ';
-    for (std::size_t i = 1; i <= out.size(); ++i) {
-        if (const auto e = writing::expandBeforeCaret(glossary_, out, i)) {
+    // Typed again one character at a time, so that each word is looked at as it ends and not
+    // as a word followed by more text; the last one ends with an imagined space.
+    Str out;
+    out.reserve(text.size() + 1);
+    const auto take = [&](char16_t ch) {
+        out += ch;
+        if (!writing::endsWord(ch))
+            return;
+        if (const auto e = writing::expandBeforeCaret(glossary_, out, out.size()))
             out = e->edit.applyTo(out);
-            i = e->caret;
-        }
-    }
+    };
+    for (const char16_t ch : text)
+        take(ch);
+    take(u' ');
     out.pop_back();
     return out;
 }

@@ -11,7 +11,7 @@
 namespace dalmure::platform {
 
 class Notifications {
-public:
+  public:
     virtual ~Notifications() = default;
 
     // Annotation grid. A user click makes the clicked cell current before gridClick arrives.
