@@ -9,6 +9,8 @@ set(DALMURE_SOURCES
   control/session_journal.cpp
   interaction/editor.cpp
   interaction/grid_handlers.cpp
+  interaction/notes_tools.cpp
+  interaction/notes_writing.cpp
   journal/journal.cpp
   journal/journal_db.cpp
   journal/live_slot.cpp

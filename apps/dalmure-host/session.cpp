@@ -336,6 +336,18 @@ const std::map<std::string, HostMember, std::less<>>& hostMembers() {
               result = c.DiscardSession(sessionIdArg(args[0]));
               after = {args[0]};
           }}},
+        {"GlossaryAdd",
+         {2, 2,
+          [](Dalmure& c, A args, O result, O) {
+              result = c.GlossaryAdd(stringArg(args[0], "strAbbreviation"),
+                                     stringArg(args[1], "strText"));
+          }}},
+        {"GlossaryRemove",
+         {1, 1,
+          [](Dalmure& c, A args, O, O) {
+              c.GlossaryRemove(stringArg(args[0], "strAbbreviation"));
+          }}},
+        {"GlossaryClear", {0, 0, [](Dalmure& c, A, O, O) { c.GlossaryClear(); }}},
     };
     return table;
 }
@@ -848,6 +860,13 @@ OrderedJson Session::editorView() {
     v["height"] = e.height();
     v["backcolor"] = e.backColor();
     v["fontsize"] = number(e.fontSize());
+    // The misspelled words, as [start, length] pairs, when spelling is on and finds any.
+    if (!e.markedRanges().empty()) {
+        OrderedJson marked = OrderedJson::array();
+        for (const platform::TextBox::Range& r : e.markedRanges())
+            marked.push_back({r.start, r.length});
+        v["marked"] = std::move(marked);
+    }
     return v;
 }
 

@@ -15,6 +15,7 @@ namespace {
 
 const char* const kIni = "ORClient.INI";
 const char* const kCatalogue = "ORLngClient.MDB";
+const char* const kGlossary = "glossaire.txt";
 const char* const kTemplates[] = {"pvTemplateFRA.html", "pvTemplateENG.html"};
 
 QByteArray ansi(const QString& text) {
@@ -75,8 +76,28 @@ QByteArray defaultIni() {
         "PADX=10\r\n"
         "PADY1=3\r\n"
         "PADY2=10\r\n"
-        "AnnoGras=1\r\n");
+        "AnnoGras=1\r\n"
+        "\r\n"
+        "[Notes]\r\n"
+        "Glossary=glossaire.txt\r\n"
+        "SpellCheck=1\r\n"
+        "TypographicApostrophe=1\r\n");
     return ansi(text);
+}
+
+QByteArray defaultGlossary() {
+    return QStringLiteral("# Abréviations du greffe : abréviation, tabulation, texte (UTF-8).\n"
+                          "tem\ttémoin\n"
+                          "pla\tplaignante\n"
+                          "acc\taccusé\n"
+                          "pours\tla poursuite\n"
+                          "def\tla défense\n"
+                          "obj\tobjection\n"
+                          "cint\tcontre-interrogatoire\n"
+                          "interr\tinterrogatoire\n"
+                          "susp\tsuspension de l’audience\n"
+                          "pvb\tprocès-verbal\n")
+        .toUtf8();
 }
 
 bool prepareAppFolder(const QString& folder, const QString& dataFolder, QStringList* created,
@@ -97,6 +118,17 @@ bool prepareAppFolder(const QString& folder, const QString& dataFolder, QStringL
             return fail(QStringLiteral("cannot write %1").arg(ini));
         if (created)
             *created << ini;
+    }
+    // The clerk's glossary, the clerk's own to edit: written once, readable by the clerk alone.
+    const QString glossary = dir.filePath(QString::fromLatin1(kGlossary));
+    if (!QFileInfo::exists(glossary)) {
+        QFile f(glossary);
+        const QByteArray bytes = defaultGlossary();
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            return fail(QStringLiteral("cannot write %1").arg(glossary));
+        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        if (created)
+            *created << glossary;
     }
     // The shipped files: installed side by side, or in the source tree under their own folders.
     const bool sourceTree = dataFolder == QStringLiteral(ORVANE_SOURCE_DIR);

@@ -30,5 +30,7 @@ bool setIniLanguage(const QString& folder, Language language);
 
 // The INI file the demo writes on first run, as bytes (Windows-1252, CR LF).
 QByteArray defaultIni();
+// The glossary file the demo writes on first run beside it (UTF-8): the office's abbreviations.
+QByteArray defaultGlossary();
 
 } // namespace orvane

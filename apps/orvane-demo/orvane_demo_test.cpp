@@ -27,6 +27,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -79,7 +80,7 @@ TEST(OrvaneAppFolder, FirstRunPreparesEverythingAndLaterRunsKeepTheUsersFiles) {
     QString error;
     ASSERT_TRUE(prepareAppFolder(f.path(), findDataFolder(), &created, &error))
         << error.toStdString();
-    EXPECT_EQ(created.size(), 4);
+    EXPECT_EQ(created.size(), 5);
     // Windows-1252 with CR LF, read back by the control's reader.
     const QByteArray bytes = readBytes(f.path() + QStringLiteral("/ORClient.INI"));
     EXPECT_TRUE(bytes.contains("Langue=Fran\xE7"
@@ -351,6 +352,20 @@ TEST_F(OrvaneWindow, SampleHearingFillsTheControl) {
     EXPECT_EQ(control().noDossier(), h.caseNumber);
     EXPECT_EQ(window->recordingSecond(), h.end.msecsSinceStartOfDay() / 1000);
     EXPECT_EQ(window->timelineMarks(), timesOf(control()));
+
+    // Notes typed under the last annotation: the parties and the office's glossary expand, the
+    // apostrophe is the typographic one.
+    const int last = control().annoCount() - 1;
+    QPlainTextEdit* ed = dalmure::qt::platformOf(control()).editorWidget();
+    const QRect cell = dalmure::qt::platformOf(control()).cellRect(2 * last + 1, 1);
+    ASSERT_TRUE(cell.isValid());
+    QTest::mouseClick(dalmure::qt::platformOf(control()).gridView()->viewport(), Qt::LeftButton, {},
+                      cell.center());
+    ASSERT_TRUE(ed->isVisible());
+    const QString before = ed->toPlainText();
+    QTest::keyClick(ed, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(ed, QStringLiteral(" Lef et tem d'office."));
+    EXPECT_EQ(ed->toPlainText(), before + QStringLiteral(" Me Marc Lefebvre et témoin d’office."));
 }
 
 // What the screen saves comes back as it was: the case fields, the annotations in list order

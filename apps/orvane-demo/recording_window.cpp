@@ -596,6 +596,10 @@ void RecordingWindow::loadSampleHearing() {
     applyCaseFields();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     control_->clearAll();
+    // The hearing's parties: abbreviations the clerk's notes expand, and names spelled right.
+    control_->glossaryClear();
+    for (const auto& [abbreviation, text] : h.parties)
+        control_->glossaryAdd(abbreviation, text);
     ++restoring_; // saved once, whole
     for (const SampleAnnotation& a : h.annotations)
         control_->annoAdd(a.time, a.description, a.notes);

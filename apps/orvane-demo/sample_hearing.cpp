@@ -126,6 +126,19 @@ SampleHearing sampleHearing(Language language) {
     h.date = fr ? QStringLiteral("15 mars 2024") : QStringLiteral("March 15, 2024");
     h.start = QTime(9, 30, 0);
     h.end = QTime(11, 30, 0);
+    h.parties = {{QStringLiteral("mar"), QStringLiteral("Olivier Martel")},
+                 {QStringLiteral("cot"),
+                  fr ? QStringLiteral("Me Isabelle Côté") : QStringLiteral("Ms. Isabelle Côté")},
+                 {QStringLiteral("lef"),
+                  fr ? QStringLiteral("Me Marc Lefebvre") : QStringLiteral("Mr. Marc Lefebvre")},
+                 {QStringLiteral("lav"), fr ? QStringLiteral("juge Pierre Lavoie")
+                                            : QStringLiteral("Judge Pierre Lavoie")},
+                 {QStringLiteral("mtr"), QStringLiteral("Marie Tremblay")},
+                 {QStringLiteral("jfr"), QStringLiteral("Jean-François Roy")},
+                 {QStringLiteral("gag"),
+                  fr ? QStringLiteral("l’agent Luc Gagnon") : QStringLiteral("Officer Luc Gagnon")},
+                 {QStringLiteral("bou"), fr ? QStringLiteral("Dre Sophie Bouchard")
+                                            : QStringLiteral("Dr. Sophie Bouchard")}};
 
     struct Item {
         QString description, notes;

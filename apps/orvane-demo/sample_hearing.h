@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTime>
 
+#include <utility>
 #include <vector>
 
 namespace orvane {
@@ -24,6 +25,9 @@ struct SampleHearing {
     QTime start;                               // the recording's first second
     QTime end;                                 // its last
     std::vector<SampleAnnotation> annotations; // in time order, times all different
+    // The parties, counsel and witnesses as abbreviations the notes editor expands (the
+    // hearing's glossary, given to the control).
+    std::vector<std::pair<QString, QString>> parties;
 };
 
 SampleHearing sampleHearing(Language language);

@@ -29,6 +29,8 @@ class Commands {
         virtual DalmureEvents* events() = 0;
         // Annotation index now has this description (a rename, kept or undone by the host).
         virtual void renamed(std::int16_t index, const Str& description) = 0;
+        // A description the user typed into a prompt, with its abbreviations expanded.
+        virtual Str expandWords(const Str& typed) { return typed; }
 
       protected:
         ~Host() = default;

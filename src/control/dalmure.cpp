@@ -5,6 +5,7 @@
 #include "writing/find.h"
 
 #include "control/trap.h"
+#include "interaction/notes_writing.h"
 #include "settings/startup.h"
 #include "support/numeric.h"
 
@@ -18,9 +19,14 @@ Dalmure::Dalmure(platform::Platform& platform, Str appFolder)
     : p_(platform), log_(appFolder, platform.clock(), platform.screen()),
       settings_(std::move(appFolder), platform.catalogue(), platform.screen(), log_),
       minutes_(platform, settings_, log_, {NoDossier, DateCreated, UserName}, *this),
-      commands_(platform, log_, minutes_, *this, PVStyle, LockPVStyle) {
+      commands_(platform, log_, minutes_, *this, PVStyle, LockPVStyle),
+      writing_(std::make_unique<NotesWriting>(log_)) {
     p_.setNotifications(this);
     startUp(p_, settings_, log_, iSelected);
+    trap(u"errDalmure_UserControl_Initialize", [&] {
+        writing_->configure(settings_);
+        writing_->setLanguageColumn(settings_.languageColumn());
+    });
     startJournal();
 }
 

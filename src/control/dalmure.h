@@ -27,6 +27,7 @@ namespace dalmure {
 namespace writing {
 class FindIndex;
 }
+class NotesWriting;
 
 class Dalmure : private platform::Notifications, private Minutes::Host, private Commands::Host {
     friend class DalmureTestAccess; // unit tests reach private members through it
@@ -101,6 +102,15 @@ class Dalmure : private platform::Notifications, private Minutes::Host, private 
     // Removes the journal of session id; false when it is in use or cannot be removed.
     bool DiscardSession(const std::string& id);
 
+    // --- Glossary of the hearing ------------------------------------------------------------
+    // Abbreviations the notes editor expands for this hearing (parties, counsel, exhibits),
+    // over those of the glossary file; their words count as correctly spelled. GlossaryAdd is
+    // false, keeping nothing, for an abbreviation that is not letters and digits or an empty
+    // text.
+    bool GlossaryAdd(const Str& abbreviation, const Str& text);
+    void GlossaryRemove(const Str& abbreviation);
+    void GlossaryClear();
+
     // --- Log -------------------------------------------------------------------------------
     Str GetLogPath(Str& strPath) { return log_.GetLogPath(strPath); }
 
@@ -164,6 +174,12 @@ class Dalmure : private platform::Notifications, private Minutes::Host, private 
     void commitPendingEdit();
     // The commit itself; markCommitted makes the written text the editor's new starting text.
     bool commitEditor(bool markCommitted);
+    // Expands the abbreviation before the caret when ch, about to be typed there, ends it.
+    void expandBeforeTyping(char16_t ch);
+    // Puts back the abbreviation of the expansion just made; false when there is none to undo.
+    bool undoExpansion();
+    // Marks the misspelled words of the editor's text.
+    void markMisspelled();
 
     // --- What the minutes ask of the control -------------------------------------------------
     bool hasSelection() override { return blValideGrid(); }
@@ -176,6 +192,7 @@ class Dalmure : private platform::Notifications, private Minutes::Host, private 
         journalRenamed(index, description);
         findUpdated(index);
     }
+    Str expandWords(const Str& typed) override;
 
     // Runs body, its errors logged under the procedure's label (control/trap.h).
     template <class Body> void trap(const char16_t* label, Body&& body);
@@ -194,6 +211,8 @@ class Dalmure : private platform::Notifications, private Minutes::Host, private 
     void editorKeyDown(std::int16_t& keyCode, int shift) override { Text1_KeyDown(keyCode, shift); }
     void editorKeyPress(std::int16_t& keyAscii) override { Text1_KeyPress(keyAscii); }
     void editorKeyUp(std::int16_t& keyCode, int shift) override { Text1_KeyUp(keyCode, shift); }
+    bool editorSpellingHelp(std::int32_t pos, SpellingHelp& help) override;
+    void editorAddWord(const Str& word) override;
     void buttonClick(platform::ButtonId button) override { commands_.buttonClicked(button); }
     void buttonMouseMove(platform::ButtonId button) override { commands_.buttonHovered(button); }
     void menuClick(platform::MenuItemId item) override { commands_.menuItemChosen(item); }
@@ -262,6 +281,7 @@ class Dalmure : private platform::Notifications, private Minutes::Host, private 
     Settings settings_;
     Minutes minutes_;
     Commands commands_;
+    std::unique_ptr<NotesWriting> writing_;
     DalmureEvents* events_ = nullptr;
     std::unique_ptr<journal::Journal> journal_;
     Str journaledDossier_, journaledDate_, journaledUser_;

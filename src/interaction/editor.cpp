@@ -6,6 +6,7 @@
 // the editor was opened with, so that an unchanged text is never written back.
 #include "control/dalmure.h"
 #include "control/trap.h"
+#include "interaction/notes_writing.h"
 #include "support/numeric.h"
 
 #include <cstdio>
@@ -16,6 +17,7 @@ namespace {
 
 constexpr std::int16_t kEnter = 13;
 constexpr std::int16_t kEscape = 27;
+constexpr std::int16_t kCtrlZ = 26;
 constexpr std::size_t kMaxPromptDescription = 50;
 
 Str twoDigits(int value) {
@@ -82,6 +84,14 @@ void Dalmure::Text1_Change() {
         if (blLoadingEditor) {
             return;
         }
+        // An expansion made for the key just typed can be undone until the next change.
+        if (writing_->justMade) {
+            writing_->undo().remember(*writing_->justMade, text1().text().size());
+            writing_->justMade.reset();
+        } else {
+            writing_->undo().forget();
+        }
+        markMisspelled();
         journalLiveText();
         // The text sizes the row the editor lies over, wherever the control's work has left
         // the current cell (the minutes, a rename and a double click move it).
@@ -103,9 +113,19 @@ void Dalmure::Text1_GotFocus() {
 }
 
 void Dalmure::Text1_KeyDown(std::int16_t& KeyCode, int Shift) {
-    (void)Shift;
+    constexpr std::int16_t kKeyZ = 90;
+    constexpr int kCtrlMask = 2;
     if (commands_.notesReadOnly()) {
         KeyCode = 0;
+        return;
+    }
+    // Ctrl+Z right after an expansion puts the abbreviation back, instead of the editor's undo.
+    if (KeyCode == kKeyZ && Shift == kCtrlMask) {
+        trap(u"errDalmure_Text1_KeyDown", [&] {
+            if (undoExpansion()) {
+                KeyCode = 0;
+            }
+        });
     }
 }
 
@@ -118,7 +138,12 @@ void Dalmure::Text1_KeyUp(std::int16_t& KeyCode, int Shift) {
 
 void Dalmure::Text1_KeyPress(std::int16_t& KeyAscii) {
     trap(u"errDalmure_Text1_KeyPress", [&] {
+        writing_->justMade.reset();
         if (KeyAscii == kEnter && PVStyle == 2) {
+            if (!commands_.notesReadOnly()) {
+                expandBeforeTyping(u'\r');
+                writing_->justMade.reset(); // the notes end: nothing to undo
+            }
             // Enter ends the notes and asks for the next annotation, also in read-only editing.
             KeyAscii = 0;
             // The commit runs while the editor keeps the focus; it marks the text as committed so
@@ -142,8 +167,13 @@ void Dalmure::Text1_KeyPress(std::int16_t& KeyAscii) {
         case 124: // |
             KeyAscii = 0;
             break;
-        case 39: // the apostrophe is typed as a grave accent
-            KeyAscii = 96;
+        case 39: // the apostrophe is typed as a grave accent, or as the typographic one
+            KeyAscii = static_cast<std::int16_t>(writing_->apostrophe());
+            break;
+        case kCtrlZ:
+            if (undoExpansion()) {
+                KeyAscii = 0;
+            }
             break;
         case kEscape:
             closeEditor();
@@ -152,6 +182,9 @@ void Dalmure::Text1_KeyPress(std::int16_t& KeyAscii) {
             break;
         default:
             break;
+        }
+        if (KeyAscii != 0) {
+            expandBeforeTyping(static_cast<char16_t>(static_cast<std::uint16_t>(KeyAscii)));
         }
     });
 }
@@ -212,7 +245,7 @@ bool Dalmure::PromptAnnoAdd() {
     const Str message =
         settings_.text(u"MSG375", u"Entrez une description pour l'annotation \u00e0 ajouter :");
     Str desc = trimSpaces(p_.dialogs().inputBox(message, u"Orvane", Str()));
-    desc = cleanText(desc);
+    desc = cleanText(expandWords(desc));
     if (desc.empty()) {
         return false;
     }

@@ -6,11 +6,12 @@
 #include "support/text.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace dalmure::platform {
 
 class Notifications {
-public:
+  public:
     virtual ~Notifications() = default;
 
     // Annotation grid. A user click makes the clicked cell current before gridClick arrives.
@@ -29,6 +30,22 @@ public:
     virtual void editorKeyDown(std::int16_t& keyCode, int shift) = 0;
     virtual void editorKeyPress(std::int16_t& keyAscii) = 0;
     virtual void editorKeyUp(std::int16_t& keyCode, int shift) = 0;
+    // The spelling help for the editor's word at unit pos of its text (a right click on it):
+    // false when no misspelled word is there. The platform shows the suggestions; choosing one
+    // replaces the word, "add" calls editorAddWord.
+    struct SpellingHelp {
+        std::int32_t start = 0;
+        std::int32_t length = 0;
+        Str word;
+        std::vector<Str> suggestions;
+        Str addCaption; // the caption of the entry that adds the word to the glossary
+    };
+    virtual bool editorSpellingHelp(std::int32_t pos, SpellingHelp& help) {
+        (void)pos;
+        (void)help;
+        return false;
+    }
+    virtual void editorAddWord(const Str& word) { (void)word; }
 
     // Command buttons and popup menu.
     virtual void buttonClick(ButtonId button) = 0;

@@ -5,6 +5,7 @@
 #include "support/text.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace dalmure::platform {
 
@@ -16,6 +17,22 @@ class TextBox {
     virtual void setText(const Str& text) = 0;
     virtual std::int32_t selStart() const = 0;
     virtual void setSelStart(std::int32_t pos) = 0; // also selects nothing
+    virtual std::int32_t selLength() const = 0;
+
+    // An edit the control makes as the user types (an abbreviation expanded, or put back): the
+    // units [from, to) become text, the caret ends after it, and the change notification runs
+    // as for a typed key. Unlike setText, the rest of the text and its scrolling stay.
+    virtual void replaceRange(std::int32_t from, std::int32_t to, const Str& text) = 0;
+
+    // Ranges of the text the user should look at again (misspelled words), in units of the
+    // text, in order. They are shown until replaced; any edit clears them.
+    struct Range {
+        std::int32_t start = 0;
+        std::int32_t length = 0;
+        bool operator==(const Range&) const = default;
+    };
+    virtual void setMarkedRanges(std::vector<Range> ranges) = 0;
+    virtual const std::vector<Range>& markedRanges() const = 0;
 
     virtual std::int32_t left() const = 0;
     virtual void setLeft(std::int32_t v) = 0;

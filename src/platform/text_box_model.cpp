@@ -66,10 +66,46 @@ void TextBoxModel::setText(const Str& text) {
         return;
     }
     text_ = text;
+    clearMarks();
     if (view_) {
         view_->textReplaced();
     }
     changed();
+}
+
+void TextBoxModel::replaceRange(std::int32_t from, std::int32_t to, const Str& text) {
+    edit(from, to, text, true);
+}
+
+void TextBoxModel::setMarkedRanges(std::vector<Range> ranges) {
+    // Kept only when they lie in the text, in order and apart.
+    const auto n = static_cast<std::int32_t>(text_.size());
+    std::vector<Range> kept;
+    std::int32_t end = 0;
+    for (const Range& r : ranges) {
+        if (r.start < end || r.length <= 0 || r.start > n - r.length) {
+            continue;
+        }
+        kept.push_back(r);
+        end = r.start + r.length;
+    }
+    if (kept == marks_) {
+        return;
+    }
+    marks_ = std::move(kept);
+    if (view_) {
+        view_->marksChanged();
+    }
+}
+
+void TextBoxModel::clearMarks() {
+    if (marks_.empty()) {
+        return;
+    }
+    marks_.clear();
+    if (view_) {
+        view_->marksChanged();
+    }
 }
 
 void TextBoxModel::setSelStart(std::int32_t pos) {
@@ -261,6 +297,7 @@ void TextBoxModel::edit(std::int32_t from, std::int32_t to, StrView text, bool t
         return;
     }
     text_.replace(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from), text);
+    clearMarks();
     selStart_ = from + static_cast<std::int32_t>(text.size());
     selLength_ = 0;
     if (tellView && view_) {

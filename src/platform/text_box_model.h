@@ -35,6 +35,8 @@ class TextBoxView {
     virtual void appearanceChanged() = 0; // background colour or font size
     // The control gave the editor the focus: the view moves the real keyboard focus into it.
     virtual void focusGiven() = 0;
+    // The marked ranges changed.
+    virtual void marksChanged() {}
 };
 
 class TextBoxModel final : public Placed<TextBox> {
@@ -54,6 +56,10 @@ class TextBoxModel final : public Placed<TextBox> {
     void setText(const Str& text) override;
     std::int32_t selStart() const override { return selStart_; }
     void setSelStart(std::int32_t pos) override;
+    std::int32_t selLength() const override { return selLength_; }
+    void replaceRange(std::int32_t from, std::int32_t to, const Str& text) override;
+    void setMarkedRanges(std::vector<Range> ranges) override;
+    const std::vector<Range>& markedRanges() const override { return marks_; }
     bool visible() const override { return visible_; }
     void setVisible(bool v) override;
     void hideKeepingFocus() override;
@@ -67,7 +73,6 @@ class TextBoxModel final : public Placed<TextBox> {
     bool hasFocus() const override { return focus_; }
 
     // --- Selection, in units of the text ---
-    std::int32_t selLength() const { return selLength_; }
     // The user moved the caret or selected (from anchor to caret, either way round).
     void userSelect(std::int32_t anchor, std::int32_t caret);
 
@@ -109,12 +114,14 @@ class TextBoxModel final : public Placed<TextBox> {
     // Replaces [from, to) with text, caret after it, and tells the control and the view.
     void edit(std::int32_t from, std::int32_t to, StrView text, bool tellView);
     void backspace();
+    void clearMarks();
 
     Notifications* const& sink_;
     const Frame& holder_;
     TextBoxView* view_ = nullptr;
     std::function<void()> leaving_;
     Str text_;
+    std::vector<Range> marks_;
     std::int32_t selStart_ = 0, selLength_ = 0;
     std::int32_t backColor_;
     double fontSize_;

@@ -128,4 +128,29 @@ TYPED_TEST(TextBoxOnPlatform, TextAndCaretFromCodeAndTheFocusGivenByCode) {
     EXPECT_THROW(this->editor().setFocus(), ControlError);
 }
 
+TYPED_TEST(TextBoxOnPlatform, ARangeReplacedByTheControlIsAnEditAtTheCaretAndClearsTheMarks) {
+    using Range = platform::TextBox::Range;
+    this->openEditor(u"le tem\r\nvu");
+    this->editor().setSelStart(6);
+    // Marks outside the text, empty or overlapping are not kept.
+    this->editor().setMarkedRanges({{0, 2}, {1, 3}, {3, 0}, {8, 2}, {9, 5}});
+    EXPECT_EQ(this->editor().markedRanges(), (std::vector<Range>{{0, 2}, {8, 2}}));
+    // The abbreviation replaced: the rest keeps its line break, the caret ends after the text,
+    // the change is notified once, and the marks go with the edit.
+    this->editor().replaceRange(3, 6, u"t\u00e9moin");
+    EXPECT_EQ(this->text(), u"le t\u00e9moin\r\nvu");
+    EXPECT_EQ(this->editor().selStart(), 9);
+    EXPECT_EQ(this->editor().selLength(), 0);
+    EXPECT_EQ(this->rec->log, (Log{"change le t\xC3\xA9moin\r\nvu"}));
+    EXPECT_TRUE(this->editor().markedRanges().empty());
+    // Typing goes on at the caret.
+    this->type(u"s");
+    EXPECT_EQ(this->text(), u"le t\u00e9moins\r\nvu");
+    // Marks after a line break, and cleared by the user's own edit.
+    this->editor().setMarkedRanges({{12, 2}});
+    EXPECT_EQ(this->editor().markedRanges().size(), 1u);
+    this->type(u"\b");
+    EXPECT_TRUE(this->editor().markedRanges().empty());
+}
+
 } // namespace dalmure::conformance

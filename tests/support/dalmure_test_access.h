@@ -33,6 +33,13 @@ class DalmureTestAccess {
     static void Text1_LostFocus(Dalmure& c) { c.Text1_LostFocus(); }
     static void buttonClick(Dalmure& c, platform::ButtonId id) { c.commands_.buttonClicked(id); }
 
+    // The editor's spelling help and "add to glossary", as a right click reaches them.
+    static bool spellingHelp(Dalmure& c, std::int32_t pos,
+                             platform::Notifications::SpellingHelp& help) {
+        return c.editorSpellingHelp(pos, help);
+    }
+    static void addWord(Dalmure& c, const Str& word) { c.editorAddWord(word); }
+
     // Minutes
     static bool GenerateHTML(Dalmure& c, bool print) { return c.minutes_.writePage(print); }
     // The template copy as it starts the page (bytes on disk).

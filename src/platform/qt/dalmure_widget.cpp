@@ -190,6 +190,17 @@ bool DalmureWidget::discardSession(const QString& id) {
     return d->guarded([&] { return d->control->DiscardSession(id.toStdString()); }, false);
 }
 
+bool DalmureWidget::glossaryAdd(const QString& abbreviation, const QString& text) {
+    return d->guarded([&] { return d->control->GlossaryAdd(fromQ(abbreviation), fromQ(text)); },
+                      false);
+}
+void DalmureWidget::glossaryRemove(const QString& abbreviation) {
+    d->guarded([&] { d->control->GlossaryRemove(fromQ(abbreviation)); });
+}
+void DalmureWidget::glossaryClear() {
+    d->guarded([&] { d->control->GlossaryClear(); });
+}
+
 void DalmureWidget::clearAll() {
     d->guarded([&] { d->control->ClearAll(); });
 }

@@ -132,6 +132,14 @@ class DALMURE_QT_EXPORT DalmureWidget : public QWidget {
     // Removes the journal of session id.
     bool discardSession(const QString& id);
 
+    // The hearing's glossary: abbreviations the notes editor expands (parties, counsel,
+    // exhibits), over those of the glossary file; their words count as correctly spelled.
+    // glossaryAdd is false, keeping nothing, for an abbreviation that is not letters and digits
+    // or an empty text.
+    bool glossaryAdd(const QString& abbreviation, const QString& text);
+    void glossaryRemove(const QString& abbreviation);
+    void glossaryClear();
+
     // The size the control was designed at, and the smallest it lays out in.
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

@@ -15,8 +15,10 @@
 #include "control/design.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 
@@ -238,6 +240,22 @@ void EditorWidget::focusInEvent(QFocusEvent* e) {
         box_.model().focusIn();
 }
 
+void EditorWidget::mousePressEvent(QMouseEvent* e) {
+    QPlainTextEdit::mousePressEvent(e);
+    // The widget leaves the right button to its parent, where a press is a click on the
+    // surface that takes the focus away: the notes would be committed before the menu's
+    // choice changed them.
+    if (e->button() == Qt::RightButton)
+        e->accept();
+}
+
+void EditorWidget::contextMenuEvent(QContextMenuEvent* e) {
+    const std::unique_ptr<QMenu> menu(createStandardContextMenu(e->pos()));
+    box_.addSpellingEntries(*menu, e->pos());
+    box_.showMenu(*menu, e->globalPos());
+    e->accept();
+}
+
 // ---------------------------------------------------------------------------------------------
 // The text box component
 
@@ -380,6 +398,62 @@ void QtTextBox::focusChanged(QWidget* /*old*/, QWidget* now) {
     if (now->window() != w_->window())
         return; // a dialog, a menu or another window: the control keeps its focus
     model_.focusOut();
+}
+
+void QtTextBox::marksChanged() {
+    // Misspelled words are underlined with the desktop's wavy line, over whatever else the
+    // text shows; the selection stays the widget's own.
+    QList<QTextEdit::ExtraSelection> marks;
+    const Str& text = model_.text();
+    for (const platform::TextBox::Range& r : model_.markedRanges()) {
+        QTextEdit::ExtraSelection mark;
+        mark.cursor = QTextCursor(w_->document());
+        mark.cursor.setPosition(toDocument(text, r.start));
+        mark.cursor.setPosition(toDocument(text, r.start + r.length), QTextCursor::KeepAnchor);
+        mark.format.setUnderlineStyle(QTextCharFormat::SpellCheckUnderline);
+        mark.format.setUnderlineColor(Qt::red);
+        marks.push_back(mark);
+    }
+    w_->setExtraSelections(marks);
+}
+
+void QtTextBox::addSpellingEntries(QMenu& menu, QPoint pos) {
+    if (!ctx_.sink)
+        return;
+    platform::Notifications::SpellingHelp help;
+    const std::int32_t at = toModel(model_.text(), w_->cursorForPosition(pos).position());
+    if (!ctx_.sink->editorSpellingHelp(at, help))
+        return;
+    QAction* first = menu.actions().isEmpty() ? nullptr : menu.actions().constFirst();
+    const auto add = [&](const QString& caption, const QString& name) {
+        auto* a = new QAction(caption, &menu);
+        a->setObjectName(name);
+        menu.insertAction(first, a);
+        return a;
+    };
+    for (const Str& word : help.suggestions) {
+        QAction* a = add(toQ(word), QStringLiteral("spellingSuggestion"));
+        QObject::connect(a, &QAction::triggered, [this, help, word] {
+            // The word is replaced only while it is still there as it was offered.
+            const Str& text = model_.text();
+            const auto start = static_cast<std::size_t>(help.start);
+            if (start + static_cast<std::size_t>(help.length) <= text.size() &&
+                text.compare(start, static_cast<std::size_t>(help.length), help.word) == 0)
+                model_.replaceRange(help.start, help.start + help.length, word);
+        });
+    }
+    QAction* keep = add(toQ(help.addCaption), QStringLiteral("spellingAdd"));
+    QObject::connect(keep, &QAction::triggered, [this, word = help.word] {
+        if (ctx_.sink)
+            ctx_.sink->editorAddWord(word);
+    });
+    if (first)
+        menu.insertSeparator(first);
+}
+
+void QtTextBox::showMenu(QMenu& menu, QPoint at) {
+    ctx_.driveModal(&menu);
+    menu.exec(at);
 }
 
 } // namespace dalmure::qt

@@ -322,6 +322,8 @@ class EditorWidget final : public QPlainTextEdit {
     void inputMethodEvent(QInputMethodEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
 
   private:
     QtTextBox& box_;
@@ -344,6 +346,12 @@ class QtTextBox final : public platform::TextBoxView {
     void viewSelected();
     bool syncing() const { return syncing_; }
     bool moving() const { return moving_; }
+    // Puts the spelling help for the word at pos (in the widget's viewport) at the top of the
+    // editor's right-click menu: the suggestions, each replacing the word, and "add to
+    // glossary". Nothing when no misspelled word is there.
+    void addSpellingEntries(QMenu& menu, QPoint pos);
+    // Shows the editor's right-click menu at global position at, as a modal the tests drive.
+    void showMenu(QMenu& menu, QPoint at);
 
     // --- platform::TextBoxView ---
     void textReplaced() override;
@@ -354,6 +362,7 @@ class QtTextBox final : public platform::TextBoxView {
     void readOnlyChanged() override;
     void appearanceChanged() override;
     void focusGiven() override;
+    void marksChanged() override;
 
   private:
     void showSelection();

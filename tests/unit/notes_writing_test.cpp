@@ -1,0 +1,415 @@
+// The notes editor's writing tools through the control, as the clerk types: abbreviations of the
+// glossary expanded when a word ends and put back by one Ctrl+Z, the description prompts
+// expanded, the glossary file read and re-read, misspelled words marked, and the apostrophe.
+#include "test_support.h"
+
+#include <filesystem>
+
+namespace dalmure::test {
+namespace {
+
+constexpr const char* kCtrlZ = "\x1a";
+const std::string kGlossary = "# the usual words of a hearing\n"
+                              "tem\tt\xC3\xA9moin\n"
+                              "pv\tproc\xC3\xA8s-verbal\n";
+
+class NotesWriting : public ControlTest {
+  protected:
+    // The INI with a [Notes] section (empty: none), the glossary file, then the control with
+    // one annotation whose editor is open.
+    Dalmure& open(const std::string& notes, const std::string& glossary = kGlossary,
+                  const std::string& config = "") {
+        std::string ini = config.empty() ? "" : "[Config]\n" + config;
+        if (!notes.empty())
+            ini += "[Notes]\n" + notes;
+        if (!ini.empty())
+            h.app.writeIni(ini);
+        if (!glossary.empty())
+            h.app.writeBytes("glossaire.txt", glossary);
+        startSized();
+        h.add({{"10:00:00", "Ouverture"}});
+        EXPECT_TRUE(h.platform->userClick(1, 1));
+        return h.c();
+    }
+    std::string text() { return s(h.editor().text()); }
+    // The marked words of the editor's text.
+    std::vector<std::string> marked() {
+        std::vector<std::string> out;
+        const Str t = h.editor().text();
+        for (const auto& r : h.editor().markedRanges())
+            out.push_back(
+                s(t.substr(static_cast<std::size_t>(r.start), static_cast<std::size_t>(r.length))));
+        return out;
+    }
+    std::vector<LogEntry> notesLog() { return h.app.logEntries("Dalmure_Notes"); }
+    // Log lines of errors trapped in the control's procedures.
+    std::size_t trappedErrors() {
+        std::size_t n = 0;
+        for (const LogEntry& e : h.app.logEntries())
+            n += e.label.starts_with("errDalmure") ? 1 : 0;
+        return n;
+    }
+};
+
+// --- Expansion -------------------------------------------------------------------------------
+
+struct ExpansionCase {
+    const char* typed;
+    const char* notes; // what the annotation holds once the editor is left
+};
+
+TEST_F(NotesWriting, AbbreviationsExpandWhenAWordEndsInTheCaseTheyWereTyped) {
+    const ExpansionCase cases[] = {
+        {"tem ", "t\xC3\xA9moin "},
+        {"Tem ", "T\xC3\xA9moin "},
+        {"TEM ", "T\xC3\x89MOIN "},
+        {"le tem, puis", "le t\xC3\xA9moin, puis"},
+        {"vu le tem.", "vu le t\xC3\xA9moin."},
+        {"tem\rsuite", "t\xC3\xA9moin\r\nsuite"},
+        {"un PV;", "un PROC\xC3\x88S-VERBAL;"},
+        {"tem", "tem"},                   // the word has not ended
+        {"item ", "item "},               // the abbreviation ends a longer word
+        {"tems ", "tems "},               // a longer word begins with it
+        {"tem2 ", "tem2 "},               // digits are part of the word
+        {"tempete ", "tempete "},         // typed on past the abbreviation
+        {"\xC3\xA9tem ", "\xC3\xA9tem "}, // an accented letter before it
+    };
+    open("Glossary=glossaire.txt\n");
+    for (const ExpansionCase& tc : cases) {
+        SCOPED_TRACE(tc.typed);
+        h.editor().setText(Str());
+        h.platform->userType(u(tc.typed));
+        h.platform->userBlur();
+        EXPECT_EQ(s(h.c().AnnoData(0)), tc.notes);
+        ASSERT_TRUE(h.platform->userClick(1, 1));
+    }
+}
+
+TEST_F(NotesWriting, AWordEndedInsideAnotherWordIsLeftAlone) {
+    open("Glossary=glossaire.txt\n");
+    h.platform->userType(u("temx"));
+    h.editor().setSelStart(3);
+    h.platform->userType(u(" "));
+    EXPECT_EQ(text(), "tem x");
+    // The same word at the end of the text expands.
+    h.editor().setSelStart(5);
+    h.platform->userType(u(" tem "));
+    EXPECT_EQ(text(), "tem x t\xC3\xA9moin ");
+}
+
+TEST_F(NotesWriting, CtrlZRightAfterAnExpansionPutsTheAbbreviationBackOnce) {
+    open("Glossary=glossaire.txt\n");
+    h.platform->userType(u("le tem,"));
+    ASSERT_EQ(text(), "le t\xC3\xA9moin,");
+    h.platform->userType(u(kCtrlZ));
+    EXPECT_EQ(text(), "le tem,");
+    EXPECT_EQ(h.editor().selStart(), 7);
+    // Once only: a second Ctrl+Z has no expansion to take back.
+    h.platform->userType(u(kCtrlZ));
+    EXPECT_EQ(text(), "le tem,");
+    // Typing on puts the text as typed in the notes.
+    h.platform->userType(u(" x"));
+    h.platform->userBlur();
+    EXPECT_EQ(s(h.c().AnnoData(0)), "le tem, x");
+
+    // Anything typed after the expansion makes Ctrl+Z the editor's own again.
+    ASSERT_TRUE(h.platform->userClick(1, 1));
+    h.editor().setText(Str());
+    h.platform->userType(u("tem a"));
+    h.platform->userType(u(kCtrlZ));
+    EXPECT_EQ(text(), "t\xC3\xA9moin a");
+    // So does a caret moved away.
+    h.platform->userType(u(" tem "));
+    h.editor().setSelStart(0);
+    h.platform->userType(u(kCtrlZ));
+    EXPECT_EQ(text(), "t\xC3\xA9moin a t\xC3\xA9moin ");
+}
+
+TEST_F(NotesWriting, AnExpansionIsAnEditLikeTypingForTheHost) {
+    open("Glossary=glossaire.txt\n");
+    h.events.names.clear();
+    h.platform->userType(u("tem "));
+    h.platform->userBlur();
+    EXPECT_EQ(h.events.names, (std::vector<std::string>{"AnnoModified(0)"}));
+    EXPECT_EQ(s(h.c().AnnoData(0)), "t\xC3\xA9moin ");
+    // An expansion that makes the text wrap grows the row as typing does.
+    ASSERT_TRUE(h.platform->userClick(1, 1));
+    const std::int32_t before = h.grid().rowHeight(1);
+    for (int i = 0; i < 12; ++i)
+        h.platform->userType(u("pv "));
+    EXPECT_GT(h.grid().rowHeight(1), before);
+}
+
+// A session that dies right after an expansion: the journal holds the expanded notes.
+std::string crashAfterExpansion(const std::string& appFolder) {
+    headless::HeadlessOptions options;
+    options.now = fixedNow();
+    auto* platform = new headless::HeadlessPlatform(options); // never destroyed: the crash
+    auto* control = new Dalmure(*platform, fromUtf8(appFolder));
+    control->NoDossier = u("500-01-123456-241");
+    control->AnnoAdd(u("10:00:00"), u("Ouverture"));
+    platform->userClick(1, 1);
+    platform->userType(u("le tem "));
+    return "OK";
+}
+
+TEST_F(NotesWriting, TheJournalKeepsTheExpandedNotesOfASessionThatDied) {
+    h.app.writeIni("[Notes]\nGlossary=glossaire.txt\n");
+    h.app.writeBytes("glossaire.txt", kGlossary);
+    ASSERT_EQ(inChild([&] { return crashAfterExpansion(h.app.native()); }), "OK");
+    Dalmure& c = start();
+    const auto found = c.RecoverableSessions();
+    ASSERT_EQ(found.size(), 1u);
+    ASSERT_TRUE(c.RecoverSession(found[0].id));
+    ASSERT_EQ(c.AnnoCount(), 1);
+    EXPECT_EQ(s(c.AnnoData(0)), "le t\xC3\xA9moin ");
+}
+
+TEST_F(NotesWriting, DescriptionPromptsExpandTheirWords) {
+    Dalmure& c = open("Glossary=glossaire.txt\n");
+    // Entry style 2: Enter ends the notes (their last word expanded) and asks for the next one.
+    c.PVStyle = 2;
+    h.platform->queueAnswer(u("Tem de la d\xC3\xA9"
+                              "fense"));
+    h.platform->userType(u("vu le pv\r"));
+    ASSERT_EQ(c.AnnoCount(), 2);
+    EXPECT_EQ(s(c.AnnoData(0)), "vu le proc\xC3\xA8s-verbal");
+    EXPECT_EQ(s(c.AnnoDesc(1)), "T\xC3\xA9moin de la d\xC3\xA9"
+                                "fense");
+    // The rename prompt.
+    h.platform->userBlur();
+    ASSERT_TRUE(h.platform->userClick(0, 0));
+    h.platform->queueAnswer(u("PV et tem"));
+    ASSERT_TRUE(h.platform->userButton(platform::ButtonId::CWButton4));
+    EXPECT_EQ(s(c.AnnoDesc(0)), "PROC\xC3\x88S-VERBAL et t\xC3\xA9moin");
+}
+
+// --- The glossary file and the host's entries ------------------------------------------------
+
+TEST_F(NotesWriting, TheGlossaryFileSkipsCommentsAndLogsEachBadLineOnce) {
+    open("Glossary=glossaire.txt\n", "# commentaire\n"
+                                     "\n"
+                                     "tem\tt\xC3\xA9moin\n"
+                                     "ligne sans tabulation\n"
+                                     "me\tMe Tremblay\n");
+    h.platform->userType(u("me et tem "));
+    EXPECT_EQ(text(), "Me Tremblay et t\xC3\xA9moin ");
+    h.platform->userType(u("commentaire "));
+    EXPECT_EQ(text(), "Me Tremblay et t\xC3\xA9moin commentaire ");
+    const auto log = notesLog();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].description.find("line 4"), std::string::npos) << log[0].raw;
+    EXPECT_EQ(trappedErrors(), 0u);
+}
+
+TEST_F(NotesWriting, TheGlossaryFileIsReadAgainWhenItChanges) {
+    open("Glossary=glossaire.txt\n");
+    h.platform->userType(u("tem "));
+    EXPECT_EQ(text(), "t\xC3\xA9moin ");
+    h.app.writeBytes("glossaire.txt", "tem\tt\xC3\xA9moin expert\nobj\tobjection\n");
+    h.platform->userType(u("tem obj "));
+    EXPECT_EQ(text(), "t\xC3\xA9moin t\xC3\xA9moin expert objection ");
+    // Removed, the file takes its entries with it.
+    std::filesystem::remove(h.app.file("glossaire.txt"));
+    h.platform->userType(u("tem "));
+    EXPECT_EQ(text(), "t\xC3\xA9moin t\xC3\xA9moin expert objection tem ");
+    EXPECT_EQ(trappedErrors(), 0u);
+}
+
+TEST_F(NotesWriting, AGlossaryOutsideTheApplicationFolderIsNotRead) {
+    TempAppFolder elsewhere;
+    elsewhere.writeBytes("g.txt", kGlossary);
+    struct Case {
+        const char* key;
+        bool link;
+    } cases[] = {{"Glossary=../g.txt\n", false}, {"Glossary=lien.txt\n", true}};
+    for (const Case& tc : cases) {
+        SCOPED_TRACE(tc.key);
+        ControlHarness other;
+        other.app.writeIni(std::string("[Notes]\n") + tc.key);
+        if (tc.link)
+            std::filesystem::create_symlink(elsewhere.file("g.txt"), other.app.file("lien.txt"));
+        other.startSized();
+        other.add({{"10:00:00", "Ouverture"}});
+        ASSERT_TRUE(other.platform->userClick(1, 1));
+        other.platform->userType(u("tem "));
+        EXPECT_EQ(s(other.editor().text()), "tem ");
+        EXPECT_EQ(other.app.logEntries("Dalmure_Notes").size(), 1u);
+    }
+}
+
+TEST_F(NotesWriting, TheHostsEntriesExpandOverTheFilesAndWithoutOne) {
+    Dalmure& c = open("Glossary=glossaire.txt\n");
+    EXPECT_TRUE(c.GlossaryAdd(u("acc"), u("l\u2019accus\u00e9 Gagnon")));
+    EXPECT_TRUE(c.GlossaryAdd(u("tem"), u("t\u00e9moin expert")));
+    EXPECT_FALSE(c.GlossaryAdd(u("a b"), u("refused")));
+    EXPECT_FALSE(c.GlossaryAdd(u("vide"), Str()));
+    h.platform->userType(u("acc tem a vide "));
+    EXPECT_EQ(text(), "l\xE2\x80\x99"
+                      "accus\xC3\xA9 Gagnon t\xC3\xA9moin expert a vide ");
+    c.GlossaryRemove(u("tem"));
+    h.platform->userType(u("tem "));
+    EXPECT_EQ(text(), "l\xE2\x80\x99"
+                      "accus\xC3\xA9 Gagnon t\xC3\xA9moin expert a vide t\xC3\xA9moin ");
+    c.GlossaryClear();
+    h.platform->userType(u("acc "));
+    EXPECT_TRUE(text().ends_with(" acc "));
+
+    // Without a glossary file, the host's entries alone.
+    ControlHarness bare;
+    bare.startSized();
+    bare.add({{"10:00:00", "Ouverture"}});
+    EXPECT_TRUE(bare.c().GlossaryAdd(u("acc"), u("l\u2019accus\u00e9")));
+    ASSERT_TRUE(bare.platform->userClick(1, 1));
+    bare.platform->userType(u("acc tem "));
+    EXPECT_EQ(s(bare.editor().text()), "l\xE2\x80\x99"
+                                       "accus\xC3\xA9 tem ");
+}
+
+TEST_F(NotesWriting, WithoutTheNotesKeysNothingIsExpandedMarkedOrLogged) {
+    open("", kGlossary);
+    h.platform->userType(u("tem l'audiense "));
+    EXPECT_EQ(text(), "tem l`audiense ");
+    EXPECT_TRUE(h.editor().markedRanges().empty());
+    EXPECT_EQ(h.app.logCount(), 0u);
+}
+
+// --- Spelling --------------------------------------------------------------------------------
+
+struct SpellingCase {
+    const char* name;
+    const char* notes;  // [Notes] keys
+    const char* config; // [Config] keys
+    const char* typed;
+    std::vector<std::string> marked;
+};
+
+class Spelling : public NotesWriting, public ::testing::WithParamInterface<SpellingCase> {};
+
+constexpr const char* kEnglish = "Langue=English\n[LNG]\nLNG1=English|Anglais\n";
+
+TEST_P(Spelling, MarksTheWordsNoDictionaryOfTheLanguagesKnows) {
+    const SpellingCase& tc = GetParam();
+    open(tc.notes, kGlossary, tc.config);
+    h.platform->userType(u(tc.typed));
+    EXPECT_EQ(marked(), tc.marked);
+    EXPECT_EQ(notesLog().size(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Languages, Spelling,
+    ::testing::Values(
+        SpellingCase{"french_known",
+                     "SpellCheck=1\n",
+                     "",
+                     "Le t\xC3\xA9moin d\xC3\xA9"
+                     "clare qu\xE2\x80\x99il a vu l\xE2\x80\x99"
+                     "accus\xC3\xA9. ",
+                     {}},
+        SpellingCase{"french_unknown",
+                     "SpellCheck=1\n",
+                     "",
+                     "Le t\xC3\xA9moin parlle du witness. ",
+                     {"parlle", "witness"}},
+        SpellingCase{"english",
+                     "SpellCheck=1\n",
+                     kEnglish,
+                     "The witness speaks; le t\xC3\xA9moin. ",
+                     {"le", "t\xC3\xA9moin"}},
+        SpellingCase{
+            "both", "SpellCheck=2\n", "", "Le t\xC3\xA9moin, the witness, xqzvt. ", {"xqzvt"}},
+        SpellingCase{"glossary_words",
+                     "SpellCheck=1\nGlossary=glossaire.txt\n",
+                     "",
+                     "Le proc\xC3\xA8s-verbal de Xylophonaire. ",
+                     {"Xylophonaire"}},
+        SpellingCase{"off", "SpellCheck=0\n", "", "parlle xqzvt ", {}},
+        SpellingCase{"word_being_typed", "SpellCheck=1\n", "", "Le t\xC3\xA9moin parll", {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(NotesWriting, TheHostsWordsAndTheClerksAddedWordsAreSpelledRight) {
+    Dalmure& c = open("SpellCheck=1\nGlossary=glossaire.txt\n");
+    h.platform->userType(u("Me Xylophonaire et Zorglubienne. "));
+    EXPECT_EQ(marked(), (std::vector<std::string>{"Xylophonaire", "Zorglubienne"}));
+    // The host names a party: the word is known at once.
+    EXPECT_TRUE(c.GlossaryAdd(u("xy"), u("Me Xylophonaire")));
+    EXPECT_EQ(marked(), (std::vector<std::string>{"Zorglubienne"}));
+
+    // The right click on the word: suggestions and the entry that adds it.
+    platform::Notifications::SpellingHelp help;
+    const std::int32_t at = static_cast<std::int32_t>(text().find("Zorg")) + 2;
+    ASSERT_TRUE(DalmureTestAccess::spellingHelp(c, at, help));
+    EXPECT_EQ(s(help.word), "Zorglubienne");
+    EXPECT_EQ(help.start, 19);
+    EXPECT_EQ(help.length, 12);
+    EXPECT_EQ(s(help.addCaption), "Ajouter au glossaire");
+    EXPECT_FALSE(DalmureTestAccess::spellingHelp(c, 1, help)); // "Me" is spelled right
+
+    DalmureTestAccess::addWord(c, u("Zorglubienne"));
+    EXPECT_TRUE(marked().empty());
+    // The word went into the glossary file, for the next sessions.
+    EXPECT_TRUE(h.app.readBytes("glossaire.txt").ends_with("Zorglubienne\tZorglubienne\n"));
+    ControlHarness next;
+    next.app.writeIni("[Notes]\nSpellCheck=1\nGlossary=glossaire.txt\n");
+    next.app.writeBytes("glossaire.txt", h.app.readBytes("glossaire.txt"));
+    next.startSized();
+    next.add({{"10:00:00", "Ouverture"}});
+    ASSERT_TRUE(next.platform->userClick(1, 1));
+    next.platform->userType(u("Zorglubienne parlle "));
+    const Str t = next.editor().text();
+    ASSERT_EQ(next.editor().markedRanges().size(), 1u);
+    EXPECT_EQ(next.editor().markedRanges()[0].start, 13);
+    EXPECT_EQ(s(t.substr(13, 6)), "parlle");
+}
+
+TEST_F(NotesWriting, DictionariesMissingMeanNoMarksOneLogLineAndNoError) {
+    const char* keys[] = {"SpellCheck=1\nDictionaryFolder=/nonexistent/hunspell\n",
+                          "SpellCheck=2\nDictionaryFolder=/nonexistent/hunspell\n"};
+    for (const char* notes : keys) {
+        SCOPED_TRACE(notes);
+        ControlHarness one;
+        one.app.writeIni(std::string("[Notes]\n") + notes);
+        one.startSized();
+        one.add({{"10:00:00", "Ouverture"}});
+        ASSERT_TRUE(one.platform->userClick(1, 1));
+        one.platform->userType(u("parlle xqzvt. encore une fois "));
+        EXPECT_TRUE(one.editor().markedRanges().empty());
+        const auto log = one.app.logEntries();
+        ASSERT_EQ(log.size(), 1u);
+        EXPECT_EQ(log[0].label, "Dalmure_Notes");
+        EXPECT_NE(log[0].description.find("/nonexistent/hunspell"), std::string::npos);
+    }
+}
+
+// --- The apostrophe --------------------------------------------------------------------------
+
+TEST_F(NotesWriting, TheApostropheKeyTypesAGraveAccentOrTheTypographicOne) {
+    struct Case {
+        const char* notes;
+        const char* typed;
+        const char* page; // Windows-1252 in the minutes page
+    } cases[] = {{"", "l`audience", "l`audience"},
+                 {"TypographicApostrophe=0\n", "l`audience", "l`audience"},
+                 {"TypographicApostrophe=1\n",
+                  "l\xE2\x80\x99"
+                  "audience",
+                  "l\x92"
+                  "audience"}};
+    for (const Case& tc : cases) {
+        SCOPED_TRACE(tc.notes);
+        ControlHarness one;
+        if (*tc.notes)
+            one.app.writeIni(std::string("[Notes]\n") + tc.notes);
+        one.startSized();
+        one.add({{"10:00:00", "Ouverture"}});
+        ASSERT_TRUE(one.platform->userClick(1, 1));
+        one.platform->userType(u("l'audience"));
+        one.platform->userBlur();
+        EXPECT_EQ(s(one.c().AnnoData(0)), tc.typed);
+        ASSERT_TRUE(DalmureTestAccess::GenerateHTML(one.c(), false));
+        EXPECT_NE(one.app.readBytes("pvData.html").find(tc.page), std::string::npos);
+    }
+}
+
+} // namespace
+} // namespace dalmure::test
