@@ -10,13 +10,20 @@
 namespace dalmure::platform {
 
 class Notifications {
-public:
+  public:
     virtual ~Notifications() = default;
 
     // Annotation grid. A user click makes the clicked cell current before gridClick arrives.
     virtual void gridClick() = 0;
     virtual void gridDblClick() = 0;
     virtual void gridKeyPress(std::int16_t& keyAscii) = 0;
+    // A key went down on the grid (key codes as for the editor: 33 Page Up, 34 Page Down, 35 End,
+    // 36 Home, 38 Up, 40 Down). The control sets keyCode to 0 when it took the key; the grid
+    // then does nothing more with it.
+    virtual void gridKeyDown(std::int16_t& keyCode, int shift) {
+        (void)keyCode;
+        (void)shift;
+    }
     virtual void gridLeaveCell() = 0;
     virtual void gridScroll() = 0;
     virtual void gridMouseMove(int button, int shift, double x, double y) = 0;
@@ -34,6 +41,9 @@ public:
     virtual void buttonClick(ButtonId button) = 0;
     virtual void buttonMouseMove(ButtonId button) = 0;
     virtual void menuClick(MenuItemId item) = 0;
+    // The menu key or Shift+F10 on the grid or in the editor, or a right click in the editor:
+    // the popup menu of the selected annotation, the selection left as it is.
+    virtual void menuRequested() {}
 
     // The control's own surface and its container.
     virtual void surfaceMouseMove(int button, int shift, double x, double y) = 0;

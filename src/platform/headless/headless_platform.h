@@ -22,7 +22,7 @@ struct MenuItemState {
     bool visible;
 };
 class HappeningSink {
-public:
+  public:
     virtual ~HappeningSink() = default;
     virtual void prompt(const Str& title, const Str& message, const Str& defaultText,
                         const Str& answer) = 0;
@@ -43,7 +43,7 @@ struct HeadlessOptions {
 };
 
 class HeadlessPlatform : public platform::Platform {
-public:
+  public:
     explicit HeadlessPlatform(HeadlessOptions options = {});
     ~HeadlessPlatform() override;
 
@@ -88,6 +88,10 @@ public:
     bool userDblClick(std::int32_t row, std::int32_t col);
     bool userRightClick(std::int32_t row, std::int32_t col, std::optional<std::string> choose);
     void userKeyPress(std::int16_t ascii);
+    // A key without a character goes down on the grid (which takes the focus first).
+    void userKeyDown(std::int16_t keyCode, int shift = 0);
+    // The menu key, where the focus is; choose as for userRightClick.
+    bool userMenuKey(std::optional<std::string> choose);
     // Types into the editor; returns the number of characters delivered (0: none could be).
     int userType(const Str& text);
     void userBlur();

@@ -15,6 +15,7 @@
 #include "control/design.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QScrollBar>
@@ -187,7 +188,22 @@ void EditorWidget::resizeEvent(QResizeEvent* e) {
     keepTextInView();
 }
 
+void EditorWidget::contextMenuEvent(QContextMenuEvent* e) {
+    // The keyboard's menu is the control's; the mouse's is the widget's own text menu.
+    if (e->reason() == QContextMenuEvent::Mouse) {
+        QPlainTextEdit::contextMenuEvent(e);
+        return;
+    }
+    e->accept();
+    box_.requestMenu();
+}
+
 void EditorWidget::keyPressEvent(QKeyEvent* e) {
+    if (isMenuKey(e)) {
+        e->accept();
+        box_.requestMenu();
+        return;
+    }
     platform::TextBoxModel& m = box_.model();
     const bool down = m.keyDown(virtualKeyCode(e->key()), shiftMask(e->modifiers()));
     const char16_t ch = characterOf(e);

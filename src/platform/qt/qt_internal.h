@@ -8,6 +8,7 @@
 #include <QAbstractTableModel>
 #include <QFont>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPageSize>
 #include <QPlainTextEdit>
@@ -35,6 +36,8 @@ int shiftMask(Qt::KeyboardModifiers m);
 // The mouse buttons held, as the control counts them (left and right).
 int buttonMask(Qt::MouseButtons b);
 std::int16_t virtualKeyCode(int qtKey);
+// The menu key or Shift+F10: the control's popup menu, from the keyboard.
+bool isMenuKey(const QKeyEvent* e);
 
 // What every component shares: the notification sink, the happening sink, the DPI source.
 struct Context {
@@ -184,6 +187,7 @@ class GridView final : public QTableView {
   private:
     void alignTopRow();
     void userMoveTo(int row, int col);
+    void openMenuFromKeyboard();
     Context& ctx_;
     QtGrid& grid_;
     bool pressed_ = false;
@@ -260,6 +264,7 @@ class EditorWidget final : public QPlainTextEdit {
     void inputMethodEvent(QInputMethodEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
 
   private:
     QtTextBox& box_;
@@ -282,6 +287,11 @@ class QtTextBox final : public platform::TextBoxView {
     void viewSelected();
     bool syncing() const { return syncing_; }
     bool moving() const { return moving_; }
+    // The menu key or Shift+F10 in the editor: the control's popup menu.
+    void requestMenu() {
+        if (ctx_.sink)
+            ctx_.sink->menuRequested();
+    }
 
     // --- platform::TextBoxView ---
     void textReplaced() override;

@@ -63,7 +63,8 @@ class GridCharacterKeys final : public QObject {
         if (ctx_.sink)
             ctx_.sink->gridKeyPress(ascii);
         platform::TextBoxModel& m = editor_.model();
-        if (m.visible() && m.hasFocus())
+        // A key the handling took (set to 0) is not typed.
+        if (ascii != 0 && m.visible() && m.hasFocus())
             QApplication::sendEvent(editor_.widget(), k);
         k->accept();
         return true;
