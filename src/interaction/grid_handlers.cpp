@@ -21,17 +21,25 @@ bool isMoveKey(std::int16_t code) {
            code == kKeyPageUp || code == kKeyPageDown;
 }
 
-// Whole annotations the grid shows from its top row on, at least one: the step of Page Up and
-// Page Down.
+// Whole annotations that fit the grid's height, at least one: the step of Page Up and Page
+// Down. Counted from the top row down, then, near the end of the list, from above it.
 std::int32_t annotationsPerPage(const platform::Grid& g) {
     std::int64_t height = 0;
     std::int32_t shown = 0;
-    for (std::int32_t r = g.topRow() - g.topRow() % 2; r + 1 < g.rows(); r += 2) {
+    const std::int32_t top = g.topRow() - g.topRow() % 2;
+    const auto fits = [&](std::int32_t r) {
         height += std::int64_t{g.rowHeight(r)} + g.rowHeight(r + 1);
-        if (height > g.height()) {
-            break;
-        }
+        if (height > g.height())
+            return false;
         ++shown;
+        return true;
+    };
+    std::int32_t r = top;
+    while (r + 1 < g.rows() && fits(r))
+        r += 2;
+    if (r + 1 >= g.rows()) {
+        for (r = top - 2; r >= 0 && fits(r); r -= 2) {
+        }
     }
     return std::max(shown, std::int32_t{1});
 }
