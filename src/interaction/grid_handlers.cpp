@@ -12,7 +12,6 @@ namespace dalmure {
 
 namespace {
 
-constexpr std::int16_t kSpace = 32;
 constexpr std::int16_t kKeyPageUp = 33, kKeyPageDown = 34, kKeyEnd = 35, kKeyHome = 36;
 constexpr std::int16_t kKeyUp = 38, kKeyDown = 40;
 
@@ -119,10 +118,8 @@ void Dalmure::MSFlexGrid1_DblClick() {
 
 void Dalmure::MSFlexGrid1_KeyPress(std::int16_t& KeyAscii) {
     // The key opens the editor and the platform types it there, the first key of a note being
-    // no different from the next. Space only opens it: it is how a keyboard chooses an item.
-    if (KeyAscii == kSpace) {
-        KeyAscii = 0;
-    }
+    // no different from the next.
+    (void)KeyAscii;
     MSFlexGrid1_Click();
 }
 

@@ -212,18 +212,10 @@ TEST_F(GridInteraction, MoveKeysSelectAnnotationsAsClicksDo) {
     EXPECT_EQ(h.app.logCount(), 0u);
 }
 
-TEST_F(GridInteraction, MoveKeysOnTheEmptyListAndSpaceOpenNotesUntyped) {
+TEST_F(GridInteraction, MoveKeysOnTheEmptyListDoNothing) {
     h.platform->userKeyDown(40);
     EXPECT_EQ(c().Selected(), -1);
     EXPECT_FALSE(h.editor().visible());
-
-    addThree();
-    ASSERT_TRUE(h.platform->userClick(2, 0));
-    h.platform->userKeyPress(32); // Space opens the notes without typing into them
-    EXPECT_TRUE(h.editor().hasFocus());
-    EXPECT_EQ(s(h.editor().text()), "");
-    h.platform->userKeyPress(65); // any other character is typed
-    EXPECT_EQ(s(h.editor().text()), "A");
 }
 
 TEST_F(GridInteraction, MenuKeyOpensTheMenuOfTheSelectedAnnotation) {
