@@ -2,7 +2,7 @@
 // lists, the grid resize, the minutes page and start-up. Each benchmark measures the two sides
 // of one ratio in the same run and reports a_us, b_us (microseconds per operation) and ratio.
 // Figures, not pass/fail: bench/report.py turns one run's output into bench/RESULTS.md's table.
-#include "bench_support.h"
+#include "long_hearing.h"
 
 #include <benchmark/benchmark.h>
 
@@ -10,6 +10,7 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,7 @@
 #include <unistd.h>
 
 using namespace dalmure;
-using namespace dalmure::bench;
+using namespace dalmure::test;
 
 namespace {
 
@@ -70,7 +71,7 @@ void report(benchmark::State& state, Pair p, const char* unitA = "a_us",
 // back untimed, straight from the grid (the list stays in order, so nothing else changes).
 // below: times among the first 16,000 annotations only.
 struct AddSide {
-    TempFolder folder;
+    TempAppFolder folder;
     Rig rig{folder};
     std::mt19937_64 rng{42};
     std::uniform_int_distribution<std::int64_t> when;
@@ -98,17 +99,17 @@ struct AddSide {
 void BM_AnnoAdd(benchmark::State& state) {
     const bool below = state.range(0) == 1;
     AddSide small(1000, below), large(100000, below);
-    const std::size_t logBefore = large.folder.logLines();
+    const std::size_t logBefore = large.folder.logCount();
     for (auto _ : state)
         report(state, paired(150, small, large));
     state.counters["b_logged_per_add"] =
-        static_cast<double>(large.folder.logLines() - logBefore) / static_cast<double>(large.k);
+        static_cast<double>(large.folder.logCount() - logBefore) / static_cast<double>(large.k);
 }
 BENCHMARK(BM_AnnoAdd)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // User clicks on random data cells (below the 16-bit limit) at 1,000 (a) and 100,000 (b).
 struct ClickSide {
-    TempFolder folder;
+    TempAppFolder folder;
     Rig rig{folder};
     std::mt19937_64 rng{7};
     std::uniform_int_distribution<std::int32_t> which;
@@ -133,7 +134,7 @@ BENCHMARK(BM_Select)->Iterations(1)->Unit(benchmark::kMillisecond);
 // Typing into the notes of an annotation in the middle of the list (below the 16-bit limit):
 // a character and a Backspace per operation, at 1,000 (a) and 100,000 (b).
 struct TypeSide {
-    TempFolder folder;
+    TempAppFolder folder;
     Rig rig{folder};
     explicit TypeSide(std::int32_t n) {
         fillGrid(rig, n);
@@ -156,9 +157,45 @@ void BM_Type(benchmark::State& state) {
 }
 BENCHMARK(BM_Type)->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// Typing with and without the session journal: a list of n annotations added through AnnoAdd
+// (so that the journal holds them), the editor open on the middle one, a character and a
+// Backspace per operation. Side a has no journal (closed before the list is made), side b keeps
+// it, its sync thread running as in production.
+struct JournalTypeSide {
+    TempAppFolder folder;
+    Rig rig{folder};
+    JournalTypeSide(std::int32_t n, bool journal) {
+        if (!journal)
+            DalmureTestAccess::closeJournal(*rig.control);
+        for (std::int32_t k = 0; k < n; ++k) {
+            Str time = timeText(k * (kDay / (n + 1))),
+                desc = description(static_cast<std::uint64_t>(k)), data;
+            rig.control->AnnoAdd(time, desc, data);
+        }
+        rig.platform->userClick(2 * (n / 2) + 1, 1);
+    }
+    int operator()(double& timed) {
+        rig.platform->userClick(rig.platform->grid().row() | 1, 1);
+        timeInto(timed, [&] {
+            for (int i = 0; i < 50; ++i)
+                benchmark::DoNotOptimize(rig.platform->userType(u"a\b"));
+        });
+        return 50;
+    }
+};
+// Range 0: the number of annotations (10 or 10,000).
+void BM_TypeJournal(benchmark::State& state) {
+    const auto n = static_cast<std::int32_t>(state.range(0));
+    JournalTypeSide without(n, false), with(n, true);
+    for (auto _ : state)
+        report(state, paired(400, without, with));
+    state.counters["b_logged"] = static_cast<double>(with.folder.logCount());
+}
+BENCHMARK(BM_TypeJournal)->Arg(10)->Arg(10000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 // ResizeGrid over a grid of `rows` rows; every third data text has two lines.
 struct ResizeSide {
-    TempFolder folder;
+    TempAppFolder folder;
     Rig rig{folder};
     explicit ResizeSide(std::int32_t rows) {
         fillGrid(rig, rows / 2);
@@ -177,13 +214,13 @@ void BM_ResizeGrid(benchmark::State& state) {
     ResizeSide small(rows), large(rows * 10);
     for (auto _ : state)
         report(state, paired(rows >= 10000 ? 15 : 40, small, large));
-    state.counters["b_logged"] = static_cast<double>(large.folder.logLines());
+    state.counters["b_logged"] = static_cast<double>(large.folder.logCount());
 }
 BENCHMARK(BM_ResizeGrid)->Arg(10000)->Arg(3000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // GenerateHTML over n annotations with notes of 25 characters, the French template.
 struct MinutesSide {
-    TempFolder folder;
+    TempAppFolder folder;
     std::unique_ptr<Rig> rig;
     explicit MinutesSide(std::int32_t n) {
         folder.copyTemplates();
@@ -197,7 +234,7 @@ struct MinutesSide {
         return 1;
     }
     std::string page() const {
-        std::ifstream in(fs::path(folder.path()) / "pvData.html", std::ios::binary);
+        std::ifstream in(fs::path(folder.native()) / "pvData.html", std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 };
@@ -226,7 +263,7 @@ void BM_GenerateHTMLvsWrite(benchmark::State& state) {
     MinutesSide minutes(n);
     double warm = 0;
     minutes(warm); // the page to copy
-    WriteSide write{minutes.page(), minutes.folder.path()};
+    WriteSide write{minutes.page(), minutes.folder.native()};
     for (auto _ : state)
         report(state, paired(n >= 100000 ? 15 : 60, write, minutes));
     state.counters["bytes"] = static_cast<double>(write.bytes.size());
@@ -251,7 +288,7 @@ BENCHMARK(BM_GenerateHTMLGrowth)->Iterations(1)->Unit(benchmark::kMillisecond);
 // file), 1 = one platform kept for every start. Either way the cache checks the file's identity,
 // size and modification time at each lookup.
 struct StartSide {
-    TempFolder folder;
+    TempAppFolder folder;
     bool samePlatform;
     std::unique_ptr<headless::HeadlessPlatform> shared;
     StartSide(bool catalogue, bool same) : samePlatform(same) {
@@ -272,7 +309,7 @@ struct StartSide {
                 own = std::make_unique<headless::HeadlessPlatform>(options());
                 p = own.get();
             }
-            Dalmure control(*p, fromUtf8(folder.path()));
+            Dalmure control(*p, folder.path());
             p->userResize(9600, 7200);
         });
         return 1;
@@ -283,7 +320,7 @@ void BM_Startup(benchmark::State& state) {
     StartSide none(false, same), catalogue(true, same);
     for (auto _ : state)
         report(state, paired(same ? 300 : 100, none, catalogue));
-    state.counters["b_logged"] = static_cast<double>(catalogue.folder.logLines());
+    state.counters["b_logged"] = static_cast<double>(catalogue.folder.logCount());
 }
 BENCHMARK(BM_Startup)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
@@ -292,7 +329,7 @@ BENCHMARK(BM_Startup)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMilliseco
 // INI file of one entry (a). The file is an hour old, as an installed one is; `fresh_ms` is one
 // start right after the file was written, while every read still compares the file's bytes.
 struct LngStartSide {
-    TempFolder folder;
+    TempAppFolder folder;
     explicit LngStartSide(int entries) {
         std::string ini = "[Config]\r\nLangue=English\r\n[LNG]\r\n";
         for (int n = 1; n <= entries; ++n)
@@ -303,7 +340,7 @@ struct LngStartSide {
         write(ini);
         fs::last_write_time(iniPath(), fs::file_time_type::clock::now() - std::chrono::hours(1));
     }
-    fs::path iniPath() const { return fs::path(folder.path()) / "ORClient.ini"; }
+    fs::path iniPath() const { return fs::path(folder.native()) / "ORClient.ini"; }
     void write(const std::string& ini) const {
         std::ofstream(iniPath(), std::ios::binary | std::ios::trunc) << ini;
     }
@@ -316,7 +353,7 @@ void BM_StartupLngEntries(benchmark::State& state) {
     LngStartSide few(1), many(40000);
     for (auto _ : state)
         report(state, paired(5, few, many));
-    state.counters["logged"] = static_cast<double>(many.folder.logLines());
+    state.counters["logged"] = static_cast<double>(many.folder.logCount());
     // One start on a file just written (same bytes, a new time stamp).
     std::ifstream in(many.iniPath(), std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

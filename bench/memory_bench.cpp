@@ -1,14 +1,16 @@
 // Resident memory of a long list: adds N annotations (default 100,000) of about 60 characters
 // each through AnnoAdd, in time order, on the headless platform, and prints one JSON object:
 // resident size before and after, the text added, and the growth per annotation.
-#include "bench_support.h"
+// With --no-journal as second argument the session journal is closed first (to compare).
+#include "dalmure_test_access.h"
+#include "long_hearing.h"
 
 #include <cstring>
 #include <iostream>
 #include <malloc.h>
 
 using namespace dalmure;
-using namespace dalmure::bench;
+using namespace dalmure::test;
 
 namespace {
 long residentKiB() {
@@ -23,8 +25,11 @@ long residentKiB() {
 
 int main(int argc, char** argv) {
     const std::int32_t n = argc > 1 ? std::atoi(argv[1]) : 100000;
-    TempFolder folder;
+    TempAppFolder folder;
     Rig rig(folder);
+    const bool journal = !(argc > 2 && std::strcmp(argv[2], "--no-journal") == 0);
+    if (!journal)
+        DalmureTestAccess::closeJournal(*rig.control);
     // The texts are made before the first measurement, so that only the control's copies count.
     std::vector<Str> times, descs;
     times.reserve(static_cast<std::size_t>(n));
@@ -45,12 +50,12 @@ int main(int argc, char** argv) {
     const long after = residentKiB();
     const double growth = static_cast<double>(after - before) * 1024.0;
     const double utf8Bytes = static_cast<double>(chars); // the texts are ASCII
-    std::cout << "{\"annotations\":" << n << ",\"rows\":" << rig.platform->grid().rows()
-              << ",\"chars\":" << chars << ",\"rss_before_kib\":" << before
-              << ",\"rss_after_kib\":" << after << ",\"growth_bytes\":" << growth
-              << ",\"growth_per_annotation\":" << growth / n
+    std::cout << "{\"journal\":" << (journal ? "true" : "false") << ",\"annotations\":" << n
+              << ",\"rows\":" << rig.platform->grid().rows() << ",\"chars\":" << chars
+              << ",\"rss_before_kib\":" << before << ",\"rss_after_kib\":" << after
+              << ",\"growth_bytes\":" << growth << ",\"growth_per_annotation\":" << growth / n
               << ",\"budget_utf8_bytes\":" << 2 * utf8Bytes + 200.0 * n
               << ",\"budget_utf16_bytes\":" << 2 * 2 * utf8Bytes + 200.0 * n
-              << ",\"logged\":" << folder.logLines() << "}" << std::endl;
+              << ",\"logged\":" << folder.logCount() << "}" << std::endl;
     return 0;
 }

@@ -2,7 +2,7 @@
 // QTableView::resizeRowsToContents over the same rows in the same run, and, with 10,000
 // annotations, the time of each kind of host call and user action, the repaint included,
 // against a 16 ms frame. Prints one JSON object.
-#include "bench_support.h"
+#include "long_hearing.h"
 #include "platform/qt/dalmure_widget_p.h"
 
 #include <QApplication>
@@ -14,11 +14,12 @@
 #include <functional>
 #include <iostream>
 #include <map>
+#include <random>
 #include <sstream>
 #include <vector>
 
 using namespace dalmure;
-using namespace dalmure::bench;
+using namespace dalmure::test;
 
 namespace {
 
@@ -41,14 +42,14 @@ double median(std::vector<double> v) {
 }
 
 struct Widget {
-    TempFolder folder;
+    TempAppFolder folder;
     std::unique_ptr<qt::DalmureWidget> w;
     explicit Widget(std::int32_t annotations) {
         folder.copyTemplates();
         qt::QtPlatformOptions options;
         options.now = fixedNow();
         options.htmlProgram = Str();
-        w = std::make_unique<qt::DalmureWidget>(QString::fromStdString(folder.path()), nullptr,
+        w = std::make_unique<qt::DalmureWidget>(QString::fromStdString(folder.native()), nullptr,
                                                 options);
         w->resize(640, 480);
         w->show();
@@ -85,7 +86,7 @@ int main(int argc, char** argv) {
         }
         out << (first ? "" : ",") << "{\"rows\":" << rows << ",\"resizegrid_ms\":" << median(ours)
             << ",\"qt_resizerows_ms\":" << median(qts)
-            << ",\"ratio\":" << median(ours) / median(qts) << ",\"logged\":" << wd.folder.logLines()
+            << ",\"ratio\":" << median(ours) / median(qts) << ",\"logged\":" << wd.folder.logCount()
             << ",\"first_log\":\"" << wd.folder.firstLogLine() << "\"}";
         first = false;
     }
@@ -137,7 +138,7 @@ int main(int argc, char** argv) {
             << std::count_if(v.begin(), v.end(), [](double x) { return x > 16; }) << "}";
         first = false;
     }
-    out << "},\"typed\":" << typed << ",\"logged\":" << wd.folder.logLines() << "}";
+    out << "},\"typed\":" << typed << ",\"logged\":" << wd.folder.logCount() << "}";
     std::cout << out.str() << std::endl;
     return 0;
 }

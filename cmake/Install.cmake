@@ -42,7 +42,7 @@ install(FILES ${src}/journal/journal.h DESTINATION ${DALMURE_INSTALL_INCLUDEDIR}
 # The Qt headers are installed by src/platform/qt/CMakeLists.txt.
 
 # A ready application folder's shipped files: the message catalogue and the minutes templates.
-install(FILES ${PROJECT_SOURCE_DIR}/tests/fixtures/ORLngClient.MDB
+install(FILES ${PROJECT_SOURCE_DIR}/share/catalogue/ORLngClient.MDB
               ${PROJECT_SOURCE_DIR}/share/templates/pvTemplateFRA.html
               ${PROJECT_SOURCE_DIR}/share/templates/pvTemplateENG.html
         DESTINATION ${DALMURE_INSTALL_DATADIR})

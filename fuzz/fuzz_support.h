@@ -1,12 +1,9 @@
-// Shared pieces of the fuzz targets: a scratch application folder that lives as long as the
-// process, a control on the headless platform in it, and the door to the control's private
-// members (each fuzz target is its own program, so it defines the friend class for itself).
+// What the fuzz targets add to the shared rig (tests/support): a scratch application folder that
+// lives as long as the process, and whole files written and read back.
 #pragma once
 
-#include "../tests/unit/dalmure_test_access.h"
-#include "control/dalmure.h"
-#include "platform/headless/headless_platform.h"
-#include "support/text.h"
+#include "dalmure_test_access.h"
+#include "harness.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -47,32 +44,9 @@ inline std::string readFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// 4 March 2026, 14:05:09.37, as in the unit tests.
-inline platform::LocalTime fixedNow() {
-    platform::LocalTime t;
-    t.year = 2026, t.month = 3, t.day = 4;
-    t.hour = 14, t.minute = 5, t.second = 9, t.hundredths = 37;
-    return t;
-}
-
-// One headless control in its own application folder.
-struct Rig {
-    explicit Rig(const std::string& folder) : folder(folder) {
-        std::filesystem::create_directories(folder);
-        headless::HeadlessOptions options;
-        options.now = fixedNow();
-        platform = std::make_unique<headless::HeadlessPlatform>(options);
-        control = std::make_unique<Dalmure>(*platform, fromUtf8(folder));
-        platform->userResize(9600, 7200);
-    }
-    ~Rig() {
-        control.reset();
-        platform.reset();
-    }
-    std::string folder;
-    std::unique_ptr<headless::HeadlessPlatform> platform;
-    std::unique_ptr<Dalmure> control;
-};
+// The shared rig: a fixed clock and one headless control in its own application folder.
+using test::fixedNow;
+using test::Rig;
 
 } // namespace fuzz
 } // namespace dalmure

@@ -43,7 +43,7 @@ fi
 if [[ -f $session/fixtures ]]; then
     while read -r what; do
         case $what in
-        catalogue) cp tests/fixtures/ORLngClient.MDB "$app/" ;;
+        catalogue) cp share/catalogue/ORLngClient.MDB "$app/" ;;
         templates) cp share/templates/*.html "$app/" 2>/dev/null || echo "(no minutes templates yet)" >&2 ;;
         "" | \#*) ;;
         *) cp -r "$what" "$app/" ;;

@@ -50,9 +50,9 @@ QString findDataFolder() {
     for (const QString& c : candidates)
         if (holdsData(c))
             return c;
-    // A program run from its build folder: the fixture and the templates of the source tree.
+    // A program run from its build folder: the shipped files of the source tree.
     const QString src = QStringLiteral(ORVANE_SOURCE_DIR);
-    if (QFileInfo::exists(src + QStringLiteral("/tests/fixtures/") + kCatalogue) &&
+    if (QFileInfo::exists(src + QStringLiteral("/share/catalogue/") + kCatalogue) &&
         QFileInfo::exists(src + QStringLiteral("/share/templates/") + kTemplates[0]))
         return src;
     return {};
@@ -105,7 +105,7 @@ bool prepareAppFolder(const QString& folder, const QString& dataFolder, QStringL
             return dataFolder + QLatin1Char('/') + name;
         return dataFolder +
                (isTemplate ? QStringLiteral("/share/templates/")
-                           : QStringLiteral("/tests/fixtures/")) +
+                           : QStringLiteral("/share/catalogue/")) +
                name;
     };
     QList<QPair<QString, bool>> files{{QString::fromLatin1(kCatalogue), false}};

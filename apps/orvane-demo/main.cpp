@@ -94,6 +94,8 @@ int main(int argc, char** argv) {
         cli.isSet(shotOpt) ? QFileInfo(cli.value(shotOpt)).absoluteFilePath() : QString();
     so.minutesOut =
         cli.isSet(minutesOpt) ? QFileInfo(cli.value(minutesOpt)).absoluteFilePath() : QString();
+    if (cli.isSet(scriptOpt)) // the scripted session is a hearing of its own
+        window.newHearing();
     if (cli.isSet(crashOpt))
         orvane::runCrashingSession(window);
     const orvane::ScriptResult r = cli.isSet(recoveryOpt) ? orvane::runRecoveryCheck(window, so)

@@ -2,6 +2,7 @@
 // the control (delete confirmation, playback, language switch, modes, recovery of a session
 // that ended without closing).
 #include "app_folder.h"
+#include "hearing_store.h"
 #include "recording_window.h"
 #include "recovery_bar.h"
 #include "sample_hearing.h"
@@ -14,11 +15,14 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -28,6 +32,8 @@
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <vector>
@@ -345,6 +351,187 @@ TEST_F(OrvaneWindow, SampleHearingFillsTheControl) {
     EXPECT_EQ(control().noDossier(), h.caseNumber);
     EXPECT_EQ(window->recordingSecond(), h.end.msecsSinceStartOfDay() / 1000);
     EXPECT_EQ(window->timelineMarks(), timesOf(control()));
+}
+
+// What the screen saves comes back as it was: the case fields, the annotations in list order
+// (equal times included), notes with line breaks, and a rename and a delete made meanwhile.
+TEST_F(OrvaneWindow, HearingIsSavedAsTheControlReportsItAndReopenedAtStartUp) {
+    ASSERT_NE(window->hearingStore(), nullptr);
+    window->setRecording(false);
+    window->caseNumberEdit()->setText(QStringLiteral("500-01-42"));
+    emit window->caseNumberEdit()->editingFinished();
+    window->clerkEdit()->setText(QStringLiteral("Geneviève Morin"));
+    emit window->clerkEdit()->editingFinished();
+    window->addAnnotation(QStringLiteral("Ouverture"));
+    window->addAnnotation(QStringLiteral("Même seconde"));
+    auto* editor = dalmure::qt::platformOf(control()).editorWidget();
+    QTest::keyClicks(editor, QStringLiteral("Ligne un"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTest::keyClicks(editor, QStringLiteral("ligne deux"));
+    window->advanceRecording(30);
+    window->addAnnotation(QStringLiteral("Erreur")); // commits the notes above first
+    window->setConfirmDriver(
+        [](QMessageBox* box) { QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton); });
+    QTest::mouseClick(dalmure::qt::platformOf(control()).buttonWidget(ButtonId::CWButton1),
+                      Qt::LeftButton);
+    QTest::qWait(50);
+    window->advanceRecording(30);
+    window->addAnnotation(QStringLiteral("Témoin"));
+    ASSERT_EQ(control().annoCount(), 3);
+    const qint64 id = window->hearingId();
+    std::vector<StoredAnnotation> shown;
+    for (int i = 0; i < control().annoCount(); ++i)
+        shown.push_back({control().annoTime(i), control().annoDesc(i), control().annoData(i)});
+    EXPECT_EQ(shown[1].notes, QStringLiteral("Ligne un\r\nligne deux"));
+    EXPECT_EQ(window->hearingStore()->load(id)->annotations, shown);
+
+    window.reset(); // the screen is closed and started again
+    window = std::make_unique<RecordingWindow>(folder.path());
+    window->show();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window->control()->isVisible(); }));
+    EXPECT_EQ(window->hearingId(), id);
+    ASSERT_EQ(control().annoCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(control().annoTime(i), shown[size_t(i)].time) << i;
+        EXPECT_EQ(control().annoDesc(i), shown[size_t(i)].description) << i;
+        EXPECT_EQ(control().annoData(i), shown[size_t(i)].notes) << i;
+    }
+    EXPECT_EQ(control().noDossier(), QStringLiteral("500-01-42"));
+    EXPECT_EQ(control().userName(), QStringLiteral("Geneviève Morin"));
+    EXPECT_EQ(window->caseNumberEdit()->text(), QStringLiteral("500-01-42"));
+    EXPECT_EQ(window->timelineMarks(), timesOf(control()));
+
+    // A new hearing leaves this one as saved; opening it again through the list brings it back.
+    window->newHearingAction()->trigger();
+    EXPECT_NE(window->hearingId(), id);
+    EXPECT_EQ(control().annoCount(), 0);
+    EXPECT_TRUE(control().noDossier().isEmpty());
+    window->addAnnotation(QStringLiteral("Autre dossier"));
+    window->openHearingAction()->trigger();
+    auto* picker = window->findChild<QDialog*>(QStringLiteral("hearingPicker"));
+    ASSERT_NE(picker, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(picker));
+    auto* list = picker->findChild<QListWidget*>(QStringLiteral("hearings"));
+    ASSERT_EQ(list->count(), 2);
+    QListWidgetItem* older = list->item(1);
+    EXPECT_TRUE(older->text().contains(QStringLiteral("500-01-42")));
+    const QRect r = list->visualItemRect(older);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
+    EXPECT_EQ(list->currentItem(), older);
+    auto* buttons = picker->findChild<QDialogButtonBox*>();
+    ASSERT_NE(buttons, nullptr);
+    QTest::mouseClick(buttons->button(QDialogButtonBox::Open), Qt::LeftButton);
+    EXPECT_EQ(window->hearingId(), id);
+    ASSERT_EQ(control().annoCount(), 3);
+    EXPECT_EQ(control().annoData(1), shown[1].notes);
+    EXPECT_EQ(window->hearingStore()->list().size(), 2u);
+}
+
+// A file in the database's place that is not a hearings database is reported, left as it is,
+// and the screen starts with an empty hearing that it does not save.
+TEST(OrvaneHearingStore, ForeignOrDamagedDatabaseIsReportedAndKept) {
+    QByteArray foreign;
+    {
+        QTemporaryDir d;
+        sqlite3* db = nullptr;
+        const QByteArray p = QFile::encodeName(d.path() + QStringLiteral("/x.db"));
+        ASSERT_EQ(sqlite3_open(p.constData(), &db), SQLITE_OK);
+        sqlite3_exec(db, "CREATE TABLE t(a); INSERT INTO t VALUES(1)", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        foreign = readBytes(d.path() + QStringLiteral("/x.db"));
+    }
+    QByteArray damaged = QByteArray("SQLite format 3") + '\0' + QByteArray(4080, '\x5A');
+    for (const QByteArray& bytes : {foreign, damaged, QByteArray("plain text\n")}) {
+        Folder folder;
+        ASSERT_TRUE(folder.prepare());
+        const QString db = folder.path() + QStringLiteral("/Hearings.db");
+        QFile f(db);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+        RecordingWindow window(folder.path());
+        window.show();
+        EXPECT_EQ(window.hearingStore(), nullptr);
+        EXPECT_TRUE(window.storeProblem().contains(QStringLiteral("Hearings.db")));
+        EXPECT_EQ(window.control()->annoCount(), 0);
+        window.addAnnotation(QStringLiteral("Ouverture")); // the screen still works
+        EXPECT_EQ(window.control()->annoCount(), 1);
+        EXPECT_EQ(readBytes(db), bytes);
+    }
+
+    // A link in its place is not followed.
+    Folder folder;
+    ASSERT_TRUE(folder.prepare());
+    const QString target = folder.dir.path() + QStringLiteral("/elsewhere.db");
+    ASSERT_TRUE(QFile::link(target, folder.path() + QStringLiteral("/Hearings.db")));
+    QString problem;
+    EXPECT_EQ(HearingStore::open(folder.path(), &problem), nullptr);
+    EXPECT_FALSE(QFileInfo::exists(target));
+
+    // A new database is the owner's alone.
+    Folder fresh;
+    ASSERT_TRUE(fresh.prepare());
+    ASSERT_NE(HearingStore::open(fresh.path(), &problem), nullptr) << problem.toStdString();
+    struct stat st {};
+    ASSERT_EQ(
+        ::stat(QFile::encodeName(fresh.path() + QStringLiteral("/Hearings.db")).constData(), &st),
+        0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+// Saving writes only the rows that differ: whatever the list became (an insert or a delete in the
+// middle, equal times, a shorter list, an empty one), loading gives back exactly that list, each
+// hearing keeps its own, and everything is there again after the database is closed and opened.
+TEST(OrvaneHearingStore, EveryChangeOfTheListIsLoadedBackExactly) {
+    QTemporaryDir dir;
+    QString problem;
+    auto store = HearingStore::open(dir.path(), &problem);
+    ASSERT_NE(store, nullptr) << problem.toStdString();
+    const qint64 a = store->create();
+    const qint64 b = store->create();
+    ASSERT_TRUE(a != 0 && b != 0 && a != b);
+    const StoredAnnotation opening{QStringLiteral("09:30:00"), QStringLiteral("Ouverture"),
+                                   QStringLiteral("Juge Tremblay\r\nsalle 4")};
+    const StoredAnnotation same{QStringLiteral("09:30:00"), QStringLiteral("Même seconde"), {}};
+    const StoredAnnotation witness{QStringLiteral("09:41:07"),
+                                   QStringLiteral("Témoin 👩‍⚖️"),
+                                   QStringLiteral("« sous serment »")};
+    const StoredAnnotation recess{QStringLiteral("10:02:00"), QStringLiteral("Suspension"), {}};
+    const std::vector<std::vector<StoredAnnotation>> steps = {
+        {opening, witness},
+        {opening, same, witness},         // inserted in the middle
+        {opening, same, witness, recess}, // appended
+        {opening, witness, recess},       // deleted in the middle
+        {recess},                         // shorter
+        {},                               // cleared
+        {witness, opening},               // a list in another order
+        {{witness.time, witness.description, QStringLiteral("notes ajoutées")}, opening},
+    };
+    ASSERT_TRUE(store->saveAnnotations(b, {recess}));
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        ASSERT_TRUE(store->saveAnnotations(a, steps[i])) << i << store->lastError().toStdString();
+        EXPECT_EQ(store->load(a)->annotations, steps[i]) << i;
+    }
+    EXPECT_EQ(store->load(b)->annotations, std::vector<StoredAnnotation>{recess});
+    const CaseFields fields{QStringLiteral("500-01-42"), QStringLiteral("15 mars 2024"),
+                            QStringLiteral("Geneviève Morin"), QDate(2024, 3, 15)};
+    ASSERT_TRUE(store->saveCaseFields(a, fields));
+    ASSERT_TRUE(store->setCurrent(a));
+    EXPECT_FALSE(store->saveAnnotations(a + b + 1, {opening})); // no such hearing: nothing made
+    EXPECT_FALSE(store->setCurrent(a + b + 1));
+
+    store.reset();
+    store = HearingStore::open(dir.path(), &problem);
+    ASSERT_NE(store, nullptr) << problem.toStdString();
+    EXPECT_EQ(store->current(), a);
+    const std::optional<Hearing> h = store->load(a);
+    ASSERT_TRUE(h);
+    EXPECT_EQ(h->fields, fields);
+    EXPECT_EQ(h->annotations, steps.back());
+    const auto all = store->list();
+    ASSERT_EQ(all.size(), 2u);
+    for (const HearingSummary& s : all)
+        EXPECT_EQ(s.annotations, s.id == a ? 2 : 1) << s.id;
 }
 
 namespace {

@@ -117,7 +117,9 @@ RecordingWindow::RecordingWindow(const QString& appFolder, WindowOptions options
     const QTime now = QTime::currentTime();
     origin_ = now.msecsSinceStartOfDay() / 1000;
     buildUi();
+    buildHearingMenu();
     createControl();
+    openStore();
     retranslate();
     setRecording(true);
     timer_ = new QTimer(this);
@@ -415,6 +417,7 @@ void RecordingWindow::retranslate() {
     clearEvents_->setText(t("Effacer", "Clear"));
     events_->setHeaderLabels(
         {t("Heure", "Time"), t("Événement", "Event"), t("Arguments", "Arguments")});
+    retranslateHearingMenu();
     tick();
 }
 
@@ -513,6 +516,7 @@ void RecordingWindow::createControl() {
                  QStringLiteral("AnnoIndex=%1  %2 %3").arg(index).arg(time, quoted(desc)),
                  QColor(0x00, 0x6D, 0x77));
     });
+    keepHearing(w);
     applyCaseFields();
     applyModes();
     refreshRecoveryBar();
@@ -529,6 +533,7 @@ void RecordingWindow::applyCaseFields() {
     control_->setDateCreated(locale.toString(date_->date(), language_ == Language::French
                                                                 ? QStringLiteral("d MMMM yyyy")
                                                                 : QStringLiteral("MMMM d, yyyy")));
+    saveCaseFields();
 }
 
 void RecordingWindow::applyModes() {
@@ -559,6 +564,7 @@ void RecordingWindow::switchLanguage(Language language) {
         for (int i = 0; i < n; ++i)
             saved.push_back({control_->annoTime(i), control_->annoDesc(i), control_->annoData(i)});
     }
+    ++restoring_; // the same hearing, nothing to save
     if (!setIniLanguage(appFolder_, language))
         logHost(QStringLiteral("cannot write %1/ORClient.INI").arg(appFolder_));
     language_ = iniLanguage(appFolder_);
@@ -567,6 +573,7 @@ void RecordingWindow::switchLanguage(Language language) {
     createControl();
     for (Saved& s : saved)
         control_->annoAdd(s.time, s.desc, s.data);
+    --restoring_;
     retranslate();
     applyCaseFields();
     refreshTimeline();
@@ -580,14 +587,20 @@ void RecordingWindow::loadSampleHearing() {
               "loading the sample hearing (%1 annotations)")
                 .arg(h.annotations.size()));
     stopPlayback();
+    // The sample is a hearing of its own: the one on screen stays as it was saved.
+    if (control_->annoCount() > 0)
+        newHearing();
     caseNumber_->setText(h.caseNumber);
     clerk_->setText(h.clerk);
     date_->setDate(QDate(2024, 3, 15));
     applyCaseFields();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     control_->clearAll();
+    ++restoring_; // saved once, whole
     for (const SampleAnnotation& a : h.annotations)
         control_->annoAdd(a.time, a.description, a.notes);
+    --restoring_;
+    saveHearing();
     QApplication::restoreOverrideCursor();
     // The recorder stands at the end of the hearing and goes on from there.
     origin_ = h.start.msecsSinceStartOfDay() / 1000;
@@ -646,6 +659,7 @@ void RecordingWindow::addAnnotationAt(const QString& description, qint64 at) {
     logHost(QStringLiteral("AnnoAdd %1 %2").arg(time, quoted(description)));
     syncControlClock();
     control_->annoAdd(time, description);
+    saveHearing();
     timelineAdded(time);
 }
 
@@ -800,6 +814,7 @@ void RecordingWindow::confirmDelete(int annotation) {
     // The control removes its selected annotation.
     const QString time = control_->annoTime(control_->selected());
     control_->annoDelete(annotation);
+    saveHearing();
     timelineRemoved(time);
 }
 
@@ -830,6 +845,8 @@ void RecordingWindow::recoverSession(const QString& id) {
         caseNumber_->setText(control_->noDossier());
     if (clerk_->text().isEmpty())
         clerk_->setText(control_->userName());
+    saveCaseFields();
+    saveHearing();
     refreshTimeline();
     refreshRecoveryBar();
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app_folder.h"
+#include "hearing_store.h"
 #include "platform/qt/dalmure_widget.h"
 #include "support/text.h"
 
@@ -12,6 +13,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -85,6 +87,20 @@ class RecordingWindow : public QMainWindow {
     void stopPlayback();
     std::optional<int> playhead() const;
 
+    // --- The hearings the screen keeps itself (Hearings.db in the application folder) ---
+    HearingStore* hearingStore() const { return store_.get(); }
+    // Why the hearings database cannot be used (nothing is saved then); empty when it is in use.
+    QString storeProblem() const { return storeProblem_; }
+    qint64 hearingId() const { return hearing_; }
+    // Starts a new, empty hearing; the current one stays as it was saved.
+    void newHearing();
+    // Replaces the list and the case fields with those of a saved hearing.
+    bool openHearing(qint64 id);
+    // Lists the saved hearings in a dialog; the one chosen is opened.
+    void chooseHearing();
+    QAction* newHearingAction() const { return newHearingAction_; }
+    QAction* openHearingAction() const { return openHearingAction_; }
+
     // --- For the scripted session and tests ---
     QAbstractButton* quickButton(int i) const;
     int quickButtonCount() const;
@@ -112,6 +128,8 @@ class RecordingWindow : public QMainWindow {
   protected:
     // Notes when each key and mouse button press happened (see pressTime).
     bool eventFilter(QObject* watched, QEvent* e) override;
+    // Commits the notes being typed and saves the hearing.
+    void closeEvent(QCloseEvent* e) override;
 
   private:
     qint64 nowMs() const { return steady_(); }
@@ -126,6 +144,16 @@ class RecordingWindow : public QMainWindow {
     qint64 pressTime(std::initializer_list<int> keys, const QObject* target = nullptr);
     void buildUi();
     void retranslate();
+    // The hearings database: opened at start-up, where the last hearing is shown again.
+    void openStore();
+    void buildHearingMenu();
+    void retranslateHearingMenu();
+    // Saves what the control reports, as it reports it.
+    void keepHearing(dalmure::qt::DalmureWidget* w);
+    void saveHearing();
+    void saveCaseFields();
+    void noteStoreFailure();
+    void showHearing(const Hearing& h);
     void createControl();
     void applyCaseFields();
     void applyModes();
@@ -223,6 +251,15 @@ class RecordingWindow : public QMainWindow {
     QTimer* timer_ = nullptr;
     int eventCount_ = 0;
     std::function<void(QMessageBox*)> confirmDriver_;
+
+    std::unique_ptr<HearingStore> store_;
+    QString storeProblem_;
+    QString storeFailure_; // the last save failure logged, so that it is logged once
+    qint64 hearing_ = 0;   // 0: none (no database)
+    int restoring_ = 0;    // > 0 while the screen fills the control from what it saved
+    QAction* newHearingAction_ = nullptr;
+    QAction* openHearingAction_ = nullptr;
+    QLabel* storeWarning_ = nullptr;
 };
 
 } // namespace orvane

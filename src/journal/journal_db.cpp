@@ -15,8 +15,8 @@ namespace dalmure::journal::detail {
 
 std::vector<std::string> allNames(std::string_view id) {
     const std::string db = dbName(id), fresh = newName(id);
-    return {db + "-wal",    db + "-shm",    db,    fresh + "-journal",
-            fresh + "-wal", fresh + "-shm", fresh, lockName(id)};
+    return {slotName(id),   db + "-wal",    db + "-shm", db,          fresh + "-journal",
+            fresh + "-wal", fresh + "-shm", fresh,       lockName(id)};
 }
 
 std::optional<files::Folder> openJournalFolder(const Str& appFolder, std::string_view folderName,
@@ -319,7 +319,8 @@ std::string errorOf(sqlite3* db, int rc) {
 
 } // namespace
 
-std::optional<Recovered> readJournal(const std::string& path, std::string& problem) {
+std::optional<Recovered> readJournal(const std::string& path, std::string& problem,
+                                     const std::optional<SlotState>& slot) {
     sqlite3* raw = nullptr;
     int rc = sqlite3_open_v2(path.c_str(), &raw,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX,
@@ -367,7 +368,13 @@ std::optional<Recovered> readJournal(const std::string& path, std::string& probl
         if (!live.get())
             return fail(sqlite3_errcode(db.get()));
         rc = sqlite3_step(live.get());
-        if (rc == SQLITE_ROW) {
+        if (slot) {
+            if (slot->hasText)
+                replayer.setLive(slot->after, LiveText{slot->index, slot->text});
+            last = std::max<std::int64_t>(last, slot->at);
+            if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+                return fail(rc);
+        } else if (rc == SQLITE_ROW) {
             replayer.setLive(
                 sqlite3_column_int64(live.get(), 0),
                 LiveText{sqlite3_column_int(live.get(), 1), columnText(live.get(), 2)});

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "journal/journal.h"
+#include "journal/live_slot.h"
 #include "support/files.h"
 
 #include <optional>
@@ -29,6 +30,10 @@ inline std::string lockName(std::string_view id) {
 }
 inline std::string newName(std::string_view id) {
     return std::string(id) + ".db.new";
+}
+// The editor's text as it is typed (journal/live_slot.h).
+inline std::string slotName(std::string_view id) {
+    return std::string(id) + ".live";
 }
 // Every name a journal may leave, its lock last.
 std::vector<std::string> allNames(std::string_view id);
@@ -101,8 +106,11 @@ std::int32_t errorNumberForErrno(int err);
 Str describe(const std::string& what, const std::string& native, const std::string& why);
 
 // Reads journal file `path` (the recovery's side): never writes to the database file itself.
-// Returns the contents or, through problem, why it cannot be read.
-std::optional<Recovered> readJournal(const std::string& path, std::string& problem);
+// The live slot, when there is one to trust, holds the editor's text in place of the database's
+// copy of it (the slot is always the newer). Returns the contents or, through problem, why it
+// cannot be read.
+std::optional<Recovered> readJournal(const std::string& path, std::string& problem,
+                                     const std::optional<SlotState>& slot = std::nullopt);
 
 // The first bytes of a file that claims to be a journal: an SQLite header with our mark.
 bool looksLikeJournal(const files::Folder& folder, const std::string& name, std::string& problem);

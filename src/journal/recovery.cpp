@@ -82,7 +82,7 @@ struct Recovery::Impl {
             problem = "the folder moved while it was opened";
             return std::nullopt;
         }
-        return readJournal(path, problem);
+        return readJournal(path, problem, readSlot(*folder, slotName(id)));
     }
 
     void reportDamaged(const std::string& id, const std::string& problem) {

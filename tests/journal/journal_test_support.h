@@ -2,6 +2,7 @@
 // and a tmpfs mounted for a test (full disk, read-only folder).
 #pragma once
 
+#include "harness.h"
 #include "journal/journal.h"
 #include "support/text.h"
 
@@ -22,33 +23,14 @@ namespace dalmure::journal::test {
 
 namespace fs = std::filesystem;
 
-inline Str u(std::string_view utf8) {
-    return fromUtf8(utf8);
-}
+using dalmure::test::u;
 
 inline constexpr std::string_view kFolder = "Recovery";
 
-class TempAppFolder {
+// The shared temporary application folder, with the journals' folder inside it.
+class TempAppFolder : public dalmure::test::TempAppFolder {
   public:
-    TempAppFolder() {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/dalmure-journal-XXXXXX";
-        std::vector<char> buf(pattern.begin(), pattern.end());
-        buf.push_back('\0');
-        if (!::mkdtemp(buf.data()))
-            throw std::runtime_error("mkdtemp failed");
-        path_ = buf.data();
-    }
-    ~TempAppFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    TempAppFolder(const TempAppFolder&) = delete;
-    TempAppFolder& operator=(const TempAppFolder&) = delete;
-
-    const std::string& native() const { return path_; }
-    Str path() const { return fromUtf8(path_); }
-    std::string journals() const { return path_ + "/" + std::string(kFolder); }
+    std::string journals() const { return native() + "/" + std::string(kFolder); }
 
     // The names in the journals' folder, sorted.
     std::vector<std::string> files() const {
@@ -59,9 +41,6 @@ class TempAppFolder {
         std::sort(names.begin(), names.end());
         return names;
     }
-
-  private:
-    std::string path_;
 };
 
 struct Problem {

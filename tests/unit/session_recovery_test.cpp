@@ -4,6 +4,8 @@
 
 #include "journal/journal.h"
 
+#include <sys/mount.h>
+
 namespace dalmure::test {
 namespace {
 
@@ -126,6 +128,116 @@ TEST_F(ControlTest, AControlThatEndsNormallyLeavesNoJournal) {
     ControlHarness next;
     auto control = std::make_unique<Dalmure>(*next.platform, h.app.path());
     EXPECT_TRUE(control->RecoverableSessions().empty());
+}
+
+// --- A journal that cannot be written ---------------------------------------------------------
+
+// In a mount namespace of its own, the journals' folder of appFolder becomes a small tmpfs,
+// mounted read-only when asked. Returns "" when done, else why the case cannot run here.
+std::string journalsOnTmpfs(const std::string& appFolder, bool readOnly) {
+    const std::string journals = appFolder + "/Recovery";
+    fs::create_directories(journals);
+    if (::unshare(CLONE_NEWNS) != 0)
+        return "SKIP unshare refused";
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", journals.c_str(), "tmpfs", readOnly ? MS_RDONLY : 0,
+                "size=256k,mode=0700") != 0)
+        return "SKIP mount refused";
+    return "";
+}
+
+// The clerk's work while the journal fails: adds, typed and committed notes, a delete. The list
+// must hold exactly this afterwards.
+std::string workOn(Dalmure& c, headless::HeadlessPlatform& p, int from, int count) {
+    for (int i = from; i < from + count; ++i)
+        c.AnnoAdd(u("10:" + std::to_string(10 + i / 60) + ":" + std::to_string(10 + i % 50)),
+                  u("Annotation " + std::to_string(i)));
+    p.userClick(1, 1);
+    p.userType(u(std::string(3000, 'n')));
+    p.userClick(3, 1);
+    std::int32_t last = c.AnnoCount() - 1;
+    c.AnnoDelete(last);
+    if (s(c.AnnoData(0)).find(std::string(3000, 'n')) == std::string::npos)
+        return "the notes typed did not reach their annotation; ";
+    return "";
+}
+
+std::string journalEntries(const TempAppFolder& app) {
+    return std::to_string(app.logEntries("errDalmure_Journal").size());
+}
+
+// The folder is read-only from the start: the control works as before, with one log line.
+std::string readOnlyJournalCase(const std::string& appFolder) {
+    if (std::string why = journalsOnTmpfs(appFolder, true); !why.empty())
+        return why;
+    headless::HeadlessOptions options;
+    options.now = fixedNow();
+    headless::HeadlessPlatform platform(options);
+    Dalmure control(platform, fromUtf8(appFolder));
+    platform.userResize(9600, 7200);
+    std::string problems = workOn(control, platform, 0, 20);
+    if (control.AnnoCount() != 19)
+        problems += "count " + std::to_string(control.AnnoCount()) + "; ";
+    if (!control.RecoverableSessions().empty())
+        problems += "a session listed; ";
+    return problems.empty() ? "OK" : problems;
+}
+
+// The disk fills up during the hearing: the control goes on, one log line; a crash after that
+// still offers what reached the journal before the disk was full.
+std::string fullJournalCase(const std::string& appFolder) {
+    if (std::string why = journalsOnTmpfs(appFolder, false); !why.empty())
+        return why;
+    const std::string crashed = inChild([&] {
+        headless::HeadlessOptions options;
+        options.now = fixedNow();
+        auto* platform = new headless::HeadlessPlatform(options); // never destroyed: the crash
+        auto* control = new Dalmure(*platform, fromUtf8(appFolder));
+        platform->userResize(9600, 7200);
+        std::string problems = workOn(*control, *platform, 0, 5);
+        {
+            std::ofstream filler(appFolder + "/Recovery/filler", std::ios::binary);
+            const std::string block(4096, 'x');
+            while (filler.write(block.data(), block.size()))
+                ;
+        }
+        problems += workOn(*control, *platform, 5, 300);
+        if (control->AnnoCount() != 303)
+            problems += "count " + std::to_string(control->AnnoCount()) + "; ";
+        return problems.empty() ? "OK" : problems;
+    });
+    if (crashed != "OK")
+        return "during the full disk: " + crashed;
+    std::error_code ec;
+    fs::remove(appFolder + "/Recovery/filler", ec);
+    headless::HeadlessOptions options;
+    options.now = fixedNow();
+    headless::HeadlessPlatform platform(options);
+    Dalmure next(platform, fromUtf8(appFolder));
+    const auto found = next.RecoverableSessions();
+    if (found.size() != 1)
+        return "sessions listed: " + std::to_string(found.size());
+    if (found[0].damaged || found[0].annotations < 4)
+        return "the session holds " + std::to_string(found[0].annotations) + " annotations" +
+               (found[0].damaged ? " (damaged)" : "");
+    return "OK";
+}
+
+TEST_F(ControlTest, AJournalThatCannotBeWrittenNeverStopsTheControl) {
+    struct Case {
+        const char* name;
+        std::string (*run)(const std::string&);
+    };
+    for (const Case& c :
+         {Case{"read-only folder", readOnlyJournalCase}, Case{"full disk", fullJournalCase}}) {
+        SCOPED_TRACE(c.name);
+        TempAppFolder app;
+        const std::string result = inChild([&] { return c.run(app.native()); }, 120);
+        if (result.starts_with("SKIP"))
+            GTEST_SKIP() << result;
+        EXPECT_EQ(result, "OK");
+        EXPECT_EQ(journalEntries(app), "1") << "one log line for the journal";
+    }
 }
 
 } // namespace

@@ -42,6 +42,12 @@ class DalmureTestAccess {
         return page;
     }
     static void setLangColumn(Dalmure& c, const Str& v) { c.settings_.setLanguageColumn(v); }
+
+    // Journal: ends it as a clean close would, so that the control goes on without one.
+    static void closeJournal(Dalmure& c) {
+        c.closeJournal();
+        c.journal_.reset();
+    }
 };
 
 } // namespace dalmure

@@ -1,0 +1,34 @@
+# The core library's sources, relative to src/: read by src/CMakeLists.txt and by the fuzz
+# build, which compiles them again with its own instrumentation.
+set(DALMURE_SOURCES
+  commands/commands.cpp
+  control/annotations.cpp
+  control/dalmure.cpp
+  control/layout.cpp
+  control/session_journal.cpp
+  interaction/editor.cpp
+  interaction/grid_handlers.cpp
+  journal/journal.cpp
+  journal/journal_db.cpp
+  journal/live_slot.cpp
+  journal/recovery.cpp
+  minutes/page.cpp
+  minutes/view_print.cpp
+  settings/settings.cpp
+  settings/startup.cpp
+  support/catalogue.cpp
+  support/errors.cpp
+  support/files.cpp
+  support/ini_reader.cpp
+  support/log.cpp
+  support/numeric.cpp
+  support/text.cpp
+  platform/grid_model.cpp
+  platform/ids.cpp
+  platform/text_box_model.cpp
+  platform/headless/headless_controls.cpp
+  platform/headless/headless_platform.cpp
+  platform/headless/headless_services.cpp
+  platform/headless/headless_surface.cpp
+  platform/desktop/gio_shell.cpp
+  platform/mdb/mdb_catalogue.cpp)

@@ -1,0 +1,455 @@
+// The rig every test program shares (unit and conformance tests, benchmarks, fuzz targets): a
+// temporary application folder with the log read back and the shipped files copied in, a fixed
+// clock, a control on the headless platform, recorders of host events and platform happenings,
+// and a child process for what may hang.
+#pragma once
+
+#include "control/dalmure.h"
+#include "control/events.h"
+#include "dalmure_test_access.h"
+#include "platform/headless/headless_platform.h"
+#include "support/text.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <csignal>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace dalmure {
+
+namespace test {
+
+namespace fs = std::filesystem;
+
+inline Str u(std::string_view utf8) {
+    return fromUtf8(utf8);
+}
+inline std::string s(StrView text) {
+    return toUtf8(text);
+}
+
+// One parsed log line: "<date> <time>.<hh> : <number> : <description> : <label>".
+struct LogEntry {
+    std::string raw;         // the line without its quotes and CR LF, UTF-8
+    std::string number;      // "" for 0
+    std::string description; // may itself hold " : "
+    std::string label;
+};
+
+// A fresh application folder under the temporary directory, removed at the end.
+class TempAppFolder {
+  public:
+    TempAppFolder() {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/dalmure-test-XXXXXX";
+        std::vector<char> buf(pattern.begin(), pattern.end());
+        buf.push_back('\0');
+        if (!::mkdtemp(buf.data()))
+            throw std::runtime_error("mkdtemp failed");
+        path_ = buf.data();
+    }
+    ~TempAppFolder() {
+        std::error_code ec;
+        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(path_, ec);
+    }
+    TempAppFolder(const TempAppFolder&) = delete;
+    TempAppFolder& operator=(const TempAppFolder&) = delete;
+
+    const std::string& native() const { return path_; }
+    Str path() const { return fromUtf8(path_); }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+    void writeBytes(const std::string& name, const std::string& bytes) const {
+        std::ofstream out(file(name), std::ios::binary | std::ios::trunc);
+        out << bytes;
+    }
+    // Writes a text file in Windows-1252 from UTF-8 text, each "\n" becoming CR LF.
+    void writeText(const std::string& name, const std::string& utf8) const {
+        std::string withCrLf;
+        for (char ch : utf8) {
+            if (ch == '\n')
+                withCrLf += '\r';
+            withCrLf += ch;
+        }
+        writeBytes(name, toCp1252(fromUtf8(withCrLf)));
+    }
+    // The client INI file, named as the control names it.
+    void writeIni(const std::string& utf8, const std::string& name = "ORClient.ini") const {
+        writeText(name, utf8);
+    }
+    std::string readBytes(const std::string& name) const {
+        std::ifstream in(file(name), std::ios::binary);
+        std::ostringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    bool exists(const std::string& name) const { return fs::exists(file(name)); }
+
+    // Copies a catalogue fixture in as ORLngClient.MDB.
+    void copyCatalogue(const std::string& fixture = "ORLngClient.MDB") const {
+        fs::copy_file(fs::path(DALMURE_TEST_FIXTURES) / fixture, file("ORLngClient.MDB"),
+                      fs::copy_options::overwrite_existing);
+    }
+    // Copies the minutes templates (pvTemplate*.html) of the source tree in; returns how many.
+    int copyTemplates() const {
+        int copied = 0;
+        const fs::path root(DALMURE_SOURCE_DIR);
+        std::error_code ec;
+        for (const auto& top : fs::directory_iterator(root, ec)) {
+            const std::string name = top.path().filename().string();
+            if (!top.is_directory() || name.starts_with(".") || name.starts_with("build") ||
+                name == "tests" || name == "src")
+                continue;
+            for (auto it = fs::recursive_directory_iterator(top.path(), ec);
+                 it != fs::recursive_directory_iterator(); it.increment(ec)) {
+                if (ec)
+                    break;
+                const std::string fn = it->path().filename().string();
+                if (it->is_regular_file() && fn.starts_with("pvTemplate") &&
+                    fn.ends_with(".html")) {
+                    fs::copy_file(it->path(), file(fn), fs::copy_options::overwrite_existing);
+                    ++copied;
+                }
+            }
+        }
+        return copied;
+    }
+
+    // Every line of every Dalmure.Log under Log/, month folders in name order.
+    std::vector<LogEntry> logEntries() const {
+        std::vector<LogEntry> out;
+        const fs::path root = fs::path(path_) / "Log";
+        std::error_code ec;
+        if (!fs::is_directory(root, ec))
+            return out;
+        std::vector<fs::path> months;
+        for (const auto& e : fs::directory_iterator(root, ec))
+            if (e.is_directory())
+                months.push_back(e.path());
+        std::sort(months.begin(), months.end());
+        for (const auto& m : months) {
+            std::ifstream in(m / "Dalmure.Log", std::ios::binary);
+            if (!in)
+                continue;
+            std::ostringstream ss;
+            ss << in.rdbuf();
+            const std::string text = toUtf8(fromCp1252(ss.str()));
+            std::size_t start = 0;
+            while (start < text.size()) {
+                std::size_t end = text.find("\r\n", start);
+                if (end == std::string::npos)
+                    end = text.size();
+                std::string line = text.substr(start, end - start);
+                start = end + 2;
+                if (line.size() >= 2 && line.front() == '"' && line.back() == '"')
+                    line = line.substr(1, line.size() - 2);
+                out.push_back(parse(line));
+            }
+        }
+        return out;
+    }
+    // The entries written under a label.
+    std::vector<LogEntry> logEntries(const std::string& label) const {
+        std::vector<LogEntry> all = logEntries(), out;
+        for (auto& e : all)
+            if (e.label == label)
+                out.push_back(std::move(e));
+        return out;
+    }
+    std::size_t logCount() const { return logEntries().size(); }
+    // The first log line, without its quotes and CR LF ("" when none).
+    std::string firstLogLine() const {
+        const std::vector<LogEntry> all = logEntries();
+        return all.empty() ? std::string() : all.front().raw;
+    }
+    void removeLog() const {
+        std::error_code ec;
+        fs::remove_all(fs::path(path_) / "Log", ec);
+    }
+
+  private:
+    static LogEntry parse(const std::string& line) {
+        LogEntry e;
+        e.raw = line;
+        const std::string sep = " : ";
+        const std::size_t first = line.find(sep);
+        const std::size_t last = line.rfind(sep);
+        if (first == std::string::npos || last == first)
+            return e;
+        const std::size_t second = line.find(sep, first + sep.size());
+        e.number = line.substr(first + sep.size(), second - first - sep.size());
+        e.label = line.substr(last + sep.size());
+        if (second != std::string::npos && second < last)
+            e.description = line.substr(second + sep.size(), last - second - sep.size());
+        return e;
+    }
+
+    std::string path_;
+};
+
+// Runs fn in a child process and returns what it returned: the way to try something that may
+// hang or that changes the process (mounts, umask). "TIMEOUT" when the child has not ended
+// within `seconds` (it is then killed), "DIED <status>" when it ended without answering.
+inline std::string inChild(const std::function<std::string()>& fn, int seconds = 30) {
+    int out[2];
+    if (::pipe(out) != 0)
+        return "pipe failed";
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return "fork failed";
+    if (pid == 0) {
+        ::close(out[0]);
+        std::string answer;
+        try {
+            answer = fn();
+        } catch (const std::exception& e) {
+            answer = std::string("exception: ") + e.what();
+        } catch (...) {
+            answer = "exception";
+        }
+        std::size_t done = 0;
+        while (done < answer.size()) {
+            const ssize_t n = ::write(out[1], answer.data() + done, answer.size() - done);
+            if (n <= 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        ::_exit(0);
+    }
+    ::close(out[1]);
+    std::string answer;
+    bool timedOut = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0) {
+            timedOut = true;
+            break;
+        }
+        pollfd p{out[0], POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(left)) <= 0)
+            continue;
+        char buf[4096];
+        const ssize_t n = ::read(out[0], buf, sizeof buf);
+        if (n <= 0)
+            break;
+        answer.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(out[0]);
+    if (timedOut)
+        ::kill(pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (timedOut)
+        return "TIMEOUT";
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return "DIED " + std::to_string(status) + ": " + answer;
+    return answer;
+}
+
+// 4 March 2026, 14:05:09.37: the clock every harness starts with.
+inline platform::LocalTime fixedNow() {
+    platform::LocalTime t;
+    t.year = 2026, t.month = 3, t.day = 4;
+    t.hour = 14, t.minute = 5, t.second = 9, t.hundredths = 37;
+    return t;
+}
+
+// One headless control started in a folder and sized as dalmure-host sizes it, with no host
+// attached: for benchmarks and fuzz targets, which drive it through the API alone.
+struct Rig {
+    explicit Rig(const std::string& folderPath) : folder(folderPath) {
+        fs::create_directories(folder);
+        headless::HeadlessOptions options;
+        options.now = fixedNow();
+        platform = std::make_unique<headless::HeadlessPlatform>(options);
+        control = std::make_unique<Dalmure>(*platform, fromUtf8(folder));
+        platform->userResize(9600, 7200);
+    }
+    explicit Rig(const TempAppFolder& app) : Rig(app.native()) {}
+    ~Rig() {
+        control.reset();
+        platform.reset();
+    }
+    Rig(const Rig&) = delete;
+    Rig& operator=(const Rig&) = delete;
+
+    std::string folder;
+    std::unique_ptr<headless::HeadlessPlatform> platform;
+    std::unique_ptr<Dalmure> control;
+};
+
+// Records the host events the control raises; optional handlers act as the host would.
+class RecordingEvents : public DalmureEvents {
+  public:
+    std::vector<std::string> names; // in order raised, e.g. "AnnoModified(0)"
+
+    std::function<void(std::int16_t&)> onDeleteRequest;
+    std::function<void(std::int16_t&, Str&, Str&, bool&)> onModifiedDesc;
+    std::function<void(Str&, Str&)> onAdded;
+    std::function<void(Str&)> onToolTip;
+    std::function<void()> onDblClick;
+
+    void AnnoDeleteRequest(std::int16_t& AnnoIndex) override {
+        names.push_back("AnnoDeleteRequest(" + std::to_string(AnnoIndex) + ")");
+        if (onDeleteRequest)
+            onDeleteRequest(AnnoIndex);
+    }
+    void AnnoModified(std::int16_t AnnoIndex) override {
+        names.push_back("AnnoModified(" + std::to_string(AnnoIndex) + ")");
+    }
+    void AnnoModifiedDesc(std::int16_t& AnnoIndex, Str& OldDesc, Str& NewDesc,
+                          bool& Cancel) override {
+        names.push_back("AnnoModifiedDesc(" + std::to_string(AnnoIndex) + "," + s(OldDesc) + "," +
+                        s(NewDesc) + ")");
+        if (onModifiedDesc)
+            onModifiedDesc(AnnoIndex, OldDesc, NewDesc, Cancel);
+    }
+    void AnnoAdded(Str& AnnoTime, Str& AnnoDesc) override {
+        names.push_back("AnnoAdded(" + s(AnnoTime) + "," + s(AnnoDesc) + ")");
+        if (onAdded)
+            onAdded(AnnoTime, AnnoDesc);
+    }
+    void DblClick() override {
+        names.push_back("DblClick()");
+        if (onDblClick)
+            onDblClick();
+    }
+    void AnnoRecovered(std::int16_t AnnoIndex) override {
+        names.push_back("AnnoRecovered(" + std::to_string(AnnoIndex) + ")");
+    }
+    void ToolTipChanged(Str& ToolTipText) override {
+        names.push_back("ToolTipChanged(" + s(ToolTipText) + ")");
+        if (onToolTip)
+            onToolTip(ToolTipText);
+    }
+};
+
+// Records the platform's happenings as short texts in `seen` ("launch <program> <params>",
+// "navigate <path>", "printsize <n>", "pointer busy", "pointer <n>", "menu", "prompt(<answer>)",
+// "msgbox"); the dialogs also go to `dialogLog` when set, so that a test can check their order
+// against the host events. Keeps the prompts, the message texts and the menu choice.
+class RecordingHappenings : public headless::HappeningSink {
+  public:
+    struct Prompt {
+        std::string title, message, defaultText;
+    };
+    std::vector<std::string> seen;
+    std::vector<std::string>* dialogLog = nullptr;
+    std::vector<Prompt> prompts;
+    std::vector<std::string> messages; // "<title>: <message>"
+    std::optional<platform::MenuItemId> chosen;
+
+    void prompt(const Str& title, const Str& message, const Str& defaultText,
+                const Str& answer) override {
+        prompts.push_back({s(title), s(message), s(defaultText)});
+        note("prompt(" + s(answer) + ")", true);
+    }
+    void messageBox(const Str& title, const Str& message) override {
+        messages.push_back(s(title) + ": " + s(message));
+        note("msgbox", true);
+    }
+    void menu(const std::vector<headless::MenuItemState>&,
+              std::optional<platform::MenuItemId> chosenItem) override {
+        chosen = chosenItem;
+        note("menu", false);
+    }
+    void launch(const Str& program, const Str& params) override {
+        note("launch " + s(program) + " " + s(params), false);
+    }
+    void navigate(const Str& path) override { note("navigate " + s(path), false); }
+    void printSize(std::int16_t size) override { note("printsize " + std::to_string(size), false); }
+    void pointer(int p) override {
+        note(p == platform::kPointerBusy ? "pointer busy" : "pointer " + std::to_string(p), false);
+    }
+    // The happenings that start with prefix.
+    std::vector<std::string> only(const std::string& prefix) const {
+        std::vector<std::string> out;
+        for (const std::string& e : seen)
+            if (e.starts_with(prefix))
+                out.push_back(e);
+        return out;
+    }
+
+  private:
+    void note(std::string text, bool dialog) {
+        if (dialog && dialogLog)
+            dialogLog->push_back(text);
+        seen.push_back(std::move(text));
+    }
+};
+
+// A control on the headless platform in a temporary application folder. Prepare the folder
+// (INI, catalogue, templates) first, then call start(); resize() plays the container's sizing.
+class ControlHarness {
+  public:
+    explicit ControlHarness(std::optional<platform::LocalTime> now = fixedNow()) {
+        headless::HeadlessOptions options;
+        options.now = now;
+        platform = std::make_unique<headless::HeadlessPlatform>(options);
+    }
+    ~ControlHarness() {
+        control.reset();
+        platform.reset();
+    }
+
+    Dalmure& start() {
+        control = std::make_unique<Dalmure>(*platform, app.path());
+        control->setEventSink(&events);
+        return *control;
+    }
+    // Start-up, then the container's sizing (9600 x 7200 unless told).
+    Dalmure& startSized(std::int32_t width = 9600, std::int32_t height = 7200) {
+        start();
+        platform->userResize(width, height);
+        return *control;
+    }
+
+    Dalmure& c() { return *control; }
+    platform::Grid& grid() { return platform->grid(); }
+    platform::TextBox& editor() { return platform->editor(); }
+    platform::CommandButton& button(platform::ButtonId id) { return platform->button(id); }
+
+    // Adds annotations through the host API, in the order given (time, description).
+    void add(const std::vector<std::pair<std::string, std::string>>& items) {
+        for (const auto& [time, desc] : items)
+            control->AnnoAdd(u(time), u(desc));
+    }
+    // Adds one annotation with a data text.
+    void add(Str time, Str desc, Str data) { control->AnnoAdd(time, desc, data); }
+    // The main rows' time texts, top to bottom.
+    std::vector<std::string> times() {
+        std::vector<std::string> out;
+        for (std::int32_t r = 0; r + 1 < grid().rows(); r += 2)
+            out.push_back(s(grid().textMatrix(r, 0)));
+        return out;
+    }
+    std::string cell(std::int32_t row, std::int32_t col) { return s(grid().textMatrix(row, col)); }
+
+    TempAppFolder app;
+    std::unique_ptr<headless::HeadlessPlatform> platform;
+    RecordingEvents events;
+    std::unique_ptr<Dalmure> control;
+};
+
+} // namespace test
+} // namespace dalmure
