@@ -145,6 +145,7 @@ class Dalmure : private platform::Notifications, private Minutes::Host, private 
     // The annotation a move key leads to from the selected one; -1 for any other key.
     std::int32_t annotationAfterKey(std::int16_t KeyCode);
     void openCommandMenu();
+    void prepareCommandMenu();
     void MSFlexGrid1_LeaveCell();
     void MSFlexGrid1_Scroll();
     void MSFlexGrid1_MouseMove();
@@ -187,6 +188,7 @@ class Dalmure : private platform::Notifications, private Minutes::Host, private 
         MSFlexGrid1_KeyDown(keyCode, shift);
     }
     void menuRequested() override { openCommandMenu(); }
+    void menuItemsWanted() override { prepareCommandMenu(); }
     void gridLeaveCell() override { MSFlexGrid1_LeaveCell(); }
     void gridScroll() override { MSFlexGrid1_Scroll(); }
     void gridMouseMove(int, int, double, double) override { MSFlexGrid1_MouseMove(); }

@@ -206,6 +206,11 @@ void Dalmure::openCommandMenu() {
          [&] { commands_.openPopupMenu(blValideGrid(), grid().rows() >= 1); });
 }
 
+void Dalmure::prepareCommandMenu() {
+    trap(u"errDalmure_MSFlexGrid1_MouseUp",
+         [&] { commands_.preparePopupMenu(blValideGrid(), grid().rows() >= 1); });
+}
+
 void Dalmure::UserControl_MouseMove() {
     trap(u"errUserControl_MouseMove", [&] { commands_.withdrawToolTip(); });
 }

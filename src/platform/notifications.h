@@ -41,9 +41,12 @@ class Notifications {
     virtual void buttonClick(ButtonId button) = 0;
     virtual void buttonMouseMove(ButtonId button) = 0;
     virtual void menuClick(MenuItemId item) = 0;
-    // The menu key or Shift+F10 on the grid or in the editor, or a right click in the editor:
-    // the popup menu of the selected annotation, the selection left as it is.
+    // The menu key or Shift+F10 on the grid or in the editor: the popup menu of the selected
+    // annotation, the selection left as it is.
     virtual void menuRequested() {}
+    // The popup menu's items are about to be shown inside another menu (the editor's own text
+    // menu on a right click): they take their states as for the popup menu, which stays closed.
+    virtual void menuItemsWanted() {}
 
     // The control's own surface and its container.
     virtual void surfaceMouseMove(int button, int shift, double x, double y) = 0;

@@ -188,14 +188,22 @@ void EditorWidget::resizeEvent(QResizeEvent* e) {
     keepTextInView();
 }
 
+// Qt's own editing items (undo, cut, copy, paste ...), then the control's commands.
+QMenu* EditorWidget::notesMenu(const QPoint& at) {
+    QMenu* menu = createStandardContextMenu(at);
+    box_.addCommands(*menu);
+    return menu;
+}
+
 void EditorWidget::contextMenuEvent(QContextMenuEvent* e) {
-    // The keyboard's menu is the control's; the mouse's is the widget's own text menu.
-    if (e->reason() == QContextMenuEvent::Mouse) {
-        QPlainTextEdit::contextMenuEvent(e);
+    e->accept();
+    // The keyboard's menu is the control's; the mouse's is the notes' text menu.
+    if (e->reason() != QContextMenuEvent::Mouse) {
+        box_.requestMenu();
         return;
     }
-    e->accept();
-    box_.requestMenu();
+    const std::unique_ptr<QMenu> menu(notesMenu(e->pos()));
+    box_.runMenu(*menu, e->globalPos());
 }
 
 void EditorWidget::keyPressEvent(QKeyEvent* e) {
@@ -382,6 +390,22 @@ void QtTextBox::appearanceChanged() {
     const double points = model_.fontSize();
     f.setPointSizeF(points > 0 ? points : 1);
     w_->setFont(f);
+}
+
+void QtTextBox::addCommands(QMenu& menu) {
+    if (ctx_.sink)
+        ctx_.sink->menuItemsWanted();
+    if (ctx_.commandMenu == nullptr)
+        return;
+    menu.addSeparator();
+    ctx_.commandMenu->addItemsTo(menu);
+}
+
+void QtTextBox::runMenu(QMenu& menu, const QPoint& at) {
+    ctx_.driveModal(&menu);
+    const QPointer<QAction> chosen = menu.exec(at);
+    if (ctx_.commandMenu)
+        ctx_.commandMenu->chosenElsewhere(chosen);
 }
 
 void QtTextBox::focusGiven() {

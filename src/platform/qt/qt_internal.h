@@ -39,6 +39,8 @@ std::int16_t virtualKeyCode(int qtKey);
 // The menu key or Shift+F10: the control's popup menu, from the keyboard.
 bool isMenuKey(const QKeyEvent* e);
 
+class QtMenu;
+
 // What every component shares: the notification sink, the happening sink, the DPI source.
 struct Context {
     platform::Notifications* sink = nullptr;
@@ -48,6 +50,8 @@ struct Context {
     std::function<void(const QString&, bool)> printFinished;
     // The user acted on something that takes the focus without moving the real focus.
     std::function<void(QWidget*)> focusTaken;
+    // The control's popup menu, whose items other menus show too.
+    QtMenu* commandMenu = nullptr;
 
     double dpiX() const;
     double dpiY() const;
@@ -267,6 +271,8 @@ class EditorWidget final : public QPlainTextEdit {
     void contextMenuEvent(QContextMenuEvent* e) override;
 
   private:
+    // The menu a right click opens over the notes at at (in the widget's coordinates).
+    QMenu* notesMenu(const QPoint& at);
     QtTextBox& box_;
 };
 
@@ -292,6 +298,10 @@ class QtTextBox final : public platform::TextBoxView {
         if (ctx_.sink)
             ctx_.sink->menuRequested();
     }
+    // Adds the control's commands to menu, in the states its popup menu would show them.
+    void addCommands(QMenu& menu);
+    // Shows menu at the global position at; a command chosen from it runs.
+    void runMenu(QMenu& menu, const QPoint& at);
 
     // --- platform::TextBoxView ---
     void textReplaced() override;
@@ -374,6 +384,10 @@ class QtMenu final : public platform::PopupMenu {
     void popup(bool rightButtonChooses) override;
     ~QtMenu() override;
     QMenu* widget() const { return menu_; }
+    // Shows the items in another menu too, as they are now (the same actions).
+    void addItemsTo(QMenu& other) const;
+    // An action chosen from another menu: when it is one of the items, its command runs.
+    void chosenElsewhere(const QAction* chosen);
 
   private:
     QAction* action(platform::MenuItemId item) const;

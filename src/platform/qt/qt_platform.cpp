@@ -154,6 +154,7 @@ struct QtPlatform::Impl {
             GridView* v = grid->view();
             return v->viewport()->mapToGlobal(v->lastMouse);
         });
+        ctx.commandMenu = menu.get();
         dialogs = std::make_unique<QtDialogs>(ctx);
         printer = std::make_unique<QtPrinter>(ctx);
         browser = std::make_unique<QtBrowser>(ctx, *frame1, *printer, options.printPdf);
