@@ -113,6 +113,7 @@ DalmureWidget::DalmureWidget(const QString& applicationFolder, QWidget* parent,
         [this](const QString& file, bool ok) { emit printFinished(file, ok); });
     d->control = std::make_unique<Dalmure>(*d->platform, fromQ(d->folder));
     d->control->setEventSink(d->events.get());
+    d->qtTexts = std::make_unique<QtTextsTranslation>(d->control->privateState().strLangColumn);
     // The container sizes the control once it is created.
     auto& s = d->platform->surface();
     d->platform->containerResize(s.width(), s.height());
@@ -121,6 +122,7 @@ DalmureWidget::DalmureWidget(const QString& applicationFolder, QWidget* parent,
 
 DalmureWidget::~DalmureWidget() {
     d->control.reset();
+    d->qtTexts.reset();
     d->platform.reset();
 }
 

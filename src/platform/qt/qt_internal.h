@@ -475,4 +475,24 @@ class QtBrowser final : public platform::BrowserComponent {
     bool printPending_ = false;
 };
 
+// ---------------------------------------------------------------------------------------------
+// Qt's own texts in the control's language (qt_translations.cpp)
+
+// The language of Qt's translations for a catalogue column ("fr" for French); "" when Qt's own
+// English texts serve.
+QString qtLanguageOfColumn(StrView column);
+
+// Holds Qt's translation for a control's language while the control lives; shared by every
+// control of the application, and never installed over a translation of Qt's texts the host has.
+class QtTextsTranslation {
+  public:
+    explicit QtTextsTranslation(StrView languageColumn);
+    ~QtTextsTranslation();
+    QtTextsTranslation(const QtTextsTranslation&) = delete;
+    QtTextsTranslation& operator=(const QtTextsTranslation&) = delete;
+
+  private:
+    bool held_ = false;
+};
+
 } // namespace dalmure::qt
