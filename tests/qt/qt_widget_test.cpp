@@ -419,6 +419,32 @@ class QtWidgetTest : public QObject {
         QCOMPARE(w().annoData(3), QStringLiteral("typed"));
         QCOMPARE(w().annoData(29), QString());
     }
+
+    // A delete the host answers at once, inside its slot: the annotation now shown where the
+    // deleted one was is selected, also when the deleted one was the last of the list, and the
+    // keys go on from there.
+    void aDeleteAnsweredInTheSlotSelectsTheAnnotationShownInstead_data() {
+        QTest::addColumn<int>("deleted");
+        QTest::addColumn<int>("selected");
+        QTest::newRow("the last") << 2 << 1;
+        QTest::newRow("the middle one") << 1 << 1;
+        QTest::newRow("the first") << 0 << 0;
+    }
+    void aDeleteAnsweredInTheSlotSelectsTheAnnotationShownInstead() {
+        QFETCH(int, deleted);
+        QFETCH(int, selected);
+        addThree();
+        connect(&w(), &DalmureWidget::annoDeleteRequest, this,
+                [this](qint16& i) { w().annoDelete(i); });
+        mouseOnCell(2 * deleted + 1, 1);
+        QTest::mouseClick(p().buttonWidget(ButtonId::CWButton1), Qt::LeftButton);
+        QCOMPARE(w().annoCount(), 2);
+        QCOMPARE(w().selected(), selected);
+        QVERIFY(f_.editorOver(2 * selected + 1, 1));
+        p().gridView()->setFocus();
+        QTest::keyClick(p().gridView(), selected == 0 ? Qt::Key_Down : Qt::Key_Up);
+        QCOMPARE(w().selected(), 1 - selected);
+    }
 };
 
 QTEST_MAIN(QtWidgetTest)
