@@ -9,7 +9,7 @@ packages=(
   mdbtools mdbtools-dev libglib2.0-dev libglib2.0-bin desktop-file-utils xdg-utils
   libsqlite3-dev
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-webengine-dev
-  libqt6opengl6-dev libgl-dev qt6-qpa-plugins
+  libqt6opengl6-dev libgl-dev qt6-qpa-plugins qt6-translations-l10n
   libhunspell-dev hunspell-fr hunspell-en-us
   xvfb xauth poppler-utils valgrind python3 chromium perl
   dbus at-spi2-core python3-pyatspi

@@ -285,9 +285,13 @@ TEST_F(OrvaneWindow, DeleteRequestsAreAnsweredAfterConfirmation) {
     window->advanceRecording(10);
     window->addAnnotation(QStringLiteral("Deux"));
     ASSERT_EQ(control().selected(), 1);
+    QString buttons; // Qt's texts follow the control's French
     for (auto answer : {QMessageBox::No, QMessageBox::Yes}) {
-        window->setConfirmDriver(
-            [answer](QMessageBox* box) { QTest::mouseClick(box->button(answer), Qt::LeftButton); });
+        window->setConfirmDriver([answer, &buttons](QMessageBox* box) {
+            buttons = box->button(QMessageBox::Yes)->text() + QLatin1Char(' ') +
+                      box->button(QMessageBox::No)->text();
+            QTest::mouseClick(box->button(answer), Qt::LeftButton);
+        });
         QTest::mouseClick(dalmure::qt::platformOf(control()).buttonWidget(ButtonId::CWButton1),
                           Qt::LeftButton);
         QTest::qWait(50);
@@ -297,6 +301,7 @@ TEST_F(OrvaneWindow, DeleteRequestsAreAnsweredAfterConfirmation) {
     EXPECT_EQ(window->timelineMarks(), timesOf(control()));
     const QStringList names = window->eventNames();
     EXPECT_EQ(names.count(QStringLiteral("AnnoDeleteRequest")), 2);
+    EXPECT_EQ(buttons, QStringLiteral("&Oui &Non"));
 }
 
 TEST_F(OrvaneWindow, PlayCommandMovesThePlayheadFromTheAnnotationsTime) {

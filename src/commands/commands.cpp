@@ -178,6 +178,12 @@ void Commands::withdrawToolTip() {
 }
 
 void Commands::openPopupMenu(bool hasSelection, bool listHasRows) {
+    preparePopupMenu(hasSelection, listHasRows);
+    // Modal; the chosen item's command runs before this returns. Either button chooses.
+    form_.menu().popup(true);
+}
+
+void Commands::preparePopupMenu(bool hasSelection, bool listHasRows) {
     platform::PopupMenu& m = form_.menu();
     m.setEnabled(MenuItemId::Jouer, hasSelection);
     m.setEnabled(MenuItemId::Renommer, hasSelection);
@@ -191,8 +197,6 @@ void Commands::openPopupMenu(bool hasSelection, bool listHasRows) {
     const bool modifiable = !noModify_;
     m.setEnabled(MenuItemId::Renommer, modifiable);
     m.setEnabled(MenuItemId::Supprimer, modifiable);
-    // Modal; the chosen item's command runs before this returns. Either button chooses.
-    m.popup(true);
 }
 
 // --- Modes -------------------------------------------------------------------------------

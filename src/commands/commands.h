@@ -57,6 +57,8 @@ class Commands {
     // Opens the popup menu, its items enabled and shown for the list and the modes; modal: the
     // chosen item's command runs before this returns.
     void openPopupMenu(bool hasSelection, bool listHasRows);
+    // Gives the popup menu's items the states openPopupMenu gives them, without opening it.
+    void preparePopupMenu(bool hasSelection, bool listHasRows);
 
     // The modes. NoPlay hides the play button and moves the others one step left (errors are
     // logged); NoPV hides the view and print buttons; NoModif hides delete and rename. NoPV

@@ -155,6 +155,12 @@ class Dalmure : private platform::Notifications, private Minutes::Host, private 
     void MSFlexGrid1_Click();
     void MSFlexGrid1_DblClick();
     void MSFlexGrid1_KeyPress(std::int16_t& KeyAscii);
+    // Up, Down, Page Up, Page Down, Home and End select an annotation as a click on it does.
+    void MSFlexGrid1_KeyDown(std::int16_t& KeyCode, int Shift);
+    // The annotation a move key leads to from the selected one; -1 for any other key.
+    std::int32_t annotationAfterKey(std::int16_t KeyCode);
+    void openCommandMenu();
+    void prepareCommandMenu();
     void MSFlexGrid1_LeaveCell();
     void MSFlexGrid1_Scroll();
     void MSFlexGrid1_MouseMove();
@@ -201,6 +207,11 @@ class Dalmure : private platform::Notifications, private Minutes::Host, private 
     void gridClick() override { MSFlexGrid1_Click(); }
     void gridDblClick() override { MSFlexGrid1_DblClick(); }
     void gridKeyPress(std::int16_t& keyAscii) override { MSFlexGrid1_KeyPress(keyAscii); }
+    void gridKeyDown(std::int16_t& keyCode, int shift) override {
+        MSFlexGrid1_KeyDown(keyCode, shift);
+    }
+    void menuRequested() override { openCommandMenu(); }
+    void menuItemsWanted() override { prepareCommandMenu(); }
     void gridLeaveCell() override { MSFlexGrid1_LeaveCell(); }
     void gridScroll() override { MSFlexGrid1_Scroll(); }
     void gridMouseMove(int, int, double, double) override { MSFlexGrid1_MouseMove(); }

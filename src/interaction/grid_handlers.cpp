@@ -1,11 +1,49 @@
 // The grid's mouse and keyboard handling and the control surface's mouse moves: selecting an
-// annotation (the one place a selection is made), the play request of a double click, the popup
-// menu of a right click, and the withdrawal of a button's tooltip.
+// annotation (the one place a selection is made), the move keys that select as a click does, the
+// play request of a double click, the popup menu of a right click or of the menu key, and the
+// withdrawal of a button's tooltip.
 #include "control/dalmure.h"
 #include "control/trap.h"
 #include "support/numeric.h"
 
+#include <algorithm>
+
 namespace dalmure {
+
+namespace {
+
+constexpr std::int16_t kKeyPageUp = 33, kKeyPageDown = 34, kKeyEnd = 35, kKeyHome = 36;
+constexpr std::int16_t kKeyUp = 38, kKeyDown = 40;
+
+bool isMoveKey(std::int16_t code) {
+    return code == kKeyUp || code == kKeyDown || code == kKeyHome || code == kKeyEnd ||
+           code == kKeyPageUp || code == kKeyPageDown;
+}
+
+// Whole annotations that fit the grid's height, at least one: the step of Page Up and Page
+// Down. Counted from the top row down, then, near the end of the list, from above it.
+std::int32_t annotationsPerPage(const platform::Grid& g) {
+    std::int64_t height = 0;
+    std::int32_t shown = 0;
+    const std::int32_t top = g.topRow() - g.topRow() % 2;
+    const auto fits = [&](std::int32_t r) {
+        height += std::int64_t{g.rowHeight(r)} + g.rowHeight(r + 1);
+        if (height > g.height())
+            return false;
+        ++shown;
+        return true;
+    };
+    std::int32_t r = top;
+    while (r + 1 < g.rows() && fits(r))
+        r += 2;
+    if (r + 1 >= g.rows()) {
+        for (r = top - 2; r >= 0 && fits(r); r -= 2) {
+        }
+    }
+    return std::max(shown, std::int32_t{1});
+}
+
+} // namespace
 
 void Dalmure::MSFlexGrid1_Click() {
     trap(u"errDalmure_MSFlexGrid1_Click", [&] {
@@ -79,7 +117,61 @@ void Dalmure::MSFlexGrid1_DblClick() {
 }
 
 void Dalmure::MSFlexGrid1_KeyPress(std::int16_t& KeyAscii) {
-    (void)KeyAscii; // the key only opens the editor; it is not typed into it
+    // The key opens the editor and the platform types it there, the first key of a note being
+    // no different from the next.
+    (void)KeyAscii;
+    MSFlexGrid1_Click();
+}
+
+std::int32_t Dalmure::annotationAfterKey(std::int16_t KeyCode) {
+    platform::Grid& g = grid();
+    const std::int32_t count = g.rows() / 2;
+    if (count == 0 || (count == 1 && g.textMatrix(0, 0).empty())) {
+        return -1; // the empty list
+    }
+    const std::int32_t last = count - 1;
+    // From the selected annotation; with none, from the annotation of the current row.
+    std::int32_t from = blValideGrid() ? std::int32_t{iSelected} : g.row() / 2;
+    from = std::clamp(from, std::int32_t{0}, last);
+    switch (KeyCode) {
+    case kKeyUp:
+        return std::max(from - 1, std::int32_t{0});
+    case kKeyDown:
+        return std::min(from + 1, last);
+    case kKeyHome:
+        return 0;
+    case kKeyEnd:
+        return last;
+    case kKeyPageUp:
+        return std::max(from - annotationsPerPage(g), std::int32_t{0});
+    case kKeyPageDown:
+        return std::min(from + annotationsPerPage(g), last);
+    default:
+        return -1;
+    }
+}
+
+void Dalmure::MSFlexGrid1_KeyDown(std::int16_t& KeyCode, int Shift) {
+    (void)Shift;
+    if (!isMoveKey(KeyCode)) {
+        return;
+    }
+    // The grid's own moves would go row by row, half an annotation at a time.
+    const std::int32_t target = annotationAfterKey(KeyCode);
+    KeyCode = 0;
+    if (target < 0) {
+        return;
+    }
+    // As a click on the annotation's description: the cell leaves, then the click handling.
+    platform::Grid& g = grid();
+    const std::int32_t row = 2 * target;
+    if (g.row() != row || g.col() != 0) {
+        MSFlexGrid1_LeaveCell();
+        if (row < g.rows()) {
+            g.setRow(row);
+            g.setCol(0);
+        }
+    }
     MSFlexGrid1_Click();
 }
 
@@ -107,6 +199,16 @@ void Dalmure::MSFlexGrid1_MouseUp(int Button) {
         const bool valid = blValideGrid();
         commands_.openPopupMenu(valid, grid().rows() >= 1);
     });
+}
+
+void Dalmure::openCommandMenu() {
+    trap(u"errDalmure_MSFlexGrid1_MouseUp",
+         [&] { commands_.openPopupMenu(blValideGrid(), grid().rows() >= 1); });
+}
+
+void Dalmure::prepareCommandMenu() {
+    trap(u"errDalmure_MSFlexGrid1_MouseUp",
+         [&] { commands_.preparePopupMenu(blValideGrid(), grid().rows() >= 1); });
 }
 
 void Dalmure::UserControl_MouseMove() {

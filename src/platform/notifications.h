@@ -18,6 +18,13 @@ class Notifications {
     virtual void gridClick() = 0;
     virtual void gridDblClick() = 0;
     virtual void gridKeyPress(std::int16_t& keyAscii) = 0;
+    // A key went down on the grid (key codes as for the editor: 33 Page Up, 34 Page Down, 35 End,
+    // 36 Home, 38 Up, 40 Down). The control sets keyCode to 0 when it took the key; the grid
+    // then does nothing more with it.
+    virtual void gridKeyDown(std::int16_t& keyCode, int shift) {
+        (void)keyCode;
+        (void)shift;
+    }
     virtual void gridLeaveCell() = 0;
     virtual void gridScroll() = 0;
     virtual void gridMouseMove(int button, int shift, double x, double y) = 0;
@@ -51,6 +58,12 @@ class Notifications {
     virtual void buttonClick(ButtonId button) = 0;
     virtual void buttonMouseMove(ButtonId button) = 0;
     virtual void menuClick(MenuItemId item) = 0;
+    // The menu key or Shift+F10 on the grid or in the editor: the popup menu of the selected
+    // annotation, the selection left as it is.
+    virtual void menuRequested() {}
+    // The popup menu's items are about to be shown inside another menu (the editor's own text
+    // menu on a right click): they take their states as for the popup menu, which stays closed.
+    virtual void menuItemsWanted() {}
 
     // Find bar. findRequested: Ctrl+F in the grid or the notes. findTextChanged: the clerk
     // changed the bar's text. findNext: Enter or F3 (backwards: Shift+F3) in the bar, or F3 in

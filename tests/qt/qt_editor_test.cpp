@@ -1,9 +1,11 @@
 // The notes editor under real Qt events: a reopened note shows all the lines its row was sized
 // for, the widget's own edits keep the host's line breaks, the focus coming back from another
-// window is no new opening, and keys after the editor closed still reach the note.
+// window is no new opening, keys after the editor closed still reach the note, and a right click
+// opens the notes' text menu with the control's commands in it.
 #include "qt_test_support.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -33,6 +35,26 @@ void typeKeys(const QString& keys) {
 }
 
 enum class Closing { Wheel, Esc };
+
+// A right click as the desktop delivers it: through the window, which makes the context menu
+// event of it.
+void rightClick(QWidget* target, QPoint at) {
+    QWidget* top = target->window();
+    QTest::mouseClick(top->windowHandle(), Qt::RightButton, {}, target->mapTo(top, at));
+}
+
+// What a menu shows: each item's object name, or its text when it has none, "-h" after a hidden
+// one and "-d" after a disabled one; a separator is "|".
+QString itemsOf(const QMenu* menu) {
+    QStringList items;
+    for (const QAction* a : menu->actions()) {
+        QString name = a->isSeparator() && a->objectName().isEmpty() ? QStringLiteral("|")
+                       : !a->objectName().isEmpty()                  ? a->objectName()
+                                                    : a->text().section(QLatin1Char('\t'), 0, 0);
+        items << name + (!a->isVisible() ? "-h" : a->isEnabled() ? "" : "-d");
+    }
+    return items.join(QLatin1Char(' '));
+}
 
 } // namespace
 
@@ -169,6 +191,55 @@ class QtEditorTest : public QObject {
         typeKeys(QStringLiteral("Wxy"));
         QTest::mouseClick(f_.elsewhere(), Qt::LeftButton);
         QCOMPARE(w().annoData(1), QStringLiteral("Wxy"));
+    }
+
+    // A right click on the notes opens Qt's text menu (undo, copy, paste ...) with the control's
+    // commands under it, in the states the control's own menu gives them; a command chosen there
+    // runs on the selected annotation.
+    void rightClickOnTheNotesAddsTheCommandsToTheTextMenu() {
+        QPlainTextEdit* notes = p().editorWidget();
+        QVERIFY(notes->isVisible());
+        QTest::keyClicks(notes, QStringLiteral("abc"));
+        QString seen;
+        QAction* pick = nullptr;
+        QString choose;
+        p().setModalDriver([&](QWidget* modal) {
+            auto* menu = qobject_cast<QMenu*>(modal);
+            QVERIFY(menu != nullptr);
+            seen = itemsOf(menu);
+            pick = nullptr;
+            for (QAction* a : menu->actions())
+                if (!choose.isEmpty() && a->objectName() == choose)
+                    pick = a;
+            if (pick)
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(pick).center());
+            else
+                QTest::keyClick(menu, Qt::Key_Escape);
+        });
+        const QString commands = QStringLiteral("mnuPopupJouer mnuPopupRenommer-d "
+                                                "mnuPopupSupprimer-d s1 mnuPopupImprimer s2 "
+                                                "mnuPopupDalmure");
+        w().setNoModif(true);
+        f_.clickCell(3, 1); // opened again, the notes are read-only
+        rightClick(notes->viewport(), QPoint(5, 5));
+        QCOMPARE(seen, QStringLiteral("edit-copy-d | select-all | ") + commands);
+
+        w().setNoModif(false);
+        f_.clickCell(3, 1);
+        int asked = -1;
+        connect(&w(), &DalmureWidget::annoDeleteRequest, this,
+                [&](qint16& index) { asked = index; });
+        choose = QStringLiteral("mnuPopupSupprimer");
+        rightClick(notes->viewport(), QPoint(5, 5));
+        QVERIFY2(seen.startsWith(QStringLiteral("edit-undo")) &&
+                     seen.contains(QStringLiteral(" edit-paste")),
+                 qPrintable(seen));
+        QVERIFY2(seen.endsWith(QStringLiteral("mnuPopupRenommer mnuPopupSupprimer s1 "
+                                              "mnuPopupImprimer s2 mnuPopupDalmure")),
+                 qPrintable(seen));
+        QVERIFY(pick != nullptr);
+        QCOMPARE(asked, 1);
+        QCOMPARE(notes->toPlainText(), QStringLiteral("abc"));
     }
 };
 

@@ -318,6 +318,68 @@ class QtWidgetTest : public QObject {
         QCOMPARE(w().selected(), 0);
     }
 
+    // Up, Down, Home, End, Page Up and Page Down on the grid go by whole annotations and select
+    // as a click does: the editor opens over the notes, and notes typed are committed on the way.
+    void moveKeysOnTheGridSelectAsAClickDoes() {
+        addThree();
+        QSignalSpy modified(&w(), &DalmureWidget::annoModified);
+        mouseOnCell(0, 1);
+        QTableView* grid = p().gridView();
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Down);
+        QCOMPARE(w().selected(), 1);
+        QCOMPARE(p().grid().row(), 3);
+        QVERIFY(f_.editorOver(3, 1));
+        QVERIFY(p().editorWidget()->hasFocus());
+        QTest::keyClicks(p().editorWidget(), QStringLiteral("x"));
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_End);
+        QCOMPARE(w().selected(), 2);
+        QCOMPARE(w().annoData(1), QStringLiteral("x"));
+        QVERIFY(modified.count() >= 1);
+        QTest::keyClick(grid, Qt::Key_Down); // the last stays selected
+        QCOMPARE(w().selected(), 2);
+        QTest::keyClick(grid, Qt::Key_Up);
+        QCOMPARE(w().selected(), 1);
+        QTest::keyClick(grid, Qt::Key_Home);
+        QCOMPARE(w().selected(), 0);
+        QCOMPARE(p().grid().row(), 1);
+        QTest::keyClick(grid, Qt::Key_PageDown);
+        QVERIFY(w().selected() >= 1);
+        QTest::keyClick(grid, Qt::Key_PageUp);
+        QCOMPARE(w().selected(), 0);
+        QVERIFY(f_.editorOver(1, 1));
+        QCOMPARE(w().annoData(0), QString());
+    }
+
+    // The menu key and Shift+F10 open the control's menu for the selected annotation, from the
+    // grid and from the editor, and leave the selection where it was.
+    void menuKeysOpenTheControlMenu() {
+        QString seen;
+        answerMenus(seen);
+        addThree();
+        mouseOnCell(2, 1);
+        const QString items = QStringLiteral("mnuPopupJouer mnuPopupRenommer mnuPopupSupprimer s1 "
+                                             "mnuPopupImprimer s2 mnuPopupDalmure ");
+        QTest::keyClick(p().editorWidget(), Qt::Key_Menu);
+        QCOMPARE(seen, items);
+        seen.clear();
+        QTest::keyClick(p().editorWidget(), Qt::Key_F10, Qt::ShiftModifier);
+        QCOMPARE(seen, items);
+        QCOMPARE(p().editorWidget()->toPlainText(), QString());
+        seen.clear();
+        p().gridView()->setFocus();
+        QTest::keyClick(p().gridView(), Qt::Key_Menu);
+        QCOMPARE(seen, items);
+        seen.clear();
+        QTest::keyClick(p().gridView(), Qt::Key_F10, Qt::ShiftModifier);
+        QCOMPARE(seen, items);
+        QCOMPARE(w().selected(), 1);
+        seen.clear();
+        QTest::keyClick(p().gridView(), Qt::Key_F10); // F10 alone is no menu key
+        QVERIFY(seen.isEmpty());
+    }
+
     // The print command walks every row to write the minutes; the dialog is cancelled. The
     // editor stays over the notes it holds, and what the clerk types goes there.
     void cancelledPrintLeavesTheEditorOverItsNotes() {
@@ -356,6 +418,32 @@ class QtWidgetTest : public QObject {
         QTest::mouseClick(f_.elsewhere(), Qt::LeftButton);
         QCOMPARE(w().annoData(3), QStringLiteral("typed"));
         QCOMPARE(w().annoData(29), QString());
+    }
+
+    // A delete the host answers at once, inside its slot: the annotation now shown where the
+    // deleted one was is selected, also when the deleted one was the last of the list, and the
+    // keys go on from there.
+    void aDeleteAnsweredInTheSlotSelectsTheAnnotationShownInstead_data() {
+        QTest::addColumn<int>("deleted");
+        QTest::addColumn<int>("selected");
+        QTest::newRow("the last") << 2 << 1;
+        QTest::newRow("the middle one") << 1 << 1;
+        QTest::newRow("the first") << 0 << 0;
+    }
+    void aDeleteAnsweredInTheSlotSelectsTheAnnotationShownInstead() {
+        QFETCH(int, deleted);
+        QFETCH(int, selected);
+        addThree();
+        connect(&w(), &DalmureWidget::annoDeleteRequest, this,
+                [this](qint16& i) { w().annoDelete(i); });
+        mouseOnCell(2 * deleted + 1, 1);
+        QTest::mouseClick(p().buttonWidget(ButtonId::CWButton1), Qt::LeftButton);
+        QCOMPARE(w().annoCount(), 2);
+        QCOMPARE(w().selected(), selected);
+        QVERIFY(f_.editorOver(2 * selected + 1, 1));
+        p().gridView()->setFocus();
+        QTest::keyClick(p().gridView(), selected == 0 ? Qt::Key_Down : Qt::Key_Up);
+        QCOMPARE(w().selected(), 1 - selected);
     }
 };
 

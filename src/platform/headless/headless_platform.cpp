@@ -39,7 +39,8 @@ struct HeadlessPlatform::Impl {
         if (auto* n = note()) {
             n->gridKeyPress(ascii);
         }
-        if (editor.visible() && editor.hasFocus()) {
+        // A key the handling took (set to 0) is not typed.
+        if (ascii != 0 && editor.visible() && editor.hasFocus()) {
             editor.typeKey(c);
         }
     }
@@ -242,6 +243,32 @@ void HeadlessPlatform::userKeyPress(std::int16_t ascii) {
     impl_->editor.focusOut();
     impl_->gridFocus = true;
     impl_->gridCharacter(static_cast<char16_t>(static_cast<std::uint16_t>(ascii)));
+}
+
+void HeadlessPlatform::userKeyDown(std::int16_t keyCode, int shift) {
+    impl_->editor.focusOut();
+    impl_->gridFocus = true;
+    if (auto* n = impl_->note()) {
+        n->gridKeyDown(keyCode, shift);
+    }
+}
+
+bool HeadlessPlatform::userMenuKey(std::optional<std::string> choose) {
+    std::optional<platform::MenuItemId> choice;
+    if (choose) {
+        platform::MenuItemId id{};
+        if (!platform::menuItemFromName(*choose, id)) {
+            return false;
+        }
+        choice = id;
+    }
+    // The focus stays where it is: on the grid, or in the editor.
+    impl_->ctx.pendingChoice = choice;
+    if (auto* n = impl_->note()) {
+        n->menuRequested();
+    }
+    impl_->ctx.pendingChoice.reset();
+    return true;
 }
 
 int HeadlessPlatform::userType(const Str& text) {

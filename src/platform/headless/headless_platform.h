@@ -91,6 +91,10 @@ class HeadlessPlatform : public platform::Platform {
     bool userDblClick(std::int32_t row, std::int32_t col);
     bool userRightClick(std::int32_t row, std::int32_t col, std::optional<std::string> choose);
     void userKeyPress(std::int16_t ascii);
+    // A key without a character goes down on the grid (which takes the focus first).
+    void userKeyDown(std::int16_t keyCode, int shift = 0);
+    // The menu key, where the focus is; choose as for userRightClick.
+    bool userMenuKey(std::optional<std::string> choose);
     // Types into the editor; returns the number of characters delivered (0: none could be).
     int userType(const Str& text);
     void userBlur();

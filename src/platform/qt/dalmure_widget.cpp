@@ -37,22 +37,28 @@ QString normalFolder(const QString& folder) {
 } // namespace
 
 // What a slot stores into a by-reference argument is copied back into the control's variable
-// when the signal returns.
+// when the signal returns. An index the slot left as it was is not copied back: the slot may have
+// called the control meanwhile (a delete answered at once selects another annotation), and the
+// control's own variable holds that.
 class DalmureWidgetPrivate::Events final : public DalmureEvents {
   public:
     explicit Events(DalmureWidget* q) : q_(q) {}
     void AnnoDeleteRequest(std::int16_t& AnnoIndex) override {
-        qint16 i = AnnoIndex;
+        const qint16 asked = AnnoIndex;
+        qint16 i = asked;
         emit q_->annoDeleteRequest(i);
-        AnnoIndex = i;
+        if (i != asked)
+            AnnoIndex = i;
     }
     void AnnoModified(std::int16_t AnnoIndex) override { emit q_->annoModified(AnnoIndex); }
     void AnnoModifiedDesc(std::int16_t& AnnoIndex, Str& OldDesc, Str& NewDesc,
                           bool& Cancel) override {
-        qint16 i = AnnoIndex;
+        const qint16 asked = AnnoIndex;
+        qint16 i = asked;
         QString o = toQ(OldDesc), n = toQ(NewDesc);
         emit q_->annoModifiedDesc(i, o, n, Cancel);
-        AnnoIndex = i;
+        if (i != asked)
+            AnnoIndex = i;
         OldDesc = fromQ(o);
         NewDesc = fromQ(n);
     }
@@ -113,6 +119,7 @@ DalmureWidget::DalmureWidget(const QString& applicationFolder, QWidget* parent,
         [this](const QString& file, bool ok) { emit printFinished(file, ok); });
     d->control = std::make_unique<Dalmure>(*d->platform, fromQ(d->folder));
     d->control->setEventSink(d->events.get());
+    d->qtTexts = std::make_unique<QtTextsTranslation>(d->control->privateState().strLangColumn);
     // The container sizes the control once it is created.
     auto& s = d->platform->surface();
     d->platform->containerResize(s.width(), s.height());
@@ -121,6 +128,7 @@ DalmureWidget::DalmureWidget(const QString& applicationFolder, QWidget* parent,
 
 DalmureWidget::~DalmureWidget() {
     d->control.reset();
+    d->qtTexts.reset();
     d->platform.reset();
 }
 

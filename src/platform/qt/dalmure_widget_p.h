@@ -10,6 +10,12 @@
 #include <memory>
 
 namespace dalmure::qt {
+class QtTextsTranslation;
+}
+
+#include <memory>
+
+namespace dalmure::qt {
 
 class DalmureWidgetPrivate final {
   public:
@@ -32,6 +38,8 @@ class DalmureWidgetPrivate final {
     class Events;
     std::unique_ptr<Events> events;
     std::unique_ptr<Dalmure> control; // last: it goes before the platform it stands on
+    // Qt's texts in the control's language while the control lives.
+    std::unique_ptr<QtTextsTranslation> qtTexts;
 };
 
 // The control inside a widget.

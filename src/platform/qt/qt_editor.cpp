@@ -189,7 +189,32 @@ void EditorWidget::resizeEvent(QResizeEvent* e) {
     keepTextInView();
 }
 
+// The spelling help for the word under the mouse, Qt's own editing items (undo, cut, copy,
+// paste ...), then the control's commands.
+QMenu* EditorWidget::notesMenu(const QPoint& at) {
+    QMenu* menu = createStandardContextMenu(at);
+    box_.addSpellingEntries(*menu, at);
+    box_.addCommands(*menu);
+    return menu;
+}
+
+void EditorWidget::contextMenuEvent(QContextMenuEvent* e) {
+    e->accept();
+    // The keyboard's menu is the control's; the mouse's is the notes' text menu.
+    if (e->reason() != QContextMenuEvent::Mouse) {
+        box_.requestMenu();
+        return;
+    }
+    const std::unique_ptr<QMenu> menu(notesMenu(e->pos()));
+    box_.runMenu(*menu, e->globalPos());
+}
+
 void EditorWidget::keyPressEvent(QKeyEvent* e) {
+    if (isMenuKey(e)) {
+        e->accept();
+        box_.requestMenu();
+        return;
+    }
     platform::TextBoxModel& m = box_.model();
     const bool down = m.keyDown(virtualKeyCode(e->key()), shiftMask(e->modifiers()));
     const char16_t ch = characterOf(e);
@@ -247,13 +272,6 @@ void EditorWidget::mousePressEvent(QMouseEvent* e) {
     // choice changed them.
     if (e->button() == Qt::RightButton)
         e->accept();
-}
-
-void EditorWidget::contextMenuEvent(QContextMenuEvent* e) {
-    const std::unique_ptr<QMenu> menu(createStandardContextMenu(e->pos()));
-    box_.addSpellingEntries(*menu, e->pos());
-    box_.showMenu(*menu, e->globalPos());
-    e->accept();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -386,6 +404,22 @@ void QtTextBox::appearanceChanged() {
     w_->setFont(f);
 }
 
+void QtTextBox::addCommands(QMenu& menu) {
+    if (ctx_.sink)
+        ctx_.sink->menuItemsWanted();
+    if (ctx_.commandMenu == nullptr)
+        return;
+    menu.addSeparator();
+    ctx_.commandMenu->addItemsTo(menu);
+}
+
+void QtTextBox::runMenu(QMenu& menu, const QPoint& at) {
+    ctx_.driveModal(&menu);
+    const QPointer<QAction> chosen = menu.exec(at);
+    if (ctx_.commandMenu)
+        ctx_.commandMenu->chosenElsewhere(chosen);
+}
+
 void QtTextBox::focusGiven() {
     moving_ = true;
     w_->setFocus(Qt::OtherFocusReason);
@@ -449,11 +483,6 @@ void QtTextBox::addSpellingEntries(QMenu& menu, QPoint pos) {
     });
     if (first)
         menu.insertSeparator(first);
-}
-
-void QtTextBox::showMenu(QMenu& menu, QPoint at) {
-    ctx_.driveModal(&menu);
-    menu.exec(at);
 }
 
 } // namespace dalmure::qt

@@ -269,22 +269,54 @@ void GridView::wheelEvent(QWheelEvent* e) {
 }
 
 void GridView::contextMenuEvent(QContextMenuEvent* e) {
-    // The mouse's context menu comes through the right button's release; the keyboard's menu
-    // key opens it on the current cell.
-    if (e->reason() == QContextMenuEvent::Mouse) {
-        e->accept();
-        return;
-    }
-    const QRect r = visualRect(model()->index(grid_.model().row(), grid_.model().col()));
-    lastMouse = r.isValid() ? r.center() : QPoint(4, 4);
-    if (ctx_.sink)
-        ctx_.sink->gridMouseUp(platform::kRightButton, 0, ctx_.twipsX(lastMouse.x()),
-                               ctx_.twipsY(lastMouse.y()));
+    // The mouse's context menu comes through the right button's release; the keyboard's opens
+    // the control's menu on the selected annotation.
     e->accept();
+    if (e->reason() != QContextMenuEvent::Mouse)
+        openMenuFromKeyboard();
+}
+
+void GridView::openMenuFromKeyboard() {
+    // The menu opens over the current cell, where the selected annotation's notes are.
+    const QRect r = visualRect(model()->index(grid_.model().row(), grid_.model().col()));
+    lastMouse = r.isValid() && viewport()->rect().contains(r.center()) ? r.center() : QPoint(4, 4);
+    if (ctx_.sink)
+        ctx_.sink->menuRequested();
+}
+
+bool isMenuKey(const QKeyEvent* e) {
+    return e->key() == Qt::Key_Menu ||
+           (e->key() == Qt::Key_F10 && (e->modifiers() & Qt::ShiftModifier));
 }
 
 void GridView::keyPressEvent(QKeyEvent* e) {
     grid_.syncCurrent();
+    if (isMenuKey(e)) {
+        e->accept();
+        openMenuFromKeyboard();
+        return;
+    }
+    // The moves from one annotation to another are the control's: it selects as a click does.
+    std::int16_t code = 0;
+    switch (e->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        code = virtualKeyCode(e->key());
+        break;
+    default:
+        break;
+    }
+    if (code != 0 && ctx_.sink) {
+        ctx_.sink->gridKeyDown(code, shiftMask(e->modifiers()));
+        if (code == 0) {
+            e->accept();
+            return;
+        }
+    }
     const int rows = grid_.rows();
     int row = grid_.model().row(), col = grid_.model().col();
     const int page = std::max(1, viewport()->height() / std::max(1, rowHeight(row)));
@@ -313,15 +345,6 @@ void GridView::keyPressEvent(QKeyEvent* e) {
     case Qt::Key_End:
         row = rows - 1;
         break;
-    case Qt::Key_Menu:
-    case Qt::Key_F10:
-        if (e->key() == Qt::Key_Menu || (e->modifiers() & Qt::ShiftModifier)) {
-            QContextMenuEvent ce(QContextMenuEvent::Keyboard, QPoint(), QPoint(), e->modifiers());
-            contextMenuEvent(&ce);
-            return;
-        }
-        QTableView::keyPressEvent(e);
-        return;
     default: {
         const QString t = e->text();
         std::int16_t ascii = 0;

@@ -8,6 +8,7 @@
 #include <QAbstractTableModel>
 #include <QFont>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPageSize>
 #include <QPlainTextEdit>
@@ -37,6 +38,10 @@ int shiftMask(Qt::KeyboardModifiers m);
 // The mouse buttons held, as the control counts them (left and right).
 int buttonMask(Qt::MouseButtons b);
 std::int16_t virtualKeyCode(int qtKey);
+// The menu key or Shift+F10: the control's popup menu, from the keyboard.
+bool isMenuKey(const QKeyEvent* e);
+
+class QtMenu;
 
 // What every component shares: the notification sink, the happening sink, the DPI source.
 struct Context {
@@ -47,6 +52,8 @@ struct Context {
     std::function<void(const QString&, bool)> printFinished;
     // The user acted on something that takes the focus without moving the real focus.
     std::function<void(QWidget*)> focusTaken;
+    // The control's popup menu, whose items other menus show too.
+    QtMenu* commandMenu = nullptr;
 
     double dpiX() const;
     double dpiY() const;
@@ -186,6 +193,7 @@ class GridView final : public QTableView {
   private:
     void alignTopRow();
     void userMoveTo(int row, int col);
+    void openMenuFromKeyboard();
     Context& ctx_;
     QtGrid& grid_;
     bool pressed_ = false;
@@ -326,6 +334,8 @@ class EditorWidget final : public QPlainTextEdit {
     void mousePressEvent(QMouseEvent* e) override;
 
   private:
+    // The menu a right click opens over the notes at at (in the widget's coordinates).
+    QMenu* notesMenu(const QPoint& at);
     QtTextBox& box_;
 };
 
@@ -350,8 +360,15 @@ class QtTextBox final : public platform::TextBoxView {
     // editor's right-click menu: the suggestions, each replacing the word, and "add to
     // glossary". Nothing when no misspelled word is there.
     void addSpellingEntries(QMenu& menu, QPoint pos);
-    // Shows the editor's right-click menu at global position at, as a modal the tests drive.
-    void showMenu(QMenu& menu, QPoint at);
+    // The menu key or Shift+F10 in the editor: the control's popup menu.
+    void requestMenu() {
+        if (ctx_.sink)
+            ctx_.sink->menuRequested();
+    }
+    // Adds the control's commands to menu, in the states its popup menu would show them.
+    void addCommands(QMenu& menu);
+    // Shows menu at the global position at; a command chosen from it runs.
+    void runMenu(QMenu& menu, const QPoint& at);
 
     // --- platform::TextBoxView ---
     void textReplaced() override;
@@ -435,6 +452,10 @@ class QtMenu final : public platform::PopupMenu {
     void popup(bool rightButtonChooses) override;
     ~QtMenu() override;
     QMenu* widget() const { return menu_; }
+    // Shows the items in another menu too, as they are now (the same actions).
+    void addItemsTo(QMenu& other) const;
+    // An action chosen from another menu: when it is one of the items, its command runs.
+    void chosenElsewhere(const QAction* chosen);
 
   private:
     QAction* action(platform::MenuItemId item) const;
@@ -520,6 +541,26 @@ class QtBrowser final : public platform::BrowserComponent {
     bool busy_ = false;
     bool loaded_ = false;
     bool printPending_ = false;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Qt's own texts in the control's language (qt_translations.cpp)
+
+// The language of Qt's translations for a catalogue column ("fr" for French); "" when Qt's own
+// English texts serve.
+QString qtLanguageOfColumn(StrView column);
+
+// Holds Qt's translation for a control's language while the control lives; shared by every
+// control of the application, and never installed over a translation of Qt's texts the host has.
+class QtTextsTranslation {
+  public:
+    explicit QtTextsTranslation(StrView languageColumn);
+    ~QtTextsTranslation();
+    QtTextsTranslation(const QtTextsTranslation&) = delete;
+    QtTextsTranslation& operator=(const QtTextsTranslation&) = delete;
+
+  private:
+    bool held_ = false;
 };
 
 } // namespace dalmure::qt

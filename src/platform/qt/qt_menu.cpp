@@ -50,6 +50,17 @@ void QtMenu::setVisible(platform::MenuItemId item, bool v) {
     action(item)->setVisible(v);
 }
 
+void QtMenu::addItemsTo(QMenu& other) const {
+    for (QAction* a : actions_)
+        other.addAction(a);
+}
+
+void QtMenu::chosenElsewhere(const QAction* chosen) {
+    for (std::size_t i = 0; i < actions_.size(); ++i)
+        if (chosen != nullptr && actions_[i] == chosen && ctx_.sink)
+            ctx_.sink->menuClick(platform::kAllMenuItems[i]);
+}
+
 void QtMenu::popup(bool /*rightButtonChooses: a QMenu takes either button*/) {
     ctx_.driveModal(menu_);
     QAction* chosen = menu_->exec(mousePos_ ? mousePos_() : QCursor::pos());

@@ -63,7 +63,8 @@ class GridCharacterKeys final : public QObject {
         if (ctx_.sink)
             ctx_.sink->gridKeyPress(ascii);
         platform::TextBoxModel& m = editor_.model();
-        if (m.visible() && m.hasFocus())
+        // A key the handling took (set to 0) is not typed.
+        if (ascii != 0 && m.visible() && m.hasFocus())
             QApplication::sendEvent(editor_.widget(), k);
         k->accept();
         return true;
@@ -72,6 +73,22 @@ class GridCharacterKeys final : public QObject {
   private:
     Context& ctx_;
     QtTextBox& editor_;
+};
+
+// Remembers whether the focus last came to one of the control's widgets by Tab or Shift+Tab.
+class TabArrival final : public QObject {
+  public:
+    using QObject::QObject;
+    bool arrived = false;
+
+  protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* e) override {
+        if (e->type() == QEvent::FocusIn) {
+            const Qt::FocusReason r = static_cast<QFocusEvent*>(e)->reason();
+            arrived = r == Qt::TabFocusReason || r == Qt::BacktabFocusReason;
+        }
+        return false;
+    }
 };
 
 } // namespace
@@ -95,6 +112,7 @@ struct QtPlatform::Impl {
     platform::MdbCatalogueDatabase catalogue;
     QMetaObject::Connection focusConnection;
     bool entering = false, entered = false; // the container is giving the control the focus
+    TabArrival* tabArrival = nullptr;
 
     Impl(QWidget* parent, QtPlatformOptions& options) {
         surfaceWidget = new SurfaceWidget(ctx, parent);
@@ -137,6 +155,7 @@ struct QtPlatform::Impl {
             GridView* v = grid->view();
             return v->viewport()->mapToGlobal(v->lastMouse);
         });
+        ctx.commandMenu = menu.get();
         dialogs = std::make_unique<QtDialogs>(ctx);
         printer = std::make_unique<QtPrinter>(ctx);
         browser = std::make_unique<QtBrowser>(ctx, *frame1, *printer, options.printPdf);
@@ -144,20 +163,25 @@ struct QtPlatform::Impl {
         screen = std::make_unique<QtScreen>(ctx);
         clock = std::make_unique<QtClock>(options.now);
 
-        // Keyboard order: the commands from left to right, then the list, then the notes.
+        // Keyboard order, as the eye reads the control: the commands from left to right, then
+        // the list, then the notes. The modes only hide commands or close the gap they leave, so
+        // this order stays the visual one; Qt passes over the hidden ones.
         using platform::ButtonId;
         const ButtonId order[] = {ButtonId::CWButton3,  ButtonId::CWButton4, ButtonId::CWButton2,
                                   ButtonId::CWButton5,  ButtonId::CWButton1, ButtonId::CWButton6_0,
                                   ButtonId::CWButton6_1};
+        tabArrival = new TabArrival(surfaceWidget);
         QWidget* previous = nullptr;
         for (ButtonId id : order) {
             QWidget* w = buttons[static_cast<std::size_t>(id)]->widget();
+            w->installEventFilter(tabArrival);
             if (previous)
                 QWidget::setTabOrder(previous, w);
             previous = w;
         }
         QWidget::setTabOrder(previous, grid->view());
         QWidget::setTabOrder(grid->view(), editor->widget());
+        grid->view()->installEventFilter(tabArrival);
         editor->setFocusHome(grid->view());
         grid->view()->installEventFilter(new GridCharacterKeys(ctx, *editor, surfaceWidget));
         // Installed last, so that its keys come to it before the grid's character keys.
@@ -172,9 +196,14 @@ struct QtPlatform::Impl {
                 const bool fromOutside =
                     entering || (old != nullptr && !inside(old, surfaceWidget) &&
                                  old->window() == surfaceWidget->window());
+                // Tabbing in onto a command or the list stays there, so that Tab and Shift+Tab
+                // reach every part; any other way in, the control puts the focus in the notes.
+                const bool tabbedIn = !entering && tabArrival->arrived;
+                tabArrival->arrived = false;
                 if (ctx.sink && inside(now, surfaceWidget) && fromOutside) {
                     entered = true;
-                    ctx.sink->surfaceEnterFocus();
+                    if (!tabbedIn)
+                        ctx.sink->surfaceEnterFocus();
                 }
             });
         surfaceWidget->onContainerResize = [this](QSize px) { surface->containerResized(px); };
