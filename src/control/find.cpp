@@ -144,7 +144,7 @@ void Dalmure::nextFound(bool backwards) {
         // then the click handling selects it and opens its notes.
         const std::int32_t notesRow = 2 * k + 1;
         if (g.row() != notesRow || g.col() != 1)
-            MSFlexGrid1_LeaveCell();
+            onGridLeaveCell();
         g.setRow(notesRow);
         g.setCol(1);
         const std::int32_t pos = g.rowPos(2 * k);
@@ -153,7 +153,7 @@ void Dalmure::nextFound(bool backwards) {
             EnsureVisible(top);
         }
         findSelecting_ = true;
-        MSFlexGrid1_Click();
+        onGridClick();
         findSelecting_ = false;
     });
     findSelecting_ = false;
@@ -183,8 +183,8 @@ void Dalmure::closeFind() {
         }
         PlaceEditor();
         // The clerk goes back to the notes the bar left open.
-        if (hadFocus && blEditorOpen && text1().visible())
-            text1().setFocus();
+        if (hadFocus && blEditorOpen && notesEditor().visible())
+            notesEditor().setFocus();
     });
     PlaceEditor();
 }

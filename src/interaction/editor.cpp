@@ -46,7 +46,7 @@ Str trimSpaces(const Str& text) {
 // cell of the selected annotation.
 void Dalmure::openEditor() {
     platform::Grid& g = grid();
-    platform::TextBox& editor = text1();
+    platform::TextBox& editor = notesEditor();
 
     blEditorClosedByList = false;
     blSelectionFailed = false;
@@ -57,7 +57,7 @@ void Dalmure::openEditor() {
 
     const Str data = g.text();
     if (editor.text() == data) {
-        Text1_Change();
+        onEditorChange();
     } else {
         editor.setText(data); // the change notification sizes the row
     }
@@ -72,21 +72,21 @@ void Dalmure::openEditor() {
         // The clerk is typing a search and the list changed under it (a host add, a delete): the
         // notes open without taking the keyboard from the bar, and remember the text they open
         // with as taking the focus would.
-        Text1_GotFocus();
+        onEditorGotFocus();
     } else {
-        editor.setFocus(); // Text1_GotFocus remembers the text it opens with
+        editor.setFocus(); // onEditorGotFocus remembers the text it opens with
     }
     editor.setSelStart(static_cast<std::int32_t>(editor.text().size()));
 }
 
-void Dalmure::Text1_Change() {
+void Dalmure::onEditorChange() {
     trap(u"errDalmure_Text1_Change", [&] {
         if (blLoadingEditor) {
             return;
         }
         // An expansion made for the key just typed can be undone until the next change.
         if (writing_->justMade) {
-            writing_->undo().remember(*writing_->justMade, text1().text().size());
+            writing_->undo().remember(*writing_->justMade, notesEditor().text().size());
             writing_->justMade.reset();
         } else {
             writing_->undo().forget();
@@ -105,14 +105,14 @@ void Dalmure::Text1_Change() {
     });
 }
 
-void Dalmure::Text1_GotFocus() {
-    strEditStart = text1().text();
-    text1().setReadOnly(commands_.notesReadOnly());
-    if (findActive() && text1().hasFocus())
+void Dalmure::onEditorGotFocus() {
+    strEditStart = notesEditor().text();
+    notesEditor().setReadOnly(commands_.notesReadOnly());
+    if (findActive() && notesEditor().hasFocus())
         findPinSelected();
 }
 
-void Dalmure::Text1_KeyDown(std::int16_t& KeyCode, int Shift) {
+void Dalmure::onEditorKeyDown(std::int16_t& KeyCode, int Shift) {
     constexpr std::int16_t kKeyZ = 90;
     constexpr int kCtrlMask = 2;
     if (commands_.notesReadOnly()) {
@@ -129,14 +129,14 @@ void Dalmure::Text1_KeyDown(std::int16_t& KeyCode, int Shift) {
     }
 }
 
-void Dalmure::Text1_KeyUp(std::int16_t& KeyCode, int Shift) {
+void Dalmure::onEditorKeyUp(std::int16_t& KeyCode, int Shift) {
     (void)Shift;
     if (commands_.notesReadOnly()) {
         KeyCode = 0;
     }
 }
 
-void Dalmure::Text1_KeyPress(std::int16_t& KeyAscii) {
+void Dalmure::onEditorKeyPress(std::int16_t& KeyAscii) {
     trap(u"errDalmure_Text1_KeyPress", [&] {
         writing_->justMade.reset();
         if (KeyAscii == kEnter && PVStyle == 2) {
@@ -150,9 +150,9 @@ void Dalmure::Text1_KeyPress(std::int16_t& KeyAscii) {
             // that neither the add below nor a later focus loss writes it a second time.
             trap(u"errDalmure_Text1_LostFocus", [&] { commitEditor(true); });
             if (PromptAnnoAdd()) {
-                Text1_Change();
+                onEditorChange();
             } else {
-                MSFlexGrid1_Click();
+                onGridClick();
             }
             return;
         }
@@ -191,13 +191,13 @@ void Dalmure::Text1_KeyPress(std::int16_t& KeyAscii) {
 
 void Dalmure::closeEditor() {
     blEditorOpen = false;
-    text1().setVisible(false);
+    notesEditor().setVisible(false);
 }
 
-void Dalmure::Text1_LostFocus() {
+void Dalmure::onEditorLostFocus() {
     // An editor closed because the list was emptied holds nothing to commit: the notes it held
     // were committed before the list changed.
-    if (blEditorClosedByList && !text1().visible()) {
+    if (blEditorClosedByList && !notesEditor().visible()) {
         return;
     }
     trap(u"errDalmure_Text1_LostFocus", [&] { commitEditor(false); });
@@ -205,7 +205,7 @@ void Dalmure::Text1_LostFocus() {
 
 void Dalmure::commitPendingEdit() {
     // Only an editor still open, or hidden by Esc, holds notes of the user's.
-    if (!text1().hasFocus() || (blEditorClosedByList && !text1().visible())) {
+    if (!notesEditor().hasFocus() || (blEditorClosedByList && !notesEditor().visible())) {
         return;
     }
     trap(u"errDalmure_Text1_LostFocus", [&] { commitEditor(true); });
@@ -218,7 +218,7 @@ bool Dalmure::commitEditor(bool markCommitted) {
     platform::Grid& g = grid();
     const std::int32_t rememberedCol = g.col();
     const std::int32_t rememberedRow = g.row();
-    const Str text = text1().text();
+    const Str text = notesEditor().text();
     if (blSelectionFailed || text == strEditStart || iSelected < 0) {
         return false;
     }

@@ -45,7 +45,7 @@ std::int32_t annotationsPerPage(const platform::Grid& g) {
 
 } // namespace
 
-void Dalmure::MSFlexGrid1_Click() {
+void Dalmure::onGridClick() {
     trap(u"errDalmure_MSFlexGrid1_Click", [&] {
         platform::Grid& g = grid();
         const bool wasVisible = g.visible();
@@ -99,7 +99,7 @@ void Dalmure::MSFlexGrid1_Click() {
     });
 }
 
-void Dalmure::MSFlexGrid1_DblClick() {
+void Dalmure::onGridDoubleClick() {
     trap(u"errDalmure_MSFlexGrid1_DblClick", [&] {
         if (!blValideGrid()) {
             return;
@@ -116,11 +116,11 @@ void Dalmure::MSFlexGrid1_DblClick() {
     });
 }
 
-void Dalmure::MSFlexGrid1_KeyPress(std::int16_t& KeyAscii) {
+void Dalmure::onGridKeyPress(std::int16_t& KeyAscii) {
     // The key opens the editor and the platform types it there, the first key of a note being
     // no different from the next.
     (void)KeyAscii;
-    MSFlexGrid1_Click();
+    onGridClick();
 }
 
 std::int32_t Dalmure::annotationAfterKey(std::int16_t KeyCode) {
@@ -151,7 +151,7 @@ std::int32_t Dalmure::annotationAfterKey(std::int16_t KeyCode) {
     }
 }
 
-void Dalmure::MSFlexGrid1_KeyDown(std::int16_t& KeyCode, int Shift) {
+void Dalmure::onGridKeyDown(std::int16_t& KeyCode, int Shift) {
     (void)Shift;
     if (!isMoveKey(KeyCode)) {
         return;
@@ -166,32 +166,32 @@ void Dalmure::MSFlexGrid1_KeyDown(std::int16_t& KeyCode, int Shift) {
     platform::Grid& g = grid();
     const std::int32_t row = 2 * target;
     if (g.row() != row || g.col() != 0) {
-        MSFlexGrid1_LeaveCell();
+        onGridLeaveCell();
         if (row < g.rows()) {
             g.setRow(row);
             g.setCol(0);
         }
     }
-    MSFlexGrid1_Click();
+    onGridClick();
 }
 
-void Dalmure::MSFlexGrid1_LeaveCell() {
+void Dalmure::onGridLeaveCell() {
     closeEditor();
 }
 
-void Dalmure::MSFlexGrid1_Scroll() {
+void Dalmure::onGridScroll() {
     if (!blScrolling) {
         std::int16_t escape = 27;
-        Text1_KeyPress(escape);
+        onEditorKeyPress(escape);
     }
     PlaceEditor(); // a read-only editor stays open and follows its row
 }
 
-void Dalmure::MSFlexGrid1_MouseMove() {
+void Dalmure::onGridMouseMove() {
     trap(u"errDalmure_MSFlexGrid1_MouseMove", [&] { commands_.withdrawToolTip(); });
 }
 
-void Dalmure::MSFlexGrid1_MouseUp(int Button) {
+void Dalmure::onGridMouseUp(int Button) {
     trap(u"errDalmure_MSFlexGrid1_MouseUp", [&] {
         if (Button != platform::kRightButton) {
             return;
@@ -211,7 +211,7 @@ void Dalmure::prepareCommandMenu() {
          [&] { commands_.preparePopupMenu(blValideGrid(), grid().rows() >= 1); });
 }
 
-void Dalmure::UserControl_MouseMove() {
+void Dalmure::onSurfaceMouseMove() {
     trap(u"errUserControl_MouseMove", [&] { commands_.withdrawToolTip(); });
 }
 

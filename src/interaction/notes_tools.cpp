@@ -8,7 +8,7 @@
 namespace dalmure {
 
 void Dalmure::expandBeforeTyping(char16_t ch) {
-    platform::TextBox& box = text1();
+    platform::TextBox& box = notesEditor();
     if (box.selLength() != 0 || !writing::endsWord(ch)) {
         return; // typed over a selection, the word is replaced rather than ended
     }
@@ -31,7 +31,7 @@ bool Dalmure::undoExpansion() {
     if (!writing_->undo().pending()) {
         return false;
     }
-    platform::TextBox& box = text1();
+    platform::TextBox& box = notesEditor();
     const Str text = box.text();
     const auto back = writing_->undo().undo(text, static_cast<std::size_t>(box.selStart()));
     if (!back || box.selLength() != 0) {
@@ -48,7 +48,7 @@ void Dalmure::markMisspelled() {
     if (!writing_->checksSpelling()) {
         return;
     }
-    platform::TextBox& box = text1();
+    platform::TextBox& box = notesEditor();
     const Str text = box.text();
     const auto caret = static_cast<std::size_t>(box.selStart());
     std::vector<platform::TextBox::Range> ranges;
@@ -68,7 +68,7 @@ bool Dalmure::editorSpellingHelp(std::int32_t pos, SpellingHelp& help) {
         if (commands_.notesReadOnly()) {
             return;
         }
-        const Str text = text1().text();
+        const Str text = notesEditor().text();
         for (const writing::WordSpan& w : writing_->misspelled(text)) {
             const auto start = static_cast<std::int32_t>(w.start);
             const auto length = static_cast<std::int32_t>(w.length);
@@ -107,7 +107,7 @@ Str Dalmure::expandWords(const Str& typed) {
 
 bool Dalmure::GlossaryAdd(const Str& abbreviation, const Str& text) {
     const bool kept = writing_->glossary().setHearingEntry(abbreviation, text);
-    if (kept && text1().visible()) {
+    if (kept && notesEditor().visible()) {
         markMisspelled();
     }
     return kept;
@@ -115,14 +115,14 @@ bool Dalmure::GlossaryAdd(const Str& abbreviation, const Str& text) {
 
 void Dalmure::GlossaryRemove(const Str& abbreviation) {
     writing_->glossary().removeHearingEntry(abbreviation);
-    if (text1().visible()) {
+    if (notesEditor().visible()) {
         markMisspelled();
     }
 }
 
 void Dalmure::GlossaryClear() {
     writing_->glossary().clearHearingEntries();
-    if (text1().visible()) {
+    if (notesEditor().visible()) {
         markMisspelled();
     }
 }

@@ -52,7 +52,7 @@ QStringList promptButtons(DalmureWidget& w) {
             texts << b->text();
         QTest::keyClick(modal, Qt::Key_Escape);
     });
-    QTest::mouseClick(p.buttonWidget(ButtonId::CWButton4), Qt::LeftButton);
+    QTest::mouseClick(p.buttonWidget(ButtonId::Rename), Qt::LeftButton);
     p.setModalDriver({});
     texts.sort();
     return texts;

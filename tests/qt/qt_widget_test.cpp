@@ -397,7 +397,7 @@ class QtWidgetTest : public QObject {
             QTest::keyClick(modal, Qt::Key_Escape);
         });
         QSignalSpy finished(&w(), &DalmureWidget::printFinished);
-        QTest::mouseClick(p().buttonWidget(ButtonId::CWButton5), Qt::LeftButton);
+        QTest::mouseClick(p().buttonWidget(ButtonId::Print), Qt::LeftButton);
         QVERIFY2(f_.editorOver(7, 1),
                  "editor not over the notes of annotation 3 once the minutes are written");
         QVERIFY(finished.wait(90000) || finished.count() > 0);
@@ -437,7 +437,7 @@ class QtWidgetTest : public QObject {
         connect(&w(), &DalmureWidget::annoDeleteRequest, this,
                 [this](qint16& i) { w().annoDelete(i); });
         mouseOnCell(2 * deleted + 1, 1);
-        QTest::mouseClick(p().buttonWidget(ButtonId::CWButton1), Qt::LeftButton);
+        QTest::mouseClick(p().buttonWidget(ButtonId::Delete), Qt::LeftButton);
         QCOMPARE(w().annoCount(), 2);
         QCOMPARE(w().selected(), selected);
         QVERIFY(f_.editorOver(2 * selected + 1, 1));

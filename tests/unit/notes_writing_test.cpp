@@ -180,7 +180,7 @@ TEST_F(NotesWriting, DescriptionPromptsExpandTheirWords) {
     h.platform->userBlur();
     ASSERT_TRUE(h.platform->userClick(0, 0));
     h.platform->queueAnswer(u("PV et tem"));
-    ASSERT_TRUE(h.platform->userButton(platform::ButtonId::CWButton4));
+    ASSERT_TRUE(h.platform->userButton(platform::ButtonId::Rename));
     EXPECT_EQ(s(c.AnnoDesc(0)), "PROC\xC3\x88S-VERBAL et t\xC3\xA9moin");
 }
 
