@@ -5,7 +5,7 @@
 // The filter hides the two rows of each annotation that does not match. The folded texts are
 // kept only while the bar is shown, and follow every change of the list meanwhile; with the bar
 // never opened, nothing of this runs.
-#include "control/dalmure.h"
+#include "control/dalmure_p.h"
 
 #include "control/design.h"
 #include "control/trap.h"
@@ -31,7 +31,7 @@ Str countText(Str pattern, std::size_t found, std::size_t total) {
 
 } // namespace
 
-std::int32_t Dalmure::findAnnotationCount() {
+std::int32_t DalmurePrivate::findAnnotationCount() {
     platform::Grid& g = grid();
     if (g.rows() < 2)
         return 0;
@@ -40,16 +40,16 @@ std::int32_t Dalmure::findAnnotationCount() {
     return g.rows() / 2;
 }
 
-std::int32_t Dalmure::findRoom() {
+std::int32_t DalmurePrivate::findRoom() {
     platform::FindBar& bar = p_.findBar();
     return bar.visible() ? bar.height() : 0;
 }
 
-bool Dalmure::findHoldsFocus() {
+bool DalmurePrivate::findHoldsFocus() {
     return find_ != nullptr && p_.findBar().hasFocus();
 }
 
-void Dalmure::layoutFind() {
+void DalmurePrivate::layoutFind() {
     platform::Grid& g = grid();
     platform::FindBar& bar = p_.findBar();
     const std::int32_t room = findRoom();
@@ -64,7 +64,7 @@ void Dalmure::layoutFind() {
         g.setHeight(height);
 }
 
-void Dalmure::openFind() {
+void DalmurePrivate::openFind() {
     trap(u"errDalmure_Find", [&] {
         platform::FindBar& bar = p_.findBar();
         if (find_ == nullptr) {
@@ -91,7 +91,7 @@ void Dalmure::openFind() {
     PlaceEditor();
 }
 
-void Dalmure::filterFind() {
+void DalmurePrivate::filterFind() {
     if (find_ == nullptr)
         return;
     trap(u"errDalmure_Find", [&] {
@@ -117,7 +117,7 @@ void Dalmure::filterFind() {
     PlaceEditor();
 }
 
-void Dalmure::nextFound(bool backwards) {
+void DalmurePrivate::nextFound(bool backwards) {
     if (find_ == nullptr)
         return;
     trap(u"errDalmure_Find", [&] {
@@ -160,7 +160,7 @@ void Dalmure::nextFound(bool backwards) {
     PlaceEditor();
 }
 
-void Dalmure::closeFind() {
+void DalmurePrivate::closeFind() {
     if (find_ == nullptr)
         return;
     trap(u"errDalmure_Find", [&] {
@@ -191,7 +191,7 @@ void Dalmure::closeFind() {
 
 // --- The list changing under a filter ------------------------------------------------------
 
-void Dalmure::findApply(std::int32_t index) {
+void DalmurePrivate::findApply(std::int32_t index) {
     platform::Grid& g = grid();
     const bool hide = !find_->visible(static_cast<std::size_t>(index));
     for (std::int32_t r = 2 * index; r <= 2 * index + 1 && r < g.rows(); ++r)
@@ -199,12 +199,12 @@ void Dalmure::findApply(std::int32_t index) {
             g.setRowHidden(r, hide);
 }
 
-void Dalmure::findShowCount() {
+void DalmurePrivate::findShowCount() {
     p_.findBar().setCount(
         countText(settings_.text(u"MSG460", u"%1 sur %2"), find_->matchCount(), find_->size()));
 }
 
-void Dalmure::findInserted(std::int32_t index) {
+void DalmurePrivate::findInserted(std::int32_t index) {
     if (find_ == nullptr)
         return;
     platform::Grid& g = grid();
@@ -217,7 +217,7 @@ void Dalmure::findInserted(std::int32_t index) {
     findShowCount();
 }
 
-void Dalmure::findUpdated(std::int32_t index) {
+void DalmurePrivate::findUpdated(std::int32_t index) {
     if (find_ == nullptr || index < 0 || static_cast<std::size_t>(index) >= find_->size())
         return;
     platform::Grid& g = grid();
@@ -228,14 +228,14 @@ void Dalmure::findUpdated(std::int32_t index) {
     findShowCount();
 }
 
-void Dalmure::findRemoved(std::int32_t index) {
+void DalmurePrivate::findRemoved(std::int32_t index) {
     if (find_ == nullptr || index < 0 || static_cast<std::size_t>(index) >= find_->size())
         return;
     find_->remove(static_cast<std::size_t>(index));
     findShowCount();
 }
 
-void Dalmure::findCleared() {
+void DalmurePrivate::findCleared() {
     if (find_ == nullptr)
         return;
     find_->clear();
@@ -246,7 +246,7 @@ void Dalmure::findCleared() {
     findShowCount();
 }
 
-void Dalmure::findSkipHidden() {
+void DalmurePrivate::findSkipHidden() {
     platform::Grid& g = grid();
     const std::int32_t rows = g.rows();
     if (rows < 2 || g.row() >= rows || !g.rowHidden(g.row()))
@@ -264,7 +264,7 @@ void Dalmure::findSkipHidden() {
         }
 }
 
-void Dalmure::findPinSelected() {
+void DalmurePrivate::findPinSelected() {
     if (find_ == nullptr || iSelected < 0 || static_cast<std::size_t>(iSelected) >= find_->size())
         return;
     const auto old = find_->pinned();

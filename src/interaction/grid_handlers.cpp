@@ -2,7 +2,7 @@
 // annotation (the one place a selection is made), the move keys that select as a click does, the
 // play request of a double click, the popup menu of a right click or of the menu key, and the
 // withdrawal of a button's tooltip.
-#include "control/dalmure.h"
+#include "control/dalmure_p.h"
 #include "control/trap.h"
 #include "support/numeric.h"
 
@@ -45,7 +45,7 @@ std::int32_t annotationsPerPage(const platform::Grid& g) {
 
 } // namespace
 
-void Dalmure::onGridClick() {
+void DalmurePrivate::onGridClick() {
     trap(u"errDalmure_MSFlexGrid1_Click", [&] {
         platform::Grid& g = grid();
         const bool wasVisible = g.visible();
@@ -99,7 +99,7 @@ void Dalmure::onGridClick() {
     });
 }
 
-void Dalmure::onGridDoubleClick() {
+void DalmurePrivate::onGridDoubleClick() {
     trap(u"errDalmure_MSFlexGrid1_DblClick", [&] {
         if (!blValideGrid()) {
             return;
@@ -116,14 +116,14 @@ void Dalmure::onGridDoubleClick() {
     });
 }
 
-void Dalmure::onGridKeyPress(std::int16_t& KeyAscii) {
+void DalmurePrivate::onGridKeyPress(std::int16_t& KeyAscii) {
     // The key opens the editor and the platform types it there, the first key of a note being
     // no different from the next.
     (void)KeyAscii;
     onGridClick();
 }
 
-std::int32_t Dalmure::annotationAfterKey(std::int16_t KeyCode) {
+std::int32_t DalmurePrivate::annotationAfterKey(std::int16_t KeyCode) {
     platform::Grid& g = grid();
     const std::int32_t count = g.rows() / 2;
     if (count == 0 || (count == 1 && g.textMatrix(0, 0).empty())) {
@@ -151,7 +151,7 @@ std::int32_t Dalmure::annotationAfterKey(std::int16_t KeyCode) {
     }
 }
 
-void Dalmure::onGridKeyDown(std::int16_t& KeyCode, int Shift) {
+void DalmurePrivate::onGridKeyDown(std::int16_t& KeyCode, int Shift) {
     (void)Shift;
     if (!isMoveKey(KeyCode)) {
         return;
@@ -175,11 +175,11 @@ void Dalmure::onGridKeyDown(std::int16_t& KeyCode, int Shift) {
     onGridClick();
 }
 
-void Dalmure::onGridLeaveCell() {
+void DalmurePrivate::onGridLeaveCell() {
     closeEditor();
 }
 
-void Dalmure::onGridScroll() {
+void DalmurePrivate::onGridScroll() {
     if (!blScrolling) {
         std::int16_t escape = 27;
         onEditorKeyPress(escape);
@@ -187,11 +187,11 @@ void Dalmure::onGridScroll() {
     PlaceEditor(); // a read-only editor stays open and follows its row
 }
 
-void Dalmure::onGridMouseMove() {
+void DalmurePrivate::onGridMouseMove() {
     trap(u"errDalmure_MSFlexGrid1_MouseMove", [&] { commands_.withdrawToolTip(); });
 }
 
-void Dalmure::onGridMouseUp(int Button) {
+void DalmurePrivate::onGridMouseUp(int Button) {
     trap(u"errDalmure_MSFlexGrid1_MouseUp", [&] {
         if (Button != platform::kRightButton) {
             return;
@@ -201,17 +201,17 @@ void Dalmure::onGridMouseUp(int Button) {
     });
 }
 
-void Dalmure::openCommandMenu() {
+void DalmurePrivate::openCommandMenu() {
     trap(u"errDalmure_MSFlexGrid1_MouseUp",
          [&] { commands_.openPopupMenu(blValideGrid(), grid().rows() >= 1); });
 }
 
-void Dalmure::prepareCommandMenu() {
+void DalmurePrivate::prepareCommandMenu() {
     trap(u"errDalmure_MSFlexGrid1_MouseUp",
          [&] { commands_.preparePopupMenu(blValideGrid(), grid().rows() >= 1); });
 }
 
-void Dalmure::onSurfaceMouseMove() {
+void DalmurePrivate::onSurfaceMouseMove() {
     trap(u"errUserControl_MouseMove", [&] { commands_.withdrawToolTip(); });
 }
 

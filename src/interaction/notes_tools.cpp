@@ -1,13 +1,13 @@
 // The notes editor's writing tools as the control runs them: abbreviations expanded as words
 // end and put back by Ctrl+Z, misspelled words marked, the spelling help of the editor's menu,
 // and the hearing's glossary entries the host gives.
-#include "control/dalmure.h"
+#include "control/dalmure_p.h"
 #include "control/trap.h"
 #include "interaction/notes_writing.h"
 
 namespace dalmure {
 
-void Dalmure::expandBeforeTyping(char16_t ch) {
+void DalmurePrivate::expandBeforeTyping(char16_t ch) {
     platform::TextBox& box = notesEditor();
     if (box.selLength() != 0 || !writing::endsWord(ch)) {
         return; // typed over a selection, the word is replaced rather than ended
@@ -27,7 +27,7 @@ void Dalmure::expandBeforeTyping(char16_t ch) {
     writing_->justMade = std::move(made);
 }
 
-bool Dalmure::undoExpansion() {
+bool DalmurePrivate::undoExpansion() {
     if (!writing_->undo().pending()) {
         return false;
     }
@@ -44,7 +44,7 @@ bool Dalmure::undoExpansion() {
     return true;
 }
 
-void Dalmure::markMisspelled() {
+void DalmurePrivate::markMisspelled() {
     if (!writing_->checksSpelling()) {
         return;
     }
@@ -62,7 +62,7 @@ void Dalmure::markMisspelled() {
     box.setMarkedRanges(std::move(ranges));
 }
 
-bool Dalmure::editorSpellingHelp(std::int32_t pos, SpellingHelp& help) {
+bool DalmurePrivate::editorSpellingHelp(std::int32_t pos, SpellingHelp& help) {
     bool found = false;
     trap(u"errDalmure_Text1_SpellingHelp", [&] {
         if (commands_.notesReadOnly()) {
@@ -89,14 +89,14 @@ bool Dalmure::editorSpellingHelp(std::int32_t pos, SpellingHelp& help) {
     return found;
 }
 
-void Dalmure::editorAddWord(const Str& word) {
+void DalmurePrivate::editorAddWord(const Str& word) {
     trap(u"errDalmure_Text1_AddWord", [&] {
         writing_->addWord(word);
         markMisspelled();
     });
 }
 
-Str Dalmure::expandWords(const Str& typed) {
+Str DalmurePrivate::expandWords(const Str& typed) {
     Str out = typed;
     trap(u"errDalmure_ExpandWords", [&] {
         writing_->refreshGlossary();
@@ -105,7 +105,7 @@ Str Dalmure::expandWords(const Str& typed) {
     return out;
 }
 
-bool Dalmure::GlossaryAdd(const Str& abbreviation, const Str& text) {
+bool DalmurePrivate::GlossaryAdd(const Str& abbreviation, const Str& text) {
     const bool kept = writing_->glossary().setHearingEntry(abbreviation, text);
     if (kept && notesEditor().visible()) {
         markMisspelled();
@@ -113,14 +113,14 @@ bool Dalmure::GlossaryAdd(const Str& abbreviation, const Str& text) {
     return kept;
 }
 
-void Dalmure::GlossaryRemove(const Str& abbreviation) {
+void DalmurePrivate::GlossaryRemove(const Str& abbreviation) {
     writing_->glossary().removeHearingEntry(abbreviation);
     if (notesEditor().visible()) {
         markMisspelled();
     }
 }
 
-void Dalmure::GlossaryClear() {
+void DalmurePrivate::GlossaryClear() {
     writing_->glossary().clearHearingEntries();
     if (notesEditor().visible()) {
         markMisspelled();

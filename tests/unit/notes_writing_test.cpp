@@ -17,7 +17,7 @@ class NotesWriting : public ControlTest {
   protected:
     // The INI with a [Notes] section (empty: none), the glossary file, then the control with
     // one annotation whose editor is open.
-    Dalmure& open(const std::string& notes, const std::string& glossary = kGlossary,
+    DalmurePrivate& open(const std::string& notes, const std::string& glossary = kGlossary,
                   const std::string& config = "") {
         std::string ini = config.empty() ? "" : "[Config]\n" + config;
         if (!notes.empty())
@@ -145,7 +145,7 @@ std::string crashAfterExpansion(const std::string& appFolder) {
     headless::HeadlessOptions options;
     options.now = fixedNow();
     auto* platform = new headless::HeadlessPlatform(options); // never destroyed: the crash
-    auto* control = new Dalmure(*platform, fromUtf8(appFolder));
+    auto* control = new DalmurePrivate(*platform, fromUtf8(appFolder));
     control->NoDossier = u("500-01-123456-241");
     control->AnnoAdd(u("10:00:00"), u("Ouverture"));
     platform->userClick(1, 1);
@@ -157,7 +157,7 @@ TEST_F(NotesWriting, TheJournalKeepsTheExpandedNotesOfASessionThatDied) {
     h.app.writeIni("[Notes]\nGlossary=glossaire.txt\n");
     h.app.writeBytes("glossaire.txt", kGlossary);
     ASSERT_EQ(inChild([&] { return crashAfterExpansion(h.app.native()); }), "OK");
-    Dalmure& c = start();
+    DalmurePrivate& c = start();
     const auto found = c.RecoverableSessions();
     ASSERT_EQ(found.size(), 1u);
     ASSERT_TRUE(c.RecoverSession(found[0].id));
@@ -166,7 +166,7 @@ TEST_F(NotesWriting, TheJournalKeepsTheExpandedNotesOfASessionThatDied) {
 }
 
 TEST_F(NotesWriting, DescriptionPromptsExpandTheirWords) {
-    Dalmure& c = open("Glossary=glossaire.txt\n");
+    DalmurePrivate& c = open("Glossary=glossaire.txt\n");
     // Entry style 2: Enter ends the notes (their last word expanded) and asks for the next one.
     c.PVStyle = 2;
     h.platform->queueAnswer(u("Tem de la d\xC3\xA9"
@@ -239,7 +239,7 @@ TEST_F(NotesWriting, AGlossaryOutsideTheApplicationFolderIsNotRead) {
 }
 
 TEST_F(NotesWriting, TheHostsEntriesExpandOverTheFilesAndWithoutOne) {
-    Dalmure& c = open("Glossary=glossaire.txt\n");
+    DalmurePrivate& c = open("Glossary=glossaire.txt\n");
     EXPECT_TRUE(c.GlossaryAdd(u("acc"), u("l\u2019accus\u00e9 Gagnon")));
     EXPECT_TRUE(c.GlossaryAdd(u("tem"), u("t\u00e9moin expert")));
     EXPECT_FALSE(c.GlossaryAdd(u("a b"), u("refused")));
@@ -328,7 +328,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(NotesWriting, TheHostsWordsAndTheClerksAddedWordsAreSpelledRight) {
-    Dalmure& c = open("SpellCheck=1\nGlossary=glossaire.txt\n");
+    DalmurePrivate& c = open("SpellCheck=1\nGlossary=glossaire.txt\n");
     h.platform->userType(u("Me Xylophonaire et Zorglubienne. "));
     EXPECT_EQ(marked(), (std::vector<std::string>{"Xylophonaire", "Zorglubienne"}));
     // The host names a party: the word is known at once.

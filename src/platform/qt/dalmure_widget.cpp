@@ -117,7 +117,7 @@ DalmureWidget::DalmureWidget(const QString& applicationFolder, QWidget* parent,
     setFocusPolicy(Qt::NoFocus);
     d->platform->setPrintFinished(
         [this](const QString& file, bool ok) { emit printFinished(file, ok); });
-    d->control = std::make_unique<Dalmure>(*d->platform, fromQ(d->folder));
+    d->control = std::make_unique<DalmurePrivate>(*d->platform, fromQ(d->folder));
     d->control->setEventSink(d->events.get());
     d->qtTexts = std::make_unique<QtTextsTranslation>(d->control->privateState().strLangColumn);
     // The container sizes the control once it is created.

@@ -3,7 +3,7 @@
 // the control and the platform through controlOf() and platformOf().
 #pragma once
 
-#include "control/dalmure.h"
+#include "control/dalmure_p.h"
 #include "platform/qt/dalmure_widget.h"
 #include "platform/qt/qt_platform.h"
 
@@ -37,13 +37,13 @@ class DalmureWidgetPrivate final {
     // The control's events, passed on as the widget's signals.
     class Events;
     std::unique_ptr<Events> events;
-    std::unique_ptr<Dalmure> control; // last: it goes before the platform it stands on
+    std::unique_ptr<DalmurePrivate> control; // last: it goes before the platform it stands on
     // Qt's texts in the control's language while the control lives.
     std::unique_ptr<QtTextsTranslation> qtTexts;
 };
 
 // The control inside a widget.
-inline Dalmure& controlOf(DalmureWidget& w) {
+inline DalmurePrivate& controlOf(DalmureWidget& w) {
     return *DalmureWidgetPrivate::get(w)->control;
 }
 

@@ -29,17 +29,17 @@ class FindIndex;
 }
 class NotesWriting;
 
-class Dalmure : private platform::Notifications, private Minutes::Host, private Commands::Host {
+class DalmurePrivate : private platform::Notifications, private Minutes::Host, private Commands::Host {
     friend class DalmureTestAccess; // unit tests reach private members through it
 
   public:
     // Creates the control on a platform and runs its start-up. appFolder is the application
     // folder (INI file, catalogue, templates, minutes page, Log/), absolute, without a trailing
     // "/".
-    Dalmure(platform::Platform& platform, Str appFolder);
-    ~Dalmure() override;
-    Dalmure(const Dalmure&) = delete;
-    Dalmure& operator=(const Dalmure&) = delete;
+    DalmurePrivate(platform::Platform& platform, Str appFolder);
+    ~DalmurePrivate() override;
+    DalmurePrivate(const DalmurePrivate&) = delete;
+    DalmurePrivate& operator=(const DalmurePrivate&) = delete;
 
     // Where events go (nullptr: nowhere).
     void setEventSink(DalmureEvents* sink) { events_ = sink; }
