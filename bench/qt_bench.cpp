@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
         actions["click (select)"].push_back(timed([&] {
             wd.grid().setRow(2 * k + 1);
             wd.grid().setCol(1);
-            DalmureTestAccess::MSFlexGrid1_Click(wd.c());
+            DalmureTestAccess::onGridClick(wd.c());
         }));
         QWidget* editor = QApplication::focusWidget();
         const auto before = qt::platformOf(*wd.w).editor().text().size();

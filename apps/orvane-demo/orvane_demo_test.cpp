@@ -287,7 +287,7 @@ TEST_F(OrvaneWindow, DeleteRequestsAreAnsweredAfterConfirmation) {
     for (auto answer : {QMessageBox::No, QMessageBox::Yes}) {
         window->setConfirmDriver(
             [answer](QMessageBox* box) { QTest::mouseClick(box->button(answer), Qt::LeftButton); });
-        QTest::mouseClick(dalmure::qt::platformOf(control()).buttonWidget(ButtonId::CWButton1),
+        QTest::mouseClick(dalmure::qt::platformOf(control()).buttonWidget(ButtonId::Delete),
                           Qt::LeftButton);
         QTest::qWait(50);
     }
@@ -303,7 +303,7 @@ TEST_F(OrvaneWindow, PlayCommandMovesThePlayheadFromTheAnnotationsTime) {
     window->addAnnotation(QStringLiteral("Ouverture"));
     const int at = QTime::fromString(control().annoTime(0)).msecsSinceStartOfDay() / 1000;
     window->advanceRecording(600);
-    QTest::mouseClick(dalmure::qt::platformOf(control()).buttonWidget(ButtonId::CWButton3),
+    QTest::mouseClick(dalmure::qt::platformOf(control()).buttonWidget(ButtonId::Play),
                       Qt::LeftButton);
     ASSERT_TRUE(window->playhead().has_value());
     EXPECT_EQ(*window->playhead(), at);
@@ -313,7 +313,7 @@ TEST_F(OrvaneWindow, PlayCommandMovesThePlayheadFromTheAnnotationsTime) {
     // NoPlay withdraws the control's play button.
     window->modeBox(0)->click();
     EXPECT_TRUE(control().noPlay());
-    EXPECT_FALSE(dalmure::qt::platformOf(control()).buttonShown(ButtonId::CWButton3));
+    EXPECT_FALSE(dalmure::qt::platformOf(control()).buttonShown(ButtonId::Play));
 }
 
 TEST_F(OrvaneWindow, LanguageSwitchRecreatesTheControlWithItsAnnotationsAndModes) {
@@ -324,7 +324,7 @@ TEST_F(OrvaneWindow, LanguageSwitchRecreatesTheControlWithItsAnnotationsAndModes
     window->caseNumberEdit()->setText(QStringLiteral("500-01-9"));
     emit window->caseNumberEdit()->editingFinished();
     auto* before = window->control();
-    EXPECT_EQ(dalmure::qt::platformOf(*before).buttonWidget(ButtonId::CWButton1)->toolTip(),
+    EXPECT_EQ(dalmure::qt::platformOf(*before).buttonWidget(ButtonId::Delete)->toolTip(),
               QStringLiteral("Supprimer l'annotation sélectionnée"));
 
     window->switchLanguage(Language::English);
@@ -335,7 +335,7 @@ TEST_F(OrvaneWindow, LanguageSwitchRecreatesTheControlWithItsAnnotationsAndModes
     EXPECT_EQ(after.annoData(0), QStringLiteral("Notes du greffe"));
     EXPECT_TRUE(after.noModif());
     EXPECT_EQ(after.noDossier(), QStringLiteral("500-01-9"));
-    EXPECT_EQ(dalmure::qt::platformOf(after).buttonWidget(ButtonId::CWButton3)->toolTip(),
+    EXPECT_EQ(dalmure::qt::platformOf(after).buttonWidget(ButtonId::Play)->toolTip(),
               QStringLiteral("Play from the selected annotation"));
 }
 
@@ -372,7 +372,7 @@ TEST_F(OrvaneWindow, HearingIsSavedAsTheControlReportsItAndReopenedAtStartUp) {
     window->addAnnotation(QStringLiteral("Erreur")); // commits the notes above first
     window->setConfirmDriver(
         [](QMessageBox* box) { QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton); });
-    QTest::mouseClick(dalmure::qt::platformOf(control()).buttonWidget(ButtonId::CWButton1),
+    QTest::mouseClick(dalmure::qt::platformOf(control()).buttonWidget(ButtonId::Delete),
                       Qt::LeftButton);
     QTest::qWait(50);
     window->advanceRecording(30);

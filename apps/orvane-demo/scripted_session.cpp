@@ -155,7 +155,7 @@ class Session {
             typeText(edit, t("Pièce P-5 : rapport d'expertise", "Exhibit P-5: expert report"));
             QTest::keyClick(edit, Qt::Key_Return);
         });
-        clickButton(ButtonId::CWButton4);
+        clickButton(ButtonId::Rename);
         p().setModalDriver({});
         pause(100);
         expect(control->annoDesc(exhibit).contains(QStringLiteral("P-5")),
@@ -178,7 +178,7 @@ class Session {
         w_.setConfirmDriver([](QMessageBox* box) {
             QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
         });
-        clickButton(ButtonId::CWButton1);
+        clickButton(ButtonId::Delete);
         pause(150);
         w_.setConfirmDriver({});
         expect(control->annoCount() == before - 1,
@@ -193,7 +193,7 @@ class Session {
 
         // The minutes: the control's view command writes pvData.html and opens it.
         clickAnnotation(control->selected());
-        clickButton(ButtonId::CWButton2);
+        clickButton(ButtonId::View);
         pause(300);
         const QString page = w_.appFolder() + QStringLiteral("/pvData.html");
         expect(QFileInfo::exists(page), QStringLiteral("the view command writes pvData.html"));

@@ -25,13 +25,13 @@ struct Binding {
     std::optional<MenuItemId> item;
 };
 constexpr Binding kBindings[] = {
-    {Command::RequestDelete, ButtonId::CWButton1, MenuItemId::Supprimer},
-    {Command::View, ButtonId::CWButton2, MenuItemId::Dalmure},
-    {Command::Play, ButtonId::CWButton3, MenuItemId::Jouer},
-    {Command::Rename, ButtonId::CWButton4, MenuItemId::Renommer},
-    {Command::Print, ButtonId::CWButton5, MenuItemId::Imprimer},
-    {Command::EntryStyleTwo, ButtonId::CWButton6_0, std::nullopt},
-    {Command::EntryStyleOne, ButtonId::CWButton6_1, std::nullopt},
+    {Command::RequestDelete, ButtonId::Delete, MenuItemId::Delete},
+    {Command::View, ButtonId::View, MenuItemId::ViewMinutes},
+    {Command::Play, ButtonId::Play, MenuItemId::Play},
+    {Command::Rename, ButtonId::Rename, MenuItemId::Rename},
+    {Command::Print, ButtonId::Print, MenuItemId::Print},
+    {Command::EntryStyleTwo, ButtonId::EntryStyleTwo, std::nullopt},
+    {Command::EntryStyleOne, ButtonId::EntryStyleOne, std::nullopt},
 };
 
 } // namespace
@@ -124,8 +124,8 @@ void Commands::rename() {
 
 void Commands::chooseEntryStyle(Command command) {
     runTrapped(log_, u"errDalmure_CWButton6_Click", [&] {
-        platform::CommandButton& styleOne = form_.button(ButtonId::CWButton6_0);
-        platform::CommandButton& styleTwo = form_.button(ButtonId::CWButton6_1);
+        platform::CommandButton& styleOne = form_.button(ButtonId::EntryStyleTwo);
+        platform::CommandButton& styleTwo = form_.button(ButtonId::EntryStyleOne);
         if (lockEntryStyle_) {
             entryStyle_ = 1;
             styleTwo.setVisible(false);
@@ -153,11 +153,11 @@ void Commands::buttonHovered(ButtonId button) {
         }
     };
     switch (button) {
-    case ButtonId::CWButton5:
+    case ButtonId::Print:
         runTrapped(log_, u"errDalmure_CWButton5_MouseMove", announce);
         break;
-    case ButtonId::CWButton6_0:
-    case ButtonId::CWButton6_1:
+    case ButtonId::EntryStyleTwo:
+    case ButtonId::EntryStyleOne:
         runTrapped(log_, u"errDalmure_CWButton6_MouseMove", announce);
         break;
     default:
@@ -178,18 +178,18 @@ void Commands::withdrawToolTip() {
 
 void Commands::openPopupMenu(bool hasSelection, bool listHasRows) {
     platform::PopupMenu& m = form_.menu();
-    m.setEnabled(MenuItemId::Jouer, hasSelection);
-    m.setEnabled(MenuItemId::Renommer, hasSelection);
-    m.setEnabled(MenuItemId::Supprimer, hasSelection);
-    m.setEnabled(MenuItemId::Imprimer, hasSelection);
-    m.setEnabled(MenuItemId::Dalmure, listHasRows);
-    m.setVisible(MenuItemId::Jouer, !noPlay_);
+    m.setEnabled(MenuItemId::Play, hasSelection);
+    m.setEnabled(MenuItemId::Rename, hasSelection);
+    m.setEnabled(MenuItemId::Delete, hasSelection);
+    m.setEnabled(MenuItemId::Print, hasSelection);
+    m.setEnabled(MenuItemId::ViewMinutes, listHasRows);
+    m.setVisible(MenuItemId::Play, !noPlay_);
     const bool showView = !noView_;
-    m.setVisible(MenuItemId::Dalmure, showView);
-    m.setVisible(MenuItemId::S2, showView);
+    m.setVisible(MenuItemId::ViewMinutes, showView);
+    m.setVisible(MenuItemId::Separator2, showView);
     const bool modifiable = !noModify_;
-    m.setEnabled(MenuItemId::Renommer, modifiable);
-    m.setEnabled(MenuItemId::Supprimer, modifiable);
+    m.setEnabled(MenuItemId::Rename, modifiable);
+    m.setEnabled(MenuItemId::Delete, modifiable);
     // Modal; the chosen item's command runs before this returns. Either button chooses.
     m.popup(true);
 }
@@ -200,9 +200,9 @@ void Commands::setNoPlay(bool value) {
     runTrapped(log_, u"errDalmure_NoPlay", [&] {
         noPlay_ = value;
         const std::int32_t move = value ? -kButtonStep : kButtonStep;
-        form_.button(ButtonId::CWButton3).setVisible(!value);
-        for (ButtonId id : {ButtonId::CWButton1, ButtonId::CWButton2, ButtonId::CWButton4,
-                            ButtonId::CWButton5, ButtonId::CWButton6_0, ButtonId::CWButton6_1}) {
+        form_.button(ButtonId::Play).setVisible(!value);
+        for (ButtonId id : {ButtonId::Delete, ButtonId::View, ButtonId::Rename,
+                            ButtonId::Print, ButtonId::EntryStyleTwo, ButtonId::EntryStyleOne}) {
             platform::CommandButton& b = form_.button(id);
             b.setLeft(b.left() + move);
         }
@@ -211,23 +211,23 @@ void Commands::setNoPlay(bool value) {
 
 void Commands::setNoView(bool value) {
     noView_ = value;
-    platform::CommandButton& del = form_.button(ButtonId::CWButton1);
+    platform::CommandButton& del = form_.button(ButtonId::Delete);
     if (value) {
-        del.setLeft(form_.button(ButtonId::CWButton2).left());
-        form_.button(ButtonId::CWButton2).setVisible(false);
+        del.setLeft(form_.button(ButtonId::View).left());
+        form_.button(ButtonId::View).setVisible(false);
     } else {
-        del.setLeft(form_.button(ButtonId::CWButton5).left() + kButtonStep);
-        form_.button(ButtonId::CWButton2).setVisible(true);
+        del.setLeft(form_.button(ButtonId::Print).left() + kButtonStep);
+        form_.button(ButtonId::View).setVisible(true);
     }
-    form_.button(ButtonId::CWButton5).setVisible(!value);
-    form_.button(ButtonId::CWButton6_0).setLeft(del.left() + kButtonStep);
-    form_.button(ButtonId::CWButton6_1).setLeft(del.left() + kButtonStep);
+    form_.button(ButtonId::Print).setVisible(!value);
+    form_.button(ButtonId::EntryStyleTwo).setLeft(del.left() + kButtonStep);
+    form_.button(ButtonId::EntryStyleOne).setLeft(del.left() + kButtonStep);
 }
 
 void Commands::setNoModify(bool value) {
     noModify_ = value;
-    form_.button(ButtonId::CWButton1).setVisible(!value);
-    form_.button(ButtonId::CWButton4).setVisible(!value);
+    form_.button(ButtonId::Delete).setVisible(!value);
+    form_.button(ButtonId::Rename).setVisible(!value);
 }
 
 } // namespace dalmure

@@ -76,7 +76,7 @@ void Dalmure::AnnoAdd(Str& strAnnoTime, Str& strAnnoDesc, Str& strAnnoData) {
         commitPendingEdit();
         platform::Grid& g = grid();
 
-        // 1. The list is empty when cell (0, 0) is; a grid without rows is not empty.
+        // The list is empty when cell (0, 0) is; a grid without rows is not empty.
         bool empty = false;
         if (g.rows() >= 1) {
             g.setRow(0);
@@ -84,7 +84,7 @@ void Dalmure::AnnoAdd(Str& strAnnoTime, Str& strAnnoDesc, Str& strAnnoData) {
             empty = g.text().empty();
         }
 
-        // 2. The main row.
+        // The main row.
         std::int32_t pos = 0;
         if (!empty) {
             pos = timeOrderBreaks_ == 0 ? insertionByBisection(g, strAnnoTime)
@@ -106,14 +106,14 @@ void Dalmure::AnnoAdd(Str& strAnnoTime, Str& strAnnoDesc, Str& strAnnoData) {
             g.setText(strAnnoDesc);
         }
 
-        // 3. Bold main row.
+        // Bold main row.
         g.setRow(pos);
         g.setCol(0);
         g.setCellFontBold(true);
         g.setCol(1);
         g.setCellFontBold(true);
 
-        // 4. The data row.
+        // The data row.
         if (!empty) {
             g.addItem(Str(1, kTab), pos + 1);
         } else {
@@ -128,20 +128,20 @@ void Dalmure::AnnoAdd(Str& strAnnoTime, Str& strAnnoDesc, Str& strAnnoData) {
         // Journaled before the selection opens the editor on it, whose text refers to it.
         journalAdded(inserted, strAnnoTime, strAnnoDesc, Str());
 
-        // 5. Scroll the new annotation to the top.
+        // Scroll the new annotation to the top.
         std::int32_t top = pos;
         EnsureVisible(top);
 
-        // 6. Select it as a click on its data cell would.
+        // Select it as a click on its data cell would.
         g.setRow(pos + 1);
         g.setCol(1);
-        MSFlexGrid1_Click();
+        onGridClick();
 
-        // 7. The host's data text, into the data cell and the editor.
+        // The host's data text, into the data cell and the editor.
         if (!strAnnoData.empty()) {
             g.setText(strAnnoData);
             journalNotes(inserted, strAnnoData);
-            text1().setText(strAnnoData);
+            notesEditor().setText(strAnnoData);
         }
         finished = true;
     });
@@ -231,8 +231,8 @@ void Dalmure::AnnoDelete(std::int32_t& AnnoIndex) {
             timeOrderBreaks_ = 0;
             blEditorClosedByList = true;
             blEditorOpen = false;
-            text1().setText(Str());
-            text1().setVisible(false);
+            notesEditor().setText(Str());
+            notesEditor().setVisible(false);
             finished = true;
             journalCleared();
             return;
@@ -248,7 +248,7 @@ void Dalmure::AnnoDelete(std::int32_t& AnnoIndex) {
         timeOrderBreaks_ -= before;
         timeOrderBreaks_ += outOfOrder(g, k - 1) ? 1 : 0;
         finished = true;
-        MSFlexGrid1_Click();
+        onGridClick();
     });
     PlaceEditor();
     if (!finished)

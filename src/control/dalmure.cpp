@@ -68,7 +68,7 @@ void Dalmure::NoModif(bool& blNoModifSet) {
 
 void Dalmure::UserControl_EnterFocus() {
     try {
-        text1().setFocus();
+        notesEditor().setFocus();
     } catch (...) {
         // A hidden editor cannot take the focus; nothing to report.
     }

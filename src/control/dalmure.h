@@ -137,24 +137,24 @@ class Dalmure : private platform::Notifications, private Minutes::Host, private 
     std::int32_t editorRow();
 
     // --- Grid, editor, buttons and menu ----------------------------------------------------
-    void MSFlexGrid1_Click();
-    void MSFlexGrid1_DblClick();
-    void MSFlexGrid1_KeyPress(std::int16_t& KeyAscii);
-    void MSFlexGrid1_LeaveCell();
-    void MSFlexGrid1_Scroll();
-    void MSFlexGrid1_MouseMove();
-    void MSFlexGrid1_MouseUp(int Button);
-    void UserControl_MouseMove();
+    void onGridClick();
+    void onGridDoubleClick();
+    void onGridKeyPress(std::int16_t& KeyAscii);
+    void onGridLeaveCell();
+    void onGridScroll();
+    void onGridMouseMove();
+    void onGridMouseUp(int Button);
+    void onSurfaceMouseMove();
 
     void openEditor();  // the last steps of the grid click handling
     void closeEditor(); // hides the editor until the next click handling opens it
     bool PromptAnnoAdd();
-    void Text1_Change();
-    void Text1_GotFocus();
-    void Text1_KeyDown(std::int16_t& KeyCode, int Shift);
-    void Text1_KeyPress(std::int16_t& KeyAscii);
-    void Text1_KeyUp(std::int16_t& KeyCode, int Shift);
-    void Text1_LostFocus();
+    void onEditorChange();
+    void onEditorGotFocus();
+    void onEditorKeyDown(std::int16_t& KeyCode, int Shift);
+    void onEditorKeyPress(std::int16_t& KeyAscii);
+    void onEditorKeyUp(std::int16_t& KeyCode, int Shift);
+    void onEditorLostFocus();
     // Commits typed notes before the host changes the list under the editor.
     void commitPendingEdit();
     // The commit itself; markCommitted makes the written text the editor's new starting text.
@@ -165,7 +165,7 @@ class Dalmure : private platform::Notifications, private Minutes::Host, private 
     void pageWritten() override { PlaceEditor(); }
     // --- What the commands ask of the control -----------------------------------------------
     std::int16_t& selection() override { return iSelected; }
-    void play() override { MSFlexGrid1_DblClick(); }
+    void play() override { onGridDoubleClick(); }
     DalmureEvents* events() override { return events_; }
     void renamed(std::int16_t index, const Str& description) override {
         journalRenamed(index, description);
@@ -175,30 +175,30 @@ class Dalmure : private platform::Notifications, private Minutes::Host, private 
     template <class Body> void trap(const char16_t* label, Body&& body);
 
     // --- Notifications from the platform ---------------------------------------------------
-    void gridClick() override { MSFlexGrid1_Click(); }
-    void gridDblClick() override { MSFlexGrid1_DblClick(); }
-    void gridKeyPress(std::int16_t& keyAscii) override { MSFlexGrid1_KeyPress(keyAscii); }
-    void gridLeaveCell() override { MSFlexGrid1_LeaveCell(); }
-    void gridScroll() override { MSFlexGrid1_Scroll(); }
-    void gridMouseMove(int, int, double, double) override { MSFlexGrid1_MouseMove(); }
-    void gridMouseUp(int button, int, double, double) override { MSFlexGrid1_MouseUp(button); }
-    void editorChange() override { Text1_Change(); }
-    void editorGotFocus() override { Text1_GotFocus(); }
-    void editorLostFocus() override { Text1_LostFocus(); }
-    void editorKeyDown(std::int16_t& keyCode, int shift) override { Text1_KeyDown(keyCode, shift); }
-    void editorKeyPress(std::int16_t& keyAscii) override { Text1_KeyPress(keyAscii); }
-    void editorKeyUp(std::int16_t& keyCode, int shift) override { Text1_KeyUp(keyCode, shift); }
+    void gridClick() override { onGridClick(); }
+    void gridDblClick() override { onGridDoubleClick(); }
+    void gridKeyPress(std::int16_t& keyAscii) override { onGridKeyPress(keyAscii); }
+    void gridLeaveCell() override { onGridLeaveCell(); }
+    void gridScroll() override { onGridScroll(); }
+    void gridMouseMove(int, int, double, double) override { onGridMouseMove(); }
+    void gridMouseUp(int button, int, double, double) override { onGridMouseUp(button); }
+    void editorChange() override { onEditorChange(); }
+    void editorGotFocus() override { onEditorGotFocus(); }
+    void editorLostFocus() override { onEditorLostFocus(); }
+    void editorKeyDown(std::int16_t& keyCode, int shift) override { onEditorKeyDown(keyCode, shift); }
+    void editorKeyPress(std::int16_t& keyAscii) override { onEditorKeyPress(keyAscii); }
+    void editorKeyUp(std::int16_t& keyCode, int shift) override { onEditorKeyUp(keyCode, shift); }
     void buttonClick(platform::ButtonId button) override { commands_.buttonClicked(button); }
     void buttonMouseMove(platform::ButtonId button) override { commands_.buttonHovered(button); }
     void menuClick(platform::MenuItemId item) override { commands_.menuItemChosen(item); }
-    void surfaceMouseMove(int, int, double, double) override { UserControl_MouseMove(); }
+    void surfaceMouseMove(int, int, double, double) override { onSurfaceMouseMove(); }
     void surfaceEnterFocus() override { UserControl_EnterFocus(); }
     void surfaceResize() override { UserControl_Resize(); }
     void ambientChanged(const Str& name) override { UserControl_AmbientChanged(name); }
 
     // Short names for the child components.
     platform::Grid& grid() { return p_.grid(); }
-    platform::TextBox& text1() { return p_.editor(); }
+    platform::TextBox& notesEditor() { return p_.editor(); }
     platform::CommandButton& button(platform::ButtonId id) { return p_.button(id); }
 
     // --- Journal ----------------------------------------------------------------------------

@@ -34,13 +34,13 @@ inline constexpr double kFontSize = 8.0; // "MS Sans Serif" 8 pt on every font
 inline constexpr std::int32_t kButtonTop = 60, kButtonSize = 780;
 constexpr std::int32_t buttonLeft(platform::ButtonId id) {
     switch (id) {
-    case platform::ButtonId::CWButton3: return 60;    // play
-    case platform::ButtonId::CWButton4: return 900;   // rename
-    case platform::ButtonId::CWButton2: return 1740;  // view the minutes
-    case platform::ButtonId::CWButton5: return 2580;  // print
-    case platform::ButtonId::CWButton1: return 3420;  // delete
-    case platform::ButtonId::CWButton6_0:
-    case platform::ButtonId::CWButton6_1: return 4260; // entry style
+    case platform::ButtonId::Play: return 60;    // play
+    case platform::ButtonId::Rename: return 900;   // rename
+    case platform::ButtonId::View: return 1740;  // view the minutes
+    case platform::ButtonId::Print: return 2580;  // print
+    case platform::ButtonId::Delete: return 3420;  // delete
+    case platform::ButtonId::EntryStyleTwo:
+    case platform::ButtonId::EntryStyleOne: return 4260; // entry style
     }
     return 0;
 }
@@ -50,27 +50,27 @@ inline constexpr const char16_t* kStyleButtonToolTip =
     u"Fonctionement de la touche \"Enter\" dans le proc\u00e8s verbal";
 constexpr const char16_t* buttonToolTip(platform::ButtonId id) {
     switch (id) {
-    case platform::ButtonId::CWButton1: return u"Supprimer l'annotation s\u00e9lectionn\u00e9e";
-    case platform::ButtonId::CWButton2:
+    case platform::ButtonId::Delete: return u"Supprimer l'annotation s\u00e9lectionn\u00e9e";
+    case platform::ButtonId::View:
         return u"Visualiser le proc\u00e8s-verbal avec le fureteur internet";
-    case platform::ButtonId::CWButton3: return u"Jouer \u00e0 l'annotation s\u00e9lectionn\u00e9e";
-    case platform::ButtonId::CWButton4:
+    case platform::ButtonId::Play: return u"Jouer \u00e0 l'annotation s\u00e9lectionn\u00e9e";
+    case platform::ButtonId::Rename:
         return u"Modifier la description de l'annotation s\u00e9lectionn\u00e9e";
-    case platform::ButtonId::CWButton5: return u"Impression sommaire de la liste d'annotations";
-    case platform::ButtonId::CWButton6_0:
-    case platform::ButtonId::CWButton6_1: return kStyleButtonToolTip;
+    case platform::ButtonId::Print: return u"Impression sommaire de la liste d'annotations";
+    case platform::ButtonId::EntryStyleTwo:
+    case platform::ButtonId::EntryStyleOne: return kStyleButtonToolTip;
     }
     return u"";
 }
 constexpr const char16_t* menuCaption(platform::MenuItemId id) {
     switch (id) {
-    case platform::MenuItemId::Jouer: return u"Jouer \u00e0 l'annotation";
-    case platform::MenuItemId::Renommer: return u"Renommer...";
-    case platform::MenuItemId::Supprimer: return u"Supprimer";
-    case platform::MenuItemId::Imprimer: return u"Imprimer la liste...";
-    case platform::MenuItemId::Dalmure: return u"Consulter le proc\u00e8s-verbal...";
-    case platform::MenuItemId::S1:
-    case platform::MenuItemId::S2: return u"-";
+    case platform::MenuItemId::Play: return u"Jouer \u00e0 l'annotation";
+    case platform::MenuItemId::Rename: return u"Renommer...";
+    case platform::MenuItemId::Delete: return u"Supprimer";
+    case platform::MenuItemId::Print: return u"Imprimer la liste...";
+    case platform::MenuItemId::ViewMinutes: return u"Consulter le proc\u00e8s-verbal...";
+    case platform::MenuItemId::Separator1:
+    case platform::MenuItemId::Separator2: return u"-";
     }
     return u"";
 }

@@ -71,14 +71,14 @@ void Dalmure::ResizeGrid() {
     trap(u"errDalmure_ResizeGrid", [&] {
         bool hide = false;
         AllowRefreshPV(hide);
-        MSFlexGrid1_Scroll();
+        onGridScroll();
 
         platform::Grid& g = grid();
         platform::Frame& frame3 = p_.frame(platform::FrameId::Frame3);
         g.setHeight(checkedLong(static_cast<long long>(frame3.height()) - kGridBelowFrame));
         g.setWidth(checkedLong(static_cast<long long>(frame3.width()) - kGridNarrower));
         g.setColWidth(1, checkedLong(static_cast<long long>(g.width()) - kColumn1Margin));
-        text1().setWidth(checkedLong(static_cast<long long>(g.colWidth(1)) - kNarrower));
+        notesEditor().setWidth(checkedLong(static_cast<long long>(g.colWidth(1)) - kNarrower));
 
         // The last row is taken once, as a 16-bit Integer, when the loop starts; host calls and
         // user input that run at the yield may remove rows, which the sizing then reports as
@@ -102,7 +102,7 @@ void Dalmure::ResizeGrid() {
 void Dalmure::SetRowHeight(std::int16_t& row, bool& scroll, bool& editing) {
     trap(u"errDalmure_SetRowHeight", [&] {
         platform::Grid& g = grid();
-        platform::TextBox& editor = text1();
+        platform::TextBox& editor = notesEditor();
         platform::ControlSurface& surface = p_.surface();
 
         const Str text = editing ? editor.text() : g.textMatrix(row, 1);
@@ -157,7 +157,7 @@ void Dalmure::PlaceEditor() {
     if (!blEditorOpen)
         return;
     platform::Grid& g = grid();
-    platform::TextBox& editor = text1();
+    platform::TextBox& editor = notesEditor();
     try {
         const std::int32_t row = editorRow();
         const std::int32_t pos = row < 0 ? -1 : g.rowPos(row);

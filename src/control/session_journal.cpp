@@ -82,7 +82,7 @@ void Dalmure::journalLiveText() {
     if (!journal_ || !blEditorOpen || blSelectionFailed || iSelected < 0)
         return;
     journalCaseFields();
-    journal_->liveText(iSelected, text1().text());
+    journal_->liveText(iSelected, notesEditor().text());
 }
 
 void Dalmure::setNotes(std::int32_t index, const Str& notes) {
@@ -180,7 +180,7 @@ bool Dalmure::RecoverSession(const std::string& id) {
         if (iSelected >= 0 && AnnoCount() > 0) {
             grid().setCol(1);
             grid().setRow(2 * std::int32_t{iSelected} + 1);
-            MSFlexGrid1_Click();
+            onGridClick();
         }
     });
     PlaceEditor();

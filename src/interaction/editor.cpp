@@ -44,7 +44,7 @@ Str trimSpaces(const Str& text) {
 // cell of the selected annotation.
 void Dalmure::openEditor() {
     platform::Grid& g = grid();
-    platform::TextBox& editor = text1();
+    platform::TextBox& editor = notesEditor();
 
     blEditorClosedByList = false;
     blSelectionFailed = false;
@@ -55,7 +55,7 @@ void Dalmure::openEditor() {
 
     const Str data = g.text();
     if (editor.text() == data) {
-        Text1_Change();
+        onEditorChange();
     } else {
         editor.setText(data); // the change notification sizes the row
     }
@@ -66,11 +66,11 @@ void Dalmure::openEditor() {
     editor.setHeight(g.rowHeight(row) - 30);
 
     editor.setVisible(true);
-    editor.setFocus(); // Text1_GotFocus remembers the text it opens with
+    editor.setFocus(); // onEditorGotFocus remembers the text it opens with
     editor.setSelStart(static_cast<std::int32_t>(editor.text().size()));
 }
 
-void Dalmure::Text1_Change() {
+void Dalmure::onEditorChange() {
     trap(u"errDalmure_Text1_Change", [&] {
         if (blLoadingEditor) {
             return;
@@ -88,26 +88,26 @@ void Dalmure::Text1_Change() {
     });
 }
 
-void Dalmure::Text1_GotFocus() {
-    strEditStart = text1().text();
-    text1().setReadOnly(commands_.notesReadOnly());
+void Dalmure::onEditorGotFocus() {
+    strEditStart = notesEditor().text();
+    notesEditor().setReadOnly(commands_.notesReadOnly());
 }
 
-void Dalmure::Text1_KeyDown(std::int16_t& KeyCode, int Shift) {
+void Dalmure::onEditorKeyDown(std::int16_t& KeyCode, int Shift) {
     (void)Shift;
     if (commands_.notesReadOnly()) {
         KeyCode = 0;
     }
 }
 
-void Dalmure::Text1_KeyUp(std::int16_t& KeyCode, int Shift) {
+void Dalmure::onEditorKeyUp(std::int16_t& KeyCode, int Shift) {
     (void)Shift;
     if (commands_.notesReadOnly()) {
         KeyCode = 0;
     }
 }
 
-void Dalmure::Text1_KeyPress(std::int16_t& KeyAscii) {
+void Dalmure::onEditorKeyPress(std::int16_t& KeyAscii) {
     trap(u"errDalmure_Text1_KeyPress", [&] {
         if (KeyAscii == kEnter && PVStyle == 2) {
             // Enter ends the notes and asks for the next annotation, also in read-only editing.
@@ -116,9 +116,9 @@ void Dalmure::Text1_KeyPress(std::int16_t& KeyAscii) {
             // that neither the add below nor a later focus loss writes it a second time.
             trap(u"errDalmure_Text1_LostFocus", [&] { commitEditor(true); });
             if (PromptAnnoAdd()) {
-                Text1_Change();
+                onEditorChange();
             } else {
-                MSFlexGrid1_Click();
+                onGridClick();
             }
             return;
         }
@@ -149,13 +149,13 @@ void Dalmure::Text1_KeyPress(std::int16_t& KeyAscii) {
 
 void Dalmure::closeEditor() {
     blEditorOpen = false;
-    text1().setVisible(false);
+    notesEditor().setVisible(false);
 }
 
-void Dalmure::Text1_LostFocus() {
+void Dalmure::onEditorLostFocus() {
     // An editor closed because the list was emptied holds nothing to commit: the notes it held
     // were committed before the list changed.
-    if (blEditorClosedByList && !text1().visible()) {
+    if (blEditorClosedByList && !notesEditor().visible()) {
         return;
     }
     trap(u"errDalmure_Text1_LostFocus", [&] { commitEditor(false); });
@@ -163,7 +163,7 @@ void Dalmure::Text1_LostFocus() {
 
 void Dalmure::commitPendingEdit() {
     // Only an editor still open, or hidden by Esc, holds notes of the user's.
-    if (!text1().hasFocus() || (blEditorClosedByList && !text1().visible())) {
+    if (!notesEditor().hasFocus() || (blEditorClosedByList && !notesEditor().visible())) {
         return;
     }
     trap(u"errDalmure_Text1_LostFocus", [&] { commitEditor(true); });
@@ -176,7 +176,7 @@ bool Dalmure::commitEditor(bool markCommitted) {
     platform::Grid& g = grid();
     const std::int32_t rememberedCol = g.col();
     const std::int32_t rememberedRow = g.row();
-    const Str text = text1().text();
+    const Str text = notesEditor().text();
     if (blSelectionFailed || text == strEditStart || iSelected < 0) {
         return false;
     }

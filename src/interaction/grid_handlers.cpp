@@ -7,7 +7,7 @@
 
 namespace dalmure {
 
-void Dalmure::MSFlexGrid1_Click() {
+void Dalmure::onGridClick() {
     trap(u"errDalmure_MSFlexGrid1_Click", [&] {
         platform::Grid& g = grid();
         const bool wasVisible = g.visible();
@@ -61,7 +61,7 @@ void Dalmure::MSFlexGrid1_Click() {
     });
 }
 
-void Dalmure::MSFlexGrid1_DblClick() {
+void Dalmure::onGridDoubleClick() {
     trap(u"errDalmure_MSFlexGrid1_DblClick", [&] {
         if (!blValideGrid()) {
             return;
@@ -78,28 +78,28 @@ void Dalmure::MSFlexGrid1_DblClick() {
     });
 }
 
-void Dalmure::MSFlexGrid1_KeyPress(std::int16_t& KeyAscii) {
+void Dalmure::onGridKeyPress(std::int16_t& KeyAscii) {
     (void)KeyAscii; // the key only opens the editor; it is not typed into it
-    MSFlexGrid1_Click();
+    onGridClick();
 }
 
-void Dalmure::MSFlexGrid1_LeaveCell() {
+void Dalmure::onGridLeaveCell() {
     closeEditor();
 }
 
-void Dalmure::MSFlexGrid1_Scroll() {
+void Dalmure::onGridScroll() {
     if (!blScrolling) {
         std::int16_t escape = 27;
-        Text1_KeyPress(escape);
+        onEditorKeyPress(escape);
     }
     PlaceEditor(); // a read-only editor stays open and follows its row
 }
 
-void Dalmure::MSFlexGrid1_MouseMove() {
+void Dalmure::onGridMouseMove() {
     trap(u"errDalmure_MSFlexGrid1_MouseMove", [&] { commands_.withdrawToolTip(); });
 }
 
-void Dalmure::MSFlexGrid1_MouseUp(int Button) {
+void Dalmure::onGridMouseUp(int Button) {
     trap(u"errDalmure_MSFlexGrid1_MouseUp", [&] {
         if (Button != platform::kRightButton) {
             return;
@@ -109,7 +109,7 @@ void Dalmure::MSFlexGrid1_MouseUp(int Button) {
     });
 }
 
-void Dalmure::UserControl_MouseMove() {
+void Dalmure::onSurfaceMouseMove() {
     trap(u"errUserControl_MouseMove", [&] { commands_.withdrawToolTip(); });
 }
 

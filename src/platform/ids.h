@@ -6,21 +6,20 @@
 
 namespace dalmure::platform {
 
-// CWButton1 delete, CWButton2 view, CWButton3 play, CWButton4 rename, CWButton5 print,
-// CWButton6(0) / CWButton6(1) the entry-style pair.
-enum class ButtonId { CWButton1, CWButton2, CWButton3, CWButton4, CWButton5, CWButton6_0, CWButton6_1 };
+// The command buttons; their wire and log names ("CWButton1" ... "CWButton6(1)") are in ids.cpp.
+enum class ButtonId { Delete, View, Play, Rename, Print, EntryStyleTwo, EntryStyleOne };
 inline constexpr std::array<ButtonId, 7> kAllButtons{
-    ButtonId::CWButton1, ButtonId::CWButton2,   ButtonId::CWButton3,  ButtonId::CWButton4,
-    ButtonId::CWButton5, ButtonId::CWButton6_0, ButtonId::CWButton6_1};
+    ButtonId::Delete, ButtonId::View,   ButtonId::Play,  ButtonId::Rename,
+    ButtonId::Print, ButtonId::EntryStyleTwo, ButtonId::EntryStyleOne};
 // "CWButton1" ... "CWButton5", "CWButton6(0)", "CWButton6(1)".
 std::string_view buttonName(ButtonId id);
 bool buttonFromName(std::string_view name, ButtonId& out);
 
 // Items of the popup menu mnuPopupAnnotation, in menu order (s1, s2 are separators).
-enum class MenuItemId { Jouer, Renommer, Supprimer, S1, Imprimer, S2, Dalmure };
+enum class MenuItemId { Play, Rename, Delete, Separator1, Print, Separator2, ViewMinutes };
 inline constexpr std::array<MenuItemId, 7> kAllMenuItems{
-    MenuItemId::Jouer, MenuItemId::Renommer, MenuItemId::Supprimer, MenuItemId::S1,
-    MenuItemId::Imprimer, MenuItemId::S2,    MenuItemId::Dalmure};
+    MenuItemId::Play, MenuItemId::Rename, MenuItemId::Delete, MenuItemId::Separator1,
+    MenuItemId::Print, MenuItemId::Separator2,    MenuItemId::ViewMinutes};
 // "mnuPopupJouer", "mnuPopupRenommer", "mnuPopupSupprimer", "s1", "mnuPopupImprimer", "s2",
 // "mnuPopupDalmure".
 std::string_view menuItemName(MenuItemId id);

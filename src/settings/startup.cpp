@@ -29,11 +29,11 @@ void startUp(platform::Platform& form, Settings& settings, Log& log, std::int16_
         const Str language = settings.iniValue(u"Config", u"Langue", u"Fran\u00e7ais");
         const Str style = settings.iniValue(u"Config", u"PVStyle", u"1");
         if (style == u"1") {
-            form.button(ButtonId::CWButton6_1).setVisible(false);
-            form.button(ButtonId::CWButton6_0).setVisible(true);
+            form.button(ButtonId::EntryStyleOne).setVisible(false);
+            form.button(ButtonId::EntryStyleTwo).setVisible(true);
         } else {
-            form.button(ButtonId::CWButton6_1).setVisible(true);
-            form.button(ButtonId::CWButton6_0).setVisible(false);
+            form.button(ButtonId::EntryStyleOne).setVisible(true);
+            form.button(ButtonId::EntryStyleTwo).setVisible(false);
         }
 
         // Font size of the control, the grid and the editor.
@@ -67,15 +67,15 @@ void startUp(platform::Platform& form, Settings& settings, Log& log, std::int16_
             ButtonId button;
             Localised text;
         } toolTips[] = {
-            {ButtonId::CWButton1, {u"MSG304", u"Supprimer l'annotation s\u00e9lectionn\u00e9e"}},
-            {ButtonId::CWButton2,
+            {ButtonId::Delete, {u"MSG304", u"Supprimer l'annotation s\u00e9lectionn\u00e9e"}},
+            {ButtonId::View,
              {u"MSG305", u"Visualiser le proc\u00e8s-verbal avec le fureteur internet"}},
-            {ButtonId::CWButton3, {u"MSG306", u"Jouer \u00e0 l'annotation s\u00e9lectionn\u00e9e"}},
-            {ButtonId::CWButton4,
+            {ButtonId::Play, {u"MSG306", u"Jouer \u00e0 l'annotation s\u00e9lectionn\u00e9e"}},
+            {ButtonId::Rename,
              {u"MSG307", u"Modifier la description de l'annotation s\u00e9lectionn\u00e9e"}},
-            {ButtonId::CWButton5, {u"MSG308", u"Impression sommaire de la liste d'annotations"}},
-            {ButtonId::CWButton6_0, kStyleToolTip},
-            {ButtonId::CWButton6_1, kStyleToolTip},
+            {ButtonId::Print, {u"MSG308", u"Impression sommaire de la liste d'annotations"}},
+            {ButtonId::EntryStyleTwo, kStyleToolTip},
+            {ButtonId::EntryStyleOne, kStyleToolTip},
         };
         for (const auto& t : toolTips)
             form.button(t.button).setToolTipText(settings.text(t.text.id, t.text.text));
@@ -85,11 +85,11 @@ void startUp(platform::Platform& form, Settings& settings, Log& log, std::int16_
             MenuItemId item;
             Localised text;
         } captions[] = {
-            {MenuItemId::Jouer, {u"MSG369", u"Jouer \u00e0 l'annotation"}},
-            {MenuItemId::Renommer, {u"MSG370", u"Renommer"}},
-            {MenuItemId::Supprimer, {u"MSG371", u"Supprimer"}},
-            {MenuItemId::Imprimer, {u"MSG372", u"Imprimer la liste"}},
-            {MenuItemId::Dalmure, {u"MSG373", u"Consulter le proc\u00e8s-verbal"}},
+            {MenuItemId::Play, {u"MSG369", u"Jouer \u00e0 l'annotation"}},
+            {MenuItemId::Rename, {u"MSG370", u"Renommer"}},
+            {MenuItemId::Delete, {u"MSG371", u"Supprimer"}},
+            {MenuItemId::Print, {u"MSG372", u"Imprimer la liste"}},
+            {MenuItemId::ViewMinutes, {u"MSG373", u"Consulter le proc\u00e8s-verbal"}},
         };
         for (const auto& c : captions)
             form.menu().setCaption(c.item, settings.text(c.text.id, c.text.text));

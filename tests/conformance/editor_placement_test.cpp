@@ -44,7 +44,7 @@ TYPED_TEST(EditorPlacement, StaysOverItsNotesThroughTheMinutesHostReadsAndDelete
     EXPECT_EQ(this->underEditor(), 7);
 
     // The print command walks every row (its dialog, on a desktop, is cancelled).
-    ASSERT_TRUE(this->user().userButton(platform::ButtonId::CWButton5));
+    ASSERT_TRUE(this->user().userButton(platform::ButtonId::Print));
     this->user().settle();
     EXPECT_EQ(this->underEditor(), 7) << "after printing";
     this->typeAfterReturning("x");
@@ -68,7 +68,7 @@ TYPED_TEST(EditorPlacement, StaysOverItsNotesThroughTheMinutesHostReadsAndDelete
         std::int32_t i = index;
         c.AnnoDelete(i);
     };
-    ASSERT_TRUE(this->user().userButton(platform::ButtonId::CWButton1));
+    ASSERT_TRUE(this->user().userButton(platform::ButtonId::Delete));
     ASSERT_EQ(c.Selected(), 10);
     EXPECT_EQ(this->underEditor(), 21);
     this->typeAfterReturning("z");

@@ -21,7 +21,7 @@ TYPED_TEST(FocusOnPlatform, UserActionsTakeTheFocusBeforeTheirOwnNotifications) 
     EXPECT_FALSE(this->editor().hasFocus());
 
     this->openEditor();
-    EXPECT_TRUE(user.userButton(ButtonId::CWButton4));
+    EXPECT_TRUE(user.userButton(ButtonId::Rename));
     EXPECT_EQ(this->rec->log, (Log{"lost", "button CWButton4"}));
 
     this->openEditor();
@@ -35,8 +35,8 @@ TYPED_TEST(FocusOnPlatform, UserActionsTakeTheFocusBeforeTheirOwnNotifications) 
 
     // A hidden button is refused and moves no focus.
     this->openEditor();
-    this->platform().button(ButtonId::CWButton1).setVisible(false);
-    EXPECT_FALSE(user.userButton(ButtonId::CWButton1));
+    this->platform().button(ButtonId::Delete).setVisible(false);
+    EXPECT_FALSE(user.userButton(ButtonId::Delete));
     EXPECT_TRUE(this->rec->log.empty());
     EXPECT_TRUE(this->editor().hasFocus());
 }

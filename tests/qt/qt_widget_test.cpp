@@ -335,7 +335,7 @@ class QtWidgetTest : public QObject {
             QTest::keyClick(modal, Qt::Key_Escape);
         });
         QSignalSpy finished(&w(), &DalmureWidget::printFinished);
-        QTest::mouseClick(p().buttonWidget(ButtonId::CWButton5), Qt::LeftButton);
+        QTest::mouseClick(p().buttonWidget(ButtonId::Print), Qt::LeftButton);
         QVERIFY2(f_.editorOver(7, 1),
                  "editor not over the notes of annotation 3 once the minutes are written");
         QVERIFY(finished.wait(90000) || finished.count() > 0);

@@ -57,7 +57,7 @@ TEST(PageKill, EveryPageLeftByAKilledViewIsThePreviousOrTheNewOneWhole) {
     const Str cases[2] = {u("500-01-000001-241"), u("500-01-000002-241")};
     auto view = [&](int which) {
         c.NoDossier = cases[which];
-        DalmureTestAccess::buttonClick(c, platform::ButtonId::CWButton2);
+        DalmureTestAccess::buttonClick(c, platform::ButtonId::View);
     };
 
     // The two pages, and how long one view takes here.

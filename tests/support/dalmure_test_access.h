@@ -29,8 +29,8 @@ class DalmureTestAccess {
     static void EnsureVisible(Dalmure& c, std::int32_t row) { c.EnsureVisible(row); }
 
     // Grid, editor, buttons, menu
-    static void MSFlexGrid1_Click(Dalmure& c) { c.MSFlexGrid1_Click(); }
-    static void Text1_LostFocus(Dalmure& c) { c.Text1_LostFocus(); }
+    static void onGridClick(Dalmure& c) { c.onGridClick(); }
+    static void onEditorLostFocus(Dalmure& c) { c.onEditorLostFocus(); }
     static void buttonClick(Dalmure& c, platform::ButtonId id) { c.commands_.buttonClicked(id); }
 
     // Minutes

@@ -49,8 +49,8 @@ struct Clerk {
             h.add(u(time), u("T\xC3\xA9moin " + std::to_string(i)), u("Note de la greffe"));
         }
     }
-    void view() { DalmureTestAccess::buttonClick(h.c(), ButtonId::CWButton2); }
-    void print() { DalmureTestAccess::buttonClick(h.c(), ButtonId::CWButton5); }
+    void view() { DalmureTestAccess::buttonClick(h.c(), ButtonId::View); }
+    void print() { DalmureTestAccess::buttonClick(h.c(), ButtonId::Print); }
     void log(const std::string& text) { h.c().writeLogLine(0, u(text), u("errDalmure_Test")); }
     std::string file(const std::string& name) const { return h.app.file(name); }
     std::string page() const { return h.app.readBytes("pvData.html"); }
@@ -457,7 +457,7 @@ std::string fullDiskCase(const std::string& mountPoint) {
             note = u("Une note de la greffe assez longue.");
         control.AnnoAdd(time, desc, note);
     }
-    DalmureTestAccess::buttonClick(control, ButtonId::CWButton2);
+    DalmureTestAccess::buttonClick(control, ButtonId::View);
     const std::string previous = contentsOf(app + "/pvData.html");
     if (rec.only("launch").size() != 1 || previous.size() < 10000)
         return "the first view did not work";
@@ -471,8 +471,8 @@ std::string fullDiskCase(const std::string& mountPoint) {
     }
     control.AnnoAdd(u("11:00:00"), u("Suspension"));
     rec.seen.clear();
-    DalmureTestAccess::buttonClick(control, ButtonId::CWButton2);
-    DalmureTestAccess::buttonClick(control, ButtonId::CWButton5);
+    DalmureTestAccess::buttonClick(control, ButtonId::View);
+    DalmureTestAccess::buttonClick(control, ButtonId::Print);
     if (contentsOf(app + "/pvData.html") != previous)
         problems += "the previous page did not stay; ";
     if (!rec.only("launch").empty() || !rec.only("navigate").empty())
@@ -500,7 +500,7 @@ std::string fullDiskCase(const std::string& mountPoint) {
     // Room again: the next view writes the new page.
     fs::remove(mountPoint + "/filler");
     rec.seen.clear();
-    DalmureTestAccess::buttonClick(control, ButtonId::CWButton2);
+    DalmureTestAccess::buttonClick(control, ButtonId::View);
     const std::string now = contentsOf(app + "/pvData.html");
     if (rec.only("launch").size() != 1 || now.find("Suspension") == std::string::npos)
         problems += "no new page once there was room; ";

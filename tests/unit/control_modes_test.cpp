@@ -33,7 +33,7 @@ TEST_F(ControlModes, BackColorRoundsHalfToEvenAndOverflowsBeyond32Bits) {
 TEST_F(ControlModes, AmbientBackColorRepaintsEveryButtonOnly) {
     h.platform->surface().setBackColor(0x00AA00);
     h.platform->userAmbient(u"Font");
-    EXPECT_EQ(h.button(ButtonId::CWButton2).buttonColor(), design::kButtonColor);
+    EXPECT_EQ(h.button(ButtonId::View).buttonColor(), design::kButtonColor);
     h.platform->userAmbient(u"BackColor");
     for (ButtonId id : platform::kAllButtons)
         EXPECT_EQ(h.button(id).buttonColor(), 0x00AA00);

@@ -112,13 +112,13 @@ TEST_F(HeadlessUserTest, RefusedActionsChangeNothing) {
     EXPECT_FALSE(p.userRightClick(0, 1, std::string("mnuPopupNothing")));
     EXPECT_FALSE(p.userScroll(2));
     EXPECT_FALSE(p.userHover("CWButton9"));
-    p.button(ButtonId::CWButton1).setVisible(false);
-    EXPECT_FALSE(p.userButton(ButtonId::CWButton1));
+    p.button(ButtonId::Delete).setVisible(false);
+    EXPECT_FALSE(p.userButton(ButtonId::Delete));
     EXPECT_FALSE(p.userHover("CWButton1"));
     // A button inside a hidden frame is not shown either; the play button stands outside it.
     p.frame(platform::FrameId::Frame3).setVisible(false);
-    EXPECT_FALSE(p.userButton(ButtonId::CWButton2));
-    EXPECT_TRUE(p.buttonShown(ButtonId::CWButton3));
+    EXPECT_FALSE(p.userButton(ButtonId::View));
+    EXPECT_TRUE(p.buttonShown(ButtonId::Play));
     EXPECT_TRUE(rec.log.empty());
     EXPECT_TRUE(p.editor().hasFocus());
     EXPECT_EQ(p.grid().topRow(), 0);
@@ -127,8 +127,8 @@ TEST_F(HeadlessUserTest, RefusedActionsChangeNothing) {
 TEST_F(HeadlessUserTest, RightClickChoosesAnEnabledVisibleItemInsideThePopup) {
     openEditor();
     rec.onMouseUp = [&] {
-        p.menu().setEnabled(MenuItemId::Supprimer, false);
-        p.menu().setVisible(MenuItemId::Jouer, false);
+        p.menu().setEnabled(MenuItemId::Delete, false);
+        p.menu().setVisible(MenuItemId::Play, false);
         p.menu().popup(true);
         rec.log.push_back("popup returned");
     };

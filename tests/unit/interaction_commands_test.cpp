@@ -32,14 +32,14 @@ TEST_F(Commands, DeleteRequestIndexIsTheSelectionItself) {
         std::int32_t wide = index;
         c().AnnoDelete(wide);
     };
-    ASSERT_TRUE(press(ButtonId::CWButton1));
+    ASSERT_TRUE(press(ButtonId::Delete));
     EXPECT_EQ(events(), (std::vector<std::string>{"AnnoDeleteRequest(1)"}));
     EXPECT_EQ(h.times(), (std::vector<std::string>{"09:00:00", "09:20:00"}));
 
     // What the host stores in the index becomes the selection.
     h.events.onDeleteRequest = [](std::int16_t& index) { index = 0; };
     ASSERT_TRUE(h.platform->userClick(2, 0));
-    ASSERT_TRUE(press(ButtonId::CWButton1));
+    ASSERT_TRUE(press(ButtonId::Delete));
     EXPECT_EQ(c().Selected(), 0);
 }
 
@@ -48,7 +48,7 @@ TEST_F(Commands, RenameCommitsTheNotesFirstAndLeavesSelectionAndEditorAlone) {
     h.platform->userType(u("typed"));
     events().clear();
     h.platform->queueAnswer(u("witness"));
-    ASSERT_TRUE(press(ButtonId::CWButton4));
+    ASSERT_TRUE(press(ButtonId::Rename));
     ASSERT_EQ(recorder.prompts.size(), 1u);
     EXPECT_EQ(recorder.prompts[0].title, "Orvane");
     EXPECT_EQ(recorder.prompts[0].message, "");
@@ -68,16 +68,16 @@ TEST_F(Commands, RenameCommitsTheNotesFirstAndLeavesSelectionAndEditorAlone) {
         newDesc = u("ignored");
     };
     h.platform->queueAnswer(u("final"));
-    ASSERT_TRUE(press(ButtonId::CWButton4));
+    ASSERT_TRUE(press(ButtonId::Rename));
     EXPECT_EQ(s(c().AnnoDesc(1)), "final");
 }
 
 TEST_F(Commands, RenameWithoutSelectionAsksNothingAndPast16BitRowsIsLogged) {
     DalmureTestAccess::setSelected(c(), -1);
-    ASSERT_TRUE(press(ButtonId::CWButton4));
+    ASSERT_TRUE(press(ButtonId::Rename));
     EXPECT_TRUE(h.app.logEntries().empty());
     DalmureTestAccess::setSelected(c(), 16384);
-    ASSERT_TRUE(press(ButtonId::CWButton4));
+    ASSERT_TRUE(press(ButtonId::Rename));
     EXPECT_TRUE(recorder.prompts.empty());
     EXPECT_TRUE(events().empty());
     const auto lines = h.app.logEntries("errDalmure_CWButton4_Click");
@@ -86,20 +86,20 @@ TEST_F(Commands, RenameWithoutSelectionAsksNothingAndPast16BitRowsIsLogged) {
 }
 
 TEST_F(Commands, StyleButtonsToggleTheEntryStyle) {
-    platform::CommandButton& one = h.button(ButtonId::CWButton6_0);
-    platform::CommandButton& two = h.button(ButtonId::CWButton6_1);
+    platform::CommandButton& one = h.button(ButtonId::EntryStyleTwo);
+    platform::CommandButton& two = h.button(ButtonId::EntryStyleOne);
     ASSERT_TRUE(one.visible());
-    ASSERT_TRUE(press(ButtonId::CWButton6_0));
+    ASSERT_TRUE(press(ButtonId::EntryStyleTwo));
     EXPECT_EQ(c().PVStyle, 2);
     EXPECT_TRUE(two.visible());
     EXPECT_FALSE(one.visible());
-    ASSERT_TRUE(press(ButtonId::CWButton6_1));
+    ASSERT_TRUE(press(ButtonId::EntryStyleOne));
     EXPECT_EQ(c().PVStyle, 1);
     EXPECT_TRUE(one.visible());
     EXPECT_FALSE(two.visible());
     // Locked: every click shows item 0 and sets 1.
     c().LockPVStyle = true;
-    ASSERT_TRUE(press(ButtonId::CWButton6_0));
+    ASSERT_TRUE(press(ButtonId::EntryStyleTwo));
     EXPECT_EQ(c().PVStyle, 1);
     EXPECT_TRUE(one.visible());
 }

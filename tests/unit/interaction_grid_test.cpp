@@ -109,7 +109,7 @@ TEST_F(GridInteraction, RowsBeyondThe16BitIndexOverflowAndLeaveTheGridHidden) {
         g.addItem(u("00:00:01\td"), g.rows());
 
     g.setRow(32766);
-    DalmureTestAccess::MSFlexGrid1_Click(c());
+    DalmureTestAccess::onGridClick(c());
     EXPECT_EQ(c().Selected(), 16383);
     EXPECT_EQ(g.row(), 32767);
     EXPECT_TRUE(g.visible());
@@ -117,7 +117,7 @@ TEST_F(GridInteraction, RowsBeyondThe16BitIndexOverflowAndLeaveTheGridHidden) {
 
     for (std::int32_t row : {32767, 32768, 32769}) {
         g.setRow(row);
-        DalmureTestAccess::MSFlexGrid1_Click(c());
+        DalmureTestAccess::onGridClick(c());
         EXPECT_EQ(c().Selected(), 16383) << row;
         EXPECT_FALSE(g.visible()) << row;
         bool show = true;

@@ -175,7 +175,7 @@ std::string viewThroughTheDesktop(bool associate, const std::string& folder) {
     DesktopShellPlatform platform(inner, shell);
     Dalmure control(platform, u(appFolder));
     control.AnnoAdd(u("10:00:00"), u("Ouverture"));
-    DalmureTestAccess::buttonClick(control, platform::ButtonId::CWButton2);
+    DalmureTestAccess::buttonClick(control, platform::ButtonId::View);
 
     std::string problems;
     if (associate) {

@@ -51,7 +51,7 @@ class OutputViewPrintTest : public ::testing::Test {
 TEST_F(OutputViewPrintTest, NothingHappensWithoutASelectedAnnotation) {
     startWith("/bin/true");
     DalmureTestAccess::setSelected(h.c(), -1);
-    for (ButtonId id : {ButtonId::CWButton2, ButtonId::CWButton5})
+    for (ButtonId id : {ButtonId::View, ButtonId::Print})
         press(id);
     EXPECT_FALSE(h.app.exists("pvData.html"));
     EXPECT_TRUE(rec.seen.empty());
@@ -60,7 +60,7 @@ TEST_F(OutputViewPrintTest, NothingHappensWithoutASelectedAnnotation) {
 
 TEST_F(OutputViewPrintTest, ViewNotesAMissingProgramAndAnUnwritablePage) {
     startWith(h.app.file("browser")); // associated, but not there: the launch fails
-    press(ButtonId::CWButton2);
+    press(ButtonId::View);
     auto notes = h.app.logEntries("errDalmure_CWButton2_Click");
     ASSERT_EQ(notes.size(), 1u);
     EXPECT_EQ(notes[0].number, "");
@@ -70,7 +70,7 @@ TEST_F(OutputViewPrintTest, ViewNotesAMissingProgramAndAnUnwritablePage) {
     // is told (the catalogue's text, or the built-in one).
     makePageUnwritable();
     rec.seen.clear();
-    press(ButtonId::CWButton2);
+    press(ButtonId::View);
     EXPECT_TRUE(rec.only("launch").empty());
     EXPECT_EQ(rec.only("msgbox").size(), 1u);
     EXPECT_EQ(rec.messages, (std::vector<std::string>{kNotWritten}));
@@ -91,7 +91,7 @@ TEST_F(OutputViewPrintTest, PrintSizeIsTheIniValueConvertedTo16Bits) {
         if (tc.value)
             h.app.writeIni("[Config]\nPVPRINTSIZE=" + *tc.value + "\n");
         rec.seen.clear();
-        press(ButtonId::CWButton5);
+        press(ButtonId::Print);
         if (tc.size != -1) {
             EXPECT_EQ(rec.seen, printed(tc.size));
             EXPECT_TRUE(page().ends_with(
@@ -108,11 +108,11 @@ TEST_F(OutputViewPrintTest, PrintSizeIsTheIniValueConvertedTo16Bits) {
 
 TEST_F(OutputViewPrintTest, PrintRegeneratesThePageEveryTime) {
     startWith();
-    press(ButtonId::CWButton5);
+    press(ButtonId::Print);
     const std::string first = page();
     h.add({{"10:10:00", "C"}});
     rec.seen.clear();
-    ASSERT_TRUE(h.platform->userButton(ButtonId::CWButton5));
+    ASSERT_TRUE(h.platform->userButton(ButtonId::Print));
     EXPECT_EQ(rec.seen, printed(5));
     EXPECT_NE(page().find("<b>C</b>"), std::string::npos);
     // A page that cannot be written: logged (the log writer resets the pointer too), nothing
@@ -120,7 +120,7 @@ TEST_F(OutputViewPrintTest, PrintRegeneratesThePageEveryTime) {
     // the message shows the hourglass as every lookup does).
     makePageUnwritable();
     rec.seen.clear();
-    press(ButtonId::CWButton5);
+    press(ButtonId::Print);
     EXPECT_EQ(rec.seen, (std::vector<std::string>{"pointer busy", "pointer 0", "pointer 0",
                                                   "pointer busy", "pointer 0", "msgbox"}));
     EXPECT_EQ(rec.messages, (std::vector<std::string>{kNotWritten}));

@@ -64,8 +64,8 @@ TEST_F(Startup, StyleOtherThanOneShowsTheSecondStyleButton) {
         // The file name is found without regard to case.
         one.app.writeIni(tc.ini, tc.styleOne ? "ORClient.ini" : "ORCLIENT.INI");
         one.start();
-        EXPECT_EQ(one.platform->buttonShown(ButtonId::CWButton6_0), tc.styleOne) << tc.ini;
-        EXPECT_EQ(one.platform->buttonShown(ButtonId::CWButton6_1), !tc.styleOne) << tc.ini;
+        EXPECT_EQ(one.platform->buttonShown(ButtonId::EntryStyleTwo), tc.styleOne) << tc.ini;
+        EXPECT_EQ(one.platform->buttonShown(ButtonId::EntryStyleOne), !tc.styleOne) << tc.ini;
         EXPECT_EQ(one.c().PVStyle, 0);
     }
 }
@@ -101,8 +101,8 @@ TEST_F(Startup, FontSizeBeyondSixteenBitsStopsStartUp) {
     EXPECT_EQ(lines[0].description, "Overflow");
     EXPECT_EQ(lines[0].label, "errDalmure_UserControl_Initialize");
     // Steps 1 to 3 were made...
-    EXPECT_FALSE(h.button(ButtonId::CWButton6_0).visible());
-    EXPECT_TRUE(h.button(ButtonId::CWButton6_1).visible());
+    EXPECT_FALSE(h.button(ButtonId::EntryStyleTwo).visible());
+    EXPECT_TRUE(h.button(ButtonId::EntryStyleOne).visible());
     // ...nothing after them.
     EXPECT_EQ(fontSize(), design::kFontSize);
     EXPECT_EQ(c().privateState().strLangColumn, u"");
@@ -110,8 +110,8 @@ TEST_F(Startup, FontSizeBeyondSixteenBitsStopsStartUp) {
     EXPECT_FALSE(h.platform->frame(platform::FrameId::Frame3).visible());
     EXPECT_EQ(h.grid().backColorBkg(), design::kGridBackColorBkg);
     EXPECT_EQ(h.grid().colWidth(0), design::kGridDefaultColWidth);
-    EXPECT_EQ(toolTip(ButtonId::CWButton6_0), s(design::kStyleButtonToolTip));
-    EXPECT_EQ(caption(MenuItemId::Renommer), "Renommer...");
+    EXPECT_EQ(toolTip(ButtonId::EntryStyleTwo), s(design::kStyleButtonToolTip));
+    EXPECT_EQ(caption(MenuItemId::Rename), "Renommer...");
 }
 
 TEST_F(Startup, OverlongLanguageEntryIsCutByTheReader) {
@@ -123,7 +123,7 @@ TEST_F(Startup, OverlongLanguageEntryIsCutByTheReader) {
     EXPECT_TRUE(h.app.logEntries("errDalmure_strFindData").empty());
     EXPECT_TRUE(h.app.logEntries("errDalmure_UserControl_Initialize").empty());
     // Lookups in a column that does not exist give the built-in texts.
-    EXPECT_EQ(toolTip(ButtonId::CWButton1), "Supprimer l'annotation sélectionnée");
+    EXPECT_EQ(toolTip(ButtonId::Delete), "Supprimer l'annotation sélectionnée");
 }
 
 TEST_F(Startup, FortyThousandLanguageEntriesAreSearchedUpToTheCounterLimit) {

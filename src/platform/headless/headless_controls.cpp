@@ -42,7 +42,7 @@ void HeadlessMenu::popup(bool /*rightButtonChooses*/) {
     if (chosen) {
         const Item& it = items_[static_cast<std::size_t>(*chosen)];
         const bool separator =
-            *chosen == platform::MenuItemId::S1 || *chosen == platform::MenuItemId::S2;
+            *chosen == platform::MenuItemId::Separator1 || *chosen == platform::MenuItemId::Separator2;
         if (separator || !it.enabled || !it.visible) {
             chosen.reset();
         }

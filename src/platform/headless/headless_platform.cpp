@@ -22,13 +22,13 @@ struct HeadlessPlatform::Impl {
           frame3(design::kFrame3Width, design::kFrame3Height, false), surface(ctx),
           editor(ctx.notifications, frame3), menu(ctx), dialogs(ctx), browser(ctx),
           shell(ctx, std::move(options.htmlProgram)), printer(ctx), screen(ctx),
-          clock(options.now), buttons{HeadlessButton(ButtonId::CWButton1),
-                                      HeadlessButton(ButtonId::CWButton2),
-                                      HeadlessButton(ButtonId::CWButton3),
-                                      HeadlessButton(ButtonId::CWButton4),
-                                      HeadlessButton(ButtonId::CWButton5),
-                                      HeadlessButton(ButtonId::CWButton6_0),
-                                      HeadlessButton(ButtonId::CWButton6_1)} {}
+          clock(options.now), buttons{HeadlessButton(ButtonId::Delete),
+                                      HeadlessButton(ButtonId::View),
+                                      HeadlessButton(ButtonId::Play),
+                                      HeadlessButton(ButtonId::Rename),
+                                      HeadlessButton(ButtonId::Print),
+                                      HeadlessButton(ButtonId::EntryStyleTwo),
+                                      HeadlessButton(ButtonId::EntryStyleOne)} {}
 
     platform::Notifications* note() const { return ctx.notifications; }
 
@@ -127,7 +127,7 @@ void HeadlessPlatform::setNow(const platform::LocalTime& now) {
 
 bool HeadlessPlatform::buttonShown(platform::ButtonId id) const {
     // Every button but the play button stands in Frame3.
-    const bool inFrame3 = id != ButtonId::CWButton3;
+    const bool inFrame3 = id != ButtonId::Play;
     return impl_->buttons[static_cast<std::size_t>(id)].visible() &&
            (!inFrame3 || impl_->frame3.visible());
 }

@@ -38,7 +38,7 @@ class DrawnIcon final : public QIconEngine {
         const QColor ink = colour(QColor(40, 40, 40));
         p->setPen(QPen(ink, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         switch (id_) {
-        case ButtonId::CWButton1: { // delete: a bin
+        case ButtonId::Delete: { // delete: a bin
             p->setBrush(colour(QColor(220, 80, 70)));
             p->drawRect(QRectF(6, 8, 12, 13));
             p->drawLine(QPointF(4, 6), QPointF(20, 6));
@@ -47,7 +47,7 @@ class DrawnIcon final : public QIconEngine {
             p->drawLine(QPointF(14, 11), QPointF(14, 18));
             break;
         }
-        case ButtonId::CWButton2: { // view: a page under a lens
+        case ButtonId::View: { // view: a page under a lens
             p->setBrush(Qt::white);
             p->drawRect(QRectF(4, 3, 12, 16));
             p->drawLine(QPointF(6.5, 7), QPointF(13.5, 7));
@@ -58,7 +58,7 @@ class DrawnIcon final : public QIconEngine {
             p->drawLine(QPointF(18, 18), QPointF(21.5, 21.5));
             break;
         }
-        case ButtonId::CWButton3: { // play: a triangle
+        case ButtonId::Play: { // play: a triangle
             p->setBrush(colour(QColor(60, 170, 80)));
             QPainterPath path;
             path.moveTo(7, 4);
@@ -68,7 +68,7 @@ class DrawnIcon final : public QIconEngine {
             p->drawPath(path);
             break;
         }
-        case ButtonId::CWButton4: { // rename: a pencil
+        case ButtonId::Rename: { // rename: a pencil
             p->translate(12, 12);
             p->rotate(45);
             p->setBrush(colour(QColor(240, 190, 60)));
@@ -82,7 +82,7 @@ class DrawnIcon final : public QIconEngine {
             p->drawPath(tip);
             break;
         }
-        case ButtonId::CWButton5: { // print: a printer with its sheet
+        case ButtonId::Print: { // print: a printer with its sheet
             p->setBrush(Qt::white);
             p->drawRect(QRectF(7, 3, 10, 7));
             p->setBrush(colour(QColor(110, 120, 140)));
@@ -91,14 +91,14 @@ class DrawnIcon final : public QIconEngine {
             p->drawRect(QRectF(7, 14, 10, 7));
             break;
         }
-        case ButtonId::CWButton6_0: { // Enter types a line break
+        case ButtonId::EntryStyleTwo: { // Enter types a line break
             p->setPen(
                 QPen(colour(QColor(40, 90, 170)), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
             p->drawPolyline(QPolygonF({QPointF(19, 5), QPointF(19, 14), QPointF(6, 14)}));
             p->drawPolyline(QPolygonF({QPointF(10, 10), QPointF(6, 14), QPointF(10, 18)}));
             break;
         }
-        case ButtonId::CWButton6_1: { // Enter adds an annotation
+        case ButtonId::EntryStyleOne: { // Enter adds an annotation
             p->setBrush(colour(QColor(60, 150, 220)));
             p->drawEllipse(QPointF(12, 12), 9, 9);
             p->setPen(QPen(Qt::white, 2.5, Qt::SolidLine, Qt::RoundCap));
@@ -117,19 +117,19 @@ class DrawnIcon final : public QIconEngine {
 const char* themeIconName(platform::ButtonId id) {
     using platform::ButtonId;
     switch (id) {
-    case ButtonId::CWButton1:
+    case ButtonId::Delete:
         return "edit-delete";
-    case ButtonId::CWButton2:
+    case ButtonId::View:
         return "document-print-preview";
-    case ButtonId::CWButton3:
+    case ButtonId::Play:
         return "media-playback-start";
-    case ButtonId::CWButton4:
+    case ButtonId::Rename:
         return "document-edit";
-    case ButtonId::CWButton5:
+    case ButtonId::Print:
         return "document-print";
-    case ButtonId::CWButton6_0:
+    case ButtonId::EntryStyleTwo:
         return "format-justify-left";
-    case ButtonId::CWButton6_1:
+    case ButtonId::EntryStyleOne:
         return "list-add";
     }
     return "";

@@ -123,7 +123,7 @@ struct QtPlatform::Impl {
         editor = std::make_unique<QtTextBox>(ctx, *frame3);
 
         for (auto id : platform::kAllButtons) {
-            QtFrame* const holder = id == platform::ButtonId::CWButton3 ? nullptr : frame3.get();
+            QtFrame* const holder = id == platform::ButtonId::Play ? nullptr : frame3.get();
             buttons[static_cast<std::size_t>(id)] =
                 std::make_unique<QtButton>(ctx, id, surfaceWidget, holder);
         }
@@ -145,9 +145,9 @@ struct QtPlatform::Impl {
 
         // Keyboard order: the commands from left to right, then the list, then the notes.
         using platform::ButtonId;
-        const ButtonId order[] = {ButtonId::CWButton3,  ButtonId::CWButton4, ButtonId::CWButton2,
-                                  ButtonId::CWButton5,  ButtonId::CWButton1, ButtonId::CWButton6_0,
-                                  ButtonId::CWButton6_1};
+        const ButtonId order[] = {ButtonId::Play,  ButtonId::Rename, ButtonId::View,
+                                  ButtonId::Print,  ButtonId::Delete, ButtonId::EntryStyleTwo,
+                                  ButtonId::EntryStyleOne};
         QWidget* previous = nullptr;
         for (ButtonId id : order) {
             QWidget* w = buttons[static_cast<std::size_t>(id)]->widget();
