@@ -309,7 +309,7 @@ struct StartSide {
                 own = std::make_unique<headless::HeadlessPlatform>(options());
                 p = own.get();
             }
-            Dalmure control(*p, folder.path());
+            DalmurePrivate control(*p, folder.path());
             p->userResize(9600, 7200);
         });
         return 1;

@@ -57,7 +57,7 @@ struct Widget {
         fillGrid(qt::platformOf(*w).grid(), annotations);
         QApplication::processEvents();
     }
-    Dalmure& c() { return qt::controlOf(*w); }
+    DalmurePrivate& c() { return qt::controlOf(*w); }
     platform::Grid& grid() { return qt::platformOf(*w).grid(); }
 };
 

@@ -84,7 +84,7 @@ struct Checker {
     explicit Checker(fuzz::Rig& r) : rig(&r), logFile(r.folder + "/Log/2026-03/Dalmure.Log") {}
 
     void check() {
-        Dalmure& c = *rig->control;
+        DalmurePrivate& c = *rig->control;
         platform::Grid& g = rig->platform->grid();
         const std::int32_t rows = g.rows();
         if (rows < 2 || rows % 2 != 0)
@@ -132,7 +132,7 @@ struct Checker {
 };
 
 void step(FuzzedDataProvider& in, fuzz::Rig& rig) {
-    Dalmure& c = *rig.control;
+    DalmurePrivate& c = *rig.control;
     headless::HeadlessPlatform& p = *rig.platform;
     switch (in.ConsumeIntegralInRange<int>(0, 22)) {
     case 0:

@@ -8,7 +8,7 @@ using namespace dalmure;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static fuzz::Rig rig(fuzz::scratchFolder() + "/app");
     FuzzedDataProvider in(data, size);
-    Dalmure& c = *rig.control;
+    DalmurePrivate& c = *rig.control;
     c.NoDossier = fromCp1252(in.ConsumeRandomLengthString(30));
     c.DateCreated = fromCp1252(in.ConsumeRandomLengthString(30));
     c.UserName = fromCp1252(in.ConsumeRandomLengthString(30));

@@ -247,12 +247,12 @@ Refused noSuchRow(std::int32_t row) {
 // member's answer in result and its arguments, as the member left them, in after.
 struct HostMember {
     std::size_t least, most;
-    void (*run)(Dalmure& c, const Json& args, OrderedJson& result, OrderedJson& after);
+    void (*run)(DalmurePrivate& c, const Json& args, OrderedJson& result, OrderedJson& after);
 };
 
 // AnnoTime, AnnoDesc and AnnoData: one field of the annotation an index names.
 template <auto read>
-void readAnnotation(Dalmure& c, const Json& args, OrderedJson& result, OrderedJson& after) {
+void readAnnotation(DalmurePrivate& c, const Json& args, OrderedJson& result, OrderedJson& after) {
     std::int32_t index = int32Arg(args[0], "AnnoIndex");
     result = utf8((c.*read)(index));
     after = {index};
@@ -264,7 +264,7 @@ const std::map<std::string, HostMember, std::less<>>& hostMembers() {
     static const std::map<std::string, HostMember, std::less<>> table{
         {"AnnoAdd",
          {2, 3,
-          [](Dalmure& c, A args, O, O after) {
+          [](DalmurePrivate& c, A args, O, O after) {
               Str t = stringArg(args[0], "strAnnoTime");
               Str d = stringArg(args[1], "strAnnoDesc");
               Str data = args.size() > 2 ? stringArg(args[2], "strAnnoData") : Str();
@@ -274,22 +274,22 @@ const std::map<std::string, HostMember, std::less<>>& hostMembers() {
                   after.push_back(utf8(data));
               }
           }}},
-        {"AnnoCount", {0, 0, [](Dalmure& c, A, O result, O) { result = c.AnnoCount(); }}},
-        {"AnnoTime", {1, 1, readAnnotation<&Dalmure::AnnoTime>}},
-        {"AnnoDesc", {1, 1, readAnnotation<&Dalmure::AnnoDesc>}},
-        {"AnnoData", {1, 1, readAnnotation<&Dalmure::AnnoData>}},
+        {"AnnoCount", {0, 0, [](DalmurePrivate& c, A, O result, O) { result = c.AnnoCount(); }}},
+        {"AnnoTime", {1, 1, readAnnotation<&DalmurePrivate::AnnoTime>}},
+        {"AnnoDesc", {1, 1, readAnnotation<&DalmurePrivate::AnnoDesc>}},
+        {"AnnoData", {1, 1, readAnnotation<&DalmurePrivate::AnnoData>}},
         {"AnnoDelete",
          {1, 1,
-          [](Dalmure& c, A args, O, O after) {
+          [](DalmurePrivate& c, A args, O, O after) {
               std::int32_t index = int32Arg(args[0], "AnnoIndex");
               c.AnnoDelete(index);
               after = {index};
           }}},
-        {"ClearAll", {0, 0, [](Dalmure& c, A, O, O) { c.ClearAll(); }}},
-        {"Selected", {0, 0, [](Dalmure& c, A, O result, O) { result = c.Selected(); }}},
+        {"ClearAll", {0, 0, [](DalmurePrivate& c, A, O, O) { c.ClearAll(); }}},
+        {"Selected", {0, 0, [](DalmurePrivate& c, A, O result, O) { result = c.Selected(); }}},
         {"AllowRefreshPV",
          {0, 1,
-          [](Dalmure& c, A args, O, O after) {
+          [](DalmurePrivate& c, A args, O, O after) {
               if (args.empty()) {
                   c.AllowRefreshPV();
                   return;
@@ -300,14 +300,14 @@ const std::map<std::string, HostMember, std::less<>>& hostMembers() {
           }}},
         {"GetLogPath",
          {1, 1,
-          [](Dalmure& c, A args, O result, O after) {
+          [](DalmurePrivate& c, A args, O result, O after) {
               Str path = stringArg(args[0], "strPath");
               result = utf8(c.GetLogPath(path));
               after = {utf8(path)};
           }}},
         {"RecoverableSessions",
          {0, 0,
-          [](Dalmure& c, A, O result, O) {
+          [](DalmurePrivate& c, A, O result, O) {
               result = OrderedJson::array();
               for (const journal::FoundJournal& f : c.RecoverableSessions()) {
                   OrderedJson j;
@@ -326,13 +326,13 @@ const std::map<std::string, HostMember, std::less<>>& hostMembers() {
           }}},
         {"RecoverSession",
          {1, 1,
-          [](Dalmure& c, A args, O result, O after) {
+          [](DalmurePrivate& c, A args, O result, O after) {
               result = c.RecoverSession(sessionIdArg(args[0]));
               after = {args[0]};
           }}},
         {"DiscardSession",
          {1, 1,
-          [](Dalmure& c, A args, O result, O after) {
+          [](DalmurePrivate& c, A args, O result, O after) {
               result = c.DiscardSession(sessionIdArg(args[0]));
               after = {args[0]};
           }}},
@@ -342,57 +342,57 @@ const std::map<std::string, HostMember, std::less<>>& hostMembers() {
 
 // A property `get` reads and the let form of `set` assigns.
 struct Property {
-    OrderedJson (*get)(Dalmure& c);
-    void (*let)(Dalmure& c, const Json& value);
+    OrderedJson (*get)(DalmurePrivate& c);
+    void (*let)(DalmurePrivate& c, const Json& value);
 };
 
 const std::map<std::string, Property, std::less<>>& properties() {
     using V = const Json&;
     static const std::map<std::string, Property, std::less<>> table{
         {"BackColor",
-         {[](Dalmure& c) -> OrderedJson { return c.BackColor(); },
-          [](Dalmure& c, V v) {
+         {[](DalmurePrivate& c) -> OrderedJson { return c.BackColor(); },
+          [](DalmurePrivate& c, V v) {
               if (!v.is_number()) {
                   throw Refused("the colour must be a number");
               }
               c.LetBackColor(v.get<double>());
           }}},
         {"NoPlay",
-         {[](Dalmure& c) -> OrderedJson { return c.NoPlay(); },
-          [](Dalmure& c, V v) {
+         {[](DalmurePrivate& c) -> OrderedJson { return c.NoPlay(); },
+          [](DalmurePrivate& c, V v) {
               bool b = boolArg(v, "the value");
               c.NoPlay(b);
           }}},
         {"NoPV",
-         {[](Dalmure& c) -> OrderedJson { return c.NoPV(); },
-          [](Dalmure& c, V v) {
+         {[](DalmurePrivate& c) -> OrderedJson { return c.NoPV(); },
+          [](DalmurePrivate& c, V v) {
               bool b = boolArg(v, "the value");
               c.NoPV(b);
           }}},
         {"NoModif",
-         {[](Dalmure& c) -> OrderedJson { return c.NoModif(); },
-          [](Dalmure& c, V v) {
+         {[](DalmurePrivate& c) -> OrderedJson { return c.NoModif(); },
+          [](DalmurePrivate& c, V v) {
               bool b = boolArg(v, "the value");
               c.NoModif(b);
           }}},
         {"NoDossier",
-         {[](Dalmure& c) -> OrderedJson { return utf8(c.NoDossier); },
-          [](Dalmure& c, V v) { c.NoDossier = stringArg(v, "the value"); }}},
+         {[](DalmurePrivate& c) -> OrderedJson { return utf8(c.NoDossier); },
+          [](DalmurePrivate& c, V v) { c.NoDossier = stringArg(v, "the value"); }}},
         {"DateCreated",
-         {[](Dalmure& c) -> OrderedJson { return utf8(c.DateCreated); },
-          [](Dalmure& c, V v) { c.DateCreated = stringArg(v, "the value"); }}},
+         {[](DalmurePrivate& c) -> OrderedJson { return utf8(c.DateCreated); },
+          [](DalmurePrivate& c, V v) { c.DateCreated = stringArg(v, "the value"); }}},
         {"UserName",
-         {[](Dalmure& c) -> OrderedJson { return utf8(c.UserName); },
-          [](Dalmure& c, V v) { c.UserName = stringArg(v, "the value"); }}},
+         {[](DalmurePrivate& c) -> OrderedJson { return utf8(c.UserName); },
+          [](DalmurePrivate& c, V v) { c.UserName = stringArg(v, "the value"); }}},
         {"PVStyle",
-         {[](Dalmure& c) -> OrderedJson { return c.PVStyle; },
-          [](Dalmure& c, V v) { c.PVStyle = integerArg(v, "PVStyle"); }}},
+         {[](DalmurePrivate& c) -> OrderedJson { return c.PVStyle; },
+          [](DalmurePrivate& c, V v) { c.PVStyle = integerArg(v, "PVStyle"); }}},
         {"PVFontSize",
-         {[](Dalmure& c) -> OrderedJson { return c.PVFontSize; },
-          [](Dalmure& c, V v) { c.PVFontSize = integerArg(v, "PVFontSize"); }}},
+         {[](DalmurePrivate& c) -> OrderedJson { return c.PVFontSize; },
+          [](DalmurePrivate& c, V v) { c.PVFontSize = integerArg(v, "PVFontSize"); }}},
         {"LockPVStyle",
-         {[](Dalmure& c) -> OrderedJson { return c.LockPVStyle; },
-          [](Dalmure& c, V v) { c.LockPVStyle = boolArg(v, "the value"); }}},
+         {[](DalmurePrivate& c) -> OrderedJson { return c.LockPVStyle; },
+          [](DalmurePrivate& c, V v) { c.LockPVStyle = boolArg(v, "the value"); }}},
     };
     return table;
 }
@@ -436,7 +436,7 @@ Session::~Session() {
 
 int Session::run(std::istream& in) {
     platform_.setHappeningSink(this);
-    control_ = std::make_unique<Dalmure>(platform_.platform(), options_.appDir);
+    control_ = std::make_unique<DalmurePrivate>(platform_.platform(), options_.appDir);
     control_->setEventSink(this);
     platform_.userResize(options_.width, options_.height);
     std::string line;
@@ -837,7 +837,7 @@ OrderedJson Session::controlView() {
 }
 
 OrderedJson Session::inspectView() {
-    Dalmure::PrivateState s = control_->privateState();
+    DalmurePrivate::PrivateState s = control_->privateState();
     OrderedJson v;
     v["iSelected"] = s.iSelected;
     v["strLangColumn"] = utf8(s.strLangColumn);

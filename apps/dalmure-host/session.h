@@ -1,8 +1,8 @@
 // One dalmure-host session: a control on a platform, driven by JSON requests, one per line.
 #pragma once
 
-#include "control/dalmure.h"
-#include "control/events.h"
+#include "control/dalmure_p.h"
+#include <dalmure/events.h>
 #include "host_platform.h"
 
 #include <nlohmann/json.hpp>
@@ -93,7 +93,7 @@ class Session final : private DalmureEvents, private headless::HappeningSink {
     HostPlatform& platform_;
     SessionOptions options_;
     std::ostream& out_;
-    std::unique_ptr<Dalmure> control_;
+    std::unique_ptr<DalmurePrivate> control_;
     std::map<std::string, std::deque<Json>> replies_;
 };
 

@@ -1,6 +1,6 @@
 // The annotation list in the grid: annotation k in rows 2k (time, description; bold) and
 // 2k + 1 (data text), kept in ordinal order of the time texts; the host's list members.
-#include "control/dalmure.h"
+#include "control/dalmure_p.h"
 
 #include "control/trap.h"
 #include "support/errors.h"
@@ -63,13 +63,13 @@ std::int32_t countBreaks(platform::Grid& g) {
 
 } // namespace
 
-void Dalmure::noteTimeOrderAround(std::int32_t annotation) {
+void DalmurePrivate::noteTimeOrderAround(std::int32_t annotation) {
     timeOrderBreaks_ += breaksAround(grid(), annotation);
 }
 
 // --- Adding ------------------------------------------------------------------------------
 
-void Dalmure::AnnoAdd(Str& strAnnoTime, Str& strAnnoDesc, Str& strAnnoData) {
+void DalmurePrivate::AnnoAdd(Str& strAnnoTime, Str& strAnnoDesc, Str& strAnnoData) {
     bool finished = false;
     std::int32_t inserted = -1; // the annotation's index once its rows are in the grid
     trap(u"errDalmure_AnnoAdd", [&] {
@@ -152,7 +152,7 @@ void Dalmure::AnnoAdd(Str& strAnnoTime, Str& strAnnoDesc, Str& strAnnoData) {
 
 // --- Reading -----------------------------------------------------------------------------
 
-std::int16_t Dalmure::AnnoCount() {
+std::int16_t DalmurePrivate::AnnoCount() {
     std::int16_t result = 0;
     trap(u"errDalmure_AnnoCount", [&] {
         platform::Grid& g = grid();
@@ -196,19 +196,19 @@ void readAnnotation(platform::Grid& g, std::int32_t AnnoIndex, Part part, Str& r
 }
 } // namespace
 
-Str Dalmure::AnnoTime(std::int32_t AnnoIndex) {
+Str DalmurePrivate::AnnoTime(std::int32_t AnnoIndex) {
     Str result;
     trap(u"errDalmure_AnnoTime", [&] { readAnnotation(grid(), AnnoIndex, Part::Time, result); });
     return result;
 }
 
-Str Dalmure::AnnoDesc(std::int32_t AnnoIndex) {
+Str DalmurePrivate::AnnoDesc(std::int32_t AnnoIndex) {
     Str result;
     trap(u"errDalmure_AnnoDesc", [&] { readAnnotation(grid(), AnnoIndex, Part::Desc, result); });
     return result;
 }
 
-Str Dalmure::AnnoData(std::int32_t AnnoIndex) {
+Str DalmurePrivate::AnnoData(std::int32_t AnnoIndex) {
     Str result;
     trap(u"errDalmure_AnnoData", [&] { readAnnotation(grid(), AnnoIndex, Part::Data, result); });
     return result;
@@ -216,7 +216,7 @@ Str Dalmure::AnnoData(std::int32_t AnnoIndex) {
 
 // --- Removing ----------------------------------------------------------------------------
 
-void Dalmure::AnnoDelete(std::int32_t& AnnoIndex) {
+void DalmurePrivate::AnnoDelete(std::int32_t& AnnoIndex) {
     bool finished = false;
     trap(u"errDalmure_AnnoDelete", [&] {
         const std::int16_t index = toInteger(static_cast<long long>(AnnoIndex));
@@ -255,7 +255,7 @@ void Dalmure::AnnoDelete(std::int32_t& AnnoIndex) {
         timeOrderBreaks_ = countBreaks(grid());
 }
 
-void Dalmure::ClearAll() {
+void DalmurePrivate::ClearAll() {
     bool finished = false;
     trap(u"errDalmure_ClearAll", [&] {
         commitPendingEdit();
@@ -276,7 +276,7 @@ void Dalmure::ClearAll() {
 
 // --- Helpers -----------------------------------------------------------------------------
 
-bool Dalmure::blValideGrid() {
+bool DalmurePrivate::blValideGrid() {
     platform::Grid& g = grid();
     if (g.rows() < 2 || iSelected == -1)
         return false;

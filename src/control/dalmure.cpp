@@ -1,6 +1,6 @@
 // The control's core: construction, the background colour, the modes that withdraw commands,
 // the container's focus and ambient notifications, and the button click dispatch.
-#include "control/dalmure.h"
+#include "control/dalmure_p.h"
 #include "journal/journal.h"
 
 #include "control/trap.h"
@@ -13,7 +13,9 @@ namespace dalmure {
 
 using platform::ButtonId;
 
-Dalmure::Dalmure(platform::Platform& platform, Str appFolder)
+DalmureEvents::~DalmureEvents() = default;
+
+DalmurePrivate::DalmurePrivate(platform::Platform& platform, Str appFolder)
     : p_(platform), log_(appFolder, platform.clock(), platform.screen()),
       settings_(std::move(appFolder), platform.catalogue(), platform.screen(), log_),
       minutes_(platform, settings_, log_, {NoDossier, DateCreated, UserName}, *this),
@@ -23,21 +25,21 @@ Dalmure::Dalmure(platform::Platform& platform, Str appFolder)
     startJournal();
 }
 
-Dalmure::~Dalmure() {
+DalmurePrivate::~DalmurePrivate() {
     closeJournal();
     p_.setNotifications(nullptr);
 }
 
 // --- Background colour -------------------------------------------------------------------
 
-void Dalmure::LetBackColor(double value) {
+void DalmurePrivate::LetBackColor(double value) {
     lBackColor = toLong(value); // Overflow goes back to the host
     p_.surface().setBackColor(lBackColor);
     p_.surface().propertyChanged(u"BackColor");
     UserControl_AmbientChanged(u"BackColor");
 }
 
-void Dalmure::UserControl_AmbientChanged(const Str& PropertyName) {
+void DalmurePrivate::UserControl_AmbientChanged(const Str& PropertyName) {
     trap(u"errUserControl_AmbientChanged", [&] {
         if (PropertyName != u"BackColor")
             return;
@@ -48,25 +50,25 @@ void Dalmure::UserControl_AmbientChanged(const Str& PropertyName) {
 
 // --- Refresh switch and modes ------------------------------------------------------------
 
-void Dalmure::AllowRefreshPV(bool& blRefresh) {
+void DalmurePrivate::AllowRefreshPV(bool& blRefresh) {
     grid().setVisible(blRefresh);
 }
 
-void Dalmure::NoPlay(bool& value) {
+void DalmurePrivate::NoPlay(bool& value) {
     commands_.setNoPlay(value);
 }
 
-void Dalmure::NoPV(bool& value) {
+void DalmurePrivate::NoPV(bool& value) {
     commands_.setNoView(value);
 }
 
-void Dalmure::NoModif(bool& blNoModifSet) {
+void DalmurePrivate::NoModif(bool& blNoModifSet) {
     commands_.setNoModify(blNoModifSet);
 }
 
 // --- Container notifications -------------------------------------------------------------
 
-void Dalmure::UserControl_EnterFocus() {
+void DalmurePrivate::UserControl_EnterFocus() {
     try {
         notesEditor().setFocus();
     } catch (...) {
@@ -76,12 +78,12 @@ void Dalmure::UserControl_EnterFocus() {
 
 // --- Views and log -----------------------------------------------------------------------
 
-Dalmure::PrivateState Dalmure::privateState() const {
+DalmurePrivate::PrivateState DalmurePrivate::privateState() const {
     return {iSelected, settings_.languageColumn(), commands_.lastToolTip(), strEditStart,
             blScrolling};
 }
 
-void Dalmure::writeLogLine(std::int32_t number, const Str& description, const Str& label) {
+void DalmurePrivate::writeLogLine(std::int32_t number, const Str& description, const Str& label) {
     log_.writeTrapped(number, description, label);
 }
 

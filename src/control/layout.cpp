@@ -1,6 +1,6 @@
 // Layout: the frames, grid and editor fitted to the control's size, each row sized to its
 // text, the worked-on row kept in view, and the highlight removed. Sizes are in twips.
-#include "control/dalmure.h"
+#include "control/dalmure_p.h"
 
 #include "control/trap.h"
 #include "support/errors.h"
@@ -44,7 +44,7 @@ double divide(double numerator, double denominator) {
 
 } // namespace
 
-void Dalmure::UserControl_Resize() {
+void DalmurePrivate::UserControl_Resize() {
     trap(u"errDalmure_UserControl_Resize", [&] {
         platform::ControlSurface& surface = p_.surface();
         if (surface.height() < kMinHeight)
@@ -66,7 +66,7 @@ void Dalmure::UserControl_Resize() {
     PlaceEditor();
 }
 
-void Dalmure::ResizeGrid() {
+void DalmurePrivate::ResizeGrid() {
     bool finished = false;
     trap(u"errDalmure_ResizeGrid", [&] {
         bool hide = false;
@@ -99,7 +99,7 @@ void Dalmure::ResizeGrid() {
         grid().setVisible(true); // a failed resize never leaves the grid hidden
 }
 
-void Dalmure::SetRowHeight(std::int16_t& row, bool& scroll, bool& editing) {
+void DalmurePrivate::SetRowHeight(std::int16_t& row, bool& scroll, bool& editing) {
     trap(u"errDalmure_SetRowHeight", [&] {
         platform::Grid& g = grid();
         platform::TextBox& editor = notesEditor();
@@ -138,7 +138,7 @@ void Dalmure::SetRowHeight(std::int16_t& row, bool& scroll, bool& editing) {
     });
 }
 
-void Dalmure::EnsureVisible(std::int32_t& row) {
+void DalmurePrivate::EnsureVisible(std::int32_t& row) {
     trap(u"errDalmure_EnsureVisible", [&] {
         blScrolling = true;
         grid().setTopRow(row);
@@ -146,14 +146,14 @@ void Dalmure::EnsureVisible(std::int32_t& row) {
     });
 }
 
-std::int32_t Dalmure::editorRow() {
+std::int32_t DalmurePrivate::editorRow() {
     if (!blEditorOpen || iSelected < 0)
         return -1;
     const std::int32_t row = 2 * std::int32_t{iSelected} + 1;
     return row < grid().rows() ? row : -1;
 }
 
-void Dalmure::PlaceEditor() {
+void DalmurePrivate::PlaceEditor() {
     if (!blEditorOpen)
         return;
     platform::Grid& g = grid();
@@ -183,7 +183,7 @@ void Dalmure::PlaceEditor() {
     }
 }
 
-void Dalmure::ClearCellBackColor() {
+void DalmurePrivate::ClearCellBackColor() {
     trap(u"errDalmure_ClearCellBackColor", [&] {
         platform::Grid& g = grid();
         if (g.rows() == 0)

@@ -1,7 +1,7 @@
 // The control's journal: every change to the list, the case fields and the notes being typed,
 // recorded as it happens (see journal/journal.h), and the recovery of a session that ended
 // without closing.
-#include "control/dalmure.h"
+#include "control/dalmure_p.h"
 #include "control/trap.h"
 #include "journal/journal.h"
 
@@ -17,7 +17,7 @@ constexpr const char16_t* kJournalLabel = u"errDalmure_Journal";
 
 } // namespace
 
-void Dalmure::startJournal() {
+void DalmurePrivate::startJournal() {
     journal::JournalOptions options;
     options.report = [this](std::int32_t number, const Str& description) {
         writeLogLine(number, description, kJournalLabel);
@@ -25,12 +25,12 @@ void Dalmure::startJournal() {
     journal_ = journal::Journal::start(appFolder(), kJournalFolder, std::move(options));
 }
 
-void Dalmure::closeJournal() {
+void DalmurePrivate::closeJournal() {
     if (journal_)
         journal_->close();
 }
 
-void Dalmure::journalCaseFields() {
+void DalmurePrivate::journalCaseFields() {
     if (!journal_)
         return;
     const auto note = [&](journal::CaseField field, const Str& now, Str& recorded) {
@@ -42,35 +42,35 @@ void Dalmure::journalCaseFields() {
     note(journal::CaseField::UserName, UserName, journaledUser_);
 }
 
-void Dalmure::journalAdded(std::int32_t index, const Str& time, const Str& desc, const Str& data) {
+void DalmurePrivate::journalAdded(std::int32_t index, const Str& time, const Str& desc, const Str& data) {
     if (!journal_)
         return;
     journalCaseFields();
     journal_->added(index, time, desc, data);
 }
 
-void Dalmure::journalDeleted(std::int32_t index) {
+void DalmurePrivate::journalDeleted(std::int32_t index) {
     if (!journal_)
         return;
     journalCaseFields();
     journal_->deleted(index);
 }
 
-void Dalmure::journalCleared() {
+void DalmurePrivate::journalCleared() {
     if (!journal_)
         return;
     journalCaseFields();
     journal_->cleared();
 }
 
-void Dalmure::journalRenamed(std::int32_t index, const Str& desc) {
+void DalmurePrivate::journalRenamed(std::int32_t index, const Str& desc) {
     if (!journal_)
         return;
     journalCaseFields();
     journal_->renamed(index, desc);
 }
 
-void Dalmure::journalNotes(std::int32_t index, const Str& notes) {
+void DalmurePrivate::journalNotes(std::int32_t index, const Str& notes) {
     if (!journal_)
         return;
     journalCaseFields();
@@ -78,14 +78,14 @@ void Dalmure::journalNotes(std::int32_t index, const Str& notes) {
 }
 
 // The editor's text as the clerk types it, for the annotation it is open on.
-void Dalmure::journalLiveText() {
+void DalmurePrivate::journalLiveText() {
     if (!journal_ || !blEditorOpen || blSelectionFailed || iSelected < 0)
         return;
     journalCaseFields();
     journal_->liveText(iSelected, notesEditor().text());
 }
 
-void Dalmure::setNotes(std::int32_t index, const Str& notes) {
+void DalmurePrivate::setNotes(std::int32_t index, const Str& notes) {
     platform::Grid& g = grid();
     const std::int32_t row = g.row();
     const std::int32_t col = g.col();
@@ -99,7 +99,7 @@ void Dalmure::setNotes(std::int32_t index, const Str& notes) {
 
 // --- Recovery ----------------------------------------------------------------------------
 
-std::vector<journal::FoundJournal> Dalmure::RecoverableSessions() {
+std::vector<journal::FoundJournal> DalmurePrivate::RecoverableSessions() {
     journal::Recovery recovery(appFolder(), kJournalFolder,
                                [this](std::int32_t number, const Str& description) {
                                    writeLogLine(number, description, kJournalLabel);
@@ -109,7 +109,7 @@ std::vector<journal::FoundJournal> Dalmure::RecoverableSessions() {
     return found;
 }
 
-bool Dalmure::DiscardSession(const std::string& id) {
+bool DalmurePrivate::DiscardSession(const std::string& id) {
     if (journal_ && journal_->id() == id)
         return false;
     journal::Recovery recovery(appFolder(), kJournalFolder,
@@ -119,7 +119,7 @@ bool Dalmure::DiscardSession(const std::string& id) {
     return recovery.discard(id);
 }
 
-bool Dalmure::RecoverSession(const std::string& id) {
+bool DalmurePrivate::RecoverSession(const std::string& id) {
     if (journal_ && journal_->id() == id)
         return false;
     journal::Recovery recovery(appFolder(), kJournalFolder,

@@ -4,7 +4,7 @@
 // commit: when the editor loses the focus, on the style-2 Enter, and before the host changes the
 // list under an editor that still has the focus (commitPendingEdit). strEditStart holds the text
 // the editor was opened with, so that an unchanged text is never written back.
-#include "control/dalmure.h"
+#include "control/dalmure_p.h"
 #include "control/trap.h"
 #include "support/numeric.h"
 
@@ -42,7 +42,7 @@ Str trimSpaces(const Str& text) {
 
 // The opening of the editor, the end of the grid click handling: the current cell is the data
 // cell of the selected annotation.
-void Dalmure::openEditor() {
+void DalmurePrivate::openEditor() {
     platform::Grid& g = grid();
     platform::TextBox& editor = notesEditor();
 
@@ -70,7 +70,7 @@ void Dalmure::openEditor() {
     editor.setSelStart(static_cast<std::int32_t>(editor.text().size()));
 }
 
-void Dalmure::onEditorChange() {
+void DalmurePrivate::onEditorChange() {
     trap(u"errDalmure_Text1_Change", [&] {
         if (blLoadingEditor) {
             return;
@@ -88,26 +88,26 @@ void Dalmure::onEditorChange() {
     });
 }
 
-void Dalmure::onEditorGotFocus() {
+void DalmurePrivate::onEditorGotFocus() {
     strEditStart = notesEditor().text();
     notesEditor().setReadOnly(commands_.notesReadOnly());
 }
 
-void Dalmure::onEditorKeyDown(std::int16_t& KeyCode, int Shift) {
+void DalmurePrivate::onEditorKeyDown(std::int16_t& KeyCode, int Shift) {
     (void)Shift;
     if (commands_.notesReadOnly()) {
         KeyCode = 0;
     }
 }
 
-void Dalmure::onEditorKeyUp(std::int16_t& KeyCode, int Shift) {
+void DalmurePrivate::onEditorKeyUp(std::int16_t& KeyCode, int Shift) {
     (void)Shift;
     if (commands_.notesReadOnly()) {
         KeyCode = 0;
     }
 }
 
-void Dalmure::onEditorKeyPress(std::int16_t& KeyAscii) {
+void DalmurePrivate::onEditorKeyPress(std::int16_t& KeyAscii) {
     trap(u"errDalmure_Text1_KeyPress", [&] {
         if (KeyAscii == kEnter && PVStyle == 2) {
             // Enter ends the notes and asks for the next annotation, also in read-only editing.
@@ -147,12 +147,12 @@ void Dalmure::onEditorKeyPress(std::int16_t& KeyAscii) {
     });
 }
 
-void Dalmure::closeEditor() {
+void DalmurePrivate::closeEditor() {
     blEditorOpen = false;
     notesEditor().setVisible(false);
 }
 
-void Dalmure::onEditorLostFocus() {
+void DalmurePrivate::onEditorLostFocus() {
     // An editor closed because the list was emptied holds nothing to commit: the notes it held
     // were committed before the list changed.
     if (blEditorClosedByList && !notesEditor().visible()) {
@@ -161,7 +161,7 @@ void Dalmure::onEditorLostFocus() {
     trap(u"errDalmure_Text1_LostFocus", [&] { commitEditor(false); });
 }
 
-void Dalmure::commitPendingEdit() {
+void DalmurePrivate::commitPendingEdit() {
     // Only an editor still open, or hidden by Esc, holds notes of the user's.
     if (!notesEditor().hasFocus() || (blEditorClosedByList && !notesEditor().visible())) {
         return;
@@ -172,7 +172,7 @@ void Dalmure::commitPendingEdit() {
 // Writes the editor's text into the data row of the selected annotation when it differs from the
 // text the editor was opened with, then tells the host. markCommitted makes the written text the
 // new starting point, for commits made while the editor keeps the focus.
-bool Dalmure::commitEditor(bool markCommitted) {
+bool DalmurePrivate::commitEditor(bool markCommitted) {
     platform::Grid& g = grid();
     const std::int32_t rememberedCol = g.col();
     const std::int32_t rememberedRow = g.row();
@@ -196,7 +196,7 @@ bool Dalmure::commitEditor(bool markCommitted) {
     return true;
 }
 
-bool Dalmure::PromptAnnoAdd() {
+bool DalmurePrivate::PromptAnnoAdd() {
     // The time of the Enter press, taken before the prompt opens.
     Str time = formatTime(p_.clock().now());
     const Str message =

@@ -1,13 +1,13 @@
 // The grid's mouse and keyboard handling and the control surface's mouse moves: selecting an
 // annotation (the one place a selection is made), the play request of a double click, the popup
 // menu of a right click, and the withdrawal of a button's tooltip.
-#include "control/dalmure.h"
+#include "control/dalmure_p.h"
 #include "control/trap.h"
 #include "support/numeric.h"
 
 namespace dalmure {
 
-void Dalmure::onGridClick() {
+void DalmurePrivate::onGridClick() {
     trap(u"errDalmure_MSFlexGrid1_Click", [&] {
         platform::Grid& g = grid();
         const bool wasVisible = g.visible();
@@ -61,7 +61,7 @@ void Dalmure::onGridClick() {
     });
 }
 
-void Dalmure::onGridDoubleClick() {
+void DalmurePrivate::onGridDoubleClick() {
     trap(u"errDalmure_MSFlexGrid1_DblClick", [&] {
         if (!blValideGrid()) {
             return;
@@ -78,16 +78,16 @@ void Dalmure::onGridDoubleClick() {
     });
 }
 
-void Dalmure::onGridKeyPress(std::int16_t& KeyAscii) {
+void DalmurePrivate::onGridKeyPress(std::int16_t& KeyAscii) {
     (void)KeyAscii; // the key only opens the editor; it is not typed into it
     onGridClick();
 }
 
-void Dalmure::onGridLeaveCell() {
+void DalmurePrivate::onGridLeaveCell() {
     closeEditor();
 }
 
-void Dalmure::onGridScroll() {
+void DalmurePrivate::onGridScroll() {
     if (!blScrolling) {
         std::int16_t escape = 27;
         onEditorKeyPress(escape);
@@ -95,11 +95,11 @@ void Dalmure::onGridScroll() {
     PlaceEditor(); // a read-only editor stays open and follows its row
 }
 
-void Dalmure::onGridMouseMove() {
+void DalmurePrivate::onGridMouseMove() {
     trap(u"errDalmure_MSFlexGrid1_MouseMove", [&] { commands_.withdrawToolTip(); });
 }
 
-void Dalmure::onGridMouseUp(int Button) {
+void DalmurePrivate::onGridMouseUp(int Button) {
     trap(u"errDalmure_MSFlexGrid1_MouseUp", [&] {
         if (Button != platform::kRightButton) {
             return;
@@ -109,7 +109,7 @@ void Dalmure::onGridMouseUp(int Button) {
     });
 }
 
-void Dalmure::onSurfaceMouseMove() {
+void DalmurePrivate::onSurfaceMouseMove() {
     trap(u"errUserControl_MouseMove", [&] { commands_.withdrawToolTip(); });
 }
 

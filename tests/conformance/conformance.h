@@ -4,7 +4,7 @@
 // and may start a control on it in a temporary application folder.
 #pragma once
 
-#include "control/dalmure.h"
+#include "control/dalmure_p.h"
 #include "host_platform.h"
 #include "test_support.h"
 
@@ -56,15 +56,15 @@ template <class Kind> class PlatformTest : public ::testing::Test {
 
     // A control on this platform, in a folder with the catalogue and the templates, sized as a
     // container sizes it (9600 x 7200 twips unless told).
-    Dalmure& startControl(std::int32_t width = 9600, std::int32_t height = 7200) {
+    DalmurePrivate& startControl(std::int32_t width = 9600, std::int32_t height = 7200) {
         app.copyCatalogue();
         app.copyTemplates();
-        control_ = std::make_unique<Dalmure>(platform(), app.path());
+        control_ = std::make_unique<DalmurePrivate>(platform(), app.path());
         control_->setEventSink(&events);
         host_->userResize(width, height);
         return *control_;
     }
-    Dalmure& control() { return *control_; }
+    DalmurePrivate& control() { return *control_; }
 
     test::TempAppFolder app;
     test::RecordingEvents events;
@@ -72,7 +72,7 @@ template <class Kind> class PlatformTest : public ::testing::Test {
 
   private:
     std::unique_ptr<host::HostPlatform> host_;
-    std::unique_ptr<Dalmure> control_;
+    std::unique_ptr<DalmurePrivate> control_;
 };
 
 } // namespace dalmure::conformance

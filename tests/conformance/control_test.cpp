@@ -10,7 +10,7 @@ template <class Kind> using ControlOnPlatform = PlatformTest<Kind>;
 TYPED_TEST_SUITE(ControlOnPlatform, Platforms, PlatformNames);
 
 TYPED_TEST(ControlOnPlatform, TypedNotesReachTheAnnotationAtFocusLoss) {
-    Dalmure& c = this->startControl();
+    DalmurePrivate& c = this->startControl();
     c.AnnoAdd(test::u("10:00:00"), test::u("A"));
     EXPECT_EQ(c.Selected(), 0);
     EXPECT_TRUE(this->editor().visible());
@@ -22,7 +22,7 @@ TYPED_TEST(ControlOnPlatform, TypedNotesReachTheAnnotationAtFocusLoss) {
 }
 
 TYPED_TEST(ControlOnPlatform, RightClickMenuActsOnTheAnnotationUnderTheMouse) {
-    Dalmure& c = this->startControl();
+    DalmurePrivate& c = this->startControl();
     c.AnnoAdd(test::u("09:00:00"), test::u("A"));
     c.AnnoAdd(test::u("09:10:00"), test::u("B"));
     c.AnnoAdd(test::u("09:20:00"), test::u("C"));
@@ -59,7 +59,7 @@ TYPED_TEST(ControlOnPlatform, RightClickMenuActsOnTheAnnotationUnderTheMouse) {
 }
 
 TYPED_TEST(ControlOnPlatform, RightClickOnTheEmptyListSelectsNothing) {
-    Dalmure& c = this->startControl();
+    DalmurePrivate& c = this->startControl();
     ASSERT_TRUE(this->user().userRightClick(0, 1, std::nullopt));
     EXPECT_EQ(c.Selected(), -1);
     EXPECT_EQ(this->happenings.only("menu").size(), 1u);

@@ -22,8 +22,8 @@ Str timeAt(int i) {
 template <class Kind> class EditorPlacement : public PlatformTest<Kind> {
   protected:
     // Enough annotations that the list scrolls.
-    Dalmure& startWithList(int count = 30) {
-        Dalmure& c = this->startControl();
+    DalmurePrivate& startWithList(int count = 30) {
+        DalmurePrivate& c = this->startControl();
         for (int i = 0; i < count; ++i)
             c.AnnoAdd(timeAt(i * 60), test::u("A" + std::to_string(i)));
         return c;
@@ -38,7 +38,7 @@ template <class Kind> class EditorPlacement : public PlatformTest<Kind> {
 TYPED_TEST_SUITE(EditorPlacement, Platforms, PlatformNames);
 
 TYPED_TEST(EditorPlacement, StaysOverItsNotesThroughTheMinutesHostReadsAndDeletes) {
-    Dalmure& c = this->startWithList();
+    DalmurePrivate& c = this->startWithList();
     ASSERT_TRUE(this->user().userClick(7, 1)); // annotation 3
     ASSERT_EQ(c.Selected(), 3);
     EXPECT_EQ(this->underEditor(), 7);
@@ -79,7 +79,7 @@ TYPED_TEST(EditorPlacement, StaysOverItsNotesThroughTheMinutesHostReadsAndDelete
 }
 
 TYPED_TEST(EditorPlacement, AReadOnlyEditorHidesWhileItsRowIsOutOfViewAndFollowsResizes) {
-    Dalmure& c = this->startWithList();
+    DalmurePrivate& c = this->startWithList();
     bool noModif = true;
     c.NoModif(noModif);
     ASSERT_TRUE(this->user().userClick(7, 1));
@@ -106,7 +106,7 @@ TYPED_TEST(EditorPlacement, AReadOnlyEditorHidesWhileItsRowIsOutOfViewAndFollows
 
 // Annotation 16,383 is the last that a 16-bit index can select through its notes row.
 TYPED_TEST(EditorPlacement, ASelectionPastTheIndexLimitClosesTheEditorWithoutACommit) {
-    Dalmure& c = this->startControl();
+    DalmurePrivate& c = this->startControl();
     bool refresh = false;
     c.AllowRefreshPV(refresh);
     for (int i = 0; i < 16383; ++i)

@@ -66,7 +66,7 @@ template <class Kind> using NotesOnPlatform = PlatformTest<Kind>;
 TYPED_TEST_SUITE(NotesOnPlatform, Platforms, PlatformNames);
 
 TYPED_TEST(NotesOnPlatform, TypingAfterACancelledPromptReachesTheNote) {
-    Dalmure& c = this->startControl();
+    DalmurePrivate& c = this->startControl();
     c.PVStyle = 2;
     c.AnnoAdd(test::u("10:00:00"), test::u("A"));
     EXPECT_EQ(this->user().userType(u"abc"), 3);
@@ -82,7 +82,7 @@ TYPED_TEST(NotesOnPlatform, TypingAfterACancelledPromptReachesTheNote) {
 }
 
 TYPED_TEST(NotesOnPlatform, TypingAfterADismissedMenuReachesTheNote) {
-    Dalmure& c = this->startControl();
+    DalmurePrivate& c = this->startControl();
     c.AnnoAdd(test::u("10:00:00"), test::u("A"));
     c.AnnoAdd(test::u("10:05:00"), test::u("B"));
     auto& user = this->user();
@@ -101,7 +101,7 @@ TYPED_TEST(NotesOnPlatform, TypingAfterADismissedMenuReachesTheNote) {
 }
 
 TYPED_TEST(NotesOnPlatform, AHostsDataTextComesBackExactlyAsGiven) {
-    Dalmure& c = this->startControl();
+    DalmurePrivate& c = this->startControl();
     Str time = test::u("10:02:00"), desc = test::u("Three"), data = u"c\nd\re";
     c.AnnoAdd(time, desc, data);
     EXPECT_EQ(this->editor().text(), u"c\nd\re");
@@ -117,7 +117,7 @@ TYPED_TEST(NotesOnPlatform, AHostsDataTextComesBackExactlyAsGiven) {
 // Keys always reach the note they were typed for: a hidden editor gives the focus to the grid,
 // and a character key on the grid opens the editor and is typed into it.
 TYPED_TEST(NotesOnPlatform, KeysAfterEscAScrollOrADoubleClickReachTheNote) {
-    Dalmure& c = this->startControl();
+    DalmurePrivate& c = this->startControl();
     c.AnnoAdd(test::u("10:00:00"), test::u("A"));
     c.AnnoAdd(test::u("10:05:00"), test::u("B"));
     c.AnnoAdd(test::u("10:10:00"), test::u("C"));

@@ -25,7 +25,7 @@ template <class Kind> class TypingModel : public PlatformTest<Kind> {
     static constexpr int kAnnotations = 36;
 
     void run(unsigned seed, int steps) {
-        Dalmure& c = this->startControl();
+        DalmurePrivate& c = this->startControl();
         for (int i = 0; i < kAnnotations; ++i) {
             const int minutes = 9 * 60 + i;
             char time[16];

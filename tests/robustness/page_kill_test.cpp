@@ -46,7 +46,7 @@ TEST(PageKill, EveryPageLeftByAKilledViewIsThePreviousOrTheNewOneWhole) {
     ControlHarness h;
     h.platform = std::make_unique<headless::HeadlessPlatform>(options);
     ASSERT_EQ(h.app.copyTemplates(), 2);
-    Dalmure& c = h.start();
+    DalmurePrivate& c = h.start();
     for (int i = 0; i < kAnnotations; ++i) {
         char time[16];
         std::snprintf(time, sizeof time, "%02d:%02d:%02d", 9 + i / 3600, i / 60 % 60, i % 60);

@@ -4,8 +4,8 @@
 // and a child process for what may hang.
 #pragma once
 
-#include "control/dalmure.h"
-#include "control/events.h"
+#include "control/dalmure_p.h"
+#include <dalmure/events.h>
 #include "dalmure_test_access.h"
 #include "platform/headless/headless_platform.h"
 #include "support/text.h"
@@ -282,7 +282,7 @@ struct Rig {
         headless::HeadlessOptions options;
         options.now = fixedNow();
         platform = std::make_unique<headless::HeadlessPlatform>(options);
-        control = std::make_unique<Dalmure>(*platform, fromUtf8(folder));
+        control = std::make_unique<DalmurePrivate>(*platform, fromUtf8(folder));
         platform->userResize(9600, 7200);
     }
     explicit Rig(const TempAppFolder& app) : Rig(app.native()) {}
@@ -295,7 +295,7 @@ struct Rig {
 
     std::string folder;
     std::unique_ptr<headless::HeadlessPlatform> platform;
-    std::unique_ptr<Dalmure> control;
+    std::unique_ptr<DalmurePrivate> control;
 };
 
 // Records the host events the control raises; optional handlers act as the host would.
@@ -412,19 +412,19 @@ class ControlHarness {
         platform.reset();
     }
 
-    Dalmure& start() {
-        control = std::make_unique<Dalmure>(*platform, app.path());
+    DalmurePrivate& start() {
+        control = std::make_unique<DalmurePrivate>(*platform, app.path());
         control->setEventSink(&events);
         return *control;
     }
     // Start-up, then the container's sizing (9600 x 7200 unless told).
-    Dalmure& startSized(std::int32_t width = 9600, std::int32_t height = 7200) {
+    DalmurePrivate& startSized(std::int32_t width = 9600, std::int32_t height = 7200) {
         start();
         platform->userResize(width, height);
         return *control;
     }
 
-    Dalmure& c() { return *control; }
+    DalmurePrivate& c() { return *control; }
     platform::Grid& grid() { return platform->grid(); }
     platform::TextBox& editor() { return platform->editor(); }
     platform::CommandButton& button(platform::ButtonId id) { return platform->button(id); }
@@ -448,7 +448,7 @@ class ControlHarness {
     TempAppFolder app;
     std::unique_ptr<headless::HeadlessPlatform> platform;
     RecordingEvents events;
-    std::unique_ptr<Dalmure> control;
+    std::unique_ptr<DalmurePrivate> control;
 };
 
 } // namespace test

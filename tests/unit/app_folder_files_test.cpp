@@ -371,7 +371,7 @@ TEST(AppFolderFiles, TwoProcessesViewingInOneFolderLeaveOneCasesWholePage) {
     std::filesystem::remove_all(second.h.app.native());
     const std::string folder = first.h.app.native();
     second.h.control.reset();
-    second.h.control = std::make_unique<Dalmure>(*second.h.platform, u(folder));
+    second.h.control = std::make_unique<DalmurePrivate>(*second.h.platform, u(folder));
     for (int i = 0; i < 3; ++i)
         second.h.add(u("10:00:0" + std::to_string(i)), u("Autre dossier"), u("x"));
     first.h.c().NoDossier = u("500-01-000001-241");
@@ -451,7 +451,7 @@ std::string fullDiskCase(const std::string& mountPoint) {
     headless::HeadlessPlatform platform(options);
     RecordingHappenings rec;
     platform.setHappeningSink(&rec);
-    Dalmure control(platform, u(app));
+    DalmurePrivate control(platform, u(app));
     for (int i = 0; i < 200; ++i) {
         Str time = u("10:00:" + std::to_string(10 + i % 50)), desc = u("Ouverture"),
             note = u("Une note de la greffe assez longue.");

@@ -14,7 +14,7 @@ constexpr std::int32_t kLine = 200;
 class ControlLayout : public ControlTest {
   protected:
     void SetUp() override { startSized(); }
-    Dalmure& c() { return h.c(); }
+    DalmurePrivate& c() { return h.c(); }
     platform::Grid& grid() { return h.grid(); }
     platform::TextBox& editor() { return h.editor(); }
     void putText(std::int32_t row, const Str& text) {

@@ -13,7 +13,7 @@ using Access = DalmureTestAccess;
 class ControlList : public ControlTest {
   protected:
     void SetUp() override { startSized(); }
-    Dalmure& c() { return h.c(); }
+    DalmurePrivate& c() { return h.c(); }
     platform::Grid& grid() { return h.grid(); }
     void del(std::int32_t index) { c().AnnoDelete(index); }
 };

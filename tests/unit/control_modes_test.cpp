@@ -11,7 +11,7 @@ using platform::ButtonId;
 class ControlModes : public ControlTest {
   protected:
     void SetUp() override { startSized(); }
-    Dalmure& c() { return h.c(); }
+    DalmurePrivate& c() { return h.c(); }
 };
 
 TEST_F(ControlModes, BackColorRoundsHalfToEvenAndOverflowsBeyond32Bits) {

@@ -19,7 +19,7 @@ class Commands : public test::ControlTest {
         h.add({{"09:00:00", "opening"}, {"09:10:00", "witness"}, {"09:20:00", "closing"}});
         h.events.names.clear();
     }
-    Dalmure& c() { return h.c(); }
+    DalmurePrivate& c() { return h.c(); }
     std::vector<std::string>& events() { return h.events.names; }
     bool press(ButtonId id) { return h.platform->userButton(id); }
     test::RecordingHappenings recorder;

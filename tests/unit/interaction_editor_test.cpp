@@ -20,7 +20,7 @@ class EditorTest : public test::ControlTest {
         ASSERT_TRUE(h.platform->userClick(0, 1));
         h.events.names.clear();
     }
-    Dalmure& c() { return h.c(); }
+    DalmurePrivate& c() { return h.c(); }
     std::vector<std::string>& events() { return h.events.names; }
     bool anyHighlight() {
         for (std::int32_t r = 0; r < h.grid().rows(); ++r)

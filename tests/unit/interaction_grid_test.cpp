@@ -31,7 +31,7 @@ class GridInteraction : public test::ControlTest {
         }
         return out;
     }
-    Dalmure& c() { return h.c(); }
+    DalmurePrivate& c() { return h.c(); }
 };
 
 TEST_F(GridInteraction, ClickOnEitherRowSelectsTheAnnotationAndEditsItsDataCell) {

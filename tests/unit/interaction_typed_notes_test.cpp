@@ -33,7 +33,7 @@ class TypedNotes : public test::ControlTest {
         h.add({{"10:00:00", "opening"}, {"11:00:00", "witness"}, {"12:00:00", "closing"}});
         c().setEventSink(&probe);
     }
-    Dalmure& c() { return h.c(); }
+    DalmurePrivate& c() { return h.c(); }
     std::vector<std::string>& events() { return probe.names; }
     ProbeEvents probe;
 };
@@ -158,7 +158,7 @@ TEST_F(TypedNotes, HostCallingBackFromAnnoModifiedLeavesAConsistentList) {
 // notes were committed under each, and which annotation the editor was opened on.
 TEST(TypedNotesRandomized, CommittedNotesAlwaysSitUnderTheirAnnotation) {
     test::ControlHarness h;
-    Dalmure& c = h.startSized();
+    DalmurePrivate& c = h.startSized();
     auto trapped = [&] {
         std::size_t n = 0;
         for (const auto& e : h.app.logEntries())

@@ -173,7 +173,7 @@ std::string viewThroughTheDesktop(bool associate, const std::string& folder) {
     options.now = fixedNow();
     headless::HeadlessPlatform inner(options);
     DesktopShellPlatform platform(inner, shell);
-    Dalmure control(platform, u(appFolder));
+    DalmurePrivate control(platform, u(appFolder));
     control.AnnoAdd(u("10:00:00"), u("Ouverture"));
     DalmureTestAccess::buttonClick(control, platform::ButtonId::View);
 

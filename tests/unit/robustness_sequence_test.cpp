@@ -35,7 +35,7 @@ class RobustnessSequence : public test::ControlTest, public ::testing::WithParam
     }
 
     void step() {
-        Dalmure& c = h.c();
+        DalmurePrivate& c = h.c();
         headless::HeadlessPlatform& p = *h.platform;
         switch (pick(0, 17)) {
         case 0:

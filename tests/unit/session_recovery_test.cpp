@@ -15,7 +15,7 @@ std::string crashedSession(const std::string& appFolder) {
     headless::HeadlessOptions options;
     options.now = fixedNow();
     auto* platform = new headless::HeadlessPlatform(options); // never destroyed: the crash
-    auto* control = new Dalmure(*platform, fromUtf8(appFolder));
+    auto* control = new DalmurePrivate(*platform, fromUtf8(appFolder));
     control->NoDossier = u("500-01-123456-241");
     control->AnnoAdd(u("10:00:00"), u("Ouverture"));
     Str time = u("10:05:00"), desc = u("T\u00e9moin"), data = u("d");
@@ -32,7 +32,7 @@ struct Annotation {
     std::string time, desc, notes;
 };
 
-std::vector<Annotation> listOf(Dalmure& c) {
+std::vector<Annotation> listOf(DalmurePrivate& c) {
     std::vector<Annotation> out;
     for (std::int32_t k = 0; k < c.AnnoCount(); ++k)
         out.push_back({s(c.AnnoTime(k)), s(c.AnnoDesc(k)), s(c.AnnoData(k))});
@@ -49,7 +49,7 @@ class SessionRecovery : public ControlTest, public ::testing::WithParamInterface
 
 TEST_P(SessionRecovery, BringsBackOnlyWhatTheHostIsMissing) {
     ASSERT_EQ(inChild([&] { return crashedSession(h.app.native()); }), "OK");
-    Dalmure& c = start();
+    DalmurePrivate& c = start();
     for (const Annotation& a : GetParam().hostHas) {
         Str time = u(a.time), desc = u(a.desc), data = u(a.notes);
         c.AnnoAdd(time, desc, data);
@@ -101,11 +101,11 @@ INSTANTIATE_TEST_SUITE_P(HostReAdded, SessionRecovery,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ControlTest, ARunningSessionIsNeverListedAndADiscardedOneIsGone) {
-    Dalmure& running = start();
+    DalmurePrivate& running = start();
     running.AnnoAdd(u("09:00:00"), u("En cours"));
     // A second control in the same folder while the first runs sees nothing to recover.
     ControlHarness other;
-    auto second = std::make_unique<Dalmure>(*other.platform, h.app.path());
+    auto second = std::make_unique<DalmurePrivate>(*other.platform, h.app.path());
     EXPECT_TRUE(second->RecoverableSessions().empty());
     second.reset();
 
@@ -119,14 +119,14 @@ TEST_F(ControlTest, ARunningSessionIsNeverListedAndADiscardedOneIsGone) {
 
 TEST_F(ControlTest, AControlThatEndsNormallyLeavesNoJournal) {
     {
-        Dalmure& c = start();
+        DalmurePrivate& c = start();
         c.AnnoAdd(u("09:00:00"), u("Ouverture"));
         h.platform->userClick(1, 1);
         h.platform->userType(u("notes"));
         h.control.reset();
     }
     ControlHarness next;
-    auto control = std::make_unique<Dalmure>(*next.platform, h.app.path());
+    auto control = std::make_unique<DalmurePrivate>(*next.platform, h.app.path());
     EXPECT_TRUE(control->RecoverableSessions().empty());
 }
 
@@ -148,7 +148,7 @@ std::string journalsOnTmpfs(const std::string& appFolder, bool readOnly) {
 
 // The clerk's work while the journal fails: adds, typed and committed notes, a delete. The list
 // must hold exactly this afterwards.
-std::string workOn(Dalmure& c, headless::HeadlessPlatform& p, int from, int count) {
+std::string workOn(DalmurePrivate& c, headless::HeadlessPlatform& p, int from, int count) {
     for (int i = from; i < from + count; ++i)
         c.AnnoAdd(u("10:" + std::to_string(10 + i / 60) + ":" + std::to_string(10 + i % 50)),
                   u("Annotation " + std::to_string(i)));
@@ -173,7 +173,7 @@ std::string readOnlyJournalCase(const std::string& appFolder) {
     headless::HeadlessOptions options;
     options.now = fixedNow();
     headless::HeadlessPlatform platform(options);
-    Dalmure control(platform, fromUtf8(appFolder));
+    DalmurePrivate control(platform, fromUtf8(appFolder));
     platform.userResize(9600, 7200);
     std::string problems = workOn(control, platform, 0, 20);
     if (control.AnnoCount() != 19)
@@ -192,7 +192,7 @@ std::string fullJournalCase(const std::string& appFolder) {
         headless::HeadlessOptions options;
         options.now = fixedNow();
         auto* platform = new headless::HeadlessPlatform(options); // never destroyed: the crash
-        auto* control = new Dalmure(*platform, fromUtf8(appFolder));
+        auto* control = new DalmurePrivate(*platform, fromUtf8(appFolder));
         platform->userResize(9600, 7200);
         std::string problems = workOn(*control, *platform, 0, 5);
         {
@@ -213,7 +213,7 @@ std::string fullJournalCase(const std::string& appFolder) {
     headless::HeadlessOptions options;
     options.now = fixedNow();
     headless::HeadlessPlatform platform(options);
-    Dalmure next(platform, fromUtf8(appFolder));
+    DalmurePrivate next(platform, fromUtf8(appFolder));
     const auto found = next.RecoverableSessions();
     if (found.size() != 1)
         return "sessions listed: " + std::to_string(found.size());

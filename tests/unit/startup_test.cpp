@@ -12,7 +12,7 @@ using platform::MenuItemId;
 
 class Startup : public ControlTest {
   protected:
-    Dalmure& c() { return h.c(); }
+    DalmurePrivate& c() { return h.c(); }
     bool shown(ButtonId id) { return h.platform->buttonShown(id); }
     std::string toolTip(ButtonId id) { return s(h.button(id).toolTipText()); }
     std::string caption(MenuItemId id) { return s(h.platform->menu().caption(id)); }

@@ -12,8 +12,8 @@ namespace test {
 class ControlTest : public ::testing::Test {
   protected:
     ControlHarness h;
-    Dalmure& start() { return h.start(); }
-    Dalmure& startSized(std::int32_t width = 9600, std::int32_t height = 7200) {
+    DalmurePrivate& start() { return h.start(); }
+    DalmurePrivate& startSized(std::int32_t width = 9600, std::int32_t height = 7200) {
         return h.startSized(width, height);
     }
 };

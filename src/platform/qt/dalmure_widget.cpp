@@ -1,4 +1,4 @@
-#include "platform/qt/dalmure_widget.h"
+#include <dalmure/dalmure_widget.h>
 #include "platform/qt/dalmure_widget_p.h"
 
 #include "control/design.h"
@@ -111,7 +111,7 @@ DalmureWidget::DalmureWidget(const QString& applicationFolder, QWidget* parent,
     setFocusPolicy(Qt::NoFocus);
     d->platform->setPrintFinished(
         [this](const QString& file, bool ok) { emit printFinished(file, ok); });
-    d->control = std::make_unique<Dalmure>(*d->platform, fromQ(d->folder));
+    d->control = std::make_unique<DalmurePrivate>(*d->platform, fromQ(d->folder));
     d->control->setEventSink(d->events.get());
     // The container sizes the control once it is created.
     auto& s = d->platform->surface();

@@ -3,8 +3,8 @@
 // the control and the platform through controlOf() and platformOf().
 #pragma once
 
-#include "control/dalmure.h"
-#include "platform/qt/dalmure_widget.h"
+#include "control/dalmure_p.h"
+#include <dalmure/dalmure_widget.h>
 #include "platform/qt/qt_platform.h"
 
 #include <memory>
@@ -31,11 +31,11 @@ class DalmureWidgetPrivate final {
     // The control's events, passed on as the widget's signals.
     class Events;
     std::unique_ptr<Events> events;
-    std::unique_ptr<Dalmure> control; // last: it goes before the platform it stands on
+    std::unique_ptr<DalmurePrivate> control; // last: it goes before the platform it stands on
 };
 
 // The control inside a widget.
-inline Dalmure& controlOf(DalmureWidget& w) {
+inline DalmurePrivate& controlOf(DalmureWidget& w) {
     return *DalmureWidgetPrivate::get(w)->control;
 }
 
