@@ -25,21 +25,16 @@ install(TARGETS ${dalmure_targets} EXPORT DalmureTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# Headers, under include/dalmure/ with the paths the sources use ("control/dalmure.h" ...).
-set(src ${PROJECT_SOURCE_DIR}/src)
-install(FILES ${src}/control/dalmure.h ${src}/control/events.h ${src}/control/design.h
-        DESTINATION ${DALMURE_INSTALL_INCLUDEDIR}/control)
-install(FILES ${src}/settings/settings.h DESTINATION ${DALMURE_INSTALL_INCLUDEDIR}/settings)
-install(FILES ${src}/commands/commands.h DESTINATION ${DALMURE_INSTALL_INCLUDEDIR}/commands)
-install(FILES ${src}/minutes/minutes.h DESTINATION ${DALMURE_INSTALL_INCLUDEDIR}/minutes)
-file(GLOB dalmure_platform_headers ${src}/platform/*.h)
-install(FILES ${dalmure_platform_headers} DESTINATION ${DALMURE_INSTALL_INCLUDEDIR}/platform)
-install(FILES ${src}/platform/headless/headless_platform.h
-        DESTINATION ${DALMURE_INSTALL_INCLUDEDIR}/platform/headless)
-file(GLOB dalmure_support_headers ${src}/support/*.h)
-install(FILES ${dalmure_support_headers} DESTINATION ${DALMURE_INSTALL_INCLUDEDIR}/support)
-install(FILES ${src}/journal/journal.h DESTINATION ${DALMURE_INSTALL_INCLUDEDIR}/journal)
-# The Qt headers are installed by src/platform/qt/CMakeLists.txt.
+# The public headers, once each: include/dalmure/ and the generated export header (the widget's
+# header and its export header are installed by src/platform/qt/CMakeLists.txt).
+install(FILES
+  ${PROJECT_SOURCE_DIR}/include/dalmure/dalmure.h
+  ${PROJECT_SOURCE_DIR}/include/dalmure/error.h
+  ${PROJECT_SOURCE_DIR}/include/dalmure/events.h
+  ${PROJECT_SOURCE_DIR}/include/dalmure/session.h
+  ${PROJECT_SOURCE_DIR}/include/dalmure/text.h
+  ${PROJECT_BINARY_DIR}/src/include/dalmure/dalmure_export.h
+  DESTINATION ${DALMURE_INSTALL_INCLUDEDIR})
 
 # A ready application folder's shipped files: the message catalogue and the minutes templates.
 install(FILES ${PROJECT_SOURCE_DIR}/share/catalogue/ORLngClient.MDB

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "control/dalmure_p.h"
-#include "control/events.h"
+#include <dalmure/events.h>
 #include "host_platform.h"
 
 #include <nlohmann/json.hpp>

@@ -5,7 +5,7 @@
 
 #include "app_folder.h"
 #include "hearing_store.h"
-#include "platform/qt/dalmure_widget.h"
+#include <dalmure/dalmure_widget.h>
 #include "support/text.h"
 
 #include <QElapsedTimer>

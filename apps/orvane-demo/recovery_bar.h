@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app_folder.h"
-#include "platform/qt/dalmure_widget.h"
+#include <dalmure/dalmure_widget.h>
 
 #include <QFrame>
 #include <QList>

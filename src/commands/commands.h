@@ -3,7 +3,7 @@
 // The control deletes and plays nothing itself: it asks the host.
 #pragma once
 
-#include "control/events.h"
+#include <dalmure/events.h>
 #include "minutes/minutes.h"
 #include "platform/platform.h"
 #include "support/log.h"

@@ -15,6 +15,8 @@ namespace dalmure {
 
 using platform::ButtonId;
 
+DalmureEvents::~DalmureEvents() = default;
+
 DalmurePrivate::DalmurePrivate(platform::Platform& platform, Str appFolder)
     : p_(platform), log_(appFolder, platform.clock(), platform.screen()),
       settings_(std::move(appFolder), platform.catalogue(), platform.screen(), log_),

@@ -1,4 +1,4 @@
-// Dalmure: the annotation control of a court-recording screen.
+// The control behind the public Dalmure class (include/dalmure/dalmure.h) and the Qt widget.
 //
 // The host adds time-stamped annotations; the control keeps them in its grid in time order
 // (annotation k in grid rows 2k and 2k+1), lets the user type notes, add, rename, delete and
@@ -8,13 +8,14 @@
 #pragma once
 
 #include "commands/commands.h"
-#include "control/events.h"
 #include "journal/journal.h"
 #include "minutes/minutes.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
 #include "support/log.h"
 #include "support/text.h"
+
+#include <dalmure/events.h>
 
 #include <cstdint>
 #include <memory>
@@ -29,9 +30,9 @@ class FindIndex;
 }
 class NotesWriting;
 
-class DalmurePrivate : private platform::Notifications, private Minutes::Host, private Commands::Host {
-    friend class DalmureTestAccess; // unit tests reach private members through it
-
+class DalmurePrivate : private platform::Notifications,
+                       private Minutes::Host,
+                       private Commands::Host {
   public:
     // Creates the control on a platform and runs its start-up. appFolder is the application
     // folder (INI file, catalogue, templates, minutes page, Log/), absolute, without a trailing
@@ -132,7 +133,9 @@ class DalmurePrivate : private platform::Notifications, private Minutes::Host, p
     // Writes one log line through the control's writer; a line that cannot be written is lost.
     void writeLogLine(std::int32_t number, const Str& description, const Str& label);
 
-  private:
+    // --- Inside the control: parts and state that hosts never see (the public class hides this
+    // whole class); the widget, the host tool and the tests drive them directly.
+
     // --- List helpers -----------------------------------------------------------------------
     bool blValideGrid();
     // Keeps the count of neighbouring annotations out of time order, so that the insertion
@@ -203,6 +206,7 @@ class DalmurePrivate : private platform::Notifications, private Minutes::Host, p
     // Runs body, its errors logged under the procedure's label (control/trap.h).
     template <class Body> void trap(const char16_t* label, Body&& body);
 
+  private:
     // --- Notifications from the platform ---------------------------------------------------
     void gridClick() override { onGridClick(); }
     void gridDblClick() override { onGridDoubleClick(); }
@@ -219,7 +223,9 @@ class DalmurePrivate : private platform::Notifications, private Minutes::Host, p
     void editorChange() override { onEditorChange(); }
     void editorGotFocus() override { onEditorGotFocus(); }
     void editorLostFocus() override { onEditorLostFocus(); }
-    void editorKeyDown(std::int16_t& keyCode, int shift) override { onEditorKeyDown(keyCode, shift); }
+    void editorKeyDown(std::int16_t& keyCode, int shift) override {
+        onEditorKeyDown(keyCode, shift);
+    }
     void editorKeyPress(std::int16_t& keyAscii) override { onEditorKeyPress(keyAscii); }
     void editorKeyUp(std::int16_t& keyCode, int shift) override { onEditorKeyUp(keyCode, shift); }
     bool editorSpellingHelp(std::int32_t pos, SpellingHelp& help) override;
@@ -241,6 +247,7 @@ class DalmurePrivate : private platform::Notifications, private Minutes::Host, p
     platform::TextBox& notesEditor() { return p_.editor(); }
     platform::CommandButton& button(platform::ButtonId id) { return p_.button(id); }
 
+  public:
     // --- Find bar (control/find.cpp) ----------------------------------------------------------
     // While the bar is shown, the annotations that do not match what the clerk typed have their
     // rows hidden; the one whose notes the clerk worked in last stays shown whatever the filter.

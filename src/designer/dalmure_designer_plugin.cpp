@@ -1,6 +1,6 @@
 #include "dalmure_designer_plugin.h"
 
-#include "platform/qt/dalmure_widget.h"
+#include <dalmure/dalmure_widget.h>
 
 #include <QDir>
 #include <QFileInfo>
@@ -41,7 +41,7 @@ QString DalmureDesignerPlugin::whatsThis() const {
                           "minutes of the hearing.");
 }
 QString DalmureDesignerPlugin::includeFile() const {
-    return QStringLiteral("platform/qt/dalmure_widget.h");
+    return QStringLiteral("<dalmure/dalmure_widget.h>");
 }
 QIcon DalmureDesignerPlugin::icon() const {
     return QIcon::fromTheme(QStringLiteral("x-office-document"));

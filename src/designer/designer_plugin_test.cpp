@@ -1,6 +1,6 @@
 // The Designer plugin as Designer sees it: loaded by QPluginLoader, its interface found, the
 // widget created on a form and driven through its properties.
-#include "platform/qt/dalmure_widget.h"
+#include <dalmure/dalmure_widget.h>
 
 #include <QPluginLoader>
 #include <QTest>
@@ -22,7 +22,7 @@ class DesignerPluginTest : public QObject {
         QVERIFY(!iface->isContainer());
         // uic names the class and the header from these.
         QCOMPARE(iface->name(), QStringLiteral("dalmure::qt::DalmureWidget"));
-        QCOMPARE(iface->includeFile(), QStringLiteral("platform/qt/dalmure_widget.h"));
+        QCOMPARE(iface->includeFile(), QStringLiteral("<dalmure/dalmure_widget.h>"));
         QVERIFY(iface->domXml().contains(QStringLiteral("class=\"dalmure::qt::DalmureWidget\"")));
 
         QWidget form;

@@ -19,6 +19,8 @@
 
 #include "support/text.h"
 
+#include <dalmure/session.h>
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -35,11 +37,6 @@ namespace dalmure::journal {
 using Report = std::function<void(std::int32_t number, const Str& description)>;
 
 enum class CaseField : int { NoDossier = 1, DateCreated = 2, UserName = 3 };
-
-struct CaseFields {
-    Str noDossier, dateCreated, userName;
-    bool operator==(const CaseFields&) const = default;
-};
 
 struct Annotation {
     Str time, description, data, notes;
@@ -120,19 +117,6 @@ class Journal {
 };
 
 // A journal found in the folder and not in use.
-struct FoundJournal {
-    std::string id;
-    bool damaged = false;
-    Str problem; // why it cannot be read, when damaged
-    CaseFields caseFields;
-    std::int64_t lastChange = 0; // ms since the epoch
-    std::int32_t annotations = 0;
-    // Annotations with notes (committed, or typed and not committed): what a host that stored
-    // nothing of this session would lose.
-    std::int32_t unsavedNotes = 0;
-    bool pendingText = false; // text typed and not committed
-};
-
 // The journals of a folder that were not closed cleanly. Journals in use are never touched.
 class Recovery {
   public:

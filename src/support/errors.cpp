@@ -10,6 +10,8 @@ ControlError::ControlError(std::int32_t number, Str description)
     : std::runtime_error("control error " + std::to_string(number)), number_(number),
       description_(std::move(description)) {}
 
+ControlError::~ControlError() = default;
+
 namespace errors {
 
 void overflow() {

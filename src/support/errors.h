@@ -4,23 +4,13 @@
 
 #include "support/text.h"
 
+#include <dalmure/error.h>
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 
 namespace dalmure {
-
-class ControlError : public std::runtime_error {
-  public:
-    ControlError(std::int32_t number, Str description);
-
-    std::int32_t number() const { return number_; }
-    const Str& description() const { return description_; }
-
-  private:
-    std::int32_t number_;
-    Str description_;
-};
 
 // The errors the control meets, with the numbers and texts its host knows them by.
 namespace errors {

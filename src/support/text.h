@@ -5,17 +5,12 @@
 // Windows-1252; the host protocol and the Qt layer speak UTF-8 or QString.
 #pragma once
 
+#include <dalmure/text.h>
+
 #include <string>
 #include <string_view>
 
 namespace dalmure {
-
-using Str = std::u16string;
-using StrView = std::u16string_view;
-
-// UTF-8 <-> UTF-16. Invalid UTF-8 bytes become U+FFFD; lone surrogates become U+FFFD in UTF-8.
-Str fromUtf8(std::string_view utf8);
-std::string toUtf8(StrView text);
 
 // Windows-1252 <-> UTF-16. Undefined 1252 bytes (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the
 // same code point, as the Windows converter does; a character 1252 cannot hold is written "?".

@@ -1,6 +1,6 @@
 // A recording screen for the screen-reader walk: the control with a day of annotations, on a
 // real event loop, whose host agrees to every delete. Prints "ready" once the window is up.
-#include "platform/qt/dalmure_widget.h"
+#include <dalmure/dalmure_widget.h>
 
 #include <QApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
 // A Qt host: the widget in a window, two annotations.
-#include "platform/qt/dalmure_widget.h"
+#include <dalmure/dalmure_widget.h>
 
 #include <QApplication>
 

@@ -13,13 +13,21 @@ endfunction()
 
 run("install" ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}")
 foreach(f lib/cmake/Dalmure/DalmureConfig.cmake lib/pkgconfig/dalmure.pc
-          include/dalmure/control/dalmure.h include/dalmure/platform/headless/headless_platform.h
+          include/dalmure/dalmure.h include/dalmure/dalmure_export.h
           share/dalmure/ORLngClient.MDB share/dalmure/pvTemplateFRA.html)
   file(GLOB found "${prefix}/${f}" "${prefix}/lib/*/${f}")
   string(REPLACE "lib/" "lib/*/" f2 "${f}")
   file(GLOB found2 "${prefix}/${f2}")
   if(NOT found AND NOT found2)
     message(FATAL_ERROR "the installed tree lacks ${f}")
+  endif()
+endforeach()
+
+# Only the public headers: nothing of the control's inside.
+file(GLOB_RECURSE installed_headers RELATIVE "${prefix}/include/dalmure" "${prefix}/include/dalmure/*")
+foreach(h ${installed_headers})
+  if(NOT h MATCHES "^[a-z_]+\\.h$")
+    message(FATAL_ERROR "an internal header is installed: ${h}")
   endif()
 endforeach()
 

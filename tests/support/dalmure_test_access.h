@@ -1,5 +1,4 @@
-// The door to the control's private members, for the unit tests, the benchmarks and the fuzz
-// targets (the control names it as its friend).
+// Shorthands into the control's parts for the unit tests, the benchmarks and the fuzz targets.
 #pragma once
 
 #include "control/dalmure_p.h"

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "control/dalmure_p.h"
-#include "control/events.h"
+#include <dalmure/events.h>
 #include "dalmure_test_access.h"
 #include "platform/headless/headless_platform.h"
 #include "support/text.h"

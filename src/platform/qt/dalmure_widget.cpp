@@ -1,4 +1,4 @@
-#include "platform/qt/dalmure_widget.h"
+#include <dalmure/dalmure_widget.h>
 #include "platform/qt/dalmure_widget_p.h"
 
 #include "control/design.h"

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "control/dalmure_p.h"
-#include "platform/qt/dalmure_widget.h"
+#include <dalmure/dalmure_widget.h>
 #include "platform/qt/qt_platform.h"
 
 #include <memory>

@@ -5,7 +5,7 @@
 
 #include "platform/headless/headless_platform.h"
 #include "platform/platform.h"
-#include "platform/qt/dalmure_qt_export.h"
+#include <dalmure/dalmure_qt_export.h>
 
 #include <QRect>
 #include <QString>
@@ -34,7 +34,7 @@ struct QtPlatformOptions {
     std::optional<QString> printPdf;
 };
 
-class DALMURE_QT_EXPORT QtPlatform : public platform::Platform {
+class QtPlatform : public platform::Platform {
   public:
     // The surface widget is created as a child of parent.
     explicit QtPlatform(QWidget* parent, QtPlatformOptions options = {});

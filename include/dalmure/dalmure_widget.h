@@ -5,7 +5,7 @@
 // within one thread): the control reads them back when the slot returns.
 #pragma once
 
-#include "platform/qt/dalmure_qt_export.h"
+#include <dalmure/dalmure_qt_export.h>
 
 #include <QColor>
 #include <QDateTime>
@@ -43,9 +43,10 @@ class DALMURE_QT_EXPORT DalmureWidget : public QWidget {
     // also writes the minutes page and Log/.
     explicit DalmureWidget(const QString& applicationFolder, QWidget* parent = nullptr);
     // The same, on a platform set up by options (a fixed clock, the program that shows the
-    // minutes, a PDF to print into); see platform/qt/qt_platform.h.
-    DalmureWidget(const QString& applicationFolder, QWidget* parent,
-                  const QtPlatformOptions& options);
+    // minutes, a PDF to print into). Only for programs linked with the library's static build,
+    // which see its internal platform/qt/qt_platform.h; not part of the shared library.
+    DALMURE_QT_NO_EXPORT DalmureWidget(const QString& applicationFolder, QWidget* parent,
+                                       const QtPlatformOptions& options);
     ~DalmureWidget() override;
 
     // Sets the folder of widgets created without one (a form made in Designer, for instance).

@@ -1,0 +1,106 @@
+// The public Dalmure class as a host sees it: built against include/dalmure/ and the shared
+// library only. The by-reference arguments reach the host's own variables, events reach the
+// host's sink, and the one raised error arrives as a ControlError.
+#include <dalmure/dalmure.h>
+#include <dalmure/error.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// An application folder of the test's own: the shipped catalogue and templates copied in.
+class AppFolder {
+  public:
+    AppFolder() {
+        std::string pattern = (fs::temp_directory_path() / "dalmure-api-XXXXXX").string();
+        path_ = mkdtemp(pattern.data());
+        for (const char* name :
+             {"share/catalogue/ORLngClient.MDB", "share/templates/pvTemplateFRA.html",
+              "share/templates/pvTemplateENG.html"}) {
+            fs::path from = fs::path(DALMURE_SOURCE_DIR) / name;
+            fs::copy_file(from, path_ / from.filename());
+        }
+    }
+    ~AppFolder() { fs::remove_all(path_); }
+    dalmure::Str path() const { return dalmure::fromUtf8(path_.string()); }
+
+  private:
+    fs::path path_;
+};
+
+struct RecordedEvents : dalmure::DalmureEvents {
+    std::vector<std::string> seen;
+    void AnnoModified(std::int16_t i) override {
+        seen.push_back("AnnoModified " + std::to_string(i));
+    }
+    void ToolTipChanged(dalmure::Str& text) override {
+        seen.push_back("ToolTipChanged " + dalmure::toUtf8(text));
+    }
+};
+
+TEST(PublicApi, TheHostsVariablesAreTheControlsArguments) {
+    AppFolder folder;
+    dalmure::Dalmure control(folder.path());
+    dalmure::Str time = u"10:15:00", desc = u"Ouverture", data = u"Notes du greffier";
+    control.AnnoAdd(time, desc, data);
+    control.AnnoAdd(u"10:20:00", u"Témoin");
+    EXPECT_EQ(control.AnnoCount(), 2);
+    EXPECT_EQ(control.AnnoDesc(1), u"Témoin");
+    EXPECT_EQ(control.AnnoData(0), u"Notes du greffier");
+
+    const std::int16_t selected = control.Selected();
+    std::int32_t index = 0;
+    control.AnnoDelete(index);
+    EXPECT_EQ(control.AnnoCount(), 1);
+    EXPECT_EQ(index, 2 * selected) << "AnnoDelete overwrites the caller's variable";
+
+    EXPECT_TRUE(control.GlossaryAdd(u"tem", u"témoin"));
+    EXPECT_FALSE(control.GlossaryAdd(u"t m", u"témoin")) << "an abbreviation is one word";
+    control.GlossaryClear();
+
+    bool hide = true;
+    control.NoModif(hide);
+    EXPECT_TRUE(control.NoModif());
+}
+
+TEST(PublicApi, PublicVariablesAreTheControlsOwn) {
+    AppFolder folder;
+    dalmure::Dalmure control(folder.path());
+    control.NoDossier = u"500-01-001234-256";
+    control.PVStyle = 2;
+    dalmure::Dalmure other(folder.path());
+    EXPECT_EQ(control.NoDossier, u"500-01-001234-256");
+    EXPECT_EQ(other.NoDossier, u"") << "each control has its own fields";
+    EXPECT_EQ(control.PVStyle, 2);
+}
+
+TEST(PublicApi, EventsReachTheHostsSinkAndTheRaisedErrorIsAControlError) {
+    AppFolder folder;
+    dalmure::Dalmure control(folder.path());
+    RecordedEvents events;
+    control.setEventSink(&events);
+    control.AnnoAdd(u"10:15:00", u"Ouverture");
+    EXPECT_EQ(control.AnnoTime(0), u"10:15:00");
+
+    try {
+        control.LetBackColor(1e12);
+        ADD_FAILURE() << "a colour outside 32 bits must raise";
+    } catch (const dalmure::ControlError& e) {
+        EXPECT_EQ(e.number(), 6);
+    }
+    control.setEventSink(nullptr);
+
+    dalmure::Str logRoot = folder.path() + u"/Logs";
+    EXPECT_EQ(control.GetLogPath(logRoot).substr(0, logRoot.size()), logRoot);
+    EXPECT_EQ(logRoot.back(), u'/') << "GetLogPath completes the caller's path";
+    EXPECT_EQ(control.RecoverableSessions().size(), 0u);
+}
+
+} // namespace
