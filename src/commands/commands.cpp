@@ -1,5 +1,6 @@
 // The commands: one table from buttons and menu items to commands, and the commands themselves.
 #include "commands/commands.h"
+#include "support/log_labels.h"
 
 #include "support/numeric.h"
 #include "support/trap.h"
@@ -87,7 +88,7 @@ void Commands::requestDelete() {
 }
 
 void Commands::rename() {
-    runTrapped(log_, u"errDalmure_CWButton4_Click", [&] {
+    runTrapped(log_, label::renameClick, [&] {
         if (!host_.hasSelection()) {
             return;
         }
@@ -124,7 +125,7 @@ void Commands::rename() {
 }
 
 void Commands::chooseEntryStyle(Command command) {
-    runTrapped(log_, u"errDalmure_CWButton6_Click", [&] {
+    runTrapped(log_, label::entryStyleClick, [&] {
         platform::CommandButton& styleOne = form_.button(ButtonId::EntryStyleTwo);
         platform::CommandButton& styleTwo = form_.button(ButtonId::EntryStyleOne);
         if (lockEntryStyle_) {
@@ -155,11 +156,11 @@ void Commands::buttonHovered(ButtonId button) {
     };
     switch (button) {
     case ButtonId::Print:
-        runTrapped(log_, u"errDalmure_CWButton5_MouseMove", announce);
+        runTrapped(log_, label::printHover, announce);
         break;
     case ButtonId::EntryStyleTwo:
     case ButtonId::EntryStyleOne:
-        runTrapped(log_, u"errDalmure_CWButton6_MouseMove", announce);
+        runTrapped(log_, label::entryStyleHover, announce);
         break;
     default:
         announce();
@@ -202,7 +203,7 @@ void Commands::preparePopupMenu(bool hasSelection, bool listHasRows) {
 // --- Modes -------------------------------------------------------------------------------
 
 void Commands::setNoPlay(bool value) {
-    runTrapped(log_, u"errDalmure_NoPlay", [&] {
+    runTrapped(log_, label::noPlay, [&] {
         noPlay_ = value;
         const std::int32_t move = value ? -kButtonStep : kButtonStep;
         form_.button(ButtonId::Play).setVisible(!value);

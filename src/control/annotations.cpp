@@ -1,6 +1,7 @@
 // The annotation list in the grid: annotation k in rows 2k (time, description; bold) and
 // 2k + 1 (data text), kept in ordinal order of the time texts; the host's list members.
 #include "control/dalmure_p.h"
+#include "support/log_labels.h"
 
 #include "control/trap.h"
 #include "support/errors.h"
@@ -72,7 +73,7 @@ void DalmurePrivate::noteTimeOrderAround(std::int32_t annotation) {
 void DalmurePrivate::AnnoAdd(Str& strAnnoTime, Str& strAnnoDesc, Str& strAnnoData) {
     bool finished = false;
     std::int32_t inserted = -1; // the annotation's index once its rows are in the grid
-    trap(u"errDalmure_AnnoAdd", [&] {
+    trap(label::annoAdd, [&] {
         commitPendingEdit();
         platform::Grid& g = grid();
 
@@ -156,7 +157,7 @@ void DalmurePrivate::AnnoAdd(Str& strAnnoTime, Str& strAnnoDesc, Str& strAnnoDat
 
 std::int16_t DalmurePrivate::AnnoCount() {
     std::int16_t result = 0;
-    trap(u"errDalmure_AnnoCount", [&] {
+    trap(label::annoCount, [&] {
         platform::Grid& g = grid();
         if (g.rows() == 2) {
             const std::int32_t row = g.row();
@@ -200,19 +201,19 @@ void readAnnotation(platform::Grid& g, std::int32_t AnnoIndex, Part part, Str& r
 
 Str DalmurePrivate::AnnoTime(std::int32_t AnnoIndex) {
     Str result;
-    trap(u"errDalmure_AnnoTime", [&] { readAnnotation(grid(), AnnoIndex, Part::Time, result); });
+    trap(label::annoTime, [&] { readAnnotation(grid(), AnnoIndex, Part::Time, result); });
     return result;
 }
 
 Str DalmurePrivate::AnnoDesc(std::int32_t AnnoIndex) {
     Str result;
-    trap(u"errDalmure_AnnoDesc", [&] { readAnnotation(grid(), AnnoIndex, Part::Desc, result); });
+    trap(label::annoDesc, [&] { readAnnotation(grid(), AnnoIndex, Part::Desc, result); });
     return result;
 }
 
 Str DalmurePrivate::AnnoData(std::int32_t AnnoIndex) {
     Str result;
-    trap(u"errDalmure_AnnoData", [&] { readAnnotation(grid(), AnnoIndex, Part::Data, result); });
+    trap(label::annoData, [&] { readAnnotation(grid(), AnnoIndex, Part::Data, result); });
     return result;
 }
 
@@ -220,7 +221,7 @@ Str DalmurePrivate::AnnoData(std::int32_t AnnoIndex) {
 
 void DalmurePrivate::AnnoDelete(std::int32_t& AnnoIndex) {
     bool finished = false;
-    trap(u"errDalmure_AnnoDelete", [&] {
+    trap(label::annoDelete, [&] {
         const std::int16_t index = toInteger(static_cast<long long>(AnnoIndex));
         if (index == -1) {
             finished = true;
@@ -263,7 +264,7 @@ void DalmurePrivate::AnnoDelete(std::int32_t& AnnoIndex) {
 
 void DalmurePrivate::ClearAll() {
     bool finished = false;
-    trap(u"errDalmure_ClearAll", [&] {
+    trap(label::clearAll, [&] {
         commitPendingEdit();
         platform::Grid& g = grid();
         // Row 0 removed until two rows are left, as one grid operation.

@@ -1,6 +1,7 @@
 // The control's core: construction, the background colour, the modes that withdraw commands,
 // the container's focus and ambient notifications, and the button click dispatch.
 #include "control/dalmure_p.h"
+#include "support/log_labels.h"
 #include "journal/journal.h"
 #include "writing/find.h"
 
@@ -25,7 +26,7 @@ DalmurePrivate::DalmurePrivate(platform::Platform& platform, Str appFolder)
       writing_(std::make_unique<NotesWriting>(log_)) {
     p_.setNotifications(this);
     startUp(p_, settings_, log_, iSelected);
-    trap(u"errDalmure_UserControl_Initialize", [&] {
+    trap(label::startUp, [&] {
         writing_->configure(settings_);
         writing_->setLanguageColumn(settings_.languageColumn());
     });
@@ -47,7 +48,7 @@ void DalmurePrivate::LetBackColor(double value) {
 }
 
 void DalmurePrivate::UserControl_AmbientChanged(const Str& PropertyName) {
-    trap(u"errUserControl_AmbientChanged", [&] {
+    trap(label::ambientChanged, [&] {
         if (PropertyName != u"BackColor")
             return;
         for (ButtonId id : platform::kAllButtons)

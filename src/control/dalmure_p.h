@@ -228,8 +228,6 @@ class DalmurePrivate : private platform::Notifications,
     }
     void editorKeyPress(std::int16_t& keyAscii) override { onEditorKeyPress(keyAscii); }
     void editorKeyUp(std::int16_t& keyCode, int shift) override { onEditorKeyUp(keyCode, shift); }
-    bool editorSpellingHelp(std::int32_t pos, SpellingHelp& help) override;
-    void editorAddWord(const Str& word) override;
     void buttonClick(platform::ButtonId button) override { commands_.buttonClicked(button); }
     void buttonMouseMove(platform::ButtonId button) override { commands_.buttonHovered(button); }
     void menuClick(platform::MenuItemId item) override { commands_.menuItemChosen(item); }
@@ -248,6 +246,11 @@ class DalmurePrivate : private platform::Notifications,
     platform::CommandButton& button(platform::ButtonId id) { return p_.button(id); }
 
   public:
+    // The spelling help for the word at pos of the notes, and "add to glossary" (what a right
+    // click on the notes asks of the control).
+    bool editorSpellingHelp(std::int32_t pos, SpellingHelp& help) override;
+    void editorAddWord(const Str& word) override;
+
     // --- Find bar (control/find.cpp) ----------------------------------------------------------
     // While the bar is shown, the annotations that do not match what the clerk typed have their
     // rows hidden; the one whose notes the clerk worked in last stays shown whatever the filter.

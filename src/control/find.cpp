@@ -6,6 +6,7 @@
 // kept only while the bar is shown, and follow every change of the list meanwhile; with the bar
 // never opened, nothing of this runs.
 #include "control/dalmure_p.h"
+#include "support/log_labels.h"
 
 #include "control/design.h"
 #include "control/trap.h"
@@ -65,7 +66,7 @@ void DalmurePrivate::layoutFind() {
 }
 
 void DalmurePrivate::openFind() {
-    trap(u"errDalmure_Find", [&] {
+    trap(label::find, [&] {
         platform::FindBar& bar = p_.findBar();
         if (find_ == nullptr) {
             auto index = std::make_unique<writing::FindIndex>();
@@ -94,7 +95,7 @@ void DalmurePrivate::openFind() {
 void DalmurePrivate::filterFind() {
     if (find_ == nullptr)
         return;
-    trap(u"errDalmure_Find", [&] {
+    trap(label::find, [&] {
         find_->setQuery(p_.findBar().text());
         const auto count = static_cast<std::int32_t>(find_->size());
         for (std::int32_t k = 0; k < count; ++k)
@@ -120,7 +121,7 @@ void DalmurePrivate::filterFind() {
 void DalmurePrivate::nextFound(bool backwards) {
     if (find_ == nullptr)
         return;
-    trap(u"errDalmure_Find", [&] {
+    trap(label::find, [&] {
         const auto count = static_cast<std::int32_t>(find_->size());
         std::optional<std::size_t> after;
         if (iSelected >= 0 && iSelected < count && blValideGrid())
@@ -163,7 +164,7 @@ void DalmurePrivate::nextFound(bool backwards) {
 void DalmurePrivate::closeFind() {
     if (find_ == nullptr)
         return;
-    trap(u"errDalmure_Find", [&] {
+    trap(label::find, [&] {
         find_.reset();
         platform::Grid& g = grid();
         for (std::int32_t r = 0; r < g.rows(); ++r)

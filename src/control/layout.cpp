@@ -1,6 +1,7 @@
 // Layout: the frames, grid and editor fitted to the control's size, each row sized to its
 // text, the worked-on row kept in view, and the highlight removed. Sizes are in twips.
 #include "control/dalmure_p.h"
+#include "support/log_labels.h"
 
 #include "control/trap.h"
 #include "support/errors.h"
@@ -45,7 +46,7 @@ double divide(double numerator, double denominator) {
 } // namespace
 
 void DalmurePrivate::UserControl_Resize() {
-    trap(u"errDalmure_UserControl_Resize", [&] {
+    trap(label::resize, [&] {
         platform::ControlSurface& surface = p_.surface();
         if (surface.height() < kMinHeight)
             surface.setHeight(kMinHeight);
@@ -68,7 +69,7 @@ void DalmurePrivate::UserControl_Resize() {
 
 void DalmurePrivate::ResizeGrid() {
     bool finished = false;
-    trap(u"errDalmure_ResizeGrid", [&] {
+    trap(label::resizeGrid, [&] {
         bool hide = false;
         AllowRefreshPV(hide);
         onGridScroll();
@@ -103,7 +104,7 @@ void DalmurePrivate::ResizeGrid() {
 }
 
 void DalmurePrivate::SetRowHeight(std::int16_t& row, bool& scroll, bool& editing) {
-    trap(u"errDalmure_SetRowHeight", [&] {
+    trap(label::setRowHeight, [&] {
         platform::Grid& g = grid();
         platform::TextBox& editor = notesEditor();
         platform::ControlSurface& surface = p_.surface();
@@ -142,7 +143,7 @@ void DalmurePrivate::SetRowHeight(std::int16_t& row, bool& scroll, bool& editing
 }
 
 void DalmurePrivate::EnsureVisible(std::int32_t& row) {
-    trap(u"errDalmure_EnsureVisible", [&] {
+    trap(label::ensureVisible, [&] {
         blScrolling = true;
         grid().setTopRow(row);
         blScrolling = false; // only after a scroll that succeeded
@@ -188,7 +189,7 @@ void DalmurePrivate::PlaceEditor() {
 }
 
 void DalmurePrivate::ClearCellBackColor() {
-    trap(u"errDalmure_ClearCellBackColor", [&] {
+    trap(label::clearCellBackColor, [&] {
         platform::Grid& g = grid();
         if (g.rows() == 0)
             return;

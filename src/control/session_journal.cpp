@@ -2,6 +2,7 @@
 // recorded as it happens (see journal/journal.h), and the recovery of a session that ended
 // without closing.
 #include "control/dalmure_p.h"
+#include "support/log_labels.h"
 #include "control/trap.h"
 #include "journal/journal.h"
 
@@ -13,7 +14,7 @@ namespace dalmure {
 namespace {
 
 constexpr std::string_view kJournalFolder = "Recovery";
-constexpr const char16_t* kJournalLabel = u"errDalmure_Journal";
+constexpr const char16_t* kJournalLabel = label::journal;
 
 } // namespace
 
@@ -143,7 +144,7 @@ bool DalmurePrivate::RecoverSession(const std::string& id) {
     if (UserName.empty())
         UserName = session.caseFields.userName;
 
-    trap(u"errDalmure_RecoverSession", [&] {
+    trap(label::recoverSession, [&] {
         commitPendingEdit();
         // Annotations already in the list (the host added them again) are matched by time and
         // description: the n-th recovered annotation of a time and description goes with the

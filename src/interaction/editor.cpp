@@ -5,6 +5,7 @@
 // list under an editor that still has the focus (commitPendingEdit). strEditStart holds the text
 // the editor was opened with, so that an unchanged text is never written back.
 #include "control/dalmure_p.h"
+#include "support/log_labels.h"
 #include "control/trap.h"
 #include "interaction/notes_writing.h"
 #include "support/numeric.h"
@@ -80,7 +81,7 @@ void DalmurePrivate::openEditor() {
 }
 
 void DalmurePrivate::onEditorChange() {
-    trap(u"errDalmure_Text1_Change", [&] {
+    trap(label::editorChange, [&] {
         if (blLoadingEditor) {
             return;
         }
@@ -121,7 +122,7 @@ void DalmurePrivate::onEditorKeyDown(std::int16_t& KeyCode, int Shift) {
     }
     // Ctrl+Z right after an expansion puts the abbreviation back, instead of the editor's undo.
     if (KeyCode == kKeyZ && Shift == kCtrlMask) {
-        trap(u"errDalmure_Text1_KeyDown", [&] {
+        trap(label::editorKeyDown, [&] {
             if (undoExpansion()) {
                 KeyCode = 0;
             }
@@ -137,7 +138,7 @@ void DalmurePrivate::onEditorKeyUp(std::int16_t& KeyCode, int Shift) {
 }
 
 void DalmurePrivate::onEditorKeyPress(std::int16_t& KeyAscii) {
-    trap(u"errDalmure_Text1_KeyPress", [&] {
+    trap(label::editorKeyPress, [&] {
         writing_->justMade.reset();
         if (KeyAscii == kEnter && PVStyle == 2) {
             if (!commands_.notesReadOnly()) {
@@ -148,7 +149,7 @@ void DalmurePrivate::onEditorKeyPress(std::int16_t& KeyAscii) {
             KeyAscii = 0;
             // The commit runs while the editor keeps the focus; it marks the text as committed so
             // that neither the add below nor a later focus loss writes it a second time.
-            trap(u"errDalmure_Text1_LostFocus", [&] { commitEditor(true); });
+            trap(label::editorLostFocus, [&] { commitEditor(true); });
             if (PromptAnnoAdd()) {
                 onEditorChange();
             } else {
@@ -200,7 +201,7 @@ void DalmurePrivate::onEditorLostFocus() {
     if (blEditorClosedByList && !notesEditor().visible()) {
         return;
     }
-    trap(u"errDalmure_Text1_LostFocus", [&] { commitEditor(false); });
+    trap(label::editorLostFocus, [&] { commitEditor(false); });
 }
 
 void DalmurePrivate::commitPendingEdit() {
@@ -208,7 +209,7 @@ void DalmurePrivate::commitPendingEdit() {
     if (!notesEditor().hasFocus() || (blEditorClosedByList && !notesEditor().visible())) {
         return;
     }
-    trap(u"errDalmure_Text1_LostFocus", [&] { commitEditor(true); });
+    trap(label::editorLostFocus, [&] { commitEditor(true); });
 }
 
 // Writes the editor's text into the data row of the selected annotation when it differs from the

@@ -3,6 +3,7 @@
 // play request of a double click, the popup menu of a right click or of the menu key, and the
 // withdrawal of a button's tooltip.
 #include "control/dalmure_p.h"
+#include "support/log_labels.h"
 #include "control/trap.h"
 #include "support/numeric.h"
 
@@ -46,7 +47,7 @@ std::int32_t annotationsPerPage(const platform::Grid& g) {
 } // namespace
 
 void DalmurePrivate::onGridClick() {
-    trap(u"errDalmure_MSFlexGrid1_Click", [&] {
+    trap(label::gridClick, [&] {
         platform::Grid& g = grid();
         const bool wasVisible = g.visible();
         if (g.rows() == 0) {
@@ -100,7 +101,7 @@ void DalmurePrivate::onGridClick() {
 }
 
 void DalmurePrivate::onGridDoubleClick() {
-    trap(u"errDalmure_MSFlexGrid1_DblClick", [&] {
+    trap(label::gridDoubleClick, [&] {
         if (!blValideGrid()) {
             return;
         }
@@ -188,11 +189,11 @@ void DalmurePrivate::onGridScroll() {
 }
 
 void DalmurePrivate::onGridMouseMove() {
-    trap(u"errDalmure_MSFlexGrid1_MouseMove", [&] { commands_.withdrawToolTip(); });
+    trap(label::gridMouseMove, [&] { commands_.withdrawToolTip(); });
 }
 
 void DalmurePrivate::onGridMouseUp(int Button) {
-    trap(u"errDalmure_MSFlexGrid1_MouseUp", [&] {
+    trap(label::gridMouseUp, [&] {
         if (Button != platform::kRightButton) {
             return;
         }
@@ -202,17 +203,17 @@ void DalmurePrivate::onGridMouseUp(int Button) {
 }
 
 void DalmurePrivate::openCommandMenu() {
-    trap(u"errDalmure_MSFlexGrid1_MouseUp",
+    trap(label::gridMouseUp,
          [&] { commands_.openPopupMenu(blValideGrid(), grid().rows() >= 1); });
 }
 
 void DalmurePrivate::prepareCommandMenu() {
-    trap(u"errDalmure_MSFlexGrid1_MouseUp",
+    trap(label::gridMouseUp,
          [&] { commands_.preparePopupMenu(blValideGrid(), grid().rows() >= 1); });
 }
 
 void DalmurePrivate::onSurfaceMouseMove() {
-    trap(u"errUserControl_MouseMove", [&] { commands_.withdrawToolTip(); });
+    trap(label::surfaceMouseMove, [&] { commands_.withdrawToolTip(); });
 }
 
 } // namespace dalmure

@@ -2,6 +2,7 @@
 // end and put back by Ctrl+Z, misspelled words marked, the spelling help of the editor's menu,
 // and the hearing's glossary entries the host gives.
 #include "control/dalmure_p.h"
+#include "support/log_labels.h"
 #include "control/trap.h"
 #include "interaction/notes_writing.h"
 
@@ -64,7 +65,7 @@ void DalmurePrivate::markMisspelled() {
 
 bool DalmurePrivate::editorSpellingHelp(std::int32_t pos, SpellingHelp& help) {
     bool found = false;
-    trap(u"errDalmure_Text1_SpellingHelp", [&] {
+    trap(label::editorSpellingHelp, [&] {
         if (commands_.notesReadOnly()) {
             return;
         }
@@ -90,7 +91,7 @@ bool DalmurePrivate::editorSpellingHelp(std::int32_t pos, SpellingHelp& help) {
 }
 
 void DalmurePrivate::editorAddWord(const Str& word) {
-    trap(u"errDalmure_Text1_AddWord", [&] {
+    trap(label::editorAddWord, [&] {
         writing_->addWord(word);
         markMisspelled();
     });
@@ -98,7 +99,7 @@ void DalmurePrivate::editorAddWord(const Str& word) {
 
 Str DalmurePrivate::expandWords(const Str& typed) {
     Str out = typed;
-    trap(u"errDalmure_ExpandWords", [&] {
+    trap(label::expandWords, [&] {
         writing_->refreshGlossary();
         out = writing_->expandAll(typed);
     });

@@ -1,4 +1,5 @@
 #include "interaction/notes_writing.h"
+#include "support/log_labels.h"
 
 #include "settings/settings.h"
 #include "support/files.h"
@@ -13,7 +14,7 @@ namespace dalmure {
 
 namespace {
 
-constexpr const char16_t* kLogLabel = u"Dalmure_Notes";
+constexpr const char16_t* kLogLabel = label::notes;
 
 Str problemText(const writing::GlossaryProblem& p) {
     using K = writing::GlossaryProblem::Kind;

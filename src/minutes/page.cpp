@@ -1,6 +1,7 @@
 // The minutes page: "pvData.html" in the application folder, made of the template of the user's
 // language with the case fields filled in, followed by one line holding the annotation table.
 #include "minutes/minutes.h"
+#include "support/log_labels.h"
 
 #include "support/files.h"
 #include "support/trap.h"
@@ -226,7 +227,7 @@ Minutes::Minutes(platform::Platform& form, Settings& settings, Log& log, CaseFie
 
 bool Minutes::writePage(bool print) {
     bool written = false;
-    runTrapped(log_, u"errDalmure_GenerateHTML", [&] {
+    runTrapped(log_, label::generateHTML, [&] {
         const Str padX = settings_.iniValue(u"PV", u"PADX", u"10");
         const Str padY1 = settings_.iniValue(u"PV", u"PADY1", u"3");
         const Str padY2 = settings_.iniValue(u"PV", u"PADY2", u"10");
@@ -278,7 +279,7 @@ bool Minutes::writePage(bool print) {
 }
 
 void Minutes::appendTemplate(const Str& templatePath, std::string& page, bool escape) {
-    runTrapped(log_, u"errDalmure_SetDataVariables", [&] {
+    runTrapped(log_, label::setDataVariables, [&] {
         const Str source = fromCp1252(files::readAll(templatePath));
 
         static constexpr std::array<std::u16string_view, 3> kPlaceholders{

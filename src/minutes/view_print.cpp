@@ -1,6 +1,7 @@
 // The view and print commands: both rebuild the minutes page, then either open it in the program
 // the desktop associates with HTML pages, or load it into the browser component, which prints it.
 #include "minutes/minutes.h"
+#include "support/log_labels.h"
 
 #include "support/errors.h"
 #include "support/files.h"
@@ -47,7 +48,7 @@ void Minutes::tellNotWritten() {
 }
 
 void Minutes::view() {
-    runTrapped(log_, u"errDalmure_CWButton2_Click", [&] {
+    runTrapped(log_, label::viewClick, [&] {
         if (!host_.hasSelection())
             return;
         const bool written = writePage(false);
@@ -59,7 +60,7 @@ void Minutes::view() {
         }
 
         const Str page = settings_.appFolder() + u"/pvData.html";
-        const Str label = u"errDalmure_CWButton2_Click";
+        const Str label = label::viewClick;
         Str buffer(kProgramBufferLength, u' ');
         const int found = form_.shell().findExecutable(page, Str(), buffer);
         const Str program = programFromBuffer(buffer);
@@ -79,7 +80,7 @@ void Minutes::view() {
 void Minutes::print() {
     platform::Screen& screen = form_.screen();
     bool failed = true;
-    runTrapped(log_, u"errDalmure_CWButton5_Click", [&] {
+    runTrapped(log_, label::printClick, [&] {
         if (!host_.hasSelection()) {
             failed = false;
             return;

@@ -1,5 +1,6 @@
 // The settings of the control: client INI file, language column and localised texts.
 #include "settings/settings.h"
+#include "support/log_labels.h"
 
 #include "support/ini_reader.h"
 #include "support/numeric.h"
@@ -41,7 +42,7 @@ Str Settings::text(const Str& id, const Str& fallback) {
 
 Str entryField(Log& log, Str entry, std::int16_t index) {
     Str result;
-    runTrapped(log, u"errDalmure_strFindData", [&] {
+    runTrapped(log, label::strFindData, [&] {
         if (entry.empty() || entry.back() != u'|')
             entry += u'|';
         const std::int16_t length = toInteger(static_cast<long long>(entry.size()));

@@ -1,4 +1,5 @@
 #include "settings/startup.h"
+#include "support/log_labels.h"
 
 #include "support/numeric.h"
 #include "support/trap.h"
@@ -24,7 +25,7 @@ constexpr Localised kStyleToolTip{u"MSG447", u"Configuration de la saisie des an
 } // namespace
 
 void startUp(platform::Platform& form, Settings& settings, Log& log, std::int16_t& selection) {
-    runTrapped(log, u"errDalmure_UserControl_Initialize", [&] {
+    runTrapped(log, label::startUp, [&] {
         // Language and entry style.
         const Str language = settings.iniValue(u"Config", u"Langue", u"Fran\u00e7ais");
         const Str style = settings.iniValue(u"Config", u"PVStyle", u"1");

@@ -1,5 +1,6 @@
 // The message catalogue lookup (ChargeLangue).
 #include "support/catalogue.h"
+#include "support/log_labels.h"
 
 #include "platform/ids.h"
 #include "support/errors.h"
@@ -86,9 +87,9 @@ Str Catalogue::ChargeLangue(const Str& strMsgId, const Str& strDefault, const St
         if (!result)
             result = Str(u"ErrLang");
     } catch (const ControlError& e) {
-        log_.writeTrapped(e.number(), e.description(), u"errDalmure_ChargeLangue");
+        log_.writeTrapped(e.number(), e.description(), label::chargeLangue);
     } catch (const std::bad_alloc&) {
-        log_.writeTrapped(7, u"Out of memory", u"errDalmure_ChargeLangue");
+        log_.writeTrapped(7, u"Out of memory", label::chargeLangue);
     }
     if (connection) {
         try {

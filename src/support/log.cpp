@@ -1,5 +1,6 @@
 // The monthly log: <application folder>/Log/yyyy-mm/Dalmure.Log, one quoted line per call.
 #include "support/log.h"
+#include "support/log_labels.h"
 
 #include "platform/ids.h"
 #include "support/errors.h"
@@ -145,10 +146,10 @@ Str Log::locate(Str& strPath, std::optional<files::Folder>* where) {
         // failure of GetLogPath (depth 2 or more) is dropped, so that a log root that can never
         // be created costs at most two attempts and never recurses further.
         if (depth_ <= 1)
-            writeTrapped(e.number(), e.description(), u"errDalmure_GetLogPath");
+            writeTrapped(e.number(), e.description(), label::getLogPath);
     } catch (const std::bad_alloc&) {
         if (depth_ <= 1)
-            writeTrapped(7, u"Out of memory", u"errDalmure_GetLogPath");
+            writeTrapped(7, u"Out of memory", label::getLogPath);
     }
     return received;
 }
