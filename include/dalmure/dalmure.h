@@ -101,7 +101,8 @@ class DALMURE_EXPORT Dalmure {
     std::vector<journal::FoundJournal> RecoverableSessions();
     // Brings session id back: missing annotations added (AnnoRecovered for each), notes written
     // into their annotations (AnnoModified for each that changes), empty case fields filled in;
-    // then its journal is removed. False when the journal cannot be read.
+    // then its journal is removed. An annotation the host added again (same time and
+    // description) is not added twice. False when the journal cannot be read.
     bool RecoverSession(const std::string& id);
     // Removes the journal of session id; false when it is in use or cannot be removed.
     bool DiscardSession(const std::string& id);

@@ -80,6 +80,9 @@ class DalmurePrivate : private platform::Notifications,
     bool NoModif() const { return commands_.noModify(); }
     void NoModif(bool& blNoModifSet);
 
+    // The members from here to the container notifications are the host's, documented on the
+    // public class (include/dalmure/dalmure.h), which forwards to them.
+
     // Public variables: plain fields the host reads and writes.
     Str NoDossier;
     Str DateCreated;
@@ -89,25 +92,11 @@ class DalmurePrivate : private platform::Notifications,
     bool LockPVStyle = false;
 
     // --- Sessions that ended without closing -----------------------------------------------
-    // Every change to the list, the case fields and the notes as they are typed is kept in a
-    // journal in the application folder's Recovery/ folder until the control ends normally.
-    // The journals of sessions that crashed or were killed, with what each holds (journals of
-    // running controls are never listed).
     std::vector<journal::FoundJournal> RecoverableSessions();
-    // Brings session id back: its annotations missing from the list are added (AnnoRecovered
-    // for each), its notes, committed or still being typed, are written into their annotations
-    // (AnnoModified for each that changes), empty case fields are filled in; then its journal is
-    // removed. An annotation the host added again (same time and description) is not added
-    // twice. False when the journal cannot be read.
     bool RecoverSession(const std::string& id);
-    // Removes the journal of session id; false when it is in use or cannot be removed.
     bool DiscardSession(const std::string& id);
 
     // --- Glossary of the hearing ------------------------------------------------------------
-    // Abbreviations the notes editor expands for this hearing (parties, counsel, exhibits),
-    // over those of the glossary file; their words count as correctly spelled. GlossaryAdd is
-    // false, keeping nothing, for an abbreviation that is not letters and digits or an empty
-    // text.
     bool GlossaryAdd(const Str& abbreviation, const Str& text);
     void GlossaryRemove(const Str& abbreviation);
     void GlossaryClear();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/ids.h"
+#include "platform/placement.h"
 
 #include <cstdint>
 
@@ -27,6 +28,13 @@ inline constexpr std::int32_t kGridWidth = 9340, kGridHeight = 5950;
 inline constexpr std::int32_t kGridDefaultRowHeight = 240;
 inline constexpr std::int32_t kGridDefaultColWidth = 1200;
 inline constexpr std::int32_t kFrame1Width = 9540, kFrame1Height = 120;
+// Frame1, which holds the browser component, stands right above Frame3.
+constexpr platform::Placement frame1Placement() {
+    return {kFrame3Left, kFrame3Top - kFrame1Height, kFrame1Width, kFrame1Height};
+}
+constexpr platform::Placement frame3Placement() {
+    return {kFrame3Left, kFrame3Top, kFrame3Width, kFrame3Height};
+}
 inline constexpr std::int32_t kBrowserWidth = 9480;
 inline constexpr double kFontSize = 8.0; // "MS Sans Serif" 8 pt on every font
 

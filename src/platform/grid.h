@@ -2,16 +2,16 @@
 // operations. Rows and columns count from 0; sizes and positions are in twips.
 #pragma once
 
+#include "platform/placement.h"
 #include "support/text.h"
 
 #include <cstdint>
 
 namespace dalmure::platform {
 
-class Grid {
+// Placed inside Frame3.
+class Grid : public PlacedComponent, public Appearance {
   public:
-    virtual ~Grid() = default;
-
     virtual std::int32_t rows() const = 0;
     virtual std::int32_t cols() const = 0;
 
@@ -77,27 +77,10 @@ class Grid {
     // would, in one operation (the current cell does not move).
     virtual void fillCellBackColor(std::int32_t color) = 0;
 
-    virtual std::int32_t backColor() const = 0;
-    virtual void setBackColor(std::int32_t color) = 0;
+    // backColor() is the cells' colour; backColorBkg() that of the grid's area outside its cells.
     virtual std::int32_t backColorBkg() const = 0;
     virtual void setBackColorBkg(std::int32_t color) = 0;
     virtual std::int32_t backColorFixed() const = 0;
-
-    // Size in points of the grid's font.
-    virtual double fontSize() const = 0;
-    virtual void setFontSize(double points) = 0;
-
-    // Placement inside Frame3.
-    virtual std::int32_t left() const = 0;
-    virtual void setLeft(std::int32_t v) = 0;
-    virtual std::int32_t top() const = 0;
-    virtual void setTop(std::int32_t v) = 0;
-    virtual std::int32_t width() const = 0;
-    virtual void setWidth(std::int32_t v) = 0;
-    virtual std::int32_t height() const = 0;
-    virtual void setHeight(std::int32_t v) = 0;
-    virtual bool visible() const = 0;
-    virtual void setVisible(bool v) = 0;
 };
 
 } // namespace dalmure::platform

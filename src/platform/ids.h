@@ -2,24 +2,30 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string_view>
 
 namespace dalmure::platform {
 
+// Every value of an enumeration whose N values count from 0, in order.
+template <class Id, std::size_t N> constexpr std::array<Id, N> allIds() {
+    std::array<Id, N> all{};
+    for (std::size_t i = 0; i < N; ++i) {
+        all[i] = static_cast<Id>(i);
+    }
+    return all;
+}
+
 // The command buttons; their wire and log names ("CWButton1" ... "CWButton6(1)") are in ids.cpp.
 enum class ButtonId { Delete, View, Play, Rename, Print, EntryStyleTwo, EntryStyleOne };
-inline constexpr std::array<ButtonId, 7> kAllButtons{
-    ButtonId::Delete, ButtonId::View,   ButtonId::Play,  ButtonId::Rename,
-    ButtonId::Print, ButtonId::EntryStyleTwo, ButtonId::EntryStyleOne};
+inline constexpr auto kAllButtons = allIds<ButtonId, 7>();
 // "CWButton1" ... "CWButton5", "CWButton6(0)", "CWButton6(1)".
 std::string_view buttonName(ButtonId id);
 bool buttonFromName(std::string_view name, ButtonId& out);
 
 // Items of the popup menu mnuPopupAnnotation, in menu order (s1, s2 are separators).
 enum class MenuItemId { Play, Rename, Delete, Separator1, Print, Separator2, ViewMinutes };
-inline constexpr std::array<MenuItemId, 7> kAllMenuItems{
-    MenuItemId::Play, MenuItemId::Rename, MenuItemId::Delete, MenuItemId::Separator1,
-    MenuItemId::Print, MenuItemId::Separator2,    MenuItemId::ViewMinutes};
+inline constexpr auto kAllMenuItems = allIds<MenuItemId, 7>();
 // "mnuPopupJouer", "mnuPopupRenommer", "mnuPopupSupprimer", "s1", "mnuPopupImprimer", "s2",
 // "mnuPopupDalmure".
 std::string_view menuItemName(MenuItemId id);

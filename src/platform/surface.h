@@ -3,37 +3,24 @@
 #pragma once
 
 #include "platform/ids.h"
+#include "platform/placement.h"
 #include "support/text.h"
 
 #include <cstdint>
 
 namespace dalmure::platform {
 
-class Frame {
-public:
-    virtual ~Frame() = default;
+// A plain panel on the surface holding other components (Frame1 the browser component, Frame3
+// the grid, the editor and the commands).
+class Frame : public PlacedComponent {};
+
+// Its font (Appearance) is the control's own, in which text is measured.
+class ControlSurface : public Appearance {
+  public:
     virtual std::int32_t width() const = 0;
     virtual void setWidth(std::int32_t v) = 0;
     virtual std::int32_t height() const = 0;
     virtual void setHeight(std::int32_t v) = 0;
-    virtual bool visible() const = 0;
-    virtual void setVisible(bool v) = 0;
-};
-
-class ControlSurface {
-public:
-    virtual ~ControlSurface() = default;
-
-    virtual std::int32_t width() const = 0;
-    virtual void setWidth(std::int32_t v) = 0;
-    virtual std::int32_t height() const = 0;
-    virtual void setHeight(std::int32_t v) = 0;
-    virtual std::int32_t backColor() const = 0;
-    virtual void setBackColor(std::int32_t color) = 0;
-
-    // The control's own font, in which text is measured.
-    virtual double fontSize() const = 0;
-    virtual void setFontSize(double points) = 0;
     // Width of the text's longest line and height of all its lines (CR LF, CR or LF end a
     // line), in twips, in the control's font.
     virtual double textWidth(StrView text) const = 0;

@@ -2,6 +2,7 @@
 // synchronously when the text differs; setting it from code puts the caret at 0.
 #pragma once
 
+#include "platform/placement.h"
 #include "support/text.h"
 
 #include <cstdint>
@@ -9,10 +10,10 @@
 
 namespace dalmure::platform {
 
-class TextBox {
+// Hiding the editor (setVisible(false)) while it has the focus gives the focus to the grid and
+// runs the focus-lost notification.
+class TextBox : public PlacedComponent, public Appearance {
   public:
-    virtual ~TextBox() = default;
-
     virtual Str text() const = 0;
     virtual void setText(const Str& text) = 0;
     virtual std::int32_t selStart() const = 0;
@@ -34,27 +35,11 @@ class TextBox {
     virtual void setMarkedRanges(std::vector<Range> ranges) = 0;
     virtual const std::vector<Range>& markedRanges() const = 0;
 
-    virtual std::int32_t left() const = 0;
-    virtual void setLeft(std::int32_t v) = 0;
-    virtual std::int32_t top() const = 0;
-    virtual void setTop(std::int32_t v) = 0;
-    virtual std::int32_t width() const = 0;
-    virtual void setWidth(std::int32_t v) = 0;
-    virtual std::int32_t height() const = 0;
-    virtual void setHeight(std::int32_t v) = 0;
-    virtual bool visible() const = 0;
-    // Hiding the editor while it has the focus gives the focus to the grid and runs the
-    // focus-lost notification.
-    virtual void setVisible(bool v) = 0;
     // Hides the editor while its row is out of view: it keeps its text and the focus, and comes
     // back as it was when shown again.
     virtual void hideKeepingFocus() = 0;
     virtual bool readOnly() const = 0;
     virtual void setReadOnly(bool v) = 0;
-    virtual std::int32_t backColor() const = 0;
-    virtual void setBackColor(std::int32_t color) = 0;
-    virtual double fontSize() const = 0;
-    virtual void setFontSize(double points) = 0;
 
     // Gives the editor the focus; runs the focus-gained notification every time, also when it
     // already has the focus. Raises an error when the editor cannot take the focus (hidden).

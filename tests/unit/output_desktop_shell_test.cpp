@@ -114,27 +114,15 @@ TEST(OutputDesktopShellTest, ProgramsStartDetachedWithTheirArgumentsAndNoZombie)
 // The headless platform with the real desktop shell in place of the in-memory one.
 class DesktopShellPlatform : public platform::Platform {
   public:
-    DesktopShellPlatform(headless::HeadlessPlatform& inner, DesktopShell& shell)
-        : in_(inner), shell_(shell) {}
+    DesktopShellPlatform(headless::HeadlessPlatform& inner, DesktopShell& shell) : in_(inner) {
+        platform::Components parts = inner.components();
+        parts.shell = &shell;
+        setComponents(parts);
+    }
     void setNotifications(platform::Notifications* sink) override { in_.setNotifications(sink); }
-    platform::ControlSurface& surface() override { return in_.surface(); }
-    platform::Frame& frame(platform::FrameId id) override { return in_.frame(id); }
-    platform::Grid& grid() override { return in_.grid(); }
-    platform::TextBox& editor() override { return in_.editor(); }
-    platform::CommandButton& button(platform::ButtonId id) override { return in_.button(id); }
-    platform::PopupMenu& menu() override { return in_.menu(); }
-    platform::Dialogs& dialogs() override { return in_.dialogs(); }
-    platform::BrowserComponent& browser() override { return in_.browser(); }
-    platform::Shell& shell() override { return shell_; }
-    platform::Printer& printer() override { return in_.printer(); }
-    platform::Screen& screen() override { return in_.screen(); }
-    platform::Clock& clock() override { return in_.clock(); }
-    platform::CatalogueDatabase& catalogue() override { return in_.catalogue(); }
-    platform::FindBar& findBar() override { return in_.findBar(); }
 
   private:
     headless::HeadlessPlatform& in_;
-    DesktopShell& shell_;
 };
 
 // Runs the view command in an application folder named `folder`, with XDG folders of its own:

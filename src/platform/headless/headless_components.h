@@ -37,19 +37,15 @@ double measureHeight(StrView text, double points);
 using HeadlessGrid = platform::GridModel;
 
 // ---------------------------------------------------------------------------------------------
-class HeadlessFrame final : public platform::Frame {
+class HeadlessFrame final : public platform::Placed<platform::Frame> {
   public:
-    HeadlessFrame(std::int32_t width, std::int32_t height, bool visible)
-        : width_(width), height_(height), visible_(visible) {}
-    std::int32_t width() const override { return width_; }
-    void setWidth(std::int32_t v) override;
-    std::int32_t height() const override { return height_; }
-    void setHeight(std::int32_t v) override;
+    HeadlessFrame(platform::Placement placement, bool visible)
+        : Placed(placement), visible_(visible) {}
     bool visible() const override { return visible_; }
     void setVisible(bool v) override { visible_ = v; }
 
   private:
-    std::int32_t width_, height_;
+    void placementChanged() override {}
     bool visible_;
 };
 
@@ -79,14 +75,9 @@ class HeadlessSurface final : public platform::ControlSurface {
 };
 
 // ---------------------------------------------------------------------------------------------
-class HeadlessButton final : public platform::CommandButton {
+class HeadlessButton final : public platform::Placed<platform::CommandButton> {
   public:
     explicit HeadlessButton(platform::ButtonId id);
-    std::int32_t left() const override { return place_.left; }
-    void setLeft(std::int32_t v) override { place_.left = v; }
-    std::int32_t top() const override { return place_.top; }
-    std::int32_t width() const override { return place_.width; }
-    std::int32_t height() const override { return place_.height; }
     bool visible() const override { return visible_; }
     void setVisible(bool v) override { visible_ = v; }
     Str toolTipText() const override { return toolTip_; }
@@ -95,33 +86,22 @@ class HeadlessButton final : public platform::CommandButton {
     void setButtonColor(std::int32_t color) override { color_ = color; }
 
   private:
-    platform::Placement place_;
+    void placementChanged() override {}
     bool visible_ = true;
     Str toolTip_;
     std::int32_t color_;
 };
 
-class HeadlessMenu final : public platform::PopupMenu {
+class HeadlessMenu final : public platform::MenuItems {
   public:
     explicit HeadlessMenu(Context& ctx);
-    Str caption(platform::MenuItemId item) const override;
-    void setCaption(platform::MenuItemId item, const Str& caption) override;
-    bool enabled(platform::MenuItemId item) const override;
-    void setEnabled(platform::MenuItemId item, bool v) override;
-    bool visible(platform::MenuItemId item) const override;
-    void setVisible(platform::MenuItemId item, bool v) override;
     void popup(bool rightButtonChooses) override;
 
     int popups() const { return popups_; }
 
   private:
-    struct Item {
-        Str caption;
-        bool enabled = true;
-        bool visible = true;
-    };
+    void itemChanged(platform::MenuItemId /*id*/) override {}
     Context& ctx_;
-    std::array<Item, platform::kAllMenuItems.size()> items_;
     int popups_ = 0;
 };
 
@@ -165,17 +145,6 @@ class HeadlessShell final : public platform::Shell {
     std::optional<Str> htmlProgram_;
 };
 
-class HeadlessPrinter final : public platform::Printer {
-  public:
-    explicit HeadlessPrinter(Context& ctx) : ctx_(ctx) {}
-    void setPrintSize(std::int16_t size) override;
-    std::int16_t printSize() const override { return size_; }
-
-  private:
-    Context& ctx_;
-    std::int16_t size_ = 0;
-};
-
 class HeadlessScreen final : public platform::Screen {
   public:
     explicit HeadlessScreen(Context& ctx) : ctx_(ctx) {}
@@ -185,17 +154,6 @@ class HeadlessScreen final : public platform::Screen {
   private:
     Context& ctx_;
     int pointer_ = platform::kPointerDefault;
-};
-
-class HeadlessClock final : public platform::Clock {
-  public:
-    explicit HeadlessClock(std::optional<platform::LocalTime> fixed) : fixed_(fixed) {}
-    platform::LocalTime now() const override;
-    double secondsSinceMidnight() const override;
-    void fix(const platform::LocalTime& t) { fixed_ = t; }
-
-  private:
-    std::optional<platform::LocalTime> fixed_;
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -13,15 +13,31 @@ namespace {
 
 using platform::ButtonId;
 
+// The menu item a simulated user chooses, by its name (none: nothing is chosen); false when no
+// item has that name.
+bool menuChoice(const std::optional<std::string>& name,
+                std::optional<platform::MenuItemId>& choice) {
+    choice.reset();
+    if (!name) {
+        return true;
+    }
+    platform::MenuItemId id{};
+    if (!platform::menuItemFromName(*name, id)) {
+        return false;
+    }
+    choice = id;
+    return true;
+}
+
 } // namespace
 
 struct HeadlessPlatform::Impl {
     explicit Impl(HeadlessOptions options)
-        : frame1(design::kFrame1Width, design::kFrame1Height, true),
+        : frame1(design::frame1Placement(), true),
           // Frame3 is hidden on the form: start-up shows it once it has set up the grid.
-          frame3(design::kFrame3Width, design::kFrame3Height, false), surface(ctx),
-          editor(ctx.notifications, frame3), menu(ctx), dialogs(ctx), browser(ctx),
-          shell(ctx, std::move(options.htmlProgram)), printer(ctx), screen(ctx), clock(options.now),
+          frame3(design::frame3Placement(), false), surface(ctx), editor(ctx.notifications, frame3),
+          menu(ctx), dialogs(ctx), browser(ctx), shell(ctx, std::move(options.htmlProgram)),
+          printer(ctx.happenings), screen(ctx), clock(options.now),
           findBar([this] { gridFocus = true; }), buttons{HeadlessButton(ButtonId::Delete),
                                                          HeadlessButton(ButtonId::View),
                                                          HeadlessButton(ButtonId::Play),
@@ -31,6 +47,17 @@ struct HeadlessPlatform::Impl {
                                                          HeadlessButton(ButtonId::EntryStyleOne)} {}
 
     platform::Notifications* note() const { return ctx.notifications; }
+
+    // Tells the control (notify), which may open the popup menu, with the user's choice waiting
+    // in it; a menu that did not open forgets the choice.
+    template <class Notify>
+    void offerChoice(std::optional<platform::MenuItemId> choice, Notify notify) {
+        ctx.pendingChoice = choice;
+        if (auto* n = note()) {
+            notify(*n);
+        }
+        ctx.pendingChoice.reset();
+    }
 
     // A character key on the grid, whose handling may open the editor; the key is then typed
     // into the editor when it has the focus.
@@ -74,6 +101,25 @@ HeadlessPlatform::HeadlessPlatform(HeadlessOptions options)
         impl_->gridFocus = false;
     };
     impl_->findBar.editorFocused = [this] { return impl_->editor.hasFocus(); };
+    Impl& in = *impl_;
+    platform::Components parts{.surface = &in.surface,
+                               .frame1 = &in.frame1,
+                               .frame3 = &in.frame3,
+                               .grid = &in.grid,
+                               .editor = &in.editor,
+                               .menu = &in.menu,
+                               .dialogs = &in.dialogs,
+                               .browser = &in.browser,
+                               .shell = &in.shell,
+                               .printer = &in.printer,
+                               .screen = &in.screen,
+                               .clock = &in.clock,
+                               .catalogue = &in.catalogue,
+                               .findBar = &in.findBar};
+    for (std::size_t i = 0; i < parts.buttons.size(); ++i) {
+        parts.buttons[i] = &in.buttons[i];
+    }
+    setComponents(parts);
 }
 
 HeadlessPlatform::~HeadlessPlatform() = default;
@@ -82,48 +128,6 @@ HeadlessPlatform::~HeadlessPlatform() = default;
 
 void HeadlessPlatform::setNotifications(platform::Notifications* sink) {
     impl_->ctx.notifications = sink;
-}
-platform::ControlSurface& HeadlessPlatform::surface() {
-    return impl_->surface;
-}
-platform::Frame& HeadlessPlatform::frame(platform::FrameId id) {
-    return id == platform::FrameId::Frame1 ? impl_->frame1 : impl_->frame3;
-}
-platform::Grid& HeadlessPlatform::grid() {
-    return impl_->grid;
-}
-platform::TextBox& HeadlessPlatform::editor() {
-    return impl_->editor;
-}
-platform::CommandButton& HeadlessPlatform::button(platform::ButtonId id) {
-    return impl_->buttons[static_cast<std::size_t>(id)];
-}
-platform::PopupMenu& HeadlessPlatform::menu() {
-    return impl_->menu;
-}
-platform::Dialogs& HeadlessPlatform::dialogs() {
-    return impl_->dialogs;
-}
-platform::BrowserComponent& HeadlessPlatform::browser() {
-    return impl_->browser;
-}
-platform::Shell& HeadlessPlatform::shell() {
-    return impl_->shell;
-}
-platform::Printer& HeadlessPlatform::printer() {
-    return impl_->printer;
-}
-platform::Screen& HeadlessPlatform::screen() {
-    return impl_->screen;
-}
-platform::Clock& HeadlessPlatform::clock() {
-    return impl_->clock;
-}
-platform::CatalogueDatabase& HeadlessPlatform::catalogue() {
-    return impl_->catalogue;
-}
-platform::FindBar& HeadlessPlatform::findBar() {
-    return impl_->findBar;
 }
 
 // --- Observing --------------------------------------------------------------------------------
@@ -212,12 +216,8 @@ bool HeadlessPlatform::userRightClick(std::int32_t row, std::int32_t col,
         return false;
     }
     std::optional<platform::MenuItemId> choice;
-    if (choose) {
-        platform::MenuItemId id{};
-        if (!platform::menuItemFromName(*choose, id)) {
-            return false;
-        }
-        choice = id;
+    if (!menuChoice(choose, choice)) {
+        return false;
     }
     const double x = g.colPos(col) + 15.0;
     const double y = g.rowPos(row) + 15.0;
@@ -229,12 +229,9 @@ bool HeadlessPlatform::userRightClick(std::int32_t row, std::int32_t col,
     if (!emptyList) {
         clickCell(row, col);
     }
-    impl_->ctx.pendingChoice = choice;
-    if (auto* n = impl_->note()) {
-        n->gridMouseUp(platform::kRightButton, 0, x, y);
-    }
-    // A menu that did not open forgets the choice.
-    impl_->ctx.pendingChoice.reset();
+    impl_->offerChoice(choice, [&](platform::Notifications& n) {
+        n.gridMouseUp(platform::kRightButton, 0, x, y);
+    });
     return true;
 }
 
@@ -255,19 +252,11 @@ void HeadlessPlatform::userKeyDown(std::int16_t keyCode, int shift) {
 
 bool HeadlessPlatform::userMenuKey(std::optional<std::string> choose) {
     std::optional<platform::MenuItemId> choice;
-    if (choose) {
-        platform::MenuItemId id{};
-        if (!platform::menuItemFromName(*choose, id)) {
-            return false;
-        }
-        choice = id;
+    if (!menuChoice(choose, choice)) {
+        return false;
     }
     // The focus stays where it is: on the grid, or in the editor.
-    impl_->ctx.pendingChoice = choice;
-    if (auto* n = impl_->note()) {
-        n->menuRequested();
-    }
-    impl_->ctx.pendingChoice.reset();
+    impl_->offerChoice(choice, [](platform::Notifications& n) { n.menuRequested(); });
     return true;
 }
 

@@ -35,6 +35,32 @@ class HappeningSink {
     virtual void pointer(int pointer) = 0;
 };
 
+// The print size, kept and reported as it is set. The Qt platform keeps it here too: its browser
+// component reads it back when it prints.
+class HeadlessPrinter final : public platform::Printer {
+  public:
+    // happenings: the platform's sink, read at each change.
+    explicit HeadlessPrinter(HappeningSink* const& happenings) : happenings_(happenings) {}
+    void setPrintSize(std::int16_t size) override;
+    std::int16_t printSize() const override { return size_; }
+
+  private:
+    HappeningSink* const& happenings_;
+    std::int16_t size_ = 0;
+};
+
+// The local clock, or a fixed time (tests, recorded sessions); the Qt platform's clock too.
+class HeadlessClock final : public platform::Clock {
+  public:
+    explicit HeadlessClock(std::optional<platform::LocalTime> fixed) : fixed_(fixed) {}
+    platform::LocalTime now() const override;
+    double secondsSinceMidnight() const override;
+    void fix(const platform::LocalTime& t) { fixed_ = t; }
+
+  private:
+    std::optional<platform::LocalTime> fixed_;
+};
+
 enum class FindKey { Enter, F3, ShiftF3, Escape, Close };
 
 struct HeadlessOptions {
@@ -49,22 +75,7 @@ class HeadlessPlatform : public platform::Platform {
     explicit HeadlessPlatform(HeadlessOptions options = {});
     ~HeadlessPlatform() override;
 
-    // --- platform::Platform ---
     void setNotifications(platform::Notifications* sink) override;
-    platform::ControlSurface& surface() override;
-    platform::Frame& frame(platform::FrameId id) override;
-    platform::Grid& grid() override;
-    platform::TextBox& editor() override;
-    platform::CommandButton& button(platform::ButtonId id) override;
-    platform::PopupMenu& menu() override;
-    platform::Dialogs& dialogs() override;
-    platform::BrowserComponent& browser() override;
-    platform::Shell& shell() override;
-    platform::Printer& printer() override;
-    platform::Screen& screen() override;
-    platform::Clock& clock() override;
-    platform::CatalogueDatabase& catalogue() override;
-    platform::FindBar& findBar() override;
 
     // --- Observing ---
     void setHappeningSink(HappeningSink* sink);

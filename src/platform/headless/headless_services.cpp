@@ -58,8 +58,8 @@ void HeadlessBrowser::navigate(const Str& path) {
 
 void HeadlessPrinter::setPrintSize(std::int16_t size) {
     size_ = size;
-    if (ctx_.happenings) {
-        ctx_.happenings->printSize(size);
+    if (happenings_) {
+        happenings_->printSize(size);
     }
 }
 

@@ -45,20 +45,6 @@ void invalidPropertyValue() {
     errors::invalidPropertyValue();
 }
 
-void HeadlessFrame::setWidth(std::int32_t v) {
-    if (v < 0) {
-        invalidPropertyValue();
-    }
-    width_ = v;
-}
-
-void HeadlessFrame::setHeight(std::int32_t v) {
-    if (v < 0) {
-        invalidPropertyValue();
-    }
-    height_ = v;
-}
-
 HeadlessSurface::HeadlessSurface(Context& ctx)
     : ctx_(ctx), width_(design::kControlWidth), height_(design::kControlHeight),
       backColor_(design::kSurfaceBackColor), fontSize_(design::kFontSize) {}

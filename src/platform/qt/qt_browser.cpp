@@ -185,7 +185,7 @@ void prepareWebEngine() {
 
 } // namespace
 
-QtBrowser::QtBrowser(Context& ctx, QtFrame& frame1, const QtPrinter& printer,
+QtBrowser::QtBrowser(Context& ctx, QtFrame& frame1, const platform::Printer& printer,
                      std::optional<QString> printPdf)
     : ctx_(ctx), frame1_(frame1), printer_(printer), printPdf_(std::move(printPdf)),
       width_(design::kBrowserWidth) {}

@@ -30,8 +30,9 @@ void ButtonWidget::mouseMoveEvent(QMouseEvent* e) {
 }
 
 QtButton::QtButton(Context& ctx, platform::ButtonId id, QWidget* surface, QtFrame* frame)
-    : ctx_(ctx), w_(new ButtonWidget(ctx, id, surface)), frame_(frame),
-      left_(design::buttonLeft(id)), top_(design::kButtonTop), size_(design::kButtonSize),
+    : Placed(
+          {design::buttonLeft(id), design::kButtonTop, design::kButtonSize, design::kButtonSize}),
+      ctx_(ctx), w_(new ButtonWidget(ctx, id, surface)), frame_(frame),
       color_(design::kButtonColor) {
     setToolTipText(design::buttonToolTip(id));
     setButtonColor(color_);
@@ -39,17 +40,14 @@ QtButton::QtButton(Context& ctx, platform::ButtonId id, QWidget* surface, QtFram
 }
 
 void QtButton::apply() {
-    const int side = std::max(0, ctx_.pxX(size_));
-    w_->setGeometry(ctx_.pxX(left_), ctx_.pxY(top_), side, std::max(0, ctx_.pxY(size_)));
+    const platform::Placement& at = placement();
+    const int side = std::max(0, ctx_.pxX(at.width));
+    w_->setGeometry(ctx_.pxX(at.left), ctx_.pxY(at.top), side, std::max(0, ctx_.pxY(at.height)));
     const int icon = std::max(8, side * 2 / 3);
     w_->setIconSize(QSize(icon, icon));
     w_->setVisible(shown());
 }
 
-void QtButton::setLeft(std::int32_t v) {
-    left_ = v;
-    apply();
-}
 void QtButton::setVisible(bool v) {
     visible_ = v;
     apply();

@@ -6,21 +6,14 @@
 namespace dalmure::qt {
 
 QtFrame::QtFrame(Context& ctx, QFrame* w, platform::Placement placement)
-    : ctx_(ctx), w_(w), place_(placement) {
+    : Placed(placement), ctx_(ctx), w_(w) {
     apply();
 }
 
 void QtFrame::apply() {
-    w_->setGeometry(ctx_.pxX(place_.left), ctx_.pxY(place_.top),
-                    std::max(0, ctx_.pxX(place_.width)), std::max(0, ctx_.pxY(place_.height)));
-}
-void QtFrame::setWidth(std::int32_t v) {
-    place_.width = v;
-    apply();
-}
-void QtFrame::setHeight(std::int32_t v) {
-    place_.height = v;
-    apply();
+    const platform::Placement& at = placement();
+    w_->setGeometry(ctx_.pxX(at.left), ctx_.pxY(at.top), std::max(0, ctx_.pxX(at.width)),
+                    std::max(0, ctx_.pxY(at.height)));
 }
 void QtFrame::setVisible(bool v) {
     visible_ = v;

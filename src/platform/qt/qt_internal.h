@@ -120,13 +120,9 @@ class QtSurface final : public platform::ControlSurface {
     QFont font_;
 };
 
-class QtFrame final : public platform::Frame {
+class QtFrame final : public platform::Placed<platform::Frame> {
   public:
     QtFrame(Context& ctx, QFrame* w, platform::Placement placement);
-    std::int32_t width() const override { return place_.width; }
-    void setWidth(std::int32_t v) override;
-    std::int32_t height() const override { return place_.height; }
-    void setHeight(std::int32_t v) override;
     bool visible() const override { return visible_; }
     void setVisible(bool v) override;
     QFrame* widget() const { return w_; }
@@ -134,9 +130,9 @@ class QtFrame final : public platform::Frame {
     void apply();
 
   private:
+    void placementChanged() override { apply(); }
     Context& ctx_;
     QFrame* w_;
-    platform::Placement place_;
     bool visible_ = true;
 };
 
@@ -409,14 +405,9 @@ class ButtonWidget final : public QToolButton {
     platform::ButtonId id_;
 };
 
-class QtButton final : public platform::CommandButton {
+class QtButton final : public platform::Placed<platform::CommandButton> {
   public:
     QtButton(Context& ctx, platform::ButtonId id, QWidget* surface, QtFrame* frame);
-    std::int32_t left() const override { return left_; }
-    void setLeft(std::int32_t v) override;
-    std::int32_t top() const override { return top_; }
-    std::int32_t width() const override { return size_; }
-    std::int32_t height() const override { return size_; }
     bool visible() const override { return visible_; }
     void setVisible(bool v) override;
     Str toolTipText() const override { return toolTip_; }
@@ -429,10 +420,11 @@ class QtButton final : public platform::CommandButton {
     ButtonWidget* widget() const { return w_; }
 
   private:
+    void placementChanged() override { apply(); }
     Context& ctx_;
     ButtonWidget* w_;
     QtFrame* frame_;
-    std::int32_t left_, top_, size_, color_;
+    std::int32_t color_;
     bool visible_ = true;
     Str toolTip_;
 };
@@ -440,15 +432,9 @@ class QtButton final : public platform::CommandButton {
 // A drawn icon for each command, used when the desktop's icon theme has none.
 QIcon commandIcon(platform::ButtonId id);
 
-class QtMenu final : public platform::PopupMenu {
+class QtMenu final : public platform::MenuItems {
   public:
     QtMenu(Context& ctx, QWidget* surface, std::function<QPoint()> mousePos);
-    Str caption(platform::MenuItemId item) const override;
-    void setCaption(platform::MenuItemId item, const Str& caption) override;
-    bool enabled(platform::MenuItemId item) const override;
-    void setEnabled(platform::MenuItemId item, bool v) override;
-    bool visible(platform::MenuItemId item) const override;
-    void setVisible(platform::MenuItemId item, bool v) override;
     void popup(bool rightButtonChooses) override;
     ~QtMenu() override;
     QMenu* widget() const { return menu_; }
@@ -458,14 +444,12 @@ class QtMenu final : public platform::PopupMenu {
     void chosenElsewhere(const QAction* chosen);
 
   private:
-    QAction* action(platform::MenuItemId item) const;
+    QAction* action(platform::MenuItemId id) const;
+    // The item's action shows it as set.
+    void itemChanged(platform::MenuItemId id) override;
     Context& ctx_;
     QPointer<QMenu> menu_;
     std::array<QAction*, 7> actions_{};
-    std::array<Str, 7> captions_;
-    // As set: a hidden QAction also reads back as disabled.
-    std::array<bool, 7> enabled_{true, true, true, true, true, true, true};
-    std::array<bool, 7> visible_{true, true, true, true, true, true, true};
     std::function<QPoint()> mousePos_;
 };
 
@@ -479,16 +463,6 @@ class QtDialogs final : public platform::Dialogs {
     Context& ctx_;
 };
 
-class QtPrinter final : public platform::Printer {
-  public:
-    explicit QtPrinter(Context& ctx) : ctx_(ctx) {}
-    void setPrintSize(std::int16_t size) override;
-    std::int16_t printSize() const override { return size_; }
-
-  private:
-    Context& ctx_;
-    std::int16_t size_ = 0;
-};
 // The paper of a print-size setting (the Windows paper-size numbers: 1 Letter, 5 Legal, 8 A3,
 // 9 A4, 11 A5, ...); a number that names no paper gives Letter.
 QPageSize paperOfPrintSize(std::int16_t size);
@@ -506,20 +480,9 @@ class QtScreen final : public platform::Screen {
     bool overridden_ = false;
 };
 
-class QtClock final : public platform::Clock {
-  public:
-    explicit QtClock(std::optional<platform::LocalTime> now) : now_(now) {}
-    platform::LocalTime now() const override;
-    double secondsSinceMidnight() const override;
-    void setNow(const platform::LocalTime& t) { now_ = t; }
-
-  private:
-    std::optional<platform::LocalTime> now_;
-};
-
 class QtBrowser final : public platform::BrowserComponent {
   public:
-    QtBrowser(Context& ctx, QtFrame& frame1, const QtPrinter& printer,
+    QtBrowser(Context& ctx, QtFrame& frame1, const platform::Printer& printer,
               std::optional<QString> printPdf);
     ~QtBrowser() override;
     void navigate(const Str& path) override;
@@ -533,7 +496,7 @@ class QtBrowser final : public platform::BrowserComponent {
     void print();
     Context& ctx_;
     QtFrame& frame1_;
-    const QtPrinter& printer_;
+    const platform::Printer& printer_;
     std::optional<QString> printPdf_;
     QPointer<QWebEngineView> view_;
     std::unique_ptr<QPrinter> qprinter_;

@@ -24,30 +24,16 @@ QtMenu::~QtMenu() {
     delete menu_.data();
 }
 
-QAction* QtMenu::action(platform::MenuItemId item) const {
-    return actions_[static_cast<std::size_t>(item)];
+QAction* QtMenu::action(platform::MenuItemId id) const {
+    return actions_[static_cast<std::size_t>(id)];
 }
-Str QtMenu::caption(platform::MenuItemId item) const {
-    return captions_[static_cast<std::size_t>(item)];
-}
-void QtMenu::setCaption(platform::MenuItemId item, const Str& caption) {
-    captions_[static_cast<std::size_t>(item)] = caption;
-    if (!action(item)->isSeparator())
-        action(item)->setText(toQ(caption));
-}
-bool QtMenu::enabled(platform::MenuItemId item) const {
-    return enabled_[static_cast<std::size_t>(item)];
-}
-void QtMenu::setEnabled(platform::MenuItemId item, bool v) {
-    enabled_[static_cast<std::size_t>(item)] = v;
-    action(item)->setEnabled(v);
-}
-bool QtMenu::visible(platform::MenuItemId item) const {
-    return visible_[static_cast<std::size_t>(item)];
-}
-void QtMenu::setVisible(platform::MenuItemId item, bool v) {
-    visible_[static_cast<std::size_t>(item)] = v;
-    action(item)->setVisible(v);
+void QtMenu::itemChanged(platform::MenuItemId id) {
+    QAction* a = action(id);
+    const Item& it = item(id);
+    if (!a->isSeparator())
+        a->setText(toQ(it.caption));
+    a->setEnabled(it.enabled);
+    a->setVisible(it.visible);
 }
 
 void QtMenu::addItemsTo(QMenu& other) const {

@@ -104,11 +104,11 @@ struct QtPlatform::Impl {
     std::array<std::unique_ptr<QtButton>, 7> buttons;
     std::unique_ptr<QtMenu> menu;
     std::unique_ptr<QtDialogs> dialogs;
-    std::unique_ptr<QtPrinter> printer;
+    std::unique_ptr<headless::HeadlessPrinter> printer;
     std::unique_ptr<QtBrowser> browser;
     std::unique_ptr<QtShell> shell;
     std::unique_ptr<QtScreen> screen;
-    std::unique_ptr<QtClock> clock;
+    std::unique_ptr<headless::HeadlessClock> clock;
     platform::MdbCatalogueDatabase catalogue;
     QMetaObject::Connection focusConnection;
     bool entering = false, entered = false; // the container is giving the control the focus
@@ -124,19 +124,13 @@ struct QtPlatform::Impl {
         f1->setObjectName(QStringLiteral("Frame1"));
         f1->setFrameShape(QFrame::NoFrame);
         f1->setAttribute(Qt::WA_TransparentForMouseEvents);
-        frame1 = std::make_unique<QtFrame>(
-            ctx, f1,
-            platform::Placement{design::kFrame3Left, design::kFrame3Top - design::kFrame1Height,
-                                design::kFrame1Width, design::kFrame1Height});
+        frame1 = std::make_unique<QtFrame>(ctx, f1, design::frame1Placement());
 
         auto* f3 = new QFrame(surfaceWidget);
         f3->setObjectName(QStringLiteral("Frame3"));
         f3->setFrameShape(QFrame::StyledPanel);
         f3->setFrameShadow(QFrame::Sunken);
-        frame3 = std::make_unique<QtFrame>(
-            ctx, f3,
-            platform::Placement{design::kFrame3Left, design::kFrame3Top, design::kFrame3Width,
-                                design::kFrame3Height});
+        frame3 = std::make_unique<QtFrame>(ctx, f3, design::frame3Placement());
 
         grid = std::make_unique<QtGrid>(ctx, f3);
         editor = std::make_unique<QtTextBox>(ctx, *frame3);
@@ -157,11 +151,11 @@ struct QtPlatform::Impl {
         });
         ctx.commandMenu = menu.get();
         dialogs = std::make_unique<QtDialogs>(ctx);
-        printer = std::make_unique<QtPrinter>(ctx);
+        printer = std::make_unique<headless::HeadlessPrinter>(ctx.happenings);
         browser = std::make_unique<QtBrowser>(ctx, *frame1, *printer, options.printPdf);
         shell = std::make_unique<QtShell>(ctx, options.htmlProgram);
         screen = std::make_unique<QtScreen>(ctx);
-        clock = std::make_unique<QtClock>(options.now);
+        clock = std::make_unique<headless::HeadlessClock>(options.now);
 
         // Keyboard order, as the eye reads the control: the commands from left to right, then
         // the list, then the notes. The modes only hide commands or close the gap they leave, so
@@ -222,7 +216,26 @@ struct QtPlatform::Impl {
 };
 
 QtPlatform::QtPlatform(QWidget* parent, QtPlatformOptions options)
-    : impl_(std::make_unique<Impl>(parent, options)) {}
+    : impl_(std::make_unique<Impl>(parent, options)) {
+    Impl& in = *impl_;
+    platform::Components parts{.surface = in.surface.get(),
+                               .frame1 = in.frame1.get(),
+                               .frame3 = in.frame3.get(),
+                               .grid = &in.grid->model(),
+                               .editor = &in.editor->model(),
+                               .menu = in.menu.get(),
+                               .dialogs = in.dialogs.get(),
+                               .browser = in.browser.get(),
+                               .shell = in.shell.get(),
+                               .printer = in.printer.get(),
+                               .screen = in.screen.get(),
+                               .clock = in.clock.get(),
+                               .catalogue = &in.catalogue,
+                               .findBar = in.findBar.get()};
+    for (std::size_t i = 0; i < parts.buttons.size(); ++i)
+        parts.buttons[i] = in.buttons[i].get();
+    setComponents(parts);
+}
 
 QtPlatform::~QtPlatform() {
     // The widgets belong to the surface: they go first, with nothing left to notify.
@@ -237,50 +250,8 @@ QtPlatform::~QtPlatform() {
 void QtPlatform::setNotifications(platform::Notifications* sink) {
     impl_->ctx.sink = sink;
 }
-platform::ControlSurface& QtPlatform::surface() {
-    return *impl_->surface;
-}
-platform::Frame& QtPlatform::frame(platform::FrameId id) {
-    return id == platform::FrameId::Frame1 ? *impl_->frame1 : *impl_->frame3;
-}
-platform::Grid& QtPlatform::grid() {
-    return impl_->grid->model();
-}
-platform::TextBox& QtPlatform::editor() {
-    return impl_->editor->model();
-}
-platform::CommandButton& QtPlatform::button(platform::ButtonId id) {
-    return *impl_->buttons[static_cast<std::size_t>(id)];
-}
-platform::PopupMenu& QtPlatform::menu() {
-    return *impl_->menu;
-}
-platform::Dialogs& QtPlatform::dialogs() {
-    return *impl_->dialogs;
-}
-platform::BrowserComponent& QtPlatform::browser() {
-    return *impl_->browser;
-}
-platform::Shell& QtPlatform::shell() {
-    return *impl_->shell;
-}
-platform::Printer& QtPlatform::printer() {
-    return *impl_->printer;
-}
-platform::Screen& QtPlatform::screen() {
-    return *impl_->screen;
-}
-platform::Clock& QtPlatform::clock() {
-    return *impl_->clock;
-}
-platform::FindBar& QtPlatform::findBar() {
-    return *impl_->findBar;
-}
 QWidget* QtPlatform::findBarWidget() const {
     return impl_->findBar->widget();
-}
-platform::CatalogueDatabase& QtPlatform::catalogue() {
-    return impl_->catalogue;
 }
 
 QWidget* QtPlatform::surfaceWidget() const {
@@ -348,7 +319,7 @@ void QtPlatform::setHappeningSink(headless::HappeningSink* sink) {
     impl_->ctx.happenings = sink;
 }
 void QtPlatform::setNow(const platform::LocalTime& now) {
-    impl_->clock->setNow(now);
+    impl_->clock->fix(now);
 }
 bool QtPlatform::buttonShown(platform::ButtonId id) const {
     return impl_->buttons[static_cast<std::size_t>(id)]->shown();

@@ -42,22 +42,7 @@ class QtPlatform : public platform::Platform {
     QtPlatform(const QtPlatform&) = delete;
     QtPlatform& operator=(const QtPlatform&) = delete;
 
-    // --- platform::Platform ---
     void setNotifications(platform::Notifications* sink) override;
-    platform::ControlSurface& surface() override;
-    platform::Frame& frame(platform::FrameId id) override;
-    platform::Grid& grid() override;
-    platform::TextBox& editor() override;
-    platform::CommandButton& button(platform::ButtonId id) override;
-    platform::PopupMenu& menu() override;
-    platform::Dialogs& dialogs() override;
-    platform::BrowserComponent& browser() override;
-    platform::Shell& shell() override;
-    platform::Printer& printer() override;
-    platform::Screen& screen() override;
-    platform::Clock& clock() override;
-    platform::CatalogueDatabase& catalogue() override;
-    platform::FindBar& findBar() override;
 
     // --- The widgets ---
     QWidget* surfaceWidget() const;

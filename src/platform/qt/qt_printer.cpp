@@ -37,10 +37,4 @@ QPageSize paperOfPrintSize(std::int16_t size) {
     }
 }
 
-void QtPrinter::setPrintSize(std::int16_t size) {
-    size_ = size;
-    if (ctx_.happenings)
-        ctx_.happenings->printSize(size);
-}
-
 } // namespace dalmure::qt
