@@ -33,15 +33,11 @@ class DalmureTestAccess {
     static void buttonClick(DalmurePrivate& c, platform::ButtonId id) { c.commands_.buttonClicked(id); }
 
     // The editor's spelling help and "add to glossary", as a right click reaches them.
-    // (The control takes notifications through a private base, which only a cast reaches.)
-    static platform::Notifications& notified(DalmurePrivate& c) {
-        return (platform::Notifications&)c;
-    }
     static bool spellingHelp(DalmurePrivate& c, std::int32_t pos,
                              platform::Notifications::SpellingHelp& help) {
-        return notified(c).editorSpellingHelp(pos, help);
+        return c.editorSpellingHelp(pos, help);
     }
-    static void addWord(DalmurePrivate& c, const Str& word) { notified(c).editorAddWord(word); }
+    static void addWord(DalmurePrivate& c, const Str& word) { c.editorAddWord(word); }
 
     // Minutes
     static bool GenerateHTML(DalmurePrivate& c, bool print) { return c.minutes_.writePage(print); }
