@@ -67,12 +67,17 @@ void report(benchmark::State& state, Pair p, const char* unitA = "a_us",
     state.counters["ratio"] = p.b / p.a;
 }
 
+// What most sides measure: a control on the headless platform in an application folder of its
+// own.
+struct RigSide {
+    TempAppFolder folder;
+    Rig rig{folder};
+};
+
 // A list of n annotations that takes timed adds at random times and gives the two new rows
 // back untimed, straight from the grid (the list stays in order, so nothing else changes).
 // below: times among the first 16,000 annotations only.
-struct AddSide {
-    TempAppFolder folder;
-    Rig rig{folder};
+struct AddSide : RigSide {
     std::mt19937_64 rng{42};
     std::uniform_int_distribution<std::int64_t> when;
     std::uint64_t k = 0;
@@ -108,9 +113,7 @@ void BM_AnnoAdd(benchmark::State& state) {
 BENCHMARK(BM_AnnoAdd)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // User clicks on random data cells (below the 16-bit limit) at 1,000 (a) and 100,000 (b).
-struct ClickSide {
-    TempAppFolder folder;
-    Rig rig{folder};
+struct ClickSide : RigSide {
     std::mt19937_64 rng{7};
     std::uniform_int_distribution<std::int32_t> which;
     explicit ClickSide(std::int32_t n) : which(0, std::min(n, kBelowLimit) - 1) {
@@ -131,15 +134,9 @@ void BM_Select(benchmark::State& state) {
 }
 BENCHMARK(BM_Select)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// Typing into the notes of an annotation in the middle of the list (below the 16-bit limit):
-// a character and a Backspace per operation, at 1,000 (a) and 100,000 (b).
-struct TypeSide {
-    TempAppFolder folder;
-    Rig rig{folder};
-    explicit TypeSide(std::int32_t n) {
-        fillGrid(rig, n);
-        rig.platform->userClick(2 * (std::min(n, kBelowLimit) / 2) + 1, 1);
-    }
+// Typing into the notes editor open on the current annotation: a character and a Backspace per
+// operation.
+struct TypingSide : RigSide {
     int operator()(double& timed) {
         // The other side's clicks took the focus: give it back, untimed.
         rig.platform->userClick(rig.platform->grid().row() | 1, 1);
@@ -148,6 +145,14 @@ struct TypeSide {
                 benchmark::DoNotOptimize(rig.platform->userType(u"a\b"));
         });
         return 50;
+    }
+};
+// Typing into the notes of an annotation in the middle of the list (below the 16-bit limit), at
+// 1,000 (a) and 100,000 (b).
+struct TypeSide : TypingSide {
+    explicit TypeSide(std::int32_t n) {
+        fillGrid(rig, n);
+        rig.platform->userClick(2 * (std::min(n, kBelowLimit) / 2) + 1, 1);
     }
 };
 void BM_Type(benchmark::State& state) {
@@ -161,9 +166,7 @@ BENCHMARK(BM_Type)->Iterations(1)->Unit(benchmark::kMillisecond);
 // (so that the journal holds them), the editor open on the middle one, a character and a
 // Backspace per operation. Side a has no journal (closed before the list is made), side b keeps
 // it, its sync thread running as in production.
-struct JournalTypeSide {
-    TempAppFolder folder;
-    Rig rig{folder};
+struct JournalTypeSide : TypingSide {
     JournalTypeSide(std::int32_t n, bool journal) {
         if (!journal)
             DalmureTestAccess::closeJournal(*rig.control);
@@ -173,14 +176,6 @@ struct JournalTypeSide {
             rig.control->AnnoAdd(time, desc, data);
         }
         rig.platform->userClick(2 * (n / 2) + 1, 1);
-    }
-    int operator()(double& timed) {
-        rig.platform->userClick(rig.platform->grid().row() | 1, 1);
-        timeInto(timed, [&] {
-            for (int i = 0; i < 50; ++i)
-                benchmark::DoNotOptimize(rig.platform->userType(u"a\b"));
-        });
-        return 50;
     }
 };
 // Range 0: the number of annotations (10 or 10,000).
@@ -194,9 +189,7 @@ void BM_TypeJournal(benchmark::State& state) {
 BENCHMARK(BM_TypeJournal)->Arg(10)->Arg(10000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // ResizeGrid over a grid of `rows` rows; every third data text has two lines.
-struct ResizeSide {
-    TempAppFolder folder;
-    Rig rig{folder};
+struct ResizeSide : RigSide {
     explicit ResizeSide(std::int32_t rows) {
         fillGrid(rig, rows / 2);
         platform::Grid& g = rig.platform->grid();

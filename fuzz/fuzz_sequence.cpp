@@ -1,21 +1,14 @@
 // Drives a headless control with a random sequence of host calls and user actions and checks,
-// after every step, what must always hold:
-//  - the grid has an even number of rows, at least two;
-//  - the main rows' times are in ordinal order (once a blank time has been added, the control
-//    may legitimately write a later annotation over it out of order; from then on until the
-//    list is emptied, its own count of out-of-order pairs must still be exact);
-//  - AnnoCount is 0 for two rows whose row 0 is blank in the current column, else half the rows;
-//  - nothing but the documented raise of BackColor's let form reaches the host, and no step
-//    ends in the trap's catch-all for internal errors (number 51);
-//  - every new log line is one quoted, well-formed line.
+// after every step, what must always hold (tests/support/session_invariants.h) and that nothing
+// but the documented raise of BackColor's let form reaches the host.
 #include "fuzz_support.h"
 #include "platform/ids.h"
+#include "session_invariants.h"
 #include "support/errors.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdio>
-#include <regex>
 
 using namespace dalmure;
 
@@ -69,47 +62,18 @@ std::int32_t someIndex(FuzzedDataProvider& in) {
     return in.ConsumeIntegralInRange<std::int32_t>(-2, 24);
 }
 
-const std::regex& lineShape() {
-    static const std::regex shape(
-        "\"2026-03-04 14:05:09\\.37 : (-?[0-9]+)? : [^\r\n]* : errDalmure_[A-Za-z0-9_]+\"");
-    return shape;
-}
-
 struct Checker {
     fuzz::Rig* rig;
     std::string logFile;
     std::size_t logSeen = 0;
-    bool blankSeen = false;
+    test::SessionInvariants invariants;
 
     explicit Checker(fuzz::Rig& r) : rig(&r), logFile(r.folder + "/Log/2026-03/Dalmure.Log") {}
 
     void check() {
-        DalmurePrivate& c = *rig->control;
-        platform::Grid& g = rig->platform->grid();
-        const std::int32_t rows = g.rows();
-        if (rows < 2 || rows % 2 != 0)
-            fail("rows", std::to_string(rows));
-
-        std::int32_t breaks = 0;
-        for (std::int32_t r = 0; r < rows; r += 2) {
-            if (g.textMatrix(r, 0).empty())
-                blankSeen = true;
-            if (r + 2 < rows && g.textMatrix(r, 0) > g.textMatrix(r + 2, 0))
-                ++breaks;
-        }
-        if (breaks != DalmureTestAccess::timeOrderBreaks(c))
-            fail("time-order count", std::to_string(breaks) + " vs " +
-                                         std::to_string(DalmureTestAccess::timeOrderBreaks(c)));
-        if (breaks != 0 && !blankSeen)
-            fail("times out of order");
-
-        // AnnoCount reads row 0 in the current column.
-        const bool blank = rows == 2 && g.textMatrix(0, g.col()).empty();
-        const std::int16_t count = c.AnnoCount();
-        if (count != (blank ? 0 : rows / 2))
-            fail("AnnoCount", std::to_string(count) + " rows " + std::to_string(rows));
-        if (rows == 2 && g.textMatrix(0, 0).empty())
-            blankSeen = false;
+        const std::string broken = invariants.checkGrid(*rig->control, rig->platform->grid());
+        if (!broken.empty())
+            fail(broken.c_str());
 
         const std::string log = fuzz::readFile(logFile);
         if (log.size() < logSeen)
@@ -120,11 +84,12 @@ struct Checker {
             if (end == std::string::npos)
                 fail("log line without CR LF");
             const std::string line = log.substr(pos, end - pos);
-            std::smatch m;
-            if (!std::regex_match(line, m, lineShape()))
-                fail("log line shape", line);
-            if (m[1] == "51")
-                fail("internal error trapped", line);
+            if (line.size() < 2 || line.front() != '"' || line.back() != '"')
+                fail("log line unquoted", line);
+            const std::string wrong =
+                test::SessionInvariants::checkLogLine(line.substr(1, line.size() - 2));
+            if (!wrong.empty())
+                fail(wrong.c_str());
             pos = end + 2;
         }
         logSeen = pos;

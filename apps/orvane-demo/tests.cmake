@@ -4,19 +4,18 @@ set(ORVANE_TEST_ENV QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1
 add_test(NAME orvane-demo.unit COMMAND orvane_demo_tests)
 set_tests_properties(orvane-demo.unit PROPERTIES LABELS qt TIMEOUT 180
                      ENVIRONMENT "${ORVANE_TEST_ENV}")
+
+# A run of the demo checked by a CMake script, in a work folder of its own.
+function(orvane_script_test name work script)
+  add_test(NAME orvane-demo.${name}
+    COMMAND ${CMAKE_COMMAND}
+      -DDEMO=$<TARGET_FILE:orvane-demo>
+      -DWORK=${CMAKE_CURRENT_BINARY_DIR}/${work}
+      -P ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/${script})
+  set_tests_properties(orvane-demo.${name} PROPERTIES LABELS qt TIMEOUT 300
+                       ENVIRONMENT "${ORVANE_TEST_ENV}")
+endfunction()
 # The scripted session end to end: a picture and a minutes page that holds its work.
-add_test(NAME orvane-demo.script
-  COMMAND ${CMAKE_COMMAND}
-    -DDEMO=$<TARGET_FILE:orvane-demo>
-    -DWORK=${CMAKE_CURRENT_BINARY_DIR}/orvane-script-test
-    -P ${CMAKE_CURRENT_LIST_DIR}/check_script.cmake)
-set_tests_properties(orvane-demo.script PROPERTIES LABELS qt TIMEOUT 300
-                     ENVIRONMENT "${ORVANE_TEST_ENV}")
+orvane_script_test(script orvane-script-test check_script.cmake)
 # A session killed mid-typing, then offered for recovery at the next start-up.
-add_test(NAME orvane-demo.crash
-  COMMAND ${CMAKE_COMMAND}
-    -DDEMO=$<TARGET_FILE:orvane-demo>
-    -DWORK=${CMAKE_CURRENT_BINARY_DIR}/orvane-crash-test
-    -P ${CMAKE_CURRENT_LIST_DIR}/check_recovery.cmake)
-set_tests_properties(orvane-demo.crash PROPERTIES LABELS qt TIMEOUT 300
-                     ENVIRONMENT "${ORVANE_TEST_ENV}")
+orvane_script_test(crash orvane-crash-test check_recovery.cmake)

@@ -46,6 +46,13 @@ QStringList itemsHeard(QAccessible::Event type) {
     return out;
 }
 
+// Clicks the popup menu's Rename command.
+void chooseRename(QMenu* menu) {
+    for (QAction* a : menu->actions())
+        if (a->objectName() == QLatin1String("mnuPopupRenommer"))
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(a).center());
+}
+
 } // namespace
 
 class QtAccessibilityTest : public QObject {
@@ -223,10 +230,7 @@ class QtAccessibilityTest : public QObject {
         heard.clear();
         p().setModalDriver([&](QWidget* modal) {
             if (auto* menu = qobject_cast<QMenu*>(modal)) {
-                for (QAction* a : menu->actions())
-                    if (a->objectName() == QLatin1String("mnuPopupRenommer"))
-                        QTest::mouseClick(menu, Qt::LeftButton, {},
-                                          menu->actionGeometry(a).center());
+                chooseRename(menu);
             } else if (auto* dlg = qobject_cast<QInputDialog*>(modal)) {
                 auto* edit = dlg->findChild<QLineEdit*>();
                 edit->selectAll();
@@ -336,10 +340,7 @@ class QtAccessibilityTest : public QObject {
         // A prompt over the grid, cancelled: the reader asks again as the focus comes back.
         p().setModalDriver([&](QWidget* modal) {
             if (auto* menu = qobject_cast<QMenu*>(modal)) {
-                for (QAction* a : menu->actions())
-                    if (a->objectName() == QLatin1String("mnuPopupRenommer"))
-                        QTest::mouseClick(menu, Qt::LeftButton, {},
-                                          menu->actionGeometry(a).center());
+                chooseRename(menu);
             } else {
                 (void)QAccessible::queryAccessibleInterface(modal)->focusChild();
                 (void)l->focusChild();

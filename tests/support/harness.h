@@ -274,6 +274,22 @@ inline platform::LocalTime fixedNow() {
     return t;
 }
 
+// A session meant to die with its process, in a child: a control on the headless platform, neither
+// ever destroyed (as in a crash), the case numbered and its first annotation added.
+struct DoomedSession {
+    headless::HeadlessPlatform& platform;
+    DalmurePrivate& control;
+};
+inline DoomedSession startDoomedSession(const std::string& appFolder) {
+    headless::HeadlessOptions options;
+    options.now = fixedNow();
+    auto* platform = new headless::HeadlessPlatform(options);
+    auto* control = new DalmurePrivate(*platform, fromUtf8(appFolder));
+    control->NoDossier = u"500-01-123456-241";
+    control->AnnoAdd(u"10:00:00", u"Ouverture");
+    return {*platform, *control};
+}
+
 // One headless control started in a folder and sized as dalmure-host sizes it, with no host
 // attached: for benchmarks and fuzz targets, which drive it through the API alone.
 struct Rig {

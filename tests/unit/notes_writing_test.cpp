@@ -142,14 +142,9 @@ TEST_F(NotesWriting, AnExpansionIsAnEditLikeTypingForTheHost) {
 
 // A session that dies right after an expansion: the journal holds the expanded notes.
 std::string crashAfterExpansion(const std::string& appFolder) {
-    headless::HeadlessOptions options;
-    options.now = fixedNow();
-    auto* platform = new headless::HeadlessPlatform(options); // never destroyed: the crash
-    auto* control = new DalmurePrivate(*platform, fromUtf8(appFolder));
-    control->NoDossier = u("500-01-123456-241");
-    control->AnnoAdd(u("10:00:00"), u("Ouverture"));
-    platform->userClick(1, 1);
-    platform->userType(u("le tem "));
+    headless::HeadlessPlatform& platform = startDoomedSession(appFolder).platform;
+    platform.userClick(1, 1);
+    platform.userType(u("le tem "));
     return "OK";
 }
 

@@ -50,6 +50,13 @@ class OutputMinutesTest : public ControlTest {
         h.c().AnnoAdd(t, d, x);
     }
     void setLang(const std::string& column) { DalmureTestAccess::setLangColumn(h.c(), u(column)); }
+    // The case fields the template's placeholders take.
+    void setCase(const std::string& dossier, const std::string& user,
+                 const std::string& created = "") {
+        h.c().NoDossier = u(dossier);
+        h.c().UserName = u(user);
+        h.c().DateCreated = u(created);
+    }
 };
 
 TEST_F(OutputMinutesTest, TwoAnnotationsWithDefaultsGiveTheTableLineToTheByte) {
@@ -115,10 +122,7 @@ TEST_F(OutputMinutesTest, DataTextsTurnCarriageReturnsIntoBreaksAndPassMarkupThr
 TEST_F(OutputMinutesTest, EscapeMarkupWritesTextsAndCaseFieldsAsTextOnlyWhenAsked) {
     add("<t>", "<b>gras</b> & \"cit\xC3\xA9\"", "a<\r\nb&>");
     add("10:00:01", "sans note");
-    auto& c = h.c();
-    c.NoDossier = u("<script>x()</script>");
-    c.UserName = u("A & B \"C\"");
-    c.DateCreated = u("<i>");
+    setCase("<script>x()</script>", "A & B \"C\"", "<i>");
     h.app.writeText("pvTemplateENG.html",
                     "<p title=\"CW.NODOSSIER\">CW.USERNAME CW.DATECREATED</p>\n");
     setLang("English");
@@ -151,10 +155,7 @@ TEST_F(OutputMinutesTest, EscapeMarkupWritesTextsAndCaseFieldsAsTextOnlyWhenAske
 
 TEST_F(OutputMinutesTest, TemplateLinesGetTheFirstPlaceholderOfEachKindFilled) {
     add("10:00:00", "A");
-    auto& c = h.c();
-    c.NoDossier = u("RG 24/0815");
-    c.DateCreated = u("2024-05-06");
-    c.UserName = u("M\xC3\xA9lanie <i>D.</i>");
+    setCase("RG 24/0815", "M\xC3\xA9lanie <i>D.</i>", "2024-05-06");
     // Lines end with CR LF, a lone CR, or nothing at the end; a lone LF stays inside its line.
     h.app.writeBytes("pvTemplateFRA.html",
                      toCp1252(u("<html><body>\r\n"
@@ -319,8 +320,7 @@ TEST_F(OutputMinutesTest, InstalledTemplatesMakeAPageHeadlessChromiumRenders) {
     ASSERT_EQ(h.app.copyTemplates(), 2);
     add("10:15:02", "Ouverture");
     add("10:20:45", "T\xC3\xA9moin 1", "Note\r\nsuite");
-    h.c().NoDossier = u("RG 24/0815");
-    h.c().UserName = u("M. Greffier");
+    setCase("RG 24/0815", "M. Greffier");
     for (const char* lang : {"Francais", "English"}) {
         setLang(lang);
         generate();

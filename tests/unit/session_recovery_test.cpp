@@ -12,19 +12,14 @@ namespace {
 // A clerk's session that dies: three annotations, notes committed on the first, notes typed and
 // not committed on the second, then the process ends without closing the control.
 std::string crashedSession(const std::string& appFolder) {
-    headless::HeadlessOptions options;
-    options.now = fixedNow();
-    auto* platform = new headless::HeadlessPlatform(options); // never destroyed: the crash
-    auto* control = new DalmurePrivate(*platform, fromUtf8(appFolder));
-    control->NoDossier = u("500-01-123456-241");
-    control->AnnoAdd(u("10:00:00"), u("Ouverture"));
+    auto [platform, control] = startDoomedSession(appFolder);
     Str time = u("10:05:00"), desc = u("T\u00e9moin"), data = u("d");
-    control->AnnoAdd(time, desc, data);
-    control->AnnoAdd(u("10:10:00"), u("Pi\u00e8ce P-5"));
-    platform->userClick(1, 1);
-    platform->userType(u("abc"));
-    platform->userClick(3, 1); // commits "abc" into the first
-    platform->userType(u("xyz"));
+    control.AnnoAdd(time, desc, data);
+    control.AnnoAdd(u("10:10:00"), u("Pi\u00e8ce P-5"));
+    platform.userClick(1, 1);
+    platform.userType(u("abc"));
+    platform.userClick(3, 1); // commits "abc" into the first
+    platform.userType(u("xyz"));
     return "OK";
 }
 

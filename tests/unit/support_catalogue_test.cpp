@@ -4,6 +4,7 @@
 #include "platform/mdb/mdb_catalogue.h"
 #include "support/catalogue.h"
 #include "support/log.h"
+#include "support_rig.h"
 
 #include <gtest/gtest.h>
 
@@ -23,43 +24,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class FixedClock : public platform::Clock {
-  public:
-    platform::LocalTime now() const override { return {2026, 3, 4, 14, 5, 9, 37}; }
-    double secondsSinceMidnight() const override { return 50709.37; }
-};
-
-class RecordingScreen : public platform::Screen {
-  public:
-    int pointer = 99;
-    std::vector<int> history;
-    void setMousePointer(int p) override {
-        pointer = p;
-        history.push_back(p);
-    }
-    int mousePointer() const override { return pointer; }
-};
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test::slurp;
 
 const fs::path kFixtures = DALMURE_TEST_FIXTURES;
 
-class SupportCatalogue : public ::testing::Test {
+class SupportCatalogue : public test::SupportTest {
   protected:
     void SetUp() override {
-        std::string templ = (fs::temp_directory_path() / "dalmure-cat-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(templ.data()), nullptr);
-        app_ = templ;
+        SupportTest::SetUp();
+        ASSERT_FALSE(HasFatalFailure());
         log_ = std::make_unique<Log>(fromUtf8(app_.string()), clock_, screen_);
         cat_ = std::make_unique<Catalogue>(db_, screen_, *log_, fromUtf8(app_.string()));
     }
-    void TearDown() override { fs::remove_all(app_); }
-
     // Puts bytes in place as the catalogue under `name`, replacing any earlier one (a new
     // inode, as a copy over the file would give).
     void install(const std::string& bytes, const std::string& name = "ORLngClient.MDB") {
@@ -80,9 +56,6 @@ class SupportCatalogue : public ::testing::Test {
         return std::count(t.begin(), t.end(), '\n');
     }
 
-    fs::path app_;
-    FixedClock clock_;
-    RecordingScreen screen_;
     platform::MdbCatalogueDatabase db_;
     std::unique_ptr<Log> log_;
     std::unique_ptr<Catalogue> cat_;

@@ -1,6 +1,7 @@
 // The client INI reader against the private-profile reader's rules, and its reading once per
 // change of the file.
 #include "support/ini_reader.h"
+#include "support_rig.h"
 
 #include <gtest/gtest.h>
 
@@ -18,25 +19,31 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
-class SupportIni : public ::testing::Test {
+class SupportIni : public test::SupportTest {
   protected:
-    void SetUp() override {
-        std::string templ = (fs::temp_directory_path() / "dalmure-ini-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(templ.data()), nullptr);
-        dir_ = templ;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     // Writes the bytes as the file `name` and returns the path the control would form.
     Str write(const std::string& bytes, const std::string& name = "ORClient.ini") {
-        std::ofstream(dir_ / name, std::ios::binary | std::ios::trunc) << bytes;
-        return fromUtf8((dir_ / "ORClient.INI").string());
+        std::ofstream(app_ / name, std::ios::binary | std::ios::trunc) << bytes;
+        return fromUtf8((app_ / "ORClient.INI").string());
     }
     Str read(const Str& file, const Str& section, const Str& key, const Str& def = u"DEF") {
         return ReadIni(section, key, def, file);
     }
 
-    fs::path dir_;
+    // One rule of the reader: a file's bytes, what comes back, and what is asked of the file
+    // where that is not the key A of the section Config with the default "DEF".
+    struct Rule {
+        const char* rule;
+        std::string file;
+        Str expected;
+        Str section = u"Config", key = u"A", def = u"DEF";
+    };
+    void expectRules(std::initializer_list<Rule> rules) {
+        for (const Rule& r : rules) {
+            SCOPED_TRACE(r.rule);
+            EXPECT_EQ(read(write(r.file), r.section, r.key, r.def), r.expected);
+        }
+    }
 };
 
 // The text in UTF-16 with its byte-order mark, little- or big-endian.
@@ -104,69 +111,84 @@ TEST_F(SupportIni, ReadsAsWindowsReads) {
         EXPECT_EQ(read(file, row.section, row.key, row.def), row.expected);
     }
     // The file's name without case; a missing file or folder gives the default.
-    EXPECT_EQ(read(fromUtf8((dir_ / "ORClient.ini").string()), u"config", u"pvfontsize"), u"9");
-    EXPECT_EQ(read(fromUtf8((dir_ / "nofolder" / "ORClient.ini").string()), u"Config", u"Langue"),
+    EXPECT_EQ(read(fromUtf8((app_ / "ORClient.ini").string()), u"config", u"pvfontsize"), u"9");
+    EXPECT_EQ(read(fromUtf8((app_ / "nofolder" / "ORClient.ini").string()), u"Config", u"Langue"),
               u"DEF");
 }
 
-// The points where a simpler reader goes wrong: section names, line ends, empty key names,
-// defaults of blanks, the order of the cut and the quotes, UTF-16 files.
-TEST_F(SupportIni, WindowsRulesTable) {
-    const std::string y2046(2046, 'y'), y2047(2047, 'y'), y2048(2048, 'y');
-    const struct {
-        const char* rule;
-        std::string file;
-        Str section, key, def, expected;
-    } rows[] = {
-        {"blanks inside the brackets", "[ Config ]\nA=1\n", u"Config", u"A", u"DEF", u"1"},
-        {"tabs inside the brackets", "[\tConfig \t]\nA=1\n", u" CONFIG", u"A", u"DEF", u"1"},
-        {"blanks inside the brackets are no name", "[  ]\nA=2\n", u"", u"A", u"DEF", u"2"},
-        {"a NUL ends the name after the trim", "[ab \0]\nA=3\n"s, u"ab", u"A", u"DEF", u"DEF"},
-        {"text after the last bracket", "[Con]fig] x\nA=4\n", u"Con]fig", u"A", u"DEF", u"4"},
+// The points where a simpler reader goes wrong, one family to a test.
 
-        {"CR alone ends a line", "[Config]\rA=1\rB=2\r", u"Config", u"B", u"DEF", u"2"},
-        {"CR inside a value ends it", "[Config]\nA=x\ry\n", u"Config", u"A", u"DEF", u"x"},
-        {"what follows the CR is a key", "[Config]\nA=x\ry\n", u"Config", u"y", u"DEF", u"DEF"},
-        {"runs of line ends", "\r\r\n\n[Config]\r\n\r\rA=5\n\r", u"Config", u"A", u"DEF", u"5"},
+// Section names: the blanks inside the brackets and what follows them.
+TEST_F(SupportIni, SectionNamesAreTrimmedInsideTheirBrackets) {
+    expectRules({
+        {"blanks inside the brackets", "[ Config ]\nA=1\n", u"1"},
+        {"tabs inside the brackets", "[\tConfig \t]\nA=1\n", u"1", u" CONFIG"},
+        {"blanks inside the brackets are no name", "[  ]\nA=2\n", u"2", u""},
+        {"a NUL ends the name after the trim", "[ab \0]\nA=3\n"s, u"DEF", u"ab"},
+        {"text after the last bracket", "[Con]fig] x\nA=4\n", u"4", u"Con]fig"},
+    });
+}
 
-        {"an empty key name", "[Config]\nA=1\n=empty\n= second\n", u"Config", u"", u"D", u"empty"},
-        {"a key name of blanks", "[Config]\n  =  spaced \n", u"Config", u"  ", u"D", u"spaced"},
-        {"no key with an empty name", "[Config]\nA=1\n", u"Config", u"", u"DEF", u"DEF"},
-        {"an empty name in another section", "[X]\n=x\n[Config]\nA=1\n", u"Config", u"", u"D",
+// Line ends: CR LF, and a CR alone.
+TEST_F(SupportIni, LinesEndAtCrLfOrACrAlone) {
+    expectRules({
+        {"CR alone ends a line", "[Config]\rA=1\rB=2\r", u"2", u"Config", u"B"},
+        {"CR inside a value ends it", "[Config]\nA=x\ry\n", u"x"},
+        {"what follows the CR is a key", "[Config]\nA=x\ry\n", u"DEF", u"Config", u"y"},
+        {"runs of line ends", "\r\r\n\n[Config]\r\n\r\rA=5\n\r", u"5"},
+    });
+}
+
+// Key names that are empty or blank.
+TEST_F(SupportIni, EmptyKeyNamesCountOnlyInTheirSection) {
+    expectRules({
+        {"an empty key name", "[Config]\nA=1\n=empty\n= second\n", u"empty", u"Config", u"", u"D"},
+        {"a key name of blanks", "[Config]\n  =  spaced \n", u"spaced", u"Config", u"  ", u"D"},
+        {"no key with an empty name", "[Config]\nA=1\n", u"DEF", u"Config", u""},
+        {"an empty name in another section", "[X]\n=x\n[Config]\nA=1\n", u"D", u"Config", u"",
          u"D"},
-        {"before the first section", "=x\n[Config]\n", u"Config", u"", u"D", u"D"},
+        {"before the first section", "=x\n[Config]\n", u"D", u"Config", u"", u"D"},
+    });
+}
 
-        {"a default of spaces only", "[Config]\n", u"Config", u"A", u"   ", u" "},
-        {"a default of one space", "", u"Config", u"A", u" ", u" "},
-        {"a default with inner blanks", "", u"Config", u"A", u"  a b  ", u"  a b"},
-        {"only spaces are dropped", "", u"Config", u"A", u"a\t ", u"a\t"},
-        {"a quoted default", "", u"Config", u"A", u"\"q \"", u"q "},
+// Defaults: the trailing spaces dropped, the quotes taken off.
+TEST_F(SupportIni, DefaultsLoseTheirTrailingSpaces) {
+    expectRules({
+        {"a default of spaces only", "[Config]\n", u" ", u"Config", u"A", u"   "},
+        {"a default of one space", "", u" ", u"Config", u"A", u" "},
+        {"a default with inner blanks", "", u"  a b", u"Config", u"A", u"  a b  "},
+        {"only spaces are dropped", "", u"a\t", u"Config", u"A", u"a\t "},
+        {"a quoted default", "", u"q ", u"Config", u"A", u"\"q \""},
+    });
+}
 
-        {"2046 between quotes", "[PV]\nA=\"" + y2046 + "\"\n", u"PV", u"A", u"", Str(2046, u'y')},
-        {"2047 between quotes", "[PV]\nA=\"" + y2047 + "\"\n", u"PV", u"A", u"", Str(2046, u'y')},
-        {"2048 between quotes", "[PV]\nA='" + y2048 + "'\n", u"PV", u"A", u"", Str(2047, u'y')},
-        {"2047 unquoted", "[PV]\nA=" + y2047 + "\n", u"PV", u"A", u"", Str(2047, u'y')},
-        {"a quoted default of 2047", "", u"PV", u"A", u"'" + Str(2047, u'd') + u"'",
-         Str(2046, u'd')},
+// Values of 2047 characters and more: the cut comes before the quotes are taken off.
+TEST_F(SupportIni, QuotesComeOffAfterTheCutAt2047) {
+    const std::string y2046(2046, 'y'), y2047(2047, 'y'), y2048(2048, 'y');
+    expectRules({
+        {"2046 between quotes", "[PV]\nA=\"" + y2046 + "\"\n", Str(2046, u'y'), u"PV", u"A", u""},
+        {"2047 between quotes", "[PV]\nA=\"" + y2047 + "\"\n", Str(2046, u'y'), u"PV", u"A", u""},
+        {"2048 between quotes", "[PV]\nA='" + y2048 + "'\n", Str(2047, u'y'), u"PV", u"A", u""},
+        {"2047 unquoted", "[PV]\nA=" + y2047 + "\n", Str(2047, u'y'), u"PV", u"A", u""},
+        {"a quoted default of 2047", "", Str(2046, u'd'), u"PV", u"A",
+         u"'" + Str(2047, u'd') + u"'"},
+    });
+}
 
-        {"UTF-16 LE, CR LF", utf16(u"[Config]\r\nA=Español Ł\r\n"), u"Config", u"A", u"",
-         u"Español ?"},
-        {"UTF-16 LE, CR only", utf16(u"[ Config ]\rA=1\rB=2\r"), u"Config", u"B", u"", u"2"},
-        {"UTF-16 BE", utf16(u"[Config]\r\nA=Ç€\r\n", true), u"Config", u"A", u"", u"Ç€"},
-        {"UTF-16, an odd last byte", utf16(u"[Config]\nA=ab") + "\x01", u"Config", u"A", u"",
-         u"ab"},
-        {"UTF-16, the mark only", "\xFF\xFE", u"Config", u"A", u"DEF", u"DEF"},
-        {"UTF-16 without its mark", utf16(u"[Config]\nA=1\n").substr(2), u"Config", u"A", u"DEF",
-         u"DEF"},
-        {"UTF-8 signature spoils the first header", "\xEF\xBB\xBF[Config]\nA=1\n", u"Config", u"A",
-         u"DEF", u"DEF"},
-        {"UTF-8 signature on a line of its own", "\xEF\xBB\xBF\n[Config]\nA=1\n", u"Config", u"A",
-         u"DEF", u"1"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.rule);
-        EXPECT_EQ(read(write(row.file), row.section, row.key, row.def), row.expected);
-    }
+// Encodings: UTF-16 with its byte-order mark, and a UTF-8 signature read as text.
+TEST_F(SupportIni, Utf16FilesNeedTheirMarkAndUtf8SignaturesAreText) {
+    expectRules({
+        {"UTF-16 LE, CR LF", utf16(u"[Config]\r\nA=Español Ł\r\n"), u"Español ?", u"Config", u"A",
+         u""},
+        {"UTF-16 LE, CR only", utf16(u"[ Config ]\rA=1\rB=2\r"), u"2", u"Config", u"B", u""},
+        {"UTF-16 BE", utf16(u"[Config]\r\nA=Ç€\r\n", true), u"Ç€", u"Config", u"A", u""},
+        {"UTF-16, an odd last byte", utf16(u"[Config]\nA=ab") + "\x01", u"ab", u"Config", u"A",
+         u""},
+        {"UTF-16, the mark only", "\xFF\xFE", u"DEF"},
+        {"UTF-16 without its mark", utf16(u"[Config]\nA=1\n").substr(2), u"DEF"},
+        {"UTF-8 signature spoils the first header", "\xEF\xBB\xBF[Config]\nA=1\n", u"DEF"},
+        {"UTF-8 signature on a line of its own", "\xEF\xBB\xBF\n[Config]\nA=1\n", u"1"},
+    });
 }
 
 TEST_F(SupportIni, CutsValuesAt2047CharactersEvenAMegabyteOne) {
@@ -178,7 +200,7 @@ TEST_F(SupportIni, CutsValuesAt2047CharactersEvenAMegabyteOne) {
 
 TEST_F(SupportIni, ChangedFileIsReadAgain) {
     using namespace std::chrono_literals;
-    const fs::path ini = dir_ / "ORClient.ini";
+    const fs::path ini = app_ / "ORClient.ini";
     const auto age = [&](fs::file_time_type when) { fs::last_write_time(ini, when); };
     const auto old = fs::file_time_type::clock::now() - 1h;
 
@@ -203,9 +225,9 @@ TEST_F(SupportIni, ChangedFileIsReadAgain) {
     age(old + 1s);
     EXPECT_EQ(read(file, u"PV", u"PADX"), u"2");
     // ...and a file of the same size and time stamp put in its place (another inode).
-    std::ofstream(dir_ / "new.ini", std::ios::binary) << "[PV]\nPADX=3\n";
-    fs::last_write_time(dir_ / "new.ini", old + 1s);
-    fs::rename(dir_ / "new.ini", ini);
+    std::ofstream(app_ / "new.ini", std::ios::binary) << "[PV]\nPADX=3\n";
+    fs::last_write_time(app_ / "new.ini", old + 1s);
+    fs::rename(app_ / "new.ini", ini);
     EXPECT_EQ(read(file, u"PV", u"PADX"), u"3");
 
     // Removed, then back; a folder in its place.
@@ -222,8 +244,8 @@ TEST_F(SupportIni, ChangedFileIsReadAgain) {
         for (int i = 0; i < 12; ++i) {
             const std::string name = "f" + std::to_string(i) + ".ini";
             if (round == 0)
-                std::ofstream(dir_ / name) << "[A]\nB=" << i << "\n";
-            EXPECT_EQ(ReadIni(u"A", u"B", u"", fromUtf8((dir_ / name).string())), decimal(i));
+                std::ofstream(app_ / name) << "[A]\nB=" << i << "\n";
+            EXPECT_EQ(ReadIni(u"A", u"B", u"", fromUtf8((app_ / name).string())), decimal(i));
         }
 }
 
@@ -237,9 +259,9 @@ TEST_F(SupportIni, SurvivesRandomBytesAndFolders) {
             read(write(round % 2 ? "[Config]\n" + bytes : bytes), u"Config", u"Langue").size(),
             2047u);
     }
-    fs::remove(dir_ / "ORClient.ini");
-    fs::create_directory(dir_ / "ORClient.ini");
-    EXPECT_EQ(read(fromUtf8((dir_ / "ORClient.ini").string()), u"Config", u"Langue"), u"DEF");
+    fs::remove(app_ / "ORClient.ini");
+    fs::create_directory(app_ / "ORClient.ini");
+    EXPECT_EQ(read(fromUtf8((app_ / "ORClient.ini").string()), u"Config", u"Langue"), u"DEF");
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "support/errors.h"
 #include "support/files.h"
 #include "support/log.h"
+#include "support_rig.h"
 
 #include <gtest/gtest.h>
 
@@ -21,48 +22,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class FakeClock : public platform::Clock {
-  public:
-    platform::LocalTime t{2026, 3, 4, 14, 5, 9, 37};
-    double seconds = 14 * 3600 + 5 * 60 + 9.37;
-    mutable int calls = 0;
-    platform::LocalTime now() const override {
-        ++calls;
-        return t;
-    }
-    double secondsSinceMidnight() const override { return seconds; }
-};
+using test::slurp;
 
-class FakeScreen : public platform::Screen {
-  public:
-    int pointer = 99;
-    void setMousePointer(int p) override { pointer = p; }
-    int mousePointer() const override { return pointer; }
-};
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-class SupportLog : public ::testing::Test {
+class SupportLog : public test::SupportTest {
   protected:
-    void SetUp() override {
-        std::string templ = (fs::temp_directory_path() / "dalmure-log-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(templ.data()), nullptr);
-        app_ = templ;
-    }
-    void TearDown() override { fs::remove_all(app_); }
     Str app() const { return fromUtf8(app_.string()); }
     fs::path logFile(const char* month = "2026-03") const {
         return app_ / "Log" / month / "Dalmure.Log";
     }
-
-    fs::path app_;
-    FakeClock clock_;
-    FakeScreen screen_;
 };
 
 TEST_F(SupportLog, WritesTheDocumentedLinesByteForByte) {

@@ -1,0 +1,71 @@
+// The rig of the tests that take the support layer (log, catalogue, INI reader) on its own,
+// without a control: a stopped clock, a screen that records the mouse pointers it is given, a
+// fresh application folder for each test.
+#pragma once
+
+#include "platform/clock.h"
+#include "platform/screen.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <stdlib.h>
+
+namespace dalmure::test {
+
+// Stopped at 4 March 2026, 14:05:09.37 until a test moves it; counts how often it is read.
+class StoppedClock : public platform::Clock {
+  public:
+    platform::LocalTime t{2026, 3, 4, 14, 5, 9, 37};
+    double seconds = 14 * 3600 + 5 * 60 + 9.37;
+    mutable int calls = 0;
+    platform::LocalTime now() const override {
+        ++calls;
+        return t;
+    }
+    double secondsSinceMidnight() const override { return seconds; }
+};
+
+class RecordingScreen : public platform::Screen {
+  public:
+    int pointer = 99;
+    std::vector<int> history;
+    void setMousePointer(int p) override {
+        pointer = p;
+        history.push_back(p);
+    }
+    int mousePointer() const override { return pointer; }
+};
+
+// The file's bytes ("" when it cannot be read).
+inline std::string slurp(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// A test in a fresh application folder under the temporary directory, removed after it.
+class SupportTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string templ = (std::filesystem::temp_directory_path() / "dalmure-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(templ.data()), nullptr);
+        app_ = templ;
+    }
+    void TearDown() override {
+        if (!app_.empty())
+            std::filesystem::remove_all(app_);
+    }
+
+    std::filesystem::path app_;
+    StoppedClock clock_;
+    RecordingScreen screen_;
+};
+
+} // namespace dalmure::test
