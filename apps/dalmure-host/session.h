@@ -2,8 +2,8 @@
 #pragma once
 
 #include "control/dalmure_p.h"
-#include <dalmure/events.h>
 #include "host_platform.h"
+#include <dalmure/events.h>
 
 #include <nlohmann/json.hpp>
 

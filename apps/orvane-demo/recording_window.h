@@ -5,8 +5,8 @@
 
 #include "app_folder.h"
 #include "hearing_store.h"
-#include <dalmure/dalmure_widget.h>
 #include "support/text.h"
+#include <dalmure/dalmure_widget.h>
 
 #include <QElapsedTimer>
 #include <QMainWindow>

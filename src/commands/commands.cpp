@@ -207,8 +207,8 @@ void Commands::setNoPlay(bool value) {
         noPlay_ = value;
         const std::int32_t move = value ? -kButtonStep : kButtonStep;
         form_.button(ButtonId::Play).setVisible(!value);
-        for (ButtonId id : {ButtonId::Delete, ButtonId::View, ButtonId::Rename,
-                            ButtonId::Print, ButtonId::EntryStyleTwo, ButtonId::EntryStyleOne}) {
+        for (ButtonId id : {ButtonId::Delete, ButtonId::View, ButtonId::Rename, ButtonId::Print,
+                            ButtonId::EntryStyleTwo, ButtonId::EntryStyleOne}) {
             platform::CommandButton& b = form_.button(id);
             b.setLeft(b.left() + move);
         }

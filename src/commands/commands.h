@@ -3,11 +3,11 @@
 // The control deletes and plays nothing itself: it asks the host.
 #pragma once
 
-#include <dalmure/events.h>
 #include "minutes/minutes.h"
 #include "platform/platform.h"
 #include "support/log.h"
 #include "support/text.h"
+#include <dalmure/events.h>
 
 #include <cstdint>
 

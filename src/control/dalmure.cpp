@@ -1,8 +1,8 @@
 // The control's core: construction, the background colour, the modes that withdraw commands,
 // the container's focus and ambient notifications, and the button click dispatch.
 #include "control/dalmure_p.h"
-#include "support/log_labels.h"
 #include "journal/journal.h"
+#include "support/log_labels.h"
 #include "writing/find.h"
 
 #include "control/trap.h"

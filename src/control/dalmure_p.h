@@ -200,9 +200,7 @@ class DalmurePrivate : private platform::Notifications,
     void gridClick() override { onGridClick(); }
     void gridDblClick() override { onGridDoubleClick(); }
     void gridKeyPress(std::int16_t& keyAscii) override { onGridKeyPress(keyAscii); }
-    void gridKeyDown(std::int16_t& keyCode, int shift) override {
-        onGridKeyDown(keyCode, shift);
-    }
+    void gridKeyDown(std::int16_t& keyCode, int shift) override { onGridKeyDown(keyCode, shift); }
     void menuRequested() override { openCommandMenu(); }
     void menuItemsWanted() override { prepareCommandMenu(); }
     void gridLeaveCell() override { onGridLeaveCell(); }

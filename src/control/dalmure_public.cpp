@@ -104,8 +104,12 @@ bool Dalmure::DiscardSession(const std::string& id) {
 bool Dalmure::GlossaryAdd(const Str& abbreviation, const Str& text) {
     return d->GlossaryAdd(abbreviation, text);
 }
-void Dalmure::GlossaryRemove(const Str& abbreviation) { d->GlossaryRemove(abbreviation); }
-void Dalmure::GlossaryClear() { d->GlossaryClear(); }
+void Dalmure::GlossaryRemove(const Str& abbreviation) {
+    d->GlossaryRemove(abbreviation);
+}
+void Dalmure::GlossaryClear() {
+    d->GlossaryClear();
+}
 
 Str Dalmure::GetLogPath(Str& strPath) {
     return d->GetLogPath(strPath);

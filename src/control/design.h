@@ -42,13 +42,19 @@ inline constexpr double kFontSize = 8.0; // "MS Sans Serif" 8 pt on every font
 inline constexpr std::int32_t kButtonTop = 60, kButtonSize = 780;
 constexpr std::int32_t buttonLeft(platform::ButtonId id) {
     switch (id) {
-    case platform::ButtonId::Play: return 60;    // play
-    case platform::ButtonId::Rename: return 900;   // rename
-    case platform::ButtonId::View: return 1740;  // view the minutes
-    case platform::ButtonId::Print: return 2580;  // print
-    case platform::ButtonId::Delete: return 3420;  // delete
+    case platform::ButtonId::Play:
+        return 60; // play
+    case platform::ButtonId::Rename:
+        return 900; // rename
+    case platform::ButtonId::View:
+        return 1740; // view the minutes
+    case platform::ButtonId::Print:
+        return 2580; // print
+    case platform::ButtonId::Delete:
+        return 3420; // delete
     case platform::ButtonId::EntryStyleTwo:
-    case platform::ButtonId::EntryStyleOne: return 4260; // entry style
+    case platform::ButtonId::EntryStyleOne:
+        return 4260; // entry style
     }
     return 0;
 }
@@ -58,27 +64,37 @@ inline constexpr const char16_t* kStyleButtonToolTip =
     u"Fonctionement de la touche \"Enter\" dans le proc\u00e8s verbal";
 constexpr const char16_t* buttonToolTip(platform::ButtonId id) {
     switch (id) {
-    case platform::ButtonId::Delete: return u"Supprimer l'annotation s\u00e9lectionn\u00e9e";
+    case platform::ButtonId::Delete:
+        return u"Supprimer l'annotation s\u00e9lectionn\u00e9e";
     case platform::ButtonId::View:
         return u"Visualiser le proc\u00e8s-verbal avec le fureteur internet";
-    case platform::ButtonId::Play: return u"Jouer \u00e0 l'annotation s\u00e9lectionn\u00e9e";
+    case platform::ButtonId::Play:
+        return u"Jouer \u00e0 l'annotation s\u00e9lectionn\u00e9e";
     case platform::ButtonId::Rename:
         return u"Modifier la description de l'annotation s\u00e9lectionn\u00e9e";
-    case platform::ButtonId::Print: return u"Impression sommaire de la liste d'annotations";
+    case platform::ButtonId::Print:
+        return u"Impression sommaire de la liste d'annotations";
     case platform::ButtonId::EntryStyleTwo:
-    case platform::ButtonId::EntryStyleOne: return kStyleButtonToolTip;
+    case platform::ButtonId::EntryStyleOne:
+        return kStyleButtonToolTip;
     }
     return u"";
 }
 constexpr const char16_t* menuCaption(platform::MenuItemId id) {
     switch (id) {
-    case platform::MenuItemId::Play: return u"Jouer \u00e0 l'annotation";
-    case platform::MenuItemId::Rename: return u"Renommer...";
-    case platform::MenuItemId::Delete: return u"Supprimer";
-    case platform::MenuItemId::Print: return u"Imprimer la liste...";
-    case platform::MenuItemId::ViewMinutes: return u"Consulter le proc\u00e8s-verbal...";
+    case platform::MenuItemId::Play:
+        return u"Jouer \u00e0 l'annotation";
+    case platform::MenuItemId::Rename:
+        return u"Renommer...";
+    case platform::MenuItemId::Delete:
+        return u"Supprimer";
+    case platform::MenuItemId::Print:
+        return u"Imprimer la liste...";
+    case platform::MenuItemId::ViewMinutes:
+        return u"Consulter le proc\u00e8s-verbal...";
     case platform::MenuItemId::Separator1:
-    case platform::MenuItemId::Separator2: return u"-";
+    case platform::MenuItemId::Separator2:
+        return u"-";
     }
     return u"";
 }

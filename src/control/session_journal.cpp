@@ -2,9 +2,9 @@
 // recorded as it happens (see journal/journal.h), and the recovery of a session that ended
 // without closing.
 #include "control/dalmure_p.h"
-#include "support/log_labels.h"
 #include "control/trap.h"
 #include "journal/journal.h"
+#include "support/log_labels.h"
 
 #include <map>
 #include <utility>
@@ -43,7 +43,8 @@ void DalmurePrivate::journalCaseFields() {
     note(journal::CaseField::UserName, UserName, journaledUser_);
 }
 
-void DalmurePrivate::journalAdded(std::int32_t index, const Str& time, const Str& desc, const Str& data) {
+void DalmurePrivate::journalAdded(std::int32_t index, const Str& time, const Str& desc,
+                                  const Str& data) {
     if (!journal_)
         return;
     journalCaseFields();

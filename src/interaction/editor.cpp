@@ -5,9 +5,9 @@
 // list under an editor that still has the focus (commitPendingEdit). strEditStart holds the text
 // the editor was opened with, so that an unchanged text is never written back.
 #include "control/dalmure_p.h"
-#include "support/log_labels.h"
 #include "control/trap.h"
 #include "interaction/notes_writing.h"
+#include "support/log_labels.h"
 #include "support/numeric.h"
 
 #include <cstdio>

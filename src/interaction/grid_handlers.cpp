@@ -3,8 +3,8 @@
 // play request of a double click, the popup menu of a right click or of the menu key, and the
 // withdrawal of a button's tooltip.
 #include "control/dalmure_p.h"
-#include "support/log_labels.h"
 #include "control/trap.h"
+#include "support/log_labels.h"
 #include "support/numeric.h"
 
 #include <algorithm>
@@ -203,8 +203,7 @@ void DalmurePrivate::onGridMouseUp(int Button) {
 }
 
 void DalmurePrivate::openCommandMenu() {
-    trap(label::gridMouseUp,
-         [&] { commands_.openPopupMenu(blValideGrid(), grid().rows() >= 1); });
+    trap(label::gridMouseUp, [&] { commands_.openPopupMenu(blValideGrid(), grid().rows() >= 1); });
 }
 
 void DalmurePrivate::prepareCommandMenu() {

@@ -2,9 +2,9 @@
 // end and put back by Ctrl+Z, misspelled words marked, the spelling help of the editor's menu,
 // and the hearing's glossary entries the host gives.
 #include "control/dalmure_p.h"
-#include "support/log_labels.h"
 #include "control/trap.h"
 #include "interaction/notes_writing.h"
+#include "support/log_labels.h"
 
 namespace dalmure {
 

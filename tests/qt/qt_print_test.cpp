@@ -36,8 +36,7 @@ class QtPrintTest : public QObject {
         QSignalSpy finished(&w, &DalmureWidget::printFinished);
         QTest::mouseClick(host.platform().gridView()->viewport(), Qt::LeftButton, {},
                           host.platform().cellRect(0, 1).center());
-        QTest::mouseClick(host.platform().buttonWidget(platform::ButtonId::Print),
-                          Qt::LeftButton);
+        QTest::mouseClick(host.platform().buttonWidget(platform::ButtonId::Print), Qt::LeftButton);
         if (!finished.wait(60000) && finished.count() == 0)
             return false;
         return finished.at(0).at(1).toBool();
@@ -59,8 +58,7 @@ class QtPrintTest : public QObject {
         // The user clicks an annotation, then the print button.
         QTest::mouseClick(host.platform().gridView()->viewport(), Qt::LeftButton, {},
                           host.platform().cellRect(0, 1).center());
-        QTest::mouseClick(host.platform().buttonWidget(platform::ButtonId::Print),
-                          Qt::LeftButton);
+        QTest::mouseClick(host.platform().buttonWidget(platform::ButtonId::Print), Qt::LeftButton);
         QVERIFY(finished.wait(90000) || finished.count() > 0);
         QVERIFY(finished.at(0).at(1).toBool());
         QCOMPARE(finished.at(0).at(0).toString(), pdf);

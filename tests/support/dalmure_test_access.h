@@ -30,7 +30,9 @@ class DalmureTestAccess {
     // Grid, editor, buttons, menu
     static void onGridClick(DalmurePrivate& c) { c.onGridClick(); }
     static void onEditorLostFocus(DalmurePrivate& c) { c.onEditorLostFocus(); }
-    static void buttonClick(DalmurePrivate& c, platform::ButtonId id) { c.commands_.buttonClicked(id); }
+    static void buttonClick(DalmurePrivate& c, platform::ButtonId id) {
+        c.commands_.buttonClicked(id);
+    }
 
     // The editor's spelling help and "add to glossary", as a right click reaches them.
     static bool spellingHelp(DalmurePrivate& c, std::int32_t pos,

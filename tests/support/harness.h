@@ -5,10 +5,10 @@
 #pragma once
 
 #include "control/dalmure_p.h"
-#include <dalmure/events.h>
 #include "dalmure_test_access.h"
 #include "platform/headless/headless_platform.h"
 #include "support/text.h"
+#include <dalmure/events.h>
 
 #include <algorithm>
 #include <cerrno>

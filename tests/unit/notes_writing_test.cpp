@@ -18,7 +18,7 @@ class NotesWriting : public ControlTest {
     // The INI with a [Notes] section (empty: none), the glossary file, then the control with
     // one annotation whose editor is open.
     DalmurePrivate& open(const std::string& notes, const std::string& glossary = kGlossary,
-                  const std::string& config = "") {
+                         const std::string& config = "") {
         std::string ini = config.empty() ? "" : "[Config]\n" + config;
         if (!notes.empty())
             ini += "[Notes]\n" + notes;

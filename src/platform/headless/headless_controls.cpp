@@ -23,8 +23,8 @@ void HeadlessMenu::popup(bool /*rightButtonChooses*/) {
     ctx_.pendingChoice.reset();
     if (chosen) {
         const Item& it = item(*chosen);
-        const bool separator =
-            *chosen == platform::MenuItemId::Separator1 || *chosen == platform::MenuItemId::Separator2;
+        const bool separator = *chosen == platform::MenuItemId::Separator1 ||
+                               *chosen == platform::MenuItemId::Separator2;
         if (separator || !it.enabled || !it.visible) {
             chosen.reset();
         }

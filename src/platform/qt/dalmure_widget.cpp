@@ -1,5 +1,5 @@
-#include <dalmure/dalmure_widget.h>
 #include "platform/qt/dalmure_widget_p.h"
+#include <dalmure/dalmure_widget.h>
 
 #include "control/design.h"
 #include "platform/qt/qt_internal.h"

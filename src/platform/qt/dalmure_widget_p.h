@@ -4,8 +4,8 @@
 #pragma once
 
 #include "control/dalmure_p.h"
-#include <dalmure/dalmure_widget.h>
 #include "platform/qt/qt_platform.h"
+#include <dalmure/dalmure_widget.h>
 
 #include <memory>
 

@@ -9,8 +9,8 @@
 // description row, which the list moves as rows come and go; an item whose rows are removed
 // is retired (invalid, empty) at once and released on the next turn of the event loop, so a
 // reader holding it reads nothing rather than another annotation or freed memory.
-#include <dalmure/dalmure_widget.h>
 #include "platform/qt/qt_internal.h"
+#include <dalmure/dalmure_widget.h>
 
 #include <QAccessible>
 #include <QAccessibleWidget>

@@ -11,9 +11,10 @@ QtMenu::QtMenu(Context& ctx, QWidget* surface, std::function<QPoint()> mousePos)
     for (std::size_t i = 0; i < platform::kAllMenuItems.size(); ++i) {
         const auto id = platform::kAllMenuItems[i];
         const auto name = platform::menuItemName(id);
-        QAction* a = id == platform::MenuItemId::Separator1 || id == platform::MenuItemId::Separator2
-                         ? menu_->addSeparator()
-                         : menu_->addAction(QString());
+        QAction* a =
+            id == platform::MenuItemId::Separator1 || id == platform::MenuItemId::Separator2
+                ? menu_->addSeparator()
+                : menu_->addAction(QString());
         a->setObjectName(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
         actions_[i] = a;
         setCaption(id, design::menuCaption(id));

@@ -161,8 +161,8 @@ struct QtPlatform::Impl {
         // the list, then the notes. The modes only hide commands or close the gap they leave, so
         // this order stays the visual one; Qt passes over the hidden ones.
         using platform::ButtonId;
-        const ButtonId order[] = {ButtonId::Play,  ButtonId::Rename, ButtonId::View,
-                                  ButtonId::Print,  ButtonId::Delete, ButtonId::EntryStyleTwo,
+        const ButtonId order[] = {ButtonId::Play,         ButtonId::Rename, ButtonId::View,
+                                  ButtonId::Print,        ButtonId::Delete, ButtonId::EntryStyleTwo,
                                   ButtonId::EntryStyleOne};
         tabArrival = new TabArrival(surfaceWidget);
         QWidget* previous = nullptr;
