@@ -172,11 +172,19 @@ TEST(OrvaneSampleHearing, TwoHoursOfOrderedAnnotationsWithNotesInBothLanguages) 
               sampleHearing(Language::English).annotations[0].description);
 }
 
+// Windows under test start recording at a fixed time of day, so that no hearing of a test
+// crosses midnight, whenever the suite runs.
+WindowOptions morning() {
+    WindowOptions options;
+    options.startsAt = QTime(9, 0);
+    return options;
+}
+
 class OrvaneWindow : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(folder.prepare());
-        window = std::make_unique<RecordingWindow>(folder.path());
+        window = std::make_unique<RecordingWindow>(folder.path(), morning());
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         ASSERT_TRUE(QTest::qWaitFor([this] { return window->control()->isVisible(); }));
@@ -211,7 +219,7 @@ TEST(OrvaneQuickAnnotation, StampedWithTheTimeOfThePressNotOfItsHandling) {
     Folder folder;
     ASSERT_TRUE(folder.prepare());
     qint64 now = 5'000'000;
-    WindowOptions options;
+    WindowOptions options = morning();
     options.clock = [&now] { return now; };
     options.eventTimesOnClock = true;
     RecordingWindow window(folder.path(), options);
@@ -406,7 +414,7 @@ TEST_F(OrvaneWindow, HearingIsSavedAsTheControlReportsItAndReopenedAtStartUp) {
     EXPECT_EQ(window->hearingStore()->load(id)->annotations, shown);
 
     window.reset(); // the screen is closed and started again
-    window = std::make_unique<RecordingWindow>(folder.path());
+    window = std::make_unique<RecordingWindow>(folder.path(), morning());
     window->show();
     ASSERT_TRUE(QTest::qWaitFor([this] { return window->control()->isVisible(); }));
     EXPECT_EQ(window->hearingId(), id);
@@ -586,7 +594,7 @@ class OrvaneRecovery : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(folder.prepare()); }
     void start() {
-        window = std::make_unique<RecordingWindow>(folder.path());
+        window = std::make_unique<RecordingWindow>(folder.path(), morning());
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         ASSERT_TRUE(QTest::qWaitFor([this] { return window->control()->isVisible(); }));

@@ -114,8 +114,7 @@ RecordingWindow::RecordingWindow(const QString& appFolder, WindowOptions options
     eventTimesOnClock_ = options_.eventTimesOnClock.value_or(
         platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland")));
     qApp->installEventFilter(this);
-    const QTime now = QTime::currentTime();
-    origin_ = now.msecsSinceStartOfDay() / 1000;
+    origin_ = options_.startsAt.value_or(QTime::currentTime()).msecsSinceStartOfDay() / 1000;
     buildUi();
     buildHearingMenu();
     createControl();

@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
+#include <QTime>
 
 #include <functional>
 #include <memory>
@@ -47,6 +48,8 @@ struct WindowOptions {
     // to 32 bits), as X servers and Wayland compositors stamp them; unset: so on those
     // display servers, not elsewhere.
     std::optional<bool> eventTimesOnClock;
+    // The time of day the recording starts at; unset: the time the window opens.
+    std::optional<QTime> startsAt;
 };
 
 class RecordingWindow : public QMainWindow {
