@@ -4,7 +4,7 @@
 // the reader must answer (a text, or a logged error) without crashing, hanging or leaking.
 #include "fuzz_support.h"
 #include "platform/mdb/mdb_catalogue.h"
-#include "support/catalogue.h"
+#include "settings/catalogue.h"
 #include "support/errors.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -98,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The same damaged file through the control's lookup, which logs what fails.
     NullScreen screen;
     FixedClock clock;
-    Log log(fromUtf8(folder), clock, screen);
+    Log log(fromUtf8(folder), clock, {});
     Catalogue catalogue(db, screen, log, fromUtf8(folder));
     (void)catalogue.ChargeLangue(u"MSG304", u"default", u"Francais");
     (void)catalogue.ChargeLangue(u"MSG305", u"default", u"Espagnol");

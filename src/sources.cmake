@@ -20,9 +20,9 @@ set(DALMURE_CORE_SOURCES
   journal/recovery.cpp
   minutes/page.cpp
   minutes/view_print.cpp
+  settings/catalogue.cpp
   settings/settings.cpp
   settings/startup.cpp
-  support/catalogue.cpp
   support/errors.cpp
   support/files.cpp
   support/ini_reader.cpp

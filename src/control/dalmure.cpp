@@ -19,7 +19,9 @@ using platform::ButtonId;
 DalmureEvents::~DalmureEvents() = default;
 
 DalmurePrivate::DalmurePrivate(platform::Platform& platform, Str appFolder)
-    : p_(platform), log_(appFolder, platform.clock(), platform.screen()),
+    : p_(platform),
+      log_(appFolder, platform.clock(),
+           [&screen = platform.screen()] { screen.setMousePointer(platform::kPointerDefault); }),
       settings_(std::move(appFolder), platform.catalogue(), platform.screen(), log_),
       minutes_(platform, settings_, log_, {NoDossier, DateCreated, UserName}, *this),
       commands_(platform, log_, minutes_, *this, PVStyle, LockPVStyle),

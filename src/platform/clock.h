@@ -1,20 +1,11 @@
-// The local clock.
+// The local clock component: the support library's clock interface, which the log reads too.
 #pragma once
+
+#include "support/clock.h"
 
 namespace dalmure::platform {
 
-struct LocalTime {
-    int year = 2000, month = 1, day = 1;
-    int hour = 0, minute = 0, second = 0;
-    int hundredths = 0; // 0..99
-};
-
-class Clock {
-public:
-    virtual ~Clock() = default;
-    virtual LocalTime now() const = 0;
-    // Seconds since midnight, with fractions (the host language's Timer).
-    virtual double secondsSinceMidnight() const = 0;
-};
+using LocalTime = dalmure::LocalTime;
+using Clock = dalmure::Clock;
 
 } // namespace dalmure::platform

@@ -4,7 +4,7 @@
 
 #include "platform/catalogue_db.h"
 #include "platform/screen.h"
-#include "support/catalogue.h"
+#include "settings/catalogue.h"
 #include "support/log.h"
 #include "support/text.h"
 

@@ -2,7 +2,6 @@
 #include "support/log.h"
 #include "support/log_labels.h"
 
-#include "platform/ids.h"
 #include "support/errors.h"
 #include "support/files.h"
 
@@ -25,7 +24,7 @@ void appendPadded(Str& out, long long value, int width) {
 }
 
 // "yyyy-mm": the month folder's name.
-Str monthName(const platform::LocalTime& t) {
+Str monthName(const LocalTime& t) {
     Str s;
     appendPadded(s, t.year, 4);
     s += u'-';
@@ -62,12 +61,12 @@ void addSlash(Str& path) {
 
 } // namespace
 
-Log::Log(Str appFolder, const platform::Clock& clock, platform::Screen& screen)
-    : appFolder_(std::move(appFolder)), clock_(clock), screen_(screen) {}
+Log::Log(Str appFolder, const Clock& clock, std::function<void()> lineWritten)
+    : appFolder_(std::move(appFolder)), clock_(clock), lineWritten_(std::move(lineWritten)) {}
 
 Str Log::formatLine(std::int32_t number, const Str& description, const Str& label) const {
     // The date and time first, then the seconds-since-midnight clock, as the line is built.
-    const platform::LocalTime t = clock_.now();
+    const LocalTime t = clock_.now();
     const double seconds = clock_.secondsSinceMidnight();
 
     // Hundredths: the fraction of the second rounded to the nearest hundredth (halves up). The
@@ -167,7 +166,8 @@ void Log::WriteLog(std::int32_t Number, const Str& Description, const Str& Label
     Str line = formatLine(Number, Description, Label);
     line += u"\r\n";
     folder->append("Dalmure.Log", toCp1252(line));
-    screen_.setMousePointer(platform::kPointerDefault);
+    if (lineWritten_)
+        lineWritten_();
 }
 
 void Log::writeTrapped(std::int32_t number, const Str& description, const Str& label) noexcept {

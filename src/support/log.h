@@ -2,11 +2,11 @@
 // trapped error or note, CR LF ended, Windows-1252.
 #pragma once
 
-#include "platform/clock.h"
-#include "platform/screen.h"
+#include "support/clock.h"
 #include "support/text.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace dalmure {
@@ -17,7 +17,9 @@ class Folder;
 
 class Log {
   public:
-    Log(Str appFolder, const platform::Clock& clock, platform::Screen& screen);
+    // lineWritten runs after every line WriteLog writes (the control puts the mouse pointer back
+    // to the default there); it may be empty.
+    Log(Str appFolder, const Clock& clock, std::function<void()> lineWritten);
 
     // Appends one line. Untrapped: a failure to write raises a ControlError to the caller.
     void WriteLog(std::int32_t Number, const Str& Description, const Str& Label);
@@ -42,8 +44,8 @@ class Log {
                      const Str& why) noexcept;
 
     Str appFolder_;
-    const platform::Clock& clock_;
-    platform::Screen& screen_;
+    const Clock& clock_;
+    std::function<void()> lineWritten_;
     int depth_ = 0; // WriteLog -> GetLogPath -> WriteLog nesting, bounded
 };
 

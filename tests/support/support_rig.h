@@ -4,12 +4,14 @@
 #pragma once
 
 #include "platform/clock.h"
+#include "platform/ids.h"
 #include "platform/screen.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -61,6 +63,11 @@ class SupportTest : public ::testing::Test {
     void TearDown() override {
         if (!app_.empty())
             std::filesystem::remove_all(app_);
+    }
+
+    // What the control gives the log: the pointer back to the default after each line.
+    std::function<void()> pointerBack() {
+        return [this] { screen_.setMousePointer(platform::kPointerDefault); };
     }
 
     std::filesystem::path app_;

@@ -33,7 +33,7 @@ class SupportLog : public test::SupportTest {
 };
 
 TEST_F(SupportLog, WritesTheDocumentedLinesByteForByte) {
-    Log log(app(), clock_, screen_);
+    Log log(app(), clock_, pointerBack());
     log.WriteLog(13, u"Description text", u"errDalmure_AnnoCount");
     log.WriteLog(0, u"Fichier pvData.html absent.", u"errDalmure_CWButton2_Click");
     log.WriteLog(-2147217865, u"Say \"hi\" : now", u"lbl");
@@ -49,7 +49,7 @@ TEST_F(SupportLog, WritesTheDocumentedLinesByteForByte) {
 }
 
 TEST_F(SupportLog, ALineBreakInsideAFieldIsABlankSoNoLineCanBeForged) {
-    Log log(app(), clock_, screen_);
+    Log log(app(), clock_, pointerBack());
     const Str forged = u"\"2026-03-04 14:05:09.37 : 0 : forged : errDalmure_AnnoAdd\"";
     const struct {
         Str description, label;
@@ -70,7 +70,7 @@ TEST_F(SupportLog, ALineBreakInsideAFieldIsABlankSoNoLineCanBeForged) {
 }
 
 TEST_F(SupportLog, HundredthsComeFromTheSecondsClockRoundedAndNeverReach100) {
-    Log log(app(), clock_, screen_);
+    Log log(app(), clock_, pointerBack());
     const std::pair<double, Str> rows[] = {{50709.0, u"00"},    {50709.004, u"00"},
                                            {50709.006, u"01"},  {50709.994, u"99"},
                                            {50709.9951, u"99"}, {86399.9999, u"99"}};
@@ -84,7 +84,7 @@ TEST_F(SupportLog, HundredthsComeFromTheSecondsClockRoundedAndNeverReach100) {
 }
 
 TEST_F(SupportLog, ResetsThePointerAndAppendsToOneFolderPerMonth) {
-    Log log(app(), clock_, screen_);
+    Log log(app(), clock_, pointerBack());
     screen_.pointer = platform::kPointerBusy;
     log.WriteLog(1, u"first", u"a");
     EXPECT_EQ(screen_.pointer, platform::kPointerDefault);
@@ -98,7 +98,7 @@ TEST_F(SupportLog, ResetsThePointerAndAppendsToOneFolderPerMonth) {
 }
 
 TEST_F(SupportLog, GetLogPathAddsTheSlashOrReportsAMissingParent) {
-    Log log(app(), clock_, screen_);
+    Log log(app(), clock_, pointerBack());
     const Str original = fromUtf8((app_ / "MyLogs").string());
     Str path = original;
     EXPECT_EQ(log.GetLogPath(path), original + u"/2026-03/");
@@ -119,7 +119,7 @@ TEST_F(SupportLog, AnUnwritableLogLosesTheLineWithoutLoopingOrThrowing) {
     // An application "folder" that is a regular file: nothing can be created under it, even
     // for root.
     std::ofstream(app_ / "plainfile") << "x";
-    Log log(fromUtf8((app_ / "plainfile").string()), clock_, screen_);
+    Log log(fromUtf8((app_ / "plainfile").string()), clock_, pointerBack());
     log.writeTrapped(5, u"lost", u"errDalmure_AnnoAdd");
     EXPECT_LT(clock_.calls, 20); // bounded: a few attempts, no recursion
     EXPECT_THROW(log.WriteLog(5, u"lost", u"x"), ControlError);
@@ -130,7 +130,7 @@ TEST_F(SupportLog, AnUnwritableLogLosesTheLineWithoutLoopingOrThrowing) {
 
 TEST_F(SupportLog, TwoProcessesAppendingNeverLoseOrInterleaveLines) {
     constexpr int kLines = 10000;
-    Log log(app(), clock_, screen_);
+    Log log(app(), clock_, pointerBack());
     log.WriteLog(0, u"start", u"t"); // folders exist before the race
     pid_t children[2];
     for (int c = 0; c < 2; ++c) {

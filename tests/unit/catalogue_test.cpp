@@ -2,7 +2,7 @@
 // are no database at all.
 #include "platform/ids.h"
 #include "platform/mdb/mdb_catalogue.h"
-#include "support/catalogue.h"
+#include "settings/catalogue.h"
 #include "support/log.h"
 #include "support_rig.h"
 
@@ -33,7 +33,7 @@ class SupportCatalogue : public test::SupportTest {
     void SetUp() override {
         SupportTest::SetUp();
         ASSERT_FALSE(HasFatalFailure());
-        log_ = std::make_unique<Log>(fromUtf8(app_.string()), clock_, screen_);
+        log_ = std::make_unique<Log>(fromUtf8(app_.string()), clock_, pointerBack());
         cat_ = std::make_unique<Catalogue>(db_, screen_, *log_, fromUtf8(app_.string()));
     }
     // Puts bytes in place as the catalogue under `name`, replacing any earlier one (a new

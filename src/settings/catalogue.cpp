@@ -1,5 +1,5 @@
 // The message catalogue lookup (ChargeLangue).
-#include "support/catalogue.h"
+#include "settings/catalogue.h"
 #include "support/log_labels.h"
 
 #include "platform/ids.h"
