@@ -141,15 +141,14 @@ class QtNotesWritingTest : public QObject {
     void theMenuAddsAWordToTheGlossary() {
         typeKeys(QStringLiteral("Me Zorglubienne plaide. "), editor());
         bool standardEntries = false;
+        QString caption;
         rightClickMenu(6, [&](QMenu* menu) -> QAction* {
-            QAction* add = nullptr;
-            for (QAction* a : menu->actions()) {
-                if (a->objectName() == QStringLiteral("spellingAdd"))
-                    add = a;
-                standardEntries = standardEntries || a->objectName() == QStringLiteral("edit-copy");
-            }
+            QAction* add = menuItem(menu, QStringLiteral("spellingAdd"));
+            caption = add != nullptr ? add->text() : QString();
+            standardEntries = menuItem(menu, QStringLiteral("edit-copy")) != nullptr;
             return add;
         });
+        QCOMPARE(caption, QStringLiteral("Ajouter au glossaire"));
         QVERIFY(standardEntries); // the widget's own entries stay below
         QCOMPARE(underlined(editor()), QStringList());
         QFile g(f_.folder() + QStringLiteral("/glossaire.txt"));
