@@ -180,16 +180,24 @@ WindowOptions morning() {
     return options;
 }
 
+// The recording screen on a folder, shown once its control is; none when it did not show.
+std::unique_ptr<RecordingWindow> openWindow(const Folder& folder) {
+    auto window = std::make_unique<RecordingWindow>(folder.path(), morning());
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get()) ||
+        !QTest::qWaitFor([&] { return window->control()->isVisible(); }))
+        return nullptr;
+    return window;
+}
+
 class OrvaneWindow : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(folder.prepare());
-        window = std::make_unique<RecordingWindow>(folder.path(), morning());
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        ASSERT_TRUE(QTest::qWaitFor([this] { return window->control()->isVisible(); }));
+        ASSERT_TRUE(window = openWindow(folder));
     }
     dalmure::qt::DalmureWidget& control() { return *window->control(); }
+    dalmure::qt::QtPlatform& p() { return dalmure::qt::platformOf(control()); }
     Folder folder;
     std::unique_ptr<RecordingWindow> window;
 };
@@ -206,7 +214,7 @@ TEST_F(OrvaneWindow, QuickAnnotationsAreStampedWithTheRecordingTime) {
     window->addAnnotation(QStringLiteral("Témoin"));
     EXPECT_EQ(control().annoTime(1), window->recordingTime());
     // The control's own clock follows the recording (entry style 2 stamps with it).
-    const auto now = dalmure::qt::platformOf(control()).clock().now();
+    const auto now = p().clock().now();
     EXPECT_EQ(QTime(now.hour, now.minute, now.second).toString(QStringLiteral("HH:mm:ss")),
               window->recordingTime());
 }
@@ -300,8 +308,7 @@ TEST_F(OrvaneWindow, DeleteRequestsAreAnsweredAfterConfirmation) {
                       box->button(QMessageBox::No)->text();
             QTest::mouseClick(box->button(answer), Qt::LeftButton);
         });
-        QTest::mouseClick(dalmure::qt::platformOf(control()).buttonWidget(ButtonId::Delete),
-                          Qt::LeftButton);
+        QTest::mouseClick(p().buttonWidget(ButtonId::Delete), Qt::LeftButton);
         QTest::qWait(50);
     }
     ASSERT_EQ(control().annoCount(), 1);
@@ -317,8 +324,7 @@ TEST_F(OrvaneWindow, PlayCommandMovesThePlayheadFromTheAnnotationsTime) {
     window->addAnnotation(QStringLiteral("Ouverture"));
     const int at = QTime::fromString(control().annoTime(0)).msecsSinceStartOfDay() / 1000;
     window->advanceRecording(600);
-    QTest::mouseClick(dalmure::qt::platformOf(control()).buttonWidget(ButtonId::Play),
-                      Qt::LeftButton);
+    QTest::mouseClick(p().buttonWidget(ButtonId::Play), Qt::LeftButton);
     ASSERT_TRUE(window->playhead().has_value());
     EXPECT_EQ(*window->playhead(), at);
     QTest::qWait(1300);
@@ -327,13 +333,12 @@ TEST_F(OrvaneWindow, PlayCommandMovesThePlayheadFromTheAnnotationsTime) {
     // NoPlay withdraws the control's play button.
     window->modeBox(0)->click();
     EXPECT_TRUE(control().noPlay());
-    EXPECT_FALSE(dalmure::qt::platformOf(control()).buttonShown(ButtonId::Play));
+    EXPECT_FALSE(p().buttonShown(ButtonId::Play));
 }
 
 TEST_F(OrvaneWindow, LanguageSwitchRecreatesTheControlWithItsAnnotationsAndModes) {
     window->addAnnotation(QStringLiteral("Témoin"));
-    QTest::keyClicks(dalmure::qt::platformOf(control()).editorWidget(),
-                     QStringLiteral("Notes du greffe"));
+    QTest::keyClicks(p().editorWidget(), QStringLiteral("Notes du greffe"));
     window->modeBox(2)->click(); // NoModif
     window->caseNumberEdit()->setText(QStringLiteral("500-01-9"));
     emit window->caseNumberEdit()->editingFinished();
@@ -369,11 +374,10 @@ TEST_F(OrvaneWindow, SampleHearingFillsTheControl) {
     // Notes typed under the last annotation: the parties and the office's glossary expand, the
     // apostrophe is the typographic one.
     const int last = control().annoCount() - 1;
-    QPlainTextEdit* ed = dalmure::qt::platformOf(control()).editorWidget();
-    const QRect cell = dalmure::qt::platformOf(control()).cellRect(2 * last + 1, 1);
+    QPlainTextEdit* ed = p().editorWidget();
+    const QRect cell = p().cellRect(2 * last + 1, 1);
     ASSERT_TRUE(cell.isValid());
-    QTest::mouseClick(dalmure::qt::platformOf(control()).gridView()->viewport(), Qt::LeftButton, {},
-                      cell.center());
+    QTest::mouseClick(p().gridView()->viewport(), Qt::LeftButton, {}, cell.center());
     ASSERT_TRUE(ed->isVisible());
     const QString before = ed->toPlainText();
     QTest::keyClick(ed, Qt::Key_End, Qt::ControlModifier);
@@ -392,7 +396,7 @@ TEST_F(OrvaneWindow, HearingIsSavedAsTheControlReportsItAndReopenedAtStartUp) {
     emit window->clerkEdit()->editingFinished();
     window->addAnnotation(QStringLiteral("Ouverture"));
     window->addAnnotation(QStringLiteral("Même seconde"));
-    auto* editor = dalmure::qt::platformOf(control()).editorWidget();
+    auto* editor = p().editorWidget();
     QTest::keyClicks(editor, QStringLiteral("Ligne un"));
     QTest::keyClick(editor, Qt::Key_Return);
     QTest::keyClicks(editor, QStringLiteral("ligne deux"));
@@ -400,8 +404,7 @@ TEST_F(OrvaneWindow, HearingIsSavedAsTheControlReportsItAndReopenedAtStartUp) {
     window->addAnnotation(QStringLiteral("Erreur")); // commits the notes above first
     window->setConfirmDriver(
         [](QMessageBox* box) { QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton); });
-    QTest::mouseClick(dalmure::qt::platformOf(control()).buttonWidget(ButtonId::Delete),
-                      Qt::LeftButton);
+    QTest::mouseClick(p().buttonWidget(ButtonId::Delete), Qt::LeftButton);
     QTest::qWait(50);
     window->advanceRecording(30);
     window->addAnnotation(QStringLiteral("Témoin"));
@@ -414,9 +417,7 @@ TEST_F(OrvaneWindow, HearingIsSavedAsTheControlReportsItAndReopenedAtStartUp) {
     EXPECT_EQ(window->hearingStore()->load(id)->annotations, shown);
 
     window.reset(); // the screen is closed and started again
-    window = std::make_unique<RecordingWindow>(folder.path(), morning());
-    window->show();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return window->control()->isVisible(); }));
+    ASSERT_TRUE(window = openWindow(folder));
     EXPECT_EQ(window->hearingId(), id);
     ASSERT_EQ(control().annoCount(), 3);
     for (int i = 0; i < 3; ++i) {
@@ -593,12 +594,7 @@ QString journalFile(const QString& appFolder, const std::string& id) {
 class OrvaneRecovery : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(folder.prepare()); }
-    void start() {
-        window = std::make_unique<RecordingWindow>(folder.path(), morning());
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        ASSERT_TRUE(QTest::qWaitFor([this] { return window->control()->isVisible(); }));
-    }
+    void start() { ASSERT_TRUE(window = openWindow(folder)); }
     dalmure::qt::DalmureWidget& control() { return *window->control(); }
     RecoveryBar& bar() { return *window->recoveryBar(); }
     QString message() { return bar().message()->text(); }

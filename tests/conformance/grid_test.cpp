@@ -2,9 +2,9 @@
 // removals and Clear, colours, positions and sizes as they read back, and what the user's clicks
 // and scrolls report, in order.
 #include "conformance.h"
+#include "notification_log.h"
 
 #include "control/design.h"
-#include "platform/notifications.h"
 #include "support/errors.h"
 
 #include <functional>
@@ -26,43 +26,6 @@ std::int32_t errorNumber(const std::function<void()>& f) {
 
 constexpr std::int32_t kInvalidPropertyValue = 380;
 
-// The grid's notifications, each with the current cell as it was when it arrived.
-class RecordingGrid : public platform::Notifications {
-  public:
-    explicit RecordingGrid(const platform::Grid& g) : g_(g) {}
-    std::vector<std::string> seen;
-    // Right-hand side of a left click's mouse-up is the Qt platform's own; not recorded.
-    void gridClick() override { note("click"); }
-    void gridDblClick() override { note("dblclick"); }
-    void gridKeyPress(std::int16_t& k) override { note("key " + std::to_string(k)); }
-    void gridLeaveCell() override { note("leave"); }
-    void gridScroll() override { note("scroll"); }
-    void gridMouseMove(int, int, double, double) override {}
-    void gridMouseUp(int button, int, double, double) override {
-        if (button != platform::kLeftButton)
-            note("up " + std::to_string(button));
-    }
-    void editorChange() override {}
-    void editorGotFocus() override {}
-    void editorLostFocus() override {}
-    void editorKeyDown(std::int16_t&, int) override {}
-    void editorKeyPress(std::int16_t&) override {}
-    void editorKeyUp(std::int16_t&, int) override {}
-    void buttonClick(platform::ButtonId) override {}
-    void buttonMouseMove(platform::ButtonId) override {}
-    void menuClick(platform::MenuItemId) override {}
-    void surfaceMouseMove(int, int, double, double) override {}
-    void surfaceEnterFocus() override {}
-    void surfaceResize() override {}
-    void ambientChanged(const Str&) override {}
-
-  private:
-    void note(const std::string& what) {
-        seen.push_back(what + "@" + std::to_string(g_.row()) + "," + std::to_string(g_.col()));
-    }
-    const platform::Grid& g_;
-};
-
 template <class Kind> class GridOnPlatform : public PlatformTest<Kind> {
   protected:
     platform::Grid& g() { return this->grid(); }
@@ -76,12 +39,13 @@ template <class Kind> class GridOnPlatform : public PlatformTest<Kind> {
         }
     }
     // The grid shown in its frame, as start-up leaves it, with the notifications recorded.
-    RecordingGrid& shown(int rows) {
+    std::vector<std::string>& shown(int rows) {
         fill(rows);
         this->platform().frame(platform::FrameId::Frame3).setVisible(true);
-        recorder_ = std::make_unique<RecordingGrid>(g());
+        recorder_ = std::make_unique<NotificationLog>(this->platform());
+        recorder_->gridOnly = true;
         this->platform().setNotifications(recorder_.get());
-        return *recorder_;
+        return recorder_->log;
     }
     void TearDown() override {
         this->platform().setNotifications(nullptr);
@@ -108,7 +72,7 @@ template <class Kind> class GridOnPlatform : public PlatformTest<Kind> {
     }
 
   private:
-    std::unique_ptr<RecordingGrid> recorder_;
+    std::unique_ptr<NotificationLog> recorder_;
 };
 TYPED_TEST_SUITE(GridOnPlatform, Platforms, PlatformNames);
 
@@ -339,7 +303,7 @@ TYPED_TEST(GridOnPlatform, TopRowAndRowPosFollowThePlatformsScrollingRule) {
 
 TYPED_TEST(GridOnPlatform, ProgrammaticMovesRaiseNothing) {
     auto& g = this->g();
-    auto& seen = this->shown(10).seen;
+    auto& seen = this->shown(10);
     g.setRow(7);
     g.setCol(1);
     g.setTopRow(3);
@@ -351,7 +315,7 @@ TYPED_TEST(GridOnPlatform, ProgrammaticMovesRaiseNothing) {
 
 TYPED_TEST(GridOnPlatform, UserClicksReportLeaveBeforeTheCellMovesThenTheClick) {
     auto& g = this->g();
-    auto& seen = this->shown(6).seen;
+    auto& seen = this->shown(6);
     g.setRow(0);
     g.setCol(0);
     ASSERT_TRUE(this->user().userClick(3, 1));
@@ -375,12 +339,12 @@ TYPED_TEST(GridOnPlatform, UserClicksReportLeaveBeforeTheCellMovesThenTheClick) 
     EXPECT_EQ(g.row(), 2);
     // A right click on a row selects it as a click does, then reports its mouse-up.
     ASSERT_TRUE(this->user().userRightClick(4, 1, std::nullopt));
-    EXPECT_EQ(seen, (std::vector<std::string>{"leave@2,0", "click@4,1", "up 2@4,1"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"leave@2,0", "click@4,1", "mouseup 2@4,1"}));
 }
 
 TYPED_TEST(GridOnPlatform, UserScrollsReportEachTimeAndTheTopRowFollowsThePlatformsRule) {
     auto& g = this->g();
-    auto& seen = this->shown(80).seen;
+    auto& seen = this->shown(80);
     ASSERT_TRUE(this->user().userScroll(5));
     EXPECT_EQ(g.topRow(), 5);
     ASSERT_TRUE(this->user().userScroll(std::nullopt)); // one row further down

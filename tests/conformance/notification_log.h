@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace dalmure::conformance {
@@ -21,45 +22,57 @@ class NotificationLog : public platform::Notifications {
     std::vector<std::string> log;
     std::function<void(std::int16_t&)> onKeyDown;
     std::function<void(std::int16_t&)> onKeyPress;
+    // With gridOnly set, the grid's notifications alone, each with the current cell as it was
+    // when it came ("click@3,1").
+    bool gridOnly = false;
 
-    void gridClick() override { log.push_back("click"); }
-    void gridDblClick() override { log.push_back("dblclick"); }
-    void gridKeyPress(std::int16_t& k) override { log.push_back("gridkey " + std::to_string(k)); }
-    void gridLeaveCell() override { log.push_back("leave"); }
-    void gridScroll() override { log.push_back("scroll"); }
+    void gridClick() override { grid("click"); }
+    void gridDblClick() override { grid("dblclick"); }
+    void gridKeyPress(std::int16_t& k) override { grid("gridkey " + std::to_string(k)); }
+    void gridLeaveCell() override { grid("leave"); }
+    void gridScroll() override { grid("scroll"); }
     void gridMouseMove(int, int, double, double) override {}
     // The right button only: it is the one the control acts on.
     void gridMouseUp(int button, int, double, double) override {
         if (button == platform::kRightButton)
-            log.push_back("mouseup " + std::to_string(button));
+            grid("mouseup " + std::to_string(button));
     }
-    void editorChange() override { log.push_back("change " + test::s(p_.editor().text())); }
-    void editorGotFocus() override { log.push_back("got"); }
-    void editorLostFocus() override { log.push_back("lost"); }
+    void editorChange() override { note("change " + test::s(p_.editor().text())); }
+    void editorGotFocus() override { note("got"); }
+    void editorLostFocus() override { note("lost"); }
     void editorKeyDown(std::int16_t& k, int shift) override {
-        log.push_back("down " + std::to_string(k) + (shift ? "+shift" : ""));
+        note("down " + std::to_string(k) + (shift ? "+shift" : ""));
         if (onKeyDown)
             onKeyDown(k);
     }
     void editorKeyPress(std::int16_t& k) override {
-        log.push_back("press " + std::to_string(k));
+        note("press " + std::to_string(k));
         if (onKeyPress)
             onKeyPress(k);
     }
-    void editorKeyUp(std::int16_t& k, int) override { log.push_back("up " + std::to_string(k)); }
+    void editorKeyUp(std::int16_t& k, int) override { note("up " + std::to_string(k)); }
     void buttonClick(platform::ButtonId b) override {
-        log.push_back("button " + std::string(platform::buttonName(b)));
+        note("button " + std::string(platform::buttonName(b)));
     }
     void buttonMouseMove(platform::ButtonId) override {}
     void menuClick(platform::MenuItemId m) override {
-        log.push_back("menuclick " + std::string(platform::menuItemName(m)));
+        note("menuclick " + std::string(platform::menuItemName(m)));
     }
     void surfaceMouseMove(int, int, double, double) override {}
-    void surfaceEnterFocus() override { log.push_back("enter"); }
+    void surfaceEnterFocus() override { note("enter"); }
     void surfaceResize() override {}
     void ambientChanged(const Str&) override {}
 
   private:
+    void grid(std::string what) {
+        if (gridOnly)
+            what += "@" + std::to_string(p_.grid().row()) + "," + std::to_string(p_.grid().col());
+        log.push_back(std::move(what));
+    }
+    void note(std::string what) {
+        if (!gridOnly)
+            log.push_back(std::move(what));
+    }
     platform::Platform& p_;
 };
 

@@ -4,14 +4,6 @@
 #include "qt_test_support.h"
 
 #include <QAccessible>
-#include <QApplication>
-#include <QInputDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QPlainTextEdit>
-#include <QSignalSpy>
-#include <QTableView>
 #include <QToolButton>
 
 using namespace dalmure;
@@ -46,30 +38,15 @@ QStringList itemsHeard(QAccessible::Event type) {
     return out;
 }
 
-// Clicks the popup menu's Rename command.
-void chooseRename(QMenu* menu) {
-    for (QAction* a : menu->actions())
-        if (a->objectName() == QLatin1String("mnuPopupRenommer"))
-            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(a).center());
-}
-
 } // namespace
 
 class QtAccessibilityTest : public QObject {
     Q_OBJECT
 
-  private:
-    QTemporaryDir dir_;
-    std::unique_ptr<HostWindow> host_;
-
-    DalmureWidget& w() { return *host_->control; }
-    QtPlatform& p() { return host_->platform(); }
-    QAccessibleInterface* list() { return QAccessible::queryAccessibleInterface(p().gridView()); }
-    void clickCell(int row, int col, Qt::MouseButton button = Qt::LeftButton) {
-        const QRect r = p().cellRect(row, col);
-        QVERIFY2(r.isValid(), "cell not laid out");
-        QTest::mouseClick(p().gridView()->viewport(), button, {}, r.center());
-    }
+    WidgetFixture f_;
+    DalmureWidget& w() { return f_.w(); }
+    QtPlatform& p() { return f_.p(); }
+    QAccessibleInterface* list() { return QAccessible::queryAccessibleInterface(f_.view()); }
     // Lets the control's operation end and the news of it go out.
     static void settle() { QTest::qWait(1); }
     QStringList names() {
@@ -88,9 +65,7 @@ class QtAccessibilityTest : public QObject {
     }
     void cleanupTestCase() { QAccessible::installUpdateHandler(nullptr); }
     void init() {
-        QVERIFY(dir_.isValid());
-        QVERIFY(makeAppFolder(dir_));
-        host_ = std::make_unique<HostWindow>(dir_.path());
+        QVERIFY(f_.open());
         w().annoAdd(QStringLiteral("10:00:00"), QStringLiteral("Opening"));
         w().annoAdd(QStringLiteral("10:05:00"), QStringLiteral("Witness"),
                     QStringLiteral("Sworn in\r\nby the clerk"));
@@ -103,11 +78,9 @@ class QtAccessibilityTest : public QObject {
         // the list's items do not follow).
         QString cellNews;
         for (const Heard& h : heard)
-            if (host_ && h.object == p().gridView() && h.child >= 0)
+            if (f_.isOpen() && h.object == p().gridView() && h.child >= 0)
                 cellNews = QStringLiteral("news %1 about grid cell %2").arg(h.type).arg(h.child);
-        host_.reset();
-        QDir(dir_.path()).removeRecursively();
-        QDir().mkpath(dir_.path());
+        f_.close();
         QVERIFY2(cellNews.isEmpty(), qPrintable(cellNews));
     }
 
@@ -157,7 +130,7 @@ class QtAccessibilityTest : public QObject {
         QAccessibleInterface* l = list();
         (void)names(); // the reader has looked at the list
         p().gridView()->setFocus();
-        clickCell(0, 1);
+        f_.clickCell(0, 1);
         settle();
         QCOMPARE(w().selected(), 0);
         QVERIFY(l->child(0)->state().selected);
@@ -172,7 +145,7 @@ class QtAccessibilityTest : public QObject {
         QVERIFY(l->child(0)->state().focused);
         QCOMPARE(itemsHeard(QAccessible::Focus), QStringList{QStringLiteral("10:00:00, Opening")});
         // Elsewhere in the window: the list has no focused item.
-        host_->elsewhere->setFocus();
+        f_.elsewhere()->setFocus();
         settle();
         QCOMPARE(l->focusChild(), nullptr);
         QVERIFY(!l->child(0)->state().focused);
@@ -218,9 +191,9 @@ class QtAccessibilityTest : public QObject {
 
         // The clerk types notes: the item's name changes.
         heard.clear();
-        clickCell(0, 1);
+        f_.clickCell(0, 1);
         QTest::keyClicks(p().editorWidget(), QStringLiteral("Judge"));
-        QTest::mouseClick(host_->elsewhere, Qt::LeftButton); // commits
+        QTest::mouseClick(f_.elsewhere(), Qt::LeftButton); // commits
         settle();
         QCOMPARE(l->child(0)->text(QAccessible::Name), QStringLiteral("10:00:00, Opening, Judge"));
         QVERIFY(itemsHeard(QAccessible::NameChanged)
@@ -228,17 +201,10 @@ class QtAccessibilityTest : public QObject {
 
         // The clerk renames through the menu and its prompt; only that item is renamed.
         heard.clear();
-        p().setModalDriver([&](QWidget* modal) {
-            if (auto* menu = qobject_cast<QMenu*>(modal)) {
-                chooseRename(menu);
-            } else if (auto* dlg = qobject_cast<QInputDialog*>(modal)) {
-                auto* edit = dlg->findChild<QLineEdit*>();
-                edit->selectAll();
-                QTest::keyClicks(edit, QStringLiteral("Witness sworn"));
-                QTest::keyClick(edit, Qt::Key_Return);
-            }
-        });
-        clickCell(2, 1, Qt::RightButton);
+        QString seen;
+        answerMenus(p(), seen, QStringLiteral("mnuPopupRenommer"), Qt::LeftButton,
+                    QStringLiteral("Witness sworn"));
+        f_.clickCell(2, 1, Qt::RightButton);
         settle();
         QCOMPARE(w().annoDesc(1), QStringLiteral("Witness sworn"));
         QCOMPARE(itemsHeard(QAccessible::NameChanged),
@@ -247,7 +213,7 @@ class QtAccessibilityTest : public QObject {
 
     // The notes editor: multi-line editable text with a caret, named, and its edits heard.
     void theNotesEditorIsMultiLineTextWithACaret() {
-        clickCell(0, 1);
+        f_.clickCell(0, 1);
         QPlainTextEdit* ed = p().editorWidget();
         QTRY_VERIFY(ed->hasFocus());
         QAccessibleInterface* e = QAccessible::queryAccessibleInterface(ed);
@@ -307,7 +273,7 @@ class QtAccessibilityTest : public QObject {
             }
             QTest::keyClick(menu, Qt::Key_Escape);
         });
-        clickCell(0, 1, Qt::RightButton);
+        f_.clickCell(0, 1, Qt::RightButton);
         QVERIFY(items.size() >= 4);
         for (const QString& s : items) {
             QVERIFY2(!s.trimmed().isEmpty(), "a menu item without a name");
@@ -340,14 +306,14 @@ class QtAccessibilityTest : public QObject {
         // A prompt over the grid, cancelled: the reader asks again as the focus comes back.
         p().setModalDriver([&](QWidget* modal) {
             if (auto* menu = qobject_cast<QMenu*>(modal)) {
-                chooseRename(menu);
+                chooseOrClose(menu, menuItem(menu, QStringLiteral("mnuPopupRenommer")));
             } else {
                 (void)QAccessible::queryAccessibleInterface(modal)->focusChild();
                 (void)l->focusChild();
                 QTest::keyClick(modal, Qt::Key_Escape);
             }
         });
-        clickCell(2, 1, Qt::RightButton);
+        f_.clickCell(2, 1, Qt::RightButton);
         settle();
         QAccessibleInterface* f = l->focusChild();
         if (f != nullptr)
@@ -360,7 +326,7 @@ class QtAccessibilityTest : public QObject {
         QAccessibleInterface* witness = l->child(1);
         QAccessibleInterface* exhibit = l->child(2);
         const QAccessible::Id witnessId = QAccessible::uniqueId(witness);
-        clickCell(2, 1);
+        f_.clickCell(2, 1);
         QCOMPARE(w().selected(), 1);
         w().annoDelete(1);
         QVERIFY(!witness->isValid());
@@ -387,7 +353,7 @@ class QtAccessibilityTest : public QObject {
         QAccessibleInterface* last = list()->child(0);
         const QAccessible::Id lastId = QAccessible::uniqueId(last);
         QCOMPARE(last->text(QAccessible::Name), QStringLiteral("11:00:00, Adjourned"));
-        host_.reset();
+        f_.closeWindow();
         settle();
         if (QAccessibleInterface* still = QAccessible::accessibleInterface(lastId)) {
             QVERIFY(!still->isValid());
@@ -400,16 +366,15 @@ class QtAccessibilityTest : public QObject {
     // The find bar's count: the label's name and description, announced once per change as
     // the clerk types; the line is named as its hint reads.
     void theFindCountIsReadAndAnnounced() {
-        clickCell(1, 1);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape); // the keyboard in the list
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
-        QWidget* bar = p().findBarWidget();
-        auto* line = bar->findChild<QLineEdit*>(QStringLiteral("FindText"));
-        auto* count = bar->findChild<QLabel*>(QStringLiteral("FindCount"));
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(line));
+        f_.clickCell(1, 1);
+        press(Qt::Key_Escape); // the keyboard in the list
+        press(Qt::Key_F, Qt::ControlModifier);
+        QLineEdit* line = f_.findLine();
+        QLabel* count = f_.findCount();
+        QCOMPARE(focused(), static_cast<QWidget*>(line));
         // "x" finds Exhibit P-1 alone, so does "xi"; "xiz" nothing.
         for (QChar c : QStringLiteral("xiz")) {
-            QTest::keyClicks(QApplication::focusWidget(), QString(c));
+            typeKeys(QString(c));
             settle();
         }
         QStringList news;

@@ -3,12 +3,7 @@
 // hear of it is in qt_accessibility_test.cpp.
 #include "qt_test_support.h"
 
-#include <QApplication>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QSignalSpy>
-#include <QTableView>
 #include <QToolButton>
 
 using namespace dalmure;
@@ -16,27 +11,6 @@ using namespace dalmure::qt;
 using namespace dalmure::qt::testing;
 
 namespace {
-
-QWidget* focused() {
-    QCoreApplication::processEvents();
-    return QApplication::focusWidget();
-}
-
-// One key, or a run of characters, into the focused widget.
-void press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-    QWidget* target = focused();
-    QVERIFY(target != nullptr);
-    QTest::keyClick(target, key, mods);
-    QCoreApplication::processEvents();
-}
-void typeKeys(const QString& keys) {
-    for (QChar c : keys) {
-        QWidget* target = focused();
-        QVERIFY(target != nullptr);
-        QTest::keyClicks(target, QString(c));
-    }
-    QCoreApplication::processEvents();
-}
 
 const QString kTemoin = QStringLiteral("T\u00e9moin Roy");
 const QString kDeposee = QStringLiteral("d\u00e9pos\u00e9e par le t\u00e9moin");
@@ -50,9 +24,9 @@ class QtFindTest : public QObject {
     DalmureWidget& w() { return f_.w(); }
     QtPlatform& p() { return f_.p(); }
     QWidget* bar() { return p().findBarWidget(); }
-    QLineEdit* line() { return bar()->findChild<QLineEdit*>(QStringLiteral("FindText")); }
-    QLabel* count() { return bar()->findChild<QLabel*>(QStringLiteral("FindCount")); }
-    QTableView* view() { return p().gridView(); }
+    QLineEdit* line() { return f_.findLine(); }
+    QLabel* count() { return f_.findCount(); }
+    QTableView* view() { return f_.view(); }
 
     // The annotations whose two rows are shown, by time; a half-hidden one fails the test.
     QStringList shown() {
@@ -69,16 +43,9 @@ class QtFindTest : public QObject {
     // The grid view's place in the frame it shares with the bar.
     QRect gridRect() { return view()->geometry(); }
 
-    // The keyboard in the grid: a click opens the notes, Esc closes them and leaves it there.
-    void focusGrid(int row) {
-        f_.clickCell(row, 0);
-        press(Qt::Key_Escape);
-        QCOMPARE(focused(), static_cast<QWidget*>(view()));
-        QVERIFY(!p().editorWidget()->isVisible());
-    }
     // Ctrl+F from the grid, then the query.
     void findFromGrid(const QString& query) {
-        focusGrid(6);
+        f_.focusGrid(6);
         press(Qt::Key_F, Qt::ControlModifier);
         QCOMPARE(focused(), static_cast<QWidget*>(line()));
         typeKeys(query);
@@ -107,7 +74,7 @@ class QtFindTest : public QObject {
         QVERIFY(!bar()->isVisible());
         const QRect before = gridRect();
         if (col == 0)
-            focusGrid(3);
+            f_.focusGrid(3);
         else
             f_.clickCell(3, 1);
         QCOMPARE(focused(), col == 0 ? static_cast<QWidget*>(view()) : p().editorWidget());
@@ -173,12 +140,12 @@ class QtFindTest : public QObject {
         QVERIFY(f_.editorOver(5, 1));
         QCOMPARE(w().annoData(1), QStringLiteral("vu"));
         QCOMPARE(modified.count(), 1);
-        press(Qt::Key_F3);
-        QCOMPARE(w().selected(), 3);
-        press(Qt::Key_F3);
-        QCOMPARE(w().selected(), 1); // round the end
-        press(Qt::Key_F3, Qt::ShiftModifier);
-        QCOMPARE(w().selected(), 3); // and back past the start
+        // On through the matches, round the end, and back past the start.
+        for (auto [mods, next] :
+             {std::pair{Qt::NoModifier, 3}, {Qt::NoModifier, 1}, {Qt::ShiftModifier, 3}}) {
+            press(Qt::Key_F3, mods);
+            QCOMPARE(w().selected(), next);
+        }
         QCOMPARE(focused(), static_cast<QWidget*>(p().editorWidget()));
         typeKeys(QStringLiteral("x"));
         // Back in the bar with Ctrl+F, Enter goes on from the selected match.
@@ -209,7 +176,7 @@ class QtFindTest : public QObject {
         QCOMPARE(focused(), static_cast<QWidget*>(p().editorWidget()));
         QVERIFY(f_.editorOver(7, 1));
         typeKeys(QStringLiteral("!"));
-        QTest::mouseClick(f_.elsewhere(), Qt::LeftButton);
+        f_.leave();
         QCOMPARE(w().annoData(3), QStringLiteral("fin!"));
         // Esc and F3 outside the bar do nothing of finding: Esc in the notes closes them.
         f_.clickCell(1, 1);
@@ -238,6 +205,11 @@ class QtFindTest : public QObject {
         QVERIFY(!shown().contains(QStringLiteral("10:20:00")));
         QVERIFY(shown().contains(QStringLiteral("10:25:00")));
         QCOMPARE(focused(), static_cast<QWidget*>(line()));
+        // A host's notes that match bring their annotation in.
+        w().annoAdd(QStringLiteral("10:30:00"), QStringLiteral("Note"),
+                    QStringLiteral("t\u00e9moin absent"));
+        QCOMPARE(count()->text(), QStringLiteral("4 sur 7"));
+        QVERIFY(shown().contains(QStringLiteral("10:30:00")));
         typeKeys(QStringLiteral(" roy"));
         QCOMPARE(shown(), QStringList{QStringLiteral("10:05:00")});
     }

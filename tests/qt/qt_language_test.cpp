@@ -1,16 +1,11 @@
 // Qt's own texts around the control in the control's language: the notes' text menu and the
-// buttons of prompts and message boxes in a French session, Qt's English in an English one, and
-// a host's own translation of Qt's texts left alone.
+// buttons of prompts and message boxes in a French session while a control lives, Qt's English
+// in an English one, and a host's own translation of Qt's texts left alone.
 #include "qt_test_support.h"
 
-#include <QApplication>
-#include <QDialogButtonBox>
 #include <QLibraryInfo>
-#include <QMenu>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QToolButton>
 #include <QTranslator>
 
@@ -36,9 +31,7 @@ QStringList notesMenuTexts(QtPlatform& p) {
                 texts << a->text().section(QLatin1Char('\t'), 0, 0);
         QTest::keyClick(menu, Qt::Key_Escape);
     });
-    QWidget* notes = p.editorWidget()->viewport();
-    QWidget* top = notes->window();
-    QTest::mouseClick(top->windowHandle(), Qt::RightButton, {}, notes->mapTo(top, QPoint(5, 5)));
+    rightClickThroughWindow(p.editorWidget()->viewport(), QPoint(5, 5));
     p.setModalDriver({});
     return texts;
 }
@@ -71,47 +64,49 @@ QString yesNo() {
 class QtLanguageTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    std::unique_ptr<HostWindow> open(const QByteArray& ini = {}) {
-        QDir(dir_.path()).removeRecursively();
-        QDir().mkpath(dir_.path());
-        if (!makeAppFolder(dir_, ini))
-            return nullptr;
-        auto host = std::make_unique<HostWindow>(dir_.path());
-        host->control->annoAdd(QStringLiteral("10:00:00"), QStringLiteral("Ouverture"));
-        return host;
+    WidgetFixture f_;
+    bool open(const QByteArray& ini = {}) {
+        if (!f_.open(ini))
+            return false;
+        f_.w().annoAdd(QStringLiteral("10:00:00"), QStringLiteral("Ouverture"));
+        return true;
     }
 
   private slots:
-    // A French session: the notes' menu, the prompt's buttons and the message boxes' Yes and No
-    // are French while a control lives, English again once the last control is gone.
-    void aFrenchSessionShowsQtTextsInFrench() {
-        auto host = open();
-        QVERIFY(host);
-        const QStringList menu = notesMenuTexts(host->platform());
-        QVERIFY2(menu.contains(QStringLiteral("&Annuler")) &&
-                     menu.contains(QStringLiteral("Cop&ier")) &&
-                     menu.contains(QStringLiteral("Co&ller")),
-                 qPrintable(menu.join(QLatin1Char('|'))));
-        QCOMPARE(promptButtons(*host->control), QStringList({"Annuler", "OK"}));
-        QCOMPARE(yesNo(), QStringLiteral("&Oui &Non"));
+    void cleanup() { f_.close(); }
 
-        // A second control shares the translation: it stays until both are gone.
-        auto second = std::make_unique<HostWindow>(dir_.path());
-        host.reset();
-        QCOMPARE(yesNo(), QStringLiteral("&Oui &Non"));
-        second.reset();
-        QCOMPARE(yesNo(), QStringLiteral("&Yes &No"));
+    // The notes' menu, the prompt's buttons and the message boxes' Yes and No in the session's
+    // language while a control lives: French, or Qt's own English in an English session.
+    void qtsTextsAreInTheSessionsLanguage_data() {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<QStringList>("menu"); // among the notes' menu items
+        QTest::addColumn<QStringList>("prompt");
+        QTest::addColumn<QString>("question");
+        QTest::newRow("French") << QByteArray() << QStringList{"&Annuler", "Cop&ier", "Co&ller"}
+                                << QStringList{"Annuler", "OK"} << QStringLiteral("&Oui &Non");
+        QTest::newRow("English") << kEnglishIni << QStringList{"&Undo", "&Copy"}
+                                 << QStringList{"Cancel", "OK"} << QStringLiteral("&Yes &No");
+    }
+    void qtsTextsAreInTheSessionsLanguage() {
+        QFETCH(QByteArray, ini);
+        QFETCH(QStringList, menu);
+        QFETCH(QStringList, prompt);
+        QFETCH(QString, question);
+        QVERIFY(open(ini));
+        const QStringList shown = notesMenuTexts(f_.p());
+        for (const QString& item : menu)
+            QVERIFY2(shown.contains(item), qPrintable(shown.join(QLatin1Char('|'))));
+        QCOMPARE(promptButtons(f_.w()), prompt);
+        QCOMPARE(yesNo(), question);
     }
 
-    // An English session keeps Qt's own texts.
-    void anEnglishSessionKeepsQtsTexts() {
-        auto host = open(kEnglishIni);
-        QVERIFY(host);
-        const QStringList menu = notesMenuTexts(host->platform());
-        QVERIFY2(menu.contains(QStringLiteral("&Undo")) && menu.contains(QStringLiteral("&Copy")),
-                 qPrintable(menu.join(QLatin1Char('|'))));
-        QCOMPARE(promptButtons(*host->control), QStringList({"Cancel", "OK"}));
+    // Two French controls share the translation: it stays until both are gone.
+    void theTranslationStaysUntilTheLastControlGoes() {
+        QVERIFY(open());
+        auto second = std::make_unique<HostWindow>(f_.folder());
+        f_.closeWindow();
+        QCOMPARE(yesNo(), QStringLiteral("&Oui &Non"));
+        second.reset();
         QCOMPARE(yesNo(), QStringLiteral("&Yes &No"));
     }
 
@@ -124,12 +119,10 @@ class QtLanguageTest : public QObject {
         QVERIFY(QCoreApplication::installTranslator(&german));
         const QString hostYesNo = yesNo();
         QVERIFY(hostYesNo != QStringLiteral("&Yes &No"));
-        {
-            auto host = open();
-            QVERIFY(host);
-            QCOMPARE(yesNo(), hostYesNo);
-            QVERIFY(promptButtons(*host->control) != QStringList({"Annuler", "OK"}));
-        }
+        QVERIFY(open());
+        QCOMPARE(yesNo(), hostYesNo);
+        QVERIFY(promptButtons(f_.w()) != QStringList({"Annuler", "OK"}));
+        f_.closeWindow();
         QCOMPARE(yesNo(), hostYesNo);
         QCoreApplication::removeTranslator(&german);
         QCOMPARE(yesNo(), QStringLiteral("&Yes &No"));

@@ -3,15 +3,8 @@
 
 #include "journal/journal.h"
 
-#include <QAbstractItemView>
-#include <QApplication>
-#include <QInputDialog>
-#include <QLineEdit>
-#include <QMenu>
-#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTableView>
 #include <QToolButton>
 
 using namespace dalmure;
@@ -26,36 +19,11 @@ class QtWidgetTest : public QObject {
     DalmureWidget& w() { return f_.w(); }
     QtPlatform& p() { return f_.p(); }
     QWidget* viewport() { return f_.viewport(); }
-    void mouseOnCell(int row, int col, Qt::MouseButton button = Qt::LeftButton) {
-        f_.clickCell(row, col, button);
-    }
     void addThree() {
         w().annoAdd(QStringLiteral("10:00:00"), QStringLiteral("Opening"));
         w().annoAdd(QStringLiteral("10:05:00"), QStringLiteral("Witness"));
         w().annoAdd(QStringLiteral("10:10:00"), QStringLiteral("Recess"));
     }
-    // Answers the popup menu: writes down its items in order ("-h" after a hidden one, "-d"
-    // after a disabled one) and chooses the item named choose with the right button, or closes
-    // the menu.
-    void answerMenus(QString& seen, const QString& choose = {}) {
-        p().setModalDriver([&seen, choose](QWidget* modal) {
-            auto* menu = qobject_cast<QMenu*>(modal);
-            QVERIFY(menu != nullptr);
-            seen.clear();
-            QAction* pick = nullptr;
-            for (QAction* a : menu->actions()) {
-                // Qt reports a hidden action as disabled too.
-                seen += a->objectName() + (!a->isVisible() ? "-h " : a->isEnabled() ? " " : "-d ");
-                if (a->objectName() == choose)
-                    pick = a;
-            }
-            if (pick)
-                QTest::mouseClick(menu, Qt::RightButton, {}, menu->actionGeometry(pick).center());
-            else
-                QTest::keyClick(menu, Qt::Key_Escape);
-        });
-    }
-
   private slots:
     void init() { QVERIFY(f_.open()); }
     void cleanup() { f_.close(); }
@@ -63,7 +31,7 @@ class QtWidgetTest : public QObject {
     void clickSelectsAndOpensEditorOverTheDataCell() {
         addThree();
         // The click lands on the main row of the third annotation, in the time column.
-        mouseOnCell(4, 0);
+        f_.clickCell(4, 0);
         QCOMPARE(w().selected(), 2);
         auto& grid = p().grid();
         QCOMPARE(grid.row(), 5);
@@ -80,7 +48,7 @@ class QtWidgetTest : public QObject {
         QVERIFY2(f_.editorOver(5, 1), "editor not over its cell");
         QVERIFY(f_.editorRect().left() >= cell.left() && f_.editorRect().top() >= cell.top());
         // A click on the data row of the first annotation moves the editor there.
-        mouseOnCell(1, 1);
+        f_.clickCell(1, 1);
         QCOMPARE(w().selected(), 0);
         QVERIFY(f_.editorOver(1, 1));
     }
@@ -88,7 +56,7 @@ class QtWidgetTest : public QObject {
     void typingAndFocusLossCommit() {
         addThree();
         QSignalSpy modified(&w(), &DalmureWidget::annoModified);
-        mouseOnCell(2, 1);
+        f_.clickCell(2, 1);
         const int oneLine = p().grid().rowHeight(3);
         QPlainTextEdit* ed = p().editorWidget();
         QTest::keyClicks(ed, QStringLiteral("It's"));
@@ -104,15 +72,15 @@ class QtWidgetTest : public QObject {
         QVERIFY(f_.editorOver(3, 1));
         QCOMPARE(modified.count(), 0); // nothing reaches the grid while the editor has the focus
         // The user puts the focus elsewhere in the window: the commit runs.
-        QTest::mouseClick(f_.elsewhere(), Qt::LeftButton);
+        f_.leave();
         QCOMPARE(modified.count(), 1);
         QCOMPARE(modified.at(0).at(0).value<qint16>(), qint16(1));
         QCOMPARE(w().annoData(1), QStringLiteral("It`sabc\r\nsecond line"));
         QVERIFY(!p().editor().hasFocus());
         // Clicking another annotation after typing commits before selecting it.
-        mouseOnCell(0, 1);
+        f_.clickCell(0, 1);
         QTest::keyClicks(p().editorWidget(), QStringLiteral("x"));
-        mouseOnCell(4, 1);
+        f_.clickCell(4, 1);
         QCOMPARE(modified.count(), 2);
         QCOMPARE(w().annoData(0), QStringLiteral("x"));
         QCOMPARE(w().selected(), 2);
@@ -150,9 +118,9 @@ class QtWidgetTest : public QObject {
         QCOMPARE(w().noDossier(), QStringLiteral("500-01"));
         QVERIFY(w().recoverableSessions().isEmpty());
 
-        mouseOnCell(3, 1);
+        f_.clickCell(3, 1);
         QTest::keyClicks(p().editorWidget(), QStringLiteral(", and after"));
-        QTest::mouseClick(f_.elsewhere(), Qt::LeftButton);
+        f_.leave();
         QCOMPARE(w().annoData(1), QStringLiteral("typed before the crash, and after"));
     }
 
@@ -181,19 +149,10 @@ class QtWidgetTest : public QObject {
                 [&](QString& time, QString& desc) { raised << time << desc; });
         bool prompted = false;
         p().setModalDriver([&](QWidget* modal) {
-            auto* dlg = qobject_cast<QInputDialog*>(modal);
-            QVERIFY(dlg != nullptr);
-            prompted = true;
-            if (answer.isEmpty()) {
-                QTest::keyClick(modal, Qt::Key_Escape);
-                return;
-            }
-            auto* edit = dlg->findChild<QLineEdit*>();
-            QVERIFY(edit != nullptr);
-            QTest::keyClicks(edit, answer);
-            QTest::keyClick(edit, Qt::Key_Return);
+            prompted = qobject_cast<QInputDialog*>(modal) != nullptr;
+            answerPrompt(modal, answer);
         });
-        mouseOnCell(0, 1);
+        f_.clickCell(0, 1);
         QTest::keyClicks(p().editorWidget(), QStringLiteral("notes"));
         QTest::keyClick(p().editorWidget(), Qt::Key_Return);
         QVERIFY(prompted);
@@ -255,129 +214,149 @@ class QtWidgetTest : public QObject {
         QVERIFY(f_.editorOver(57, 1));
     }
 
-    // The menu's items as the list and the modes leave them.
-    void rightClickOpensTheMenuWithItsStates_data() {
+    // The control's menu, however the clerk opens it, with its items in the states the list and
+    // the modes give them; opening it leaves the selection and the notes as they were. F10
+    // alone is no menu key.
+    void theMenuOpensWithItsStates_data() {
         QTest::addColumn<bool>("annotations");
         QTest::addColumn<bool>("modes"); // NoPV and NoModif
+        QTest::addColumn<bool>("onGrid");
+        QTest::addColumn<Qt::Key>("key"); // Qt::Key_unknown: a right click on a cell
+        QTest::addColumn<bool>("shift");
         QTest::addColumn<QString>("seen");
+        const QString items = QStringLiteral("mnuPopupJouer mnuPopupRenommer mnuPopupSupprimer s1 "
+                                             "mnuPopupImprimer s2 mnuPopupDalmure");
         QTest::newRow("empty list: play and print disabled")
-            << false << false
+            << false << false << true << Qt::Key_unknown << false
             << QStringLiteral("mnuPopupJouer-d mnuPopupRenommer mnuPopupSupprimer s1 "
-                              "mnuPopupImprimer-d s2 mnuPopupDalmure ");
+                              "mnuPopupImprimer-d s2 mnuPopupDalmure");
         QTest::newRow("NoPV hides view and its separator, NoModif disables rename and delete")
-            << true << true
+            << true << true << true << Qt::Key_unknown << false
             << QStringLiteral("mnuPopupJouer mnuPopupRenommer-d mnuPopupSupprimer-d s1 "
-                              "mnuPopupImprimer s2-h mnuPopupDalmure-h ");
+                              "mnuPopupImprimer s2-h mnuPopupDalmure-h");
+        QTest::newRow("menu key in the notes")
+            << true << false << false << Qt::Key_Menu << false << items;
+        QTest::newRow("Shift+F10 in the notes")
+            << true << false << false << Qt::Key_F10 << true << items;
+        QTest::newRow("menu key on the grid")
+            << true << false << true << Qt::Key_Menu << false << items;
+        QTest::newRow("Shift+F10 on the grid")
+            << true << false << true << Qt::Key_F10 << true << items;
+        QTest::newRow("F10 alone") << true << false << true << Qt::Key_F10 << false << QString();
     }
-    void rightClickOpensTheMenuWithItsStates() {
+    void theMenuOpensWithItsStates() {
         QFETCH(bool, annotations);
         QFETCH(bool, modes);
+        QFETCH(bool, onGrid);
+        QFETCH(Qt::Key, key);
+        QFETCH(bool, shift);
         QFETCH(QString, seen);
         QString shown;
-        answerMenus(shown);
-        const int row = annotations ? 2 : 0;
+        answerMenus(p(), shown);
         if (annotations) {
             addThree();
-            mouseOnCell(row, 1);
+            f_.clickCell(2, 1);
         }
         w().setNoPV(modes);
         w().setNoModif(modes);
-        mouseOnCell(row, annotations ? 1 : 0, Qt::RightButton);
+        if (key == Qt::Key_unknown) {
+            f_.clickCell(annotations ? 2 : 0, annotations ? 1 : 0, Qt::RightButton);
+        } else {
+            QWidget* target = onGrid ? static_cast<QWidget*>(p().gridView()) : p().editorWidget();
+            target->setFocus();
+            QTest::keyClick(target, key, shift ? Qt::ShiftModifier : Qt::NoModifier);
+        }
         QCOMPARE(shown, seen);
+        if (annotations) {
+            QCOMPARE(w().selected(), 1);
+            QCOMPARE(p().editorWidget()->toPlainText(), QString());
+        }
     }
 
     // The right button selects the annotation under the mouse before the menu opens, so that
     // delete asks about that one (the host's slot changes the by-reference index); below the
     // last annotation it leaves the selection as it is.
+    void rightClickSelectsBeforeTheMenuActs_data() {
+        QTest::addColumn<int>("row"); // -1: below the last annotation
+        QTest::addColumn<QString>("choose");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<int>("asked");
+        QTest::newRow("on another annotation") << 0 << QString() << 0 << -1;
+        QTest::newRow("below the last") << -1 << QString() << 1 << -1;
+        QTest::newRow("delete chosen") << 2 << QStringLiteral("mnuPopupSupprimer") << 0 << 1;
+    }
     void rightClickSelectsBeforeTheMenuActs() {
+        QFETCH(int, row);
+        QFETCH(QString, choose);
+        QFETCH(int, selected);
+        QFETCH(int, asked);
         QString seen;
-        answerMenus(seen);
-        addThree();
-        mouseOnCell(2, 1);
-        mouseOnCell(0, 1, Qt::RightButton);
-        QVERIFY(!seen.isEmpty());
-        QCOMPARE(w().selected(), 0);
-        QCOMPARE(p().grid().row(), 1);
-        QVERIFY(f_.editorOver(1, 1));
-        seen.clear();
-        const QPoint below(10, viewport()->height() - 4);
-        QVERIFY(!p().gridView()->indexAt(below).isValid());
-        QTest::mouseClick(viewport(), Qt::RightButton, {}, below);
-        QVERIFY(!seen.isEmpty());
-        QCOMPARE(w().selected(), 0);
-        QCOMPARE(p().grid().row(), 1);
-
-        int asked = -1;
+        answerMenus(p(), seen, choose, Qt::RightButton);
+        int askedFor = -1;
         connect(&w(), &DalmureWidget::annoDeleteRequest, this, [&](qint16& index) {
-            asked = index;
+            askedFor = index;
             index = 0;
         });
-        answerMenus(seen, QStringLiteral("mnuPopupSupprimer"));
-        mouseOnCell(2, 1, Qt::RightButton);
-        QCOMPARE(asked, 1);
-        QCOMPARE(w().selected(), 0);
+        addThree();
+        f_.clickCell(2, 1);
+        if (row >= 0) {
+            f_.clickCell(row, 1, Qt::RightButton);
+        } else {
+            const QPoint below(10, viewport()->height() - 4);
+            QVERIFY(!p().gridView()->indexAt(below).isValid());
+            QTest::mouseClick(viewport(), Qt::RightButton, {}, below);
+        }
+        QVERIFY(!seen.isEmpty());
+        QCOMPARE(askedFor, asked);
+        QCOMPARE(w().selected(), selected);
+        if (asked < 0) {
+            QCOMPARE(p().grid().row(), 2 * selected + 1);
+            QVERIFY(f_.editorOver(2 * selected + 1, 1));
+        }
     }
 
     // Up, Down, Home, End, Page Up and Page Down on the grid go by whole annotations and select
     // as a click does: the editor opens over the notes, and notes typed are committed on the way.
+    void moveKeysOnTheGridSelectAsAClickDoes_data() {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<Qt::Key>("key");
+        QTest::addColumn<int>("selected"); // -1: any further down
+        QTest::newRow("Down") << 0 << Qt::Key_Down << 1;
+        QTest::newRow("End") << 1 << Qt::Key_End << 2;
+        QTest::newRow("Down on the last") << 2 << Qt::Key_Down << 2;
+        QTest::newRow("Up") << 2 << Qt::Key_Up << 1;
+        QTest::newRow("Up on the first") << 0 << Qt::Key_Up << 0;
+        QTest::newRow("Home") << 1 << Qt::Key_Home << 0;
+        QTest::newRow("Page Down") << 0 << Qt::Key_PageDown << -1;
+        QTest::newRow("Page Up") << 2 << Qt::Key_PageUp << 0;
+    }
     void moveKeysOnTheGridSelectAsAClickDoes() {
+        QFETCH(int, from);
+        QFETCH(Qt::Key, key);
+        QFETCH(int, selected);
         addThree();
         QSignalSpy modified(&w(), &DalmureWidget::annoModified);
-        mouseOnCell(0, 1);
+        f_.clickCell(2 * from + 1, 1);
+        QTest::keyClicks(p().editorWidget(), QStringLiteral("x"));
         QTableView* grid = p().gridView();
         grid->setFocus();
-        QTest::keyClick(grid, Qt::Key_Down);
-        QCOMPARE(w().selected(), 1);
-        QCOMPARE(p().grid().row(), 3);
-        QVERIFY(f_.editorOver(3, 1));
-        QVERIFY(p().editorWidget()->hasFocus());
-        QTest::keyClicks(p().editorWidget(), QStringLiteral("x"));
-        grid->setFocus();
-        QTest::keyClick(grid, Qt::Key_End);
-        QCOMPARE(w().selected(), 2);
-        QCOMPARE(w().annoData(1), QStringLiteral("x"));
-        QVERIFY(modified.count() >= 1);
-        QTest::keyClick(grid, Qt::Key_Down); // the last stays selected
-        QCOMPARE(w().selected(), 2);
-        QTest::keyClick(grid, Qt::Key_Up);
-        QCOMPARE(w().selected(), 1);
-        QTest::keyClick(grid, Qt::Key_Home);
-        QCOMPARE(w().selected(), 0);
-        QCOMPARE(p().grid().row(), 1);
-        QTest::keyClick(grid, Qt::Key_PageDown);
-        QVERIFY(w().selected() >= 1);
-        QTest::keyClick(grid, Qt::Key_PageUp);
-        QCOMPARE(w().selected(), 0);
-        QVERIFY(f_.editorOver(1, 1));
-        QCOMPARE(w().annoData(0), QString());
-    }
-
-    // The menu key and Shift+F10 open the control's menu for the selected annotation, from the
-    // grid and from the editor, and leave the selection where it was.
-    void menuKeysOpenTheControlMenu() {
-        QString seen;
-        answerMenus(seen);
-        addThree();
-        mouseOnCell(2, 1);
-        const QString items = QStringLiteral("mnuPopupJouer mnuPopupRenommer mnuPopupSupprimer s1 "
-                                             "mnuPopupImprimer s2 mnuPopupDalmure ");
-        QTest::keyClick(p().editorWidget(), Qt::Key_Menu);
-        QCOMPARE(seen, items);
-        seen.clear();
-        QTest::keyClick(p().editorWidget(), Qt::Key_F10, Qt::ShiftModifier);
-        QCOMPARE(seen, items);
-        QCOMPARE(p().editorWidget()->toPlainText(), QString());
-        seen.clear();
-        p().gridView()->setFocus();
-        QTest::keyClick(p().gridView(), Qt::Key_Menu);
-        QCOMPARE(seen, items);
-        seen.clear();
-        QTest::keyClick(p().gridView(), Qt::Key_F10, Qt::ShiftModifier);
-        QCOMPARE(seen, items);
-        QCOMPARE(w().selected(), 1);
-        seen.clear();
-        QTest::keyClick(p().gridView(), Qt::Key_F10); // F10 alone is no menu key
-        QVERIFY(seen.isEmpty());
+        QTest::keyClick(grid, key);
+        if (selected < 0)
+            QVERIFY(w().selected() > from);
+        else
+            QCOMPARE(w().selected(), selected);
+        QCOMPARE(w().annoData(from), QStringLiteral("x"));
+        QCOMPARE(modified.count(), 1);
+        // Both rows of the selected annotation, and only they, in the highlight colour.
+        auto& g = p().grid();
+        for (int r = 0; r < g.rows(); ++r)
+            QCOMPARE(g.cellBackColorAt(r, 0) == g.backColorFixed(), r / 2 == w().selected());
+        if (w().selected() != from) {
+            QCOMPARE(p().grid().row(), 2 * w().selected() + 1);
+            QVERIFY(f_.editorOver(2 * w().selected() + 1, 1));
+            QVERIFY(p().editorWidget()->hasFocus());
+            QCOMPARE(p().editorWidget()->toPlainText(), QString());
+        }
     }
 
     // The print command walks every row to write the minutes; the dialog is cancelled. The
@@ -387,7 +366,7 @@ class QtWidgetTest : public QObject {
         for (int i = 29; i >= 0; --i)
             w().annoAdd(QStringLiteral("10:%1:00").arg(i, 2, 10, QLatin1Char('0')),
                         QStringLiteral("A%1").arg(i));
-        mouseOnCell(7, 1);
+        f_.clickCell(7, 1);
         QCOMPARE(w().selected(), 3);
         QVERIFY(f_.editorOver(7, 1));
 
@@ -406,16 +385,15 @@ class QtWidgetTest : public QObject {
         QVERIFY(p().editorWidget()->isVisible());
         QVERIFY2(f_.editorOver(7, 1), "editor not over the notes of annotation 3");
         // The dialog gone, the desktop makes the window active again.
-        f_.host().window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(f_.host().window.get()));
+        QVERIFY(backToFront(f_.window()));
         QVERIFY(f_.editorOver(7, 1));
         // The clerk comes back to the control (its container gives it the focus) and types.
-        QTest::mouseClick(f_.elsewhere(), Qt::LeftButton);
+        f_.leave();
         p().containerFocus();
         QVERIFY(p().editor().hasFocus());
         QTest::keyClicks(p().editorWidget(), QStringLiteral("typed"));
         QVERIFY(f_.editorOver(7, 1));
-        QTest::mouseClick(f_.elsewhere(), Qt::LeftButton);
+        f_.leave();
         QCOMPARE(w().annoData(3), QStringLiteral("typed"));
         QCOMPARE(w().annoData(29), QString());
     }
@@ -436,7 +414,7 @@ class QtWidgetTest : public QObject {
         addThree();
         connect(&w(), &DalmureWidget::annoDeleteRequest, this,
                 [this](qint16& i) { w().annoDelete(i); });
-        mouseOnCell(2 * deleted + 1, 1);
+        f_.clickCell(2 * deleted + 1, 1);
         QTest::mouseClick(p().buttonWidget(ButtonId::Delete), Qt::LeftButton);
         QCOMPARE(w().annoCount(), 2);
         QCOMPARE(w().selected(), selected);

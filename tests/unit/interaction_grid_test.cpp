@@ -1,5 +1,5 @@
-// Selecting annotations on the grid, the double click, the popup menu, scrolling and the
-// withdrawal of tooltips.
+// Selecting annotations on the grid, the double click, scrolling, and the move keys on an empty
+// list.
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -177,55 +177,11 @@ TEST_F(GridInteraction, UserScrollClosesAnEditableEditorOnly) {
     EXPECT_EQ(highlightedRows(), (std::vector<std::int32_t>{4, 5}));
 }
 
-// The move keys select as a click does: by whole annotations, committing the notes on the way.
-TEST_F(GridInteraction, MoveKeysSelectAnnotationsAsClicksDo) {
-    addThree();
-    h.c().AnnoAdd(u("10:00:04"), u("fourth"));
-    ASSERT_TRUE(h.platform->userClick(0, 0));
-    ASSERT_EQ(c().Selected(), 0);
-
-    h.platform->userKeyDown(40); // Down
-    EXPECT_EQ(c().Selected(), 1);
-    EXPECT_EQ(highlightedRows(), (std::vector<std::int32_t>{2, 3}));
-    EXPECT_TRUE(h.editor().hasFocus());
-    h.platform->userType(u("typed"));
-    h.events.names.clear();
-    h.platform->userKeyDown(40);
-    EXPECT_EQ(c().Selected(), 2);
-    EXPECT_EQ(s(c().AnnoData(1)), "typed"); // committed by the move
-    EXPECT_FALSE(h.events.names.empty());
-
-    h.platform->userKeyDown(35); // End
-    EXPECT_EQ(c().Selected(), 3);
-    h.platform->userKeyDown(40); // stays on the last
-    EXPECT_EQ(c().Selected(), 3);
-    h.platform->userKeyDown(38); // Up
-    EXPECT_EQ(c().Selected(), 2);
-    h.platform->userKeyDown(36); // Home
-    EXPECT_EQ(c().Selected(), 0);
-    h.platform->userKeyDown(38);
-    EXPECT_EQ(c().Selected(), 0);
-    h.platform->userKeyDown(34); // Page Down: at least one further
-    EXPECT_GE(c().Selected(), 1);
-    h.platform->userKeyDown(33); // Page Up
-    EXPECT_EQ(c().Selected(), 0);
-    EXPECT_EQ(h.app.logCount(), 0u);
-}
-
+// The move keys and the menu key on a list are driven with real keys in qt_widget_test.cpp.
 TEST_F(GridInteraction, MoveKeysOnTheEmptyListDoNothing) {
     h.platform->userKeyDown(40);
     EXPECT_EQ(c().Selected(), -1);
     EXPECT_FALSE(h.editor().visible());
-}
-
-TEST_F(GridInteraction, MenuKeyOpensTheMenuOfTheSelectedAnnotation) {
-    addThree();
-    ASSERT_TRUE(h.platform->userClick(2, 0));
-    const int before = h.platform->menuPopups();
-    ASSERT_TRUE(h.platform->userMenuKey(std::nullopt));
-    EXPECT_EQ(h.platform->menuPopups(), before + 1);
-    EXPECT_EQ(c().Selected(), 1); // the selection stays
-    EXPECT_TRUE(h.editor().hasFocus());
 }
 
 } // namespace
