@@ -7,6 +7,7 @@
 // let a ControlError reach the host.
 #pragma once
 
+#include "annotations/annotation_list.h"
 #include "commands/commands.h"
 #include "journal/journal.h"
 #include "minutes/minutes.h"
@@ -127,9 +128,6 @@ class DalmurePrivate : private platform::Notifications,
 
     // --- List helpers -----------------------------------------------------------------------
     bool blValideGrid();
-    // Keeps the count of neighbouring annotations out of time order, so that the insertion
-    // point can be found by bisection while the list is sorted.
-    void noteTimeOrderAround(std::int32_t annotation);
 
     // --- Layout -----------------------------------------------------------------------------
     void ResizeGrid();
@@ -285,6 +283,9 @@ class DalmurePrivate : private platform::Notifications,
     void setNotes(std::int32_t index, const Str& notes);
 
     platform::Platform& p_;
+    // The annotations in the grid's rows and their time order (control/annotations.cpp adds the
+    // host's rules around it).
+    AnnotationList list_{p_.grid()};
     Log log_;
     Settings settings_;
     Minutes minutes_;
@@ -310,9 +311,6 @@ class DalmurePrivate : private platform::Notifications,
     // of it is committed.
     bool blSelectionFailed = false;
     std::int32_t lBackColor = 0;
-
-    // Neighbouring annotation pairs whose times are out of order (see noteTimeOrderAround).
-    std::int32_t timeOrderBreaks_ = 0;
 
     // The filter of the find bar, kept only while the bar is shown.
     std::unique_ptr<writing::FindIndex> find_;

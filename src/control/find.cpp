@@ -33,12 +33,7 @@ Str countText(Str pattern, std::size_t found, std::size_t total) {
 } // namespace
 
 std::int32_t DalmurePrivate::findAnnotationCount() {
-    platform::Grid& g = grid();
-    if (g.rows() < 2)
-        return 0;
-    if (g.rows() == 2 && g.textMatrix(0, 0).empty())
-        return 0;
-    return g.rows() / 2;
+    return list_.count();
 }
 
 std::int32_t DalmurePrivate::findRoom() {
