@@ -115,8 +115,7 @@ void DalmurePrivate::AnnoDelete(std::int32_t& AnnoIndex) {
         platform::Grid& g = grid();
         if (g.rows() == 2) {
             list_.clear();
-            blEditorClosedByList = true;
-            blEditorOpen = false;
+            editorState_.closedByList();
             notesEditor().setText(Str());
             notesEditor().setVisible(false);
             finished = true;
@@ -148,7 +147,7 @@ void DalmurePrivate::ClearAll() {
         list_.clear();
         journalCleared();
         findCleared();
-        blEditorClosedByList = true;
+        editorState_.closedByList();
         closeEditor();
         finished = true;
     });

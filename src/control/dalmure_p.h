@@ -9,6 +9,7 @@
 
 #include "annotations/annotation_list.h"
 #include "commands/commands.h"
+#include "interaction/notes_editor_state.h"
 #include "journal/journal.h"
 #include "minutes/minutes.h"
 #include "platform/platform.h"
@@ -297,20 +298,11 @@ class DalmurePrivate : private platform::Notifications,
 
     // Private state, named as the control has always named it.
     std::int16_t iSelected = 0;
-    Str strEditStart;
     bool blScrolling = false;
-    bool blLoadingEditor = false;
-    // True while the editor stays closed because AnnoDelete or ClearAll emptied the list: its text
-    // is then no note of the user's, and a host change to the list commits nothing.
-    bool blEditorClosedByList = false;
-    // True from the click handling's opening of the editor until Esc, the cell leaving, or the
-    // list emptied closes it; the editor may then be hidden only while its row is out of view.
-    bool blEditorOpen = false;
-    // True from a selection that failed (an annotation past the 16-bit index) until the next that
-    // succeeds: the editor stays closed and what it holds belongs to no annotation, so nothing
-    // of it is committed.
-    bool blSelectionFailed = false;
     std::int32_t lBackColor = 0;
+    // The notes editor: open or not, the text it took the focus with, whether it holds notes of
+    // the user's.
+    NotesEditorState editorState_;
 
     // The filter of the find bar, kept only while the bar is shown.
     std::unique_ptr<writing::FindIndex> find_;

@@ -19,7 +19,7 @@ class DalmureTestAccess {
     }
     static void setSelected(DalmurePrivate& c, std::int16_t v) { c.iSelected = v; }
     static std::int32_t lBackColor(const DalmurePrivate& c) { return c.lBackColor; }
-    static const Str& strEditStart(const DalmurePrivate& c) { return c.strEditStart; }
+    static const Str& strEditStart(const DalmurePrivate& c) { return c.editorState_.startText(); }
     static bool blScrolling(const DalmurePrivate& c) { return c.blScrolling; }
 
     // Layout
