@@ -4,6 +4,7 @@
 
 # The control and the platform interfaces' shared models: no Qt, libmdb or GIO.
 set(DALMURE_CORE_SOURCES
+  annotations/annotation_list.cpp
   commands/commands.cpp
   control/annotations.cpp
   control/dalmure.cpp

@@ -89,8 +89,8 @@ void DalmurePrivate::UserControl_EnterFocus() {
 // --- Views and log -----------------------------------------------------------------------
 
 DalmurePrivate::PrivateState DalmurePrivate::privateState() const {
-    return {iSelected, settings_.languageColumn(), commands_.lastToolTip(), strEditStart,
-            blScrolling};
+    return {iSelected, settings_.languageColumn(), commands_.lastToolTip(),
+            editorState_.startText(), blScrolling};
 }
 
 void DalmurePrivate::writeLogLine(std::int32_t number, const Str& description, const Str& label) {

@@ -7,7 +7,9 @@
 // let a ControlError reach the host.
 #pragma once
 
+#include "annotations/annotation_list.h"
 #include "commands/commands.h"
+#include "interaction/notes_editor_state.h"
 #include "journal/journal.h"
 #include "minutes/minutes.h"
 #include "platform/platform.h"
@@ -127,9 +129,6 @@ class DalmurePrivate : private platform::Notifications,
 
     // --- List helpers -----------------------------------------------------------------------
     bool blValideGrid();
-    // Keeps the count of neighbouring annotations out of time order, so that the insertion
-    // point can be found by bisection while the list is sorted.
-    void noteTimeOrderAround(std::int32_t annotation);
 
     // --- Layout -----------------------------------------------------------------------------
     void ResizeGrid();
@@ -285,6 +284,9 @@ class DalmurePrivate : private platform::Notifications,
     void setNotes(std::int32_t index, const Str& notes);
 
     platform::Platform& p_;
+    // The annotations in the grid's rows and their time order (control/annotations.cpp adds the
+    // host's rules around it).
+    AnnotationList list_{p_.grid()};
     Log log_;
     Settings settings_;
     Minutes minutes_;
@@ -296,23 +298,11 @@ class DalmurePrivate : private platform::Notifications,
 
     // Private state, named as the control has always named it.
     std::int16_t iSelected = 0;
-    Str strEditStart;
     bool blScrolling = false;
-    bool blLoadingEditor = false;
-    // True while the editor stays closed because AnnoDelete or ClearAll emptied the list: its text
-    // is then no note of the user's, and a host change to the list commits nothing.
-    bool blEditorClosedByList = false;
-    // True from the click handling's opening of the editor until Esc, the cell leaving, or the
-    // list emptied closes it; the editor may then be hidden only while its row is out of view.
-    bool blEditorOpen = false;
-    // True from a selection that failed (an annotation past the 16-bit index) until the next that
-    // succeeds: the editor stays closed and what it holds belongs to no annotation, so nothing
-    // of it is committed.
-    bool blSelectionFailed = false;
     std::int32_t lBackColor = 0;
-
-    // Neighbouring annotation pairs whose times are out of order (see noteTimeOrderAround).
-    std::int32_t timeOrderBreaks_ = 0;
+    // The notes editor: open or not, the text it took the focus with, whether it holds notes of
+    // the user's.
+    NotesEditorState editorState_;
 
     // The filter of the find bar, kept only while the bar is shown.
     std::unique_ptr<writing::FindIndex> find_;

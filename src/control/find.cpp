@@ -33,12 +33,7 @@ Str countText(Str pattern, std::size_t found, std::size_t total) {
 } // namespace
 
 std::int32_t DalmurePrivate::findAnnotationCount() {
-    platform::Grid& g = grid();
-    if (g.rows() < 2)
-        return 0;
-    if (g.rows() == 2 && g.textMatrix(0, 0).empty())
-        return 0;
-    return g.rows() / 2;
+    return list_.count();
 }
 
 std::int32_t DalmurePrivate::findRoom() {
@@ -77,7 +72,7 @@ void DalmurePrivate::openFind() {
                           notes = g.textMatrix(2 * k + 1, 1);
                 index->append({time, desc, notes});
             }
-            if (blEditorOpen && iSelected >= 0 && iSelected < count)
+            if (editorState_.isOpen() && iSelected >= 0 && iSelected < count)
                 index->setPinned(static_cast<std::size_t>(iSelected));
             find_ = std::move(index);
             bar.setCaptions(settings_.text(u"MSG461", u"Fermer la recherche (\u00c9chap)"),
@@ -184,7 +179,7 @@ void DalmurePrivate::closeFind() {
         }
         PlaceEditor();
         // The clerk goes back to the notes the bar left open.
-        if (hadFocus && blEditorOpen && notesEditor().visible())
+        if (hadFocus && editorState_.isOpen() && notesEditor().visible())
             notesEditor().setFocus();
     });
     PlaceEditor();

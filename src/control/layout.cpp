@@ -151,14 +151,14 @@ void DalmurePrivate::EnsureVisible(std::int32_t& row) {
 }
 
 std::int32_t DalmurePrivate::editorRow() {
-    if (!blEditorOpen || iSelected < 0)
+    if (!editorState_.isOpen() || iSelected < 0)
         return -1;
     const std::int32_t row = 2 * std::int32_t{iSelected} + 1;
     return row < grid().rows() ? row : -1;
 }
 
 void DalmurePrivate::PlaceEditor() {
-    if (!blEditorOpen)
+    if (!editorState_.isOpen())
         return;
     platform::Grid& g = grid();
     platform::TextBox& editor = notesEditor();

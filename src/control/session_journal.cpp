@@ -81,7 +81,7 @@ void DalmurePrivate::journalNotes(std::int32_t index, const Str& notes) {
 
 // The editor's text as the clerk types it, for the annotation it is open on.
 void DalmurePrivate::journalLiveText() {
-    if (!journal_ || !blEditorOpen || blSelectionFailed || iSelected < 0)
+    if (!journal_ || !editorState_.editsSelection() || iSelected < 0)
         return;
     journalCaseFields();
     journal_->liveText(iSelected, notesEditor().text());

@@ -2,8 +2,9 @@
 //
 // The editor edits the data row of the selected annotation. Its text reaches the grid only by a
 // commit: when the editor loses the focus, on the style-2 Enter, and before the host changes the
-// list under an editor that still has the focus (commitPendingEdit). strEditStart holds the text
-// the editor was opened with, so that an unchanged text is never written back.
+// list under an editor that still has the focus (commitPendingEdit). Its state
+// (interaction/notes_editor_state.h) holds the text the editor was opened with, so that an
+// unchanged text is never written back.
 #include "control/dalmure_p.h"
 #include "control/trap.h"
 #include "interaction/notes_writing.h"
@@ -49,12 +50,10 @@ void DalmurePrivate::openEditor() {
     platform::Grid& g = grid();
     platform::TextBox& editor = notesEditor();
 
-    blEditorClosedByList = false;
-    blSelectionFailed = false;
-    blEditorOpen = true;
-    blLoadingEditor = true;
+    editorState_.opened();
+    editorState_.setLoading(true);
     editor.setText(Str());
-    blLoadingEditor = false;
+    editorState_.setLoading(false);
 
     const Str data = g.text();
     if (editor.text() == data) {
@@ -82,7 +81,7 @@ void DalmurePrivate::openEditor() {
 
 void DalmurePrivate::onEditorChange() {
     trap(label::editorChange, [&] {
-        if (blLoadingEditor) {
+        if (editorState_.loading()) {
             return;
         }
         // An expansion made for the key just typed can be undone until the next change.
@@ -107,7 +106,7 @@ void DalmurePrivate::onEditorChange() {
 }
 
 void DalmurePrivate::onEditorGotFocus() {
-    strEditStart = notesEditor().text();
+    editorState_.focusTaken(notesEditor().text());
     notesEditor().setReadOnly(commands_.notesReadOnly());
     if (findActive() && notesEditor().hasFocus())
         findPinSelected();
@@ -191,14 +190,14 @@ void DalmurePrivate::onEditorKeyPress(std::int16_t& KeyAscii) {
 }
 
 void DalmurePrivate::closeEditor() {
-    blEditorOpen = false;
+    editorState_.closed();
     notesEditor().setVisible(false);
 }
 
 void DalmurePrivate::onEditorLostFocus() {
     // An editor closed because the list was emptied holds nothing to commit: the notes it held
     // were committed before the list changed.
-    if (blEditorClosedByList && !notesEditor().visible()) {
+    if (!editorState_.holdsUserNotes(notesEditor().visible())) {
         return;
     }
     trap(label::editorLostFocus, [&] { commitEditor(false); });
@@ -206,7 +205,7 @@ void DalmurePrivate::onEditorLostFocus() {
 
 void DalmurePrivate::commitPendingEdit() {
     // Only an editor still open, or hidden by Esc, holds notes of the user's.
-    if (!notesEditor().hasFocus() || (blEditorClosedByList && !notesEditor().visible())) {
+    if (!notesEditor().hasFocus() || !editorState_.holdsUserNotes(notesEditor().visible())) {
         return;
     }
     trap(label::editorLostFocus, [&] { commitEditor(true); });
@@ -220,7 +219,7 @@ bool DalmurePrivate::commitEditor(bool markCommitted) {
     const std::int32_t rememberedCol = g.col();
     const std::int32_t rememberedRow = g.row();
     const Str text = notesEditor().text();
-    if (blSelectionFailed || text == strEditStart || iSelected < 0) {
+    if (!editorState_.commitDue(text, iSelected)) {
         return false;
     }
     // The column moves first: an index whose data row overflows 16 bits leaves it moved.
@@ -232,7 +231,7 @@ bool DalmurePrivate::commitEditor(bool markCommitted) {
     g.setCol(rememberedCol);
     g.setRow(rememberedRow);
     if (markCommitted) {
-        strEditStart = text;
+        editorState_.committed(text);
     }
     if (events_ != nullptr) {
         events_->AnnoModified(iSelected);

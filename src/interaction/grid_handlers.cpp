@@ -69,7 +69,7 @@ void DalmurePrivate::onGridClick() {
         if (current >= 32767) {
             // The editor holds notes of the annotation selected before: it closes, and nothing
             // of it is committed until a selection succeeds and opens it again.
-            blSelectionFailed = true;
+            editorState_.selectionFailed();
             closeEditor();
             errors::overflow();
         }

@@ -14,10 +14,12 @@ class DalmureTestAccess {
 
     // List helpers
     static bool blValideGrid(DalmurePrivate& c) { return c.blValideGrid(); }
-    static std::int32_t timeOrderBreaks(const DalmurePrivate& c) { return c.timeOrderBreaks_; }
+    static std::int32_t timeOrderBreaks(const DalmurePrivate& c) {
+        return c.list_.timeOrderBreaks();
+    }
     static void setSelected(DalmurePrivate& c, std::int16_t v) { c.iSelected = v; }
     static std::int32_t lBackColor(const DalmurePrivate& c) { return c.lBackColor; }
-    static const Str& strEditStart(const DalmurePrivate& c) { return c.strEditStart; }
+    static const Str& strEditStart(const DalmurePrivate& c) { return c.editorState_.startText(); }
     static bool blScrolling(const DalmurePrivate& c) { return c.blScrolling; }
 
     // Layout
