@@ -10,7 +10,7 @@
 namespace dalmure {
 
 class Catalogue {
-public:
+  public:
     Catalogue(platform::CatalogueDatabase& db, platform::Screen& screen, Log& log, Str appFolder);
 
     // The catalogue's text for strMsgId in column langColumn; strDefault when the catalogue has no
@@ -19,7 +19,7 @@ public:
     // lookup and the default pointer after it.
     Str ChargeLangue(const Str& strMsgId, const Str& strDefault, const Str& langColumn);
 
-private:
+  private:
     platform::CatalogueDatabase& db_;
     platform::Screen& screen_;
     Log& log_;
