@@ -53,12 +53,12 @@ std::string pathIn(const files::Folder& folder, const std::string& name) {
 
 Lock Lock::tryTake(const files::Folder& folder, const std::string& id, bool create, int* error) {
     const std::string name = lockName(id);
-    int flags = O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    int flags = O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
     if (create)
         flags |= O_CREAT;
     int fd;
     do {
-        fd = ::openat(folder.descriptor(), name.c_str(), flags, 0600);
+        fd = ::openat(folder.descriptor(), name.c_str(), flags | O_NOFOLLOW, 0600);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         if (error)

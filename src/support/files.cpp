@@ -45,10 +45,12 @@ class Fd {
 // a FIFO's other end, no controlling terminal, nothing inherited by programs we start.
 constexpr int kSafeOpen = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
+// Whatever is opened for writing is opened where it is, never through a link.
 int openAt(int dir, const char* name, int flags, mode_t mode = 0) {
+    const bool writes = (flags & (O_WRONLY | O_RDWR | O_CREAT)) != 0;
     int fd;
     do {
-        fd = ::openat(dir, name, flags, mode);
+        fd = ::openat(dir, name, writes ? flags | O_NOFOLLOW : flags, mode);
     } while (fd < 0 && errno == EINTR);
     return fd;
 }
