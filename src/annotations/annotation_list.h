@@ -22,7 +22,6 @@ class AnnotationList {
     // --- Reading ------------------------------------------------------------------------------
     // The annotations the grid holds (the placeholder holds none); the current cell stays.
     std::int32_t count() const;
-    bool isEmpty() const { return count() == 0; }
     // True when the grid is the two rows of the placeholder as the host's count reads it: row 0
     // blank in the current column. The current cell is put back.
     bool showsPlaceholder();

@@ -265,8 +265,6 @@ class DalmurePrivate : private platform::Notifications,
     // Hides or shows the rows of annotation index as the filter says.
     void findApply(std::int32_t index);
     void findShowCount();
-    // The annotations the grid holds (its empty placeholder holds none).
-    std::int32_t findAnnotationCount();
 
     // --- Journal ----------------------------------------------------------------------------
     void startJournal();

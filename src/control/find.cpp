@@ -32,10 +32,6 @@ Str countText(Str pattern, std::size_t found, std::size_t total) {
 
 } // namespace
 
-std::int32_t DalmurePrivate::findAnnotationCount() {
-    return list_.count();
-}
-
 std::int32_t DalmurePrivate::findRoom() {
     platform::FindBar& bar = p_.findBar();
     return bar.visible() ? bar.height() : 0;
@@ -66,7 +62,7 @@ void DalmurePrivate::openFind() {
         if (find_ == nullptr) {
             auto index = std::make_unique<writing::FindIndex>();
             platform::Grid& g = grid();
-            const std::int32_t count = findAnnotationCount();
+            const std::int32_t count = list_.count();
             for (std::int32_t k = 0; k < count; ++k) {
                 const Str time = g.textMatrix(2 * k, 0), desc = g.textMatrix(2 * k, 1),
                           notes = g.textMatrix(2 * k + 1, 1);

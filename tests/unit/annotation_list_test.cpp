@@ -153,7 +153,7 @@ TEST_F(AnnotationListTest, BookkeepingMatchesAFreshCountThroughRandomChanges) {
 }
 
 TEST_F(AnnotationListTest, RemovingAndClearingLeaveThePlaceholder) {
-    EXPECT_TRUE(list.isEmpty());
+    EXPECT_EQ(list.count(), 0);
     EXPECT_TRUE(list.showsPlaceholder());
     add({{"10:00", "a"}, {"11:00", "b"}, {"12:00", "c"}});
     EXPECT_FALSE(list.showsPlaceholder());
@@ -167,7 +167,7 @@ TEST_F(AnnotationListTest, RemovingAndClearingLeaveThePlaceholder) {
     list.clear();
     EXPECT_EQ(grid.rows(), 2);
     EXPECT_EQ(rows(), (std::vector<std::string>{" "}));
-    EXPECT_TRUE(list.isEmpty());
+    EXPECT_EQ(list.count(), 0);
     EXPECT_TRUE(list.showsPlaceholder());
     EXPECT_EQ(list.insert(u"13:00", u"d"), 0); // written over the placeholder's rows
     EXPECT_EQ(grid.rows(), 2);
