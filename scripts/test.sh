@@ -7,6 +7,10 @@ cd "$(dirname "$0")/.."
 
 scripts/deps.sh
 
+# Paths relative to the checkout in the compiler cache: another clone on this machine (CI) reuses
+# what an earlier build compiled.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
+
 jobs=$(nproc)
 if [ "${SANITIZE:-0}" = 1 ]; then
   dir=build-asan
