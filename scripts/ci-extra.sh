@@ -14,6 +14,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD:-$root/build}"
 cd "$root"
+export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=true
 
 if [ ! -x "$build/tests/dalmure_tests" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDALMURE_WITH_QT=OFF >/dev/null
