@@ -169,6 +169,9 @@ class DalmurePrivate : private platform::Notifications,
     void onEditorLostFocus();
     // Commits typed notes before the host changes the list under the editor.
     void commitPendingEdit();
+    // A command button: the notes typed so far are committed, the command runs, and the
+    // keyboard is back in the notes of the selected annotation when the editor is open.
+    void onButtonClick(platform::ButtonId button);
     // The commit itself; markCommitted makes the written text the editor's new starting text.
     bool commitEditor(bool markCommitted);
     // Expands the abbreviation before the caret when ch, about to be typed there, ends it.
@@ -214,7 +217,7 @@ class DalmurePrivate : private platform::Notifications,
     }
     void editorKeyPress(std::int16_t& keyAscii) override { onEditorKeyPress(keyAscii); }
     void editorKeyUp(std::int16_t& keyCode, int shift) override { onEditorKeyUp(keyCode, shift); }
-    void buttonClick(platform::ButtonId button) override { commands_.buttonClicked(button); }
+    void buttonClick(platform::ButtonId button) override { onButtonClick(button); }
     void buttonMouseMove(platform::ButtonId button) override { commands_.buttonHovered(button); }
     void menuClick(platform::MenuItemId item) override { commands_.menuItemChosen(item); }
     void findRequested() override { openFind(); }

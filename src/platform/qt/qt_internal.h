@@ -399,6 +399,8 @@ class ButtonWidget final : public QToolButton {
 
   protected:
     void mouseMoveEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
 
   private:
     Context& ctx_;
