@@ -2,6 +2,7 @@
 #pragma once
 
 #include "control/dalmure_p.h"
+#include "interaction/notes_writing.h"
 
 namespace dalmure {
 
@@ -42,6 +43,8 @@ class DalmureTestAccess {
         return c.editorSpellingHelp(pos, help);
     }
     static void addWord(DalmurePrivate& c, const Str& word) { c.editorAddWord(word); }
+    // Waits for the glossary file's read under way, if any, and swaps it in.
+    static void finishGlossaryRead(DalmurePrivate& c) { c.writing_->glossary().finishLoading(); }
 
     // Minutes
     static bool GenerateHTML(DalmurePrivate& c, bool print) { return c.minutes_.writePage(print); }
