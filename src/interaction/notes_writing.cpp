@@ -39,6 +39,11 @@ Str problemText(const writing::GlossaryProblem& p) {
         return u"Glossary " + p.path + u" unreadable: " + fromUtf8(p.detail);
     case K::Missing:
         return u"Glossary " + p.path + u" missing";
+    case K::MoreBadLines:
+        return u"Glossary " + p.path + u": " + decimal(static_cast<long long>(p.count)) +
+               u" lines skipped in all, the first " +
+               decimal(static_cast<long long>(writing::Glossary::kReportedBadLines)) +
+               u" said above";
     }
     return u"Glossary " + p.path + u" line " + decimal(p.line) + u" skipped (" + why + u"): " +
            p.content;
@@ -104,8 +109,10 @@ void NotesWriting::configure(const Settings& settings) {
 }
 
 void NotesWriting::refreshGlossary() {
+    // Called as words end: a changed file is read on a thread of its own and its entries are
+    // swapped in at a later word end, so that the typing never waits for the read.
     if (!glossaryName_.empty())
-        glossary_.refresh();
+        glossary_.refreshInBackground();
 }
 
 bool NotesWriting::expands() const {
@@ -158,12 +165,12 @@ bool NotesWriting::addWord(const Str& word) {
         const std::string name = toUtf8(glossaryName_);
         std::string bytes = line;
         if (folder.kind(name) == files::Folder::Kind::Regular) {
-            const std::string was = files::readAll(appFolder_ + u"/" + glossaryName_);
+            const std::string was = folder.read(name);
             if (!was.empty() && was.back() != '\n')
                 bytes.insert(bytes.begin(), '\n');
         }
         folder.append(name, bytes);
-        glossary_.refresh();
+        glossary_.refreshInBackground(); // the word is known already (addWord above)
         return true;
     } catch (const std::exception& e) {
         report(u"Glossary " + glossaryName_ + u": " + word + u" not added: " + fromUtf8(e.what()));

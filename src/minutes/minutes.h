@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 #include "settings/settings.h"
+#include "support/files.h"
 #include "support/log.h"
 #include "support/text.h"
 
@@ -39,9 +40,10 @@ class Minutes {
     // Writes the page, ending it with a print script when print is true; false when it could
     // not be written whole (the previous page then stays, and the failure is logged).
     bool writePage(bool print);
-    // Appends the template at templatePath, its case fields filled in (markup characters
+    // Appends the template name of folder, its case fields filled in (markup characters
     // escaped when escape is true), to page in Windows-1252 bytes.
-    void appendTemplate(const Str& templatePath, std::string& page, bool escape);
+    void appendTemplate(const files::Folder& folder, const char* name, std::string& page,
+                        bool escape);
 
     // The view command: writes the page and opens it in the program the desktop associates
     // with HTML pages.

@@ -239,18 +239,17 @@ bool Minutes::writePage(bool print) {
 
         // The page is written to a new file beside the previous one, which stays in place until
         // the new page is on disk in full.
+        const files::Folder folder = files::Folder::open(settings_.appFolder());
         std::string head;
-        const Str templ =
-            settings_.appFolder() + (isFrench(settings_.languageColumn()) ? u"/pvTemplateFRA.html"
-                                                                          : u"/pvTemplateENG.html");
-        if (files::isRegularFile(templ))
-            appendTemplate(templ, head, escape);
+        const char* templ =
+            isFrench(settings_.languageColumn()) ? "pvTemplateFRA.html" : "pvTemplateENG.html";
+        if (folder.kind(templ) != files::Folder::Kind::Missing)
+            appendTemplate(folder, templ, head, escape);
 
         platform::Grid& g = form_.grid();
         const std::int32_t rows = g.rows();
         const RowPieces pieces{padX, padY1, padY2, bold, escape};
 
-        const files::Folder folder = files::Folder::open(settings_.appFolder());
         files::Folder::Replacement page = folder.replacement("pvData.html");
         TableLine table(page, std::move(head));
         table << "<table border=\"0\">";
@@ -278,9 +277,13 @@ bool Minutes::writePage(bool print) {
     return written;
 }
 
-void Minutes::appendTemplate(const Str& templatePath, std::string& page, bool escape) {
+void Minutes::appendTemplate(const files::Folder& folder, const char* name, std::string& page,
+                             bool escape) {
     runTrapped(log_, label::setDataVariables, [&] {
-        const Str source = fromCp1252(files::readAll(templatePath));
+        // What goes into the page is read where it is: never through a link (the page must not
+        // carry a file from elsewhere), never a FIFO or a device waited for. Anything but a
+        // regular file is refused with one log line and the page goes on without it.
+        const Str source = fromCp1252(folder.read(name));
 
         static constexpr std::array<std::u16string_view, 3> kPlaceholders{
             u"CW.NODOSSIER", u"CW.DATECREATED", u"CW.USERNAME"};

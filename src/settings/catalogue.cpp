@@ -8,6 +8,7 @@
 
 #include <new>
 #include <optional>
+#include <sys/stat.h>
 #include <variant>
 
 namespace dalmure {
@@ -65,8 +66,19 @@ Str Catalogue::ChargeLangue(const Str& strMsgId, const Str& strDefault, const St
     Str folder = appFolder_;
     while (folder.size() > 1 && folder.back() == u'/')
         folder.pop_back();
+    // The catalogue may be a link to a regular file (deployments share one). A FIFO or a
+    // device in its place is never opened: the lookup gives the default, logged once.
     const Str path = files::findNoCase(folder, u"ORLngClient.MDB");
     if (!files::isRegularFile(path)) {
+        struct stat st {};
+        const bool other = ::stat(files::toNative(path).c_str(), &st) == 0 &&
+                           !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+        if (other && !refusalLogged_) {
+            refusalLogged_ = true;
+            log_.writeTrapped(errors::kPathFileAccess,
+                              path + u" is not a regular file: not read, default texts used",
+                              label::chargeLangue);
+        }
         screen_.setMousePointer(platform::kPointerDefault);
         return strDefault;
     }

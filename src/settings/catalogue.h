@@ -24,6 +24,7 @@ class Catalogue {
     platform::Screen& screen_;
     Log& log_;
     Str appFolder_;
+    bool refusalLogged_ = false; // a FIFO or a device in the catalogue's place, said once
 };
 
 } // namespace dalmure

@@ -2,6 +2,7 @@
 #include "settings/settings.h"
 #include "support/log_labels.h"
 
+#include "support/errors.h"
 #include "support/ini_reader.h"
 #include "support/numeric.h"
 #include "support/trap.h"
@@ -19,7 +20,16 @@ Str Settings::iniPath() const {
 }
 
 Str Settings::iniValue(const Str& section, const Str& key, const Str& fallback) const {
-    return ReadIni(section, key, fallback, iniPath());
+    bool refused = false;
+    Str value = ReadIni(section, key, fallback, iniPath(), &refused);
+    if (refused && !iniRefusalLogged_) {
+        // A FIFO or a device where the INI file belongs: read as a missing file, said once.
+        iniRefusalLogged_ = true;
+        log_.writeTrapped(errors::kPathFileAccess,
+                          iniPath() + u" is not a regular file: not read, defaults used",
+                          label::startUp);
+    }
+    return value;
 }
 
 void Settings::chooseLanguage(const Str& language) {

@@ -26,7 +26,9 @@ class Settings {
     const Str& appFolder() const { return appFolder_; }
     // The full path of the client INI file.
     Str iniPath() const;
-    // The value of key in [section] of the client INI file, or fallback.
+    // The value of key in [section] of the client INI file, or fallback. The file may be a link
+    // to a regular file; a FIFO or a device in its place is not waited for, reads as a missing
+    // file and is logged once.
     Str iniValue(const Str& section, const Str& key, const Str& fallback) const;
 
     // Chooses the catalogue column of language: the second field of the first [LNG] entry
@@ -44,6 +46,7 @@ class Settings {
     Log& log_;
     Catalogue catalogue_;
     Str languageColumn_;
+    mutable bool iniRefusalLogged_ = false;
 };
 
 // Field index (from 1) of a "|"-separated entry; "" when it has fewer fields. The walk counts in

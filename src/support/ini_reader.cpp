@@ -5,8 +5,12 @@
 //  File
 //  - The folder part of strFile is taken as given; the file name is matched without regard to
 //    case in that folder (the control names the file both "ORClient.ini" and "ORClient.INI").
-//  - A file that is missing or cannot be read (a folder, no permission) gives the default:
-//    the Windows reader reports no error either.
+//  - A file that is missing or cannot be read (a folder, no permission) gives the default,
+//    copied as it is (only its trailing spaces dropped and the cut at 2047): its quotes stay,
+//    as the Windows reader leaves them when it could not open the file. It reports no error.
+//  - The file may be a link to a regular file (deployments share one file between folders).
+//    Anything else in its place (a FIFO, a device) is refused without being opened in a way
+//    that waits: the open never blocks, and the descriptor must be a regular file.
 //  - A file starting with the UTF-16 mark FF FE is read as UTF-16 little-endian, one starting
 //    with FE FF as UTF-16 big-endian; the mark itself is no text, and an odd last byte is
 //    dropped. Every other file is Windows-1252 bytes, whatever its first bytes are. A UTF-8
@@ -51,7 +55,9 @@
 //    of 2047 characters between its quotes loses its closing quote to the cut and then its last
 //    character, giving 2046; one of 2048 or more keeps its first 2047. A lone quote or
 //    mismatched quotes stay.
-//  - The result passes through the ANSI code page on its way back.
+//  - The result passes through the ANSI code page on its way back, as Windows converts by
+//    default: a character of a UTF-16 file that 1252 cannot hold takes its best-fit letter
+//    ("Ā" reads "A"), "?" only where Windows has none.
 //
 //  Reading once per change
 //  - Each file is parsed once and kept, keyed on its path and its identity: device, inode, size
@@ -71,6 +77,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -229,7 +236,9 @@ class FileCache {
 
     // The parsed file at path, or null when it is not a regular file or cannot be read; st is
     // what stat gave for the path.
-    std::shared_ptr<const Snapshot> get(const std::string& path, const struct stat& st) {
+    // refused is set when what was opened turned out not to be a regular file.
+    std::shared_ptr<const Snapshot> get(const std::string& path, const struct stat& st,
+                                        bool& refused) {
         if (!S_ISREG(st.st_mode))
             return nullptr;
         std::shared_ptr<const Snapshot> known;
@@ -244,7 +253,9 @@ class FileCache {
 
         timespec readAt{};
         ::clock_gettime(CLOCK_REALTIME, &readAt);
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // Never waits for a FIFO or a device swapped in since the stat: the open does not block
+        // and the descriptor itself must be a regular file.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
         if (fd < 0)
             return nullptr;
         struct stat before {};
@@ -252,6 +263,8 @@ class FileCache {
         std::string bytes;
         const bool ok = ::fstat(fd, &before) == 0 && S_ISREG(before.st_mode) &&
                         readAll(fd, before.st_size, bytes) && ::fstat(fd, &after) == 0;
+        if (!S_ISREG(before.st_mode) && !S_ISDIR(before.st_mode) && before.st_mode != 0)
+            refused = true;
         ::close(fd);
         if (!ok)
             return nullptr;
@@ -314,6 +327,81 @@ FileCache& fileCache() {
 
 // --- The result -------------------------------------------------------------------------------
 
+// Windows' best fit for code page 1252 where it differs from "?". Latin Extended-A by position
+// (U+0100 to U+017F; "?" where Windows has no fit, the seven letters 1252 holds never
+// looked at here; 0xD0 is "Ð"), then single characters in code point order.
+constexpr char kLatinExtendedA[] = "AaAaAaCcCcCcCcDd"
+                                   "\xD0"
+                                   "dEeEeEeEeEeGgGg"
+                                   "GgGgHhHhIiIiIiIi"
+                                   "Ii??JjKk?LlLlLl?"
+                                   "?LlNnNnNn???OoOo"
+                                   "Oo??RrRrRrSsSsSs"
+                                   "??TtTtTtUuUuUuUu"
+                                   "UuUuWwYy?ZzZz???";
+static_assert(sizeof kLatinExtendedA == 0x80 + 1);
+
+struct Fit {
+    char16_t from;
+    unsigned char to;
+};
+constexpr Fit kBestFit[] = {
+    {0x0180, 'b'},  {0x0189, 0xD0}, {0x0191, 0x83}, {0x0197, 'I'},  {0x019A, 'l'},  {0x019F, 'O'},
+    {0x01A0, 'O'},  {0x01A1, 'o'},  {0x01AB, 't'},  {0x01AE, 'T'},  {0x01AF, 'U'},  {0x01B0, 'u'},
+    {0x01B6, 'z'},  {0x01C0, '|'},  {0x01C3, '!'},  {0x01CD, 'A'},  {0x01CE, 'a'},  {0x01CF, 'I'},
+    {0x01D0, 'i'},  {0x01D1, 'O'},  {0x01D2, 'o'},  {0x01D3, 'U'},  {0x01D4, 'u'},  {0x01D5, 'U'},
+    {0x01D6, 'u'},  {0x01D7, 'U'},  {0x01D8, 'u'},  {0x01D9, 'U'},  {0x01DA, 'u'},  {0x01DB, 'U'},
+    {0x01DC, 'u'},  {0x01DE, 'A'},  {0x01DF, 'a'},  {0x01E4, 'G'},  {0x01E5, 'g'},  {0x01E6, 'G'},
+    {0x01E7, 'g'},  {0x01E8, 'K'},  {0x01E9, 'k'},  {0x01EA, 'O'},  {0x01EB, 'o'},  {0x01EC, 'O'},
+    {0x01ED, 'o'},  {0x01F0, 'j'},  {0x0261, 'g'},  {0x02B9, '\''}, {0x02BA, '"'},  {0x02BC, '\''},
+    {0x02C4, '^'},  {0x02C8, '\''}, {0x02C9, 0xAF}, {0x02CA, 0xB4}, {0x02CB, '`'},  {0x02CD, '_'},
+    {0x02DA, 0xB0}, {0x0300, '`'},  {0x0301, 0xB4}, {0x0302, '^'},  {0x0303, '~'},  {0x0304, 0xAF},
+    {0x0305, 0xAF}, {0x0308, 0xA8}, {0x030A, 0xB0}, {0x030E, '"'},  {0x0327, 0xB8}, {0x0331, '_'},
+    {0x0332, '_'},  {0x037E, ';'},  {0x2000, ' '},  {0x2001, ' '},  {0x2002, ' '},  {0x2003, ' '},
+    {0x2004, ' '},  {0x2005, ' '},  {0x2006, ' '},  {0x2010, '-'},  {0x2011, '-'},  {0x2017, '='},
+    {0x2024, 0xB7}, {0x2032, '\''}, {0x2035, '`'},  {0x2044, '/'},  {0x2122, 0x99}, {0x2212, '-'},
+    {0x2215, '/'},  {0x2216, '\\'}, {0x2217, '*'},  {0x2219, 0xB7}, {0x221E, '8'},  {0x2223, '|'},
+    {0x2236, ':'},  {0x223C, '~'},  {0x2248, 0x98}, {0x2261, '='},  {0x2264, '='},  {0x2265, '='},
+    {0x226A, 0xAB}, {0x226B, 0xBB}, {0x22C5, 0xB7}, {0x2329, '<'},  {0x232A, '>'},  {0x3000, ' '},
+    {0x3008, '<'},  {0x3009, '>'},  {0x300A, 0xAB}, {0x300B, 0xBB}, {0x301A, '['},  {0x301B, ']'},
+    {0x30FB, 0xB7},
+};
+
+int bestFitByte(char16_t c) {
+    if (c >= 0x0100 && c < 0x0180 && kLatinExtendedA[c - 0x0100] != '?')
+        return static_cast<unsigned char>(kLatinExtendedA[c - 0x0100]);
+    if (c >= 0xFF01 && c <= 0xFF5E) // fullwidth forms of ASCII
+        return c - 0xFEE0;
+    const auto it = std::lower_bound(std::begin(kBestFit), std::end(kBestFit), c,
+                                     [](const Fit& f, char16_t v) { return f.from < v; });
+    return it != std::end(kBestFit) && it->from == c ? it->to : -1;
+}
+
+// A text's characters that 1252 cannot hold replaced as Windows' default conversion replaces
+// them: by their best fit, else "?" (one for a surrogate pair).
+Str withBestFit(StrView text) {
+    Str out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c < 0x80 || toCp1252(StrView(&c, 1)) != "?") {
+            out += c;
+            continue;
+        }
+        const int fit = bestFitByte(c);
+        out += fit < 0 ? u'?' : fromCp1252(std::string(1, static_cast<char>(fit)))[0];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF)
+            ++i;
+    }
+    return out;
+}
+
+// The text as it comes back through the ANSI interface: best-fit letters, cut at a NUL.
+Str backThroughAnsi(StrView text) {
+    return throughAnsi(withBestFit(text));
+}
+
 // What the reader copies into the 2048-character buffer: the cut, then the quotes.
 Str copyOut(StrView text) {
     const bool quoted = text.size() >= 2 && (text.front() == u'"' || text.front() == u'\'') &&
@@ -323,7 +411,7 @@ Str copyOut(StrView text) {
     StrView copied = text.substr(0, std::min(text.size(), kMaxChars));
     if (quoted && text.size() <= kBufferChars)
         copied.remove_suffix(1);
-    return throughAnsi(copied);
+    return backThroughAnsi(copied);
 }
 
 Str withoutTrailingSpaces(Str text) {
@@ -336,7 +424,8 @@ Str withoutTrailingSpaces(Str text) {
 
 } // namespace
 
-Str ReadIni(const Str& strSection, const Str& strKey, const Str& strDefault, const Str& strFile) {
+Str ReadIni(const Str& strSection, const Str& strKey, const Str& strDefault, const Str& strFile,
+            bool* refused) {
     const Str section = throughAnsi(strSection);
     const Str key = throughAnsi(strKey);
 
@@ -351,7 +440,11 @@ Str ReadIni(const Str& strSection, const Str& strKey, const Str& strDefault, con
         if (::stat(path.c_str(), &st) != 0)
             st.st_mode = 0; // missing: the default
     }
-    if (const auto file = fileCache().get(path, st)) {
+    bool notRegular = st.st_mode != 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+    const auto file = fileCache().get(path, st, notRegular);
+    if (refused != nullptr)
+        *refused = notRegular;
+    if (file) {
         const auto& sections = file->parsed.sections;
         const auto s = sections.find(ucase(trimmed(section)));
         if (s != sections.end()) {
@@ -360,7 +453,10 @@ Str ReadIni(const Str& strSection, const Str& strKey, const Str& strDefault, con
                 return copyOut(k->second.value);
         }
     }
-    return copyOut(withoutTrailingSpaces(throughAnsi(strDefault)));
+    const Str fallback = withoutTrailingSpaces(throughAnsi(strDefault));
+    if (!file) // no file was opened: the default as it is, quotes and all
+        return fallback.substr(0, std::min(fallback.size(), kMaxChars));
+    return copyOut(fallback);
 }
 
 } // namespace dalmure

@@ -9,7 +9,10 @@
 namespace dalmure {
 
 // The value of strKey in [strSection] of strFile (a full path), or strDefault when the file,
-// section or key is missing. An existing key with an empty value gives "".
-Str ReadIni(const Str& strSection, const Str& strKey, const Str& strDefault, const Str& strFile);
+// section or key is missing. An existing key with an empty value gives "". refused, when given,
+// tells whether something other than a regular file or a folder (a FIFO, a device) stood in
+// the file's place and was not read.
+Str ReadIni(const Str& strSection, const Str& strKey, const Str& strDefault, const Str& strFile,
+            bool* refused = nullptr);
 
 } // namespace dalmure

@@ -5,8 +5,10 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <exception>
 #include <string_view>
+#include <system_error>
 
 namespace dalmure::writing {
 namespace {
@@ -133,8 +135,15 @@ const GlossaryEntry* Glossary::Table::find(StrView typed, const Str& lowered) co
 
 // --- Glossary ---
 
-Glossary::Glossary() = default;
-Glossary::~Glossary() = default;
+Glossary::Glossary() : file_(std::make_unique<FilePart>()) {}
+
+Glossary::~Glossary() {
+    // A read under way finishes with this object's copy of the access; nothing of it is kept.
+    if (pending_.valid())
+        pending_.wait();
+    if (retiring_.valid())
+        retiring_.wait();
+}
 
 bool Glossary::validAbbreviation(StrView abbreviation) {
     if (abbreviation.empty())
@@ -153,6 +162,9 @@ std::string Glossary::fileLine(StrView abbreviation, StrView text) {
 }
 
 void Glossary::setFile(Str path, GlossaryReport report, FileAccess access) {
+    if (pending_.valid())
+        pending_.wait(); // a read of the previous file is dropped
+    pending_ = {};
     path_ = std::move(path);
     report_ = std::move(report);
     access_ = std::move(access);
@@ -164,6 +176,8 @@ void Glossary::setFile(Str path, GlossaryReport report, FileAccess access) {
 bool Glossary::refresh() {
     if (path_.empty())
         return false;
+    if (finishLoading())
+        return true;
     const FileStamp now = access_.stamp(path_);
     if (now == stamp_)
         return false;
@@ -171,41 +185,77 @@ bool Glossary::refresh() {
     return true;
 }
 
+bool Glossary::refreshInBackground() {
+    if (path_.empty())
+        return false;
+    if (pending_.valid()) {
+        if (pending_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            return false; // still reading: the entries read before stay in use
+        swapIn(pending_.get());
+        return true;
+    }
+    if (access_.stamp(path_) == stamp_)
+        return false;
+    // The read works on copies: the path and the access may change here meanwhile. When no
+    // thread can be had, the next call tries again.
+    try {
+        pending_ = std::async(std::launch::async,
+                              [path = path_, access = access_] { return readFile(path, access); });
+    } catch (const std::system_error&) {
+    }
+    return false;
+}
+
+bool Glossary::finishLoading() {
+    if (!pending_.valid())
+        return false;
+    swapIn(pending_.get());
+    return true;
+}
+
 void Glossary::load() {
-    const bool hadEntries = !file_.entries.empty();
-    file_.clear();
     if (path_.empty()) {
         stamp_ = {};
-        if (hadEntries)
-            rebuildWords();
+        if (!file_->table.entries.empty()) {
+            file_ = std::make_unique<FilePart>();
+            ++version_;
+        }
         return;
     }
-    auto problem = [&](GlossaryProblem::Kind kind, int line, Str content, std::string detail) {
-        if (report_)
-            report_(GlossaryProblem{kind, path_, line, std::move(content), std::move(detail)});
+    swapIn(readFile(path_, access_));
+}
+
+std::unique_ptr<Glossary::Read> Glossary::readFile(const Str& path, const FileAccess& access) {
+    auto read = std::make_unique<Read>();
+    read->part = std::make_unique<FilePart>();
+    std::size_t badLines = 0;
+    auto problem = [&](GlossaryProblem::Kind kind, int line, std::string_view content,
+                       std::string detail) {
+        using Kind = GlossaryProblem::Kind;
+        const bool badLine = kind != Kind::Missing && kind != Kind::Unreadable;
+        if (badLine && ++badLines > kReportedBadLines)
+            return; // counted, reported once at the end
+        read->problems.push_back(
+            GlossaryProblem{kind, path, line, fromUtf8(content), std::move(detail)});
     };
 
     // The stamp is taken before reading: a change while reading is seen at the next refresh.
-    stamp_ = access_.stamp(path_);
+    read->stamp = access.stamp(path);
+    if (!read->stamp.present) {
+        read->fileProblem = true;
+        problem(GlossaryProblem::Kind::Missing, 0, {}, {});
+        return read;
+    }
     std::string bytes;
-    if (!stamp_.present) {
-        if (!reportedFileProblem_)
-            problem(GlossaryProblem::Kind::Missing, 0, {}, {});
-        reportedFileProblem_ = true;
-        rebuildWords();
-        return;
-    }
     try {
-        bytes = access_.read(path_);
+        bytes = access.read(path);
     } catch (const std::exception& e) {
-        if (!reportedFileProblem_)
-            problem(GlossaryProblem::Kind::Unreadable, 0, {}, e.what());
-        reportedFileProblem_ = true;
-        rebuildWords();
-        return;
+        read->fileProblem = true;
+        problem(GlossaryProblem::Kind::Unreadable, 0, {}, e.what());
+        return read;
     }
-    reportedFileProblem_ = false;
 
+    Table& table = read->part->table;
     std::string_view rest(bytes);
     if (rest.starts_with("\xEF\xBB\xBF"))
         rest.remove_prefix(3);
@@ -223,12 +273,12 @@ void Glossary::load() {
             continue;
         using Kind = GlossaryProblem::Kind;
         if (!validUtf8(content)) {
-            problem(Kind::InvalidUtf8, number, fromUtf8(content), {});
+            problem(Kind::InvalidUtf8, number, content, {});
             continue;
         }
         const std::size_t tab = content.find('\t');
         if (tab == std::string_view::npos) {
-            problem(Kind::NoTab, number, fromUtf8(content), {});
+            problem(Kind::NoTab, number, content, {});
             continue;
         }
         // Tabs and spaces after the text are slips of the keyboard; a tab inside it is a
@@ -237,40 +287,73 @@ void Glossary::load() {
         while (!rawText.empty() && (rawText.back() == ' ' || rawText.back() == '\t'))
             rawText.remove_suffix(1);
         if (rawText.find('\t') != std::string_view::npos) {
-            problem(Kind::ExtraTab, number, fromUtf8(content), {});
+            problem(Kind::ExtraTab, number, content, {});
             continue;
         }
         const Str abbreviation = fromUtf8(trimSpaces(content.substr(0, tab)));
         const Str text = fromUtf8(trimSpaces(rawText));
         if (!validAbbreviation(abbreviation)) {
-            problem(Kind::BadAbbreviation, number, fromUtf8(content), {});
+            problem(Kind::BadAbbreviation, number, content, {});
             continue;
         }
         if (text.empty()) {
-            problem(Kind::EmptyText, number, fromUtf8(content), {});
+            problem(Kind::EmptyText, number, content, {});
             continue;
         }
-        file_.put(abbreviation, text); // a later line for the same abbreviation wins
+        table.put(abbreviation, text); // a later line for the same abbreviation wins
     }
-    rebuildWords();
+    if (badLines > kReportedBadLines) {
+        read->problems.push_back(
+            GlossaryProblem{GlossaryProblem::Kind::MoreBadLines, path, 0, {}, {}, badLines});
+    }
+    for (const auto& [key, entry] : table.entries) {
+        const Str& text = entry.text;
+        forEachWord(text, [&](WordSpan w) {
+            Str word = text.substr(w.start, w.length);
+            read->part->wordsUpper.insert(ucase(word));
+            read->part->words.insert(std::move(word));
+        });
+    }
+    return read;
+}
+
+void Glossary::swapIn(std::unique_ptr<Read> read) {
+    stamp_ = read->stamp;
+    // A missing or unreadable file is said once until it is read again.
+    const bool quiet = read->fileProblem && reportedFileProblem_;
+    reportedFileProblem_ = read->fileProblem;
+    if (report_ && !quiet)
+        for (const GlossaryProblem& p : read->problems)
+            report_(p);
+    std::swap(file_, read->part);
+    ++version_;
+    // The entries swapped out may be a million: freed on a thread of their own, not here.
+    if (retiring_.valid())
+        retiring_.wait();
+    try {
+        retiring_ =
+            std::async(std::launch::async, [old = std::move(read)]() mutable { old.reset(); });
+    } catch (const std::system_error&) {
+        // No thread to be had: freed here, once.
+    }
 }
 
 bool Glossary::setHearingEntry(const Str& abbreviation, const Str& text) {
     if (!validAbbreviation(abbreviation) || text.empty())
         return false;
     hearing_.put(abbreviation, text);
-    rebuildWords();
+    rebuildHearingWords();
     return true;
 }
 
 void Glossary::removeHearingEntry(const Str& abbreviation) {
     hearing_.erase(abbreviation);
-    rebuildWords();
+    rebuildHearingWords();
 }
 
 void Glossary::clearHearingEntries() {
     hearing_.clear();
-    rebuildWords();
+    rebuildHearingWords();
 }
 
 void Glossary::addWord(const Str& word) {
@@ -286,21 +369,19 @@ const GlossaryEntry* Glossary::find(StrView typed) const {
     const Str lowered = lower(typed);
     if (const GlossaryEntry* entry = hearing_.find(typed, lowered))
         return entry;
-    return file_.find(typed, lowered);
+    return file_->table.find(typed, lowered);
 }
 
-void Glossary::rebuildWords() {
-    words_.clear();
-    wordsUpper_.clear();
-    for (const Table* table : {&file_, &hearing_}) {
-        for (const auto& [key, entry] : table->entries) {
-            const Str& text = entry.text;
-            forEachWord(text, [&](WordSpan w) {
-                Str word = text.substr(w.start, w.length);
-                wordsUpper_.insert(ucase(word));
-                words_.insert(std::move(word));
-            });
-        }
+void Glossary::rebuildHearingWords() {
+    hearingWords_.clear();
+    hearingWordsUpper_.clear();
+    for (const auto& [key, entry] : hearing_.entries) {
+        const Str& text = entry.text;
+        forEachWord(text, [&](WordSpan w) {
+            Str word = text.substr(w.start, w.length);
+            hearingWordsUpper_.insert(ucase(word));
+            hearingWords_.insert(std::move(word));
+        });
     }
     ++version_;
 }
@@ -309,7 +390,10 @@ bool Glossary::knowsWord(StrView word) const {
     if (word.empty())
         return false;
     Str w(word);
-    if (words_.count(w) != 0 || added_.count(w) != 0)
+    const auto known = [&](const Str& x) {
+        return file_->words.count(x) != 0 || hearingWords_.count(x) != 0 || added_.count(x) != 0;
+    };
+    if (known(w))
         return true;
     // Capitals throughout over any known word ("TREMBLAY-ROY"); a capital at the start over a
     // word known in lower case ("Témoin").
@@ -321,11 +405,10 @@ bool Glossary::knowsWord(StrView word) const {
             restLower = false;
     }
     if (allUpper)
-        return wordsUpper_.count(w) != 0 || addedUpper_.count(w) != 0;
-    if (restLower) {
-        const Str lowered = lower(w);
-        return words_.count(lowered) != 0 || added_.count(lowered) != 0;
-    }
+        return file_->wordsUpper.count(w) != 0 || hearingWordsUpper_.count(w) != 0 ||
+               addedUpper_.count(w) != 0;
+    if (restLower)
+        return known(lower(w));
     return false;
 }
 

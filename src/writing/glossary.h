@@ -9,14 +9,19 @@
 //     me<TAB>Me Tremblay, avocat de la défense
 //
 // and the entries the host gives for the hearing (parties, counsel, exhibits), which win over
-// the file's. The file is read again when it changes: refresh() compares its size, change time
-// and inode with what was read last, so that the caller decides when to look (no thread).
+// the file's. The file is read again when it changes: its size, change time and inode are
+// compared with what was read last, so that the caller decides when to look. A file of a
+// million lines takes seconds to read: refreshInBackground() reads it on a thread of its own
+// and a later call swaps the new entries in whole, so that the typing never waits for it.
+// At most kReportedBadLines bad lines are reported per read, then one report with their count.
 #pragma once
 
 #include "support/text.h"
 
 #include <cstdint>
 #include <functional>
+#include <future>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -55,12 +60,14 @@ struct GlossaryProblem {
         InvalidUtf8,     // the line is not UTF-8
         Unreadable,      // the file is there but could not be read (detail says why)
         Missing,         // no file of that name
+        MoreBadLines,    // bad lines past those reported; count says how many in all
     };
     Kind kind;
     Str path;
     int line = 0;
     Str content; // the line as read (invalid bytes as U+FFFD), for the log
     std::string detail;
+    std::size_t count = 0;
 };
 using GlossaryReport = std::function<void(const GlossaryProblem&)>;
 
@@ -81,6 +88,16 @@ class Glossary {
     void setFile(Str path, GlossaryReport report = {}, FileAccess access = regularFileAccess());
     // Reads the file again when its stamp changed since the last read. True when it was read.
     bool refresh();
+    // The same without reading on the caller's thread: swaps in a read that has finished (true
+    // then, its problems reported here), and starts one on a thread of its own when the stamp
+    // changed since the last read and none is under way. Until the new read is swapped in, the
+    // entries read before stay in use.
+    bool refreshInBackground();
+    bool loading() const { return pending_.valid(); }
+    // Waits for a read under way and swaps it in; true when there was one.
+    bool finishLoading();
+
+    static constexpr std::size_t kReportedBadLines = 10;
 
     // The hearing's entries, over the file's for the same abbreviation. False (and nothing
     // kept) for an abbreviation that is not letters and digits or an empty text.
@@ -98,7 +115,7 @@ class Glossary {
     // a capital or in capitals is known when its lower-case form is ("Témoin", "TÉMOIN").
     bool knowsWord(StrView word) const;
 
-    std::size_t fileEntryCount() const { return file_.entries.size(); }
+    std::size_t fileEntryCount() const { return file_->table.entries.size(); }
     std::size_t hearingEntryCount() const { return hearing_.entries.size(); }
     // Grows whenever the entries or the known words change.
     std::uint64_t version() const { return version_; }
@@ -119,18 +136,35 @@ class Glossary {
         void clear();
         const GlossaryEntry* find(StrView typed, const Str& lowered) const;
     };
+    // The file's entries and the words of their texts (as written and in capitals).
+    struct FilePart {
+        Table table;
+        std::unordered_set<Str> words, wordsUpper;
+    };
+    // One read of the file, made on any thread: what it found and what to report.
+    struct Read {
+        FileStamp stamp;
+        std::unique_ptr<FilePart> part;
+        bool fileProblem = false; // missing or unreadable
+        std::vector<GlossaryProblem> problems;
+    };
+    static std::unique_ptr<Read> readFile(const Str& path, const FileAccess& access);
+    void swapIn(std::unique_ptr<Read> read);
     void load();
-    void rebuildWords();
+    void rebuildHearingWords();
 
     Str path_;
     GlossaryReport report_;
     FileAccess access_;
     FileStamp stamp_;
     bool reportedFileProblem_ = false;
-    Table file_, hearing_;
+    std::unique_ptr<FilePart> file_;
+    Table hearing_;
     std::unordered_set<Str> added_, addedUpper_;
-    std::unordered_set<Str> words_, wordsUpper_; // of every entry's text, and in capitals
+    std::unordered_set<Str> hearingWords_, hearingWordsUpper_;
     std::uint64_t version_ = 0;
+    std::future<std::unique_ptr<Read>> pending_; // a read under way
+    std::future<void> retiring_;                 // entries swapped out, freed off the typing path
 };
 
 } // namespace dalmure::writing

@@ -4,6 +4,7 @@
 
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -62,6 +63,42 @@ class QtPrintTest : public QObject {
         // The print-size setting 5 chooses legal paper: 8.5 x 14 inches.
         const QString info = run(QStringLiteral("pdfinfo"), {pdf});
         QVERIFY2(info.contains(QStringLiteral("612 x 1008")), qPrintable(info));
+    }
+
+    // Words longer than a line (a reference run together, a URL) wrap inside the page instead
+    // of running off it: every character is in the PDF's text, with the shipped templates and
+    // with the table alone.
+    void longWordsAndUrlsPrintWhole() {
+        QString word;
+        for (int i = 0; word.size() < 396; ++i)
+            word += QString::number(i % 10);
+        word = QStringLiteral("W") + word + QStringLiteral("END");
+        QString url = QStringLiteral("https://registre.example.org/dossiers/");
+        for (int i = 0; url.size() < 196; ++i)
+            url += QChar(u'a' + i % 26);
+        url += QStringLiteral("/fin");
+        QCOMPARE(word.size(), 400);
+        QCOMPARE(url.size(), 200);
+        for (const bool templates : {true, false}) {
+            QTemporaryDir dir;
+            QVERIFY(makeAppFolder(dir));
+            if (!templates)
+                for (const char* t : {"pvTemplateFRA.html", "pvTemplateENG.html"})
+                    QVERIFY(QFile::remove(dir.filePath(QString::fromLatin1(t))));
+            const QString pdf = dir.filePath(QStringLiteral("minutes.pdf"));
+            HostWindow host(dir.path(), printingInto(pdf));
+            host.control->annoAdd(QStringLiteral("09:30:00"), QStringLiteral("Pièce P-1"),
+                                  QStringLiteral("Voir ") + word + QStringLiteral(" et ") + url);
+            host.control->annoAdd(QStringLiteral("09:31:00"), word);
+            QCOMPARE(printThroughTheButton(host), pdf);
+            // In the order the page draws it: a wrapped description is not interleaved with
+            // the time beside it.
+            QString text = run(QStringLiteral("pdftotext"),
+                               {QStringLiteral("-raw"), pdf, QStringLiteral("-")});
+            text.remove(QRegularExpression(QStringLiteral("\\s")));
+            QVERIFY2(text.count(word) == 2, qPrintable(text));
+            QVERIFY2(text.contains(url), qPrintable(text));
+        }
     }
 
     // A note written to read a local file and to reach the network, in every way a page can

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "control/dalmure_p.h"
+#include "interaction/notes_writing.h"
 
 namespace dalmure {
 
@@ -42,13 +43,17 @@ class DalmureTestAccess {
         return c.editorSpellingHelp(pos, help);
     }
     static void addWord(DalmurePrivate& c, const Str& word) { c.editorAddWord(word); }
+    // Waits for the glossary file's read under way, if any, and swaps it in.
+    static void finishGlossaryRead(DalmurePrivate& c) { c.writing_->glossary().finishLoading(); }
 
     // Minutes
     static bool GenerateHTML(DalmurePrivate& c, bool print) { return c.minutes_.writePage(print); }
     // The template copy as it starts the page (bytes on disk).
     static std::string SetDataVariables(DalmurePrivate& c, const Str& templ, bool escape = false) {
+        const std::size_t slash = templ.rfind(u'/');
+        const files::Folder folder = files::Folder::open(templ.substr(0, slash));
         std::string page;
-        c.minutes_.appendTemplate(templ, page, escape);
+        c.minutes_.appendTemplate(folder, toUtf8(templ.substr(slash + 1)).c_str(), page, escape);
         return page;
     }
     static void setLangColumn(DalmurePrivate& c, const Str& v) { c.settings_.setLanguageColumn(v); }

@@ -515,5 +515,130 @@ TEST(AppFolderFiles, AFullDiskKeepsThePreviousPageTellsTheClerkAndLogsToTheSyste
     EXPECT_EQ(result, "OK");
 }
 
+// --- What the control reads -------------------------------------------------------------------
+
+// Keeps swapping a FIFO and the real file in and out of names, atomically, until stopped: the
+// real file comes back as a hard link to a copy kept beside it.
+class FifoSwapper {
+  public:
+    FifoSwapper(const std::string& folder, std::vector<std::string> names) {
+        for (const std::string& n : names)
+            fs::copy_file(folder + "/" + n, folder + "/.real." + n);
+        thread_ = std::thread([this, folder, names] {
+            const std::string fifo = folder + "/.fifo", file = folder + "/.file";
+            while (!stop_) {
+                for (const std::string& n : names) {
+                    const std::string place = folder + "/" + n;
+                    ::mkfifo(fifo.c_str(), 0600);
+                    ::rename(fifo.c_str(), place.c_str());
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+                    ::link((folder + "/.real." + n).c_str(), file.c_str());
+                    ::rename(file.c_str(), place.c_str());
+                }
+                ++swaps_;
+            }
+        });
+    }
+    ~FifoSwapper() {
+        stop_ = true;
+        thread_.join();
+    }
+    long swaps() const { return swaps_; }
+
+  private:
+    std::atomic<bool> stop_{false};
+    std::atomic<long> swaps_{0};
+    std::thread thread_;
+};
+
+// The catalogue and the INI file may be links to regular files, but a FIFO swapped in while the
+// control starts is never waited for: every start ends, and the control takes annotations.
+TEST(AppFolderFiles, AFifoSwappedInWhileTheControlStartsNeverHangsIt) {
+    TempAppFolder app;
+    app.copyCatalogue();
+    app.writeIni("[Config]\nLangue=English\n[LNG]\nLNG1=English|Anglais\n");
+    FifoSwapper swapper(app.native(), {"ORLngClient.MDB", "ORClient.ini"});
+    for (int start = 0; start < 30; ++start) {
+        SCOPED_TRACE("start " + std::to_string(start));
+        const std::string result = inChild(
+            [&] {
+                headless::HeadlessOptions options;
+                options.now = fixedNow();
+                headless::HeadlessPlatform platform(options);
+                DalmurePrivate control(platform, app.path());
+                control.AnnoAdd(u("10:00:00"), u("Ouverture"));
+                return control.AnnoCount() == 1 ? "OK" : "no annotation";
+            },
+            20);
+        EXPECT_EQ(result, "OK");
+    }
+    EXPECT_GT(swapper.swaps(), 0);
+}
+
+// Both kinds of file are read through links (deployments share them); a FIFO in their place
+// reads as a missing file with one log line each.
+TEST(AppFolderFiles, TheSharedFilesAreReadThroughLinksAndAFifoIsRefusedOnce) {
+    TempAppFolder shared;
+    shared.copyCatalogue();
+    shared.writeIni("[Config]\nLangue=English\n[LNG]\nLNG1=English|Anglais\n");
+    for (const bool fifo : {false, true}) {
+        SCOPED_TRACE(fifo ? "FIFO" : "links");
+        const std::string result = inChild(
+            [&] {
+                ControlHarness h;
+                for (const char* name : {"ORLngClient.MDB", "ORClient.INI"}) {
+                    if (fifo)
+                        ::mkfifo(h.app.file(name).c_str(), 0600);
+                    else
+                        fs::create_symlink(shared.file(name == std::string("ORClient.INI")
+                                                           ? "ORClient.ini"
+                                                           : name),
+                                           h.app.file(name));
+                }
+                h.start();
+                const Str column = h.c().privateState().strLangColumn;
+                const auto lines = h.app.logEntries();
+                if (!fifo)
+                    return column == u"Anglais" && lines.empty() ? std::string("OK")
+                                                                 : "links not read";
+                return column == u"Francais" && lines.size() == 2
+                           ? std::string("OK")
+                           : std::to_string(lines.size()) + " log lines";
+            },
+            20);
+        EXPECT_EQ(result, "OK");
+    }
+}
+
+// A template is copied into the page: a link in its place, to a file of the system, never
+// brings that file into the page; it is refused with one log line and the page goes on.
+TEST(AppFolderFiles, ATemplateIsNeverReadThroughALinkOrWaitedForAsAFifo) {
+    for (const bool fifo : {false, true}) {
+        SCOPED_TRACE(fifo ? "FIFO" : "link");
+        const std::string result = inChild(
+            [&] {
+                Clerk clerk;
+                TempAppFolder outside;
+                outside.writeBytes("passwd", "root:x:0:0:VICTIM-SECRET:/root:/bin/sh\n");
+                const std::string place = clerk.file("pvTemplateFRA.html");
+                if (fifo)
+                    ::mkfifo(place.c_str(), 0600);
+                else
+                    fs::create_symlink(outside.file("passwd"), place);
+                clerk.view();
+                std::string problems;
+                if (clerk.page().find("VICTIM-SECRET") != std::string::npos)
+                    problems += "the linked file is in the page; ";
+                if (!clerk.page().starts_with("<table border=\"0\">"))
+                    problems += "no page; ";
+                if (clerk.h.app.logEntries("errDalmure_SetDataVariables").size() != 1)
+                    problems += "not one SetDataVariables line; ";
+                return problems.empty() ? "OK" : problems;
+            },
+            20);
+        EXPECT_EQ(result, "OK");
+    }
+}
+
 } // namespace
 } // namespace dalmure::test

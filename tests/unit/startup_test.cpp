@@ -17,6 +17,23 @@ class Startup : public ControlTest {
     std::string toolTip(ButtonId id) { return s(h.button(id).toolTipText()); }
     std::string caption(MenuItemId id) { return s(h.platform->menu().caption(id)); }
     double fontSize() { return h.platform->surface().fontSize(); }
+
+    // After a start-up stopped by an error: the form laid out with the built-in language and
+    // font size, the view button shown, and a clicked annotation's notes open for typing.
+    void expectAControlToTakeNotesIn() {
+        EXPECT_EQ(fontSize(), 8);
+        EXPECT_EQ(c().privateState().strLangColumn, u"Francais");
+        EXPECT_EQ(c().privateState().iSelected, -1);
+        EXPECT_TRUE(h.platform->frame(platform::FrameId::Frame3).visible());
+        EXPECT_GT(h.grid().colWidth(1), design::kGridDefaultColWidth);
+        EXPECT_TRUE(shown(ButtonId::View));
+        h.add(u"10:00:00", u"Ouverture", u"");
+        h.add(u"10:05:00", u"T\u00e9moin", u"");
+        ASSERT_TRUE(h.platform->userClick(2, 1));
+        EXPECT_TRUE(h.editor().visible());
+        EXPECT_EQ(h.platform->userType(u"note"), 4);
+        EXPECT_EQ(h.editor().text(), u"note");
+    }
 };
 
 TEST_F(Startup, LanguageSearchCasesAndFieldShapes) {
@@ -100,18 +117,10 @@ TEST_F(Startup, FontSizeBeyondSixteenBitsStopsStartUp) {
     EXPECT_EQ(lines[0].number, "6");
     EXPECT_EQ(lines[0].description, "Overflow");
     EXPECT_EQ(lines[0].label, "errDalmure_UserControl_Initialize");
-    // Steps 1 to 3 were made...
+    // The INI file's entry style stays; the font size is the built-in one.
     EXPECT_FALSE(h.button(ButtonId::EntryStyleTwo).visible());
     EXPECT_TRUE(h.button(ButtonId::EntryStyleOne).visible());
-    // ...nothing after them.
-    EXPECT_EQ(fontSize(), design::kFontSize);
-    EXPECT_EQ(c().privateState().strLangColumn, u"");
-    EXPECT_EQ(c().privateState().iSelected, 0);
-    EXPECT_FALSE(h.platform->frame(platform::FrameId::Frame3).visible());
-    EXPECT_EQ(h.grid().backColorBkg(), design::kGridBackColorBkg);
-    EXPECT_EQ(h.grid().colWidth(0), design::kGridDefaultColWidth);
-    EXPECT_EQ(toolTip(ButtonId::EntryStyleTwo), s(design::kStyleButtonToolTip));
-    EXPECT_EQ(caption(MenuItemId::Rename), "Renommer...");
+    expectAControlToTakeNotesIn();
 }
 
 TEST_F(Startup, OverlongLanguageEntryIsCutByTheReader) {
@@ -142,17 +151,16 @@ TEST_F(Startup, FortyThousandLanguageEntriesAreSearchedUpToTheCounterLimit) {
         EXPECT_EQ(s(one.c().privateState().strLangColumn), "Anglais");
         EXPECT_EQ(one.app.logCount(), 0u);
     }
-    // A match beyond it is never reached: the next number overflows and ends start-up after
-    // the font size was set.
+    // A match beyond it is never reached: the next number overflows and ends the search; the
+    // control is laid out with the built-in language.
     h.app.writeIni(ini(40000));
     start();
     const auto lines = h.app.logEntries();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].number, "6");
     EXPECT_EQ(lines[0].label, "errDalmure_UserControl_Initialize");
-    EXPECT_EQ(c().privateState().strLangColumn, u"");
-    EXPECT_EQ(fontSize(), 8);
-    EXPECT_FALSE(h.platform->frame(platform::FrameId::Frame3).visible());
+    expectAControlToTakeNotesIn();
+    EXPECT_EQ(h.app.logCount(), 1u);
 }
 
 TEST_F(Startup, ListSplitterFields) {

@@ -178,7 +178,7 @@ TEST_F(SupportIni, QuotesComeOffAfterTheCutAt2047) {
 // Encodings: UTF-16 with its byte-order mark, and a UTF-8 signature read as text.
 TEST_F(SupportIni, Utf16FilesNeedTheirMarkAndUtf8SignaturesAreText) {
     expectRules({
-        {"UTF-16 LE, CR LF", utf16(u"[Config]\r\nA=Español Ł\r\n"), u"Español ?", u"Config", u"A",
+        {"UTF-16 LE, CR LF", utf16(u"[Config]\r\nA=Español Ł\r\n"), u"Español L", u"Config", u"A",
          u""},
         {"UTF-16 LE, CR only", utf16(u"[ Config ]\rA=1\rB=2\r"), u"2", u"Config", u"B", u""},
         {"UTF-16 BE", utf16(u"[Config]\r\nA=Ç€\r\n", true), u"Ç€", u"Config", u"A", u""},
@@ -189,6 +189,33 @@ TEST_F(SupportIni, Utf16FilesNeedTheirMarkAndUtf8SignaturesAreText) {
         {"UTF-8 signature spoils the first header", "\xEF\xBB\xBF[Config]\nA=1\n", u"DEF"},
         {"UTF-8 signature on a line of its own", "\xEF\xBB\xBF\n[Config]\nA=1\n", u"1"},
     });
+}
+
+// A UTF-16 file's characters that 1252 cannot hold come back as Windows' best-fit letters.
+TEST_F(SupportIni, Utf16CharactersOutside1252TakeTheirBestFit) {
+    expectRules({
+        {"Latin Extended-A", utf16(u"[Config]\nA=été Ā ā Đ đ ı Ő ŧ Ž œ\n"),
+         u"été A a Ð d i O t Ž œ", u"Config", u"A", u""},
+        {"Latin Extended-B", utf16(u"[Config]\nA=ƀǍǎǗǰ\n"), u"bAaUj", u"Config", u"A", u""},
+        {"no fit at all", utf16(u"[Config]\nA=Ĳŋ ж 中 😀\n"), u"?? ? ? ?", u"Config", u"A", u""},
+        {"fullwidth and symbols", utf16(u"[Config]\nA=ＡＺ０ ∞ – ™\n"), u"AZ0 8 – ™", u"Config",
+         u"A", u""},
+    });
+}
+
+// Windows strips a default's quotes only once the file was opened: a missing file or a folder
+// gives the default whole, quotes and all.
+TEST_F(SupportIni, QuotedDefaultsKeepTheirQuotesWhenTheFileCannotBeOpened) {
+    const Str missing = fromUtf8((app_ / "ORClient.INI").string());
+    const Str folder = fromUtf8(app_.string());
+    for (const Str& file : {missing, folder}) {
+        SCOPED_TRACE(toUtf8(file));
+        EXPECT_EQ(read(file, u"Config", u"A", u"'quoted'"), u"'quoted'");
+        EXPECT_EQ(read(file, u"Config", u"A", u"\"dq\"  "), u"\"dq\"");
+        EXPECT_EQ(read(file, u"Config", u"A", u"'" + Str(2100, u'd') + u"'"),
+                  u"'" + Str(2046, u'd'));
+    }
+    EXPECT_EQ(read(write("[Config]\n"), u"Config", u"A", u"'quoted'"), u"quoted");
 }
 
 TEST_F(SupportIni, CutsValuesAt2047CharactersEvenAMegabyteOne) {

@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <future>
+#include <stdexcept>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -141,6 +145,66 @@ TEST(GlossaryFile, GoesThroughTheCallersFileAccess) {
     stamp.statusChangedNs = 300; // a chmod: looked at again
     EXPECT_TRUE(g.refresh());
     EXPECT_EQ(reads, 3);
+}
+
+// A changed file is read on a thread of its own while the entries read before keep answering;
+// the new ones come in whole at a later call. The read here waits until the test lets it go:
+// a refresh that read on the caller's thread would never come back to let it go.
+TEST(GlossaryFile, AChangedFileIsReadOffTheCallersThreadAndSwappedInWhole) {
+    std::string contents = "tem\tt\xC3\xA9moin\n";
+    FileStamp stamp{true, 1, 1, contents.size(), 100, 100};
+    std::promise<void> gate;
+    std::shared_future<void> opened = gate.get_future().share();
+    bool gated = false;
+    FileAccess access{[&](const Str&) { return stamp; },
+                      [&, opened](const Str&) {
+                          if (gated && opened.wait_for(std::chrono::seconds(20)) !=
+                                           std::future_status::ready)
+                              throw std::runtime_error("the read was waited for");
+                          return contents;
+                      }};
+    Glossary g;
+    g.setFile(u("virtual/g.txt"), {}, access);
+    gated = true;
+    contents = "tem\ttemps\nobj\tobjection\n";
+    stamp.modifiedNs = 200;
+    EXPECT_FALSE(g.refreshInBackground()); // starts the read and comes back
+    EXPECT_TRUE(g.loading());
+    EXPECT_FALSE(g.refreshInBackground()); // still reading: one read at a time
+    EXPECT_EQ(textOf(g, "tem"), "t\xC3\xA9moin");
+    EXPECT_EQ(textOf(g, "obj"), "<none>");
+    gate.set_value();
+    while (!g.refreshInBackground())
+        std::this_thread::yield();
+    EXPECT_FALSE(g.loading());
+    EXPECT_EQ(textOf(g, "tem"), "temps");
+    EXPECT_EQ(textOf(g, "obj"), "objection");
+    EXPECT_TRUE(g.knowsWord(u("OBJECTION")));
+    EXPECT_FALSE(g.knowsWord(u("t\xC3\xA9moin")));
+    EXPECT_FALSE(g.refreshInBackground()); // unchanged since
+}
+
+// A file of many bad lines: the first ten are reported, then one report with the count.
+TEST(GlossaryFile, AtMostTenBadLinesAreReportedPerReadThenTheirCount) {
+    ScratchFolder dir;
+    std::string file = "ok\tbien\n";
+    for (int i = 0; i < 25; ++i)
+        file += "sans tabulation " + std::to_string(i) + "\n";
+    dir.write("g.txt", file);
+    Reported rep;
+    Glossary g;
+    g.setFile(dir.str("g.txt"), rep.sink());
+    ASSERT_EQ(rep.problems.size(), 11u);
+    EXPECT_EQ(rep.problems[9].line, 11);
+    EXPECT_EQ(rep.problems[10].kind, Kind::MoreBadLines);
+    EXPECT_EQ(rep.problems[10].count, 25u);
+    EXPECT_EQ(textOf(g, "ok"), "bien");
+    // Each read reports again, with the same cap.
+    dir.write("g.txt", file + "encore une\n");
+    g.refreshInBackground();
+    g.finishLoading();
+    ASSERT_EQ(rep.problems.size(), 22u);
+    EXPECT_EQ(rep.problems[21].count, 26u);
 }
 
 TEST(GlossaryHearing, HearingEntriesWinOverTheFileAndSurviveItsReloads) {

@@ -484,7 +484,9 @@ std::unique_ptr<CatalogueConnection> MdbCatalogueDatabase::open(const std::strin
 
     int fd;
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // The path may be a link to a regular file (deployments share one catalogue); a FIFO
+        // or a device swapped in since the caller looked is not waited for, and refused below.
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
         errors::fromErrno(errno, path);

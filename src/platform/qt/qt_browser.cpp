@@ -157,6 +157,10 @@ class MinutesView final : public QWebEngineView {
 
     // Loads bytes as the page; each load has an address of its own.
     void show(QByteArray bytes) {
+        // Whatever the template, a word longer than a line (a URL, a reference run together)
+        // wraps inside the page instead of running off it: the printout holds every character
+        // of every note. The page on disk is left as written.
+        bytes.append("<style>td{overflow-wrap:anywhere;word-break:break-word}</style>");
         const QUrl url(
             QStringLiteral("%1:pvData.html?%2").arg(QLatin1String(kPageScheme)).arg(++loads_));
         pages_->serve(url, std::move(bytes));
