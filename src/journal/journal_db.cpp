@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -41,12 +42,20 @@ std::optional<files::Folder> openJournalFolder(const Str& appFolder, std::string
 }
 
 std::string pathIn(const files::Folder& folder, const std::string& name) {
+    // SQLite refuses a path with a link anywhere in it (it is opened with SQLITE_OPEN_NOFOLLOW),
+    // and the application folder's own path may hold links: it is given the folder's path with
+    // them resolved. Resolved or not, it must still lead to the very folder that was opened.
+    char* resolved = ::realpath(folder.path().c_str(), nullptr);
+    if (!resolved)
+        return {};
+    std::string real(resolved);
+    std::free(resolved);
     struct stat byPath {
     }, opened{};
-    if (::stat(folder.path().c_str(), &byPath) != 0 || ::fstat(folder.descriptor(), &opened) != 0 ||
+    if (::stat(real.c_str(), &byPath) != 0 || ::fstat(folder.descriptor(), &opened) != 0 ||
         byPath.st_dev != opened.st_dev || byPath.st_ino != opened.st_ino)
         return {};
-    return folder.path() + "/" + name;
+    return real + "/" + name;
 }
 
 // --- Lock -----------------------------------------------------------------------------------

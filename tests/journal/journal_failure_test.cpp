@@ -290,6 +290,35 @@ TEST(JournalFiles, TheFolderIsTheUsersAloneAndEveryFileIn0600WhateverTheUmask) {
     }
 }
 
+TEST(JournalFiles, AnApplicationFolderReachedThroughALinkKeepsItsJournal) {
+    // The link is the application folder itself, or a folder on the way to it.
+    for (const std::string tail : {"", "/app"}) {
+        SCOPED_TRACE(tail.empty() ? "the folder is a link" : "a parent of the folder is a link");
+        TempAppFolder real, links;
+        if (!tail.empty())
+            fs::create_directory(real.native() + tail);
+        const std::string viaLink = links.native() + "/linked";
+        fs::create_directory_symlink(real.native(), viaLink);
+        const Str appFolder = fromUtf8(viaLink + tail);
+
+        Reports reports;
+        auto journal = Journal::start(appFolder, kFolder, reports.options());
+        EXPECT_TRUE(journal->working());
+        EXPECT_TRUE(journal->added(0, u("09:00:00"), u("A"), u("")));
+        EXPECT_TRUE(journal->notesCommitted(0, u("kept")));
+        const std::string id = journal->id();
+        journal.reset(); // ended without closing
+
+        Recovery recovery(appFolder, kFolder, reports.sink());
+        const auto replayed = recovery.replay(id);
+        ASSERT_TRUE(replayed.has_value());
+        ASSERT_EQ(replayed->annotations.size(), 1u);
+        EXPECT_EQ(replayed->annotations[0].notes, u("kept"));
+        EXPECT_TRUE(reports.seen.empty()) << reports.seen[0].text;
+        EXPECT_TRUE(fs::is_directory(real.native() + tail + "/" + std::string(kFolder)));
+    }
+}
+
 TEST(JournalFiles, AFolderThatIsALinkIsRefusedAndWhatItPointsAtIsNotTouched) {
     TempAppFolder app, elsewhere;
     Reports reports;
