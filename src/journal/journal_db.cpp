@@ -377,19 +377,19 @@ std::optional<Recovered> readJournal(const std::string& path, std::string& probl
         if (!live.get())
             return fail(sqlite3_errcode(db.get()));
         rc = sqlite3_step(live.get());
-        if (slot) {
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            return fail(rc);
+        // The database's text is the newer only when it was written after a later record than
+        // the slot's (it waited in memory while the slot was left as it was).
+        if (slot && (rc != SQLITE_ROW || sqlite3_column_int64(live.get(), 0) <= slot->after)) {
             if (slot->hasText)
                 replayer.setLive(slot->after, LiveText{slot->index, slot->text});
             last = std::max<std::int64_t>(last, slot->at);
-            if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-                return fail(rc);
         } else if (rc == SQLITE_ROW) {
             replayer.setLive(
                 sqlite3_column_int64(live.get(), 0),
                 LiveText{sqlite3_column_int(live.get(), 1), columnText(live.get(), 2)});
             last = std::max<std::int64_t>(last, sqlite3_column_int64(live.get(), 3));
-        } else if (rc != SQLITE_DONE) {
-            return fail(rc);
         }
     }
     {
