@@ -145,4 +145,18 @@ class Recovery {
     std::unique_ptr<Impl> impl_;
 };
 
+// How many sessions left behind are kept, for how long, in how much room: the ORClient.INI
+// [Journal] section's MaxSessions, MaxAgeDays and MaxTotalMB.
+struct SessionLimits {
+    int maxSessions = 20;
+    int maxAgeDays = 30;
+    int maxTotalMB = 512;
+};
+
+// Removes the journals left behind in appFolder/folderName that are past limits, the least
+// recently changed first, one report line each (number 0), leaving room for one more session.
+// A journal in use is never removed (nor counted out); a missing folder holds none.
+void keepSessionsWithin(const Str& appFolder, std::string_view folderName,
+                        const SessionLimits& limits, const Report& report);
+
 } // namespace dalmure::journal
