@@ -19,6 +19,7 @@ set(DALMURE_CORE_SOURCES
   journal/journal_db.cpp
   journal/live_slot.cpp
   journal/recovery.cpp
+  journal/session_limits.cpp
   minutes/page.cpp
   minutes/view_print.cpp
   settings/catalogue.cpp

@@ -5,6 +5,7 @@
 #include "control/trap.h"
 #include "journal/journal.h"
 #include "support/log_labels.h"
+#include "support/numeric.h"
 
 #include <map>
 #include <utility>
@@ -23,6 +24,17 @@ void DalmurePrivate::startJournal() {
     options.report = [this](std::int32_t number, const Str& description) {
         writeLogLine(number, description, kJournalLabel);
     };
+    // The sessions left behind are kept within the INI file's limits; a value that is not a
+    // number of at least 1 takes the default.
+    journal::SessionLimits limits;
+    const auto limit = [&](const char16_t* key, int fallback) {
+        const double value = leadingNumber(settings_.iniValue(u"Journal", key, Str()));
+        return value >= 1 && value <= 1e6 ? static_cast<int>(value) : fallback;
+    };
+    limits.maxSessions = limit(u"MaxSessions", limits.maxSessions);
+    limits.maxAgeDays = limit(u"MaxAgeDays", limits.maxAgeDays);
+    limits.maxTotalMB = limit(u"MaxTotalMB", limits.maxTotalMB);
+    journal::keepSessionsWithin(appFolder(), kJournalFolder, limits, options.report);
     journal_ = journal::Journal::start(appFolder(), kJournalFolder, std::move(options));
 }
 

@@ -16,22 +16,34 @@
 // then run on the very thread the clerk types on.
 //
 // The WAL is never checkpointed by the writer (wal_autocheckpoint off). When it has grown past
-// checkpointPages, the sync thread checkpoints it through a connection of its own with
-// synchronous=NORMAL, which syncs the WAL before copying it and the database after; only then may
-// the writer start the WAL over. A page synced once therefore stays on the disk, in the WAL or in
-// the database.
+// checkpointPages, the sync thread is woken at once and checkpoints it through a connection of
+// its own with synchronous=NORMAL, which syncs the WAL before copying it and the database after:
+// first without holding the writer up, then once more for the few pages written meanwhile with
+// the writer held (a frame at most, see below), so that the writer's next transaction starts the
+// WAL over and journal_size_limit cuts it back. A page synced once therefore stays on the disk, in
+// the WAL or in the database, and the WAL stays within a few MB however long the hearing.
+//
+// A database that cannot be written (another process holding its lock, a full disk, an I/O
+// error) never stops the journal. The writer waits for the database at most kHandOff (SQLite's
+// busy timeout, and the connection while the sync thread holds it); then the change waits in
+// memory, as every change after it until the sync thread has written them all, in order, retrying
+// with a growing pause. A call whose change waits returns false: true means that change and every
+// one before it are in the journal. The first failure is reported once, and so is the moment the
+// journal holds everything again.
 #include "journal/journal.h"
 
 #include "journal/journal_db.h"
 #include "journal/live_slot.h"
 #include "support/errors.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <list>
 #include <mutex>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -85,18 +97,33 @@ std::int64_t coarseNow() {
     return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
-// An errno for what made an SQLite call fail on the sync thread.
-int errnoFor(int rc, int systemErrno) {
-    switch (rc & 0xFF) {
-    case SQLITE_FULL:
-        return ENOSPC;
-    case SQLITE_READONLY:
-    case SQLITE_PERM:
-        return EROFS;
-    default:
-        return systemErrno ? systemErrno : EIO;
+// The longest the control's thread waits for the database (SQLite's busy timeout) or for the
+// connection the sync thread holds: a frame, together.
+constexpr int kBusyMs = 8;
+constexpr auto kHandOff = std::chrono::milliseconds(8);
+// The pause before the sync thread tries a failing database again, doubled at each failure.
+constexpr auto kFirstRetry = std::chrono::milliseconds(20);
+constexpr auto kLastRetry = std::chrono::milliseconds(500);
+// Changes waiting in memory are written this many to a transaction, so that the writer is never
+// held up long between two.
+constexpr std::size_t kBatch = 256;
+// What may wait in memory before the journal gives up (reported): far more than a hearing types.
+constexpr std::size_t kMaxWaiting = std::size_t{256} << 20;
+
+// A change on its way to the database, kept while the database cannot take it.
+struct Change {
+    enum class What { Record, Field, Live, NoLive } what = What::Record;
+    int kind = 0;         // a record's Kind, a field's CaseField
+    std::int64_t seq = 0; // a record's number; for the live text, the last record's
+    std::int32_t index = 0;
+    std::optional<Str> a, b, c;
+    std::int64_t at = 0;
+
+    std::size_t bytes() const {
+        return sizeof(Change) +
+               ((a ? a->size() : 0) + (b ? b->size() : 0) + (c ? c->size() : 0)) * sizeof(char16_t);
     }
-}
+};
 
 } // namespace
 
@@ -107,14 +134,17 @@ struct Journal::Impl {
     Lock lock;
     Db db;
     Stmt insertRecord, upsertField, upsertLive, deleteLive;
+    // Records are numbered 2, 4, 6...; the editor's text refers to the last of them, or takes
+    // the odd number after it when it waits in memory (see live()).
     std::int64_t lastSeq = 0;
-    bool failed = false;
+    bool failed = false; // for good: never started, closed, or too much waiting
     int walFd = -1;
     // The editor's text goes into the slot while it works; into the database otherwise.
     LiveSlot slot;
     bool slotInUse = false;
-    // The connection is the control thread's, and the sync thread's while it copies the slot.
-    std::mutex dbMutex;
+    // The connection is the control thread's, and the sync thread's while it copies the slot,
+    // writes what waits or finishes a checkpoint.
+    std::timed_mutex dbMutex;
     // The slot holds text the database does not: set by the writer, taken by the sync thread.
     std::atomic<bool> livePending{false};
 
@@ -123,10 +153,21 @@ struct Journal::Impl {
     std::condition_variable wake;
     bool pending = false, stopping = false;
     std::chrono::steady_clock::time_point firstPending;
+    bool retrying = false, checkpointDue = false;
+    std::chrono::steady_clock::time_point retryAt;
+    std::chrono::milliseconds retryPause = kFirstRetry;
     std::atomic<int> walPages{0};
-    std::atomic<int> syncErrno{0};
-    std::atomic<bool> syncFailed{false};
     std::thread syncer;
+
+    // The changes the database could not take yet, oldest first, and why it could not.
+    std::mutex waitingMutex;
+    std::list<Change> waiting;
+    std::size_t waitingBytes = 0;
+    std::atomic<std::size_t> behindCount{0}; // waiting, and a batch being written
+    bool failing = false;
+    std::int32_t failureNumber = 0;
+    std::string failureWhy;
+    bool saidFailing = false; // the control thread's: what it last reported
 
     ~Impl() { shutDown(false); }
 
@@ -135,7 +176,7 @@ struct Journal::Impl {
             options.report(number, text);
     }
 
-    // The first failure: reported, and the journal stops.
+    // A failure that stops the journal for good: reported, and the journal stops.
     bool fail(std::int32_t number, const std::string& why) {
         if (!failed) {
             failed = true;
@@ -155,64 +196,190 @@ struct Journal::Impl {
     bool ready() {
         if (failed)
             return false;
-        if (syncFailed.load(std::memory_order_relaxed)) {
-            const int err = syncErrno.load();
-            return fail(errorNumberForErrno(err), std::strerror(err));
-        }
+        tell();
         return true;
     }
-    // Runs a statement of the control thread (dbMutex held).
-    bool run(sqlite3_stmt* st) {
+    bool behind() const { return behindCount.load() != 0; }
+
+    // Why the database could not be written (any thread).
+    void noteFailure(std::int32_t number, const std::string& why) {
+        std::lock_guard<std::mutex> guard(waitingMutex);
+        failing = true;
+        failureNumber = number;
+        failureWhy = why;
+    }
+    void noteSqliteFailure(int rc) {
+        noteFailure(errorNumber(rc, sqlite3_system_errno(db.get())), sqlite3_errmsg(db.get()));
+    }
+    // On the control thread: one line when writing starts failing, one when all is written again.
+    void tell() {
+        std::int32_t number = 0;
+        std::string why;
+        {
+            std::lock_guard<std::mutex> guard(waitingMutex);
+            if (failing == saidFailing)
+                return;
+            saidFailing = failing;
+            number = failureNumber;
+            why = failureWhy;
+        }
+        if (saidFailing)
+            report(number, describe("Journal", path,
+                                    why + "; changes wait in memory until it can "
+                                          "be written"));
+        else
+            report(0, describe("Journal", path, "written again, every change that waited in it"));
+    }
+
+    void writtenAgain() {
+        {
+            std::lock_guard<std::mutex> guard(waitingMutex);
+            if (waiting.empty())
+                failing = false;
+        }
+        tell();
+    }
+
+    // Runs change on the connection (dbMutex held): SQLITE_DONE when it is in the journal.
+    int execute(const Change& change) {
+        sqlite3_stmt* st = nullptr;
+        const auto text = [&](int column, const std::optional<Str>& value) {
+            if (value)
+                bindText(st, column, *value);
+        };
+        switch (change.what) {
+        case Change::What::Record:
+            st = insertRecord.get();
+            sqlite3_bind_int64(st, 1, change.seq);
+            sqlite3_bind_int(st, 2, change.kind);
+            sqlite3_bind_int(st, 3, change.index);
+            text(4, change.a);
+            text(5, change.b);
+            text(6, change.c);
+            sqlite3_bind_int64(st, 7, change.at);
+            break;
+        case Change::What::Field:
+            st = upsertField.get();
+            sqlite3_bind_int(st, 1, change.kind);
+            text(2, change.a);
+            sqlite3_bind_int64(st, 3, change.at);
+            break;
+        case Change::What::Live:
+            st = upsertLive.get();
+            sqlite3_bind_int64(st, 1, change.seq);
+            sqlite3_bind_int(st, 2, change.index);
+            text(3, change.a);
+            sqlite3_bind_int64(st, 4, change.at);
+            break;
+        case Change::What::NoLive:
+            st = deleteLive.get();
+            break;
+        }
         const int rc = sqlite3_step(st);
         sqlite3_reset(st);
         sqlite3_clear_bindings(st);
-        if (rc != SQLITE_DONE)
-            return failSqlite(rc);
-        changed();
-        return true;
+        return rc;
     }
+
+    // Writes change now, or leaves it waiting behind the others. True when it is in the journal.
+    bool submit(Change change) {
+        if (!ready())
+            return false;
+        std::unique_lock<std::timed_mutex> guard(dbMutex, std::defer_lock);
+        if (!behind() && guard.try_lock_for(kHandOff) && !behind()) {
+            const int rc = execute(change);
+            if (rc == SQLITE_DONE) {
+                changed();
+                if (saidFailing) // nothing waits, and the database took this one
+                    writtenAgain();
+                return true;
+            }
+            noteSqliteFailure(rc);
+            tell();
+        }
+        if (guard.owns_lock())
+            guard.unlock();
+        wait(std::move(change));
+        return false;
+    }
+    void wait(Change change) {
+        bool tooMuch;
+        {
+            std::lock_guard<std::mutex> guard(waitingMutex);
+            waitingBytes += change.bytes();
+            waiting.push_back(std::move(change));
+            behindCount.fetch_add(1);
+            tooMuch = waitingBytes > kMaxWaiting;
+        }
+        if (tooMuch) {
+            fail(errors::kDiskFull, "too many changes waiting to be written; the journal stops");
+            return;
+        }
+        retrySoon();
+    }
+    void retrySoon() {
+        std::lock_guard<std::mutex> guard(mutex);
+        if (!retrying) {
+            retrying = true;
+            retryAt = std::chrono::steady_clock::now() + retryPause;
+            wake.notify_one();
+        }
+    }
+
     bool record(Kind kind, std::int32_t index, const Str* a, const Str* b, const Str* c) {
         if (!ready())
             return false;
-        sqlite3_stmt* st = insertRecord.get();
-        sqlite3_bind_int(st, 1, static_cast<int>(kind));
-        sqlite3_bind_int(st, 2, index);
+        Change change;
+        change.what = Change::What::Record;
+        change.kind = static_cast<int>(kind);
+        change.seq = lastSeq += 2;
+        change.index = index;
         if (a)
-            bindText(st, 3, *a);
+            change.a = *a;
         if (b)
-            bindText(st, 4, *b);
+            change.b = *b;
         if (c)
-            bindText(st, 5, *c);
-        sqlite3_bind_int64(st, 6, now());
-        std::lock_guard<std::mutex> guard(dbMutex);
-        if (!run(st))
-            return false;
-        lastSeq = sqlite3_last_insert_rowid(db.get());
-        return true;
+            change.c = *c;
+        change.at = now();
+        return submit(std::move(change));
     }
 
-    // The editor's text (or none) into the slot, else into the database.
+    // The editor's text (or none) into the slot, else into the database. True when it is in the
+    // journal with every change before it.
     bool live(std::int32_t index, const Str* text) {
         if (!ready())
             return false;
+        if (slotInUse && behind()) {
+            // In line behind the changes that wait, the slot left as it was: a recovery takes
+            // the slot's text only while the database's is not newer, and this one is (an odd
+            // number, between the last record's and the next's). A dropped text is a row that
+            // belongs to no annotation.
+            Change change;
+            change.what = Change::What::Live;
+            change.seq = lastSeq + 1;
+            lastSeq += 2;
+            change.index = text ? index : -1;
+            change.a = text ? *text : Str();
+            change.at = now();
+            wait(std::move(change));
+            return false;
+        }
         if (slotInUse) {
             if (slot.write(lastSeq, index, text, options.now ? options.now() : coarseNow())) {
                 liveChanged();
+                if (saidFailing)
+                    writtenAgain();
                 return true;
             }
         }
-        std::lock_guard<std::mutex> guard(dbMutex);
-        bool ok;
-        if (text) {
-            sqlite3_stmt* st = upsertLive.get();
-            sqlite3_bind_int64(st, 1, lastSeq);
-            sqlite3_bind_int(st, 2, index);
-            bindText(st, 3, *text);
-            sqlite3_bind_int64(st, 4, now());
-            ok = run(st);
-        } else {
-            ok = run(deleteLive.get());
-        }
+        Change change;
+        change.what = text ? Change::What::Live : Change::What::NoLive;
+        change.seq = lastSeq;
+        change.index = index;
+        if (text)
+            change.a = *text;
+        change.at = now();
+        const bool ok = submit(std::move(change));
         if (ok && slotInUse) {
             // A text the slot could not take (it could not grow): the database holds the latest
             // now, and the slot, no longer, is left to no reader.
@@ -233,7 +400,9 @@ struct Journal::Impl {
         }
     }
 
-    bool foldLive();
+    enum class Fold { Done, Again, Failed };
+    Fold foldLive();
+    bool writeWaiting();
 
     // A change is in the WAL: arm the sync deadline unless one is armed.
     void changed() {
@@ -246,7 +415,8 @@ struct Journal::Impl {
     }
 
     void syncLoop();
-    void syncOnce(Db& checkpointer);
+    bool syncOnce(Db& checkpointer);
+    void checkpoint(Db& checkpointer);
     void shutDown(bool remove);
 };
 
@@ -326,19 +496,28 @@ bool Journal::Impl::create(const Str& appFolder, std::string_view folderName) {
     rc = sqlite3_exec(db.get(),
                       "PRAGMA synchronous=OFF; PRAGMA wal_autocheckpoint=0; PRAGMA cache_size=-256;"
                       "PRAGMA journal_size_limit=4194304;"
-                      "PRAGMA busy_timeout=1000; SELECT count(*) FROM live;",
+                      "SELECT count(*) FROM live;",
                       nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
         return failSqlite(rc);
+    sqlite3_busy_timeout(db.get(), kBusyMs);
     sqlite3_wal_hook(
         db.get(),
         [](void* self, sqlite3*, const char*, int pages) {
-            static_cast<Impl*>(self)->walPages.store(pages, std::memory_order_relaxed);
+            auto* impl = static_cast<Impl*>(self);
+            impl->walPages.store(pages, std::memory_order_relaxed);
+            if (pages > impl->options.checkpointPages) {
+                std::lock_guard<std::mutex> guard(impl->mutex);
+                if (!impl->checkpointDue) {
+                    impl->checkpointDue = true;
+                    impl->wake.notify_one();
+                }
+            }
             return SQLITE_OK;
         },
         this);
     insertRecord =
-        Stmt(db.get(), "INSERT INTO records(kind, idx, a, b, c, at) VALUES(?,?,?,?,?,?)");
+        Stmt(db.get(), "INSERT INTO records(seq, kind, idx, a, b, c, at) VALUES(?,?,?,?,?,?,?)");
     upsertField = Stmt(db.get(), "INSERT OR REPLACE INTO fields(name, value, at) VALUES(?,?,?)");
     upsertLive =
         Stmt(db.get(), "INSERT OR REPLACE INTO live(id, after, idx, text, at) VALUES(1,?,?,?,?)");
@@ -364,75 +543,138 @@ void Journal::Impl::syncLoop() {
     Db checkpointer;
     std::unique_lock<std::mutex> guard(mutex);
     for (;;) {
-        wake.wait(guard, [&] { return pending || stopping; });
-        if (!pending)
+        wake.wait(guard, [&] { return pending || retrying || checkpointDue || stopping; });
+        if (stopping && !pending && !retrying)
             break;
-        const auto due = firstPending + options.syncDelay;
-        wake.wait_until(guard, due, [&] { return stopping; });
+        // The sync deadline, the next try of a failing database, or now for a checkpoint.
+        auto due = std::chrono::steady_clock::time_point::max();
+        if (pending)
+            due = firstPending + options.syncDelay;
+        if (retrying)
+            due = std::min(due, retryAt);
+        if (checkpointDue)
+            due = std::chrono::steady_clock::now();
+        wake.wait_until(guard, due, [&] { return stopping || checkpointDue; });
         pending = false;
+        retrying = false;
+        checkpointDue = false;
         guard.unlock();
-        syncOnce(checkpointer);
+        const bool ok = syncOnce(checkpointer);
         guard.lock();
+        if (ok) {
+            retryPause = kFirstRetry;
+        } else if (!stopping) {
+            retrying = true;
+            retryAt = std::chrono::steady_clock::now() + retryPause;
+            retryPause = std::min<std::chrono::milliseconds>(retryPause * 2, kLastRetry);
+        }
     }
 }
 
-// Copies the slot's text into the database's live row. False when it has to be tried again
-// (the writer kept overwriting it while it was copied).
-bool Journal::Impl::foldLive() {
+// Writes the changes that wait, in order, a batch to a transaction. False when the database
+// still cannot take them: they wait for the next try.
+bool Journal::Impl::writeWaiting() {
+    for (;;) {
+        std::lock_guard<std::timed_mutex> connection(dbMutex);
+        std::list<Change> batch;
+        {
+            std::lock_guard<std::mutex> guard(waitingMutex);
+            if (waiting.empty())
+                return true;
+            auto end = waiting.begin();
+            std::advance(end, std::min(kBatch, waiting.size()));
+            batch.splice(batch.end(), waiting, waiting.begin(), end);
+        }
+        // The sync thread never waits for a lock while it holds the connection: it tries again
+        // later instead.
+        sqlite3_busy_timeout(db.get(), 0);
+        int rc = sqlite3_exec(db.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) {
+            for (const Change& change : batch)
+                if ((rc = execute(change)) != SQLITE_DONE)
+                    break;
+            if (rc == SQLITE_DONE)
+                rc = sqlite3_exec(db.get(), "COMMIT", nullptr, nullptr, nullptr);
+        }
+        if (rc != SQLITE_OK)
+            noteSqliteFailure(rc);
+        if (rc != SQLITE_OK && !sqlite3_get_autocommit(db.get()))
+            sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_busy_timeout(db.get(), kBusyMs);
+        std::lock_guard<std::mutex> guard(waitingMutex);
+        if (rc != SQLITE_OK) {
+            waiting.splice(waiting.begin(), batch);
+            return false;
+        }
+        for (const Change& change : batch)
+            waitingBytes -= change.bytes();
+        behindCount.fetch_sub(batch.size());
+    }
+}
+
+// Copies the slot's text into the database's live row. Again when it has to be tried again
+// (the writer kept overwriting it while it was copied), Failed when the database refused it.
+Journal::Impl::Fold Journal::Impl::foldLive() {
     if (!livePending.exchange(false, std::memory_order_seq_cst))
-        return true;
-    std::lock_guard<std::mutex> guard(dbMutex);
+        return Fold::Done;
+    std::lock_guard<std::timed_mutex> guard(dbMutex);
     if (!slotInUse)
-        return true; // retired: the database holds the latest
+        return Fold::Done; // retired: the database holds the latest
     SlotState state;
     if (!slot.snapshot(state)) {
         livePending.store(true);
-        return false;
+        return Fold::Again;
     }
     if (state.generation == 0)
-        return true;
-    sqlite3_stmt* st;
-    if (state.hasText) {
-        st = upsertLive.get();
-        sqlite3_bind_int64(st, 1, state.after);
-        sqlite3_bind_int(st, 2, state.index);
-        bindText(st, 3, state.text);
-        sqlite3_bind_int64(st, 4, state.at);
-    } else {
-        st = deleteLive.get();
-    }
-    const int rc = sqlite3_step(st);
-    sqlite3_reset(st);
-    sqlite3_clear_bindings(st);
+        return Fold::Done;
+    Change change;
+    change.what = state.hasText ? Change::What::Live : Change::What::NoLive;
+    change.seq = state.after;
+    change.index = state.index;
+    change.a = std::move(state.text);
+    change.at = state.at;
+    sqlite3_busy_timeout(db.get(), 0);
+    const int rc = execute(change);
+    sqlite3_busy_timeout(db.get(), kBusyMs);
     if (rc != SQLITE_DONE) {
-        syncErrno.store(errnoFor(rc, sqlite3_system_errno(db.get())));
-        syncFailed.store(true);
+        noteSqliteFailure(rc);
+        livePending.store(true);
+        return Fold::Failed;
     }
-    return true;
+    return Fold::Done;
 }
 
-void Journal::Impl::syncOnce(Db& checkpointer) {
-    if (syncFailed.load())
-        return;
-    // The slot into the database, then the WAL: what was recorded is on the disk before any
-    // longer work.
-    if (!foldLive())
+bool Journal::Impl::syncOnce(Db& checkpointer) {
+    // What waits first, then the slot (its text follows the last record), then the WAL to the
+    // disk: what was recorded is there before any longer work.
+    if (!writeWaiting())
+        return false;
+    const Fold folded = foldLive();
+    if (folded == Fold::Failed)
+        return false;
+    if (folded == Fold::Again)
         changed(); // the next round copies it
-    if (syncFailed.load())
-        return;
     int rc;
     do {
         rc = ::fdatasync(walFd);
     } while (rc != 0 && errno == EINTR);
     if (rc != 0) {
-        syncErrno.store(errno);
-        syncFailed.store(true);
-        return;
+        noteFailure(errorNumberForErrno(errno), std::strerror(errno));
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> guard(waitingMutex);
+        if (waiting.empty())
+            failing = false;
     }
     if (options.synced)
         options.synced();
-    if (walPages.load(std::memory_order_relaxed) <= options.checkpointPages)
-        return;
+    if (walPages.load(std::memory_order_relaxed) > options.checkpointPages)
+        checkpoint(checkpointer);
+    return true;
+}
+
+void Journal::Impl::checkpoint(Db& checkpointer) {
     if (!checkpointer) {
         sqlite3* raw = nullptr;
         const int opened = sqlite3_open_v2(
@@ -447,7 +689,14 @@ void Journal::Impl::syncOnce(Db& checkpointer) {
         sqlite3_exec(raw, "PRAGMA synchronous=NORMAL; PRAGMA cache_size=-256", nullptr, nullptr,
                      nullptr);
     }
-    // A checkpoint that cannot run whole now is taken up again at the next sync.
+    // The bulk without holding the writer up; then the pages it wrote meanwhile, with the writer
+    // held, so that the WAL is wholly in the database and the next transaction starts it over.
+    // A checkpoint that cannot run whole now (another reader, a lock) is taken up again at the
+    // next sync.
+    if (sqlite3_wal_checkpoint_v2(checkpointer.get(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr,
+                                  nullptr) != SQLITE_OK)
+        return;
+    std::lock_guard<std::timed_mutex> guard(dbMutex);
     sqlite3_wal_checkpoint_v2(checkpointer.get(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr,
                               nullptr);
 }
@@ -461,9 +710,9 @@ void Journal::Impl::shutDown(bool remove) {
         wake.notify_one();
         syncer.join();
     }
-    // Kept for a recovery: the slot's text into the database too.
-    if (!remove && !failed && db)
-        for (int attempt = 0; attempt < 8 && !foldLive(); ++attempt)
+    // Kept for a recovery: what waits, and the slot's text, into the database too.
+    if (!remove && !failed && db && writeWaiting())
+        for (int attempt = 0; attempt < 8 && foldLive() == Fold::Again; ++attempt)
             ;
     slot.unmap();
     insertRecord = {};
@@ -524,12 +773,12 @@ bool Journal::cleared() {
 bool Journal::caseField(CaseField field, const Str& value) {
     if (!impl_->ready())
         return false;
-    sqlite3_stmt* st = impl_->upsertField.get();
-    sqlite3_bind_int(st, 1, static_cast<int>(field));
-    bindText(st, 2, value);
-    sqlite3_bind_int64(st, 3, impl_->now());
-    std::lock_guard<std::mutex> guard(impl_->dbMutex);
-    return impl_->run(st);
+    Change change;
+    change.what = Change::What::Field;
+    change.kind = static_cast<int>(field);
+    change.a = value;
+    change.at = impl_->now();
+    return impl_->submit(std::move(change));
 }
 
 bool Journal::liveText(std::int32_t index, const Str& text) {
@@ -546,7 +795,11 @@ void Journal::close() {
 }
 
 bool Journal::working() const {
-    return !impl_->failed && !impl_->syncFailed.load();
+    return !impl_->failed;
+}
+
+bool Journal::behind() const {
+    return impl_->behind();
 }
 
 const std::string& Journal::id() const {
@@ -554,9 +807,9 @@ const std::string& Journal::id() const {
 }
 
 void Journal::syncNow() {
-    if (impl_->walFd < 0 || impl_->failed)
+    if (impl_->walFd < 0 || impl_->failed || !impl_->writeWaiting())
         return;
-    for (int attempt = 0; attempt < 8 && !impl_->foldLive(); ++attempt)
+    for (int attempt = 0; attempt < 8 && impl_->foldLive() == Impl::Fold::Again; ++attempt)
         ;
     ::fdatasync(impl_->walFd);
 }

@@ -12,9 +12,12 @@
 // instance lists, replays or discards it. A clean close removes the journal; a journal left by a
 // process that ended any other way is found by Recovery, summarized, replayed and discarded.
 //
-// Nothing here throws. A journal that cannot be written (read-only folder, full disk) is reported
-// once through the Report callback and the journal then does nothing; a damaged journal is
-// reported and left as it is.
+// Nothing here throws. A journal that cannot be started (read-only folder, full disk) is reported
+// once through the Report callback and then does nothing. A journal that started and then cannot
+// be written (another process holding the database's lock, a full disk, an I/O error) keeps the
+// changes in memory, in order, and writes them as soon as it can: reported once when it starts
+// failing and once when it holds everything again. A damaged journal is reported and left as it
+// is.
 #pragma once
 
 #include "support/text.h"
@@ -86,9 +89,10 @@ class Journal {
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;
 
-    // Records. Each returns once the record is in the journal (true), or false when the journal
-    // does not work (reported once, at the first failure). Indexes are the list's, 0-based, as
-    // the list is when the change is made.
+    // Records. Each returns true once the record, and every one before it, is in the journal;
+    // false when it waits in memory for a database that cannot be written now (never more than a
+    // frame's wait: written later, in order) or when the journal does not work. Indexes are the
+    // list's, 0-based, as the list is when the change is made.
     bool added(std::int32_t index, const Str& time, const Str& description, const Str& data);
     bool deleted(std::int32_t index);
     bool renamed(std::int32_t index, const Str& description);
@@ -104,6 +108,8 @@ class Journal {
     void close();
 
     bool working() const;
+    // Changes wait in memory for the database.
+    bool behind() const;
     const std::string& id() const;
     // Brings what was recorded to the disk now (tests and the benchmark; the sync thread does it
     // on its own otherwise).
@@ -138,5 +144,19 @@ class Recovery {
   private:
     std::unique_ptr<Impl> impl_;
 };
+
+// How many sessions left behind are kept, for how long, in how much room: the ORClient.INI
+// [Journal] section's MaxSessions, MaxAgeDays and MaxTotalMB.
+struct SessionLimits {
+    int maxSessions = 20;
+    int maxAgeDays = 30;
+    int maxTotalMB = 512;
+};
+
+// Removes the journals left behind in appFolder/folderName that are past limits, the least
+// recently changed first, one report line each (number 0), leaving room for one more session.
+// A journal in use is never removed (nor counted out); a missing folder holds none.
+void keepSessionsWithin(const Str& appFolder, std::string_view folderName,
+                        const SessionLimits& limits, const Report& report);
 
 } // namespace dalmure::journal

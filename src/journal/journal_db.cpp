@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -41,12 +42,20 @@ std::optional<files::Folder> openJournalFolder(const Str& appFolder, std::string
 }
 
 std::string pathIn(const files::Folder& folder, const std::string& name) {
+    // SQLite refuses a path with a link anywhere in it (it is opened with SQLITE_OPEN_NOFOLLOW),
+    // and the application folder's own path may hold links: it is given the folder's path with
+    // them resolved. Resolved or not, it must still lead to the very folder that was opened.
+    char* resolved = ::realpath(folder.path().c_str(), nullptr);
+    if (!resolved)
+        return {};
+    std::string real(resolved);
+    std::free(resolved);
     struct stat byPath {
     }, opened{};
-    if (::stat(folder.path().c_str(), &byPath) != 0 || ::fstat(folder.descriptor(), &opened) != 0 ||
+    if (::stat(real.c_str(), &byPath) != 0 || ::fstat(folder.descriptor(), &opened) != 0 ||
         byPath.st_dev != opened.st_dev || byPath.st_ino != opened.st_ino)
         return {};
-    return folder.path() + "/" + name;
+    return real + "/" + name;
 }
 
 // --- Lock -----------------------------------------------------------------------------------
@@ -368,19 +377,19 @@ std::optional<Recovered> readJournal(const std::string& path, std::string& probl
         if (!live.get())
             return fail(sqlite3_errcode(db.get()));
         rc = sqlite3_step(live.get());
-        if (slot) {
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            return fail(rc);
+        // The database's text is the newer only when it was written after a later record than
+        // the slot's (it waited in memory while the slot was left as it was).
+        if (slot && (rc != SQLITE_ROW || sqlite3_column_int64(live.get(), 0) <= slot->after)) {
             if (slot->hasText)
                 replayer.setLive(slot->after, LiveText{slot->index, slot->text});
             last = std::max<std::int64_t>(last, slot->at);
-            if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-                return fail(rc);
         } else if (rc == SQLITE_ROW) {
             replayer.setLive(
                 sqlite3_column_int64(live.get(), 0),
                 LiveText{sqlite3_column_int(live.get(), 1), columnText(live.get(), 2)});
             last = std::max<std::int64_t>(last, sqlite3_column_int64(live.get(), 3));
-        } else if (rc != SQLITE_DONE) {
-            return fail(rc);
         }
     }
     {

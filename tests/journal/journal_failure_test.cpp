@@ -5,11 +5,15 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <random>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 
 namespace dalmure::journal::test {
 namespace {
@@ -210,7 +214,7 @@ TEST(JournalUnwritable, AReadOnlyFolderIsReportedOnceAndTheJournalStaysOff) {
     }
 }
 
-TEST(JournalUnwritable, AFullDiskIsReportedOnceAndWhatWasAcknowledgedStays) {
+TEST(JournalUnwritable, AFullDiskKeepsTheChangesWaitingAndWritesThemWhenThereIsRoom) {
     TempAppFolder app;
     TmpfsMount small(app.journals(), "size=512k,mode=0700", false);
     if (!small.mounted())
@@ -222,25 +226,35 @@ TEST(JournalUnwritable, AFullDiskIsReportedOnceAndWhatWasAcknowledgedStays) {
     auto journal = Journal::start(app.path(), kFolder, options);
     ASSERT_TRUE(journal->working());
 
-    int acknowledged = 0;
+    // Until the disk is full, then 50 more that wait in memory.
     const Str notes(1500, u'x');
-    while (acknowledged < 10000 && journal->added(acknowledged, u("09:00:00"), notes, u("")))
-        ++acknowledged;
-    ASSERT_LT(acknowledged, 10000) << "the disk never filled";
-    ASSERT_GT(acknowledged, 10);
+    int made = 0;
+    while (made < 2000 && journal->added(made, u("09:00:00"), notes, u("")))
+        ++made;
+    ASSERT_LT(made, 2000) << "the disk never filled";
+    for (const int last = made + 50; ++made < last;)
+        EXPECT_FALSE(journal->added(made, u("09:00:00"), notes, u("")));
+    EXPECT_TRUE(journal->working());
+    EXPECT_TRUE(journal->behind());
     ASSERT_EQ(reports.seen.size(), 1u);
     EXPECT_EQ(reports.seen[0].number, 61) << reports.seen[0].text;
-    expectSilentlyOff(*journal, reports);
+
+    // Room again: the sync thread writes what waited, and the next call says so.
+    ASSERT_TRUE(small.remount(false, "size=16m"));
+    for (int i = 0; i < 500 && journal->behind(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_FALSE(journal->behind());
+    EXPECT_TRUE(journal->caseField(CaseField::UserName, u("clerk")));
+    ASSERT_EQ(reports.seen.size(), 2u);
+    EXPECT_EQ(reports.seen[1].number, 0) << reports.seen[1].text;
     const std::string id = journal->id();
     journal.reset();
 
-    // Room again: every record acknowledged before the disk filled is there.
-    ASSERT_TRUE(small.remount(false, "size=4m"));
     Recovery recovery(app.path(), kFolder, reports.sink());
     const auto replayed = recovery.replay(id);
     ASSERT_TRUE(replayed.has_value());
-    EXPECT_EQ(replayed->annotations.size(), static_cast<std::size_t>(acknowledged));
-    EXPECT_EQ(reports.seen.size(), 1u);
+    EXPECT_EQ(replayed->annotations.size(), static_cast<std::size_t>(made));
+    EXPECT_EQ(reports.seen.size(), 2u);
 }
 
 TEST(JournalUnwritable, ADiskFullFromTheStartIsReportedOnce) {
@@ -256,6 +270,153 @@ TEST(JournalUnwritable, ADiskFullFromTheStartIsReportedOnce) {
     expectSilentlyOff(*journal, reports);
     journal.reset();
     EXPECT_EQ(app.files(), std::vector<std::string>{"filler"}) << "nothing half made is left";
+}
+
+// --- Disk use --------------------------------------------------------------------------------
+
+// The bytes the journals' folder takes on the disk.
+std::int64_t diskUse(const std::string& folder) {
+    std::int64_t bytes = 0;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(folder, ec)) {
+        struct stat st {};
+        if (::lstat(e.path().c_str(), &st) == 0)
+            bytes += static_cast<std::int64_t>(st.st_blocks) * 512;
+    }
+    return bytes;
+}
+
+TEST(JournalDiskUse, AHearingOfTenThousandAnnotationsTakesAboutTwiceItsText) {
+    TempAppFolder app;
+    Reports reports;
+    auto journal = Journal::start(app.path(), kFolder, reports.options());
+    std::int64_t textBytes = 0, largestWal = 0;
+    const std::string wal = app.journals() + "/" + journal->id() + ".db-wal";
+    for (int i = 0; i < 10000; ++i) {
+        const Str time =
+            u("10:" + std::to_string(10 + i / 600) + ":" + std::to_string(10 + i % 50));
+        const Str description = u("Annotation " + std::to_string(i));
+        const Str notes(65, static_cast<char16_t>(u'a' + i % 26));
+        journal->added(i, time, description, u(""));
+        journal->notesCommitted(i, notes);
+        textBytes += static_cast<std::int64_t>(time.size() + description.size() + notes.size()) * 2;
+        if (i % 500 == 0)
+            largestWal = std::max<std::int64_t>(largestWal, fs::file_size(wal));
+    }
+    journal->syncNow();
+    const std::int64_t used = diskUse(app.journals());
+    std::printf("10,000 annotations: %lld bytes of text, journal %lld bytes, largest WAL %lld\n",
+                static_cast<long long>(textBytes), static_cast<long long>(used),
+                static_cast<long long>(largestWal));
+    EXPECT_LT(largestWal, 12 << 20);
+    EXPECT_LT(used, 2 * textBytes + (12 << 20));
+    EXPECT_TRUE(reports.seen.empty());
+}
+
+// Journals left behind by n sessions, each with a few annotations; their ids, oldest first.
+std::vector<std::string> leaveJournals(const TempAppFolder& app, int n, Reports& reports) {
+    std::vector<std::string> ids;
+    for (int i = 0; i < n; ++i)
+        ids.push_back(leaveJournal(app, 3, reports));
+    return ids;
+}
+
+// Sets the time of every file of journal id to days ago.
+void age(const TempAppFolder& app, const std::string& id, int days) {
+    const auto when = fs::file_time_type::clock::now() - std::chrono::hours(24 * days);
+    for (const auto& e : fs::directory_iterator(app.journals()))
+        if (e.path().filename().string().rfind(id, 0) == 0)
+            fs::last_write_time(e.path(), when);
+}
+
+std::size_t journalsIn(const TempAppFolder& app) {
+    std::size_t n = 0;
+    for (const auto& name : app.files())
+        n += name.size() > 3 && name.compare(name.size() - 3, 3, ".db") == 0;
+    return n;
+}
+
+TEST(JournalDiskUse, SessionsLeftBehindAreKeptWithinTheLimitsTheOldestGoingFirst) {
+    struct Case {
+        const char* name;
+        SessionLimits limits;
+        std::size_t kept; // of 6, leaving room for one more
+    };
+    for (const Case& c : {Case{"count", {4, 30, 512}, 3}, Case{"age", {20, 30, 512}, 4},
+                          Case{"size", {20, 30, 1}, 2}, Case{"within", {20, 30, 512}, 6}}) {
+        SCOPED_TRACE(c.name);
+        TempAppFolder app;
+        Reports reports;
+        const auto ids = leaveJournals(app, 6, reports);
+        const std::string name = c.name;
+        for (int i = 0; i < 6; ++i) {
+            const std::string& id = ids[static_cast<std::size_t>(i)];
+            if (name == "size") // 400 kB each: two fit in 1 MB
+                writeFile(app.journals() + "/" + id + ".db-wal", std::string(400 << 10, 'w'));
+            // The first two the oldest, past 30 days in the age case.
+            age(app, id, name == "age" && i < 2 ? 40 - i : 6 - i);
+        }
+        reports.seen.clear();
+        keepSessionsWithin(app.path(), kFolder, c.limits, reports.sink());
+        const std::size_t kept = c.kept;
+        EXPECT_EQ(journalsIn(app), kept);
+        ASSERT_EQ(reports.seen.size(), 6 - kept);
+        for (std::size_t i = 0; i < 6 - kept; ++i) { // the oldest went, one line each
+            EXPECT_EQ(reports.seen[i].number, 0);
+            EXPECT_NE(reports.seen[i].text.find(ids[i]), std::string::npos) << reports.seen[i].text;
+        }
+        for (std::size_t i = 6 - kept; i < 6; ++i)
+            EXPECT_TRUE(fs::exists(app.journals() + "/" + ids[i] + ".db"));
+    }
+}
+
+TEST(JournalDiskUse, AJournalInUseIsNeverRemovedWhateverItsAge) {
+    TempAppFolder app;
+    Reports reports;
+    auto running = Journal::start(app.path(), kFolder, reports.options());
+    running->added(0, u("09:00:00"), u("A"), u(""));
+    leaveJournals(app, 2, reports);
+    age(app, running->id(), 400);
+    keepSessionsWithin(app.path(), kFolder, {1, 30, 512}, reports.sink());
+    EXPECT_EQ(journalsIn(app), 1u);
+    EXPECT_TRUE(fs::exists(app.journals() + "/" + running->id() + ".db"));
+    EXPECT_TRUE(running->added(1, u("09:00:01"), u("B"), u("")));
+}
+
+TEST(JournalDiskUse, TwoHundredCrashesInARowLeaveTheFolderWithinTheLimits) {
+    TempAppFolder app;
+    const SessionLimits limits; // the defaults
+    auto* started = static_cast<std::atomic<int>*>(::mmap(nullptr, sizeof(std::atomic<int>),
+                                                          PROT_READ | PROT_WRITE,
+                                                          MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(started, MAP_FAILED);
+    std::int64_t largest = 0;
+    for (int crash = 0; crash < 200; ++crash) {
+        started->store(0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) { // a control starting, then typing until it is killed
+            keepSessionsWithin(app.path(), kFolder, limits, {});
+            auto journal = Journal::start(app.path(), kFolder, {});
+            for (int i = 0;; ++i) {
+                journal->added(i, u("09:00:00"), u("Annotation"), u(""));
+                journal->notesCommitted(i, Str(200, u'n'));
+                if (i == 50)
+                    started->store(1);
+            }
+        }
+        for (int wait = 0; wait < 5000 && !started->load(); ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        largest = std::max(largest, diskUse(app.journals()));
+    }
+    ::munmap(started, sizeof(std::atomic<int>));
+    const std::int64_t used = diskUse(app.journals());
+    std::printf("after 200 crashes: %zu journals, %lld bytes (at most %lld on the way)\n",
+                journalsIn(app), static_cast<long long>(used), static_cast<long long>(largest));
+    EXPECT_LE(journalsIn(app), static_cast<std::size_t>(limits.maxSessions));
+    EXPECT_LE(largest, std::int64_t{limits.maxTotalMB} << 20);
 }
 
 // --- Modes and links -------------------------------------------------------------------------
@@ -287,6 +448,35 @@ TEST(JournalFiles, TheFolderIsTheUsersAloneAndEveryFileIn0600WhateverTheUmask) {
             EXPECT_TRUE(S_ISREG(st.st_mode)) << name;
             EXPECT_EQ(st.st_mode & 07777, 0600u) << name;
         }
+    }
+}
+
+TEST(JournalFiles, AnApplicationFolderReachedThroughALinkKeepsItsJournal) {
+    // The link is the application folder itself, or a folder on the way to it.
+    for (const std::string tail : {"", "/app"}) {
+        SCOPED_TRACE(tail.empty() ? "the folder is a link" : "a parent of the folder is a link");
+        TempAppFolder real, links;
+        if (!tail.empty())
+            fs::create_directory(real.native() + tail);
+        const std::string viaLink = links.native() + "/linked";
+        fs::create_directory_symlink(real.native(), viaLink);
+        const Str appFolder = fromUtf8(viaLink + tail);
+
+        Reports reports;
+        auto journal = Journal::start(appFolder, kFolder, reports.options());
+        EXPECT_TRUE(journal->working());
+        EXPECT_TRUE(journal->added(0, u("09:00:00"), u("A"), u("")));
+        EXPECT_TRUE(journal->notesCommitted(0, u("kept")));
+        const std::string id = journal->id();
+        journal.reset(); // ended without closing
+
+        Recovery recovery(appFolder, kFolder, reports.sink());
+        const auto replayed = recovery.replay(id);
+        ASSERT_TRUE(replayed.has_value());
+        ASSERT_EQ(replayed->annotations.size(), 1u);
+        EXPECT_EQ(replayed->annotations[0].notes, u("kept"));
+        EXPECT_TRUE(reports.seen.empty()) << reports.seen[0].text;
+        EXPECT_TRUE(fs::is_directory(real.native() + tail + "/" + std::string(kFolder)));
     }
 }
 

@@ -3,12 +3,21 @@
 // clear), counting in shared memory each change the journal acknowledged. The harness kills it
 // at a random moment, replays what it left, and checks that the journal holds every acknowledged
 // change: exactly the session after the last acknowledged change, or after the one that was
-// under way when the kill came. Both sides draw the session from the same seed.
+// under way when the kill came. Both sides draw the session from the same seed. A change the
+// journal could not write at once waits in memory and is not acknowledged; the journal then holds
+// the session after any number of changes from the acknowledged ones to the last one made.
 //
-//   dalmure_journal_kill_test [KILLS] [SEED]     (200 kills by default)
+// With --locked, each writer types at a clerk's pace while this process holds the database's
+// lock for 2 s (BEGIN EXCLUSIVE on a connection of its own); once the lock is gone and the writer
+// has been acknowledged past every change it made meanwhile, it is killed: nothing is lost.
+//
+//   dalmure_journal_kill_test [KILLS] [SEED]              (200 kills by default)
+//   dalmure_journal_kill_test --locked [KILLS] [SEED]
 //
 // Prints its totals; exits 1 on any loss.
 #include "journal/journal.h"
+
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <atomic>
@@ -16,6 +25,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -200,11 +210,16 @@ bool write(Journal& j, const Change& change) {
 // --- The writer ------------------------------------------------------------------------------
 
 struct Shared {
-    std::atomic<std::uint32_t> acknowledged;
+    std::atomic<std::uint32_t> acknowledged; // every change up to this one is in the journal
+    std::atomic<std::uint32_t> made;         // changes made, acknowledged or waiting
     std::atomic<int> started;
+    std::atomic<int> failingReports, writtenAgainReports, otherReports;
+    std::atomic<long> longestCallMicros;
+    char id[64];
 };
 
-[[noreturn]] void runWriter(const std::string& appFolder, std::uint64_t seed, Shared* shared) {
+[[noreturn]] void runWriter(const std::string& appFolder, std::uint64_t seed, bool paced,
+                            Shared* shared) {
     // Half the writers sync and checkpoint all the time, so that kills also land in the middle
     // of a sync, of a checkpoint, and of the first change after one.
     JournalOptions options;
@@ -212,33 +227,69 @@ struct Shared {
         options.syncDelay = std::chrono::milliseconds(1);
         options.checkpointPages = 20;
     }
+    options.report = [shared](std::int32_t number, const Str&) {
+        (number == 0                          ? shared->writtenAgainReports
+         : shared->failingReports.load() == 0 ? shared->failingReports
+                                              : shared->otherReports)
+            .fetch_add(1);
+    };
     auto journal = Journal::start(fromUtf8(appFolder), kFolder, options);
     if (!journal->working())
         ::_exit(3);
+    std::snprintf(shared->id, sizeof shared->id, "%s", journal->id().c_str());
     shared->started.store(1);
     Clerk clerk(seed);
     Session session;
     for (std::uint32_t done = 1;; ++done) {
         const Change change = clerk.next(session);
-        if (!write(*journal, change))
+        const auto before = std::chrono::steady_clock::now();
+        const bool written = write(*journal, change);
+        const long took = static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                                std::chrono::steady_clock::now() - before)
+                                                .count());
+        if (took > shared->longestCallMicros.load())
+            shared->longestCallMicros.store(took);
+        if (!written && !journal->working())
             ::_exit(2);
         session.apply(change);
-        shared->acknowledged.store(done, std::memory_order_release);
+        shared->made.store(done, std::memory_order_release);
+        if (written)
+            shared->acknowledged.store(done, std::memory_order_release);
+        if (paced) // a fast clerk: a key every 2 ms
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
 }
 
-// The session after `count` changes drawn from seed.
-Session replayed(std::uint64_t seed, std::uint32_t count) {
-    Clerk clerk(seed);
-    Session s;
-    for (std::uint32_t i = 0; i < count; ++i)
-        s.apply(clerk.next(s));
-    return s;
-}
+// Holds the write lock of journal id's database from another connection while it lives.
+class HeldLock {
+  public:
+    explicit HeldLock(const std::string& path) {
+        if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK)
+            held_ = sqlite3_exec(db_, "PRAGMA busy_timeout=5000; BEGIN EXCLUSIVE", nullptr, nullptr,
+                                 nullptr) == SQLITE_OK;
+    }
+    ~HeldLock() {
+        if (held_)
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close_v2(db_);
+    }
+    HeldLock(const HeldLock&) = delete;
+    HeldLock& operator=(const HeldLock&) = delete;
+    bool held() const { return held_; }
+
+  private:
+    sqlite3* db_ = nullptr;
+    bool held_ = false;
+};
 
 } // namespace
 
 int main(int argc, char** argv) {
+    const bool locked = argc > 1 && std::strcmp(argv[1], "--locked") == 0;
+    if (locked) {
+        --argc;
+        ++argv;
+    }
     const int kills = argc > 1 ? std::atoi(argv[1]) : 200;
     const std::uint64_t baseSeed = argc > 2
                                        ? std::strtoull(argv[2], nullptr, 10)
@@ -266,18 +317,44 @@ int main(int argc, char** argv) {
     for (int round = 0; round < kills; ++round) {
         const std::uint64_t seed = baseSeed + static_cast<std::uint64_t>(round);
         shared->acknowledged.store(0);
+        shared->made.store(0);
         shared->started.store(0);
+        shared->failingReports.store(0);
+        shared->writtenAgainReports.store(0);
+        shared->otherReports.store(0);
+        shared->longestCallMicros.store(0);
         const pid_t child = ::fork();
         if (child < 0) {
             std::perror("fork");
             return 1;
         }
         if (child == 0)
-            runWriter(appFolder, seed, shared);
+            runWriter(appFolder, seed, locked, shared);
         // One kill in eight while the journal is being made; the others anywhere in the first
         // few thousand changes.
         const auto forked = std::chrono::steady_clock::now();
-        if (std::uniform_int_distribution<int>(0, 7)(timing) == 0) {
+        std::uint32_t madeWhileLocked = 0;
+        if (locked) {
+            while (!shared->started.load() &&
+                   std::chrono::steady_clock::now() - forked < std::chrono::seconds(10))
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            {
+                HeldLock lock(appFolder + "/" + std::string(kFolder) + "/" + shared->id + ".db");
+                if (!lock.held()) {
+                    std::fprintf(stderr, "round %d: the lock could not be taken\n", round);
+                    ++problems;
+                }
+                std::this_thread::sleep_for(std::chrono::seconds(2));
+                madeWhileLocked = shared->made.load();
+            }
+            const auto released = std::chrono::steady_clock::now();
+            while (shared->acknowledged.load() < madeWhileLocked &&
+                   std::chrono::steady_clock::now() - released < std::chrono::seconds(10))
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            std::this_thread::sleep_for(
+                std::chrono::microseconds(std::uniform_int_distribution<int>(0, 20000)(timing)));
+        } else if (std::uniform_int_distribution<int>(0, 7)(timing) == 0) {
             std::this_thread::sleep_for(std::chrono::microseconds(
                 std::uniform_int_distribution<int>(0, std::max(1000, creationMicros))(timing)));
         } else {
@@ -301,7 +378,22 @@ int main(int argc, char** argv) {
             ++writerFailures;
         }
         const std::uint32_t acked = shared->acknowledged.load(std::memory_order_acquire);
+        const std::uint32_t made = shared->made.load(std::memory_order_acquire);
         totalAcknowledged += acked;
+        if (locked) {
+            std::printf("round %d: %u changes made under the lock, %u acknowledged at the kill, "
+                        "longest call %ld us, %d+%d+%d reports\n",
+                        round, madeWhileLocked, acked, shared->longestCallMicros.load(),
+                        shared->failingReports.load(), shared->writtenAgainReports.load(),
+                        shared->otherReports.load());
+            // Everything made under the lock was written once it was gone; the journal said
+            // once that it could not write, and once that it could again.
+            if (acked < madeWhileLocked || shared->failingReports.load() != 1 ||
+                shared->writtenAgainReports.load() != 1 || shared->otherReports.load() != 0) {
+                std::fprintf(stderr, "round %d: the lock was not lived through\n", round);
+                ++problems;
+            }
+        }
 
         int reported = 0;
         Recovery recovery(fromUtf8(appFolder), kFolder, [&](std::int32_t, const Str& text) {
@@ -333,10 +425,22 @@ int main(int argc, char** argv) {
             got.state = *contents;
         if (acked == 0)
             ++beforeFirstChange;
-        if (contents && got == replayed(seed, acked)) {
+        // The session after the acknowledged changes, or after some of those made since (waiting
+        // or under way when the kill came).
+        int after = -1;
+        if (contents) {
+            Clerk clerk(seed);
+            Session s;
+            for (std::uint32_t i = 0; i <= made + 1 && after < 0; ++i) {
+                if (i >= acked && got == s)
+                    after = static_cast<int>(i);
+                s.apply(clerk.next(s));
+            }
+        }
+        if (after == static_cast<int>(acked)) {
             // Exactly what was acknowledged.
-        } else if (contents && got == replayed(seed, acked + 1)) {
-            ++inFlightFound; // the change under way was in the journal, not yet acknowledged
+        } else if (after > static_cast<int>(acked)) {
+            ++inFlightFound; // changes not yet acknowledged were in the journal
         } else {
             std::fprintf(
                 stderr,
