@@ -317,6 +317,8 @@ const std::map<std::string, HostMember, std::less<>>& hostMembers() {
                   j["NoDossier"] = utf8(f.caseFields.noDossier);
                   j["DateCreated"] = utf8(f.caseFields.dateCreated);
                   j["UserName"] = utf8(f.caseFields.userName);
+                  j["HearingId"] = utf8(f.hearingId);
+                  j["otherHearing"] = f.otherHearing;
                   j["lastChange"] = f.lastChange;
                   j["annotations"] = f.annotations;
                   j["unsavedNotes"] = f.unsavedNotes;
@@ -325,10 +327,11 @@ const std::map<std::string, HostMember, std::less<>>& hostMembers() {
               }
           }}},
         {"RecoverSession",
-         {1, 1,
+         {1, 2,
           [](DalmurePrivate& c, A args, O result, O after) {
-              result = c.RecoverSession(sessionIdArg(args[0]));
-              after = {args[0]};
+              const bool intoOtherHearing = args.size() > 1 && boolArg(args[1], "intoOtherHearing");
+              result = c.RecoverSession(sessionIdArg(args[0]), intoOtherHearing);
+              after = args.size() > 1 ? OrderedJson{args[0], args[1]} : OrderedJson{args[0]};
           }}},
         {"DiscardSession",
          {1, 1,
@@ -396,6 +399,9 @@ const std::map<std::string, Property, std::less<>>& properties() {
         {"UserName",
          {[](DalmurePrivate& c) -> OrderedJson { return utf8(c.UserName); },
           [](DalmurePrivate& c, V v) { c.UserName = stringArg(v, "the value"); }}},
+        {"HearingId",
+         {[](DalmurePrivate& c) -> OrderedJson { return utf8(c.HearingId()); },
+          [](DalmurePrivate& c, V v) { c.HearingId(stringArg(v, "the value")); }}},
         {"PVStyle",
          {[](DalmurePrivate& c) -> OrderedJson { return c.PVStyle; },
           [](DalmurePrivate& c, V v) { c.PVStyle = integerArg(v, "PVStyle"); }}},

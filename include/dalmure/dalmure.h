@@ -101,11 +101,26 @@ class DALMURE_EXPORT Dalmure {
     std::vector<journal::FoundJournal> RecoverableSessions();
     // Brings session id back: missing annotations added (AnnoRecovered for each), notes written
     // into their annotations (AnnoModified for each that changes), empty case fields filled in;
-    // then its journal is removed. An annotation the host added again (same time and
-    // description) is not added twice. False when the journal cannot be read.
+    // then its journal is removed. An annotation is matched by its time, its description and
+    // its place among those of the same time and description: one the host added again is not
+    // added twice. False, the journal left as it is, when it cannot be read (damaged) or when it
+    // is of another hearing (one log line): its HearingId differs from the one the host gave
+    // this control, or, when either has none, its NoDossier differs from this control's while
+    // this control holds a hearing (a NoDossier or an annotation).
     bool RecoverSession(const std::string& id);
+    // The same; with intoOtherHearing, a session of another hearing is brought in too: each of
+    // its annotations is added as a new one with its notes, and the notes, annotations and case
+    // fields this control holds are left as they are.
+    bool RecoverSession(const std::string& id, bool intoOtherHearing);
     // Removes the journal of session id; false when it is in use or cannot be removed.
     bool DiscardSession(const std::string& id);
+
+    // The identity of the hearing this control holds, recorded in its journal. At start, and
+    // when set to "", the control makes one of its own (32 hexadecimal digits, random); a host
+    // that keeps its hearings sets its own (any text) so that a session left behind is known to
+    // be that hearing's. Only an identity the host set is compared by RecoverSession.
+    Str HearingId() const;
+    void HearingId(const Str& value);
 
     // --- Glossary of the hearing --------------------------------------------------------------
     // Abbreviations the notes editor expands for this hearing (parties, counsel, exhibits), over

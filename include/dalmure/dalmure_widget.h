@@ -31,6 +31,7 @@ class DALMURE_QT_EXPORT DalmureWidget : public QWidget {
     Q_PROPERTY(QString noDossier READ noDossier WRITE setNoDossier)
     Q_PROPERTY(QString dateCreated READ dateCreated WRITE setDateCreated)
     Q_PROPERTY(QString userName READ userName WRITE setUserName)
+    Q_PROPERTY(QString hearingId READ hearingId WRITE setHearingId)
     Q_PROPERTY(QColor backColor READ backColor WRITE setBackColor)
     Q_PROPERTY(int selected READ selected)
     Q_PROPERTY(int annoCount READ annoCount)
@@ -104,6 +105,10 @@ class DALMURE_QT_EXPORT DalmureWidget : public QWidget {
     // The user printed on the minutes.
     QString userName() const;
     void setUserName(const QString& v);
+    // The identity of the hearing, kept in the journal: the control's own (random) until the
+    // host sets one; "" gives it a new one of the control's. See Dalmure::HearingId.
+    QString hearingId() const;
+    void setHearingId(const QString& v);
     // The background colour of the control and its buttons; setting it repaints them.
     QColor backColor() const;
     void setBackColor(const QColor& c);
@@ -120,6 +125,8 @@ class DALMURE_QT_EXPORT DalmureWidget : public QWidget {
         bool damaged = false; // unreadable: problem says why; it can only be discarded
         QString problem;
         QString noDossier, dateCreated, userName;
+        QString hearingId;         // the hearing it was taken for, "" when none was recorded
+        bool otherHearing = false; // recoverSession refuses it unless intoOtherHearing
         QDateTime lastChange;
         int annotations = 0;
         int unsavedNotes = 0;     // annotations with notes the host may not have kept
@@ -128,8 +135,11 @@ class DALMURE_QT_EXPORT DalmureWidget : public QWidget {
     // The sessions left behind by controls that did not end normally (never a running one).
     QList<RecoverableSession> recoverableSessions();
     // Brings session id back into this control: missing annotations are added (annoRecovered),
-    // notes written into theirs (annoModified); the journal is then removed.
+    // notes written into theirs (annoModified); the journal is then removed. A session of
+    // another hearing is refused (false) unless intoOtherHearing: its annotations then come in
+    // as new ones with their notes, and this hearing's are left as they are.
     bool recoverSession(const QString& id);
+    bool recoverSession(const QString& id, bool intoOtherHearing);
     // Removes the journal of session id.
     bool discardSession(const QString& id);
 

@@ -20,6 +20,11 @@ struct FoundJournal {
     bool damaged = false;
     Str problem; // why it cannot be read, when damaged
     CaseFields caseFields;
+    // The identity of the hearing it was taken for (HearingId), empty when it holds none; and
+    // whether that is another hearing than the one of the control that lists it (RecoverSession
+    // refuses it unless asked to bring it into this one).
+    Str hearingId;
+    bool otherHearing = false;
     std::int64_t lastChange = 0; // ms since the epoch
     std::int32_t annotations = 0;
     // Annotations with notes (committed, or typed and not committed): what a host that stored

@@ -32,6 +32,7 @@ DalmurePrivate::DalmurePrivate(platform::Platform& platform, Str appFolder)
         writing_->configure(settings_);
         writing_->setLanguageColumn(settings_.languageColumn());
     });
+    HearingId(Str());
     startJournal();
 }
 

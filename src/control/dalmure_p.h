@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -95,8 +96,10 @@ class DalmurePrivate : private platform::Notifications,
 
     // --- Sessions that ended without closing -----------------------------------------------
     std::vector<journal::FoundJournal> RecoverableSessions();
-    bool RecoverSession(const std::string& id);
+    bool RecoverSession(const std::string& id, bool intoOtherHearing = false);
     bool DiscardSession(const std::string& id);
+    const Str& HearingId() const { return hearingId_; }
+    void HearingId(const Str& value);
 
     // --- Glossary of the hearing ------------------------------------------------------------
     bool GlossaryAdd(const Str& abbreviation, const Str& text);
@@ -282,6 +285,11 @@ class DalmurePrivate : private platform::Notifications,
     void journalNotes(std::int32_t index, const Str& notes);
     void journalLiveText();
     void journalCaseFields();
+    // Whether a session of hearing hearingId with these case fields belongs to another hearing
+    // than this control's (see RecoverSession in include/dalmure/dalmure.h).
+    bool otherHearing(const Str& hearingId, const journal::CaseFields& fields) const;
+    // Adds a recovered annotation (without its notes); its index, -1 when the list refused it.
+    std::int32_t addRecovered(const journal::Annotation& a);
     // Writes notes into annotation index, outside the editor.
     void setNotes(std::int32_t index, const Str& notes);
 
@@ -296,7 +304,12 @@ class DalmurePrivate : private platform::Notifications,
     std::unique_ptr<NotesWriting> writing_;
     DalmureEvents* events_ = nullptr;
     std::unique_ptr<journal::Journal> journal_;
-    Str journaledDossier_, journaledDate_, journaledUser_;
+    Str journaledDossier_, journaledDate_, journaledUser_, journaledHearing_;
+    // The hearing's identity: the control's own until the host names the hearing.
+    Str hearingId_;
+    bool hearingNamed_ = false;
+    // Damaged journals already logged: each once in the control's life.
+    std::set<std::string> damagedReported_;
 
     // Private state, named as the control has always named it.
     std::int16_t iSelected = 0;

@@ -97,6 +97,15 @@ std::vector<journal::FoundJournal> Dalmure::RecoverableSessions() {
 bool Dalmure::RecoverSession(const std::string& id) {
     return d->RecoverSession(id);
 }
+bool Dalmure::RecoverSession(const std::string& id, bool intoOtherHearing) {
+    return d->RecoverSession(id, intoOtherHearing);
+}
+Str Dalmure::HearingId() const {
+    return d->HearingId();
+}
+void Dalmure::HearingId(const Str& value) {
+    d->HearingId(value);
+}
 bool Dalmure::DiscardSession(const std::string& id) {
     return d->DiscardSession(id);
 }

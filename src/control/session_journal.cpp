@@ -4,10 +4,15 @@
 #include "control/dalmure_p.h"
 #include "control/trap.h"
 #include "journal/journal.h"
+#include "support/errors.h"
 #include "support/log_labels.h"
 #include "support/numeric.h"
 
+#include <chrono>
+#include <cstdio>
 #include <map>
+#include <sys/random.h>
+#include <unistd.h>
 #include <utility>
 
 namespace dalmure {
@@ -53,6 +58,7 @@ void DalmurePrivate::journalCaseFields() {
     note(journal::CaseField::NoDossier, NoDossier, journaledDossier_);
     note(journal::CaseField::DateCreated, DateCreated, journaledDate_);
     note(journal::CaseField::UserName, UserName, journaledUser_);
+    note(journal::CaseField::HearingId, hearingId_, journaledHearing_);
 }
 
 void DalmurePrivate::journalAdded(std::int32_t index, const Str& time, const Str& desc,
@@ -112,56 +118,137 @@ void DalmurePrivate::setNotes(std::int32_t index, const Str& notes) {
     findUpdated(index);
 }
 
+// --- The hearing --------------------------------------------------------------------------
+
+namespace {
+
+// 128 random bits in hex: an identity no other hearing is given.
+Str newHearingId() {
+    std::uint64_t bits[2] = {};
+    if (::getrandom(bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits)) {
+        // No entropy yet (early boot): the time, the process and this object's address.
+        bits[0] ^=
+            static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+        bits[1] ^= static_cast<std::uint64_t>(::getpid()) << 32 ^
+                   static_cast<std::uint64_t>(
+                       std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                   reinterpret_cast<std::uintptr_t>(&bits);
+    }
+    char text[33];
+    std::snprintf(text, sizeof text, "%016llx%016llx", static_cast<unsigned long long>(bits[0]),
+                  static_cast<unsigned long long>(bits[1]));
+    return fromUtf8(text);
+}
+
+} // namespace
+
+void DalmurePrivate::HearingId(const Str& value) {
+    hearingNamed_ = !value.empty();
+    hearingId_ = hearingNamed_ ? value : newHearingId();
+    journalCaseFields();
+}
+
+bool DalmurePrivate::otherHearing(const Str& hearingId, const journal::CaseFields& fields) const {
+    if (hearingNamed_ && !hearingId.empty())
+        return hearingId != hearingId_;
+    // Without identities to compare, the case number: a control holds a hearing once it has one
+    // or an annotation.
+    const bool holdsHearing = !NoDossier.empty() || list_.count() > 0;
+    return holdsHearing && fields.noDossier != NoDossier;
+}
+
 // --- Recovery ----------------------------------------------------------------------------
 
 std::vector<journal::FoundJournal> DalmurePrivate::RecoverableSessions() {
-    journal::Recovery recovery(appFolder(), kJournalFolder,
-                               [this](std::int32_t number, const Str& description) {
-                                   writeLogLine(number, description, kJournalLabel);
-                               });
-    std::vector<journal::FoundJournal> found = recovery.list();
+    journal::Recovery recovery(
+        appFolder(), kJournalFolder,
+        [this](std::int32_t number, const Str& description) {
+            writeLogLine(number, description, kJournalLabel);
+        },
+        &damagedReported_);
     // This control's own journal is in use, and so never listed.
+    std::vector<journal::FoundJournal> found = recovery.list();
+    for (journal::FoundJournal& f : found)
+        f.otherHearing = !f.damaged && otherHearing(f.hearingId, f.caseFields);
     return found;
 }
 
 bool DalmurePrivate::DiscardSession(const std::string& id) {
     if (journal_ && journal_->id() == id)
         return false;
-    journal::Recovery recovery(appFolder(), kJournalFolder,
-                               [this](std::int32_t number, const Str& description) {
-                                   writeLogLine(number, description, kJournalLabel);
-                               });
+    journal::Recovery recovery(
+        appFolder(), kJournalFolder,
+        [this](std::int32_t number, const Str& description) {
+            writeLogLine(number, description, kJournalLabel);
+        },
+        &damagedReported_);
     return recovery.discard(id);
 }
 
-bool DalmurePrivate::RecoverSession(const std::string& id) {
+std::int32_t DalmurePrivate::addRecovered(const journal::Annotation& a) {
+    const std::int32_t before = AnnoCount();
+    Str time = a.time;
+    Str desc = a.description;
+    Str noData;
+    AnnoAdd(time, desc, noData);
+    // The new annotation is selected; anything else means the list could not take it (logged).
+    const std::int32_t k = iSelected;
+    if (AnnoCount() != before + 1 || k < 0 || AnnoTime(k) != time || AnnoDesc(k) != desc)
+        return -1;
+    return k;
+}
+
+bool DalmurePrivate::RecoverSession(const std::string& id, bool intoOtherHearing) {
     if (journal_ && journal_->id() == id)
         return false;
-    journal::Recovery recovery(appFolder(), kJournalFolder,
-                               [this](std::int32_t number, const Str& description) {
-                                   writeLogLine(number, description, kJournalLabel);
-                               });
+    journal::Recovery recovery(
+        appFolder(), kJournalFolder,
+        [this](std::int32_t number, const Str& description) {
+            writeLogLine(number, description, kJournalLabel);
+        },
+        &damagedReported_);
     std::optional<journal::Recovered> found = recovery.replay(id);
     if (!found)
         return false;
     journal::Recovered& session = *found;
+    const bool other = otherHearing(session.hearingId, session.caseFields);
+    if (other && !intoOtherHearing) {
+        const Str theirs = session.hearingId.empty()
+                               ? u"NoDossier \"" + session.caseFields.noDossier + u"\""
+                               : u"hearing " + session.hearingId;
+        const Str ours = hearingNamed_ && !session.hearingId.empty()
+                             ? u"hearing " + hearingId_
+                             : u"NoDossier \"" + NoDossier + u"\"";
+        writeLogLine(errors::kInvalidProcedureCall,
+                     u"Session " + fromUtf8(id) + u" is of " + theirs +
+                         u", not of this control's " + ours + u": not recovered",
+                     label::recoverSession);
+        return false;
+    }
     if (session.live && session.live->annotation >= 0 &&
         session.live->annotation < static_cast<std::int32_t>(session.annotations.size()))
         session.annotations[static_cast<std::size_t>(session.live->annotation)].notes =
             session.live->text;
 
-    if (NoDossier.empty())
-        NoDossier = session.caseFields.noDossier;
-    if (DateCreated.empty())
-        DateCreated = session.caseFields.dateCreated;
-    if (UserName.empty())
-        UserName = session.caseFields.userName;
+    // Another hearing's case fields are not this one's.
+    if (!other) {
+        if (NoDossier.empty())
+            NoDossier = session.caseFields.noDossier;
+        if (DateCreated.empty())
+            DateCreated = session.caseFields.dateCreated;
+        if (UserName.empty())
+            UserName = session.caseFields.userName;
+    }
 
     trap(label::recoverSession, [&] {
         commitPendingEdit();
-        // Annotations already in the list (the host added them again) are matched by time and
-        // description: the n-th recovered annotation of a time and description goes with the
-        // n-th in the list, and is added only when the list has fewer.
+        // An annotation is known by its identity in the list: its time, its description and its
+        // place among those of the same time and description. The n-th recovered annotation of
+        // a time and description is the n-th of the list (one the host added again), and is
+        // added when the list has fewer; a new one goes after those of its time, so that it is
+        // the n-th then. Two annotations stamped the same second thus keep their own notes.
+        // Into another hearing nothing is matched: each annotation comes in as a new one with
+        // its notes, and the list's annotations and notes are left as they are.
         std::map<std::pair<Str, Str>, int> seen;
         const auto occurrence = [&](const journal::Annotation& a, int n) -> std::int32_t {
             const std::int32_t count = AnnoCount();
@@ -172,16 +259,11 @@ bool DalmurePrivate::RecoverSession(const std::string& id) {
         };
         for (const journal::Annotation& a : session.annotations) {
             const int n = seen[{a.time, a.description}]++;
-            std::int32_t k = occurrence(a, n);
-            const bool added = k < 0;
-            if (added) {
-                Str time = a.time;
-                Str desc = a.description;
-                Str noData;
-                AnnoAdd(time, desc, noData);
-                k = occurrence(a, n);
+            std::int32_t k = other ? -1 : occurrence(a, n);
+            if (k < 0) {
+                k = addRecovered(a);
                 if (k < 0)
-                    continue; // the list could not take it (logged by the add)
+                    continue;
                 if (events_ != nullptr)
                     events_->AnnoRecovered(static_cast<std::int16_t>(k));
             }

@@ -29,6 +29,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,7 +40,8 @@ namespace dalmure::journal {
 // I/O error, 75 path/file access error) and a description naming the file.
 using Report = std::function<void(std::int32_t number, const Str& description)>;
 
-enum class CaseField : int { NoDossier = 1, DateCreated = 2, UserName = 3 };
+// The hearing's identity is kept with the case fields: a session knows the hearing it belongs to.
+enum class CaseField : int { NoDossier = 1, DateCreated = 2, UserName = 3, HearingId = 4 };
 
 struct Annotation {
     Str time, description, data, notes;
@@ -56,6 +58,7 @@ struct LiveText {
 // Everything a journal holds, in plain data.
 struct Recovered {
     CaseFields caseFields;
+    Str hearingId;                       // empty for a journal that never recorded one
     std::vector<Annotation> annotations; // in list order, with their committed notes
     std::optional<LiveText> live;        // refers to an index of annotations
     std::int64_t lastChange = 0;         // ms since the epoch, 0 when nothing was recorded
@@ -122,11 +125,20 @@ class Journal {
     std::unique_ptr<Impl> impl_;
 };
 
-// A journal found in the folder and not in use.
 // The journals of a folder that were not closed cleanly. Journals in use are never touched.
+//
+// A journal is checked before it is read: its database with SQLite's quick check on a read-only
+// connection, its WAL (and shared-memory file) by kind and header without ever being opened by
+// SQLite when they are not what they claim to be, so that a FIFO put in their place never blocks
+// and a WAL overwritten with other bytes is not taken for an empty one. A folder that cannot be
+// written is read all the same (a journal whose lock cannot be taken, nor made, is in use by
+// nobody: no journal is written there).
 class Recovery {
   public:
-    Recovery(const Str& appFolder, std::string_view folderName, Report report);
+    // reported: the damaged journals already reported, kept by the caller so that each is
+    // reported once however many Recovery objects it makes (one per Recovery when null).
+    Recovery(const Str& appFolder, std::string_view folderName, Report report,
+             std::set<std::string>* reported = nullptr);
     ~Recovery();
     Recovery(const Recovery&) = delete;
     Recovery& operator=(const Recovery&) = delete;

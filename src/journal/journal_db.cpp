@@ -94,6 +94,35 @@ Lock Lock::tryTake(const files::Folder& folder, const std::string& id, bool crea
     return Lock(fd);
 }
 
+Lock Lock::tryTakeToRead(const files::Folder& folder, const std::string& id, int* error) {
+    int fd;
+    do {
+        fd = ::openat(folder.descriptor(), lockName(id).c_str(),
+                      O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        if (error)
+            *error = errno;
+        return {};
+    }
+    struct stat st {};
+    int rc = -1;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        do {
+            rc = ::flock(fd, LOCK_EX | LOCK_NB);
+        } while (rc != 0 && errno == EINTR);
+        if (rc != 0 && error)
+            *error = errno;
+    } else if (error) {
+        *error = EACCES;
+    }
+    if (rc != 0) {
+        ::close(fd);
+        return {};
+    }
+    return Lock(fd);
+}
+
 Lock& Lock::operator=(Lock&& other) noexcept {
     if (this != &other) {
         if (fd_ >= 0)
@@ -247,6 +276,71 @@ bool looksLikeJournal(const files::Folder& folder, const std::string& name, std:
 
 namespace {
 
+std::uint32_t bigEndian32(const unsigned char* p) {
+    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 |
+           std::uint32_t(p[3]);
+}
+
+} // namespace
+
+bool looksLikeWal(const files::Folder& folder, const std::string& name, std::string& problem) {
+    // Never opened when it is not a regular file: a FIFO would block its reader.
+    switch (folder.kind(name)) {
+    case files::Folder::Kind::Missing:
+        return true;
+    case files::Folder::Kind::Regular:
+        break;
+    default:
+        problem = name + " is not a regular file";
+        return false;
+    }
+    const int fd = ::openat(folder.descriptor(), name.c_str(),
+                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        problem = name + ": " + std::strerror(errno);
+        return errno == ENOENT;
+    }
+    struct stat st {};
+    unsigned char header[32] = {};
+    ssize_t n = -1;
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (regular && st.st_size > 0)
+        n = ::pread(fd, header, sizeof header, 0);
+    ::close(fd);
+    if (!regular) {
+        problem = name + " is not a regular file";
+        return false;
+    }
+    if (st.st_size == 0)
+        return true; // a WAL started over, or never written
+    // The header: magic (its low bit the checksums' byte order), format 3007000, a page size
+    // that is a power of two from 512 to 65536, and its own checksum over its first 24 bytes.
+    const std::uint32_t magic = bigEndian32(header);
+    const std::uint32_t pageSize = bigEndian32(header + 8);
+    bool valid = n == static_cast<ssize_t>(sizeof header) && (magic & ~1u) == 0x377f0682u &&
+                 bigEndian32(header + 4) == 3007000u && pageSize >= 512 && pageSize <= 65536 &&
+                 (pageSize & (pageSize - 1)) == 0;
+    if (valid) {
+        const bool bigEndianSums = (magic & 1u) != 0;
+        std::uint32_t s0 = 0, s1 = 0;
+        for (int i = 0; i < 24; i += 8) {
+            std::uint32_t a = bigEndian32(header + i), b = bigEndian32(header + i + 4);
+            if (!bigEndianSums) {
+                a = __builtin_bswap32(a);
+                b = __builtin_bswap32(b);
+            }
+            s0 += a + s1;
+            s1 += b + s0;
+        }
+        valid = s0 == bigEndian32(header + 24) && s1 == bigEndian32(header + 28);
+    }
+    if (!valid)
+        problem = name + " is not a valid WAL";
+    return valid;
+}
+
+namespace {
+
 // Applies the records of a journal in order. The live text was written when the record `after`
 // was the last one: it refers to the list as it was then, and follows the annotation it belongs
 // to through the records written later (an add before it moves it down, a delete before it moves
@@ -331,17 +425,17 @@ std::string errorOf(sqlite3* db, int rc) {
 std::optional<Recovered> readJournal(const std::string& path, std::string& problem,
                                      const std::optional<SlotState>& slot) {
     sqlite3* raw = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &raw,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX,
-                             nullptr);
+    // Read-only: reading never writes to the journal (and works in a folder that cannot be
+    // written); no checkpoint either when the connection closes.
+    int rc =
+        sqlite3_open_v2(path.c_str(), &raw,
+                        SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX, nullptr);
     Db db(raw);
     if (rc != SQLITE_OK) {
         problem = errorOf(raw, rc);
         return std::nullopt;
     }
-    // Reading leaves the database file as it is: no checkpoint when the connection closes.
     sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-    sqlite3_exec(db.get(), "PRAGMA query_only=1", nullptr, nullptr, nullptr);
 
     auto fail = [&](int code) {
         problem = errorOf(db.get(), code);
@@ -407,6 +501,9 @@ std::optional<Recovered> readJournal(const std::string& path, std::string& probl
                 break;
             case CaseField::UserName:
                 out.caseFields.userName = std::move(value);
+                break;
+            case CaseField::HearingId:
+                out.hearingId = std::move(value);
                 break;
             }
             last = std::max<std::int64_t>(last, sqlite3_column_int64(fields.get(), 2));

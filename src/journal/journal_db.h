@@ -55,6 +55,9 @@ class Lock {
     Lock() = default;
     static Lock tryTake(const files::Folder& folder, const std::string& id, bool create,
                         int* error);
+    // The same lock through a read-only descriptor, for a lock file that cannot be opened for
+    // writing (a read-only folder or file system). Never creates it.
+    static Lock tryTakeToRead(const files::Folder& folder, const std::string& id, int* error);
     Lock(Lock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
     Lock& operator=(Lock&& other) noexcept;
     ~Lock();
@@ -114,6 +117,10 @@ std::optional<Recovered> readJournal(const std::string& path, std::string& probl
 
 // The first bytes of a file that claims to be a journal: an SQLite header with our mark.
 bool looksLikeJournal(const files::Folder& folder, const std::string& name, std::string& problem);
+// A journal's WAL, checked before SQLite opens it (SQLite takes a WAL whose header is not valid
+// for an empty one): missing, empty, or a regular file with a valid WAL header. Anything else in
+// its place (a FIFO, a link, a device) is refused without being opened or read.
+bool looksLikeWal(const files::Folder& folder, const std::string& name, std::string& problem);
 
 std::int64_t systemNow();
 

@@ -35,7 +35,8 @@ bool plausibleId(std::string_view id) {
 struct Recovery::Impl {
     Report report;
     std::optional<files::Folder> folder;
-    std::set<std::string> reported; // damaged journals already reported
+    std::set<std::string> ownReported;
+    std::set<std::string>* reported = &ownReported; // damaged journals already reported
 
     void tell(std::int32_t number, const Str& text) {
         if (report)
@@ -69,14 +70,34 @@ struct Recovery::Impl {
         ::fsync(folder->descriptor());
     }
 
+    // Journal id's lock (created when create is set), or false when another instance holds it.
+    // In a folder that cannot be written the lock file is taken read-only; a journal without
+    // one there is read without it, as nobody can write a journal in that folder.
+    bool hold(const std::string& id, bool create, Lock& lock) const {
+        int err = 0;
+        lock = Lock::tryTake(*folder, id, create, &err);
+        if (lock)
+            return true;
+        if (err != EROFS && err != EACCES && err != EPERM)
+            return false;
+        lock = Lock::tryTakeToRead(*folder, id, &err);
+        return lock || err == ENOENT;
+    }
+
     // The contents of journal id, read under its lock (held by the caller).
     std::optional<Recovered> read(const std::string& id, std::string& problem) {
         if (folder->kind(dbName(id)) != files::Folder::Kind::Regular) {
             problem = "not a regular file";
             return std::nullopt;
         }
-        if (!looksLikeJournal(*folder, dbName(id), problem))
+        if (!looksLikeJournal(*folder, dbName(id), problem) ||
+            !looksLikeWal(*folder, dbName(id) + "-wal", problem))
             return std::nullopt;
+        const auto shm = folder->kind(dbName(id) + "-shm");
+        if (shm != files::Folder::Kind::Missing && shm != files::Folder::Kind::Regular) {
+            problem = dbName(id) + "-shm is not a regular file";
+            return std::nullopt;
+        }
         const std::string path = pathIn(*folder, dbName(id));
         if (path.empty()) {
             problem = "the folder moved while it was opened";
@@ -86,14 +107,17 @@ struct Recovery::Impl {
     }
 
     void reportDamaged(const std::string& id, const std::string& problem) {
-        if (reported.insert(id).second)
+        if (reported->insert(id).second)
             tell(errors::kDeviceIo, describe("Damaged journal", native(dbName(id)), problem));
     }
 };
 
-Recovery::Recovery(const Str& appFolder, std::string_view folderName, Report report)
+Recovery::Recovery(const Str& appFolder, std::string_view folderName, Report report,
+                   std::set<std::string>* reported)
     : impl_(std::make_unique<Impl>()) {
     impl_->report = std::move(report);
+    if (reported)
+        impl_->reported = reported;
     try {
         impl_->folder = openJournalFolder(appFolder, folderName, false);
     } catch (const ControlError& e) {
@@ -127,14 +151,15 @@ std::vector<FoundJournal> Recovery::list() {
     for (const auto& id : ids) {
         if (!plausibleId(id))
             continue;
-        Lock lock = Lock::tryTake(*impl_->folder, id, true, nullptr);
-        if (!lock)
-            continue; // in use, or a lock that cannot be made: not ours to touch
+        Lock lock;
+        if (!impl_->hold(id, true, lock))
+            continue; // in use, or a lock that cannot be taken: not ours to touch
         FoundJournal entry;
         entry.id = id;
         std::string problem;
         if (auto contents = impl_->read(id, problem)) {
             entry.caseFields = contents->caseFields;
+            entry.hearingId = contents->hearingId;
             entry.lastChange = contents->lastChange;
             entry.annotations = static_cast<std::int32_t>(contents->annotations.size());
             for (std::size_t i = 0; i < contents->annotations.size(); ++i) {
@@ -162,8 +187,8 @@ std::optional<Recovered> Recovery::replay(const std::string& id) {
     if (!impl_->folder || !plausibleId(id))
         return std::nullopt;
     const bool exists = impl_->folder->kind(dbName(id)) != files::Folder::Kind::Missing;
-    Lock lock = Lock::tryTake(*impl_->folder, id, exists, nullptr);
-    if (!lock)
+    Lock lock;
+    if (!exists || !impl_->hold(id, true, lock))
         return std::nullopt;
     std::string problem;
     auto contents = impl_->read(id, problem);

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <random>
+#include <set>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -85,6 +86,15 @@ TEST(JournalInUse, ARunningInstancesJournalIsNeitherListedReadNorRemoved) {
 
 // --- Damaged journals ------------------------------------------------------------------------
 
+// Puts a FIFO ("fifo") or a link to target in the place of path.
+void replaceWith(const std::string& path, const std::string& target) {
+    fs::remove(path);
+    if (target == "fifo")
+        ::mkfifo(path.c_str(), 0600);
+    else
+        fs::create_symlink(target, path);
+}
+
 struct DamageCase {
     const char* name;
     // Damages the journal file at path (its WAL already checkpointed and gone).
@@ -122,6 +132,23 @@ const std::vector<DamageCase>& damageCases() {
                  std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(i), 64, '\xA5');
              writeFile(path, bytes);
          }},
+        // SQLite takes a WAL without a valid header for an empty one, and would read a FIFO
+        // until something is written into it.
+        {"wal_of_random_bytes",
+         [](const std::string& path) {
+             std::mt19937 rng(11);
+             std::string bytes(64 * 1024, '\0');
+             for (auto& b : bytes)
+                 b = static_cast<char>(rng());
+             writeFile(path + "-wal", bytes);
+         }},
+        {"wal_cut_inside_its_header",
+         [](const std::string& path) { writeFile(path + "-wal", std::string(20, '\x37')); }},
+        {"wal_that_is_a_fifo", [](const std::string& path) { replaceWith(path + "-wal", "fifo"); }},
+        {"shared_memory_file_that_is_a_fifo",
+         [](const std::string& path) { replaceWith(path + "-shm", "fifo"); }},
+        {"wal_that_is_a_link",
+         [](const std::string& path) { replaceWith(path + "-wal", "/dev/zero"); }},
     };
     return cases;
 }
@@ -139,9 +166,12 @@ TEST_P(DamagedJournal, IsReportedOnceListedAsDamagedAndLeftAsItIs) {
     const std::string before = readFile(path);
     ASSERT_TRUE(reports.seen.empty());
 
-    Recovery recovery(app.path(), kFolder, reports.sink());
+    // Each damaged journal is reported once for as long as its memory of them is kept, however
+    // many recoveries look at it.
+    std::set<std::string> reported;
+    Recovery recovery(app.path(), kFolder, reports.sink(), &reported);
     for (int round = 0; round < 2; ++round) {
-        const auto found = recovery.list();
+        const auto found = Recovery(app.path(), kFolder, reports.sink(), &reported).list();
         ASSERT_EQ(found.size(), 2u);
         for (const auto& f : found) {
             EXPECT_EQ(f.damaged, f.id == damaged) << f.id;
@@ -167,6 +197,45 @@ INSTANTIATE_TEST_SUITE_P(Kinds, DamagedJournal, ::testing::ValuesIn(damageCases(
                          [](const auto& info) { return std::string(info.param.name); });
 
 // --- A folder that cannot be written -------------------------------------------------------
+
+// A session left in a folder that has become read-only is listed and read all the same, its lock
+// file there or not, and nothing in the folder changes.
+TEST(JournalUnwritable, ASessionLeftInAReadOnlyFolderIsListedAndRead) {
+    for (const bool withLock : {true, false}) {
+        SCOPED_TRACE(withLock ? "its lock file is there" : "its lock file is gone");
+        TempAppFolder app;
+        std::optional<TmpfsMount> fsys;
+        if (::geteuid() == 0) {
+            fsys.emplace(app.journals(), "size=4m,mode=0700", false);
+            if (!fsys->mounted())
+                GTEST_SKIP() << "cannot mount a tmpfs here";
+        }
+        Reports reports;
+        const std::string id = leaveJournal(app, 3, reports);
+        if (!withLock)
+            fs::remove(app.journals() + "/" + id + ".lock");
+        if (fsys)
+            ASSERT_TRUE(fsys->remount(true, "size=4m"));
+        else
+            ::chmod(app.journals().c_str(), 0500);
+        const std::vector<std::string> before = app.files();
+
+        Recovery recovery(app.path(), kFolder, reports.sink());
+        const auto found = recovery.list();
+        ASSERT_EQ(found.size(), 1u);
+        EXPECT_FALSE(found[0].damaged) << toUtf8(found[0].problem);
+        EXPECT_EQ(found[0].annotations, 3);
+        const auto replayed = recovery.replay(id);
+        ASSERT_TRUE(replayed.has_value());
+        EXPECT_EQ(replayed->annotations.size(), 3u);
+        EXPECT_EQ(replayed->annotations[2].notes, Str(600, u'n'));
+        EXPECT_FALSE(recovery.discard(id)) << "nothing can be removed there";
+        EXPECT_TRUE(reports.seen.empty()) << reports.seen.front().text;
+        EXPECT_EQ(app.files(), before);
+        if (!fsys)
+            ::chmod(app.journals().c_str(), 0700);
+    }
+}
 
 // Every record call of a journal that does not work: false, and nothing more reported.
 void expectSilentlyOff(Journal& journal, Reports& reports) {

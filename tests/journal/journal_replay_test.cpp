@@ -18,6 +18,7 @@ struct ReplayCase {
     std::vector<Annotation> annotations;
     std::optional<LiveText> live;
     CaseFields caseFields{};
+    Str hearingId{};
 };
 
 Annotation anno(const char* time, const char* desc, const char* data = "", const char* notes = "") {
@@ -83,10 +84,13 @@ const std::vector<ReplayCase>& replayCases() {
              j.caseField(CaseField::UserName, u("Greffière"));
              j.caseField(CaseField::DateCreated, u("2024-03-01"));
              j.caseField(CaseField::NoDossier, u("500-01-999999-241"));
+             j.caseField(CaseField::HearingId, u("0123456789abcdef"));
+             j.caseField(CaseField::HearingId, u("audience 2024-03-01 salle 4"));
          },
          {},
          std::nullopt,
-         {u("500-01-999999-241"), u("2024-03-01"), u("Greffière")}},
+         {u("500-01-999999-241"), u("2024-03-01"), u("Greffière")},
+         u("audience 2024-03-01 salle 4")},
         {"live text replaces the previous live text",
          [](Journal& j) {
              threeOfThem(j);
@@ -198,6 +202,7 @@ TEST_P(JournalReplay, ReplayAndSummaryGiveBackWhatWasWritten) {
     EXPECT_EQ(f.id, id);
     EXPECT_FALSE(f.damaged);
     EXPECT_EQ(f.caseFields, c.caseFields);
+    EXPECT_EQ(f.hearingId, c.hearingId);
     EXPECT_EQ(f.annotations, static_cast<std::int32_t>(c.annotations.size()));
     EXPECT_EQ(f.lastChange, clock);
 
@@ -206,6 +211,7 @@ TEST_P(JournalReplay, ReplayAndSummaryGiveBackWhatWasWritten) {
     EXPECT_EQ(replayed->annotations, c.annotations);
     EXPECT_EQ(replayed->live, c.live);
     EXPECT_EQ(replayed->caseFields, c.caseFields);
+    EXPECT_EQ(replayed->hearingId, c.hearingId);
     EXPECT_EQ(replayed->lastChange, clock);
 
     // The summary's counts are the replay's: notes committed or being typed, and whether text
@@ -320,6 +326,194 @@ TEST(JournalLifetime, NamesThatAreNotJournalIdsAreNeverUsedAsPaths) {
     }
     EXPECT_EQ(readFile(app.native() + "/victim.db"), "keep me");
     EXPECT_EQ(recovery.list().size(), 1u);
+}
+
+// --- Into a control ----------------------------------------------------------------------
+
+// An annotation as the host sees it in a control's list.
+struct Listed {
+    std::string time, desc, notes;
+    bool operator==(const Listed&) const = default;
+};
+
+std::vector<Listed> listOf(DalmurePrivate& c) {
+    std::vector<Listed> out;
+    for (std::int32_t k = 0; k < c.AnnoCount(); ++k)
+        out.push_back({s(c.AnnoTime(k)), s(c.AnnoDesc(k)), s(c.AnnoData(k))});
+    return out;
+}
+
+void addAll(DalmurePrivate& c, const std::vector<Listed>& list) {
+    for (const Listed& a : list) {
+        Str time = u(a.time), desc = u(a.desc), notes = u(a.notes);
+        c.AnnoAdd(time, desc, notes);
+    }
+}
+
+// A control of case dossier (and hearing, when set) that is killed once the host has added list
+// with its notes.
+void killedSession(const std::string& appFolder, const char* dossier, const char* hearing,
+                   const std::vector<Listed>& list) {
+    const std::string done = dalmure::test::inChild([&] {
+        headless::HeadlessOptions options;
+        options.now = dalmure::test::fixedNow();
+        auto* platform = new headless::HeadlessPlatform(options); // never destroyed: killed
+        auto* control = new DalmurePrivate(*platform, fromUtf8(appFolder));
+        control->NoDossier = u(dossier);
+        if (*hearing)
+            control->HearingId(u(hearing));
+        addAll(*control, list);
+        return std::string("OK");
+    });
+    ASSERT_EQ(done, "OK");
+}
+
+const std::vector<Listed> kHearingA{{"10:00:00", "Ouverture", "notes of hearing A"},
+                                    {"10:05:00", "T\u00e9moin", "witness A"}};
+const Listed kOpeningB{"10:00:00", "Ouverture", "notes of hearing B"};
+
+struct HearingCase {
+    const char* name;
+    const char* hearingA; // the identity the host of hearing A set ("": the control's own)
+    const char* dossierB;
+    const char* hearingB;
+    std::vector<Listed> heldByB; // what B's host added before recovering
+    bool intoOtherHearing;
+    bool recovered;
+    std::vector<Listed> after; // B's list afterwards
+};
+
+class HearingRecovery : public ::testing::TestWithParam<HearingCase> {};
+
+// Hearing A is killed; a control of hearing B in the same folder is asked to recover it.
+TEST_P(HearingRecovery, AnotherHearingsSessionNeverReplacesThisOnesNotes) {
+    const HearingCase& c = GetParam();
+    dalmure::test::ControlHarness h;
+    killedSession(h.app.native(), "CASE-A", c.hearingA, kHearingA);
+    DalmurePrivate& b = h.start();
+    b.NoDossier = u(c.dossierB);
+    if (*c.hearingB)
+        b.HearingId(u(c.hearingB));
+    addAll(b, c.heldByB);
+
+    const auto found = b.RecoverableSessions();
+    ASSERT_EQ(found.size(), 1u);
+    // The journal knows its hearing: the host's identity, or the one its control made.
+    EXPECT_EQ(*c.hearingA ? s(found[0].hearingId) : std::to_string(found[0].hearingId.size()),
+              *c.hearingA ? c.hearingA : "32");
+    EXPECT_EQ(found[0].otherHearing, c.intoOtherHearing || !c.recovered);
+    EXPECT_EQ(b.RecoverSession(found[0].id, c.intoOtherHearing), c.recovered);
+    EXPECT_EQ(listOf(b), c.after);
+    EXPECT_EQ(h.app.logEntries("errDalmure_RecoverSession").size(), c.recovered ? 0u : 1u);
+    EXPECT_EQ(b.RecoverableSessions().size(), c.recovered ? 0u : 1u);
+    const bool sameHearing = c.recovered && !c.intoOtherHearing;
+    EXPECT_EQ(s(b.NoDossier), *c.dossierB || !sameHearing ? c.dossierB : "CASE-A");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hearings, HearingRecovery,
+    ::testing::Values(
+        HearingCase{
+            "another_case_number", "", "CASE-B", "", {kOpeningB}, false, false, {kOpeningB}},
+        HearingCase{"another_case_number_brought_in_on_request",
+                    "",
+                    "CASE-B",
+                    "",
+                    {kOpeningB},
+                    true,
+                    true,
+                    {kOpeningB, kHearingA[0], kHearingA[1]}},
+        HearingCase{
+            "another_case_number_and_no_annotation_yet", "", "CASE-B", "", {}, false, false, {}},
+        HearingCase{"another_hearing_id_under_the_same_case_number",
+                    "H-A",
+                    "CASE-A",
+                    "H-B",
+                    {kOpeningB},
+                    false,
+                    false,
+                    {kOpeningB}},
+        HearingCase{"the_same_hearing_id_under_a_corrected_case_number",
+                    "H-A",
+                    "CASE-A2",
+                    "H-A",
+                    {{"10:00:00", "Ouverture", "older notes"}},
+                    false,
+                    true,
+                    kHearingA},
+        HearingCase{
+            "a_control_that_holds_no_hearing_yet", "H-A", "", "", {}, false, true, kHearingA}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct SameSecondCase {
+    const char* name;
+    std::vector<Listed> heldByHost; // added again by the host before recovering
+    std::vector<Listed> after;
+};
+
+class SameSecondRecovery : public ::testing::TestWithParam<SameSecondCase> {};
+
+// Annotations stamped the same second, with the same description too, each with its own notes:
+// every note comes back into its own annotation, not into the first of its time.
+TEST_P(SameSecondRecovery, EachNoteLandsInItsOwnAnnotation) {
+    dalmure::test::ControlHarness h;
+    killedSession(h.app.native(), "", "",
+                  {{"10:00:00", "Ouverture", "first"},
+                   {"10:00:00", "Ouverture", "second"},
+                   {"10:00:00", "T\u00e9moin", "third"},
+                   {"10:00:01", "Ouverture", "fourth"}});
+    DalmurePrivate& c = h.start();
+    addAll(c, GetParam().heldByHost);
+    const auto found = c.RecoverableSessions();
+    ASSERT_EQ(found.size(), 1u);
+    ASSERT_TRUE(c.RecoverSession(found[0].id));
+    EXPECT_EQ(listOf(c), GetParam().after);
+}
+
+INSTANTIATE_TEST_SUITE_P(HostHeld, SameSecondRecovery,
+                         ::testing::Values(SameSecondCase{"nothing",
+                                                          {},
+                                                          {{"10:00:00", "Ouverture", "first"},
+                                                           {"10:00:00", "Ouverture", "second"},
+                                                           {"10:00:00", "T\u00e9moin", "third"},
+                                                           {"10:00:01", "Ouverture", "fourth"}}},
+                                           SameSecondCase{"the_later_ones_first",
+                                                          {{"10:00:01", "Ouverture", ""},
+                                                           {"10:00:00", "T\u00e9moin", ""},
+                                                           {"10:00:00", "Ouverture", ""}},
+                                                          {{"10:00:00", "T\u00e9moin", "third"},
+                                                           {"10:00:00", "Ouverture", "first"},
+                                                           {"10:00:00", "Ouverture", "second"},
+                                                           {"10:00:01", "Ouverture", "fourth"}}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A session whose WAL was overwritten is damaged, not empty: listed so, logged once, never
+// removed by a recovery, only when the host discards it.
+TEST(DamagedRecovery, AnOverwrittenWalIsListedDamagedAndOnlyADiscardRemovesIt) {
+    dalmure::test::ControlHarness h;
+    killedSession(h.app.native(), "CASE-A", "", kHearingA);
+    const std::string journals = h.app.native() + "/" + std::string(kFolder);
+    std::string wal;
+    for (const auto& e : fs::directory_iterator(journals))
+        if (e.path().string().ends_with(".db-wal"))
+            wal = e.path().string();
+    ASSERT_FALSE(wal.empty());
+    writeFile(wal, std::string(fs::file_size(wal), '\x5A'));
+    const std::string before = readFile(wal);
+
+    DalmurePrivate& c = h.start();
+    for (int call = 0; call < 3; ++call) {
+        const auto found = c.RecoverableSessions();
+        ASSERT_EQ(found.size(), 1u);
+        EXPECT_TRUE(found[0].damaged);
+        EXPECT_NE(toUtf8(found[0].problem).find("WAL"), std::string::npos);
+        EXPECT_FALSE(c.RecoverSession(found[0].id, true));
+    }
+    EXPECT_EQ(c.AnnoCount(), 0);
+    EXPECT_EQ(readFile(wal), before);
+    EXPECT_EQ(h.app.logEntries("errDalmure_Journal").size(), 1u) << "once per control";
+    ASSERT_TRUE(c.DiscardSession(c.RecoverableSessions()[0].id));
+    EXPECT_TRUE(c.RecoverableSessions().empty());
 }
 
 } // namespace

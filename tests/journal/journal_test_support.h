@@ -23,6 +23,7 @@ namespace dalmure::journal::test {
 
 namespace fs = std::filesystem;
 
+using dalmure::test::s;
 using dalmure::test::u;
 
 inline constexpr std::string_view kFolder = "Recovery";

@@ -106,6 +106,8 @@ class QtWidgetTest : public QObject {
     // A session that crashed while the clerk typed: the widget lists it, brings back what the
     // host is missing, and the clerk goes on typing into the recovered notes.
     void aCrashedSessionIsRecoveredAndTypingGoesOn() {
+        // The host reopens its hearing: its case number, then what it kept of it.
+        w().setNoDossier(QStringLiteral("500-01"));
         w().annoAdd(QStringLiteral("10:00:00"), QStringLiteral("Opening"));
         {
             journal::JournalOptions options;
@@ -123,6 +125,11 @@ class QtWidgetTest : public QObject {
         QCOMPARE(found[0].noDossier, QStringLiteral("500-01"));
         QCOMPARE(found[0].annotations, 2);
         QVERIFY(found[0].pendingText);
+        // The hearing's identity: the control's own until the host names the hearing.
+        QCOMPARE(w().hearingId().size(), 32);
+        w().setProperty("hearingId", QStringLiteral("H-500-01"));
+        QCOMPARE(w().hearingId(), QStringLiteral("H-500-01"));
+        QVERIFY(!w().recoverableSessions()[0].otherHearing); // it recorded none: the case decides
 
         QSignalSpy recovered(&w(), &DalmureWidget::annoRecovered);
         QSignalSpy modified(&w(), &DalmureWidget::annoModified);

@@ -182,6 +182,8 @@ QList<DalmureWidget::RecoverableSession> DalmureWidget::recoverableSessions() {
             s.noDossier = toQ(f.caseFields.noDossier);
             s.dateCreated = toQ(f.caseFields.dateCreated);
             s.userName = toQ(f.caseFields.userName);
+            s.hearingId = toQ(f.hearingId);
+            s.otherHearing = f.otherHearing;
             s.lastChange = QDateTime::fromMSecsSinceEpoch(f.lastChange);
             s.annotations = f.annotations;
             s.unsavedNotes = f.unsavedNotes;
@@ -192,7 +194,11 @@ QList<DalmureWidget::RecoverableSession> DalmureWidget::recoverableSessions() {
     return out;
 }
 bool DalmureWidget::recoverSession(const QString& id) {
-    return d->guarded([&] { return d->control->RecoverSession(id.toStdString()); }, false);
+    return recoverSession(id, false);
+}
+bool DalmureWidget::recoverSession(const QString& id, bool intoOtherHearing) {
+    return d->guarded(
+        [&] { return d->control->RecoverSession(id.toStdString(), intoOtherHearing); }, false);
 }
 bool DalmureWidget::discardSession(const QString& id) {
     return d->guarded([&] { return d->control->DiscardSession(id.toStdString()); }, false);
@@ -272,6 +278,12 @@ QString DalmureWidget::userName() const {
 }
 void DalmureWidget::setUserName(const QString& v) {
     d->control->UserName = fromQ(v);
+}
+QString DalmureWidget::hearingId() const {
+    return toQ(d->control->HearingId());
+}
+void DalmureWidget::setHearingId(const QString& v) {
+    d->guarded([&] { d->control->HearingId(fromQ(v)); });
 }
 QColor DalmureWidget::backColor() const {
     return toQColor(d->control->BackColor());
