@@ -45,6 +45,8 @@ void DalmurePrivate::journalCaseFields() {
 
 void DalmurePrivate::journalAdded(std::int32_t index, const Str& time, const Str& desc,
                                   const Str& data) {
+    if (feed_)
+        feed_->added(index, time, desc);
     if (!journal_)
         return;
     journalCaseFields();
@@ -52,6 +54,8 @@ void DalmurePrivate::journalAdded(std::int32_t index, const Str& time, const Str
 }
 
 void DalmurePrivate::journalDeleted(std::int32_t index) {
+    if (feed_)
+        feed_->deleted(index);
     if (!journal_)
         return;
     journalCaseFields();
@@ -59,6 +63,8 @@ void DalmurePrivate::journalDeleted(std::int32_t index) {
 }
 
 void DalmurePrivate::journalCleared() {
+    if (feed_)
+        feed_->cleared();
     if (!journal_)
         return;
     journalCaseFields();
@@ -66,6 +72,8 @@ void DalmurePrivate::journalCleared() {
 }
 
 void DalmurePrivate::journalRenamed(std::int32_t index, const Str& desc) {
+    if (feed_)
+        feed_->renamed(index, desc);
     if (!journal_)
         return;
     journalCaseFields();
@@ -73,6 +81,8 @@ void DalmurePrivate::journalRenamed(std::int32_t index, const Str& desc) {
 }
 
 void DalmurePrivate::journalNotes(std::int32_t index, const Str& notes) {
+    if (feed_)
+        feed_->notesCommitted(index, notes);
     if (!journal_)
         return;
     journalCaseFields();
@@ -98,6 +108,34 @@ void DalmurePrivate::setNotes(std::int32_t index, const Str& notes) {
     g.setRow(row);
     journalNotes(index, notes);
     findUpdated(index);
+}
+
+void DalmurePrivate::renameAnnotation(std::int32_t index, const Str& description) {
+    if (index < 0 || index >= AnnoCount())
+        return;
+    platform::Grid& g = grid();
+    const std::int32_t row = g.row();
+    const std::int32_t col = g.col();
+    g.setCol(1);
+    g.setRow(2 * index);
+    g.setText(description);
+    g.setCol(col);
+    g.setRow(row);
+    renamed(static_cast<std::int16_t>(index), description);
+}
+
+void DalmurePrivate::replaceNotes(std::int32_t index, const Str& notes) {
+    if (index < 0 || index >= AnnoCount())
+        return;
+    const bool shown = editorState_.isOpen() && iSelected == index &&
+                       notesEditor().text() == editorState_.startText();
+    setNotes(index, notes);
+    if (shown) {
+        notesEditor().setText(notes);
+        editorState_.focusTaken(notes);
+    }
+    if (events_ != nullptr)
+        events_->AnnoModified(static_cast<std::int16_t>(index));
 }
 
 // --- Recovery ----------------------------------------------------------------------------
