@@ -52,12 +52,6 @@ class PgCluster {
     std::string connection(const std::string& db = "postgres") const {
         return "host=" + dir_ + " user=dalmure dbname=" + db + " connect_timeout=2";
     }
-    // A fresh database, so that each test starts with an empty record.
-    std::string freshDatabase(const std::string& name) {
-        run(bin("psql") + " -q -h " + dir_ + " -U dalmure -d postgres -c 'CREATE DATABASE " + name +
-            "' > /dev/null");
-        return connection(name);
-    }
 
   private:
     static std::string bin(const std::string& name) { return "/usr/lib/postgresql/15/bin/" + name; }
