@@ -105,5 +105,8 @@ class Store {
 // that file; anything else a libpq connection string or URI (postgresql://...).
 std::unique_ptr<Store> openStore(const std::string& connection, const Str& appFolder,
                                  Report report);
+// The connection string of the application folder's client INI file ([Record] Server=; "" when
+// it names none).
+std::string configuredServer(const Str& appFolder);
 
 } // namespace dalmure::record

@@ -2,6 +2,8 @@
 // change applied to the hearing's state in the transaction that keeps the change.
 #include "record/record.h"
 #include "record/sql.h"
+#include "settings/settings.h"
+#include "support/ini_reader.h"
 
 #include <array>
 #include <cstdio>
@@ -351,6 +353,10 @@ std::unique_ptr<Store> openStore(const std::string& connection, const Str& appFo
         sql = openPostgres(connection);
     }
     return std::make_unique<SqlStore>(std::move(sql), std::move(report));
+}
+
+std::string configuredServer(const Str& appFolder) {
+    return toUtf8(ReadIni(u"Record", u"Server", Str(), appFolder + u"/" + Settings::kIniFileName));
 }
 
 } // namespace dalmure::record
