@@ -238,8 +238,8 @@ bool Station::queue(Change c) {
 void Station::poll() {
     if (hearing_.empty())
         return;
-    if (!store_->changedHearings().empty())
-        fetchDue_ = true;
+    for (const std::string& changed : store_->changedHearings())
+        fetchDue_ = fetchDue_ || changed == hearing_;
     if (!store_->reachable()) {
         fetchDue_ = true;
         setLink(Link::Offline);

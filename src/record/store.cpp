@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdio>
 #include <random>
+#include <utility>
 
 namespace dalmure::record {
 
@@ -95,8 +96,10 @@ class SqlStore final : public Store {
     bool shared() const override { return sql_->dialect() == Sql::Dialect::PostgreSQL; }
 
     bool reachable() override {
+        // An unreachable server is reported once, not at every try.
         if (!sql_->connect())
-            return failed("connect");
+            return std::exchange(offline_, true) ? false : failed("connect");
+        offline_ = false;
         return migrated_ || migrate();
     }
 
@@ -203,6 +206,13 @@ class SqlStore final : public Store {
 
     bool migrate() {
         std::vector<Row> rows;
+        // A station's role may read the version without the rights to create or lock.
+        if (sql_->exec("SELECT coalesce(max(version), 0) FROM schema_version", {}, &rows) &&
+            static_cast<std::size_t>(number(rows.at(0).at(0))) >= migrations().size()) {
+            migrated_ = true;
+            return true;
+        }
+        rows.clear();
         if (!exec("CREATE TABLE IF NOT EXISTS schema_version (version integer NOT NULL)") ||
             !begin(false))
             return false;
@@ -323,6 +333,7 @@ class SqlStore final : public Store {
     std::unique_ptr<Sql> sql_;
     Report report_;
     bool migrated_ = false;
+    bool offline_ = false;
 };
 
 } // namespace
