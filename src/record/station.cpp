@@ -52,6 +52,7 @@ std::string Station::create() {
     cursor_ = 0;
     ids_.clear();
     shown_.clear();
+    shownText_.clear();
     current_.clear();
     fetchDue_ = true;
     dossier_ = control_.NoDossier;
@@ -82,6 +83,7 @@ bool Station::open(const std::string& id) {
     hearing_ = id;
     ids_.clear();
     shown_.clear();
+    shownText_.clear();
     current_.clear();
     cursor_ = loaded->seq;
     fetchDue_ = true;
@@ -95,6 +97,7 @@ bool Station::open(const std::string& id) {
         control_.AnnoAdd(time, desc, notes);
         applying_.clear();
         shown_[a.id] = a.notesChange;
+        shownText_[a.id] = a.notes;
         if (!a.notesChange.empty())
             current_[a.id] = {a.notesChange, a.notes, a.station};
     }
@@ -168,6 +171,12 @@ void Station::notesCommitted(std::int32_t index, const Str& notes) {
     const std::string id = annotationId(index);
     if (id.empty() || targets(index))
         return;
+    // The control commits its editor's text again when the list changes under it: the same
+    // notes are no new change.
+    const auto was = shownText_.find(id);
+    if (was != shownText_.end() && was->second == notes)
+        return;
+    shownText_[id] = notes;
     Change c;
     c.id = newId();
     c.kind = Kind::Notes;
@@ -380,6 +389,7 @@ void Station::applyForeign(const Change& c) {
     case Kind::Notes:
         if (index >= 0) {
             shown_[c.annotation] = c.id;
+            shownText_[c.annotation] = c.notes;
             control_.replaceNotes(index, c.notes);
         }
         break;

@@ -103,6 +103,7 @@ class Station final : private ChangeFeed {
     std::int64_t cursor_ = 0;
     std::vector<std::string> ids_;             // the control's list, by identity
     std::map<std::string, std::string> shown_; // annotation -> the notes change the control shows
+    std::map<std::string, Str> shownText_;     // annotation -> those notes
     std::map<std::string, Written> current_;   // annotation -> the record's notes, as seen
     Str dossier_, date_, user_;                // the case fields as sent
     std::string applying_;     // the annotation a change from elsewhere is being applied to

@@ -15,7 +15,8 @@ namespace dalmure::test {
 
 class PgCluster {
   public:
-    PgCluster() {
+    // A new cluster; given a primary, a streaming-replication standby of it.
+    explicit PgCluster(const PgCluster* primary = nullptr) {
         char pattern[] = "/tmp/dalmure-pg-XXXXXX";
         if (!::mkdtemp(pattern))
             throw std::runtime_error("mkdtemp failed");
@@ -26,8 +27,12 @@ class PgCluster {
                 throw std::runtime_error("no postgres user to own the test cluster");
             as_ = "runuser -u postgres -- ";
         }
-        run(bin("initdb") + " -D " + dir_ + "/data -U dalmure --auth=trust -E UTF8 --no-sync " +
-            "--no-instructions > " + dir_ + "/initdb.log 2>&1");
+        if (primary)
+            run(bin("pg_basebackup") + " -D " + dir_ + "/data -h " + primary->dir_ +
+                " -U dalmure -R -X stream -c fast --no-sync");
+        else
+            run(bin("initdb") + " -D " + dir_ + "/data -U dalmure --auth=trust -E UTF8 " +
+                "--no-sync --no-instructions > " + dir_ + "/initdb.log 2>&1");
         start();
     }
     ~PgCluster() {
@@ -49,6 +54,9 @@ class PgCluster {
             std::system((as_ + bin("pg_ctl") + " -D " + dir_ + "/data -w -s -m fast stop").c_str());
         running_ = false;
     }
+    // The standby becomes a primary.
+    void promote() { run(bin("pg_ctl") + " -D " + dir_ + "/data -w -s promote"); }
+    const std::string& socketFolder() const { return dir_; }
     std::string connection(const std::string& db = "postgres") const {
         return "host=" + dir_ + " user=dalmure dbname=" + db + " connect_timeout=2";
     }

@@ -250,5 +250,31 @@ TEST(HearingRecordOffline, NothingLostNorDoubled) {
     EXPECT_EQ(a.station->store().changesAfter(hearing, 0)->size(), 6U);
 }
 
+// A primary and its streaming standby: the primary stops, the standby is promoted, the stations
+// find it through their connection string and nothing is lost nor doubled.
+TEST(HearingRecordFailover, PromotedStandbyLosesNothing) {
+    PgCluster primary;
+    PgCluster standby(&primary);
+    const std::string connection = "host=" + primary.socketFolder() + "," + standby.socketFolder() +
+                                   " user=dalmure dbname=postgres connect_timeout=2 "
+                                   "target_session_attrs=read-write";
+    Desk a(connection, "A"), b(connection, "B");
+    a.c().AnnoAdd(u"14:00:00", u"Ouverture");
+    const std::string hearing = a.station->create();
+    ASSERT_TRUE(until({&a}, [&] { return a.station->pending() == 0; }));
+    ASSERT_TRUE(b.station->open(hearing));
+
+    primary.stop();
+    a.harness.add(u"14:10:00", u"Témoin", u"contre-interrogatoire");
+    b.c().AnnoAdd(u"14:20:00", u"Pièce D-3");
+    standby.promote();
+    ASSERT_TRUE(until({&a, &b}, [&] {
+        return a.station->pending() + b.station->pending() == 0 && a.list() == b.list() &&
+               a.list().size() == 3;
+    }));
+    EXPECT_EQ(a.list()[1], "14:10:00|Témoin|contre-interrogatoire");
+    EXPECT_EQ(a.station->store().changesAfter(hearing, 0)->size(), 5U);
+}
+
 } // namespace
 } // namespace dalmure::test
