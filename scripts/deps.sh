@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev nlohmann-json3-dev
   mdbtools mdbtools-dev libglib2.0-dev libglib2.0-bin desktop-file-utils xdg-utils
   libsqlite3-dev
+  postgresql-15 libpq-dev postgresql-contrib
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-webengine-dev
   libqt6opengl6-dev libgl-dev qt6-qpa-plugins qt6-translations-l10n
   libhunspell-dev hunspell-fr hunspell-en-us

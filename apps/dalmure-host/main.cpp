@@ -12,7 +12,8 @@ namespace {
 
 constexpr std::string_view kUsage =
     "usage: dalmure-host --app-dir DIR [--platform headless|qt] [--now YYYY-MM-DDTHH:MM:SS.cc]\n"
-    "                    [--size WIDTHxHEIGHT] [--html-program PATH] [--print-pdf FILE]\n";
+    "                    [--size WIDTHxHEIGHT] [--html-program PATH] [--print-pdf FILE]\n"
+    "                    [--record CONNSTRING] [--hearing ID [--follow yes]] [--station NAME]\n";
 
 int fail(const std::string& message) {
     std::cerr << "dalmure-host: " << message << '\n' << kUsage;
@@ -92,6 +93,14 @@ int main(int argc, char** argv) {
             }
         } else if (arg == "--html-program") {
             platformOptions.htmlProgram = fromUtf8(value);
+        } else if (arg == "--record") {
+            sessionOptions.record = value;
+        } else if (arg == "--hearing") {
+            sessionOptions.hearing = value;
+        } else if (arg == "--station") {
+            sessionOptions.station = value;
+        } else if (arg == "--follow") {
+            sessionOptions.follow = value == "yes" || value == "true" || value == "1";
         } else if (arg == "--print-pdf") {
             platformOptions.printPdf = value;
         } else {

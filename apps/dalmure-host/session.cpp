@@ -448,6 +448,7 @@ Session::Session(HostPlatform& platform, SessionOptions options, std::ostream& o
     : platform_(platform), options_(std::move(options)), out_(out) {}
 
 Session::~Session() {
+    station_.reset();
     control_.reset();
     platform_.setHappeningSink(nullptr);
 }
@@ -457,6 +458,12 @@ int Session::run(std::istream& in) {
     control_ = std::make_unique<DalmurePrivate>(platform_.platform(), options_.appDir);
     control_->setEventSink(this);
     platform_.userResize(options_.width, options_.height);
+    if (options_.record || !options_.hearing.empty()) {
+        attachRecord(options_.follow);
+        if (!options_.hearing.empty() && !station_->open(options_.hearing))
+            emitEvent("RecordError",
+                      {{"hearing", options_.hearing}, {"error", "the hearing cannot be opened"}});
+    }
     std::string line;
     for (;;) {
         const LineRead read = readLine(*in.rdbuf(), line, kMaxLineBytes);
@@ -502,6 +509,9 @@ void Session::handleLine(const std::string& raw) {
 }
 
 OrderedJson Session::handle(const Json& request) {
+    // What other stations did is brought in before each request is answered.
+    if (station_)
+        station_->poll();
     try {
         const std::string op = nameField(request, "op");
         const auto it = operations().find(op);
@@ -541,6 +551,7 @@ const Session::OpTable& Session::operations() {
              }
              return okReply(nullptr);
          }},
+        {"record", [](Session& s, R r) { return s.recordRequest(r); }},
         {"grid", [](Session& s, R) { return okReply(s.gridView()); }},
         {"editor", [](Session& s, R) { return okReply(s.editorView()); }},
         {"buttons", [](Session& s, R) { return okReply(s.buttonsView()); }},
@@ -686,6 +697,86 @@ const Session::OpTable& Session::operations() {
          }},
     };
     return table;
+}
+
+void Session::attachRecord(bool follow) {
+    station_.reset();
+    record::StationOptions options;
+    options.author = control_->UserName;
+    options.station = fromUtf8(options_.station);
+    options.follow = follow;
+    options.report = [this](const std::string& line) {
+        control_->writeLogLine(0, fromUtf8(line), u"HearingRecord");
+    };
+    options.conflict = [this](const record::Conflict& c) {
+        emitEvent("RecordConflict", {{"AnnoIndex", c.index},
+                                     {"Kept", utf8(c.kept)},
+                                     {"Replaced", utf8(c.replaced)},
+                                     {"KeptStation", utf8(c.keptStation)},
+                                     {"ReplacedStation", utf8(c.replacedStation)}});
+    };
+    options.linkChanged = [this](record::Link link, std::size_t pending) {
+        static constexpr const char* names[] = {"connected", "offline", "sending"};
+        emitEvent("RecordLink", {{"Link", names[static_cast<int>(link)]}, {"Pending", pending}});
+    };
+    std::string connection = options_.record.value_or("");
+    if (connection.empty())
+        connection = record::configuredServer(options_.appDir);
+    station_ = std::make_unique<record::Station>(
+        *control_, record::openStore(connection, options_.appDir, options.report),
+        std::move(options));
+}
+
+OrderedJson Session::recordRequest(const Json& r) {
+    const std::string action = nameField(r, "action");
+    if (!station_)
+        attachRecord(false);
+    if (action == "create") {
+        const std::string id = station_->create();
+        station_->poll();
+        return okReply(id);
+    }
+    if (action == "open") {
+        const bool follow = r.contains("follow") && boolArg(r["follow"], "follow");
+        attachRecord(follow);
+        return okReply(station_->open(nameField(r, "hearing")));
+    }
+    if (action == "poll") {
+        station_->poll();
+        return okReply(nullptr);
+    }
+    if (action == "status") {
+        static constexpr const char* names[] = {"connected", "offline", "sending"};
+        return okReply(OrderedJson{{"hearing", station_->hearing()},
+                                   {"link", names[static_cast<int>(station_->link())]},
+                                   {"pending", station_->pending()}});
+    }
+    if (action == "hearings") {
+        const auto hearings = station_->store().hearings();
+        if (!hearings)
+            throw Refused("the hearing record cannot be reached");
+        OrderedJson list = OrderedJson::array();
+        for (const record::Hearing& h : *hearings)
+            list.push_back({{"id", h.id},
+                            {"NoDossier", utf8(h.noDossier)},
+                            {"DateCreated", utf8(h.dateCreated)},
+                            {"UserName", utf8(h.userName)},
+                            {"room", utf8(h.room)},
+                            {"station", utf8(h.station)}});
+        return okReply(list);
+    }
+    if (action == "history") {
+        const auto history =
+            station_->store().history(station_->annotationId(int32Arg(field(r, "index"), "index")));
+        if (!history)
+            throw Refused("the hearing record cannot be reached");
+        OrderedJson list = OrderedJson::array();
+        for (const record::NotesVersion& v : *history)
+            list.push_back(
+                {{"notes", utf8(v.notes)}, {"station", utf8(v.station)}, {"conflict", v.conflict}});
+        return okReply(list);
+    }
+    throw Refused("unknown record action \"" + action + "\"");
 }
 
 OrderedJson Session::click(const Json& request, bool twice) {

@@ -3,6 +3,7 @@
 
 #include "control/dalmure_p.h"
 #include "host_platform.h"
+#include "record/station.h"
 #include <dalmure/events.h>
 
 #include <nlohmann/json.hpp>
@@ -25,6 +26,13 @@ struct SessionOptions {
     Str appDir; // absolute, no trailing "/"
     std::int32_t width = 9600;
     std::int32_t height = 7200;
+    // The hearing record: its connection string ("" for the INI file's [Record] Server=, or
+    // Hearings.db of the application folder), the hearing opened at start, this station's
+    // name, and whether the station only follows the hearing.
+    std::optional<std::string> record;
+    std::string hearing;
+    std::string station = "dalmure-host";
+    bool follow = false;
 };
 
 class Session final : private DalmureEvents, private headless::HappeningSink {
@@ -64,6 +72,10 @@ class Session final : private DalmureEvents, private headless::HappeningSink {
     OrderedJson buttonsView();
     OrderedJson controlView();
     OrderedJson inspectView();
+    // The hearing record's requests: "create", "open" (hearing, follow), "poll", "status",
+    // "hearings", "history" (index).
+    OrderedJson recordRequest(const Json& request);
+    void attachRecord(bool follow);
 
     void emit(const OrderedJson& line);
     void emitEvent(const char* name, OrderedJson args);
@@ -96,6 +108,7 @@ class Session final : private DalmureEvents, private headless::HappeningSink {
     std::ostream& out_;
     std::unique_ptr<DalmurePrivate> control_;
     std::map<std::string, std::deque<Json>> replies_;
+    std::unique_ptr<record::Station> station_;
 };
 
 // "YYYY-MM-DDTHH:MM:SS.cc" (the hundredths may be left out); false when the text is not one.

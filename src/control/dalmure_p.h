@@ -9,6 +9,7 @@
 
 #include "annotations/annotation_list.h"
 #include "commands/commands.h"
+#include "control/change_feed.h"
 #include "interaction/notes_editor_state.h"
 #include "journal/journal.h"
 #include "minutes/minutes.h"
@@ -293,6 +294,15 @@ class DalmurePrivate : private platform::Notifications,
     // Writes notes into annotation index, outside the editor.
     void setNotes(std::int32_t index, const Str& notes);
 
+    // --- Followers of the list (control/change_feed.h) ----------------------------------------
+    // One follower at most (nullptr: none); it is told every change the journal records.
+    void setChangeFeed(ChangeFeed* feed) { feed_ = feed; }
+    // A change made elsewhere (another station's), brought into the list as the control's own
+    // change: the new description of annotation index, and its new notes (AnnoModified). The
+    // editor showing that annotation's notes, untouched since it opened, shows the new ones.
+    void renameAnnotation(std::int32_t index, const Str& description);
+    void replaceNotes(std::int32_t index, const Str& notes);
+
     platform::Platform& p_;
     // The annotations in the grid's rows and their time order (control/annotations.cpp adds the
     // host's rules around it).
@@ -310,6 +320,7 @@ class DalmurePrivate : private platform::Notifications,
     bool hearingNamed_ = false;
     // Damaged journals already logged: each once in the control's life.
     std::set<std::string> damagedReported_;
+    ChangeFeed* feed_ = nullptr;
 
     // Private state, named as the control has always named it.
     std::int16_t iSelected = 0;

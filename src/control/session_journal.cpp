@@ -63,6 +63,8 @@ void DalmurePrivate::journalCaseFields() {
 
 void DalmurePrivate::journalAdded(std::int32_t index, const Str& time, const Str& desc,
                                   const Str& data) {
+    if (feed_)
+        feed_->added(index, time, desc);
     if (!journal_)
         return;
     journalCaseFields();
@@ -70,6 +72,8 @@ void DalmurePrivate::journalAdded(std::int32_t index, const Str& time, const Str
 }
 
 void DalmurePrivate::journalDeleted(std::int32_t index) {
+    if (feed_)
+        feed_->deleted(index);
     if (!journal_)
         return;
     journalCaseFields();
@@ -77,6 +81,8 @@ void DalmurePrivate::journalDeleted(std::int32_t index) {
 }
 
 void DalmurePrivate::journalCleared() {
+    if (feed_)
+        feed_->cleared();
     if (!journal_)
         return;
     journalCaseFields();
@@ -84,6 +90,8 @@ void DalmurePrivate::journalCleared() {
 }
 
 void DalmurePrivate::journalRenamed(std::int32_t index, const Str& desc) {
+    if (feed_)
+        feed_->renamed(index, desc);
     if (!journal_)
         return;
     journalCaseFields();
@@ -91,6 +99,8 @@ void DalmurePrivate::journalRenamed(std::int32_t index, const Str& desc) {
 }
 
 void DalmurePrivate::journalNotes(std::int32_t index, const Str& notes) {
+    if (feed_)
+        feed_->notesCommitted(index, notes);
     if (!journal_)
         return;
     journalCaseFields();
@@ -155,6 +165,34 @@ bool DalmurePrivate::otherHearing(const Str& hearingId, const journal::CaseField
     // or an annotation.
     const bool holdsHearing = !NoDossier.empty() || list_.count() > 0;
     return holdsHearing && fields.noDossier != NoDossier;
+}
+
+void DalmurePrivate::renameAnnotation(std::int32_t index, const Str& description) {
+    if (index < 0 || index >= AnnoCount())
+        return;
+    platform::Grid& g = grid();
+    const std::int32_t row = g.row();
+    const std::int32_t col = g.col();
+    g.setCol(1);
+    g.setRow(2 * index);
+    g.setText(description);
+    g.setCol(col);
+    g.setRow(row);
+    renamed(static_cast<std::int16_t>(index), description);
+}
+
+void DalmurePrivate::replaceNotes(std::int32_t index, const Str& notes) {
+    if (index < 0 || index >= AnnoCount())
+        return;
+    const bool shown = editorState_.isOpen() && iSelected == index &&
+                       notesEditor().text() == editorState_.startText();
+    setNotes(index, notes);
+    if (shown) {
+        notesEditor().setText(notes);
+        editorState_.focusTaken(notes);
+    }
+    if (events_ != nullptr)
+        events_->AnnoModified(static_cast<std::int16_t>(index));
 }
 
 // --- Recovery ----------------------------------------------------------------------------

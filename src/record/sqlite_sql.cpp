@@ -1,0 +1,116 @@
+// The record's SQLite connection: a file of the application folder, 0600, never reached through
+// a link, in WAL mode so that several stations of one machine share it.
+#include "record/sql.h"
+
+#include "support/files.h"
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace dalmure::record {
+
+namespace {
+
+class SqliteSql final : public Sql {
+  public:
+    SqliteSql(std::string folder, std::string name)
+        : folder_(std::move(folder)), name_(std::move(name)) {}
+    ~SqliteSql() override {
+        if (db_)
+            sqlite3_close_v2(db_);
+    }
+    Dialect dialect() const override { return Dialect::SQLite; }
+
+    bool connect() override {
+        if (db_)
+            return true;
+        try {
+            // The file is made 0600 here, through the folder's descriptor, so that SQLite only
+            // ever opens a regular file that exists (its -wal and -shm take the same mode).
+            files::Folder folder = files::Folder::open(fromUtf8(folder_));
+            const int fd = ::openat(folder.descriptor(), name_.c_str(),
+                                    O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
+            if (fd < 0) {
+                error_ = name_ + ": " + std::strerror(errno);
+                return false;
+            }
+            struct stat st {};
+            const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+            ::close(fd);
+            if (!regular) {
+                error_ = name_ + ": not a regular file";
+                return false;
+            }
+        } catch (const std::exception& e) {
+            error_ = e.what();
+            return false;
+        }
+        const std::string path = folder_ + "/" + name_;
+        if (sqlite3_open_v2(path.c_str(), &db_,
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_FULLMUTEX,
+                            nullptr) != SQLITE_OK) {
+            error_ = db_ ? sqlite3_errmsg(db_) : "out of memory";
+            sqlite3_close_v2(db_);
+            db_ = nullptr;
+            return false;
+        }
+        sqlite3_busy_timeout(db_, 5000);
+        if (!exec("PRAGMA journal_mode=WAL", {}, nullptr) ||
+            !exec("PRAGMA synchronous=NORMAL", {}, nullptr)) {
+            sqlite3_close_v2(db_);
+            db_ = nullptr;
+            return false;
+        }
+        return true;
+    }
+
+    bool exec(std::string_view statement, const std::vector<std::string>& params,
+              std::vector<Row>* rows) override {
+        if (!db_ && !connect())
+            return false;
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db_, statement.data(), static_cast<int>(statement.size()), &st,
+                               nullptr) != SQLITE_OK) {
+            error_ = sqlite3_errmsg(db_);
+            return false;
+        }
+        for (std::size_t i = 0; i < params.size(); ++i)
+            sqlite3_bind_text(st, static_cast<int>(i + 1), params[i].data(),
+                              static_cast<int>(params[i].size()), SQLITE_TRANSIENT);
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            if (!rows)
+                continue;
+            Row row;
+            const int n = sqlite3_column_count(st);
+            for (int c = 0; c < n; ++c) {
+                const auto* text = sqlite3_column_text(st, c);
+                row.emplace_back(text ? reinterpret_cast<const char*>(text) : "",
+                                 static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
+            }
+            rows->push_back(std::move(row));
+        }
+        if (rc != SQLITE_DONE)
+            error_ = sqlite3_errmsg(db_);
+        sqlite3_finalize(st);
+        return rc == SQLITE_DONE;
+    }
+    const std::string& error() const override { return error_; }
+
+  private:
+    std::string folder_, name_, error_;
+    sqlite3* db_ = nullptr;
+};
+
+} // namespace
+
+std::unique_ptr<Sql> openSqlite(const std::string& folder, const std::string& name) {
+    return std::make_unique<SqliteSql>(folder, name);
+}
+
+} // namespace dalmure::record

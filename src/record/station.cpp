@@ -1,0 +1,428 @@
+// A station on a hearing (station.h): the control's changes queued and sent, the others'
+// brought into the control.
+#include "record/station.h"
+
+#include "control/dalmure_p.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace dalmure::record {
+
+namespace {
+
+std::int64_t nowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+// The outbox's columns: a change as queued, with its place in the queue.
+constexpr std::string_view kOutboxSchema[] = {
+    "CREATE TABLE IF NOT EXISTS outbox (n integer PRIMARY KEY AUTOINCREMENT, id text UNIQUE NOT "
+    "NULL, hearing text NOT NULL, kind text NOT NULL, annotation text NOT NULL, time text NOT "
+    "NULL, description text NOT NULL, notes text NOT NULL, no_dossier text NOT NULL, "
+    "date_created text NOT NULL, user_name text NOT NULL, room text NOT NULL, base text NOT "
+    "NULL, author text NOT NULL, station text NOT NULL, at bigint NOT NULL)",
+    // The changes this station made (sent or not): never brought back into its own control.
+    "CREATE TABLE IF NOT EXISTS own (id text PRIMARY KEY)",
+    "CREATE TABLE IF NOT EXISTS cursor (hearing text PRIMARY KEY, seq bigint NOT NULL)",
+};
+
+} // namespace
+
+Station::Station(DalmurePrivate& control, std::unique_ptr<Store> store, StationOptions options)
+    : control_(control), store_(std::move(store)), options_(std::move(options)),
+      outbox_(openSqlite(toUtf8(control.appFolder()), "Outbox.db")) {
+    outboxReady_ = true;
+    for (std::string_view s : kOutboxSchema)
+        outboxReady_ = outboxReady_ && outbox_->exec(s);
+    if (!outboxReady_ && options_.report)
+        options_.report("hearing record: Outbox.db: " + outbox_->error());
+    control_.setChangeFeed(this);
+}
+
+Station::~Station() {
+    control_.setChangeFeed(nullptr);
+}
+
+std::string Station::create() {
+    if (!outboxReady_)
+        return {};
+    hearing_ = newId();
+    cursor_ = 0;
+    ids_.clear();
+    shown_.clear();
+    shownText_.clear();
+    current_.clear();
+    fetchDue_ = true;
+    dossier_ = control_.NoDossier;
+    date_ = control_.DateCreated;
+    user_ = control_.UserName;
+    Change h;
+    h.kind = Kind::Hearing;
+    h.fields = {{}, dossier_, date_, user_, options_.room, options_.station, 0};
+    queue(h);
+    // What the control holds already belongs to the hearing.
+    for (std::int32_t k = 0; k < control_.AnnoCount(); ++k) {
+        added(k, control_.AnnoTime(k), control_.AnnoDesc(k));
+        const Str notes = control_.AnnoData(k);
+        if (!notes.empty())
+            notesCommitted(k, notes);
+    }
+    return hearing_;
+}
+
+bool Station::open(const std::string& id) {
+    std::optional<Loaded> loaded = store_->load(id);
+    if (!loaded) {
+        setLink(store_->reachable() ? link_ : Link::Offline);
+        return false;
+    }
+    hearing_.clear(); // nothing of the emptying is queued
+    control_.ClearAll();
+    hearing_ = id;
+    ids_.clear();
+    shown_.clear();
+    shownText_.clear();
+    current_.clear();
+    cursor_ = loaded->seq;
+    fetchDue_ = true;
+    const Hearing& h = loaded->hearing;
+    control_.NoDossier = dossier_ = h.noDossier;
+    control_.DateCreated = date_ = h.dateCreated;
+    control_.UserName = user_ = h.userName;
+    for (const Annotation& a : loaded->annotations) {
+        applying_ = a.id;
+        Str time = a.time, desc = a.description, notes = a.notes;
+        control_.AnnoAdd(time, desc, notes);
+        applying_.clear();
+        shown_[a.id] = a.notesChange;
+        shownText_[a.id] = a.notes;
+        if (!a.notesChange.empty())
+            current_[a.id] = {a.notesChange, a.notes, a.station};
+    }
+    outbox_->exec("INSERT INTO cursor (hearing, seq) VALUES (?, ?) ON CONFLICT (hearing) DO "
+                  "UPDATE SET seq = excluded.seq",
+                  {id, std::to_string(cursor_)});
+    setLink(Link::Connected);
+    return true;
+}
+
+std::size_t Station::pending() {
+    std::vector<Row> rows;
+    if (!outbox_->exec("SELECT count(*) FROM outbox", {}, &rows) || rows.empty())
+        return 0;
+    return static_cast<std::size_t>(std::stoll(rows[0][0]));
+}
+
+std::string Station::annotationId(std::int32_t index) const {
+    return index >= 0 && index < static_cast<std::int32_t>(ids_.size())
+               ? ids_[static_cast<std::size_t>(index)]
+               : std::string();
+}
+
+// --- The control's own changes ------------------------------------------------------------
+
+bool Station::targets(std::int32_t index) const {
+    return applyingAll_ || (!applying_.empty() && annotationId(index) == applying_);
+}
+
+void Station::added(std::int32_t index, const Str& time, const Str& description) {
+    const auto at = ids_.begin() + std::min<std::ptrdiff_t>(index, std::ssize(ids_));
+    if (!applying_.empty() && std::find(ids_.begin(), ids_.end(), applying_) == ids_.end()) {
+        ids_.insert(at, applying_);
+        return;
+    }
+    const std::string id = newId();
+    ids_.insert(at, id);
+    Change c;
+    c.kind = Kind::Add;
+    c.annotation = id;
+    c.time = time;
+    c.description = description;
+    queue(c);
+}
+
+void Station::deleted(std::int32_t index) {
+    const std::string id = annotationId(index);
+    if (id.empty())
+        return;
+    const bool mine = !targets(index);
+    ids_.erase(ids_.begin() + index);
+    if (mine) {
+        Change c;
+        c.kind = Kind::Delete;
+        c.annotation = id;
+        queue(c);
+    }
+}
+
+void Station::renamed(std::int32_t index, const Str& description) {
+    if (targets(index) || annotationId(index).empty())
+        return;
+    Change c;
+    c.kind = Kind::Rename;
+    c.annotation = annotationId(index);
+    c.description = description;
+    queue(c);
+}
+
+void Station::notesCommitted(std::int32_t index, const Str& notes) {
+    const std::string id = annotationId(index);
+    if (id.empty() || targets(index))
+        return;
+    // The control commits its editor's text again when the list changes under it: the same
+    // notes are no new change.
+    const auto was = shownText_.find(id);
+    if (was != shownText_.end() && was->second == notes)
+        return;
+    shownText_[id] = notes;
+    Change c;
+    c.id = newId();
+    c.kind = Kind::Notes;
+    c.annotation = id;
+    c.notes = notes;
+    c.base = shown_[id];
+    shown_[id] = c.id;
+    queue(c);
+}
+
+void Station::cleared() {
+    const bool mine = !applyingAll_ && !(ids_.size() == 1 && ids_[0] == applying_);
+    ids_.clear();
+    if (mine) {
+        Change c;
+        c.kind = Kind::Clear;
+        queue(c);
+    }
+}
+
+void Station::queueCaseFields() {
+    if (control_.NoDossier == dossier_ && control_.DateCreated == date_ &&
+        control_.UserName == user_)
+        return;
+    dossier_ = control_.NoDossier;
+    date_ = control_.DateCreated;
+    user_ = control_.UserName;
+    Change h;
+    h.kind = Kind::Hearing;
+    h.fields = {{}, dossier_, date_, user_, {}, {}, 0};
+    queue(h);
+}
+
+bool Station::queue(Change c) {
+    if (hearing_.empty() || options_.follow || !outboxReady_)
+        return false;
+    if (c.kind != Kind::Hearing)
+        queueCaseFields();
+    if (c.id.empty())
+        c.id = newId();
+    c.hearing = hearing_;
+    c.author = options_.author;
+    c.station = options_.station;
+    c.at = nowMs();
+    const bool ok =
+        outbox_->exec("BEGIN IMMEDIATE") &&
+        outbox_->exec("INSERT INTO outbox (id, hearing, kind, annotation, time, description, "
+                      "notes, no_dossier, date_created, user_name, room, base, author, station, "
+                      "at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                      {c.id, c.hearing, std::string(kindName(c.kind)), c.annotation, toUtf8(c.time),
+                       toUtf8(c.description), toUtf8(c.notes), toUtf8(c.fields.noDossier),
+                       toUtf8(c.fields.dateCreated), toUtf8(c.fields.userName),
+                       toUtf8(c.fields.room), c.base, toUtf8(c.author), toUtf8(c.station),
+                       std::to_string(c.at)}) &&
+        outbox_->exec("INSERT INTO own (id) VALUES (?)", {c.id}) && outbox_->exec("COMMIT");
+    if (!ok) {
+        outbox_->exec("ROLLBACK");
+        if (options_.report)
+            options_.report("hearing record: Outbox.db: " + outbox_->error());
+    }
+    if (link_ == Link::Connected)
+        setLink(Link::Sending);
+    return ok;
+}
+
+// --- Sending and receiving ------------------------------------------------------------------
+
+void Station::poll() {
+    if (hearing_.empty())
+        return;
+    for (const std::string& changed : store_->changedHearings())
+        fetchDue_ = fetchDue_ || changed == hearing_;
+    if (!store_->reachable()) {
+        fetchDue_ = true;
+        setLink(Link::Offline);
+        return;
+    }
+    const bool sent = send();
+    if (!sent || (!fetchDue_ && store_->shared() && link_ == Link::Connected)) {
+        if (sent)
+            setLink(Link::Connected);
+        return;
+    }
+    fetchDue_ = false;
+    if (!receive()) {
+        fetchDue_ = true;
+        setLink(Link::Offline);
+        return;
+    }
+    setLink(Link::Connected);
+}
+
+bool Station::send() {
+    for (;;) {
+        std::vector<Row> rows;
+        if (!outbox_->exec("SELECT n, id, hearing, kind, annotation, time, description, notes, "
+                           "no_dossier, date_created, user_name, room, base, author, station, "
+                           "at FROM outbox ORDER BY n LIMIT 50",
+                           {}, &rows))
+            return false;
+        if (rows.empty())
+            return true;
+        for (const Row& r : rows) {
+            Change c;
+            c.id = r[1];
+            c.hearing = r[2];
+            c.kind = kindFromName(r[3]).value_or(Kind::Add);
+            c.annotation = r[4];
+            c.time = fromUtf8(r[5]);
+            c.description = fromUtf8(r[6]);
+            c.notes = fromUtf8(r[7]);
+            c.fields.noDossier = fromUtf8(r[8]);
+            c.fields.dateCreated = fromUtf8(r[9]);
+            c.fields.userName = fromUtf8(r[10]);
+            c.fields.room = fromUtf8(r[11]);
+            c.base = r[12];
+            c.author = fromUtf8(r[13]);
+            c.station = fromUtf8(r[14]);
+            c.at = std::stoll(r[15]);
+            // Sent again after a failure that hid the answer: the record keeps it once.
+            if (!store_->apply(c)) {
+                setLink(Link::Offline);
+                return false;
+            }
+            fetchDue_ = true;
+            outbox_->exec("DELETE FROM outbox WHERE n = ?", {r[0]});
+        }
+    }
+}
+
+bool Station::known(const std::string& change) {
+    std::vector<Row> rows;
+    outbox_->exec("SELECT 1 FROM own WHERE id = ?", {change}, &rows);
+    return !rows.empty();
+}
+
+bool Station::receive() {
+    std::optional<std::vector<Change>> batch = store_->changesAfter(hearing_, cursor_);
+    if (!batch)
+        return false;
+    // The last notes of each annotation this station wrote in the batch: what the record
+    // applied before it is replaced, not shown.
+    std::vector<bool> own(batch->size());
+    std::map<std::string, std::size_t> lastOwnNotes;
+    for (std::size_t i = 0; i < batch->size(); ++i) {
+        own[i] = known((*batch)[i].id);
+        if (own[i] && (*batch)[i].kind == Kind::Notes)
+            lastOwnNotes[(*batch)[i].annotation] = i;
+    }
+    for (std::size_t i = 0; i < batch->size(); ++i) {
+        const Change& c = (*batch)[i];
+        if (c.kind == Kind::Notes) {
+            auto was = current_.find(c.annotation);
+            if (was != current_.end() && !was->second.notes.empty() &&
+                was->second.change != c.base && options_.conflict && indexOf(c.annotation) >= 0)
+                options_.conflict({indexOf(c.annotation), c.annotation, c.notes, was->second.notes,
+                                   c.station, was->second.station});
+            current_[c.annotation] = {c.id, c.notes, c.station};
+            const auto later = lastOwnNotes.find(c.annotation);
+            if (own[i] || (later != lastOwnNotes.end() && later->second > i))
+                continue;
+        }
+        if (!own[i])
+            applyForeign(c);
+    }
+    if (batch->empty())
+        return true;
+    cursor_ = batch->back().seq;
+    outbox_->exec("INSERT INTO cursor (hearing, seq) VALUES (?, ?) ON CONFLICT (hearing) DO "
+                  "UPDATE SET seq = excluded.seq",
+                  {hearing_, std::to_string(cursor_)});
+    return true;
+}
+
+std::int32_t Station::indexOf(const std::string& annotation) const {
+    for (std::size_t k = 0; k < ids_.size(); ++k)
+        if (ids_[k] == annotation)
+            return static_cast<std::int32_t>(k);
+    return -1;
+}
+
+void Station::select(std::int32_t index) {
+    platform::Grid& g = control_.platform().grid();
+    g.setCol(1);
+    g.setRow(2 * index + 1);
+    control_.onGridClick();
+}
+
+// A change made elsewhere, through the control's own members, so that its events and rules
+// hold; the feed's calls it causes are not queued again.
+void Station::applyForeign(const Change& c) {
+    const std::int32_t index = indexOf(c.annotation);
+    applying_ = c.annotation;
+    switch (c.kind) {
+    case Kind::Hearing:
+        control_.NoDossier = dossier_ = c.fields.noDossier;
+        control_.DateCreated = date_ = c.fields.dateCreated;
+        control_.UserName = user_ = c.fields.userName;
+        break;
+    case Kind::Add:
+        if (index < 0) {
+            Str time = c.time, desc = c.description, none;
+            control_.AnnoAdd(time, desc, none);
+        }
+        break;
+    case Kind::Rename:
+        if (index >= 0)
+            control_.renameAnnotation(index, c.description);
+        break;
+    case Kind::Notes:
+        if (index >= 0) {
+            shown_[c.annotation] = c.id;
+            shownText_[c.annotation] = c.notes;
+            control_.replaceNotes(index, c.notes);
+        }
+        break;
+    case Kind::Delete:
+        if (index >= 0) {
+            // The control deletes its selection: the annotation is selected first, and the
+            // clerk's selection is given back when it still exists.
+            const std::string selected = annotationId(control_.Selected());
+            select(index);
+            std::int32_t k = index;
+            control_.AnnoDelete(k);
+            const std::int32_t back = indexOf(selected);
+            if (back >= 0 && back != control_.Selected())
+                select(back);
+        }
+        break;
+    case Kind::Clear:
+        applyingAll_ = true;
+        control_.ClearAll();
+        applyingAll_ = false;
+        break;
+    }
+    applying_.clear();
+}
+
+void Station::setLink(Link link) {
+    if (link == Link::Connected && pending() > 0)
+        link = Link::Sending;
+    if (link == link_)
+        return;
+    link_ = link;
+    if (options_.linkChanged)
+        options_.linkChanged(link_, pending());
+}
+
+} // namespace dalmure::record

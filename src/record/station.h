@@ -1,0 +1,115 @@
+// A station on a hearing: a control whose list is the hearing's, kept in the record (record.h).
+//
+// The station follows the control's changes (control/change_feed.h) and queues each as a Change
+// in its outbox, an SQLite file of the application folder (Outbox.db), before anything is sent:
+// a station whose server is unreachable keeps working and loses nothing. poll() sends what is
+// queued, in order (each change once: the record drops a change it already has), and brings
+// into the control, through its own members, what other stations changed since the last change
+// it saw. The host calls poll() often (every 100 ms, or when descriptor() is readable).
+//
+// Two stations committing one annotation's notes: the commit the record applied later is the
+// notes; the other text stays in the annotation's history and both hosts are told (conflict).
+#pragma once
+
+#include "control/change_feed.h"
+#include "record/record.h"
+#include "record/sql.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace dalmure {
+class DalmurePrivate;
+}
+
+namespace dalmure::record {
+
+enum class Link { Connected, Offline, Sending };
+
+// Two stations committed one annotation's notes; kept is its notes now, replaced is in history.
+struct Conflict {
+    std::int32_t index = -1; // in the control's list
+    std::string annotation;
+    Str kept, replaced, keptStation, replacedStation;
+};
+
+struct StationOptions {
+    Str author;          // who annotates (the clerk's name)
+    Str station;         // this machine's name
+    Str room;            // the courtroom, for the hearings this station creates
+    bool follow = false; // read-only: the station shows the hearing and sends nothing
+    std::function<void(const Conflict&)> conflict;
+    std::function<void(Link link, std::size_t pending)> linkChanged;
+    Report report;
+};
+
+class Station final : private ChangeFeed {
+  public:
+    // Attaches to control (which must outlive the station); the outbox is in control's
+    // application folder.
+    Station(DalmurePrivate& control, std::unique_ptr<Store> store, StationOptions options);
+    ~Station() override;
+    Station(const Station&) = delete;
+    Station& operator=(const Station&) = delete;
+
+    // A new hearing holding what the control holds now; its id ("" when the outbox cannot be
+    // written). Works offline: the hearing reaches the record with the rest of the queue.
+    std::string create();
+    // Empties the control and loads hearing id into it (its case fields, then AnnoAdd of each
+    // annotation in order); false when the record cannot be reached or has no such hearing.
+    bool open(const std::string& id);
+
+    void poll();
+    int descriptor() { return store_->descriptor(); }
+
+    Link link() const { return link_; }
+    std::size_t pending();
+    const std::string& hearing() const { return hearing_; }
+    // The identity of annotation index of the control ("" when there is none).
+    std::string annotationId(std::int32_t index) const;
+    Store& store() { return *store_; }
+
+  private:
+    void added(std::int32_t index, const Str& time, const Str& description) override;
+    void deleted(std::int32_t index) override;
+    void renamed(std::int32_t index, const Str& description) override;
+    void notesCommitted(std::int32_t index, const Str& notes) override;
+    void cleared() override;
+
+    bool queue(Change change);
+    void queueCaseFields();
+    bool send();
+    bool receive();
+    void applyForeign(const Change& c);
+    void select(std::int32_t index);
+    std::int32_t indexOf(const std::string& annotation) const;
+    bool known(const std::string& change);
+    void setLink(Link link);
+    bool targets(std::int32_t index) const;
+
+    struct Written {
+        std::string change;
+        Str notes, station;
+    };
+
+    DalmurePrivate& control_;
+    std::unique_ptr<Store> store_;
+    StationOptions options_;
+    std::unique_ptr<Sql> outbox_;
+    bool outboxReady_ = false;
+    std::string hearing_;
+    std::int64_t cursor_ = 0;
+    std::vector<std::string> ids_;             // the control's list, by identity
+    std::map<std::string, std::string> shown_; // annotation -> the notes change the control shows
+    std::map<std::string, Str> shownText_;     // annotation -> those notes
+    std::map<std::string, Written> current_;   // annotation -> the record's notes, as seen
+    Str dossier_, date_, user_;                // the case fields as sent
+    std::string applying_;     // the annotation a change from elsewhere is being applied to
+    bool applyingAll_ = false; // a clear from elsewhere
+    Link link_ = Link::Offline;
+    bool fetchDue_ = true;
+};
+
+} // namespace dalmure::record

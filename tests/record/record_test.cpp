@@ -1,0 +1,280 @@
+// Stations on one hearing, on both back ends: the PostgreSQL server the tests start and an
+// SQLite file that stations of one machine share. What one station does shows on the other
+// through the control's list; an offline station loses nothing and sends nothing twice; two
+// commits of one note keep both texts.
+#include "harness.h"
+#include "pg_cluster.h"
+#include "record/station.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace dalmure::test {
+namespace {
+
+using record::Link;
+using record::Station;
+
+// The server, started by the first test that needs it and stopped at the end.
+std::unique_ptr<PgCluster> cluster;
+PgCluster* server() {
+    if (!cluster)
+        cluster = std::make_unique<PgCluster>();
+    return cluster.get();
+}
+class ServerEnvironment : public ::testing::Environment {
+  public:
+    void TearDown() override { cluster.reset(); }
+};
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new ServerEnvironment);
+
+enum class Backend { Postgres, Sqlite };
+
+// One station: a headless control in its own application folder, attached to the record.
+struct Desk {
+    Desk(const std::string& connection, const char* name, const Str& appFolder = {}) {
+        harness.startSized();
+        record::StationOptions options;
+        options.author = u(std::string("clerk ") + name);
+        options.station = u(name);
+        options.room = u"Salle 4.10";
+        options.conflict = [this](const record::Conflict& c) { conflicts.push_back(c); };
+        options.report = [](const std::string& line) { (void)line; };
+        station = std::make_unique<Station>(
+            harness.c(), record::openStore(connection, appFolder, {}), std::move(options));
+    }
+    DalmurePrivate& c() { return harness.c(); }
+    // time|description|notes of each annotation, in list order.
+    std::vector<std::string> list() {
+        std::vector<std::string> out;
+        for (std::int32_t k = 0; k < c().AnnoCount(); ++k)
+            out.push_back(s(c().AnnoTime(k)) + "|" + s(c().AnnoDesc(k)) + "|" + s(c().AnnoData(k)));
+        return out;
+    }
+    void commitNotes(std::int32_t index, const std::string& text) {
+        harness.grid().setCol(1);
+        harness.grid().setRow(2 * index + 1);
+        c().onGridClick();
+        harness.editor().setText(u(text));
+        c().commitPendingEdit();
+    }
+    void remove(std::int32_t index) {
+        harness.grid().setCol(1);
+        harness.grid().setRow(2 * index + 1);
+        c().onGridClick();
+        c().AnnoDelete(index);
+    }
+
+    ControlHarness harness;
+    std::unique_ptr<Station> station;
+    std::vector<record::Conflict> conflicts;
+};
+
+// Polls the stations until done holds; false after a few seconds.
+template <class Done> bool until(std::initializer_list<Desk*> desks, Done done) {
+    for (int i = 0; i < 300; ++i) {
+        for (Desk* d : desks)
+            d->station->poll();
+        if (done())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+class HearingRecord : public ::testing::TestWithParam<Backend> {
+  protected:
+    void SetUp() override {
+        if (GetParam() == Backend::Postgres)
+            connection = server()->connection();
+        else
+            connection = "sqlite:" + shared.file("Hearings.db");
+        a = std::make_unique<Desk>(connection, "A");
+        b = std::make_unique<Desk>(connection, "B");
+    }
+    // A's hearing with two annotations, opened on B.
+    void openOnBoth() {
+        a->c().NoDossier = u"500-01-123456-241";
+        a->c().AnnoAdd(u"10:00:00", u"Ouverture");
+        hearing = a->station->create();
+        a->c().AnnoAdd(u"10:05:00", u"Témoin");
+        until({a.get()}, [&] { return a->station->pending() == 0; });
+        ASSERT_TRUE(b->station->open(hearing));
+    }
+    bool same() {
+        return until({a.get(), b.get()}, [&] { return a->list() == b->list(); });
+    }
+
+    TempAppFolder shared;
+    std::string connection, hearing;
+    std::unique_ptr<Desk> a, b;
+};
+
+TEST_P(HearingRecord, OpenedHearingHoldsTheListAndCaseFields) {
+    openOnBoth();
+    EXPECT_EQ(b->list(), (std::vector<std::string>{"10:00:00|Ouverture|", "10:05:00|Témoin|"}));
+    EXPECT_EQ(s(b->c().NoDossier), "500-01-123456-241");
+    EXPECT_EQ(b->station->annotationId(1), a->station->annotationId(1));
+    auto hearings = a->station->store().hearings();
+    ASSERT_TRUE(hearings);
+    auto listed = std::find_if(hearings->begin(), hearings->end(),
+                               [&](const record::Hearing& h) { return h.id == hearing; });
+    ASSERT_NE(listed, hearings->end());
+    EXPECT_EQ(s(listed->room), "Salle 4.10");
+    EXPECT_EQ(s(listed->station), "A");
+    EXPECT_EQ(hearing.size(), 32U);
+}
+
+// Each change made on one station, and what the other then shows.
+TEST_P(HearingRecord, ChangesShowOnTheOtherStation) {
+    openOnBoth();
+    struct Step {
+        const char* what;
+        std::function<void(Desk&)> change;
+        std::vector<std::string> after;
+    };
+    const std::vector<Step> steps{
+        {"add",
+         [](Desk& d) { d.c().AnnoAdd(u"10:02:00", u"Pièce P-1"); },
+         {"10:00:00|Ouverture|", "10:02:00|Pièce P-1|", "10:05:00|Témoin|"}},
+        {"notes",
+         [](Desk& d) { d.commitNotes(1, "déposée par la défense"); },
+         {"10:00:00|Ouverture|", "10:02:00|Pièce P-1|déposée par la défense", "10:05:00|Témoin|"}},
+        {"rename",
+         [](Desk& d) { d.c().renameAnnotation(2, u"Témoin M. Roy"); },
+         {"10:00:00|Ouverture|", "10:02:00|Pièce P-1|déposée par la défense",
+          "10:05:00|Témoin M. Roy|"}},
+        {"delete",
+         [](Desk& d) { d.remove(0); },
+         {"10:02:00|Pièce P-1|déposée par la défense", "10:05:00|Témoin M. Roy|"}},
+        {"clear", [](Desk& d) { d.c().ClearAll(); }, {}},
+        {"add after clear",
+         [](Desk& d) { d.harness.add(u"11:00:00", u"Reprise", u"notes"); },
+         {"11:00:00|Reprise|notes"}},
+    };
+    for (Desk* from : {a.get(), b.get()}) {
+        if (from == b.get()) {
+            a->c().ClearAll();
+            a->harness.add({{"10:00:00", "Ouverture"}, {"10:05:00", "Témoin"}});
+            ASSERT_TRUE(same());
+        }
+        for (const Step& step : steps) {
+            SCOPED_TRACE(std::string(step.what) + (from == a.get() ? " on A" : " on B"));
+            step.change(*from);
+            EXPECT_EQ(from->list(), step.after);
+            EXPECT_TRUE(same());
+        }
+    }
+    // The other station's control raised its own event for the notes it was given.
+    EXPECT_NE(std::find(b->harness.events.names.begin(), b->harness.events.names.end(),
+                        "AnnoModified(1)"),
+              b->harness.events.names.end());
+    // Reopened from the record alone, the hearing is what both show.
+    Desk c(connection, "C");
+    ASSERT_TRUE(c.station->open(hearing));
+    EXPECT_EQ(c.list(), a->list());
+}
+
+TEST_P(HearingRecord, TwoCommitsOfOneNoteKeepBothTexts) {
+    openOnBoth();
+    a->commitNotes(0, "texte de A");
+    a->station->poll(); // A's commit reaches the record first
+    b->commitNotes(0, "texte de B");
+    ASSERT_TRUE(same());
+    EXPECT_EQ(s(a->c().AnnoData(0)), "texte de B");
+    for (Desk* d : {a.get(), b.get()}) {
+        ASSERT_EQ(d->conflicts.size(), 1U);
+        EXPECT_EQ(s(d->conflicts[0].kept), "texte de B");
+        EXPECT_EQ(s(d->conflicts[0].replaced), "texte de A");
+        EXPECT_EQ(s(d->conflicts[0].replacedStation), "A");
+    }
+    auto history = a->station->store().history(a->station->annotationId(0));
+    ASSERT_TRUE(history && history->size() == 1);
+    EXPECT_EQ(s((*history)[0].notes), "texte de A");
+    EXPECT_TRUE((*history)[0].conflict);
+    // A later commit on a station that knew the text replaces it without a conflict.
+    a->commitNotes(0, "texte de A, revu");
+    ASSERT_TRUE(same());
+    history = a->station->store().history(a->station->annotationId(0));
+    ASSERT_TRUE(history && history->size() == 2);
+    EXPECT_FALSE((*history)[1].conflict);
+    EXPECT_EQ(a->conflicts.size(), 1U);
+}
+
+// A change sent again (its answer lost) is applied once.
+TEST_P(HearingRecord, AChangeAppliedTwiceCountsOnce) {
+    openOnBoth();
+    auto changes = a->station->store().changesAfter(hearing, 0);
+    ASSERT_TRUE(changes && !changes->empty());
+    const record::Change again = changes->back();
+    EXPECT_EQ(a->station->store().apply(again), again.seq);
+    EXPECT_EQ(a->station->store().changesAfter(hearing, 0)->size(), changes->size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, HearingRecord,
+                         ::testing::Values(Backend::Postgres, Backend::Sqlite),
+                         [](const auto& info) {
+                             return info.param == Backend::Postgres ? "Postgres" : "Sqlite";
+                         });
+
+// The server stopped while both stations work: each queues, then sends once and receives what
+// the other did.
+TEST(HearingRecordOffline, NothingLostNorDoubled) {
+    const std::string connection = server()->connection();
+    Desk a(connection, "A"), b(connection, "B");
+    a.c().AnnoAdd(u"09:00:00", u"Ouverture");
+    const std::string hearing = a.station->create();
+    ASSERT_TRUE(until({&a}, [&] { return a.station->pending() == 0; }));
+    ASSERT_TRUE(b.station->open(hearing));
+
+    server()->stop();
+    a.harness.add(u"09:10:00", u"Plaidoirie", u"la Couronne");
+    a.commitNotes(0, "début");
+    b.c().AnnoAdd(u"09:20:00", u"Suspension");
+    for (Desk* d : {&a, &b})
+        d->station->poll();
+    EXPECT_EQ(a.station->link(), Link::Offline);
+    EXPECT_EQ(a.station->pending(), 3U);
+    server()->start();
+
+    ASSERT_TRUE(until({&a, &b}, [&] {
+        return a.station->pending() + b.station->pending() == 0 && a.list() == b.list() &&
+               a.list().size() == 3;
+    }));
+    EXPECT_EQ(a.list(), (std::vector<std::string>{"09:00:00|Ouverture|début",
+                                                  "09:10:00|Plaidoirie|la Couronne",
+                                                  "09:20:00|Suspension|"}));
+    EXPECT_EQ(a.station->link(), Link::Connected);
+    // Each change once in the record: the hearing, 3 adds, 2 notes.
+    EXPECT_EQ(a.station->store().changesAfter(hearing, 0)->size(), 6U);
+}
+
+// A primary and its streaming standby: the primary stops, the standby is promoted, the stations
+// find it through their connection string and nothing is lost nor doubled.
+TEST(HearingRecordFailover, PromotedStandbyLosesNothing) {
+    PgCluster primary;
+    PgCluster standby(&primary);
+    const std::string connection = "host=" + primary.socketFolder() + "," + standby.socketFolder() +
+                                   " user=dalmure dbname=postgres connect_timeout=2 "
+                                   "target_session_attrs=read-write";
+    Desk a(connection, "A"), b(connection, "B");
+    a.c().AnnoAdd(u"14:00:00", u"Ouverture");
+    const std::string hearing = a.station->create();
+    ASSERT_TRUE(until({&a}, [&] { return a.station->pending() == 0; }));
+    ASSERT_TRUE(b.station->open(hearing));
+
+    primary.stop();
+    a.harness.add(u"14:10:00", u"Témoin", u"contre-interrogatoire");
+    b.c().AnnoAdd(u"14:20:00", u"Pièce D-3");
+    standby.promote();
+    ASSERT_TRUE(until({&a, &b}, [&] {
+        return a.station->pending() + b.station->pending() == 0 && a.list() == b.list() &&
+               a.list().size() == 3;
+    }));
+    EXPECT_EQ(a.list()[1], "14:10:00|Témoin|contre-interrogatoire");
+    EXPECT_EQ(a.station->store().changesAfter(hearing, 0)->size(), 5U);
+}
+
+} // namespace
+} // namespace dalmure::test
