@@ -1,6 +1,6 @@
 // The grid model (the in-memory platform's grid): the rules the control's grid operations rely
 // on, and long random runs checked against a plain vector.
-#include "control/design.h"
+#include "platform/design.h"
 #include "platform/grid_model.h"
 #include "platform/headless/headless_platform.h"
 #include "support/errors.h"

@@ -1,6 +1,6 @@
 // The in-memory platform seen from the control: refusals and the popup menu's choice. The editor's
 // typing and focus rules are proven on every platform by the conformance tests.
-#include "control/design.h"
+#include "platform/design.h"
 #include "platform/headless/headless_platform.h"
 #include "support/errors.h"
 

@@ -1,7 +1,7 @@
 // The command buttons: tool buttons that report clicks, mouse moves and their tips.
 #include "platform/qt/qt_internal.h"
 
-#include "control/design.h"
+#include "platform/design.h"
 
 #include <QMouseEvent>
 
