@@ -219,7 +219,7 @@ void step(FuzzedDataProvider& in, fuzz::Rig& rig) {
         c.LockPVStyle = in.ConsumeBool();
         break;
     case 21:
-        c.UserControl_EnterFocus();
+        c.focusNotesEditor();
         p.userAmbient(in.ConsumeBool() ? u"BackColor" : u"Font");
         break;
     default: {

@@ -33,7 +33,8 @@ cmake --build "$fuzz_build" -j"$(nproc)" --target fuzz_ini fuzz_strfinddata fuzz
 # valgrind runs beside the fuzzers: the whole stays well under ten minutes.
 echo "== valgrind: catalogue tests (in the background)"
 valgrind_log="$(mktemp)"
-valgrind --error-exitcode=1 -q "$build/tests/dalmure_tests" --gtest_filter='*Catalogue*' \
+DALMURE_TEST_STEPS="${DALMURE_TEST_STEPS:-25}" \
+  valgrind --error-exitcode=1 -q "$build/tests/dalmure_tests" --gtest_filter='*Catalogue*' \
   --gtest_brief=1 >"$valgrind_log" 2>&1 &
 valgrind_pid=$!
 

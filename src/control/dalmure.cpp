@@ -47,10 +47,10 @@ void DalmurePrivate::LetBackColor(double value) {
     lBackColor = toLong(value); // Overflow goes back to the host
     p_.surface().setBackColor(lBackColor);
     p_.surface().propertyChanged(u"BackColor");
-    UserControl_AmbientChanged(u"BackColor");
+    applyAmbientChange(u"BackColor");
 }
 
-void DalmurePrivate::UserControl_AmbientChanged(const Str& PropertyName) {
+void DalmurePrivate::applyAmbientChange(const Str& PropertyName) {
     trap(label::ambientChanged, [&] {
         if (PropertyName != u"BackColor")
             return;
@@ -79,7 +79,7 @@ void DalmurePrivate::NoModif(bool& blNoModifSet) {
 
 // --- Container notifications -------------------------------------------------------------
 
-void DalmurePrivate::UserControl_EnterFocus() {
+void DalmurePrivate::focusNotesEditor() {
     try {
         notesEditor().setFocus();
     } catch (...) {

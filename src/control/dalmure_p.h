@@ -111,9 +111,12 @@ class DalmurePrivate : private platform::Notifications,
     Str GetLogPath(Str& strPath) { return log_.GetLogPath(strPath); }
 
     // --- Container notifications the host forwards -----------------------------------------
-    void UserControl_EnterFocus();
-    void UserControl_AmbientChanged(const Str& PropertyName);
-    void UserControl_Resize();
+    // The control taking the focus hands it to the notes editor (nothing when it is hidden).
+    void focusNotesEditor();
+    // A change of the container's BackColor recolours the command buttons; others are ignored.
+    void applyAmbientChange(const Str& PropertyName);
+    // Keeps the control at its minimum size and lays frames, grid and editor out to fit it.
+    void fitToSize();
 
     // --- Views for hosts, tests and tools ---------------------------------------------------
     struct PrivateState {
@@ -230,9 +233,9 @@ class DalmurePrivate : private platform::Notifications,
     void findNext(bool backwards) override { nextFound(backwards); }
     void findClosed() override { closeFind(); }
     void surfaceMouseMove(int, int, double, double) override { onSurfaceMouseMove(); }
-    void surfaceEnterFocus() override { UserControl_EnterFocus(); }
-    void surfaceResize() override { UserControl_Resize(); }
-    void ambientChanged(const Str& name) override { UserControl_AmbientChanged(name); }
+    void surfaceEnterFocus() override { focusNotesEditor(); }
+    void surfaceResize() override { fitToSize(); }
+    void ambientChanged(const Str& name) override { applyAmbientChange(name); }
 
     // Short names for the child components.
     platform::Grid& grid() { return p_.grid(); }

@@ -125,13 +125,13 @@ Str Dalmure::GetLogPath(Str& strPath) {
 }
 
 void Dalmure::UserControl_EnterFocus() {
-    d->UserControl_EnterFocus();
+    d->focusNotesEditor();
 }
 void Dalmure::UserControl_AmbientChanged(const Str& PropertyName) {
-    d->UserControl_AmbientChanged(PropertyName);
+    d->applyAmbientChange(PropertyName);
 }
 void Dalmure::UserControl_Resize() {
-    d->UserControl_Resize();
+    d->fitToSize();
 }
 
 } // namespace dalmure

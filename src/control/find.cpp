@@ -8,8 +8,8 @@
 #include "control/dalmure_p.h"
 #include "support/log_labels.h"
 
-#include "control/design.h"
 #include "control/trap.h"
+#include "platform/design.h"
 #include "writing/find.h"
 
 namespace dalmure {

@@ -45,7 +45,7 @@ double divide(double numerator, double denominator) {
 
 } // namespace
 
-void DalmurePrivate::UserControl_Resize() {
+void DalmurePrivate::fitToSize() {
     trap(label::resize, [&] {
         platform::ControlSurface& surface = p_.surface();
         if (surface.height() < kMinHeight)

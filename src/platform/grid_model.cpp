@@ -1,7 +1,7 @@
 // The annotation grid's store and rules.
 #include "platform/grid_model.h"
 
-#include "control/design.h"
+#include "platform/design.h"
 #include "support/errors.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "platform/text_box_model.h"
 
-#include "control/design.h"
+#include "platform/design.h"
 #include "support/errors.h"
 
 #include <algorithm>

@@ -4,7 +4,7 @@
 #include "conformance.h"
 #include "notification_log.h"
 
-#include "control/design.h"
+#include "platform/design.h"
 #include "support/errors.h"
 
 #include <functional>

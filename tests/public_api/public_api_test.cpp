@@ -70,17 +70,6 @@ TEST(PublicApi, TheHostsVariablesAreTheControlsArguments) {
     EXPECT_TRUE(control.NoModif());
 }
 
-TEST(PublicApi, PublicVariablesAreTheControlsOwn) {
-    AppFolder folder;
-    dalmure::Dalmure control(folder.path());
-    control.NoDossier = u"500-01-001234-256";
-    control.PVStyle = 2;
-    dalmure::Dalmure other(folder.path());
-    EXPECT_EQ(control.NoDossier, u"500-01-001234-256");
-    EXPECT_EQ(other.NoDossier, u"") << "each control has its own fields";
-    EXPECT_EQ(control.PVStyle, 2);
-}
-
 TEST(PublicApi, EventsReachTheHostsSinkAndTheRaisedErrorIsAControlError) {
     AppFolder folder;
     dalmure::Dalmure control(folder.path());

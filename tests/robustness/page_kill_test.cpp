@@ -1,5 +1,6 @@
 // The minutes page under SIGKILL. A child process views the minutes of a long list over and
-// over, each view of the other of two cases, and is killed at a random moment, 200 times. After
+// over, each view of the other of two cases, and is killed at a random moment, 200 times (scaled
+// by DALMURE_TEST_STEPS). After
 // every kill the page on disk must be, byte for byte, the page of the last view that finished
 // or of the one that was under way: never a part of one, never a mix, never missing.
 #include "test_support.h"
@@ -28,7 +29,6 @@ struct Progress {
     std::atomic<long> views;
 };
 
-constexpr int kKills = 200;
 constexpr int kAnnotations = 3000;
 
 std::size_t pendingCopies(const std::string& folder) {
@@ -80,11 +80,12 @@ TEST(PageKill, EveryPageLeftByAKilledViewIsThePreviousOrTheNewOneWhole) {
     ASSERT_NE(progress, MAP_FAILED);
     new (progress) Progress{{1}, {1}, {0}};
 
+    const int kills = randomSteps(200);
     std::mt19937 rng(20260304);
     std::uniform_real_distribution<double> moment(0.0, 2.5 * viewMs);
     int duringAView = 0, previous = 0, fresh = 0, copiesLeft = 0;
     std::string wrong;
-    for (int kill = 0; kill < kKills && wrong.empty(); ++kill) {
+    for (int kill = 0; kill < kills && wrong.empty(); ++kill) {
         const pid_t writer = ::fork();
         ASSERT_GE(writer, 0);
         if (writer == 0) {
@@ -123,11 +124,11 @@ TEST(PageKill, EveryPageLeftByAKilledViewIsThePreviousOrTheNewOneWhole) {
                 "%.1f ms, %ld views finished\n"
                 "[ kills    ] %d during a view; page left: %d previous, %d new, 0 other; %d "
                 "kills left a half-written copy beside it, %zu after the next view\n",
-                kKills, 2.5 * viewMs, viewMs, progress->views.load(), duringAView, previous, fresh,
+                kills, 2.5 * viewMs, viewMs, progress->views.load(), duringAView, previous, fresh,
                 copiesLeft, leftAtEnd);
     EXPECT_EQ(wrong, "");
-    EXPECT_EQ(previous + fresh, kKills);
-    EXPECT_GT(duringAView, kKills / 2);
+    EXPECT_EQ(previous + fresh, kills);
+    EXPECT_GT(duringAView, kills / 2);
     EXPECT_EQ(leftAtEnd, 0u);
     EXPECT_TRUE(h.app.logEntries().empty());
     ::munmap(progress, sizeof(Progress));

@@ -24,7 +24,9 @@ import tempfile
 import time
 
 HOST = sys.argv[1]
-KILLS = int(sys.argv[2]) if len(sys.argv) > 2 else 100
+# DALMURE_TEST_STEPS scales the kills as it scales the steps of the randomized unit tests.
+KILLS = max(1, (int(sys.argv[2]) if len(sys.argv) > 2 else 100) *
+            int(os.environ.get("DALMURE_TEST_STEPS") or 100) // 100)
 SEED = int(sys.argv[3]) if len(sys.argv) > 3 else 20261206
 PLATFORM = sys.argv[4] if len(sys.argv) > 4 else "headless"
 LETTERS = "abcdefghijklmnopqrstuvwxyz   "

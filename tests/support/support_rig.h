@@ -6,6 +6,8 @@
 #include "platform/clock.h"
 #include "platform/ids.h"
 #include "platform/screen.h"
+#include "random_steps.h"
+#include "temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +17,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <stdlib.h>
 
 namespace dalmure::test {
 
@@ -55,22 +55,13 @@ inline std::string slurp(const std::filesystem::path& p) {
 // A test in a fresh application folder under the temporary directory, removed after it.
 class SupportTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string templ = (std::filesystem::temp_directory_path() / "dalmure-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(templ.data()), nullptr);
-        app_ = templ;
-    }
-    void TearDown() override {
-        if (!app_.empty())
-            std::filesystem::remove_all(app_);
-    }
-
     // What the control gives the log: the pointer back to the default after each line.
     std::function<void()> pointerBack() {
         return [this] { screen_.setMousePointer(platform::kPointerDefault); };
     }
 
-    std::filesystem::path app_;
+    TempAppFolder folder_;
+    std::filesystem::path app_{folder_.native()};
     StoppedClock clock_;
     RecordingScreen screen_;
 };

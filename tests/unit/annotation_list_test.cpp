@@ -3,6 +3,7 @@
 // the placeholder.
 #include "annotations/annotation_list.h"
 #include "platform/grid_model.h"
+#include "random_steps.h"
 #include "support/text.h"
 #include <dalmure/error.h>
 
@@ -123,7 +124,7 @@ TEST_F(AnnotationListTest, BookkeepingMatchesAFreshCountThroughRandomChanges) {
     const char* times[] = {"", "08:00", "09:30", "10:00", "10:00", "11:15", "9:00"};
     std::vector<std::string> model;
     std::mt19937 rng(7);
-    for (int step = 0; step < 400; ++step) {
+    for (int step = 0; step < test::randomSteps(400); ++step) {
         const auto n = model.size();
         if (n >= 2 && rng() % 3 == 0) {
             const auto k = rng() % n;

@@ -210,7 +210,7 @@ TEST_F(SupportCatalogue, DamagedCopies) {
             cuts.push_back(c);
         for (std::size_t cut : cuts)
             check(full.substr(0, cut), std::string(fixture) + " cut " + std::to_string(cut));
-        for (int round = 0; round < 30; ++round) {
+        for (int round = 0; round < test::randomSteps(30); ++round) {
             std::string bytes = full;
             const int flips = 1 + static_cast<int>(rng() % 40);
             for (int f = 0; f < flips; ++f) {

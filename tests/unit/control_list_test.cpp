@@ -1,9 +1,6 @@
-// The annotation list: ordering (incl. after a blank time broke it), the placeholder rows,
-// deleting, clearing, the 16-bit index arithmetic and the cleaning of data texts.
+// The host's list members over the annotation list: the placeholder rows, deleting, clearing
+// and the 16-bit index arithmetic.
 #include "test_support.h"
-
-#include <algorithm>
-#include <random>
 
 namespace dalmure::test {
 namespace {
@@ -18,65 +15,16 @@ class ControlList : public ControlTest {
     void del(std::int32_t index) { c().AnnoDelete(index); }
 };
 
-TEST_F(ControlList, RandomOrderAddsMatchAStableOrdinalSortOfTheTimes) {
-    std::mt19937 rng(12345);
-    std::vector<std::pair<Str, Str>> added;
-    for (int i = 0; i < 600; ++i) {
-        const int secs = static_cast<int>(rng() % 120); // many equal times
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "%d:%02d:%02d", secs % 3 == 0 ? 9 : 10, secs / 60,
-                      secs % 60); // "9:..." sorts after "10:..." (ordinal)
-        added.emplace_back(u(buf), u(std::to_string(i)));
-        c().AnnoAdd(added.back().first, added.back().second);
-    }
-    std::stable_sort(added.begin(), added.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    ASSERT_EQ(c().AnnoCount(), 600);
-    for (int i = 0; i < 600; ++i) {
-        ASSERT_EQ(grid().textMatrix(2 * i, 0), added[i].first) << i;
-        ASSERT_EQ(grid().textMatrix(2 * i, 1), added[i].second) << i;
-    }
-    EXPECT_EQ(Access::timeOrderBreaks(c()), 0);
-    EXPECT_EQ(h.app.logCount(), 0u);
-}
-
-TEST_F(ControlList, BlankFirstTimeIsTakenForThePlaceholderAndLaterAddsScanLiterally) {
+// Order, scan and cleaning are the annotation list's (annotation_list_test.cpp); here what the
+// control adds: the host's count over a blank first time, read in the grid's current column.
+TEST_F(ControlList, BlankFirstTimeCountsAsAnAnnotationUntilWrittenOver) {
     c().AnnoAdd(u"", u"no time");
     EXPECT_EQ(c().AnnoCount(), 1); // row 0 read in the current column (1): the description
     c().AnnoAdd(u"10:00", u"written over");
     EXPECT_EQ(grid().rows(), 2);
     EXPECT_EQ(h.cell(0, 1), "written over");
-
-    c().AnnoAdd(u"", u"blank"); // "" sorts first: rows 0 and 1
-    c().AnnoAdd(u"11:00", u"eleven");
-    ASSERT_EQ(h.times(), (std::vector<std::string>{"11:00", "10:00"}));
-    EXPECT_EQ(Access::timeOrderBreaks(c()), 1);
-    // The literal scan stops at the first greater time: before 11:00, not at the end.
-    c().AnnoAdd(u"10:30", u"half");
-    EXPECT_EQ(h.times(), (std::vector<std::string>{"10:30", "11:00", "10:00"}));
-
-    ASSERT_TRUE(h.platform->userClick(2, 1)); // delete 11:00: still out of order
-    del(1);
-    EXPECT_EQ(Access::timeOrderBreaks(c()), 1);
-    c().AnnoAdd(u"10:15", u"quarter");
-    EXPECT_EQ(h.times(), (std::vector<std::string>{"10:15", "10:30", "10:00"}));
-    ASSERT_TRUE(h.platform->userClick(4, 0)); // delete 10:00: in order again
-    del(2);
-    EXPECT_EQ(Access::timeOrderBreaks(c()), 0);
-}
-
-TEST_F(ControlList, TextsAreStoredAsGivenAndCleanedWhenTheDataIsRead) {
-    h.add(u"10:00", u"a+b|c", u"l'a + b\\c|d&e\"<>");
-    EXPECT_EQ(h.cell(0, 1), "a+b|c");
-    EXPECT_EQ(grid().textMatrix(1, 1), u"l'a + b\\c|d&e\"<>");
-    // The readers leave the current cell where it was.
-    grid().setRow(0);
-    grid().setCol(0);
-    EXPECT_EQ(c().AnnoData(0), u"l`a  bcde\"<>");
-    EXPECT_EQ(grid().textMatrix(1, 1), u"l`a  bcde\"<>");
-    EXPECT_EQ(grid().row(), 0);
-    EXPECT_EQ(grid().col(), 0);
-    EXPECT_EQ(cleanText(u"''\r\n`"), u"``\r\n`");
+    h.add(u"11:00", u"a+b|c", u"l'a + b\\c|d&e\"<>");
+    EXPECT_EQ(c().AnnoData(1), u"l`a  bcde\"<>");
 }
 
 TEST_F(ControlList, IndexesBeyondSixteenBitsOverflowUnderTheMembersLabel) {

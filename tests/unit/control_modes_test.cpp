@@ -1,5 +1,5 @@
 // The background colour's conversion and the container's ambient and focus notifications.
-#include "control/design.h"
+#include "platform/design.h"
 #include "support/errors.h"
 #include "test_support.h"
 

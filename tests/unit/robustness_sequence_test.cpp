@@ -128,14 +128,16 @@ TEST_P(RobustnessSequence, InvariantsHoldAfterEveryStep) {
     };
     h.events.onModifiedDesc = [this](std::int16_t&, Str&, Str&, bool& cancel) { cancel = coin(); };
     checkInvariants(0);
-    for (int n = 1; n <= 300; ++n) {
+    for (int n = 1; n <= test::randomSteps(300); ++n) {
         ASSERT_NO_THROW(step());
         checkInvariants(n);
         if (HasFatalFailure())
             return;
     }
-    EXPECT_GE(maxRows, 12); // the session really built a list
-    EXPECT_GT(logSeen, 0u); // and went through trapped errors
+    if (test::randomSteps(300) >= 300) { // a shortened run proves the invariants alone
+        EXPECT_GE(maxRows, 12);          // the session really built a list
+        EXPECT_GT(logSeen, 0u);          // and went through trapped errors
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, RobustnessSequence, ::testing::Values(1));

@@ -1,6 +1,6 @@
 // Start-up: defaults without INI file or catalogue, the language search over [LNG], the entry
 // style, the font size and its widths, the failures that stop start-up, and the list splitter.
-#include "control/design.h"
+#include "platform/design.h"
 #include "test_support.h"
 
 namespace dalmure::test {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "harness.h"
+#include "random_steps.h"
 
 #include <gtest/gtest.h>
 

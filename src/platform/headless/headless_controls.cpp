@@ -1,5 +1,5 @@
 // The command buttons and the popup menu of the in-memory platform.
-#include "control/design.h"
+#include "platform/design.h"
 #include "platform/headless/headless_components.h"
 
 namespace dalmure::headless {

@@ -2,7 +2,7 @@
 // a desktop delivers them.
 #include "platform/headless/headless_platform.h"
 
-#include "control/design.h"
+#include "platform/design.h"
 #include "platform/headless/headless_components.h"
 #include "platform/mdb/mdb_catalogue.h"
 #include "platform/text_box_model.h"

@@ -1,5 +1,5 @@
 // Dialogs, shell, browser component, printer, screen and clock of the in-memory platform.
-#include "control/design.h"
+#include "platform/design.h"
 #include "platform/headless/headless_components.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
 // The control's surface, its frames and the text metrics of the in-memory platform.
-#include "control/design.h"
+#include "platform/design.h"
 #include "platform/headless/headless_components.h"
 #include "support/errors.h"
 

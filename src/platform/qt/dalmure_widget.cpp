@@ -1,7 +1,7 @@
 #include "platform/qt/dalmure_widget_p.h"
 #include <dalmure/dalmure_widget.h>
 
-#include "control/design.h"
+#include "platform/design.h"
 #include "platform/qt/qt_internal.h"
 #include "support/errors.h"
 

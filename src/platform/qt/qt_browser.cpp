@@ -11,7 +11,7 @@
 // addresses. The page's own script still runs, so that its window.print() prints it.
 #include "platform/qt/qt_internal.h"
 
-#include "control/design.h"
+#include "platform/design.h"
 #include "support/errors.h"
 #include "support/files.h"
 

@@ -3,7 +3,7 @@
 // ring in the desktop's highlight colour, and runs its command on Space or Enter.
 #include "platform/qt/qt_internal.h"
 
-#include "control/design.h"
+#include "platform/design.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

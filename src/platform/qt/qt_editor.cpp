@@ -12,7 +12,7 @@
 // and its coming back is not a new opening.
 #include "platform/qt/qt_internal.h"
 
-#include "control/design.h"
+#include "platform/design.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>

@@ -2,7 +2,7 @@
 // cells and applies every rule; the view draws what it holds and hands the user's input back.
 #include "platform/qt/qt_internal.h"
 
-#include "control/design.h"
+#include "platform/design.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

@@ -1,7 +1,7 @@
 // The popup menu of the annotations.
 #include "platform/qt/qt_internal.h"
 
-#include "control/design.h"
+#include "platform/design.h"
 
 namespace dalmure::qt {
 

@@ -2,7 +2,7 @@
 // browser) from its design-time values and connects the focus tracking.
 #include "platform/qt/qt_internal.h"
 
-#include "control/design.h"
+#include "platform/design.h"
 #include "platform/desktop/gio_shell.h"
 #include "platform/mdb/mdb_catalogue.h"
 

@@ -2,7 +2,7 @@
 // background, its font and the text metrics the control lays out with.
 #include "platform/qt/qt_internal.h"
 
-#include "control/design.h"
+#include "platform/design.h"
 
 #include <QApplication>
 #include <QFontMetricsF>

@@ -1,0 +1,16 @@
+// The length of a randomized test: the steps it takes by default, scaled by DALMURE_TEST_STEPS
+// (a percentage: 25 for a quick run under the sanitizers, 1000 to hunt longer). Never below one.
+#pragma once
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace dalmure::test {
+
+inline int randomSteps(int usual) {
+    const char* scale = std::getenv("DALMURE_TEST_STEPS");
+    const long percent = scale && *scale ? std::strtol(scale, nullptr, 10) : 100;
+    return static_cast<int>(std::max(1L, usual * std::max(0L, percent) / 100));
+}
+
+} // namespace dalmure::test

@@ -1,0 +1,191 @@
+// A fresh application folder under the temporary directory for each test, with the log read
+// back and the shipped files copied in: the one scratch folder of every kind of test.
+#pragma once
+
+#include "support/text.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace dalmure {
+namespace test {
+
+namespace fs = std::filesystem;
+
+inline Str u(std::string_view utf8) {
+    return fromUtf8(utf8);
+}
+inline std::string s(StrView text) {
+    return toUtf8(text);
+}
+
+// One parsed log line: "<date> <time>.<hh> : <number> : <description> : <label>".
+struct LogEntry {
+    std::string raw;         // the line without its quotes and CR LF, UTF-8
+    std::string number;      // "" for 0
+    std::string description; // may itself hold " : "
+    std::string label;
+};
+
+// A fresh application folder under the temporary directory, removed at the end.
+class TempAppFolder {
+  public:
+    TempAppFolder() {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/dalmure-test-XXXXXX";
+        std::vector<char> buf(pattern.begin(), pattern.end());
+        buf.push_back('\0');
+        if (!::mkdtemp(buf.data()))
+            throw std::runtime_error("mkdtemp failed");
+        path_ = buf.data();
+    }
+    ~TempAppFolder() {
+        std::error_code ec;
+        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(path_, ec);
+    }
+    TempAppFolder(const TempAppFolder&) = delete;
+    TempAppFolder& operator=(const TempAppFolder&) = delete;
+
+    const std::string& native() const { return path_; }
+    Str path() const { return fromUtf8(path_); }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+    void writeBytes(const std::string& name, const std::string& bytes) const {
+        std::ofstream out(file(name), std::ios::binary | std::ios::trunc);
+        out << bytes;
+    }
+    // Writes a text file in Windows-1252 from UTF-8 text, each "\n" becoming CR LF.
+    void writeText(const std::string& name, const std::string& utf8) const {
+        std::string withCrLf;
+        for (char ch : utf8) {
+            if (ch == '\n')
+                withCrLf += '\r';
+            withCrLf += ch;
+        }
+        writeBytes(name, toCp1252(fromUtf8(withCrLf)));
+    }
+    // The client INI file, named as the control names it.
+    void writeIni(const std::string& utf8, const std::string& name = "ORClient.ini") const {
+        writeText(name, utf8);
+    }
+    std::string readBytes(const std::string& name) const {
+        std::ifstream in(file(name), std::ios::binary);
+        std::ostringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    bool exists(const std::string& name) const { return fs::exists(file(name)); }
+
+    // Copies a catalogue fixture in as ORLngClient.MDB.
+    void copyCatalogue(const std::string& fixture = "ORLngClient.MDB") const {
+        fs::copy_file(fs::path(DALMURE_TEST_FIXTURES) / fixture, file("ORLngClient.MDB"),
+                      fs::copy_options::overwrite_existing);
+    }
+    // Copies the minutes templates (pvTemplate*.html) of the source tree in; returns how many.
+    int copyTemplates() const {
+        int copied = 0;
+        const fs::path root(DALMURE_SOURCE_DIR);
+        std::error_code ec;
+        for (const auto& top : fs::directory_iterator(root, ec)) {
+            const std::string name = top.path().filename().string();
+            if (!top.is_directory() || name.starts_with(".") || name.starts_with("build") ||
+                name == "tests" || name == "src")
+                continue;
+            for (auto it = fs::recursive_directory_iterator(top.path(), ec);
+                 it != fs::recursive_directory_iterator(); it.increment(ec)) {
+                if (ec)
+                    break;
+                const std::string fn = it->path().filename().string();
+                if (it->is_regular_file() && fn.starts_with("pvTemplate") &&
+                    fn.ends_with(".html")) {
+                    fs::copy_file(it->path(), file(fn), fs::copy_options::overwrite_existing);
+                    ++copied;
+                }
+            }
+        }
+        return copied;
+    }
+
+    // Every line of every Dalmure.Log under Log/, month folders in name order.
+    std::vector<LogEntry> logEntries() const {
+        std::vector<LogEntry> out;
+        const fs::path root = fs::path(path_) / "Log";
+        std::error_code ec;
+        if (!fs::is_directory(root, ec))
+            return out;
+        std::vector<fs::path> months;
+        for (const auto& e : fs::directory_iterator(root, ec))
+            if (e.is_directory())
+                months.push_back(e.path());
+        std::sort(months.begin(), months.end());
+        for (const auto& m : months) {
+            std::ifstream in(m / "Dalmure.Log", std::ios::binary);
+            if (!in)
+                continue;
+            std::ostringstream ss;
+            ss << in.rdbuf();
+            const std::string text = toUtf8(fromCp1252(ss.str()));
+            std::size_t start = 0;
+            while (start < text.size()) {
+                std::size_t end = text.find("\r\n", start);
+                if (end == std::string::npos)
+                    end = text.size();
+                std::string line = text.substr(start, end - start);
+                start = end + 2;
+                if (line.size() >= 2 && line.front() == '"' && line.back() == '"')
+                    line = line.substr(1, line.size() - 2);
+                out.push_back(parse(line));
+            }
+        }
+        return out;
+    }
+    // The entries written under a label.
+    std::vector<LogEntry> logEntries(const std::string& label) const {
+        std::vector<LogEntry> all = logEntries(), out;
+        for (auto& e : all)
+            if (e.label == label)
+                out.push_back(std::move(e));
+        return out;
+    }
+    std::size_t logCount() const { return logEntries().size(); }
+    // The first log line, without its quotes and CR LF ("" when none).
+    std::string firstLogLine() const {
+        const std::vector<LogEntry> all = logEntries();
+        return all.empty() ? std::string() : all.front().raw;
+    }
+    void removeLog() const {
+        std::error_code ec;
+        fs::remove_all(fs::path(path_) / "Log", ec);
+    }
+
+  private:
+    static LogEntry parse(const std::string& line) {
+        LogEntry e;
+        e.raw = line;
+        const std::string sep = " : ";
+        const std::size_t first = line.find(sep);
+        const std::size_t last = line.rfind(sep);
+        if (first == std::string::npos || last == first)
+            return e;
+        const std::size_t second = line.find(sep, first + sep.size());
+        e.number = line.substr(first + sep.size(), second - first - sep.size());
+        e.label = line.substr(last + sep.size());
+        if (second != std::string::npos && second < last)
+            e.description = line.substr(second + sep.size(), last - second - sep.size());
+        return e;
+    }
+
+    std::string path_;
+};
+
+} // namespace test
+} // namespace dalmure
