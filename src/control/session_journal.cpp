@@ -251,15 +251,14 @@ bool DalmurePrivate::RecoverSession(const std::string& id, bool intoOtherHearing
     journal::Recovered& session = *found;
     const bool other = otherHearing(session.hearingId, session.caseFields);
     if (other && !intoOtherHearing) {
-        const Str theirs = session.hearingId.empty()
-                               ? u"NoDossier \"" + session.caseFields.noDossier + u"\""
-                               : u"hearing " + session.hearingId;
-        const Str ours = hearingNamed_ && !session.hearingId.empty()
-                             ? u"hearing " + hearingId_
-                             : u"NoDossier \"" + NoDossier + u"\"";
+        // What was compared: the hearings' identities, else their case numbers.
+        const bool byId = hearingNamed_ && !session.hearingId.empty();
+        const Str what = byId ? u"hearing " : u"NoDossier ";
         writeLogLine(errors::kInvalidProcedureCall,
-                     u"Session " + fromUtf8(id) + u" is of " + theirs +
-                         u", not of this control's " + ours + u": not recovered",
+                     u"Session " + fromUtf8(id) + u" is of " + what +
+                         (byId ? session.hearingId : session.caseFields.noDossier) +
+                         u", not of this control's " + what + (byId ? hearingId_ : NoDossier) +
+                         u": not recovered",
                      label::recoverSession);
         return false;
     }
