@@ -12,9 +12,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace dalmure;
@@ -78,6 +81,55 @@ void BM_ExpandAbbreviation(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ExpandAbbreviation)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// A glossary file of a million entries, changed by one appended line (what "Add to glossary"
+// does) while the clerk types. Background: the longest word end of a reload, from the one that
+// sees the change to the one that swaps the new entries in (the read runs between them on a
+// thread of its own; a word end comes every millisecond). InPlace: the same read made on the
+// word end itself, what the typing would wait for.
+std::string millionEntryGlossary() {
+    std::string file;
+    file.reserve(36u << 20);
+    for (int i = 0; i < 1000000; ++i)
+        file += "ab" + std::to_string(i) + "\texpression num\xC3\xA9ro " + std::to_string(i) + "\n";
+    return file;
+}
+
+void reloadMillionEntryGlossary(benchmark::State& state, bool background) {
+    test::TempAppFolder dir;
+    dir.writeBytes("g.txt", millionEntryGlossary());
+    Glossary g;
+    g.setFile(dir.path() + u"/g.txt");
+    int added = 0;
+    for (auto _ : state) {
+        std::ofstream(dir.file("g.txt"), std::ios::app | std::ios::binary)
+            << "mot" << added++ << "\tmot\n";
+        if (!background) {
+            state.SetIterationTime(seconds([&] { g.refresh(); }));
+            continue;
+        }
+        double longest = seconds([&] { g.refreshInBackground(); });
+        for (bool swapped = false; !swapped;) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            longest = std::max(longest, seconds([&] { swapped = g.refreshInBackground(); }));
+        }
+        state.SetIterationTime(longest);
+    }
+}
+void BM_WordEndDuringGlossaryReload_1M_Background(benchmark::State& state) {
+    reloadMillionEntryGlossary(state, true);
+}
+void BM_WordEndDuringGlossaryReload_1M_InPlace(benchmark::State& state) {
+    reloadMillionEntryGlossary(state, false);
+}
+BENCHMARK(BM_WordEndDuringGlossaryReload_1M_Background)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK(BM_WordEndDuringGlossaryReload_1M_InPlace)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 // The note is checked once; then each keystroke changes its last word into one never seen,
 // and the whole note is checked again, as the editor does after each key.

@@ -327,12 +327,15 @@ void Glossary::swapIn(std::unique_ptr<Read> read) {
             report_(p);
     std::swap(file_, read->part);
     ++version_;
-    // The entries swapped out may be a million: freed on a thread of their own, not here.
-    if (retiring_.valid())
-        retiring_.wait();
+    // The entries swapped out may be a million: freed on a thread of their own, not here; a
+    // freeing still under way is waited for by the next one, never by the caller.
     try {
-        retiring_ =
-            std::async(std::launch::async, [old = std::move(read)]() mutable { old.reset(); });
+        retiring_ = std::async(std::launch::async,
+                               [old = std::move(read), before = std::move(retiring_)]() mutable {
+                                   if (before.valid())
+                                       before.wait();
+                                   old.reset();
+                               });
     } catch (const std::system_error&) {
         // No thread to be had: freed here, once.
     }

@@ -1,5 +1,6 @@
 // Start-up: defaults without INI file or catalogue, the language search over [LNG], the entry
-// style, the font size and its widths, the failures that stop start-up, and the list splitter.
+// style, the font size and its widths, the failures that stop start-up and the built-in settings
+// the control then falls back on, and the list splitter.
 #include "platform/design.h"
 #include "test_support.h"
 
@@ -107,7 +108,7 @@ TEST_F(Startup, FontSizeRoundsHalfToEvenAndWidensTheTimeColumn) {
     }
 }
 
-TEST_F(Startup, FontSizeBeyondSixteenBitsStopsStartUp) {
+TEST_F(Startup, FontSizeBeyondSixteenBitsIsLoggedAndTheBuiltInSizeTakesNotes) {
     h.app.copyCatalogue();
     h.app.writeIni("[Config]\nLangue=English\nPVStyle=2\nPVFontSize=40000\n"
                    "[LNG]\nLNG1=English|Anglais\n");
