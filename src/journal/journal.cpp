@@ -99,8 +99,8 @@ std::int64_t coarseNow() {
 
 // The longest the control's thread waits for the database (SQLite's busy timeout) or for the
 // connection the sync thread holds: a frame, together.
-constexpr int kBusyMs = 8;
-constexpr auto kHandOff = std::chrono::milliseconds(8);
+constexpr int kBusyMs = 6;
+constexpr auto kHandOff = std::chrono::milliseconds(6);
 // The pause before the sync thread tries a failing database again, doubled at each failure.
 constexpr auto kFirstRetry = std::chrono::milliseconds(20);
 constexpr auto kLastRetry = std::chrono::milliseconds(500);
