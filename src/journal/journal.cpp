@@ -99,8 +99,8 @@ std::int64_t coarseNow() {
 
 // The longest the control's thread waits for the database (SQLite's busy timeout) or for the
 // connection the sync thread holds: a frame, together.
-constexpr int kBusyMs = 8;
-constexpr auto kHandOff = std::chrono::milliseconds(8);
+constexpr int kBusyMs = 6;
+constexpr auto kHandOff = std::chrono::milliseconds(6);
 // The pause before the sync thread tries a failing database again, doubled at each failure.
 constexpr auto kFirstRetry = std::chrono::milliseconds(20);
 constexpr auto kLastRetry = std::chrono::milliseconds(500);
@@ -145,6 +145,12 @@ struct Journal::Impl {
     // The connection is the control thread's, and the sync thread's while it copies the slot,
     // writes what waits or finishes a checkpoint.
     std::timed_mutex dbMutex;
+    // The sync thread waits for the connection: the control thread lets it have it first, or a
+    // writer that never pauses would starve it (and the WAL would never be started over).
+    std::atomic<int> syncWaiting{0};
+    // The last record the database's live row follows (dbMutex held): the slot's text is never
+    // copied over a newer one that waited in memory.
+    std::int64_t liveRowAfter = 0;
     // The slot holds text the database does not: set by the writer, taken by the sync thread.
     std::atomic<bool> livePending{false};
 
@@ -265,6 +271,7 @@ struct Journal::Impl {
             sqlite3_bind_int64(st, 3, change.at);
             break;
         case Change::What::Live:
+            liveRowAfter = change.seq;
             st = upsertLive.get();
             sqlite3_bind_int64(st, 1, change.seq);
             sqlite3_bind_int(st, 2, change.index);
@@ -272,6 +279,7 @@ struct Journal::Impl {
             sqlite3_bind_int64(st, 4, change.at);
             break;
         case Change::What::NoLive:
+            liveRowAfter = change.seq;
             st = deleteLive.get();
             break;
         }
@@ -286,7 +294,10 @@ struct Journal::Impl {
         if (!ready())
             return false;
         std::unique_lock<std::timed_mutex> guard(dbMutex, std::defer_lock);
-        if (!behind() && guard.try_lock_for(kHandOff) && !behind()) {
+        const auto handOff = std::chrono::steady_clock::now() + kHandOff;
+        while (syncWaiting.load() && std::chrono::steady_clock::now() < handOff)
+            std::this_thread::yield();
+        if (!behind() && guard.try_lock_until(handOff) && !behind()) {
             const int rc = execute(change);
             if (rc == SQLITE_DONE) {
                 changed();
@@ -361,6 +372,8 @@ struct Journal::Impl {
             change.index = text ? index : -1;
             change.a = text ? *text : Str();
             change.at = now();
+            // What the slot holds is older: it is never copied over this one.
+            livePending.store(false);
             wait(std::move(change));
             return false;
         }
@@ -400,6 +413,18 @@ struct Journal::Impl {
         }
     }
 
+    // The connection, taken by the sync thread (or by the control thread's syncNow).
+    struct SyncLock {
+        explicit SyncLock(Impl& impl) : impl_(impl) {
+            impl_.syncWaiting.fetch_add(1);
+            impl_.dbMutex.lock();
+            impl_.syncWaiting.fetch_sub(1);
+        }
+        ~SyncLock() { impl_.dbMutex.unlock(); }
+        SyncLock(const SyncLock&) = delete;
+        SyncLock& operator=(const SyncLock&) = delete;
+        Impl& impl_;
+    };
     enum class Fold { Done, Again, Failed };
     Fold foldLive();
     bool writeWaiting();
@@ -575,7 +600,7 @@ void Journal::Impl::syncLoop() {
 // still cannot take them: they wait for the next try.
 bool Journal::Impl::writeWaiting() {
     for (;;) {
-        std::lock_guard<std::timed_mutex> connection(dbMutex);
+        SyncLock connection(*this);
         std::list<Change> batch;
         {
             std::lock_guard<std::mutex> guard(waitingMutex);
@@ -617,7 +642,7 @@ bool Journal::Impl::writeWaiting() {
 Journal::Impl::Fold Journal::Impl::foldLive() {
     if (!livePending.exchange(false, std::memory_order_seq_cst))
         return Fold::Done;
-    std::lock_guard<std::timed_mutex> guard(dbMutex);
+    SyncLock guard(*this);
     if (!slotInUse)
         return Fold::Done; // retired: the database holds the latest
     SlotState state;
@@ -625,7 +650,7 @@ Journal::Impl::Fold Journal::Impl::foldLive() {
         livePending.store(true);
         return Fold::Again;
     }
-    if (state.generation == 0)
+    if (state.generation == 0 || state.after < liveRowAfter)
         return Fold::Done;
     Change change;
     change.what = state.hasText ? Change::What::Live : Change::What::NoLive;
@@ -696,7 +721,7 @@ void Journal::Impl::checkpoint(Db& checkpointer) {
     if (sqlite3_wal_checkpoint_v2(checkpointer.get(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr,
                                   nullptr) != SQLITE_OK)
         return;
-    std::lock_guard<std::timed_mutex> guard(dbMutex);
+    SyncLock guard(*this);
     sqlite3_wal_checkpoint_v2(checkpointer.get(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr,
                               nullptr);
 }

@@ -3,7 +3,9 @@
 //
 // Each control instance writes its own journal (an SQLite database in WAL mode) in a folder of
 // the application folder, e.g. "Recovery". Every record is a committed transaction before the
-// call that writes it returns: a killed process loses nothing. A background thread brings the
+// call that writes it returns true: a killed process loses nothing. (A database that cannot be
+// written at once keeps the call from waiting: the record waits in memory and the call returns
+// false; see below.) A background thread brings the
 // journal to the disk a short while after the first change that is not there yet (never more
 // than one second, never more than a few times a second), so that typing never waits for a disk.
 //

@@ -387,9 +387,11 @@ int main(int argc, char** argv) {
                         shared->failingReports.load(), shared->writtenAgainReports.load(),
                         shared->otherReports.load());
             // Everything made under the lock was written once it was gone; the journal said
-            // once that it could not write, and once that it could again.
+            // that it could not write, and then that it could again (once each, unless a
+            // checkpoint's moment of contention made a second short episode).
+            const int failing = shared->failingReports.load() + shared->otherReports.load();
             if (acked < madeWhileLocked || shared->failingReports.load() != 1 ||
-                shared->writtenAgainReports.load() != 1 || shared->otherReports.load() != 0) {
+                shared->writtenAgainReports.load() != failing || failing > 2) {
                 std::fprintf(stderr, "round %d: the lock was not lived through\n", round);
                 ++problems;
             }

@@ -224,5 +224,20 @@ TEST_F(ControlTest, AJournalThatCannotBeWrittenNeverStopsTheControl) {
     }
 }
 
+TEST_F(ControlTest, AControlStartingKeepsTheSessionsLeftBehindWithinTheIniLimit) {
+    h.app.writeIni("[Journal]\nMaxSessions=2\n");
+    for (int crash = 0; crash < 3; ++crash)
+        ASSERT_EQ(inChild([&] { return crashedSession(h.app.native()); }), "OK");
+    // Each start leaves room for its own: one left behind besides it, the others removed, each
+    // with its line.
+    DalmurePrivate& c = start();
+    EXPECT_EQ(c.RecoverableSessions().size(), 1u);
+    const auto lines = h.app.logEntries("errDalmure_Journal");
+    ASSERT_EQ(lines.size(), 2u);
+    for (const auto& line : lines)
+        EXPECT_NE(line.description.find("removed, more than 2 sessions"), std::string::npos)
+            << line.description;
+}
+
 } // namespace
 } // namespace dalmure::test
