@@ -91,6 +91,9 @@ bool Station::open(const std::string& id) {
     control_.NoDossier = dossier_ = h.noDossier;
     control_.DateCreated = date_ = h.dateCreated;
     control_.UserName = user_ = h.userName;
+    // The grid is hidden while the hearing fills it, as a host does for many changes.
+    bool refresh = false;
+    control_.AllowRefreshPV(refresh);
     for (const Annotation& a : loaded->annotations) {
         applying_ = a.id;
         Str time = a.time, desc = a.description, notes = a.notes;
@@ -101,6 +104,8 @@ bool Station::open(const std::string& id) {
         if (!a.notesChange.empty())
             current_[a.id] = {a.notesChange, a.notes, a.station};
     }
+    refresh = true;
+    control_.AllowRefreshPV(refresh);
     outbox_->exec("INSERT INTO cursor (hearing, seq) VALUES (?, ?) ON CONFLICT (hearing) DO "
                   "UPDATE SET seq = excluded.seq",
                   {id, std::to_string(cursor_)});
