@@ -370,6 +370,12 @@ void Station::select(std::int32_t index) {
     control_.onGridClick();
 }
 
+void Station::reselect(const std::string& annotation) {
+    const std::int32_t back = indexOf(annotation);
+    if (back >= 0 && back != control_.Selected())
+        select(back);
+}
+
 // A change made elsewhere, through the control's own members, so that its events and rules
 // hold; the feed's calls it causes are not queued again.
 void Station::applyForeign(const Change& c) {
@@ -383,8 +389,11 @@ void Station::applyForeign(const Change& c) {
         break;
     case Kind::Add:
         if (index < 0) {
+            // AnnoAdd selects what it adds: the clerk's selection is given back.
+            const std::string selected = annotationId(control_.Selected());
             Str time = c.time, desc = c.description, none;
             control_.AnnoAdd(time, desc, none);
+            reselect(selected);
         }
         break;
     case Kind::Rename:
@@ -406,9 +415,7 @@ void Station::applyForeign(const Change& c) {
             select(index);
             std::int32_t k = index;
             control_.AnnoDelete(k);
-            const std::int32_t back = indexOf(selected);
-            if (back >= 0 && back != control_.Selected())
-                select(back);
+            reselect(selected);
         }
         break;
     case Kind::Clear:
