@@ -27,7 +27,7 @@ struct SessionOptions {
     std::int32_t width = 9600;
     std::int32_t height = 7200;
     // The hearing record: its connection string ("" for the INI file's [Record] Server=, or
-    // Hearings.db of the application folder), the hearing opened at start, this station's
+    // HearingRecord.db of the application folder), the hearing opened at start, this station's
     // name, and whether the station only follows the hearing.
     std::optional<std::string> record;
     std::string hearing;

@@ -101,7 +101,7 @@ class Store {
     virtual std::vector<std::string> changedHearings() = 0;
 };
 
-// The store a connection string names: "" (or "sqlite:") is Hearings.db in appFolder, "sqlite:PATH"
+// The store a connection string names: "" (or "sqlite:") is HearingRecord.db in appFolder, "sqlite:PATH"
 // that file; anything else a libpq connection string or URI (postgresql://...).
 std::unique_ptr<Store> openStore(const std::string& connection, const Str& appFolder,
                                  Report report);

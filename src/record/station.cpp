@@ -91,6 +91,9 @@ bool Station::open(const std::string& id) {
     control_.NoDossier = dossier_ = h.noDossier;
     control_.DateCreated = date_ = h.dateCreated;
     control_.UserName = user_ = h.userName;
+    // The grid is hidden while the hearing fills it, as a host does for many changes.
+    bool refresh = false;
+    control_.AllowRefreshPV(refresh);
     for (const Annotation& a : loaded->annotations) {
         applying_ = a.id;
         Str time = a.time, desc = a.description, notes = a.notes;
@@ -101,6 +104,8 @@ bool Station::open(const std::string& id) {
         if (!a.notesChange.empty())
             current_[a.id] = {a.notesChange, a.notes, a.station};
     }
+    refresh = true;
+    control_.AllowRefreshPV(refresh);
     outbox_->exec("INSERT INTO cursor (hearing, seq) VALUES (?, ?) ON CONFLICT (hearing) DO "
                   "UPDATE SET seq = excluded.seq",
                   {id, std::to_string(cursor_)});
@@ -365,6 +370,12 @@ void Station::select(std::int32_t index) {
     control_.onGridClick();
 }
 
+void Station::reselect(const std::string& annotation) {
+    const std::int32_t back = indexOf(annotation);
+    if (back >= 0 && back != control_.Selected())
+        select(back);
+}
+
 // A change made elsewhere, through the control's own members, so that its events and rules
 // hold; the feed's calls it causes are not queued again.
 void Station::applyForeign(const Change& c) {
@@ -378,8 +389,11 @@ void Station::applyForeign(const Change& c) {
         break;
     case Kind::Add:
         if (index < 0) {
+            // AnnoAdd selects what it adds: the clerk's selection is given back.
+            const std::string selected = annotationId(control_.Selected());
             Str time = c.time, desc = c.description, none;
             control_.AnnoAdd(time, desc, none);
+            reselect(selected);
         }
         break;
     case Kind::Rename:
@@ -401,9 +415,7 @@ void Station::applyForeign(const Change& c) {
             select(index);
             std::int32_t k = index;
             control_.AnnoDelete(k);
-            const std::int32_t back = indexOf(selected);
-            if (back >= 0 && back != control_.Selected())
-                select(back);
+            reselect(selected);
         }
         break;
     case Kind::Clear:

@@ -84,6 +84,7 @@ class Station final : private ChangeFeed {
     bool receive();
     void applyForeign(const Change& c);
     void select(std::int32_t index);
+    void reselect(const std::string& annotation); // when it is still in the list
     std::int32_t indexOf(const std::string& annotation) const;
     bool known(const std::string& change);
     void setLink(Link link);

@@ -353,7 +353,7 @@ std::unique_ptr<Store> openStore(const std::string& connection, const Str& appFo
                                  Report report) {
     std::unique_ptr<Sql> sql;
     if (connection.empty() || connection == "sqlite:") {
-        sql = openSqlite(toUtf8(appFolder), "Hearings.db");
+        sql = openSqlite(toUtf8(appFolder), "HearingRecord.db");
     } else if (connection.rfind("sqlite:", 0) == 0) {
         const std::string path = connection.substr(7);
         const auto slash = path.rfind('/');

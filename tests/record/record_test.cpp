@@ -166,6 +166,14 @@ TEST_P(HearingRecord, ChangesShowOnTheOtherStation) {
             EXPECT_TRUE(same());
         }
     }
+    // What comes from elsewhere leaves the clerk's selection where it was.
+    a->c().AnnoAdd(u"10:10:00", u"Témoin");
+    ASSERT_TRUE(same());
+    b->commitNotes(1, "sur l'annotation de B");
+    a->c().AnnoAdd(u"10:30:00", u"Ajout de A");
+    a->c().AnnoAdd(u"08:00:00", u"Avant tout");
+    ASSERT_TRUE(same());
+    EXPECT_EQ(s(b->c().AnnoDesc(b->c().Selected())), "Reprise");
     // The other station's control raised its own event for the notes it was given.
     EXPECT_NE(std::find(b->harness.events.names.begin(), b->harness.events.names.end(),
                         "AnnoModified(1)"),

@@ -1,0 +1,38 @@
+#!/bin/sh
+# Usage: host_test.sh DALMURE_HOST
+# Two dalmure-host stations on one SQLite record: A creates a hearing, B follows it from the
+# command line and reads it back; the record's files are 0600.
+set -eu
+host=$1
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+mkdir "$dir/a" "$dir/b"
+record="sqlite:$dir/shared.db"
+
+id=$(printf '%s\n' \
+    '{"op":"set","name":"NoDossier","value":"500-01-123456-241"}' \
+    '{"op":"call","name":"AnnoAdd","args":["10:00:00","Ouverture"]}' \
+    '{"op":"record","action":"create"}' |
+    "$host" --app-dir "$dir/a" --record "$record" --station A |
+    sed -n 's/^{"ok":true,"result":"\([0-9a-f]\{32\}\)"}$/\1/p')
+[ -n "$id" ] || { echo "A created no hearing"; exit 1; }
+
+out=$(printf '%s\n' \
+    '{"op":"call","name":"AnnoDesc","args":[0]}' \
+    '{"op":"get","name":"NoDossier"}' \
+    '{"op":"record","action":"status"}' \
+    '{"op":"record","action":"hearings"}' |
+    "$host" --app-dir "$dir/b" --record "$record" --hearing "$id" --follow yes --station B)
+for expected in '"result":"Ouverture"' '"result":"500-01-123456-241"' \
+    "\"hearing\":\"$id\",\"link\":\"connected\",\"pending\":0" '"station":"A"'; do
+    printf '%s\n' "$out" | grep -qF "$expected" || {
+        echo "B's replies lack $expected:"
+        printf '%s\n' "$out"
+        exit 1
+    }
+done
+
+for f in "$dir/shared.db" "$dir/a/Outbox.db" "$dir/b/Outbox.db"; do
+    mode=$(stat -c %a "$f")
+    [ "$mode" = 600 ] || { echo "$f is $mode, not 600"; exit 1; }
+done
