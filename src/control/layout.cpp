@@ -72,6 +72,9 @@ void DalmurePrivate::ResizeGrid() {
     trap(label::resizeGrid, [&] {
         bool hide = false;
         AllowRefreshPV(hide);
+        // As a scroll, but the notes being typed stay open: a resize is not the clerk's scroll.
+        if (!editorState_.isOpen())
+            onGridScroll();
 
         platform::Grid& g = grid();
         platform::Frame& frame3 = p_.frame(platform::FrameId::Frame3);

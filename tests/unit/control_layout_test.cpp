@@ -81,6 +81,29 @@ TEST_F(ControlLayout, EditingSizesToTheEditorAndScrollsTheMainRowToTheTop) {
     EXPECT_TRUE(editor().visible()); // the control's own scroll leaves the editor open
 }
 
+// A smaller control keeps the row of the notes being typed in view, the editor open over it
+// with its text and focus: the keys typed before, between and after the resizes all land there.
+TEST_F(ControlLayout, ResizesKeepTheNotesBeingTypedInView) {
+    for (int i = 0; i < 30; ++i)
+        c().AnnoAdd(u"10:" + decimal(10 + i), u"x");
+    ASSERT_TRUE(h.platform->userClick(59, 1));
+    ASSERT_EQ(h.platform->userType(u"D4"), 2);
+    for (auto [height, typed] : {std::pair{3000, u"E5"}, {9000, u"F6"}}) {
+        SCOPED_TRACE(height);
+        h.platform->userResize(9000, height);
+        ASSERT_TRUE(editor().visible());
+        EXPECT_TRUE(editor().hasFocus());
+        const std::int32_t pos = grid().rowPos(59);
+        EXPECT_GE(pos, 0);
+        EXPECT_LE(pos + grid().rowHeight(59), grid().height());
+        EXPECT_GE(editor().top(), grid().top() + pos);
+        EXPECT_LE(editor().top() + editor().height(), grid().top() + pos + grid().rowHeight(59));
+        EXPECT_EQ(h.platform->userType(typed), 2);
+    }
+    h.platform->userBlur();
+    EXPECT_EQ(s(c().AnnoData(29)), "D4E5F6");
+}
+
 TEST_F(ControlLayout, EnsureVisibleFailureKeepsTheScrollGuardSet) {
     c().AnnoAdd(u"10:00", u"a");
     Access::EnsureVisible(c(), 7);
