@@ -94,6 +94,7 @@ void startUp(platform::Platform& form, Settings& settings, Log& log, std::int16_
         };
         for (const auto& c : captions)
             form.menu().setCaption(c.item, settings.text(c.text.id, c.text.text));
+        form.menu().setTitle(settings.text(u"MSG303", u"Annotations"));
     });
 }
 
