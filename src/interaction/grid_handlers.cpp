@@ -210,8 +210,13 @@ void DalmurePrivate::openCommandMenu() {
 }
 
 void DalmurePrivate::prepareCommandMenu() {
-    trap(label::gridMouseUp,
-         [&] { commands_.preparePopupMenu(blValideGrid(), grid().rows() >= 1); });
+    trap(label::gridMouseUp, [&] {
+        // Another menu shows the commands under their name, looked up the first time.
+        platform::PopupMenu& menu = p_.menu();
+        if (menu.title().empty())
+            menu.setTitle(settings_.text(u"MSG303", u"Annotations"));
+        commands_.preparePopupMenu(blValideGrid(), grid().rows() >= 1);
+    });
 }
 
 void DalmurePrivate::onSurfaceMouseMove() {

@@ -94,7 +94,6 @@ void startUp(platform::Platform& form, Settings& settings, Log& log, std::int16_
         };
         for (const auto& c : captions)
             form.menu().setCaption(c.item, settings.text(c.text.id, c.text.text));
-        form.menu().setTitle(settings.text(u"MSG303", u"Annotations"));
     });
 }
 
