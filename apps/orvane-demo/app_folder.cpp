@@ -166,6 +166,13 @@ Language iniLanguage(const QString& folder) {
     return value == u"English" ? Language::English : Language::French;
 }
 
+QChar iniApostrophe(const QString& folder) {
+    const dalmure::Str file = (folder + QLatin1Char('/') + kIni).toStdU16String();
+    const QString value =
+        QString::fromStdU16String(dalmure::ReadIni(u"Notes", u"TypographicApostrophe", u"0", file));
+    return value.trimmed() == QLatin1String("1") ? QChar(0x2019) : QLatin1Char('`');
+}
+
 bool setIniLanguage(const QString& folder, Language language) {
     const QString path = folder + QLatin1Char('/') + kIni;
     QFile f(path);

@@ -2,6 +2,7 @@
 // minutes templates that the control reads, the minutes page and the Log/ folder it writes.
 #pragma once
 
+#include <QChar>
 #include <QString>
 #include <QStringList>
 
@@ -24,6 +25,9 @@ bool prepareAppFolder(const QString& folder, const QString& dataFolder, QStringL
 
 // The language the INI file names ([Config] Langue), as the control will read it.
 Language iniLanguage(const QString& folder);
+// Whether the INI file asks for the typographic apostrophe ([Notes] TypographicApostrophe=1):
+// the character the control types for the apostrophe key, ’ then, else the grave accent.
+QChar iniApostrophe(const QString& folder);
 // Rewrites [Config] Langue of the INI file, keeping every other line and the file's encoding
 // (Windows-1252, CR LF). Returns false when the file cannot be written.
 bool setIniLanguage(const QString& folder, Language language);

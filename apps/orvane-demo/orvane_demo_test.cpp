@@ -360,7 +360,15 @@ TEST_F(OrvaneWindow, LanguageSwitchRecreatesTheControlWithItsAnnotationsAndModes
 
 TEST_F(OrvaneWindow, SampleHearingFillsTheControl) {
     window->sampleAction()->trigger();
-    const SampleHearing h = sampleHearing(window->language());
+    // Its notes carry the apostrophe the control types (the demo's INI asks for ’), so that a
+    // hearing never mixes two.
+    const SampleHearing h = sampleHearing(window->language(), QChar(0x2019));
+    for (int i = 0; i < control().annoCount(); ++i) {
+        EXPECT_FALSE(control().annoData(i).contains(QLatin1Char('\''))) << i;
+        EXPECT_FALSE(control().annoData(i).contains(QLatin1Char('`'))) << i;
+    }
+    EXPECT_TRUE(
+        control().annoData(control().annoCount() - 2).contains(QStringLiteral("l’identification")));
     ASSERT_EQ(control().annoCount(), static_cast<int>(h.annotations.size()));
     for (int i : {0, 57, static_cast<int>(h.annotations.size()) - 1}) {
         const SampleAnnotation& a = h.annotations[static_cast<std::size_t>(i)];
@@ -387,9 +395,33 @@ TEST_F(OrvaneWindow, SampleHearingFillsTheControl) {
 
 // What the screen saves comes back as it was: the case fields, the annotations in list order
 // (equal times included), notes with line breaks, and a rename and a delete made meanwhile.
+// Tab goes from the screen's own fields into the control (its commands, its list), and on
+// to the events panel only after it; Shift+Tab comes back the same way.
+TEST_F(OrvaneWindow, TabGoesFromTheScreensFieldsToTheControl) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->descriptionEdit()->setFocus(Qt::TabFocusReason);
+    auto tab = [](Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, mods);
+        QApplication::processEvents();
+        return QApplication::focusWidget();
+    };
+    QWidget* add = tab();
+    ASSERT_TRUE(qobject_cast<QPushButton*>(add) != nullptr);
+    QWidget* first = tab();
+    EXPECT_TRUE(control().isAncestorOf(first)) << first->metaObject()->className();
+    EXPECT_EQ(tab(Qt::ShiftModifier), add);
+    // Through the control: the events panel comes after its list.
+    QWidget* w = tab();
+    for (int i = 0; i < 12 && control().isAncestorOf(w) && w != p().gridView(); ++i)
+        w = tab();
+    EXPECT_EQ(w, p().gridView());
+}
+
 TEST_F(OrvaneWindow, HearingIsSavedAsTheControlReportsItAndReopenedAtStartUp) {
     ASSERT_NE(window->hearingStore(), nullptr);
     window->setRecording(false);
+    window->advanceRecording(3 * 3600); // the hearing goes on hours after the screen started
     window->caseNumberEdit()->setText(QStringLiteral("500-01-42"));
     emit window->caseNumberEdit()->editingFinished();
     window->clerkEdit()->setText(QStringLiteral("Geneviève Morin"));
@@ -420,6 +452,10 @@ TEST_F(OrvaneWindow, HearingIsSavedAsTheControlReportsItAndReopenedAtStartUp) {
     ASSERT_TRUE(window = openWindow(folder));
     EXPECT_EQ(window->hearingId(), id);
     ASSERT_EQ(control().annoCount(), 3);
+    // The recorder goes on from the hearing's last time, not from the time the screen started.
+    const int lastSecond = timesOf(control()).back();
+    EXPECT_GE(window->recordingSecond(), lastSecond);
+    EXPECT_LE(window->recordingSecond(), lastSecond + 5);
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(control().annoTime(i), shown[size_t(i)].time) << i;
         EXPECT_EQ(control().annoDesc(i), shown[size_t(i)].description) << i;

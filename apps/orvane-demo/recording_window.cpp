@@ -516,6 +516,17 @@ void RecordingWindow::createControl() {
                  QColor(0x00, 0x6D, 0x77));
     });
     keepHearing(w);
+    // Tab goes from the screen's own fields to the control, in the control's own order (its
+    // commands, the list, the notes), and only then on to the events panel.
+    QList<QWidget*> inside;
+    for (QWidget* f = w->nextInFocusChain(); f != w; f = f->nextInFocusChain())
+        if (w->isAncestorOf(f) && (f->focusPolicy() & Qt::TabFocus))
+            inside << f;
+    QWidget* previous = addButton_;
+    for (QWidget* f : inside) {
+        QWidget::setTabOrder(previous, f);
+        previous = f;
+    }
     applyCaseFields();
     applyModes();
     refreshRecoveryBar();
@@ -581,7 +592,7 @@ void RecordingWindow::switchLanguage(Language language) {
 void RecordingWindow::loadSampleHearing() {
     if (!control_)
         return;
-    const SampleHearing h = sampleHearing(language_);
+    const SampleHearing h = sampleHearing(language_, iniApostrophe(appFolder_));
     logHost(t("chargement de l'audience type (%1 annotations)",
               "loading the sample hearing (%1 annotations)")
                 .arg(h.annotations.size()));

@@ -21,6 +21,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace orvane {
@@ -138,6 +139,24 @@ void RecordingWindow::showHearing(const Hearing& h) {
         control_->annoAdd(a.time, a.description, a.notes);
     control_->allowRefreshPV(true);
     --restoring_;
+    // The recorder goes on from the hearing's last annotation, its first one the start of the
+    // recording, as it stood when the hearing was left.
+    int first = -1, last = -1;
+    for (const StoredAnnotation& a : h.annotations) {
+        const QTime at = QTime::fromString(a.time, QStringLiteral("HH:mm:ss"));
+        if (!at.isValid())
+            continue;
+        const int second = at.msecsSinceStartOfDay() / 1000;
+        first = first < 0 ? second : std::min(first, second);
+        last = std::max(last, second);
+    }
+    if (first >= 0) {
+        origin_ = first;
+        recordedMs_ = qint64(last - first) * 1000;
+        if (runStart_)
+            runStart_ = nowMs();
+        tick();
+    }
     refreshTimeline();
 }
 

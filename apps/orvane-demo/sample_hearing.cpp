@@ -117,7 +117,7 @@ struct Lcg {
 
 } // namespace
 
-SampleHearing sampleHearing(Language language) {
+SampleHearing sampleHearing(Language language, QChar apostrophe) {
     const bool fr = language == Language::French;
     auto t = [fr](const Pair& p) { return QString::fromUtf8(fr ? p.fr : p.en); };
     SampleHearing h;
@@ -269,6 +269,7 @@ SampleHearing sampleHearing(Language language) {
         a.time = h.start.addSecs(second).toString(QStringLiteral("HH:mm:ss"));
         a.description = d.left(50);
         a.notes = items[static_cast<std::size_t>(i)].notes;
+        a.notes.replace(QLatin1Char('\''), apostrophe);
         h.annotations.push_back(a);
         const bool recess = d == t({"Suspension de l'audience", "Recess"});
         second += recess ? 15 * 60 : step / 2 + 1 + rng.next(step);

@@ -30,6 +30,8 @@ struct SampleHearing {
     std::vector<std::pair<QString, QString>> parties;
 };
 
-SampleHearing sampleHearing(Language language);
+// The notes are written with apostrophe where the text has one, as the control would have
+// typed them (’ or the grave accent, see iniApostrophe).
+SampleHearing sampleHearing(Language language, QChar apostrophe = QLatin1Char('\''));
 
 } // namespace orvane

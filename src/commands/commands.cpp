@@ -99,8 +99,8 @@ void Commands::rename() {
         g.setRow(mulInteger(2, selection));
         const Str current = g.text();
 
-        Str newDesc =
-            cleanText(host_.expandWords(form_.dialogs().inputBox(Str(), u"Orvane", current)));
+        Str newDesc = cleanText(
+            host_.expandWords(form_.dialogs().inputBox(host_.renamePrompt(), u"Orvane", current)));
         if (newDesc.empty()) {
             return; // cancelled, emptied, or nothing but refused characters
         }

@@ -31,6 +31,8 @@ class Commands {
         virtual void renamed(std::int16_t index, const Str& description) = 0;
         // A description the user typed into a prompt, with its abbreviations expanded.
         virtual Str expandWords(const Str& typed) { return typed; }
+        // What the rename prompt asks, in the user's language.
+        virtual Str renamePrompt() { return Str(); }
 
       protected:
         ~Host() = default;

@@ -107,14 +107,19 @@ Str DalmurePrivate::AnnoData(std::int32_t AnnoIndex) {
 
 void DalmurePrivate::AnnoDelete(std::int32_t& AnnoIndex) {
     bool finished = false;
+    bool started = false;
     trap(label::annoDelete, [&] {
         const std::int16_t index = toInteger(static_cast<long long>(AnnoIndex));
         if (index == -1) {
             finished = true;
             return;
         }
-        commitPendingEdit();
         platform::Grid& g = grid();
+        // A selection whose main row a 16-bit index cannot hold (the host may store any index
+        // into it) overflows here, before the notes, the list or the editor are touched.
+        const std::int16_t mainRow = g.rows() == 2 ? 0 : mulInteger(2, iSelected);
+        started = true;
+        commitPendingEdit();
         if (g.rows() == 2) {
             list_.clear();
             editorState_.closedByList();
@@ -125,7 +130,6 @@ void DalmurePrivate::AnnoDelete(std::int32_t& AnnoIndex) {
             findCleared();
             return;
         }
-        const std::int16_t mainRow = mulInteger(2, iSelected);
         AnnoIndex = mainRow;
         ClearCellBackColor();
         const std::int32_t k = iSelected;
@@ -137,7 +141,8 @@ void DalmurePrivate::AnnoDelete(std::int32_t& AnnoIndex) {
             findSkipHidden();
         onGridClick();
     });
-    PlaceEditor();
+    if (started)
+        PlaceEditor();
     if (!finished)
         list_.recountTimeOrder();
 }

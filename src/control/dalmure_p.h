@@ -201,6 +201,7 @@ class DalmurePrivate : private platform::Notifications,
         findUpdated(index);
     }
     Str expandWords(const Str& typed) override;
+    Str renamePrompt() override;
 
     // Runs body, its errors logged under the procedure's label (control/trap.h).
     template <class Body> void trap(const char16_t* label, Body&& body);

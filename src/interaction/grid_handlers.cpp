@@ -68,8 +68,11 @@ void DalmurePrivate::onGridClick() {
         const std::int32_t current = g.row();
         if (current >= 32767) {
             // The editor holds notes of the annotation selected before: it closes, and nothing
-            // of it is committed until a selection succeeds and opens it again.
+            // of it is committed until a selection succeeds and opens it again. Nothing is
+            // selected meanwhile, so that no command acts on an annotation the clerk did not
+            // choose.
             editorState_.selectionFailed();
+            iSelected = -1;
             closeEditor();
             errors::overflow();
         }
@@ -208,8 +211,13 @@ void DalmurePrivate::openCommandMenu() {
 }
 
 void DalmurePrivate::prepareCommandMenu() {
-    trap(label::gridMouseUp,
-         [&] { commands_.preparePopupMenu(blValideGrid(), grid().rows() >= 1); });
+    trap(label::gridMouseUp, [&] {
+        // Another menu shows the commands under their name, looked up the first time.
+        platform::PopupMenu& menu = p_.menu();
+        if (menu.title().empty())
+            menu.setTitle(settings_.text(u"MSG303", u"Annotations"));
+        commands_.preparePopupMenu(blValideGrid(), grid().rows() >= 1);
+    });
 }
 
 void DalmurePrivate::onSurfaceMouseMove() {

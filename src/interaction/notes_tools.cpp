@@ -106,6 +106,13 @@ Str DalmurePrivate::expandWords(const Str& typed) {
     return out;
 }
 
+Str DalmurePrivate::renamePrompt() {
+    const bool english = NotesWriting::languageOfColumn(settings_.languageColumn()) == "en";
+    return settings_.text(u"MSG307", english ? u"Edit the description of the selected annotation"
+                                             : u"Modifier la description de l'annotation "
+                                               u"s\u00e9lectionn\u00e9e");
+}
+
 bool DalmurePrivate::GlossaryAdd(const Str& abbreviation, const Str& text) {
     const bool kept = writing_->glossary().setHearingEntry(abbreviation, text);
     if (kept && notesEditor().visible()) {

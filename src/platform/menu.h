@@ -10,7 +10,7 @@
 namespace dalmure::platform {
 
 class PopupMenu {
-public:
+  public:
     virtual ~PopupMenu() = default;
 
     virtual Str caption(MenuItemId item) const = 0;
@@ -19,6 +19,10 @@ public:
     virtual void setEnabled(MenuItemId item, bool v) = 0;
     virtual bool visible(MenuItemId item) const = 0;
     virtual void setVisible(MenuItemId item, bool v) = 0;
+    // The name of the control's commands where another menu shows them under its own items
+    // (the notes' text menu); the popup menu itself shows no title.
+    virtual const Str& title() const = 0;
+    virtual void setTitle(const Str& title) = 0;
 
     // Shows the menu as a popup at the mouse position; modal. With rightButtonChooses the right
     // mouse button can choose an item too. The chosen item's menuClick notification runs before
@@ -38,6 +42,8 @@ class MenuItems : public PopupMenu {
     void setEnabled(MenuItemId id, bool v) override { set(id, &Item::enabled, v); }
     bool visible(MenuItemId id) const override { return item(id).visible; }
     void setVisible(MenuItemId id, bool v) override { set(id, &Item::visible, v); }
+    const Str& title() const override { return title_; }
+    void setTitle(const Str& title) override { title_ = title; }
 
   protected:
     struct Item {
@@ -54,6 +60,7 @@ class MenuItems : public PopupMenu {
         itemChanged(id);
     }
     std::array<Item, kAllMenuItems.size()> items_;
+    Str title_;
 };
 
 } // namespace dalmure::platform

@@ -25,6 +25,13 @@ std::int16_t keyCodeOf(char16_t c) {
     return static_cast<std::int16_t>(c);
 }
 
+bool isHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool isLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
 int shiftOf(char16_t c) {
     return (c >= u'A' && c <= u'Z') ? 1 : 0;
 }
@@ -278,6 +285,9 @@ void TextBoxModel::backspace() {
     if (at >= 2 && text_[static_cast<std::size_t>(at) - 2] == u'\r' &&
         text_[static_cast<std::size_t>(at) - 1] == u'\n') {
         n = 2; // a line break goes as one
+    } else if (at >= 2 && isLowSurrogate(text_[static_cast<std::size_t>(at) - 1]) &&
+               isHighSurrogate(text_[static_cast<std::size_t>(at) - 2])) {
+        n = 2; // so does a character outside the 16-bit plane (an emoji)
     }
     edit(at - n, at, StrView(), true);
 }

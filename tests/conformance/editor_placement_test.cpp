@@ -120,19 +120,33 @@ TYPED_TEST(EditorPlacement, ASelectionPastTheIndexLimitClosesTheEditorWithoutACo
     // selection of the new one overflows.
     this->events.names.clear();
     c.AnnoAdd(timeAt(16383), test::u("last"));
-    EXPECT_EQ(c.Selected(), 16382);
+    EXPECT_EQ(this->events.names, std::vector<std::string>{"AnnoModified(16382)"});
+    EXPECT_EQ(c.Selected(), -1); // nothing selected, not the annotation selected before
     EXPECT_FALSE(this->editor().visible());
     EXPECT_EQ(this->app.logEntries("errDalmure_MSFlexGrid1_Click").size(), 1u);
     c.AllowRefreshPV(refresh); // the failed selection left the grid hidden; the host shows it
 
+    // The list has the keyboard on every platform: a key typed there tries the selection
+    // again, which fails again.
+    EXPECT_EQ(this->user().userType(test::u("b")), 1);
+    EXPECT_EQ(this->app.logEntries("errDalmure_MSFlexGrid1_Click").size(), 2u);
+    EXPECT_EQ(c.Selected(), -1);
+    c.AllowRefreshPV(refresh);
+    // The commands act on no annotation: no delete request, no rename prompt, no play.
+    this->events.names.clear();
+    EXPECT_TRUE(this->user().userButton(platform::ButtonId::Delete));
+    EXPECT_TRUE(this->user().userButton(platform::ButtonId::Rename));
+    EXPECT_TRUE(this->user().userButton(platform::ButtonId::Play));
+    EXPECT_TRUE(this->happenings.prompts.empty());
+    EXPECT_EQ(this->events.names, std::vector<std::string>{});
+
     // Whatever the clerk types now, and the focus leaving, write nothing into 16382.
-    (void)this->user().userType(test::u("b"));
     this->user().userFocus();
     (void)this->user().userType(test::u("c"));
     this->user().userBlur();
     EXPECT_EQ(test::s(c.AnnoData(16382)), "a");
     EXPECT_EQ(test::s(c.AnnoData(16383)), "");
-    EXPECT_EQ(this->events.names, std::vector<std::string>{"AnnoModified(16382)"});
+    EXPECT_EQ(this->events.names, std::vector<std::string>{});
 
     // A click on the overflowing notes row fails the same way (as did each key typed on the
     // grid meanwhile) and keeps the editor closed.
@@ -154,6 +168,27 @@ TYPED_TEST(EditorPlacement, ASelectionPastTheIndexLimitClosesTheEditorWithoutACo
     this->user().userBlur();
     EXPECT_EQ(test::s(c.AnnoData(16382)), "ae");
     EXPECT_EQ(test::s(c.AnnoData(16383)), "");
+}
+
+// A delete whose selection the host moved past what a 16-bit main row holds stops before it
+// touches anything: the list, and the notes open with their text.
+TYPED_TEST(EditorPlacement, ADeleteWhoseMainRowOverflowsLeavesTheEditorAsItWas) {
+    DalmurePrivate& c = this->startWithList(3);
+    ASSERT_TRUE(this->user().userClick(3, 1));
+    ASSERT_EQ(this->user().userType(test::u("abc")), 3);
+    this->events.onDeleteRequest = [&](std::int16_t& index) {
+        index = 20000; // the argument is the selection itself
+        std::int32_t i = index;
+        c.AnnoDelete(i);
+        EXPECT_EQ(i, 20000);
+    };
+    ASSERT_TRUE(this->user().userButton(platform::ButtonId::Delete));
+    EXPECT_EQ(this->app.logEntries("errDalmure_AnnoDelete").size(), 1u);
+    EXPECT_EQ(c.AnnoCount(), 3);
+    EXPECT_TRUE(this->editor().visible());
+    EXPECT_EQ(test::s(this->editor().text()), "abc");
+    EXPECT_EQ(this->underEditor(), 3);
+    EXPECT_EQ(test::s(c.AnnoData(1)), "abc");
 }
 
 } // namespace dalmure::conformance

@@ -177,6 +177,67 @@ class QtEditorTest : public QObject {
         QCOMPARE(w().annoData(13), QStringLiteral("D4E5F6"));
     }
 
+    // A notch scrolls by whole annotations: the top of the list is always a main row, and
+    // the notches up come back to where the notches down started.
+    void aWheelNotchScrollsByWholeAnnotations() {
+        for (int i = 0; i < 40; ++i)
+            w().annoAdd(QStringLiteral("11:%1:00").arg(i, 2, 10, QLatin1Char('0')),
+                        QStringLiteral("A%1").arg(i));
+        QWidget* vp = f_.viewport();
+        const QPoint at = vp->rect().center();
+        auto notch = [&](int delta) {
+            QWheelEvent wheel(at, vp->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(vp, &wheel);
+            return p().grid().topRow();
+        };
+        p().grid().setTopRow(0);
+        QCOMPARE(notch(-120), 2);
+        QCOMPARE(notch(-240), 6);
+        p().grid().setTopRow(7); // a notes row at the top, as a drag of the scroll bar leaves it
+        QCOMPARE(notch(-120), 8);
+        QCOMPARE(notch(120), 6);
+        QCOMPARE(notch(360), 0);
+        QCOMPARE(notch(120), 0);
+    }
+
+    // Backspace removes the character before the caret whole: an emoji (two UTF-16 units),
+    // a line break (CR LF), an accented letter.
+    void backspaceRemovesAWholeCharacter_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("backspaces");
+        QTest::addColumn<QString>("left");
+        QTest::newRow("emoji") << QStringLiteral("ab\U0001F600") << 1 << QStringLiteral("ab");
+        QTest::newRow("two emoji")
+            << QStringLiteral("a\U0001F600\U0001F44D") << 2 << QStringLiteral("a");
+        QTest::newRow("line break") << QStringLiteral("a\nb") << 2 << QStringLiteral("a");
+        QTest::newRow("accent") << QStringLiteral("t\u00e9") << 1 << QStringLiteral("t");
+    }
+    void backspaceRemovesAWholeCharacter() {
+        QFETCH(QString, typed);
+        QFETCH(int, backspaces);
+        QFETCH(QString, left);
+        f_.openNotes(1);
+        QPlainTextEdit* ed = p().editorWidget();
+        // Each character as a keyboard (or an input method) sends it: its key with its text.
+        for (int i = 0; i < typed.size(); ++i) {
+            const int n = typed.at(i).isHighSurrogate() ? 2 : 1;
+            const QString c = typed.mid(i, n);
+            i += n - 1;
+            if (c == QStringLiteral("\n")) {
+                QTest::keyClick(ed, Qt::Key_Return);
+                continue;
+            }
+            QTest::sendKeyEvent(QTest::Press, ed, Qt::Key_unknown, c, Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Release, ed, Qt::Key_unknown, c, Qt::NoModifier);
+        }
+        for (int i = 0; i < backspaces; ++i)
+            QTest::keyClick(ed, Qt::Key_Backspace);
+        QCOMPARE(ed->toPlainText(), left);
+        f_.leave();
+        QCOMPARE(w().annoData(0), left);
+    }
+
     // A right click on the notes opens Qt's text menu (undo, copy, paste ...) with the control's
     // commands under it, in the states the control's own menu gives them; a command chosen there
     // runs on the selected annotation.
@@ -187,17 +248,19 @@ class QtEditorTest : public QObject {
         QTest::addColumn<QString>("holds");
         QTest::addColumn<QString>("ends");
         QTest::addColumn<int>("asked"); // the annotation delete asks about; -1: none
-        const QString readOnly = QStringLiteral("mnuPopupJouer mnuPopupRenommer-d "
+        // The commands under their own titled section: "Supprimer" there deletes the
+        // annotation, not the text.
+        const QString readOnly = QStringLiteral("mnuPopupTitle mnuPopupJouer mnuPopupRenommer-d "
                                                 "mnuPopupSupprimer-d s1 mnuPopupImprimer s2 "
                                                 "mnuPopupDalmure");
         QTest::newRow("read-only notes")
-            << true << QString() << QStringLiteral("edit-copy-d | select-all | ") + readOnly
+            << true << QString() << QStringLiteral("edit-copy-d | select-all ") + readOnly
             << QString() << readOnly << -1;
         QTest::newRow("delete chosen from editable notes")
             << false << QStringLiteral("mnuPopupSupprimer") << QStringLiteral("edit-undo")
             << QStringLiteral(" edit-paste")
-            << QStringLiteral("mnuPopupRenommer mnuPopupSupprimer s1 mnuPopupImprimer s2 "
-                              "mnuPopupDalmure")
+            << QStringLiteral("select-all mnuPopupTitle mnuPopupJouer mnuPopupRenommer "
+                              "mnuPopupSupprimer s1 mnuPopupImprimer s2 mnuPopupDalmure")
             << 1;
     }
     void rightClickOnTheNotesAddsTheCommandsToTheTextMenu() {

@@ -20,14 +20,15 @@ const QByteArray kEnglishIni = "[Config]\r\nLangue=English\r\n[LNG]\r\n"
                                "LNG1=Fran\xe7"
                                "ais|Francais\r\nLNG2=English|Anglais\r\n";
 
-// The texts of the items a right click on the notes shows, shortcuts left out.
+// The texts of the items and section titles a right click on the notes shows, shortcuts left
+// out.
 QStringList notesMenuTexts(QtPlatform& p) {
     QStringList texts;
     p.setModalDriver([&texts](QWidget* modal) {
         auto* menu = qobject_cast<QMenu*>(modal);
         QVERIFY(menu != nullptr);
         for (const QAction* a : menu->actions())
-            if (!a->isSeparator())
+            if (!a->text().isEmpty())
                 texts << a->text().section(QLatin1Char('\t'), 0, 0);
         QTest::keyClick(menu, Qt::Key_Escape);
     });
@@ -36,13 +37,16 @@ QStringList notesMenuTexts(QtPlatform& p) {
     return texts;
 }
 
-// The texts of the buttons of the rename prompt, which is cancelled.
-QStringList promptButtons(DalmureWidget& w) {
+// The texts of the buttons of the rename prompt, which is cancelled; with asks, what the
+// prompt asks and the text it offers.
+QStringList promptButtons(DalmureWidget& w, QStringList* asks = nullptr) {
     QtPlatform& p = platformOf(w);
     QStringList texts;
-    p.setModalDriver([&texts](QWidget* modal) {
+    p.setModalDriver([&texts, asks](QWidget* modal) {
         for (const QPushButton* b : modal->findChildren<QPushButton*>())
             texts << b->text();
+        if (auto* prompt = qobject_cast<QInputDialog*>(modal); prompt && asks)
+            *asks = QStringList{prompt->labelText(), prompt->textValue()};
         QTest::keyClick(modal, Qt::Key_Escape);
     });
     QTest::mouseClick(p.buttonWidget(ButtonId::Rename), Qt::LeftButton);
@@ -82,21 +86,30 @@ class QtLanguageTest : public QObject {
         QTest::addColumn<QStringList>("menu"); // among the notes' menu items
         QTest::addColumn<QStringList>("prompt");
         QTest::addColumn<QString>("question");
-        QTest::newRow("French") << QByteArray() << QStringList{"&Annuler", "Cop&ier", "Co&ller"}
-                                << QStringList{"Annuler", "OK"} << QStringLiteral("&Oui &Non");
-        QTest::newRow("English") << kEnglishIni << QStringList{"&Undo", "&Copy"}
-                                 << QStringList{"Cancel", "OK"} << QStringLiteral("&Yes &No");
+        QTest::addColumn<QString>("asks"); // what the rename prompt asks
+        QTest::newRow("French")
+            << QByteArray() << QStringList{"&Annuler", "Cop&ier", "Co&ller", "Annotations"}
+            << QStringList{"Annuler", "OK"} << QStringLiteral("&Oui &Non")
+            << QStringLiteral("Modifier la description de l'annotation s\u00e9lectionn\u00e9e");
+        QTest::newRow("English") << kEnglishIni << QStringList{"&Undo", "&Copy", "Annotations"}
+                                 << QStringList{"Cancel", "OK"} << QStringLiteral("&Yes &No")
+                                 << QStringLiteral("Edit the description of the selected "
+                                                   "annotation");
     }
     void qtsTextsAreInTheSessionsLanguage() {
         QFETCH(QByteArray, ini);
         QFETCH(QStringList, menu);
         QFETCH(QStringList, prompt);
         QFETCH(QString, question);
+        QFETCH(QString, asks);
         QVERIFY(open(ini));
         const QStringList shown = notesMenuTexts(f_.p());
         for (const QString& item : menu)
             QVERIFY2(shown.contains(item), qPrintable(shown.join(QLatin1Char('|'))));
-        QCOMPARE(promptButtons(f_.w()), prompt);
+        // The rename prompt says what it asks, over the description it changes.
+        QStringList asked;
+        QCOMPARE(promptButtons(f_.w(), &asked), prompt);
+        QCOMPARE(asked, (QStringList{asks, QStringLiteral("Ouverture")}));
         QCOMPARE(yesNo(), question);
     }
 

@@ -51,7 +51,8 @@ TEST_F(Commands, RenameCommitsTheNotesFirstAndLeavesSelectionAndEditorAlone) {
     ASSERT_TRUE(press(ButtonId::Rename));
     ASSERT_EQ(recorder.prompts.size(), 1u);
     EXPECT_EQ(recorder.prompts[0].title, "Orvane");
-    EXPECT_EQ(recorder.prompts[0].message, "");
+    EXPECT_EQ(recorder.prompts[0].message,
+              "Modifier la description de l'annotation s\u00e9lectionn\u00e9e");
     EXPECT_EQ(recorder.prompts[0].defaultText, "witness");
     // The button took the focus first, committing the typed notes.
     EXPECT_EQ(events(),

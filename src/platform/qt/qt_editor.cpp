@@ -436,7 +436,6 @@ void QtTextBox::addCommands(QMenu& menu) {
         ctx_.sink->menuItemsWanted();
     if (ctx_.commandMenu == nullptr)
         return;
-    menu.addSeparator();
     ctx_.commandMenu->addItemsTo(menu);
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/design.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -256,16 +257,34 @@ void GridView::mouseMoveEvent(QMouseEvent* e) {
 }
 
 void GridView::wheelEvent(QWheelEvent* e) {
-    // One notch scrolls by one row, as the grid scrolls by whole rows.
+    // One notch scrolls by one whole annotation (its main row and its notes row), so that the
+    // top of the list is always an annotation's main row.
     const int steps = e->angleDelta().y() / 120;
-    if (steps == 0) {
-        e->accept();
+    e->accept();
+    if (steps == 0)
+        return;
+    const platform::GridModel& m = grid_.model();
+    const int rows = m.rows();
+    int top = m.topRow();
+    for (int i = 0; i < std::abs(steps); ++i) {
+        int next = steps > 0 ? top - (top % 2 == 0 ? 2 : 1) : top - top % 2 + 2;
+        // Annotations the find bar hides are passed over.
+        while (next >= 0 && next < rows && m.rowHidden(next))
+            next += steps > 0 ? -2 : 2;
+        if (next < 0 || next >= rows)
+            break;
+        top = next;
+    }
+    // As a move of the scroll bar's slider: the control hears of it as of any scroll of the
+    // user's, also when the list cannot move.
+    QScrollBar* bar = verticalScrollBar();
+    top = std::clamp(top, bar->minimum(), bar->maximum());
+    if (top == bar->value()) {
+        bar->triggerAction(steps > 0 ? QAbstractSlider::SliderSingleStepSub
+                                     : QAbstractSlider::SliderSingleStepAdd);
         return;
     }
-    for (int i = 0; i < std::abs(steps); ++i)
-        verticalScrollBar()->triggerAction(steps > 0 ? QAbstractSlider::SliderSingleStepSub
-                                                     : QAbstractSlider::SliderSingleStepAdd);
-    e->accept();
+    bar->setSliderPosition(top);
 }
 
 void GridView::contextMenuEvent(QContextMenuEvent* e) {
@@ -554,6 +573,11 @@ void QtGrid::visibilityChanged() {
     // shown again, and the user's input goes nowhere meanwhile.
     view_->setUpdatesEnabled(v);
     view_->setVisible(v);
+    // Notes that closed while the list was hidden (a failed selection) left the keyboard on the
+    // control's own surface, where no key does anything: the list takes it back when shown.
+    QWidget* focus = QApplication::focusWidget();
+    if (v && focus != nullptr && focus->isAncestorOf(view_))
+        view_->setFocus(Qt::OtherFocusReason);
     if (v) {
         applyScroll();
         syncCurrent();

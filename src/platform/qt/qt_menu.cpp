@@ -38,6 +38,10 @@ void QtMenu::itemChanged(platform::MenuItemId id) {
 }
 
 void QtMenu::addItemsTo(QMenu& other) const {
+    // Under a titled section, so that the commands read apart from the other menu's own items
+    // (deleting text is not deleting the annotation).
+    QAction* section = other.addSection(toQ(title()));
+    section->setObjectName(QStringLiteral("mnuPopupTitle"));
     for (QAction* a : actions_)
         other.addAction(a);
 }
