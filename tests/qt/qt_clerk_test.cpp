@@ -137,6 +137,7 @@ class QtClerkTest : public QObject {
     QString menuChoice_, promptAnswer_;
     bool confirmDelete_ = false;
     QStringList modals_;
+    QMetaObject::Connection trace_; // DALMURE_CLERK_TRACE: each focus change in the steps
 
     DalmureWidget& w() { return f_.w(); }
     QtPlatform& p() { return f_.p(); }
@@ -280,9 +281,16 @@ class QtClerkTest : public QObject {
         return true;
     }
     // A key that is not typing (Esc, Tab, F3, the move keys), sent to the keyboard's widget.
-    void press(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    // Checked as a typed key is: it must find the keyboard where the account says.
+    bool press(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        if (!keyboardWhereExpected())
+            return fail(
+                QStringLiteral("%1 should go to the %2, the keyboard is on %3")
+                    .arg(QKeySequence(static_cast<int>(k) | static_cast<int>(mods)).toString(),
+                         QLatin1String(nameOf(where_)), nameOfFocus()));
         QTest::keyClick(QApplication::focusWidget(), k, mods);
         QCoreApplication::processEvents();
+        return true;
     }
 
     // Every annotation as the account has it: descriptions, and notes in the data rows or,
@@ -388,8 +396,6 @@ class QtClerkTest : public QObject {
     // --- The actions ---------------------------------------------------------------------
 
     bool click() {
-        if (where_ == Where::Find && without(QStringLiteral("list-from-find")))
-            return true;
         const int i = visibleAnno();
         if (i < 0)
             return true;
@@ -399,8 +405,6 @@ class QtClerkTest : public QObject {
         return true;
     }
     bool doubleClick() {
-        if (where_ == Where::Find && without(QStringLiteral("list-from-find")))
-            return true;
         const int i = visibleAnno(true);
         if (i < 0)
             return true;
@@ -414,8 +418,6 @@ class QtClerkTest : public QObject {
         return true;
     }
     bool rightClick() {
-        if (where_ == Where::Find && without(QStringLiteral("list-from-find")))
-            return true;
         const int i = visibleAnno();
         if (i < 0)
             return true;
@@ -496,7 +498,8 @@ class QtClerkTest : public QObject {
     }
     bool escape() {
         const Where before = where_;
-        press(Qt::Key_Escape);
+        if (!press(Qt::Key_Escape))
+            return false;
         if (before == Where::Notes || before == Where::List)
             where_ = Where::Grid;
         else if (before == Where::Find) {
@@ -508,7 +511,8 @@ class QtClerkTest : public QObject {
     bool tab() {
         const bool back = chance(50);
         steps_.last() += back ? QStringLiteral("back") : QString();
-        press(back ? Qt::Key_Backtab : Qt::Key_Tab, back ? Qt::ShiftModifier : Qt::NoModifier);
+        if (!press(back ? Qt::Key_Backtab : Qt::Key_Tab, back ? Qt::ShiftModifier : Qt::NoModifier))
+            return false;
         return takeKeyboardAsItIs();
     }
     bool moveKey() {
@@ -523,7 +527,8 @@ class QtClerkTest : public QObject {
                        : k == Qt::Key_Home ? 0
                        : k == Qt::Key_End  ? count() - 1
                                            : -1;
-        press(k);
+        if (!press(k))
+            return false;
         if (expected < 0 || findShown_)
             expected = w().selected();
         if (w().selected() != expected)
@@ -536,7 +541,8 @@ class QtClerkTest : public QObject {
     bool openFind() {
         if (where_ != Where::Notes && where_ != Where::List && where_ != Where::Grid)
             return true;
-        press(Qt::Key_F, Qt::ControlModifier);
+        if (!press(Qt::Key_F, Qt::ControlModifier))
+            return false;
         findShown_ = true;
         where_ = Where::Find;
         findText_ = f_.findLine()->text();
@@ -558,7 +564,9 @@ class QtClerkTest : public QObject {
         steps_.last() += QStringList{"F3", "Shift+F3", "Enter", "Esc"}[k];
         if (k == 3)
             return escape();
-        press(k == 2 ? Qt::Key_Return : Qt::Key_F3, k == 1 ? Qt::ShiftModifier : Qt::NoModifier);
+        if (!press(k == 2 ? Qt::Key_Return : Qt::Key_F3,
+                   k == 1 ? Qt::ShiftModifier : Qt::NoModifier))
+            return false;
         // The next match's notes take the keyboard; with no match it stays where it was.
         if (focused() == p().editorWidget())
             where_ = Where::Notes, sel_ = w().selected();
@@ -778,10 +786,18 @@ class QtClerkTest : public QObject {
                         std::move(options)));
         QVERIFY(w().glossaryAdd(QStringLiteral("lef"), QStringLiteral("Me Marc Lefebvre")));
         p().setModalDriver([this](QWidget* modal) { driveModal(modal); });
+        if (qEnvironmentVariableIsSet("DALMURE_CLERK_TRACE"))
+            trace_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget*) {
+                if (!steps_.isEmpty())
+                    steps_.last() += QStringLiteral(" [%1]").arg(nameOfFocus());
+            });
         connect(&w(), &DalmureWidget::annoDeleteRequest, this,
                 [this](qint16& index) { confirmDelete(index); });
     }
-    void cleanup() { f_.close(); }
+    void cleanup() {
+        disconnect(trace_);
+        f_.close();
+    }
 
     void everyKeyLandsWhereTheClerkMeantIt() {
         seed_ = static_cast<unsigned>(fromEnv("DALMURE_CLERK_SEED", 21));
@@ -804,6 +820,26 @@ class QtClerkTest : public QObject {
                 continue;
             }
             steps_ << QString::fromUtf8(a->name);
+            // With the list's handling under a shown find bar left out, the clerk closes the
+            // bar with its button before anything but the bar's own keys.
+            if (findShown_ && without(QStringLiteral("list-under-find")) &&
+                a->run != &QtClerkTest::findKeys && a->run != &QtClerkTest::openFind &&
+                !(a->run == &QtClerkTest::type && where_ == Where::Find)) {
+                steps_.last().prepend(QStringLiteral("close the find bar, "));
+                // From the keyboard: Ctrl+F, Esc; from the host's field, with the mouse.
+                if (where_ != Where::Host && where_ != Where::Button) {
+                    if ((where_ != Where::Find && !openFind()) || !escape())
+                        continue;
+                } else {
+                    QTest::mouseClick(
+                        p().findBarWidget()->findChild<QWidget*>(QStringLiteral("FindClose")),
+                        Qt::LeftButton);
+                    QCoreApplication::processEvents();
+                    findShown_ = false;
+                    if (!takeKeyboardAsItIs())
+                        continue;
+                }
+            }
             const bool ran = (this->*a->run)();
             // The event loop runs between two of the clerk's actions.
             QCoreApplication::processEvents();
@@ -812,8 +848,18 @@ class QtClerkTest : public QObject {
             // none, or with the menu that closed.
             if (QApplication::activeWindow() != f_.window() &&
                 QApplication::activeModalWidget() == nullptr &&
-                QApplication::activePopupWidget() == nullptr)
+                QApplication::activePopupWidget() == nullptr) {
                 (void)backToFront(f_.window());
+                QApplication::setActiveWindow(f_.window());
+            }
+            if (qEnvironmentVariableIsSet("DALMURE_CLERK_TRACE"))
+                steps_.last() +=
+                    QStringLiteral(" {active %1 popup %2 modal %3}")
+                        .arg(QApplication::activeWindow()
+                                 ? QApplication::activeWindow()->metaObject()->className()
+                                 : "-",
+                             QApplication::activePopupWidget() ? "y" : "n",
+                             QApplication::activeModalWidget() ? "y" : "n");
             if (ran)
                 listAsAccounted();
             if (findShown_ && !p().findBarWidget()->isVisible())
