@@ -39,6 +39,8 @@ void DalmurePrivate::AnnoAdd(Str& strAnnoTime, Str& strAnnoDesc, Str& strAnnoDat
             journalNotes(inserted, strAnnoData);
             findUpdated(inserted);
             notesEditor().setText(strAnnoData);
+            // The clerk goes on typing after the host's text, as after any opening of the notes.
+            notesEditor().setSelStart(static_cast<std::int32_t>(strAnnoData.size()));
         }
         finished = true;
     });

@@ -135,10 +135,11 @@ class DalmurePrivate : private platform::Notifications,
     void SetRowHeight(std::int16_t& row, bool& scroll, bool& editing);
     void EnsureVisible(std::int32_t& row);
     void ClearCellBackColor();
-    // Lays the open editor over the notes row of the selected annotation as the grid shows it
-    // now, or hides it while that row is out of view (it keeps its text and focus, and is shown
-    // again when the row is back). Run after every change of row heights, top row or size.
-    void PlaceEditor();
+    // Lays the open editor over the notes row of the selected annotation, scrolling the list
+    // first when that row is out of view and keepInView (anything but the clerk's scrolling); a
+    // row still out of view hides the editor (it keeps its text and focus, and is shown again
+    // when the row is back). Run after every change of row heights, top row or size.
+    void PlaceEditor(bool keepInView = true);
     // The notes row the editor works on, -1 when the editor is closed or the row does not exist.
     std::int32_t editorRow();
 
@@ -169,6 +170,9 @@ class DalmurePrivate : private platform::Notifications,
     void onEditorLostFocus();
     // Commits typed notes before the host changes the list under the editor.
     void commitPendingEdit();
+    // A command button: the notes typed so far are committed, the command runs, and the
+    // keyboard is back in the notes of the selected annotation when the editor is open.
+    void onButtonClick(platform::ButtonId button);
     // The commit itself; markCommitted makes the written text the editor's new starting text.
     bool commitEditor(bool markCommitted);
     // Expands the abbreviation before the caret when ch, about to be typed there, ends it.
@@ -214,7 +218,7 @@ class DalmurePrivate : private platform::Notifications,
     }
     void editorKeyPress(std::int16_t& keyAscii) override { onEditorKeyPress(keyAscii); }
     void editorKeyUp(std::int16_t& keyCode, int shift) override { onEditorKeyUp(keyCode, shift); }
-    void buttonClick(platform::ButtonId button) override { commands_.buttonClicked(button); }
+    void buttonClick(platform::ButtonId button) override { onButtonClick(button); }
     void buttonMouseMove(platform::ButtonId button) override { commands_.buttonHovered(button); }
     void menuClick(platform::MenuItemId item) override { commands_.menuItemChosen(item); }
     void findRequested() override { openFind(); }
@@ -297,6 +301,8 @@ class DalmurePrivate : private platform::Notifications,
     // Private state, named as the control has always named it.
     std::int16_t iSelected = 0;
     bool blScrolling = false;
+    // PlaceEditor is scrolling the list to its row.
+    bool placing_ = false;
     std::int32_t lBackColor = 0;
     // The notes editor: open or not, the text it took the focus with, whether it holds notes of
     // the user's.

@@ -72,7 +72,9 @@ void DalmurePrivate::ResizeGrid() {
     trap(label::resizeGrid, [&] {
         bool hide = false;
         AllowRefreshPV(hide);
-        onGridScroll();
+        // As a scroll, but the notes being typed stay open: a resize is not the clerk's scroll.
+        if (!editorState_.isOpen())
+            onGridScroll();
 
         platform::Grid& g = grid();
         platform::Frame& frame3 = p_.frame(platform::FrameId::Frame3);
@@ -92,6 +94,13 @@ void DalmurePrivate::ResizeGrid() {
             p_.surface().yieldToPendingEvents();
             std::int16_t row = i;
             bool scroll = false, editing = false;
+            SetRowHeight(row, scroll, editing);
+        }
+        // The row of the notes being typed is sized by the editor's text, not yet committed.
+        const std::int32_t notesRow = editorRow();
+        if (notesRow >= 0) {
+            std::int16_t row = toInteger(static_cast<long long>(notesRow));
+            bool scroll = false, editing = true;
             SetRowHeight(row, scroll, editing);
         }
 
@@ -157,14 +166,28 @@ std::int32_t DalmurePrivate::editorRow() {
     return row < grid().rows() ? row : -1;
 }
 
-void DalmurePrivate::PlaceEditor() {
+void DalmurePrivate::PlaceEditor(bool keepInView) {
     if (!editorState_.isOpen())
         return;
     platform::Grid& g = grid();
     platform::TextBox& editor = notesEditor();
     try {
         const std::int32_t row = editorRow();
-        const std::int32_t pos = row < 0 ? -1 : g.rowPos(row);
+        std::int32_t pos = row < 0 ? -1 : g.rowPos(row);
+        // Whatever took the row out of view (a smaller control, the find bar's room, the list
+        // changing above it), the list scrolls it back, wholly shown when it fits; only the
+        // clerk's own scrolling leaves it away.
+        const auto outOfView = [&] {
+            return pos < 0 || pos >= g.height() ||
+                   (pos + g.rowHeight(row) > g.height() && g.rowHeight(row) <= g.height());
+        };
+        if (row >= 0 && keepInView && !placing_ && !g.rowHidden(row) && outOfView()) {
+            placing_ = true;
+            std::int32_t above = row - 1;
+            EnsureVisible(above);
+            placing_ = false;
+            pos = g.rowPos(row);
+        }
         // A row the find bar's filter hid is out of view as well.
         if (pos < 0 || pos >= g.height() || g.rowHidden(row)) {
             editor.hideKeepingFocus();

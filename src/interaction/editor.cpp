@@ -211,6 +211,21 @@ void DalmurePrivate::commitPendingEdit() {
     trap(label::editorLostFocus, [&] { commitEditor(true); });
 }
 
+// A button takes the keyboard only by Tab: clicked, it leaves the focus where it was, so the
+// notes are committed here, before the command's own events, as a focus loss commits them. When
+// the command is over, whatever its prompt or dialog answered, the keys go on into the notes
+// (unless the clerk was typing a search).
+void DalmurePrivate::onButtonClick(platform::ButtonId button) {
+    commitPendingEdit();
+    commands_.buttonClicked(button);
+    platform::TextBox& editor = notesEditor();
+    if (!editorState_.editsSelection() || !editor.visible() || editor.hasFocus() ||
+        findHoldsFocus()) {
+        return;
+    }
+    trap(label::editorLostFocus, [&] { editor.setFocus(); });
+}
+
 // Writes the editor's text into the data row of the selected annotation when it differs from the
 // text the editor was opened with, then tells the host. markCommitted makes the written text the
 // new starting point, for commits made while the editor keeps the focus.

@@ -185,7 +185,8 @@ void DalmurePrivate::onGridScroll() {
         std::int16_t escape = 27;
         onEditorKeyPress(escape);
     }
-    PlaceEditor(); // a read-only editor stays open and follows its row
+    // A read-only editor stays open and follows its row, where the clerk scrolled it.
+    PlaceEditor(blScrolling);
 }
 
 void DalmurePrivate::onGridMouseMove() {

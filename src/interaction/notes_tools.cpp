@@ -40,7 +40,7 @@ bool DalmurePrivate::undoExpansion() {
     }
     const writing::TextEdit& edit = back->first;
     const auto at = static_cast<std::int32_t>(edit.start);
-    box.replaceRange(at, at + static_cast<std::int32_t>(edit.length), edit.text);
+    box.takeBack(at, at + static_cast<std::int32_t>(edit.length), edit.text);
     box.setSelStart(static_cast<std::int32_t>(back->second));
     return true;
 }

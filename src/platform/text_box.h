@@ -24,6 +24,12 @@ class TextBox : public PlacedComponent, public Appearance {
     // units [from, to) become text, the caret ends after it, and the change notification runs
     // as for a typed key. Unlike setText, the rest of the text and its scrolling stay.
     virtual void replaceRange(std::int32_t from, std::int32_t to, const Str& text) = 0;
+    // The control takes back its own last edit (an expansion put back): as replaceRange, and an
+    // editor with an undo history of its own steps back over that edit instead of recording a
+    // new one, so that its next undo goes on back through the typing.
+    virtual void takeBack(std::int32_t from, std::int32_t to, const Str& text) {
+        replaceRange(from, to, text);
+    }
 
     // Ranges of the text the user should look at again (misspelled words), in units of the
     // text, in order. They are shown until replaced; any edit clears them.

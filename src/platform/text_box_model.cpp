@@ -77,6 +77,12 @@ void TextBoxModel::replaceRange(std::int32_t from, std::int32_t to, const Str& t
     edit(from, to, text, true);
 }
 
+void TextBoxModel::takeBack(std::int32_t from, std::int32_t to, const Str& text) {
+    takingBack_ = true;
+    edit(from, to, text, true);
+    takingBack_ = false;
+}
+
 void TextBoxModel::setMarkedRanges(std::vector<Range> ranges) {
     // Kept only when they lie in the text, in order and apart.
     const auto n = static_cast<std::int32_t>(text_.size());
@@ -300,8 +306,11 @@ void TextBoxModel::edit(std::int32_t from, std::int32_t to, StrView text, bool t
     clearMarks();
     selStart_ = from + static_cast<std::int32_t>(text.size());
     selLength_ = 0;
-    if (tellView && view_) {
-        view_->textEdited(from, to - from, static_cast<std::int32_t>(text.size()));
+    const auto inserted = static_cast<std::int32_t>(text.size());
+    if (tellView && view_ && takingBack_) {
+        view_->editTakenBack(from, to - from, inserted);
+    } else if (tellView && view_) {
+        view_->textEdited(from, to - from, inserted);
     }
     changed();
 }

@@ -28,6 +28,10 @@ class TextBoxView {
     // A key edited the text: the units [at, at + removed) of the old text became the units
     // [at, at + inserted) of the new one.
     virtual void textEdited(std::int32_t at, std::int32_t removed, std::int32_t inserted) = 0;
+    // As textEdited, for an edit that takes back the control's last one (TextBox::takeBack).
+    virtual void editTakenBack(std::int32_t at, std::int32_t removed, std::int32_t inserted) {
+        textEdited(at, removed, inserted);
+    }
     virtual void selectionMoved() = 0;
     virtual void geometryChanged() = 0;
     virtual void visibilityChanged() = 0;
@@ -58,6 +62,7 @@ class TextBoxModel final : public Placed<TextBox> {
     void setSelStart(std::int32_t pos) override;
     std::int32_t selLength() const override { return selLength_; }
     void replaceRange(std::int32_t from, std::int32_t to, const Str& text) override;
+    void takeBack(std::int32_t from, std::int32_t to, const Str& text) override;
     void setMarkedRanges(std::vector<Range> ranges) override;
     const std::vector<Range>& markedRanges() const override { return marks_; }
     bool visible() const override { return visible_; }
@@ -126,6 +131,7 @@ class TextBoxModel final : public Placed<TextBox> {
     std::int32_t backColor_;
     double fontSize_;
     bool visible_ = false, readOnly_ = false, focus_ = false;
+    bool takingBack_ = false; // the edit under way is a takeBack
 };
 
 } // namespace dalmure::platform

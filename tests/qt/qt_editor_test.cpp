@@ -73,9 +73,7 @@ class QtEditorTest : public QObject {
     void editsOfTheWidgetKeepTheHostsLineBreaks() {
         QPlainTextEdit* ed = p().editorWidget();
         w().annoAdd(QStringLiteral("10:10:00"), QStringLiteral("Third"), QStringLiteral("a\nb\nc"));
-        QCOMPARE(p().editor().selStart(), 0); // the host's text is put in from code
-        QTest::keyClick(ed, Qt::Key_End, Qt::ControlModifier);
-        QCOMPARE(p().editor().selStart(), 5);
+        QCOMPARE(p().editor().selStart(), 5); // the caret after the host's text
         QTest::keyClick(ed, Qt::Key_Left, Qt::ShiftModifier);
         QTest::keyClick(ed, Qt::Key_Delete);
         QCOMPARE(p().editor().text(), Str(u"a\nb\n"));
@@ -129,6 +127,54 @@ class QtEditorTest : public QObject {
         f_.leave();
         QCOMPARE(modified.count(), 2);
         QCOMPARE(w().annoData(0), QStringLiteral(" un deux"));
+    }
+
+    // The notes being typed stay in view: the window shrinking under the last annotation's
+    // notes scrolls the list to keep them shown, and keys typed after the clerk scrolled them
+    // away bring them back first. No key is lost on the way.
+    void theEditedNotesStayInView_data() {
+        QTest::addColumn<bool>("clerkScrolls");
+        QTest::newRow("the window shrinks") << false;
+        QTest::newRow("the clerk scrolls away") << true;
+    }
+    void theEditedNotesStayInView() {
+        QFETCH(bool, clerkScrolls);
+        for (int i = 2; i < 14; ++i)
+            w().annoAdd(QStringLiteral("10:%1:00").arg(10 + i), QStringLiteral("A%1").arg(i));
+        const int last = 2 * 13 + 1;
+        f_.focusGrid(1);
+        press(Qt::Key_End);
+        QCOMPARE(w().selected(), 13);
+        typeKeys(QStringLiteral("D4"));
+        const auto shownAndTyping = [&](const char* when) {
+            QVERIFY2(p().editorWidget()->isVisible(), when);
+            QVERIFY2(f_.editorOver(last, 1), when);
+            QVERIFY2(p().cellRect(last, 1).bottom() <= f_.viewport()->height(), when);
+            QCOMPARE(focused(), static_cast<QWidget*>(p().editorWidget()));
+        };
+        if (clerkScrolls) {
+            QWidget* vp = f_.viewport();
+            const QPoint at = vp->rect().center();
+            for (int i = 0; i < 20; ++i) {
+                QWheelEvent wheel(at, vp->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                                  Qt::NoModifier, Qt::NoScrollPhase, false);
+                QApplication::sendEvent(vp, &wheel);
+            }
+            QVERIFY(!f_.viewport()->rect().intersects(p().cellRect(last, 1)));
+            typeKeys(QStringLiteral("E5"));
+            shownAndTyping("after the clerk scrolled away");
+        } else {
+            f_.window()->resize(700, 300);
+            QCoreApplication::processEvents();
+            shownAndTyping("shrunk");
+            typeKeys(QStringLiteral("E5"));
+            f_.window()->resize(700, 560);
+            QCoreApplication::processEvents();
+            shownAndTyping("grown again");
+        }
+        typeKeys(QStringLiteral("F6"));
+        f_.leave();
+        QCOMPARE(w().annoData(13), QStringLiteral("D4E5F6"));
     }
 
     // A right click on the notes opens Qt's text menu (undo, copy, paste ...) with the control's

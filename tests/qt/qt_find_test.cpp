@@ -3,6 +3,7 @@
 // hear of it is in qt_accessibility_test.cpp.
 #include "qt_test_support.h"
 
+#include <QShortcut>
 #include <QSignalSpy>
 #include <QToolButton>
 
@@ -182,6 +183,61 @@ class QtFindTest : public QObject {
         f_.clickCell(1, 1);
         press(Qt::Key_F3);
         QCOMPARE(w().selected(), 0);
+    }
+
+    // The keys of finding are the control's before the host's shortcuts on the same keys (the
+    // demo adds annotations on F2..F9): Ctrl+F in the notes or the list, F3 and Shift+F3 while
+    // the bar is shown, Enter and Esc in the bar. Every other key still reaches the host.
+    void theKeysOfFindingComeBeforeTheHostsShortcuts_data() {
+        QTest::addColumn<bool>("barShown");
+        QTest::addColumn<bool>("inNotes");
+        QTest::addColumn<QKeyCombination>("key");
+        QTest::addColumn<int>("hostFired");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<bool>("barAfter");
+        const QKeyCombination f3(Qt::Key_F3), f2(Qt::Key_F2);
+        QTest::newRow("F3 in the bar") << true << false << f3 << 0 << 1 << true;
+        QTest::newRow("Shift+F3 in the bar")
+            << true << false << QKeyCombination(Qt::ShiftModifier, Qt::Key_F3) << 0 << 2 << true;
+        QTest::newRow("Enter in the bar")
+            << true << false << QKeyCombination(Qt::Key_Return) << 0 << 1 << true;
+        QTest::newRow("Esc in the bar")
+            << true << false << QKeyCombination(Qt::Key_Escape) << 0 << 3 << false;
+        QTest::newRow("F3 in the notes") << true << true << f3 << 0 << 2 << true;
+        QTest::newRow("Ctrl+F in the notes")
+            << false << true << QKeyCombination(Qt::ControlModifier, Qt::Key_F) << 0 << 1 << true;
+        QTest::newRow("F2 in the bar") << true << false << f2 << 1 << 3 << true;
+        QTest::newRow("F2 in the notes") << false << true << f2 << 1 << 1 << false;
+        QTest::newRow("F3 in the notes, no bar") << false << true << f3 << 1 << 1 << false;
+    }
+    void theKeysOfFindingComeBeforeTheHostsShortcuts() {
+        QFETCH(bool, barShown);
+        QFETCH(bool, inNotes);
+        QFETCH(QKeyCombination, key);
+        QFETCH(int, hostFired);
+        QFETCH(int, selected);
+        QFETCH(bool, barAfter);
+        if (barShown) {
+            findFromGrid(QStringLiteral("temoin"));
+            if (inNotes)
+                press(Qt::Key_Return);
+        } else {
+            f_.openNotes(3);
+        }
+        // The host window's shortcuts, as the demo sets them.
+        int fired = 0;
+        for (QKeyCombination k : {QKeyCombination(Qt::Key_F2), QKeyCombination(Qt::Key_F3),
+                                  QKeyCombination(Qt::ShiftModifier, Qt::Key_F3),
+                                  QKeyCombination(Qt::ControlModifier, Qt::Key_F),
+                                  QKeyCombination(Qt::Key_Return), QKeyCombination(Qt::Key_Escape)})
+            connect(new QShortcut(QKeySequence(k), f_.window()), &QShortcut::activated, this,
+                    [&fired] { ++fired; });
+        press(key.key(), key.keyboardModifiers());
+        QCOMPARE(fired, hostFired);
+        QCOMPARE(w().selected(), selected);
+        QCOMPARE(bar()->isVisible(), barAfter);
+        for (int k = 0; k < 4; ++k)
+            QCOMPARE(w().annoData(k), k == 2 ? kDeposee : QString());
     }
 
     // The close button does what Esc does.

@@ -1,10 +1,15 @@
 // The control from the keyboard alone, with real key events on the offscreen platform: Tab and
-// Shift+Tab through its parts and out to the host's fields.
+// Shift+Tab through its parts and out to the host's fields; where the keys go once a command
+// button has run.
 #include "qt_test_support.h"
+
+#include <QSignalSpy>
+#include <QToolButton>
 
 using namespace dalmure;
 using namespace dalmure::qt;
 using namespace dalmure::qt::testing;
+using platform::ButtonId;
 
 class QtKeyboardTest : public QObject {
     Q_OBJECT
@@ -87,10 +92,19 @@ class QtKeyboardTest : public QObject {
         QCOMPARE(walk(stops, true), back.join(QLatin1Char(' ')));
     }
 
-    // From the keyboard alone: notes typed are kept when Tab leaves them, and Space on a command
-    // reached by Shift+Tab runs it (rename, through its prompt).
-    void tabLeavesTheNotesAndSpaceRunsACommand() {
+    // From the keyboard alone: notes typed are kept when Tab leaves them, and Space or Enter on
+    // a command reached by Shift+Tab runs it (rename, through its prompt). The button shows
+    // that it has the keyboard.
+    void tabLeavesTheNotesAndAKeyRunsACommand_data() {
+        QTest::addColumn<Qt::Key>("key");
+        QTest::newRow("Space") << Qt::Key_Space;
+        QTest::newRow("Enter") << Qt::Key_Return;
+    }
+    void tabLeavesTheNotesAndAKeyRunsACommand() {
+        QFETCH(Qt::Key, key);
         w().annoAdd(QStringLiteral("10:00:00"), QStringLiteral("Opening"));
+        QToolButton* rename = p().buttonWidget(ButtonId::Rename);
+        const QImage unfocused = rename->grab().toImage();
         f_.elsewhere()->setFocus(Qt::MouseFocusReason);
         QCOMPARE(walk(8, false).section(QLatin1Char(' '), -1), QStringLiteral("notes"));
         QTest::keyClicks(p().editorWidget(), QStringLiteral("sworn in"));
@@ -98,16 +112,66 @@ class QtKeyboardTest : public QObject {
         QCOMPARE(focusName(), QStringLiteral("after"));
         QCOMPARE(w().annoData(0), QStringLiteral("sworn in"));
 
-        bool prompted = false;
+        int prompted = 0;
         p().setModalDriver([&](QWidget* modal) {
-            prompted = modal->findChild<QLineEdit*>() != nullptr;
+            prompted += modal->findChild<QLineEdit*>() != nullptr ? 1 : 0;
             answerPrompt(modal, QStringLiteral("Opening statement"));
         });
         QCOMPARE(walk(7, true).section(QLatin1Char(' '), -1), QStringLiteral("CWButton4"));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-        QVERIFY(prompted);
+        QVERIFY2(rename->grab().toImage() != unfocused, "no focus shown on the button");
+        QTest::keyClick(QApplication::focusWidget(), key);
+        QCOMPARE(prompted, 1);
         QCOMPARE(w().annoDesc(0), QStringLiteral("Opening statement"));
         QCOMPARE(w().annoData(0), QStringLiteral("sworn in"));
+    }
+
+    // A command run from its button by the mouse: the notes typed so far are committed before
+    // the command's own events, the button never takes the keyboard, and once the command is
+    // over, whatever its prompt or dialog answered, the next keys go on into the same notes.
+    void aButtonLeavesTheKeyboardInTheNotes_data() {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QString>("answer"); // to its prompt; empty: cancelled
+        QTest::addColumn<QString>("events");
+        QTest::newRow("print, dialog cancelled") << int(ButtonId::Print) << QString() << "M";
+        QTest::newRow("view") << int(ButtonId::View) << QString() << "M";
+        QTest::newRow("rename cancelled") << int(ButtonId::Rename) << QString() << "M";
+        QTest::newRow("rename answered") << int(ButtonId::Rename) << "Witness"
+                                         << "M D";
+        QTest::newRow("delete refused by the host") << int(ButtonId::Delete) << QString() << "M R";
+        QTest::newRow("play") << int(ButtonId::Play) << QString() << "M";
+    }
+    void aButtonLeavesTheKeyboardInTheNotes() {
+        QFETCH(int, button);
+        QFETCH(QString, answer);
+        QFETCH(QString, events);
+        const auto id = static_cast<ButtonId>(button);
+        f_.close();
+        QtPlatformOptions options = printingInto(f_.folder() + QStringLiteral("/out.pdf"));
+        options.htmlProgram = Str(u"/bin/true");
+        QVERIFY(f_.open({}, {}, options, true));
+        QStringList seen;
+        connect(&w(), &DalmureWidget::annoModified, this, [&] { seen << "M"; });
+        connect(&w(), &DalmureWidget::annoModifiedDesc, this, [&] { seen << "D"; });
+        connect(&w(), &DalmureWidget::annoDeleteRequest, this, [&] { seen << "R"; });
+        QSignalSpy printed(&w(), &DalmureWidget::printFinished);
+        w().annoAdd(QStringLiteral("10:00:00"), QStringLiteral("Opening"));
+        w().annoAdd(QStringLiteral("10:05:00"), QStringLiteral("Clerk"));
+        f_.openNotes(1);
+        typeKeys(QStringLiteral(" P1"));
+        p().setModalDriver([answer](QWidget* modal) { answerPrompt(modal, answer); });
+
+        QToolButton* b = p().buttonWidget(id);
+        QCOMPARE(b->focusPolicy(), Qt::TabFocus);
+        QTest::mouseClick(b, Qt::LeftButton);
+        if (id == ButtonId::Print)
+            QVERIFY(printed.wait(90000) || printed.count() > 0);
+        QVERIFY(backToFront(f_.window()));
+        QCOMPARE(seen.join(QLatin1Char(' ')), events);
+        QCOMPARE(focusName(), QStringLiteral("notes"));
+        typeKeys(QStringLiteral(" P3"));
+        f_.leave();
+        QCOMPARE(w().annoData(0), QStringLiteral(" P1 P3"));
+        QCOMPARE(w().annoDesc(0), answer.isEmpty() ? QStringLiteral("Opening") : answer);
     }
 };
 

@@ -81,15 +81,25 @@ class QtNotesWritingTest : public QObject {
                  QStringLiteral("Le t\u00e9moin voit l\u2019accus\u00e9. PROC\u00c8S-VERBAL\r\n"));
     }
 
-    void ctrlZRightAfterAnExpansionPutsTheAbbreviationBack() {
+    // One Ctrl+Z right after an expansion puts the abbreviation back; every further one is the
+    // editor's own undo, stepping back over the typing, never expanding again.
+    void ctrlZRightAfterAnExpansionPutsTheAbbreviationBackOnce() {
         typeKeys(QStringLiteral("le tem "), editor());
         QCOMPARE(editor()->toPlainText(), QStringLiteral("le t\u00e9moin "));
         QTest::keyClick(editor(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(editor()->toPlainText(), QStringLiteral("le tem "));
         QCOMPARE(editor()->textCursor().position(), 7);
+        QString before = editor()->toPlainText();
+        for (int i = 0; i < 3; ++i) {
+            QTest::keyClick(editor(), Qt::Key_Z, Qt::ControlModifier);
+            const QString now = editor()->toPlainText();
+            QVERIFY2(now.size() < before.size() || now.isEmpty(), qPrintable(now));
+            QVERIFY2(QStringLiteral("le tem ").startsWith(now), qPrintable(now));
+            before = now;
+        }
         typeKeys(QStringLiteral("x"), editor());
         f_.leave();
-        QCOMPARE(w().annoData(0), QStringLiteral("le tem x"));
+        QCOMPARE(w().annoData(0), before + QStringLiteral("x"));
     }
 
     void ctrlZAfterOtherTypingIsTheEditorsOwnUndo() {

@@ -86,6 +86,23 @@ class QtWidgetTest : public QObject {
         QCOMPARE(w().selected(), 2);
     }
 
+    // The host's data text loaded into the notes leaves the caret after its last character:
+    // what the clerk types next goes on from there.
+    void typingGoesOnAfterTheHostsDataText_data() {
+        QTest::addColumn<QString>("data");
+        QTest::newRow("one line") << QStringLiteral("Jugement le 19 avril");
+        QTest::newRow("lone LF line breaks") << QStringLiteral("Jugement\nle 19 avril\n");
+    }
+    void typingGoesOnAfterTheHostsDataText() {
+        QFETCH(QString, data);
+        addThree();
+        w().annoAdd(QStringLiteral("11:00:00"), QStringLiteral("Jugement"), data);
+        QCOMPARE(focused(), static_cast<QWidget*>(p().editorWidget()));
+        typeKeys(QStringLiteral(" L2"));
+        f_.leave();
+        QCOMPARE(w().annoData(3), data + QStringLiteral(" L2"));
+    }
+
     // A session that crashed while the clerk typed: the widget lists it, brings back what the
     // host is missing, and the clerk goes on typing into the recovered notes.
     void aCrashedSessionIsRecoveredAndTypingGoesOn() {

@@ -1,16 +1,20 @@
-// The command buttons: tool buttons that report clicks, mouse moves and their tips.
+// The command buttons: tool buttons that report clicks, mouse moves and their tips. A button
+// takes the keyboard only by Tab (a click leaves it where the clerk types), shows it with a
+// ring in the desktop's highlight colour, and runs its command on Space or Enter.
 #include "platform/qt/qt_internal.h"
 
 #include "control/design.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 
 namespace dalmure::qt {
 
 ButtonWidget::ButtonWidget(Context& ctx, platform::ButtonId id, QWidget* parent)
     : QToolButton(parent), ctx_(ctx), id_(id) {
     setMouseTracking(true);
-    setFocusPolicy(Qt::StrongFocus);
+    setFocusPolicy(Qt::TabFocus);
     setAutoRaise(false);
     setToolButtonStyle(Qt::ToolButtonIconOnly);
     setIcon(commandIcon(id));
@@ -27,6 +31,27 @@ void ButtonWidget::mouseMoveEvent(QMouseEvent* e) {
     e->accept(); // the surface under the button does not see the move
     if (ctx_.sink)
         ctx_.sink->buttonMouseMove(id_);
+}
+
+void ButtonWidget::keyPressEvent(QKeyEvent* e) {
+    const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+    if (enter && (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        e->accept();
+        click();
+        return;
+    }
+    QToolButton::keyPressEvent(e);
+}
+
+void ButtonWidget::paintEvent(QPaintEvent* e) {
+    QToolButton::paintEvent(e);
+    if (!hasFocus())
+        return;
+    QPainter painter(this);
+    QPen pen(palette().color(QPalette::Highlight), 2);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(rect().adjusted(1, 1, -1, -1));
 }
 
 QtButton::QtButton(Context& ctx, platform::ButtonId id, QWidget* surface, QtFrame* frame)

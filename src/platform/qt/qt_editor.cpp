@@ -320,6 +320,33 @@ void QtTextBox::textEdited(std::int32_t, std::int32_t, std::int32_t) {
     showSelection();
 }
 
+// The widget's undo history holds the control's edit (an expansion) and the key typed after it.
+// Stepping back over them, until the document is the model's text short of what was typed
+// since, leaves the history as the clerk's own typing made it; what is typed again joins it. A
+// history that never gets there is stepped forward again, and the model's text set as an edit.
+void QtTextBox::editTakenBack(std::int32_t at, std::int32_t removed, std::int32_t inserted) {
+    constexpr int kMostSteps = 3;
+    QTextDocument* doc = w_->document();
+    const QString now = displayOf(model_.text());
+    const auto reachable = [&] {
+        const QString was = documentText(w_);
+        const Difference d = differenceOf(was, now);
+        return d.prefix + d.suffix == was.size();
+    };
+    syncing_ = true;
+    int steps = 0;
+    while (steps < kMostSteps && doc->isUndoAvailable() && !reachable()) {
+        doc->undo();
+        ++steps;
+    }
+    if (!reachable()) {
+        for (; steps > 0 && doc->isRedoAvailable(); --steps)
+            doc->redo();
+    }
+    syncing_ = false;
+    textEdited(at, removed, inserted);
+}
+
 void QtTextBox::selectionMoved() {
     showSelection();
 }

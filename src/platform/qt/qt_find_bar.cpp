@@ -1,7 +1,7 @@
 // The find bar on Qt: a line to type into, the count and a close button, in a row across the
 // top of Frame3. Every key of finding is taken here, by one event filter on the grid, the notes
 // and the line: Ctrl+F asks for the bar, Enter and F3 for the next match (Shift+F3 the one
-// before), Esc closes it.
+// before), Esc closes it. The same filter claims those keys from the host's shortcuts.
 #include "platform/qt/qt_internal.h"
 
 #include <QHBoxLayout>
@@ -37,25 +37,42 @@ FindBarWidget::FindBarWidget(QWidget* parent) : QWidget(parent) {
 }
 
 bool FindKeys::eventFilter(QObject* watched, QEvent* e) {
-    if (e->type() != QEvent::KeyPress || ctx_.sink == nullptr)
+    const bool override = e->type() == QEvent::ShortcutOverride;
+    if ((e->type() != QEvent::KeyPress && !override) || ctx_.sink == nullptr)
         return false;
     auto* k = static_cast<QKeyEvent*>(e);
     const Qt::KeyboardModifiers mods =
         k->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
     const bool inBar = watched == bar_.widget()->line;
     const bool shown = bar_.visible();
-    if (k->key() == Qt::Key_F && mods == Qt::ControlModifier) {
-        ctx_.sink->findRequested();
-    } else if (k->key() == Qt::Key_F3 && shown && (mods & ~Qt::ShiftModifier) == 0) {
-        ctx_.sink->findNext((mods & Qt::ShiftModifier) != 0);
-    } else if (inBar && (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter)) {
-        ctx_.sink->findNext((mods & Qt::ShiftModifier) != 0);
-    } else if (inBar && k->key() == Qt::Key_Escape && mods == 0) {
-        ctx_.sink->findClosed();
-    } else {
+    const bool enter = k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter;
+    enum class Act { None, Request, Next, Close } act = Act::None;
+    if (k->key() == Qt::Key_F && mods == Qt::ControlModifier)
+        act = Act::Request;
+    else if (k->key() == Qt::Key_F3 && shown && (mods & ~Qt::ShiftModifier) == 0)
+        act = Act::Next;
+    else if (inBar && enter)
+        act = Act::Next;
+    else if (inBar && k->key() == Qt::Key_Escape && mods == 0)
+        act = Act::Close;
+    if (act == Act::None)
         return false;
-    }
     k->accept();
+    // The keys of finding are the control's before the host's shortcuts on the same keys: the
+    // override accepted, the key itself comes next as a key press.
+    if (override)
+        return true;
+    switch (act) {
+    case Act::Request:
+        ctx_.sink->findRequested();
+        break;
+    case Act::Next:
+        ctx_.sink->findNext((mods & Qt::ShiftModifier) != 0);
+        break;
+    default:
+        ctx_.sink->findClosed();
+        break;
+    }
     return true;
 }
 

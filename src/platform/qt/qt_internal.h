@@ -369,6 +369,7 @@ class QtTextBox final : public platform::TextBoxView {
     // --- platform::TextBoxView ---
     void textReplaced() override;
     void textEdited(std::int32_t at, std::int32_t removed, std::int32_t inserted) override;
+    void editTakenBack(std::int32_t at, std::int32_t removed, std::int32_t inserted) override;
     void selectionMoved() override;
     void geometryChanged() override { applyGeometry(); }
     void visibilityChanged() override;
@@ -399,6 +400,8 @@ class ButtonWidget final : public QToolButton {
 
   protected:
     void mouseMoveEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
 
   private:
     Context& ctx_;
