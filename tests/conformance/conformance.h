@@ -6,6 +6,7 @@
 
 #include "control/dalmure_p.h"
 #include "host_platform.h"
+#include "notification_log.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -73,6 +74,36 @@ template <class Kind> class PlatformTest : public ::testing::Test {
   private:
     std::unique_ptr<host::HostPlatform> host_;
     std::unique_ptr<DalmurePrivate> control_;
+};
+
+using test::Log;
+using test::NotificationLog;
+
+// A platform with the grid's frame shown, as start-up leaves it, and every notification written
+// down in rec.
+template <class Kind> class LoggedPlatformTest : public PlatformTest<Kind> {
+  protected:
+    void SetUp() override {
+        PlatformTest<Kind>::SetUp();
+        rec = std::make_unique<NotificationLog>(this->platform());
+        this->platform().setNotifications(rec.get());
+        this->platform().frame(platform::FrameId::Frame3).setVisible(true);
+    }
+    void TearDown() override {
+        this->platform().setNotifications(nullptr);
+        PlatformTest<Kind>::TearDown();
+    }
+    // The editor shown with the focus and the caret at the end, as the control opens it.
+    void openEditor(const Str& text = u"") {
+        platform::TextBox& ed = this->editor();
+        ed.setText(text);
+        ed.setVisible(true);
+        ed.setFocus();
+        ed.setSelStart(static_cast<std::int32_t>(text.size()));
+        rec->log.clear();
+    }
+
+    std::unique_ptr<NotificationLog> rec;
 };
 
 } // namespace dalmure::conformance

@@ -5,6 +5,7 @@
 #include "harness.h"
 #include "journal/journal.h"
 #include "support/text.h"
+#include "tmpfs_mount.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,6 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
-#include <sys/mount.h>
 #include <unistd.h>
 #include <vector>
 
@@ -76,32 +76,6 @@ inline void writeFile(const std::string& path, const std::string& bytes) {
     out << bytes;
 }
 
-// A tmpfs mounted on a folder for the length of a test. Mounting needs privileges a test may
-// not have: mounted() then says so and the test is skipped.
-class TmpfsMount {
-  public:
-    TmpfsMount(const std::string& where, const std::string& options, bool readOnly)
-        : where_(where) {
-        fs::create_directories(where);
-        mounted_ = ::mount("tmpfs", where.c_str(), "tmpfs", readOnly ? MS_RDONLY : 0,
-                           options.c_str()) == 0;
-    }
-    ~TmpfsMount() {
-        if (mounted_)
-            ::umount2(where_.c_str(), MNT_DETACH);
-    }
-    TmpfsMount(const TmpfsMount&) = delete;
-    TmpfsMount& operator=(const TmpfsMount&) = delete;
-    bool mounted() const { return mounted_; }
-    // Makes the mounted file system read-only (or writable again).
-    bool remount(bool readOnly, const std::string& options) {
-        return ::mount("tmpfs", where_.c_str(), "tmpfs", MS_REMOUNT | (readOnly ? MS_RDONLY : 0),
-                       options.c_str()) == 0;
-    }
-
-  private:
-    std::string where_;
-    bool mounted_ = false;
-};
+using dalmure::test::TmpfsMount;
 
 } // namespace dalmure::journal::test

@@ -5,6 +5,7 @@
 // and FIFOs swapped in while it starts. Everything that might hang or that changes the process
 // runs in a child.
 #include "test_support.h"
+#include "tmpfs_mount.h"
 
 #include <gtest/gtest.h>
 
@@ -435,10 +436,9 @@ TEST(AppFolderFiles, TwoProcessesViewingInOneFolderLeaveOneCasesWholePage) {
 // In a mount namespace of its own: the application folder on a small tmpfs, and /dev/log a
 // socket of ours, to see what reaches the system log.
 std::string fullDiskCase(const std::string& mountPoint) {
-    if (::unshare(CLONE_NEWNS) != 0)
-        return "SKIP unshare refused";
-    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        ::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=16m,mode=0700") != 0 ||
+    if (std::string why = ownMountNamespace(); !why.empty())
+        return why;
+    if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=16m,mode=0700") != 0 ||
         ::mount("tmpfs", "/dev", "tmpfs", 0, "size=64k,mode=0755") != 0)
         return "SKIP mount refused";
     const int sink = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK, 0);

@@ -1,12 +1,12 @@
 // The in-memory platform seen from the control: refusals and the popup menu's choice. The editor's
 // typing and focus rules are proven on every platform by the conformance tests.
+#include "notification_log.h"
 #include "platform/design.h"
 #include "platform/headless/headless_platform.h"
 #include "support/errors.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,46 +16,10 @@ namespace {
 using platform::ButtonId;
 using platform::MenuItemId;
 
-// Writes down every notification and happening as a short line; optional hooks let a test act
-// like a handler of the control.
-class Recorder : public platform::Notifications, public HappeningSink {
+// The notifications, and the popup menu the platform shows, as short lines.
+class Recorder : public test::NotificationLog, public HappeningSink {
   public:
-    explicit Recorder(HeadlessPlatform& p) : p_(p) {}
-
-    std::vector<std::string> log;
-    std::function<void()> onMouseUp;
-
-    void gridClick() override { log.push_back("click " + cell()); }
-    void gridDblClick() override { log.push_back("dblclick " + cell()); }
-    void gridKeyPress(std::int16_t& k) override { log.push_back("gridkey " + std::to_string(k)); }
-    void gridLeaveCell() override { log.push_back("leave " + cell()); }
-    void gridScroll() override {}
-    void gridMouseMove(int, int, double, double) override {}
-    void gridMouseUp(int button, int, double, double) override {
-        log.push_back("mouseup " + std::to_string(button));
-        if (onMouseUp) {
-            onMouseUp();
-        }
-    }
-    void editorChange() override { log.push_back("change " + toUtf8(p_.editor().text())); }
-    void editorGotFocus() override { log.push_back("got"); }
-    void editorLostFocus() override { log.push_back("lost"); }
-    void editorKeyDown(std::int16_t& k, int shift) override {
-        log.push_back("down " + std::to_string(k) + (shift ? "+shift" : ""));
-    }
-    void editorKeyPress(std::int16_t& k) override { log.push_back("press " + std::to_string(k)); }
-    void editorKeyUp(std::int16_t& k, int) override { log.push_back("up " + std::to_string(k)); }
-    void buttonClick(ButtonId b) override {
-        log.push_back("button " + std::string(platform::buttonName(b)));
-    }
-    void buttonMouseMove(ButtonId) override {}
-    void menuClick(MenuItemId m) override {
-        log.push_back("menuclick " + std::string(platform::menuItemName(m)));
-    }
-    void surfaceMouseMove(int, int, double, double) override {}
-    void surfaceEnterFocus() override {}
-    void surfaceResize() override {}
-    void ambientChanged(const Str&) override {}
+    using NotificationLog::NotificationLog;
 
     void menu(const std::vector<MenuItemState>& items, std::optional<MenuItemId> chosen) override {
         std::string line = "menu";
@@ -72,12 +36,6 @@ class Recorder : public platform::Notifications, public HappeningSink {
     void navigate(const Str&) override {}
     void printSize(std::int16_t) override {}
     void pointer(int) override {}
-
-  private:
-    std::string cell() const {
-        return std::to_string(p_.grid().row()) + "," + std::to_string(p_.grid().col());
-    }
-    HeadlessPlatform& p_;
 };
 
 class HeadlessUserTest : public ::testing::Test {
@@ -101,7 +59,7 @@ class HeadlessUserTest : public ::testing::Test {
     Recorder rec{p};
 };
 
-using Log = std::vector<std::string>;
+using test::Log;
 
 // Clicks, double clicks and scrolls out of range and a hidden button are refused on every
 // platform (the conformance tests); the in-memory platform's own refusals are here.

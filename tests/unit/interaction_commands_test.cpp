@@ -1,5 +1,6 @@
 // The command buttons: the delete request answered from inside the event, rename (its focus,
-// its prompt, what it leaves alone, its 16-bit overflow) and the entry-style pair.
+// its prompt, what it leaves alone, its 16-bit overflow). The entry-style pair is played by the
+// style2-enter scenario.
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -113,25 +114,6 @@ TEST_F(Commands, RenameWithoutSelectionAsksNothingAndPast16BitRowsIsLogged) {
     const auto lines = h.app.logEntries("errDalmure_CWButton4_Click");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].number, "6");
-}
-
-TEST_F(Commands, StyleButtonsToggleTheEntryStyle) {
-    platform::CommandButton& one = h.button(ButtonId::EntryStyleTwo);
-    platform::CommandButton& two = h.button(ButtonId::EntryStyleOne);
-    ASSERT_TRUE(one.visible());
-    ASSERT_TRUE(press(ButtonId::EntryStyleTwo));
-    EXPECT_EQ(c().PVStyle, 2);
-    EXPECT_TRUE(two.visible());
-    EXPECT_FALSE(one.visible());
-    ASSERT_TRUE(press(ButtonId::EntryStyleOne));
-    EXPECT_EQ(c().PVStyle, 1);
-    EXPECT_TRUE(one.visible());
-    EXPECT_FALSE(two.visible());
-    // Locked: every click shows item 0 and sets 1.
-    c().LockPVStyle = true;
-    ASSERT_TRUE(press(ButtonId::EntryStyleTwo));
-    EXPECT_EQ(c().PVStyle, 1);
-    EXPECT_TRUE(one.visible());
 }
 
 } // namespace

@@ -1,10 +1,9 @@
 // A session that ends without closing (a crash, a kill) leaves its journal; the next control
 // in the same application folder lists it and brings back what the host did not keep.
 #include "test_support.h"
+#include "tmpfs_mount.h"
 
 #include "journal/journal.h"
-
-#include <sys/mount.h>
 
 namespace dalmure::test {
 namespace {
@@ -116,20 +115,6 @@ TEST_F(ControlTest, AControlThatEndsNormallyLeavesNoJournal) {
 
 // --- A journal that cannot be written ---------------------------------------------------------
 
-// In a mount namespace of its own, the journals' folder of appFolder becomes a small tmpfs,
-// mounted read-only when asked. Returns "" when done, else why the case cannot run here.
-std::string journalsOnTmpfs(const std::string& appFolder, bool readOnly) {
-    const std::string journals = appFolder + "/Recovery";
-    fs::create_directories(journals);
-    if (::unshare(CLONE_NEWNS) != 0)
-        return "SKIP unshare refused";
-    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        ::mount("tmpfs", journals.c_str(), "tmpfs", readOnly ? MS_RDONLY : 0,
-                "size=256k,mode=0700") != 0)
-        return "SKIP mount refused";
-    return "";
-}
-
 // The clerk's work while the journal fails: adds, typed and committed notes, a delete. The list
 // must hold exactly this afterwards.
 std::string workOn(DalmurePrivate& c, headless::HeadlessPlatform& p, int from, int count) {
@@ -152,8 +137,11 @@ std::string journalEntries(const TempAppFolder& app) {
 
 // The folder is read-only from the start: the control works as before, with one log line.
 std::string readOnlyJournalCase(const std::string& appFolder) {
-    if (std::string why = journalsOnTmpfs(appFolder, true); !why.empty())
+    if (std::string why = ownMountNamespace(); !why.empty())
         return why;
+    TmpfsMount journals(appFolder + "/Recovery", "size=256k,mode=0700", true);
+    if (!journals.mounted())
+        return "SKIP mount refused";
     headless::HeadlessOptions options;
     options.now = fixedNow();
     headless::HeadlessPlatform platform(options);
@@ -170,8 +158,11 @@ std::string readOnlyJournalCase(const std::string& appFolder) {
 // The disk fills up during the hearing: the control goes on, one log line; a crash after that
 // still offers what reached the journal before the disk was full.
 std::string fullJournalCase(const std::string& appFolder) {
-    if (std::string why = journalsOnTmpfs(appFolder, false); !why.empty())
+    if (std::string why = ownMountNamespace(); !why.empty())
         return why;
+    TmpfsMount journals(appFolder + "/Recovery", "size=256k,mode=0700", false);
+    if (!journals.mounted())
+        return "SKIP mount refused";
     const std::string crashed = inChild([&] {
         headless::HeadlessOptions options;
         options.now = fixedNow();

@@ -2,18 +2,14 @@
 // can compare their order on each platform; hooks let a test act as a handler of the control.
 #pragma once
 
-#include "conformance.h"
 #include "platform/platform.h"
-#include "test_support.h"
-
-#include <memory>
 
 #include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
-namespace dalmure::conformance {
+namespace dalmure::test {
 
 class NotificationLog : public platform::Notifications {
   public:
@@ -22,6 +18,7 @@ class NotificationLog : public platform::Notifications {
     std::vector<std::string> log;
     std::function<void(std::int16_t&)> onKeyDown;
     std::function<void(std::int16_t&)> onKeyPress;
+    std::function<void()> onMouseUp;
     // With gridOnly set, the grid's notifications alone, each with the current cell as it was
     // when it came ("click@3,1").
     bool gridOnly = false;
@@ -36,8 +33,10 @@ class NotificationLog : public platform::Notifications {
     void gridMouseUp(int button, int, double, double) override {
         if (button == platform::kRightButton)
             grid("mouseup " + std::to_string(button));
+        if (onMouseUp)
+            onMouseUp();
     }
-    void editorChange() override { note("change " + test::s(p_.editor().text())); }
+    void editorChange() override { note("change " + toUtf8(p_.editor().text())); }
     void editorGotFocus() override { note("got"); }
     void editorLostFocus() override { note("lost"); }
     void editorKeyDown(std::int16_t& k, int shift) override {
@@ -78,31 +77,4 @@ class NotificationLog : public platform::Notifications {
 
 using Log = std::vector<std::string>;
 
-// A platform with the grid's frame shown, as start-up leaves it, and every notification written
-// down in rec.
-template <class Kind> class LoggedPlatformTest : public PlatformTest<Kind> {
-  protected:
-    void SetUp() override {
-        PlatformTest<Kind>::SetUp();
-        rec = std::make_unique<NotificationLog>(this->platform());
-        this->platform().setNotifications(rec.get());
-        this->platform().frame(platform::FrameId::Frame3).setVisible(true);
-    }
-    void TearDown() override {
-        this->platform().setNotifications(nullptr);
-        PlatformTest<Kind>::TearDown();
-    }
-    // The editor shown with the focus and the caret at the end, as the control opens it.
-    void openEditor(const Str& text = u"") {
-        platform::TextBox& ed = this->editor();
-        ed.setText(text);
-        ed.setVisible(true);
-        ed.setFocus();
-        ed.setSelStart(static_cast<std::int32_t>(text.size()));
-        rec->log.clear();
-    }
-
-    std::unique_ptr<NotificationLog> rec;
-};
-
-} // namespace dalmure::conformance
+} // namespace dalmure::test
