@@ -3,9 +3,9 @@
 # Usage: scripts/court-server.sh [FOLDER]
 # Starts a PostgreSQL 15 cluster in FOLDER (kept, and used again if it holds one; a new
 # temporary folder, removed at the end, when none is given), owned by the postgres user when run
-# as root (FOLDER's parents must let it through), listening only on a Unix socket in FOLDER. Creates the database `hearings`, its owner role
-# (which creates the schema) and two login roles: `station` (records) and `chambers` (follows,
-# reads only). Prints the connection strings, then runs two dalmure-host stations: the
+# as root (FOLDER's parents must let it through), listening only on a Unix socket in FOLDER.
+# Creates the database `hearings`, its owner role (which creates the schema) and two login roles:
+# `station` (records) and `chambers` (follows, reads only). Prints the connection strings, then runs two dalmure-host stations: the
 # courtroom's creates a hearing and records into it, the chambers' follows it and shows what
 # arrived. The server keeps running until Enter is pressed.
 set -euo pipefail
