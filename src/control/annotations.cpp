@@ -55,18 +55,35 @@ std::size_t DalmurePrivate::addAnnotations(const std::vector<NewAnnotation>& bat
     trap(label::annoAdd, [&] {
         commitPendingEdit();
         platform::Grid& g = grid();
+        // The journal takes the batch in one transaction, once the list holds it (or as far
+        // as the list took it).
+        std::vector<journal::Journal::Added> journaled;
+        struct Flush {
+            DalmurePrivate& d;
+            std::vector<journal::Journal::Added>& records;
+            ~Flush() {
+                if (d.journal_ && !records.empty()) {
+                    d.journalCaseFields();
+                    d.journal_->addedAll(records);
+                }
+            }
+        } flush{*this, journaled};
         for (const NewAnnotation& a : batch) {
             const std::int32_t pos = list_.insert(a.time, a.description);
             const std::int32_t inserted = pos / 2;
-            journalAdded(inserted, a.time, a.description, Str());
+            if (feed_)
+                feed_->added(inserted, a.time, a.description);
             findInserted(inserted);
             if (!a.notes.empty()) {
                 g.setRow(pos + 1);
                 g.setCol(1);
                 g.setText(a.notes);
-                journalNotes(inserted, a.notes);
+                if (feed_)
+                    feed_->notesCommitted(inserted, a.notes);
                 findUpdated(inserted);
             }
+            if (journal_)
+                journaled.push_back({inserted, a.time, a.description, a.notes});
             lastPos = pos;
             ++added;
         }
