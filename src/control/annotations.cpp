@@ -49,6 +49,67 @@ void DalmurePrivate::AnnoAdd(Str& strAnnoTime, Str& strAnnoDesc, Str& strAnnoDat
         list_.recountTimeOrder();
 }
 
+std::size_t DalmurePrivate::addAnnotations(const std::vector<NewAnnotation>& batch) {
+    std::size_t added = 0;
+    std::int32_t lastPos = -1;
+    trap(label::annoAdd, [&] {
+        commitPendingEdit();
+        platform::Grid& g = grid();
+        // The journal takes the batch in one transaction, once the list holds it (or as far
+        // as the list took it).
+        std::vector<journal::Journal::Added> journaled;
+        struct Flush {
+            DalmurePrivate& d;
+            std::vector<journal::Journal::Added>& records;
+            ~Flush() {
+                if (d.journal_ && !records.empty()) {
+                    d.journalCaseFields();
+                    d.journal_->addedAll(records);
+                }
+            }
+        } flush{*this, journaled};
+        for (const NewAnnotation& a : batch) {
+            const std::int32_t pos = list_.insert(a.time, a.description);
+            const std::int32_t inserted = pos / 2;
+            if (feed_)
+                feed_->added(inserted, a.time, a.description);
+            findInserted(inserted);
+            if (!a.notes.empty()) {
+                g.setRow(pos + 1);
+                g.setCol(1);
+                g.setText(a.notes);
+                if (feed_)
+                    feed_->notesCommitted(inserted, a.notes);
+                findUpdated(inserted);
+            }
+            if (journal_)
+                journaled.push_back({inserted, a.time, a.description, a.notes});
+            lastPos = pos;
+            ++added;
+        }
+    });
+    if (added < batch.size())
+        list_.recountTimeOrder();
+    if (lastPos < 0) {
+        PlaceEditor();
+        return added;
+    }
+    // The last one added, scrolled to the top and selected as AnnoAdd leaves it.
+    trap(label::annoAdd, [&] {
+        platform::Grid& g = grid();
+        std::int32_t top = lastPos;
+        EnsureVisible(top);
+        g.setRow(lastPos + 1);
+        g.setCol(1);
+        onGridClick();
+        const Str& notes = batch[added - 1].notes;
+        if (!notes.empty())
+            notesEditor().setSelStart(static_cast<std::int32_t>(notes.size()));
+    });
+    PlaceEditor();
+    return added;
+}
+
 // --- Reading -----------------------------------------------------------------------------
 
 std::int16_t DalmurePrivate::AnnoCount() {

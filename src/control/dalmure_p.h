@@ -306,6 +306,13 @@ class DalmurePrivate : private platform::Notifications,
     // editor showing that annotation's notes, untouched since it opened, shows the new ones.
     void renameAnnotation(std::int32_t index, const Str& description);
     void replaceNotes(std::int32_t index, const Str& notes);
+    // Many annotations at once (a hearing opened from elsewhere): the list, journal, find bar
+    // and feed end as after one AnnoAdd of each, in order, but the scroll, selection and editor
+    // follow only the last. Returns how many were added (fewer when the list refused one).
+    struct NewAnnotation {
+        Str time, description, notes;
+    };
+    std::size_t addAnnotations(const std::vector<NewAnnotation>& batch);
 
     platform::Platform& p_;
     // The annotations in the grid's rows and their time order (control/annotations.cpp adds the

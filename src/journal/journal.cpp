@@ -313,6 +313,55 @@ struct Journal::Impl {
         wait(std::move(change));
         return false;
     }
+    // Changes in one transaction, or else waiting in memory in order, as submit does each.
+    bool submitAll(std::vector<Change> changes) {
+        if (!ready())
+            return false;
+        std::unique_lock<std::timed_mutex> guard(dbMutex, std::defer_lock);
+        const auto handOff = std::chrono::steady_clock::now() + kHandOff;
+        while (syncWaiting.load() && std::chrono::steady_clock::now() < handOff)
+            std::this_thread::yield();
+        if (!behind() && guard.try_lock_until(handOff) && !behind()) {
+            int rc = sqlite3_exec(db.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+            if (rc == SQLITE_OK) {
+                for (const Change& change : changes)
+                    if ((rc = execute(change)) != SQLITE_DONE)
+                        break;
+                if (rc == SQLITE_DONE)
+                    rc = sqlite3_exec(db.get(), "COMMIT", nullptr, nullptr, nullptr);
+            }
+            if (rc == SQLITE_OK) {
+                changed();
+                if (saidFailing)
+                    writtenAgain();
+                return true;
+            }
+            noteSqliteFailure(rc);
+            if (!sqlite3_get_autocommit(db.get()))
+                sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+            tell();
+        }
+        if (guard.owns_lock())
+            guard.unlock();
+        for (Change& change : changes)
+            wait(std::move(change));
+        return false;
+    }
+    Change recordOf(Kind kind, std::int32_t index, const Str* a, const Str* b, const Str* c) {
+        Change change;
+        change.what = Change::What::Record;
+        change.kind = static_cast<int>(kind);
+        change.seq = lastSeq += 2;
+        change.index = index;
+        if (a)
+            change.a = *a;
+        if (b)
+            change.b = *b;
+        if (c)
+            change.c = *c;
+        change.at = now();
+        return change;
+    }
     void wait(Change change) {
         bool tooMuch;
         {
@@ -777,6 +826,20 @@ std::unique_ptr<Journal> Journal::start(const Str& appFolder, std::string_view f
 
 bool Journal::added(std::int32_t index, const Str& time, const Str& description, const Str& data) {
     return impl_->record(Kind::Added, index, &time, &description, &data);
+}
+
+bool Journal::addedAll(const std::vector<Added>& batch) {
+    if (!impl_->ready())
+        return false;
+    std::vector<Change> changes;
+    changes.reserve(batch.size());
+    const Str none;
+    for (const Added& a : batch) {
+        changes.push_back(impl_->recordOf(Kind::Added, a.index, &a.time, &a.description, &none));
+        if (!a.notes.empty())
+            changes.push_back(impl_->recordOf(Kind::Notes, a.index, &a.notes, nullptr, nullptr));
+    }
+    return impl_->submitAll(std::move(changes));
 }
 
 bool Journal::deleted(std::int32_t index) {

@@ -103,6 +103,13 @@ class Journal {
     bool renamed(std::int32_t index, const Str& description);
     bool notesCommitted(std::int32_t index, const Str& notes);
     bool cleared();
+    // Many annotations added at once (a hearing opened from elsewhere), in one transaction:
+    // each as added() then, with notes, notesCommitted() would record it.
+    struct Added {
+        std::int32_t index = 0;
+        Str time, description, notes;
+    };
+    bool addedAll(const std::vector<Added>& batch);
     bool caseField(CaseField field, const Str& value);
     // The editor's whole text for annotation index, replacing the previous live text. Committed
     // notes for that annotation, its deletion or a clear end it; so does liveTextDropped().

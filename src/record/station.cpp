@@ -91,21 +91,26 @@ bool Station::open(const std::string& id) {
     control_.NoDossier = dossier_ = h.noDossier;
     control_.DateCreated = date_ = h.dateCreated;
     control_.UserName = user_ = h.userName;
-    // The grid is hidden while the hearing fills it, as a host does for many changes.
+    // One batch, the grid hidden while it fills: the feed's calls it causes take the loaded
+    // identities in order and queue nothing.
+    std::vector<DalmurePrivate::NewAnnotation> batch;
+    batch.reserve(loaded->annotations.size());
+    for (const Annotation& a : loaded->annotations)
+        batch.push_back({a.time, a.description, a.notes});
+    loading_ = &loaded->annotations;
+    loadingNext_ = 0;
     bool refresh = false;
     control_.AllowRefreshPV(refresh);
+    control_.addAnnotations(batch);
+    refresh = true;
+    control_.AllowRefreshPV(refresh);
+    loading_ = nullptr;
     for (const Annotation& a : loaded->annotations) {
-        applying_ = a.id;
-        Str time = a.time, desc = a.description, notes = a.notes;
-        control_.AnnoAdd(time, desc, notes);
-        applying_.clear();
         shown_[a.id] = a.notesChange;
         shownText_[a.id] = a.notes;
         if (!a.notesChange.empty())
             current_[a.id] = {a.notesChange, a.notes, a.station};
     }
-    refresh = true;
-    control_.AllowRefreshPV(refresh);
     outbox_->exec("INSERT INTO cursor (hearing, seq) VALUES (?, ?) ON CONFLICT (hearing) DO "
                   "UPDATE SET seq = excluded.seq",
                   {id, std::to_string(cursor_)});
@@ -129,11 +134,16 @@ std::string Station::annotationId(std::int32_t index) const {
 // --- The control's own changes ------------------------------------------------------------
 
 bool Station::targets(std::int32_t index) const {
-    return applyingAll_ || (!applying_.empty() && annotationId(index) == applying_);
+    return applyingAll_ || loading_ || (!applying_.empty() && annotationId(index) == applying_);
 }
 
 void Station::added(std::int32_t index, const Str& time, const Str& description) {
     const auto at = ids_.begin() + std::min<std::ptrdiff_t>(index, std::ssize(ids_));
+    if (loading_) {
+        if (loadingNext_ < loading_->size())
+            ids_.insert(at, (*loading_)[loadingNext_++].id);
+        return;
+    }
     if (!applying_.empty() && std::find(ids_.begin(), ids_.end(), applying_) == ids_.end()) {
         ids_.insert(at, applying_);
         return;

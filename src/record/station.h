@@ -109,6 +109,9 @@ class Station final : private ChangeFeed {
     Str dossier_, date_, user_;                // the case fields as sent
     std::string applying_;     // the annotation a change from elsewhere is being applied to
     bool applyingAll_ = false; // a clear from elsewhere
+    // The annotations a hearing being opened brings, and the next one the control will add.
+    const std::vector<Annotation>* loading_ = nullptr;
+    std::size_t loadingNext_ = 0;
     Link link_ = Link::Offline;
     bool fetchDue_ = true;
 };

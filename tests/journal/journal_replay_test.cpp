@@ -58,6 +58,15 @@ const std::vector<ReplayCase>& replayCases() {
          },
          {anno("10:00:00", "B", "b-data")},
          std::nullopt},
+        {"adds in one batch, with notes, then a delete",
+         [](Journal& j) {
+             j.addedAll({{0, u("10:00:00"), u("B"), u("")},
+                         {0, u("09:00:00"), u("A"), u("a-notes")},
+                         {2, u("11:00:00"), u("C"), u("c-notes")}});
+             j.deleted(1);
+         },
+         {anno("09:00:00", "A", "", "a-notes"), anno("11:00:00", "C", "", "c-notes")},
+         std::nullopt},
         {"renames and committed notes, the last of each winning",
          [](Journal& j) {
              threeOfThem(j);

@@ -124,6 +124,22 @@ TEST_P(HearingRecord, OpenedHearingHoldsTheListAndCaseFields) {
     EXPECT_EQ(s(listed->room), "Salle 4.10");
     EXPECT_EQ(s(listed->station), "A");
     EXPECT_EQ(hearing.size(), 32U);
+
+    // Opened in one batch: notes and out-of-order times keep their identities, the last one
+    // added is selected with its notes in the editor, and nothing is sent back.
+    for (Str t : {u"10:10:00", u"09:55:00"}) {
+        Str desc = u"Plaidoirie", notes = u"notes " + t;
+        a->c().AnnoAdd(t, desc, notes);
+    }
+    until({a.get()}, [&] { return a->station->pending() == 0; });
+    Desk c(connection, "C");
+    ASSERT_TRUE(c.station->open(hearing));
+    EXPECT_EQ(c.list(), a->list());
+    for (std::int32_t k = 0; k < 4; ++k)
+        EXPECT_EQ(c.station->annotationId(k), a->station->annotationId(k));
+    EXPECT_EQ(c.c().Selected(), 0);
+    EXPECT_EQ(s(c.harness.editor().text()), "notes 09:55:00");
+    EXPECT_EQ(c.station->pending(), 0U);
 }
 
 // Each change made on one station, and what the other then shows.
