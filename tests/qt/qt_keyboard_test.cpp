@@ -176,8 +176,8 @@ class QtKeyboardTest : public QObject {
 
     // The keyboard stays in the control and reaches the selected annotation's notes: the host
     // giving the widget the focus puts it in the open notes, or in the list; a resize leaves the
-    // list with it; a character typed on the list goes into the selected annotation's notes,
-    // even once the control's own work (a resize sizes every row) moved the current row.
+    // list with it, and a character typed there afterwards goes into the selected annotation's
+    // notes.
     void theKeyboardStaysWithTheSelectedAnnotation_data() {
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("focus");
