@@ -179,6 +179,9 @@ class DALMURE_QT_EXPORT DalmureWidget : public QWidget {
 
   protected:
     void resizeEvent(QResizeEvent* e) override;
+    // The host giving the widget the focus gives it to the control, which puts it in the notes
+    // or the list.
+    void focusInEvent(QFocusEvent* e) override;
 
   private:
     friend class DalmureWidgetPrivate;

@@ -81,6 +81,17 @@ void DalmurePrivate::NoModif(bool& blNoModifSet) {
 
 void DalmurePrivate::focusNotesEditor() {
     try {
+        // Open notes whose row the clerk scrolled away come back into view to take the keys.
+        const std::int32_t row = editorRow();
+        if (row >= 0 && !notesEditor().visible()) {
+            platform::Grid& g = grid();
+            const std::int32_t pos = g.rowPos(row);
+            if (pos < 0 || pos + g.rowHeight(row) > g.height()) {
+                std::int32_t top = row - 1;
+                EnsureVisible(top);
+            }
+            PlaceEditor();
+        }
         notesEditor().setFocus();
     } catch (...) {
         // A hidden editor cannot take the focus; nothing to report.

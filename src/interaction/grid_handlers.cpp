@@ -124,6 +124,16 @@ void DalmurePrivate::onGridKeyPress(std::int16_t& KeyAscii) {
     // The key opens the editor and the platform types it there, the first key of a note being
     // no different from the next.
     (void)KeyAscii;
+    // The notes are the selected annotation's: the control's own work (sizing the rows, the
+    // minutes, the host's reads) leaves the current row wherever it last went.
+    if (blValideGrid()) {
+        platform::Grid& g = grid();
+        const std::int32_t row = 2 * std::int32_t{iSelected};
+        if (row < g.rows() && g.row() / 2 != iSelected) {
+            g.setRow(row);
+            g.setCol(0);
+        }
+    }
     onGridClick();
 }
 

@@ -1,6 +1,6 @@
 // The control from the keyboard alone, with real key events on the offscreen platform: Tab and
 // Shift+Tab through its parts and out to the host's fields; where the keys go once a command
-// button has run.
+// button has run; where the host's focus and a resize leave them.
 #include "qt_test_support.h"
 
 #include <QSignalSpy>
@@ -172,6 +172,52 @@ class QtKeyboardTest : public QObject {
         f_.leave();
         QCOMPARE(w().annoData(0), QStringLiteral(" P1 P3"));
         QCOMPARE(w().annoDesc(0), answer.isEmpty() ? QStringLiteral("Opening") : answer);
+    }
+
+    // The keyboard stays in the control and reaches the selected annotation's notes: the host
+    // giving the widget the focus puts it in the open notes, or in the list; a resize leaves the
+    // list with it, and a character typed there afterwards goes into the selected annotation's
+    // notes.
+    void theKeyboardStaysWithTheSelectedAnnotation_data() {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("focus");
+        QTest::newRow("host focus, notes open") << "notes host"
+                                                << "notes";
+        QTest::newRow("host focus, empty list") << "host"
+                                                << "grid";
+        QTest::newRow("resize on the list") << "notes esc resize"
+                                            << "grid";
+        QTest::newRow("key on the list after a resize") << "notes esc resize type"
+                                                        << "notes";
+    }
+    void theKeyboardStaysWithTheSelectedAnnotation() {
+        QFETCH(QString, steps);
+        QFETCH(QString, focus);
+        const bool annotations = steps.startsWith(QStringLiteral("notes"));
+        if (annotations)
+            for (const char* t : {"10:00:00", "10:05:00", "10:10:00", "10:15:00"})
+                w().annoAdd(QString::fromLatin1(t), QStringLiteral("Witness"));
+        for (const QString& step : steps.split(QLatin1Char(' '))) {
+            if (step == QStringLiteral("notes")) {
+                f_.openNotes(2);
+            } else if (step == QStringLiteral("host")) {
+                f_.elsewhere()->setFocus(Qt::MouseFocusReason);
+                QCOMPARE(focusName(), QStringLiteral("before"));
+                w().setFocus();
+            } else if (step == QStringLiteral("esc")) {
+                press(Qt::Key_Escape);
+            } else if (step == QStringLiteral("resize")) {
+                f_.window()->resize(640, 420);
+            } else {
+                typeKeys(QStringLiteral("x"));
+            }
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(focusName(), focus);
+        if (steps.endsWith(QStringLiteral("type"))) {
+            f_.leave();
+            QCOMPARE(w().annoData(1), QStringLiteral("x"));
+        }
     }
 };
 

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QFocusEvent>
 #include <QResizeEvent>
 
 #include <dlfcn.h>
@@ -310,6 +311,12 @@ void DalmureWidget::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     if (d && d->control)
         d->platform->surfaceWidget()->resize(e->size());
+}
+
+void DalmureWidget::focusInEvent(QFocusEvent* e) {
+    QWidget::focusInEvent(e);
+    if (d && d->control)
+        d->platform->containerFocus();
 }
 
 } // namespace dalmure::qt

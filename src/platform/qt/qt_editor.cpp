@@ -394,10 +394,11 @@ void QtTextBox::visibilityChanged() {
         // Hidden with its row out of view, the editor keeps the focus: the real one waits on the
         // surface, where keys go nowhere and a click anywhere else is a focus loss. Hidden
         // without the control's focus, the widget may still hold the real one: it goes to the
-        // grid rather than to whatever widget Qt would pick next.
+        // grid rather than to whatever widget Qt would pick next (the surface while the grid is
+        // hidden too, the grid taking it back when shown).
         moving_ = true;
         parked_ = model_.hasFocus();
-        if (home_ && !parked_)
+        if (home_ && !parked_ && home_->isVisible())
             home_->setFocus(Qt::OtherFocusReason);
         else
             ctx_.surface->setFocus(Qt::OtherFocusReason);

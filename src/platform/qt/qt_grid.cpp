@@ -572,6 +572,10 @@ void QtGrid::visibilityChanged() {
     // Hidden while the control makes long changes: nothing is laid out or painted until it is
     // shown again, and the user's input goes nowhere meanwhile.
     view_->setUpdatesEnabled(v);
+    // Hidden with the keyboard, the list would hand it to whatever widget Qt picks next, often
+    // one of the host's: it waits on the control's surface and comes back when the list shows.
+    if (!v && view_->hasFocus())
+        ctx_.surface->setFocus(Qt::OtherFocusReason);
     view_->setVisible(v);
     // Notes that closed while the list was hidden (a failed selection) left the keyboard on the
     // control's own surface, where no key does anything: the list takes it back when shown.

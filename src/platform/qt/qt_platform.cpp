@@ -308,6 +308,12 @@ void QtPlatform::containerFocus() {
     impl_->entering = false;
     if (!impl_->entered && impl_->ctx.sink)
         impl_->ctx.sink->surfaceEnterFocus(); // the window is not active: no focus event came
+    // With no notes to take it, the keyboard goes on to the list rather than staying on the
+    // surface, where no key does anything (notes hidden out of view keep it there).
+    QTableView* list = impl_->grid->view();
+    if (QApplication::focusWidget() == surface && !impl_->editor->model().hasFocus() &&
+        list->isVisible())
+        list->setFocus(Qt::OtherFocusReason);
 }
 
 void QtPlatform::containerAmbientChanged(const Str& name) {
