@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -18,6 +19,29 @@ std::vector<std::string> allNames(std::string_view id) {
     const std::string db = dbName(id), fresh = newName(id);
     return {slotName(id),   db + "-wal",    db + "-shm", db,          fresh + "-journal",
             fresh + "-wal", fresh + "-shm", fresh,       lockName(id)};
+}
+
+bool plausibleId(std::string_view id) {
+    return !id.empty() && id.front() != '.' && std::all_of(id.begin(), id.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+               c == '-' || c == '_';
+    });
+}
+
+std::vector<std::string> namesIn(const files::Folder& folder) {
+    std::vector<std::string> out;
+    const int fd = ::openat(folder.descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return out;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return out;
+    }
+    while (const dirent* entry = ::readdir(dir))
+        out.emplace_back(entry->d_name);
+    ::closedir(dir);
+    return out;
 }
 
 std::optional<files::Folder> openJournalFolder(const Str& appFolder, std::string_view folderName,

@@ -38,6 +38,12 @@ inline std::string slotName(std::string_view id) {
 // Every name a journal may leave, its lock last.
 std::vector<std::string> allNames(std::string_view id);
 
+// An id a journal may carry: letters, digits, '-' and '_', not starting with a dot.
+bool plausibleId(std::string_view id);
+
+// The names in a folder, read through its descriptor.
+std::vector<std::string> namesIn(const files::Folder& folder);
+
 // The journals' folder, opened without following a link and made 0700; created when create is
 // set, nothing when it does not exist otherwise. Throws ControlError, its description naming the
 // folder.

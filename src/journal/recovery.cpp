@@ -23,13 +23,6 @@ bool endsWith(std::string_view s, std::string_view tail) {
     return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
 }
 
-bool plausibleId(std::string_view id) {
-    return !id.empty() && id.front() != '.' && std::all_of(id.begin(), id.end(), [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-               c == '-' || c == '_';
-    });
-}
-
 } // namespace
 
 struct Recovery::Impl {
@@ -47,22 +40,7 @@ struct Recovery::Impl {
         return folder ? folder->path() + "/" + name : name;
     }
 
-    // The names in the folder, read through its descriptor.
-    std::vector<std::string> names() const {
-        std::vector<std::string> out;
-        const int fd = ::openat(folder->descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0)
-            return out;
-        DIR* dir = ::fdopendir(fd);
-        if (!dir) {
-            ::close(fd);
-            return out;
-        }
-        while (const dirent* entry = ::readdir(dir))
-            out.emplace_back(entry->d_name);
-        ::closedir(dir);
-        return out;
-    }
+    std::vector<std::string> names() const { return namesIn(*folder); }
 
     void removeFiles(const std::string& id) {
         for (const auto& name : allNames(id))

@@ -25,29 +25,6 @@ struct Left {
     std::int64_t changed = 0; // seconds since the epoch: the newest of its files
 };
 
-std::vector<std::string> namesIn(const files::Folder& folder) {
-    std::vector<std::string> out;
-    const int fd = ::openat(folder.descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return out;
-    DIR* dir = ::fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
-        return out;
-    }
-    while (const dirent* entry = ::readdir(dir))
-        out.emplace_back(entry->d_name);
-    ::closedir(dir);
-    return out;
-}
-
-bool plausible(std::string_view id) {
-    return !id.empty() && id.front() != '.' && std::all_of(id.begin(), id.end(), [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-               c == '-' || c == '_';
-    });
-}
-
 } // namespace
 
 void keepSessionsWithin(const Str& appFolder, std::string_view folderName,
@@ -67,7 +44,7 @@ void keepSessionsWithin(const Str& appFolder, std::string_view folderName,
                 name.compare(name.size() - tail.size(), tail.size(), tail) != 0)
                 continue;
             const std::string id = name.substr(0, name.size() - tail.size());
-            if (plausible(id))
+            if (plausibleId(id))
                 (tail == ".db" ? ids : unmade).insert(id);
         }
     // What a start killed before its journal had its name left, once nobody holds its lock.
