@@ -389,19 +389,7 @@ struct Journal::Impl {
     bool record(Kind kind, std::int32_t index, const Str* a, const Str* b, const Str* c) {
         if (!ready())
             return false;
-        Change change;
-        change.what = Change::What::Record;
-        change.kind = static_cast<int>(kind);
-        change.seq = lastSeq += 2;
-        change.index = index;
-        if (a)
-            change.a = *a;
-        if (b)
-            change.b = *b;
-        if (c)
-            change.c = *c;
-        change.at = now();
-        return submit(std::move(change));
+        return submit(recordOf(kind, index, a, b, c));
     }
 
     // The editor's text (or none) into the slot, else into the database. True when it is in the
