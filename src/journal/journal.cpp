@@ -29,7 +29,7 @@
 // memory, as every change after it until the sync thread has written them all, in order, retrying
 // with a growing pause. A call whose change waits returns false: true means that change and every
 // one before it are in the journal. The first failure is reported once, and so is the moment the
-// journal holds everything again.
+// journal holds everything again; a lock held for less than kQuietLock is not reported at all.
 #include "journal/journal.h"
 
 #include "journal/journal_db.h"
@@ -104,6 +104,9 @@ constexpr auto kHandOff = std::chrono::milliseconds(6);
 // The pause before the sync thread tries a failing database again, doubled at each failure.
 constexpr auto kFirstRetry = std::chrono::milliseconds(20);
 constexpr auto kLastRetry = std::chrono::milliseconds(500);
+// A lock that another connection holds for less than this (a checkpoint on a busy machine) is a
+// moment's contention, not worth a line in the log: the changes wait and are written as usual.
+constexpr auto kQuietLock = std::chrono::milliseconds(250);
 // Changes waiting in memory are written this many to a transaction, so that the writer is never
 // held up long between two.
 constexpr std::size_t kBatch = 256;
@@ -171,6 +174,8 @@ struct Journal::Impl {
     std::size_t waitingBytes = 0;
     std::atomic<std::size_t> behindCount{0}; // waiting, and a batch being written
     bool failing = false;
+    bool failingOnLock = false; // only because another connection held the database
+    std::chrono::steady_clock::time_point failingSince;
     std::int32_t failureNumber = 0;
     std::string failureWhy;
     bool saidFailing = false; // the control thread's: what it last reported
@@ -208,14 +213,22 @@ struct Journal::Impl {
     bool behind() const { return behindCount.load() != 0; }
 
     // Why the database could not be written (any thread).
-    void noteFailure(std::int32_t number, const std::string& why) {
+    void noteFailure(std::int32_t number, const std::string& why, bool onLock = false) {
         std::lock_guard<std::mutex> guard(waitingMutex);
+        if (!failing) {
+            failingSince = std::chrono::steady_clock::now();
+            failingOnLock = onLock;
+        } else if (!onLock) {
+            failingOnLock = false;
+        }
         failing = true;
         failureNumber = number;
         failureWhy = why;
     }
     void noteSqliteFailure(int rc) {
-        noteFailure(errorNumber(rc, sqlite3_system_errno(db.get())), sqlite3_errmsg(db.get()));
+        const int primary = rc & 0xff;
+        noteFailure(errorNumber(rc, sqlite3_system_errno(db.get())), sqlite3_errmsg(db.get()),
+                    primary == SQLITE_BUSY || primary == SQLITE_LOCKED);
     }
     // On the control thread: one line when writing starts failing, one when all is written again.
     void tell() {
@@ -225,6 +238,9 @@ struct Journal::Impl {
             std::lock_guard<std::mutex> guard(waitingMutex);
             if (failing == saidFailing)
                 return;
+            if (failing && failingOnLock &&
+                std::chrono::steady_clock::now() - failingSince < kQuietLock)
+                return; // said once the lock has lasted
             saidFailing = failing;
             number = failureNumber;
             why = failureWhy;

@@ -373,12 +373,18 @@ int main(int argc, char** argv) {
         totalAcknowledged += acked;
         if (locked) {
             // Everything made under the lock was written once it was gone; the journal said
-            // that it could not write, and then that it could again (once each, unless a
-            // checkpoint's moment of contention made a second short episode).
+            // that it could not write, and then that it could again: once each, a moment's
+            // contention after the lock (a checkpoint on a busy machine) not being worth a
+            // line. The kill may come before a second episode is over.
             const int failing = shared->failingReports.load() + shared->otherReports.load();
-            if (acked < madeWhileLocked || shared->failingReports.load() != 1 ||
-                shared->writtenAgainReports.load() != failing || failing > 2) {
-                std::fprintf(stderr, "round %d: the lock was not lived through\n", round);
+            const int again = shared->writtenAgainReports.load();
+            if (acked < madeWhileLocked || shared->failingReports.load() != 1 || failing > 2 ||
+                !(again == failing || (failing == 2 && again == 1))) {
+                std::fprintf(stderr,
+                             "round %d: the lock was not lived through (%u of %u made under it "
+                             "acknowledged; %d failing, %d other, %d written again)\n",
+                             round, acked, madeWhileLocked, shared->failingReports.load(),
+                             shared->otherReports.load(), shared->writtenAgainReports.load());
                 ++problems;
             }
         }
