@@ -132,6 +132,15 @@ void DalmurePrivate::nextFound(bool backwards) {
             return;
         const auto k = static_cast<std::int32_t>(*found);
         platform::Grid& g = grid();
+        // The only match is the annotation whose notes are open: they stay as the clerk left
+        // them (opening them again would read the cell, without what was typed since).
+        if (k == iSelected && editorState_.isOpen() && editorRow() == 2 * k + 1) {
+            std::int32_t top = 2 * k;
+            const std::int32_t pos = g.rowPos(top);
+            if (pos < 0 || pos + g.rowHeight(top) + g.rowHeight(top + 1) > g.height())
+                EnsureVisible(top);
+            return;
+        }
         // As a click on the annotation's notes: the cell leaves, the new one becomes current,
         // then the click handling selects it and opens its notes.
         const std::int32_t notesRow = 2 * k + 1;

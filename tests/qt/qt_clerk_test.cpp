@@ -787,20 +787,11 @@ class QtClerkTest : public QObject {
     }
 
     // Whether that part of the input is left out: DALMURE_CLERK_WITHOUT names parts to leave
-    // out, and the parts where the widget still loses keys are left out unless
-    // DALMURE_CLERK_STILL_BROKEN=1 puts them back:
-    // - list-under-find: clicks, host calls and keys on the list while the find bar is shown
-    //   (notes typed from the list are lost at the next match); without it the clerk closes
-    //   the bar first.
-    // DALMURE_CLERK_WITHOUT=list-keys has the clerk click the selected annotation before typing
-    // on the list.
+    // out, e.g. list-under-find (clicks, host calls and keys on the list while the find bar is
+    // shown: the clerk closes the bar first), or list-keys (the clerk clicks the selected
+    // annotation before typing on the list).
     static bool without(const QString& part) {
-        static const QStringList stillBroken = {QStringLiteral("list-under-find")};
-        return qEnvironmentVariable("DALMURE_CLERK_WITHOUT")
-                   .split(QLatin1Char(','))
-                   .contains(part) ||
-               (stillBroken.contains(part) &&
-                qEnvironmentVariable("DALMURE_CLERK_STILL_BROKEN") != u"1");
+        return qEnvironmentVariable("DALMURE_CLERK_WITHOUT").split(QLatin1Char(',')).contains(part);
     }
     static int fromEnv(const char* name, int fallback) {
         bool ok = false;

@@ -20,6 +20,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QStyleHints>
 #include <QTextBlock>
 
 #include <algorithm>
@@ -266,12 +267,26 @@ void EditorWidget::focusInEvent(QFocusEvent* e) {
 }
 
 void EditorWidget::mousePressEvent(QMouseEvent* e) {
+    lastPress_ = e->timestamp();
     QPlainTextEdit::mousePressEvent(e);
     // The widget leaves the right button to its parent, where a press is a click on the
     // surface that takes the focus away: the notes would be committed before the menu's
     // choice changed them.
     if (e->button() == Qt::RightButton)
         e->accept();
+}
+
+// A double click whose first press was on the list (it opened the notes, and the list scrolled
+// them under the mouse) is the list's: it neither selects a word nor moves the caret, so that
+// what the clerk types next goes where opening the notes put it.
+void EditorWidget::mouseDoubleClickEvent(QMouseEvent* e) {
+    const quint64 interval =
+        static_cast<quint64>(QGuiApplication::styleHints()->mouseDoubleClickInterval());
+    if (lastPress_ == 0 || e->timestamp() < lastPress_ || e->timestamp() - lastPress_ > interval) {
+        e->accept();
+        return;
+    }
+    QPlainTextEdit::mouseDoubleClickEvent(e);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -328,11 +328,13 @@ class EditorWidget final : public QPlainTextEdit {
     void resizeEvent(QResizeEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
 
   private:
     // The menu a right click opens over the notes at at (in the widget's coordinates).
     QMenu* notesMenu(const QPoint& at);
     QtTextBox& box_;
+    quint64 lastPress_ = 0; // when the editor itself was last pressed (the event's timestamp)
 };
 
 // The text box component: the toolkit-free model, shown by an EditorWidget.
