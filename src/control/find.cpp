@@ -142,9 +142,12 @@ void DalmurePrivate::nextFound(bool backwards) {
             return;
         }
         // As a click on the annotation's notes: the cell leaves, the new one becomes current,
-        // then the click handling selects it and opens its notes.
+        // then the click handling selects it and opens its notes. The notes open elsewhere are
+        // left (and committed) even when the control's own work moved the current cell to the
+        // match already.
         const std::int32_t notesRow = 2 * k + 1;
-        if (g.row() != notesRow || g.col() != 1)
+        const std::int32_t openRow = editorRow();
+        if ((openRow >= 0 && openRow != notesRow) || g.row() != notesRow || g.col() != 1)
             onGridLeaveCell();
         g.setRow(notesRow);
         g.setCol(1);
