@@ -79,6 +79,30 @@ TEST_F(FindTest, DeletesRenamesCommitsAndClearKeepTheFilterRight) {
     EXPECT_EQ(s(h.platform->findBarCount()), "1 sur 2");
 }
 
+// F3 pressed in notes being typed: they are committed when the match is another annotation, even
+// when the control's own work left the current cell on that match already, and left as typed
+// when the only match is the annotation they belong to.
+TEST_F(FindTest, F3FromTheNotesKeepsWhatWasTyped) {
+    find("t\xc3\xa9moin"); // annotations 1 and 2
+    ASSERT_TRUE(h.platform->userClick(3, 1));
+    h.platform->userType(u(" vu"));
+    h.grid().setRow(5); // where a host read of annotation 2's notes leaves it
+    h.grid().setCol(1);
+    ASSERT_TRUE(h.platform->userFindKey(FindKey::F3));
+    EXPECT_EQ(h.c().Selected(), 2);
+    EXPECT_EQ(s(h.c().AnnoData(1)), " vu");
+
+    ASSERT_TRUE(h.platform->userFind());
+    h.platform->userType(u("\b\b\b\b\b\broy")); // annotation 1 alone
+    ASSERT_TRUE(h.platform->userClick(3, 1));
+    h.platform->userType(u(" bis"));
+    for (const FindKey key : {FindKey::F3, FindKey::ShiftF3})
+        ASSERT_TRUE(h.platform->userFindKey(key));
+    EXPECT_EQ(s(h.editor().text()), " vu bis");
+    h.platform->userClick(0, 0);
+    EXPECT_EQ(s(h.c().AnnoData(1)), " vu bis");
+}
+
 TEST(GridHiddenRows, HiddenRowsKeepTheirHeightButTakeNoRoom) {
     ControlHarness h;
     h.startSized();
