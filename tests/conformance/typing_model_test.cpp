@@ -4,6 +4,7 @@
 // of the annotation it was typed for. Whenever the editor is shown it must lie over the notes
 // of the annotation the account says it holds.
 #include "conformance.h"
+#include "random_steps.h"
 
 #include <cstdio>
 #include <random>
@@ -99,13 +100,11 @@ template <class Kind> class TypingModel : public PlatformTest<Kind> {
             }
         }
     }
-
-    int steps(int headless, int qt) const { return this->isQt() ? qt : headless; }
 };
 TYPED_TEST_SUITE(TypingModel, Platforms, PlatformNames);
 
 TYPED_TEST(TypingModel, EveryCharacterReachesTheAnnotationItWasTypedFor) {
-    this->run(20240316u, this->steps(1500, 150));
+    this->run(20240316u, test::randomSteps(this->isQt() ? 150 : 1500));
 }
 
 } // namespace dalmure::conformance

@@ -311,30 +311,26 @@ TEST(JournalLifetime, ChangesReachTheDiskOnceEachBurstAndNotWhileIdle) {
     EXPECT_LE(count(), 6) << "syncs while nothing changed";
 }
 
-TEST(JournalLifetime, NoFolderMeansNothingToRecoverAndNothingReported) {
+// Looking creates nothing; a name that is not a journal's id is never used as a path.
+TEST(JournalLifetime, NoFolderOrNoSuchIdMeansNothingToRecoverAndNothingTouched) {
     TempAppFolder app;
     Reports reports;
-    Recovery recovery(app.path(), kFolder, reports.sink());
-    EXPECT_TRUE(recovery.list().empty());
-    EXPECT_FALSE(recovery.replay("20240101-000000-0000000000000000").has_value());
-    EXPECT_FALSE(recovery.discard("20240101-000000-0000000000000000"));
-    EXPECT_TRUE(reports.seen.empty());
-    EXPECT_FALSE(fs::exists(app.journals())) << "looking must not create the folder";
-}
-
-TEST(JournalLifetime, NamesThatAreNotJournalIdsAreNeverUsedAsPaths) {
-    TempAppFolder app;
-    Reports reports;
-    auto journal = Journal::start(app.path(), kFolder, reports.options());
-    journal.reset();
-    writeFile(app.native() + "/victim.db", "keep me");
-    Recovery recovery(app.path(), kFolder, reports.sink());
-    for (const char* id : {"../victim", "", ".", "..", "a/b"}) {
-        EXPECT_FALSE(recovery.replay(id).has_value()) << id;
-        EXPECT_FALSE(recovery.discard(id)) << id;
+    const char* ids[] = {"20240101-000000-0000000000000000", "../victim", "", ".", "..", "a/b"};
+    for (const bool withFolder : {false, true}) {
+        if (withFolder) {
+            Journal::start(app.path(), kFolder, reports.options()).reset();
+            writeFile(app.native() + "/victim.db", "keep me");
+        }
+        Recovery recovery(app.path(), kFolder, reports.sink());
+        EXPECT_EQ(recovery.list().size(), withFolder ? 1u : 0u);
+        for (const char* id : ids) {
+            EXPECT_FALSE(recovery.replay(id).has_value()) << id;
+            EXPECT_FALSE(recovery.discard(id)) << id;
+        }
+        EXPECT_EQ(fs::exists(app.journals()), withFolder) << "looking must not create the folder";
     }
     EXPECT_EQ(readFile(app.native() + "/victim.db"), "keep me");
-    EXPECT_EQ(recovery.list().size(), 1u);
+    EXPECT_TRUE(reports.seen.empty());
 }
 
 // --- Into a control ----------------------------------------------------------------------
@@ -419,82 +415,49 @@ TEST_P(HearingRecovery, AnotherHearingsSessionNeverReplacesThisOnesNotes) {
     EXPECT_EQ(s(b.NoDossier), *c.dossierB || !sameHearing ? c.dossierB : "CASE-A");
 }
 
+const std::vector<Listed> kB{kOpeningB}, kBThenA{kOpeningB, kHearingA[0], kHearingA[1]},
+    kOlder{{"10:00:00", "Ouverture", "older notes"}};
 INSTANTIATE_TEST_SUITE_P(
     Hearings, HearingRecovery,
     ::testing::Values(
-        HearingCase{
-            "another_case_number", "", "CASE-B", "", {kOpeningB}, false, false, {kOpeningB}},
-        HearingCase{"another_case_number_brought_in_on_request",
-                    "",
-                    "CASE-B",
-                    "",
-                    {kOpeningB},
-                    true,
-                    true,
-                    {kOpeningB, kHearingA[0], kHearingA[1]}},
+        HearingCase{"another_case_number", "", "CASE-B", "", kB, false, false, kB},
+        HearingCase{"another_case_number_brought_in_on_request", "", "CASE-B", "", kB, true, true,
+                    kBThenA},
         HearingCase{
             "another_case_number_and_no_annotation_yet", "", "CASE-B", "", {}, false, false, {}},
-        HearingCase{"another_hearing_id_under_the_same_case_number",
-                    "H-A",
-                    "CASE-A",
-                    "H-B",
-                    {kOpeningB},
-                    false,
-                    false,
-                    {kOpeningB}},
-        HearingCase{"the_same_hearing_id_under_a_corrected_case_number",
-                    "H-A",
-                    "CASE-A2",
-                    "H-A",
-                    {{"10:00:00", "Ouverture", "older notes"}},
-                    false,
-                    true,
-                    kHearingA},
+        HearingCase{"another_hearing_id_under_the_same_case_number", "H-A", "CASE-A", "H-B", kB,
+                    false, false, kB},
+        HearingCase{"the_same_hearing_id_under_a_corrected_case_number", "H-A", "CASE-A2", "H-A",
+                    kOlder, false, true, kHearingA},
         HearingCase{
             "a_control_that_holds_no_hearing_yet", "H-A", "", "", {}, false, true, kHearingA}),
     [](const auto& info) { return std::string(info.param.name); });
 
-struct SameSecondCase {
-    const char* name;
-    std::vector<Listed> heldByHost; // added again by the host before recovering
-    std::vector<Listed> after;
-};
-
-class SameSecondRecovery : public ::testing::TestWithParam<SameSecondCase> {};
-
 // Annotations stamped the same second, with the same description too, each with its own notes:
-// every note comes back into its own annotation, not into the first of its time.
-TEST_P(SameSecondRecovery, EachNoteLandsInItsOwnAnnotation) {
-    dalmure::test::ControlHarness h;
-    killedSession(h.app.native(), "", "",
-                  {{"10:00:00", "Ouverture", "first"},
-                   {"10:00:00", "Ouverture", "second"},
-                   {"10:00:00", "T\u00e9moin", "third"},
-                   {"10:00:01", "Ouverture", "fourth"}});
-    DalmurePrivate& c = h.start();
-    addAll(c, GetParam().heldByHost);
-    const auto found = c.RecoverableSessions();
-    ASSERT_EQ(found.size(), 1u);
-    ASSERT_TRUE(c.RecoverSession(found[0].id));
-    EXPECT_EQ(listOf(c), GetParam().after);
+// every note comes back into its own annotation, not into the first of its time, whether the
+// host holds none of them or has added them again in another order.
+TEST(SameSecondRecovery, EachNoteLandsInItsOwnAnnotation) {
+    const std::vector<Listed> killed{{"10:00:00", "Ouverture", "first"},
+                                     {"10:00:00", "Ouverture", "second"},
+                                     {"10:00:00", "T\u00e9moin", "third"},
+                                     {"10:00:01", "Ouverture", "fourth"}};
+    const std::vector<Listed> heldAgain{{"10:00:01", "Ouverture", ""},
+                                        {"10:00:00", "T\u00e9moin", ""},
+                                        {"10:00:00", "Ouverture", ""}};
+    const std::pair<std::vector<Listed>, std::vector<Listed>> cases[] = {
+        {{}, killed}, {heldAgain, {killed[2], killed[0], killed[1], killed[3]}}};
+    for (const auto& [held, after] : cases) {
+        SCOPED_TRACE(held.size());
+        dalmure::test::ControlHarness h;
+        killedSession(h.app.native(), "", "", killed);
+        DalmurePrivate& c = h.start();
+        addAll(c, held);
+        const auto found = c.RecoverableSessions();
+        ASSERT_EQ(found.size(), 1u);
+        ASSERT_TRUE(c.RecoverSession(found[0].id));
+        EXPECT_EQ(listOf(c), after);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(HostHeld, SameSecondRecovery,
-                         ::testing::Values(SameSecondCase{"nothing",
-                                                          {},
-                                                          {{"10:00:00", "Ouverture", "first"},
-                                                           {"10:00:00", "Ouverture", "second"},
-                                                           {"10:00:00", "T\u00e9moin", "third"},
-                                                           {"10:00:01", "Ouverture", "fourth"}}},
-                                           SameSecondCase{"the_later_ones_first",
-                                                          {{"10:00:01", "Ouverture", ""},
-                                                           {"10:00:00", "T\u00e9moin", ""},
-                                                           {"10:00:00", "Ouverture", ""}},
-                                                          {{"10:00:00", "T\u00e9moin", "third"},
-                                                           {"10:00:00", "Ouverture", "first"},
-                                                           {"10:00:00", "Ouverture", "second"},
-                                                           {"10:00:01", "Ouverture", "fourth"}}}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // A session whose WAL was overwritten is damaged, not empty: listed so, logged once, never
 // removed by a recovery, only when the host discards it.

@@ -162,10 +162,6 @@ class TempAppFolder {
         const std::vector<LogEntry> all = logEntries();
         return all.empty() ? std::string() : all.front().raw;
     }
-    void removeLog() const {
-        std::error_code ec;
-        fs::remove_all(fs::path(path_) / "Log", ec);
-    }
 
   private:
     static LogEntry parse(const std::string& line) {
