@@ -52,8 +52,10 @@ template <class Kind> class TypingModel : public PlatformTest<Kind> {
                 ASSERT_TRUE(this->user().userDblClick(row, pick(2)));
                 a.selected = row / 2, a.shown = true;
             } else if (action < 36) {
-                // A right click selects, and its menu closes with nothing chosen.
+                // A right click selects, its menu closes with nothing chosen, and the container
+                // gives the control the focus back.
                 ASSERT_TRUE(this->user().userRightClick(row, pick(2), std::nullopt));
+                this->user().userFocus();
                 a.selected = row / 2, a.shown = true;
             } else if (action < 46) {
                 // The user's scroll closes an editable editor.
