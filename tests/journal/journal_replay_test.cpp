@@ -67,13 +67,17 @@ const std::vector<ReplayCase>& replayCases() {
          },
          {anno("09:00:00", "A", "", "a-notes"), anno("11:00:00", "C", "", "c-notes")},
          std::nullopt},
-        {"renames and committed notes, the last of each winning",
+        {"renames and committed notes, the last of each winning; unknown indexes change nothing",
          [](Journal& j) {
              threeOfThem(j);
              j.renamed(1, u("B1"));
              j.renamed(1, u("B2"));
              j.notesCommitted(2, u("first"));
              j.notesCommitted(2, u("second"));
+             j.deleted(7);
+             j.renamed(-1, u("?"));
+             j.notesCommitted(3, u("?"));
+             j.added(9, u("12:00:00"), u("?"), u(""));
          },
          {anno("09:00:00", "A"), anno("10:00:00", "B2", "b-data"),
           anno("11:00:00", "C", "c-data", "second")},
@@ -100,14 +104,16 @@ const std::vector<ReplayCase>& replayCases() {
          std::nullopt,
          {u("500-01-999999-241"), u("2024-03-01"), u("Greffière")},
          u("audience 2024-03-01 salle 4")},
-        {"live text replaces the previous live text",
+        {"live text replaces the previous one; notes committed elsewhere leave it",
          [](Journal& j) {
              threeOfThem(j);
              j.liveText(1, u("T"));
              j.liveText(1, u("Te"));
              j.liveText(1, u("Tem"));
+             j.notesCommitted(0, u("other"));
          },
-         {anno("09:00:00", "A"), anno("10:00:00", "B", "b-data"), anno("11:00:00", "C", "c-data")},
+         {anno("09:00:00", "A", "", "other"), anno("10:00:00", "B", "b-data"),
+          anno("11:00:00", "C", "c-data")},
          LiveText{1, u("Tem")}},
         {"live text follows its annotation when one is added or deleted before it",
          [](Journal& j) {
@@ -129,15 +135,6 @@ const std::vector<ReplayCase>& replayCases() {
          },
          {anno("10:00:00", "B", "b-data"), anno("11:00:00", "C", "c-data")},
          LiveText{1, u("on C")}},
-        {"committed notes end the live text of their annotation only",
-         [](Journal& j) {
-             threeOfThem(j);
-             j.liveText(2, u("typed"));
-             j.notesCommitted(0, u("other"));
-         },
-         {anno("09:00:00", "A", "", "other"), anno("10:00:00", "B", "b-data"),
-          anno("11:00:00", "C", "c-data")},
-         LiveText{2, u("typed")}},
         {"typing again after a commit is live text again",
          [](Journal& j) {
              threeOfThem(j);
@@ -171,16 +168,6 @@ const std::vector<ReplayCase>& replayCases() {
          {Annotation{u(""), awkward(), awkward(), Str(20000, u'é')}},
          LiveText{0, awkward()},
          {u(""), u(""), awkward()}},
-        {"records whose index the list never had change nothing",
-         [](Journal& j) {
-             threeOfThem(j);
-             j.deleted(7);
-             j.renamed(-1, u("?"));
-             j.notesCommitted(3, u("?"));
-             j.added(9, u("12:00:00"), u("?"), u(""));
-         },
-         {anno("09:00:00", "A"), anno("10:00:00", "B", "b-data"), anno("11:00:00", "C", "c-data")},
-         std::nullopt},
     };
     return cases;
 }
