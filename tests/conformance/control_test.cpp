@@ -1,25 +1,12 @@
-// A control started on each platform: the add of an annotation opens the editor over its notes,
-// typed notes reach the annotation when the editor loses the focus, and a right click selects
-// the annotation under the mouse before its menu opens, so that the menu's commands act on the
-// annotation the clerk sees under the mouse.
+// A control started on each platform: a right click selects the annotation under the mouse
+// before its menu opens, so that the menu's commands act on the annotation the clerk sees under
+// the mouse. Where typed notes land is proven by the typing model (typing_model_test.cpp).
 #include "conformance.h"
 
 namespace dalmure::conformance {
 
 template <class Kind> using ControlOnPlatform = PlatformTest<Kind>;
 TYPED_TEST_SUITE(ControlOnPlatform, Platforms, PlatformNames);
-
-TYPED_TEST(ControlOnPlatform, TypedNotesReachTheAnnotationAtFocusLoss) {
-    DalmurePrivate& c = this->startControl();
-    c.AnnoAdd(test::u("10:00:00"), test::u("A"));
-    EXPECT_EQ(c.Selected(), 0);
-    EXPECT_TRUE(this->editor().visible());
-    EXPECT_TRUE(this->editor().hasFocus());
-    EXPECT_EQ(this->user().userType(test::u("notes")), 5);
-    this->user().userBlur();
-    EXPECT_EQ(test::s(c.AnnoData(0)), "notes");
-    EXPECT_EQ(this->events.names.back(), "AnnoModified(0)");
-}
 
 TYPED_TEST(ControlOnPlatform, RightClickMenuActsOnTheAnnotationUnderTheMouse) {
     DalmurePrivate& c = this->startControl();

@@ -81,25 +81,6 @@ TYPED_TEST(NotesOnPlatform, TypingAfterACancelledPromptReachesTheNote) {
     EXPECT_EQ(test::s(c.AnnoData(0)), "abcd");
 }
 
-TYPED_TEST(NotesOnPlatform, TypingAfterADismissedMenuReachesTheNote) {
-    DalmurePrivate& c = this->startControl();
-    c.AnnoAdd(test::u("10:00:00"), test::u("A"));
-    c.AnnoAdd(test::u("10:05:00"), test::u("B"));
-    auto& user = this->user();
-    this->events.names.clear();
-    EXPECT_TRUE(user.userClick(0, 1));
-    EXPECT_EQ(user.userType(u"x"), 1);
-    EXPECT_TRUE(user.userClick(2, 1));
-    EXPECT_EQ(test::s(c.AnnoData(0)), "x");
-    EXPECT_TRUE(user.userRightClick(0, 0, std::nullopt));
-    user.userFocus();
-    EXPECT_EQ(user.userType(u"y"), 1);
-    EXPECT_TRUE(user.userClick(1, 1));
-    // The right click selected annotation 0: the notes typed after it are annotation 0's.
-    EXPECT_EQ(this->events.names, (std::vector<std::string>{"AnnoModified(0)", "AnnoModified(0)"}));
-    EXPECT_EQ(test::s(c.AnnoData(0)), "xy");
-}
-
 TYPED_TEST(NotesOnPlatform, AHostsDataTextComesBackExactlyAsGiven) {
     DalmurePrivate& c = this->startControl();
     Str time = test::u("10:02:00"), desc = test::u("Three"), data = u"c\nd\re";
@@ -112,48 +93,6 @@ TYPED_TEST(NotesOnPlatform, AHostsDataTextComesBackExactlyAsGiven) {
     EXPECT_EQ(this->user().userType(u"\rf"), 2);
     this->user().userBlur();
     EXPECT_EQ(c.AnnoData(0), u"c\nd\re\r\nf");
-}
-
-// Keys always reach the note they were typed for: a hidden editor gives the focus to the grid,
-// and a character key on the grid opens the editor and is typed into it.
-TYPED_TEST(NotesOnPlatform, KeysAfterEscAScrollOrADoubleClickReachTheNote) {
-    DalmurePrivate& c = this->startControl();
-    c.AnnoAdd(test::u("10:00:00"), test::u("A"));
-    c.AnnoAdd(test::u("10:05:00"), test::u("B"));
-    c.AnnoAdd(test::u("10:10:00"), test::u("C"));
-    auto& user = this->user();
-    using Names = std::vector<std::string>;
-
-    // Esc, or the user's scroll, hides the editor: its focus loss commits, and what follows
-    // re-opens the same note.
-    const std::pair<std::function<void()>, int> closings[] = {
-        {[&] { EXPECT_EQ(user.userType(u"\x1b"), 1); }, 0},
-        {[&] { EXPECT_TRUE(user.userScroll(std::nullopt)); }, 1},
-    };
-    for (const auto& [close, k] : closings) {
-        SCOPED_TRACE(k);
-        const std::string modified = "AnnoModified(" + std::to_string(k) + ")";
-        this->events.names.clear();
-        EXPECT_TRUE(user.userClick(2 * k + 1, 1));
-        EXPECT_EQ(user.userType(u" un"), 3);
-        close();
-        EXPECT_FALSE(this->editor().visible());
-        EXPECT_FALSE(this->editor().hasFocus());
-        EXPECT_EQ(this->events.names, (Names{modified}));
-        EXPECT_EQ(test::s(c.AnnoData(k)), " un");
-        EXPECT_EQ(user.userType(u" deux"), 5);
-        EXPECT_TRUE(this->editor().visible());
-        EXPECT_TRUE(user.userClick(3, 1));
-        EXPECT_EQ(this->events.names, (Names{modified, modified}));
-        EXPECT_EQ(test::s(c.AnnoData(k)), " un deux");
-    }
-
-    // After a double click every key of the note arrives, the first one too.
-    EXPECT_TRUE(user.userDblClick(4, 1));
-    EXPECT_EQ(user.userType(u"Wxy"), 3);
-    user.userBlur();
-    EXPECT_EQ(test::s(c.AnnoData(2)), "Wxy");
-    EXPECT_EQ(this->events.names.back(), "AnnoModified(2)");
 }
 
 } // namespace dalmure::conformance

@@ -4,6 +4,7 @@
 // of the annotation it was typed for. Whenever the editor is shown it must lie over the notes
 // of the annotation the account says it holds.
 #include "conformance.h"
+#include "random_steps.h"
 
 #include <cstdio>
 #include <random>
@@ -51,8 +52,10 @@ template <class Kind> class TypingModel : public PlatformTest<Kind> {
                 ASSERT_TRUE(this->user().userDblClick(row, pick(2)));
                 a.selected = row / 2, a.shown = true;
             } else if (action < 36) {
-                // A right click selects, and its menu closes with nothing chosen.
+                // A right click selects, its menu closes with nothing chosen, and the container
+                // gives the control the focus back.
                 ASSERT_TRUE(this->user().userRightClick(row, pick(2), std::nullopt));
+                this->user().userFocus();
                 a.selected = row / 2, a.shown = true;
             } else if (action < 46) {
                 // The user's scroll closes an editable editor.
@@ -99,13 +102,11 @@ template <class Kind> class TypingModel : public PlatformTest<Kind> {
             }
         }
     }
-
-    int steps(int headless, int qt) const { return this->isQt() ? qt : headless; }
 };
 TYPED_TEST_SUITE(TypingModel, Platforms, PlatformNames);
 
 TYPED_TEST(TypingModel, EveryCharacterReachesTheAnnotationItWasTypedFor) {
-    this->run(20240316u, this->steps(1500, 150));
+    this->run(20240316u, test::randomSteps(this->isQt() ? 150 : 1500));
 }
 
 } // namespace dalmure::conformance

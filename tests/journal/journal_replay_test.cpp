@@ -67,13 +67,17 @@ const std::vector<ReplayCase>& replayCases() {
          },
          {anno("09:00:00", "A", "", "a-notes"), anno("11:00:00", "C", "", "c-notes")},
          std::nullopt},
-        {"renames and committed notes, the last of each winning",
+        {"renames and committed notes, the last of each winning; unknown indexes change nothing",
          [](Journal& j) {
              threeOfThem(j);
              j.renamed(1, u("B1"));
              j.renamed(1, u("B2"));
              j.notesCommitted(2, u("first"));
              j.notesCommitted(2, u("second"));
+             j.deleted(7);
+             j.renamed(-1, u("?"));
+             j.notesCommitted(3, u("?"));
+             j.added(9, u("12:00:00"), u("?"), u(""));
          },
          {anno("09:00:00", "A"), anno("10:00:00", "B2", "b-data"),
           anno("11:00:00", "C", "c-data", "second")},
@@ -100,14 +104,16 @@ const std::vector<ReplayCase>& replayCases() {
          std::nullopt,
          {u("500-01-999999-241"), u("2024-03-01"), u("Greffière")},
          u("audience 2024-03-01 salle 4")},
-        {"live text replaces the previous live text",
+        {"live text replaces the previous one; notes committed elsewhere leave it",
          [](Journal& j) {
              threeOfThem(j);
              j.liveText(1, u("T"));
              j.liveText(1, u("Te"));
              j.liveText(1, u("Tem"));
+             j.notesCommitted(0, u("other"));
          },
-         {anno("09:00:00", "A"), anno("10:00:00", "B", "b-data"), anno("11:00:00", "C", "c-data")},
+         {anno("09:00:00", "A", "", "other"), anno("10:00:00", "B", "b-data"),
+          anno("11:00:00", "C", "c-data")},
          LiveText{1, u("Tem")}},
         {"live text follows its annotation when one is added or deleted before it",
          [](Journal& j) {
@@ -129,15 +135,6 @@ const std::vector<ReplayCase>& replayCases() {
          },
          {anno("10:00:00", "B", "b-data"), anno("11:00:00", "C", "c-data")},
          LiveText{1, u("on C")}},
-        {"committed notes end the live text of their annotation only",
-         [](Journal& j) {
-             threeOfThem(j);
-             j.liveText(2, u("typed"));
-             j.notesCommitted(0, u("other"));
-         },
-         {anno("09:00:00", "A", "", "other"), anno("10:00:00", "B", "b-data"),
-          anno("11:00:00", "C", "c-data")},
-         LiveText{2, u("typed")}},
         {"typing again after a commit is live text again",
          [](Journal& j) {
              threeOfThem(j);
@@ -171,16 +168,6 @@ const std::vector<ReplayCase>& replayCases() {
          {Annotation{u(""), awkward(), awkward(), Str(20000, u'é')}},
          LiveText{0, awkward()},
          {u(""), u(""), awkward()}},
-        {"records whose index the list never had change nothing",
-         [](Journal& j) {
-             threeOfThem(j);
-             j.deleted(7);
-             j.renamed(-1, u("?"));
-             j.notesCommitted(3, u("?"));
-             j.added(9, u("12:00:00"), u("?"), u(""));
-         },
-         {anno("09:00:00", "A"), anno("10:00:00", "B", "b-data"), anno("11:00:00", "C", "c-data")},
-         std::nullopt},
     };
     return cases;
 }
@@ -311,30 +298,26 @@ TEST(JournalLifetime, ChangesReachTheDiskOnceEachBurstAndNotWhileIdle) {
     EXPECT_LE(count(), 6) << "syncs while nothing changed";
 }
 
-TEST(JournalLifetime, NoFolderMeansNothingToRecoverAndNothingReported) {
+// Looking creates nothing; a name that is not a journal's id is never used as a path.
+TEST(JournalLifetime, NoFolderOrNoSuchIdMeansNothingToRecoverAndNothingTouched) {
     TempAppFolder app;
     Reports reports;
-    Recovery recovery(app.path(), kFolder, reports.sink());
-    EXPECT_TRUE(recovery.list().empty());
-    EXPECT_FALSE(recovery.replay("20240101-000000-0000000000000000").has_value());
-    EXPECT_FALSE(recovery.discard("20240101-000000-0000000000000000"));
-    EXPECT_TRUE(reports.seen.empty());
-    EXPECT_FALSE(fs::exists(app.journals())) << "looking must not create the folder";
-}
-
-TEST(JournalLifetime, NamesThatAreNotJournalIdsAreNeverUsedAsPaths) {
-    TempAppFolder app;
-    Reports reports;
-    auto journal = Journal::start(app.path(), kFolder, reports.options());
-    journal.reset();
-    writeFile(app.native() + "/victim.db", "keep me");
-    Recovery recovery(app.path(), kFolder, reports.sink());
-    for (const char* id : {"../victim", "", ".", "..", "a/b"}) {
-        EXPECT_FALSE(recovery.replay(id).has_value()) << id;
-        EXPECT_FALSE(recovery.discard(id)) << id;
+    const char* ids[] = {"20240101-000000-0000000000000000", "../victim", "", ".", "..", "a/b"};
+    for (const bool withFolder : {false, true}) {
+        if (withFolder) {
+            Journal::start(app.path(), kFolder, reports.options()).reset();
+            writeFile(app.native() + "/victim.db", "keep me");
+        }
+        Recovery recovery(app.path(), kFolder, reports.sink());
+        EXPECT_EQ(recovery.list().size(), withFolder ? 1u : 0u);
+        for (const char* id : ids) {
+            EXPECT_FALSE(recovery.replay(id).has_value()) << id;
+            EXPECT_FALSE(recovery.discard(id)) << id;
+        }
+        EXPECT_EQ(fs::exists(app.journals()), withFolder) << "looking must not create the folder";
     }
     EXPECT_EQ(readFile(app.native() + "/victim.db"), "keep me");
-    EXPECT_EQ(recovery.list().size(), 1u);
+    EXPECT_TRUE(reports.seen.empty());
 }
 
 // --- Into a control ----------------------------------------------------------------------
@@ -419,82 +402,49 @@ TEST_P(HearingRecovery, AnotherHearingsSessionNeverReplacesThisOnesNotes) {
     EXPECT_EQ(s(b.NoDossier), *c.dossierB || !sameHearing ? c.dossierB : "CASE-A");
 }
 
+const std::vector<Listed> kB{kOpeningB}, kBThenA{kOpeningB, kHearingA[0], kHearingA[1]},
+    kOlder{{"10:00:00", "Ouverture", "older notes"}};
 INSTANTIATE_TEST_SUITE_P(
     Hearings, HearingRecovery,
     ::testing::Values(
-        HearingCase{
-            "another_case_number", "", "CASE-B", "", {kOpeningB}, false, false, {kOpeningB}},
-        HearingCase{"another_case_number_brought_in_on_request",
-                    "",
-                    "CASE-B",
-                    "",
-                    {kOpeningB},
-                    true,
-                    true,
-                    {kOpeningB, kHearingA[0], kHearingA[1]}},
+        HearingCase{"another_case_number", "", "CASE-B", "", kB, false, false, kB},
+        HearingCase{"another_case_number_brought_in_on_request", "", "CASE-B", "", kB, true, true,
+                    kBThenA},
         HearingCase{
             "another_case_number_and_no_annotation_yet", "", "CASE-B", "", {}, false, false, {}},
-        HearingCase{"another_hearing_id_under_the_same_case_number",
-                    "H-A",
-                    "CASE-A",
-                    "H-B",
-                    {kOpeningB},
-                    false,
-                    false,
-                    {kOpeningB}},
-        HearingCase{"the_same_hearing_id_under_a_corrected_case_number",
-                    "H-A",
-                    "CASE-A2",
-                    "H-A",
-                    {{"10:00:00", "Ouverture", "older notes"}},
-                    false,
-                    true,
-                    kHearingA},
+        HearingCase{"another_hearing_id_under_the_same_case_number", "H-A", "CASE-A", "H-B", kB,
+                    false, false, kB},
+        HearingCase{"the_same_hearing_id_under_a_corrected_case_number", "H-A", "CASE-A2", "H-A",
+                    kOlder, false, true, kHearingA},
         HearingCase{
             "a_control_that_holds_no_hearing_yet", "H-A", "", "", {}, false, true, kHearingA}),
     [](const auto& info) { return std::string(info.param.name); });
 
-struct SameSecondCase {
-    const char* name;
-    std::vector<Listed> heldByHost; // added again by the host before recovering
-    std::vector<Listed> after;
-};
-
-class SameSecondRecovery : public ::testing::TestWithParam<SameSecondCase> {};
-
 // Annotations stamped the same second, with the same description too, each with its own notes:
-// every note comes back into its own annotation, not into the first of its time.
-TEST_P(SameSecondRecovery, EachNoteLandsInItsOwnAnnotation) {
-    dalmure::test::ControlHarness h;
-    killedSession(h.app.native(), "", "",
-                  {{"10:00:00", "Ouverture", "first"},
-                   {"10:00:00", "Ouverture", "second"},
-                   {"10:00:00", "T\u00e9moin", "third"},
-                   {"10:00:01", "Ouverture", "fourth"}});
-    DalmurePrivate& c = h.start();
-    addAll(c, GetParam().heldByHost);
-    const auto found = c.RecoverableSessions();
-    ASSERT_EQ(found.size(), 1u);
-    ASSERT_TRUE(c.RecoverSession(found[0].id));
-    EXPECT_EQ(listOf(c), GetParam().after);
+// every note comes back into its own annotation, not into the first of its time, whether the
+// host holds none of them or has added them again in another order.
+TEST(SameSecondRecovery, EachNoteLandsInItsOwnAnnotation) {
+    const std::vector<Listed> killed{{"10:00:00", "Ouverture", "first"},
+                                     {"10:00:00", "Ouverture", "second"},
+                                     {"10:00:00", "T\u00e9moin", "third"},
+                                     {"10:00:01", "Ouverture", "fourth"}};
+    const std::vector<Listed> heldAgain{{"10:00:01", "Ouverture", ""},
+                                        {"10:00:00", "T\u00e9moin", ""},
+                                        {"10:00:00", "Ouverture", ""}};
+    const std::pair<std::vector<Listed>, std::vector<Listed>> cases[] = {
+        {{}, killed}, {heldAgain, {killed[2], killed[0], killed[1], killed[3]}}};
+    for (const auto& [held, after] : cases) {
+        SCOPED_TRACE(held.size());
+        dalmure::test::ControlHarness h;
+        killedSession(h.app.native(), "", "", killed);
+        DalmurePrivate& c = h.start();
+        addAll(c, held);
+        const auto found = c.RecoverableSessions();
+        ASSERT_EQ(found.size(), 1u);
+        ASSERT_TRUE(c.RecoverSession(found[0].id));
+        EXPECT_EQ(listOf(c), after);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(HostHeld, SameSecondRecovery,
-                         ::testing::Values(SameSecondCase{"nothing",
-                                                          {},
-                                                          {{"10:00:00", "Ouverture", "first"},
-                                                           {"10:00:00", "Ouverture", "second"},
-                                                           {"10:00:00", "T\u00e9moin", "third"},
-                                                           {"10:00:01", "Ouverture", "fourth"}}},
-                                           SameSecondCase{"the_later_ones_first",
-                                                          {{"10:00:01", "Ouverture", ""},
-                                                           {"10:00:00", "T\u00e9moin", ""},
-                                                           {"10:00:00", "Ouverture", ""}},
-                                                          {{"10:00:00", "T\u00e9moin", "third"},
-                                                           {"10:00:00", "Ouverture", "first"},
-                                                           {"10:00:00", "Ouverture", "second"},
-                                                           {"10:00:01", "Ouverture", "fourth"}}}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // A session whose WAL was overwritten is damaged, not empty: listed so, logged once, never
 // removed by a recovery, only when the host discards it.

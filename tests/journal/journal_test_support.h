@@ -64,18 +64,8 @@ struct Reports {
     }
 };
 
-inline std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-inline void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
+using dalmure::test::readFile;
 using dalmure::test::TmpfsMount;
+using dalmure::test::writeFile;
 
 } // namespace dalmure::journal::test

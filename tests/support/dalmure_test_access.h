@@ -32,16 +32,11 @@ class DalmureTestAccess {
 
     // Grid, editor, buttons, menu
     static void onGridClick(DalmurePrivate& c) { c.onGridClick(); }
-    static void onEditorLostFocus(DalmurePrivate& c) { c.onEditorLostFocus(); }
     static void buttonClick(DalmurePrivate& c, platform::ButtonId id) {
         c.commands_.buttonClicked(id);
     }
 
-    // The editor's spelling help and "add to glossary", as a right click reaches them.
-    static bool spellingHelp(DalmurePrivate& c, std::int32_t pos,
-                             platform::Notifications::SpellingHelp& help) {
-        return c.editorSpellingHelp(pos, help);
-    }
+    // The editor's "add to glossary", as a right click reaches it.
     static void addWord(DalmurePrivate& c, const Str& word) { c.editorAddWord(word); }
     // Waits for the glossary file's read under way, if any, and swaps it in.
     static void finishGlossaryRead(DalmurePrivate& c) { c.writing_->glossary().finishLoading(); }

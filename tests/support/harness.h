@@ -147,7 +147,6 @@ class RecordingEvents : public DalmureEvents {
     std::function<void(std::int16_t&)> onDeleteRequest;
     std::function<void(std::int16_t&, Str&, Str&, bool&)> onModifiedDesc;
     std::function<void(Str&, Str&)> onAdded;
-    std::function<void(Str&)> onToolTip;
     std::function<void()> onDblClick;
 
     void AnnoDeleteRequest(std::int16_t& AnnoIndex) override {
@@ -180,8 +179,6 @@ class RecordingEvents : public DalmureEvents {
     }
     void ToolTipChanged(Str& ToolTipText) override {
         names.push_back("ToolTipChanged(" + s(ToolTipText) + ")");
-        if (onToolTip)
-            onToolTip(ToolTipText);
     }
 };
 

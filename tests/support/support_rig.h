@@ -46,10 +46,7 @@ class RecordingScreen : public platform::Screen {
 
 // The file's bytes ("" when it cannot be read).
 inline std::string slurp(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return readFile(p);
 }
 
 // A test in a fresh application folder under the temporary directory, removed after it.

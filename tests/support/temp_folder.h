@@ -27,6 +27,17 @@ inline std::string s(StrView text) {
     return toUtf8(text);
 }
 
+// The bytes of a file ("" when it cannot be read); a file written with exactly these bytes.
+inline std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+inline void writeFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
 // One parsed log line: "<date> <time>.<hh> : <number> : <description> : <label>".
 struct LogEntry {
     std::string raw;         // the line without its quotes and CR LF, UTF-8
@@ -60,8 +71,7 @@ class TempAppFolder {
     std::string file(const std::string& name) const { return path_ + "/" + name; }
 
     void writeBytes(const std::string& name, const std::string& bytes) const {
-        std::ofstream out(file(name), std::ios::binary | std::ios::trunc);
-        out << bytes;
+        writeFile(file(name), bytes);
     }
     // Writes a text file in Windows-1252 from UTF-8 text, each "\n" becoming CR LF.
     void writeText(const std::string& name, const std::string& utf8) const {
@@ -77,12 +87,7 @@ class TempAppFolder {
     void writeIni(const std::string& utf8, const std::string& name = "ORClient.ini") const {
         writeText(name, utf8);
     }
-    std::string readBytes(const std::string& name) const {
-        std::ifstream in(file(name), std::ios::binary);
-        std::ostringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
+    std::string readBytes(const std::string& name) const { return readFile(file(name)); }
     bool exists(const std::string& name) const { return fs::exists(file(name)); }
 
     // Copies a catalogue fixture in as ORLngClient.MDB.
@@ -161,10 +166,6 @@ class TempAppFolder {
     std::string firstLogLine() const {
         const std::vector<LogEntry> all = logEntries();
         return all.empty() ? std::string() : all.front().raw;
-    }
-    void removeLog() const {
-        std::error_code ec;
-        fs::remove_all(fs::path(path_) / "Log", ec);
     }
 
   private:

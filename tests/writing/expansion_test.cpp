@@ -1,21 +1,21 @@
 // Abbreviations expanded as the clerk types them: the case typed, every key that ends a word,
 // words that must be left alone, and the Ctrl+Z right after.
+#include "temp_folder.h"
 #include "writing/expansion.h"
-#include "writing_test_support.h"
 
 #include <gtest/gtest.h>
 
 namespace dalmure::writing::test {
+using dalmure::test::s, dalmure::test::u;
 namespace {
 
 class Expanding : public ::testing::Test {
   protected:
     void SetUp() override {
-        g.setHearingEntry(u("tem"), u("t\xC3\xA9moin"));
+        g.setHearingEntry(u("tem"), u("témoin"));
         g.setHearingEntry(u("me"), u("Me Tremblay"));
-        g.setHearingEntry(u("oe"), u("\xC5\x93uvre")); // œuvre
-        g.setHearingEntry(u("p5"), u("pi\xC3\xA8"
-                                     "ce P-5"));
+        g.setHearingEntry(u("oe"), u("œuvre")); // œuvre
+        g.setHearingEntry(u("p5"), u("pièce P-5"));
         g.setHearingEntry(u("j"), u("juge"));
         g.setHearingEntry(u("Juge"), u("Juge"));
     }
@@ -39,19 +39,9 @@ TEST_F(Expanding, KeepsTheCaseTheClerkTyped) {
         const char* typed;
         const char* expected;
     } cases[] = {
-        {"tem", "t\xC3\xA9moin"},
-        {"Tem", "T\xC3\xA9moin"},
-        {"TEM", "T\xC3\x89MOIN"},
-        {"tEm", "t\xC3\xA9moin"},
-        {"me", "Me Tremblay"},
-        {"ME", "ME TREMBLAY"},
-        {"oe", "\xC5\x93uvre"},
-        {"Oe", "\xC5\x92uvre"},
-        {"OE", "\xC5\x92UVRE"},
-        {"P5", "Pi\xC3\xA8"
-               "ce P-5"},
-        {"j", "juge"},
-        {"J", "Juge"},
+        {"tem", "témoin"},     {"Tem", "Témoin"},     {"TEM", "TÉMOIN"}, {"tEm", "témoin"},
+        {"me", "Me Tremblay"}, {"ME", "ME TREMBLAY"}, {"oe", "œuvre"},   {"Oe", "Œuvre"},
+        {"OE", "ŒUVRE"},       {"P5", "Pièce P-5"},   {"j", "juge"},     {"J", "Juge"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(typed(std::string("Le ") + c.typed, " "), std::string("Le ") + c.expected + " ")
@@ -59,10 +49,10 @@ TEST_F(Expanding, KeepsTheCaseTheClerkTyped) {
 }
 
 TEST_F(Expanding, EveryWordEndingKeyExpandsAndOtherKeysDoNot) {
-    for (const char* key : {" ", ".", ",", ";", ":", "!", "?", ")", "\n", "\r", "\t", "/",
-                            "\xC2\xA0", "\xC2\xBB", "\xE2\x80\xA6", "\xE2\x80\xA9"})
-        EXPECT_EQ(typed("(tem", key), std::string("(t\xC3\xA9moin") + key) << "key " << key;
-    for (const char* key : {"x", "5", "-", "'", "\xE2\x80\x99", "`", "(", "\xC3\xA9"})
+    for (const char* key : {" ", ".", ",", ";", ":", "!", "?", ")", "\n", "\r", "\t", "/", "\u00a0",
+                            "»", "…", "\u2029"})
+        EXPECT_EQ(typed("(tem", key), std::string("(témoin") + key) << "key " << key;
+    for (const char* key : {"x", "5", "-", "'", "\u2019", "`", "(", "é"})
         EXPECT_EQ(typed("tem", key), std::string("tem") + key) << "key " << key;
 }
 
@@ -71,15 +61,15 @@ TEST_F(Expanding, OnlyAWholeWordIsAnAbbreviation) {
         const char* before;
         const char* expected;
     } cases[] = {
-        {"attem", "attem "},             // letters right before it
-        {"3tem", "3tem "},               // a digit too
-        {"\xC3\xA9tem", "\xC3\xA9tem "}, // an accented letter too
-        {"tems", "tems "},               // longer than the abbreviation
-        {"l'tem", "l't\xC3\xA9moin "},   // after an elided article
-        {"l`tem", "l`t\xC3\xA9moin "},   // the same, as the key filter writes it
-        {"ex-tem", "ex-t\xC3\xA9moin "}, // after a hyphen
-        {"tem", "t\xC3\xA9moin "},       // at the very start
-        {"", " "},                       // nothing typed
+        {"attem", "attem "},      // letters right before it
+        {"3tem", "3tem "},        // a digit too
+        {"étem", "étem "},        // an accented letter too
+        {"tems", "tems "},        // longer than the abbreviation
+        {"l'tem", "l'témoin "},   // after an elided article
+        {"l`tem", "l`témoin "},   // the same, as the key filter writes it
+        {"ex-tem", "ex-témoin "}, // after a hyphen
+        {"tem", "témoin "},       // at the very start
+        {"", " "},                // nothing typed
         {"tem ", "tem  "},
         {"Juge", "Juge "}, // typed as the entry's own text: no edit               // a second
                            // space: the word ended already
@@ -96,7 +86,7 @@ TEST_F(Expanding, AnEndingTypedInsideAWordLeavesItAlone) {
     const Str middle = u("Le tem, puis");
     auto e = expandBeforeCaret(g, middle, 7);
     ASSERT_TRUE(e);
-    EXPECT_EQ(s(e->edit.applyTo(middle)), "Le t\xC3\xA9moin, puis");
+    EXPECT_EQ(s(e->edit.applyTo(middle)), "Le témoin, puis");
     EXPECT_EQ(e->caret, 10u);
     // Out of range or at the start: nothing.
     EXPECT_FALSE(expandBeforeCaret(g, middle, 0));
@@ -131,7 +121,7 @@ TEST_F(Expanding, UndoIsNotOfferedOnceTheTextOrCaretMoved) {
     } cases[] = {
         {"a key typed", after + u"x", e->caret + 1},
         {"caret moved", after, e->caret - 1},
-        {"same length, other text", u("Le t\xC3\xA9moiN "), e->caret},
+        {"same length, other text", u("Le témoiN "), e->caret},
     };
     for (const Case& c : cases) {
         ExpansionUndo undo;
@@ -145,14 +135,10 @@ TEST_F(Expanding, UndoIsNotOfferedOnceTheTextOrCaretMoved) {
 }
 
 TEST(ExpansionCase, CasePatternOnTextsThatStartWithoutALetter) {
-    EXPECT_EQ(s(applyCasePattern(u("Pv"), u("\xC2\xAB proc\xC3\xA8s-verbal \xC2\xBB"))),
-              "\xC2\xAB Proc\xC3\xA8s-verbal \xC2\xBB");
+    EXPECT_EQ(s(applyCasePattern(u("Pv"), u("« procès-verbal »"))), "« Procès-verbal »");
     // A text that starts with a number is left as it is: no "5E".
-    EXPECT_EQ(s(applyCasePattern(u("P5"), u("5e pi\xC3\xA8"
-                                            "ce"))),
-              "5e pi\xC3\xA8"
-              "ce");
-    EXPECT_EQ(s(applyCasePattern(u("PV"), u("\xC3\xA0 l'\xC5\x93il"))), "\xC3\x80 L'\xC5\x92IL");
+    EXPECT_EQ(s(applyCasePattern(u("P5"), u("5e pièce"))), "5e pièce");
+    EXPECT_EQ(s(applyCasePattern(u("PV"), u("à l'œil"))), "À L'ŒIL");
 }
 
 } // namespace

@@ -1,15 +1,16 @@
 // Find over the annotations: folding of case and accents, the three fields, narrowing and
 // widening queries, rows added, changed and removed while a filter is on, the edited row, and
 // moving from match to match.
+#include "temp_folder.h"
 #include "writing/find.h"
 #include "writing/letters.h"
-#include "writing_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
 namespace dalmure::writing::test {
+using dalmure::test::s, dalmure::test::u;
 namespace {
 
 struct Row {
@@ -38,16 +39,10 @@ class Finding : public ::testing::Test {
     }
     void hearing() {
         add({"09:30:00", "Ouverture de l'audience", ""});
-        add({"09:42:10", "T\xC3\xA9moin : Mme Gagnon", "Assermentation"});
-        add({"10:05:00",
-             "Pi\xC3\xA8"
-             "ce P-5",
-             "Contre-interrogatoire du T\xC3\x89MOIN"});
-        add({"10:15:32", "Objection",
-             "\xC5\x92uvre \xC3\xA9"
-             "crite de la d\xC3\xA9"
-             "fense"});
-        add({"11:00:00", "Pause", "Reprise \xC3\xA0 11 h 15"});
+        add({"09:42:10", "Témoin : Mme Gagnon", "Assermentation"});
+        add({"10:05:00", "Pièce P-5", "Contre-interrogatoire du TÉMOIN"});
+        add({"10:15:32", "Objection", "Œuvre écrite de la défense"});
+        add({"11:00:00", "Pause", "Reprise à 11 h 15"});
     }
     std::vector<std::vector<Str>> held; // the texts outlive the views given to the index
     FindIndex index;
@@ -62,21 +57,17 @@ TEST_F(Finding, IgnoresCaseAndAccentsInEveryField) {
         Rows rows;
     } cases[] = {
         {"temoin", {1, 2}},
-        {"T\xC3\x89MOIN", {1, 2}},
-        {"t\xC3\xA9moin", {1, 2}},
+        {"TÉMOIN", {1, 2}},
+        {"témoin", {1, 2}},
         {"oeuvre", {3}},
-        {"\xC5\x93uvre", {3}},
+        {"œuvre", {3}},
         {"OEUVRE", {3}},
         {"defense", {3}},
         {"10:", {2, 3}},
         {"10:15", {3}},
         {"p-5", {2}},
-        {"p\xE2\x80\x93"
-         "5",
-         {2}}, // an en dash typed
-        {"l\xE2\x80\x99"
-         "audience",
-         {0}}, // a typographic apostrophe
+        {"p\u20135", {2}},        // an en dash typed
+        {"l\u2019audience", {0}}, // a typographic apostrophe
         {"temoin gagnon", {1}},
         {"gagnon   TEMOIN", {1}}, // words in any order
         {"a 11", {4}},
@@ -92,18 +83,15 @@ TEST_F(Finding, IgnoresCaseAndAccentsInEveryField) {
 }
 
 TEST_F(Finding, DecomposedAccentsFoldLikeComposedOnes) {
-    add({"09:00:00", "Te\xCC\x81moin", ""}); // e + combining acute
-    EXPECT_EQ(shown("t\xC3\xA9moin"), (Rows{0}));
-    EXPECT_EQ(s(fold(u("\xC3\x86sop STRA\xC3\x9F"
-                       "E \xEF\xAC\x81n"))),
-              "aesop strasse fin");
+    add({"09:00:00", "Te\u0301moin", ""}); // e + combining acute
+    EXPECT_EQ(shown("témoin"), (Rows{0}));
+    EXPECT_EQ(s(fold(u("Æsop STRAßE ﬁn"))), "aesop strasse fin");
 }
 
 TEST_F(Finding, TypingAndErasingNarrowsAndWidensCorrectly) {
     hearing();
     // One key at a time, then back: each state must equal a fresh search for it.
-    const std::string query = "pi\xC3\xA8"
-                              "ce p";
+    const std::string query = "pièce p";
     std::vector<std::string> steps;
     for (std::size_t n = 1; n <= query.size(); ++n)
         if ((query[n - 1] & 0xC0) != 0x80 && (n == query.size() || (query[n] & 0xC0) != 0x80))
@@ -126,15 +114,12 @@ TEST_F(Finding, TypingAndErasingNarrowsAndWidensCorrectly) {
 TEST_F(Finding, RowsAddedChangedOrRemovedWhileFilteringAreMatchedAlone) {
     hearing();
     EXPECT_EQ(shown("temoin"), (Rows{1, 2}));
-    insert(1, {"09:35:00", "Autre t\xC3\xA9moin", ""});  // matches, in the middle
-    insert(0, {"09:00:00", "Appel du r\xC3\xB4le", ""}); // does not
+    insert(1, {"09:35:00", "Autre témoin", ""});  // matches, in the middle
+    insert(0, {"09:00:00", "Appel du rôle", ""}); // does not
     EXPECT_EQ(shown(), (Rows{2, 3, 4}));
     EXPECT_EQ(index.matchCount(), 3u);
 
-    held.push_back({u("10:15:32"),
-                    u("T\xC3\xA9moin r\xC3\xA9"
-                      "interrog\xC3\xA9"),
-                    u("")});
+    held.push_back({u("10:15:32"), u("Témoin réinterrogé"), u("")});
     index.update(5, {held.back()[0], held.back()[1], held.back()[2]});
     EXPECT_EQ(shown(), (Rows{2, 3, 4, 5}));
     index.remove(2);

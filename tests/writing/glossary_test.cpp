@@ -1,7 +1,7 @@
 // The glossary file as a clerk's office writes it (comments, blank lines, CRLF, mistakes), its
 // reading again when it changes, and the hearing's entries over it.
+#include "temp_folder.h"
 #include "writing/glossary.h"
-#include "writing_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +14,7 @@
 #include <vector>
 
 namespace dalmure::writing::test {
+using dalmure::test::s, dalmure::test::u, dalmure::test::TempAppFolder;
 namespace {
 
 using Kind = GlossaryProblem::Kind;
@@ -37,27 +38,25 @@ std::string textOf(const Glossary& g, const std::string& typed) {
 }
 
 TEST(GlossaryFile, ReadsEntriesAndReportsEachBadLineOnceWithItsNumber) {
-    ScratchFolder dir;
-    dir.write("glossaire.txt", "\xEF\xBB\xBF# Glossaire de la salle 4\n"
-                               "tem\tt\xC3\xA9moin\r\n"
-                               "\n"
-                               "   # an indented comment\n"
-                               "me\tMe Tremblay, avocat de la d\xC3\xA9"
-                               "fense\n"
-                               "no tab here\n"
-                               "\tleading tab means no abbreviation\n"
-                               "p5\tpi\xC3\xA8"
-                               "ce P-5\textra column\n"
-                               "p-5\thyphen in abbreviation\n"
-                               "vide\t   \n"
-                               "bad\t\xC3(\n"
-                               "obj\tobjection  \n"
-                               "obj\tobjection retenue\n"
-                               "   ac \t l'accus\xC3\xA9  \t\n"
-                               "last\tno newline at the end");
+    TempAppFolder dir;
+    dir.writeBytes("glossaire.txt", "\ufeff# Glossaire de la salle 4\n"
+                                    "tem\ttémoin\r\n"
+                                    "\n"
+                                    "   # an indented comment\n"
+                                    "me\tMe Tremblay, avocat de la défense\n"
+                                    "no tab here\n"
+                                    "\tleading tab means no abbreviation\n"
+                                    "p5\tpièce P-5\textra column\n"
+                                    "p-5\thyphen in abbreviation\n"
+                                    "vide\t   \n"
+                                    "bad\t\xC3(\n"
+                                    "obj\tobjection  \n"
+                                    "obj\tobjection retenue\n"
+                                    "   ac \t l'accusé  \t\n"
+                                    "last\tno newline at the end");
     Reported rep;
     Glossary g;
-    g.setFile(dir.str("glossaire.txt"), rep.sink());
+    g.setFile(u(dir.file("glossaire.txt")), rep.sink());
 
     EXPECT_EQ(rep.lines(), (std::vector<std::pair<int, Kind>>{{6, Kind::NoTab},
                                                               {7, Kind::BadAbbreviation},
@@ -66,28 +65,27 @@ TEST(GlossaryFile, ReadsEntriesAndReportsEachBadLineOnceWithItsNumber) {
                                                               {10, Kind::EmptyText},
                                                               {11, Kind::InvalidUtf8}}));
     EXPECT_EQ(s(rep.problems[0].content), "no tab here");
-    EXPECT_EQ(rep.problems[0].path, dir.str("glossaire.txt"));
+    EXPECT_EQ(rep.problems[0].path, u(dir.file("glossaire.txt")));
 
-    EXPECT_EQ(textOf(g, "tem"), "t\xC3\xA9moin"); // BOM and CR gone
-    EXPECT_EQ(textOf(g, "me"), "Me Tremblay, avocat de la d\xC3\xA9"
-                               "fense");
+    EXPECT_EQ(textOf(g, "tem"), "témoin"); // BOM and CR gone
+    EXPECT_EQ(textOf(g, "me"), "Me Tremblay, avocat de la défense");
     EXPECT_EQ(textOf(g, "obj"), "objection retenue"); // the later line wins
-    EXPECT_EQ(textOf(g, "ac"), "l'accus\xC3\xA9");    // spaces around both fields dropped
+    EXPECT_EQ(textOf(g, "ac"), "l'accusé");           // spaces around both fields dropped
     EXPECT_EQ(textOf(g, "last"), "no newline at the end");
     EXPECT_EQ(textOf(g, "p5"), "<none>");
     EXPECT_EQ(g.fileEntryCount(), 5u);
 }
 
 TEST(GlossaryFile, ReadAgainOnlyWhenItChanges) {
-    ScratchFolder dir;
-    dir.write("g.txt", "tem\tt\xC3\xA9moin\n");
+    TempAppFolder dir;
+    dir.writeBytes("g.txt", "tem\ttémoin\n");
     Reported rep;
     Glossary g;
-    g.setFile(dir.str("g.txt"), rep.sink());
+    g.setFile(u(dir.file("g.txt")), rep.sink());
     EXPECT_FALSE(g.refresh()); // unchanged
 
     // Same size, new contents: the change time (or the inode) tells.
-    dir.write("g.txt.new", "tem\ttemps!\n");
+    dir.writeBytes("g.txt.new", "tem\ttemps!\n");
     std::filesystem::rename(dir.file("g.txt.new"), dir.file("g.txt"));
     EXPECT_TRUE(g.refresh());
     EXPECT_EQ(textOf(g, "tem"), "temps!");
@@ -100,22 +98,22 @@ TEST(GlossaryFile, ReadAgainOnlyWhenItChanges) {
     EXPECT_EQ(rep.lines(), (std::vector<std::pair<int, Kind>>{{0, Kind::Missing}}));
 
     // Back, with a bad line: read and reported again.
-    dir.write("g.txt", "x\n");
+    dir.writeBytes("g.txt", "x\n");
     EXPECT_TRUE(g.refresh());
     EXPECT_EQ(rep.lines(),
               (std::vector<std::pair<int, Kind>>{{0, Kind::Missing}, {1, Kind::NoTab}}));
 }
 
 TEST(GlossaryFile, WhatIsNoRegularFileIsRefusedOnceAndNotWaitedFor) {
-    ScratchFolder dir;
-    dir.write("real.txt", "tem\tt\xC3\xA9moin\n");
+    TempAppFolder dir;
+    dir.writeBytes("real.txt", "tem\ttémoin\n");
     std::filesystem::create_symlink(dir.file("real.txt"), dir.file("link.txt"));
     ASSERT_EQ(::mkfifo(dir.file("fifo.txt").c_str(), 0600), 0);
     for (const char* name : {"link.txt", "fifo.txt"}) {
         SCOPED_TRACE(name);
         Reported rep;
         Glossary g;
-        g.setFile(dir.str(name), rep.sink());
+        g.setFile(u(dir.file(name)), rep.sink());
         EXPECT_FALSE(g.refresh());
         ASSERT_EQ(rep.lines(), (std::vector<std::pair<int, Kind>>{{0, Kind::Unreadable}}));
         EXPECT_FALSE(rep.problems[0].detail.empty());
@@ -124,7 +122,7 @@ TEST(GlossaryFile, WhatIsNoRegularFileIsRefusedOnceAndNotWaitedFor) {
 }
 
 TEST(GlossaryFile, GoesThroughTheCallersFileAccess) {
-    std::string contents = "tem\tt\xC3\xA9moin\n";
+    std::string contents = "tem\ttémoin\n";
     FileStamp stamp{true, 1, 1, contents.size(), 100, 100};
     int reads = 0;
     FileAccess access{[&](const Str&) { return stamp; },
@@ -151,7 +149,7 @@ TEST(GlossaryFile, GoesThroughTheCallersFileAccess) {
 // the new ones come in whole at a later call. The read here waits until the test lets it go:
 // a refresh that read on the caller's thread would never come back to let it go.
 TEST(GlossaryFile, AChangedFileIsReadOffTheCallersThreadAndSwappedInWhole) {
-    std::string contents = "tem\tt\xC3\xA9moin\n";
+    std::string contents = "tem\ttémoin\n";
     FileStamp stamp{true, 1, 1, contents.size(), 100, 100};
     std::promise<void> gate;
     std::shared_future<void> opened = gate.get_future().share();
@@ -171,7 +169,7 @@ TEST(GlossaryFile, AChangedFileIsReadOffTheCallersThreadAndSwappedInWhole) {
     EXPECT_FALSE(g.refreshInBackground()); // starts the read and comes back
     EXPECT_TRUE(g.loading());
     EXPECT_FALSE(g.refreshInBackground()); // still reading: one read at a time
-    EXPECT_EQ(textOf(g, "tem"), "t\xC3\xA9moin");
+    EXPECT_EQ(textOf(g, "tem"), "témoin");
     EXPECT_EQ(textOf(g, "obj"), "<none>");
     gate.set_value();
     while (!g.refreshInBackground())
@@ -180,27 +178,27 @@ TEST(GlossaryFile, AChangedFileIsReadOffTheCallersThreadAndSwappedInWhole) {
     EXPECT_EQ(textOf(g, "tem"), "temps");
     EXPECT_EQ(textOf(g, "obj"), "objection");
     EXPECT_TRUE(g.knowsWord(u("OBJECTION")));
-    EXPECT_FALSE(g.knowsWord(u("t\xC3\xA9moin")));
+    EXPECT_FALSE(g.knowsWord(u("témoin")));
     EXPECT_FALSE(g.refreshInBackground()); // unchanged since
 }
 
 // A file of many bad lines: the first ten are reported, then one report with the count.
 TEST(GlossaryFile, AtMostTenBadLinesAreReportedPerReadThenTheirCount) {
-    ScratchFolder dir;
+    TempAppFolder dir;
     std::string file = "ok\tbien\n";
     for (int i = 0; i < 25; ++i)
         file += "sans tabulation " + std::to_string(i) + "\n";
-    dir.write("g.txt", file);
+    dir.writeBytes("g.txt", file);
     Reported rep;
     Glossary g;
-    g.setFile(dir.str("g.txt"), rep.sink());
+    g.setFile(u(dir.file("g.txt")), rep.sink());
     ASSERT_EQ(rep.problems.size(), 11u);
     EXPECT_EQ(rep.problems[9].line, 11);
     EXPECT_EQ(rep.problems[10].kind, Kind::MoreBadLines);
     EXPECT_EQ(rep.problems[10].count, 25u);
     EXPECT_EQ(textOf(g, "ok"), "bien");
     // Each read reports again, with the same cap.
-    dir.write("g.txt", file + "encore une\n");
+    dir.writeBytes("g.txt", file + "encore une\n");
     g.refreshInBackground();
     g.finishLoading();
     ASSERT_EQ(rep.problems.size(), 22u);
@@ -208,28 +206,25 @@ TEST(GlossaryFile, AtMostTenBadLinesAreReportedPerReadThenTheirCount) {
 }
 
 TEST(GlossaryHearing, HearingEntriesWinOverTheFileAndSurviveItsReloads) {
-    ScratchFolder dir;
-    dir.write("g.txt", "me\tMe Gagnon\ntem\tt\xC3\xA9moin\n");
+    TempAppFolder dir;
+    dir.writeBytes("g.txt", "me\tMe Gagnon\ntem\ttémoin\n");
     Glossary g;
-    g.setFile(dir.str("g.txt"));
+    g.setFile(u(dir.file("g.txt")));
     g.setHearingEntry(u("me"), u("Me Tremblay"));
-    g.setHearingEntry(u("p5"), u("pi\xC3\xA8"
-                                 "ce P-5"));
+    g.setHearingEntry(u("p5"), u("pièce P-5"));
     EXPECT_EQ(textOf(g, "me"), "Me Tremblay");
     EXPECT_EQ(textOf(g, "Me"), "Me Tremblay"); // case differs: still found
-    EXPECT_EQ(textOf(g, "tem"), "t\xC3\xA9moin");
+    EXPECT_EQ(textOf(g, "tem"), "témoin");
 
-    dir.write("g.txt", "me\tMe Gagnon\ntem\tt\xC3\xA9moins\nxx\tsomething longer\n");
+    dir.writeBytes("g.txt", "me\tMe Gagnon\ntem\ttémoins\nxx\tsomething longer\n");
     ASSERT_TRUE(g.refresh());
     EXPECT_EQ(textOf(g, "me"), "Me Tremblay");
-    EXPECT_EQ(textOf(g, "tem"), "t\xC3\xA9moins");
-    EXPECT_EQ(textOf(g, "p5"), "pi\xC3\xA8"
-                               "ce P-5");
+    EXPECT_EQ(textOf(g, "tem"), "témoins");
+    EXPECT_EQ(textOf(g, "p5"), "pièce P-5");
 
     g.removeHearingEntry(u("me"));
     EXPECT_EQ(textOf(g, "me"), "Me Gagnon");
-    EXPECT_FALSE(g.setHearingEntry(u("P-5"), u("pi\xC3\xA8"
-                                               "ce")));
+    EXPECT_FALSE(g.setHearingEntry(u("P-5"), u("pièce")));
     EXPECT_FALSE(g.setHearingEntry(u("p6"), u("")));
     EXPECT_EQ(g.hearingEntryCount(), 1u);
     g.clearHearingEntries();
@@ -237,69 +232,44 @@ TEST(GlossaryHearing, HearingEntriesWinOverTheFileAndSurviveItsReloads) {
 }
 
 TEST(GlossaryFile, LinesWrittenForAnEntryReadBackAsThatEntry) {
-    ScratchFolder dir;
+    TempAppFolder dir;
     const std::pair<const char*, const char*> good[] = {{"tremblayroy", "Tremblay-Roy"},
-                                                        {"p5", "pi\xC3\xA8"
-                                                               "ce P-5 # sous r\xC3\xA9serve"}};
-    std::string file = "# ajout\xC3\xA9s par la greffe\n";
+                                                        {"p5", "pièce P-5 # sous réserve"}};
+    std::string file = "# ajoutés par la greffe\n";
     for (const auto& [abbreviation, text] : good)
         file += Glossary::fileLine(u(abbreviation), u(text));
-    dir.write("g.txt", file);
+    dir.writeBytes("g.txt", file);
     Reported rep;
     Glossary g;
-    g.setFile(dir.str("g.txt"), rep.sink());
+    g.setFile(u(dir.file("g.txt")), rep.sink());
     EXPECT_TRUE(rep.problems.empty());
     for (const auto& [abbreviation, text] : good)
         EXPECT_EQ(textOf(g, abbreviation), text);
     for (const char* text : {"a\tb", "a\nb", " lead", "trail ", ""})
         EXPECT_EQ(Glossary::fileLine(u("x"), u(text)), "") << text;
-    EXPECT_EQ(Glossary::fileLine(u("p-5"), u("pi\xC3\xA8"
-                                             "ce")),
-              "");
+    EXPECT_EQ(Glossary::fileLine(u("p-5"), u("pièce")), "");
 }
 
-TEST(GlossaryLookup, ExactCaseFirstThenTheLowerCaseEntry) {
+// Lookups take the exact case first, then the lower-case entry; the words of every text and the
+// added words are known in the forms a capital at the start or capitals throughout give them.
+TEST(GlossaryLookup, CaseOfAbbreviationsAndOfKnownWords) {
     Glossary g;
     g.setHearingEntry(u("ps"), u("post-scriptum"));
     g.setHearingEntry(u("PS"), u("Parti social"));
-    g.setHearingEntry(u("Qc"), u("Qu\xC3\xA9"
-                                 "bec"));
+    g.setHearingEntry(u("Qc"), u("Québec"));
+    g.setHearingEntry(u("me"), u("Me Tremblay-Roy, pour l'intimée"));
+    g.addWord(u("voir-dire"));
     EXPECT_EQ(textOf(g, "ps"), "post-scriptum");
     EXPECT_EQ(textOf(g, "PS"), "Parti social");
     EXPECT_EQ(textOf(g, "Ps"), "post-scriptum");
-    EXPECT_EQ(textOf(g, "qc"), "Qu\xC3\xA9"
-                               "bec");
-    EXPECT_EQ(textOf(g, "QC"), "Qu\xC3\xA9"
-                               "bec");
+    EXPECT_EQ(textOf(g, "qc"), "Québec");
+    EXPECT_EQ(textOf(g, "QC"), "Québec");
     EXPECT_EQ(textOf(g, ""), "<none>");
-}
-
-TEST(GlossaryWords, WordsOfEveryTextAndAddedWordsAreKnownInTheirCapitalisedForms) {
-    Glossary g;
-    g.setHearingEntry(u("me"), u("Me Tremblay-Roy, pour l'intim\xC3\xA9"
-                                 "e"));
-    g.addWord(u("voir-dire"));
-    struct Case {
-        const char* word;
-        bool known;
-    } cases[] = {
-        {"Tremblay-Roy", true},
-        {"TREMBLAY-ROY", true},
-        {"tremblay-roy", false},
-        {"l'intim\xC3\xA9"
-         "e",
-         true},
-        {"pour", true},
-        {"Pour", true},
-        {"voir-dire", true},
-        {"Voir-dire", true},
-        {"VOIR-DIRE", true},
-        {"vOIR-dire", false},
-        {"Tremblay", false},
-        {"me", false},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(g.knowsWord(u(c.word)), c.known) << c.word;
+    for (const char* word : {"Tremblay-Roy", "TREMBLAY-ROY", "l'intimée", "pour", "Pour",
+                             "voir-dire", "Voir-dire", "VOIR-DIRE"})
+        EXPECT_TRUE(g.knowsWord(u(word))) << word;
+    for (const char* word : {"tremblay-roy", "vOIR-dire", "Tremblay", "me"})
+        EXPECT_FALSE(g.knowsWord(u(word))) << word;
 
     const auto before = g.version();
     g.removeHearingEntry(u("me"));

@@ -1,8 +1,8 @@
 // Spelling against small dictionaries written by the test (one of them ISO-8859-1, as older
 // dictionaries are), then against the system's French and English ones when installed.
+#include "temp_folder.h"
 #include "writing/glossary.h"
 #include "writing/spelling.h"
-#include "writing_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include <vector>
 
 namespace dalmure::writing::test {
+using dalmure::test::s, dalmure::test::u, dalmure::test::TempAppFolder;
 namespace {
 
 std::string latin1(const std::string& utf8) {
@@ -20,14 +21,12 @@ std::string latin1(const std::string& utf8) {
 }
 
 // fr_FR in ISO-8859-1, en_US in UTF-8.
-void writeDictionaries(const ScratchFolder& dir) {
-    dir.write("fr_FR.aff", "SET ISO8859-1\nTRY esiarntolcdugmphbyfvkwz\n");
-    dir.write("fr_FR.dic", latin1("6\nt\xC3\xA9moin\naudience\naccus\xC3\xA9\nl'accus\xC3\xA9\n"
-                                  "pi\xC3\xA8"
-                                  "ce\nd\xC3\xA9"
-                                  "fense\n"));
-    dir.write("en_US.aff", "SET UTF-8\nTRY esiarntolcdugmphbyfvkwz\n");
-    dir.write("en_US.dic", "4\nwitness\nhearing\ndefence\naccused\n");
+void writeDictionaries(const TempAppFolder& dir) {
+    dir.writeBytes("fr_FR.aff", "SET ISO8859-1\nTRY esiarntolcdugmphbyfvkwz\n");
+    dir.writeBytes("fr_FR.dic", latin1("6\ntémoin\naudience\naccusé\nl'accusé\n"
+                                       "pièce\ndéfense\n"));
+    dir.writeBytes("en_US.aff", "SET UTF-8\nTRY esiarntolcdugmphbyfvkwz\n");
+    dir.writeBytes("en_US.dic", "4\nwitness\nhearing\ndefence\naccused\n");
 }
 
 // The misspelled words of a note, as text, so that offsets are checked through the words.
@@ -43,26 +42,23 @@ std::vector<std::string> misspelled(Speller& sp, const std::string& note,
 using Words = std::vector<std::string>;
 
 TEST(Spelling, UnknownWordsOfANoteInEachLanguageAndInBoth) {
-    ScratchFolder dir;
+    TempAppFolder dir;
     writeDictionaries(dir);
-    Speller sp(u(dir.path().string()));
-    const std::string note = "Le t\xC3\xA9moin de la d\xC3\xA9"
-                             "fense, witness for the defence.";
+    Speller sp(dir.path());
+    const std::string note = "Le témoin de la défense, witness for the defence.";
     EXPECT_EQ(misspelled(sp, note, {"fr"}),
               (Words{"Le", "de", "la", "witness", "for", "the", "defence"}));
-    EXPECT_EQ(misspelled(sp, note, {"en"}), (Words{"Le", "t\xC3\xA9moin", "de", "la",
-                                                   "d\xC3\xA9"
-                                                   "fense",
-                                                   "for", "the"}));
+    EXPECT_EQ(misspelled(sp, note, {"en"}),
+              (Words{"Le", "témoin", "de", "la", "défense", "for", "the"}));
     EXPECT_EQ(misspelled(sp, note, {"fr", "en"}), (Words{"Le", "de", "la", "for", "the"}));
 }
 
 TEST(Spelling, OffsetsAreUtf16IntoTheNote) {
-    ScratchFolder dir;
+    TempAppFolder dir;
     writeDictionaries(dir);
-    Speller sp(u(dir.path().string()));
+    Speller sp(dir.path());
     // "œ" and "é" are one unit each, "𝄞" is two: offsets count units.
-    const Str note = u("\xF0\x9D\x84\x9E t\xC3\xA9moin \xC5\x93uvr audience");
+    const Str note = u("𝄞 témoin œuvr audience");
     const auto spans = sp.misspelled(note, {"fr"});
     ASSERT_EQ(spans.size(), 1u);
     EXPECT_EQ(spans[0].start, 10u);
@@ -70,36 +66,26 @@ TEST(Spelling, OffsetsAreUtf16IntoTheNote) {
 }
 
 TEST(Spelling, WhatIsNotCheckedOrCountsAsCorrect) {
-    ScratchFolder dir;
+    TempAppFolder dir;
     writeDictionaries(dir);
     Glossary g;
     g.setHearingEntry(u("me"), u("Me Tremblay-Roy"));
     g.setHearingEntry(u("orv"), u("Orvane"));
-    Speller sp(u(dir.path().string()));
+    Speller sp(dir.path());
     sp.setGlossary(&g);
     struct Case {
         const char* word;
         bool correct;
     } cases[] = {
-        {"t\xC3\xA9moin", true},
-        {"T\xC3\xA9moin", true},
-        {"T\xC3\x89MOIN", true},
-        {"T\xC3\xA9MOIN", false},
-        {"temoin", false},
-        {"Tremblay-Roy", true},
-        {"TREMBLAY-ROY", true},
-        {"Orvane", true},
-        {"l'Orvane", true},
-        {"d\xE2\x80\x99Orvane", true},
-        {"l'accus\xC3\xA9", true},
-        {"l`accus\xC3\xA9", true},
-        {"l\xE2\x80\x99"
-         "accus\xC3\xA9",
-         true},
-        {"P-5", true},
-        {"10h30", true},
-        {"x", true},
-        {"\xC5\x93uvre", false}, // no such letter in ISO-8859-1: not in the dictionary
+        {"témoin", true},        {"Témoin", true},
+        {"TÉMOIN", true},        {"TéMOIN", false},
+        {"temoin", false},       {"Tremblay-Roy", true},
+        {"TREMBLAY-ROY", true},  {"Orvane", true},
+        {"l'Orvane", true},      {"d\u2019Orvane", true},
+        {"l'accusé", true},      {"l`accusé", true},
+        {"l\u2019accusé", true}, {"P-5", true},
+        {"10h30", true},         {"x", true},
+        {"œuvre", false}, // no such letter in ISO-8859-1: not in the dictionary
     };
     for (const Case& c : cases)
         EXPECT_EQ(sp.correct(u(c.word), {"fr"}), c.correct) << c.word;
@@ -108,20 +94,16 @@ TEST(Spelling, WhatIsNotCheckedOrCountsAsCorrect) {
     EXPECT_FALSE(sp.correct(u("voir-dire"), {"fr"}));
     g.addWord(u("voir-dire"));
     EXPECT_TRUE(sp.correct(u("voir-dire"), {"fr"}));
-    EXPECT_EQ(misspelled(sp,
-                         "Voir-dire sur la pi\xC3\xA8"
-                         "ce",
-                         {"fr"}),
-              (Words{"sur", "la"}));
+    EXPECT_EQ(misspelled(sp, "Voir-dire sur la pièce", {"fr"}), (Words{"sur", "la"}));
 }
 
 TEST(Spelling, SuggestionsComeBackFromTheDictionarysEncoding) {
-    ScratchFolder dir;
+    TempAppFolder dir;
     writeDictionaries(dir);
-    Speller sp(u(dir.path().string()));
+    Speller sp(dir.path());
     const auto fr = sp.suggest(u("temoin"), {"fr"});
     ASSERT_FALSE(fr.empty());
-    EXPECT_EQ(s(fr[0]), "t\xC3\xA9moin");
+    EXPECT_EQ(s(fr[0]), "témoin");
     const auto both = sp.suggest(u("witnes"), {"fr", "en"});
     ASSERT_FALSE(both.empty());
     EXPECT_EQ(s(both[0]), "witness");
@@ -129,9 +111,9 @@ TEST(Spelling, SuggestionsComeBackFromTheDictionarysEncoding) {
 }
 
 TEST(Spelling, MissingDictionariesMeanNoCheckingAndAreReportedOnce) {
-    ScratchFolder empty;
+    TempAppFolder empty;
     std::vector<SpellingProblem> reported;
-    Speller sp(u(empty.path().string()), [&](const SpellingProblem& p) { reported.push_back(p); });
+    Speller sp(empty.path(), [&](const SpellingProblem& p) { reported.push_back(p); });
     for (int i = 0; i < 3; ++i) {
         EXPECT_TRUE(misspelled(sp, "zzzq qqqz", {"fr", "en"}).empty());
         EXPECT_TRUE(sp.correct(u("zzzq"), {"fr"}));
@@ -143,23 +125,23 @@ TEST(Spelling, MissingDictionariesMeanNoCheckingAndAreReportedOnce) {
     EXPECT_EQ(reported[1].language, "en");
 
     // One language there, the other missing: the one there checks alone.
-    ScratchFolder half;
+    TempAppFolder half;
     writeDictionaries(half);
     std::filesystem::remove(half.file("en_US.dic"));
     reported.clear();
-    Speller one(u(half.path().string()), [&](const SpellingProblem& p) { reported.push_back(p); });
-    EXPECT_EQ(misspelled(one, "witness t\xC3\xA9moin", {"fr", "en"}), (Words{"witness"}));
+    Speller one(half.path(), [&](const SpellingProblem& p) { reported.push_back(p); });
+    EXPECT_EQ(misspelled(one, "witness témoin", {"fr", "en"}), (Words{"witness"}));
     EXPECT_EQ(reported.size(), 1u);
     EXPECT_FALSE(one.available("en"));
 }
 
 TEST(Spelling, LanguageNamesFindTheirDictionaries) {
-    ScratchFolder dir;
-    dir.write("fr_CA.aff", "SET UTF-8\n");
-    dir.write("fr_CA.dic", "1\ncourriel\n");
-    dir.write("en.aff", "SET UTF-8\n");
-    dir.write("en.dic", "1\nwitness\n");
-    Speller sp(u(dir.path().string()));
+    TempAppFolder dir;
+    dir.writeBytes("fr_CA.aff", "SET UTF-8\n");
+    dir.writeBytes("fr_CA.dic", "1\ncourriel\n");
+    dir.writeBytes("en.aff", "SET UTF-8\n");
+    dir.writeBytes("en.dic", "1\nwitness\n");
+    Speller sp(dir.path());
     EXPECT_TRUE(sp.correct(u("courriel"), {"fr"}));    // any fr_* when no fr_FR
     EXPECT_TRUE(sp.correct(u("courriel"), {"fr_CA"})); // a full name as it is
     EXPECT_TRUE(sp.correct(u("witness"), {"en"}));     // en when no en_US
@@ -171,17 +153,14 @@ TEST(SpellingSystem, FrenchAndEnglishDictionariesOfTheSystem) {
     Speller sp;
     if (!sp.available("fr") || !sp.available("en"))
         GTEST_SKIP() << "hunspell-fr or hunspell-en-us not installed";
-    EXPECT_EQ(misspelled(sp,
-                         "Le t\xC3\xA9moin jusqu`\xC3\xA0 l\xE2\x80\x99"
-                         "audience, temoin.",
-                         {"fr"}),
+    EXPECT_EQ(misspelled(sp, "Le témoin jusqu`à l\u2019audience, temoin.", {"fr"}),
               (Words{"temoin"}));
     EXPECT_EQ(misspelled(sp, "The witness's well-known objection, witnes.", {"en"}),
               (Words{"witnes"}));
     EXPECT_EQ(misspelled(sp, "Objection retenue, the witness withdrew.", {"fr", "en"}), Words{});
     const auto sugg = sp.suggest(u("temoin"), {"fr"});
     ASSERT_FALSE(sugg.empty());
-    EXPECT_EQ(s(sugg[0]), "t\xC3\xA9moin");
+    EXPECT_EQ(s(sugg[0]), "témoin");
 }
 
 } // namespace
