@@ -340,11 +340,16 @@ class QtClerkTest : public QObject {
         }
         return true;
     }
-    // Waits for the print the command started to end (its dialog cancelled).
-    bool printEnded(QSignalSpy& finished) {
-        if (finished.isEmpty() && !finished.wait(60000))
+    // Runs the command planned for item (act: the clerk's click or key), waits for the print it
+    // started to end (its dialog cancelled), and checks what it showed.
+    template <class Act> bool runCommand(const QString& item, bool fromMenu, Act act) {
+        steps_.last() +=
+            QStringLiteral("%1 '%2'%3").arg(item, promptAnswer_, confirmDelete_ ? " yes" : "");
+        QSignalSpy printed(&w(), &DalmureWidget::printFinished);
+        act();
+        if (item == QStringLiteral("mnuPopupImprimer") && printed.isEmpty() && !printed.wait(60000))
             return fail(QStringLiteral("the print never ended"));
-        return true;
+        return commandRan(item, fromMenu);
     }
 
     // --- The actions ---------------------------------------------------------------------
@@ -375,33 +380,23 @@ class QtClerkTest : public QObject {
         const int i = visibleAnno();
         if (i < 0)
             return true;
-        const QString item = planCommand(true);
-        steps_.last() += QStringLiteral("%1 %2 '%3'%4")
-                             .arg(i)
-                             .arg(item, promptAnswer_, confirmDelete_ ? " yes" : "");
-        QSignalSpy printed(&w(), &DalmureWidget::printFinished);
-        rightClickThroughWindow(f_.viewport(), descriptionOf(i));
-        sel_ = i, where_ = Where::Notes;
-        if (item == QStringLiteral("mnuPopupImprimer") && !printEnded(printed))
-            return false;
-        return commandRan(item, true);
+        steps_.last() += QStringLiteral("%1 ").arg(i);
+        return runCommand(planCommand(true), true, [&] {
+            rightClickThroughWindow(f_.viewport(), descriptionOf(i));
+            sel_ = i, where_ = Where::Notes;
+        });
     }
     bool menuKey() {
         if (where_ != Where::Notes && where_ != Where::Grid)
             return true;
-        const QString item = planCommand(true);
-        steps_.last() +=
-            QStringLiteral("%1 '%2'%3").arg(item, promptAnswer_, confirmDelete_ ? " yes" : "");
-        QSignalSpy printed(&w(), &DalmureWidget::printFinished);
-        // Through the window: Qt makes the keyboard's context menu event of it there.
-        // Its release goes to the menu, which has the keyboard by then.
-        QTest::keyPress(f_.window()->windowHandle(), Qt::Key_Menu);
-        QCoreApplication::processEvents();
-        if (where_ == Where::Grid)
-            where_ = Where::List;
-        if (item == QStringLiteral("mnuPopupImprimer") && !printEnded(printed))
-            return false;
-        return commandRan(item, true);
+        return runCommand(planCommand(true), true, [&] {
+            // Through the window: Qt makes the keyboard's context menu event of it there.
+            // Its release goes to the menu, which has the keyboard by then.
+            QTest::keyPress(f_.window()->windowHandle(), Qt::Key_Menu);
+            QCoreApplication::processEvents();
+            if (where_ == Where::Grid)
+                where_ = Where::List;
+        });
     }
     bool button() {
         // Clicked while the clerk writes notes: when the command ends the keyboard is back in
@@ -428,14 +423,11 @@ class QtClerkTest : public QObject {
         if (id == ButtonId::EntryStyleOne || id == ButtonId::EntryStyleTwo)
             item.clear(), styleTwo_ = id == ButtonId::EntryStyleTwo;
         QToolButton* b = p().buttonWidget(id);
-        steps_.last() += QStringLiteral("%1 '%2'%3")
-                             .arg(b->objectName(), promptAnswer_, confirmDelete_ ? " yes" : "");
-        QSignalSpy printed(&w(), &DalmureWidget::printFinished);
-        QTest::mouseClick(b, Qt::LeftButton);
-        QCoreApplication::processEvents();
-        if (id == ButtonId::Print && !printEnded(printed))
-            return false;
-        return commandRan(item, false);
+        steps_.last() += b->objectName() + u' ';
+        return runCommand(item, false, [&] {
+            QTest::mouseClick(b, Qt::LeftButton);
+            QCoreApplication::processEvents();
+        });
     }
     bool wheel() {
         const bool down = chance(60);
