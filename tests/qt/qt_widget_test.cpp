@@ -5,10 +5,12 @@
 
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QToolButton>
 
 using namespace dalmure;
 using namespace dalmure::qt;
 using namespace dalmure::qt::testing;
+using platform::ButtonId;
 
 class QtWidgetTest : public QObject {
     Q_OBJECT
@@ -244,6 +246,32 @@ class QtWidgetTest : public QObject {
             QVERIFY(p().editorWidget()->hasFocus());
             QCOMPARE(p().editorWidget()->toPlainText(), QString());
         }
+    }
+
+    // A delete the host answers at once, inside its slot: the annotation now shown where the
+    // deleted one was is selected, also when the deleted one was the last of the list, and the
+    // keys go on from there.
+    void aDeleteAnsweredInTheSlotSelectsTheAnnotationShownInstead_data() {
+        QTest::addColumn<int>("deleted");
+        QTest::addColumn<int>("selected");
+        QTest::newRow("the last") << 2 << 1;
+        QTest::newRow("the middle one") << 1 << 1;
+        QTest::newRow("the first") << 0 << 0;
+    }
+    void aDeleteAnsweredInTheSlotSelectsTheAnnotationShownInstead() {
+        QFETCH(int, deleted);
+        QFETCH(int, selected);
+        addThree();
+        connect(&w(), &DalmureWidget::annoDeleteRequest, this,
+                [this](qint16& i) { w().annoDelete(i); });
+        f_.clickCell(2 * deleted + 1, 1);
+        QTest::mouseClick(p().buttonWidget(ButtonId::Delete), Qt::LeftButton);
+        QCOMPARE(w().annoCount(), 2);
+        QCOMPARE(w().selected(), selected);
+        QVERIFY(f_.editorOver(2 * selected + 1, 1));
+        p().gridView()->setFocus();
+        QTest::keyClick(p().gridView(), selected == 0 ? Qt::Key_Down : Qt::Key_Up);
+        QCOMPARE(w().selected(), 1 - selected);
     }
 };
 
