@@ -155,6 +155,10 @@ try:
     wait_for("the renamed item", lambda: grid.getChildAtIndex(n - 1).name.startswith(
         expected(n - 1).split(",")[0] + ", Closing"))
     check(True, "the renamed annotation reads its new description")
+    wait_for("the news of the rename", lambda: heard_of(
+        "object:property-change:accessible-name",
+        expected(n - 1).split(",")[0] + ", Closing, Objection"))
+    check(True, "the reader hears the renamed item's new name")
 
     # The delete command: the item goes, and the reader is told.
     delete = next(b for name, b in buttons.items() if name.startswith("Supprimer"))

@@ -6,8 +6,10 @@
 // the list, a prompt, the find bar, the host's field) and of what every annotation holds, and
 // stops at the first key that lands elsewhere or is lost, printing the seed and the steps.
 //
-// DALMURE_CLERK_STEPS (default 3000) and DALMURE_CLERK_SEED (default 21) choose the run.
+// DALMURE_CLERK_STEPS (default 3000, scaled by DALMURE_TEST_STEPS) and DALMURE_CLERK_SEED
+// (default 21) choose the run.
 #include "qt_test_support.h"
+#include "random_steps.h"
 
 #include <QMessageBox>
 #include <QSignalSpy>
@@ -29,22 +31,9 @@ namespace {
 // in) the notes of the selected annotation; Grid: the list itself.
 enum class Where { Notes, List, Grid, Host, Find, Button };
 
-const char* nameOf(Where w) {
-    switch (w) {
-    case Where::Notes:
-        return "notes";
-    case Where::List:
-        return "list";
-    case Where::Grid:
-        return "grid";
-    case Where::Host:
-        return "host field";
-    case Where::Find:
-        return "find bar";
-    case Where::Button:
-        return "button";
-    }
-    return "?";
+const char* const kWhereNames[] = {"notes", "list", "grid", "host field", "find bar", "button"};
+QLatin1String nameOf(Where w) {
+    return QLatin1String(kWhereNames[static_cast<int>(w)]);
 }
 
 struct Anno {
@@ -137,7 +126,6 @@ class QtClerkTest : public QObject {
     QString menuChoice_, promptAnswer_;
     bool confirmDelete_ = false;
     QStringList modals_;
-    QMetaObject::Connection trace_; // DALMURE_CLERK_TRACE: each focus change in the steps
 
     DalmureWidget& w() { return f_.w(); }
     QtPlatform& p() { return f_.p(); }
@@ -146,29 +134,21 @@ class QtClerkTest : public QObject {
     bool chance(int percent) { return pick(100) < percent; }
     int count() const { return static_cast<int>(annos_.size()); }
 
-    bool fail(const QString& why) {
+    // The first fault found, its %1, %2 ... filled in with args; always false.
+    template <class... Args> bool fail(QString why, const Args&... args) {
+        ((why = why.arg(args)), ...);
         if (failure_.isEmpty())
             failure_ = why;
         return false;
     }
     QString nameOfFocus() {
         QWidget* f = QApplication::focusWidget();
-        if (f == nullptr) {
-            QWidget* active = QApplication::activeWindow();
-            QWidget* inside = f_.window()->focusWidget();
-            return QStringLiteral("nothing (active window: %1, the window's focus: %2)")
-                .arg(active == nullptr ? QStringLiteral("none")
-                                       : QString::fromLatin1(active->metaObject()->className()),
-                     inside == nullptr ? QStringLiteral("none")
-                                       : QString::fromLatin1(inside->metaObject()->className()));
-        }
-        return f == nullptr                               ? QStringLiteral("(nothing)")
-               : f == p().editorWidget()                  ? QStringLiteral("notes")
-               : f == p().gridView()                      ? QStringLiteral("grid")
-               : f == host()                              ? QStringLiteral("host field")
-               : f == f_.findLine()                       ? QStringLiteral("find bar")
-               : qobject_cast<QToolButton*>(f) != nullptr ? f->objectName()
-               : !f->objectName().isEmpty()               ? f->objectName()
+        return f == nullptr                 ? QStringLiteral("nothing")
+               : f == p().editorWidget()    ? QStringLiteral("notes")
+               : f == p().gridView()        ? QStringLiteral("grid")
+               : f == host()                ? QStringLiteral("host field")
+               : f == f_.findLine()         ? QStringLiteral("find bar")
+               : !f->objectName().isEmpty() ? f->objectName()
                                             : QString::fromLatin1(f->metaObject()->className());
     }
     QString editorText() { return QString::fromStdU16String(p().editor().text()); }
@@ -177,21 +157,13 @@ class QtClerkTest : public QObject {
     // Whether the keyboard is where the account says the next key goes.
     bool keyboardWhereExpected() {
         QWidget* f = focused();
-        switch (where_) {
-        case Where::Notes:
-            return f == p().editorWidget();
-        case Where::List:
-            return f == p().editorWidget() || f == p().gridView();
-        case Where::Grid:
-            return f == p().gridView();
-        case Where::Host:
-            return f == host();
-        case Where::Find:
-            return f == f_.findLine();
-        case Where::Button:
-            return qobject_cast<QToolButton*>(f) != nullptr;
-        }
-        return false;
+        const bool inNotes = f == p().editorWidget();
+        return where_ == Where::Notes  ? inNotes
+               : where_ == Where::List ? inNotes || f == p().gridView()
+               : where_ == Where::Grid ? f == p().gridView()
+               : where_ == Where::Host ? f == host()
+               : where_ == Where::Find ? f == f_.findLine()
+                                       : qobject_cast<QToolButton*>(f) != nullptr;
     }
     // The account's place for the keyboard as it is now, after a move the test lets the widget
     // choose (Tab, a host's call); false when it is nowhere the clerk can type.
@@ -218,8 +190,8 @@ class QtClerkTest : public QObject {
                               : c == u'\r' ? QStringLiteral("Enter")
                                            : QString(c);
         if (!keyboardWhereExpected())
-            return fail(QStringLiteral("key '%1' should go to the %2, the keyboard is on %3")
-                            .arg(shown, QLatin1String(nameOf(where_)), nameOfFocus()));
+            return fail(QStringLiteral("key '%1' should go to the %2, the keyboard is on %3"),
+                        shown, nameOf(where_), nameOfFocus());
         QWidget* target = QApplication::focusWidget();
         // A line edit reached by Tab or Ctrl+F has its text selected: the key replaces it.
         auto* line = qobject_cast<QLineEdit*>(target);
@@ -237,41 +209,27 @@ class QtClerkTest : public QObject {
             QTest::sendKeyEvent(QTest::Release, target, k, QString(c), Qt::NoModifier);
         }
         QCoreApplication::processEvents();
-        switch (where_) {
-        case Where::Host:
+        if (where_ == Where::Host || where_ == Where::Find) {
+            QString& want = where_ == Where::Host ? hostText_ : findText_;
+            const QString got = where_ == Where::Host ? host()->text() : f_.findLine()->text();
             if (replaces)
-                hostText_.clear();
-            c == u'\b' ? hostText_.chop(1) : void(hostText_ += c);
-            if (host()->text() != hostText_)
-                return fail(QStringLiteral("key '%1' lost: the host field holds \"%2\", not \"%3\"")
-                                .arg(shown, host()->text(), hostText_));
+                want.clear();
+            c == u'\b' ? want.chop(1) : void(want += c);
+            if (got != want)
+                return fail(QStringLiteral("key '%1' lost: the %2 holds \"%3\", not \"%4\""), shown,
+                            nameOf(where_), got, want);
             return true;
-        case Where::Find:
-            if (replaces)
-                findText_.clear();
-            c == u'\b' ? findText_.chop(1) : void(findText_ += c);
-            if (f_.findLine()->text() != findText_)
-                return fail(QStringLiteral("key '%1' lost: the find bar holds \"%2\", not \"%3\"")
-                                .arg(shown, f_.findLine()->text(), findText_));
-            return true;
-        default:
-            break;
         }
         Anno& a = annos_[static_cast<std::size_t>(sel_)];
         applyKey(a.notes, c);
         where_ = Where::Notes;
         if (w().selected() != sel_ || editorRow() != 2 * sel_ + 1)
             return fail(QStringLiteral("key '%1' should be in the notes of %2; selected %3, "
-                                       "editor on row %4")
-                            .arg(shown)
-                            .arg(sel_)
-                            .arg(w().selected())
-                            .arg(editorRow()));
+                                       "editor on row %4"),
+                        shown, sel_, w().selected(), editorRow());
         if (editorText() != a.notes)
-            return fail(QStringLiteral("key '%1' lost: the notes of %2 hold \"%3\", not \"%4\"")
-                            .arg(shown)
-                            .arg(sel_)
-                            .arg(editorText(), a.notes));
+            return fail(QStringLiteral("key '%1' lost: the notes of %2 hold \"%3\", not \"%4\""),
+                        shown, sel_, editorText(), a.notes);
         return true;
     }
     bool keys(const QString& text) {
@@ -284,10 +242,9 @@ class QtClerkTest : public QObject {
     // Checked as a typed key is: it must find the keyboard where the account says.
     bool press(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         if (!keyboardWhereExpected())
-            return fail(
-                QStringLiteral("%1 should go to the %2, the keyboard is on %3")
-                    .arg(QKeySequence(static_cast<int>(k) | static_cast<int>(mods)).toString(),
-                         QLatin1String(nameOf(where_)), nameOfFocus()));
+            return fail(QStringLiteral("%1 should go to the %2, the keyboard is on %3"),
+                        QKeySequence(static_cast<int>(k) | static_cast<int>(mods)).toString(),
+                        nameOf(where_), nameOfFocus());
         QTest::keyClick(QApplication::focusWidget(), k, mods);
         QCoreApplication::processEvents();
         return true;
@@ -297,21 +254,18 @@ class QtClerkTest : public QObject {
     // for the annotation being edited, in the editor.
     bool listAsAccounted() {
         if (w().annoCount() != count())
-            return fail(QStringLiteral("%1 annotations, the account has %2")
-                            .arg(w().annoCount())
-                            .arg(count()));
+            return fail(QStringLiteral("%1 annotations, the account has %2"), w().annoCount(),
+                        count());
         const int open = editorRow();
         for (int i = 0; i < count(); ++i) {
             const Anno& a = annos_[static_cast<std::size_t>(i)];
             if (w().annoDesc(i) != a.desc || w().annoTime(i) != a.time)
-                return fail(QStringLiteral("annotation %1 is %2 \"%3\", not %4 \"%5\"")
-                                .arg(i)
-                                .arg(w().annoTime(i), w().annoDesc(i), a.time, a.desc));
+                return fail(QStringLiteral("annotation %1 is %2 \"%3\", not %4 \"%5\""), i,
+                            w().annoTime(i), w().annoDesc(i), a.time, a.desc);
             const QString notes = open == 2 * i + 1 ? editorText() : w().annoData(i);
             if (notes != a.notes)
-                return fail(QStringLiteral("the notes of %1 are \"%2\", not \"%3\"")
-                                .arg(i)
-                                .arg(notes, a.notes));
+                return fail(QStringLiteral("the notes of %1 are \"%2\", not \"%3\""), i, notes,
+                            a.notes);
         }
         return true;
     }
@@ -371,8 +325,8 @@ class QtClerkTest : public QObject {
         if (!expected.isEmpty())
             want << expected;
         if (modals_ != want)
-            return fail(QStringLiteral("windows shown: %1, expected: %2")
-                            .arg(modals_.join(QLatin1Char(' ')), want.join(QLatin1Char(' '))));
+            return fail(QStringLiteral("windows shown: %1, expected: %2"), modals_.join(u' '),
+                        want.join(u' '));
         if (item == QStringLiteral("mnuPopupRenommer") && !promptAnswer_.isEmpty()) {
             for (const auto& [answer, desc] : kRenames)
                 if (answer == promptAnswer_)
@@ -386,11 +340,16 @@ class QtClerkTest : public QObject {
         }
         return true;
     }
-    // Waits for the print the command started to end (its dialog cancelled).
-    bool printEnded(QSignalSpy& finished) {
-        if (finished.isEmpty() && !finished.wait(60000))
+    // Runs the command planned for item (act: the clerk's click or key), waits for the print it
+    // started to end (its dialog cancelled), and checks what it showed.
+    template <class Act> bool runCommand(const QString& item, bool fromMenu, Act act) {
+        steps_.last() +=
+            QStringLiteral("%1 '%2'%3").arg(item, promptAnswer_, confirmDelete_ ? " yes" : "");
+        QSignalSpy printed(&w(), &DalmureWidget::printFinished);
+        act();
+        if (item == QStringLiteral("mnuPopupImprimer") && printed.isEmpty() && !printed.wait(60000))
             return fail(QStringLiteral("the print never ended"));
-        return true;
+        return commandRan(item, fromMenu);
     }
 
     // --- The actions ---------------------------------------------------------------------
@@ -421,33 +380,23 @@ class QtClerkTest : public QObject {
         const int i = visibleAnno();
         if (i < 0)
             return true;
-        const QString item = planCommand(true);
-        steps_.last() += QStringLiteral("%1 %2 '%3'%4")
-                             .arg(i)
-                             .arg(item, promptAnswer_, confirmDelete_ ? " yes" : "");
-        QSignalSpy printed(&w(), &DalmureWidget::printFinished);
-        rightClickThroughWindow(f_.viewport(), descriptionOf(i));
-        sel_ = i, where_ = Where::Notes;
-        if (item == QStringLiteral("mnuPopupImprimer") && !printEnded(printed))
-            return false;
-        return commandRan(item, true);
+        steps_.last() += QStringLiteral("%1 ").arg(i);
+        return runCommand(planCommand(true), true, [&] {
+            rightClickThroughWindow(f_.viewport(), descriptionOf(i));
+            sel_ = i, where_ = Where::Notes;
+        });
     }
     bool menuKey() {
         if (where_ != Where::Notes && where_ != Where::Grid)
             return true;
-        const QString item = planCommand(true);
-        steps_.last() +=
-            QStringLiteral("%1 '%2'%3").arg(item, promptAnswer_, confirmDelete_ ? " yes" : "");
-        QSignalSpy printed(&w(), &DalmureWidget::printFinished);
-        // Through the window: Qt makes the keyboard's context menu event of it there.
-        // Its release goes to the menu, which has the keyboard by then.
-        QTest::keyPress(f_.window()->windowHandle(), Qt::Key_Menu);
-        QCoreApplication::processEvents();
-        if (where_ == Where::Grid)
-            where_ = Where::List;
-        if (item == QStringLiteral("mnuPopupImprimer") && !printEnded(printed))
-            return false;
-        return commandRan(item, true);
+        return runCommand(planCommand(true), true, [&] {
+            // Through the window: Qt makes the keyboard's context menu event of it there.
+            // Its release goes to the menu, which has the keyboard by then.
+            QTest::keyPress(f_.window()->windowHandle(), Qt::Key_Menu);
+            QCoreApplication::processEvents();
+            if (where_ == Where::Grid)
+                where_ = Where::List;
+        });
     }
     bool button() {
         // Clicked while the clerk writes notes: when the command ends the keyboard is back in
@@ -474,14 +423,11 @@ class QtClerkTest : public QObject {
         if (id == ButtonId::EntryStyleOne || id == ButtonId::EntryStyleTwo)
             item.clear(), styleTwo_ = id == ButtonId::EntryStyleTwo;
         QToolButton* b = p().buttonWidget(id);
-        steps_.last() += QStringLiteral("%1 '%2'%3")
-                             .arg(b->objectName(), promptAnswer_, confirmDelete_ ? " yes" : "");
-        QSignalSpy printed(&w(), &DalmureWidget::printFinished);
-        QTest::mouseClick(b, Qt::LeftButton);
-        QCoreApplication::processEvents();
-        if (id == ButtonId::Print && !printEnded(printed))
-            return false;
-        return commandRan(item, false);
+        steps_.last() += b->objectName() + u' ';
+        return runCommand(item, false, [&] {
+            QTest::mouseClick(b, Qt::LeftButton);
+            QCoreApplication::processEvents();
+        });
     }
     bool wheel() {
         const bool down = chance(60);
@@ -532,8 +478,7 @@ class QtClerkTest : public QObject {
         if (expected < 0 || findShown_)
             expected = w().selected();
         if (w().selected() != expected)
-            return fail(
-                QStringLiteral("the move selected %1, not %2").arg(w().selected()).arg(expected));
+            return fail(QStringLiteral("the move selected %1, not %2"), w().selected(), expected);
         sel_ = expected;
         where_ = Where::List;
         return true;
@@ -639,7 +584,7 @@ class QtClerkTest : public QObject {
         if (where_ != Where::Find)
             where_ = Where::Notes;
         if (w().selected() != at)
-            return fail(QStringLiteral("the add selected %1, not %2").arg(w().selected()).arg(at));
+            return fail(QStringLiteral("the add selected %1, not %2"), w().selected(), at);
         return true;
     }
     bool hostDelete() {
@@ -778,7 +723,7 @@ class QtClerkTest : public QObject {
                 QTest::keyClicks(edit, QString(c));
             }
             if (!promptAnswer_.startsWith(edit->text()))
-                fail(QStringLiteral("the prompt holds \"%1\"").arg(edit->text()));
+                fail(QStringLiteral("the prompt holds \"%1\""), edit->text());
             QTest::keyClick(edit, Qt::Key_Return);
         } else {
             modals_ << QStringLiteral("message");
@@ -809,22 +754,14 @@ class QtClerkTest : public QObject {
                         std::move(options)));
         QVERIFY(w().glossaryAdd(QStringLiteral("lef"), QStringLiteral("Me Marc Lefebvre")));
         p().setModalDriver([this](QWidget* modal) { driveModal(modal); });
-        if (qEnvironmentVariableIsSet("DALMURE_CLERK_TRACE"))
-            trace_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget*) {
-                if (!steps_.isEmpty())
-                    steps_.last() += QStringLiteral(" [%1]").arg(nameOfFocus());
-            });
         connect(&w(), &DalmureWidget::annoDeleteRequest, this,
                 [this](qint16& index) { confirmDelete(index); });
     }
-    void cleanup() {
-        disconnect(trace_);
-        f_.close();
-    }
+    void cleanup() { f_.close(); }
 
     void everyKeyLandsWhereTheClerkMeantIt() {
         seed_ = static_cast<unsigned>(fromEnv("DALMURE_CLERK_SEED", 21));
-        const int steps = fromEnv("DALMURE_CLERK_STEPS", 3000);
+        const int steps = fromEnv("DALMURE_CLERK_STEPS", test::randomSteps(3000));
         rng_.seed(seed_);
         int total = 0;
         for (const Action& a : kActions)

@@ -1,11 +1,10 @@
 // The notes editor under real Qt events: a reopened note shows all the lines its row was sized
-// for, the widget's own edits keep the host's line breaks, the focus coming back from another
-// window is no new opening, keys after a wheel notch closed the editor still reach the note, and
-// a right click opens the notes' text menu with the control's commands in it.
+// for, the widget's own edits keep the host's line breaks, the notes being typed stay in view, a
+// wheel notch scrolls by whole annotations, Backspace removes whole characters, and a right click
+// opens the notes' text menu with the control's commands in it.
 #include "qt_test_support.h"
 
 #include <QScrollBar>
-#include <QSignalSpy>
 #include <QTextBlock>
 #include <QWheelEvent>
 
@@ -87,46 +86,6 @@ class QtEditorTest : public QObject {
         QCOMPARE(p().editor().selStart(), 6);
         f_.leave();
         QCOMPARE(w().annoData(2), QStringLiteral("a\nb\nZZ"));
-    }
-
-    void focusBackFromAnotherWindowIsNoNewOpening() {
-        QSignalSpy modified(&w(), &DalmureWidget::annoModified);
-        f_.clickCell(1, 1);
-        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ab"));
-        // The clerk switches to another window and back, then leaves the notes: what was typed
-        // before the switch is still a change, and is committed.
-        QWidget other;
-        other.resize(200, 100);
-        other.show();
-        QVERIFY(backToFront(&other));
-        QVERIFY(backToFront(f_.window()));
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(p().editorWidget()));
-        QCOMPARE(modified.count(), 0);
-        f_.leave();
-        QCOMPARE(modified.count(), 1);
-        QCOMPARE(w().annoData(0), QStringLiteral("ab"));
-    }
-
-    // One notch of the mouse wheel over the list while the clerk types: the notes are committed,
-    // the list has the focus, and the keys that follow open the same note again and are typed
-    // into it. (Esc, a drag of the scroll bar and a double click are proven on every platform by
-    // the conformance tests.)
-    void keysAfterAWheelNotchReachTheSameNote() {
-        QSignalSpy modified(&w(), &DalmureWidget::annoModified);
-        f_.clickCell(1, 1);
-        typeKeys(QStringLiteral(" un"));
-        QWidget* vp = f_.viewport();
-        const QPoint at = vp->rect().center();
-        QWheelEvent wheel(at, vp->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(vp, &wheel);
-        QVERIFY(!p().editorWidget()->isVisible());
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(p().gridView()));
-        QCOMPARE(modified.count(), 1);
-        typeKeys(QStringLiteral(" deux"));
-        f_.leave();
-        QCOMPARE(modified.count(), 2);
-        QCOMPARE(w().annoData(0), QStringLiteral(" un deux"));
     }
 
     // The notes being typed stay in view: the window shrinking under the last annotation's

@@ -1,9 +1,9 @@
 // The control from the keyboard alone, with real key events on the offscreen platform: Tab and
-// Shift+Tab through its parts and out to the host's fields; where the keys go once a command
-// button has run; where the host's focus and a resize leave them.
+// Shift+Tab through its parts and out to the host's fields, a command run by a key; where the
+// host's focus and a resize leave them. Where the keys go once a command button clicked with the
+// mouse has run is the clerk test's to find.
 #include "qt_test_support.h"
 
-#include <QSignalSpy>
 #include <QToolButton>
 
 using namespace dalmure;
@@ -123,55 +123,6 @@ class QtKeyboardTest : public QObject {
         QCOMPARE(prompted, 1);
         QCOMPARE(w().annoDesc(0), QStringLiteral("Opening statement"));
         QCOMPARE(w().annoData(0), QStringLiteral("sworn in"));
-    }
-
-    // A command run from its button by the mouse: the notes typed so far are committed before
-    // the command's own events, the button never takes the keyboard, and once the command is
-    // over, whatever its prompt or dialog answered, the next keys go on into the same notes.
-    void aButtonLeavesTheKeyboardInTheNotes_data() {
-        QTest::addColumn<int>("button");
-        QTest::addColumn<QString>("answer"); // to its prompt; empty: cancelled
-        QTest::addColumn<QString>("events");
-        QTest::newRow("print, dialog cancelled") << int(ButtonId::Print) << QString() << "M";
-        QTest::newRow("view") << int(ButtonId::View) << QString() << "M";
-        QTest::newRow("rename cancelled") << int(ButtonId::Rename) << QString() << "M";
-        QTest::newRow("rename answered") << int(ButtonId::Rename) << "Witness"
-                                         << "M D";
-        QTest::newRow("delete refused by the host") << int(ButtonId::Delete) << QString() << "M R";
-        QTest::newRow("play") << int(ButtonId::Play) << QString() << "M";
-    }
-    void aButtonLeavesTheKeyboardInTheNotes() {
-        QFETCH(int, button);
-        QFETCH(QString, answer);
-        QFETCH(QString, events);
-        const auto id = static_cast<ButtonId>(button);
-        f_.close();
-        QtPlatformOptions options = printingInto(f_.folder() + QStringLiteral("/out.pdf"));
-        options.htmlProgram = Str(u"/bin/true");
-        QVERIFY(f_.open({}, {}, options, true));
-        QStringList seen;
-        connect(&w(), &DalmureWidget::annoModified, this, [&] { seen << "M"; });
-        connect(&w(), &DalmureWidget::annoModifiedDesc, this, [&] { seen << "D"; });
-        connect(&w(), &DalmureWidget::annoDeleteRequest, this, [&] { seen << "R"; });
-        QSignalSpy printed(&w(), &DalmureWidget::printFinished);
-        w().annoAdd(QStringLiteral("10:00:00"), QStringLiteral("Opening"));
-        w().annoAdd(QStringLiteral("10:05:00"), QStringLiteral("Clerk"));
-        f_.openNotes(1);
-        typeKeys(QStringLiteral(" P1"));
-        p().setModalDriver([answer](QWidget* modal) { answerPrompt(modal, answer); });
-
-        QToolButton* b = p().buttonWidget(id);
-        QCOMPARE(b->focusPolicy(), Qt::TabFocus);
-        QTest::mouseClick(b, Qt::LeftButton);
-        if (id == ButtonId::Print)
-            QVERIFY(printed.wait(90000) || printed.count() > 0);
-        QVERIFY(backToFront(f_.window()));
-        QCOMPARE(seen.join(QLatin1Char(' ')), events);
-        QCOMPARE(focusName(), QStringLiteral("notes"));
-        typeKeys(QStringLiteral(" P3"));
-        f_.leave();
-        QCOMPARE(w().annoData(0), QStringLiteral(" P1 P3"));
-        QCOMPARE(w().annoDesc(0), answer.isEmpty() ? QStringLiteral("Opening") : answer);
     }
 
     // The keyboard stays in the control and reaches the selected annotation's notes: the host
