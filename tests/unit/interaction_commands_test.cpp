@@ -1,6 +1,6 @@
 // The command buttons: the delete request answered from inside the event, rename (its focus,
-// its prompt, what it leaves alone, its 16-bit overflow). The entry-style pair is played by the
-// style2-enter scenario.
+// what it leaves alone, its 16-bit overflow). The rename prompt and the host's answers are played
+// by the rename scenario, the entry-style pair by the style2-enter scenario.
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -50,11 +50,6 @@ TEST_F(Commands, RenameCommitsTheNotesFirstAndLeavesSelectionAndEditorAlone) {
     events().clear();
     h.platform->queueAnswer(u("witness"));
     ASSERT_TRUE(press(ButtonId::Rename));
-    ASSERT_EQ(recorder.prompts.size(), 1u);
-    EXPECT_EQ(recorder.prompts[0].title, "Orvane");
-    EXPECT_EQ(recorder.prompts[0].message,
-              "Modifier la description de l'annotation s\u00e9lectionn\u00e9e");
-    EXPECT_EQ(recorder.prompts[0].defaultText, "witness");
     // The button took the focus first, committing the typed notes.
     EXPECT_EQ(events(),
               (std::vector<std::string>{"AnnoModified(1)", "AnnoModifiedDesc(1,witness,witness)"}));
@@ -63,15 +58,6 @@ TEST_F(Commands, RenameCommitsTheNotesFirstAndLeavesSelectionAndEditorAlone) {
     EXPECT_EQ(h.grid().col(), 1);
     EXPECT_EQ(h.grid().cellBackColorAt(3, 1), h.grid().backColorFixed());
     EXPECT_EQ(s(c().AnnoData(1)), "typed");
-
-    // The host's NewDesc alone changes nothing.
-    h.events.onModifiedDesc = [](std::int16_t&, Str& oldDesc, Str& newDesc, bool&) {
-        oldDesc = u("ignored");
-        newDesc = u("ignored");
-    };
-    h.platform->queueAnswer(u("final"));
-    ASSERT_TRUE(press(ButtonId::Rename));
-    EXPECT_EQ(s(c().AnnoDesc(1)), "final");
 }
 
 // Whatever a command's prompt answered, the keys typed after a button go on into the notes of
