@@ -2,8 +2,7 @@
 // glossary expanded when a word ends, the description prompts expanded, the glossary file kept
 // inside the application folder, and misspelled words marked. The host's glossary entries, the
 // file's bad lines and the apostrophe are played by the notes-writing scenario; reading the file
-// again, the dictionaries and the words the host adds are the writing tools' own
-// (tests/writing).
+// again and the dictionaries are the writing tools' own (tests/writing).
 #include "test_support.h"
 
 #include <filesystem>
@@ -194,6 +193,15 @@ INSTANTIATE_TEST_SUITE_P(
         SpellingCase{"off", "SpellCheck=0\n", "", "parlle xqzvt ", {}},
         SpellingCase{"word_being_typed", "SpellCheck=1\n", "", "Le t\xC3\xA9moin parll", {}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The host names a party while the clerk types: the word is known at once.
+TEST_F(NotesWriting, TheHostsWordsAreSpelledRightAtOnce) {
+    DalmurePrivate& c = open("SpellCheck=1\nGlossary=glossaire.txt\n");
+    h.platform->userType(u("Me Xylophonaire et Zorglubienne. "));
+    EXPECT_EQ(marked(), (std::vector<std::string>{"Xylophonaire", "Zorglubienne"}));
+    EXPECT_TRUE(c.GlossaryAdd(u("xy"), u("Me Xylophonaire")));
+    EXPECT_EQ(marked(), (std::vector<std::string>{"Zorglubienne"}));
+}
 
 } // namespace
 } // namespace dalmure::test
