@@ -1,6 +1,7 @@
 // The host's list members over the annotation list: the placeholder rows, deleting, clearing
-// and the 16-bit index arithmetic; the background colour's conversion and the container's focus
-// notification (the ambient colour is played by the backcolor-and-properties scenario).
+// and the 16-bit index arithmetic; the background colour's conversion and the container's ambient
+// and focus notifications.
+#include "platform/design.h"
 #include "support/errors.h"
 #include "test_support.h"
 
@@ -8,6 +9,7 @@ namespace dalmure::test {
 namespace {
 
 using Access = DalmureTestAccess;
+using platform::ButtonId;
 
 class ControlList : public ControlTest {
   protected:
@@ -103,6 +105,16 @@ TEST_F(ControlModes, BackColorRoundsHalfToEvenAndOverflowsBeyond32Bits) {
     EXPECT_EQ(c().BackColor(), INT32_MIN);
     EXPECT_EQ(h.grid().backColor(), 0xFFFFFF); // the grid keeps its own white
     EXPECT_EQ(h.app.logCount(), 0u);
+}
+
+TEST_F(ControlModes, AmbientBackColorRepaintsEveryButtonOnly) {
+    h.platform->surface().setBackColor(0x00AA00);
+    h.platform->userAmbient(u"Font");
+    EXPECT_EQ(h.button(ButtonId::View).buttonColor(), design::kButtonColor);
+    h.platform->userAmbient(u"BackColor");
+    for (ButtonId id : platform::kAllButtons)
+        EXPECT_EQ(h.button(id).buttonColor(), 0x00AA00);
+    EXPECT_EQ(c().BackColor(), 0); // the property is not touched
 }
 
 TEST_F(ControlModes, EnterFocusGivesTheEditorTheFocusAndIgnoresFailures) {

@@ -1,6 +1,6 @@
 // The command buttons: the delete request answered from inside the event, rename (its focus,
-// what it leaves alone, its 16-bit overflow). The rename prompt and the host's answers are played
-// by the rename scenario, the entry-style pair by the style2-enter scenario.
+// what it leaves alone, its 16-bit overflow). The rename prompt's texts and the host's cancel are
+// played by the rename scenario, the entry-style pair by the style2-enter scenario.
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -58,6 +58,15 @@ TEST_F(Commands, RenameCommitsTheNotesFirstAndLeavesSelectionAndEditorAlone) {
     EXPECT_EQ(h.grid().col(), 1);
     EXPECT_EQ(h.grid().cellBackColorAt(3, 1), h.grid().backColorFixed());
     EXPECT_EQ(s(c().AnnoData(1)), "typed");
+
+    // The host's NewDesc alone changes nothing (the scenario's host cancels as it sets it).
+    h.events.onModifiedDesc = [](std::int16_t&, Str& oldDesc, Str& newDesc, bool&) {
+        oldDesc = u("ignored");
+        newDesc = u("ignored");
+    };
+    h.platform->queueAnswer(u("final"));
+    ASSERT_TRUE(press(ButtonId::Rename));
+    EXPECT_EQ(s(c().AnnoDesc(1)), "final");
 }
 
 // Whatever a command's prompt answered, the keys typed after a button go on into the notes of
