@@ -51,10 +51,6 @@ TEST_F(AnnotationListTest, AddsKeepOrdinalTimeOrderWithEqualTimesInArrivalOrder)
         std::vector<Added> adds;
         std::vector<std::string> expected;
     } cases[] = {
-        {"one", {{"10:00", "a"}}, {"10:00 a"}},
-        {"reverse",
-         {{"12:00", "c"}, {"11:00", "b"}, {"10:00", "a"}},
-         {"10:00 a", "11:00 b", "12:00 c"}},
         {"equal times",
          {{"10:00", "1"}, {"09:00", "x"}, {"10:00", "2"}, {"10:00", "3"}},
          {"09:00 x", "10:00 1", "10:00 2", "10:00 3"}},

@@ -103,19 +103,7 @@ mode_t modeOf(const std::string& path) {
 
 enum class Hostile { LinkToMissing, LinkToVictim, Fifo, Device };
 
-const char* nameOf(Hostile k) {
-    switch (k) {
-    case Hostile::LinkToMissing:
-        return "link to nothing";
-    case Hostile::LinkToVictim:
-        return "link to a victim";
-    case Hostile::Fifo:
-        return "FIFO";
-    case Hostile::Device:
-        return "device";
-    }
-    return "?";
-}
+const char* const kHostileNames[] = {"link to nothing", "link to a victim", "FIFO", "device"};
 
 // Puts the hostile thing at place; the victim (a file or a folder, outside the application
 // folder) is made ready. Returns "" or why it could not be made.
@@ -199,7 +187,7 @@ TEST(AppFolderFiles, NothingIsWrittenThroughALinkAFifoOrADeviceAndNothingHangs) 
                                Place{kLogFile, false}, Place{"pvTemplateFRA.html", false}}) {
         for (Hostile kind :
              {Hostile::LinkToMissing, Hostile::LinkToVictim, Hostile::Fifo, Hostile::Device}) {
-            SCOPED_TRACE(place.path + ", " + nameOf(kind));
+            SCOPED_TRACE(place.path + ", " + kHostileNames[static_cast<int>(kind)]);
             const std::string result =
                 inChild([&] { return hostileCase(place.path, place.folder, kind); }, 20);
             if (result == "SKIP")
@@ -314,28 +302,26 @@ TEST(AppFolderFiles, NewFilesAreTheUsersAloneAndAReplacedPageKeepsItsMode) {
         Clerk clerk;
         clerk.view();
         clerk.log("first line");
+        // Made by the control, then as the user chose: the page's across its replacement, the
+        // log's and the folders' as they are.
         const struct {
             std::string name;
-            mode_t mode;
-        } made[] = {{"pvData.html", 0600}, {"Log", 0700}, {kMonth, 0700}, {kLogFile, 0600}};
-        for (const auto& m : made)
-            if (modeOf(clerk.file(m.name)) != m.mode)
-                problems += m.name + " made " + std::to_string(modeOf(clerk.file(m.name))) + "; ";
-
-        // Modes the user chose stay: the page's across its replacement, the log's and the
-        // folders' as they are.
-        const struct {
-            std::string name;
-            mode_t mode;
-        } chosen[] = {{"pvData.html", 0640}, {"Log", 0750}, {kMonth, 0755}, {kLogFile, 0644}};
-        for (const auto& c : chosen)
-            ::chmod(clerk.file(c.name).c_str(), c.mode);
+            mode_t made, chosen;
+        } files[] = {{"pvData.html", 0600, 0640},
+                     {"Log", 0700, 0750},
+                     {kMonth, 0700, 0755},
+                     {kLogFile, 0600, 0644}};
+        for (const auto& f : files) {
+            if (modeOf(clerk.file(f.name)) != f.made)
+                problems += f.name + " made " + std::to_string(modeOf(clerk.file(f.name))) + "; ";
+            ::chmod(clerk.file(f.name).c_str(), f.chosen);
+        }
         clerk.h.add(u("11:00:00"), u("Ajout"), u(""));
         clerk.view();
         clerk.log("second line");
-        for (const auto& c : chosen)
-            if (modeOf(clerk.file(c.name)) != c.mode)
-                problems += c.name + " now " + std::to_string(modeOf(clerk.file(c.name))) + "; ";
+        for (const auto& f : files)
+            if (modeOf(clerk.file(f.name)) != f.chosen)
+                problems += f.name + " now " + std::to_string(modeOf(clerk.file(f.name))) + "; ";
         if (clerk.page().find("Ajout") == std::string::npos)
             problems += "the page was not replaced; ";
         return problems.empty() ? std::string("OK") : problems;

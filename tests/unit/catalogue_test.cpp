@@ -1,8 +1,9 @@
 // The message catalogue on the two real Access fixtures, damaged copies of them and files that
-// are no database at all.
+// are no database at all, and the reader's cache shared by the process.
 #include "platform/ids.h"
 #include "platform/mdb/mdb_catalogue.h"
 #include "settings/catalogue.h"
+#include "support/errors.h"
 #include "support/log.h"
 #include "support_rig.h"
 
@@ -222,6 +223,55 @@ TEST_F(SupportCatalogue, DamagedCopies) {
         }
     }
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
+// The reader's cache is shared by the process: a reader created later answers from the tables an
+// earlier one read, and still sees a file replaced on disk.
+Str lookUp(platform::MdbCatalogueDatabase& db, const std::string& file, const Str& id) {
+    auto records = db.open(file)->selectWhereUpperEquals(u"langues", u"msgid", id);
+    records->moveFirst();
+    return records->eof() ? u"" : records->field(u"Anglais").value_or(u"(null)");
+}
+
+TEST(MdbCatalogueCache, LaterReadersShareTheTablesUntilTheFileIsReplaced) {
+    std::string templ = (fs::temp_directory_path() / "dalmure-catcache-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(templ.data()), nullptr);
+    const fs::path dir = templ;
+    const std::string file = (dir / "ORLngClient.MDB").string();
+    auto install = [&](const char* fixture) { // a new inode, as a copy over the file gives
+        std::ofstream(dir / "incoming", std::ios::binary) << slurp(kFixtures / fixture);
+        fs::rename(dir / "incoming", file);
+    };
+
+    install("edge-cases.mdb");
+    {
+        platform::MdbCatalogueDatabase first;
+        EXPECT_EQ(lookUp(first, file, u"MSG371"), u"Delete-first");
+        EXPECT_EQ(first.readCount(), 1);
+    }
+    platform::MdbCatalogueDatabase second; // the first one is gone; its read is not
+    EXPECT_EQ(lookUp(second, file, u"MSG371"), u"Delete-first");
+    EXPECT_EQ(second.readCount(), 0);
+
+    // A reader with its own cache reads the file itself.
+    platform::MdbCatalogueDatabase own(platform::MdbCatalogueDatabase::Cache::Own);
+    EXPECT_EQ(lookUp(own, file, u"MSG371"), u"Delete-first");
+    EXPECT_EQ(own.readCount(), 1);
+
+    // Replaced on disk: the next lookup of any shared reader reads it again, once.
+    install("ORLngClient.MDB");
+    platform::MdbCatalogueDatabase third;
+    EXPECT_EQ(lookUp(second, file, u"MSG373"), u"View the minutes");
+    EXPECT_EQ(lookUp(third, file, u"MSG373"), u"View the minutes");
+    EXPECT_EQ(second.readCount() + third.readCount(), 1);
+
+    // A file that is no database is remembered as such for every reader too.
+    std::ofstream(dir / "incoming", std::ios::binary) << std::string(8192, '\0');
+    fs::rename(dir / "incoming", file);
+    EXPECT_THROW(third.open(file), ControlError);
+    EXPECT_THROW(second.open(file), ControlError);
+    EXPECT_EQ(second.readCount() + third.readCount(), 2);
+    fs::remove_all(dir);
 }
 
 } // namespace

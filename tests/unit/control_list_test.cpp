@@ -1,11 +1,15 @@
 // The host's list members over the annotation list: the placeholder rows, deleting, clearing
-// and the 16-bit index arithmetic.
+// and the 16-bit index arithmetic; the background colour's conversion and the container's ambient
+// and focus notifications.
+#include "platform/design.h"
+#include "support/errors.h"
 #include "test_support.h"
 
 namespace dalmure::test {
 namespace {
 
 using Access = DalmureTestAccess;
+using platform::ButtonId;
 
 class ControlList : public ControlTest {
   protected:
@@ -27,21 +31,18 @@ TEST_F(ControlList, BlankFirstTimeCountsAsAnAnnotationUntilWrittenOver) {
     EXPECT_EQ(c().AnnoData(1), u"l`a  bcde\"<>");
 }
 
-TEST_F(ControlList, IndexesBeyondSixteenBitsOverflowUnderTheMembersLabel) {
+// The readers' overflows are played by the annotations-order scenario; a delete's index is the
+// host's own variable and stays as it was.
+TEST_F(ControlList, ADeleteIndexBeyondSixteenBitsOverflowsAndStaysAsGiven) {
     h.add({{"10:00", "a"}});
-    EXPECT_EQ(c().AnnoTime(16383), u""); // doubles to 32766: in range, past the end
-    EXPECT_EQ(h.app.logCount(), 0u);
-    EXPECT_EQ(c().AnnoData(-16385), u""); // both sides of the range test are evaluated
     std::int32_t huge = 70000;
     c().AnnoDelete(huge);
     EXPECT_EQ(huge, 70000);
     EXPECT_EQ(c().AnnoCount(), 1);
     const auto lines = h.app.logEntries();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].label, "errDalmure_AnnoData");
-    EXPECT_EQ(lines[1].label, "errDalmure_AnnoDelete");
-    for (const auto& line : lines)
-        EXPECT_EQ(line.number + " " + line.description, "6 Overflow");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].label + " " + lines[0].number + " " + lines[0].description,
+              "errDalmure_AnnoDelete 6 Overflow");
 }
 
 TEST_F(ControlList, DeleteWithoutSelectionIsAnInvalidRowAndRemovesNothing) {
@@ -82,6 +83,49 @@ TEST_F(ControlList, EmptiedListIsInvalidWhateverTheSelectionHolds) {
         EXPECT_EQ(c().Selected(), tc.selected);
         EXPECT_FALSE(Access::blValideGrid(c()));
     }
+}
+
+class ControlModes : public ControlTest {
+  protected:
+    void SetUp() override { startSized(); }
+    DalmurePrivate& c() { return h.c(); }
+};
+
+TEST_F(ControlModes, BackColorRoundsHalfToEvenAndOverflowsBeyond32Bits) {
+    c().LetBackColor(2.5);
+    EXPECT_EQ(c().BackColor(), 2);
+    c().LetBackColor(-2147483648.0);
+    EXPECT_EQ(c().BackColor(), INT32_MIN);
+    try {
+        c().LetBackColor(2147483648.0);
+        ADD_FAILURE() << "no overflow";
+    } catch (const ControlError& e) {
+        EXPECT_EQ(e.number(), errors::kOverflow);
+    }
+    EXPECT_EQ(c().BackColor(), INT32_MIN);
+    EXPECT_EQ(h.grid().backColor(), 0xFFFFFF); // the grid keeps its own white
+    EXPECT_EQ(h.app.logCount(), 0u);
+}
+
+TEST_F(ControlModes, AmbientBackColorRepaintsEveryButtonOnly) {
+    h.platform->surface().setBackColor(0x00AA00);
+    h.platform->userAmbient(u"Font");
+    EXPECT_EQ(h.button(ButtonId::View).buttonColor(), design::kButtonColor);
+    h.platform->userAmbient(u"BackColor");
+    for (ButtonId id : platform::kAllButtons)
+        EXPECT_EQ(h.button(id).buttonColor(), 0x00AA00);
+    EXPECT_EQ(c().BackColor(), 0); // the property is not touched
+}
+
+TEST_F(ControlModes, EnterFocusGivesTheEditorTheFocusAndIgnoresFailures) {
+    h.platform->userFocus(); // hidden editor: no focus, nothing logged
+    EXPECT_FALSE(h.editor().hasFocus());
+    EXPECT_EQ(h.app.logCount(), 0u);
+    c().AnnoAdd(u"10:00", u"a");
+    h.platform->userBlur();
+    ASSERT_FALSE(h.editor().hasFocus());
+    h.platform->userFocus();
+    EXPECT_TRUE(h.editor().hasFocus());
 }
 
 } // namespace

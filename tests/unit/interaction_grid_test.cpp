@@ -87,36 +87,6 @@ TEST_F(GridInteraction, ClickLeavesAGridTheHostHidHidden) {
     EXPECT_TRUE(h.grid().visible());
 }
 
-TEST_F(GridInteraction, RowsBeyondThe16BitIndexOverflowAndLeaveTheGridHidden) {
-    // 16385 annotations, laid into the grid directly.
-    platform::Grid& g = h.grid();
-    g.setRow(0);
-    g.setCol(0);
-    g.setText(u("00:00:00"));
-    while (g.rows() < 32770)
-        g.addItem(u("00:00:01\td"), g.rows());
-
-    g.setRow(32766);
-    DalmureTestAccess::onGridClick(c());
-    EXPECT_EQ(c().Selected(), 16383);
-    EXPECT_EQ(g.row(), 32767);
-    EXPECT_TRUE(g.visible());
-    EXPECT_EQ(h.app.logCount(), 0u);
-
-    for (std::int32_t row : {32767, 32768, 32769}) {
-        g.setRow(row);
-        DalmureTestAccess::onGridClick(c());
-        EXPECT_EQ(c().Selected(), -1) << row; // nothing selected
-        EXPECT_FALSE(g.visible()) << row;
-        bool show = true;
-        c().AllowRefreshPV(show);
-    }
-    const auto lines = h.app.logEntries("errDalmure_MSFlexGrid1_Click");
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0].number, "6");
-    EXPECT_EQ(lines[0].description, "Overflow");
-}
-
 TEST_F(GridInteraction, DoubleClickAsksToPlayTheClickedAnnotation) {
     addThree();
     h.c().AnnoAdd(u("10:00:04"), Str()); // no description: nothing to play

@@ -1,6 +1,8 @@
 // The notes editor's writing tools through the control, as the clerk types: abbreviations of the
-// glossary expanded when a word ends, the description prompts expanded, the glossary file read
-// and re-read, misspelled words marked, and the apostrophe.
+// glossary expanded when a word ends, the description prompts expanded, the glossary file kept
+// inside the application folder, and misspelled words marked. The host's glossary entries, the
+// file's bad lines and the apostrophe are played by the notes-writing scenario; reading the file
+// again and the dictionaries are the writing tools' own (tests/writing).
 #include "test_support.h"
 
 #include <filesystem>
@@ -41,13 +43,6 @@ class NotesWriting : public ControlTest {
         return out;
     }
     std::vector<LogEntry> notesLog() { return h.app.logEntries("Dalmure_Notes"); }
-    // Log lines of errors trapped in the control's procedures.
-    std::size_t trappedErrors() {
-        std::size_t n = 0;
-        for (const LogEntry& e : h.app.logEntries())
-            n += e.label.starts_with("errDalmure") ? 1 : 0;
-        return n;
-    }
 };
 
 // --- Expansion -------------------------------------------------------------------------------
@@ -121,33 +116,7 @@ TEST_F(NotesWriting, DescriptionPromptsExpandTheirWords) {
     EXPECT_EQ(s(c.AnnoDesc(0)), "PROC\xC3\x88S-VERBAL et t\xC3\xA9moin");
 }
 
-// --- The glossary file and the host's entries ------------------------------------------------
-
-// How the file is parsed is the glossary's (glossary_test.cpp); the control logs its bad lines
-// under its own label, traps nothing, and reads the changed or removed file beside the typing.
-TEST_F(NotesWriting, TheGlossaryFileIsLoggedAndReadAgainWhenItChanges) {
-    DalmurePrivate& c =
-        open("Glossary=glossaire.txt\n", "tem\tt\xC3\xA9moin\nligne sans tabulation\n");
-    h.platform->userType(u("tem "));
-    EXPECT_EQ(text(), "t\xC3\xA9moin ");
-    const auto log = notesLog();
-    ASSERT_EQ(log.size(), 1u);
-    EXPECT_NE(log[0].description.find("line 2"), std::string::npos) << log[0].raw;
-    h.app.writeBytes("glossaire.txt", "tem\tt\xC3\xA9moin expert\n");
-    // The word end that sees the change starts the read; the entries read before answer it.
-    h.platform->userType(u("tem "));
-    EXPECT_EQ(text(), "t\xC3\xA9moin t\xC3\xA9moin ");
-    DalmureTestAccess::finishGlossaryRead(c);
-    h.platform->userType(u("tem "));
-    EXPECT_EQ(text(), "t\xC3\xA9moin t\xC3\xA9moin t\xC3\xA9moin expert ");
-    // Removed, the file takes its entries with it.
-    std::filesystem::remove(h.app.file("glossaire.txt"));
-    h.platform->userType(u("- "));
-    DalmureTestAccess::finishGlossaryRead(c);
-    h.platform->userType(u("tem "));
-    EXPECT_EQ(text(), "t\xC3\xA9moin t\xC3\xA9moin t\xC3\xA9moin expert - tem ");
-    EXPECT_EQ(trappedErrors(), 0u);
-}
+// --- The glossary file ----------------------------------------------------------------------
 
 TEST_F(NotesWriting, AGlossaryOutsideTheApplicationFolderIsNotRead) {
     TempAppFolder elsewhere;
@@ -169,34 +138,6 @@ TEST_F(NotesWriting, AGlossaryOutsideTheApplicationFolderIsNotRead) {
         EXPECT_EQ(s(other.editor().text()), "tem ");
         EXPECT_EQ(other.app.logEntries("Dalmure_Notes").size(), 1u);
     }
-}
-
-TEST_F(NotesWriting, TheHostsEntriesExpandOverTheFilesAndWithoutOne) {
-    DalmurePrivate& c = open("Glossary=glossaire.txt\n");
-    EXPECT_TRUE(c.GlossaryAdd(u("acc"), u("l\u2019accus\u00e9 Gagnon")));
-    EXPECT_TRUE(c.GlossaryAdd(u("tem"), u("t\u00e9moin expert")));
-    EXPECT_FALSE(c.GlossaryAdd(u("a b"), u("refused")));
-    EXPECT_FALSE(c.GlossaryAdd(u("vide"), Str()));
-    h.platform->userType(u("acc tem a vide "));
-    EXPECT_EQ(text(), "l\xE2\x80\x99"
-                      "accus\xC3\xA9 Gagnon t\xC3\xA9moin expert a vide ");
-    c.GlossaryRemove(u("tem"));
-    h.platform->userType(u("tem "));
-    EXPECT_EQ(text(), "l\xE2\x80\x99"
-                      "accus\xC3\xA9 Gagnon t\xC3\xA9moin expert a vide t\xC3\xA9moin ");
-    c.GlossaryClear();
-    h.platform->userType(u("acc "));
-    EXPECT_TRUE(text().ends_with(" acc "));
-
-    // Without a glossary file, the host's entries alone.
-    ControlHarness bare;
-    bare.startSized();
-    bare.add({{"10:00:00", "Ouverture"}});
-    EXPECT_TRUE(bare.c().GlossaryAdd(u("acc"), u("l\u2019accus\u00e9")));
-    ASSERT_TRUE(bare.platform->userClick(1, 1));
-    bare.platform->userType(u("acc tem "));
-    EXPECT_EQ(s(bare.editor().text()), "l\xE2\x80\x99"
-                                       "accus\xC3\xA9 tem ");
 }
 
 TEST_F(NotesWriting, WithoutTheNotesKeysNothingIsExpandedMarkedOrLogged) {
@@ -253,55 +194,13 @@ INSTANTIATE_TEST_SUITE_P(
         SpellingCase{"word_being_typed", "SpellCheck=1\n", "", "Le t\xC3\xA9moin parll", {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// The clerk's own words, added through the right-click menu, are driven with the real menu in
-// qt_notes_writing_test.cpp.
+// The host names a party while the clerk types: the word is known at once.
 TEST_F(NotesWriting, TheHostsWordsAreSpelledRightAtOnce) {
     DalmurePrivate& c = open("SpellCheck=1\nGlossary=glossaire.txt\n");
     h.platform->userType(u("Me Xylophonaire et Zorglubienne. "));
     EXPECT_EQ(marked(), (std::vector<std::string>{"Xylophonaire", "Zorglubienne"}));
-    // The host names a party: the word is known at once.
     EXPECT_TRUE(c.GlossaryAdd(u("xy"), u("Me Xylophonaire")));
     EXPECT_EQ(marked(), (std::vector<std::string>{"Zorglubienne"}));
-}
-
-TEST_F(NotesWriting, DictionariesMissingMeanNoMarksOneLogLineAndNoError) {
-    open("SpellCheck=2\nDictionaryFolder=/nonexistent/hunspell\n", "");
-    h.platform->userType(u("parlle xqzvt. encore une fois "));
-    EXPECT_TRUE(h.editor().markedRanges().empty());
-    const auto log = h.app.logEntries();
-    ASSERT_EQ(log.size(), 1u);
-    EXPECT_EQ(log[0].label, "Dalmure_Notes");
-    EXPECT_NE(log[0].description.find("/nonexistent/hunspell"), std::string::npos);
-}
-
-// --- The apostrophe --------------------------------------------------------------------------
-
-TEST_F(NotesWriting, TheApostropheKeyTypesAGraveAccentOrTheTypographicOne) {
-    struct Case {
-        const char* notes;
-        const char* typed;
-        const char* page; // Windows-1252 in the minutes page
-    } cases[] = {{"", "l`audience", "l`audience"},
-                 {"TypographicApostrophe=0\n", "l`audience", "l`audience"},
-                 {"TypographicApostrophe=1\n",
-                  "l\xE2\x80\x99"
-                  "audience",
-                  "l\x92"
-                  "audience"}};
-    for (const Case& tc : cases) {
-        SCOPED_TRACE(tc.notes);
-        ControlHarness one;
-        if (*tc.notes)
-            one.app.writeIni(std::string("[Notes]\n") + tc.notes);
-        one.startSized();
-        one.add({{"10:00:00", "Ouverture"}});
-        ASSERT_TRUE(one.platform->userClick(1, 1));
-        one.platform->userType(u("l'audience"));
-        one.platform->userBlur();
-        EXPECT_EQ(s(one.c().AnnoData(0)), tc.typed);
-        ASSERT_TRUE(DalmureTestAccess::GenerateHTML(one.c(), false));
-        EXPECT_NE(one.app.readBytes("pvData.html").find(tc.page), std::string::npos);
-    }
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -54,15 +55,9 @@ std::vector<std::string> waitForRecord(const std::string& record) {
     for (int i = 0; i < 500 && !fs::exists(record); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     std::vector<std::string> lines;
-    const std::string text = readFile(record);
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
+    std::istringstream text(readFile(record));
+    for (std::string line; std::getline(text, line);)
+        lines.push_back(line);
     return lines;
 }
 

@@ -116,68 +116,45 @@ TEST_F(SupportIni, ReadsAsWindowsReads) {
               u"DEF");
 }
 
-// The points where a simpler reader goes wrong, one family to a test.
-
-// Section names: the blanks inside the brackets and what follows them.
-TEST_F(SupportIni, SectionNamesAreTrimmedInsideTheirBrackets) {
+// The points where a simpler reader goes wrong, a family at a time.
+TEST_F(SupportIni, EdgesWhereASimplerReaderGoesWrong) {
+    const std::string y2046(2046, 'y'), y2047(2047, 'y'), y2048(2048, 'y'), mega(1 << 20, 'z');
     expectRules({
+        // Section names: the blanks inside the brackets and what follows them.
         {"blanks inside the brackets", "[ Config ]\nA=1\n", u"1"},
         {"tabs inside the brackets", "[\tConfig \t]\nA=1\n", u"1", u" CONFIG"},
         {"blanks inside the brackets are no name", "[  ]\nA=2\n", u"2", u""},
         {"a NUL ends the name after the trim", "[ab \0]\nA=3\n"s, u"DEF", u"ab"},
         {"text after the last bracket", "[Con]fig] x\nA=4\n", u"4", u"Con]fig"},
-    });
-}
-
-// Line ends: CR LF, and a CR alone.
-TEST_F(SupportIni, LinesEndAtCrLfOrACrAlone) {
-    expectRules({
+        // Line ends: CR LF, and a CR alone.
         {"CR alone ends a line", "[Config]\rA=1\rB=2\r", u"2", u"Config", u"B"},
         {"CR inside a value ends it", "[Config]\nA=x\ry\n", u"x"},
         {"what follows the CR is a key", "[Config]\nA=x\ry\n", u"DEF", u"Config", u"y"},
         {"runs of line ends", "\r\r\n\n[Config]\r\n\r\rA=5\n\r", u"5"},
-    });
-}
-
-// Key names that are empty or blank.
-TEST_F(SupportIni, EmptyKeyNamesCountOnlyInTheirSection) {
-    expectRules({
+        // Key names that are empty or blank count only in their section.
         {"an empty key name", "[Config]\nA=1\n=empty\n= second\n", u"empty", u"Config", u"", u"D"},
         {"a key name of blanks", "[Config]\n  =  spaced \n", u"spaced", u"Config", u"  ", u"D"},
         {"no key with an empty name", "[Config]\nA=1\n", u"DEF", u"Config", u""},
         {"an empty name in another section", "[X]\n=x\n[Config]\nA=1\n", u"D", u"Config", u"",
          u"D"},
         {"before the first section", "=x\n[Config]\n", u"D", u"Config", u"", u"D"},
-    });
-}
-
-// Defaults: the trailing spaces dropped, the quotes taken off.
-TEST_F(SupportIni, DefaultsLoseTheirTrailingSpaces) {
-    expectRules({
+        // Defaults: the trailing spaces dropped, the quotes taken off.
         {"a default of spaces only", "[Config]\n", u" ", u"Config", u"A", u"   "},
         {"a default of one space", "", u" ", u"Config", u"A", u" "},
         {"a default with inner blanks", "", u"  a b", u"Config", u"A", u"  a b  "},
         {"only spaces are dropped", "", u"a\t", u"Config", u"A", u"a\t "},
         {"a quoted default", "", u"q ", u"Config", u"A", u"\"q \""},
-    });
-}
-
-// Values of 2047 characters and more: the cut comes before the quotes are taken off.
-TEST_F(SupportIni, QuotesComeOffAfterTheCutAt2047) {
-    const std::string y2046(2046, 'y'), y2047(2047, 'y'), y2048(2048, 'y');
-    expectRules({
+        // Values of 2047 characters and more: the cut comes before the quotes are taken off.
         {"2046 between quotes", "[PV]\nA=\"" + y2046 + "\"\n", Str(2046, u'y'), u"PV", u"A", u""},
         {"2047 between quotes", "[PV]\nA=\"" + y2047 + "\"\n", Str(2046, u'y'), u"PV", u"A", u""},
         {"2048 between quotes", "[PV]\nA='" + y2048 + "'\n", Str(2047, u'y'), u"PV", u"A", u""},
         {"2047 unquoted", "[PV]\nA=" + y2047 + "\n", Str(2047, u'y'), u"PV", u"A", u""},
         {"a quoted default of 2047", "", Str(2046, u'd'), u"PV", u"A",
          u"'" + Str(2047, u'd') + u"'"},
-    });
-}
-
-// Encodings: UTF-16 with its byte-order mark, and a UTF-8 signature read as text.
-TEST_F(SupportIni, Utf16FilesNeedTheirMarkAndUtf8SignaturesAreText) {
-    expectRules({
+        {"a default of 3000", "[PV]\n", Str(2047, u'd'), u"PV", u"A", Str(3000, u'd')},
+        {"a megabyte value", "[PV]\nA=" + mega + "\nB=3\n", Str(2047, u'z'), u"PV", u"A", u""},
+        {"the key after it", "[PV]\nA=" + mega + "\nB=3\n", u"3", u"PV", u"B", u""},
+        // UTF-16 needs its byte-order mark; a UTF-8 signature is read as text.
         {"UTF-16 LE, CR LF", utf16(u"[Config]\r\nA=Español Ł\r\n"), u"Español L", u"Config", u"A",
          u""},
         {"UTF-16 LE, CR only", utf16(u"[ Config ]\rA=1\rB=2\r"), u"2", u"Config", u"B", u""},
@@ -188,12 +165,7 @@ TEST_F(SupportIni, Utf16FilesNeedTheirMarkAndUtf8SignaturesAreText) {
         {"UTF-16 without its mark", utf16(u"[Config]\nA=1\n").substr(2), u"DEF"},
         {"UTF-8 signature spoils the first header", "\xEF\xBB\xBF[Config]\nA=1\n", u"DEF"},
         {"UTF-8 signature on a line of its own", "\xEF\xBB\xBF\n[Config]\nA=1\n", u"1"},
-    });
-}
-
-// A UTF-16 file's characters that 1252 cannot hold come back as Windows' best-fit letters.
-TEST_F(SupportIni, Utf16CharactersOutside1252TakeTheirBestFit) {
-    expectRules({
+        // What 1252 cannot hold of a UTF-16 file comes back as Windows' best-fit letters.
         {"Latin Extended-A", utf16(u"[Config]\nA=été Ā ā Đ đ ı Ő ŧ Ž œ\n"),
          u"été A a Ð d i O t Ž œ", u"Config", u"A", u""},
         {"Latin Extended-B", utf16(u"[Config]\nA=ƀǍǎǗǰ\n"), u"bAaUj", u"Config", u"A", u""},
@@ -216,13 +188,6 @@ TEST_F(SupportIni, QuotedDefaultsKeepTheirQuotesWhenTheFileCannotBeOpened) {
                   u"'" + Str(2046, u'd'));
     }
     EXPECT_EQ(read(write("[Config]\n"), u"Config", u"A", u"'quoted'"), u"quoted");
-}
-
-TEST_F(SupportIni, CutsValuesAt2047CharactersEvenAMegabyteOne) {
-    EXPECT_EQ(read(write("[PV]\n"), u"PV", u"PADX", Str(3000, u'd')), Str(2047, u'd'));
-    const Str file = write("[PV]\nPADX=" + std::string(1 << 20, 'z') + "\nPADY1=3\n");
-    EXPECT_EQ(read(file, u"PV", u"PADX"), Str(2047, u'z'));
-    EXPECT_EQ(read(file, u"PV", u"PADY1"), u"3");
 }
 
 TEST_F(SupportIni, ChangedFileIsReadAgain) {

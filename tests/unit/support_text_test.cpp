@@ -1,10 +1,18 @@
-// Text conversions and upper-casing.
+// Text conversions and upper-casing, integer arithmetic, banker's rounding, Val's leading number
+// and the file errors.
+#include "support/errors.h"
+#include "support/numeric.h"
 #include "support/text.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <climits>
 #include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <string>
 
 namespace dalmure {
@@ -67,6 +75,100 @@ TEST(SupportText, DecimalWritesPlainDigits) {
     EXPECT_EQ(decimal(0), u"0");
     EXPECT_EQ(decimal(-2147217865), u"-2147217865");
     EXPECT_EQ(decimal(LLONG_MIN), u"-9223372036854775808");
+}
+
+std::pair<std::int32_t, Str> caught(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const ControlError& e) {
+        return {e.number(), e.description()};
+    }
+    return {0, {}};
+}
+
+TEST(SupportNumeric, RoundsHalvesToEvenAndOverflowsOutsideTheRange) {
+    EXPECT_EQ(roundHalfEven(2.5), 2.0);
+    EXPECT_EQ(roundHalfEven(-1.5), -2.0);
+    EXPECT_EQ(roundHalfEven(2.5000001), 3.0);
+    EXPECT_EQ(toInteger(10.5), 10);
+    EXPECT_EQ(toInteger(11.5), 12);
+    EXPECT_EQ(toInteger(-32768.5), -32768); // to the even neighbour, inside the range
+    EXPECT_EQ(toLong(2147483646.5), 2147483646);
+    EXPECT_EQ(addInteger(32766, 1), 32767);
+    EXPECT_EQ(mulInteger(-128, 256), -32768);
+    const std::function<void()> overflows[] = {
+        [] { toInteger(32767.5); },      [] { toInteger(-32769.0); },
+        [] { toInteger(std::nan("")); }, [] { toInteger(32768LL); },
+        [] { addInteger(32767, 1); },    [] { subInteger(-32768, 1); },
+        [] { mulInteger(-32768, -1); },  [] { mulInteger(182, 181); },
+        [] { toLong(2147483647.5); }};
+    for (std::size_t i = 0; i < std::size(overflows); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(caught(overflows[i]), std::make_pair(6, Str(u"Overflow")));
+    }
+}
+
+TEST(SupportNumeric, LeadingNumberReadsLikeVal) {
+    const struct {
+        Str text;
+        double value;
+    } rows[] = {
+        {u"12pt", 12.0},
+        {u"\t 9.6", 9.6},
+        {u"abc", 0.0},
+        {u"", 0.0},
+        {u"+.5", 0.5},
+        {u"-3.5e2x", -350.0},
+        {u"5.", 5.0},
+        {u"1.2.3", 1.2},
+        {u"1e", 1.0},
+        {u"2E+1", 20.0},
+        {u"- 5", 0.0},
+        {u".", 0.0},
+        {u"0010", 10.0},
+        {u"9,6", 9.0}, // the decimal point is "." whatever the locale
+        {u"1e-400", 0.0},
+        {u"1" + Str(400, u'0') + u"e-400", 1.0},
+        {Str(1'000'000, u'0') + u"42", 42.0},
+        {Str(1'000'000, u' ') + u"8", 8.0},
+        {u"0." + Str(1'000'000, u'0') + u"1", 0.0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(toUtf8(row.text.substr(0, 20)));
+        EXPECT_EQ(leadingNumber(row.text), row.value);
+    }
+    EXPECT_TRUE(std::isinf(leadingNumber(u"1e400")));
+    EXPECT_TRUE(std::isinf(leadingNumber(Str(1'000'000, u'9'))));
+    // Correctly rounded, also past the digits a short buffer would keep.
+    const std::string exact[] = {"123456789012345678901234567890", "2.2250738585072014e-308",
+                                 "9007199254740993", "0." + std::string(1000, '3')};
+    for (const std::string& s : exact) {
+        EXPECT_EQ(leadingNumber(Str(s.begin(), s.end())), std::strtod(s.c_str(), nullptr)) << s;
+    }
+}
+
+TEST(SupportErrors, FileErrorsCarryTheHostNumbersAndTexts) {
+    const struct {
+        int err;
+        std::int32_t number;
+        Str description;
+    } rows[] = {
+        {ENOENT, 53, u"File not found"},        {EACCES, 75, u"Path/File access error"},
+        {EROFS, 75, u"Path/File access error"}, {ENOSPC, 61, u"Disk full"},
+        {EIO, 57, u"Device I/O error"},         {ENAMETOOLONG, 52, u"Bad file name or number"},
+        {EINVAL, 75, u"Path/File access error"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.err);
+        EXPECT_EQ(caught([&] { errors::fromErrno(row.err); }),
+                  std::make_pair(row.number, row.description));
+    }
+    // A missing file whose folder is missing too is "Path not found".
+    const auto dir = std::filesystem::temp_directory_path();
+    EXPECT_EQ(caught([&] { errors::fromErrno(ENOENT, (dir / "no-such-file").string()); }).first,
+              53);
+    EXPECT_EQ(
+        caught([&] { errors::fromErrno(ENOENT, (dir / "no-such-folder-dalmure" / "x").string()); }),
+        std::make_pair(76, Str(u"Path not found")));
 }
 
 } // namespace
