@@ -73,14 +73,20 @@ std::string Station::create() {
 }
 
 bool Station::open(const std::string& id) {
-    std::optional<Loaded> loaded = store_->load(id);
+    return show(id, store_->load(id), true);
+}
+
+bool Station::openAsOf(const std::string& id, std::int64_t at) {
+    return show(id, store_->loadAsOf(id, at), false);
+}
+
+bool Station::show(const std::string& id, std::optional<Loaded> loaded, bool attach) {
     if (!loaded) {
         setLink(store_->reachable() ? link_ : Link::Offline);
         return false;
     }
     hearing_.clear(); // nothing of the emptying is queued
     control_.ClearAll();
-    hearing_ = id;
     ids_.clear();
     shown_.clear();
     shownText_.clear();
@@ -111,6 +117,9 @@ bool Station::open(const std::string& id) {
         if (!a.notesChange.empty())
             current_[a.id] = {a.notesChange, a.notes, a.station};
     }
+    if (!attach) // a past state: shown, neither followed nor changed in the record
+        return true;
+    hearing_ = id;
     outbox_->exec("INSERT INTO cursor (hearing, seq) VALUES (?, ?) ON CONFLICT (hearing) DO "
                   "UPDATE SET seq = excluded.seq",
                   {id, std::to_string(cursor_)});

@@ -451,9 +451,14 @@ class SqlStore final : public Store {
         if (!exec(statement, params, &rows))
             return std::nullopt;
         std::vector<SearchHit> out;
-        for (const Row& r : rows)
+        for (const Row& r : rows) {
+            // The text searched is the description, a space and the notes (none: a space left).
+            Str snippet = fromUtf8(r[6]);
+            while (!snippet.empty() && snippet.back() == u' ')
+                snippet.pop_back();
             out.push_back({r[0], r[1], fromUtf8(r[2]), fromUtf8(r[3]), fromUtf8(r[4]),
-                           fromUtf8(r[5]), fromUtf8(r[6]), number(r[7]), std::stod(r[8])});
+                           fromUtf8(r[5]), std::move(snippet), number(r[7]), std::stod(r[8])});
+        }
         return out;
     }
 
