@@ -177,7 +177,7 @@ const char* const kCommon[] = {"Ouverture",      "Témoin",     "Pièce",    "Ob
 // generated words in the notes of one annotation in three.
 std::vector<std::string> fill(long annotations, bool pg) {
     const std::string hearings = std::to_string(annotations / 100);
-    std::string common = "CASE g % 10";
+    std::string common = "CASE g / 7 % 10";
     for (int i = 0; i < 10; ++i)
         common += " WHEN " + std::to_string(i) + " THEN '" + kCommon[i] + "'";
     common += " END";

@@ -73,8 +73,9 @@ std::vector<std::vector<std::string_view>> migrations(bool pg) {
                 "CREATE TEXT SEARCH CONFIGURATION dalmure_words (COPY = pg_catalog.simple)",
                 "ALTER TEXT SEARCH CONFIGURATION dalmure_words ALTER MAPPING FOR word, hword, "
                 "hword_part, asciiword, asciihword, hword_asciipart WITH unaccent, simple",
-                "CREATE INDEX annotation_words ON annotations USING gin "
-                "(to_tsvector('dalmure_words', description || ' ' || notes)) WHERE deleted = 0",
+                "ALTER TABLE annotations ADD COLUMN words tsvector GENERATED ALWAYS AS "
+                "(to_tsvector('dalmure_words', description || ' ' || notes)) STORED",
+                "CREATE INDEX annotation_words ON annotations USING gin (words) WHERE deleted = 0",
                 "CREATE INDEX hearings_by_dossier ON hearings (no_dossier)",
                 // The changes are kept as they were made, whatever a role was granted.
                 "CREATE FUNCTION dalmure_kept() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
@@ -103,26 +104,26 @@ std::vector<std::vector<std::string_view>> migrations(bool pg) {
                 "id FROM annotations))",
                 // Search runs as the owner, so that the word index serves it (under row-level
                 // security the server tests each row's level before its words), and keeps to the
-                // hearings the connected role may see.
+                // hearings the connected role may see; planned for each query's own words and
+                // filters.
                 "CREATE FUNCTION dalmure_search(words text, from_at bigint, to_at bigint, dossier "
                 "text, in_room text, by_author text, most integer) RETURNS TABLE (hit_hearing "
                 "text, hit_annotation text, hit_dossier text, hit_room text, hit_time text, "
                 "hit_description text, hit_snippet text, hit_created bigint, hit_rank real) "
-                "LANGUAGE sql STABLE SECURITY DEFINER SET search_path = public, pg_catalog AS $f$ "
-                "SELECT s.hearing, s.id, s.no_dossier, s.room, s.time, s.description, "
-                "ts_headline('dalmure_words', s.body, s.q, 'StartSel=\"\x02\", StopSel=\"\x03\", "
-                "MaxWords=14, MinWords=6, MaxFragments=2, FragmentDelimiter=\" … \"'), "
-                "s.created_at, s.r FROM (SELECT a.hearing, a.id, h.no_dossier, h.room, a.time, "
-                "a.description, a.description || ' ' || a.notes AS body, h.created_at, q, "
-                "ts_rank(to_tsvector('dalmure_words', a.description || ' ' || a.notes), q) AS r, "
-                "a.added_seq FROM to_tsquery('dalmure_words', words) q, annotations a JOIN "
-                "hearings h ON h.id = a.hearing WHERE a.deleted = 0 AND "
-                "to_tsvector('dalmure_words', a.description || ' ' || a.notes) @@ q AND "
-                "dalmure_may_see(h.access, session_user) AND h.created_at >= from_at AND "
-                "h.created_at < to_at AND (dossier = '' OR h.no_dossier = dossier) AND (in_room = "
-                "'' OR h.room = in_room) AND (by_author = '' OR a.author = by_author) ORDER BY r "
-                "DESC, a.hearing, a.added_seq LIMIT most) s ORDER BY s.r DESC, s.hearing, "
-                "s.added_seq $f$",
+                "LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_catalog "
+                "AS $f$ BEGIN RETURN QUERY EXECUTE $q$ SELECT s.hearing, s.id, s.no_dossier, "
+                "s.room, s.time, s.description, ts_headline('dalmure_words', s.body, s.q, "
+                "'StartSel=\"\x02\", StopSel=\"\x03\", MaxWords=14, MinWords=6, "
+                "MaxFragments=2, FragmentDelimiter=\" … \"'), s.created_at, s.r FROM (SELECT "
+                "a.hearing, a.id, h.no_dossier, h.room, a.time, a.description, a.description || "
+                "' ' || a.notes AS body, h.created_at, q, ts_rank(a.words, q) AS r, a.added_seq "
+                "FROM to_tsquery('dalmure_words', $1) q, annotations a JOIN hearings h ON h.id "
+                "= a.hearing WHERE a.deleted = 0 AND a.words @@ q AND dalmure_may_see(h.access, "
+                "session_user) AND h.created_at >= $2 AND h.created_at < $3 AND ($4 = '' OR "
+                "h.no_dossier = $4) AND ($5 = '' OR h.room = $5) AND ($6 = '' OR a.author = $6) "
+                "ORDER BY r DESC, a.hearing, a.added_seq LIMIT $7) s ORDER BY s.r DESC, "
+                "s.hearing, s.added_seq $q$ USING words, from_at, to_at, dossier, in_room, "
+                "by_author, most; END $f$",
                 // The roles a court gives its users (README), made when this role may, and what
                 // a station may do: read and add, never alter a change.
                 "DO $$ DECLARE r text; BEGIN FOREACH r IN ARRAY ARRAY['dalmure_station', "
