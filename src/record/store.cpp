@@ -440,15 +440,21 @@ class SqlStore final : public Store {
                           author = toUtf8(q.author), limit = std::to_string(q.limit);
         // Ranked first, the snippets made only for the hits returned.
         const bool server = pg();
+        // SQLite: from the words, or, for one case or room, from its hearings (CROSS JOIN keeps
+        // that order), which a common word would otherwise make the longer way.
+        const bool byHearing = !q.noDossier.empty() || !q.room.empty();
         const std::string statement =
             server ? "SELECT * FROM dalmure_search(?, ?, ?, ?, ?, ?, ?)"
-                   : "SELECT a.hearing, a.id, h.no_dossier, h.room, a.time, a.description, "
-                     "snippet(annotation_words, 0, char(2), char(3), '…', 12), h.created_at, "
-                     "-w.rank FROM annotation_words w JOIN annotations a ON a.rowid = w.rowid "
-                     "JOIN hearings h ON h.id = a.hearing WHERE annotation_words MATCH ? AND "
-                     "h.created_at >= ? AND h.created_at < ? AND (? = '' OR h.no_dossier = ?) "
-                     "AND (? = '' OR h.room = ?) AND (? = '' OR a.author = ?) ORDER BY w.rank, "
-                     "a.hearing, a.added_seq LIMIT ?";
+                   : std::string("SELECT a.hearing, a.id, h.no_dossier, h.room, a.time, "
+                                 "a.description, snippet(annotation_words, 0, char(2), char(3), "
+                                 "'…', 12), h.created_at, -w.rank FROM ") +
+                         (byHearing ? "hearings h CROSS JOIN annotations a CROSS JOIN "
+                                      "annotation_words w"
+                                    : "annotation_words w JOIN annotations a JOIN hearings h") +
+                         " WHERE a.rowid = w.rowid AND h.id = a.hearing AND annotation_words "
+                         "MATCH ? AND h.created_at >= ? AND h.created_at < ? AND (? = '' OR "
+                         "h.no_dossier = ?) AND (? = '' OR h.room = ?) AND (? = '' OR a.author "
+                         "= ?) ORDER BY w.rank, a.hearing, a.added_seq LIMIT ?";
         const std::vector<std::string> params =
             server ? std::vector<std::string>{match, from, to, dossier, room, author, limit}
                    : std::vector<std::string>{match, from, to,     dossier, dossier,
