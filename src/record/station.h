@@ -60,6 +60,9 @@ class Station final : private ChangeFeed {
     // Empties the control and loads hearing id into it (its case fields, then AnnoAdd of each
     // annotation in order); false when the record cannot be reached or has no such hearing.
     bool open(const std::string& id);
+    // Empties the control and loads the hearing as it stood at at (ms since the epoch, the
+    // stations' clocks): a view of the past that the station neither follows nor changes.
+    bool openAsOf(const std::string& id, std::int64_t at);
 
     void poll();
     int descriptor() { return store_->descriptor(); }
@@ -78,6 +81,7 @@ class Station final : private ChangeFeed {
     void notesCommitted(std::int32_t index, const Str& notes) override;
     void cleared() override;
 
+    bool show(const std::string& id, std::optional<Loaded> loaded, bool attach);
     bool queue(Change change);
     void queueCaseFields();
     bool send();
