@@ -25,8 +25,13 @@ constexpr std::string_view kOutboxSchema[] = {
     "NULL, author text NOT NULL, station text NOT NULL, at bigint NOT NULL)",
     // The changes this station made (sent or not): never brought back into its own control.
     "CREATE TABLE IF NOT EXISTS own (id text PRIMARY KEY)",
+    // How far HearingCopy.db holds each hearing, in the record's seq.
     "CREATE TABLE IF NOT EXISTS cursor (hearing text PRIMARY KEY, seq bigint NOT NULL)",
 };
+
+constexpr const char* kKeepCopied =
+    "INSERT INTO cursor (hearing, seq) VALUES (?, ?) ON CONFLICT (hearing) DO UPDATE SET seq = "
+    "max(seq, excluded.seq)";
 
 } // namespace
 
@@ -38,6 +43,8 @@ Station::Station(DalmurePrivate& control, std::unique_ptr<Store> store, StationO
         outboxReady_ = outboxReady_ && outbox_->exec(s);
     if (!outboxReady_ && options_.report)
         options_.report("hearing record: Outbox.db: " + outbox_->error());
+    if (store_->shared())
+        copy_ = openStore("sqlite:HearingCopy.db", control.appFolder(), options_.report);
     control_.setChangeFeed(this);
 }
 
@@ -72,8 +79,38 @@ std::string Station::create() {
     return hearing_;
 }
 
+std::int64_t Station::copied(const std::string& id) {
+    std::vector<Row> rows;
+    if (!outbox_->exec("SELECT seq FROM cursor WHERE hearing = ?", {id}, &rows) || rows.empty())
+        return 0;
+    return std::stoll(rows[0][0]);
+}
+
+void Station::keepCopied(const std::string& id, std::int64_t seq) {
+    outbox_->exec(kKeepCopied, {id, std::to_string(seq)});
+}
+
+void Station::refreshCopy(const std::string& id) {
+    const std::optional<std::vector<Change>> missing = store_->changesAfter(id, copied(id));
+    if (!missing || missing->empty())
+        return;
+    for (const Change& c : *missing)
+        if (!copy_->apply(c))
+            return;
+    keepCopied(id, missing->back().seq);
+}
+
 bool Station::open(const std::string& id) {
     std::optional<Loaded> loaded = store_->load(id);
+    bool fromCopy = false;
+    if (loaded && copy_) {
+        refreshCopy(id);
+    } else if (!loaded && copy_ && !store_->reachable()) {
+        loaded = copy_->load(id);
+        if (loaded)
+            loaded->seq = copied(id);
+        fromCopy = loaded.has_value();
+    }
     if (!loaded) {
         setLink(store_->reachable() ? link_ : Link::Offline);
         return false;
@@ -111,10 +148,7 @@ bool Station::open(const std::string& id) {
         if (!a.notesChange.empty())
             current_[a.id] = {a.notesChange, a.notes, a.station};
     }
-    outbox_->exec("INSERT INTO cursor (hearing, seq) VALUES (?, ?) ON CONFLICT (hearing) DO "
-                  "UPDATE SET seq = excluded.seq",
-                  {id, std::to_string(cursor_)});
-    setLink(Link::Connected);
+    setLink(fromCopy ? Link::Offline : Link::Connected);
     return true;
 }
 
@@ -251,6 +285,8 @@ bool Station::queue(Change c) {
         outbox_->exec("ROLLBACK");
         if (options_.report)
             options_.report("hearing record: Outbox.db: " + outbox_->error());
+    } else if (copy_) {
+        copy_->apply(c);
     }
     if (link_ == Link::Connected)
         setLink(Link::Sending);
@@ -336,8 +372,12 @@ bool Station::receive() {
     // applied before it is replaced, not shown.
     std::vector<bool> own(batch->size());
     std::map<std::string, std::size_t> lastOwnNotes;
+    // The copy stays whole only when it held everything before the batch.
+    bool copiedAll = copy_ && copied(hearing_) >= cursor_;
     for (std::size_t i = 0; i < batch->size(); ++i) {
         own[i] = known((*batch)[i].id);
+        if (copy_)
+            copiedAll = copy_->apply((*batch)[i]).has_value() && copiedAll;
         if (own[i] && (*batch)[i].kind == Kind::Notes)
             lastOwnNotes[(*batch)[i].annotation] = i;
     }
@@ -360,9 +400,8 @@ bool Station::receive() {
     if (batch->empty())
         return true;
     cursor_ = batch->back().seq;
-    outbox_->exec("INSERT INTO cursor (hearing, seq) VALUES (?, ?) ON CONFLICT (hearing) DO "
-                  "UPDATE SET seq = excluded.seq",
-                  {hearing_, std::to_string(cursor_)});
+    if (copiedAll)
+        keepCopied(hearing_, cursor_);
     return true;
 }
 
