@@ -2,12 +2,12 @@
 // the control (delete confirmation, playback, language switch, modes, recovery of a session
 // that ended without closing).
 #include "app_folder.h"
-#include "hearing_store.h"
 #include "recording_window.h"
 #include "recovery_bar.h"
 #include "sample_hearing.h"
 
 #include "journal/journal.h"
+#include "pg_cluster.h"
 
 #include "platform/qt/dalmure_widget_p.h"
 #include "support/ini_reader.h"
@@ -235,6 +235,7 @@ TEST(OrvaneQuickAnnotation, StampedWithTheTimeOfThePressNotOfItsHandling) {
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     auto& control = *window.control();
+    const qint64 hostLines = window.eventNames().count(QStringLiteral("hôte"));
     const qint64 start = now;
     const int startSecond = window.recordingSecond();
     auto at = [&](qint64 t) {
@@ -292,7 +293,7 @@ TEST(OrvaneQuickAnnotation, StampedWithTheTimeOfThePressNotOfItsHandling) {
     now += 4000;
     window.addAnnotation(QStringLiteral("Reprise"));
     EXPECT_EQ(control.annoTime(7), at(now));
-    EXPECT_EQ(window.eventNames().count(QStringLiteral("hôte")), 8);
+    EXPECT_EQ(window.eventNames().count(QStringLiteral("hôte")), hostLines + 8);
     EXPECT_EQ(window.timelineMarks(), timesOf(control));
 }
 
@@ -395,8 +396,6 @@ TEST_F(OrvaneWindow, SampleHearingFillsTheControl) {
     EXPECT_EQ(ed->toPlainText(), before + QStringLiteral(" Me Marc Lefebvre et témoin d’office."));
 }
 
-// What the screen saves comes back as it was: the case fields, the annotations in list order
-// (equal times included), notes with line breaks, and a rename and a delete made meanwhile.
 // Tab goes from the screen's own fields into the control (its commands, its list), and on
 // to the events panel only after it; Shift+Tab comes back the same way.
 TEST_F(OrvaneWindow, TabGoesFromTheScreensFieldsToTheControl) {
@@ -420,185 +419,169 @@ TEST_F(OrvaneWindow, TabGoesFromTheScreensFieldsToTheControl) {
     EXPECT_EQ(w, p().gridView());
 }
 
-TEST_F(OrvaneWindow, HearingIsSavedAsTheControlReportsItAndReopenedAtStartUp) {
-    ASSERT_NE(window->hearingStore(), nullptr);
+namespace {
+
+// The annotations as time|description|notes, in list order.
+QStringList listOf(dalmure::qt::DalmureWidget& c) {
+    QStringList out;
+    for (int i = 0; i < c.annoCount(); ++i)
+        out << c.annoTime(i) + u'|' + c.annoDesc(i) + u'|' + c.annoData(i);
+    return out;
+}
+
+QStringList recorded(RecordingWindow& w) {
+    w.pollRecord();
+    QStringList out;
+    if (const auto h = w.station()->store().load(w.hearingId().toStdString()))
+        for (const auto& a : h->annotations)
+            out << QString::fromStdU16String(a.time + u'|' + a.description + u'|' + a.notes);
+    return out;
+}
+
+// Picks hearing id in File > Open (or Follow) and clicks Open.
+void pick(RecordingWindow& w, QAction* action, const QString& id) {
+    action->trigger();
+    auto* picker = w.findChild<QDialog*>(QStringLiteral("hearingPicker"));
+    ASSERT_NE(picker, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(picker));
+    auto* list = picker->findChild<QListWidget*>(QStringLiteral("hearings"));
+    for (int i = 0; i < list->count(); ++i)
+        if (list->item(i)->data(Qt::UserRole).toString() == id)
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              list->visualItemRect(list->item(i)).center());
+    ASSERT_EQ(list->currentItem()->data(Qt::UserRole).toString(), id);
+    QTest::mouseClick(picker->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open),
+                      Qt::LeftButton);
+}
+
+void appendIni(const QString& folder, const QByteArray& text) {
+    QFile f(folder + QStringLiteral("/ORClient.INI"));
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    f.write(text);
+}
+
+} // namespace
+
+// What the control shows is recorded as the clerk works (case fields, equal times, notes with
+// line breaks, a delete), and comes back at the next start-up with the recorder at its end; a
+// new hearing leaves it as it was, and File > Open brings it back.
+TEST_F(OrvaneWindow, HearingIsRecordedAndReopenedAtStartUp) {
     window->setRecording(false);
-    window->advanceRecording(3 * 3600); // the hearing goes on hours after the screen started
+    window->advanceRecording(3 * 3600);
     window->caseNumberEdit()->setText(QStringLiteral("500-01-42"));
     emit window->caseNumberEdit()->editingFinished();
-    window->clerkEdit()->setText(QStringLiteral("Geneviève Morin"));
-    emit window->clerkEdit()->editingFinished();
     window->addAnnotation(QStringLiteral("Ouverture"));
     window->addAnnotation(QStringLiteral("Même seconde"));
-    auto* editor = p().editorWidget();
-    QTest::keyClicks(editor, QStringLiteral("Ligne un"));
-    QTest::keyClick(editor, Qt::Key_Return);
-    QTest::keyClicks(editor, QStringLiteral("ligne deux"));
+    QTest::keyClicks(p().editorWidget(), QStringLiteral("Ligne un"));
+    QTest::keyClick(p().editorWidget(), Qt::Key_Return);
+    QTest::keyClicks(p().editorWidget(), QStringLiteral("ligne deux"));
     window->advanceRecording(30);
     window->addAnnotation(QStringLiteral("Erreur")); // commits the notes above first
     window->setConfirmDriver(
         [](QMessageBox* box) { QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton); });
     QTest::mouseClick(p().buttonWidget(ButtonId::Delete), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return control().annoCount() == 2; }));
-    window->advanceRecording(30);
-    window->addAnnotation(QStringLiteral("Témoin"));
-    ASSERT_EQ(control().annoCount(), 3);
-    const qint64 id = window->hearingId();
-    std::vector<StoredAnnotation> shown;
-    for (int i = 0; i < control().annoCount(); ++i)
-        shown.push_back({control().annoTime(i), control().annoDesc(i), control().annoData(i)});
-    EXPECT_EQ(shown[1].notes, QStringLiteral("Ligne un\r\nligne deux"));
-    EXPECT_EQ(window->hearingStore()->load(id)->annotations, shown);
+    const QString id = window->hearingId();
+    const QStringList shown = listOf(control());
+    EXPECT_TRUE(shown[1].endsWith(QStringLiteral("|Ligne un\r\nligne deux")));
+    EXPECT_EQ(recorded(*window), shown);
+    EXPECT_EQ(window->linkLabel()->text(), QStringLiteral("Registre local"));
 
-    window.reset(); // the screen is closed and started again
+    window.reset();
     ASSERT_TRUE(window = openWindow(folder));
     EXPECT_EQ(window->hearingId(), id);
-    ASSERT_EQ(control().annoCount(), 3);
-    // The recorder goes on from the hearing's last time, not from the time the screen started.
-    const int lastSecond = timesOf(control()).back();
-    EXPECT_GE(window->recordingSecond(), lastSecond);
-    EXPECT_LE(window->recordingSecond(), lastSecond + 5);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(control().annoTime(i), shown[size_t(i)].time) << i;
-        EXPECT_EQ(control().annoDesc(i), shown[size_t(i)].description) << i;
-        EXPECT_EQ(control().annoData(i), shown[size_t(i)].notes) << i;
-    }
-    EXPECT_EQ(control().noDossier(), QStringLiteral("500-01-42"));
-    EXPECT_EQ(control().userName(), QStringLiteral("Geneviève Morin"));
+    EXPECT_EQ(listOf(control()), shown);
     EXPECT_EQ(window->caseNumberEdit()->text(), QStringLiteral("500-01-42"));
+    EXPECT_EQ(window->recordingSecond(), timesOf(control()).back());
     EXPECT_EQ(window->timelineMarks(), timesOf(control()));
 
-    // A new hearing leaves this one as saved; opening it again through the list brings it back.
     window->newHearingAction()->trigger();
     EXPECT_NE(window->hearingId(), id);
     EXPECT_EQ(control().annoCount(), 0);
     EXPECT_TRUE(control().noDossier().isEmpty());
     window->addAnnotation(QStringLiteral("Autre dossier"));
-    window->openHearingAction()->trigger();
-    auto* picker = window->findChild<QDialog*>(QStringLiteral("hearingPicker"));
-    ASSERT_NE(picker, nullptr);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(picker));
-    auto* list = picker->findChild<QListWidget*>(QStringLiteral("hearings"));
-    ASSERT_EQ(list->count(), 2);
-    QListWidgetItem* older = list->item(1);
-    EXPECT_TRUE(older->text().contains(QStringLiteral("500-01-42")));
-    const QRect r = list->visualItemRect(older);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
-    EXPECT_EQ(list->currentItem(), older);
-    auto* buttons = picker->findChild<QDialogButtonBox*>();
-    ASSERT_NE(buttons, nullptr);
-    QTest::mouseClick(buttons->button(QDialogButtonBox::Open), Qt::LeftButton);
+    pick(*window, window->openHearingAction(), id);
     EXPECT_EQ(window->hearingId(), id);
-    ASSERT_EQ(control().annoCount(), 3);
-    EXPECT_EQ(control().annoData(1), shown[1].notes);
-    EXPECT_EQ(window->hearingStore()->list().size(), 2u);
+    EXPECT_EQ(listOf(control()), shown);
 }
 
-// A file in the database's place that is not a hearings database is reported, left as it is,
-// and the screen starts with an empty hearing that it does not save.
-TEST(OrvaneHearingStore, ForeignOrDamagedDatabaseIsReportedAndKept) {
-    QByteArray foreign;
-    {
-        QTemporaryDir d;
-        sqlite3* db = nullptr;
-        const QByteArray p = QFile::encodeName(d.path() + QStringLiteral("/x.db"));
-        ASSERT_EQ(sqlite3_open(p.constData(), &db), SQLITE_OK);
-        sqlite3_exec(db, "CREATE TABLE t(a); INSERT INTO t VALUES(1)", nullptr, nullptr, nullptr);
-        sqlite3_close(db);
-        foreign = readBytes(d.path() + QStringLiteral("/x.db"));
+// Hearings.db of an earlier version is imported once, its last hearing open; a file of that name
+// that is no such database is left as it is.
+TEST(OrvaneRecord, EarlierHearingsAreImportedOnce) {
+    Folder folder, other;
+    for (Folder* f : {&folder, &other})
+        ASSERT_TRUE(f->prepare());
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(folder.path() + "/Hearings.db").constData(), &db),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, R"(PRAGMA application_id = 1330796104;
+        CREATE TABLE hearings(id INTEGER PRIMARY KEY, no_dossier, date_created, user_name,
+          hearing_date, created, changed);
+        CREATE TABLE annotations(hearing, position, time, description, notes);
+        CREATE TABLE current(one, hearing);
+        INSERT INTO hearings VALUES (1, '500-01-1', '', 'A', '', 1, 1), (2, '500-01-2', '', '',
+          '', 2, 2);
+        INSERT INTO annotations VALUES (2, 0, '10:00:00', 'Ouverture', 'Juge Roy'),
+          (2, 1, '10:00:00', 'Témoin', ''), (1, 0, '09:00:00', 'Autre', '');
+        INSERT INTO current VALUES (1, 2);)",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    QFile plain(other.path() + "/Hearings.db");
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.write("plain text\n");
+    plain.close();
+    for (int run = 0; run < 2; ++run) {
+        auto window = openWindow(folder);
+        ASSERT_TRUE(window);
+        EXPECT_EQ(listOf(*window->control()),
+                  (QStringList{"10:00:00|Ouverture|Juge Roy", "10:00:00|Témoin|"}));
+        EXPECT_EQ(window->control()->noDossier(), QStringLiteral("500-01-2"));
+        EXPECT_EQ(window->station()->store().hearings()->size(), 2u);
     }
-    QByteArray damaged = QByteArray("SQLite format 3") + '\0' + QByteArray(4080, '\x5A');
-    for (const QByteArray& bytes : {foreign, damaged, QByteArray("plain text\n")}) {
-        Folder folder;
-        ASSERT_TRUE(folder.prepare());
-        const QString db = folder.path() + QStringLiteral("/Hearings.db");
-        QFile f(db);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        f.close();
-        RecordingWindow window(folder.path());
-        window.show();
-        EXPECT_EQ(window.hearingStore(), nullptr);
-        EXPECT_TRUE(window.storeProblem().contains(QStringLiteral("Hearings.db")));
-        EXPECT_EQ(window.control()->annoCount(), 0);
-        window.addAnnotation(QStringLiteral("Ouverture")); // the screen still works
-        EXPECT_EQ(window.control()->annoCount(), 1);
-        EXPECT_EQ(readBytes(db), bytes);
-    }
-
-    // A link in its place is not followed.
-    Folder folder;
-    ASSERT_TRUE(folder.prepare());
-    const QString target = folder.dir.path() + QStringLiteral("/elsewhere.db");
-    ASSERT_TRUE(QFile::link(target, folder.path() + QStringLiteral("/Hearings.db")));
-    QString problem;
-    EXPECT_EQ(HearingStore::open(folder.path(), &problem), nullptr);
-    EXPECT_FALSE(QFileInfo::exists(target));
-
-    // A new database is the owner's alone.
-    Folder fresh;
-    ASSERT_TRUE(fresh.prepare());
-    ASSERT_NE(HearingStore::open(fresh.path(), &problem), nullptr) << problem.toStdString();
-    struct stat st {};
-    ASSERT_EQ(
-        ::stat(QFile::encodeName(fresh.path() + QStringLiteral("/Hearings.db")).constData(), &st),
-        0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_TRUE(QFileInfo::exists(folder.path() + "/Hearings.db.imported"));
+    ASSERT_TRUE(openWindow(other));
+    EXPECT_EQ(readBytes(other.path() + "/Hearings.db"), QByteArray("plain text\n"));
 }
 
-// Saving writes only the rows that differ: whatever the list became (an insert or a delete in the
-// middle, equal times, a shorter list, an empty one), loading gives back exactly that list, each
-// hearing keeps its own, and everything is there again after the database is closed and opened.
-TEST(OrvaneHearingStore, EveryChangeOfTheListIsLoadedBackExactly) {
-    QTemporaryDir dir;
-    QString problem;
-    auto store = HearingStore::open(dir.path(), &problem);
-    ASSERT_NE(store, nullptr) << problem.toStdString();
-    const qint64 a = store->create();
-    const qint64 b = store->create();
-    ASSERT_TRUE(a != 0 && b != 0 && a != b);
-    const StoredAnnotation opening{QStringLiteral("09:30:00"), QStringLiteral("Ouverture"),
-                                   QStringLiteral("Juge Tremblay\r\nsalle 4")};
-    const StoredAnnotation same{QStringLiteral("09:30:00"), QStringLiteral("Même seconde"), {}};
-    const StoredAnnotation witness{QStringLiteral("09:41:07"),
-                                   QStringLiteral("Témoin 👩‍⚖️"),
-                                   QStringLiteral("« sous serment »")};
-    const StoredAnnotation recess{QStringLiteral("10:02:00"), QStringLiteral("Suspension"), {}};
-    const std::vector<std::vector<StoredAnnotation>> steps = {
-        {opening, witness},
-        {opening, same, witness},         // inserted in the middle
-        {opening, same, witness, recess}, // appended
-        {opening, witness, recess},       // deleted in the middle
-        {recess},                         // shorter
-        {},                               // cleared
-        {witness, opening},               // a list in another order
-        {{witness.time, witness.description, QStringLiteral("notes ajoutées")}, opening},
-    };
-    ASSERT_TRUE(store->saveAnnotations(b, {recess}));
-    for (std::size_t i = 0; i < steps.size(); ++i) {
-        ASSERT_TRUE(store->saveAnnotations(a, steps[i])) << i << store->lastError().toStdString();
-        EXPECT_EQ(store->load(a)->annotations, steps[i]) << i;
+// Two screens on one server: the courtroom's records, the chambers' follows it, read-only. The
+// server stops: the courtroom says so and goes on, is even started again and reopens the
+// hearing from its copy; when the server is back, the chambers receive the lot, each once.
+TEST(OrvaneRecord, FollowedLiveAndOfflineWorkArrivesOnce) {
+    dalmure::test::PgCluster server;
+    Folder room, chambers;
+    for (Folder* f : {&room, &chambers}) {
+        ASSERT_TRUE(f->prepare());
+        appendIni(f->path(),
+                  QByteArray::fromStdString("[Record]\r\nServer=" + server.connection() + "\r\n"));
     }
-    EXPECT_EQ(store->load(b)->annotations, std::vector<StoredAnnotation>{recess});
-    const CaseFields fields{QStringLiteral("500-01-42"), QStringLiteral("15 mars 2024"),
-                            QStringLiteral("Geneviève Morin"), QDate(2024, 3, 15)};
-    ASSERT_TRUE(store->saveCaseFields(a, fields));
-    ASSERT_TRUE(store->setCurrent(a));
-    EXPECT_FALSE(store->saveAnnotations(a + b + 1, {opening})); // no such hearing: nothing made
-    EXPECT_FALSE(store->setCurrent(a + b + 1));
+    auto a = openWindow(room), b = openWindow(chambers);
+    ASSERT_TRUE(a && b);
+    const QString connected = QStringLiteral("Serveur : connecté");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return a->linkLabel()->text() == connected; }));
+    a->addAnnotation(QStringLiteral("Ouverture"));
+    pick(*b, b->followHearingAction(), a->hearingId());
+    EXPECT_TRUE(b->following());
+    EXPECT_TRUE(b->control()->noModif());
+    EXPECT_FALSE(b->quickButton(0)->isEnabled());
+    EXPECT_TRUE(b->linkLabel()->text().endsWith(QStringLiteral("suivi en lecture seule")));
+    a->addAnnotation(QStringLiteral("Témoin"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return listOf(*b->control()) == listOf(*a->control()); }));
 
-    store.reset();
-    store = HearingStore::open(dir.path(), &problem);
-    ASSERT_NE(store, nullptr) << problem.toStdString();
-    EXPECT_EQ(store->current(), a);
-    const std::optional<Hearing> h = store->load(a);
-    ASSERT_TRUE(h);
-    EXPECT_EQ(h->fields, fields);
-    EXPECT_EQ(h->annotations, steps.back());
-    const auto all = store->list();
-    ASSERT_EQ(all.size(), 2u);
-    for (const HearingSummary& s : all)
-        EXPECT_EQ(s.annotations, s.id == a ? 2 : 1) << s.id;
+    server.stop();
+    a->addAnnotation(QStringLiteral("Pièce P-1"));
+    const QString offline = QStringLiteral("Serveur : hors ligne (travail local)");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return a->linkLabel()->text() == offline; }));
+    const QStringList shown = listOf(*a->control());
+    a.reset();
+    ASSERT_TRUE(a = openWindow(room));
+    EXPECT_EQ(listOf(*a->control()), shown);
+    EXPECT_EQ(a->linkLabel()->text(), offline);
+    server.start();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return listOf(*b->control()) == shown; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return a->linkLabel()->text() == connected; }));
+    EXPECT_EQ(recorded(*a), shown);
+    EXPECT_EQ(a->station()->store().changesAfter(a->hearingId().toStdString(), 0)->size(), 4u);
 }
 
 namespace {

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "app_folder.h"
-#include "hearing_store.h"
+#include "record/station.h"
 #include "support/text.h"
 #include <dalmure/dalmure_widget.h>
 
@@ -27,6 +27,7 @@ class QLabel;
 class QLineEdit;
 class QMessageBox;
 class QPushButton;
+class QSocketNotifier;
 class QTimer;
 class QToolButton;
 class QTreeWidget;
@@ -90,19 +91,24 @@ class RecordingWindow : public QMainWindow {
     void stopPlayback();
     std::optional<int> playhead() const;
 
-    // --- The hearings the screen keeps itself (Hearings.db in the application folder) ---
-    HearingStore* hearingStore() const { return store_.get(); }
-    // Why the hearings database cannot be used (nothing is saved then); empty when it is in use.
-    QString storeProblem() const { return storeProblem_; }
-    qint64 hearingId() const { return hearing_; }
-    // Starts a new, empty hearing; the current one stays as it was saved.
+    // --- The hearing record: HearingRecord.db in the application folder, or the server the
+    // client INI file names ([Record] Server=). A station on the control keeps it up to date.
+    dalmure::record::Station* station() const { return station_.get(); }
+    QString hearingId() const;
+    // Read-only on a hearing recorded elsewhere.
+    bool following() const { return following_; }
+    // Starts a new, empty hearing; the current one stays as it was recorded.
     void newHearing();
-    // Replaces the list and the case fields with those of a saved hearing.
-    bool openHearing(qint64 id);
-    // Lists the saved hearings in a dialog; the one chosen is opened.
-    void chooseHearing();
+    // Replaces the list and the case fields with those of a recorded hearing.
+    bool openHearing(const QString& id, bool follow = false);
+    // Lists the record's hearings in a dialog; the one chosen is opened (or followed).
+    void chooseHearing(bool follow = false);
+    // Sends what waits and brings in what other stations did.
+    void pollRecord();
     QAction* newHearingAction() const { return newHearingAction_; }
     QAction* openHearingAction() const { return openHearingAction_; }
+    QAction* followHearingAction() const { return followHearingAction_; }
+    QLabel* linkLabel() const { return linkLabel_; }
 
     // --- For the scripted session and tests ---
     QAbstractButton* quickButton(int i) const;
@@ -147,16 +153,18 @@ class RecordingWindow : public QMainWindow {
     qint64 pressTime(std::initializer_list<int> keys, const QObject* target = nullptr);
     void buildUi();
     void retranslate();
-    // The hearings database: opened at start-up, where the last hearing is shown again.
-    void openStore();
+    // The record: the hearing open last is shown again at start-up (a Hearings.db of an
+    // earlier version of the screen is first imported).
+    void openRecord();
+    void importHearings();
+    void attachStation(bool follow);
+    void rememberHearing();
     void buildHearingMenu();
     void retranslateHearingMenu();
-    // Saves what the control reports, as it reports it.
-    void keepHearing(dalmure::qt::DalmureWidget* w);
-    void saveHearing();
     void saveCaseFields();
-    void noteStoreFailure();
-    void showHearing(const Hearing& h);
+    void showLink();
+    // The screen's fields and recorder after the station filled the control.
+    void showOpened();
     void createControl();
     void applyCaseFields();
     void applyModes();
@@ -255,14 +263,16 @@ class RecordingWindow : public QMainWindow {
     int eventCount_ = 0;
     std::function<void(QMessageBox*)> confirmDriver_;
 
-    std::unique_ptr<HearingStore> store_;
-    QString storeProblem_;
-    QString storeFailure_; // the last save failure logged, so that it is logged once
-    qint64 hearing_ = 0;   // 0: none (no database)
-    int restoring_ = 0;    // > 0 while the screen fills the control from what it saved
+    std::unique_ptr<dalmure::record::Station> station_;
+    std::string connection_; // "" the embedded default
+    bool following_ = false;
+    QTimer* pollTimer_ = nullptr;
+    QSocketNotifier* notifier_ = nullptr;
+    int restoring_ = 0; // > 0 while the screen fills the control from the record
     QAction* newHearingAction_ = nullptr;
     QAction* openHearingAction_ = nullptr;
-    QLabel* storeWarning_ = nullptr;
+    QAction* followHearingAction_ = nullptr;
+    QLabel* linkLabel_ = nullptr;
 };
 
 } // namespace orvane
