@@ -101,6 +101,9 @@ void Station::refreshCopy(const std::string& id) {
 }
 
 bool Station::open(const std::string& id) {
+    // What an earlier run of the station left in the outbox is in the hearing it loads.
+    if (store_->reachable())
+        send();
     std::optional<Loaded> loaded = store_->load(id);
     bool fromCopy = false;
     if (loaded && copy_) {
