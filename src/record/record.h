@@ -12,6 +12,20 @@
 // Notes: a notes commit names the notes it replaces (base, the change that wrote them). The later
 // commit is the annotation's notes; the text it replaced is kept in the annotation's history,
 // marked as a conflict when the station did not know it (two stations committed one note).
+//
+// History: since the changes are never updated nor removed, every state the record held is kept.
+// annotationHistory() tells one annotation's changes (added, renamed, notes, deleted) with the
+// text before and after each; loadAsOf() is a hearing as it stood at a past time.
+//
+// Search: the words of the annotations' descriptions and notes, without regard to case or
+// accents ("temoin" finds "Témoin"), each word of the query also found as the start of a longer
+// word; all the words must be found. Hits come best first with a snippet in which each word
+// found lies between kMarkStart and kMarkEnd (the same marks on both databases); text left out
+// of a snippet is shown as "…".
+//
+// Access: each hearing has a level. On PostgreSQL the server decides who sees what (row-level
+// security on every table: a role that may not see a hearing finds no trace of it in lists,
+// search, history or load, and cannot change it). SQLite has one user, who sees everything.
 #pragma once
 
 #include "support/text.h"
@@ -29,15 +43,23 @@ namespace dalmure::record {
 // 128 random bits as 32 lowercase hex digits.
 std::string newId();
 
-enum class Kind { Hearing, Add, Rename, Notes, Delete, Clear };
+enum class Kind { Hearing, Add, Rename, Notes, Delete, Clear, Access };
 std::string_view kindName(Kind kind);
 std::optional<Kind> kindFromName(std::string_view name);
+
+// Who may see a hearing: public (every role), confidential (members of dalmure_confidential),
+// sealed (members of dalmure_sealed; the others do not see that it exists). Names as stored:
+// "public", "confidential", "sealed".
+enum class Access { Public, Confidential, Sealed };
+std::string_view accessName(Access access);
+std::optional<Access> accessFromName(std::string_view name);
 
 // The case fields and place of a hearing, as a Hearing change carries them.
 struct Hearing {
     std::string id;
     Str noDossier, dateCreated, userName, room, station;
     std::int64_t createdAt = 0; // ms since the epoch
+    Access access = Access::Public;
     bool operator==(const Hearing&) const = default;
 };
 
@@ -54,7 +76,8 @@ struct Change {
     Kind kind = Kind::Add;
     std::string annotation;       // Add, Rename, Notes, Delete
     Str time, description, notes; // Add: time, description; Rename: description; Notes: notes
-    Hearing fields;               // Hearing: the case fields (fields.id is unused)
+    Hearing fields;               // Hearing: the case fields (fields.id is unused);
+                                  // Access: fields.access
     std::string base;             // Notes: the change that wrote the notes it replaces
     Str author, station;
     std::int64_t at = 0;  // ms since the epoch, at the station
@@ -76,6 +99,38 @@ struct Loaded {
     std::int64_t seq = 0;                // the last change applied to the hearing
 };
 
+// One change of an annotation's history. before/after: Add: "" and the description; Rename: the
+// old and new description; Notes: the old and new notes (conflict: the station did not know the
+// old text); Delete and Clear: the description and "".
+struct HistoryEntry {
+    Kind kind = Kind::Add;
+    Str before, after, author, station;
+    std::int64_t at = 0;  // ms since the epoch, at the station
+    std::int64_t seq = 0; // the record's order within the hearing
+    std::string change;
+    bool conflict = false;
+};
+
+// The marks around each word a search found, in SearchHit::snippet.
+inline constexpr char16_t kMarkStart = u'\x02';
+inline constexpr char16_t kMarkEnd = u'\x03';
+
+struct SearchQuery {
+    Str words;                        // what the user typed; at least one word
+    std::optional<std::int64_t> from; // the hearing created at or after (ms since the epoch)
+    std::optional<std::int64_t> to;   // ... and before
+    Str noDossier, room, author;      // exact; empty: any (author: who added the annotation)
+    int limit = 50;
+};
+
+struct SearchHit {
+    std::string hearing, annotation;
+    Str noDossier, room, time, description;
+    Str snippet; // from the description and the notes, words found marked
+    std::int64_t hearingCreatedAt = 0;
+    double rank = 0; // higher is better; comparable only within one search
+};
+
 // A problem worth a log line.
 using Report = std::function<void(const std::string& description)>;
 
@@ -95,14 +150,30 @@ class Store {
     virtual std::optional<Loaded> load(const std::string& hearing) = 0;
     virtual std::optional<std::vector<Hearing>> hearings() = 0;
     virtual std::optional<std::vector<NotesVersion>> history(const std::string& annotation) = 0;
+    // Every change of the annotation, in the record's order (empty when there is none, or the
+    // hearing is not one this user may see).
+    virtual std::optional<std::vector<HistoryEntry>>
+    annotationHistory(const std::string& annotation) = 0;
+    // The hearing as the changes made (at the station) up to at, inclusive, left it.
+    virtual std::optional<Loaded> loadAsOf(const std::string& hearing, std::int64_t at) = 0;
+    // Annotations (not deleted) of the hearings this user may see, best first, at most
+    // query.limit; nullopt also when the query has no word.
+    virtual std::optional<std::vector<SearchHit>> search(const SearchQuery& query) = 0;
+    // Sets the hearing's level as a change (an Access change) by author at station; false when
+    // the record could not be written or the database refused (PostgreSQL: a role may only give
+    // a level it may see itself).
+    virtual bool setAccess(const std::string& hearing, Access access, const Str& author,
+                           const Str& station, std::int64_t at) = 0;
+    // Whether the database decides who sees which hearing (false: one user sees everything).
+    virtual bool enforcesAccess() const = 0;
     // A descriptor that becomes readable when another connection changed a hearing (-1: none,
     // poll instead); and the hearings it told about since the last call.
     virtual int descriptor() = 0;
     virtual std::vector<std::string> changedHearings() = 0;
 };
 
-// The store a connection string names: "" (or "sqlite:") is HearingRecord.db in appFolder, "sqlite:PATH"
-// that file; anything else a libpq connection string or URI (postgresql://...).
+// The store a connection string names: "" (or "sqlite:") is HearingRecord.db in appFolder,
+// "sqlite:PATH" that file; anything else a libpq connection string or URI (postgresql://...).
 std::unique_ptr<Store> openStore(const std::string& connection, const Str& appFolder,
                                  Report report);
 // The connection string of the application folder's client INI file ([Record] Server=; "" when

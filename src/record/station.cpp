@@ -475,6 +475,8 @@ void Station::applyForeign(const Change& c) {
         control_.ClearAll();
         applyingAll_ = false;
         break;
+    case Kind::Access: // the record's concern, not the control's
+        break;
     }
     applying_.clear();
 }

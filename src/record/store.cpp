@@ -27,7 +27,8 @@ std::string newId() {
 
 namespace {
 
-constexpr std::array kKinds{"hearing", "add", "rename", "notes", "delete", "clear"};
+constexpr std::array kKinds{"hearing", "add", "rename", "notes", "delete", "clear", "access"};
+constexpr std::array kAccess{"public", "confidential", "sealed"};
 
 // Each version's statements, run in order on a database that has the versions before it. A
 // version once released is never edited: a change of the schema is a new version.
@@ -178,6 +179,20 @@ class SqlStore final : public Store {
         return out;
     }
 
+    std::optional<std::vector<HistoryEntry>> annotationHistory(const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<Loaded> loadAsOf(const std::string&, std::int64_t) override {
+        return std::nullopt;
+    }
+    std::optional<std::vector<SearchHit>> search(const SearchQuery&) override {
+        return std::nullopt;
+    }
+    bool setAccess(const std::string&, Access, const Str&, const Str&, std::int64_t) override {
+        return false;
+    }
+    bool enforcesAccess() const override { return pg(); }
+
     int descriptor() override { return sql_->descriptor(); }
     std::vector<std::string> changedHearings() override { return sql_->notifications(); }
 
@@ -300,6 +315,10 @@ class SqlStore final : public Store {
         case Kind::Clear:
             ok = exec("UPDATE annotations SET deleted = 1 WHERE hearing = ?", {c.hearing});
             break;
+        case Kind::Access:
+            ok = exec("UPDATE hearings SET access = ? WHERE id = ?",
+                      {std::string(accessName(c.fields.access)), c.hearing});
+            break;
         }
         if (ok && pg())
             ok = exec("SELECT pg_notify('dalmure_record', ?)", {c.hearing});
@@ -346,6 +365,17 @@ std::optional<Kind> kindFromName(std::string_view name) {
     for (std::size_t i = 0; i < kKinds.size(); ++i)
         if (name == kKinds[i])
             return static_cast<Kind>(i);
+    return std::nullopt;
+}
+
+std::string_view accessName(Access access) {
+    return kAccess[static_cast<std::size_t>(access)];
+}
+
+std::optional<Access> accessFromName(std::string_view name) {
+    for (std::size_t i = 0; i < kAccess.size(); ++i)
+        if (name == kAccess[i])
+            return static_cast<Access>(i);
     return std::nullopt;
 }
 
