@@ -18,6 +18,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -117,6 +118,7 @@ RecordingWindow::RecordingWindow(const QString& appFolder, WindowOptions options
     origin_ = options_.startsAt.value_or(QTime::currentTime()).msecsSinceStartOfDay() / 1000;
     buildUi();
     buildHearingMenu();
+    buildSearchMenu();
     createControl();
     openRecord();
     retranslate();
@@ -417,6 +419,7 @@ void RecordingWindow::retranslate() {
     events_->setHeaderLabels(
         {t("Heure", "Time"), t("Événement", "Event"), t("Arguments", "Arguments")});
     retranslateHearingMenu();
+    retranslateSearchMenu();
     tick();
 }
 
@@ -526,6 +529,7 @@ void RecordingWindow::createControl() {
         QWidget::setTabOrder(previous, f);
         previous = f;
     }
+    addPopupItems(w);
     applyCaseFields();
     applyModes();
     refreshRecoveryBar();
@@ -974,6 +978,14 @@ bool RecordingWindow::eventFilter(QObject* watched, QEvent* e) {
     case QEvent::ShortcutOverride:
     case QEvent::KeyPress: {
         const auto* k = static_cast<const QKeyEvent*>(e);
+        // Up and Down move in the search's hits while the words keep the keyboard.
+        if (watched == searchWords_ && searchHits_ && e->type() == QEvent::KeyPress &&
+            (k->key() == Qt::Key_Up || k->key() == Qt::Key_Down)) {
+            const int row = searchHits_->currentRow() + (k->key() == Qt::Key_Up ? -1 : 1);
+            if (row >= 0 && row < searchHits_->count())
+                searchHits_->setCurrentRow(row);
+            return true;
+        }
         notePress(k->key(), nullptr, k->timestamp());
         break;
     }

@@ -25,6 +25,7 @@ class QComboBox;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QMessageBox;
 class QPushButton;
 class QSocketNotifier;
@@ -110,6 +111,20 @@ class RecordingWindow : public QMainWindow {
     QAction* followHearingAction() const { return followHearingAction_; }
     QLabel* linkLabel() const { return linkLabel_; }
 
+    // --- Looking back in the record ---
+    // The search dialog: live hits of every hearing; Enter opens the one chosen.
+    void searchHearings();
+    // Opens hearing (when it is not the one open) and selects annotation, its notes open.
+    bool openAt(const QString& hearing, const QString& annotation);
+    // The changes of annotation index, in a dialog.
+    void showHistory(int index);
+    // The minutes page of the open hearing as it stood at `at`, written and opened.
+    bool writeMinutesAsOf(const QDateTime& at);
+    QAction* searchAction() const { return searchAction_; }
+    QAction* minutesAsOfAction() const { return minutesAsOfAction_; }
+    // In the control's popup menu.
+    QAction* historyAction() const { return historyAction_; }
+
     // --- For the scripted session and tests ---
     QAbstractButton* quickButton(int i) const;
     int quickButtonCount() const;
@@ -160,6 +175,10 @@ class RecordingWindow : public QMainWindow {
     void attachStation(bool follow);
     void rememberHearing();
     void buildHearingMenu();
+    void buildSearchMenu();
+    void retranslateSearchMenu();
+    void addPopupItems(dalmure::qt::DalmureWidget* w);
+    void chooseMinutesTime();
     void retranslateHearingMenu();
     void saveCaseFields();
     void showLink();
@@ -273,6 +292,11 @@ class RecordingWindow : public QMainWindow {
     QAction* openHearingAction_ = nullptr;
     QAction* followHearingAction_ = nullptr;
     QLabel* linkLabel_ = nullptr;
+    QAction* searchAction_ = nullptr;
+    QAction* minutesAsOfAction_ = nullptr;
+    QAction* historyAction_ = nullptr;
+    QPointer<QLineEdit> searchWords_;
+    QPointer<QListWidget> searchHits_;
 };
 
 } // namespace orvane
