@@ -29,6 +29,11 @@ class Sql {
     virtual std::vector<std::string> notifications() { return {}; }
 };
 
+struct Change;
+// A change from the 16 columns id, hearing, kind, annotation, time, description, notes,
+// no_dossier, date_created, user_name, room, base, author, station, at, seq.
+Change changeFromRow(const Row& row);
+
 // A file opened 0600 inside the folder at path, never through a link.
 std::unique_ptr<Sql> openSqlite(const std::string& folder, const std::string& name);
 std::unique_ptr<Sql> openPostgres(const std::string& connection);

@@ -302,7 +302,7 @@ void Station::poll() {
     if (hearing_.empty())
         return;
     for (const std::string& changed : store_->changedHearings())
-        fetchDue_ = fetchDue_ || changed == hearing_;
+        fetchDue_ = fetchDue_ || changed == hearing_ || changed.empty(); // "": not public
     if (!store_->reachable()) {
         fetchDue_ = true;
         setLink(Link::Offline);
@@ -326,37 +326,23 @@ void Station::poll() {
 bool Station::send() {
     for (;;) {
         std::vector<Row> rows;
-        if (!outbox_->exec("SELECT n, id, hearing, kind, annotation, time, description, notes, "
+        if (!outbox_->exec("SELECT id, hearing, kind, annotation, time, description, notes, "
                            "no_dossier, date_created, user_name, room, base, author, station, "
-                           "at FROM outbox ORDER BY n LIMIT 50",
+                           "at, n FROM outbox ORDER BY n LIMIT 50",
                            {}, &rows))
             return false;
         if (rows.empty())
             return true;
         for (const Row& r : rows) {
-            Change c;
-            c.id = r[1];
-            c.hearing = r[2];
-            c.kind = kindFromName(r[3]).value_or(Kind::Add);
-            c.annotation = r[4];
-            c.time = fromUtf8(r[5]);
-            c.description = fromUtf8(r[6]);
-            c.notes = fromUtf8(r[7]);
-            c.fields.noDossier = fromUtf8(r[8]);
-            c.fields.dateCreated = fromUtf8(r[9]);
-            c.fields.userName = fromUtf8(r[10]);
-            c.fields.room = fromUtf8(r[11]);
-            c.base = r[12];
-            c.author = fromUtf8(r[13]);
-            c.station = fromUtf8(r[14]);
-            c.at = std::stoll(r[15]);
+            Change c = changeFromRow(r);
+            c.seq = 0; // the outbox's order, not yet the record's
             // Sent again after a failure that hid the answer: the record keeps it once.
             if (!store_->apply(c)) {
                 setLink(Link::Offline);
                 return false;
             }
             fetchDue_ = true;
-            outbox_->exec("DELETE FROM outbox WHERE n = ?", {r[0]});
+            outbox_->exec("DELETE FROM outbox WHERE n = ?", {r[15]});
         }
     }
 }

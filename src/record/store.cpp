@@ -7,6 +7,8 @@
 
 #include <array>
 #include <cstdio>
+#include <limits>
+#include <map>
 #include <random>
 #include <utility>
 
@@ -32,8 +34,8 @@ constexpr std::array kAccess{"public", "confidential", "sealed"};
 
 // Each version's statements, run in order on a database that has the versions before it. A
 // version once released is never edited: a change of the schema is a new version.
-const std::vector<std::vector<std::string_view>>& migrations() {
-    static const std::vector<std::vector<std::string_view>> all{
+std::vector<std::vector<std::string_view>> migrations(bool pg) {
+    std::vector<std::vector<std::string_view>> all{
         {
             // Every change as a station made it, never updated nor removed.
             "CREATE TABLE changes (id text PRIMARY KEY, hearing text NOT NULL, seq bigint NOT "
@@ -56,37 +58,220 @@ const std::vector<std::vector<std::string_view>>& migrations() {
             "NOT NULL, at bigint NOT NULL, conflict integer NOT NULL)",
             "CREATE INDEX history_of_annotation ON annotation_history (annotation)",
         },
+        {
+            "ALTER TABLE hearings ADD COLUMN access text NOT NULL DEFAULT 'public'",
+        },
     };
+    std::vector<std::string_view>& v2 = all[1];
+    if (pg) {
+        v2.insert(
+            v2.end(),
+            {
+                // Words without case nor accents: the index and the queries share the one
+                // configuration.
+                "CREATE EXTENSION IF NOT EXISTS unaccent",
+                "CREATE TEXT SEARCH CONFIGURATION dalmure_words (COPY = pg_catalog.simple)",
+                "ALTER TEXT SEARCH CONFIGURATION dalmure_words ALTER MAPPING FOR word, hword, "
+                "hword_part, asciiword, asciihword, hword_asciipart WITH unaccent, simple",
+                "CREATE INDEX annotation_words ON annotations USING gin "
+                "(to_tsvector('dalmure_words', description || ' ' || notes)) WHERE deleted = 0",
+                "CREATE INDEX hearings_by_dossier ON hearings (no_dossier)",
+                // The changes are kept as they were made, whatever a role was granted.
+                "CREATE FUNCTION dalmure_kept() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                "RAISE EXCEPTION 'the hearing record''s changes are never altered'; END $$",
+                "CREATE TRIGGER changes_kept BEFORE UPDATE OR DELETE ON changes FOR EACH "
+                "STATEMENT EXECUTE FUNCTION dalmure_kept()",
+                "CREATE TRIGGER history_kept BEFORE UPDATE OR DELETE ON annotation_history FOR "
+                "EACH STATEMENT EXECUTE FUNCTION dalmure_kept()",
+                // Who sees a hearing: public, or a member of dalmure_<level>. The other tables
+                // follow their hearing; the owner too is bound.
+                "CREATE FUNCTION dalmure_may_see(level text) RETURNS boolean LANGUAGE sql STABLE "
+                "AS $$ SELECT level = 'public' OR EXISTS (SELECT 1 FROM pg_roles r WHERE "
+                "r.rolname = 'dalmure_' || level AND pg_has_role(r.oid, 'MEMBER')) $$",
+                "ALTER TABLE hearings ENABLE ROW LEVEL SECURITY",
+                "ALTER TABLE hearings FORCE ROW LEVEL SECURITY",
+                "CREATE POLICY hearing_level ON hearings USING (dalmure_may_see(access))",
+                "ALTER TABLE annotations ENABLE ROW LEVEL SECURITY",
+                "ALTER TABLE annotations FORCE ROW LEVEL SECURITY",
+                "CREATE POLICY annotation_level ON annotations USING (hearing IN (SELECT id FROM "
+                "hearings))",
+                "ALTER TABLE changes ENABLE ROW LEVEL SECURITY",
+                "ALTER TABLE changes FORCE ROW LEVEL SECURITY",
+                "CREATE POLICY change_level ON changes USING (hearing IN (SELECT id FROM "
+                "hearings))",
+                "ALTER TABLE annotation_history ENABLE ROW LEVEL SECURITY",
+                "ALTER TABLE annotation_history FORCE ROW LEVEL SECURITY",
+                "CREATE POLICY history_level ON annotation_history USING (annotation IN (SELECT "
+                "id FROM annotations))",
+                // The roles a court gives its users (README), made when this role may, and what
+                // a station may do: read and add, never alter a change.
+                "DO $$ DECLARE r text; BEGIN FOREACH r IN ARRAY ARRAY['dalmure_station', "
+                "'dalmure_confidential', 'dalmure_sealed'] LOOP IF NOT EXISTS (SELECT 1 FROM "
+                "pg_roles WHERE rolname = r) THEN BEGIN EXECUTE format('CREATE ROLE %I NOLOGIN', "
+                "r); EXCEPTION WHEN insufficient_privilege THEN NULL; END; END IF; END LOOP; IF "
+                "EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'dalmure_station') THEN GRANT "
+                "SELECT ON schema_version TO dalmure_station; GRANT SELECT, INSERT, UPDATE ON "
+                "hearings, annotations TO dalmure_station; GRANT SELECT, INSERT ON changes, "
+                "annotation_history TO dalmure_station; END IF; END $$",
+            });
+    } else {
+        v2.insert(
+            v2.end(),
+            {
+                "CREATE VIRTUAL TABLE annotation_words USING fts5(body, tokenize = 'unicode61 "
+                "remove_diacritics 2')",
+                "INSERT INTO annotation_words (rowid, body) SELECT rowid, description || ' ' || "
+                "notes FROM annotations WHERE deleted = 0",
+                "CREATE TRIGGER annotation_words_added AFTER INSERT ON annotations WHEN "
+                "new.deleted = 0 BEGIN INSERT INTO annotation_words (rowid, body) VALUES "
+                "(new.rowid, new.description || ' ' || new.notes); END",
+                "CREATE TRIGGER annotation_words_changed AFTER UPDATE OF description, notes, "
+                "deleted ON annotations BEGIN DELETE FROM annotation_words WHERE rowid = "
+                "old.rowid; INSERT INTO annotation_words (rowid, body) SELECT new.rowid, "
+                "new.description || ' ' || new.notes WHERE new.deleted = 0; END",
+                "CREATE INDEX hearings_by_dossier ON hearings (no_dossier)",
+                "CREATE TRIGGER changes_kept BEFORE UPDATE ON changes BEGIN SELECT RAISE(ABORT, "
+                "'the hearing record''s changes are never altered'); END",
+                "CREATE TRIGGER changes_not_removed BEFORE DELETE ON changes BEGIN SELECT "
+                "RAISE(ABORT, 'the hearing record''s changes are never altered'); END",
+            });
+    }
     return all;
 }
 
 constexpr std::string_view kChangeColumns =
-    "id, hearing, seq, kind, annotation, time, description, notes, no_dossier, date_created, "
-    "user_name, room, base, author, station, at";
+    "id, hearing, kind, annotation, time, description, notes, no_dossier, date_created, "
+    "user_name, room, base, author, station, at, seq";
 
 std::int64_t number(const std::string& text) {
     return text.empty() ? 0 : std::stoll(text);
 }
 
-Change changeFromRow(const Row& r) {
-    Change c;
-    c.id = r[0];
-    c.hearing = r[1];
-    c.seq = number(r[2]);
-    c.kind = kindFromName(r[3]).value_or(Kind::Add);
-    c.annotation = r[4];
-    c.time = fromUtf8(r[5]);
-    c.description = fromUtf8(r[6]);
-    c.notes = fromUtf8(r[7]);
-    c.fields.noDossier = fromUtf8(r[8]);
-    c.fields.dateCreated = fromUtf8(r[9]);
-    c.fields.userName = fromUtf8(r[10]);
-    c.fields.room = fromUtf8(r[11]);
-    c.base = r[12];
-    c.author = fromUtf8(r[13]);
-    c.station = fromUtf8(r[14]);
-    c.at = number(r[15]);
-    return c;
+constexpr std::string_view kHearingColumns =
+    "id, no_dossier, date_created, user_name, room, station, created_at, access";
+
+Hearing hearingFromRow(const Row& r) {
+    return {r[0],           fromUtf8(r[1]),
+            fromUtf8(r[2]), fromUtf8(r[3]),
+            fromUtf8(r[4]), fromUtf8(r[5]),
+            number(r[6]),   accessFromName(r[7]).value_or(Access::Sealed)};
+}
+
+// What the changes up to one time made of a hearing: each applied as applyInside applies it.
+class Replay {
+  public:
+    explicit Replay(std::string hearing) { state_.hearing.id = std::move(hearing); }
+
+    // Applies c; when it changes annotation watch, its history entry goes to history.
+    void apply(const Change& c, const std::string& watch = {},
+               std::vector<HistoryEntry>* history = nullptr) {
+        state_.seq = c.seq;
+        Hearing& h = state_.hearing;
+        const auto found = index_.find(c.annotation);
+        Entry* row = found == index_.end() ? nullptr : &rows_[found->second];
+        HistoryEntry entry{c.kind, {}, {}, c.author, c.station, c.at, c.seq, c.id, false};
+        bool watched = !watch.empty() && c.annotation == watch;
+        switch (c.kind) {
+        case Kind::Hearing:
+            h.noDossier = c.fields.noDossier;
+            h.dateCreated = c.fields.dateCreated;
+            h.userName = c.fields.userName;
+            if (!c.fields.room.empty())
+                h.room = c.fields.room;
+            if (h.station.empty())
+                h.station = c.station;
+            if (h.createdAt == 0)
+                h.createdAt = c.at;
+            break;
+        case Kind::Access:
+            h.access = c.fields.access;
+            break;
+        case Kind::Add:
+            if (row) {
+                watched = false;
+                break;
+            }
+            index_[c.annotation] = rows_.size();
+            rows_.push_back(
+                {{c.annotation, c.time, c.description, {}, c.author, c.station, {}}, false});
+            entry.after = c.description;
+            break;
+        case Kind::Rename:
+            if (!row)
+                break;
+            entry.before = std::exchange(row->annotation.description, c.description);
+            entry.after = c.description;
+            break;
+        case Kind::Notes:
+            if (!row)
+                break;
+            entry.conflict =
+                !row->annotation.notes.empty() && row->annotation.notesChange != c.base;
+            entry.before = std::exchange(row->annotation.notes, c.notes);
+            entry.after = c.notes;
+            row->annotation.notesChange = c.id;
+            break;
+        case Kind::Delete:
+            if (!row)
+                break;
+            entry.before = row->annotation.description;
+            row->deleted = true;
+            break;
+        case Kind::Clear:
+            for (Entry& r : rows_) {
+                if (!r.deleted && r.annotation.id == watch) {
+                    entry.before = r.annotation.description;
+                    watched = true;
+                }
+                r.deleted = true;
+            }
+            break;
+        }
+        if (watched && history)
+            history->push_back(std::move(entry));
+    }
+
+    Loaded loaded() const {
+        Loaded out = state_;
+        for (const Entry& r : rows_)
+            if (!r.deleted)
+                out.annotations.push_back(r.annotation);
+        return out;
+    }
+
+  private:
+    struct Entry {
+        Annotation annotation;
+        bool deleted = false;
+    };
+    Loaded state_;
+    std::vector<Entry> rows_;
+    std::map<std::string, std::size_t> index_;
+};
+
+// The words of what a user typed: runs of letters and digits (anything but ASCII punctuation,
+// spaces and the common Unicode punctuation), each to be found as a word or a word's start.
+std::vector<std::string> queryWords(const Str& typed) {
+    std::vector<std::string> out;
+    Str word;
+    auto flush = [&] {
+        if (!word.empty())
+            out.push_back(toUtf8(word));
+        word.clear();
+    };
+    for (char16_t ch : typed) {
+        const bool ascii = ch < 0x80;
+        const bool letter = ascii ? (ch >= u'0' && ch <= u'9') || (ch >= u'a' && ch <= u'z') ||
+                                        (ch >= u'A' && ch <= u'Z')
+                                  : !(ch < 0xC0 || (ch >= 0x2000 && ch <= 0x206F) || ch == 0xD7 ||
+                                      ch == 0xF7 || (ch >= 0x3000 && ch <= 0x303F));
+        if (letter)
+            word += ch;
+        else
+            flush();
+    }
+    flush();
+    return out;
 }
 
 class SqlStore final : public Store {
@@ -134,8 +319,7 @@ class SqlStore final : public Store {
         Loaded loaded;
         std::vector<Row> h, a;
         const bool ok =
-            exec("SELECT id, no_dossier, date_created, user_name, room, station, created_at, "
-                 "last_seq FROM hearings WHERE id = ?",
+            exec("SELECT " + std::string(kHearingColumns) + ", last_seq FROM hearings WHERE id = ?",
                  {hearing}, &h) &&
             exec("SELECT id, time, description, notes, author, station, notes_change FROM "
                  "annotations WHERE hearing = ? AND deleted = 0 ORDER BY added_seq",
@@ -144,7 +328,7 @@ class SqlStore final : public Store {
         if (!ok || h.empty())
             return std::nullopt;
         loaded.hearing = hearingFromRow(h[0]);
-        loaded.seq = number(h[0][7]);
+        loaded.seq = number(h[0][8]);
         for (const Row& r : a)
             loaded.annotations.push_back({r[0], fromUtf8(r[1]), fromUtf8(r[2]), fromUtf8(r[3]),
                                           fromUtf8(r[4]), fromUtf8(r[5]), r[6]});
@@ -153,10 +337,9 @@ class SqlStore final : public Store {
 
     std::optional<std::vector<Hearing>> hearings() override {
         std::vector<Row> rows;
-        if (!reachable() ||
-            !exec("SELECT id, no_dossier, date_created, user_name, room, station, created_at "
-                  "FROM hearings ORDER BY created_at DESC, id",
-                  {}, &rows))
+        if (!reachable() || !exec("SELECT " + std::string(kHearingColumns) +
+                                      " FROM hearings ORDER BY created_at DESC, id",
+                                  {}, &rows))
             return std::nullopt;
         std::vector<Hearing> out;
         for (const Row& r : rows)
@@ -179,17 +362,112 @@ class SqlStore final : public Store {
         return out;
     }
 
-    std::optional<std::vector<HistoryEntry>> annotationHistory(const std::string&) override {
-        return std::nullopt;
+    std::optional<std::vector<HistoryEntry>>
+    annotationHistory(const std::string& annotation) override {
+        std::vector<Row> rows;
+        if (!reachable() ||
+            !exec("SELECT hearing FROM annotations WHERE id = ?", {annotation}, &rows))
+            return std::nullopt;
+        std::vector<HistoryEntry> out;
+        if (rows.empty())
+            return out;
+        std::optional<std::vector<Change>> changes = changesAfter(rows[0][0], 0);
+        if (!changes)
+            return std::nullopt;
+        Replay replay(rows[0][0]);
+        for (const Change& c : *changes)
+            replay.apply(c, annotation, &out);
+        return out;
     }
-    std::optional<Loaded> loadAsOf(const std::string&, std::int64_t) override {
-        return std::nullopt;
+
+    std::optional<Loaded> loadAsOf(const std::string& hearing, std::int64_t at) override {
+        std::optional<std::vector<Change>> changes = changesAfter(hearing, 0);
+        if (!changes)
+            return std::nullopt;
+        Replay replay(hearing);
+        bool any = false;
+        for (const Change& c : *changes)
+            if (c.at <= at) {
+                replay.apply(c);
+                any = true;
+            }
+        if (!any)
+            return std::nullopt;
+        return replay.loaded();
     }
-    std::optional<std::vector<SearchHit>> search(const SearchQuery&) override {
-        return std::nullopt;
+
+    std::optional<std::vector<SearchHit>> search(const SearchQuery& q) override {
+        const std::vector<std::string> words = queryWords(q.words);
+        if (words.empty() || q.limit <= 0 || !reachable())
+            return std::nullopt;
+        std::string match;
+        for (const std::string& w : words) {
+            match += match.empty() ? "" : pg() ? " & " : " ";
+            // The server reads "P-1" as "p" and "-1": a number may follow a hyphen.
+            if (!pg())
+                match += "\"" + w + "\"*";
+            else if (w.find_first_not_of("0123456789") == std::string::npos)
+                match += "('" + w + "':* | '-" + w + "':*)";
+            else
+                match += "'" + w + "':*";
+        }
+        const std::string filters =
+            " AND h.created_at >= ? AND h.created_at < ? AND (? = '' OR h.no_dossier = ?) AND (? "
+            "= '' OR h.room = ?) AND (? = '' OR a.author = ?)";
+        const std::string dossier = toUtf8(q.noDossier), room = toUtf8(q.room),
+                          author = toUtf8(q.author);
+        const std::vector<std::string> params{
+            match,
+            std::to_string(q.from.value_or(std::numeric_limits<std::int64_t>::min())),
+            std::to_string(q.to.value_or(std::numeric_limits<std::int64_t>::max())),
+            dossier,
+            dossier,
+            room,
+            room,
+            author,
+            author,
+            std::to_string(q.limit)};
+        // Ranked first, the snippets made only for the hits returned.
+        const std::string statement =
+            pg() ? "SELECT s.hearing, s.id, s.no_dossier, s.room, s.time, s.description, "
+                   "ts_headline('dalmure_words', s.body, s.q, 'StartSel=\"\x02\", "
+                   "StopSel=\"\x03\", MaxWords=14, MinWords=6, MaxFragments=2, "
+                   "FragmentDelimiter=\" … \"'), s.created_at, s.r FROM (SELECT a.hearing, a.id, "
+                   "h.no_dossier, h.room, a.time, a.description, a.description || ' ' || a.notes "
+                   "AS body, h.created_at, q, ts_rank(to_tsvector('dalmure_words', "
+                   "a.description || ' ' || a.notes), q) AS r, a.added_seq FROM "
+                   "to_tsquery('dalmure_words', ?) q, annotations a JOIN hearings h ON h.id = "
+                   "a.hearing WHERE a.deleted = 0 AND to_tsvector('dalmure_words', "
+                   "a.description || ' ' || a.notes) @@ q" +
+                       filters +
+                       " ORDER BY r DESC, a.hearing, a.added_seq LIMIT ?) s ORDER BY "
+                       "s.r DESC, s.hearing, s.added_seq"
+                 : "SELECT a.hearing, a.id, h.no_dossier, h.room, a.time, a.description, "
+                   "snippet(annotation_words, 0, char(2), char(3), '…', 12), h.created_at, "
+                   "-w.rank FROM annotation_words w JOIN annotations a ON a.rowid = w.rowid JOIN "
+                   "hearings h ON h.id = a.hearing WHERE annotation_words MATCH ?" +
+                       filters + " ORDER BY w.rank, a.hearing, a.added_seq LIMIT ?";
+        std::vector<Row> rows;
+        if (!exec(statement, params, &rows))
+            return std::nullopt;
+        std::vector<SearchHit> out;
+        for (const Row& r : rows)
+            out.push_back({r[0], r[1], fromUtf8(r[2]), fromUtf8(r[3]), fromUtf8(r[4]),
+                           fromUtf8(r[5]), fromUtf8(r[6]), number(r[7]), std::stod(r[8])});
+        return out;
     }
-    bool setAccess(const std::string&, Access, const Str&, const Str&, std::int64_t) override {
-        return false;
+
+    bool setAccess(const std::string& hearing, Access access, const Str& author, const Str& station,
+                   std::int64_t at) override {
+        Change c;
+        c.id = newId();
+        c.hearing = hearing;
+        c.kind = Kind::Access;
+        c.fields.access = access;
+        c.author = author;
+        c.station = station;
+        c.at = at;
+        return apply(c).has_value();
     }
     bool enforcesAccess() const override { return pg(); }
 
@@ -197,11 +475,6 @@ class SqlStore final : public Store {
     std::vector<std::string> changedHearings() override { return sql_->notifications(); }
 
   private:
-    static Hearing hearingFromRow(const Row& r) {
-        return {r[0],           fromUtf8(r[1]), fromUtf8(r[2]), fromUtf8(r[3]),
-                fromUtf8(r[4]), fromUtf8(r[5]), number(r[6])};
-    }
-
     bool exec(const std::string& statement, const std::vector<std::string>& params = {},
               std::vector<Row>* rows = nullptr) {
         return sql_->exec(statement, params, rows) || failed(statement.substr(0, 40));
@@ -223,7 +496,7 @@ class SqlStore final : public Store {
         std::vector<Row> rows;
         // A station's role may read the version without the rights to create or lock.
         if (sql_->exec("SELECT coalesce(max(version), 0) FROM schema_version", {}, &rows) &&
-            static_cast<std::size_t>(number(rows.at(0).at(0))) >= migrations().size()) {
+            static_cast<std::size_t>(number(rows.at(0).at(0))) >= migrations(pg()).size()) {
             migrated_ = true;
             return true;
         }
@@ -237,7 +510,7 @@ class SqlStore final : public Store {
             rollback();
             return false;
         }
-        const auto& all = migrations();
+        const auto all = migrations(pg());
         for (std::size_t v = static_cast<std::size_t>(number(rows.at(0).at(0))); v < all.size();
              ++v) {
             for (std::string_view statement : all[v])
@@ -266,6 +539,10 @@ class SqlStore final : public Store {
                       (pg() ? " FOR UPDATE" : ""),
                   {c.hearing}, &rows))
             return std::nullopt;
+        if (rows.empty()) { // a hearing this role may not see
+            failed("a change of a hearing this role may not see");
+            return std::nullopt;
+        }
         const std::int64_t seq = number(rows.at(0).at(0)) + 1;
         rows.clear();
         if (!exec("SELECT seq FROM changes WHERE id = ?", {c.id}, &rows))
@@ -278,10 +555,12 @@ class SqlStore final : public Store {
         if (!exec("UPDATE hearings SET last_seq = ? WHERE id = ?", {s, c.hearing}) ||
             !exec("INSERT INTO changes (" + std::string(kChangeColumns) +
                       ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                  {c.id, c.hearing, s, std::string(kindName(c.kind)), c.annotation, toUtf8(c.time),
-                   toUtf8(c.description), toUtf8(c.notes), toUtf8(c.fields.noDossier),
-                   toUtf8(c.fields.dateCreated), toUtf8(c.fields.userName), toUtf8(c.fields.room),
-                   c.base, author, station, at}))
+                  {c.id, c.hearing, std::string(kindName(c.kind)), c.annotation, toUtf8(c.time),
+                   c.kind == Kind::Access ? std::string(accessName(c.fields.access))
+                                          : toUtf8(c.description),
+                   toUtf8(c.notes), toUtf8(c.fields.noDossier), toUtf8(c.fields.dateCreated),
+                   toUtf8(c.fields.userName), toUtf8(c.fields.room), c.base, author, station, at,
+                   s}))
             return std::nullopt;
         bool ok = true;
         switch (c.kind) {
@@ -320,8 +599,11 @@ class SqlStore final : public Store {
                       {std::string(accessName(c.fields.access)), c.hearing});
             break;
         }
+        // The other roles learn that a hearing changed, but not which when it is not public.
         if (ok && pg())
-            ok = exec("SELECT pg_notify('dalmure_record', ?)", {c.hearing});
+            ok = exec("SELECT pg_notify('dalmure_record', CASE WHEN access = 'public' THEN id "
+                      "ELSE '' END) FROM hearings WHERE id = ?",
+                      {c.hearing});
         if (!ok)
             return std::nullopt;
         return seq;
@@ -356,6 +638,31 @@ class SqlStore final : public Store {
 };
 
 } // namespace
+
+Change changeFromRow(const Row& r) {
+    Change c;
+    c.id = r[0];
+    c.hearing = r[1];
+    c.kind = kindFromName(r[2]).value_or(Kind::Add);
+    c.annotation = r[3];
+    c.time = fromUtf8(r[4]);
+    c.description = fromUtf8(r[5]);
+    c.notes = fromUtf8(r[6]);
+    c.fields.noDossier = fromUtf8(r[7]);
+    c.fields.dateCreated = fromUtf8(r[8]);
+    c.fields.userName = fromUtf8(r[9]);
+    c.fields.room = fromUtf8(r[10]);
+    c.base = r[11];
+    c.author = fromUtf8(r[12]);
+    c.station = fromUtf8(r[13]);
+    c.at = number(r[14]);
+    c.seq = number(r[15]);
+    if (c.kind == Kind::Access) {
+        c.fields.access = accessFromName(r[5]).value_or(Access::Sealed);
+        c.description.clear();
+    }
+    return c;
+}
 
 std::string_view kindName(Kind kind) {
     return kKinds[static_cast<std::size_t>(kind)];

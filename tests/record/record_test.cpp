@@ -2,9 +2,7 @@
 // SQLite file that stations of one machine share. What one station does shows on the other
 // through the control's list; an offline station loses nothing and sends nothing twice; two
 // commits of one note keep both texts.
-#include "harness.h"
-#include "pg_cluster.h"
-#include "record/station.h"
+#include "record_rig.h"
 
 #include <gtest/gtest.h>
 
@@ -16,78 +14,22 @@ namespace {
 using record::Link;
 using record::Station;
 
-// The server, started by the first test that needs it and stopped at the end.
 std::unique_ptr<PgCluster> cluster;
-PgCluster* server() {
-    if (!cluster)
-        cluster = std::make_unique<PgCluster>();
-    return cluster.get();
-}
 class ServerEnvironment : public ::testing::Environment {
   public:
     void TearDown() override { cluster.reset(); }
 };
 const auto* const environment = ::testing::AddGlobalTestEnvironment(new ServerEnvironment);
 
-enum class Backend { Postgres, Sqlite };
+} // namespace
 
-// One station: a headless control in its own application folder, attached to the record.
-struct Desk {
-    Desk(const std::string& connection, const char* name, const Str& appFolder = {}) : name(name) {
-        harness.startSized();
-        attach(connection, appFolder);
-    }
-    // A station of its own on the control, as a program started again has.
-    void attach(const std::string& connection, const Str& appFolder = {}) {
-        station.reset();
-        record::StationOptions options;
-        options.author = u(std::string("clerk ") + name);
-        options.station = u(name);
-        options.room = u"Salle 4.10";
-        options.conflict = [this](const record::Conflict& c) { conflicts.push_back(c); };
-        options.report = [](const std::string& line) { (void)line; };
-        station = std::make_unique<Station>(
-            harness.c(), record::openStore(connection, appFolder, {}), std::move(options));
-    }
-    DalmurePrivate& c() { return harness.c(); }
-    // time|description|notes of each annotation, in list order.
-    std::vector<std::string> list() {
-        std::vector<std::string> out;
-        for (std::int32_t k = 0; k < c().AnnoCount(); ++k)
-            out.push_back(s(c().AnnoTime(k)) + "|" + s(c().AnnoDesc(k)) + "|" + s(c().AnnoData(k)));
-        return out;
-    }
-    void commitNotes(std::int32_t index, const std::string& text) {
-        harness.grid().setCol(1);
-        harness.grid().setRow(2 * index + 1);
-        c().onGridClick();
-        harness.editor().setText(u(text));
-        c().commitPendingEdit();
-    }
-    void remove(std::int32_t index) {
-        harness.grid().setCol(1);
-        harness.grid().setRow(2 * index + 1);
-        c().onGridClick();
-        c().AnnoDelete(index);
-    }
-
-    const char* name;
-    ControlHarness harness;
-    std::unique_ptr<Station> station;
-    std::vector<record::Conflict> conflicts;
-};
-
-// Polls the stations until done holds; false after a few seconds.
-template <class Done> bool until(std::initializer_list<Desk*> desks, Done done) {
-    for (int i = 0; i < 300; ++i) {
-        for (Desk* d : desks)
-            d->station->poll();
-        if (done())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
+PgCluster* server() {
+    if (!cluster)
+        cluster = std::make_unique<PgCluster>();
+    return cluster.get();
 }
+
+namespace {
 
 class HearingRecord : public ::testing::TestWithParam<Backend> {
   protected:
@@ -243,10 +185,7 @@ TEST_P(HearingRecord, AChangeAppliedTwiceCountsOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, HearingRecord,
-                         ::testing::Values(Backend::Postgres, Backend::Sqlite),
-                         [](const auto& info) {
-                             return info.param == Backend::Postgres ? "Postgres" : "Sqlite";
-                         });
+                         ::testing::Values(Backend::Postgres, Backend::Sqlite), backendName);
 
 // The server stopped while both stations work: each queues, then sends once and receives what
 // the other did. B, started again meanwhile, opens the hearing from its copy and goes on.

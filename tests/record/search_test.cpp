@@ -1,0 +1,361 @@
+// Search across hearings, an annotation's history, a hearing as of a past time and access levels,
+// on the PostgreSQL server of the run and on SQLite.
+#include "dalmure_test_access.h"
+#include "record/sql.h"
+#include "record_rig.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace dalmure::test {
+namespace {
+
+using record::Access;
+using record::Change;
+using record::Kind;
+
+std::int64_t nowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+// A connection to a database of its own (PostgreSQL: created on the server of the run).
+std::string freshDatabase(Backend backend, const TempAppFolder& folder) {
+    if (backend == Backend::Sqlite)
+        return "sqlite:" + folder.file("Hearings.db");
+    static int count = 0;
+    const std::string name = "search_" + std::to_string(++count);
+    auto admin = record::openPostgres(server()->connection());
+    if (!admin->exec("CREATE DATABASE " + name))
+        ADD_FAILURE() << admin->error();
+    return server()->connection(name);
+}
+
+// Changes written straight to a store, as stations would have sent them.
+struct Writer {
+    record::Store& store;
+    std::string hearing = record::newId();
+    Str author = u"greffier A";
+
+    std::string apply(Kind kind, const std::string& annotation = {}, const Str& text = {},
+                      std::int64_t at = 0) {
+        Change c;
+        c.id = record::newId();
+        c.hearing = hearing;
+        c.kind = kind;
+        c.annotation = annotation.empty() ? record::newId() : annotation;
+        c.time = u"10:00:00";
+        (kind == Kind::Notes ? c.notes : c.description) = text;
+        c.author = author;
+        c.station = u"S";
+        c.at = at;
+        EXPECT_TRUE(store.apply(c));
+        return c.annotation;
+    }
+    void open(const Str& dossier, const Str& room, std::int64_t at) {
+        Change c;
+        c.id = record::newId();
+        c.hearing = hearing;
+        c.kind = Kind::Hearing;
+        c.fields.noDossier = dossier;
+        c.fields.room = room;
+        c.station = u"S";
+        c.at = at;
+        EXPECT_TRUE(store.apply(c));
+    }
+};
+
+// The words a snippet marks, in order.
+std::vector<std::string> marked(const Str& snippet) {
+    std::vector<std::string> out;
+    for (std::size_t from = 0; (from = snippet.find(record::kMarkStart, from)) != Str::npos;) {
+        const std::size_t end = snippet.find(record::kMarkEnd, from);
+        out.push_back(s(snippet.substr(from + 1, end - from - 1)));
+        from = end;
+    }
+    return out;
+}
+
+record::SearchQuery query(const char* words) {
+    record::SearchQuery q;
+    q.words = u(words);
+    return q;
+}
+
+constexpr std::int64_t kDay = 86'400'000, kMonday = 1'796'000'000'000;
+
+class SearchHearings : public ::testing::TestWithParam<Backend> {
+  protected:
+    void SetUp() override {
+        store = record::openStore(freshDatabase(GetParam(), folder), {}, {});
+        Writer one{*store}, two{*store};
+        one.open(u"500-01-000001-241", u"Salle 4.10", kMonday);
+        const std::string roy = one.apply(Kind::Add, {}, u"Témoin M. Roy");
+        one.apply(Kind::Notes, roy, u"contre-interrogatoire par la Couronne");
+        one.author = u"greffier B";
+        one.apply(Kind::Add, {}, u"Pièce P-1");
+        one.apply(Kind::Rename, one.apply(Kind::Add, {}, u"Ouverture"),
+                  u"Plaidoirie de la défense");
+        one.apply(Kind::Delete, one.apply(Kind::Add, {}, u"témoin supprimé"));
+        two.open(u"500-01-000002-241", u"Salle 2.01", kMonday + kDay);
+        two.apply(Kind::Add, {}, u"TÉMOIN expert, témoin de la défense");
+        two.apply(Kind::Add, {}, u"Suspension");
+        first = one.hearing;
+    }
+    std::vector<std::string> found(const record::SearchQuery& q) {
+        std::vector<std::string> out;
+        auto hits = store->search(q);
+        EXPECT_TRUE(hits) << s(q.words);
+        for (const record::SearchHit& h : hits.value_or(std::vector<record::SearchHit>{}))
+            out.push_back(s(h.description));
+        return out;
+    }
+
+    TempAppFolder folder;
+    std::unique_ptr<record::Store> store;
+    std::string first;
+};
+
+TEST_P(SearchHearings, WordsWithoutCaseNorAccentsBestFirstAndFiltered) {
+    const std::string expert = "TÉMOIN expert, témoin de la défense", roy = "Témoin M. Roy";
+    struct Case {
+        record::SearchQuery query;
+        std::vector<std::string> found;
+    };
+    auto q = query;
+    auto with = [&](const char* words, auto set) {
+        record::SearchQuery query = q(words);
+        set(query);
+        return query;
+    };
+    const std::vector<Case> cases{
+        {q("temoin"), {expert, roy}}, // the word three times ranks first
+        {q("TEMOIN roy"), {roy}},
+        {q("couronne"), {roy}}, // in the notes
+        {q("plaid"), {"Plaidoirie de la défense"}},
+        {q("piece P-1"), {"Pièce P-1"}},
+        {q("ouverture"), {}}, // renamed
+        {q("supprime"), {}},  // deleted
+        {q("temoin absent"), {}},
+        {with("defense", [](auto& x) { x.noDossier = u"500-01-000002-241"; }), {expert}},
+        {with("temoin", [](auto& x) { x.room = u"Salle 4.10"; }), {roy}},
+        {with("temoin", [](auto& x) { x.author = u"greffier B"; }), {}},
+        {with("piece", [](auto& x) { x.author = u"greffier B"; }), {"Pièce P-1"}},
+        {with("temoin", [](auto& x) { x.from = kMonday + 1; }), {expert}},
+        {with("temoin", [](auto& x) { x.to = kMonday + 1; }), {roy}},
+        {with("temoin", [](auto& x) { x.limit = 1; }), {expert}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(s(c.query.words));
+        EXPECT_EQ(found(c.query), c.found);
+    }
+    EXPECT_FALSE(store->search(q(" ,; ")));
+}
+
+TEST_P(SearchHearings, HitsTellTheHearingAndMarkTheWords) {
+    auto hits = store->search(query("TEMOIN couronne"));
+    ASSERT_TRUE(hits && hits->size() == 1);
+    const record::SearchHit& hit = hits->front();
+    EXPECT_EQ(hit.hearing, first);
+    EXPECT_EQ(hit.annotation.size(), 32U);
+    EXPECT_EQ(s(hit.noDossier), "500-01-000001-241");
+    EXPECT_EQ(s(hit.room), "Salle 4.10");
+    EXPECT_EQ(s(hit.time), "10:00:00");
+    EXPECT_EQ(hit.hearingCreatedAt, kMonday);
+    EXPECT_EQ(marked(hit.snippet), (std::vector<std::string>{"Témoin", "Couronne"}));
+    hits = store->search(query("temoin"));
+    ASSERT_TRUE(hits && hits->size() == 2);
+    EXPECT_GT((*hits)[0].rank, (*hits)[1].rank);
+    EXPECT_EQ(marked((*hits)[0].snippet), (std::vector<std::string>{"TÉMOIN", "témoin"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, SearchHearings,
+                         ::testing::Values(Backend::Postgres, Backend::Sqlite), backendName);
+
+// One annotation renamed, its notes rewritten, another deleted: each change in the history, and
+// the minutes of the hearing as it stood before, to the byte.
+class History : public ::testing::TestWithParam<Backend> {};
+
+std::string minutes(DalmurePrivate& control, const TempAppFolder& app) {
+    EXPECT_TRUE(DalmureTestAccess::GenerateHTML(control, false));
+    return app.readBytes("pvData.html");
+}
+
+TEST_P(History, EveryChangeKeptAndTheMinutesAsTheyWere) {
+    TempAppFolder folder;
+    Desk a(freshDatabase(GetParam(), folder), "A");
+    a.c().NoDossier = u"500-01-000003-241";
+    a.c().UserName = u"greffier";
+    a.c().DateCreated = u"2026-12-07";
+    a.c().AnnoAdd(u"10:00:00", u"Ouverture");
+    const std::string hearing = a.station->create();
+    a.c().AnnoAdd(u"10:05:00", u"Témoin");
+    a.commitNotes(1, "première version");
+    ASSERT_TRUE(until({&a}, [&] { return a.station->pending() == 0; }));
+    const std::string opening = a.station->annotationId(0), witness = a.station->annotationId(1);
+    const std::string before = minutes(a.c(), a.harness.app);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const std::int64_t then = nowMs();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+
+    a.c().renameAnnotation(1, u"Témoin M. Roy");
+    a.commitNotes(1, "seconde version");
+    a.remove(0);
+    a.c().AnnoAdd(u"10:20:00", u"Suspension");
+    ASSERT_TRUE(until({&a}, [&] { return a.station->pending() == 0; }));
+
+    struct Entry {
+        Kind kind;
+        std::string before, after;
+        bool byThen;
+    };
+    const std::vector<std::pair<std::string, std::vector<Entry>>> expected{
+        {witness,
+         {{Kind::Add, "", "Témoin", true},
+          {Kind::Notes, "", "première version", true},
+          {Kind::Rename, "Témoin", "Témoin M. Roy", false},
+          {Kind::Notes, "première version", "seconde version", false}}},
+        {opening, {{Kind::Add, "", "Ouverture", true}, {Kind::Delete, "Ouverture", "", false}}},
+    };
+    for (const auto& [annotation, entries] : expected) {
+        auto history = a.station->store().annotationHistory(annotation);
+        ASSERT_TRUE(history);
+        ASSERT_EQ(history->size(), entries.size());
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            SCOPED_TRACE(i);
+            const record::HistoryEntry& e = (*history)[i];
+            EXPECT_EQ(e.kind, entries[i].kind);
+            EXPECT_EQ(s(e.before), entries[i].before);
+            EXPECT_EQ(s(e.after), entries[i].after);
+            EXPECT_EQ(s(e.author), "clerk A");
+            EXPECT_EQ(s(e.station), "A");
+            EXPECT_FALSE(e.conflict);
+            EXPECT_EQ(e.change.size(), 32U);
+            EXPECT_EQ(e.at <= then, entries[i].byThen);
+            if (i > 0) {
+                EXPECT_GT(e.seq, (*history)[i - 1].seq);
+            }
+        }
+    }
+
+    // As of then, loaded into a fresh control: the minutes written then.
+    auto asOf = a.station->store().loadAsOf(hearing, then);
+    ASSERT_TRUE(asOf);
+    ControlHarness fresh;
+    fresh.startSized();
+    fresh.c().NoDossier = asOf->hearing.noDossier;
+    fresh.c().UserName = asOf->hearing.userName;
+    fresh.c().DateCreated = asOf->hearing.dateCreated;
+    for (record::Annotation& n : asOf->annotations)
+        fresh.c().AnnoAdd(n.time, n.description, n.notes);
+    EXPECT_EQ(minutes(fresh.c(), fresh.app), before);
+    EXPECT_NE(minutes(a.c(), a.harness.app), before);
+    // As of now: what load gives; before the hearing: nothing.
+    auto now = a.station->store().loadAsOf(hearing, nowMs());
+    auto loaded = a.station->store().load(hearing);
+    ASSERT_TRUE(now && loaded);
+    EXPECT_EQ(now->annotations, loaded->annotations);
+    EXPECT_EQ(now->hearing, loaded->hearing);
+    EXPECT_EQ(now->seq, loaded->seq);
+    EXPECT_FALSE(a.station->store().loadAsOf(hearing, 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, History, ::testing::Values(Backend::Postgres, Backend::Sqlite),
+                         backendName);
+
+// Two roles on one server: a clerk, and a judge who may see sealed hearings. The database, not
+// the client, keeps the sealed hearing from the clerk.
+TEST(Sealed, HearingHiddenFromARoleThatMayNotSeeIt) {
+    TempAppFolder folder;
+    const std::string admin = freshDatabase(Backend::Postgres, folder);
+    ASSERT_TRUE(record::openStore(admin, {}, {})->reachable()); // the schema and group roles
+    auto sql = record::openPostgres(admin);
+    for (const char* role : {"clerk LOGIN IN ROLE dalmure_station",
+                             "judge LOGIN IN ROLE dalmure_station, dalmure_sealed"})
+        sql->exec(std::string("CREATE ROLE ") + role); // once per server
+    auto as = [&](const char* role) {
+        std::string c = admin;
+        return c.replace(c.find("user=dalmure"), 12, std::string("user=") + role);
+    };
+    auto judge = record::openStore(as("judge"), {}, {});
+    auto clerk = record::openStore(as("clerk"), {}, {});
+    ASSERT_TRUE(clerk->reachable() && judge->reachable());
+
+    Writer sealed{*judge}, open{*judge};
+    sealed.open(u"500-01-000004-241", u"Salle 1", kMonday);
+    const std::string witness = sealed.apply(Kind::Add, {}, u"Témoin protégé");
+    EXPECT_TRUE(judge->setAccess(sealed.hearing, Access::Sealed, u"juge", u"S", kMonday));
+    open.open(u"500-01-000005-241", u"Salle 2", kMonday);
+    open.apply(Kind::Add, {}, u"Témoin public");
+
+    struct View {
+        const char* role;
+        record::Store* store;
+        bool sees;
+    };
+    for (const View& v : {View{"judge", judge.get(), true}, View{"clerk", clerk.get(), false}}) {
+        SCOPED_TRACE(v.role);
+        auto hearings = v.store->hearings();
+        ASSERT_TRUE(hearings);
+        const bool listed = std::any_of(hearings->begin(), hearings->end(), [&](const auto& h) {
+            return h.id == sealed.hearing && h.access == Access::Sealed;
+        });
+        EXPECT_EQ(listed, v.sees);
+        EXPECT_EQ(hearings->size(), v.sees ? 2U : 1U);
+        auto hits = v.store->search(query("temoin"));
+        ASSERT_TRUE(hits);
+        EXPECT_EQ(hits->size(), v.sees ? 2U : 1U);
+        EXPECT_EQ(v.store->load(sealed.hearing).has_value(), v.sees);
+        EXPECT_EQ(v.store->changesAfter(sealed.hearing, 0)->empty(), !v.sees);
+        EXPECT_EQ(v.store->annotationHistory(witness)->empty(), !v.sees);
+        EXPECT_EQ(v.store->loadAsOf(sealed.hearing, kMonday).has_value(), v.sees);
+        std::vector<record::Row> rows;
+        auto raw = record::openPostgres(as(v.role));
+        ASSERT_TRUE(raw->exec("SELECT count(*) FROM annotations", {}, &rows));
+        EXPECT_EQ(rows.at(0).at(0), v.sees ? "2" : "1");
+        EXPECT_TRUE(v.store->enforcesAccess());
+    }
+    // The clerk can neither change the sealed hearing nor seal one; nobody alters a change.
+    Writer intruder{*clerk, sealed.hearing};
+    Change c;
+    c.id = record::newId();
+    c.hearing = sealed.hearing;
+    c.kind = Kind::Add;
+    c.annotation = record::newId();
+    EXPECT_FALSE(clerk->apply(c));
+    EXPECT_FALSE(clerk->setAccess(open.hearing, Access::Sealed, u"greffier", u"S", kMonday));
+    EXPECT_FALSE(clerk->setAccess(open.hearing, Access::Confidential, u"greffier", u"S", kMonday));
+    auto raw = record::openPostgres(as("judge"));
+    EXPECT_FALSE(raw->exec("UPDATE changes SET description = 'x'"));
+    EXPECT_FALSE(raw->exec("DELETE FROM changes"));
+    EXPECT_FALSE(sql->exec("UPDATE changes SET description = 'x'")); // not even the owner
+    // What the clerk is told of the judge's changes never names the sealed hearing.
+    clerk->changedHearings();
+    sealed.apply(Kind::Add, {}, u"Suspension");
+    open.apply(Kind::Add, {}, u"Reprise");
+    std::vector<std::string> told;
+    for (int i = 0; i < 100 && told.size() < 2; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (std::string& h : clerk->changedHearings())
+            told.push_back(h);
+    }
+    EXPECT_EQ(told, (std::vector<std::string>{"", open.hearing}));
+}
+
+// SQLite has one user, who sees every hearing.
+TEST(Sealed, OneUserOnSqliteSeesEverything) {
+    TempAppFolder folder;
+    auto store = record::openStore(freshDatabase(Backend::Sqlite, folder), {}, {});
+    Writer w{*store};
+    w.open(u"500-01-000006-241", u"Salle 1", kMonday);
+    w.apply(Kind::Add, {}, u"Témoin");
+    ASSERT_TRUE(store->setAccess(w.hearing, Access::Sealed, u"juge", u"S", kMonday));
+    EXPECT_FALSE(store->enforcesAccess());
+    ASSERT_EQ(store->hearings()->size(), 1U);
+    EXPECT_EQ(store->hearings()->front().access, Access::Sealed);
+    EXPECT_EQ(store->search(query("temoin"))->size(), 1U);
+}
+
+} // namespace
+} // namespace dalmure::test
