@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDateTimeEdit>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -23,10 +24,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -177,6 +180,7 @@ TEST(OrvaneSampleHearing, TwoHoursOfOrderedAnnotationsWithNotesInBothLanguages) 
 WindowOptions morning() {
     WindowOptions options;
     options.startsAt = QTime(9, 0);
+    options.htmlProgram = QStandardPaths::findExecutable(QStringLiteral("true")).toStdU16String();
     return options;
 }
 
@@ -582,6 +586,67 @@ TEST(OrvaneRecord, FollowedLiveAndOfflineWorkArrivesOnce) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return a->linkLabel()->text() == connected; }));
     EXPECT_EQ(recorded(*a), shown);
     EXPECT_EQ(a->station()->store().changesAfter(a->hearingId().toStdString(), 0)->size(), 4u);
+}
+
+// Ctrl+Shift+F: the hits follow the words as they are typed and Enter opens the other hearing at
+// the hit, selected with its notes open; the history item of the list's popup menu shows the
+// annotation's changes; the minutes as of a past time hold what the hearing held then.
+TEST_F(OrvaneWindow, SearchHistoryAndMinutesAsOfAPastTime) {
+    window->addAnnotation(QStringLiteral("Témoin"));
+    QTest::keyClicks(p().editorWidget(), QStringLiteral("Mme Lavoie identifie la voiture"));
+    window->addAnnotation(QStringLiteral("Ouverture"));
+    const QString first = window->hearingId();
+    const qint64 then = QDateTime::currentMSecsSinceEpoch() / 1000 * 1000 + 1000;
+    QTest::qWait(int(then - QDateTime::currentMSecsSinceEpoch()) + 100);
+    window->addAnnotation(QStringLiteral("Suspension"));
+    window->newHearingAction()->trigger();
+    window->addAnnotation(QStringLiteral("Autre dossier"));
+
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    auto* words = window->findChild<QLineEdit*>(QStringLiteral("searchWords"));
+    auto* hits = window->findChild<QListWidget*>(QStringLiteral("searchHits"));
+    ASSERT_TRUE(words && hits);
+    QTest::keyClicks(words, QStringLiteral("voit"));
+    EXPECT_EQ(hits->count(), 1);
+    QTest::keyClick(words, Qt::Key_X);
+    EXPECT_EQ(hits->count(), 0);
+    QTest::keyClick(words, Qt::Key_Backspace);
+    EXPECT_EQ(hits->count(), 1);
+    QTest::keyClick(words, Qt::Key_Return);
+    EXPECT_EQ(window->hearingId(), first);
+    EXPECT_EQ(control().selected(), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == p().editorWidget(); }));
+    QTest::keyClicks(p().editorWidget(), QStringLiteral(" rouge"));
+    window->addAnnotation(QStringLiteral("Reprise")); // commits the notes
+
+    p().setModalDriver([&](QWidget* modal) {
+        auto* menu = qobject_cast<QMenu*>(modal);
+        ASSERT_NE(menu, nullptr);
+        menu->setActiveAction(window->historyAction());
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    QTest::mouseClick(p().gridView()->viewport(), Qt::RightButton, {}, p().cellRect(1, 1).center());
+    auto* history = window->findChild<QListWidget*>(QStringLiteral("historyEntries"));
+    ASSERT_NE(history, nullptr);
+    ASSERT_EQ(history->count(), 3); // added, notes, notes again
+    EXPECT_TRUE(history->item(2)->text().endsWith(QStringLiteral("voiture → Mme Lavoie "
+                                                                 "identifie la voiture rouge")));
+
+    const QString page = folder.path() + QStringLiteral("/pvData.html");
+    QFile::remove(page);
+    window->minutesAsOfAction()->trigger();
+    auto* when = window->findChild<QDateTimeEdit*>(QStringLiteral("asOfTime"));
+    ASSERT_NE(when, nullptr);
+    when->setDateTime(QDateTime::fromMSecsSinceEpoch(then));
+    QTest::keyClick(when, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(page); }));
+    const QByteArray minutes = readBytes(page);
+    EXPECT_TRUE(minutes.contains("Ouverture"));
+    EXPECT_TRUE(minutes.contains("identifie la voiture"));
+    EXPECT_FALSE(minutes.contains("Suspension"));
+    EXPECT_FALSE(minutes.contains("rouge"));
 }
 
 namespace {

@@ -74,6 +74,7 @@ void RecordingWindow::addPopupItems(DalmureWidget* w) {
 void RecordingWindow::searchHearings() {
     if (!station_)
         return;
+    pollRecord(); // what waits to be sent is found too
     QDialog* d = dialogOf(this, "hearingSearch", t("Rechercher", "Search"));
     auto* words = new QLineEdit(d);
     words->setObjectName(QStringLiteral("searchWords"));
@@ -151,6 +152,7 @@ void RecordingWindow::showHistory(int index) {
     const std::string id = station_ ? station_->annotationId(index) : std::string();
     if (id.empty())
         return;
+    pollRecord();
     const auto entries = station_->store().annotationHistory(id);
     QDialog* d =
         dialogOf(this, "annotationHistory", t("Historique de l'annotation", "Annotation history"));
@@ -194,6 +196,7 @@ void RecordingWindow::chooseMinutesTime() {
 }
 
 bool RecordingWindow::writeMinutesAsOf(const QDateTime& at) {
+    pollRecord();
     const auto past = station_
                           ? station_->store().loadAsOf(station_->hearing(), at.toMSecsSinceEpoch())
                           : std::nullopt;
