@@ -52,6 +52,10 @@ struct WindowOptions {
     std::optional<bool> eventTimesOnClock;
     // The time of day the recording starts at; unset: the time the window opens.
     std::optional<QTime> startsAt;
+    // The hearing of the record shown at start-up (its identity; empty: the one open last), and
+    // whether it is followed, read-only.
+    QString hearing;
+    bool follow = false;
 };
 
 class RecordingWindow : public QMainWindow {

@@ -192,13 +192,13 @@ void RecordingWindow::pollRecord() {
 void RecordingWindow::openRecord() {
     connection_ = record::configuredServer(str(appFolder_));
     importHearings();
-    attachStation(false);
-    // The last hearing is in the control again before a session left behind is offered: a
-    // recovery then adds only what the record does not hold.
+    attachStation(!options_.hearing.isEmpty() && options_.follow);
+    // The last hearing (or the one asked for) is in the control again before a session left
+    // behind is offered: a recovery then adds only what the record does not hold.
     QFile current(appFolder_ + QLatin1Char('/') + QLatin1String(kCurrentFile));
-    const QString last = current.open(QIODevice::ReadOnly)
-                             ? QString::fromLatin1(current.read(64)).trimmed()
-                             : QString();
+    QString last = options_.hearing;
+    if (last.isEmpty() && current.open(QIODevice::ReadOnly))
+        last = QString::fromLatin1(current.read(64)).trimmed();
     if (!last.isEmpty() && station_->open(last.toStdString())) {
         showOpened();
         logHost(t("audience %1 rouverte (%2 annotations)", "hearing %1 reopened (%2 annotations)")
