@@ -3,6 +3,7 @@
 #include "support/errors.h"
 #include "support/ini_reader.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -114,6 +115,18 @@ std::int32_t int32Arg(const Json& v, const char* what) {
         throw Refused(std::string(what) + " must be a whole number in the signed 32-bit range");
     }
     return static_cast<std::int32_t>(*n);
+}
+
+std::int64_t int64Arg(const Json& v, const char* what) {
+    auto n = wholeNumber(v);
+    if (!n)
+        throw Refused(std::string(what) + " must be a whole number (ms since the epoch)");
+    return *n;
+}
+
+std::int64_t nowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
 std::int16_t integerArg(const Json& v, const char* what) {
@@ -764,6 +777,79 @@ OrderedJson Session::recordRequest(const Json& r) {
                             {"room", utf8(h.room)},
                             {"station", utf8(h.station)}});
         return okReply(list);
+    }
+    if (action == "search") {
+        record::SearchQuery q;
+        q.words = stringArg(field(r, "words"), "words");
+        if (r.contains("from"))
+            q.from = int64Arg(r["from"], "from");
+        if (r.contains("to"))
+            q.to = int64Arg(r["to"], "to");
+        for (auto [name, into] : {std::pair{"NoDossier", &q.noDossier}, std::pair{"room", &q.room},
+                                  std::pair{"author", &q.author}})
+            if (r.contains(name))
+                *into = stringArg(r[name], name);
+        if (r.contains("limit"))
+            q.limit = int32Arg(r["limit"], "limit");
+        if (q.limit <= 0)
+            throw Refused("limit must be at least 1");
+        const auto hits = station_->store().search(q);
+        if (!hits)
+            throw Refused("no words to search for, or the hearing record cannot be reached");
+        OrderedJson list = OrderedJson::array();
+        for (const record::SearchHit& h : *hits)
+            list.push_back({{"hearing", h.hearing},
+                            {"annotation", h.annotation},
+                            {"NoDossier", utf8(h.noDossier)},
+                            {"room", utf8(h.room)},
+                            {"created", h.hearingCreatedAt},
+                            {"time", utf8(h.time)},
+                            {"description", utf8(h.description)},
+                            {"snippet", utf8(h.snippet)},
+                            {"rank", h.rank}});
+        return okReply(list);
+    }
+    if (action == "changes") {
+        const auto history = station_->store().annotationHistory(
+            r.contains("annotation")
+                ? nameField(r, "annotation")
+                : station_->annotationId(int32Arg(field(r, "index"), "index")));
+        if (!history)
+            throw Refused("the hearing record cannot be reached");
+        OrderedJson list = OrderedJson::array();
+        for (const record::HistoryEntry& e : *history)
+            list.push_back({{"kind", record::kindName(e.kind)},
+                            {"before", utf8(e.before)},
+                            {"after", utf8(e.after)},
+                            {"author", utf8(e.author)},
+                            {"station", utf8(e.station)},
+                            {"at", e.at},
+                            {"seq", e.seq},
+                            {"change", e.change},
+                            {"conflict", e.conflict}});
+        return okReply(list);
+    }
+    if (action == "asof") {
+        attachRecord(true);
+        return okReply(station_->openAsOf(nameField(r, "hearing"), int64Arg(field(r, "at"), "at")));
+    }
+    if (action == "access") {
+        const std::string hearing = nameField(r, "hearing");
+        if (!r.contains("level")) {
+            const auto hearings = station_->store().hearings();
+            if (!hearings)
+                throw Refused("the hearing record cannot be reached");
+            for (const record::Hearing& h : *hearings)
+                if (h.id == hearing)
+                    return okReply(OrderedJson{{"level", record::accessName(h.access)},
+                                               {"enforced", station_->store().enforcesAccess()}});
+            return okReply(nullptr);
+        }
+        const auto level = record::accessFromName(nameField(r, "level"));
+        if (!level)
+            throw Refused("level must be \"public\", \"confidential\" or \"sealed\"");
+        return okReply(station_->store().setAccess(hearing, *level, control_->UserName,
+                                                   fromUtf8(options_.station), nowMs()));
     }
     if (action == "history") {
         const auto history =

@@ -24,8 +24,9 @@
 // of a snippet is shown as "…".
 //
 // Access: each hearing has a level. On PostgreSQL the server decides who sees what (row-level
-// security on every table: a role that may not see a hearing finds no trace of it in lists,
-// search, history or load, and cannot change it). SQLite has one user, who sees everything.
+// security on every table, for every role but the tables' owner, which stations never are: a
+// role that may not see a hearing finds no trace of it in lists, search, history or load, and
+// cannot change it). SQLite has one user, who sees everything.
 #pragma once
 
 #include "support/text.h"
@@ -154,7 +155,8 @@ class Store {
     // hearing is not one this user may see).
     virtual std::optional<std::vector<HistoryEntry>>
     annotationHistory(const std::string& annotation) = 0;
-    // The hearing as the changes made (at the station) up to at, inclusive, left it.
+    // The hearing as the changes made (at the station) up to at, inclusive, left it; nullopt also
+    // when it had no change by then (or is not one this user may see).
     virtual std::optional<Loaded> loadAsOf(const std::string& hearing, std::int64_t at) = 0;
     // Annotations (not deleted) of the hearings this user may see, best first, at most
     // query.limit; nullopt also when the query has no word.
@@ -167,7 +169,8 @@ class Store {
     // Whether the database decides who sees which hearing (false: one user sees everything).
     virtual bool enforcesAccess() const = 0;
     // A descriptor that becomes readable when another connection changed a hearing (-1: none,
-    // poll instead); and the hearings it told about since the last call.
+    // poll instead); and the hearings it told about since the last call ("": a hearing that is
+    // not public, not named to every role).
     virtual int descriptor() = 0;
     virtual std::vector<std::string> changedHearings() = 0;
 };

@@ -114,13 +114,20 @@ bool Station::open(const std::string& id) {
             loaded->seq = copied(id);
         fromCopy = loaded.has_value();
     }
+    return show(id, std::move(loaded), true, fromCopy ? Link::Offline : Link::Connected);
+}
+
+bool Station::openAsOf(const std::string& id, std::int64_t at) {
+    return show(id, store_->loadAsOf(id, at), false, link_);
+}
+
+bool Station::show(const std::string& id, std::optional<Loaded> loaded, bool attach, Link link) {
     if (!loaded) {
         setLink(store_->reachable() ? link_ : Link::Offline);
         return false;
     }
     hearing_.clear(); // nothing of the emptying is queued
     control_.ClearAll();
-    hearing_ = id;
     ids_.clear();
     shown_.clear();
     shownText_.clear();
@@ -151,7 +158,10 @@ bool Station::open(const std::string& id) {
         if (!a.notesChange.empty())
             current_[a.id] = {a.notesChange, a.notes, a.station};
     }
-    setLink(fromCopy ? Link::Offline : Link::Connected);
+    if (!attach) // a past state: shown, neither followed nor changed in the record
+        return true;
+    hearing_ = id;
+    setLink(link);
     return true;
 }
 

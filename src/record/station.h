@@ -66,6 +66,9 @@ class Station final : private ChangeFeed {
     // annotation in order); false when neither the record nor the station's copy of it has
     // such a hearing. From the copy, the link stays Offline until the server answers.
     bool open(const std::string& id);
+    // Empties the control and loads the hearing as it stood at at (ms since the epoch, the
+    // stations' clocks): a view of the past that the station neither follows nor changes.
+    bool openAsOf(const std::string& id, std::int64_t at);
     // The host changed the control's case fields: they are queued now rather than with the
     // next change of the list.
     void caseFieldsChanged() { queueCaseFields(); }
@@ -87,6 +90,7 @@ class Station final : private ChangeFeed {
     void notesCommitted(std::int32_t index, const Str& notes) override;
     void cleared() override;
 
+    bool show(const std::string& id, std::optional<Loaded> loaded, bool attach, Link link);
     bool queue(Change change);
     void queueCaseFields();
     bool send();

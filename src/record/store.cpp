@@ -73,8 +73,9 @@ std::vector<std::vector<std::string_view>> migrations(bool pg) {
                 "CREATE TEXT SEARCH CONFIGURATION dalmure_words (COPY = pg_catalog.simple)",
                 "ALTER TEXT SEARCH CONFIGURATION dalmure_words ALTER MAPPING FOR word, hword, "
                 "hword_part, asciiword, asciihword, hword_asciipart WITH unaccent, simple",
-                "CREATE INDEX annotation_words ON annotations USING gin "
-                "(to_tsvector('dalmure_words', description || ' ' || notes)) WHERE deleted = 0",
+                "ALTER TABLE annotations ADD COLUMN words tsvector GENERATED ALWAYS AS "
+                "(to_tsvector('dalmure_words', description || ' ' || notes)) STORED",
+                "CREATE INDEX annotation_words ON annotations USING gin (words) WHERE deleted = 0",
                 "CREATE INDEX hearings_by_dossier ON hearings (no_dossier)",
                 // The changes are kept as they were made, whatever a role was granted.
                 "CREATE FUNCTION dalmure_kept() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
@@ -84,25 +85,45 @@ std::vector<std::vector<std::string_view>> migrations(bool pg) {
                 "CREATE TRIGGER history_kept BEFORE UPDATE OR DELETE ON annotation_history FOR "
                 "EACH STATEMENT EXECUTE FUNCTION dalmure_kept()",
                 // Who sees a hearing: public, or a member of dalmure_<level>. The other tables
-                // follow their hearing; the owner too is bound.
-                "CREATE FUNCTION dalmure_may_see(level text) RETURNS boolean LANGUAGE sql STABLE "
-                "AS $$ SELECT level = 'public' OR EXISTS (SELECT 1 FROM pg_roles r WHERE "
-                "r.rolname = 'dalmure_' || level AND pg_has_role(r.oid, 'MEMBER')) $$",
+                // follow their hearing. Every role but the owner (who stations never are) is
+                // bound.
+                "CREATE FUNCTION dalmure_may_see(level text, who name) RETURNS boolean LANGUAGE "
+                "sql STABLE AS $$ SELECT level = 'public' OR EXISTS (SELECT 1 FROM pg_roles r "
+                "WHERE r.rolname = 'dalmure_' || level AND pg_has_role(who, r.oid, 'MEMBER')) $$",
                 "ALTER TABLE hearings ENABLE ROW LEVEL SECURITY",
-                "ALTER TABLE hearings FORCE ROW LEVEL SECURITY",
-                "CREATE POLICY hearing_level ON hearings USING (dalmure_may_see(access))",
+                "CREATE POLICY hearing_level ON hearings USING (dalmure_may_see(access, "
+                "current_user))",
                 "ALTER TABLE annotations ENABLE ROW LEVEL SECURITY",
-                "ALTER TABLE annotations FORCE ROW LEVEL SECURITY",
                 "CREATE POLICY annotation_level ON annotations USING (hearing IN (SELECT id FROM "
                 "hearings))",
                 "ALTER TABLE changes ENABLE ROW LEVEL SECURITY",
-                "ALTER TABLE changes FORCE ROW LEVEL SECURITY",
                 "CREATE POLICY change_level ON changes USING (hearing IN (SELECT id FROM "
                 "hearings))",
                 "ALTER TABLE annotation_history ENABLE ROW LEVEL SECURITY",
-                "ALTER TABLE annotation_history FORCE ROW LEVEL SECURITY",
                 "CREATE POLICY history_level ON annotation_history USING (annotation IN (SELECT "
                 "id FROM annotations))",
+                // Search runs as the owner, so that the word index serves it (under row-level
+                // security the server tests each row's level before its words), and keeps to the
+                // hearings the connected role may see; planned for each query's own words and
+                // filters.
+                "CREATE FUNCTION dalmure_search(words text, from_at bigint, to_at bigint, dossier "
+                "text, in_room text, by_author text, most integer) RETURNS TABLE (hit_hearing "
+                "text, hit_annotation text, hit_dossier text, hit_room text, hit_time text, "
+                "hit_description text, hit_snippet text, hit_created bigint, hit_rank real) "
+                "LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_catalog "
+                "AS $f$ BEGIN RETURN QUERY EXECUTE $q$ SELECT s.hearing, s.id, s.no_dossier, "
+                "s.room, s.time, s.description, ts_headline('dalmure_words', s.body, s.q, "
+                "'StartSel=\"\x02\", StopSel=\"\x03\", MaxWords=14, MinWords=6, "
+                "MaxFragments=2, FragmentDelimiter=\" … \"'), s.created_at, s.r FROM (SELECT "
+                "a.hearing, a.id, h.no_dossier, h.room, a.time, a.description, a.description || "
+                "' ' || a.notes AS body, h.created_at, q, ts_rank(a.words, q) AS r, a.added_seq "
+                "FROM to_tsquery('dalmure_words', $1) q, annotations a JOIN hearings h ON h.id "
+                "= a.hearing WHERE a.deleted = 0 AND a.words @@ q AND dalmure_may_see(h.access, "
+                "session_user) AND h.created_at >= $2 AND h.created_at < $3 AND ($4 = '' OR "
+                "h.no_dossier = $4) AND ($5 = '' OR h.room = $5) AND ($6 = '' OR a.author = $6) "
+                "ORDER BY r DESC, a.hearing, a.added_seq LIMIT $7) s ORDER BY s.r DESC, "
+                "s.hearing, s.added_seq $q$ USING words, from_at, to_at, dossier, in_room, "
+                "by_author, most; END $f$",
                 // The roles a court gives its users (README), made when this role may, and what
                 // a station may do: read and add, never alter a change.
                 "DO $$ DECLARE r text; BEGIN FOREACH r IN ARRAY ARRAY['dalmure_station', "
@@ -411,49 +432,45 @@ class SqlStore final : public Store {
             else
                 match += "'" + w + "':*";
         }
-        const std::string filters =
-            " AND h.created_at >= ? AND h.created_at < ? AND (? = '' OR h.no_dossier = ?) AND (? "
-            "= '' OR h.room = ?) AND (? = '' OR a.author = ?)";
+        const std::string from =
+            std::to_string(q.from.value_or(std::numeric_limits<std::int64_t>::min()));
+        const std::string to =
+            std::to_string(q.to.value_or(std::numeric_limits<std::int64_t>::max()));
         const std::string dossier = toUtf8(q.noDossier), room = toUtf8(q.room),
-                          author = toUtf8(q.author);
-        const std::vector<std::string> params{
-            match,
-            std::to_string(q.from.value_or(std::numeric_limits<std::int64_t>::min())),
-            std::to_string(q.to.value_or(std::numeric_limits<std::int64_t>::max())),
-            dossier,
-            dossier,
-            room,
-            room,
-            author,
-            author,
-            std::to_string(q.limit)};
+                          author = toUtf8(q.author), limit = std::to_string(q.limit);
         // Ranked first, the snippets made only for the hits returned.
+        const bool server = pg();
+        // SQLite: from the words, or, for one case or room, from its hearings (CROSS JOIN keeps
+        // that order), which a common word would otherwise make the longer way.
+        const bool byHearing = !q.noDossier.empty() || !q.room.empty();
         const std::string statement =
-            pg() ? "SELECT s.hearing, s.id, s.no_dossier, s.room, s.time, s.description, "
-                   "ts_headline('dalmure_words', s.body, s.q, 'StartSel=\"\x02\", "
-                   "StopSel=\"\x03\", MaxWords=14, MinWords=6, MaxFragments=2, "
-                   "FragmentDelimiter=\" … \"'), s.created_at, s.r FROM (SELECT a.hearing, a.id, "
-                   "h.no_dossier, h.room, a.time, a.description, a.description || ' ' || a.notes "
-                   "AS body, h.created_at, q, ts_rank(to_tsvector('dalmure_words', "
-                   "a.description || ' ' || a.notes), q) AS r, a.added_seq FROM "
-                   "to_tsquery('dalmure_words', ?) q, annotations a JOIN hearings h ON h.id = "
-                   "a.hearing WHERE a.deleted = 0 AND to_tsvector('dalmure_words', "
-                   "a.description || ' ' || a.notes) @@ q" +
-                       filters +
-                       " ORDER BY r DESC, a.hearing, a.added_seq LIMIT ?) s ORDER BY "
-                       "s.r DESC, s.hearing, s.added_seq"
-                 : "SELECT a.hearing, a.id, h.no_dossier, h.room, a.time, a.description, "
-                   "snippet(annotation_words, 0, char(2), char(3), '…', 12), h.created_at, "
-                   "-w.rank FROM annotation_words w JOIN annotations a ON a.rowid = w.rowid JOIN "
-                   "hearings h ON h.id = a.hearing WHERE annotation_words MATCH ?" +
-                       filters + " ORDER BY w.rank, a.hearing, a.added_seq LIMIT ?";
+            server ? "SELECT * FROM dalmure_search(?, ?, ?, ?, ?, ?, ?)"
+                   : std::string("SELECT a.hearing, a.id, h.no_dossier, h.room, a.time, "
+                                 "a.description, snippet(annotation_words, 0, char(2), char(3), "
+                                 "'…', 12), h.created_at, -w.rank FROM ") +
+                         (byHearing ? "hearings h CROSS JOIN annotations a CROSS JOIN "
+                                      "annotation_words w"
+                                    : "annotation_words w JOIN annotations a JOIN hearings h") +
+                         " WHERE a.rowid = w.rowid AND h.id = a.hearing AND annotation_words "
+                         "MATCH ? AND h.created_at >= ? AND h.created_at < ? AND (? = '' OR "
+                         "h.no_dossier = ?) AND (? = '' OR h.room = ?) AND (? = '' OR a.author "
+                         "= ?) ORDER BY w.rank, a.hearing, a.added_seq LIMIT ?";
+        const std::vector<std::string> params =
+            server ? std::vector<std::string>{match, from, to, dossier, room, author, limit}
+                   : std::vector<std::string>{match, from, to,     dossier, dossier,
+                                              room,  room, author, author,  limit};
         std::vector<Row> rows;
         if (!exec(statement, params, &rows))
             return std::nullopt;
         std::vector<SearchHit> out;
-        for (const Row& r : rows)
+        for (const Row& r : rows) {
+            // The text searched is the description, a space and the notes (none: a space left).
+            Str snippet = fromUtf8(r[6]);
+            while (!snippet.empty() && snippet.back() == u' ')
+                snippet.pop_back();
             out.push_back({r[0], r[1], fromUtf8(r[2]), fromUtf8(r[3]), fromUtf8(r[4]),
-                           fromUtf8(r[5]), fromUtf8(r[6]), number(r[7]), std::stod(r[8])});
+                           fromUtf8(r[5]), std::move(snippet), number(r[7]), std::stod(r[8])});
+        }
         return out;
     }
 

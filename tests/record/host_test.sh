@@ -32,6 +32,25 @@ for expected in '"result":"Ouverture"' '"result":"500-01-123456-241"' \
     }
 done
 
+# Search, an annotation's changes, the access level and a past state, through the requests.
+out=$(printf '%s\n' \
+    '{"op":"record","action":"search","words":"OUVERT"}' \
+    '{"op":"record","action":"changes","index":0}' \
+    "{\"op\":\"record\",\"action\":\"access\",\"hearing\":\"$id\",\"level\":\"sealed\"}" \
+    "{\"op\":\"record\",\"action\":\"access\",\"hearing\":\"$id\"}" \
+    "{\"op\":\"record\",\"action\":\"asof\",\"hearing\":\"$id\",\"at\":0}" \
+    '{"op":"record","action":"search","words":" ; "}' |
+    "$host" --app-dir "$dir/b" --record "$record" --hearing "$id" --station B)
+for expected in '"snippet":"\u0002Ouverture\u0003"' '"kind":"add","before":"","after":"Ouverture"' \
+    '"result":true' '"level":"sealed","enforced":false' '"result":false' \
+    '"error":"no words to search for'; do
+    printf '%s\n' "$out" | grep -qF "$expected" || {
+        echo "the replies lack $expected:"
+        printf '%s\n' "$out"
+        exit 1
+    }
+done
+
 for f in "$dir/shared.db" "$dir/a/Outbox.db" "$dir/b/Outbox.db"; do
     mode=$(stat -c %a "$f")
     [ "$mode" = 600 ] || { echo "$f is $mode, not 600"; exit 1; }

@@ -184,7 +184,8 @@ std::string minutes(DalmurePrivate& control, const TempAppFolder& app) {
 
 TEST_P(History, EveryChangeKeptAndTheMinutesAsTheyWere) {
     TempAppFolder folder;
-    Desk a(freshDatabase(GetParam(), folder), "A");
+    const std::string connection = freshDatabase(GetParam(), folder);
+    Desk a(connection, "A");
     a.c().NoDossier = u"500-01-000003-241";
     a.c().UserName = u"greffier";
     a.c().DateCreated = u"2026-12-07";
@@ -239,17 +240,15 @@ TEST_P(History, EveryChangeKeptAndTheMinutesAsTheyWere) {
         }
     }
 
-    // As of then, loaded into a fresh control: the minutes written then.
-    auto asOf = a.station->store().loadAsOf(hearing, then);
-    ASSERT_TRUE(asOf);
-    ControlHarness fresh;
-    fresh.startSized();
-    fresh.c().NoDossier = asOf->hearing.noDossier;
-    fresh.c().UserName = asOf->hearing.userName;
-    fresh.c().DateCreated = asOf->hearing.dateCreated;
-    for (record::Annotation& n : asOf->annotations)
-        fresh.c().AnnoAdd(n.time, n.description, n.notes);
-    EXPECT_EQ(minutes(fresh.c(), fresh.app), before);
+    // As of then, opened on another station: the minutes written then, and the station neither
+    // follows the hearing nor sends anything.
+    Desk past(connection, "B");
+    ASSERT_TRUE(past.station->openAsOf(hearing, then));
+    EXPECT_EQ(minutes(past.c(), past.harness.app), before);
+    past.c().AnnoAdd(u"11:00:00", u"Note de B");
+    past.station->poll();
+    EXPECT_EQ(past.station->pending(), 0U);
+    EXPECT_EQ(a.station->store().changesAfter(hearing, 0)->size(), 8U); // none from B
     EXPECT_NE(minutes(a.c(), a.harness.app), before);
     // As of now: what load gives; before the hearing: nothing.
     auto now = a.station->store().loadAsOf(hearing, nowMs());
