@@ -5,13 +5,17 @@
 # temporary folder, removed at the end, when none is given), owned by the postgres user when run
 # as root (FOLDER's parents must let it through), listening only on a Unix socket in FOLDER.
 # Creates the database `hearings`, its owner role (which creates the schema) and two login roles:
-# `station` (records) and `chambers` (follows, reads only). Prints the connection strings, then runs two dalmure-host stations: the
-# courtroom's creates a hearing and records into it, the chambers' follows it and shows what
-# arrived. The server keeps running until Enter is pressed.
+# `station` (records) and `chambers` (follows, reads only). Prints the connection strings, then
+# runs two dalmure-host stations: the courtroom's creates a hearing and records into it, the
+# chambers' follows it and shows what arrived. Then two demo screens (orvane-demo, on Xvfb when
+# there is no display) open that hearing: the courtroom's records, the chambers' follows it,
+# read-only. Everything keeps running until Enter is pressed (without a terminal: for
+# COURT_DEMO_SECONDS, 5 by default).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bin=/usr/lib/postgresql/15/bin
 host=build/apps/dalmure-host/dalmure-host
+demo=build/apps/orvane-demo/orvane-demo
 [ -x "$bin/pg_ctl" ] || scripts/deps.sh
 [ -x "$host" ] || {
   [ -d build ] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -40,7 +44,10 @@ fi
 "${as[@]}" "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -s \
   -o "-c listen_addresses='' -c unix_socket_directories='$dir'" start
 stations=$(mktemp -d)
+pids=()
 stop() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
   "${as[@]}" "$bin/pg_ctl" -D "$dir/data" -w -s -m fast stop || true
   rm -rf "$stations"
   [ "$keep" = yes ] || rm -rf "$dir"
@@ -85,6 +92,29 @@ printf '%s\n' \
   "$host" --app-dir "$stations/chambers" --record "$chambers" --hearing "$id" --follow yes \
     --station chambers | grep '^{"ok"'
 echo "Run more stations with: $host --record \"$courtroom\" --hearing $id"
+
+# The two demo screens on the hearing.
+if [ -x "$demo" ] || cmake --build build --target orvane-demo; then
+  if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    Xvfb :57 -screen 0 1600x1000x24 -nolisten tcp >"$stations/xvfb.log" 2>&1 &
+    pids+=($!)
+    export DISPLAY=:57
+    sleep 1
+  fi
+  "$demo" --app-folder "$stations/room-demo" --server "$courtroom" --hearing "$id" \
+    >"$stations/room-demo.log" 2>&1 &
+  pids+=($!)
+  "$demo" --app-folder "$stations/chambers-demo" --server "$chambers" --hearing "$id" --follow \
+    >"$stations/chambers-demo.log" 2>&1 &
+  pids+=($!)
+  echo "Demo screens on DISPLAY=$DISPLAY: the courtroom's records hearing $id, the chambers'"
+  echo "follow it (logs in $stations/*-demo.log)."
+fi
 if [ -t 0 ]; then
-  read -r -p "Enter stops the server. "
+  read -r -p "Enter stops the screens and the server. "
+else
+  sleep "${COURT_DEMO_SECONDS:-5}"
+  for log in "$stations"/*-demo.log; do
+    [ -f "$log" ] && grep -H "orvane-demo:" "$log" || true
+  done
 fi

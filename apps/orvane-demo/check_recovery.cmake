@@ -16,7 +16,7 @@ run_demo(120 --script-recovery --app-folder "${WORK}/app" --screenshot "${WORK}/
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "the start-up after the crash ended with ${rc}")
 endif()
-# The screen reopens the hearing its database kept, then the recovery adds nothing twice.
+# The screen reopens the hearing the record kept, then the recovery adds nothing twice.
 expect_found("${out}" "the start-up does not print"
              "interrupted session: 500-01-778899-242, 2 annotation(s)"
              "screenshot: ${WORK}/bar.png" "reopened: 2 annotation(s)"

@@ -1,6 +1,7 @@
 // orvane-demo: the recording screen of a court-recording client, hosting the annotation control.
 //
-//   orvane-demo [--app-folder DIR] [--language fr|en]
+//   orvane-demo [--app-folder DIR] [--language fr|en] [--server CONNECTION]
+//               [--hearing ID [--follow]]
 //   orvane-demo --script [--screenshot FILE.png] [--minutes-out FILE.html] [--app-folder DIR]
 //               [--html-program PATH]
 //   orvane-demo --script-crash [--app-folder DIR]      (killed while typing notes)
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTest>
@@ -52,8 +54,17 @@ int main(int argc, char** argv) {
     const QCommandLineOption recoveryOpt(
         QStringLiteral("script-recovery"),
         QStringLiteral("Check that an interrupted session is offered, keep a picture, exit"));
-    cli.addOptions(
-        {folderOpt, languageOpt, scriptOpt, shotOpt, minutesOpt, htmlOpt, crashOpt, recoveryOpt});
+    const QCommandLineOption serverOpt(
+        QStringLiteral("server"),
+        QStringLiteral("The hearing record's server, kept in the INI file ([Record] Server=)"),
+        QStringLiteral("CONNECTION"));
+    const QCommandLineOption hearingOpt(QStringLiteral("hearing"),
+                                        QStringLiteral("Open this hearing of the record"),
+                                        QStringLiteral("ID"));
+    const QCommandLineOption followOpt(QStringLiteral("follow"),
+                                       QStringLiteral("Follow the hearing, read-only"));
+    cli.addOptions({folderOpt, languageOpt, scriptOpt, shotOpt, minutesOpt, htmlOpt, crashOpt,
+                    recoveryOpt, serverOpt, hearingOpt, followOpt});
     cli.process(app);
 
     const QString folder = QDir::cleanPath(
@@ -72,6 +83,19 @@ int main(int argc, char** argv) {
                                            ? orvane::Language::English
                                            : orvane::Language::French);
 
+    if (cli.isSet(serverOpt)) {
+        // A folder that names a server already keeps it: the INI file is the user's.
+        QFile ini(folder + QStringLiteral("/ORClient.INI"));
+        const bool named = ini.open(QIODevice::ReadOnly) && ini.readAll().contains("[Record]");
+        ini.close();
+        if (named || !ini.open(QIODevice::Append) ||
+            ini.write("\r\n[Record]\r\nServer=" + cli.value(serverOpt).toLocal8Bit() + "\r\n") < 0)
+            std::fprintf(stderr,
+                         "orvane-demo: %s/ORClient.INI already names a record server "
+                         "or cannot be written; --server is not used\n",
+                         qPrintable(folder));
+    }
+
     const bool scripted = cli.isSet(scriptOpt) || cli.isSet(crashOpt) || cli.isSet(recoveryOpt);
     orvane::WindowOptions options;
     if (cli.isSet(htmlOpt))
@@ -80,6 +104,8 @@ int main(int argc, char** argv) {
         options.htmlProgram =
             QStandardPaths::findExecutable(QStringLiteral("true")).toStdU16String();
 
+    options.hearing = cli.value(hearingOpt);
+    options.follow = cli.isSet(followOpt);
     orvane::RecordingWindow window(folder, options);
     window.show();
     if (!scripted)

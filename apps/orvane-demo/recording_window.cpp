@@ -18,6 +18,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -117,8 +118,9 @@ RecordingWindow::RecordingWindow(const QString& appFolder, WindowOptions options
     origin_ = options_.startsAt.value_or(QTime::currentTime()).msecsSinceStartOfDay() / 1000;
     buildUi();
     buildHearingMenu();
+    buildSearchMenu();
     createControl();
-    openStore();
+    openRecord();
     retranslate();
     setRecording(true);
     timer_ = new QTimer(this);
@@ -417,6 +419,7 @@ void RecordingWindow::retranslate() {
     events_->setHeaderLabels(
         {t("Heure", "Time"), t("Événement", "Event"), t("Arguments", "Arguments")});
     retranslateHearingMenu();
+    retranslateSearchMenu();
     tick();
 }
 
@@ -515,7 +518,6 @@ void RecordingWindow::createControl() {
                  QStringLiteral("AnnoIndex=%1  %2 %3").arg(index).arg(time, quoted(desc)),
                  QColor(0x00, 0x6D, 0x77));
     });
-    keepHearing(w);
     // Tab goes from the screen's own fields to the control, in the control's own order (its
     // commands, the list, the notes), and only then on to the events panel.
     QList<QWidget*> inside;
@@ -527,6 +529,7 @@ void RecordingWindow::createControl() {
         QWidget::setTabOrder(previous, f);
         previous = f;
     }
+    addPopupItems(w);
     applyCaseFields();
     applyModes();
     refreshRecoveryBar();
@@ -553,8 +556,8 @@ void RecordingWindow::applyModes() {
         control_->setNoPlay(modes_[0]->isChecked());
     if (control_->noPV() != modes_[1]->isChecked())
         control_->setNoPV(modes_[1]->isChecked());
-    if (control_->noModif() != modes_[2]->isChecked())
-        control_->setNoModif(modes_[2]->isChecked());
+    if (control_->noModif() != (modes_[2]->isChecked() || following_))
+        control_->setNoModif(modes_[2]->isChecked() || following_);
     control_->setLockPVStyle(modes_[3]->isChecked());
     playButton_->setEnabled(!modes_[0]->isChecked());
 }
@@ -574,7 +577,11 @@ void RecordingWindow::switchLanguage(Language language) {
         for (int i = 0; i < n; ++i)
             saved.push_back({control_->annoTime(i), control_->annoDesc(i), control_->annoData(i)});
     }
-    ++restoring_; // the same hearing, nothing to save
+    // The same hearing: the station lets go of the control and takes the new one.
+    pollRecord();
+    const std::string hearing = station_ ? station_->hearing() : std::string();
+    station_.reset();
+    ++restoring_;
     if (!setIniLanguage(appFolder_, language))
         logHost(QStringLiteral("cannot write %1/ORClient.INI").arg(appFolder_));
     language_ = iniLanguage(appFolder_);
@@ -586,6 +593,11 @@ void RecordingWindow::switchLanguage(Language language) {
     --restoring_;
     retranslate();
     applyCaseFields();
+    if (!hearing.empty() && control_) {
+        attachStation(following_);
+        if (station_->open(hearing))
+            rememberHearing();
+    }
     refreshTimeline();
 }
 
@@ -598,7 +610,7 @@ void RecordingWindow::loadSampleHearing() {
                 .arg(h.annotations.size()));
     stopPlayback();
     // The sample is a hearing of its own: the one on screen stays as it was saved.
-    if (control_->annoCount() > 0)
+    if (control_->annoCount() > 0 || following_)
         newHearing();
     caseNumber_->setText(h.caseNumber);
     clerk_->setText(h.clerk);
@@ -610,11 +622,10 @@ void RecordingWindow::loadSampleHearing() {
     control_->glossaryClear();
     for (const auto& [abbreviation, text] : h.parties)
         control_->glossaryAdd(abbreviation, text);
-    ++restoring_; // saved once, whole
+    control_->allowRefreshPV(false);
     for (const SampleAnnotation& a : h.annotations)
         control_->annoAdd(a.time, a.description, a.notes);
-    --restoring_;
-    saveHearing();
+    control_->allowRefreshPV(true);
     QApplication::restoreOverrideCursor();
     // The recorder stands at the end of the hearing and goes on from there.
     origin_ = h.start.msecsSinceStartOfDay() / 1000;
@@ -667,13 +678,12 @@ void RecordingWindow::addAnnotation(const QString& description) {
 }
 
 void RecordingWindow::addAnnotationAt(const QString& description, qint64 at) {
-    if (!control_)
+    if (!control_ || following_) // a hearing recorded elsewhere
         return;
     const QString time = hms(origin_ + int(recordedMsAt(at) / 1000));
     logHost(QStringLiteral("AnnoAdd %1 %2").arg(time, quoted(description)));
     syncControlClock();
     control_->annoAdd(time, description);
-    saveHearing();
     timelineAdded(time);
 }
 
@@ -828,7 +838,6 @@ void RecordingWindow::confirmDelete(int annotation) {
     // The control removes its selected annotation.
     const QString time = control_->annoTime(control_->selected());
     control_->annoDelete(annotation);
-    saveHearing();
     timelineRemoved(time);
 }
 
@@ -860,7 +869,6 @@ void RecordingWindow::recoverSession(const QString& id) {
     if (clerk_->text().isEmpty())
         clerk_->setText(control_->userName());
     saveCaseFields();
-    saveHearing();
     refreshTimeline();
     refreshRecoveryBar();
 }
@@ -970,6 +978,14 @@ bool RecordingWindow::eventFilter(QObject* watched, QEvent* e) {
     case QEvent::ShortcutOverride:
     case QEvent::KeyPress: {
         const auto* k = static_cast<const QKeyEvent*>(e);
+        // Up and Down move in the search's hits while the words keep the keyboard.
+        if (watched == searchWords_ && searchHits_ && e->type() == QEvent::KeyPress &&
+            (k->key() == Qt::Key_Up || k->key() == Qt::Key_Down)) {
+            const int row = searchHits_->currentRow() + (k->key() == Qt::Key_Up ? -1 : 1);
+            if (row >= 0 && row < searchHits_->count())
+                searchHits_->setCurrentRow(row);
+            return true;
+        }
         notePress(k->key(), nullptr, k->timestamp());
         break;
     }

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "app_folder.h"
-#include "hearing_store.h"
+#include "record/station.h"
 #include "support/text.h"
 #include <dalmure/dalmure_widget.h>
 
@@ -25,8 +25,10 @@ class QComboBox;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QMessageBox;
 class QPushButton;
+class QSocketNotifier;
 class QTimer;
 class QToolButton;
 class QTreeWidget;
@@ -50,6 +52,10 @@ struct WindowOptions {
     std::optional<bool> eventTimesOnClock;
     // The time of day the recording starts at; unset: the time the window opens.
     std::optional<QTime> startsAt;
+    // The hearing of the record shown at start-up (its identity; empty: the one open last), and
+    // whether it is followed, read-only.
+    QString hearing;
+    bool follow = false;
 };
 
 class RecordingWindow : public QMainWindow {
@@ -90,19 +96,38 @@ class RecordingWindow : public QMainWindow {
     void stopPlayback();
     std::optional<int> playhead() const;
 
-    // --- The hearings the screen keeps itself (Hearings.db in the application folder) ---
-    HearingStore* hearingStore() const { return store_.get(); }
-    // Why the hearings database cannot be used (nothing is saved then); empty when it is in use.
-    QString storeProblem() const { return storeProblem_; }
-    qint64 hearingId() const { return hearing_; }
-    // Starts a new, empty hearing; the current one stays as it was saved.
+    // --- The hearing record: HearingRecord.db in the application folder, or the server the
+    // client INI file names ([Record] Server=). A station on the control keeps it up to date.
+    dalmure::record::Station* station() const { return station_.get(); }
+    QString hearingId() const;
+    // Read-only on a hearing recorded elsewhere.
+    bool following() const { return following_; }
+    // Starts a new, empty hearing; the current one stays as it was recorded.
     void newHearing();
-    // Replaces the list and the case fields with those of a saved hearing.
-    bool openHearing(qint64 id);
-    // Lists the saved hearings in a dialog; the one chosen is opened.
-    void chooseHearing();
+    // Replaces the list and the case fields with those of a recorded hearing.
+    bool openHearing(const QString& id, bool follow = false);
+    // Lists the record's hearings in a dialog; the one chosen is opened (or followed).
+    void chooseHearing(bool follow = false);
+    // Sends what waits and brings in what other stations did.
+    void pollRecord();
     QAction* newHearingAction() const { return newHearingAction_; }
     QAction* openHearingAction() const { return openHearingAction_; }
+    QAction* followHearingAction() const { return followHearingAction_; }
+    QLabel* linkLabel() const { return linkLabel_; }
+
+    // --- Looking back in the record ---
+    // The search dialog: live hits of every hearing; Enter opens the one chosen.
+    void searchHearings();
+    // Opens hearing (when it is not the one open) and selects annotation, its notes open.
+    bool openAt(const QString& hearing, const QString& annotation);
+    // The changes of annotation index, in a dialog.
+    void showHistory(int index);
+    // The minutes page of the open hearing as it stood at `at`, written and opened.
+    bool writeMinutesAsOf(const QDateTime& at);
+    QAction* searchAction() const { return searchAction_; }
+    QAction* minutesAsOfAction() const { return minutesAsOfAction_; }
+    // In the control's popup menu.
+    QAction* historyAction() const { return historyAction_; }
 
     // --- For the scripted session and tests ---
     QAbstractButton* quickButton(int i) const;
@@ -147,16 +172,22 @@ class RecordingWindow : public QMainWindow {
     qint64 pressTime(std::initializer_list<int> keys, const QObject* target = nullptr);
     void buildUi();
     void retranslate();
-    // The hearings database: opened at start-up, where the last hearing is shown again.
-    void openStore();
+    // The record: the hearing open last is shown again at start-up (a Hearings.db of an
+    // earlier version of the screen is first imported).
+    void openRecord();
+    void importHearings();
+    void attachStation(bool follow);
+    void rememberHearing();
     void buildHearingMenu();
+    void buildSearchMenu();
+    void retranslateSearchMenu();
+    void addPopupItems(dalmure::qt::DalmureWidget* w);
+    void chooseMinutesTime();
     void retranslateHearingMenu();
-    // Saves what the control reports, as it reports it.
-    void keepHearing(dalmure::qt::DalmureWidget* w);
-    void saveHearing();
     void saveCaseFields();
-    void noteStoreFailure();
-    void showHearing(const Hearing& h);
+    void showLink();
+    // The screen's fields and recorder after the station filled the control.
+    void showOpened();
     void createControl();
     void applyCaseFields();
     void applyModes();
@@ -255,14 +286,21 @@ class RecordingWindow : public QMainWindow {
     int eventCount_ = 0;
     std::function<void(QMessageBox*)> confirmDriver_;
 
-    std::unique_ptr<HearingStore> store_;
-    QString storeProblem_;
-    QString storeFailure_; // the last save failure logged, so that it is logged once
-    qint64 hearing_ = 0;   // 0: none (no database)
-    int restoring_ = 0;    // > 0 while the screen fills the control from what it saved
+    std::unique_ptr<dalmure::record::Station> station_;
+    std::string connection_; // "" the embedded default
+    bool following_ = false;
+    QTimer* pollTimer_ = nullptr;
+    QSocketNotifier* notifier_ = nullptr;
+    int restoring_ = 0; // > 0 while the screen fills the control from the record
     QAction* newHearingAction_ = nullptr;
     QAction* openHearingAction_ = nullptr;
-    QLabel* storeWarning_ = nullptr;
+    QAction* followHearingAction_ = nullptr;
+    QLabel* linkLabel_ = nullptr;
+    QAction* searchAction_ = nullptr;
+    QAction* minutesAsOfAction_ = nullptr;
+    QAction* historyAction_ = nullptr;
+    QPointer<QLineEdit> searchWords_;
+    QPointer<QListWidget> searchHits_;
 };
 
 } // namespace orvane

@@ -1,6 +1,5 @@
 #include "scripted_session.h"
 
-#include "hearing_store.h"
 #include "recording_window.h"
 #include "recovery_bar.h"
 
@@ -269,26 +268,26 @@ class Session {
             expect(image.save(o.screenshot, "PNG"), QStringLiteral("the screenshot is saved"));
         }
 
-        // The screen's own database gave back what its events saved before the kill: both
+        // The hearing record gave back what the station recorded before the kill: both
         // annotations and the committed notes, not the notes being typed.
         auto* control = w_.control();
         std::printf("reopened: %d annotation(s)\n", control->annoCount());
         expect(control->annoCount() == 2,
-               QStringLiteral("the hearing is reopened from the database"));
+               QStringLiteral("the hearing is reopened from the record"));
         if (control->annoCount() != 2)
             return;
         expect(control->annoData(0).startsWith(t("Audience ouverte", "Hearing opened")),
                QStringLiteral("the committed notes are reopened"));
         const QString typing = t("elle ferme", "she locks");
         expect(!control->annoData(1).contains(typing),
-               QStringLiteral("the notes being typed were not saved by the screen"));
+               QStringLiteral("the notes being typed were not recorded"));
 
         // Recover: the control adds nothing the list already holds and brings back the notes.
         if (bar->recoverButton()->isVisible())
             QTest::mouseClick(bar->recoverButton(), Qt::LeftButton);
         pause(100);
-        HearingStore* store = w_.hearingStore();
-        const auto saved = store ? store->load(w_.hearingId()) : std::optional<Hearing>();
+        w_.pollRecord();
+        const auto saved = w_.station()->store().load(w_.hearingId().toStdString());
         const int stored = saved ? int(saved->annotations.size()) : -1;
         std::printf("after recovery: %d annotation(s), %d saved\n", control->annoCount(), stored);
         expect(control->annoCount() == 2 && stored == 2,
@@ -296,7 +295,7 @@ class Session {
         expect(control->annoData(1).contains(typing),
                QStringLiteral("the recovery brings back the notes being typed"));
         expect(saved && saved->annotations.size() == 2 &&
-                   saved->annotations[1].notes == control->annoData(1),
+                   QString::fromStdU16String(saved->annotations[1].notes) == control->annoData(1),
                QStringLiteral("the recovered notes are saved"));
     }
 

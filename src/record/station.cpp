@@ -25,8 +25,13 @@ constexpr std::string_view kOutboxSchema[] = {
     "NULL, author text NOT NULL, station text NOT NULL, at bigint NOT NULL)",
     // The changes this station made (sent or not): never brought back into its own control.
     "CREATE TABLE IF NOT EXISTS own (id text PRIMARY KEY)",
+    // How far HearingCopy.db holds each hearing, in the record's seq.
     "CREATE TABLE IF NOT EXISTS cursor (hearing text PRIMARY KEY, seq bigint NOT NULL)",
 };
+
+constexpr const char* kKeepCopied =
+    "INSERT INTO cursor (hearing, seq) VALUES (?, ?) ON CONFLICT (hearing) DO UPDATE SET seq = "
+    "max(seq, excluded.seq)";
 
 } // namespace
 
@@ -38,6 +43,8 @@ Station::Station(DalmurePrivate& control, std::unique_ptr<Store> store, StationO
         outboxReady_ = outboxReady_ && outbox_->exec(s);
     if (!outboxReady_ && options_.report)
         options_.report("hearing record: Outbox.db: " + outbox_->error());
+    if (store_->shared())
+        copy_ = openStore("sqlite:HearingCopy.db", control.appFolder(), options_.report);
     control_.setChangeFeed(this);
 }
 
@@ -72,15 +79,49 @@ std::string Station::create() {
     return hearing_;
 }
 
+std::int64_t Station::copied(const std::string& id) {
+    std::vector<Row> rows;
+    if (!outbox_->exec("SELECT seq FROM cursor WHERE hearing = ?", {id}, &rows) || rows.empty())
+        return 0;
+    return std::stoll(rows[0][0]);
+}
+
+void Station::keepCopied(const std::string& id, std::int64_t seq) {
+    outbox_->exec(kKeepCopied, {id, std::to_string(seq)});
+}
+
+void Station::refreshCopy(const std::string& id) {
+    const std::optional<std::vector<Change>> missing = store_->changesAfter(id, copied(id));
+    if (!missing || missing->empty())
+        return;
+    for (const Change& c : *missing)
+        if (!copy_->apply(c))
+            return;
+    keepCopied(id, missing->back().seq);
+}
+
 bool Station::open(const std::string& id) {
-    return show(id, store_->load(id), true);
+    // What an earlier run of the station left in the outbox is in the hearing it loads.
+    if (store_->reachable())
+        send();
+    std::optional<Loaded> loaded = store_->load(id);
+    bool fromCopy = false;
+    if (loaded && copy_) {
+        refreshCopy(id);
+    } else if (!loaded && copy_ && !store_->reachable()) {
+        loaded = copy_->load(id);
+        if (loaded)
+            loaded->seq = copied(id);
+        fromCopy = loaded.has_value();
+    }
+    return show(id, std::move(loaded), true, fromCopy ? Link::Offline : Link::Connected);
 }
 
 bool Station::openAsOf(const std::string& id, std::int64_t at) {
-    return show(id, store_->loadAsOf(id, at), false);
+    return show(id, store_->loadAsOf(id, at), false, link_);
 }
 
-bool Station::show(const std::string& id, std::optional<Loaded> loaded, bool attach) {
+bool Station::show(const std::string& id, std::optional<Loaded> loaded, bool attach, Link link) {
     if (!loaded) {
         setLink(store_->reachable() ? link_ : Link::Offline);
         return false;
@@ -120,10 +161,7 @@ bool Station::show(const std::string& id, std::optional<Loaded> loaded, bool att
     if (!attach) // a past state: shown, neither followed nor changed in the record
         return true;
     hearing_ = id;
-    outbox_->exec("INSERT INTO cursor (hearing, seq) VALUES (?, ?) ON CONFLICT (hearing) DO "
-                  "UPDATE SET seq = excluded.seq",
-                  {id, std::to_string(cursor_)});
-    setLink(Link::Connected);
+    setLink(link);
     return true;
 }
 
@@ -260,6 +298,8 @@ bool Station::queue(Change c) {
         outbox_->exec("ROLLBACK");
         if (options_.report)
             options_.report("hearing record: Outbox.db: " + outbox_->error());
+    } else if (copy_) {
+        copy_->apply(c);
     }
     if (link_ == Link::Connected)
         setLink(Link::Sending);
@@ -331,8 +371,12 @@ bool Station::receive() {
     // applied before it is replaced, not shown.
     std::vector<bool> own(batch->size());
     std::map<std::string, std::size_t> lastOwnNotes;
+    // The copy stays whole only when it held everything before the batch.
+    bool copiedAll = copy_ && copied(hearing_) >= cursor_;
     for (std::size_t i = 0; i < batch->size(); ++i) {
         own[i] = known((*batch)[i].id);
+        if (copy_)
+            copiedAll = copy_->apply((*batch)[i]).has_value() && copiedAll;
         if (own[i] && (*batch)[i].kind == Kind::Notes)
             lastOwnNotes[(*batch)[i].annotation] = i;
     }
@@ -355,9 +399,8 @@ bool Station::receive() {
     if (batch->empty())
         return true;
     cursor_ = batch->back().seq;
-    outbox_->exec("INSERT INTO cursor (hearing, seq) VALUES (?, ?) ON CONFLICT (hearing) DO "
-                  "UPDATE SET seq = excluded.seq",
-                  {hearing_, std::to_string(cursor_)});
+    if (copiedAll)
+        keepCopied(hearing_, cursor_);
     return true;
 }
 

@@ -9,6 +9,11 @@
 //
 // Two stations committing one annotation's notes: the commit the record applied later is the
 // notes; the other text stays in the annotation's history and both hosts are told (conflict).
+//
+// On a server, the station also keeps a copy of each hearing it opened, as it last saw it with
+// its own changes, in HearingCopy.db of the application folder: a hearing opened while the
+// server is unreachable comes from there, and the station works on it as usual (its changes
+// wait in the outbox; what the others did arrives when the server is back).
 #pragma once
 
 #include "control/change_feed.h"
@@ -58,11 +63,15 @@ class Station final : private ChangeFeed {
     // written). Works offline: the hearing reaches the record with the rest of the queue.
     std::string create();
     // Empties the control and loads hearing id into it (its case fields, then AnnoAdd of each
-    // annotation in order); false when the record cannot be reached or has no such hearing.
+    // annotation in order); false when neither the record nor the station's copy of it has
+    // such a hearing. From the copy, the link stays Offline until the server answers.
     bool open(const std::string& id);
     // Empties the control and loads the hearing as it stood at at (ms since the epoch, the
     // stations' clocks): a view of the past that the station neither follows nor changes.
     bool openAsOf(const std::string& id, std::int64_t at);
+    // The host changed the control's case fields: they are queued now rather than with the
+    // next change of the list.
+    void caseFieldsChanged() { queueCaseFields(); }
 
     void poll();
     int descriptor() { return store_->descriptor(); }
@@ -81,7 +90,7 @@ class Station final : private ChangeFeed {
     void notesCommitted(std::int32_t index, const Str& notes) override;
     void cleared() override;
 
-    bool show(const std::string& id, std::optional<Loaded> loaded, bool attach);
+    bool show(const std::string& id, std::optional<Loaded> loaded, bool attach, Link link);
     bool queue(Change change);
     void queueCaseFields();
     bool send();
@@ -91,6 +100,10 @@ class Station final : private ChangeFeed {
     void reselect(const std::string& annotation); // when it is still in the list
     std::int32_t indexOf(const std::string& annotation) const;
     bool known(const std::string& change);
+    // The copy: brought up to the record's seq for hearing id, and what it holds.
+    void refreshCopy(const std::string& id);
+    std::int64_t copied(const std::string& id);
+    void keepCopied(const std::string& id, std::int64_t seq);
     void setLink(Link link);
     bool targets(std::int32_t index) const;
 
@@ -102,6 +115,7 @@ class Station final : private ChangeFeed {
     DalmurePrivate& control_;
     std::unique_ptr<Store> store_;
     StationOptions options_;
+    std::unique_ptr<Store> copy_; // on a server only
     std::unique_ptr<Sql> outbox_;
     bool outboxReady_ = false;
     std::string hearing_;

@@ -24,8 +24,13 @@ inline std::string backendName(const ::testing::TestParamInfo<Backend>& info) {
 
 // One station: a headless control in its own application folder, attached to the record.
 struct Desk {
-    Desk(const std::string& connection, const char* name, const Str& appFolder = {}) {
+    Desk(const std::string& connection, const char* name, const Str& appFolder = {}) : name(name) {
         harness.startSized();
+        attach(connection, appFolder);
+    }
+    // A station of its own on the control, as a program started again has.
+    void attach(const std::string& connection, const Str& appFolder = {}) {
+        station.reset();
         record::StationOptions options;
         options.author = u(std::string("clerk ") + name);
         options.station = u(name);
@@ -57,6 +62,7 @@ struct Desk {
         c().AnnoDelete(index);
     }
 
+    const char* name;
     ControlHarness harness;
     std::unique_ptr<record::Station> station;
     std::vector<record::Conflict> conflicts;

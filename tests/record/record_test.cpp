@@ -188,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(Backends, HearingRecord,
                          ::testing::Values(Backend::Postgres, Backend::Sqlite), backendName);
 
 // The server stopped while both stations work: each queues, then sends once and receives what
-// the other did.
+// the other did. B, started again meanwhile, opens the hearing from its copy and goes on.
 TEST(HearingRecordOffline, NothingLostNorDoubled) {
     const std::string connection = server()->connection();
     Desk a(connection, "A"), b(connection, "B");
@@ -205,18 +205,23 @@ TEST(HearingRecordOffline, NothingLostNorDoubled) {
         d->station->poll();
     EXPECT_EQ(a.station->link(), Link::Offline);
     EXPECT_EQ(a.station->pending(), 3U);
+    b.attach(connection);
+    ASSERT_TRUE(b.station->open(hearing));
+    EXPECT_EQ(b.station->link(), Link::Offline);
+    EXPECT_EQ(b.list(), (std::vector<std::string>{"09:00:00|Ouverture|", "09:20:00|Suspension|"}));
+    b.c().AnnoAdd(u"09:30:00", u"Reprise");
     server()->start();
 
     ASSERT_TRUE(until({&a, &b}, [&] {
         return a.station->pending() + b.station->pending() == 0 && a.list() == b.list() &&
-               a.list().size() == 3;
+               a.list().size() == 4;
     }));
     EXPECT_EQ(a.list(), (std::vector<std::string>{"09:00:00|Ouverture|début",
                                                   "09:10:00|Plaidoirie|la Couronne",
-                                                  "09:20:00|Suspension|"}));
+                                                  "09:20:00|Suspension|", "09:30:00|Reprise|"}));
     EXPECT_EQ(a.station->link(), Link::Connected);
-    // Each change once in the record: the hearing, 3 adds, 2 notes.
-    EXPECT_EQ(a.station->store().changesAfter(hearing, 0)->size(), 6U);
+    // Each change once in the record: the hearing, 4 adds, 2 notes.
+    EXPECT_EQ(a.station->store().changesAfter(hearing, 0)->size(), 7U);
 }
 
 // A primary and its streaming standby: the primary stops, the standby is promoted, the stations
