@@ -17,6 +17,8 @@ class ChangeFeed {
     virtual void renamed(std::int32_t index, const Str& description) = 0;
     virtual void notesCommitted(std::int32_t index, const Str& notes) = 0;
     virtual void cleared() = 0;
+    // The annotation just added at index came back from the crash journal.
+    virtual void recovered(std::int32_t index) { (void)index; }
 };
 
 } // namespace dalmure

@@ -301,6 +301,8 @@ bool DalmurePrivate::RecoverSession(const std::string& id, bool intoOtherHearing
                 k = addRecovered(a);
                 if (k < 0)
                     continue;
+                if (feed_)
+                    feed_->recovered(k);
                 if (events_ != nullptr)
                     events_->AnnoRecovered(static_cast<std::int16_t>(k));
             }

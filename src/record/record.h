@@ -44,7 +44,9 @@ namespace dalmure::record {
 // 128 random bits as 32 lowercase hex digits.
 std::string newId();
 
-enum class Kind { Hearing, Add, Rename, Notes, Delete, Clear, Access };
+// Recover marks an annotation that a station added back from its crash journal (the Add before
+// it made it; its notes follow as a Notes change).
+enum class Kind { Hearing, Add, Rename, Notes, Delete, Clear, Access, Recover };
 std::string_view kindName(Kind kind);
 std::optional<Kind> kindFromName(std::string_view name);
 
@@ -102,7 +104,7 @@ struct Loaded {
 
 // One change of an annotation's history. before/after: Add: "" and the description; Rename: the
 // old and new description; Notes: the old and new notes (conflict: the station did not know the
-// old text); Delete and Clear: the description and "".
+// old text); Delete and Clear: the description and ""; Recover: "" and the description.
 struct HistoryEntry {
     Kind kind = Kind::Add;
     Str before, after, author, station;

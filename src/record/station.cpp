@@ -249,6 +249,15 @@ void Station::notesCommitted(std::int32_t index, const Str& notes) {
     queue(c);
 }
 
+void Station::recovered(std::int32_t index) {
+    if (targets(index) || annotationId(index).empty())
+        return;
+    Change c;
+    c.kind = Kind::Recover;
+    c.annotation = annotationId(index);
+    queue(c);
+}
+
 void Station::cleared() {
     const bool mine = !applyingAll_ && !(ids_.size() == 1 && ids_[0] == applying_);
     ids_.clear();
@@ -472,6 +481,7 @@ void Station::applyForeign(const Change& c) {
         applyingAll_ = false;
         break;
     case Kind::Access: // the record's concern, not the control's
+    case Kind::Recover:
         break;
     }
     applying_.clear();

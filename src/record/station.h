@@ -89,6 +89,7 @@ class Station final : private ChangeFeed {
     void renamed(std::int32_t index, const Str& description) override;
     void notesCommitted(std::int32_t index, const Str& notes) override;
     void cleared() override;
+    void recovered(std::int32_t index) override;
 
     bool show(const std::string& id, std::optional<Loaded> loaded, bool attach, Link link);
     bool queue(Change change);

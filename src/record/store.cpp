@@ -29,7 +29,8 @@ std::string newId() {
 
 namespace {
 
-constexpr std::array kKinds{"hearing", "add", "rename", "notes", "delete", "clear", "access"};
+constexpr std::array kKinds{"hearing", "add",   "rename", "notes",
+                            "delete",  "clear", "access", "recover"};
 constexpr std::array kAccess{"public", "confidential", "sealed"};
 
 // Each version's statements, run in order on a database that has the versions before it. A
@@ -237,6 +238,10 @@ class Replay {
                 break;
             entry.before = row->annotation.description;
             row->deleted = true;
+            break;
+        case Kind::Recover:
+            if (row)
+                entry.after = row->annotation.description;
             break;
         case Kind::Clear:
             for (Entry& r : rows_) {
@@ -614,6 +619,8 @@ class SqlStore final : public Store {
         case Kind::Access:
             ok = exec("UPDATE hearings SET access = ? WHERE id = ?",
                       {std::string(accessName(c.fields.access)), c.hearing});
+            break;
+        case Kind::Recover: // history only
             break;
         }
         // The other roles learn that a hearing changed, but not which when it is not public.

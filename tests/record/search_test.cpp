@@ -258,6 +258,28 @@ TEST_P(History, EveryChangeKeptAndTheMinutesAsTheyWere) {
     EXPECT_EQ(now->hearing, loaded->hearing);
     EXPECT_EQ(now->seq, loaded->seq);
     EXPECT_FALSE(a.station->store().loadAsOf(hearing, 0));
+
+    // A session of another case that died in the same folder, recovered beside this hearing:
+    // what it brings back is marked recovered after its add.
+    ASSERT_EQ(inChild([&] {
+                  auto [platform, control] = startDoomedSession(a.harness.app.native());
+                  (void)platform;
+                  control.AnnoAdd(u"10:40:00", u"Reprise");
+                  return std::string("OK");
+              }),
+              "OK");
+    const auto found = a.c().RecoverableSessions();
+    ASSERT_EQ(found.size(), 1U);
+    ASSERT_TRUE(a.c().RecoverSession(found[0].id, true));
+    ASSERT_TRUE(until({&a}, [&] { return a.station->pending() == 0; }));
+    const std::int32_t back = a.c().AnnoCount() - 1;
+    ASSERT_EQ(s(a.c().AnnoDesc(back)), "Reprise");
+    const auto recovered = a.station->store().annotationHistory(a.station->annotationId(back));
+    ASSERT_TRUE(recovered);
+    ASSERT_EQ(recovered->size(), 2U);
+    EXPECT_EQ((*recovered)[0].kind, Kind::Add);
+    EXPECT_EQ((*recovered)[1].kind, Kind::Recover);
+    EXPECT_EQ(s((*recovered)[1].after), "Reprise");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, History, ::testing::Values(Backend::Postgres, Backend::Sqlite),
