@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +22,7 @@ class SqliteSql final : public Sql {
     SqliteSql(std::string folder, std::string name)
         : folder_(std::move(folder)), name_(std::move(name)) {}
     ~SqliteSql() override {
+        forget();
         if (db_)
             sqlite3_close_v2(db_);
     }
@@ -62,6 +64,7 @@ class SqliteSql final : public Sql {
         sqlite3_busy_timeout(db_, 5000);
         if (!exec("PRAGMA journal_mode=WAL", {}, nullptr) ||
             !exec("PRAGMA synchronous=NORMAL", {}, nullptr)) {
+            forget();
             sqlite3_close_v2(db_);
             db_ = nullptr;
             return false;
@@ -73,12 +76,9 @@ class SqliteSql final : public Sql {
               std::vector<Row>* rows) override {
         if (!db_ && !connect())
             return false;
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db_, statement.data(), static_cast<int>(statement.size()), &st,
-                               nullptr) != SQLITE_OK) {
-            error_ = sqlite3_errmsg(db_);
+        sqlite3_stmt* st = prepared(statement);
+        if (!st)
             return false;
-        }
         for (std::size_t i = 0; i < params.size(); ++i)
             sqlite3_bind_text(st, static_cast<int>(i + 1), params[i].data(),
                               static_cast<int>(params[i].size()), SQLITE_TRANSIENT);
@@ -97,14 +97,42 @@ class SqliteSql final : public Sql {
         }
         if (rc != SQLITE_DONE)
             error_ = sqlite3_errmsg(db_);
-        sqlite3_finalize(st);
+        sqlite3_reset(st);
+        sqlite3_clear_bindings(st);
         return rc == SQLITE_DONE;
     }
     const std::string& error() const override { return error_; }
 
   private:
+    // The statement, prepared once: a station runs the same few statements for every change.
+    // The statements are few; a text built anew each time (a search's filters) empties the
+    // cache when it grows past kMaxPrepared.
+    static constexpr std::size_t kMaxPrepared = 64;
+    sqlite3_stmt* prepared(std::string_view statement) {
+        const auto found = prepared_.find(statement);
+        if (found != prepared_.end())
+            return found->second;
+        if (prepared_.size() >= kMaxPrepared)
+            forget();
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db_, statement.data(), static_cast<int>(statement.size()), &st,
+                               nullptr) != SQLITE_OK) {
+            error_ = sqlite3_errmsg(db_);
+            sqlite3_finalize(st);
+            return nullptr;
+        }
+        prepared_.emplace(std::string(statement), st);
+        return st;
+    }
+    void forget() {
+        for (auto& [text, st] : prepared_)
+            sqlite3_finalize(st);
+        prepared_.clear();
+    }
+
     std::string folder_, name_, error_;
     sqlite3* db_ = nullptr;
+    std::map<std::string, sqlite3_stmt*, std::less<>> prepared_;
 };
 
 } // namespace
