@@ -21,7 +21,11 @@
 // accents ("temoin" finds "Témoin"), each word of the query also found as the start of a longer
 // word; all the words must be found. Hits come best first with a snippet in which each word
 // found lies between kMarkStart and kMarkEnd (the same marks on both databases); text left out
-// of a snippet is shown as "…".
+// of a snippet is shown as "…". Best first: the best of every match when at most 2,000
+// annotations match. On PostgreSQL, when more match, the hits are the best of 2,000 of them, the
+// first the server reads (in the order it keeps them, not by date), so a better match may be
+// missed: another word or a filter (case, room, dates, author) brings it back among them.
+// SQLite ranks every match.
 //
 // Access: each hearing has a level. On PostgreSQL the server decides who sees what (row-level
 // security on every table, for every role but the tables' owner, which stations never are: a
@@ -160,8 +164,9 @@ class Store {
     // The hearing as the changes made (at the station) up to at, inclusive, left it; nullopt also
     // when it had no change by then (or is not one this user may see).
     virtual std::optional<Loaded> loadAsOf(const std::string& hearing, std::int64_t at) = 0;
-    // Annotations (not deleted) of the hearings this user may see, best first, at most
-    // query.limit; nullopt also when the query has no word.
+    // Annotations (not deleted) of the hearings this user may see, best first (on PostgreSQL
+    // among at most 2,000 of the matches, see Search above), at most query.limit; nullopt also
+    // when the query has no word.
     virtual std::optional<std::vector<SearchHit>> search(const SearchQuery& query) = 0;
     // Sets the hearing's level as a change (an Access change) by author at station; false when
     // the record could not be written or the database refused (PostgreSQL: a role may only give

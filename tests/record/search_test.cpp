@@ -361,6 +361,16 @@ TEST(Sealed, HearingHiddenFromARoleThatMayNotSeeIt) {
             told.push_back(h);
     }
     EXPECT_EQ(told, (std::vector<std::string>{"", open.hearing}));
+    // The server ranks at most 2,000 matches, taken after the access check: 2,100 sealed ones
+    // read first do not hide the public one from the clerk.
+    ASSERT_TRUE(sql->exec("INSERT INTO annotations (id, hearing, added_seq, time, description, "
+                          "notes, notes_change, author, station) SELECT 'huis' || g, ?, 100 + g, "
+                          "'10:00:00', 'Huis clos', '', '', 'juge', 'S' FROM "
+                          "generate_series(1, 2100) g",
+                          {sealed.hearing}));
+    open.apply(Kind::Add, {}, u"Huis clos levé");
+    EXPECT_EQ(clerk->search(query("huis"))->size(), 1U);
+    EXPECT_EQ(judge->search(query("huis"))->size(), 50U);
 }
 
 // SQLite has one user, who sees every hearing.
