@@ -223,7 +223,7 @@ void RecordingWindow::importHearings() {
     sqlite3* db = nullptr;
     auto fail = [&](const QString& why) {
         logHost(t("%1 non importé : %2", "%1 not imported: %2").arg(kOldStore, why));
-        sqlite3_close(db);
+        sqlite3_close_v2(db); // freed once its statements are finalized
     };
     if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
         return fail(QString::fromUtf8(sqlite3_errmsg(db)));

@@ -212,8 +212,12 @@ struct Journal::Impl {
     }
     bool behind() const { return behindCount.load() != 0; }
 
-    // Why the database could not be written (any thread).
-    void noteFailure(std::int32_t number, const std::string& why, bool onLock = false) {
+    // Why the database could not be written (any thread), and the changes it refused, which
+    // wait from the same moment: the sync thread never finds the failure without them (it would
+    // call the journal written again while they are on their way to the line). True when too
+    // much waits.
+    bool noteFailure(std::int32_t number, const std::string& why, bool onLock = false,
+                     std::vector<Change>* refused = nullptr) {
         std::lock_guard<std::mutex> guard(waitingMutex);
         if (!failing) {
             failingSince = std::chrono::steady_clock::now();
@@ -224,11 +228,13 @@ struct Journal::Impl {
         failing = true;
         failureNumber = number;
         failureWhy = why;
+        return refused && queueWaiting(*refused);
     }
-    void noteSqliteFailure(int rc) {
+    bool noteSqliteFailure(int rc, std::vector<Change>* refused = nullptr) {
         const int primary = rc & 0xff;
-        noteFailure(errorNumber(rc, sqlite3_system_errno(db.get())), sqlite3_errmsg(db.get()),
-                    primary == SQLITE_BUSY || primary == SQLITE_LOCKED);
+        return noteFailure(errorNumber(rc, sqlite3_system_errno(db.get())),
+                           sqlite3_errmsg(db.get()),
+                           primary == SQLITE_BUSY || primary == SQLITE_LOCKED, refused);
     }
     // On the control thread: one line when writing starts failing, one when all is written again.
     void tell() {
@@ -321,8 +327,13 @@ struct Journal::Impl {
                     writtenAgain();
                 return true;
             }
-            noteSqliteFailure(rc);
+            std::vector<Change> refused;
+            refused.push_back(std::move(change));
+            const bool tooMuch = noteSqliteFailure(rc, &refused);
+            guard.unlock();
             tell();
+            waited(tooMuch);
+            return false;
         }
         if (guard.owns_lock())
             guard.unlock();
@@ -352,15 +363,22 @@ struct Journal::Impl {
                     writtenAgain();
                 return true;
             }
-            noteSqliteFailure(rc);
+            const bool tooMuch = noteSqliteFailure(rc, &changes);
             if (!sqlite3_get_autocommit(db.get()))
                 sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+            guard.unlock();
             tell();
+            waited(tooMuch);
+            return false;
         }
         if (guard.owns_lock())
             guard.unlock();
-        for (Change& change : changes)
-            wait(std::move(change));
+        bool tooMuch;
+        {
+            std::lock_guard<std::mutex> lock(waitingMutex);
+            tooMuch = queueWaiting(changes);
+        }
+        waited(tooMuch);
         return false;
     }
     Change recordOf(Kind kind, std::int32_t index, const Str* a, const Str* b, const Str* c) {
@@ -378,15 +396,28 @@ struct Journal::Impl {
         change.at = now();
         return change;
     }
-    void wait(Change change) {
-        bool tooMuch;
-        {
-            std::lock_guard<std::mutex> guard(waitingMutex);
+    // Puts changes at the end of the line that waits (waitingMutex held); true when too much
+    // waits.
+    bool queueWaiting(std::vector<Change>& changes) {
+        for (Change& change : changes) {
             waitingBytes += change.bytes();
             waiting.push_back(std::move(change));
             behindCount.fetch_add(1);
-            tooMuch = waitingBytes > kMaxWaiting;
         }
+        changes.clear();
+        return waitingBytes > kMaxWaiting;
+    }
+    void wait(Change change) {
+        std::vector<Change> one;
+        one.push_back(std::move(change));
+        bool tooMuch;
+        {
+            std::lock_guard<std::mutex> guard(waitingMutex);
+            tooMuch = queueWaiting(one);
+        }
+        waited(tooMuch);
+    }
+    void waited(bool tooMuch) {
         if (tooMuch) {
             fail(errors::kDiskFull, "too many changes waiting to be written; the journal stops");
             return;

@@ -515,22 +515,30 @@ TEST(AppFolderFiles, AFullDiskKeepsThePreviousPageTellsTheClerkAndLogsToTheSyste
 class FifoSwapper {
   public:
     FifoSwapper(const std::string& folder, std::vector<std::string> names) {
-        for (const std::string& n : names)
-            fs::copy_file(folder + "/" + n, folder + "/.real." + n);
-        thread_ = std::thread([this, folder, names] {
-            const std::string fifo = folder + "/.fifo", file = folder + "/.file";
-            while (!stop_) {
-                for (const std::string& n : names) {
-                    const std::string place = folder + "/" + n;
-                    ::mkfifo(fifo.c_str(), 0600);
-                    ::rename(fifo.c_str(), place.c_str());
-                    std::this_thread::sleep_for(std::chrono::microseconds(200));
-                    ::link((folder + "/.real." + n).c_str(), file.c_str());
-                    ::rename(file.c_str(), place.c_str());
+        // The paths are made before the thread starts: it never allocates, so that a fork taken
+        // while it runs cannot inherit a held allocator lock.
+        std::vector<std::pair<std::string, std::string>> places; // name, real copy
+        for (const std::string& n : names) {
+            places.emplace_back(folder + "/" + n, folder + "/.real." + n);
+            fs::copy_file(places.back().first, places.back().second);
+        }
+        thread_ = std::thread(
+            [this, places = std::move(places), fifo = folder + "/.fifo", file = folder + "/.file"] {
+                while (!stop_) {
+                    for (const auto& [place, real] : places) {
+                        ::mkfifo(fifo.c_str(), 0600);
+                        ::rename(fifo.c_str(), place.c_str());
+                        std::this_thread::sleep_for(std::chrono::microseconds(200));
+                        ::link(real.c_str(), file.c_str());
+                        ::rename(file.c_str(), place.c_str());
+                    }
+                    ++swaps_;
                 }
-                ++swaps_;
-            }
-        });
+            });
+        // Under way before any fork: a thread still starting holds the sanitizers' thread
+        // registry, which a child forked then would wait for forever.
+        while (swaps_ == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ~FifoSwapper() {
         stop_ = true;
