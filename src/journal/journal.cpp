@@ -313,34 +313,12 @@ struct Journal::Impl {
 
     // Writes change now, or leaves it waiting behind the others. True when it is in the journal.
     bool submit(Change change) {
-        if (!ready())
-            return false;
-        std::unique_lock<std::timed_mutex> guard(dbMutex, std::defer_lock);
-        const auto handOff = std::chrono::steady_clock::now() + kHandOff;
-        while (syncWaiting.load() && std::chrono::steady_clock::now() < handOff)
-            std::this_thread::yield();
-        if (!behind() && guard.try_lock_until(handOff) && !behind()) {
-            const int rc = execute(change);
-            if (rc == SQLITE_DONE) {
-                changed();
-                if (saidFailing) // nothing waits, and the database took this one
-                    writtenAgain();
-                return true;
-            }
-            std::vector<Change> refused;
-            refused.push_back(std::move(change));
-            const bool tooMuch = noteSqliteFailure(rc, &refused);
-            guard.unlock();
-            tell();
-            waited(tooMuch);
-            return false;
-        }
-        if (guard.owns_lock())
-            guard.unlock();
-        wait(std::move(change));
-        return false;
+        std::vector<Change> one;
+        one.push_back(std::move(change));
+        return submitAll(std::move(one));
     }
-    // Changes in one transaction, or else waiting in memory in order, as submit does each.
+    // Changes in one transaction (one alone in SQLite's own), or else waiting in memory in
+    // order, behind those that already wait.
     bool submitAll(std::vector<Change> changes) {
         if (!ready())
             return false;
@@ -349,17 +327,20 @@ struct Journal::Impl {
         while (syncWaiting.load() && std::chrono::steady_clock::now() < handOff)
             std::this_thread::yield();
         if (!behind() && guard.try_lock_until(handOff) && !behind()) {
-            int rc = sqlite3_exec(db.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+            const bool alone = changes.size() == 1;
+            int rc = alone ? SQLITE_OK
+                           : sqlite3_exec(db.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
             if (rc == SQLITE_OK) {
                 for (const Change& change : changes)
                     if ((rc = execute(change)) != SQLITE_DONE)
                         break;
                 if (rc == SQLITE_DONE)
-                    rc = sqlite3_exec(db.get(), "COMMIT", nullptr, nullptr, nullptr);
+                    rc = alone ? SQLITE_OK
+                               : sqlite3_exec(db.get(), "COMMIT", nullptr, nullptr, nullptr);
             }
             if (rc == SQLITE_OK) {
                 changed();
-                if (saidFailing)
+                if (saidFailing) // nothing waits, and the database took these
                     writtenAgain();
                 return true;
             }
@@ -373,12 +354,7 @@ struct Journal::Impl {
         }
         if (guard.owns_lock())
             guard.unlock();
-        bool tooMuch;
-        {
-            std::lock_guard<std::mutex> lock(waitingMutex);
-            tooMuch = queueWaiting(changes);
-        }
-        waited(tooMuch);
+        wait(std::move(changes));
         return false;
     }
     Change recordOf(Kind kind, std::int32_t index, const Str* a, const Str* b, const Str* c) {
@@ -407,15 +383,18 @@ struct Journal::Impl {
         changes.clear();
         return waitingBytes > kMaxWaiting;
     }
-    void wait(Change change) {
-        std::vector<Change> one;
-        one.push_back(std::move(change));
+    void wait(std::vector<Change> changes) {
         bool tooMuch;
         {
             std::lock_guard<std::mutex> guard(waitingMutex);
-            tooMuch = queueWaiting(one);
+            tooMuch = queueWaiting(changes);
         }
         waited(tooMuch);
+    }
+    void wait(Change change) {
+        std::vector<Change> one;
+        one.push_back(std::move(change));
+        wait(std::move(one));
     }
     void waited(bool tooMuch) {
         if (tooMuch) {
