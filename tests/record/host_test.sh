@@ -8,6 +8,16 @@ dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 mkdir "$dir/a" "$dir/b"
 record="sqlite:$dir/shared.db"
+# The replies on the input hold each text given (set -e stops the test when they do not).
+check() {
+    out=$(cat)
+    for expected; do
+        printf '%s\n' "$out" | grep -qF "$expected" || {
+            printf 'the replies lack %s:\n%s\n' "$expected" "$out"
+            exit 1
+        }
+    done
+}
 
 id=$(printf '%s\n' \
     '{"op":"set","name":"NoDossier","value":"500-01-123456-241"}' \
@@ -17,39 +27,27 @@ id=$(printf '%s\n' \
     sed -n 's/^{"ok":true,"result":"\([0-9a-f]\{32\}\)"}$/\1/p')
 [ -n "$id" ] || { echo "A created no hearing"; exit 1; }
 
-out=$(printf '%s\n' \
+printf '%s\n' \
     '{"op":"call","name":"AnnoDesc","args":[0]}' \
     '{"op":"get","name":"NoDossier"}' \
     '{"op":"record","action":"status"}' \
     '{"op":"record","action":"hearings"}' |
-    "$host" --app-dir "$dir/b" --record "$record" --hearing "$id" --follow yes --station B)
-for expected in '"result":"Ouverture"' '"result":"500-01-123456-241"' \
-    "\"hearing\":\"$id\",\"link\":\"connected\",\"pending\":0" '"station":"A"'; do
-    printf '%s\n' "$out" | grep -qF "$expected" || {
-        echo "B's replies lack $expected:"
-        printf '%s\n' "$out"
-        exit 1
-    }
-done
+    "$host" --app-dir "$dir/b" --record "$record" --hearing "$id" --follow yes --station B |
+    check '"result":"Ouverture"' '"result":"500-01-123456-241"' \
+    "\"hearing\":\"$id\",\"link\":\"connected\",\"pending\":0" '"station":"A"'
 
 # Search, an annotation's changes, the access level and a past state, through the requests.
-out=$(printf '%s\n' \
+printf '%s\n' \
     '{"op":"record","action":"search","words":"OUVERT"}' \
     '{"op":"record","action":"changes","index":0}' \
     "{\"op\":\"record\",\"action\":\"access\",\"hearing\":\"$id\",\"level\":\"sealed\"}" \
     "{\"op\":\"record\",\"action\":\"access\",\"hearing\":\"$id\"}" \
     "{\"op\":\"record\",\"action\":\"asof\",\"hearing\":\"$id\",\"at\":0}" \
     '{"op":"record","action":"search","words":" ; "}' |
-    "$host" --app-dir "$dir/b" --record "$record" --hearing "$id" --station B)
-for expected in '"snippet":"\u0002Ouverture\u0003"' '"kind":"add","before":"","after":"Ouverture"' \
+    "$host" --app-dir "$dir/b" --record "$record" --hearing "$id" --station B |
+    check '"snippet":"\u0002Ouverture\u0003"' '"kind":"add","before":"","after":"Ouverture"' \
     '"result":true' '"level":"sealed","enforced":false' '"result":false' \
-    '"error":"no words to search for'; do
-    printf '%s\n' "$out" | grep -qF "$expected" || {
-        echo "the replies lack $expected:"
-        printf '%s\n' "$out"
-        exit 1
-    }
-done
+    '"error":"no words to search for'
 
 for f in "$dir/shared.db" "$dir/a/Outbox.db" "$dir/b/Outbox.db"; do
     mode=$(stat -c %a "$f")

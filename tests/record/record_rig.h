@@ -36,7 +36,7 @@ struct Desk {
         options.station = u(name);
         options.room = u"Salle 4.10";
         options.conflict = [this](const record::Conflict& c) { conflicts.push_back(c); };
-        options.report = [](const std::string& line) { (void)line; };
+        options.report = [](const std::string&) {};
         station = std::make_unique<record::Station>(
             harness.c(), record::openStore(connection, appFolder, {}), std::move(options));
     }
