@@ -1,8 +1,8 @@
 // The minutes page under SIGKILL. A child process views the minutes of a long list over and
 // over, each view of the other of two cases, and is killed at a random moment, 200 times (scaled
-// by DALMURE_TEST_STEPS). After
-// every kill the page on disk must be, byte for byte, the page of the last view that finished
-// or of the one that was under way: never a part of one, never a mix, never missing.
+// by DALMURE_TEST_STEPS). After every kill the page on disk must be, byte for byte, the page of
+// the last view that finished or of the one that was under way: never a part of one, never a
+// mix, never missing.
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -29,14 +29,11 @@ struct Progress {
     std::atomic<long> views;
 };
 
-constexpr int kAnnotations = 3000;
-
-std::size_t pendingCopies(const std::string& folder) {
-    std::size_t n = 0;
-    for (const auto& e : fs::directory_iterator(folder))
-        if (e.path().filename().string().starts_with(".pvData.html."))
-            ++n;
-    return n;
+// The copies of the page being written that are left in folder.
+std::ptrdiff_t pendingCopies(const std::string& folder) {
+    return std::ranges::count_if(fs::directory_iterator(folder), [](const auto& e) {
+        return e.path().filename().string().starts_with(".pvData.html.");
+    });
 }
 
 TEST(PageKill, EveryPageLeftByAKilledViewIsThePreviousOrTheNewOneWhole) {
@@ -47,7 +44,7 @@ TEST(PageKill, EveryPageLeftByAKilledViewIsThePreviousOrTheNewOneWhole) {
     h.platform = std::make_unique<headless::HeadlessPlatform>(options);
     ASSERT_EQ(h.app.copyTemplates(), 2);
     DalmurePrivate& c = h.start();
-    for (int i = 0; i < kAnnotations; ++i) {
+    for (int i = 0; i < 3000; ++i) {
         char time[16];
         std::snprintf(time, sizeof time, "%02d:%02d:%02d", 9 + i / 3600, i / 60 % 60, i % 60);
         Str t = u(time), d = u("Intervention " + std::to_string(i)),
@@ -63,15 +60,12 @@ TEST(PageKill, EveryPageLeftByAKilledViewIsThePreviousOrTheNewOneWhole) {
     // The two pages, and how long one view takes here.
     std::string pages[2];
     const auto start = std::chrono::steady_clock::now();
-    for (int round = 0; round < 3; ++round)
-        for (int which : {0, 1}) {
-            view(which);
-            pages[which] = h.app.readBytes("pvData.html");
-        }
-    const double viewMs =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-            .count() /
-        6;
+    for (int round = 0; round < 6; ++round) {
+        view(round % 2);
+        pages[round % 2] = h.app.readBytes("pvData.html");
+    }
+    const std::chrono::duration<double, std::milli> viewMs =
+        (std::chrono::steady_clock::now() - start) / 6;
     ASSERT_NE(pages[0], pages[1]);
     ASSERT_GT(pages[0].size(), 300000u);
 
@@ -82,7 +76,7 @@ TEST(PageKill, EveryPageLeftByAKilledViewIsThePreviousOrTheNewOneWhole) {
 
     const int kills = randomSteps(200);
     std::mt19937 rng(20260304);
-    std::uniform_real_distribution<double> moment(0.0, 2.5 * viewMs);
+    std::uniform_real_distribution<double> moment(0.0, 2.5 * viewMs.count());
     int duringAView = 0, previous = 0, fresh = 0, copiesLeft = 0;
     std::string wrong;
     for (int kill = 0; kill < kills && wrong.empty(); ++kill) {
@@ -114,22 +108,18 @@ TEST(PageKill, EveryPageLeftByAKilledViewIsThePreviousOrTheNewOneWhole) {
             wrong = "kill " + std::to_string(kill) + ": a page of " + std::to_string(page.size()) +
                     " bytes that is neither";
         }
-        copiesLeft += pendingCopies(h.app.native()) > 0 ? 1 : 0;
+        copiesLeft += pendingCopies(h.app.native()) > 0;
     }
     // The next view clears what the killed writers left.
     view(1 - progress->completed);
-    const std::size_t leftAtEnd = pendingCopies(h.app.native());
 
-    std::printf("[ kills    ] %d kills (SIGKILL) at random moments up to %.1f ms, one view "
-                "%.1f ms, %ld views finished\n"
-                "[ kills    ] %d during a view; page left: %d previous, %d new, 0 other; %d "
-                "kills left a half-written copy beside it, %zu after the next view\n",
-                kills, 2.5 * viewMs, viewMs, progress->views.load(), duringAView, previous, fresh,
-                copiesLeft, leftAtEnd);
+    std::printf("[ kills    ] %d kills, one view %.1f ms, %ld views finished, %d kills during a "
+                "view; page left: %d previous, %d new; %d kills left a half-written copy\n",
+                kills, viewMs.count(), progress->views.load(), duringAView, previous, fresh,
+                copiesLeft);
     EXPECT_EQ(wrong, "");
-    EXPECT_EQ(previous + fresh, kills);
     EXPECT_GT(duringAView, kills / 2);
-    EXPECT_EQ(leftAtEnd, 0u);
+    EXPECT_EQ(pendingCopies(h.app.native()), 0);
     EXPECT_TRUE(h.app.logEntries().empty());
     ::munmap(progress, sizeof(Progress));
 }
