@@ -6,15 +6,9 @@
 
 #include <sqlite3.h>
 
-#include <atomic>
-#include <csignal>
-#include <cstdio>
-#include <fcntl.h>
 #include <random>
 #include <set>
 #include <sys/mman.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 
 namespace dalmure::journal::test {
@@ -481,8 +475,10 @@ TEST(JournalFiles, AnApplicationFolderReachedThroughALinkKeepsItsJournal) {
     }
 }
 
-TEST(JournalFiles, AFolderThatIsALinkIsRefusedAndWhatItPointsAtIsNotTouched) {
-    TempAppFolder app, elsewhere;
+// A journals' folder that is a link is refused, and a journal's name that is a link is not
+// followed: what they point at is never touched.
+TEST(JournalFiles, LinksAreNotFollowed) {
+    TempAppFolder app, elsewhere, other;
     Reports reports;
     leaveJournal(elsewhere, 1, reports); // a journal in the folder the link points at
     fs::create_directory_symlink(elsewhere.journals(), app.journals());
@@ -494,19 +490,14 @@ TEST(JournalFiles, AFolderThatIsALinkIsRefusedAndWhatItPointsAtIsNotTouched) {
     EXPECT_TRUE(Recovery(app.path(), kFolder, reports.sink()).list().empty());
     EXPECT_EQ(reports.seen.size(), 2u) << "the recovery says so too";
     EXPECT_EQ(elsewhere.files(), before);
-}
 
-TEST(JournalFiles, AJournalNameThatIsALinkIsNotFollowed) {
-    TempAppFolder app, elsewhere;
-    Reports reports;
     // A real journal elsewhere, and a link to it under a journal's name in the folder.
-    const std::string id = leaveCheckpointed(app, 2, reports);
-    const std::string link = app.journals() + "/" + id + ".db";
-    const std::string real = elsewhere.native() + "/" + id + ".db";
+    const std::string id = leaveCheckpointed(other, 2, reports);
+    const std::string link = other.journals() + "/" + id + ".db", real = app.native() + "/x.db";
     fs::rename(link, real);
     fs::create_symlink(real, link);
     const std::string target = readFile(real);
-    Recovery recovery(app.path(), kFolder, reports.sink());
+    Recovery recovery(other.path(), kFolder, reports.sink());
     const auto found = recovery.list();
     ASSERT_EQ(found.size(), 1u);
     EXPECT_TRUE(found[0].damaged);

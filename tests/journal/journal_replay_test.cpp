@@ -49,7 +49,7 @@ Str awkward() {
 // and keys in the editor at random are replayed there after every kill).
 const std::vector<ReplayCase>& replayCases() {
     static const std::vector<ReplayCase> cases = {
-        {"adds in one batch, with notes, then a delete",
+        {"adds_in_one_batch_with_notes_then_a_delete",
          [](Journal& j) {
              j.addedAll({{0, u("10:00:00"), u("B"), u("")},
                          {0, u("09:00:00"), u("A"), u("a-notes")},
@@ -60,7 +60,7 @@ const std::vector<ReplayCase>& replayCases() {
          std::nullopt,
          2,
          false},
-        {"renames and committed notes, the last of each winning; unknown indexes change nothing",
+        {"the_last_rename_and_notes_win_and_unknown_indexes_change_nothing",
          [](Journal& j) {
              threeOfThem(j);
              j.renamed(1, u("B1"));
@@ -77,7 +77,7 @@ const std::vector<ReplayCase>& replayCases() {
          std::nullopt,
          1,
          false},
-        {"case fields, the last value of each",
+        {"case_fields_the_last_value_of_each",
          [](Journal& j) {
              j.caseField(CaseField::NoDossier, u("500-01-000001-241"));
              j.caseField(CaseField::UserName, u("Greffière"));
@@ -92,8 +92,7 @@ const std::vector<ReplayCase>& replayCases() {
          false,
          {u("500-01-999999-241"), u("2024-03-01"), u("Greffière")},
          u("audience 2024-03-01 salle 4")},
-        {"live text replaces the previous one, stays through notes committed elsewhere and follows "
-         "its annotation when one is added or deleted before it",
+        {"live_text_stays_through_notes_committed_elsewhere_and_follows_its_annotation",
          [](Journal& j) {
              threeOfThem(j);
              j.liveText(1, u("T"));
@@ -108,7 +107,7 @@ const std::vector<ReplayCase>& replayCases() {
          LiveText{1, u("on B")},
          2,
          true},
-        {"live text ends with its annotation's deletion, a clear, or a drop",
+        {"live_text_ends_with_its_annotations_deletion_a_clear_or_a_drop",
          [](Journal& j) {
              threeOfThem(j);
              j.liveText(1, u("x"));
@@ -123,7 +122,7 @@ const std::vector<ReplayCase>& replayCases() {
          std::nullopt,
          0,
          false},
-        {"text comes back code unit for code unit",
+        {"text_comes_back_code_unit_for_code_unit",
          [](Journal& j) {
              j.added(0, u(""), awkward(), awkward());
              j.notesCommitted(0, Str(20000, u'é'));
@@ -176,27 +175,18 @@ TEST_P(JournalReplay, ReplayAndSummaryGiveBackWhatWasWritten) {
 }
 
 INSTANTIATE_TEST_SUITE_P(RecordKinds, JournalReplay, ::testing::ValuesIn(replayCases()),
-                         [](const auto& info) {
-                             std::string name;
-                             for (const char* p = info.param.name; *p; ++p)
-                                 name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                             return name;
-                         });
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(JournalLifetime, ACleanCloseRemovesTheJournalAndAnUncleanEndKeepsIt) {
     TempAppFolder app;
     Reports reports;
-    JournalOptions options;
-    options.report = reports.sink();
-
-    auto closed = Journal::start(app.path(), kFolder, options);
-    auto kept = Journal::start(app.path(), kFolder, options);
+    auto closed = Journal::start(app.path(), kFolder, reports.options());
+    auto kept = Journal::start(app.path(), kFolder, reports.options());
     ASSERT_NE(closed->id(), kept->id());
     closed->added(0, u("09:00:00"), u("A"), u(""));
     kept->added(0, u("09:00:00"), u("K"), u(""));
     closed->close();
-    EXPECT_FALSE(closed->working());
-    EXPECT_FALSE(closed->added(0, u("09:00:00"), u("after close"), u("")));
+    EXPECT_FALSE(closed->working() || closed->added(0, u("09:00:00"), u("late"), u("")));
     kept.reset();
     closed.reset();
 

@@ -9,16 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
-#include <string>
-#include <unistd.h>
-#include <vector>
-
 namespace dalmure::journal::test {
 
 namespace fs = std::filesystem;
@@ -44,13 +34,12 @@ class TempAppFolder : public dalmure::test::TempAppFolder {
     }
 };
 
-struct Problem {
-    std::int32_t number;
-    std::string text;
-};
-
 // Collects what a journal or a recovery reports.
 struct Reports {
+    struct Problem {
+        std::int32_t number;
+        std::string text;
+    };
     std::vector<Problem> seen;
     Report sink() {
         return [this](std::int32_t number, const Str& text) {
