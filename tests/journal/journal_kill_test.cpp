@@ -236,6 +236,14 @@ template <class Done> bool waitFor(Done done, microseconds limit, microseconds s
     return done();
 }
 
+// Counts a failure of the round and says what it was.
+template <class... Args> void fail(int& count, int round, const char* format, Args... args) {
+    ++count;
+    std::fprintf(stderr, "round %d: ", round);
+    std::fprintf(stderr, format, args...);
+    std::fputc('\n', stderr);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -280,10 +288,8 @@ int main(int argc, char** argv) {
             std::this_thread::sleep_for(milliseconds(100));
             {
                 HeldLock lock(appFolder + "/" + std::string(kFolder) + "/" + shared->id + ".db");
-                if (!lock.held) {
-                    std::fprintf(stderr, "round %d: the lock could not be taken\n", round);
-                    ++problems;
-                }
+                if (!lock.held)
+                    fail(problems, round, "the lock of %s could not be taken", shared->id);
                 std::this_thread::sleep_for(seconds(2));
                 madeWhileLocked = shared->made.load();
             }
@@ -301,11 +307,8 @@ int main(int argc, char** argv) {
         ::kill(child, SIGKILL);
         int status = 0;
         ::waitpid(child, &status, 0);
-        if (!(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)) {
-            std::fprintf(stderr, "round %d: the writer ended by itself (status %d)\n", round,
-                         status);
-            ++writerFailures;
-        }
+        if (!(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL))
+            fail(writerFailures, round, "the writer ended by itself (status %d)", status);
         const std::uint32_t acked = shared->acknowledged.load(std::memory_order_acquire);
         const std::uint32_t made = shared->made.load(std::memory_order_acquire);
         totalAcknowledged += acked;
@@ -317,13 +320,11 @@ int main(int argc, char** argv) {
             const int first = shared->failingReports, other = shared->otherReports;
             const int again = shared->writtenAgainReports;
             if (acked < madeWhileLocked || first != 1 || other > 1 ||
-                !(again == first + other || (other == 1 && again == 1))) {
-                std::fprintf(stderr,
-                             "round %d: the lock was not lived through (%u of %u made under it "
-                             "acknowledged; %d failing, %d other, %d written again)\n",
-                             round, acked, madeWhileLocked, first, other, again);
-                ++problems;
-            }
+                !(again == first + other || (other == 1 && again == 1)))
+                fail(problems, round,
+                     "the lock was not lived through (%u of %u made under it acknowledged; %d "
+                     "failing, %d other, %d written again)",
+                     acked, madeWhileLocked, first, other, again);
         }
 
         int reported = 0;
@@ -334,17 +335,13 @@ int main(int argc, char** argv) {
         const auto found = recovery.list();
         if (found.empty()) {
             // Killed before its journal had its name: nothing can have been acknowledged.
-            if (acked != 0 || started()) {
-                std::fprintf(stderr, "round %d: no journal after %u changes\n", round, acked);
-                ++losses;
-            }
+            if (acked != 0 || started())
+                fail(losses, round, "no journal after %u changes", acked);
             continue;
         }
         if (found.size() != 1 || found[0].damaged || reported) {
-            std::fprintf(stderr, "round %d: %zu journals found, damaged %d\n", round, found.size(),
-                         int(found[0].damaged));
-            ++problems;
-            ++losses;
+            fail(losses, round, "%zu journals found, damaged %d", found.size(),
+                 int(found[0].damaged));
             for (const auto& f : found)
                 recovery.discard(f.id);
             continue;
@@ -357,11 +354,9 @@ int main(int argc, char** argv) {
             held = i >= acked && same(*got, expected);
             apply(expected, clerk.next(expected));
         }
-        if (!held) {
-            std::fprintf(stderr, "round %d (seed %llu): the journal lacks acknowledged changes\n",
-                         round, static_cast<unsigned long long>(seed));
-            ++losses;
-        }
+        if (!held)
+            fail(losses, round, "the journal lacks acknowledged changes (seed %llu)",
+                 static_cast<unsigned long long>(seed));
         if (!recovery.discard(found[0].id))
             ++problems;
     }
