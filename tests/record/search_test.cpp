@@ -234,9 +234,8 @@ TEST_P(History, EveryChangeKeptAndTheMinutesAsTheyWere) {
     auto now = a.station->store().loadAsOf(hearing, nowMs());
     auto loaded = a.station->store().load(hearing);
     ASSERT_TRUE(now && loaded);
-    EXPECT_EQ(now->annotations, loaded->annotations);
-    EXPECT_EQ(now->hearing, loaded->hearing);
-    EXPECT_EQ(now->seq, loaded->seq);
+    EXPECT_TRUE(now->annotations == loaded->annotations && now->hearing == loaded->hearing &&
+                now->seq == loaded->seq);
     EXPECT_FALSE(a.station->store().loadAsOf(hearing, 0));
 
     // A session of another case that died in the same folder, recovered beside this hearing:
