@@ -2,13 +2,7 @@
 // language choice, encoding and the failure paths.
 #include "test_support.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <filesystem>
 #include <random>
-#include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace dalmure::test {
@@ -46,8 +40,7 @@ class OutputMinutesTest : public ControlTest {
     // The page decoded to UTF-8 (Windows-1252 on disk).
     std::string page() const { return s(fromCp1252(h.app.readBytes("pvData.html"))); }
     void add(const std::string& time, const std::string& desc, const std::string& data = "") {
-        Str t = u(time), d = u(desc), x = u(data);
-        h.c().AnnoAdd(t, d, x);
+        h.add(u(time), u(desc), u(data));
     }
     void setLang(const std::string& column) { DalmureTestAccess::setLangColumn(h.c(), u(column)); }
     // The case fields the template's placeholders take.
@@ -216,8 +209,7 @@ TEST_F(OutputMinutesTest, DateCreatedIsFilledOnlyWhenEmptyAndTheCellIsLeftOnTheL
     generate();
     EXPECT_EQ(s(h.c().DateCreated), "2026-03-04");
     EXPECT_EQ(page().substr(0, 12), "2026-03-04\r\n");
-    EXPECT_EQ(h.grid().row(), 3);
-    EXPECT_EQ(h.grid().col(), 1);
+    EXPECT_EQ(std::make_pair(h.grid().row(), h.grid().col()), std::make_pair(3, 1));
     EXPECT_EQ(h.c().Selected(), selected);
 
     h.c().DateCreated = u("31/12/2025");
@@ -293,10 +285,8 @@ TEST_F(OutputMinutesTest, AnUnwritablePageIsLoggedOnceAndThePreviousPageStays) {
     std::filesystem::create_directory(h.app.file("pvData.html"));
     EXPECT_FALSE(DalmureTestAccess::GenerateHTML(h.c(), false));
     EXPECT_TRUE(std::filesystem::is_directory(h.app.file("pvData.html")));
-    const auto table = h.app.logEntries("errDalmure_GenerateHTML");
-    ASSERT_EQ(table.size(), 1u);
-    EXPECT_EQ(table[0].number, "75");
-    EXPECT_EQ(h.app.logCount(), 1u);
+    ASSERT_EQ(h.app.logCount(), 1u);
+    EXPECT_EQ(h.app.logEntries("errDalmure_GenerateHTML").at(0).number, "75");
     // The control still works afterwards, and a page that cannot be replaced stays as it was.
     std::filesystem::remove(h.app.file("pvData.html"));
     EXPECT_TRUE(DalmureTestAccess::GenerateHTML(h.c(), false));
@@ -334,11 +324,9 @@ TEST_F(OutputMinutesTest, InstalledTemplatesMakeAPageHeadlessChromiumRenders) {
                                 h.app.file("pvData.html") + "' > '" + out + "' 2>/dev/null";
         ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
         const std::string dom = profile.readBytes("dom.html");
-        EXPECT_NE(dom.find("<b>Ouverture</b>"), std::string::npos) << dom;
-        EXPECT_NE(dom.find("T\xC3\xA9moin 1"), std::string::npos) << dom;
-        EXPECT_NE(dom.find("Note<br>"), std::string::npos) << dom;
-        EXPECT_NE(dom.find("RG 24/0815"), std::string::npos) << dom;
-        EXPECT_NE(dom.find("2026-03-04"), std::string::npos) << dom;
+        for (const char* part :
+             {"<b>Ouverture</b>", "T\xC3\xA9moin 1", "Note<br>", "RG 24/0815", "2026-03-04"})
+            EXPECT_NE(dom.find(part), std::string::npos) << part << " in " << dom;
         EXPECT_EQ(dom.find("CW."), std::string::npos) << dom;
     }
 }

@@ -37,74 +37,55 @@ class Startup : public ControlTest {
     }
 };
 
-TEST_F(Startup, LanguageSearchCasesAndFieldShapes) {
+// The language searched over [LNG], the entry style and the font size, read from the INI file
+// (its name, sections and keys without regard to case), with nothing logged.
+TEST_F(Startup, IniSettings) {
+    const std::string lng = "[Config]\nLangue=English\n[LNG]\n";
     struct Case {
-        std::string ini;
-        std::string column;
+        std::string ini, column;
+        bool styleOne = true;
+        double size = 8;
     } cases[] = {
-        // The comparison is exact: case matters.
+        // The language comparison is exact: case matters.
         {"[Config]\nLangue=english\n[LNG]\nLNG1=Français|Francais\nLNG2=English|Anglais\n",
          "Francais"},
-        {"[Config]\nLangue=English\n[LNG]\nLNG1=English|Anglais|\n", "Anglais"},
-        {"[Config]\nLangue=English\n[LNG]\nLNG1=English|Anglais|Extra\n", "Anglais"},
-        {"[Config]\nLangue=English\n[LNG]\nLNG1=English\n", "Francais"},
-        // An entry after a gap is never read.
-        {"[Config]\nLangue=English\n[LNG]\nLNG1=Français|Francais\nLNG3=English|Anglais\n",
-         "Francais"},
-        // The first matching entry wins.
-        {"[Config]\nLangue=English\n[LNG]\nLNG1=English|Espagnol\nLNG2=English|Anglais\n",
-         "Espagnol"},
-        // Default language name "Français" with its cedilla.
-        {"[LNG]\nLNG1=Français|Espagnol\n", "Espagnol"},
-        // Sections and keys without regard to case.
+        {lng + "LNG1=English|Anglais|\n", "Anglais"},
+        {lng + "LNG1=English|Anglais|Extra\n", "Anglais"},
+        {lng + "LNG1=English\n", "Francais"},
+        {lng + "LNG1=Français|Francais\nLNG3=English|Anglais\n", "Francais"}, // after a gap
+        {lng + "LNG1=English|Espagnol\nLNG2=English|Anglais\n", "Espagnol"},  // the first match
+        {"[LNG]\nLNG1=Français|Espagnol\n", "Espagnol"}, // the default name "Français"
         {"[CONFIG]\nlangue=English\n[lng]\nlng1=English|Anglais\n", "Anglais"},
+        // Any style but 1 shows the second style's button; blanks are trimmed by the reader.
+        {"[Config]\nPVStyle=2\n", "Francais", false},
+        {"[Config]\nPVStyle=01\n", "Francais", false},
+        {"[Config]\nPVStyle=\n", "Francais", false},
+        {"[Config]\nPVStyle=1 \n", "Francais"},
+        // The font size rounds half to even.
+        {"[Config]\nPVFontSize=9.6\n", "Francais", true, 10},
+        {"[Config]\nPVFontSize=10.5\n", "Francais", true, 10},
+        {"[Config]\nPVFontSize=11.5\n", "Francais", true, 12},
+        {"[Config]\nPVFontSize=12pt\n", "Francais", true, 12},
+        {"[Config]\nPVFontSize= 9\n", "Francais", true, 9},
     };
     for (const auto& tc : cases) {
+        SCOPED_TRACE(tc.ini);
         ControlHarness one;
-        one.app.writeIni(tc.ini);
+        one.app.writeIni(tc.ini, &tc - cases < 9 ? "ORClient.ini" : "ORCLIENT.INI");
         one.start();
-        EXPECT_EQ(s(one.c().privateState().strLangColumn), tc.column) << tc.ini;
-        EXPECT_EQ(one.app.logCount(), 0u) << tc.ini;
-    }
-}
-
-TEST_F(Startup, StyleOtherThanOneShowsTheSecondStyleButton) {
-    struct Case {
-        const char* ini;
-        bool styleOne;
-    } cases[] = {{"[Config]\nPVStyle=2\n", false},
-                 {"[Config]\nPVStyle=01\n", false},
-                 {"[Config]\nPVStyle=\n", false},
-                 {"[Config]\nPVStyle=1 \n", true}, // blanks are trimmed by the reader
-                 {"[Config]\nPVStyle=1\n", true}};
-    for (const auto& tc : cases) {
-        ControlHarness one;
-        // The file name is found without regard to case.
-        one.app.writeIni(tc.ini, tc.styleOne ? "ORClient.ini" : "ORCLIENT.INI");
-        one.start();
-        EXPECT_EQ(one.platform->buttonShown(ButtonId::EntryStyleTwo), tc.styleOne) << tc.ini;
-        EXPECT_EQ(one.platform->buttonShown(ButtonId::EntryStyleOne), !tc.styleOne) << tc.ini;
+        EXPECT_EQ(s(one.c().privateState().strLangColumn), tc.column);
+        EXPECT_EQ(one.app.logCount(), 0u);
+        EXPECT_EQ(one.platform->buttonShown(ButtonId::EntryStyleTwo), tc.styleOne);
+        EXPECT_EQ(one.platform->buttonShown(ButtonId::EntryStyleOne), !tc.styleOne);
         EXPECT_EQ(one.c().PVStyle, 0);
-    }
-}
-
-TEST_F(Startup, FontSizeRoundsHalfToEvenAndWidensTheTimeColumn) {
-    struct Case {
-        const char* value;
-        double size;
-    } cases[] = {{"9.6", 10}, {"10.5", 10}, {"11.5", 12}, {"12pt", 12}, {" 9", 9}};
-    for (const auto& tc : cases) {
-        ControlHarness one;
-        one.app.writeIni(std::string("[Config]\nPVFontSize=") + tc.value + "\n");
-        one.start();
-        EXPECT_EQ(one.platform->surface().fontSize(), tc.size) << tc.value;
-        EXPECT_EQ(one.grid().fontSize(), tc.size) << tc.value;
-        EXPECT_EQ(one.editor().fontSize(), tc.size) << tc.value;
-        // Ten characters of 10 x size twips, plus 100.
+        EXPECT_EQ(one.platform->surface().fontSize(), tc.size);
+        EXPECT_EQ(one.grid().fontSize(), tc.size);
+        EXPECT_EQ(one.editor().fontSize(), tc.size);
+        // Ten characters of 10 x size twips, plus 100, widen the time column.
         const auto col0 = static_cast<std::int32_t>(100 * tc.size + 100);
-        EXPECT_EQ(one.grid().colWidth(0), col0) << tc.value;
-        EXPECT_EQ(one.grid().colWidth(1), design::kGridWidth - col0 - 600) << tc.value;
-        EXPECT_EQ(one.editor().width(), design::kGridWidth - col0 - 660) << tc.value;
+        EXPECT_EQ(one.grid().colWidth(0), col0);
+        EXPECT_EQ(one.grid().colWidth(1), design::kGridWidth - col0 - 600);
+        EXPECT_EQ(one.editor().width(), design::kGridWidth - col0 - 660);
     }
 }
 

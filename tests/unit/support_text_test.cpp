@@ -71,12 +71,6 @@ TEST(SupportText, UcaseMapsEveryBmpLetterWhateverTheProcessLocale) {
     std::setlocale(LC_ALL, saved.c_str());
 }
 
-TEST(SupportText, DecimalWritesPlainDigits) {
-    EXPECT_EQ(decimal(0), u"0");
-    EXPECT_EQ(decimal(-2147217865), u"-2147217865");
-    EXPECT_EQ(decimal(LLONG_MIN), u"-9223372036854775808");
-}
-
 std::pair<std::int32_t, Str> caught(const std::function<void()>& f) {
     try {
         f();
