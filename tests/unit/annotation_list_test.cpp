@@ -93,6 +93,27 @@ TEST_F(AnnotationListTest, BlankFirstTimeIsWrittenOverAndLaterInsertionsScan) {
     EXPECT_EQ(rows(), (std::vector<std::string>{"10:15 e", "10:30 c", "10:45 d"}));
 }
 
+TEST_F(AnnotationListTest, RecountFindsEveryNeighbouringPairOutOfOrder) {
+    struct Case {
+        std::vector<const char*> times;
+        std::int32_t breaks;
+    } cases[] = {{{"1", "2", "3"}, 0}, {{"1", "1", "1"}, 0},      {{"3", "2", "1"}, 2},
+                 {{"2", "1", "3"}, 1}, {{"1", "3", "2", "4"}, 1}, {{"", "b", "a", ""}, 2}};
+    for (const Case& tc : cases) {
+        list.clear();
+        // Rows added in order, then their times written over as the case gives them.
+        for (std::size_t i = 0; i < tc.times.size(); ++i)
+            list.insert(u"~" + decimal(static_cast<long long>(i)), u"");
+        grid.setCol(0);
+        for (std::size_t i = 0; i < tc.times.size(); ++i) {
+            grid.setRow(static_cast<std::int32_t>(2 * i));
+            grid.setText(fromUtf8(tc.times[i]));
+        }
+        list.recountTimeOrder();
+        EXPECT_EQ(list.timeOrderBreaks(), tc.breaks) << tc.times.size() << " " << tc.times[0];
+    }
+}
+
 // Random adds (blank times among them) and removals: the kept count of breaks always equals a
 // fresh count, and the order is the one a plain vector gets from the same rules.
 TEST_F(AnnotationListTest, BookkeepingMatchesAFreshCountThroughRandomChanges) {

@@ -85,5 +85,42 @@ TEST_F(ControlList, EmptiedListIsInvalidWhateverTheSelectionHolds) {
     }
 }
 
+TEST_F(ControlList, BackColorRoundsHalfToEvenAndOverflowsBeyond32Bits) {
+    c().LetBackColor(2.5);
+    EXPECT_EQ(c().BackColor(), 2);
+    c().LetBackColor(-2147483648.0);
+    EXPECT_EQ(c().BackColor(), INT32_MIN);
+    try {
+        c().LetBackColor(2147483648.0);
+        ADD_FAILURE() << "no overflow";
+    } catch (const ControlError& e) {
+        EXPECT_EQ(e.number(), errors::kOverflow);
+    }
+    EXPECT_EQ(c().BackColor(), INT32_MIN);
+    EXPECT_EQ(h.grid().backColor(), 0xFFFFFF); // the grid keeps its own white
+    EXPECT_EQ(h.app.logCount(), 0u);
+}
+
+TEST_F(ControlList, AmbientBackColorRepaintsEveryButtonOnly) {
+    h.platform->surface().setBackColor(0x00AA00);
+    h.platform->userAmbient(u"Font");
+    EXPECT_EQ(h.button(ButtonId::View).buttonColor(), design::kButtonColor);
+    h.platform->userAmbient(u"BackColor");
+    for (ButtonId id : platform::kAllButtons)
+        EXPECT_EQ(h.button(id).buttonColor(), 0x00AA00);
+    EXPECT_EQ(c().BackColor(), 0); // the property is not touched
+}
+
+TEST_F(ControlList, EnterFocusGivesTheEditorTheFocusAndIgnoresFailures) {
+    h.platform->userFocus(); // hidden editor: no focus, nothing logged
+    EXPECT_FALSE(h.editor().hasFocus());
+    EXPECT_EQ(h.app.logCount(), 0u);
+    c().AnnoAdd(u"10:00", u"a");
+    h.platform->userBlur();
+    ASSERT_FALSE(h.editor().hasFocus());
+    h.platform->userFocus();
+    EXPECT_TRUE(h.editor().hasFocus());
+}
+
 } // namespace
 } // namespace dalmure::test

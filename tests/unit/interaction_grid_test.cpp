@@ -74,6 +74,39 @@ TEST_F(GridInteraction, ClickOnTheEmptyListDoesNothing) {
     EXPECT_FALSE(h.editor().visible());
 }
 
+TEST_F(GridInteraction, ClickLeavesAGridTheHostHidHidden) {
+    addThree();
+    bool hide = false;
+    c().AllowRefreshPV(hide);
+    ASSERT_TRUE(h.platform->userClick(0, 0));
+    EXPECT_EQ(c().Selected(), 0);
+    EXPECT_FALSE(h.grid().visible());
+    EXPECT_EQ(highlightedRows(), (std::vector<std::int32_t>{0, 1}));
+    c().AllowRefreshPV();
+    ASSERT_TRUE(h.platform->userClick(4, 1));
+    EXPECT_TRUE(h.grid().visible());
+}
+
+TEST_F(GridInteraction, DoubleClickAsksToPlayTheClickedAnnotation) {
+    addThree();
+    h.c().AnnoAdd(u("10:00:04"), Str()); // no description: nothing to play
+    h.events.names.clear();
+    std::int16_t selectedWhenRaised = -2;
+    h.events.onDblClick = [&] { selectedWhenRaised = c().Selected(); };
+
+    ASSERT_TRUE(h.platform->userDblClick(3, 0));
+    EXPECT_EQ(h.events.names, (std::vector<std::string>{"DblClick()"}));
+    EXPECT_EQ(selectedWhenRaised, 1);
+    EXPECT_TRUE(highlightedRows().empty());
+    EXPECT_TRUE(h.editor().visible()); // the editor is not closed
+
+    h.events.names.clear();
+    ASSERT_TRUE(h.platform->userDblClick(6, 1));
+    EXPECT_TRUE(h.events.names.empty());
+    EXPECT_EQ(c().Selected(), 3);
+    EXPECT_TRUE(highlightedRows().empty());
+}
+
 TEST_F(GridInteraction, UserScrollClosesAnEditableEditorOnly) {
     addThree();
     ASSERT_TRUE(h.platform->userClick(2, 0));
@@ -100,6 +133,13 @@ TEST_F(GridInteraction, UserScrollClosesAnEditableEditorOnly) {
     ASSERT_TRUE(h.platform->userScroll(0));
     EXPECT_TRUE(h.editor().visible());
     EXPECT_EQ(highlightedRows(), (std::vector<std::int32_t>{4, 5}));
+}
+
+// The move keys and the menu key on a list are driven with real keys in qt_widget_test.cpp.
+TEST_F(GridInteraction, MoveKeysOnTheEmptyListDoNothing) {
+    h.platform->userKeyDown(40);
+    EXPECT_EQ(c().Selected(), -1);
+    EXPECT_FALSE(h.editor().visible());
 }
 
 } // namespace
