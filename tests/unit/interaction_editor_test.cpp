@@ -61,9 +61,7 @@ TEST_F(EditorTest, FocusLossCommitsOnlyAChangedTextOfASelectedAnnotation) {
     // The commit moved to column 1 before it worked out the data row; the row stays.
     EXPECT_EQ(h.grid().col(), 1);
     EXPECT_EQ(h.grid().row(), 0);
-    const auto lines = h.app.logEntries("errDalmure_Text1_LostFocus");
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].number, "6");
+    EXPECT_EQ(test::logged(h.app), "errDalmure_Text1_LostFocus 6 Overflow\n");
 
     // The commit leaves the grid's current cell where it was.
     ASSERT_TRUE(h.platform->userClick(2, 0));
