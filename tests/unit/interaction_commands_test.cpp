@@ -1,6 +1,6 @@
-// The command buttons: the delete request answered from inside the event, rename (its focus,
-// what it leaves alone, its 16-bit overflow). The rename prompt's texts and the host's cancel are
-// played by the rename scenario, the entry-style pair by the style2-enter scenario.
+// The command buttons: rename (its focus, what it leaves alone, its 16-bit overflow) and the keys
+// after a button. The delete request, the rename prompt's texts and the host's cancel are played
+// by the annodelete and rename scenarios, the entry-style pair by the style2-enter scenario.
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -25,24 +25,6 @@ class Commands : public test::ControlTest {
     bool press(ButtonId id) { return h.platform->userButton(id); }
     test::RecordingHappenings recorder;
 };
-
-TEST_F(Commands, DeleteRequestIndexIsTheSelectionItself) {
-    // The host deletes from inside the request: the annotation asked for goes.
-    ASSERT_TRUE(h.platform->userClick(2, 1));
-    h.events.onDeleteRequest = [&](std::int16_t& index) {
-        std::int32_t wide = index;
-        c().AnnoDelete(wide);
-    };
-    ASSERT_TRUE(press(ButtonId::Delete));
-    EXPECT_EQ(events(), (std::vector<std::string>{"AnnoDeleteRequest(1)"}));
-    EXPECT_EQ(h.times(), (std::vector<std::string>{"09:00:00", "09:20:00"}));
-
-    // What the host stores in the index becomes the selection.
-    h.events.onDeleteRequest = [](std::int16_t& index) { index = 0; };
-    ASSERT_TRUE(h.platform->userClick(2, 0));
-    ASSERT_TRUE(press(ButtonId::Delete));
-    EXPECT_EQ(c().Selected(), 0);
-}
 
 TEST_F(Commands, RenameCommitsTheNotesFirstAndLeavesSelectionAndEditorAlone) {
     ASSERT_TRUE(h.platform->userClick(2, 0));

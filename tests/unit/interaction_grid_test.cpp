@@ -1,5 +1,5 @@
-// Selecting annotations on the grid, the double click, scrolling, and the move keys on an empty
-// list.
+// Selecting annotations on the grid, the double click and the move keys on an empty list. The
+// user's scroll closing the notes is played by the editing scenario and the conformance tests.
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -105,34 +105,6 @@ TEST_F(GridInteraction, DoubleClickAsksToPlayTheClickedAnnotation) {
     EXPECT_TRUE(h.events.names.empty());
     EXPECT_EQ(c().Selected(), 3);
     EXPECT_TRUE(highlightedRows().empty());
-}
-
-TEST_F(GridInteraction, UserScrollClosesAnEditableEditorOnly) {
-    addThree();
-    ASSERT_TRUE(h.platform->userClick(2, 0));
-    ASSERT_TRUE(h.editor().visible());
-
-    // Typing resizes the row and scrolls the annotation to the top from code: the editor stays.
-    ASSERT_EQ(h.platform->userType(u("abc")), 3);
-    EXPECT_TRUE(h.editor().visible());
-    EXPECT_EQ(highlightedRows(), (std::vector<std::int32_t>{2, 3}));
-
-    ASSERT_TRUE(h.platform->userScroll(0));
-    EXPECT_FALSE(h.editor().visible());
-    EXPECT_TRUE(highlightedRows().empty());
-    // The hidden editor gives the focus to the grid; its focus loss commits the notes.
-    EXPECT_EQ(s(h.editor().text()), "abc");
-    EXPECT_FALSE(h.editor().hasFocus());
-    EXPECT_EQ(h.cell(3, 1), "abc");
-
-    // Read-only editing: the user's scroll leaves the editor and the highlight alone.
-    bool on = true;
-    c().NoModif(on);
-    ASSERT_TRUE(h.platform->userClick(4, 0));
-    ASSERT_TRUE(h.editor().visible());
-    ASSERT_TRUE(h.platform->userScroll(0));
-    EXPECT_TRUE(h.editor().visible());
-    EXPECT_EQ(highlightedRows(), (std::vector<std::int32_t>{4, 5}));
 }
 
 // The move keys and the menu key on a list are driven with real keys in qt_widget_test.cpp.
