@@ -1,6 +1,6 @@
-// The command buttons: rename (its focus, what it leaves alone, its 16-bit overflow) and the keys
-// after a button. The delete request, the rename prompt's texts and the host's cancel are played
-// by the annodelete and rename scenarios, the entry-style pair by the style2-enter scenario.
+// The rename button: its focus, what it leaves alone, its 16-bit overflow. The delete request, the
+// rename prompt's texts, the host's cancel and the notes taking the keys again after a button are
+// played by the annodelete, rename and view-print scenarios, the entry-style pair by style2-enter.
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -49,35 +49,6 @@ TEST_F(Commands, RenameCommitsTheNotesFirstAndLeavesSelectionAndEditorAlone) {
     h.platform->queueAnswer(u("final"));
     ASSERT_TRUE(press(ButtonId::Rename));
     EXPECT_EQ(s(c().AnnoDesc(1)), "final");
-}
-
-// Whatever a command's prompt answered, the keys typed after a button go on into the notes of
-// the selected annotation; the notes typed before were committed ahead of the command's events.
-TEST_F(Commands, AfterAButtonTheKeysGoOnIntoTheNotes) {
-    h.events.onDeleteRequest = [](std::int16_t&) {}; // the host keeps the annotation
-    const std::pair<ButtonId, std::vector<std::string>> cases[] = {
-        {ButtonId::Rename, {"AnnoModified(1)"}}, // its prompt cancelled
-        {ButtonId::Delete, {"AnnoModified(1)", "AnnoDeleteRequest(1)"}},
-        {ButtonId::View, {"AnnoModified(1)"}},
-        {ButtonId::Print, {"AnnoModified(1)"}},
-    };
-    ASSERT_TRUE(h.platform->userClick(2, 0));
-    std::string typed;
-    for (const auto& [id, expected] : cases) {
-        SCOPED_TRACE(expected.size());
-        events().clear();
-        EXPECT_EQ(h.platform->userType(u(" x")), 2);
-        typed += " x";
-        if (id == ButtonId::Rename)
-            h.platform->queueCancel();
-        ASSERT_TRUE(press(id));
-        EXPECT_EQ(events(), expected);
-        EXPECT_TRUE(h.editor().visible());
-        EXPECT_TRUE(h.editor().hasFocus());
-    }
-    EXPECT_EQ(h.platform->userType(u(" end")), 4);
-    h.platform->userBlur();
-    EXPECT_EQ(s(c().AnnoData(1)), typed + " end");
 }
 
 TEST_F(Commands, RenameWithoutSelectionAsksNothingAndPast16BitRowsIsLogged) {
