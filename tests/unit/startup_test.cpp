@@ -9,14 +9,12 @@ namespace {
 
 using Access = DalmureTestAccess;
 using platform::ButtonId;
-using platform::MenuItemId;
 
 class Startup : public ControlTest {
   protected:
     DalmurePrivate& c() { return h.c(); }
     bool shown(ButtonId id) { return h.platform->buttonShown(id); }
     std::string toolTip(ButtonId id) { return s(h.button(id).toolTipText()); }
-    std::string caption(MenuItemId id) { return s(h.platform->menu().caption(id)); }
     double fontSize() { return h.platform->surface().fontSize(); }
 
     // After a start-up stopped by an error: the form laid out with the built-in language and
