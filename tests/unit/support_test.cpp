@@ -236,6 +236,7 @@ TEST(SupportNumeric, RoundsHalvesToEvenAndOverflowsOutsideTheRange) {
     EXPECT_EQ(toLong(2147483646.5), 2147483646);
     EXPECT_EQ(addInteger(32766, 1), 32767);
     EXPECT_EQ(mulInteger(-128, 256), -32768);
+    EXPECT_EQ(decimal(LLONG_MIN), u"-9223372036854775808"); // no positive counterpart
     const std::function<void()> overflows[] = {
         [] { toInteger(32767.5); },      [] { toInteger(-32769.0); },
         [] { toInteger(std::nan("")); }, [] { toInteger(32768LL); },
