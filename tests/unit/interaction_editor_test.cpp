@@ -1,5 +1,8 @@
 // The in-place editor: read-only editing, the focus-loss commit (incl. its 16-bit overflow),
-// Enter in each entry style and the add prompt's trimming, cleaning and cut.
+// Enter in each entry style, the add prompt's trimming, cleaning and cut, and the rename button
+// (its focus, what it leaves alone, its 16-bit overflow). The delete request, the rename prompt's
+// texts, the host's cancel and the notes taking the keys again after a button are played by the
+// annodelete, rename and view-print scenarios, the entry-style pair by style2-enter.
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +10,7 @@
 namespace dalmure {
 namespace {
 
+using platform::ButtonId;
 using test::s;
 using test::u;
 
@@ -61,9 +65,7 @@ TEST_F(EditorTest, FocusLossCommitsOnlyAChangedTextOfASelectedAnnotation) {
     // The commit moved to column 1 before it worked out the data row; the row stays.
     EXPECT_EQ(h.grid().col(), 1);
     EXPECT_EQ(h.grid().row(), 0);
-    const auto lines = h.app.logEntries("errDalmure_Text1_LostFocus");
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].number, "6");
+    EXPECT_EQ(test::logged(h.app), "errDalmure_Text1_LostFocus 6 Overflow\n");
 
     // The commit leaves the grid's current cell where it was.
     ASSERT_TRUE(h.platform->userClick(2, 0));
@@ -157,6 +159,43 @@ TEST_F(EditorTest, ReadOnlyModesDiscardEveryKeyButTheStyleTwoEnter) {
     EXPECT_FALSE(h.editor().readOnly());
     EXPECT_EQ(h.platform->userType(u("ok")), 2);
     EXPECT_EQ(s(h.editor().text()), "ok");
+}
+
+// --- Rename -----------------------------------------------------------------------------------
+
+TEST_F(EditorTest, RenameCommitsTheNotesFirstAndLeavesSelectionAndEditorAlone) {
+    ASSERT_TRUE(h.platform->userClick(2, 0));
+    h.platform->userType(u("typed"));
+    events().clear();
+    h.platform->queueAnswer(u("witness"));
+    ASSERT_TRUE(h.platform->userButton(ButtonId::Rename));
+    // The button took the focus first, committing the typed notes.
+    EXPECT_EQ(events(), (std::vector<std::string>{"AnnoModified(1)", "prompt(witness)",
+                                                  "AnnoModifiedDesc(1,witness,witness)"}));
+    EXPECT_EQ(c().Selected(), 1);
+    EXPECT_EQ(h.grid().row(), 2);
+    EXPECT_EQ(h.grid().col(), 1);
+    EXPECT_EQ(h.grid().cellBackColorAt(3, 1), h.grid().backColorFixed());
+    EXPECT_EQ(s(c().AnnoData(1)), "typed");
+
+    // The host's NewDesc alone changes nothing (the scenario's host cancels as it sets it).
+    h.events.onModifiedDesc = [](std::int16_t&, Str& oldDesc, Str& newDesc, bool&) {
+        oldDesc = u("ignored");
+        newDesc = u("ignored");
+    };
+    h.platform->queueAnswer(u("final"));
+    ASSERT_TRUE(h.platform->userButton(ButtonId::Rename));
+    EXPECT_EQ(s(c().AnnoDesc(1)), "final");
+}
+
+TEST_F(EditorTest, RenameWithoutSelectionAsksNothingAndPast16BitRowsIsLogged) {
+    DalmureTestAccess::setSelected(c(), -1);
+    ASSERT_TRUE(h.platform->userButton(ButtonId::Rename));
+    DalmureTestAccess::setSelected(c(), 16384);
+    ASSERT_TRUE(h.platform->userButton(ButtonId::Rename));
+    EXPECT_TRUE(dialogs.prompts.empty());
+    EXPECT_TRUE(events().empty());
+    EXPECT_EQ(logged(h.app), "errDalmure_CWButton4_Click 6 Overflow\n");
 }
 
 } // namespace

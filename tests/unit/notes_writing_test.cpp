@@ -1,7 +1,8 @@
-// The notes editor's writing tools through the control, as the clerk types: abbreviations of the
-// glossary expanded when a word ends, the description prompts expanded, the glossary file kept
-// inside the application folder, and misspelled words marked. The host's glossary entries, the
-// file's bad lines and the apostrophe are played by the notes-writing scenario; reading the file
+// The notes editor's writing tools through the control, as the clerk types:
+// abbreviations of the glossary expanded when a word ends, the description
+// prompts expanded, the glossary file kept inside the application folder, and
+// misspelled words marked. The host's glossary entries, the file's bad lines
+// and the apostrophe are played by the notes-writing scenario; reading the file
 // again and the dictionaries are the writing tools' own (tests/writing).
 #include "test_support.h"
 
@@ -16,8 +17,8 @@ const std::string kGlossary = "# the usual words of a hearing\n"
 
 class NotesWriting : public ControlTest {
   protected:
-    // The INI with a [Notes] section (empty: none), the glossary file, then the control with
-    // one annotation whose editor is open.
+    // The INI with a [Notes] section (empty: none), the glossary file, then the
+    // control with one annotation whose editor is open.
     DalmurePrivate& open(const std::string& notes, const std::string& glossary = kGlossary,
                          const std::string& config = "") {
         std::string ini = config.empty() ? "" : "[Config]\n" + config;
@@ -45,10 +46,12 @@ class NotesWriting : public ControlTest {
     std::vector<LogEntry> notesLog() { return h.app.logEntries("Dalmure_Notes"); }
 };
 
-// --- Expansion -------------------------------------------------------------------------------
-// The case kept, the keys that end a word and Ctrl+Z are the expansion's own rules
-// (tests/writing/expansion_test.cpp) and are typed with real keys in qt_notes_writing_test.cpp;
-// here the control's part: the caret it hands over, the host's events, the journal, the prompts.
+// --- Expansion
+// -------------------------------------------------------------------------------
+// The case kept, the keys that end a word and Ctrl+Z are the expansion's own
+// rules (tests/writing/expansion_test.cpp) and are typed with real keys in
+// qt_notes_writing_test.cpp; here the control's part: the caret it hands over,
+// the host's events, the journal, the prompts.
 
 TEST_F(NotesWriting, AWordEndedInsideAnotherWordIsLeftAlone) {
     open("Glossary=glossaire.txt\n");
@@ -77,7 +80,8 @@ TEST_F(NotesWriting, AnExpansionIsAnEditLikeTypingForTheHost) {
     EXPECT_GT(h.grid().rowHeight(1), before);
 }
 
-// A session that dies right after an expansion: the journal holds the expanded notes.
+// A session that dies right after an expansion: the journal holds the expanded
+// notes.
 std::string crashAfterExpansion(const std::string& appFolder) {
     headless::HeadlessPlatform& platform = startDoomedSession(appFolder).platform;
     platform.userClick(1, 1);
@@ -99,7 +103,8 @@ TEST_F(NotesWriting, TheJournalKeepsTheExpandedNotesOfASessionThatDied) {
 
 TEST_F(NotesWriting, DescriptionPromptsExpandTheirWords) {
     DalmurePrivate& c = open("Glossary=glossaire.txt\n");
-    // Entry style 2: Enter ends the notes (their last word expanded) and asks for the next one.
+    // Entry style 2: Enter ends the notes (their last word expanded) and asks for
+    // the next one.
     c.PVStyle = 2;
     h.platform->queueAnswer(u("Tem de la d\xC3\xA9"
                               "fense"));
@@ -116,7 +121,8 @@ TEST_F(NotesWriting, DescriptionPromptsExpandTheirWords) {
     EXPECT_EQ(s(c.AnnoDesc(0)), "PROC\xC3\x88S-VERBAL et t\xC3\xA9moin");
 }
 
-// --- The glossary file ----------------------------------------------------------------------
+// --- The glossary file
+// ----------------------------------------------------------------------
 
 TEST_F(NotesWriting, AGlossaryOutsideTheApplicationFolderIsNotRead) {
     TempAppFolder elsewhere;
@@ -148,7 +154,8 @@ TEST_F(NotesWriting, WithoutTheNotesKeysNothingIsExpandedMarkedOrLogged) {
     EXPECT_EQ(h.app.logCount(), 0u);
 }
 
-// --- Spelling --------------------------------------------------------------------------------
+// --- Spelling
+// --------------------------------------------------------------------------------
 
 struct SpellingCase {
     const char* name;
@@ -158,9 +165,20 @@ struct SpellingCase {
     std::vector<std::string> marked;
 };
 
-class Spelling : public NotesWriting, public ::testing::WithParamInterface<SpellingCase> {};
-
 constexpr const char* kEnglish = "Langue=English\n[LNG]\nLNG1=English|Anglais\n";
+constexpr const char* kOn = "SpellCheck=1\n";
+constexpr const char* kBoth = "SpellCheck=1\nGlossary=glossaire.txt\n";
+
+const SpellingCase kSpelling[] = {
+    {"french_unknown", kOn, "", "Le t\xC3\xA9moin parlle du witness. ", {"parlle", "witness"}},
+    {"english", kOn, kEnglish, "The witness speaks; le t\xC3\xA9moin. ", {"le", "t\xC3\xA9moin"}},
+    {"both", "SpellCheck=2\n", "", "Le t\xC3\xA9moin, the witness, xqzvt. ", {"xqzvt"}},
+    {"glossary_words", kBoth, "", "Le proc\xC3\xA8s-verbal de Xylophonaire. ", {"Xylophonaire"}},
+    {"off", "SpellCheck=0\n", "", "parlle xqzvt ", {}},
+    {"word_being_typed", kOn, "", "Le t\xC3\xA9moin parll", {}},
+};
+
+class Spelling : public NotesWriting, public ::testing::WithParamInterface<SpellingCase> {};
 
 TEST_P(Spelling, MarksTheWordsNoDictionaryOfTheLanguagesKnows) {
     const SpellingCase& tc = GetParam();
@@ -170,33 +188,12 @@ TEST_P(Spelling, MarksTheWordsNoDictionaryOfTheLanguagesKnows) {
     EXPECT_EQ(notesLog().size(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Languages, Spelling,
-    ::testing::Values(
-        SpellingCase{"french_unknown",
-                     "SpellCheck=1\n",
-                     "",
-                     "Le t\xC3\xA9moin parlle du witness. ",
-                     {"parlle", "witness"}},
-        SpellingCase{"english",
-                     "SpellCheck=1\n",
-                     kEnglish,
-                     "The witness speaks; le t\xC3\xA9moin. ",
-                     {"le", "t\xC3\xA9moin"}},
-        SpellingCase{
-            "both", "SpellCheck=2\n", "", "Le t\xC3\xA9moin, the witness, xqzvt. ", {"xqzvt"}},
-        SpellingCase{"glossary_words",
-                     "SpellCheck=1\nGlossary=glossaire.txt\n",
-                     "",
-                     "Le proc\xC3\xA8s-verbal de Xylophonaire. ",
-                     {"Xylophonaire"}},
-        SpellingCase{"off", "SpellCheck=0\n", "", "parlle xqzvt ", {}},
-        SpellingCase{"word_being_typed", "SpellCheck=1\n", "", "Le t\xC3\xA9moin parll", {}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Languages, Spelling, ::testing::ValuesIn(kSpelling),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The host names a party while the clerk types: the word is known at once.
 TEST_F(NotesWriting, TheHostsWordsAreSpelledRightAtOnce) {
-    DalmurePrivate& c = open("SpellCheck=1\nGlossary=glossaire.txt\n");
+    DalmurePrivate& c = open(kBoth);
     h.platform->userType(u("Me Xylophonaire et Zorglubienne. "));
     EXPECT_EQ(marked(), (std::vector<std::string>{"Xylophonaire", "Zorglubienne"}));
     EXPECT_TRUE(c.GlossaryAdd(u("xy"), u("Me Xylophonaire")));

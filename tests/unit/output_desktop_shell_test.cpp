@@ -4,22 +4,14 @@
 #include "platform/desktop/gio_shell.h"
 #include "test_support.h"
 
-#include <gtest/gtest.h>
-
+#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
-#include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
-#include <vector>
 
 namespace dalmure::test {
 namespace {
@@ -38,16 +30,8 @@ void writeRecorder(const std::string& path, const std::string& record,
     script += "{ echo \"$#\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done;"
               " readlink /proc/$$/fd/0; pwd; } > '" +
               record + ".tmp' && mv '" + record + ".tmp' '" + record + "'\n";
-    FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fputs(script.c_str(), f);
-    std::fclose(f);
+    writeFile(path, script);
     ::chmod(path.c_str(), 0755);
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // The record's lines once it appears (empty after 10 s).
@@ -73,9 +57,8 @@ TEST(OutputDesktopShellTest, ProgramsStartDetachedWithTheirArgumentsAndNoZombie)
     // are no command line to split.
     const std::vector<std::string> arguments{dir.file("a b/pvData.html"), "x\" --new-window \"y",
                                              "\\\"", "", "--help"};
-    std::vector<Str> given;
-    for (const std::string& a : arguments)
-        given.push_back(u(a));
+    std::vector<Str> given(arguments.size());
+    std::transform(arguments.begin(), arguments.end(), given.begin(), u);
     DesktopShell shell;
     const int result =
         shell.shellExecute(u("open"), u(script), given, u(dir.file("with blank")), 1);
@@ -126,11 +109,9 @@ class DesktopShellPlatform : public platform::Platform {
 std::string viewThroughTheDesktop(bool associate, const std::string& folder) {
     TempAppFolder root;
     const std::string data = root.file("data"), config = root.file("config");
-    fs::create_directories(data + "/applications");
-    fs::create_directories(config);
-    fs::create_directories(root.file("sys"));
-    fs::create_directories(root.file("bin"));
-    fs::create_directories(root.file(folder));
+    for (const std::string& dir :
+         {data + "/applications", config, root.file("sys"), root.file("bin"), root.file(folder)})
+        fs::create_directories(dir);
     const std::string record = root.file("record");
     const std::string browser =
         root.file(associate ? "bin/recording-browser" : "bin/x-www-browser");

@@ -9,6 +9,14 @@
 namespace dalmure {
 namespace test {
 
+// The log as "<label> <number> <description>" lines: a whole log checked in one comparison.
+inline std::string logged(const TempAppFolder& app) {
+    std::string out;
+    for (const LogEntry& e : app.logEntries())
+        out += e.label + " " + e.number + " " + e.description + "\n";
+    return out;
+}
+
 // GoogleTest fixture over a harness: `h` is ready, the control not yet started.
 class ControlTest : public ::testing::Test {
   protected:

@@ -1,15 +1,19 @@
-// The message catalogue on the two real Access fixtures, damaged copies of them and files that
-// are no database at all, and the reader's cache shared by the process.
+// What the control reads from its folder: the message catalogue on the two real Access fixtures,
+// damaged copies of them, files that are no database at all and the reader's cache shared by the
+// process; the client INI reader against the private-profile reader's rules, and its reading once
+// per change of the file.
 #include "platform/ids.h"
 #include "platform/mdb/mdb_catalogue.h"
 #include "settings/catalogue.h"
 #include "support/errors.h"
+#include "support/ini_reader.h"
 #include "support/log.h"
 #include "support_rig.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -272,6 +276,243 @@ TEST(MdbCatalogueCache, LaterReadersShareTheTablesUntilTheFileIsReplaced) {
     EXPECT_THROW(second.open(file), ControlError);
     EXPECT_EQ(second.readCount() + third.readCount(), 2);
     fs::remove_all(dir);
+}
+
+// --- The INI reader ----------------------------------------------------------------------------
+
+using namespace std::string_literals;
+
+class SupportIni : public test::SupportTest {
+  protected:
+    // Writes the bytes as the file `name` and returns the path the control would form.
+    Str write(const std::string& bytes, const std::string& name = "ORClient.ini") {
+        std::ofstream(app_ / name, std::ios::binary | std::ios::trunc) << bytes;
+        return fromUtf8((app_ / "ORClient.INI").string());
+    }
+    Str read(const Str& file, const Str& section, const Str& key, const Str& def = u"DEF") {
+        return ReadIni(section, key, def, file);
+    }
+
+    // One rule of the reader: a file's bytes, what comes back, and what is asked of the file
+    // where that is not the key A of the section Config with the default "DEF".
+    struct Rule {
+        const char* rule;
+        std::string file;
+        Str expected;
+        Str section = u"Config", key = u"A", def = u"DEF";
+    };
+    void expectRules(std::initializer_list<Rule> rules) {
+        for (const Rule& r : rules) {
+            SCOPED_TRACE(r.rule);
+            EXPECT_EQ(read(write(r.file), r.section, r.key, r.def), r.expected);
+        }
+    }
+};
+
+// The text in UTF-16 with its byte-order mark, little- or big-endian.
+std::string utf16(const Str& text, bool big = false) {
+    std::string bytes = big ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t c : text) {
+        const char lo = static_cast<char>(c & 0xFF), hi = static_cast<char>(c >> 8);
+        bytes += big ? std::string{hi, lo} : std::string{lo, hi};
+    }
+    return bytes;
+}
+
+TEST_F(SupportIni, ReadsAsWindowsReads) {
+    const Str file = write("Langue=Orphan\r\n" // before any section: never read
+                           "[Config]\r\n"
+                           "Langue\r\n" // the first key wins: no value, the default
+                           "Langue=English\r\n"
+                           ";Commented=1\r\n"
+                           "#PVStyle=3\r\n"
+                           "PVFontSize=9\r\n"
+                           "PVFontSize=11\r\n"
+                           "  PADX \t=   12  \r\n"
+                           "Empty=\r\n"
+                           "A=\"quoted\"\r\nB='single'\r\nC=\"mixed'\r\nD=\"\r\nE=\"\"\r\n"
+                           "F=\"a\"b\"\r\nG=  \" inner \"  \r\nH=x\"y\"\r\n"
+                           "Cl\xE9=\x80 \x96 Fran\xE7"
+                           "ais\r\n"
+                           "Za?=question\r\n"
+                           "Nul=Eng\0lish\r\nPV\0Style=2\r\n"
+                           "[CONFIG]\r\nSecond=1\r\n"
+                           "[ PV ]\r\nPADX=7\r\n"
+                           "[LNG] trailing text\r\nLNG1=x\r\n[broken\r\nLNG2=y\r\n"s,
+                           "orclient.ini");
+    const struct {
+        Str section, key, def, expected;
+    } rows[] = {
+        {u"Config", u"Langue", u"Français", u"Français"},
+        {u"CONFIG", u"pvfontsize", u"", u"9"}, // names without case, the first duplicate
+        {u"Config", u";Commented", u"", u"1"}, // ";" starts no comment
+        {u"Config", u"PVStyle", u"DEF", u"DEF"},
+        {u" Config ", u"  PADX  ", u"", u"12"}, // names and values trimmed
+        {u"Config", u"Empty", u"1", u""},
+        {u"Config", u"A", u"", u"quoted"},
+        {u"Config", u"B", u"", u"single"},
+        {u"Config", u"C", u"", u"\"mixed'"},
+        {u"Config", u"D", u"", u"\""},
+        {u"Config", u"E", u"x", u""},
+        {u"Config", u"F", u"", u"a\"b"},
+        {u"Config", u"G", u"", u" inner "},
+        {u"Config", u"H", u"", u"x\"y\""},
+        {u"Config", u"CLÉ", u"", u"€ – Français"}, // Windows-1252, accented names without case
+        {u"Config", u"Zaż", u"", u"question"},     // "ż" reaches the reader as "?"
+        {u"Config", u"Nul", u"", u"Eng"},          // NUL ends values and names
+        {u"Config", u"PV", u"", u"2"},
+        {u"Config", u"Second", u"DEF", u"DEF"}, // a repeated section is not read
+        {u"Config", u"", u"DEF", u"DEF"},       // no key with an empty name here
+        {u"Config", u"Nope", u"x  ", u"x"},     // the default's trailing blanks dropped
+        {u"PV", u"PADX", u"DEF", u"7"},         // "[ PV ]" is the section "PV"
+        {u" PV ", u"PADX", u"DEF", u"7"},
+        {u"LNG", u"LNG1", u"", u"x"},
+        {u"LNG", u"LNG2", u"", u"y"}, // "[broken" is a key line, not a header
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(toUtf8(row.section + u"/" + row.key));
+        EXPECT_EQ(read(file, row.section, row.key, row.def), row.expected);
+    }
+    // The file's name without case; a missing file or folder gives the default.
+    EXPECT_EQ(read(fromUtf8((app_ / "ORClient.ini").string()), u"config", u"pvfontsize"), u"9");
+    EXPECT_EQ(read(fromUtf8((app_ / "nofolder" / "ORClient.ini").string()), u"Config", u"Langue"),
+              u"DEF");
+}
+
+// The points where a simpler reader goes wrong, a family at a time.
+TEST_F(SupportIni, EdgesWhereASimplerReaderGoesWrong) {
+    const std::string y2046(2046, 'y'), y2047(2047, 'y'), y2048(2048, 'y'), mega(1 << 20, 'z');
+    expectRules({
+        // Section names: the blanks inside the brackets and what follows them.
+        {"blanks inside the brackets", "[ Config ]\nA=1\n", u"1"},
+        {"tabs inside the brackets", "[\tConfig \t]\nA=1\n", u"1", u" CONFIG"},
+        {"blanks inside the brackets are no name", "[  ]\nA=2\n", u"2", u""},
+        {"a NUL ends the name after the trim", "[ab \0]\nA=3\n"s, u"DEF", u"ab"},
+        {"text after the last bracket", "[Con]fig] x\nA=4\n", u"4", u"Con]fig"},
+        // Line ends: CR LF, and a CR alone.
+        {"CR alone ends a line", "[Config]\rA=1\rB=2\r", u"2", u"Config", u"B"},
+        {"CR inside a value ends it", "[Config]\nA=x\ry\n", u"x"},
+        {"what follows the CR is a key", "[Config]\nA=x\ry\n", u"DEF", u"Config", u"y"},
+        {"runs of line ends", "\r\r\n\n[Config]\r\n\r\rA=5\n\r", u"5"},
+        // Key names that are empty or blank count only in their section.
+        {"an empty key name", "[Config]\nA=1\n=empty\n= second\n", u"empty", u"Config", u"", u"D"},
+        {"a key name of blanks", "[Config]\n  =  spaced \n", u"spaced", u"Config", u"  ", u"D"},
+        {"no key with an empty name", "[Config]\nA=1\n", u"DEF", u"Config", u""},
+        {"an empty name in another section", "[X]\n=x\n[Config]\nA=1\n", u"D", u"Config", u"",
+         u"D"},
+        {"before the first section", "=x\n[Config]\n", u"D", u"Config", u"", u"D"},
+        // Defaults: the trailing spaces dropped, the quotes taken off.
+        {"a default of spaces only", "[Config]\n", u" ", u"Config", u"A", u"   "},
+        {"a default of one space", "", u" ", u"Config", u"A", u" "},
+        {"a default with inner blanks", "", u"  a b", u"Config", u"A", u"  a b  "},
+        {"only spaces are dropped", "", u"a\t", u"Config", u"A", u"a\t "},
+        {"a quoted default", "", u"q ", u"Config", u"A", u"\"q \""},
+        // Values of 2047 characters and more: the cut comes before the quotes are taken off.
+        {"2046 between quotes", "[PV]\nA=\"" + y2046 + "\"\n", Str(2046, u'y'), u"PV", u"A", u""},
+        {"2047 between quotes", "[PV]\nA=\"" + y2047 + "\"\n", Str(2046, u'y'), u"PV", u"A", u""},
+        {"2048 between quotes", "[PV]\nA='" + y2048 + "'\n", Str(2047, u'y'), u"PV", u"A", u""},
+        {"2047 unquoted", "[PV]\nA=" + y2047 + "\n", Str(2047, u'y'), u"PV", u"A", u""},
+        {"a quoted default of 2047", "", Str(2046, u'd'), u"PV", u"A",
+         u"'" + Str(2047, u'd') + u"'"},
+        {"a default of 3000", "[PV]\n", Str(2047, u'd'), u"PV", u"A", Str(3000, u'd')},
+        {"a megabyte value", "[PV]\nA=" + mega + "\nB=3\n", Str(2047, u'z'), u"PV", u"A", u""},
+        {"the key after it", "[PV]\nA=" + mega + "\nB=3\n", u"3", u"PV", u"B", u""},
+        // UTF-16 needs its byte-order mark; a UTF-8 signature is read as text.
+        {"UTF-16 LE, CR LF", utf16(u"[Config]\r\nA=Español Ł\r\n"), u"Español L", u"Config", u"A",
+         u""},
+        {"UTF-16 LE, CR only", utf16(u"[ Config ]\rA=1\rB=2\r"), u"2", u"Config", u"B", u""},
+        {"UTF-16 BE", utf16(u"[Config]\r\nA=Ç€\r\n", true), u"Ç€", u"Config", u"A", u""},
+        {"UTF-16, an odd last byte", utf16(u"[Config]\nA=ab") + "\x01", u"ab", u"Config", u"A",
+         u""},
+        {"UTF-16, the mark only", "\xFF\xFE", u"DEF"},
+        {"UTF-16 without its mark", utf16(u"[Config]\nA=1\n").substr(2), u"DEF"},
+        {"UTF-8 signature spoils the first header", "\xEF\xBB\xBF[Config]\nA=1\n", u"DEF"},
+        {"UTF-8 signature on a line of its own", "\xEF\xBB\xBF\n[Config]\nA=1\n", u"1"},
+        // What 1252 cannot hold of a UTF-16 file comes back as Windows' best-fit letters.
+        {"Latin Extended-A", utf16(u"[Config]\nA=été Ā ā Đ đ ı Ő ŧ Ž œ\n"),
+         u"été A a Ð d i O t Ž œ", u"Config", u"A", u""},
+        {"Latin Extended-B", utf16(u"[Config]\nA=ƀǍǎǗǰ\n"), u"bAaUj", u"Config", u"A", u""},
+        {"no fit at all", utf16(u"[Config]\nA=Ĳŋ ж 中 😀\n"), u"?? ? ? ?", u"Config", u"A", u""},
+        {"fullwidth and symbols", utf16(u"[Config]\nA=ＡＺ０ ∞ – ™\n"), u"AZ0 8 – ™", u"Config",
+         u"A", u""},
+    });
+}
+
+// Windows strips a default's quotes only once the file was opened: a missing file or a folder
+// gives the default whole, quotes and all.
+TEST_F(SupportIni, QuotedDefaultsKeepTheirQuotesWhenTheFileCannotBeOpened) {
+    const Str missing = fromUtf8((app_ / "ORClient.INI").string());
+    const Str folder = fromUtf8(app_.string());
+    for (const Str& file : {missing, folder}) {
+        SCOPED_TRACE(toUtf8(file));
+        EXPECT_EQ(read(file, u"Config", u"A", u"'quoted'"), u"'quoted'");
+        EXPECT_EQ(read(file, u"Config", u"A", u"\"dq\"  "), u"\"dq\"");
+        EXPECT_EQ(read(file, u"Config", u"A", u"'" + Str(2100, u'd') + u"'"),
+                  u"'" + Str(2046, u'd'));
+    }
+    EXPECT_EQ(read(write("[Config]\n"), u"Config", u"A", u"'quoted'"), u"quoted");
+}
+
+TEST_F(SupportIni, ChangedFileIsReadAgain) {
+    using namespace std::chrono_literals;
+    const fs::path ini = app_ / "ORClient.ini";
+    const Str file = write("[PV]\nA=1\n");
+    const auto a = [&] { return read(file, u"PV", u"A"); };
+    const auto old = fs::file_time_type::clock::now() - 1h;
+
+    // Rewritten at once with the same size and, as a coarse clock would give it, the same time
+    // stamp: the young file is compared by content.
+    EXPECT_EQ(a(), u"1");
+    const auto stamp = fs::last_write_time(ini);
+    write("[PV]\nA=0\n");
+    fs::last_write_time(ini, stamp);
+    EXPECT_EQ(a(), u"0");
+    write("[PV]\nA=10\n"); // another size
+    EXPECT_EQ(a(), u"10");
+
+    // An old file, known by its identity: the same size with another time stamp...
+    write("[PV]\nA=11\n");
+    fs::last_write_time(ini, old);
+    EXPECT_EQ(a(), u"11");
+    EXPECT_EQ(a(), u"11");
+    write("[PV]\nA=12\n");
+    fs::last_write_time(ini, old + 1s);
+    EXPECT_EQ(a(), u"12");
+    // ...and a file of the same size and time stamp put in its place (another inode).
+    write("[PV]\nA=13\n", "new.ini");
+    fs::last_write_time(app_ / "new.ini", old + 1s);
+    fs::rename(app_ / "new.ini", ini);
+    EXPECT_EQ(a(), u"13");
+
+    // Removed, then back; a folder in its place.
+    fs::remove(ini);
+    EXPECT_EQ(a(), u"DEF");
+    write("[PV]\nA=4\n");
+    EXPECT_EQ(a(), u"4");
+    fs::remove(ini);
+    fs::create_directory(ini);
+    EXPECT_EQ(a(), u"DEF");
+
+    // More files than are kept at once, read in turn, each give their own values.
+    for (int round = 0; round < 2; ++round)
+        for (int i = 0; i < 12; ++i) {
+            const std::string name = "f" + std::to_string(i) + ".ini";
+            if (round == 0)
+                write("[A]\nB=" + std::to_string(i) + "\n", name);
+            EXPECT_EQ(ReadIni(u"A", u"B", u"", fromUtf8((app_ / name).string())), decimal(i));
+        }
+}
+
+TEST_F(SupportIni, SurvivesRandomBytes) {
+    std::mt19937 rng(20260304);
+    for (int round = 0; round < 6; ++round) {
+        std::string bytes(round == 0 ? (1 << 20) : 4096 + round * 517, '\0');
+        for (auto& b : bytes)
+            b = static_cast<char>(rng());
+        EXPECT_LE(
+            read(write(round % 2 ? "[Config]\n" + bytes : bytes), u"Config", u"Langue").size(),
+            2047u);
+    }
 }
 
 } // namespace

@@ -1,0 +1,316 @@
+// The support layer's own parts: text conversions and upper-casing, integer arithmetic, banker's
+// rounding, Val's leading number and the file errors; the monthly log (line format to the byte,
+// month folders, GetLogPath and containment).
+#include "platform/ids.h"
+#include "support/errors.h"
+#include "support/files.h"
+#include "support/log.h"
+#include "support/numeric.h"
+#include "support/text.h"
+#include "support_rig.h"
+
+#include <cerrno>
+#include <climits>
+#include <clocale>
+#include <cmath>
+#include <functional>
+#include <regex>
+#include <set>
+#include <sys/wait.h>
+
+namespace dalmure {
+namespace {
+
+namespace fs = std::filesystem;
+
+using test::slurp;
+
+class SupportLog : public test::SupportTest {
+  protected:
+    Str app() const { return fromUtf8(app_.string()); }
+    fs::path logFile(const char* month = "2026-03") const {
+        return app_ / "Log" / month / "Dalmure.Log";
+    }
+};
+
+TEST_F(SupportLog, WritesTheDocumentedLinesByteForByte) {
+    Log log(app(), clock_, pointerBack());
+    log.WriteLog(13, u"Description text", u"errDalmure_AnnoCount");
+    log.WriteLog(0, u"Fichier pvData.html absent.", u"errDalmure_CWButton2_Click");
+    log.WriteLog(-2147217865, u"Say \"hi\" : now", u"lbl");
+    log.WriteLog(3265, u"é € Ł", u"errDalmure_ChargeLangue");
+    EXPECT_EQ(slurp(logFile()),
+              "\"2026-03-04 14:05:09.37 : 13 : Description text : errDalmure_AnnoCount\"\r\n"
+              "\"2026-03-04 14:05:09.37 :  : Fichier pvData.html absent. : "
+              "errDalmure_CWButton2_Click\"\r\n"
+              "\"2026-03-04 14:05:09.37 : -2147217865 : Say \"hi\" : now : lbl\"\r\n"
+              "\"2026-03-04 14:05:09.37 : 3265 : \xE9 \x80 ? : errDalmure_ChargeLangue\"\r\n");
+    EXPECT_EQ(log.formatLine(-2147483647 - 1, u"d", u"l"),
+              u"\"2026-03-04 14:05:09.37 : -2147483648 : d : l\"");
+}
+
+TEST_F(SupportLog, ALineBreakInsideAFieldIsABlankSoNoLineCanBeForged) {
+    Log log(app(), clock_, pointerBack());
+    const Str forged = u"\"2026-03-04 14:05:09.37 : 0 : forged : errDalmure_AnnoAdd\"";
+    const struct {
+        Str description, label;
+        std::string written;
+    } cases[] = {
+        {u"cr\rlf\ncrlf\r\nlfcr\n\r", u"l", "cr lf crlf  lfcr   : l"},
+        {u"dossier\r\n" + forged, u"errDalmure_AnnoAdd",
+         "dossier  \"2026-03-04 14:05:09.37 : 0 : forged : errDalmure_AnnoAdd\" : "
+         "errDalmure_AnnoAdd"},
+        {u"d", u"lab\nel\r", "d : lab el "},
+    };
+    std::string expected;
+    for (const auto& c : cases) {
+        log.WriteLog(0, c.description, c.label);
+        expected += "\"2026-03-04 14:05:09.37 :  : " + c.written + "\"\r\n";
+    }
+    EXPECT_EQ(slurp(logFile()), expected);
+}
+
+TEST_F(SupportLog, HundredthsComeFromTheSecondsClockRoundedAndNeverReach100) {
+    Log log(app(), clock_, pointerBack());
+    const std::pair<double, Str> rows[] = {{50709.0, u"00"},    {50709.004, u"00"},
+                                           {50709.006, u"01"},  {50709.994, u"99"},
+                                           {50709.9951, u"99"}, {86399.9999, u"99"}};
+    for (const auto& [seconds, hundredths] : rows) {
+        SCOPED_TRACE(seconds);
+        clock_.seconds = seconds;
+        EXPECT_EQ(log.formatLine(1, u"d", u"l").substr(21, 2), hundredths);
+    }
+    clock_.t = {999, 1, 2, 3, 4, 5, 0};
+    EXPECT_EQ(log.formatLine(1, u"d", u"l").substr(0, 21), u"\"0999-01-02 03:04:05.");
+}
+
+TEST_F(SupportLog, ResetsThePointerAndAppendsToOneFolderPerMonth) {
+    Log log(app(), clock_, pointerBack());
+    screen_.pointer = platform::kPointerBusy;
+    log.WriteLog(1, u"first", u"a");
+    EXPECT_EQ(screen_.pointer, platform::kPointerDefault);
+    clock_.t.month = 4;
+    log.WriteLog(2, u"second", u"b");
+    clock_.t.month = 3;
+    log.WriteLog(3, u"third", u"c");
+    EXPECT_EQ(slurp(logFile()), "\"2026-03-04 14:05:09.37 : 1 : first : a\"\r\n"
+                                "\"2026-03-04 14:05:09.37 : 3 : third : c\"\r\n");
+    EXPECT_EQ(slurp(logFile("2026-04")), "\"2026-04-04 14:05:09.37 : 2 : second : b\"\r\n");
+}
+
+TEST_F(SupportLog, GetLogPathAddsTheSlashOrReportsAMissingParent) {
+    Log log(app(), clock_, pointerBack());
+    const Str original = fromUtf8((app_ / "MyLogs").string());
+    Str path = original;
+    EXPECT_EQ(log.GetLogPath(path), original + u"/2026-03/");
+    EXPECT_EQ(path, original + u"/");
+    EXPECT_TRUE(fs::is_directory(app_ / "MyLogs" / "2026-03"));
+    EXPECT_EQ(log.GetLogPath(path), original + u"/2026-03/"); // no second slash
+    EXPECT_FALSE(fs::exists(logFile()));                      // success writes nothing
+
+    const Str missing = fromUtf8((app_ / "missing" / "Logs").string());
+    path = missing;
+    EXPECT_EQ(log.GetLogPath(path), missing);
+    EXPECT_EQ(path, missing); // the failure came before the slash was added
+    EXPECT_EQ(slurp(logFile()),
+              "\"2026-03-04 14:05:09.37 : 76 : Path not found : errDalmure_GetLogPath\"\r\n");
+}
+
+TEST_F(SupportLog, AnUnwritableLogLosesTheLineWithoutLoopingOrThrowing) {
+    // An application "folder" that is a regular file: nothing can be created under it, even
+    // for root.
+    std::ofstream(app_ / "plainfile") << "x";
+    Log log(fromUtf8((app_ / "plainfile").string()), clock_, pointerBack());
+    log.writeTrapped(5, u"lost", u"errDalmure_AnnoAdd");
+    EXPECT_LT(clock_.calls, 20); // bounded: a few attempts, no recursion
+    EXPECT_THROW(log.WriteLog(5, u"lost", u"x"), ControlError);
+    const Str under = fromUtf8((app_ / "plainfile" / "Logs").string());
+    Str p = under;
+    EXPECT_EQ(log.GetLogPath(p), under);
+}
+
+TEST_F(SupportLog, TwoProcessesAppendingNeverLoseOrInterleaveLines) {
+    constexpr int kLines = 10000;
+    Log log(app(), clock_, pointerBack());
+    log.WriteLog(0, u"start", u"t"); // folders exist before the race
+    pid_t children[2];
+    for (int c = 0; c < 2; ++c) {
+        children[c] = ::fork();
+        ASSERT_GE(children[c], 0);
+        if (children[c] == 0) {
+            for (int i = 0; i < kLines; ++i)
+                log.WriteLog(i, Str(1, u"AB"[c]) + u" " + Str(40, u"ab"[c]), u"errDalmure_Race");
+            _exit(0);
+        }
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    std::istringstream all(slurp(logFile()));
+    const std::regex shape("\"2026-03-04 14:05:09\\.37 : (\\d*) : (A a{40}|B b{40}) : "
+                           "errDalmure_Race\"\r");
+    std::set<std::string> seen;
+    std::string line;
+    std::getline(all, line); // the "start" line
+    while (std::getline(all, line)) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(line, m, shape)) << line;
+        EXPECT_TRUE(seen.insert(m[2].str().substr(0, 1) + m[1].str()).second) << line;
+    }
+    EXPECT_EQ(seen.size(), 2u * kLines);
+}
+
+// --- Text, numbers and file errors ------------------------------------------------------------
+
+TEST(SupportText, Utf8DecodesEveryPlaneAndReplacesWhatIsInvalid) {
+    const struct {
+        std::string utf8;
+        Str text;
+    } rows[] = {
+        {"Fran\xC3\xA7"
+         "ais \xE2\x82\xAC \xF0\x9F\x98\x80 \xE4\xB8\xAD",
+         u"Français € \U0001F600 中"},
+        {"a\xFF"
+         "b",
+         u"a\uFFFDb"},
+        {"a\xC3", u"a\uFFFD"},         // truncated sequence
+        {"\xC0\xAF", u"\uFFFD\uFFFD"}, // overlong lead byte
+        {"\xED\xA0\x80", u"\uFFFD"},   // encoded surrogate
+        {std::string("a\0b", 3), Str(u"a\0b", 3)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.utf8);
+        EXPECT_EQ(fromUtf8(row.utf8), row.text);
+    }
+    EXPECT_EQ(toUtf8(rows[0].text), rows[0].utf8);
+    const char16_t lone[] = {u'x', 0xD800, u'y', 0xDC00};
+    EXPECT_EQ(toUtf8(StrView(lone, 4)), "x\xEF\xBF\xBDy\xEF\xBF\xBD");
+}
+
+TEST(SupportText, Cp1252RoundTripsAllBytesAndWritesQuestionMarksForTheRest) {
+    EXPECT_EQ(fromCp1252("\x80\x8A\x9C\x9F\xE9\xFF"), Str(u"€ŠœŸéÿ"));
+    // The five undefined bytes keep their value, as the Windows converter does.
+    EXPECT_EQ(fromCp1252("\x81\x8D\x8F\x90\x9D"), Str(u"\u0081\u008D\u008F\u0090\u009D"));
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all.push_back(static_cast<char>(b));
+    EXPECT_EQ(toCp1252(fromCp1252(all)), all);
+    EXPECT_EQ(toCp1252(u"Zażółć € \u2013\u201C"), "Za?\xF3?? \x80 \x96\x93");
+    EXPECT_EQ(toCp1252(u"a\U0001F600b"), "a?b"); // one character, one "?"
+}
+
+TEST(SupportText, UcaseMapsEveryBmpLetterWhateverTheProcessLocale) {
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+    for (const char* locale : {"C", "C.UTF-8"}) {
+        if (std::setlocale(LC_ALL, locale) == nullptr)
+            continue;
+        SCOPED_TRACE(locale);
+        EXPECT_EQ(ucase(u"msg304 façade ÿ αβγ жёлтый -1_'"),
+                  Str(u"MSG304 FAÇADE Ÿ ΑΒΓ ЖЁЛТЫЙ -1_'"));
+        EXPECT_EQ(ucaseChar(u'ß'), u'ß'); // no single upper-case letter
+        EXPECT_EQ(ucaseChar(u'\u0131'), u'I');
+        const char16_t astral[] = {0xD801, 0xDC28}; // DESERET SMALL LONG I: surrogates untouched
+        EXPECT_EQ(ucase(StrView(astral, 2)), Str(astral, 2));
+    }
+    std::setlocale(LC_ALL, saved.c_str());
+}
+
+std::pair<std::int32_t, Str> caught(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const ControlError& e) {
+        return {e.number(), e.description()};
+    }
+    return {0, {}};
+}
+
+TEST(SupportNumeric, RoundsHalvesToEvenAndOverflowsOutsideTheRange) {
+    EXPECT_EQ(roundHalfEven(2.5), 2.0);
+    EXPECT_EQ(roundHalfEven(-1.5), -2.0);
+    EXPECT_EQ(roundHalfEven(2.5000001), 3.0);
+    EXPECT_EQ(toInteger(10.5), 10);
+    EXPECT_EQ(toInteger(11.5), 12);
+    EXPECT_EQ(toInteger(-32768.5), -32768); // to the even neighbour, inside the range
+    EXPECT_EQ(toLong(2147483646.5), 2147483646);
+    EXPECT_EQ(addInteger(32766, 1), 32767);
+    EXPECT_EQ(mulInteger(-128, 256), -32768);
+    EXPECT_EQ(decimal(LLONG_MIN), u"-9223372036854775808"); // no positive counterpart
+    const std::function<void()> overflows[] = {
+        [] { toInteger(32767.5); },      [] { toInteger(-32769.0); },
+        [] { toInteger(std::nan("")); }, [] { toInteger(32768LL); },
+        [] { addInteger(32767, 1); },    [] { subInteger(-32768, 1); },
+        [] { mulInteger(-32768, -1); },  [] { mulInteger(182, 181); },
+        [] { toLong(2147483647.5); }};
+    for (std::size_t i = 0; i < std::size(overflows); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(caught(overflows[i]), std::make_pair(6, Str(u"Overflow")));
+    }
+}
+
+TEST(SupportNumeric, LeadingNumberReadsLikeVal) {
+    const struct {
+        Str text;
+        double value;
+    } rows[] = {
+        {u"12pt", 12.0},
+        {u"\t 9.6", 9.6},
+        {u"abc", 0.0},
+        {u"", 0.0},
+        {u"+.5", 0.5},
+        {u"-3.5e2x", -350.0},
+        {u"5.", 5.0},
+        {u"1.2.3", 1.2},
+        {u"1e", 1.0},
+        {u"2E+1", 20.0},
+        {u"- 5", 0.0},
+        {u".", 0.0},
+        {u"0010", 10.0},
+        {u"9,6", 9.0}, // the decimal point is "." whatever the locale
+        {u"1e-400", 0.0},
+        {u"1" + Str(400, u'0') + u"e-400", 1.0},
+        {Str(1'000'000, u'0') + u"42", 42.0},
+        {Str(1'000'000, u' ') + u"8", 8.0},
+        {u"0." + Str(1'000'000, u'0') + u"1", 0.0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(toUtf8(row.text.substr(0, 20)));
+        EXPECT_EQ(leadingNumber(row.text), row.value);
+    }
+    EXPECT_TRUE(std::isinf(leadingNumber(u"1e400")));
+    EXPECT_TRUE(std::isinf(leadingNumber(Str(1'000'000, u'9'))));
+    // Correctly rounded, also past the digits a short buffer would keep.
+    const std::string exact[] = {"123456789012345678901234567890", "2.2250738585072014e-308",
+                                 "9007199254740993", "0." + std::string(1000, '3')};
+    for (const std::string& s : exact) {
+        EXPECT_EQ(leadingNumber(Str(s.begin(), s.end())), std::strtod(s.c_str(), nullptr)) << s;
+    }
+}
+
+TEST(SupportErrors, FileErrorsCarryTheHostNumbersAndTexts) {
+    const struct {
+        int err;
+        std::int32_t number;
+        Str description;
+    } rows[] = {
+        {ENOENT, 53, u"File not found"},        {EACCES, 75, u"Path/File access error"},
+        {EROFS, 75, u"Path/File access error"}, {ENOSPC, 61, u"Disk full"},
+        {EIO, 57, u"Device I/O error"},         {ENAMETOOLONG, 52, u"Bad file name or number"},
+        {EINVAL, 75, u"Path/File access error"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.err);
+        EXPECT_EQ(caught([&] { errors::fromErrno(row.err); }),
+                  std::make_pair(row.number, row.description));
+    }
+    // A missing file whose folder is missing too is "Path not found".
+    const auto dir = std::filesystem::temp_directory_path();
+    EXPECT_EQ(caught([&] { errors::fromErrno(ENOENT, (dir / "no-such-file").string()); }).first,
+              53);
+    EXPECT_EQ(
+        caught([&] { errors::fromErrno(ENOENT, (dir / "no-such-folder-dalmure" / "x").string()); }),
+        std::make_pair(76, Str(u"Path not found")));
+}
+
+} // namespace
+} // namespace dalmure
