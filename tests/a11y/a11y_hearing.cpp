@@ -1,5 +1,5 @@
 // A recording screen for the screen-reader walk: the control with a day of annotations, on a
-// real event loop, whose host agrees to every delete. Prints "ready" once the window is up.
+// real event loop. Prints "ready" once the window is up.
 #include <dalmure/dalmure_widget.h>
 
 #include <QApplication>
@@ -28,8 +28,6 @@ int main(int argc, char** argv) {
     auto* layout = new QVBoxLayout(&window);
     auto* control = new dalmure::qt::DalmureWidget(dir.path(), &window);
     layout->addWidget(control);
-    QObject::connect(control, &dalmure::qt::DalmureWidget::annoDeleteRequest,
-                     [control](qint16& i) { control->annoDelete(i); });
     window.resize(800, 600);
     window.show();
     window.activateWindow();

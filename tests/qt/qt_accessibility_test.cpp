@@ -1,10 +1,11 @@
 // What a screen reader finds in the control, through Qt's accessibility interfaces with real
 // input events: the grid as a list of annotations, the menu's names, the news of changes, the
-// find bar's count, and the paths where a reader holds on to something that went away. The bus
-// walk (tests/a11y) reads the notes editor, the buttons and the commands over AT-SPI.
+// find bar's count, the notes editor and the commands, and the paths where a reader holds on to
+// something that went away. The bus walk (tests/a11y) reads a long hearing over AT-SPI.
 #include "qt_test_support.h"
 
 #include <QAccessible>
+#include <QToolButton>
 
 using namespace dalmure;
 using namespace dalmure::qt;
@@ -152,7 +153,7 @@ class QtAccessibilityTest : public QObject {
     }
 
     // Added and deleted annotations are announced, a hearing loaded at once is not, and items
-    // held keep reading their own annotations (the bus walk hears notes and renames).
+    // held keep reading their own annotations.
     void changesAreAnnounced() {
         QAccessibleInterface* l = list();
         (void)names(); // the reader has seen every item
@@ -191,8 +192,27 @@ class QtAccessibilityTest : public QObject {
         QCOMPARE(names().size(), 103);
     }
 
-    // The menu's items read as their captions, without the mnemonics' ampersands (the bus walk
-    // reads the buttons' names).
+    // The notes editor and every command are named; an item's new name is heard once its notes
+    // are committed and once it is renamed.
+    void theNotesAndCommandsAreNamedAndAnItemsNewNameIsHeard() {
+        QAccessibleInterface* notes = QAccessible::queryAccessibleInterface(p().editorWidget());
+        QCOMPARE(notes->text(QAccessible::Name), QStringLiteral("Notes"));
+        QVERIFY(notes->state().multiLine && notes->state().editable);
+        for (QToolButton* b : w().findChildren<QToolButton*>())
+            QVERIFY2(!QAccessible::queryAccessibleInterface(b)->text(QAccessible::Name).isEmpty(),
+                     qPrintable(b->objectName()));
+        (void)names();
+        f_.clickCell(5, 1);
+        typeKeys(QStringLiteral("Objection"));
+        f_.leave();
+        p().setModalDriver([](QWidget* modal) { answerPrompt(modal, QStringLiteral("Closing")); });
+        QTest::mouseClick(p().buttonWidget(platform::ButtonId::Rename), Qt::LeftButton);
+        settle();
+        QCOMPARE(itemsHeard(QAccessible::NameChanged),
+                 (QStringList{"10:09:00, Exhibit P-1, Objection", "10:09:00, Closing, Objection"}));
+    }
+
+    // The menu's items read as their captions, without the mnemonics' ampersands.
     void theMenusItemsAreNamed() {
         QStringList items;
         p().setModalDriver([&](QWidget* modal) {
