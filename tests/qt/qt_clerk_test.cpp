@@ -24,7 +24,6 @@
 using namespace dalmure;
 using namespace dalmure::qt;
 using namespace dalmure::qt::testing;
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -529,9 +528,9 @@ class QtClerkTest : public QObject {
     QString freeTime() {
         for (;;) {
             const int s = 9 * 3600 + pick(8 * 3600);
-            const QString t = u"%1:%2:%3"_s.arg(s / 3600, 2, 10, QLatin1Char('0'))
-                                  .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-                                  .arg(s % 60, 2, 10, QLatin1Char('0'));
+            const QString t = u"%1:%2:%3"_s.arg(s / 3600, 2, 10, QChar(u'0'))
+                                  .arg(s / 60 % 60, 2, 10, QChar(u'0'))
+                                  .arg(s % 60, 2, 10, QChar(u'0'));
             bool used = false;
             for (const Anno& a : annos_)
                 used = used || a.time == t;
@@ -752,7 +751,7 @@ class QtClerkTest : public QObject {
                     QString(steps_[i]).replace(u'\r', u"⏎"_s).replace(u'\n', QString()));
             QFAIL(qPrintable(u"seed %1, step %2: %3\n%4"_s.arg(seed_)
                                  .arg(steps_.size() - 1)
-                                 .arg(failure_, shown.join(QLatin1Char('\n')))));
+                                 .arg(failure_, shown.join(u'\n'))));
         }
         qInfo("seed %u: %d steps", seed_, steps);
     }

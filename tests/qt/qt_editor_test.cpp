@@ -33,8 +33,8 @@ class QtEditorTest : public QObject {
   private slots:
     void init() {
         QVERIFY(f_.open());
-        w().annoAdd(QStringLiteral("10:00:00"), QStringLiteral("Opening"));
-        w().annoAdd(QStringLiteral("10:05:00"), QStringLiteral("Witness"));
+        w().annoAdd(u"10:00:00"_s, u"Opening"_s);
+        w().annoAdd(u"10:05:00"_s, u"Witness"_s);
     }
     void cleanup() { f_.close(); }
 
@@ -46,14 +46,14 @@ class QtEditorTest : public QObject {
     void aReopenedNoteShowsEveryLineFromTheFirst() {
         QFETCH(int, lines);
         QPlainTextEdit* ed = p().editorWidget();
-        w().annoAdd(QStringLiteral("10:12:00"), QStringLiteral("Note"));
+        w().annoAdd(u"10:12:00"_s, u"Note"_s);
         for (int i = 0; i < lines; ++i) {
             if (i > 0)
                 QTest::keyClick(ed, Qt::Key_Return);
-            QTest::keyClicks(ed, QStringLiteral("line %1").arg(i + 1));
+            QTest::keyClicks(ed, u"line %1"_s.arg(i + 1));
         }
         f_.leave();
-        QCOMPARE(w().annoData(2).count(QStringLiteral("\r\n")), lines - 1);
+        QCOMPARE(w().annoData(2).count(u"\r\n"_s), lines - 1);
         // Opened again, caret at the end: the first line stays at the top, the last one inside
         // the editor.
         f_.clickCell(4, 1);
@@ -64,19 +64,18 @@ class QtEditorTest : public QObject {
         QVERIFY(lineRect(ed, QTextCursor::Start).top() >= 0);
         const QRect last = lineRect(ed, QTextCursor::End);
         QVERIFY2(last.bottom() <= ed->viewport()->height() + 1,
-                 qPrintable(QStringLiteral("last line ends at %1, editor %2 high")
-                                .arg(last.bottom())
+                 qPrintable(u"last line ends at %1, editor %2 high"_s.arg(last.bottom())
                                 .arg(ed->viewport()->height())));
     }
 
     void editsOfTheWidgetKeepTheHostsLineBreaks() {
         QPlainTextEdit* ed = p().editorWidget();
-        w().annoAdd(QStringLiteral("10:10:00"), QStringLiteral("Third"), QStringLiteral("a\nb\nc"));
+        w().annoAdd(u"10:10:00"_s, u"Third"_s, u"a\nb\nc"_s);
         QCOMPARE(p().editor().selStart(), 5); // the caret after the host's text
         QTest::keyClick(ed, Qt::Key_Left, Qt::ShiftModifier);
         QTest::keyClick(ed, Qt::Key_Delete);
         QCOMPARE(p().editor().text(), Str(u"a\nb\n"));
-        QTest::keyClicks(ed, QStringLiteral("Z"));
+        QTest::keyClicks(ed, u"Z"_s);
         QTest::keyClick(ed, Qt::Key_Home, Qt::ShiftModifier);
         QTest::keyClick(ed, Qt::Key_X, Qt::ControlModifier); // cut
         QCOMPARE(p().editor().text(), Str(u"a\nb\n"));
@@ -85,7 +84,7 @@ class QtEditorTest : public QObject {
         QCOMPARE(p().editor().text(), Str(u"a\nb\nZZ"));
         QCOMPARE(p().editor().selStart(), 6);
         f_.leave();
-        QCOMPARE(w().annoData(2), QStringLiteral("a\nb\nZZ"));
+        QCOMPARE(w().annoData(2), u"a\nb\nZZ"_s);
     }
 
     // The notes being typed stay in view: the window shrinking under the last annotation's
@@ -99,12 +98,12 @@ class QtEditorTest : public QObject {
     void theEditedNotesStayInView() {
         QFETCH(bool, clerkScrolls);
         for (int i = 2; i < 14; ++i)
-            w().annoAdd(QStringLiteral("10:%1:00").arg(10 + i), QStringLiteral("A%1").arg(i));
+            w().annoAdd(u"10:%1:00"_s.arg(10 + i), u"A%1"_s.arg(i));
         const int last = 2 * 13 + 1;
         f_.focusGrid(1);
         press(Qt::Key_End);
         QCOMPARE(w().selected(), 13);
-        typeKeys(QStringLiteral("D4"));
+        typeKeys(u"D4"_s);
         const auto shownAndTyping = [&](const char* when) {
             QVERIFY2(p().editorWidget()->isVisible(), when);
             QVERIFY2(f_.editorOver(last, 1), when);
@@ -120,28 +119,27 @@ class QtEditorTest : public QObject {
                 QApplication::sendEvent(vp, &wheel);
             }
             QVERIFY(!f_.viewport()->rect().intersects(p().cellRect(last, 1)));
-            typeKeys(QStringLiteral("E5"));
+            typeKeys(u"E5"_s);
             shownAndTyping("after the clerk scrolled away");
         } else {
             f_.window()->resize(700, 300);
             QCoreApplication::processEvents();
             shownAndTyping("shrunk");
-            typeKeys(QStringLiteral("E5"));
+            typeKeys(u"E5"_s);
             f_.window()->resize(700, 560);
             QCoreApplication::processEvents();
             shownAndTyping("grown again");
         }
-        typeKeys(QStringLiteral("F6"));
+        typeKeys(u"F6"_s);
         f_.leave();
-        QCOMPARE(w().annoData(13), QStringLiteral("D4E5F6"));
+        QCOMPARE(w().annoData(13), u"D4E5F6"_s);
     }
 
     // A notch scrolls by whole annotations: the top of the list is always a main row, and
     // the notches up come back to where the notches down started.
     void aWheelNotchScrollsByWholeAnnotations() {
         for (int i = 0; i < 40; ++i)
-            w().annoAdd(QStringLiteral("11:%1:00").arg(i, 2, 10, QLatin1Char('0')),
-                        QStringLiteral("A%1").arg(i));
+            w().annoAdd(u"11:%1:00"_s.arg(i, 2, 10, QChar(u'0')), u"A%1"_s.arg(i));
         QWidget* vp = f_.viewport();
         const QPoint at = vp->rect().center();
         auto notch = [&](int delta) {
@@ -166,11 +164,10 @@ class QtEditorTest : public QObject {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("backspaces");
         QTest::addColumn<QString>("left");
-        QTest::newRow("emoji") << QStringLiteral("ab\U0001F600") << 1 << QStringLiteral("ab");
-        QTest::newRow("two emoji")
-            << QStringLiteral("a\U0001F600\U0001F44D") << 2 << QStringLiteral("a");
-        QTest::newRow("line break") << QStringLiteral("a\nb") << 2 << QStringLiteral("a");
-        QTest::newRow("accent") << QStringLiteral("t\u00e9") << 1 << QStringLiteral("t");
+        QTest::newRow("emoji") << u"ab\U0001F600"_s << 1 << u"ab"_s;
+        QTest::newRow("two emoji") << u"a\U0001F600\U0001F44D"_s << 2 << u"a"_s;
+        QTest::newRow("line break") << u"a\nb"_s << 2 << u"a"_s;
+        QTest::newRow("accent") << u"t\u00e9"_s << 1 << u"t"_s;
     }
     void backspaceRemovesAWholeCharacter() {
         QFETCH(QString, typed);
@@ -183,7 +180,7 @@ class QtEditorTest : public QObject {
             const int n = typed.at(i).isHighSurrogate() ? 2 : 1;
             const QString c = typed.mid(i, n);
             i += n - 1;
-            if (c == QStringLiteral("\n")) {
+            if (c == u"\n"_s) {
                 QTest::keyClick(ed, Qt::Key_Return);
                 continue;
             }
@@ -213,11 +210,10 @@ class QtEditorTest : public QObject {
                                                 "mnuPopupSupprimer-d s1 mnuPopupImprimer s2 "
                                                 "mnuPopupDalmure");
         QTest::newRow("read-only notes")
-            << true << QString() << QStringLiteral("edit-copy-d | select-all ") + readOnly
-            << QString() << readOnly << -1;
+            << true << QString() << u"edit-copy-d | select-all "_s + readOnly << QString()
+            << readOnly << -1;
         QTest::newRow("delete chosen from editable notes")
-            << false << QStringLiteral("mnuPopupSupprimer") << QStringLiteral("edit-undo")
-            << QStringLiteral(" edit-paste")
+            << false << u"mnuPopupSupprimer"_s << u"edit-undo"_s << u" edit-paste"_s
             << QStringLiteral("select-all mnuPopupTitle mnuPopupJouer mnuPopupRenommer "
                               "mnuPopupSupprimer s1 mnuPopupImprimer s2 mnuPopupDalmure")
             << 1;
@@ -231,7 +227,7 @@ class QtEditorTest : public QObject {
         QFETCH(int, asked);
         QPlainTextEdit* notes = p().editorWidget();
         QVERIFY(notes->isVisible());
-        QTest::keyClicks(notes, QStringLiteral("abc"));
+        QTest::keyClicks(notes, u"abc"_s);
         int askedFor = -1;
         connect(&w(), &DalmureWidget::annoDeleteRequest, this,
                 [&](qint16& index) { askedFor = index; });
@@ -243,7 +239,7 @@ class QtEditorTest : public QObject {
         QVERIFY2(seen.startsWith(starts) && seen.contains(holds) && seen.endsWith(ends),
                  qPrintable(seen));
         QCOMPARE(askedFor, asked);
-        QCOMPARE(notes->toPlainText(), QStringLiteral("abc"));
+        QCOMPARE(notes->toPlainText(), u"abc"_s);
     }
 };
 

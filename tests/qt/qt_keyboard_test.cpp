@@ -21,9 +21,9 @@ class QtKeyboardTest : public QObject {
     // What has the focus, by a name a test can read.
     QString focusName() {
         QWidget* w = QApplication::focusWidget();
-        return w == nullptr              ? QStringLiteral("(none)")
-               : w == p().gridView()     ? QStringLiteral("grid")
-               : w == p().editorWidget() ? QStringLiteral("notes")
+        return w == nullptr              ? u"(none)"_s
+               : w == p().gridView()     ? u"grid"_s
+               : w == p().editorWidget() ? u"notes"_s
                                          : w->objectName();
     }
     // Presses Tab (or Shift+Tab) count times on whatever has the focus; the names of what had
@@ -35,7 +35,7 @@ class QtKeyboardTest : public QObject {
                             back ? Qt::ShiftModifier : Qt::NoModifier);
             seen << focusName();
         }
-        return seen.join(QLatin1Char(' '));
+        return seen.join(u' ');
     }
 
   private slots:
@@ -56,12 +56,11 @@ class QtKeyboardTest : public QObject {
             << true << false << false << false
             << QStringLiteral("CWButton3 CWButton4 CWButton2 CWButton5 CWButton1 CWButton6(0) "
                               "grid notes after");
-        QTest::newRow("NoPlay and NoPV")
-            << true << true << true << false
-            << QStringLiteral("CWButton4 CWButton1 CWButton6(0) grid notes after");
+        QTest::newRow("NoPlay and NoPV") << true << true << true << false
+                                         << u"CWButton4 CWButton1 CWButton6(0) grid notes after"_s;
         QTest::newRow("NoModif")
             << true << false << false << true
-            << QStringLiteral("CWButton3 CWButton2 CWButton5 CWButton6(0) grid notes after");
+            << u"CWButton3 CWButton2 CWButton5 CWButton6(0) grid notes after"_s;
         QTest::newRow("empty list: no notes")
             << false << false << false << false
             << QStringLiteral("CWButton3 CWButton4 CWButton2 CWButton5 CWButton1 CWButton6(0) "
@@ -74,22 +73,22 @@ class QtKeyboardTest : public QObject {
         QFETCH(bool, noModif);
         QFETCH(QString, order);
         if (annotations) {
-            w().annoAdd(QStringLiteral("10:00:00"), QStringLiteral("Opening"));
-            w().annoAdd(QStringLiteral("10:05:00"), QStringLiteral("Witness"));
+            w().annoAdd(u"10:00:00"_s, u"Opening"_s);
+            w().annoAdd(u"10:05:00"_s, u"Witness"_s);
         }
         w().setNoPlay(noPlay);
         w().setNoPV(noPV);
         w().setNoModif(noModif);
         f_.elsewhere()->setFocus(Qt::MouseFocusReason);
-        QCOMPARE(focusName(), QStringLiteral("before"));
-        const int stops = static_cast<int>(order.count(QLatin1Char(' '))) + 1;
+        QCOMPARE(focusName(), u"before"_s);
+        const int stops = static_cast<int>(order.count(u' ')) + 1;
         QCOMPARE(walk(stops, false), order);
 
-        QStringList back = order.split(QLatin1Char(' '));
+        QStringList back = order.split(u' ');
         back.removeLast();
         std::reverse(back.begin(), back.end());
-        back << QStringLiteral("before");
-        QCOMPARE(walk(stops, true), back.join(QLatin1Char(' ')));
+        back << u"before"_s;
+        QCOMPARE(walk(stops, true), back.join(u' '));
     }
 
     // From the keyboard alone: notes typed are kept when Tab leaves them, and Space or Enter on
@@ -102,27 +101,27 @@ class QtKeyboardTest : public QObject {
     }
     void tabLeavesTheNotesAndAKeyRunsACommand() {
         QFETCH(Qt::Key, key);
-        w().annoAdd(QStringLiteral("10:00:00"), QStringLiteral("Opening"));
+        w().annoAdd(u"10:00:00"_s, u"Opening"_s);
         QToolButton* rename = p().buttonWidget(ButtonId::Rename);
         const QImage unfocused = rename->grab().toImage();
         f_.elsewhere()->setFocus(Qt::MouseFocusReason);
-        QCOMPARE(walk(8, false).section(QLatin1Char(' '), -1), QStringLiteral("notes"));
-        QTest::keyClicks(p().editorWidget(), QStringLiteral("sworn in"));
+        QCOMPARE(walk(8, false).section(u' ', -1), u"notes"_s);
+        QTest::keyClicks(p().editorWidget(), u"sworn in"_s);
         QTest::keyClick(p().editorWidget(), Qt::Key_Tab);
-        QCOMPARE(focusName(), QStringLiteral("after"));
-        QCOMPARE(w().annoData(0), QStringLiteral("sworn in"));
+        QCOMPARE(focusName(), u"after"_s);
+        QCOMPARE(w().annoData(0), u"sworn in"_s);
 
         int prompted = 0;
         p().setModalDriver([&](QWidget* modal) {
             prompted += modal->findChild<QLineEdit*>() != nullptr ? 1 : 0;
-            answerPrompt(modal, QStringLiteral("Opening statement"));
+            answerPrompt(modal, u"Opening statement"_s);
         });
-        QCOMPARE(walk(7, true).section(QLatin1Char(' '), -1), QStringLiteral("CWButton4"));
+        QCOMPARE(walk(7, true).section(u' ', -1), u"CWButton4"_s);
         QVERIFY2(rename->grab().toImage() != unfocused, "no focus shown on the button");
         QTest::keyClick(QApplication::focusWidget(), key);
         QCOMPARE(prompted, 1);
-        QCOMPARE(w().annoDesc(0), QStringLiteral("Opening statement"));
-        QCOMPARE(w().annoData(0), QStringLiteral("sworn in"));
+        QCOMPARE(w().annoDesc(0), u"Opening statement"_s);
+        QCOMPARE(w().annoData(0), u"sworn in"_s);
     }
 
     // The keyboard stays in the control and reaches the selected annotation's notes: the host
@@ -144,30 +143,30 @@ class QtKeyboardTest : public QObject {
     void theKeyboardStaysWithTheSelectedAnnotation() {
         QFETCH(QString, steps);
         QFETCH(QString, focus);
-        const bool annotations = steps.startsWith(QStringLiteral("notes"));
+        const bool annotations = steps.startsWith(u"notes"_s);
         if (annotations)
             for (const char* t : {"10:00:00", "10:05:00", "10:10:00", "10:15:00"})
-                w().annoAdd(QString::fromLatin1(t), QStringLiteral("Witness"));
-        for (const QString& step : steps.split(QLatin1Char(' '))) {
-            if (step == QStringLiteral("notes")) {
+                w().annoAdd(QString::fromLatin1(t), u"Witness"_s);
+        for (const QString& step : steps.split(u' ')) {
+            if (step == u"notes"_s) {
                 f_.openNotes(2);
-            } else if (step == QStringLiteral("host")) {
+            } else if (step == u"host"_s) {
                 f_.elsewhere()->setFocus(Qt::MouseFocusReason);
-                QCOMPARE(focusName(), QStringLiteral("before"));
+                QCOMPARE(focusName(), u"before"_s);
                 w().setFocus();
-            } else if (step == QStringLiteral("esc")) {
+            } else if (step == u"esc"_s) {
                 press(Qt::Key_Escape);
-            } else if (step == QStringLiteral("resize")) {
+            } else if (step == u"resize"_s) {
                 f_.window()->resize(640, 420);
             } else {
-                typeKeys(QStringLiteral("x"));
+                typeKeys(u"x"_s);
             }
             QCoreApplication::processEvents();
         }
         QCOMPARE(focusName(), focus);
-        if (steps.endsWith(QStringLiteral("type"))) {
+        if (steps.endsWith(u"type"_s)) {
             f_.leave();
-            QCOMPARE(w().annoData(1), QStringLiteral("x"));
+            QCOMPARE(w().annoData(1), u"x"_s);
         }
     }
 };

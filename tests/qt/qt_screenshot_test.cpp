@@ -24,12 +24,12 @@ class QtScreenshotTest : public QObject {
         const char* descs[] = {"Ouverture de l'audience", "Appel du rôle", "Témoin 1",
                                "Contre-interrogatoire", "Ajournement"};
         for (int i = 0; i < 5; ++i)
-            w.annoAdd(QStringLiteral("10:0%1:00").arg(i * 2), QString::fromUtf8(descs[i]));
+            w.annoAdd(u"10:0%1:00"_s.arg(i * 2), QString::fromUtf8(descs[i]));
         QtPlatform& p = host.platform();
         QTest::mouseClick(p.gridView()->viewport(), Qt::LeftButton, {}, p.cellRect(0, 1).center());
-        QTest::keyClicks(p.editorWidget(), QStringLiteral("Parties presentes."));
+        QTest::keyClicks(p.editorWidget(), u"Parties presentes."_s);
         QTest::keyClick(p.editorWidget(), Qt::Key_Return);
-        QTest::keyClicks(p.editorWidget(), QStringLiteral("Me Gagnon pour la defense."));
+        QTest::keyClicks(p.editorWidget(), u"Me Gagnon pour la defense."_s);
         QCOMPARE(w.selected(), 0);
         QCOMPARE(p.grid().topRow(), 0);
         QTest::qWait(50);

@@ -26,6 +26,8 @@
 
 namespace dalmure::qt::testing {
 
+using namespace Qt::StringLiterals;
+
 // Extra files of an application folder, by name.
 using FolderFiles = QList<std::pair<QString, QByteArray>>;
 
@@ -38,14 +40,14 @@ inline bool makeAppFolder(const QTemporaryDir& dir, const QByteArray& ini = {},
                           const FolderFiles& files = {}) {
     const QString app = dir.path();
     bool ok = QFile::copy(QStringLiteral(DALMURE_TEST_FIXTURES "/ORLngClient.MDB"),
-                          app + QStringLiteral("/ORLngClient.MDB"));
+                          app + u"/ORLngClient.MDB"_s);
     const QDir templates(QStringLiteral(DALMURE_SOURCE_DIR "/share/templates"));
-    for (const QString& t : templates.entryList({QStringLiteral("*.html")}, QDir::Files))
-        ok = QFile::copy(templates.filePath(t), app + QLatin1Char('/') + t) && ok;
+    for (const QString& t : templates.entryList({u"*.html"_s}, QDir::Files))
+        ok = QFile::copy(templates.filePath(t), app + u'/' + t) && ok;
     if (!ini.isEmpty())
-        ok = writeFile(app + QStringLiteral("/ORClient.INI"), ini) && ok;
+        ok = writeFile(app + u"/ORClient.INI"_s, ini) && ok;
     for (const auto& [name, bytes] : files)
-        ok = writeFile(app + QLatin1Char('/') + name, bytes) && ok;
+        ok = writeFile(app + u'/' + name, bytes) && ok;
     return ok;
 }
 
@@ -83,7 +85,7 @@ struct HostWindow {
         window = std::make_unique<QWidget>();
         auto* layout = new QVBoxLayout(window.get());
         elsewhere = new QLineEdit(window.get());
-        elsewhere->setObjectName(QStringLiteral("before"));
+        elsewhere->setObjectName(u"before"_s);
         layout->addWidget(elsewhere);
         if (!options.now)
             options.now = testNow();
@@ -91,7 +93,7 @@ struct HostWindow {
         layout->addWidget(control, 1);
         if (fieldAfter) {
             after = new QLineEdit(window.get());
-            after->setObjectName(QStringLiteral("after"));
+            after->setObjectName(u"after"_s);
             layout->addWidget(after);
         }
         window->resize(700, fieldAfter ? 600 : 560);
@@ -146,12 +148,12 @@ inline void rightClickThroughWindow(QWidget* target, QPoint at) {
 inline QString itemsOf(const QMenu* menu) {
     QStringList items;
     for (const QAction* a : menu->actions()) {
-        QString name = a->isSeparator() && a->objectName().isEmpty() ? QStringLiteral("|")
+        QString name = a->isSeparator() && a->objectName().isEmpty() ? u"|"_s
                        : !a->objectName().isEmpty()                  ? a->objectName()
-                                                    : a->text().section(QLatin1Char('\t'), 0, 0);
+                                                    : a->text().section(u'\t', 0, 0);
         items << name + (!a->isVisible() ? "-h" : a->isEnabled() ? "" : "-d");
     }
-    return items.join(QLatin1Char(' '));
+    return items.join(u' ');
 }
 
 // The item of a menu with that object name, or none.

@@ -20,9 +20,9 @@ class QtWidgetTest : public QObject {
     QtPlatform& p() { return f_.p(); }
     QWidget* viewport() { return f_.viewport(); }
     void addThree() {
-        w().annoAdd(QStringLiteral("10:00:00"), QStringLiteral("Opening"));
-        w().annoAdd(QStringLiteral("10:05:00"), QStringLiteral("Witness"));
-        w().annoAdd(QStringLiteral("10:10:00"), QStringLiteral("Recess"));
+        w().annoAdd(u"10:00:00"_s, u"Opening"_s);
+        w().annoAdd(u"10:05:00"_s, u"Witness"_s);
+        w().annoAdd(u"10:10:00"_s, u"Recess"_s);
     }
   private slots:
     void init() { QVERIFY(f_.open()); }
@@ -45,11 +45,11 @@ class QtWidgetTest : public QObject {
         QVERIFY(f_.editorRect().left() >= cell.left() && f_.editorRect().top() >= cell.top());
         const int oneLine = p().grid().rowHeight(3);
         QPlainTextEdit* ed = p().editorWidget();
-        QTest::keyClicks(ed, QStringLiteral("It's"));
-        QTest::keyClicks(ed, QStringLiteral("a+b&c"));
+        QTest::keyClicks(ed, u"It's"_s);
+        QTest::keyClicks(ed, u"a+b&c"_s);
         QTest::keyClick(ed, Qt::Key_Return);
-        QTest::keyClicks(ed, QStringLiteral("second line"));
-        QCOMPARE(ed->toPlainText(), QStringLiteral("It`sabc\nsecond line"));
+        QTest::keyClicks(ed, u"second line"_s);
+        QCOMPARE(ed->toPlainText(), u"It`sabc\nsecond line"_s);
         QCOMPARE(p().editor().text(), Str(u"It`sabc\r\nsecond line"));
         QVERIFY(p().grid().rowHeight(3) > oneLine);
         QVERIFY(f_.editorOver(3, 1));
@@ -57,24 +57,24 @@ class QtWidgetTest : public QObject {
         f_.leave();
         QCOMPARE(modified.count(), 1);
         QCOMPARE(modified.at(0).at(0).value<qint16>(), qint16(1));
-        QCOMPARE(w().annoData(1), QStringLiteral("It`sabc\r\nsecond line"));
+        QCOMPARE(w().annoData(1), u"It`sabc\r\nsecond line"_s);
     }
 
     // The host's data text loaded into the notes leaves the caret after its last character:
     // what the clerk types next goes on from there.
     void typingGoesOnAfterTheHostsDataText_data() {
         QTest::addColumn<QString>("data");
-        QTest::newRow("one line") << QStringLiteral("Jugement le 19 avril");
-        QTest::newRow("lone LF line breaks") << QStringLiteral("Jugement\nle 19 avril\n");
+        QTest::newRow("one line") << u"Jugement le 19 avril"_s;
+        QTest::newRow("lone LF line breaks") << u"Jugement\nle 19 avril\n"_s;
     }
     void typingGoesOnAfterTheHostsDataText() {
         QFETCH(QString, data);
         addThree();
-        w().annoAdd(QStringLiteral("11:00:00"), QStringLiteral("Jugement"), data);
+        w().annoAdd(u"11:00:00"_s, u"Jugement"_s, data);
         QCOMPARE(focused(), static_cast<QWidget*>(p().editorWidget()));
-        typeKeys(QStringLiteral(" L2"));
+        typeKeys(u" L2"_s);
         f_.leave();
-        QCOMPARE(w().annoData(3), data + QStringLiteral(" L2"));
+        QCOMPARE(w().annoData(3), data + u" L2"_s);
     }
 
     // The clerk goes on typing into notes recovered from a crashed session (what the recovery
@@ -89,15 +89,15 @@ class QtWidgetTest : public QObject {
         } // destroyed without closing, as a crash leaves it
         // The hearing's identity: the control's own until the host names the hearing.
         QCOMPARE(w().hearingId().size(), 32);
-        w().setProperty("hearingId", QStringLiteral("H-500-01"));
-        QCOMPARE(w().hearingId(), QStringLiteral("H-500-01"));
+        w().setProperty("hearingId", u"H-500-01"_s);
+        QCOMPARE(w().hearingId(), u"H-500-01"_s);
         const QList<DalmureWidget::RecoverableSession> found = w().recoverableSessions();
         QCOMPARE(found.size(), 1);
         QVERIFY(w().recoverSession(found[0].id));
         f_.clickCell(1, 1);
-        QTest::keyClicks(p().editorWidget(), QStringLiteral(", and after"));
+        QTest::keyClicks(p().editorWidget(), u", and after"_s);
         f_.leave();
-        QCOMPARE(w().annoData(0), QStringLiteral("typed before the crash, and after"));
+        QCOMPARE(w().annoData(0), u"typed before the crash, and after"_s);
     }
 
     // A clerk's double click on one of the last annotations of a long list: the first click
@@ -105,8 +105,7 @@ class QtWidgetTest : public QObject {
     // last full page, so the second press lands on the same annotation and it plays.
     void doubleClickNearTheEndOfALongListPlaysThatAnnotation() {
         for (int i = 0; i < 30; ++i)
-            w().annoAdd(QStringLiteral("10:%1:00").arg(i, 2, 10, QLatin1Char('0')),
-                        QStringLiteral("Annotation %1").arg(i));
+            w().annoAdd(u"10:%1:00"_s.arg(i, 2, 10, QChar(u'0')), u"Annotation %1"_s.arg(i));
         QTest::qWait(20);
         QTableView* view = p().gridView();
         QScrollBar* bar = view->verticalScrollBar();
@@ -226,7 +225,7 @@ class QtWidgetTest : public QObject {
         addThree();
         QSignalSpy modified(&w(), &DalmureWidget::annoModified);
         f_.clickCell(2 * from + 1, 1);
-        QTest::keyClicks(p().editorWidget(), QStringLiteral("x"));
+        QTest::keyClicks(p().editorWidget(), u"x"_s);
         QTableView* grid = p().gridView();
         grid->setFocus();
         QTest::keyClick(grid, key);
@@ -234,7 +233,7 @@ class QtWidgetTest : public QObject {
             QVERIFY(w().selected() > from);
         else
             QCOMPARE(w().selected(), selected);
-        QCOMPARE(w().annoData(from), QStringLiteral("x"));
+        QCOMPARE(w().annoData(from), u"x"_s);
         QCOMPARE(modified.count(), 1);
         // Both rows of the selected annotation, and only they, in the highlight colour.
         auto& g = p().grid();
