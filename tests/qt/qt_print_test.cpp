@@ -62,7 +62,7 @@ class QtPrintTest : public QObject {
                 for (const char* t : {"pvTemplateFRA.html", "pvTemplateENG.html"})
                     QVERIFY(QFile::remove(dir.filePath(QString::fromLatin1(t))));
             const QString pdf = dir.filePath(u"minutes.pdf"_s);
-            HostWindow host(dir.path(), printingInto(pdf));
+            HostWindow host(dir.path(), {.now = {}, .htmlProgram = {}, .printPdf = pdf});
             DalmureWidget& w = *host.control;
             w.setNoDossier(u"500-17-012345-241"_s);
             w.annoAdd(u"09:30:00"_s, u"Ouverture de l'audience"_s);
@@ -133,7 +133,7 @@ class QtPrintTest : public QObject {
         note.replace(u"FILE"_s, file).replace(u"NET"_s, net);
 
         const QString pdf = dir.filePath(u"minutes.pdf"_s);
-        HostWindow host(dir.path(), printingInto(pdf));
+        HostWindow host(dir.path(), {.now = {}, .htmlProgram = {}, .printPdf = pdf});
         DalmureWidget& w = *host.control;
         w.setNoDossier(u"500-17-054321-241"_s);
         w.annoAdd(u"09:30:00"_s, u"Ouverture de l'audience"_s, note);

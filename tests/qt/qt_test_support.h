@@ -51,20 +51,6 @@ inline bool makeAppFolder(const QTemporaryDir& dir, const QByteArray& ini = {},
     return ok;
 }
 
-// The clock every test runs at.
-inline platform::LocalTime testNow() {
-    platform::LocalTime t;
-    t.year = 2024, t.month = 3, t.day = 15, t.hour = 10, t.minute = 20, t.second = 30;
-    return t;
-}
-
-// Platform options that print the minutes into pdf, with no dialog.
-inline QtPlatformOptions printingInto(const QString& pdf) {
-    QtPlatformOptions options;
-    options.printPdf = pdf;
-    return options;
-}
-
 // The window back to the front once a dialog or another window has had it, as the desktop
 // gives it back.
 inline bool backToFront(QWidget* window) {
@@ -87,8 +73,8 @@ struct HostWindow {
         elsewhere = new QLineEdit(window.get());
         elsewhere->setObjectName(u"before"_s);
         layout->addWidget(elsewhere);
-        if (!options.now)
-            options.now = testNow();
+        if (!options.now) // the clock every test runs at
+            options.now = platform::LocalTime{2024, 3, 15, 10, 20, 30, 0};
         control = new DalmureWidget(appFolder, window.get(), std::move(options));
         layout->addWidget(control, 1);
         if (fieldAfter) {
@@ -202,7 +188,7 @@ inline void answerMenus(QtPlatform& p, QString& seen, const QString& choose = {}
 // One case's host window on a fresh application folder, and the clerk's mouse on the grid.
 class WidgetFixture {
   public:
-    // Called from a test's init(); false when the folder could not be made.
+    // From a test's init(); false when the folder could not be made.
     bool open(const QByteArray& ini = {}, const FolderFiles& files = {},
               QtPlatformOptions options = {}, bool fieldAfter = false) {
         if (!dir_.isValid() || !makeAppFolder(dir_, ini, files))
@@ -210,7 +196,7 @@ class WidgetFixture {
         host_ = std::make_unique<HostWindow>(dir_.path(), std::move(options), fieldAfter);
         return true;
     }
-    // Called from a test's cleanup(): the next case starts from an empty folder.
+    // From a test's cleanup(): the next case starts from an empty folder.
     void close() {
         host_.reset();
         QDir(dir_.path()).removeRecursively();
@@ -254,9 +240,8 @@ class WidgetFixture {
     }
     // The clerk puts the focus elsewhere in the window: the notes are committed.
     void leave() { QTest::mouseClick(elsewhere(), Qt::LeftButton); }
-    // The editor's rectangle, in the frame that holds it and the grid.
     QRect editorRect() { return editor()->geometry(); }
-    // A cell's rectangle in that same frame.
+    // A cell's rectangle in the frame that holds the editor and the grid.
     QRect cellInFrame(int row, int col) {
         const QRect r = p().cellRect(row, col);
         return QRect(viewport()->mapTo(editor()->parentWidget(), r.topLeft()), r.size());
