@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -32,14 +33,9 @@ int main(int argc, char** argv) {
     window.show();
     window.activateWindow();
     // One annotation every three seconds from 9:00, in order.
-    for (int i = 0; i < count; ++i) {
-        const int s = 9 * 3600 + 3 * i;
-        control->annoAdd(QStringLiteral("%1:%2:%3")
-                             .arg(s / 3600, 2, 10, QLatin1Char('0'))
-                             .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-                             .arg(s % 60, 2, 10, QLatin1Char('0')),
+    for (int i = 0; i < count; ++i)
+        control->annoAdd(QTime(9, 0).addSecs(3 * i).toString(QStringLiteral("HH:mm:ss")),
                          QStringLiteral("Annotation %1").arg(i));
-    }
     QTimer::singleShot(0, [] {
         std::puts("ready");
         std::fflush(stdout);

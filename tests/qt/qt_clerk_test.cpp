@@ -13,10 +13,12 @@
 
 #include <QMessageBox>
 #include <QSignalSpy>
+#include <QTime>
 #include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <vector>
@@ -120,6 +122,9 @@ class QtClerkTest : public QObject {
     QLineEdit* host() { return f_.host().elsewhere; }
     int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
     bool chance(int percent) { return pick(100) < percent; }
+    template <class List> const auto& any(const List& list) {
+        return list[static_cast<std::size_t>(pick(static_cast<int>(list.size())))];
+    }
     int count() const { return static_cast<int>(annos_.size()); }
 
     // The first fault found, its %1, %2 ... filled in with args; always false.
@@ -267,9 +272,7 @@ class QtClerkTest : public QObject {
                 (!whole || (port.contains(r) && notes.isValid() && port.contains(notes))))
                 shown.push_back(i);
         }
-        return shown.empty()
-                   ? -1
-                   : shown[static_cast<std::size_t>(pick(static_cast<int>(shown.size())))];
+        return shown.empty() ? -1 : any(shown);
     }
     QPoint descriptionOf(int i) { return p().cellRect(2 * i, pick(2)).center(); }
 
@@ -290,8 +293,7 @@ class QtClerkTest : public QObject {
         const int k = chance(3) ? 5 : pick(5);
         if (k == 0 && !fromMenu)
             return planCommand(fromMenu);
-        const auto& rename =
-            kRenames[static_cast<std::size_t>(pick(static_cast<int>(kRenames.size())))];
+        const auto& rename = any(kRenames);
         plan(items[k], chance(50) ? rename.first : QString(), count() > 3 && chance(50));
         return items[k];
     }
@@ -396,7 +398,7 @@ class QtClerkTest : public QObject {
                 ids.push_back(id);
         if (ids.empty())
             return true;
-        const ButtonId id = ids[static_cast<std::size_t>(pick(static_cast<int>(ids.size())))];
+        const ButtonId id = any(ids);
         if (id == ButtonId::EntryStyleOne || id == ButtonId::EntryStyleTwo)
             item.clear(), styleTwo_ = id == ButtonId::EntryStyleTwo;
         QToolButton* b = p().buttonWidget(id);
@@ -477,7 +479,7 @@ class QtClerkTest : public QObject {
         if (where_ == Where::Find && chance(40)) {
             static const QStringList parts = {u"tem"_s, u"pau"_s, u"reprise"_s,
                                               u"p-1"_s, u"\b"_s,  u"ouv"_s};
-            const QString text = parts[pick(static_cast<int>(parts.size()))];
+            const QString text = any(parts);
             steps_.last() += u"type '%1'"_s.arg(text);
             return keys(text);
         }
@@ -528,19 +530,14 @@ class QtClerkTest : public QObject {
     QString freeTime() {
         for (;;) {
             const int s = 9 * 3600 + pick(8 * 3600);
-            const QString t = u"%1:%2:%3"_s.arg(s / 3600, 2, 10, QChar(u'0'))
-                                  .arg(s / 60 % 60, 2, 10, QChar(u'0'))
-                                  .arg(s % 60, 2, 10, QChar(u'0'));
-            bool used = false;
-            for (const Anno& a : annos_)
-                used = used || a.time == t;
-            if (!used)
+            const QString t = QTime::fromMSecsSinceStartOfDay(s * 1000).toString(u"HH:mm:ss"_s);
+            if (std::none_of(annos_.begin(), annos_.end(),
+                             [&](const Anno& a) { return a.time == t; }))
                 return t;
         }
     }
     bool hostAdd() {
-        Anno a{freeTime(), kDescriptions[pick(static_cast<int>(kDescriptions.size()))],
-               kDataTexts[pick(static_cast<int>(kDataTexts.size()))]};
+        Anno a{freeTime(), any(kDescriptions), any(kDataTexts)};
         steps_.last() += u"%1 '%2' '%3'"_s.arg(a.time, a.desc, a.notes);
         int at = 0;
         while (at < count() && annos_[static_cast<std::size_t>(at)].time < a.time)
@@ -591,8 +588,8 @@ class QtClerkTest : public QObject {
         } else {
             const int words = 1 + pick(3);
             for (int i = 0; i < words; ++i) {
-                const QString& word = kWords[pick(static_cast<int>(kWords.size()))];
-                const QString& ending = kEndings[pick(static_cast<int>(kEndings.size()))];
+                const QString& word = any(kWords);
+                const QString& ending = any(kEndings);
                 // An abbreviation starts a word of its own.
                 const QString before = annos_[static_cast<std::size_t>(sel_)].notes + text;
                 if (!before.isEmpty() && wordChar(before.back()))
