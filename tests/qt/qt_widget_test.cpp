@@ -1,9 +1,13 @@
-// The widget under a user's mouse and keyboard: real Qt events on the offscreen platform.
+// The widget under a user's mouse and keyboard: real Qt events on the offscreen platform. Tab
+// and Shift+Tab go through its parts and out to the host's fields; where the keys go once a
+// command button clicked with the mouse has run, or after a resize, is the clerk test's to find.
 #include "qt_test_support.h"
 
 #include "journal/journal.h"
 
+#include <QImage>
 #include <QScrollBar>
+#include <QSet>
 #include <QSignalSpy>
 #include <QToolButton>
 
@@ -24,8 +28,29 @@ class QtWidgetTest : public QObject {
         w().annoAdd(u"10:05:00"_s, u"Witness"_s);
         w().annoAdd(u"10:10:00"_s, u"Recess"_s);
     }
+    // What has the focus, by a name a test can read.
+    QString focusName() {
+        QWidget* w = QApplication::focusWidget();
+        return w == nullptr              ? u"(none)"_s
+               : w == p().gridView()     ? u"grid"_s
+               : w == p().editorWidget() ? u"notes"_s
+                                         : w->objectName();
+    }
+    // Presses Tab (or Shift+Tab) count times on whatever has the focus; the names of what had
+    // it after each press.
+    QString walk(int count, bool back) {
+        QStringList seen;
+        for (int i = 0; i < count && QApplication::focusWidget() != nullptr; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), back ? Qt::Key_Backtab : Qt::Key_Tab,
+                            back ? Qt::ShiftModifier : Qt::NoModifier);
+            seen << focusName();
+        }
+        return seen.join(u' ');
+    }
+
   private slots:
-    void init() { QVERIFY(f_.open()); }
+    // With the host's field after the control, where Tab goes on to.
+    void init() { QVERIFY(f_.open({}, {}, {}, true)); }
     void cleanup() { f_.close(); }
 
     // A click on the time cell of an annotation's main row opens the editor over its notes; keys
@@ -271,6 +296,148 @@ class QtWidgetTest : public QObject {
         p().gridView()->setFocus();
         QTest::keyClick(p().gridView(), selected == 0 ? Qt::Key_Down : Qt::Key_Up);
         QCOMPARE(w().selected(), 1 - selected);
+    }
+
+    // Tab goes from the field before the control through its visible commands from left to
+    // right, the list and the notes, then on to the field after it; Shift+Tab goes back the same
+    // way. Commands the modes hide are passed over, and so are the notes while no annotation is
+    // selected.
+    void tabWalksThroughTheControlInVisualOrder_data() {
+        QTest::addColumn<bool>("annotations");
+        QTest::addColumn<bool>("noPlay");
+        QTest::addColumn<bool>("noPV");
+        QTest::addColumn<bool>("noModif");
+        QTest::addColumn<QString>("order");
+        QTest::newRow("every command")
+            << true << false << false << false
+            << QStringLiteral("CWButton3 CWButton4 CWButton2 CWButton5 CWButton1 CWButton6(0) "
+                              "grid notes after");
+        QTest::newRow("NoPlay and NoPV") << true << true << true << false
+                                         << u"CWButton4 CWButton1 CWButton6(0) grid notes after"_s;
+        QTest::newRow("NoModif")
+            << true << false << false << true
+            << u"CWButton3 CWButton2 CWButton5 CWButton6(0) grid notes after"_s;
+        QTest::newRow("empty list: no notes")
+            << false << false << false << false
+            << QStringLiteral("CWButton3 CWButton4 CWButton2 CWButton5 CWButton1 CWButton6(0) "
+                              "grid after");
+    }
+    void tabWalksThroughTheControlInVisualOrder() {
+        QFETCH(bool, annotations);
+        QFETCH(bool, noPlay);
+        QFETCH(bool, noPV);
+        QFETCH(bool, noModif);
+        QFETCH(QString, order);
+        if (annotations) {
+            w().annoAdd(u"10:00:00"_s, u"Opening"_s);
+            w().annoAdd(u"10:05:00"_s, u"Witness"_s);
+        }
+        w().setNoPlay(noPlay);
+        w().setNoPV(noPV);
+        w().setNoModif(noModif);
+        f_.elsewhere()->setFocus(Qt::MouseFocusReason);
+        QCOMPARE(focusName(), u"before"_s);
+        const int stops = static_cast<int>(order.count(u' ')) + 1;
+        QCOMPARE(walk(stops, false), order);
+
+        QStringList back = order.split(u' ');
+        back.removeLast();
+        std::reverse(back.begin(), back.end());
+        back << u"before"_s;
+        QCOMPARE(walk(stops, true), back.join(u' '));
+    }
+
+    // From the keyboard alone: notes typed are kept when Tab leaves them, and Space or Enter on
+    // a command reached by Shift+Tab runs it (rename, through its prompt). The button shows
+    // that it has the keyboard.
+    void tabLeavesTheNotesAndAKeyRunsACommand_data() {
+        QTest::addColumn<Qt::Key>("key");
+        QTest::newRow("Space") << Qt::Key_Space;
+        QTest::newRow("Enter") << Qt::Key_Return;
+    }
+    void tabLeavesTheNotesAndAKeyRunsACommand() {
+        QFETCH(Qt::Key, key);
+        w().annoAdd(u"10:00:00"_s, u"Opening"_s);
+        QToolButton* rename = p().buttonWidget(ButtonId::Rename);
+        const QImage unfocused = rename->grab().toImage();
+        f_.elsewhere()->setFocus(Qt::MouseFocusReason);
+        QCOMPARE(walk(8, false).section(u' ', -1), u"notes"_s);
+        QTest::keyClicks(p().editorWidget(), u"sworn in"_s);
+        QTest::keyClick(p().editorWidget(), Qt::Key_Tab);
+        QCOMPARE(focusName(), u"after"_s);
+        QCOMPARE(w().annoData(0), u"sworn in"_s);
+
+        int prompted = 0;
+        p().setModalDriver([&](QWidget* modal) {
+            prompted += modal->findChild<QLineEdit*>() != nullptr ? 1 : 0;
+            answerPrompt(modal, u"Opening statement"_s);
+        });
+        QCOMPARE(walk(7, true).section(u' ', -1), u"CWButton4"_s);
+        QVERIFY2(rename->grab().toImage() != unfocused, "no focus shown on the button");
+        QTest::keyClick(QApplication::focusWidget(), key);
+        QCOMPARE(prompted, 1);
+        QCOMPARE(w().annoDesc(0), u"Opening statement"_s);
+        QCOMPARE(w().annoData(0), u"sworn in"_s);
+    }
+
+    // The host giving the widget the focus while the list is empty: the list takes the keyboard
+    // (where it lands among annotations, after resizes too, is the clerk test's to find).
+    void theHostsFocusOnAnEmptyListGoesToTheList() {
+        f_.elsewhere()->setFocus(Qt::MouseFocusReason);
+        w().setFocus();
+        QCOMPARE(focusName(), u"grid"_s);
+    }
+
+    // A picture of the widget with five annotations, one of them selected with notes, kept as a
+    // test artifact (artifacts/dalmure-widget.png in the test's build folder).
+    void rendersFiveAnnotationsWithTheSelectionHighlighted() {
+        DalmureWidget& w = f_.w();
+        const char* descs[] = {"Ouverture de l'audience", "Appel du rôle", "Témoin 1",
+                               "Contre-interrogatoire", "Ajournement"};
+        for (int i = 0; i < 5; ++i)
+            w.annoAdd(u"10:0%1:00"_s.arg(i * 2), QString::fromUtf8(descs[i]));
+        QtPlatform& p = f_.p();
+        QTest::mouseClick(p.gridView()->viewport(), Qt::LeftButton, {}, p.cellRect(0, 1).center());
+        QTest::keyClicks(p.editorWidget(), u"Parties presentes."_s);
+        QTest::keyClick(p.editorWidget(), Qt::Key_Return);
+        QTest::keyClicks(p.editorWidget(), u"Me Gagnon pour la defense."_s);
+        QCOMPARE(w.selected(), 0);
+        QCOMPARE(p.grid().topRow(), 0);
+        QTest::qWait(50);
+
+        const QPixmap shot = w.grab();
+        const qreal ratio = shot.devicePixelRatio();
+        const QImage image = shot.toImage().convertToFormat(QImage::Format_RGB32);
+        // Drawn at the device pixel ratio (HiDPI): the picture has that many pixels per point.
+        QCOMPARE(image.width(), qRound(w.width() * ratio));
+        QVERIFY(QDir().mkpath(QStringLiteral(DALMURE_ARTIFACT_DIR)));
+        const QString file =
+            ratio > 1 ? QStringLiteral(DALMURE_ARTIFACT_DIR "/dalmure-widget@%1x.png").arg(ratio)
+                      : QStringLiteral(DALMURE_ARTIFACT_DIR "/dalmure-widget.png");
+        QVERIFY(image.save(file));
+
+        // Not blank: many colours (text, icons, frames); the highlight colour of the selected
+        // annotation (the grid's BackColorFixed, 0x00BBGGRR) covers a good part of its rows.
+        const std::int32_t fixed = p.grid().backColorFixed();
+        const QRgb highlight = qRgb(fixed & 0xFF, (fixed >> 8) & 0xFF, (fixed >> 16) & 0xFF);
+        QSet<QRgb> colours;
+        int highlighted = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                colours.insert(line[x] | 0xFF000000u);
+                if ((line[x] | 0xFF000000u) == (highlight | 0xFF000000u))
+                    ++highlighted;
+            }
+        }
+        QVERIFY2(colours.size() > 20, qPrintable(QString::number(colours.size())));
+        const QRect cell = p.cellRect(0, 1);
+        QVERIFY2(highlighted > cell.width() * cell.height() * ratio * ratio / 2,
+                 qPrintable(QString::number(highlighted)));
+        // The first row's area in the picture is in the highlight colour.
+        const QPoint inRow =
+            p.gridView()->viewport()->mapTo(&w, cell.topLeft() + QPoint(cell.width() - 4, 3));
+        QCOMPARE(image.pixel(inRow * ratio) | 0xFF000000u, highlight | 0xFF000000u);
     }
 };
 
