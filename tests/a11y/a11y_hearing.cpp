@@ -1,11 +1,12 @@
 // A recording screen for the screen-reader walk: the control with a day of annotations, on a
-// real event loop, whose host agrees to every delete. Prints "ready" once the window is up.
+// real event loop. Prints "ready" once the window is up.
 #include <dalmure/dalmure_widget.h>
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -28,20 +29,13 @@ int main(int argc, char** argv) {
     auto* layout = new QVBoxLayout(&window);
     auto* control = new dalmure::qt::DalmureWidget(dir.path(), &window);
     layout->addWidget(control);
-    QObject::connect(control, &dalmure::qt::DalmureWidget::annoDeleteRequest,
-                     [control](qint16& i) { control->annoDelete(i); });
     window.resize(800, 600);
     window.show();
     window.activateWindow();
     // One annotation every three seconds from 9:00, in order.
-    for (int i = 0; i < count; ++i) {
-        const int s = 9 * 3600 + 3 * i;
-        control->annoAdd(QStringLiteral("%1:%2:%3")
-                             .arg(s / 3600, 2, 10, QLatin1Char('0'))
-                             .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-                             .arg(s % 60, 2, 10, QLatin1Char('0')),
+    for (int i = 0; i < count; ++i)
+        control->annoAdd(QTime(9, 0).addSecs(3 * i).toString(QStringLiteral("HH:mm:ss")),
                          QStringLiteral("Annotation %1").arg(i));
-    }
     QTimer::singleShot(0, [] {
         std::puts("ready");
         std::fflush(stdout);

@@ -1,10 +1,11 @@
 // What a screen reader finds in the control, through Qt's accessibility interfaces with real
 // input events: the grid as a list of annotations, the menu's names, the news of changes, the
-// find bar's count, and the paths where a reader holds on to something that went away. The bus
-// walk (tests/a11y) reads the notes editor, the buttons and the commands over AT-SPI.
+// find bar's count, the notes editor and the commands, and the paths where a reader holds on to
+// something that went away. The bus walk (tests/a11y) reads a long hearing over AT-SPI.
 #include "qt_test_support.h"
 
 #include <QAccessible>
+#include <QToolButton>
 
 using namespace dalmure;
 using namespace dalmure::qt;
@@ -66,10 +67,9 @@ class QtAccessibilityTest : public QObject {
     void cleanupTestCase() { QAccessible::installUpdateHandler(nullptr); }
     void init() {
         QVERIFY(f_.open());
-        w().annoAdd(QStringLiteral("10:00:00"), QStringLiteral("Opening"));
-        w().annoAdd(QStringLiteral("10:05:00"), QStringLiteral("Witness"),
-                    QStringLiteral("Sworn in\r\nby the clerk"));
-        w().annoAdd(QStringLiteral("10:09:00"), QStringLiteral("Exhibit P-1"));
+        w().annoAdd(u"10:00:00"_s, u"Opening"_s);
+        w().annoAdd(u"10:05:00"_s, u"Witness"_s, u"Sworn in\r\nby the clerk"_s);
+        w().annoAdd(u"10:09:00"_s, u"Exhibit P-1"_s);
         settle();
         heard.clear();
     }
@@ -79,7 +79,7 @@ class QtAccessibilityTest : public QObject {
         QString cellNews;
         for (const Heard& h : heard)
             if (f_.isOpen() && h.object == p().gridView() && h.child >= 0)
-                cellNews = QStringLiteral("news %1 about grid cell %2").arg(h.type).arg(h.child);
+                cellNews = u"news %1 about grid cell %2"_s.arg(h.type).arg(h.child);
         f_.close();
         QVERIFY2(cellNews.isEmpty(), qPrintable(cellNews));
     }
@@ -90,11 +90,11 @@ class QtAccessibilityTest : public QObject {
         QAccessibleInterface* l = list();
         QVERIFY(l != nullptr);
         QCOMPARE(l->role(), QAccessible::List);
-        QCOMPARE(l->text(QAccessible::Name), QStringLiteral("Annotations"));
+        QCOMPARE(l->text(QAccessible::Name), u"Annotations"_s);
         QVERIFY(l->state().focusable);
-        QCOMPARE(names(), (QStringList{QStringLiteral("10:00:00, Opening"),
-                                       QStringLiteral("10:05:00, Witness, Sworn in by the clerk"),
-                                       QStringLiteral("10:09:00, Exhibit P-1")}));
+        QCOMPARE(names(),
+                 (QStringList{u"10:00:00, Opening"_s, u"10:05:00, Witness, Sworn in by the clerk"_s,
+                              u"10:09:00, Exhibit P-1"_s}));
         for (int i = 0; i < 3; ++i) {
             QAccessibleInterface* item = l->child(i);
             QCOMPARE(item->role(), QAccessible::ListItem);
@@ -107,8 +107,7 @@ class QtAccessibilityTest : public QObject {
             QVERIFY(!r.isEmpty());
             QCOMPARE(l->childAt(r.center().x(), r.center().y()), item);
         }
-        QCOMPARE(l->child(1)->text(QAccessible::Description),
-                 QStringLiteral("Sworn in by the clerk"));
+        QCOMPARE(l->child(1)->text(QAccessible::Description), u"Sworn in by the clerk"_s);
         QCOMPARE(l->child(3), nullptr);
         QCOMPARE(l->child(-1), nullptr);
         // Qt's own view of the grid's cells stays out of the list.
@@ -135,15 +134,14 @@ class QtAccessibilityTest : public QObject {
         QCOMPARE(w().selected(), 0);
         QVERIFY(l->child(0)->state().selected);
         QVERIFY(!l->child(2)->state().selected);
-        QCOMPARE(itemsHeard(QAccessible::Selection),
-                 QStringList{QStringLiteral("10:00:00, Opening")});
+        QCOMPARE(itemsHeard(QAccessible::Selection), QStringList{u"10:00:00, Opening"_s});
 
         heard.clear();
         p().gridView()->setFocus();
         settle();
         QCOMPARE(l->focusChild(), l->child(0));
         QVERIFY(l->child(0)->state().focused);
-        QCOMPARE(itemsHeard(QAccessible::Focus), QStringList{QStringLiteral("10:00:00, Opening")});
+        QCOMPARE(itemsHeard(QAccessible::Focus), QStringList{u"10:00:00, Opening"_s});
         // Elsewhere in the window: the list has no focused item.
         f_.elsewhere()->setFocus();
         settle();
@@ -152,26 +150,24 @@ class QtAccessibilityTest : public QObject {
     }
 
     // Added and deleted annotations are announced, a hearing loaded at once is not, and items
-    // held keep reading their own annotations (the bus walk hears notes and renames).
+    // held keep reading their own annotations.
     void changesAreAnnounced() {
         QAccessibleInterface* l = list();
         (void)names(); // the reader has seen every item
 
-        w().annoAdd(QStringLiteral("10:07:00"), QStringLiteral("Recess"));
+        w().annoAdd(u"10:07:00"_s, u"Recess"_s);
         settle();
-        QCOMPARE(itemsHeard(QAccessible::ObjectCreated),
-                 QStringList{QStringLiteral("10:07:00, Recess")});
+        QCOMPARE(itemsHeard(QAccessible::ObjectCreated), QStringList{u"10:07:00, Recess"_s});
         QCOMPARE(l->childCount(), 4);
-        QCOMPARE(l->child(2)->text(QAccessible::Name), QStringLiteral("10:07:00, Recess"));
-        QCOMPARE(l->child(3)->text(QAccessible::Name), QStringLiteral("10:09:00, Exhibit P-1"));
+        QCOMPARE(l->child(2)->text(QAccessible::Name), u"10:07:00, Recess"_s);
+        QCOMPARE(l->child(3)->text(QAccessible::Name), u"10:09:00, Exhibit P-1"_s);
 
         // The host deletes the selected one (the new one).
         heard.clear();
         QAccessibleInterface* recess = l->child(2);
         w().annoDelete(w().selected());
         settle();
-        QCOMPARE(itemsHeard(QAccessible::ObjectDestroyed),
-                 QStringList{QStringLiteral("10:07:00, Recess")});
+        QCOMPARE(itemsHeard(QAccessible::ObjectDestroyed), QStringList{u"10:07:00, Recess"_s});
         QCOMPARE(itemsHeard(QAccessible::ObjectCreated), QStringList{});
         Q_UNUSED(recess); // released meanwhile
         QCOMPARE(names().size(), 3);
@@ -181,18 +177,36 @@ class QtAccessibilityTest : public QObject {
         heard.clear();
         QAccessibleInterface* exhibit = l->child(2);
         for (int i = 0; i < 100; ++i)
-            w().annoAdd(QStringLiteral("11:%1:00").arg(i / 2, 2, 10, QLatin1Char('0')),
-                        QStringLiteral("Later %1").arg(i));
+            w().annoAdd(u"11:%1:00"_s.arg(i / 2, 2, 10, QChar(u'0')), u"Later %1"_s.arg(i));
         settle();
         QCOMPARE(itemsHeard(QAccessible::ObjectCreated), QStringList{});
         QCOMPARE(l->childCount(), 103);
-        QCOMPARE(exhibit->text(QAccessible::Name), QStringLiteral("10:09:00, Exhibit P-1"));
-        QCOMPARE(l->child(102)->text(QAccessible::Name), QStringLiteral("11:49:00, Later 99"));
+        QCOMPARE(exhibit->text(QAccessible::Name), u"10:09:00, Exhibit P-1"_s);
+        QCOMPARE(l->child(102)->text(QAccessible::Name), u"11:49:00, Later 99"_s);
         QCOMPARE(names().size(), 103);
     }
 
-    // The menu's items read as their captions, without the mnemonics' ampersands (the bus walk
-    // reads the buttons' names).
+    // The notes editor and every command are named; an item's new name is heard once its notes
+    // are committed and once it is renamed.
+    void theNotesAndCommandsAreNamedAndAnItemsNewNameIsHeard() {
+        QAccessibleInterface* notes = QAccessible::queryAccessibleInterface(p().editorWidget());
+        QCOMPARE(notes->text(QAccessible::Name), u"Notes"_s);
+        QVERIFY(notes->state().multiLine && notes->state().editable);
+        for (QToolButton* b : w().findChildren<QToolButton*>())
+            QVERIFY2(!QAccessible::queryAccessibleInterface(b)->text(QAccessible::Name).isEmpty(),
+                     qPrintable(b->objectName()));
+        (void)names();
+        f_.clickCell(5, 1);
+        typeKeys(u"Objection"_s);
+        f_.leave();
+        p().setModalDriver([](QWidget* modal) { answerPrompt(modal, u"Closing"_s); });
+        QTest::mouseClick(p().buttonWidget(platform::ButtonId::Rename), Qt::LeftButton);
+        settle();
+        QCOMPARE(itemsHeard(QAccessible::NameChanged),
+                 (QStringList{"10:09:00, Exhibit P-1, Objection", "10:09:00, Closing, Objection"}));
+    }
+
+    // The menu's items read as their captions, without the mnemonics' ampersands.
     void theMenusItemsAreNamed() {
         QStringList items;
         p().setModalDriver([&](QWidget* modal) {
@@ -210,7 +224,7 @@ class QtAccessibilityTest : public QObject {
         QVERIFY(items.size() >= 4);
         for (const QString& s : items) {
             QVERIFY2(!s.trimmed().isEmpty(), "a menu item without a name");
-            QVERIFY2(!s.contains(QLatin1Char('&')), qPrintable(s));
+            QVERIFY2(!s.contains(u'&'), qPrintable(s));
         }
     }
 
@@ -239,7 +253,7 @@ class QtAccessibilityTest : public QObject {
         // A prompt over the grid, cancelled: the reader asks again as the focus comes back.
         p().setModalDriver([&](QWidget* modal) {
             if (auto* menu = qobject_cast<QMenu*>(modal)) {
-                chooseOrClose(menu, menuItem(menu, QStringLiteral("mnuPopupRenommer")));
+                chooseOrClose(menu, menuItem(menu, u"mnuPopupRenommer"_s));
             } else {
                 (void)QAccessible::queryAccessibleInterface(modal)->focusChild();
                 (void)l->focusChild();
@@ -268,7 +282,7 @@ class QtAccessibilityTest : public QObject {
         QCOMPARE(witness->parent(), nullptr);
         QVERIFY(witness->rect().isEmpty());
         QCOMPARE(l->indexOfChild(witness), -1);
-        QCOMPARE(exhibit->text(QAccessible::Name), QStringLiteral("10:09:00, Exhibit P-1"));
+        QCOMPARE(exhibit->text(QAccessible::Name), u"10:09:00, Exhibit P-1"_s);
         QCOMPARE(l->indexOfChild(exhibit), 1);
         QCOMPARE(l->child(1), exhibit);
         settle();
@@ -281,11 +295,11 @@ class QtAccessibilityTest : public QObject {
         settle();
 
         // The control goes while a reader holds an item of its grid.
-        w().annoAdd(QStringLiteral("11:00:00"), QStringLiteral("Adjourned"));
+        w().annoAdd(u"11:00:00"_s, u"Adjourned"_s);
         settle();
         QAccessibleInterface* last = list()->child(0);
         const QAccessible::Id lastId = QAccessible::uniqueId(last);
-        QCOMPARE(last->text(QAccessible::Name), QStringLiteral("11:00:00, Adjourned"));
+        QCOMPARE(last->text(QAccessible::Name), u"11:00:00, Adjourned"_s);
         f_.closeWindow();
         settle();
         if (QAccessibleInterface* still = QAccessible::accessibleInterface(lastId)) {
@@ -306,7 +320,7 @@ class QtAccessibilityTest : public QObject {
         QLabel* count = f_.findCount();
         QCOMPARE(focused(), static_cast<QWidget*>(line));
         // "x" finds Exhibit P-1 alone, so does "xi"; "xiz" nothing.
-        for (QChar c : QStringLiteral("xiz")) {
+        for (QChar c : u"xiz"_s) {
             typeKeys(QString(c));
             settle();
         }
@@ -314,11 +328,10 @@ class QtAccessibilityTest : public QObject {
         for (const Heard& h : heard)
             if (h.object == count && h.type == QAccessible::NameChanged)
                 news << h.name;
-        QCOMPARE(news, (QStringList{QStringLiteral("3 sur 3"), QStringLiteral("1 sur 3"),
-                                    QStringLiteral("0 sur 3")}));
+        QCOMPARE(news, (QStringList{u"3 sur 3"_s, u"1 sur 3"_s, u"0 sur 3"_s}));
         QAccessibleInterface* label = QAccessible::queryAccessibleInterface(count);
-        QCOMPARE(label->text(QAccessible::Name), QStringLiteral("0 sur 3"));
-        QCOMPARE(label->text(QAccessible::Description), QStringLiteral("0 sur 3"));
+        QCOMPARE(label->text(QAccessible::Name), u"0 sur 3"_s);
+        QCOMPARE(label->text(QAccessible::Description), u"0 sur 3"_s);
         QAccessibleInterface* edit = QAccessible::queryAccessibleInterface(line);
         QVERIFY(!line->placeholderText().isEmpty());
         QCOMPARE(edit->text(QAccessible::Name), line->placeholderText());

@@ -13,10 +13,12 @@
 
 #include <QMessageBox>
 #include <QSignalSpy>
+#include <QTime>
 #include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <vector>
@@ -42,32 +44,20 @@ struct Anno {
 
 // The glossary file's abbreviations and the one the host adds for the hearing.
 const std::map<QString, QString> kGlossary = {
-    {QStringLiteral("tem"), QStringLiteral("témoin")},
-    {QStringLiteral("pla"), QStringLiteral("plaignant")},
-    {QStringLiteral("obj"), QStringLiteral("objection")},
-    {QStringLiteral("lef"), QStringLiteral("Me Marc Lefebvre")}};
+    {"tem", "témoin"}, {"pla", "plaignant"}, {"obj", "objection"}, {"lef", "Me Marc Lefebvre"}};
 
-const QStringList kWords = {
-    QStringLiteral("tem"),     QStringLiteral("Tem"),     QStringLiteral("pla"),
-    QStringLiteral("obj"),     QStringLiteral("lef"),     QStringLiteral("déposé"),
-    QStringLiteral("à"),       QStringLiteral("l'heure"), QStringLiteral("d'accord"),
-    QStringLiteral("ça"),      QStringLiteral("pièce"),   QStringLiteral("P1"),
-    QStringLiteral("reprise"), QStringLiteral("Était"),   QStringLiteral("qu'il")};
-const QStringList kEndings = {QStringLiteral(" "),  QStringLiteral(". "), QStringLiteral(", "),
-                              QStringLiteral("\r"), QStringLiteral("\b"), QStringLiteral("")};
-const QStringList kDescriptions = {QStringLiteral("Ouverture de l'audience"),
-                                   QStringLiteral("Témoin"),
-                                   QStringLiteral("Pause"),
-                                   QStringLiteral("Objection"),
-                                   QStringLiteral("Pièce P-1"),
-                                   QStringLiteral("Reprise")};
-const QStringList kDataTexts = {QString(), QString(), QStringLiteral("Jugement le 19 avril"),
-                                QStringLiteral("Ligne un\r\nligne deux")};
+const QStringList kWords = {"tem",    "Tem", "pla",     "obj",      "lef",
+                            "déposé", "à",   "l'heure", "d'accord", "ça",
+                            "pièce",  "P1",  "reprise", "Était",    "qu'il"};
+const QStringList kEndings = {" ", ". ", ", ", "\r", "\b", ""};
+const QStringList kDescriptions = {
+    "Ouverture de l'audience", "Témoin", "Pause", "Objection", "Pièce P-1", "Reprise"};
+const QStringList kDataTexts = {"", "", "Jugement le 19 avril", "Ligne un\r\nligne deux"};
 // Rename answers and the descriptions they give (the prompt expands abbreviations).
 const std::vector<std::pair<QString, QString>> kRenames = {
-    {QStringLiteral("Interrogatoire"), QStringLiteral("Interrogatoire")},
-    {QStringLiteral("Contre tem"), QStringLiteral("Contre témoin")},
-    {QStringLiteral("Plaidoirie finale"), QStringLiteral("Plaidoirie finale")}};
+    {"Interrogatoire", "Interrogatoire"},
+    {"Contre tem", "Contre témoin"},
+    {"Plaidoirie finale", "Plaidoirie finale"}};
 
 bool wordChar(QChar c) {
     return c.isLetterOrNumber();
@@ -78,10 +68,10 @@ bool wordChar(QChar c) {
 // punctuation or Enter is expanded when it is an abbreviation, in the case it was typed.
 void applyKey(QString& t, QChar c) {
     if (c == u'\b') {
-        t.chop(t.endsWith(QStringLiteral("\r\n")) ? 2 : t.isEmpty() ? 0 : 1);
+        t.chop(t.endsWith(u"\r\n"_s) ? 2 : t.isEmpty() ? 0 : 1);
         return;
     }
-    if (c == u'\r' || c == u' ' || QStringLiteral(".,;:!?").contains(c)) {
+    if (c == u'\r' || c == u' ' || u".,;:!?"_s.contains(c)) {
         qsizetype start = t.size();
         while (start > 0 && wordChar(t[start - 1]))
             --start;
@@ -97,7 +87,7 @@ void applyKey(QString& t, QChar c) {
         }
     }
     if (c == u'\r')
-        t += QStringLiteral("\r\n");
+        t += u"\r\n"_s;
     else
         t += c == u'\'' ? QChar(u'\u2019') : c;
 }
@@ -132,6 +122,9 @@ class QtClerkTest : public QObject {
     QLineEdit* host() { return f_.host().elsewhere; }
     int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
     bool chance(int percent) { return pick(100) < percent; }
+    template <class List> const auto& any(const List& list) {
+        return list[static_cast<std::size_t>(pick(static_cast<int>(list.size())))];
+    }
     int count() const { return static_cast<int>(annos_.size()); }
 
     // The first fault found, its %1, %2 ... filled in with args; always false.
@@ -143,11 +136,11 @@ class QtClerkTest : public QObject {
     }
     QString nameOfFocus() {
         QWidget* f = QApplication::focusWidget();
-        return f == nullptr                 ? QStringLiteral("nothing")
-               : f == p().editorWidget()    ? QStringLiteral("notes")
-               : f == p().gridView()        ? QStringLiteral("grid")
-               : f == host()                ? QStringLiteral("host field")
-               : f == f_.findLine()         ? QStringLiteral("find bar")
+        return f == nullptr                 ? u"nothing"_s
+               : f == p().editorWidget()    ? u"notes"_s
+               : f == p().gridView()        ? u"grid"_s
+               : f == host()                ? u"host field"_s
+               : f == f_.findLine()         ? u"find bar"_s
                : !f->objectName().isEmpty() ? f->objectName()
                                             : QString::fromLatin1(f->metaObject()->className());
     }
@@ -180,18 +173,16 @@ class QtClerkTest : public QObject {
         else if (qobject_cast<QToolButton*>(f) != nullptr)
             where_ = Where::Button;
         else
-            return fail(QStringLiteral("the keyboard went to ") + nameOfFocus());
+            return fail(u"the keyboard went to "_s + nameOfFocus());
         return true;
     }
 
     // One key, checked: it must find the keyboard where the account says, and land there.
     bool key(QChar c) {
-        const QString shown = c == u'\b'   ? QStringLiteral("Backspace")
-                              : c == u'\r' ? QStringLiteral("Enter")
-                                           : QString(c);
+        const QString shown = c == u'\b' ? u"Backspace"_s : c == u'\r' ? u"Enter"_s : QString(c);
         if (!keyboardWhereExpected())
-            return fail(QStringLiteral("key '%1' should go to the %2, the keyboard is on %3"),
-                        shown, nameOf(where_), nameOfFocus());
+            return fail(u"key '%1' should go to the %2, the keyboard is on %3"_s, shown,
+                        nameOf(where_), nameOfFocus());
         QWidget* target = QApplication::focusWidget();
         // A line edit reached by Tab or Ctrl+F has its text selected: the key replaces it.
         auto* line = qobject_cast<QLineEdit*>(target);
@@ -216,7 +207,7 @@ class QtClerkTest : public QObject {
                 want.clear();
             c == u'\b' ? want.chop(1) : void(want += c);
             if (got != want)
-                return fail(QStringLiteral("key '%1' lost: the %2 holds \"%3\", not \"%4\""), shown,
+                return fail(u"key '%1' lost: the %2 holds \"%3\", not \"%4\""_s, shown,
                             nameOf(where_), got, want);
             return true;
         }
@@ -224,12 +215,11 @@ class QtClerkTest : public QObject {
         applyKey(a.notes, c);
         where_ = Where::Notes;
         if (w().selected() != sel_ || editorRow() != 2 * sel_ + 1)
-            return fail(QStringLiteral("key '%1' should be in the notes of %2; selected %3, "
-                                       "editor on row %4"),
+            return fail(u"key '%1' should be in the notes of %2; selected %3, editor on row %4"_s,
                         shown, sel_, w().selected(), editorRow());
         if (editorText() != a.notes)
-            return fail(QStringLiteral("key '%1' lost: the notes of %2 hold \"%3\", not \"%4\""),
-                        shown, sel_, editorText(), a.notes);
+            return fail(u"key '%1' lost: the notes of %2 hold \"%3\", not \"%4\""_s, shown, sel_,
+                        editorText(), a.notes);
         return true;
     }
     bool keys(const QString& text) {
@@ -242,7 +232,7 @@ class QtClerkTest : public QObject {
     // Checked as a typed key is: it must find the keyboard where the account says.
     bool press(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         if (!keyboardWhereExpected())
-            return fail(QStringLiteral("%1 should go to the %2, the keyboard is on %3"),
+            return fail(u"%1 should go to the %2, the keyboard is on %3"_s,
                         QKeySequence(static_cast<int>(k) | static_cast<int>(mods)).toString(),
                         nameOf(where_), nameOfFocus());
         QTest::keyClick(QApplication::focusWidget(), k, mods);
@@ -254,18 +244,16 @@ class QtClerkTest : public QObject {
     // for the annotation being edited, in the editor.
     bool listAsAccounted() {
         if (w().annoCount() != count())
-            return fail(QStringLiteral("%1 annotations, the account has %2"), w().annoCount(),
-                        count());
+            return fail(u"%1 annotations, the account has %2"_s, w().annoCount(), count());
         const int open = editorRow();
         for (int i = 0; i < count(); ++i) {
             const Anno& a = annos_[static_cast<std::size_t>(i)];
             if (w().annoDesc(i) != a.desc || w().annoTime(i) != a.time)
-                return fail(QStringLiteral("annotation %1 is %2 \"%3\", not %4 \"%5\""), i,
-                            w().annoTime(i), w().annoDesc(i), a.time, a.desc);
+                return fail(u"annotation %1 is %2 \"%3\", not %4 \"%5\""_s, i, w().annoTime(i),
+                            w().annoDesc(i), a.time, a.desc);
             const QString notes = open == 2 * i + 1 ? editorText() : w().annoData(i);
             if (notes != a.notes)
-                return fail(QStringLiteral("the notes of %1 are \"%2\", not \"%3\""), i, notes,
-                            a.notes);
+                return fail(u"the notes of %1 are \"%2\", not \"%3\""_s, i, notes, a.notes);
         }
         return true;
     }
@@ -284,9 +272,7 @@ class QtClerkTest : public QObject {
                 (!whole || (port.contains(r) && notes.isValid() && port.contains(notes))))
                 shown.push_back(i);
         }
-        return shown.empty()
-                   ? -1
-                   : shown[static_cast<std::size_t>(pick(static_cast<int>(shown.size())))];
+        return shown.empty() ? -1 : any(shown);
     }
     QPoint descriptionOf(int i) { return p().cellRect(2 * i, pick(2)).center(); }
 
@@ -298,41 +284,38 @@ class QtClerkTest : public QObject {
     // A command's menu item, prompt answer and confirmation, chosen at random; what the account
     // expects of it once it has run (the annotation it acts on is sel_).
     QString planCommand(bool fromMenu) {
-        static const QStringList items = {QString(),
-                                          QStringLiteral("mnuPopupJouer"),
-                                          QStringLiteral("mnuPopupRenommer"),
-                                          QStringLiteral("mnuPopupSupprimer"),
-                                          QStringLiteral("mnuPopupDalmure"),
-                                          QStringLiteral("mnuPopupImprimer")};
+        static const QStringList items = {"",
+                                          "mnuPopupJouer",
+                                          "mnuPopupRenommer",
+                                          "mnuPopupSupprimer",
+                                          "mnuPopupDalmure",
+                                          "mnuPopupImprimer"};
         const int k = chance(3) ? 5 : pick(5);
         if (k == 0 && !fromMenu)
             return planCommand(fromMenu);
-        const auto& rename =
-            kRenames[static_cast<std::size_t>(pick(static_cast<int>(kRenames.size())))];
+        const auto& rename = any(kRenames);
         plan(items[k], chance(50) ? rename.first : QString(), count() > 3 && chance(50));
         return items[k];
     }
     // After a command ran on sel_: the account follows the answers given.
     bool commandRan(const QString& item, bool fromMenu) {
-        const QString expected =
-            item == QStringLiteral("mnuPopupRenommer")    ? QStringLiteral("prompt")
-            : item == QStringLiteral("mnuPopupSupprimer") ? QStringLiteral("confirm")
-            : item == QStringLiteral("mnuPopupImprimer")  ? QStringLiteral("print")
-                                                          : QString();
+        const QString expected = item == u"mnuPopupRenommer"_s    ? u"prompt"_s
+                                 : item == u"mnuPopupSupprimer"_s ? u"confirm"_s
+                                 : item == u"mnuPopupImprimer"_s  ? u"print"_s
+                                                                  : QString();
         QStringList want;
         if (fromMenu)
-            want << QStringLiteral("menu");
+            want << u"menu"_s;
         if (!expected.isEmpty())
             want << expected;
         if (modals_ != want)
-            return fail(QStringLiteral("windows shown: %1, expected: %2"), modals_.join(u' '),
-                        want.join(u' '));
-        if (item == QStringLiteral("mnuPopupRenommer") && !promptAnswer_.isEmpty()) {
+            return fail(u"windows shown: %1, expected: %2"_s, modals_.join(u' '), want.join(u' '));
+        if (item == u"mnuPopupRenommer"_s && !promptAnswer_.isEmpty()) {
             for (const auto& [answer, desc] : kRenames)
                 if (answer == promptAnswer_)
                     annos_[static_cast<std::size_t>(sel_)].desc = desc;
         }
-        if (item == QStringLiteral("mnuPopupSupprimer") && confirmDelete_) {
+        if (item == u"mnuPopupSupprimer"_s && confirmDelete_) {
             annos_.erase(annos_.begin() + sel_);
             sel_ = w().selected();
             if (where_ != Where::Host && where_ != Where::Find)
@@ -343,12 +326,11 @@ class QtClerkTest : public QObject {
     // Runs the command planned for item (act: the clerk's click or key), waits for the print it
     // started to end (its dialog cancelled), and checks what it showed.
     template <class Act> bool runCommand(const QString& item, bool fromMenu, Act act) {
-        steps_.last() +=
-            QStringLiteral("%1 '%2'%3").arg(item, promptAnswer_, confirmDelete_ ? " yes" : "");
+        steps_.last() += u"%1 '%2'%3"_s.arg(item, promptAnswer_, confirmDelete_ ? " yes" : "");
         QSignalSpy printed(&w(), &DalmureWidget::printFinished);
         act();
-        if (item == QStringLiteral("mnuPopupImprimer") && printed.isEmpty() && !printed.wait(60000))
-            return fail(QStringLiteral("the print never ended"));
+        if (item == u"mnuPopupImprimer"_s && printed.isEmpty() && !printed.wait(60000))
+            return fail(u"the print never ended"_s);
         return commandRan(item, fromMenu);
     }
 
@@ -380,7 +362,7 @@ class QtClerkTest : public QObject {
         const int i = visibleAnno();
         if (i < 0)
             return true;
-        steps_.last() += QStringLiteral("%1 ").arg(i);
+        steps_.last() += u"%1 "_s.arg(i);
         return runCommand(planCommand(true), true, [&] {
             rightClickThroughWindow(f_.viewport(), descriptionOf(i));
             sel_ = i, where_ = Where::Notes;
@@ -405,12 +387,9 @@ class QtClerkTest : public QObject {
             return true;
         using platform::ButtonId;
         static const std::vector<std::pair<ButtonId, QString>> buttons = {
-            {ButtonId::Play, QStringLiteral("mnuPopupJouer")},
-            {ButtonId::Rename, QStringLiteral("mnuPopupRenommer")},
-            {ButtonId::Delete, QStringLiteral("mnuPopupSupprimer")},
-            {ButtonId::View, QStringLiteral("mnuPopupDalmure")},
-            {ButtonId::Print, QStringLiteral("mnuPopupImprimer")},
-            {ButtonId::EntryStyleTwo, QString()},
+            {ButtonId::Play, u"mnuPopupJouer"_s},       {ButtonId::Rename, u"mnuPopupRenommer"_s},
+            {ButtonId::Delete, u"mnuPopupSupprimer"_s}, {ButtonId::View, u"mnuPopupDalmure"_s},
+            {ButtonId::Print, u"mnuPopupImprimer"_s},   {ButtonId::EntryStyleTwo, QString()},
             {ButtonId::EntryStyleOne, QString()}};
         QString item = planCommand(false);
         std::vector<ButtonId> ids;
@@ -419,7 +398,7 @@ class QtClerkTest : public QObject {
                 ids.push_back(id);
         if (ids.empty())
             return true;
-        const ButtonId id = ids[static_cast<std::size_t>(pick(static_cast<int>(ids.size())))];
+        const ButtonId id = any(ids);
         if (id == ButtonId::EntryStyleOne || id == ButtonId::EntryStyleTwo)
             item.clear(), styleTwo_ = id == ButtonId::EntryStyleTwo;
         QToolButton* b = p().buttonWidget(id);
@@ -431,7 +410,7 @@ class QtClerkTest : public QObject {
     }
     bool wheel() {
         const bool down = chance(60);
-        steps_.last() += down ? QStringLiteral("down") : QStringLiteral("up");
+        steps_.last() += down ? u"down"_s : u"up"_s;
         QWidget* port = f_.viewport();
         const QPointF at(port->width() / 2.0, port->height() / 2.0);
         QWheelEvent e(at, port->mapToGlobal(at), QPoint(), QPoint(0, down ? -120 : 120),
@@ -456,7 +435,7 @@ class QtClerkTest : public QObject {
     }
     bool tab() {
         const bool back = chance(50);
-        steps_.last() += back ? QStringLiteral("back") : QString();
+        steps_.last() += back ? u"back"_s : QString();
         if (!press(back ? Qt::Key_Backtab : Qt::Key_Tab, back ? Qt::ShiftModifier : Qt::NoModifier))
             return false;
         return takeKeyboardAsItIs();
@@ -478,7 +457,7 @@ class QtClerkTest : public QObject {
         if (expected < 0 || findShown_)
             expected = w().selected();
         if (w().selected() != expected)
-            return fail(QStringLiteral("the move selected %1, not %2"), w().selected(), expected);
+            return fail(u"the move selected %1, not %2"_s, w().selected(), expected);
         sel_ = expected;
         where_ = Where::List;
         return true;
@@ -498,11 +477,10 @@ class QtClerkTest : public QObject {
             (where_ != Where::Find && where_ != Where::Notes && where_ != Where::List))
             return true;
         if (where_ == Where::Find && chance(40)) {
-            static const QStringList parts = {QStringLiteral("tem"),     QStringLiteral("pau"),
-                                              QStringLiteral("reprise"), QStringLiteral("p-1"),
-                                              QStringLiteral("\b"),      QStringLiteral("ouv")};
-            const QString text = parts[pick(static_cast<int>(parts.size()))];
-            steps_.last() += QStringLiteral("type '%1'").arg(text);
+            static const QStringList parts = {u"tem"_s, u"pau"_s, u"reprise"_s,
+                                              u"p-1"_s, u"\b"_s,  u"ouv"_s};
+            const QString text = any(parts);
+            steps_.last() += u"type '%1'"_s.arg(text);
             return keys(text);
         }
         const int k = pick(where_ == Where::Find ? 4 : 2);
@@ -516,15 +494,12 @@ class QtClerkTest : public QObject {
         if (focused() == p().editorWidget())
             where_ = Where::Notes, sel_ = w().selected();
         else if (!keyboardWhereExpected())
-            return fail(QStringLiteral("after F3 the keyboard is on ") + nameOfFocus());
+            return fail(u"after F3 the keyboard is on "_s + nameOfFocus());
         return true;
     }
     bool resize() {
-        if ((where_ == Where::Grid || where_ == Where::List) &&
-            without(QStringLiteral("resize-on-list")))
-            return true;
         const QSize s(500 + pick(400), 260 + pick(500));
-        steps_.last() += QStringLiteral("%1x%2").arg(s.width()).arg(s.height());
+        steps_.last() += u"%1x%2"_s.arg(s.width()).arg(s.height());
         f_.window()->resize(s);
         QCoreApplication::processEvents();
         return true;
@@ -540,7 +515,7 @@ class QtClerkTest : public QObject {
         return true;
     }
     bool hostFocusesControl() {
-        if (where_ != Where::Host || sel_ < 0 || without(QStringLiteral("host-focus")))
+        if (where_ != Where::Host || sel_ < 0)
             return true;
         // Into the open notes; with none open (closed by Esc or a scroll), into the list.
         const bool notesShown = p().editorWidget()->isVisible();
@@ -549,29 +524,21 @@ class QtClerkTest : public QObject {
         if (!takeKeyboardAsItIs())
             return false;
         if (where_ != Where::Notes && (notesShown || where_ != Where::List))
-            return fail(QStringLiteral("the host's focus went to ") + nameOfFocus());
+            return fail(u"the host's focus went to "_s + nameOfFocus());
         return true;
     }
     QString freeTime() {
         for (;;) {
             const int s = 9 * 3600 + pick(8 * 3600);
-            const QString t = QStringLiteral("%1:%2:%3")
-                                  .arg(s / 3600, 2, 10, QLatin1Char('0'))
-                                  .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-                                  .arg(s % 60, 2, 10, QLatin1Char('0'));
-            bool used = false;
-            for (const Anno& a : annos_)
-                used = used || a.time == t;
-            if (!used)
+            const QString t = QTime::fromMSecsSinceStartOfDay(s * 1000).toString(u"HH:mm:ss"_s);
+            if (std::none_of(annos_.begin(), annos_.end(),
+                             [&](const Anno& a) { return a.time == t; }))
                 return t;
         }
     }
     bool hostAdd() {
-        Anno a{freeTime(), kDescriptions[pick(static_cast<int>(kDescriptions.size()))],
-               kDataTexts[pick(static_cast<int>(kDataTexts.size()))]};
-        if (without(QStringLiteral("data")))
-            a.notes.clear();
-        steps_.last() += QStringLiteral("%1 '%2' '%3'").arg(a.time, a.desc, a.notes);
+        Anno a{freeTime(), any(kDescriptions), any(kDataTexts)};
+        steps_.last() += u"%1 '%2' '%3'"_s.arg(a.time, a.desc, a.notes);
         int at = 0;
         while (at < count() && annos_[static_cast<std::size_t>(at)].time < a.time)
             ++at;
@@ -584,7 +551,7 @@ class QtClerkTest : public QObject {
         if (where_ != Where::Find)
             where_ = Where::Notes;
         if (w().selected() != at)
-            return fail(QStringLiteral("the add selected %1, not %2"), w().selected(), at);
+            return fail(u"the add selected %1, not %2"_s, w().selected(), at);
         return true;
     }
     bool hostDelete() {
@@ -615,38 +582,27 @@ class QtClerkTest : public QObject {
             return tab();
         QString text;
         if (where_ == Where::Host) {
-            text = hostText_.size() > 12 ? QStringLiteral("\b\b\b") : QStringLiteral("abé");
+            text = hostText_.size() > 12 ? u"\b\b\b"_s : u"abé"_s;
         } else if (where_ == Where::Find) {
-            text = QStringLiteral("tém");
+            text = u"tém"_s;
         } else {
-            if (where_ != Where::Notes && without(QStringLiteral("list-keys"))) {
-                // The clerk clicks the selected annotation to write in it.
-                const QRect r = p().cellRect(2 * sel_, 1);
-                if (!r.isValid() || !f_.viewport()->rect().contains(r.center()))
-                    return true;
-                steps_.last() += QStringLiteral("(a click on %1) ").arg(sel_);
-                QTest::mouseClick(f_.viewport(), Qt::LeftButton, {}, r.center());
-                QCoreApplication::processEvents();
-                where_ = Where::Notes;
-            }
             const int words = 1 + pick(3);
             for (int i = 0; i < words; ++i) {
-                const QString& word = kWords[pick(static_cast<int>(kWords.size()))];
-                const QString& ending = kEndings[pick(static_cast<int>(kEndings.size()))];
+                const QString& word = any(kWords);
+                const QString& ending = any(kEndings);
                 // An abbreviation starts a word of its own.
                 const QString before = annos_[static_cast<std::size_t>(sel_)].notes + text;
                 if (!before.isEmpty() && wordChar(before.back()))
                     text += u' ';
-                text += word + (styleTwo_ && ending == QStringLiteral("\r") ? QStringLiteral(" ")
-                                                                            : ending);
+                text += word + (styleTwo_ && ending == u"\r"_s ? u" "_s : ending);
             }
             // A character opens the notes from the list; Backspace and Enter are the list's.
             if (where_ != Where::Notes && (text[0] == u'\b' || text[0] == u'\r' || text[0] == u' '))
                 text[0] = u'x';
         }
         QString shown = text;
-        shown.replace(u'\r', QStringLiteral("⏎")).replace(u'\b', QStringLiteral("⌫"));
-        steps_.last() += QStringLiteral("'%1'").arg(shown);
+        shown.replace(u'\r', u"⏎"_s).replace(u'\b', u"⌫"_s);
+        steps_.last() += u"'%1'"_s.arg(shown);
         return keys(text);
     }
 
@@ -678,15 +634,14 @@ class QtClerkTest : public QObject {
 
     // The host's confirmation of a delete, answered by the clerk with the mouse or Esc.
     void confirmDelete(qint16& index) {
-        QMessageBox box(QMessageBox::Question, QStringLiteral("Orvane"),
-                        QStringLiteral("Supprimer l'annotation ?"),
+        QMessageBox box(QMessageBox::Question, u"Orvane"_s, u"Supprimer l'annotation ?"_s,
                         QMessageBox::Yes | QMessageBox::No, f_.window());
         box.setDefaultButton(QMessageBox::No);
         QTimer::singleShot(0, &box, [this, &box] {
             auto* modal = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            modals_ << QStringLiteral("confirm");
+            modals_ << u"confirm"_s;
             if (modal != &box) {
-                fail(QStringLiteral("the host's confirmation is not the active window"));
+                fail(u"the host's confirmation is not the active window"_s);
                 box.reject();
             } else if (confirmDelete_) {
                 QTest::mouseClick(box.button(QMessageBox::Yes), Qt::LeftButton);
@@ -700,13 +655,13 @@ class QtClerkTest : public QObject {
     // The control's menus, prompts and dialogs, answered with real events.
     void driveModal(QWidget* modal) {
         if (auto* menu = qobject_cast<QMenu*>(modal)) {
-            modals_ << QStringLiteral("menu");
+            modals_ << u"menu"_s;
             chooseOrClose(menu, menuItem(menu, menuChoice_));
         } else if (modal->inherits("QAbstractPrintDialog")) {
-            modals_ << QStringLiteral("print");
+            modals_ << u"print"_s;
             QTest::keyClick(modal, Qt::Key_Escape);
         } else if (auto* edit = modal->findChild<QLineEdit*>()) {
-            modals_ << QStringLiteral("prompt");
+            modals_ << u"prompt"_s;
             // The desktop makes a new dialog the active window.
             (void)backToFront(modal);
             if (promptAnswer_.isEmpty()) {
@@ -716,28 +671,20 @@ class QtClerkTest : public QObject {
             edit->selectAll();
             for (QChar c : promptAnswer_) {
                 if (modal->focusWidget() != edit) {
-                    fail(QStringLiteral("the prompt's field does not have the keyboard: ") +
-                         nameOfFocus());
+                    fail(u"the prompt's field does not have the keyboard: "_s + nameOfFocus());
                     break;
                 }
                 QTest::keyClicks(edit, QString(c));
             }
             if (!promptAnswer_.startsWith(edit->text()))
-                fail(QStringLiteral("the prompt holds \"%1\""), edit->text());
+                fail(u"the prompt holds \"%1\""_s, edit->text());
             QTest::keyClick(edit, Qt::Key_Return);
         } else {
-            modals_ << QStringLiteral("message");
+            modals_ << u"message"_s;
             QTest::keyClick(modal, Qt::Key_Escape);
         }
     }
 
-    // Whether that part of the input is left out: DALMURE_CLERK_WITHOUT names parts to leave
-    // out, e.g. list-under-find (clicks, host calls and keys on the list while the find bar is
-    // shown: the clerk closes the bar first), or list-keys (the clerk clicks the selected
-    // annotation before typing on the list).
-    static bool without(const QString& part) {
-        return qEnvironmentVariable("DALMURE_CLERK_WITHOUT").split(QLatin1Char(',')).contains(part);
-    }
     static int fromEnv(const char* name, int fallback) {
         bool ok = false;
         const int v = qEnvironmentVariable(name).toInt(&ok);
@@ -748,11 +695,11 @@ class QtClerkTest : public QObject {
     void init() {
         QtPlatformOptions options;
         options.htmlProgram = u"true"; // View starts no browser
-        QVERIFY(f_.open("[Notes]\r\nGlossary=glossaire.txt\r\nTypographicApostrophe=1\r\n",
-                        {{QStringLiteral("glossaire.txt"),
-                          QByteArray("tem\ttémoin\npla\tplaignant\nobj\tobjection\n")}},
-                        std::move(options)));
-        QVERIFY(w().glossaryAdd(QStringLiteral("lef"), QStringLiteral("Me Marc Lefebvre")));
+        QVERIFY(f_.open(
+            "[Notes]\r\nGlossary=glossaire.txt\r\nTypographicApostrophe=1\r\n",
+            {{u"glossaire.txt"_s, QByteArray("tem\ttémoin\npla\tplaignant\nobj\tobjection\n")}},
+            std::move(options)));
+        QVERIFY(w().glossaryAdd(u"lef"_s, u"Me Marc Lefebvre"_s));
         p().setModalDriver([this](QWidget* modal) { driveModal(modal); });
         connect(&w(), &DalmureWidget::annoDeleteRequest, this,
                 [this](qint16& index) { confirmDelete(index); });
@@ -767,7 +714,7 @@ class QtClerkTest : public QObject {
         for (const Action& a : kActions)
             total += a.weight;
         for (int i = 0; i < 12 && failure_.isEmpty(); ++i) {
-            steps_ << QStringLiteral("host add ");
+            steps_ << u"host add "_s;
             hostAdd();
         }
         for (int step = 0; step < steps && failure_.isEmpty(); ++step) {
@@ -775,31 +722,7 @@ class QtClerkTest : public QObject {
             const Action* a = kActions;
             while (r >= a->weight)
                 r -= a->weight, ++a;
-            if (without(QString::fromUtf8(a->name).trimmed())) {
-                --step;
-                continue;
-            }
             steps_ << QString::fromUtf8(a->name);
-            // With the list's handling under a shown find bar left out, the clerk closes the
-            // bar with its button before anything but the bar's own keys.
-            if (findShown_ && without(QStringLiteral("list-under-find")) &&
-                a->run != &QtClerkTest::findKeys && a->run != &QtClerkTest::openFind &&
-                !(a->run == &QtClerkTest::type && where_ == Where::Find)) {
-                steps_.last().prepend(QStringLiteral("close the find bar, "));
-                // From the keyboard: Ctrl+F, Esc; from the host's field, with the mouse.
-                if (where_ != Where::Host && where_ != Where::Button) {
-                    if ((where_ != Where::Find && !openFind()) || !escape())
-                        continue;
-                } else {
-                    QTest::mouseClick(
-                        p().findBarWidget()->findChild<QWidget*>(QStringLiteral("FindClose")),
-                        Qt::LeftButton);
-                    QCoreApplication::processEvents();
-                    findShown_ = false;
-                    if (!takeKeyboardAsItIs())
-                        continue;
-                }
-            }
             const bool ran = (this->*a->run)();
             // The event loop runs between two of the clerk's actions.
             QCoreApplication::processEvents();
@@ -815,20 +738,17 @@ class QtClerkTest : public QObject {
             if (ran)
                 listAsAccounted();
             if (findShown_ && !p().findBarWidget()->isVisible())
-                fail(QStringLiteral("the find bar closed"));
+                fail(u"the find bar closed"_s);
         }
         if (!failure_.isEmpty()) {
             QStringList shown;
             const qsizetype from = std::max<qsizetype>(0, steps_.size() - 60);
             for (qsizetype i = from; i < steps_.size(); ++i)
-                shown << QStringLiteral("%1: %2").arg(i).arg(
-                    QString(steps_[i])
-                        .replace(u'\r', QStringLiteral("⏎"))
-                        .replace(u'\n', QString()));
-            QFAIL(qPrintable(QStringLiteral("seed %1, step %2: %3\n%4")
-                                 .arg(seed_)
+                shown << u"%1: %2"_s.arg(i).arg(
+                    QString(steps_[i]).replace(u'\r', u"⏎"_s).replace(u'\n', QString()));
+            QFAIL(qPrintable(u"seed %1, step %2: %3\n%4"_s.arg(seed_)
                                  .arg(steps_.size() - 1)
-                                 .arg(failure_, shown.join(QLatin1Char('\n')))));
+                                 .arg(failure_, shown.join(u'\n'))));
         }
         qInfo("seed %u: %d steps", seed_, steps);
     }

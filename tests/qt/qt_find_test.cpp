@@ -12,8 +12,8 @@ using namespace dalmure::qt::testing;
 
 namespace {
 
-const QString kTemoin = QStringLiteral("T\u00e9moin Roy");
-const QString kDeposee = QStringLiteral("d\u00e9pos\u00e9e par le t\u00e9moin");
+const QString kTemoin = u"T\u00e9moin Roy"_s;
+const QString kDeposee = u"d\u00e9pos\u00e9e par le t\u00e9moin"_s;
 
 } // namespace
 
@@ -34,7 +34,7 @@ class QtFindTest : public QObject {
         for (int k = 0; k < w().annoCount(); ++k) {
             const bool hidden = view()->isRowHidden(2 * k);
             if (hidden != view()->isRowHidden(2 * k + 1))
-                return {QStringLiteral("annotation %1 half hidden").arg(k)};
+                return {u"annotation %1 half hidden"_s.arg(k)};
             if (!hidden)
                 out << w().annoTime(k);
         }
@@ -54,10 +54,10 @@ class QtFindTest : public QObject {
   private slots:
     void init() {
         QVERIFY(f_.open());
-        w().annoAdd(QStringLiteral("10:00:00"), QStringLiteral("Ouverture"));
-        w().annoAdd(QStringLiteral("10:05:00"), kTemoin);
-        w().annoAdd(QStringLiteral("10:10:00"), QStringLiteral("Pi\u00e8ce P-3"), kDeposee);
-        w().annoAdd(QStringLiteral("10:15:00"), QStringLiteral("Suspension"));
+        w().annoAdd(u"10:00:00"_s, u"Ouverture"_s);
+        w().annoAdd(u"10:05:00"_s, kTemoin);
+        w().annoAdd(u"10:10:00"_s, u"Pi\u00e8ce P-3"_s, kDeposee);
+        w().annoAdd(u"10:15:00"_s, u"Suspension"_s);
         QCoreApplication::processEvents();
     }
     void cleanup() { f_.close(); }
@@ -81,7 +81,7 @@ class QtFindTest : public QObject {
         press(Qt::Key_F, Qt::ControlModifier);
         QVERIFY(bar()->isVisible());
         QCOMPARE(focused(), static_cast<QWidget*>(line()));
-        QCOMPARE(count()->text(), QStringLiteral("4 sur 4"));
+        QCOMPARE(count()->text(), u"4 sur 4"_s);
         const QRect after = gridRect();
         QVERIFY(after.top() >= bar()->geometry().bottom());
         QVERIFY(after.top() > before.top());
@@ -89,9 +89,9 @@ class QtFindTest : public QObject {
         // Nothing typed into the notes on the way.
         QCOMPARE(w().annoData(1), QString());
         // Ctrl+F again in the bar selects what it holds, for a new search.
-        typeKeys(QStringLiteral("roy"));
+        typeKeys(u"roy"_s);
         press(Qt::Key_F, Qt::ControlModifier);
-        QCOMPARE(line()->selectedText(), QStringLiteral("roy"));
+        QCOMPARE(line()->selectedText(), u"roy"_s);
     }
 
     // The matches are laid out from the grid's top, and the annotation whose notes are being
@@ -100,18 +100,18 @@ class QtFindTest : public QObject {
     void escShowsEverythingAndTheEditedAnnotationIsNeverHidden() {
         const QRect before = gridRect();
         f_.clickCell(7, 1);
-        typeKeys(QStringLiteral("fin"));
+        typeKeys(u"fin"_s);
         press(Qt::Key_F, Qt::ControlModifier);
-        typeKeys(QStringLiteral("roy"));
-        QCOMPARE(shown(), (QStringList{QStringLiteral("10:05:00"), QStringLiteral("10:15:00")}));
+        typeKeys(u"roy"_s);
+        QCOMPARE(shown(), (QStringList{u"10:05:00"_s, u"10:15:00"_s}));
         // The view lays the shown annotations out from its top, one under the other.
         QCoreApplication::processEvents();
         QVERIFY(p().cellRect(0, 0).isEmpty());
         QCOMPARE(p().cellRect(2, 0).top(), 0);
         const int gap = p().cellRect(6, 0).top() - p().cellRect(3, 0).bottom();
         QVERIFY2(gap >= 1 && gap <= 2, qPrintable(QString::number(gap))); // a grid line at most
-        QCOMPARE(w().annoData(3), QStringLiteral("fin"));
-        QCOMPARE(count()->text(), QStringLiteral("1 sur 4"));
+        QCOMPARE(w().annoData(3), u"fin"_s);
+        QCOMPARE(count()->text(), u"1 sur 4"_s);
         press(Qt::Key_Escape);
         QVERIFY(!bar()->isVisible());
         QCOMPARE(shown().size(), 4);
@@ -119,9 +119,9 @@ class QtFindTest : public QObject {
         // The clerk is back in the notes the bar was opened from.
         QCOMPARE(focused(), static_cast<QWidget*>(p().editorWidget()));
         QVERIFY(f_.editorOver(7, 1));
-        typeKeys(QStringLiteral("!"));
+        typeKeys(u"!"_s);
         f_.leave();
-        QCOMPARE(w().annoData(3), QStringLiteral("fin!"));
+        QCOMPARE(w().annoData(3), u"fin!"_s);
         // Esc and F3 outside the bar do nothing of finding: Esc in the notes closes them.
         f_.clickCell(1, 1);
         press(Qt::Key_F3);
@@ -161,7 +161,7 @@ class QtFindTest : public QObject {
         QFETCH(int, selected);
         QFETCH(bool, barAfter);
         if (barShown) {
-            findFromGrid(QStringLiteral("temoin"));
+            findFromGrid(u"temoin"_s);
             if (inNotes)
                 press(Qt::Key_Return);
         } else {
@@ -185,10 +185,9 @@ class QtFindTest : public QObject {
 
     // The close button does what Esc does.
     void theCloseButtonClosesTheBar() {
-        findFromGrid(QStringLiteral("zzz"));
+        findFromGrid(u"zzz"_s);
         QCOMPARE(shown(), QStringList{});
-        QTest::mouseClick(bar()->findChild<QToolButton*>(QStringLiteral("FindClose")),
-                          Qt::LeftButton);
+        QTest::mouseClick(bar()->findChild<QToolButton*>(u"FindClose"_s), Qt::LeftButton);
         QVERIFY(!bar()->isVisible());
         QCOMPARE(shown().size(), 4);
     }

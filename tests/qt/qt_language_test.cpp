@@ -29,7 +29,7 @@ QStringList notesMenuTexts(QtPlatform& p) {
         QVERIFY(menu != nullptr);
         for (const QAction* a : menu->actions())
             if (!a->text().isEmpty())
-                texts << a->text().section(QLatin1Char('\t'), 0, 0);
+                texts << a->text().section(u'\t', 0, 0);
         QTest::keyClick(menu, Qt::Key_Escape);
     });
     rightClickThroughWindow(p.editorWidget()->viewport(), QPoint(5, 5));
@@ -57,10 +57,8 @@ QStringList promptButtons(DalmureWidget& w, QStringList* asks = nullptr) {
 
 // The Yes and No buttons of a host's question while the control lives.
 QString yesNo() {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("?"), QStringLiteral("?"),
-                    QMessageBox::Yes | QMessageBox::No);
-    return box.button(QMessageBox::Yes)->text() + QLatin1Char(' ') +
-           box.button(QMessageBox::No)->text();
+    QMessageBox box(QMessageBox::Question, u"?"_s, u"?"_s, QMessageBox::Yes | QMessageBox::No);
+    return box.button(QMessageBox::Yes)->text() + u' ' + box.button(QMessageBox::No)->text();
 }
 
 } // namespace
@@ -72,7 +70,7 @@ class QtLanguageTest : public QObject {
     bool open(const QByteArray& ini = {}) {
         if (!f_.open(ini))
             return false;
-        f_.w().annoAdd(QStringLiteral("10:00:00"), QStringLiteral("Ouverture"));
+        f_.w().annoAdd(u"10:00:00"_s, u"Ouverture"_s);
         return true;
     }
 
@@ -89,10 +87,10 @@ class QtLanguageTest : public QObject {
         QTest::addColumn<QString>("asks"); // what the rename prompt asks
         QTest::newRow("French")
             << QByteArray() << QStringList{"&Annuler", "Cop&ier", "Co&ller", "Annotations"}
-            << QStringList{"Annuler", "OK"} << QStringLiteral("&Oui &Non")
-            << QStringLiteral("Modifier la description de l'annotation s\u00e9lectionn\u00e9e");
+            << QStringList{"Annuler", "OK"} << u"&Oui &Non"_s
+            << u"Modifier la description de l'annotation s\u00e9lectionn\u00e9e"_s;
         QTest::newRow("English") << kEnglishIni << QStringList{"&Undo", "&Copy", "Annotations"}
-                                 << QStringList{"Cancel", "OK"} << QStringLiteral("&Yes &No")
+                                 << QStringList{"Cancel", "OK"} << u"&Yes &No"_s
                                  << QStringLiteral("Edit the description of the selected "
                                                    "annotation");
     }
@@ -105,11 +103,11 @@ class QtLanguageTest : public QObject {
         QVERIFY(open(ini));
         const QStringList shown = notesMenuTexts(f_.p());
         for (const QString& item : menu)
-            QVERIFY2(shown.contains(item), qPrintable(shown.join(QLatin1Char('|'))));
+            QVERIFY2(shown.contains(item), qPrintable(shown.join(u'|')));
         // The rename prompt says what it asks, over the description it changes.
         QStringList asked;
         QCOMPARE(promptButtons(f_.w(), &asked), prompt);
-        QCOMPARE(asked, (QStringList{asks, QStringLiteral("Ouverture")}));
+        QCOMPARE(asked, (QStringList{asks, u"Ouverture"_s}));
         QCOMPARE(yesNo(), question);
     }
 
@@ -118,27 +116,26 @@ class QtLanguageTest : public QObject {
         QVERIFY(open());
         auto second = std::make_unique<HostWindow>(f_.folder());
         f_.closeWindow();
-        QCOMPARE(yesNo(), QStringLiteral("&Oui &Non"));
+        QCOMPARE(yesNo(), u"&Oui &Non"_s);
         second.reset();
-        QCOMPARE(yesNo(), QStringLiteral("&Yes &No"));
+        QCOMPARE(yesNo(), u"&Yes &No"_s);
     }
 
     // A host that translates Qt's texts itself keeps its translation, during and after the
     // control's life.
     void aHostsOwnTranslationIsLeftAlone() {
         QTranslator german;
-        QVERIFY(german.load(QStringLiteral("qtbase_de"),
-                            QLibraryInfo::path(QLibraryInfo::TranslationsPath)));
+        QVERIFY(german.load(u"qtbase_de"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)));
         QVERIFY(QCoreApplication::installTranslator(&german));
         const QString hostYesNo = yesNo();
-        QVERIFY(hostYesNo != QStringLiteral("&Yes &No"));
+        QVERIFY(hostYesNo != u"&Yes &No"_s);
         QVERIFY(open());
         QCOMPARE(yesNo(), hostYesNo);
         QVERIFY(promptButtons(f_.w()) != QStringList({"Annuler", "OK"}));
         f_.closeWindow();
         QCOMPARE(yesNo(), hostYesNo);
         QCoreApplication::removeTranslator(&german);
-        QCOMPARE(yesNo(), QStringLiteral("&Yes &No"));
+        QCOMPARE(yesNo(), u"&Yes &No"_s);
     }
 };
 

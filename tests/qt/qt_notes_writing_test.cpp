@@ -63,8 +63,8 @@ class QtNotesWritingTest : public QObject {
 
   private slots:
     void init() {
-        QVERIFY(f_.open(kIni, {{QStringLiteral("glossaire.txt"), kGlossary}}));
-        w().annoAdd(QStringLiteral("10:00:00"), QStringLiteral("Ouverture"));
+        QVERIFY(f_.open(kIni, {{u"glossaire.txt"_s, kGlossary}}));
+        w().annoAdd(u"10:00:00"_s, u"Ouverture"_s);
         f_.openNotes(1);
     }
     void cleanup() { f_.close(); }
@@ -72,91 +72,90 @@ class QtNotesWritingTest : public QObject {
     // One Ctrl+Z right after an expansion puts the abbreviation back; every further one is the
     // editor's own undo, stepping back over the typing, never expanding again.
     void ctrlZRightAfterAnExpansionPutsTheAbbreviationBackOnce() {
-        typeKeys(QStringLiteral("le tem "), editor());
-        QCOMPARE(editor()->toPlainText(), QStringLiteral("le t\u00e9moin "));
+        typeKeys(u"le tem "_s, editor());
+        QCOMPARE(editor()->toPlainText(), u"le t\u00e9moin "_s);
         QTest::keyClick(editor(), Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(editor()->toPlainText(), QStringLiteral("le tem "));
+        QCOMPARE(editor()->toPlainText(), u"le tem "_s);
         QCOMPARE(editor()->textCursor().position(), 7);
         QString before = editor()->toPlainText();
         for (int i = 0; i < 3; ++i) {
             QTest::keyClick(editor(), Qt::Key_Z, Qt::ControlModifier);
             const QString now = editor()->toPlainText();
             QVERIFY2(now.size() < before.size() || now.isEmpty(), qPrintable(now));
-            QVERIFY2(QStringLiteral("le tem ").startsWith(now), qPrintable(now));
+            QVERIFY2(u"le tem "_s.startsWith(now), qPrintable(now));
             before = now;
         }
-        typeKeys(QStringLiteral("x"), editor());
+        typeKeys(u"x"_s, editor());
         f_.leave();
-        QCOMPARE(w().annoData(0), before + QStringLiteral("x"));
+        QCOMPARE(w().annoData(0), before + u"x"_s);
     }
 
     void ctrlZAfterOtherTypingIsTheEditorsOwnUndo() {
-        typeKeys(QStringLiteral("tem a"), editor());
+        typeKeys(u"tem a"_s, editor());
         QTest::keyClick(editor(), Qt::Key_Z, Qt::ControlModifier);
         // Not the expansion's undo: whatever the widget's own undo took back, the widget and
         // the notes agree.
-        QVERIFY(editor()->toPlainText() != QStringLiteral("tem a"));
+        QVERIFY(editor()->toPlainText() != u"tem a"_s);
         const QString shown = editor()->toPlainText();
         f_.leave();
         QCOMPARE(w().annoData(0), shown);
     }
 
     void misspelledWordsAreUnderlinedOnceTheyEnd() {
-        typeKeys(QStringLiteral("Le t\u00e9moin parlle"), editor());
+        typeKeys(u"Le t\u00e9moin parlle"_s, editor());
         QCOMPARE(underlined(editor()), QStringList()); // still being typed
-        typeKeys(QStringLiteral(" au tribunall."), editor());
-        QCOMPARE(underlined(editor()),
-                 (QStringList{QStringLiteral("parlle"), QStringLiteral("tribunall")}));
+        typeKeys(u" au tribunall."_s, editor());
+        QCOMPARE(underlined(editor()), (QStringList{u"parlle"_s, u"tribunall"_s}));
         // Fixed with a Backspace, the word loses its line.
         for (int i = 0; i < 2; ++i)
             QTest::keyClick(editor(), Qt::Key_Backspace);
-        typeKeys(QStringLiteral("."), editor());
-        QCOMPARE(underlined(editor()), QStringList{QStringLiteral("parlle")});
+        typeKeys(u"."_s, editor());
+        QCOMPARE(underlined(editor()), QStringList{u"parlle"_s});
     }
 
     void theMenuOffersSuggestionsThatReplaceTheWord() {
-        typeKeys(QStringLiteral("Le t\u00e9moin parlle fort. "), editor());
+        typeKeys(u"Le t\u00e9moin parlle fort. "_s, editor());
         QStringList offered;
         rightClickMenu(12, [&](QMenu* menu) -> QAction* {
             QAction* parle = nullptr;
             const QList<QAction*> actions = menu->actions();
             for (QAction* a : actions) {
-                if (a->objectName() != QStringLiteral("spellingSuggestion"))
+                if (a->objectName() != u"spellingSuggestion"_s)
                     break; // the suggestions come first
                 offered << a->text();
-                if (a->text() == QStringLiteral("parle"))
+                if (a->text() == u"parle"_s)
                     parle = a;
             }
             return parle;
         });
-        QVERIFY2(offered.contains(QStringLiteral("parle")), qPrintable(offered.join(u',')));
-        QCOMPARE(editor()->toPlainText(), QStringLiteral("Le t\u00e9moin parle fort. "));
+        QVERIFY2(offered.contains(u"parle"_s), qPrintable(offered.join(u',')));
+        QCOMPARE(editor()->toPlainText(), u"Le t\u00e9moin parle fort. "_s);
         QCOMPARE(underlined(editor()), QStringList());
         f_.leave();
-        QCOMPARE(w().annoData(0), QStringLiteral("Le t\u00e9moin parle fort. "));
+        QCOMPARE(w().annoData(0), u"Le t\u00e9moin parle fort. "_s);
     }
 
     void theMenuAddsAWordToTheGlossary() {
-        typeKeys(QStringLiteral("Me Zorglubienne plaide. "), editor());
+        typeKeys(u"Me Zorglubienne plaide. "_s, editor());
         bool standardEntries = false;
         QString caption;
         rightClickMenu(6, [&](QMenu* menu) -> QAction* {
-            QAction* add = menuItem(menu, QStringLiteral("spellingAdd"));
+            QAction* add = menuItem(menu, u"spellingAdd"_s);
             caption = add != nullptr ? add->text() : QString();
-            standardEntries = menuItem(menu, QStringLiteral("edit-copy")) != nullptr;
+            standardEntries = menuItem(menu, u"edit-copy"_s) != nullptr;
             return add;
         });
-        QCOMPARE(caption, QStringLiteral("Ajouter au glossaire"));
+        QCOMPARE(caption, u"Ajouter au glossaire"_s);
         QVERIFY(standardEntries); // the widget's own entries stay below
         QCOMPARE(underlined(editor()), QStringList());
-        QFile g(f_.folder() + QStringLiteral("/glossaire.txt"));
+        QFile g(f_.folder() + u"/glossaire.txt"_s);
         QVERIFY(g.open(QIODevice::ReadOnly));
         QVERIFY(g.readAll().endsWith("Zorglubienne\tZorglubienne\n"));
         // A right click on a word spelled right adds nothing to the menu.
         bool offered = false;
         rightClickMenu(1, [&](QMenu* menu) -> QAction* {
             for (QAction* a : menu->actions())
-                offered = offered || a->objectName().startsWith(QStringLiteral("spelling"));
+                offered = offered || a->objectName().startsWith(u"spelling"_s);
             return nullptr;
         });
         QVERIFY(!offered);

@@ -50,38 +50,36 @@ class QtPrintTest : public QObject {
         QString word;
         for (int i = 0; word.size() < 396; ++i)
             word += QString::number(i % 10);
-        word = QStringLiteral("W") + word + QStringLiteral("END");
-        QString url = QStringLiteral("https://registre.example.org/dossiers/");
+        word = u"W"_s + word + u"END"_s;
+        QString url = u"https://registre.example.org/dossiers/"_s;
         for (int i = 0; url.size() < 196; ++i)
             url += QChar(u'a' + i % 26);
-        url += QStringLiteral("/fin");
+        url += u"/fin"_s;
         for (const bool templates : {true, false}) {
             QTemporaryDir dir;
             QVERIFY(makeAppFolder(dir, "[CONFIG]\r\nPVPRINTSIZE=5\r\n"));
             if (!templates)
                 for (const char* t : {"pvTemplateFRA.html", "pvTemplateENG.html"})
                     QVERIFY(QFile::remove(dir.filePath(QString::fromLatin1(t))));
-            const QString pdf = dir.filePath(QStringLiteral("minutes.pdf"));
-            HostWindow host(dir.path(), printingInto(pdf));
+            const QString pdf = dir.filePath(u"minutes.pdf"_s);
+            HostWindow host(dir.path(), {.now = {}, .htmlProgram = {}, .printPdf = pdf});
             DalmureWidget& w = *host.control;
-            w.setNoDossier(QStringLiteral("500-17-012345-241"));
-            w.annoAdd(QStringLiteral("09:30:00"), QStringLiteral("Ouverture de l'audience"));
-            w.annoAdd(QStringLiteral("09:45:10"), QStringLiteral("Pi\u00e8ce P-1"),
-                      QStringLiteral("Voir ") + word + QStringLiteral(" et ") + url);
-            w.annoAdd(QStringLiteral("09:46:00"), word);
+            w.setNoDossier(u"500-17-012345-241"_s);
+            w.annoAdd(u"09:30:00"_s, u"Ouverture de l'audience"_s);
+            w.annoAdd(u"09:45:10"_s, u"Pi\u00e8ce P-1"_s, u"Voir "_s + word + u" et "_s + url);
+            w.annoAdd(u"09:46:00"_s, word);
             QCOMPARE(printThroughTheButton(host), pdf);
             // In the order the page draws it: a wrapped description is not interleaved with
             // the time beside it.
-            QString text = run(QStringLiteral("pdftotext"),
-                               {QStringLiteral("-raw"), pdf, QStringLiteral("-")});
-            text.remove(QRegularExpression(QStringLiteral("\\s")));
+            QString text = run(u"pdftotext"_s, {u"-raw"_s, pdf, u"-"_s});
+            text.remove(QRegularExpression(u"\\s"_s));
             QVERIFY2(text.count(word) == 2, qPrintable(text));
             QVERIFY2(text.contains(url), qPrintable(text));
-            QVERIFY2(text.contains(QStringLiteral("Ouverturedel")), qPrintable(text));
+            QVERIFY2(text.contains(u"Ouverturedel"_s), qPrintable(text));
             if (templates) {
-                QVERIFY2(text.contains(QStringLiteral("500-17-012345-241")), qPrintable(text));
-                const QString info = run(QStringLiteral("pdfinfo"), {pdf});
-                QVERIFY2(info.contains(QStringLiteral("612 x 1008")), qPrintable(info));
+                QVERIFY2(text.contains(u"500-17-012345-241"_s), qPrintable(text));
+                const QString info = run(u"pdfinfo"_s, {pdf});
+                QVERIFY2(info.contains(u"612 x 1008"_s), qPrintable(info));
             }
         }
     }
@@ -94,7 +92,7 @@ class QtPrintTest : public QObject {
     void aHostileNoteReachesNoFileAndNoNetwork() {
         QTemporaryDir dir, elsewhere;
         QVERIFY(makeAppFolder(dir));
-        const QString secretPath = elsewhere.filePath(QStringLiteral("secret.txt"));
+        const QString secretPath = elsewhere.filePath(u"secret.txt"_s);
         const QByteArray secret =
             "DALMURE-SECRET-" + QByteArray::number(QRandomGenerator::global()->generate());
         {
@@ -118,7 +116,7 @@ class QtPrintTest : public QObject {
                                     IN_OPEN | IN_ACCESS) >= 0);
 
         const QString file = QUrl::fromLocalFile(secretPath).toString();
-        const QString net = QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort());
+        const QString net = u"http://127.0.0.1:%1"_s.arg(server.serverPort());
         QString note = QStringLiteral(
             "<div id=\"o\">NOTE-SCRIPT:</div>"
             "<script>function put(t){document.getElementById('o').textContent+=' '+t;}"
@@ -132,18 +130,18 @@ class QtPrintTest : public QObject {
             "<img src=\"FILE\" onerror=\"put('img-error-ran')\"><img src=\"NET/img\">"
             "<link rel=\"stylesheet\" href=\"NET/css\"><object data=\"FILE\"></object>"
             "<meta http-equiv=\"refresh\" content=\"0;url=FILE\">");
-        note.replace(QStringLiteral("FILE"), file).replace(QStringLiteral("NET"), net);
+        note.replace(u"FILE"_s, file).replace(u"NET"_s, net);
 
-        const QString pdf = dir.filePath(QStringLiteral("minutes.pdf"));
-        HostWindow host(dir.path(), printingInto(pdf));
+        const QString pdf = dir.filePath(u"minutes.pdf"_s);
+        HostWindow host(dir.path(), {.now = {}, .htmlProgram = {}, .printPdf = pdf});
         DalmureWidget& w = *host.control;
-        w.setNoDossier(QStringLiteral("500-17-054321-241"));
-        w.annoAdd(QStringLiteral("09:30:00"), QStringLiteral("Ouverture de l'audience"), note);
-        w.annoAdd(QStringLiteral("09:45:10"), QStringLiteral("Temoignage du demandeur"));
+        w.setNoDossier(u"500-17-054321-241"_s);
+        w.annoAdd(u"09:30:00"_s, u"Ouverture de l'audience"_s, note);
+        w.annoAdd(u"09:45:10"_s, u"Temoignage du demandeur"_s);
         QCOMPARE(printThroughTheButton(host), pdf);
         QTest::qWait(1500); // late attempts (timers, the refresh) have had their chance
 
-        const QString text = run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        const QString text = run(u"pdftotext"_s, {pdf, u"-"_s});
         QVERIFY2(!text.contains(QString::fromLatin1(secret)), qPrintable(text));
         for (const char* own : {"500-17-054321-241", "Ouverture de l", "Temoignage du demandeur"})
             QVERIFY2(text.contains(QString::fromUtf8(own)), qPrintable(text));

@@ -26,6 +26,8 @@
 
 namespace dalmure::qt::testing {
 
+using namespace Qt::StringLiterals;
+
 // Extra files of an application folder, by name.
 using FolderFiles = QList<std::pair<QString, QByteArray>>;
 
@@ -38,29 +40,15 @@ inline bool makeAppFolder(const QTemporaryDir& dir, const QByteArray& ini = {},
                           const FolderFiles& files = {}) {
     const QString app = dir.path();
     bool ok = QFile::copy(QStringLiteral(DALMURE_TEST_FIXTURES "/ORLngClient.MDB"),
-                          app + QStringLiteral("/ORLngClient.MDB"));
+                          app + u"/ORLngClient.MDB"_s);
     const QDir templates(QStringLiteral(DALMURE_SOURCE_DIR "/share/templates"));
-    for (const QString& t : templates.entryList({QStringLiteral("*.html")}, QDir::Files))
-        ok = QFile::copy(templates.filePath(t), app + QLatin1Char('/') + t) && ok;
+    for (const QString& t : templates.entryList({u"*.html"_s}, QDir::Files))
+        ok = QFile::copy(templates.filePath(t), app + u'/' + t) && ok;
     if (!ini.isEmpty())
-        ok = writeFile(app + QStringLiteral("/ORClient.INI"), ini) && ok;
+        ok = writeFile(app + u"/ORClient.INI"_s, ini) && ok;
     for (const auto& [name, bytes] : files)
-        ok = writeFile(app + QLatin1Char('/') + name, bytes) && ok;
+        ok = writeFile(app + u'/' + name, bytes) && ok;
     return ok;
-}
-
-// The clock every test runs at.
-inline platform::LocalTime testNow() {
-    platform::LocalTime t;
-    t.year = 2024, t.month = 3, t.day = 15, t.hour = 10, t.minute = 20, t.second = 30;
-    return t;
-}
-
-// Platform options that print the minutes into pdf, with no dialog.
-inline QtPlatformOptions printingInto(const QString& pdf) {
-    QtPlatformOptions options;
-    options.printPdf = pdf;
-    return options;
 }
 
 // The window back to the front once a dialog or another window has had it, as the desktop
@@ -83,15 +71,15 @@ struct HostWindow {
         window = std::make_unique<QWidget>();
         auto* layout = new QVBoxLayout(window.get());
         elsewhere = new QLineEdit(window.get());
-        elsewhere->setObjectName(QStringLiteral("before"));
+        elsewhere->setObjectName(u"before"_s);
         layout->addWidget(elsewhere);
-        if (!options.now)
-            options.now = testNow();
+        if (!options.now) // the clock every test runs at
+            options.now = platform::LocalTime{2024, 3, 15, 10, 20, 30, 0};
         control = new DalmureWidget(appFolder, window.get(), std::move(options));
         layout->addWidget(control, 1);
         if (fieldAfter) {
             after = new QLineEdit(window.get());
-            after->setObjectName(QStringLiteral("after"));
+            after->setObjectName(u"after"_s);
             layout->addWidget(after);
         }
         window->resize(700, fieldAfter ? 600 : 560);
@@ -146,12 +134,12 @@ inline void rightClickThroughWindow(QWidget* target, QPoint at) {
 inline QString itemsOf(const QMenu* menu) {
     QStringList items;
     for (const QAction* a : menu->actions()) {
-        QString name = a->isSeparator() && a->objectName().isEmpty() ? QStringLiteral("|")
+        QString name = a->isSeparator() && a->objectName().isEmpty() ? u"|"_s
                        : !a->objectName().isEmpty()                  ? a->objectName()
-                                                    : a->text().section(QLatin1Char('\t'), 0, 0);
+                                                    : a->text().section(u'\t', 0, 0);
         items << name + (!a->isVisible() ? "-h" : a->isEnabled() ? "" : "-d");
     }
-    return items.join(QLatin1Char(' '));
+    return items.join(u' ');
 }
 
 // The item of a menu with that object name, or none.
@@ -200,7 +188,7 @@ inline void answerMenus(QtPlatform& p, QString& seen, const QString& choose = {}
 // One case's host window on a fresh application folder, and the clerk's mouse on the grid.
 class WidgetFixture {
   public:
-    // Called from a test's init(); false when the folder could not be made.
+    // From a test's init(); false when the folder could not be made.
     bool open(const QByteArray& ini = {}, const FolderFiles& files = {},
               QtPlatformOptions options = {}, bool fieldAfter = false) {
         if (!dir_.isValid() || !makeAppFolder(dir_, ini, files))
@@ -208,7 +196,7 @@ class WidgetFixture {
         host_ = std::make_unique<HostWindow>(dir_.path(), std::move(options), fieldAfter);
         return true;
     }
-    // Called from a test's cleanup(): the next case starts from an empty folder.
+    // From a test's cleanup(): the next case starts from an empty folder.
     void close() {
         host_.reset();
         QDir(dir_.path()).removeRecursively();
@@ -252,9 +240,8 @@ class WidgetFixture {
     }
     // The clerk puts the focus elsewhere in the window: the notes are committed.
     void leave() { QTest::mouseClick(elsewhere(), Qt::LeftButton); }
-    // The editor's rectangle, in the frame that holds it and the grid.
     QRect editorRect() { return editor()->geometry(); }
-    // A cell's rectangle in that same frame.
+    // A cell's rectangle in the frame that holds the editor and the grid.
     QRect cellInFrame(int row, int col) {
         const QRect r = p().cellRect(row, col);
         return QRect(viewport()->mapTo(editor()->parentWidget(), r.topLeft()), r.size());

@@ -1,16 +1,37 @@
-// The widget under a user's mouse and keyboard: real Qt events on the offscreen platform.
+// The widget under a user's mouse and keyboard: real Qt events on the offscreen platform. Tab
+// and Shift+Tab go through its parts and out to the host's fields; where the keys go once a
+// command button clicked with the mouse has run, or after a resize, is the clerk test's to find.
+// The notes editor: a reopened note shows all the lines its row was sized for, the widget's own
+// edits keep the host's line breaks, the notes being typed stay in view, a wheel notch scrolls by
+// whole annotations, Backspace removes whole characters, and a right click opens the notes' text
+// menu with the control's commands in it.
 #include "qt_test_support.h"
 
 #include "journal/journal.h"
 
+#include <QImage>
 #include <QScrollBar>
+#include <QSet>
 #include <QSignalSpy>
+#include <QTextBlock>
 #include <QToolButton>
+#include <QWheelEvent>
 
 using namespace dalmure;
 using namespace dalmure::qt;
 using namespace dalmure::qt::testing;
 using platform::ButtonId;
+
+namespace {
+
+// Where the editor shows the first and the last line of its text, in its viewport.
+QRect lineRect(QPlainTextEdit* e, QTextCursor::MoveOperation where) {
+    QTextCursor c(e->document());
+    c.movePosition(where);
+    return e->cursorRect(c);
+}
+
+} // namespace
 
 class QtWidgetTest : public QObject {
     Q_OBJECT
@@ -19,13 +40,37 @@ class QtWidgetTest : public QObject {
     DalmureWidget& w() { return f_.w(); }
     QtPlatform& p() { return f_.p(); }
     QWidget* viewport() { return f_.viewport(); }
-    void addThree() {
-        w().annoAdd(QStringLiteral("10:00:00"), QStringLiteral("Opening"));
-        w().annoAdd(QStringLiteral("10:05:00"), QStringLiteral("Witness"));
-        w().annoAdd(QStringLiteral("10:10:00"), QStringLiteral("Recess"));
+    void addTwo() {
+        w().annoAdd(u"10:00:00"_s, u"Opening"_s);
+        w().annoAdd(u"10:05:00"_s, u"Witness"_s);
     }
+    void addThree() {
+        addTwo();
+        w().annoAdd(u"10:10:00"_s, u"Recess"_s);
+    }
+    // What has the focus, by a name a test can read.
+    QString focusName() {
+        QWidget* w = QApplication::focusWidget();
+        return w == nullptr              ? u"(none)"_s
+               : w == p().gridView()     ? u"grid"_s
+               : w == p().editorWidget() ? u"notes"_s
+                                         : w->objectName();
+    }
+    // Presses Tab (or Shift+Tab) count times on whatever has the focus; the names of what had
+    // it after each press.
+    QString walk(int count, bool back) {
+        QStringList seen;
+        for (int i = 0; i < count && QApplication::focusWidget() != nullptr; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), back ? Qt::Key_Backtab : Qt::Key_Tab,
+                            back ? Qt::ShiftModifier : Qt::NoModifier);
+            seen << focusName();
+        }
+        return seen.join(u' ');
+    }
+
   private slots:
-    void init() { QVERIFY(f_.open()); }
+    // With the host's field after the control, where Tab goes on to.
+    void init() { QVERIFY(f_.open({}, {}, {}, true)); }
     void cleanup() { f_.close(); }
 
     // A click on the time cell of an annotation's main row opens the editor over its notes; keys
@@ -45,11 +90,11 @@ class QtWidgetTest : public QObject {
         QVERIFY(f_.editorRect().left() >= cell.left() && f_.editorRect().top() >= cell.top());
         const int oneLine = p().grid().rowHeight(3);
         QPlainTextEdit* ed = p().editorWidget();
-        QTest::keyClicks(ed, QStringLiteral("It's"));
-        QTest::keyClicks(ed, QStringLiteral("a+b&c"));
+        QTest::keyClicks(ed, u"It's"_s);
+        QTest::keyClicks(ed, u"a+b&c"_s);
         QTest::keyClick(ed, Qt::Key_Return);
-        QTest::keyClicks(ed, QStringLiteral("second line"));
-        QCOMPARE(ed->toPlainText(), QStringLiteral("It`sabc\nsecond line"));
+        QTest::keyClicks(ed, u"second line"_s);
+        QCOMPARE(ed->toPlainText(), u"It`sabc\nsecond line"_s);
         QCOMPARE(p().editor().text(), Str(u"It`sabc\r\nsecond line"));
         QVERIFY(p().grid().rowHeight(3) > oneLine);
         QVERIFY(f_.editorOver(3, 1));
@@ -57,24 +102,24 @@ class QtWidgetTest : public QObject {
         f_.leave();
         QCOMPARE(modified.count(), 1);
         QCOMPARE(modified.at(0).at(0).value<qint16>(), qint16(1));
-        QCOMPARE(w().annoData(1), QStringLiteral("It`sabc\r\nsecond line"));
+        QCOMPARE(w().annoData(1), u"It`sabc\r\nsecond line"_s);
     }
 
     // The host's data text loaded into the notes leaves the caret after its last character:
     // what the clerk types next goes on from there.
     void typingGoesOnAfterTheHostsDataText_data() {
         QTest::addColumn<QString>("data");
-        QTest::newRow("one line") << QStringLiteral("Jugement le 19 avril");
-        QTest::newRow("lone LF line breaks") << QStringLiteral("Jugement\nle 19 avril\n");
+        QTest::newRow("one line") << u"Jugement le 19 avril"_s;
+        QTest::newRow("lone LF line breaks") << u"Jugement\nle 19 avril\n"_s;
     }
     void typingGoesOnAfterTheHostsDataText() {
         QFETCH(QString, data);
         addThree();
-        w().annoAdd(QStringLiteral("11:00:00"), QStringLiteral("Jugement"), data);
+        w().annoAdd(u"11:00:00"_s, u"Jugement"_s, data);
         QCOMPARE(focused(), static_cast<QWidget*>(p().editorWidget()));
-        typeKeys(QStringLiteral(" L2"));
+        typeKeys(u" L2"_s);
         f_.leave();
-        QCOMPARE(w().annoData(3), data + QStringLiteral(" L2"));
+        QCOMPARE(w().annoData(3), data + u" L2"_s);
     }
 
     // The clerk goes on typing into notes recovered from a crashed session (what the recovery
@@ -89,15 +134,15 @@ class QtWidgetTest : public QObject {
         } // destroyed without closing, as a crash leaves it
         // The hearing's identity: the control's own until the host names the hearing.
         QCOMPARE(w().hearingId().size(), 32);
-        w().setProperty("hearingId", QStringLiteral("H-500-01"));
-        QCOMPARE(w().hearingId(), QStringLiteral("H-500-01"));
+        w().setProperty("hearingId", u"H-500-01"_s);
+        QCOMPARE(w().hearingId(), u"H-500-01"_s);
         const QList<DalmureWidget::RecoverableSession> found = w().recoverableSessions();
         QCOMPARE(found.size(), 1);
         QVERIFY(w().recoverSession(found[0].id));
         f_.clickCell(1, 1);
-        QTest::keyClicks(p().editorWidget(), QStringLiteral(", and after"));
+        QTest::keyClicks(p().editorWidget(), u", and after"_s);
         f_.leave();
-        QCOMPARE(w().annoData(0), QStringLiteral("typed before the crash, and after"));
+        QCOMPARE(w().annoData(0), u"typed before the crash, and after"_s);
     }
 
     // A clerk's double click on one of the last annotations of a long list: the first click
@@ -105,8 +150,7 @@ class QtWidgetTest : public QObject {
     // last full page, so the second press lands on the same annotation and it plays.
     void doubleClickNearTheEndOfALongListPlaysThatAnnotation() {
         for (int i = 0; i < 30; ++i)
-            w().annoAdd(QStringLiteral("10:%1:00").arg(i, 2, 10, QLatin1Char('0')),
-                        QStringLiteral("Annotation %1").arg(i));
+            w().annoAdd(u"10:%1:00"_s.arg(i, 2, 10, QChar(u'0')), u"Annotation %1"_s.arg(i));
         QTest::qWait(20);
         QTableView* view = p().gridView();
         QScrollBar* bar = view->verticalScrollBar();
@@ -226,7 +270,7 @@ class QtWidgetTest : public QObject {
         addThree();
         QSignalSpy modified(&w(), &DalmureWidget::annoModified);
         f_.clickCell(2 * from + 1, 1);
-        QTest::keyClicks(p().editorWidget(), QStringLiteral("x"));
+        QTest::keyClicks(p().editorWidget(), u"x"_s);
         QTableView* grid = p().gridView();
         grid->setFocus();
         QTest::keyClick(grid, key);
@@ -234,7 +278,7 @@ class QtWidgetTest : public QObject {
             QVERIFY(w().selected() > from);
         else
             QCOMPARE(w().selected(), selected);
-        QCOMPARE(w().annoData(from), QStringLiteral("x"));
+        QCOMPARE(w().annoData(from), u"x"_s);
         QCOMPARE(modified.count(), 1);
         // Both rows of the selected annotation, and only they, in the highlight colour.
         auto& g = p().grid();
@@ -272,6 +316,360 @@ class QtWidgetTest : public QObject {
         p().gridView()->setFocus();
         QTest::keyClick(p().gridView(), selected == 0 ? Qt::Key_Down : Qt::Key_Up);
         QCOMPARE(w().selected(), 1 - selected);
+    }
+
+    // Tab goes from the field before the control through its visible commands from left to
+    // right, the list and the notes, then on to the field after it; Shift+Tab goes back the same
+    // way. Commands the modes hide are passed over, and so are the notes while no annotation is
+    // selected.
+    void tabWalksThroughTheControlInVisualOrder_data() {
+        QTest::addColumn<bool>("annotations");
+        QTest::addColumn<bool>("noPlay");
+        QTest::addColumn<bool>("noPV");
+        QTest::addColumn<bool>("noModif");
+        QTest::addColumn<QString>("order");
+        QTest::newRow("every command")
+            << true << false << false << false
+            << QStringLiteral("CWButton3 CWButton4 CWButton2 CWButton5 CWButton1 CWButton6(0) "
+                              "grid notes after");
+        QTest::newRow("NoPlay and NoPV") << true << true << true << false
+                                         << u"CWButton4 CWButton1 CWButton6(0) grid notes after"_s;
+        QTest::newRow("NoModif")
+            << true << false << false << true
+            << u"CWButton3 CWButton2 CWButton5 CWButton6(0) grid notes after"_s;
+        QTest::newRow("empty list: no notes")
+            << false << false << false << false
+            << QStringLiteral("CWButton3 CWButton4 CWButton2 CWButton5 CWButton1 CWButton6(0) "
+                              "grid after");
+    }
+    void tabWalksThroughTheControlInVisualOrder() {
+        QFETCH(bool, annotations);
+        QFETCH(bool, noPlay);
+        QFETCH(bool, noPV);
+        QFETCH(bool, noModif);
+        QFETCH(QString, order);
+        if (annotations) {
+            w().annoAdd(u"10:00:00"_s, u"Opening"_s);
+            w().annoAdd(u"10:05:00"_s, u"Witness"_s);
+        }
+        w().setNoPlay(noPlay);
+        w().setNoPV(noPV);
+        w().setNoModif(noModif);
+        f_.elsewhere()->setFocus(Qt::MouseFocusReason);
+        QCOMPARE(focusName(), u"before"_s);
+        const int stops = static_cast<int>(order.count(u' ')) + 1;
+        QCOMPARE(walk(stops, false), order);
+
+        QStringList back = order.split(u' ');
+        back.removeLast();
+        std::reverse(back.begin(), back.end());
+        back << u"before"_s;
+        QCOMPARE(walk(stops, true), back.join(u' '));
+    }
+
+    // From the keyboard alone: notes typed are kept when Tab leaves them, and Space or Enter on
+    // a command reached by Shift+Tab runs it (rename, through its prompt). The button shows
+    // that it has the keyboard.
+    void tabLeavesTheNotesAndAKeyRunsACommand_data() {
+        QTest::addColumn<Qt::Key>("key");
+        QTest::newRow("Space") << Qt::Key_Space;
+        QTest::newRow("Enter") << Qt::Key_Return;
+    }
+    void tabLeavesTheNotesAndAKeyRunsACommand() {
+        QFETCH(Qt::Key, key);
+        w().annoAdd(u"10:00:00"_s, u"Opening"_s);
+        QToolButton* rename = p().buttonWidget(ButtonId::Rename);
+        const QImage unfocused = rename->grab().toImage();
+        f_.elsewhere()->setFocus(Qt::MouseFocusReason);
+        QCOMPARE(walk(8, false).section(u' ', -1), u"notes"_s);
+        QTest::keyClicks(p().editorWidget(), u"sworn in"_s);
+        QTest::keyClick(p().editorWidget(), Qt::Key_Tab);
+        QCOMPARE(focusName(), u"after"_s);
+        QCOMPARE(w().annoData(0), u"sworn in"_s);
+
+        int prompted = 0;
+        p().setModalDriver([&](QWidget* modal) {
+            prompted += modal->findChild<QLineEdit*>() != nullptr ? 1 : 0;
+            answerPrompt(modal, u"Opening statement"_s);
+        });
+        QCOMPARE(walk(7, true).section(u' ', -1), u"CWButton4"_s);
+        QVERIFY2(rename->grab().toImage() != unfocused, "no focus shown on the button");
+        QTest::keyClick(QApplication::focusWidget(), key);
+        QCOMPARE(prompted, 1);
+        QCOMPARE(w().annoDesc(0), u"Opening statement"_s);
+        QCOMPARE(w().annoData(0), u"sworn in"_s);
+    }
+
+    // The host giving the widget the focus while the list is empty: the list takes the keyboard
+    // (where it lands among annotations, after resizes too, is the clerk test's to find).
+    void theHostsFocusOnAnEmptyListGoesToTheList() {
+        f_.elsewhere()->setFocus(Qt::MouseFocusReason);
+        w().setFocus();
+        QCOMPARE(focusName(), u"grid"_s);
+    }
+
+    // A picture of the widget with five annotations, one of them selected with notes, kept as a
+    // test artifact (artifacts/dalmure-widget.png in the test's build folder).
+    void rendersFiveAnnotationsWithTheSelectionHighlighted() {
+        DalmureWidget& w = f_.w();
+        const char* descs[] = {"Ouverture de l'audience", "Appel du rôle", "Témoin 1",
+                               "Contre-interrogatoire", "Ajournement"};
+        for (int i = 0; i < 5; ++i)
+            w.annoAdd(u"10:0%1:00"_s.arg(i * 2), QString::fromUtf8(descs[i]));
+        QtPlatform& p = f_.p();
+        QTest::mouseClick(p.gridView()->viewport(), Qt::LeftButton, {}, p.cellRect(0, 1).center());
+        QTest::keyClicks(p.editorWidget(), u"Parties presentes."_s);
+        QTest::keyClick(p.editorWidget(), Qt::Key_Return);
+        QTest::keyClicks(p.editorWidget(), u"Me Gagnon pour la defense."_s);
+        QCOMPARE(w.selected(), 0);
+        QCOMPARE(p.grid().topRow(), 0);
+        QTest::qWait(50);
+
+        const QPixmap shot = w.grab();
+        const qreal ratio = shot.devicePixelRatio();
+        const QImage image = shot.toImage().convertToFormat(QImage::Format_RGB32);
+        // Drawn at the device pixel ratio (HiDPI): the picture has that many pixels per point.
+        QCOMPARE(image.width(), qRound(w.width() * ratio));
+        QVERIFY(QDir().mkpath(QStringLiteral(DALMURE_ARTIFACT_DIR)));
+        const QString file =
+            ratio > 1 ? QStringLiteral(DALMURE_ARTIFACT_DIR "/dalmure-widget@%1x.png").arg(ratio)
+                      : QStringLiteral(DALMURE_ARTIFACT_DIR "/dalmure-widget.png");
+        QVERIFY(image.save(file));
+
+        // Not blank: many colours (text, icons, frames); the highlight colour of the selected
+        // annotation (the grid's BackColorFixed, 0x00BBGGRR) covers a good part of its rows.
+        const std::int32_t fixed = p.grid().backColorFixed();
+        const QRgb highlight = qRgb(fixed & 0xFF, (fixed >> 8) & 0xFF, (fixed >> 16) & 0xFF);
+        QSet<QRgb> colours;
+        int highlighted = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                colours.insert(line[x] | 0xFF000000u);
+                if ((line[x] | 0xFF000000u) == (highlight | 0xFF000000u))
+                    ++highlighted;
+            }
+        }
+        QVERIFY2(colours.size() > 20, qPrintable(QString::number(colours.size())));
+        const QRect cell = p.cellRect(0, 1);
+        QVERIFY2(highlighted > cell.width() * cell.height() * ratio * ratio / 2,
+                 qPrintable(QString::number(highlighted)));
+        // The first row's area in the picture is in the highlight colour.
+        const QPoint inRow =
+            p.gridView()->viewport()->mapTo(&w, cell.topLeft() + QPoint(cell.width() - 4, 3));
+        QCOMPARE(image.pixel(inRow * ratio) | 0xFF000000u, highlight | 0xFF000000u);
+    }
+
+    // The notes editor.
+
+    void aReopenedNoteShowsEveryLineFromTheFirst_data() {
+        QTest::addColumn<int>("lines");
+        for (int lines : {2, 3, 5})
+            QTest::addRow("%d lines", lines) << lines;
+    }
+    void aReopenedNoteShowsEveryLineFromTheFirst() {
+        addTwo();
+        QFETCH(int, lines);
+        QPlainTextEdit* ed = p().editorWidget();
+        w().annoAdd(u"10:12:00"_s, u"Note"_s);
+        for (int i = 0; i < lines; ++i) {
+            if (i > 0)
+                QTest::keyClick(ed, Qt::Key_Return);
+            QTest::keyClicks(ed, u"line %1"_s.arg(i + 1));
+        }
+        f_.leave();
+        QCOMPARE(w().annoData(2).count(u"\r\n"_s), lines - 1);
+        // Opened again, caret at the end: the first line stays at the top, the last one inside
+        // the editor.
+        f_.clickCell(4, 1);
+        QCoreApplication::processEvents();
+        QVERIFY(ed->isVisible());
+        QCOMPARE(ed->blockCount(), lines);
+        QCOMPARE(ed->verticalScrollBar()->value(), 0);
+        QVERIFY(lineRect(ed, QTextCursor::Start).top() >= 0);
+        const QRect last = lineRect(ed, QTextCursor::End);
+        QVERIFY2(last.bottom() <= ed->viewport()->height() + 1,
+                 qPrintable(u"last line ends at %1, editor %2 high"_s.arg(last.bottom())
+                                .arg(ed->viewport()->height())));
+    }
+
+    void editsOfTheWidgetKeepTheHostsLineBreaks() {
+        addTwo();
+        QPlainTextEdit* ed = p().editorWidget();
+        w().annoAdd(u"10:10:00"_s, u"Third"_s, u"a\nb\nc"_s);
+        QCOMPARE(p().editor().selStart(), 5); // the caret after the host's text
+        QTest::keyClick(ed, Qt::Key_Left, Qt::ShiftModifier);
+        QTest::keyClick(ed, Qt::Key_Delete);
+        QCOMPARE(p().editor().text(), Str(u"a\nb\n"));
+        QTest::keyClicks(ed, u"Z"_s);
+        QTest::keyClick(ed, Qt::Key_Home, Qt::ShiftModifier);
+        QTest::keyClick(ed, Qt::Key_X, Qt::ControlModifier); // cut
+        QCOMPARE(p().editor().text(), Str(u"a\nb\n"));
+        QTest::keyClick(ed, Qt::Key_V, Qt::ControlModifier); // paste
+        QTest::keyClick(ed, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(p().editor().text(), Str(u"a\nb\nZZ"));
+        QCOMPARE(p().editor().selStart(), 6);
+        f_.leave();
+        QCOMPARE(w().annoData(2), u"a\nb\nZZ"_s);
+    }
+
+    // The notes being typed stay in view: the window shrinking under the last annotation's
+    // notes scrolls the list to keep them shown, and keys typed after the clerk scrolled them
+    // away bring them back first. No key is lost on the way.
+    void theEditedNotesStayInView_data() {
+        QTest::addColumn<bool>("clerkScrolls");
+        QTest::newRow("the window shrinks") << false;
+        QTest::newRow("the clerk scrolls away") << true;
+    }
+    void theEditedNotesStayInView() {
+        addTwo();
+        QFETCH(bool, clerkScrolls);
+        for (int i = 2; i < 20; ++i)
+            w().annoAdd(u"10:%1:00"_s.arg(10 + i), u"A%1"_s.arg(i));
+        const int last = 2 * 19 + 1;
+        f_.focusGrid(1);
+        press(Qt::Key_End);
+        QCOMPARE(w().selected(), 19);
+        typeKeys(u"D4"_s);
+        const auto shownAndTyping = [&](const char* when) {
+            QVERIFY2(p().editorWidget()->isVisible(), when);
+            QVERIFY2(f_.editorOver(last, 1), when);
+            QVERIFY2(p().cellRect(last, 1).bottom() <= f_.viewport()->height(), when);
+            QCOMPARE(focused(), static_cast<QWidget*>(p().editorWidget()));
+        };
+        if (clerkScrolls) {
+            QWidget* vp = f_.viewport();
+            const QPoint at = vp->rect().center();
+            for (int i = 0; i < 20; ++i) {
+                QWheelEvent wheel(at, vp->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                                  Qt::NoModifier, Qt::NoScrollPhase, false);
+                QApplication::sendEvent(vp, &wheel);
+            }
+            QVERIFY(!f_.viewport()->rect().intersects(p().cellRect(last, 1)));
+            typeKeys(u"E5"_s);
+            shownAndTyping("after the clerk scrolled away");
+        } else {
+            f_.window()->resize(700, 300);
+            QCoreApplication::processEvents();
+            shownAndTyping("shrunk");
+            typeKeys(u"E5"_s);
+            f_.window()->resize(700, 600);
+            QCoreApplication::processEvents();
+            shownAndTyping("grown again");
+        }
+        typeKeys(u"F6"_s);
+        f_.leave();
+        QCOMPARE(w().annoData(19), u"D4E5F6"_s);
+    }
+
+    // A notch scrolls by whole annotations: the top of the list is always a main row, and
+    // the notches up come back to where the notches down started.
+    void aWheelNotchScrollsByWholeAnnotations() {
+        addTwo();
+        for (int i = 0; i < 40; ++i)
+            w().annoAdd(u"11:%1:00"_s.arg(i, 2, 10, QChar(u'0')), u"A%1"_s.arg(i));
+        QWidget* vp = f_.viewport();
+        const QPoint at = vp->rect().center();
+        auto notch = [&](int delta) {
+            QWheelEvent wheel(at, vp->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(vp, &wheel);
+            return p().grid().topRow();
+        };
+        p().grid().setTopRow(0);
+        QCOMPARE(notch(-120), 2);
+        QCOMPARE(notch(-240), 6);
+        p().grid().setTopRow(7); // a notes row at the top, as a drag of the scroll bar leaves it
+        QCOMPARE(notch(-120), 8);
+        QCOMPARE(notch(120), 6);
+        QCOMPARE(notch(360), 0);
+        QCOMPARE(notch(120), 0);
+    }
+
+    // Backspace removes the character before the caret whole: an emoji (two UTF-16 units),
+    // a line break (CR LF), an accented letter.
+    void backspaceRemovesAWholeCharacter_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("backspaces");
+        QTest::addColumn<QString>("left");
+        QTest::newRow("emoji") << u"ab\U0001F600"_s << 1 << u"ab"_s;
+        QTest::newRow("two emoji") << u"a\U0001F600\U0001F44D"_s << 2 << u"a"_s;
+        QTest::newRow("line break") << u"a\nb"_s << 2 << u"a"_s;
+        QTest::newRow("accent") << u"t\u00e9"_s << 1 << u"t"_s;
+    }
+    void backspaceRemovesAWholeCharacter() {
+        addTwo();
+        QFETCH(QString, typed);
+        QFETCH(int, backspaces);
+        QFETCH(QString, left);
+        f_.openNotes(1);
+        QPlainTextEdit* ed = p().editorWidget();
+        // Each character as a keyboard (or an input method) sends it: its key with its text.
+        for (int i = 0; i < typed.size(); ++i) {
+            const int n = typed.at(i).isHighSurrogate() ? 2 : 1;
+            const QString c = typed.mid(i, n);
+            i += n - 1;
+            if (c == u"\n"_s) {
+                QTest::keyClick(ed, Qt::Key_Return);
+                continue;
+            }
+            QTest::sendKeyEvent(QTest::Press, ed, Qt::Key_unknown, c, Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Release, ed, Qt::Key_unknown, c, Qt::NoModifier);
+        }
+        for (int i = 0; i < backspaces; ++i)
+            QTest::keyClick(ed, Qt::Key_Backspace);
+        QCOMPARE(ed->toPlainText(), left);
+        f_.leave();
+        QCOMPARE(w().annoData(0), left);
+    }
+
+    // A right click on the notes opens Qt's text menu (undo, copy, paste ...) with the control's
+    // commands under it, in the states the control's own menu gives them; a command chosen there
+    // runs on the selected annotation.
+    void rightClickOnTheNotesAddsTheCommandsToTheTextMenu_data() {
+        QTest::addColumn<bool>("noModif");
+        QTest::addColumn<QString>("choose");
+        QTest::addColumn<QString>("starts");
+        QTest::addColumn<QString>("holds");
+        QTest::addColumn<QString>("ends");
+        QTest::addColumn<int>("asked"); // the annotation delete asks about; -1: none
+        // The commands under their own titled section: "Supprimer" there deletes the
+        // annotation, not the text.
+        const QString readOnly = QStringLiteral("mnuPopupTitle mnuPopupJouer mnuPopupRenommer-d "
+                                                "mnuPopupSupprimer-d s1 mnuPopupImprimer s2 "
+                                                "mnuPopupDalmure");
+        QTest::newRow("read-only notes")
+            << true << QString() << u"edit-copy-d | select-all "_s + readOnly << QString()
+            << readOnly << -1;
+        QTest::newRow("delete chosen from editable notes")
+            << false << u"mnuPopupSupprimer"_s << u"edit-undo"_s << u" edit-paste"_s
+            << QStringLiteral("select-all mnuPopupTitle mnuPopupJouer mnuPopupRenommer "
+                              "mnuPopupSupprimer s1 mnuPopupImprimer s2 mnuPopupDalmure")
+            << 1;
+    }
+    void rightClickOnTheNotesAddsTheCommandsToTheTextMenu() {
+        addTwo();
+        QFETCH(bool, noModif);
+        QFETCH(QString, choose);
+        QFETCH(QString, starts);
+        QFETCH(QString, holds);
+        QFETCH(QString, ends);
+        QFETCH(int, asked);
+        QPlainTextEdit* notes = p().editorWidget();
+        QVERIFY(notes->isVisible());
+        QTest::keyClicks(notes, u"abc"_s);
+        int askedFor = -1;
+        connect(&w(), &DalmureWidget::annoDeleteRequest, this,
+                [&](qint16& index) { askedFor = index; });
+        QString seen;
+        answerMenus(p(), seen, choose);
+        w().setNoModif(noModif);
+        f_.clickCell(3, 1); // opened again, read-only under NoModif
+        rightClickThroughWindow(notes->viewport(), QPoint(5, 5));
+        QVERIFY2(seen.startsWith(starts) && seen.contains(holds) && seen.endsWith(ends),
+                 qPrintable(seen));
+        QCOMPARE(askedFor, asked);
+        QCOMPARE(notes->toPlainText(), u"abc"_s);
     }
 };
 
