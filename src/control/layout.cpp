@@ -177,9 +177,10 @@ void DalmurePrivate::PlaceEditor(bool keepInView) {
         // Whatever took the row out of view (a smaller control, the find bar's room, the list
         // changing above it), the list scrolls it back, wholly shown when it fits; only the
         // clerk's own scrolling leaves it away.
+        const std::int32_t shown = g.rowsAreaHeight();
         const auto outOfView = [&] {
-            return pos < 0 || pos >= g.height() ||
-                   (pos + g.rowHeight(row) > g.height() && g.rowHeight(row) <= g.height());
+            return pos < 0 || pos >= shown ||
+                   (pos + g.rowHeight(row) > shown && g.rowHeight(row) <= shown);
         };
         if (row >= 0 && keepInView && !placing_ && !g.rowHidden(row) && outOfView()) {
             placing_ = true;
@@ -189,7 +190,7 @@ void DalmurePrivate::PlaceEditor(bool keepInView) {
             pos = g.rowPos(row);
         }
         // A row the find bar's filter hid is out of view as well.
-        if (pos < 0 || pos >= g.height() || g.rowHidden(row)) {
+        if (pos < 0 || pos >= shown || g.rowHidden(row)) {
             editor.hideKeepingFocus();
             return;
         }

@@ -64,6 +64,8 @@ class Grid : public PlacedComponent, public Appearance {
     // of a column's left edge from the grid's left edge.
     virtual std::int32_t rowPos(std::int32_t row) const = 0;
     virtual std::int32_t colPos(std::int32_t col) const = 0;
+    // Height of the area the rows are drawn in: the grid's height less its frame, where it has one.
+    virtual std::int32_t rowsAreaHeight() const { return height(); }
 
     // Background colour and bold font of the current cell.
     virtual std::int32_t cellBackColor() const = 0;

@@ -368,6 +368,10 @@ std::int32_t GridModel::lastFullPageTop() const {
     return static_cast<std::int32_t>(std::min<std::int64_t>(count, rows_ - 1));
 }
 
+std::int32_t GridModel::rowsAreaHeight() const {
+    return pageHeight_ < 0 ? height() : std::min(pageHeight_, height());
+}
+
 void GridModel::settleTopRow() {
     if (pageHeight_ < 0 || topRow_ == 0)
         return;

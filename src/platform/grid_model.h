@@ -59,6 +59,7 @@ class GridModel : public Placed<Grid> {
     // The first row from which every row to the end fits in the page (the last row when even it
     // alone does not fit); 0 without a page height.
     std::int32_t lastFullPageTop() const;
+    std::int32_t rowsAreaHeight() const override;
 
     std::int32_t rows() const override { return rows_; }
     std::int32_t cols() const override { return kCols; }
