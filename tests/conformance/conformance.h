@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -75,6 +76,16 @@ template <class Kind> class PlatformTest : public ::testing::Test {
     std::unique_ptr<host::HostPlatform> host_;
     std::unique_ptr<DalmurePrivate> control_;
 };
+
+// The number of the error f raises, 0 when none.
+inline std::int32_t errorNumber(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const ControlError& e) {
+        return e.number();
+    }
+    return 0;
+}
 
 using test::Log;
 using test::NotificationLog;

@@ -2,7 +2,6 @@
 // removals and Clear, colours, positions and sizes as they read back, and what the user's clicks
 // and scrolls report, in order.
 #include "conformance.h"
-#include "notification_log.h"
 
 #include "platform/design.h"
 #include "support/errors.h"
@@ -16,15 +15,6 @@
 namespace dalmure::conformance {
 namespace {
 
-std::int32_t errorNumber(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const ControlError& e) {
-        return e.number();
-    }
-    return 0;
-}
-
 constexpr std::int32_t kInvalidPropertyValue = 380;
 
 // Values in one line, space-separated, to compare many at once.
@@ -36,7 +26,7 @@ template <class... T> std::string line(const T&... values) {
     return text;
 }
 
-template <class Kind> class GridOnPlatform : public PlatformTest<Kind> {
+template <class Kind> class GridOnPlatform : public LoggedPlatformTest<Kind> {
   protected:
     platform::Grid& g() { return this->grid(); }
 
@@ -66,18 +56,12 @@ template <class Kind> class GridOnPlatform : public PlatformTest<Kind> {
             return out.str();
         });
     }
-    // The grid shown in its frame, as start-up leaves it, with the notifications recorded.
+    // The grid's own notifications from now on.
     std::vector<std::string>& shown(int rows) {
         fill(rows);
-        this->platform().frame(platform::FrameId::Frame3).setVisible(true);
-        recorder_ = std::make_unique<NotificationLog>(this->platform());
-        recorder_->gridOnly = true;
-        this->platform().setNotifications(recorder_.get());
-        return recorder_->log;
-    }
-    void TearDown() override {
-        this->platform().setNotifications(nullptr);
-        PlatformTest<Kind>::TearDown();
+        this->rec->gridOnly = true;
+        this->rec->log.clear();
+        return this->rec->log;
     }
     // Height of rows from..end.
     std::int64_t heightFrom(std::int32_t from) {
@@ -98,9 +82,6 @@ template <class Kind> class GridOnPlatform : public PlatformTest<Kind> {
         EXPECT_LE(heightFrom(top), g().height());
         EXPECT_GT(heightFrom(top - 1), g().height() - 120);
     }
-
-  private:
-    std::unique_ptr<NotificationLog> recorder_;
 };
 TYPED_TEST_SUITE(GridOnPlatform, Platforms, PlatformNames);
 
