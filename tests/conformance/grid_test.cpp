@@ -259,10 +259,7 @@ TYPED_TEST(GridOnPlatform, TopRowAndRowPosFollowThePlatformsScrollingRule) {
     for (std::int32_t r = 0; r < 60; ++r)
         g.setRowHeight(r, r % 3 == 0 ? 480 : 240);
     g.setTopRow(10);
-    EXPECT_EQ(g.topRow(), 10);
-    EXPECT_EQ(g.rowPos(10), 0);
-    EXPECT_EQ(g.rowPos(12), 240 + 240);
-    EXPECT_EQ(g.rowPos(8), -(240 + 480));
+    EXPECT_EQ(line(g.topRow(), g.rowPos(10), g.rowPos(12), g.rowPos(8)), "10 0 480 -720");
     g.setTopRow(57);
     this->expectTopRow(57);
     const std::int32_t top = g.topRow();
@@ -303,10 +300,8 @@ TYPED_TEST(GridOnPlatform, UserClicksReportLeaveBeforeTheCellMovesThenTheClick) 
     EXPECT_EQ(seen, (std::vector<std::string>{"click@3,1"}));
     seen.clear();
     ASSERT_TRUE(this->user().userDblClick(2, 0));
-    ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen.front(), "leave@3,1");
-    EXPECT_EQ(seen[1], "click@2,0");
-    EXPECT_EQ(seen.back(), "dblclick@2,0");
+    ASSERT_GE(seen.size(), 3u);
+    EXPECT_EQ(line(seen.front(), seen[1], seen.back()), "leave@3,1 click@2,0 dblclick@2,0");
     seen.clear();
     // A row beyond the last is refused and reports nothing.
     EXPECT_FALSE(this->user().userClick(6, 0));
@@ -325,8 +320,7 @@ TYPED_TEST(GridOnPlatform, UserScrollsReportEachTimeAndTheTopRowFollowsThePlatfo
     ASSERT_TRUE(this->user().userScroll(5));
     EXPECT_EQ(g.topRow(), 5);
     ASSERT_TRUE(this->user().userScroll(std::nullopt)); // one row further down
-    EXPECT_EQ(g.topRow(), 6);
-    EXPECT_EQ(g.rowPos(6), 0);
+    EXPECT_EQ(line(g.topRow(), g.rowPos(6)), "6 0");
     ASSERT_TRUE(this->user().userScroll(6)); // cannot move: still reported
     EXPECT_EQ(seen, (std::vector<std::string>{"scroll@0,0", "scroll@0,0", "scroll@0,0"}));
     EXPECT_FALSE(this->user().userScroll(80));
