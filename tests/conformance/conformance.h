@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -75,6 +77,24 @@ template <class Kind> class PlatformTest : public ::testing::Test {
     std::unique_ptr<host::HostPlatform> host_;
     std::unique_ptr<DalmurePrivate> control_;
 };
+
+// "hh:mm:ss", i seconds after 08:00:00.
+inline Str timeAt(int i) {
+    char buffer[16];
+    const int s = 8 * 3600 + i;
+    std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", s / 3600, s / 60 % 60, s % 60);
+    return test::u(buffer);
+}
+
+// The number of the error f raises, 0 when none.
+inline std::int32_t errorNumber(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const ControlError& e) {
+        return e.number();
+    }
+    return 0;
+}
 
 using test::Log;
 using test::NotificationLog;

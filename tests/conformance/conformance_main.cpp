@@ -15,8 +15,6 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
-#else
-    return RUN_ALL_TESTS();
 #endif
+    return RUN_ALL_TESTS();
 }

@@ -3,21 +3,7 @@
 // into another, also when the selection fails at the 16-bit limit.
 #include "conformance.h"
 
-#include <cstdio>
-
 namespace dalmure::conformance {
-
-namespace {
-
-// "hh:mm:ss", i seconds after 08:00:00.
-Str timeAt(int i) {
-    char buffer[16];
-    const int s = 8 * 3600 + i;
-    std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", s / 3600, s / 60 % 60, s % 60);
-    return test::u(buffer);
-}
-
-} // namespace
 
 template <class Kind> class EditorPlacement : public PlatformTest<Kind> {
   protected:

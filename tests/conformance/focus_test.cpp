@@ -4,7 +4,6 @@
 // prompt or a menu reach the annotation they were typed for.
 #include "conformance.h"
 #include "dalmure_test_access.h"
-#include "notification_log.h"
 
 #include <functional>
 #include <utility>

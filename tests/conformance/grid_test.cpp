@@ -2,12 +2,12 @@
 // removals and Clear, colours, positions and sizes as they read back, and what the user's clicks
 // and scrolls report, in order.
 #include "conformance.h"
-#include "notification_log.h"
 
 #include "platform/design.h"
 #include "support/errors.h"
 
 #include <functional>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,18 +15,18 @@
 namespace dalmure::conformance {
 namespace {
 
-std::int32_t errorNumber(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const ControlError& e) {
-        return e.number();
-    }
-    return 0;
-}
-
 constexpr std::int32_t kInvalidPropertyValue = 380;
 
-template <class Kind> class GridOnPlatform : public PlatformTest<Kind> {
+// Values in one line, space-separated, to compare many at once.
+template <class... T> std::string line(const T&... values) {
+    std::ostringstream out;
+    ((out << values << ' '), ...);
+    std::string text = out.str();
+    text.pop_back();
+    return text;
+}
+
+template <class Kind> class GridOnPlatform : public LoggedPlatformTest<Kind> {
   protected:
     platform::Grid& g() { return this->grid(); }
 
@@ -38,18 +38,30 @@ template <class Kind> class GridOnPlatform : public PlatformTest<Kind> {
             g().addItem(test::u("r" + k + "\td" + k), g().rows());
         }
     }
-    // The grid shown in its frame, as start-up leaves it, with the notifications recorded.
+    // Every cell, "a|b / c|d", through cell(row, col) as text.
+    std::string cells(const std::function<std::string(std::int32_t, std::int32_t)>& cell) {
+        std::string out;
+        for (std::int32_t r = 0; r < g().rows(); ++r)
+            out += (r ? " / " : "") + cell(r, 0) + "|" + cell(r, 1);
+        return out;
+    }
+    std::string texts() {
+        return cells(
+            [this](std::int32_t r, std::int32_t c) { return test::s(g().textMatrix(r, c)); });
+    }
+    std::string colours() {
+        return cells([this](std::int32_t r, std::int32_t c) {
+            std::ostringstream out;
+            out << std::hex << g().cellBackColorAt(r, c);
+            return out.str();
+        });
+    }
+    // The grid's own notifications from now on.
     std::vector<std::string>& shown(int rows) {
         fill(rows);
-        this->platform().frame(platform::FrameId::Frame3).setVisible(true);
-        recorder_ = std::make_unique<NotificationLog>(this->platform());
-        recorder_->gridOnly = true;
-        this->platform().setNotifications(recorder_.get());
-        return recorder_->log;
-    }
-    void TearDown() override {
-        this->platform().setNotifications(nullptr);
-        PlatformTest<Kind>::TearDown();
+        this->rec->gridOnly = true;
+        this->rec->log.clear();
+        return this->rec->log;
     }
     // Height of rows from..end.
     std::int64_t heightFrom(std::int32_t from) {
@@ -70,9 +82,6 @@ template <class Kind> class GridOnPlatform : public PlatformTest<Kind> {
         EXPECT_LE(heightFrom(top), g().height());
         EXPECT_GT(heightFrom(top - 1), g().height() - 120);
     }
-
-  private:
-    std::unique_ptr<NotificationLog> recorder_;
 };
 TYPED_TEST_SUITE(GridOnPlatform, Platforms, PlatformNames);
 
@@ -86,6 +95,11 @@ TYPED_TEST(GridOnPlatform, EveryCheckRaisesItsErrorAndChangesNothing) {
     g.setColAlignment(0, 4);
     g.setWidth(4000);
     g.setHeight(3000);
+    const auto state = [&] {
+        return line(g.rows(), g.row(), g.col(), test::s(g.text()), g.rowHeight(2), g.colWidth(0),
+                    g.colAlignment(0), g.width(), g.height());
+    };
+    EXPECT_EQ(state(), "3 1 1 d1 500 1000 4 4000 3000");
     const std::int32_t row = errors::kInvalidRow, col = errors::kInvalidCol,
                        value = kInvalidPropertyValue;
     const std::pair<std::int32_t, std::function<void()>> cases[] = {
@@ -124,15 +138,7 @@ TYPED_TEST(GridOnPlatform, EveryCheckRaisesItsErrorAndChangesNothing) {
         SCOPED_TRACE(i);
         EXPECT_EQ(errorNumber(cases[i].second), cases[i].first);
     }
-    EXPECT_EQ(g.rows(), 3);
-    EXPECT_EQ(g.row(), 1);
-    EXPECT_EQ(g.col(), 1);
-    EXPECT_EQ(g.text(), u"d1");
-    EXPECT_EQ(g.rowHeight(2), 500);
-    EXPECT_EQ(g.colWidth(0), 1000);
-    EXPECT_EQ(g.colAlignment(0), 4);
-    EXPECT_EQ(g.width(), 4000);
-    EXPECT_EQ(g.height(), 3000);
+    EXPECT_EQ(state(), "3 1 1 d1 500 1000 4 4000 3000");
 }
 
 TYPED_TEST(GridOnPlatform, SizesAndPlacementReadBackAsSet) {
@@ -141,26 +147,19 @@ TYPED_TEST(GridOnPlatform, SizesAndPlacementReadBackAsSet) {
     g.setRowHeight(1, 777);
     g.setColWidth(1, 3333);
     g.setColAlignment(1, 9);
-    EXPECT_EQ(g.rowHeight(1), 777);
-    EXPECT_EQ(g.colWidth(1), 3333);
-    EXPECT_EQ(g.colAlignment(1), 9);
-    g.setRowHeight(1, -1); // -1: back to the default
-    g.setColWidth(1, -1);
-    EXPECT_EQ(g.rowHeight(1), design::kGridDefaultRowHeight);
-    EXPECT_EQ(g.colWidth(1), design::kGridDefaultColWidth);
-    g.setRowHeight(1, 0);
-    EXPECT_EQ(g.rowHeight(1), 0);
     g.setColWidth(0, 1111);
-    EXPECT_EQ(g.colPos(0), 0);
-    EXPECT_EQ(g.colPos(1), 1111);
     g.setLeft(123);
     g.setTop(-45);
     g.setWidth(0);
     g.setHeight(4567);
-    EXPECT_EQ(g.left(), 123);
-    EXPECT_EQ(g.top(), -45);
-    EXPECT_EQ(g.width(), 0);
-    EXPECT_EQ(g.height(), 4567);
+    EXPECT_EQ(line(g.rowHeight(1), g.colWidth(1), g.colAlignment(1), g.colPos(0), g.colPos(1),
+                   g.left(), g.top(), g.width(), g.height()),
+              "777 3333 9 0 1111 123 -45 0 4567");
+    g.setRowHeight(1, -1); // -1: back to the default
+    g.setColWidth(1, -1);
+    g.setRowHeight(2, 0);
+    EXPECT_EQ(line(g.rowHeight(1), g.colWidth(1), g.rowHeight(2)),
+              line(design::kGridDefaultRowHeight, design::kGridDefaultColWidth, 0));
     // The font size reads back as set, whatever the platform draws with.
     for (double points : {12.5, 0.0, -3.0, 8.0}) {
         g.setFontSize(points);
@@ -170,16 +169,10 @@ TYPED_TEST(GridOnPlatform, SizesAndPlacementReadBackAsSet) {
 
 TYPED_TEST(GridOnPlatform, AddItemSplitsAtTabAndComparesOrdinally) {
     auto& g = this->g();
-    g.addItem(u"10:00:00\tHearing opens\textra", 0);
+    g.addItem(u"10:00:00\tHearing opens\textra", 0); // cells beyond the last column are dropped
     g.addItem(u"\tsecond", 2);
     g.addItem(u"only", g.rows());
-    ASSERT_EQ(g.rows(), 5);
-    EXPECT_EQ(g.textMatrix(0, 0), u"10:00:00");
-    EXPECT_EQ(g.textMatrix(0, 1), u"Hearing opens"); // cells beyond the last column are dropped
-    EXPECT_EQ(g.textMatrix(2, 0), u"");
-    EXPECT_EQ(g.textMatrix(2, 1), u"second");
-    EXPECT_EQ(g.textMatrix(4, 0), u"only");
-    EXPECT_EQ(g.textMatrix(4, 1), u"");
+    EXPECT_EQ(this->texts(), "10:00:00|Hearing opens / | / |second / | / only|");
     EXPECT_EQ(g.rowHeight(4), design::kGridDefaultRowHeight);
     EXPECT_FALSE(g.cellFontBoldAt(0, 1));
     EXPECT_LT(g.compareText(0, 0, u"10:00:01"), 0);
@@ -192,8 +185,7 @@ TYPED_TEST(GridOnPlatform, AddItemSplitsAtTabAndComparesOrdinally) {
     Str into = u"old storage";
     g.textInto(into);
     EXPECT_EQ(into, u"changed");
-    EXPECT_EQ(g.textMatrix(0, 1), u"changed");
-    EXPECT_EQ(g.textMatrix(0, 0), u"10:00:00");
+    EXPECT_EQ(this->texts(), "10:00:00|changed / | / |second / | / only|");
 }
 
 TYPED_TEST(GridOnPlatform, CurrentAndTopRowKeepTheirNumberLimitedToTheLastRow) {
@@ -202,41 +194,32 @@ TYPED_TEST(GridOnPlatform, CurrentAndTopRowKeepTheirNumberLimitedToTheLastRow) {
     g.setRow(2);
     g.setCol(1);
     g.addItem(u"new", 0);
-    EXPECT_EQ(g.row(), 2);
-    EXPECT_EQ(g.text(), u"d1"); // the same number, now another row's cell
+    EXPECT_EQ(line(g.row(), test::s(g.text())), "2 d1"); // the same number, another row's cell
     g.setRow(6);
     g.removeItem(6);
     EXPECT_EQ(g.row(), 5);
     g.removeItems(1, 4);
-    EXPECT_EQ(g.rows(), 2);
-    EXPECT_EQ(g.row(), 1);
-    EXPECT_EQ(g.topRow(), 0);
-    EXPECT_EQ(g.textMatrix(0, 0), u"new");
-    EXPECT_EQ(g.textMatrix(1, 0), u"r4");
+    EXPECT_EQ(line(g.row(), g.topRow(), this->texts()), "1 0 new| / r4|d4");
     g.removeItems(0, 2);
-    EXPECT_EQ(g.rows(), 0);
-    EXPECT_EQ(g.row(), 0);
+    EXPECT_EQ(line(g.rows(), g.row()), "0 0");
     g.removeItems(0, 0); // nothing to remove: no check
     g.addItem(u"a", 0);
-    EXPECT_EQ(g.textMatrix(0, 0), u"a");
+    EXPECT_EQ(this->texts(), "a|");
 }
 
 TYPED_TEST(GridOnPlatform, ClearEmptiesCellsAndResetsBoldAndColourButKeepsRows) {
     auto& g = this->g();
     this->fill(3);
+    g.setBackColor(0xFF);
     g.setRow(1);
     g.setCol(0);
     g.setCellFontBold(true);
     g.setCellBackColor(0x123456);
     g.setRowHeight(2, 777);
     g.clear();
-    EXPECT_EQ(g.rows(), 3);
-    EXPECT_EQ(g.row(), 1);
-    EXPECT_EQ(g.rowHeight(2), 777);
-    EXPECT_EQ(g.textMatrix(1, 0), u"");
-    EXPECT_EQ(g.textMatrix(2, 1), u"");
+    EXPECT_EQ(line(g.rows(), g.row(), g.rowHeight(2), this->texts()), "3 1 777 | / | / |");
+    EXPECT_EQ(this->colours(), "ff|ff / ff|ff / ff|ff");
     EXPECT_FALSE(g.cellFontBoldAt(1, 0));
-    EXPECT_EQ(g.cellBackColorAt(1, 0), g.backColor());
 }
 
 TYPED_TEST(GridOnPlatform, ColoursBoldAndTheFillReachTheCellsTheyShould) {
@@ -248,26 +231,20 @@ TYPED_TEST(GridOnPlatform, ColoursBoldAndTheFillReachTheCellsTheyShould) {
     g.setCellFontBold(true);
     EXPECT_EQ(g.cellBackColor(), 0x00FF00);
     EXPECT_TRUE(g.cellFontBold());
-    EXPECT_EQ(g.cellBackColorAt(1, 0), g.backColor()); // the current cell only
-    EXPECT_FALSE(g.cellFontBoldAt(1, 0));
+    EXPECT_FALSE(g.cellFontBoldAt(1, 0)); // the current cell only
     // A cell nobody coloured follows the grid's colour.
     g.setBackColor(0x0000FF);
-    EXPECT_EQ(g.cellBackColorAt(2, 0), 0x0000FF);
-    EXPECT_EQ(g.cellBackColorAt(1, 1), 0x00FF00);
+    EXPECT_EQ(this->colours(), "ff|ff / ff|ff00 / ff|ff / ff|ff");
     // The fill reaches every cell, the coloured one too, and leaves the current cell alone.
     g.fillCellBackColor(0xABCDEF);
-    EXPECT_EQ(g.row(), 1);
-    EXPECT_EQ(g.col(), 1);
-    for (std::int32_t r = 0; r < g.rows(); ++r)
-        for (std::int32_t c = 0; c < 2; ++c)
-            EXPECT_EQ(g.cellBackColorAt(r, c), 0xABCDEF) << r << "," << c;
+    EXPECT_EQ(line(g.row(), g.col()), "1 1");
+    EXPECT_EQ(this->colours(), "abcdef|abcdef / abcdef|abcdef / abcdef|abcdef / abcdef|abcdef");
     EXPECT_TRUE(g.cellFontBoldAt(1, 1)); // bold is not a colour
     // A cell coloured after the fill keeps its own; a new row has the grid's colour.
     g.setCellBackColor(0x111111);
     g.addItem(u"new", 0);
-    EXPECT_EQ(g.cellBackColorAt(0, 0), 0x0000FF);
-    EXPECT_EQ(g.cellBackColorAt(2, 1), 0x111111);
-    EXPECT_EQ(g.cellBackColorAt(3, 0), 0xABCDEF);
+    EXPECT_EQ(this->colours(),
+              "ff|ff / abcdef|abcdef / abcdef|111111 / abcdef|abcdef / abcdef|abcdef");
     g.setBackColorBkg(0x202020);
     EXPECT_EQ(g.backColorBkg(), 0x202020);
     EXPECT_EQ(g.backColorFixed(), design::kGridBackColorFixed);
@@ -282,10 +259,7 @@ TYPED_TEST(GridOnPlatform, TopRowAndRowPosFollowThePlatformsScrollingRule) {
     for (std::int32_t r = 0; r < 60; ++r)
         g.setRowHeight(r, r % 3 == 0 ? 480 : 240);
     g.setTopRow(10);
-    EXPECT_EQ(g.topRow(), 10);
-    EXPECT_EQ(g.rowPos(10), 0);
-    EXPECT_EQ(g.rowPos(12), 240 + 240);
-    EXPECT_EQ(g.rowPos(8), -(240 + 480));
+    EXPECT_EQ(line(g.topRow(), g.rowPos(10), g.rowPos(12), g.rowPos(8)), "10 0 480 -720");
     g.setTopRow(57);
     this->expectTopRow(57);
     const std::int32_t top = g.topRow();
@@ -326,10 +300,8 @@ TYPED_TEST(GridOnPlatform, UserClicksReportLeaveBeforeTheCellMovesThenTheClick) 
     EXPECT_EQ(seen, (std::vector<std::string>{"click@3,1"}));
     seen.clear();
     ASSERT_TRUE(this->user().userDblClick(2, 0));
-    ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen.front(), "leave@3,1");
-    EXPECT_EQ(seen[1], "click@2,0");
-    EXPECT_EQ(seen.back(), "dblclick@2,0");
+    ASSERT_GE(seen.size(), 3u);
+    EXPECT_EQ(line(seen.front(), seen[1], seen.back()), "leave@3,1 click@2,0 dblclick@2,0");
     seen.clear();
     // A row beyond the last is refused and reports nothing.
     EXPECT_FALSE(this->user().userClick(6, 0));
@@ -348,8 +320,7 @@ TYPED_TEST(GridOnPlatform, UserScrollsReportEachTimeAndTheTopRowFollowsThePlatfo
     ASSERT_TRUE(this->user().userScroll(5));
     EXPECT_EQ(g.topRow(), 5);
     ASSERT_TRUE(this->user().userScroll(std::nullopt)); // one row further down
-    EXPECT_EQ(g.topRow(), 6);
-    EXPECT_EQ(g.rowPos(6), 0);
+    EXPECT_EQ(line(g.topRow(), g.rowPos(6)), "6 0");
     ASSERT_TRUE(this->user().userScroll(6)); // cannot move: still reported
     EXPECT_EQ(seen, (std::vector<std::string>{"scroll@0,0", "scroll@0,0", "scroll@0,0"}));
     EXPECT_FALSE(this->user().userScroll(80));

@@ -6,7 +6,6 @@
 #include "conformance.h"
 #include "random_steps.h"
 
-#include <cstdio>
 #include <random>
 
 namespace dalmure::conformance {
@@ -27,12 +26,8 @@ template <class Kind> class TypingModel : public PlatformTest<Kind> {
 
     void run(unsigned seed, int steps) {
         DalmurePrivate& c = this->startControl();
-        for (int i = 0; i < kAnnotations; ++i) {
-            const int minutes = 9 * 60 + i;
-            char time[16];
-            std::snprintf(time, sizeof time, "%02d:%02d:00", minutes / 60, minutes % 60);
-            c.AnnoAdd(test::u(time), test::u("A" + std::to_string(i)));
-        }
+        for (int i = 0; i < kAnnotations; ++i)
+            c.AnnoAdd(timeAt(3600 + 60 * i), test::u("A" + std::to_string(i)));
         Account a;
         a.notes.assign(kAnnotations, std::string());
         a.selected = kAnnotations - 1; // the last add selects and opens the editor

@@ -38,8 +38,6 @@ class DalmureTestAccess {
 
     // The editor's "add to glossary", as a right click reaches it.
     static void addWord(DalmurePrivate& c, const Str& word) { c.editorAddWord(word); }
-    // Waits for the glossary file's read under way, if any, and swaps it in.
-    static void finishGlossaryRead(DalmurePrivate& c) { c.writing_->glossary().finishLoading(); }
 
     // Minutes
     static bool GenerateHTML(DalmurePrivate& c, bool print) { return c.minutes_.writePage(print); }

@@ -10,10 +10,12 @@
 #include "temp_folder.h"
 #include <dalmure/events.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,8 +50,7 @@ inline std::string inChild(const std::function<std::string()>& fn, int seconds =
         } catch (...) {
             answer = "exception";
         }
-        std::size_t done = 0;
-        while (done < answer.size()) {
+        for (std::size_t done = 0; done < answer.size();) {
             const ssize_t n = ::write(out[1], answer.data() + done, answer.size() - done);
             if (n <= 0)
                 break;
@@ -59,24 +60,14 @@ inline std::string inChild(const std::function<std::string()>& fn, int seconds =
     }
     ::close(out[1]);
     std::string answer;
-    bool timedOut = false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              deadline - std::chrono::steady_clock::now())
-                              .count();
-        if (left <= 0) {
-            timedOut = true;
-            break;
-        }
+    bool timedOut = false;
+    for (ssize_t n = 1; n > 0 && !timedOut;) {
         pollfd p{out[0], POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(left)) <= 0)
-            continue;
         char buf[4096];
-        const ssize_t n = ::read(out[0], buf, sizeof buf);
-        if (n <= 0)
-            break;
-        answer.append(buf, static_cast<std::size_t>(n));
+        if (::poll(&p, 1, 100) > 0 && (n = ::read(out[0], buf, sizeof buf)) > 0)
+            answer.append(buf, static_cast<std::size_t>(n));
+        timedOut = n > 0 && std::chrono::steady_clock::now() >= deadline;
     }
     ::close(out[0]);
     if (timedOut)
@@ -93,10 +84,7 @@ inline std::string inChild(const std::function<std::string()>& fn, int seconds =
 
 // 4 March 2026, 14:05:09.37: the clock every harness starts with.
 inline platform::LocalTime fixedNow() {
-    platform::LocalTime t;
-    t.year = 2026, t.month = 3, t.day = 4;
-    t.hour = 14, t.minute = 5, t.second = 9, t.hundredths = 37;
-    return t;
+    return {2026, 3, 4, 14, 5, 9, 37};
 }
 
 // A session meant to die with its process, in a child: a control on the headless platform, neither
@@ -222,9 +210,8 @@ class RecordingHappenings : public headless::HappeningSink {
     // The happenings that start with prefix.
     std::vector<std::string> only(const std::string& prefix) const {
         std::vector<std::string> out;
-        for (const std::string& e : seen)
-            if (e.starts_with(prefix))
-                out.push_back(e);
+        std::copy_if(seen.begin(), seen.end(), std::back_inserter(out),
+                     [&](const std::string& e) { return e.starts_with(prefix); });
         return out;
     }
 

@@ -18,7 +18,6 @@ class NotificationLog : public platform::Notifications {
     std::vector<std::string> log;
     std::function<void(std::int16_t&)> onKeyDown;
     std::function<void(std::int16_t&)> onKeyPress;
-    std::function<void()> onMouseUp;
     // With gridOnly set, the grid's notifications alone, each with the current cell as it was
     // when it came ("click@3,1").
     bool gridOnly = false;
@@ -33,8 +32,6 @@ class NotificationLog : public platform::Notifications {
     void gridMouseUp(int button, int, double, double) override {
         if (button == platform::kRightButton)
             grid("mouseup " + std::to_string(button));
-        if (onMouseUp)
-            onMouseUp();
     }
     void editorChange() override { note("change " + toUtf8(p_.editor().text())); }
     void editorGotFocus() override { note("got"); }

@@ -95,57 +95,28 @@ class TempAppFolder {
         fs::copy_file(fs::path(DALMURE_TEST_FIXTURES) / fixture, file("ORLngClient.MDB"),
                       fs::copy_options::overwrite_existing);
     }
-    // Copies the minutes templates (pvTemplate*.html) of the source tree in; returns how many.
+    // Copies the minutes templates of the source tree in; returns how many.
     int copyTemplates() const {
         int copied = 0;
-        const fs::path root(DALMURE_SOURCE_DIR);
-        std::error_code ec;
-        for (const auto& top : fs::directory_iterator(root, ec)) {
-            const std::string name = top.path().filename().string();
-            if (!top.is_directory() || name.starts_with(".") || name.starts_with("build") ||
-                name == "tests" || name == "src")
-                continue;
-            for (auto it = fs::recursive_directory_iterator(top.path(), ec);
-                 it != fs::recursive_directory_iterator(); it.increment(ec)) {
-                if (ec)
-                    break;
-                const std::string fn = it->path().filename().string();
-                if (it->is_regular_file() && fn.starts_with("pvTemplate") &&
-                    fn.ends_with(".html")) {
-                    fs::copy_file(it->path(), file(fn), fs::copy_options::overwrite_existing);
-                    ++copied;
-                }
-            }
-        }
+        for (const char* name : {"pvTemplateFRA.html", "pvTemplateENG.html"})
+            copied += fs::copy_file(fs::path(DALMURE_SOURCE_DIR) / "share/templates" / name,
+                                    file(name), fs::copy_options::overwrite_existing);
         return copied;
     }
 
     // Every line of every Dalmure.Log under Log/, month folders in name order.
     std::vector<LogEntry> logEntries() const {
-        std::vector<LogEntry> out;
-        const fs::path root = fs::path(path_) / "Log";
-        std::error_code ec;
-        if (!fs::is_directory(root, ec))
-            return out;
         std::vector<fs::path> months;
-        for (const auto& e : fs::directory_iterator(root, ec))
-            if (e.is_directory())
-                months.push_back(e.path());
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(fs::path(path_) / "Log", ec))
+            months.push_back(e.path() / "Dalmure.Log");
         std::sort(months.begin(), months.end());
+        std::vector<LogEntry> out;
         for (const auto& m : months) {
-            std::ifstream in(m / "Dalmure.Log", std::ios::binary);
-            if (!in)
-                continue;
-            std::ostringstream ss;
-            ss << in.rdbuf();
-            const std::string text = toUtf8(fromCp1252(ss.str()));
-            std::size_t start = 0;
-            while (start < text.size()) {
-                std::size_t end = text.find("\r\n", start);
-                if (end == std::string::npos)
-                    end = text.size();
+            const std::string text = toUtf8(fromCp1252(readFile(m)));
+            for (std::size_t start = 0, end; start < text.size(); start = end + 2) {
+                end = std::min(text.find("\r\n", start), text.size());
                 std::string line = text.substr(start, end - start);
-                start = end + 2;
                 if (line.size() >= 2 && line.front() == '"' && line.back() == '"')
                     line = line.substr(1, line.size() - 2);
                 out.push_back(parse(line));

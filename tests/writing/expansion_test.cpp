@@ -70,9 +70,8 @@ TEST_F(Expanding, OnlyAWholeWordIsAnAbbreviation) {
         {"ex-tem", "ex-témoin "}, // after a hyphen
         {"tem", "témoin "},       // at the very start
         {"", " "},                // nothing typed
-        {"tem ", "tem  "},
-        {"Juge", "Juge "}, // typed as the entry's own text: no edit               // a second
-                           // space: the word ended already
+        {"tem ", "tem  "},        // a second space: the word ended already
+        {"Juge", "Juge "},        // typed as the entry's own text: no edit
     };
     for (const Case& c : cases)
         EXPECT_EQ(typed(c.before, " "), c.expected) << c.before;
@@ -93,24 +92,10 @@ TEST_F(Expanding, AnEndingTypedInsideAWordLeavesItAlone) {
     EXPECT_FALSE(expandBeforeCaret(g, middle, 99));
 }
 
+// One Ctrl+Z right after puts the abbreviation back; once the text or the caret moved, or the
+// undo was forgotten, there is none to offer.
 TEST_F(Expanding, OneUndoRightAfterPutsTheAbbreviationBack) {
     const Str text = u("Le Tem.");
-    auto e = expandBeforeCaret(g, text, text.size());
-    ASSERT_TRUE(e);
-    const Str after = e->edit.applyTo(text);
-    ExpansionUndo undo;
-    undo.remember(*e, after.size());
-
-    auto back = undo.undo(after, e->caret);
-    ASSERT_TRUE(back);
-    EXPECT_EQ(s(back->first.applyTo(after)), "Le Tem.");
-    EXPECT_EQ(back->second, text.size());
-    EXPECT_FALSE(undo.pending()); // a second Ctrl+Z is the editor's own
-    EXPECT_FALSE(undo.undo(after, e->caret));
-}
-
-TEST_F(Expanding, UndoIsNotOfferedOnceTheTextOrCaretMoved) {
-    const Str text = u("Le tem ");
     auto e = expandBeforeCaret(g, text, text.size());
     ASSERT_TRUE(e);
     const Str after = e->edit.applyTo(text);
@@ -118,19 +103,27 @@ TEST_F(Expanding, UndoIsNotOfferedOnceTheTextOrCaretMoved) {
         const char* what;
         Str text;
         std::size_t caret;
+        bool forgotten;
     } cases[] = {
-        {"a key typed", after + u"x", e->caret + 1},
-        {"caret moved", after, e->caret - 1},
-        {"same length, other text", u("Le témoiN "), e->caret},
+        {"a key typed", after + u"x", e->caret + 1, false},
+        {"caret moved", after, e->caret - 1, false},
+        {"same length, other text", u("Le TémoiN."), e->caret, false},
+        {"forgotten", after, e->caret, true},
     };
     for (const Case& c : cases) {
         ExpansionUndo undo;
         undo.remember(*e, after.size());
+        if (c.forgotten)
+            undo.forget();
         EXPECT_FALSE(undo.undo(c.text, c.caret)) << c.what;
     }
     ExpansionUndo undo;
     undo.remember(*e, after.size());
-    undo.forget();
+    auto back = undo.undo(after, e->caret);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(s(back->first.applyTo(after)), "Le Tem.");
+    EXPECT_EQ(back->second, text.size());
+    EXPECT_FALSE(undo.pending()); // a second Ctrl+Z is the editor's own
     EXPECT_FALSE(undo.undo(after, e->caret));
 }
 

@@ -91,11 +91,10 @@ TEST_F(Finding, DecomposedAccentsFoldLikeComposedOnes) {
 TEST_F(Finding, TypingAndErasingNarrowsAndWidensCorrectly) {
     hearing();
     // One key at a time, then back: each state must equal a fresh search for it.
-    const std::string query = "pièce p";
+    const Str query = u("pièce p");
     std::vector<std::string> steps;
     for (std::size_t n = 1; n <= query.size(); ++n)
-        if ((query[n - 1] & 0xC0) != 0x80 && (n == query.size() || (query[n] & 0xC0) != 0x80))
-            steps.push_back(query.substr(0, n));
+        steps.push_back(s(query.substr(0, n)));
     steps.insert(steps.end(), steps.rbegin() + 1, steps.rend());
     for (const std::string& step : steps) {
         const Rows typed = shown(step);
@@ -117,8 +116,6 @@ TEST_F(Finding, RowsAddedChangedOrRemovedWhileFilteringAreMatchedAlone) {
     insert(1, {"09:35:00", "Autre témoin", ""});  // matches, in the middle
     insert(0, {"09:00:00", "Appel du rôle", ""}); // does not
     EXPECT_EQ(shown(), (Rows{2, 3, 4}));
-    EXPECT_EQ(index.matchCount(), 3u);
-
     held.push_back({u("10:15:32"), u("Témoin réinterrogé"), u("")});
     index.update(5, {held.back()[0], held.back()[1], held.back()[2]});
     EXPECT_EQ(shown(), (Rows{2, 3, 4, 5}));

@@ -20,13 +20,14 @@ std::string latin1(const std::string& utf8) {
     return out;
 }
 
-// fr_FR in ISO-8859-1, en_US in UTF-8.
-void writeDictionaries(const TempAppFolder& dir) {
+// fr_FR in ISO-8859-1, en_US in UTF-8; returns the folder.
+Str withDictionaries(const TempAppFolder& dir) {
     dir.writeBytes("fr_FR.aff", "SET ISO8859-1\nTRY esiarntolcdugmphbyfvkwz\n");
     dir.writeBytes("fr_FR.dic", latin1("6\ntémoin\naudience\naccusé\nl'accusé\n"
                                        "pièce\ndéfense\n"));
     dir.writeBytes("en_US.aff", "SET UTF-8\nTRY esiarntolcdugmphbyfvkwz\n");
     dir.writeBytes("en_US.dic", "4\nwitness\nhearing\ndefence\naccused\n");
+    return dir.path();
 }
 
 // The misspelled words of a note, as text, so that offsets are checked through the words.
@@ -41,37 +42,30 @@ std::vector<std::string> misspelled(Speller& sp, const std::string& note,
 
 using Words = std::vector<std::string>;
 
-TEST(Spelling, UnknownWordsOfANoteInEachLanguageAndInBoth) {
+class Spelling : public ::testing::Test {
+  protected:
     TempAppFolder dir;
-    writeDictionaries(dir);
-    Speller sp(dir.path());
+    Speller sp{withDictionaries(dir)};
+};
+
+TEST_F(Spelling, UnknownWordsOfANoteInEachLanguageAndInBothAtTheirUtf16Offsets) {
     const std::string note = "Le témoin de la défense, witness for the defence.";
     EXPECT_EQ(misspelled(sp, note, {"fr"}),
               (Words{"Le", "de", "la", "witness", "for", "the", "defence"}));
     EXPECT_EQ(misspelled(sp, note, {"en"}),
               (Words{"Le", "témoin", "de", "la", "défense", "for", "the"}));
     EXPECT_EQ(misspelled(sp, note, {"fr", "en"}), (Words{"Le", "de", "la", "for", "the"}));
-}
-
-TEST(Spelling, OffsetsAreUtf16IntoTheNote) {
-    TempAppFolder dir;
-    writeDictionaries(dir);
-    Speller sp(dir.path());
     // "œ" and "é" are one unit each, "𝄞" is two: offsets count units.
-    const Str note = u("𝄞 témoin œuvr audience");
-    const auto spans = sp.misspelled(note, {"fr"});
+    const auto spans = sp.misspelled(u("𝄞 témoin œuvr audience"), {"fr"});
     ASSERT_EQ(spans.size(), 1u);
     EXPECT_EQ(spans[0].start, 10u);
     EXPECT_EQ(spans[0].length, 4u);
 }
 
-TEST(Spelling, WhatIsNotCheckedOrCountsAsCorrect) {
-    TempAppFolder dir;
-    writeDictionaries(dir);
+TEST_F(Spelling, WhatIsNotCheckedOrCountsAsCorrect) {
     Glossary g;
     g.setHearingEntry(u("me"), u("Me Tremblay-Roy"));
     g.setHearingEntry(u("orv"), u("Orvane"));
-    Speller sp(dir.path());
     sp.setGlossary(&g);
     struct Case {
         const char* word;
@@ -97,10 +91,7 @@ TEST(Spelling, WhatIsNotCheckedOrCountsAsCorrect) {
     EXPECT_EQ(misspelled(sp, "Voir-dire sur la pièce", {"fr"}), (Words{"sur", "la"}));
 }
 
-TEST(Spelling, SuggestionsComeBackFromTheDictionarysEncoding) {
-    TempAppFolder dir;
-    writeDictionaries(dir);
-    Speller sp(dir.path());
+TEST_F(Spelling, SuggestionsComeBackFromTheDictionarysEncoding) {
     const auto fr = sp.suggest(u("temoin"), {"fr"});
     ASSERT_FALSE(fr.empty());
     EXPECT_EQ(s(fr[0]), "témoin");
@@ -110,7 +101,7 @@ TEST(Spelling, SuggestionsComeBackFromTheDictionarysEncoding) {
     EXPECT_LE(sp.suggest(u("a"), {"fr", "en"}, 1).size(), 1u);
 }
 
-TEST(Spelling, MissingDictionariesMeanNoCheckingAndAreReportedOnce) {
+TEST(SpellingFolder, MissingDictionariesMeanNoCheckingAndAreReportedOnce) {
     TempAppFolder empty;
     std::vector<SpellingProblem> reported;
     Speller sp(empty.path(), [&](const SpellingProblem& p) { reported.push_back(p); });
@@ -126,16 +117,16 @@ TEST(Spelling, MissingDictionariesMeanNoCheckingAndAreReportedOnce) {
 
     // One language there, the other missing: the one there checks alone.
     TempAppFolder half;
-    writeDictionaries(half);
+    const Str halfPath = withDictionaries(half);
     std::filesystem::remove(half.file("en_US.dic"));
     reported.clear();
-    Speller one(half.path(), [&](const SpellingProblem& p) { reported.push_back(p); });
+    Speller one(halfPath, [&](const SpellingProblem& p) { reported.push_back(p); });
     EXPECT_EQ(misspelled(one, "witness témoin", {"fr", "en"}), (Words{"witness"}));
     EXPECT_EQ(reported.size(), 1u);
     EXPECT_FALSE(one.available("en"));
 }
 
-TEST(Spelling, LanguageNamesFindTheirDictionaries) {
+TEST(SpellingFolder, LanguageNamesFindTheirDictionaries) {
     TempAppFolder dir;
     dir.writeBytes("fr_CA.aff", "SET UTF-8\n");
     dir.writeBytes("fr_CA.dic", "1\ncourriel\n");
