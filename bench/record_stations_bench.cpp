@@ -15,11 +15,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
 
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,6 +33,32 @@ using Clock = std::chrono::steady_clock; // CLOCK_MONOTONIC: the same for every 
 std::int64_t micros() {
     return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch())
         .count();
+}
+
+// CPU seconds of the stations (this process's children waited for) and of the server (its
+// postmaster with the backends it reaped), comparable across runs on a loaded machine where the
+// latencies are not.
+double stationsCpu() {
+    rusage r{};
+    ::getrusage(RUSAGE_CHILDREN, &r);
+    const auto s = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return s(r.ru_utime) + s(r.ru_stime);
+}
+
+double serverCpu(const PgCluster& server) {
+    std::ifstream pidFile(server.socketFolder() + "/data/postmaster.pid");
+    std::string pid;
+    std::getline(pidFile, pid);
+    std::ifstream stat("/proc/" + pid + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    // The fields after the command's closing parenthesis; utime is the 14th field of the line.
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    std::vector<std::string> f{std::istream_iterator<std::string>(fields), {}};
+    if (f.size() < 15)
+        return 0;
+    const double ticks = double(::sysconf(_SC_CLK_TCK));
+    return (std::stod(f[11]) + std::stod(f[12]) + std::stod(f[13]) + std::stod(f[14])) / ticks;
 }
 
 std::unique_ptr<record::Station> stationOn(ControlHarness& h, const std::string& server,
@@ -108,6 +136,7 @@ void BM_FiftyStationsAddingAndCommitting(benchmark::State& state) {
             for (int i = 0; i < 50 && first->pending() > 0; ++i)
                 first->poll();
         }
+        const double stationsBefore = stationsCpu(), serverBefore = serverCpu(server);
         std::vector<pid_t> children;
         for (int i = 0; i < stations; ++i) {
             const pid_t pid = ::fork();
@@ -122,6 +151,10 @@ void BM_FiftyStationsAddingAndCommitting(benchmark::State& state) {
             ::waitpid(pid, &status, 0);
             failed += !(WIFEXITED(status) && WEXITSTATUS(status) == 0);
         }
+        // The backends of the stations' connections end (and are reaped) just after them.
+        ::usleep(500'000);
+        state.counters["stations_cpu_s"] = stationsCpu() - stationsBefore;
+        state.counters["server_cpu_s"] = serverCpu(server) - serverBefore;
         // Every commit against every other station's sight of it; those of the last 2 s may not
         // have been seen everywhere before the run ended.
         std::map<std::string, std::int64_t> committed;
