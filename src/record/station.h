@@ -20,6 +20,7 @@
 #include "record/record.h"
 #include "record/sql.h"
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -103,6 +104,8 @@ class Station final : private ChangeFeed {
     bool known(const std::string& change);
     // The copy: brought up to the record's seq for hearing id, and what it holds.
     void refreshCopy(const std::string& id);
+    // Writes what the copy is still to take (see copyPending_).
+    void writeCopy();
     std::int64_t copied(const std::string& id);
     void keepCopied(const std::string& id, std::int64_t seq);
     void setLink(Link link);
@@ -133,6 +136,13 @@ class Station final : private ChangeFeed {
     std::size_t loadingNext_ = 0;
     Link link_ = Link::Offline;
     bool fetchDue_ = true;
+    // What other stations changed in hearing copyHearing_ since copyFrom_ (the record's seq),
+    // not yet in the copy: written at most once per kCopyEvery, in one transaction, and before
+    // the copy is read or the station goes (the record holds it meanwhile).
+    std::vector<Change> copyPending_;
+    std::string copyHearing_;
+    std::int64_t copyFrom_ = 0;
+    std::chrono::steady_clock::time_point copyWritten_{};
 };
 
 } // namespace dalmure::record

@@ -5,6 +5,7 @@
 #include "settings/settings.h"
 #include "support/ini_reader.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <limits>
@@ -341,10 +342,28 @@ class SqlStore final : public Store {
         return migrated_ || migrate();
     }
 
-    std::optional<std::int64_t> apply(const Change& c) override {
+    std::optional<std::int64_t> apply(const Change& c) override { return applyAll({&c, 1}); }
+
+    std::optional<std::int64_t> applyAll(std::span<const Change> changes) override {
+        if (changes.empty())
+            return reachable() ? std::optional<std::int64_t>(0) : std::nullopt;
         if (!reachable() || !begin(false))
             return std::nullopt;
-        std::optional<std::int64_t> seq = applyInside(c);
+        std::optional<std::int64_t> seq;
+        std::vector<std::string> changed;
+        for (const Change& c : changes) {
+            if (!(seq = applyInside(c)))
+                break;
+            if (std::find(changed.begin(), changed.end(), c.hearing) == changed.end())
+                changed.push_back(c.hearing);
+        }
+        // The other roles learn that a hearing changed, but not which when it is not public.
+        if (seq && pg())
+            for (const std::string& hearing : changed)
+                if (!exec("SELECT pg_notify('dalmure_record', CASE WHEN access = 'public' THEN "
+                          "id ELSE '' END) FROM hearings WHERE id = ?",
+                          {hearing}))
+                    seq.reset();
         if (!seq || !exec("COMMIT")) {
             rollback();
             return std::nullopt;
@@ -649,11 +668,6 @@ class SqlStore final : public Store {
         case Kind::Recover: // history only
             break;
         }
-        // The other roles learn that a hearing changed, but not which when it is not public.
-        if (ok && pg())
-            ok = exec("SELECT pg_notify('dalmure_record', CASE WHEN access = 'public' THEN id "
-                      "ELSE '' END) FROM hearings WHERE id = ?",
-                      {c.hearing});
         if (!ok)
             return std::nullopt;
         return seq;
