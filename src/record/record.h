@@ -185,6 +185,10 @@ class Store {
     // not public, not named to every role).
     virtual int descriptor() = 0;
     virtual std::vector<std::string> changedHearings() = 0;
+    // The changes of hearing that the notifications gathered by the last changedHearings()
+    // carried, in the record's order (empty when none told of it); nullopt when one told of it
+    // without its changes (too large to be told): they are to be fetched.
+    virtual std::optional<std::vector<Change>> told(const std::string& hearing) = 0;
 };
 
 // The store a connection string names: "" (or "sqlite:") is HearingRecord.db in appFolder,

@@ -66,6 +66,7 @@ std::string Station::create() {
     writeCopy();
     hearing_ = newId();
     cursor_ = 0;
+    told_.clear();
     ids_.clear();
     shown_.clear();
     shownText_.clear();
@@ -151,6 +152,7 @@ bool Station::show(const std::string& id, std::optional<Loaded> loaded, bool att
     shownText_.clear();
     current_.clear();
     cursor_ = loaded->seq;
+    told_.clear();
     fetchDue_ = true;
     const Hearing& h = loaded->hearing;
     control_.NoDossier = dossier_ = h.noDossier;
@@ -339,7 +341,12 @@ void Station::poll() {
     if (hearing_.empty())
         return;
     for (const std::string& changed : store_->changedHearings())
-        fetchDue_ = fetchDue_ || changed == hearing_ || changed.empty(); // "": not public
+        fetchDue_ = fetchDue_ || changed.empty(); // "": not public, nothing told
+    if (std::optional<std::vector<Change>> told = store_->told(hearing_))
+        told_.insert(told_.end(), std::make_move_iterator(told->begin()),
+                     std::make_move_iterator(told->end()));
+    else
+        fetchDue_ = true;
     if (!store_->reachable()) {
         fetchDue_ = true;
         setLink(Link::Offline);
@@ -347,13 +354,14 @@ void Station::poll() {
         return;
     }
     const bool sent = send();
-    if (!sent || (!fetchDue_ && store_->shared() && link_ == Link::Connected)) {
+    const bool quiet = !fetchDue_ && store_->shared() && link_ == Link::Connected;
+    if (!sent || (quiet && told_.empty())) {
         if (sent)
             setLink(Link::Connected);
         return;
     }
     fetchDue_ = false;
-    if (!receive()) {
+    if (!receive(quiet)) {
         fetchDue_ = true;
         setLink(Link::Offline);
         writeCopy();
@@ -397,8 +405,28 @@ bool Station::known(const std::string& change) {
     return !rows.empty();
 }
 
-bool Station::receive() {
-    std::optional<std::vector<Change>> batch = store_->changesAfter(hearing_, cursor_);
+std::optional<std::vector<Change>> Station::takeTold() {
+    std::vector<Change> out;
+    for (Change& c : told_) {
+        if (c.seq <= cursor_ + std::ssize(out))
+            continue; // already applied
+        if (c.seq != cursor_ + std::ssize(out) + 1)
+            return std::nullopt;
+        out.push_back(std::move(c));
+    }
+    told_.clear();
+    return out;
+}
+
+bool Station::receive(bool toldOnly) {
+    std::optional<std::vector<Change>> batch;
+    if (toldOnly)
+        batch = takeTold();
+    if (!batch) {
+        // Everything told is in what the record answers now.
+        told_.clear();
+        batch = store_->changesAfter(hearing_, cursor_);
+    }
     if (!batch)
         return false;
     // The last notes of each annotation this station wrote in the batch: what the record

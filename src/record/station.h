@@ -96,7 +96,9 @@ class Station final : private ChangeFeed {
     bool queue(Change change);
     void queueCaseFields();
     bool send();
-    bool receive();
+    bool receive(bool toldOnly);
+    // The changes told_ holds that follow cursor_ without a gap; nullopt when one is missing.
+    std::optional<std::vector<Change>> takeTold();
     void applyForeign(const Change& c);
     void select(std::int32_t index);
     void reselect(const std::string& annotation); // when it is still in the list
@@ -136,6 +138,9 @@ class Station final : private ChangeFeed {
     std::size_t loadingNext_ = 0;
     Link link_ = Link::Offline;
     bool fetchDue_ = true;
+    // The hearing's changes the notifications carried, not yet applied: while they follow the
+    // cursor without a gap, the station applies them without asking the record.
+    std::vector<Change> told_;
     // What other stations changed in hearing copyHearing_ since copyFrom_ (the record's seq),
     // not yet in the copy: written at most once per kCopyEvery, in one transaction, and before
     // the copy is read or the station goes (the record holds it meanwhile).
