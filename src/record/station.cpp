@@ -442,6 +442,12 @@ bool Station::receive(bool toldOnly) {
     }
     if (read)
         outbox_->exec("COMMIT");
+    // The control's crash journal takes what the batch changes in one transaction.
+    struct Held {
+        DalmurePrivate& control;
+        ~Held() { control.releaseJournal(); }
+    } held{control_};
+    control_.holdJournal();
     for (std::size_t i = 0; i < batch->size(); ++i) {
         const Change& c = (*batch)[i];
         if (c.kind == Kind::Notes) {

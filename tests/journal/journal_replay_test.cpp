@@ -67,6 +67,20 @@ const std::vector<ReplayCase>& replayCases() {
          },
          {anno("09:00:00", "A", "", "a-notes"), anno("11:00:00", "C", "", "c-notes")},
          std::nullopt},
+        {"records held go in at release, or at the end when not released, with the editor's text",
+         [](Journal& j) {
+             j.hold();
+             j.added(0, u("10:00:00"), u("B"), u("b-data"));
+             j.added(0, u("09:00:00"), u("A"), u(""));
+             j.release();
+             j.hold();
+             j.added(2, u("11:00:00"), u("C"), u("c-data"));
+             j.liveText(1, u("typed"));
+             j.notesCommitted(2, u("c-notes"));
+         },
+         {anno("09:00:00", "A"), anno("10:00:00", "B", "b-data"),
+          anno("11:00:00", "C", "c-data", "c-notes")},
+         LiveText{1, u("typed")}},
         {"renames and committed notes, the last of each winning; unknown indexes change nothing",
          [](Journal& j) {
              threeOfThem(j);
