@@ -13,7 +13,14 @@
 // On a server, the station also keeps a copy of each hearing it opened, as it last saw it with
 // its own changes, in HearingCopy.db of the application folder: a hearing opened while the
 // server is unreachable comes from there, and the station works on it as usual (its changes
-// wait in the outbox; what the others did arrives when the server is back).
+// wait in the outbox; what the others did arrives when the server is back). Its own changes
+// reach the copy as they are queued; the others', once they are in the control, at most a second
+// later, in one transaction (at once when the server is lost or the station goes).
+//
+// On a server, the notification of a change of a public hearing carries the changes themselves
+// (store.cpp): while they follow the last change the station has, without a gap, it applies them
+// without asking the record; otherwise (a gap, a change too large to be told, a hearing that is
+// not public) it asks for every change after the last it has.
 #pragma once
 
 #include "control/change_feed.h"
