@@ -355,9 +355,15 @@ void Station::poll() {
     }
     const bool sent = send();
     const bool quiet = !fetchDue_ && store_->shared() && link_ == Link::Connected;
+    const auto copyDue = [&] {
+        if (std::chrono::steady_clock::now() - copyWritten_ >= kCopyEvery)
+            writeCopy();
+    };
     if (!sent || (quiet && told_.empty())) {
-        if (sent)
+        if (sent) {
             setLink(Link::Connected);
+            copyDue();
+        }
         return;
     }
     fetchDue_ = false;
@@ -368,8 +374,7 @@ void Station::poll() {
         return;
     }
     setLink(Link::Connected);
-    if (std::chrono::steady_clock::now() - copyWritten_ >= kCopyEvery)
-        writeCopy();
+    copyDue();
 }
 
 bool Station::send() {

@@ -360,7 +360,7 @@ class SqlStore final : public Store {
                                   [&](const auto& e) { return e.first == c.hearing; });
             if (h == changed.end())
                 h = changed.insert(changed.end(), {c.hearing, {}});
-            if (!row.empty())
+            if (!row.empty() && pg())
                 carry(h->second, row);
         }
         // The other roles learn that a hearing changed, but not which when it is not public;
