@@ -306,6 +306,16 @@ class DalmurePrivate : private platform::Notifications,
     // editor showing that annotation's notes, untouched since it opened, shows the new ones.
     void renameAnnotation(std::int32_t index, const Str& description);
     void replaceNotes(std::int32_t index, const Str& notes);
+    // Changes made elsewhere, applied one after the other through the members above (a station's
+    // batch): the journal takes them in one transaction at releaseJournal().
+    void holdJournal() {
+        if (journal_)
+            journal_->hold();
+    }
+    void releaseJournal() {
+        if (journal_)
+            journal_->release();
+    }
     // Many annotations at once (a hearing opened from elsewhere): the list, journal, find bar
     // and feed end as after one AnnoAdd of each, in order, but the scroll, selection and editor
     // follow only the last. Returns how many were added (fewer when the list refused one).

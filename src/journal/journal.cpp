@@ -50,6 +50,8 @@
 #include <thread>
 #include <time.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace dalmure::journal {
 
@@ -140,6 +142,9 @@ struct Journal::Impl {
     // Records are numbered 2, 4, 6...; the editor's text refers to the last of them, or takes
     // the odd number after it when it waits in memory (see live()).
     std::int64_t lastSeq = 0;
+    // Between hold() and release(): the records made meanwhile, in order.
+    bool holding = false;
+    std::vector<Change> held;
     bool failed = false; // for good: never started, closed, or too much waiting
     int walFd = -1;
     // The editor's text goes into the slot while it works; into the database otherwise.
@@ -313,6 +318,10 @@ struct Journal::Impl {
 
     // Writes change now, or leaves it waiting behind the others. True when it is in the journal.
     bool submit(Change change) {
+        if (holding) {
+            held.push_back(std::move(change));
+            return false;
+        }
         std::vector<Change> one;
         one.push_back(std::move(change));
         return submitAll(std::move(one));
@@ -420,9 +429,19 @@ struct Journal::Impl {
 
     // The editor's text (or none) into the slot, else into the database. True when it is in the
     // journal with every change before it.
+    bool release() {
+        holding = false;
+        return held.empty() || submitAll(std::exchange(held, {}));
+    }
+
     bool live(std::int32_t index, const Str* text) {
         if (!ready())
             return false;
+        // The records held go first: the text may refer to them.
+        if (holding && !held.empty()) {
+            release();
+            holding = true;
+        }
         if (slotInUse && behind()) {
             // In line behind the changes that wait, the slot left as it was: a recovery takes
             // the slot's text only while the database's is not newer, and this one is (an odd
@@ -827,7 +846,9 @@ void Journal::Impl::shutDown(bool remove) {
 
 Journal::Journal(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
-Journal::~Journal() = default;
+Journal::~Journal() {
+    impl_->release();
+}
 
 std::unique_ptr<Journal> Journal::start(const Str& appFolder, std::string_view folderName,
                                         JournalOptions options) {
@@ -891,7 +912,16 @@ bool Journal::liveTextDropped() {
     return impl_->live(0, nullptr);
 }
 
+void Journal::hold() {
+    impl_->holding = true;
+}
+
+bool Journal::release() {
+    return impl_->release();
+}
+
 void Journal::close() {
+    impl_->release();
     impl_->shutDown(true);
     impl_->failed = true; // nothing more is recorded
 }

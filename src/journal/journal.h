@@ -111,6 +111,12 @@ class Journal {
     };
     bool addedAll(const std::vector<Added>& batch);
     bool caseField(CaseField field, const Str& value);
+    // Records made from hold() to release() wait in memory and go in one transaction at
+    // release() (changes made elsewhere, applied one after the other): each returns false
+    // meanwhile, and release() answers for them all. The editor's text is never written before
+    // the records held: they go first; so does the end of the journal.
+    void hold();
+    bool release();
     // The editor's whole text for annotation index, replacing the previous live text. Committed
     // notes for that annotation, its deletion or a clear end it; so does liveTextDropped().
     bool liveText(std::int32_t index, const Str& text);

@@ -39,6 +39,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -151,6 +152,10 @@ class Store {
     // Applies change (once: a change already applied is left alone). The seq it has in the
     // hearing, nullopt when the record could not be written.
     virtual std::optional<std::int64_t> apply(const Change& change) = 0;
+    // Applies changes in order, each as apply() would, in one transaction: all of them, or none
+    // (nullopt). The seq of the last one (0 when there is none). The other connections are told
+    // once per hearing changed, not once per change.
+    virtual std::optional<std::int64_t> applyAll(std::span<const Change> changes) = 0;
     // The hearing's changes after seq, in order.
     virtual std::optional<std::vector<Change>> changesAfter(const std::string& hearing,
                                                             std::int64_t seq) = 0;
@@ -180,6 +185,10 @@ class Store {
     // not public, not named to every role).
     virtual int descriptor() = 0;
     virtual std::vector<std::string> changedHearings() = 0;
+    // The changes of hearing that the notifications gathered by the last changedHearings()
+    // carried, in the record's order (empty when none told of it); nullopt when one told of it
+    // without its changes (too large to be told): they are to be fetched.
+    virtual std::optional<std::vector<Change>> told(const std::string& hearing) = 0;
 };
 
 // The store a connection string names: "" (or "sqlite:") is HearingRecord.db in appFolder,

@@ -62,8 +62,12 @@ class SqliteSql final : public Sql {
             return false;
         }
         sqlite3_busy_timeout(db_, 5000);
+        // temp_store=MEMORY also keeps each statement's undo of a transaction in small blocks
+        // of memory: by default each written statement takes a 64 KiB block and frees it at
+        // its end, which the allocator gives back to the system every time.
         if (!exec("PRAGMA journal_mode=WAL", {}, nullptr) ||
-            !exec("PRAGMA synchronous=NORMAL", {}, nullptr)) {
+            !exec("PRAGMA synchronous=NORMAL", {}, nullptr) ||
+            !exec("PRAGMA temp_store=MEMORY", {}, nullptr)) {
             forget();
             sqlite3_close_v2(db_);
             db_ = nullptr;

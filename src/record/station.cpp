@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <iterator>
+#include <utility>
 
 namespace dalmure::record {
 
@@ -29,6 +31,11 @@ constexpr std::string_view kOutboxSchema[] = {
     "CREATE TABLE IF NOT EXISTS cursor (hearing text PRIMARY KEY, seq bigint NOT NULL)",
 };
 
+// How long what other stations changed may wait for the copy: the server holds it meanwhile,
+// and writing it at every notification would cost each station a transaction per change of
+// every other.
+constexpr std::chrono::seconds kCopyEvery{1};
+
 constexpr const char* kKeepCopied =
     "INSERT INTO cursor (hearing, seq) VALUES (?, ?) ON CONFLICT (hearing) DO UPDATE SET seq = "
     "max(seq, excluded.seq)";
@@ -50,13 +57,16 @@ Station::Station(DalmurePrivate& control, std::unique_ptr<Store> store, StationO
 
 Station::~Station() {
     control_.setChangeFeed(nullptr);
+    writeCopy();
 }
 
 std::string Station::create() {
     if (!outboxReady_)
         return {};
+    writeCopy();
     hearing_ = newId();
     cursor_ = 0;
+    told_.clear();
     ids_.clear();
     shown_.clear();
     shownText_.clear();
@@ -92,16 +102,24 @@ void Station::keepCopied(const std::string& id, std::int64_t seq) {
 
 void Station::refreshCopy(const std::string& id) {
     const std::optional<std::vector<Change>> missing = store_->changesAfter(id, copied(id));
-    if (!missing || missing->empty())
+    if (missing && !missing->empty() && copy_->applyAll(*missing))
+        keepCopied(id, missing->back().seq);
+}
+
+void Station::writeCopy() {
+    copyWritten_ = std::chrono::steady_clock::now();
+    if (copyPending_.empty())
         return;
-    for (const Change& c : *missing)
-        if (!copy_->apply(c))
-            return;
-    keepCopied(id, missing->back().seq);
+    // The copy stays whole only when it held everything before these.
+    const bool whole = copied(copyHearing_) >= copyFrom_;
+    if (copy_->applyAll(copyPending_) && whole)
+        keepCopied(copyHearing_, copyPending_.back().seq);
+    copyPending_.clear();
 }
 
 bool Station::open(const std::string& id) {
     // What an earlier run of the station left in the outbox is in the hearing it loads.
+    writeCopy();
     if (store_->reachable())
         send();
     std::optional<Loaded> loaded = store_->load(id);
@@ -126,6 +144,7 @@ bool Station::show(const std::string& id, std::optional<Loaded> loaded, bool att
         setLink(store_->reachable() ? link_ : Link::Offline);
         return false;
     }
+    writeCopy();
     hearing_.clear(); // nothing of the emptying is queued
     control_.ClearAll();
     ids_.clear();
@@ -133,6 +152,7 @@ bool Station::show(const std::string& id, std::optional<Loaded> loaded, bool att
     shownText_.clear();
     current_.clear();
     cursor_ = loaded->seq;
+    told_.clear();
     fetchDue_ = true;
     const Hearing& h = loaded->hearing;
     control_.NoDossier = dossier_ = h.noDossier;
@@ -321,25 +341,40 @@ void Station::poll() {
     if (hearing_.empty())
         return;
     for (const std::string& changed : store_->changedHearings())
-        fetchDue_ = fetchDue_ || changed == hearing_ || changed.empty(); // "": not public
+        fetchDue_ = fetchDue_ || changed.empty(); // "": not public, nothing told
+    if (std::optional<std::vector<Change>> told = store_->told(hearing_))
+        told_.insert(told_.end(), std::make_move_iterator(told->begin()),
+                     std::make_move_iterator(told->end()));
+    else
+        fetchDue_ = true;
     if (!store_->reachable()) {
         fetchDue_ = true;
         setLink(Link::Offline);
+        writeCopy();
         return;
     }
     const bool sent = send();
-    if (!sent || (!fetchDue_ && store_->shared() && link_ == Link::Connected)) {
-        if (sent)
+    const bool quiet = !fetchDue_ && store_->shared() && link_ == Link::Connected;
+    const auto copyDue = [&] {
+        if (std::chrono::steady_clock::now() - copyWritten_ >= kCopyEvery)
+            writeCopy();
+    };
+    if (!sent || (quiet && told_.empty())) {
+        if (sent) {
             setLink(Link::Connected);
+            copyDue();
+        }
         return;
     }
     fetchDue_ = false;
-    if (!receive()) {
+    if (!receive(quiet)) {
         fetchDue_ = true;
         setLink(Link::Offline);
+        writeCopy();
         return;
     }
     setLink(Link::Connected);
+    copyDue();
 }
 
 bool Station::send() {
@@ -352,17 +387,20 @@ bool Station::send() {
             return false;
         if (rows.empty())
             return true;
+        std::vector<Change> batch;
+        batch.reserve(rows.size());
         for (const Row& r : rows) {
-            Change c = changeFromRow(r);
-            c.seq = 0; // the outbox's order, not yet the record's
-            // Sent again after a failure that hid the answer: the record keeps it once.
-            if (!store_->apply(c)) {
-                setLink(Link::Offline);
-                return false;
-            }
-            fetchDue_ = true;
-            outbox_->exec("DELETE FROM outbox WHERE n = ?", {r[15]});
+            batch.push_back(changeFromRow(r));
+            batch.back().seq = 0; // the outbox's order, not yet the record's
         }
+        // One transaction, so one notification for the other stations. Sent again after a
+        // failure that hid the answer: the record keeps each change once.
+        if (!store_->applyAll(batch)) {
+            setLink(Link::Offline);
+            return false;
+        }
+        fetchDue_ = true;
+        outbox_->exec("DELETE FROM outbox WHERE n <= ?", {rows.back()[15]});
     }
 }
 
@@ -372,23 +410,49 @@ bool Station::known(const std::string& change) {
     return !rows.empty();
 }
 
-bool Station::receive() {
-    std::optional<std::vector<Change>> batch = store_->changesAfter(hearing_, cursor_);
+std::optional<std::vector<Change>> Station::takeTold() {
+    std::vector<Change> out;
+    for (Change& c : told_) {
+        if (c.seq <= cursor_ + std::ssize(out))
+            continue; // already applied
+        if (c.seq != cursor_ + std::ssize(out) + 1)
+            return std::nullopt;
+        out.push_back(std::move(c));
+    }
+    told_.clear();
+    return out;
+}
+
+bool Station::receive(bool toldOnly) {
+    std::optional<std::vector<Change>> batch;
+    if (toldOnly)
+        batch = takeTold();
+    if (!batch) {
+        // Everything told is in what the record answers now.
+        told_.clear();
+        batch = store_->changesAfter(hearing_, cursor_);
+    }
     if (!batch)
         return false;
     // The last notes of each annotation this station wrote in the batch: what the record
     // applied before it is replaced, not shown.
     std::vector<bool> own(batch->size());
     std::map<std::string, std::size_t> lastOwnNotes;
-    // The copy stays whole only when it held everything before the batch.
-    bool copiedAll = copy_ && copied(hearing_) >= cursor_;
+    // One read of the outbox for the batch.
+    const bool read = outbox_->exec("BEGIN");
     for (std::size_t i = 0; i < batch->size(); ++i) {
         own[i] = known((*batch)[i].id);
-        if (copy_)
-            copiedAll = copy_->apply((*batch)[i]).has_value() && copiedAll;
         if (own[i] && (*batch)[i].kind == Kind::Notes)
             lastOwnNotes[(*batch)[i].annotation] = i;
     }
+    if (read)
+        outbox_->exec("COMMIT");
+    // The control's crash journal takes what the batch changes in one transaction.
+    struct Held {
+        DalmurePrivate& control;
+        ~Held() { control.releaseJournal(); }
+    } held{control_};
+    control_.holdJournal();
     for (std::size_t i = 0; i < batch->size(); ++i) {
         const Change& c = (*batch)[i];
         if (c.kind == Kind::Notes) {
@@ -407,9 +471,15 @@ bool Station::receive() {
     }
     if (batch->empty())
         return true;
-    cursor_ = batch->back().seq;
-    if (copiedAll)
-        keepCopied(hearing_, cursor_);
+    const std::int64_t from = std::exchange(cursor_, batch->back().seq);
+    if (copy_) {
+        if (copyPending_.empty()) {
+            copyHearing_ = hearing_;
+            copyFrom_ = from;
+        }
+        copyPending_.insert(copyPending_.end(), std::make_move_iterator(batch->begin()),
+                            std::make_move_iterator(batch->end()));
+    }
     return true;
 }
 

@@ -13,13 +13,21 @@
 // On a server, the station also keeps a copy of each hearing it opened, as it last saw it with
 // its own changes, in HearingCopy.db of the application folder: a hearing opened while the
 // server is unreachable comes from there, and the station works on it as usual (its changes
-// wait in the outbox; what the others did arrives when the server is back).
+// wait in the outbox; what the others did arrives when the server is back). Its own changes
+// reach the copy as they are queued; the others', once they are in the control, at most a second
+// later, in one transaction (at once when the server is lost or the station goes).
+//
+// On a server, the notification of a change of a public hearing carries the changes themselves
+// (store.cpp): while they follow the last change the station has, without a gap, it applies them
+// without asking the record; otherwise (a gap, a change too large to be told, a hearing that is
+// not public) it asks for every change after the last it has.
 #pragma once
 
 #include "control/change_feed.h"
 #include "record/record.h"
 #include "record/sql.h"
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -95,7 +103,9 @@ class Station final : private ChangeFeed {
     bool queue(Change change);
     void queueCaseFields();
     bool send();
-    bool receive();
+    bool receive(bool toldOnly);
+    // The changes told_ holds that follow cursor_ without a gap; nullopt when one is missing.
+    std::optional<std::vector<Change>> takeTold();
     void applyForeign(const Change& c);
     void select(std::int32_t index);
     void reselect(const std::string& annotation); // when it is still in the list
@@ -103,6 +113,8 @@ class Station final : private ChangeFeed {
     bool known(const std::string& change);
     // The copy: brought up to the record's seq for hearing id, and what it holds.
     void refreshCopy(const std::string& id);
+    // Writes what the copy is still to take (see copyPending_).
+    void writeCopy();
     std::int64_t copied(const std::string& id);
     void keepCopied(const std::string& id, std::int64_t seq);
     void setLink(Link link);
@@ -133,6 +145,16 @@ class Station final : private ChangeFeed {
     std::size_t loadingNext_ = 0;
     Link link_ = Link::Offline;
     bool fetchDue_ = true;
+    // The hearing's changes the notifications carried, not yet applied: while they follow the
+    // cursor without a gap, the station applies them without asking the record.
+    std::vector<Change> told_;
+    // What other stations changed in hearing copyHearing_ since copyFrom_ (the record's seq),
+    // not yet in the copy: written at most once per kCopyEvery, in one transaction, and before
+    // the copy is read or the station goes (the record holds it meanwhile).
+    std::vector<Change> copyPending_;
+    std::string copyHearing_;
+    std::int64_t copyFrom_ = 0;
+    std::chrono::steady_clock::time_point copyWritten_{};
 };
 
 } // namespace dalmure::record

@@ -5,6 +5,7 @@
 #include "settings/settings.h"
 #include "support/ini_reader.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <limits>
@@ -341,10 +342,35 @@ class SqlStore final : public Store {
         return migrated_ || migrate();
     }
 
-    std::optional<std::int64_t> apply(const Change& c) override {
+    std::optional<std::int64_t> apply(const Change& c) override { return applyAll({&c, 1}); }
+
+    std::optional<std::int64_t> applyAll(std::span<const Change> changes) override {
+        if (changes.empty())
+            return reachable() ? std::optional<std::int64_t>(0) : std::nullopt;
         if (!reachable() || !begin(false))
             return std::nullopt;
-        std::optional<std::int64_t> seq = applyInside(c);
+        std::optional<std::int64_t> seq;
+        // Each hearing changed, and what its notification carries.
+        std::vector<std::pair<std::string, std::string>> changed;
+        for (const Change& c : changes) {
+            Row row;
+            if (!(seq = applyInside(c, &row)))
+                break;
+            auto h = std::find_if(changed.begin(), changed.end(),
+                                  [&](const auto& e) { return e.first == c.hearing; });
+            if (h == changed.end())
+                h = changed.insert(changed.end(), {c.hearing, {}});
+            if (!row.empty() && pg())
+                carry(h->second, row);
+        }
+        // The other roles learn that a hearing changed, but not which when it is not public;
+        // those who may see it also learn what changed, when it is small enough to be told.
+        if (seq && pg())
+            for (const auto& [hearing, rows] : changed)
+                if (!exec("SELECT pg_notify('dalmure_record', CASE WHEN access = 'public' THEN "
+                          "id || ? ELSE '' END) FROM hearings WHERE id = ?",
+                          {rows == kUntold ? std::string() : rows, hearing}))
+                    seq.reset();
         if (!seq || !exec("COMMIT")) {
             rollback();
             return std::nullopt;
@@ -520,7 +546,29 @@ class SqlStore final : public Store {
     bool enforcesAccess() const override { return pg(); }
 
     int descriptor() override { return sql_->descriptor(); }
-    std::vector<std::string> changedHearings() override { return sql_->notifications(); }
+
+    std::vector<std::string> changedHearings() override {
+        std::vector<std::string> out = sql_->notifications();
+        told_.clear();
+        for (std::string& payload : out) {
+            const std::size_t end = payload.find(kChangeMark);
+            auto [at, added] = told_.try_emplace(payload.substr(0, end));
+            std::optional<std::vector<Change>>& carried = at->second;
+            if (added)
+                carried.emplace();
+            if (end == std::string::npos || !carried || !untell(payload, end, *carried))
+                carried.reset();
+            payload.resize(std::min(end, payload.size()));
+        }
+        return out;
+    }
+
+    std::optional<std::vector<Change>> told(const std::string& hearing) override {
+        const auto found = told_.find(hearing);
+        if (found == told_.end())
+            return std::vector<Change>();
+        return std::move(found->second);
+    }
 
   private:
     bool exec(const std::string& statement, const std::vector<std::string>& params = {},
@@ -579,7 +627,50 @@ class SqlStore final : public Store {
         return true;
     }
 
-    std::optional<std::int64_t> applyInside(const Change& c) {
+    // A notification carries each change as its row: the columns apart by kFieldMark, each row
+    // after a kChangeMark. A change with a mark in its text, or one that would take the payload
+    // past the server's limit, is not carried: the notification tells only the hearing.
+    static constexpr char kChangeMark = '\x1e', kFieldMark = '\x1f';
+    static constexpr std::size_t kMaxTold = 7'800; // the server's limit is 8,000 bytes
+    static constexpr std::string_view kUntold = "\x1e\x1e";
+
+    static void carry(std::string& rows, const Row& row) {
+        if (rows == kUntold)
+            return;
+        for (const std::string& field : row) {
+            if (rows.size() + field.size() + 1 > kMaxTold ||
+                field.find_first_of(std::string_view("\x1e\x1f", 2)) != std::string::npos) {
+                rows = kUntold;
+                return;
+            }
+            rows += &field == row.data() ? kChangeMark : kFieldMark;
+            rows += field;
+        }
+    }
+
+    // The rows payload carries from its first kChangeMark (at), added to told; false when they
+    // are not whole rows.
+    static bool untell(const std::string& payload, std::size_t at, std::vector<Change>& out) {
+        std::vector<std::string> fields;
+        std::size_t count = 0;
+        for (std::size_t from = at + 1;; ++count) {
+            const std::size_t end = payload.find_first_of(std::string_view("\x1e\x1f", 2), from);
+            fields.push_back(payload.substr(from, end - from));
+            if (end == std::string::npos || payload[end] == kChangeMark) {
+                if (fields.size() != 16)
+                    return false;
+                out.push_back(changeFromRow(fields));
+                fields.clear();
+            }
+            if (end == std::string::npos)
+                return true;
+            from = end + 1;
+        }
+    }
+
+    // Applies c inside the transaction begun; row: its row in changes, when it was not applied
+    // before.
+    std::optional<std::int64_t> applyInside(const Change& c, Row* row = nullptr) {
         std::vector<Row> rows;
         // The hearing's row is the lock that orders its changes.
         if (!exec("INSERT INTO hearings (id) VALUES (?) ON CONFLICT DO NOTHING", {c.hearing}) ||
@@ -600,15 +691,27 @@ class SqlStore final : public Store {
         const std::string s = std::to_string(seq);
         const std::string at = std::to_string(c.at);
         const std::string author = toUtf8(c.author), station = toUtf8(c.station);
+        Row values{c.id,
+                   c.hearing,
+                   std::string(kindName(c.kind)),
+                   c.annotation,
+                   toUtf8(c.time),
+                   c.kind == Kind::Access ? std::string(accessName(c.fields.access))
+                                          : toUtf8(c.description),
+                   toUtf8(c.notes),
+                   toUtf8(c.fields.noDossier),
+                   toUtf8(c.fields.dateCreated),
+                   toUtf8(c.fields.userName),
+                   toUtf8(c.fields.room),
+                   c.base,
+                   author,
+                   station,
+                   at,
+                   s};
         if (!exec("UPDATE hearings SET last_seq = ? WHERE id = ?", {s, c.hearing}) ||
             !exec("INSERT INTO changes (" + std::string(kChangeColumns) +
                       ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                  {c.id, c.hearing, std::string(kindName(c.kind)), c.annotation, toUtf8(c.time),
-                   c.kind == Kind::Access ? std::string(accessName(c.fields.access))
-                                          : toUtf8(c.description),
-                   toUtf8(c.notes), toUtf8(c.fields.noDossier), toUtf8(c.fields.dateCreated),
-                   toUtf8(c.fields.userName), toUtf8(c.fields.room), c.base, author, station, at,
-                   s}))
+                  values))
             return std::nullopt;
         bool ok = true;
         switch (c.kind) {
@@ -649,13 +752,10 @@ class SqlStore final : public Store {
         case Kind::Recover: // history only
             break;
         }
-        // The other roles learn that a hearing changed, but not which when it is not public.
-        if (ok && pg())
-            ok = exec("SELECT pg_notify('dalmure_record', CASE WHEN access = 'public' THEN id "
-                      "ELSE '' END) FROM hearings WHERE id = ?",
-                      {c.hearing});
         if (!ok)
             return std::nullopt;
+        if (row)
+            *row = std::move(values);
         return seq;
     }
 
@@ -685,6 +785,8 @@ class SqlStore final : public Store {
     Report report_;
     bool migrated_ = false;
     bool offline_ = false;
+    // What the notifications gathered by the last changedHearings() carried, by hearing.
+    std::map<std::string, std::optional<std::vector<Change>>> told_;
 };
 
 } // namespace

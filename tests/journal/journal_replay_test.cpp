@@ -60,6 +60,22 @@ const std::vector<ReplayCase>& replayCases() {
          std::nullopt,
          2,
          false},
+        {"records_held_go_in_at_release_or_at_the_end_with_the_editors_text",
+         [](Journal& j) {
+             j.hold();
+             j.added(0, u("10:00:00"), u("B"), u("b-data"));
+             j.added(0, u("09:00:00"), u("A"), u(""));
+             j.release();
+             j.hold();
+             j.added(2, u("11:00:00"), u("C"), u("c-data"));
+             j.liveText(1, u("typed"));
+             j.notesCommitted(2, u("c-notes"));
+         },
+         {anno("09:00:00", "A"), anno("10:00:00", "B", "b-data"),
+          anno("11:00:00", "C", "c-data", "c-notes")},
+         LiveText{1, u("typed")},
+         2,
+         true},
         {"the_last_rename_and_notes_win_and_unknown_indexes_change_nothing",
          [](Journal& j) {
              threeOfThem(j);

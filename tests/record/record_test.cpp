@@ -90,10 +90,18 @@ TEST_P(HearingRecord, ChangesShowOnTheOtherStation) {
         std::function<void(Desk&)> change;
         std::vector<std::string> after;
     };
+    // Notes a notification cannot carry: too long, or holding the marks it separates with.
+    const std::string longNotes(9'000, 'n'), marked{'a', '\x1e', 'b', '\x1f', 'c'};
     const std::vector<Step> steps{
         {"add",
          [](Desk& d) { d.c().AnnoAdd(u"10:02:00", u"Pièce P-1"); },
          {"10:00:00|Ouverture|", "10:02:00|Pièce P-1|", "10:05:00|Témoin|"}},
+        {"long notes",
+         [&](Desk& d) { d.commitNotes(1, longNotes); },
+         {"10:00:00|Ouverture|", "10:02:00|Pièce P-1|" + longNotes, "10:05:00|Témoin|"}},
+        {"marked notes",
+         [&](Desk& d) { d.commitNotes(1, marked); },
+         {"10:00:00|Ouverture|", "10:02:00|Pièce P-1|" + marked, "10:05:00|Témoin|"}},
         {"notes",
          [](Desk& d) { d.commitNotes(1, "déposée par la défense"); },
          {"10:00:00|Ouverture|", "10:02:00|Pièce P-1|déposée par la défense", "10:05:00|Témoin|"}},
