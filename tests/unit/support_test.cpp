@@ -1,6 +1,6 @@
 // The support layer's own parts: text conversions and upper-casing, integer arithmetic, banker's
-// rounding, Val's leading number and the file errors; the monthly log (line format to the byte,
-// month folders, GetLogPath and containment).
+// rounding, Val's leading number and the file errors; what the monthly log adds to the lines the
+// host scenarios check: forged lines, hundredths, a missing parent, a lost line, two writers.
 #include "platform/ids.h"
 #include "support/errors.h"
 #include "support/files.h"
@@ -28,26 +28,8 @@ using test::slurp;
 class SupportLog : public test::SupportTest {
   protected:
     Str app() const { return fromUtf8(app_.string()); }
-    fs::path logFile(const char* month = "2026-03") const {
-        return app_ / "Log" / month / "Dalmure.Log";
-    }
+    fs::path logFile() const { return app_ / "Log" / "2026-03" / "Dalmure.Log"; }
 };
-
-TEST_F(SupportLog, WritesTheDocumentedLinesByteForByte) {
-    Log log(app(), clock_, pointerBack());
-    log.WriteLog(13, u"Description text", u"errDalmure_AnnoCount");
-    log.WriteLog(0, u"Fichier pvData.html absent.", u"errDalmure_CWButton2_Click");
-    log.WriteLog(-2147217865, u"Say \"hi\" : now", u"lbl");
-    log.WriteLog(3265, u"é € Ł", u"errDalmure_ChargeLangue");
-    EXPECT_EQ(slurp(logFile()),
-              "\"2026-03-04 14:05:09.37 : 13 : Description text : errDalmure_AnnoCount\"\r\n"
-              "\"2026-03-04 14:05:09.37 :  : Fichier pvData.html absent. : "
-              "errDalmure_CWButton2_Click\"\r\n"
-              "\"2026-03-04 14:05:09.37 : -2147217865 : Say \"hi\" : now : lbl\"\r\n"
-              "\"2026-03-04 14:05:09.37 : 3265 : \xE9 \x80 ? : errDalmure_ChargeLangue\"\r\n");
-    EXPECT_EQ(log.formatLine(-2147483647 - 1, u"d", u"l"),
-              u"\"2026-03-04 14:05:09.37 : -2147483648 : d : l\"");
-}
 
 TEST_F(SupportLog, ALineBreakInsideAFieldIsABlankSoNoLineCanBeForged) {
     Log log(app(), clock_, pointerBack());
@@ -84,34 +66,18 @@ TEST_F(SupportLog, HundredthsComeFromTheSecondsClockRoundedAndNeverReach100) {
     EXPECT_EQ(log.formatLine(1, u"d", u"l").substr(0, 21), u"\"0999-01-02 03:04:05.");
 }
 
-TEST_F(SupportLog, ResetsThePointerAndAppendsToOneFolderPerMonth) {
+// The month comes from the clock at each line: a line of April lands in April's folder.
+TEST_F(SupportLog, GetLogPathReportsAMissingParentAndEachMonthHasItsFolder) {
     Log log(app(), clock_, pointerBack());
-    screen_.pointer = platform::kPointerBusy;
-    log.WriteLog(1, u"first", u"a");
-    EXPECT_EQ(screen_.pointer, platform::kPointerDefault);
     clock_.t.month = 4;
-    log.WriteLog(2, u"second", u"b");
+    log.WriteLog(2, u"april", u"b");
+    EXPECT_EQ(slurp(app_ / "Log" / "2026-04" / "Dalmure.Log"),
+              "\"2026-04-04 14:05:09.37 : 2 : april : b\"\r\n");
     clock_.t.month = 3;
-    log.WriteLog(3, u"third", u"c");
-    EXPECT_EQ(slurp(logFile()), "\"2026-03-04 14:05:09.37 : 1 : first : a\"\r\n"
-                                "\"2026-03-04 14:05:09.37 : 3 : third : c\"\r\n");
-    EXPECT_EQ(slurp(logFile("2026-04")), "\"2026-04-04 14:05:09.37 : 2 : second : b\"\r\n");
-}
-
-TEST_F(SupportLog, GetLogPathAddsTheSlashOrReportsAMissingParent) {
-    Log log(app(), clock_, pointerBack());
-    const Str original = fromUtf8((app_ / "MyLogs").string());
-    Str path = original;
-    EXPECT_EQ(log.GetLogPath(path), original + u"/2026-03/");
-    EXPECT_EQ(path, original + u"/");
-    EXPECT_TRUE(fs::is_directory(app_ / "MyLogs" / "2026-03"));
-    EXPECT_EQ(log.GetLogPath(path), original + u"/2026-03/"); // no second slash
-    EXPECT_FALSE(fs::exists(logFile()));                      // success writes nothing
-
     const Str missing = fromUtf8((app_ / "missing" / "Logs").string());
-    path = missing;
+    Str path = missing;
     EXPECT_EQ(log.GetLogPath(path), missing);
-    EXPECT_EQ(path, missing); // the failure came before the slash was added
+    EXPECT_EQ(path, missing);
     EXPECT_EQ(slurp(logFile()),
               "\"2026-03-04 14:05:09.37 : 76 : Path not found : errDalmure_GetLogPath\"\r\n");
 }
