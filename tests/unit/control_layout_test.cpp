@@ -69,18 +69,6 @@ TEST_F(ControlLayout, RowLinesAreWidthLinesRoundedHalfToEvenPlusOnePlusCarriageR
     EXPECT_EQ(h.app.logCount(), 0u);
 }
 
-TEST_F(ControlLayout, EditingSizesToTheEditorAndScrollsTheMainRowToTheTop) {
-    for (int i = 0; i < 30; ++i)
-        c().AnnoAdd(u"10:" + decimal(10 + i), u"x");
-    ASSERT_TRUE(h.platform->userClick(21, 1));
-    ASSERT_GT(h.platform->userType(u"a\rb"), 0); // Enter in style 1 types CR LF
-    EXPECT_EQ(grid().rowHeight(21), 2 * kLine + 45);
-    EXPECT_EQ(grid().topRow(), 20);
-    EXPECT_FALSE(Access::blScrolling(c()));
-    EXPECT_EQ(editor().top(), grid().top() + grid().rowPos(21) + 30);
-    EXPECT_TRUE(editor().visible()); // the control's own scroll leaves the editor open
-}
-
 // A smaller control keeps the row of the notes being typed in view, the editor open over it
 // with its text and focus: the keys typed before, between and after the resizes all land there.
 TEST_F(ControlLayout, ResizesKeepTheNotesBeingTypedInView) {

@@ -21,29 +21,7 @@ class HeadlessGridTest : public ::testing::Test {
   protected:
     HeadlessPlatform platform;
     platform::Grid& grid = platform.grid();
-
-    // Rows "r0" .. "r<n-1>" (column 0) with "d<i>" in column 1, after the two design rows are
-    // removed.
-    void fill(int n) {
-        grid.removeItem(0);
-        grid.removeItem(0);
-        for (int i = 0; i < n; ++i) {
-            grid.addItem(u"r" + decimal(i) + u"\td" + decimal(i), grid.rows());
-        }
-    }
 };
-
-// The checks, additions, removals and Clear that every platform's grid shares are in the
-// conformance tests; what is the in-memory grid's own is here.
-TEST_F(HeadlessGridTest, TopRowReadsBackEvenAtTheEndAndFollowsTheLastRow) {
-    fill(7);
-    grid.setRow(6);
-    grid.setTopRow(6);
-    EXPECT_EQ(grid.topRow(), 6);
-    grid.removeItem(6);
-    EXPECT_EQ(grid.row(), 5);
-    EXPECT_EQ(grid.topRow(), 5);
-}
 
 // A long random run of inserts, removals, height changes, edits and fills, compared with a plain
 // vector after every step (with phases of growth and shrinking, so that chunks split and merge).

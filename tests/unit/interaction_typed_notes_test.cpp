@@ -39,14 +39,6 @@ class TypedNotes : public test::ControlTest {
     ProbeEvents probe;
 };
 
-// The host's data text loaded into the notes leaves the caret after it: the clerk's keys follow.
-TEST_F(TypedNotes, KeysFollowTheHostsDataText) {
-    h.add(u("13:00:00"), u("Jugement"), u("le 19 avril\n"));
-    EXPECT_EQ(h.platform->userType(u(" L2")), 3);
-    h.platform->userBlur();
-    EXPECT_EQ(s(c().AnnoData(3)), "le 19 avril\n L2");
-}
-
 TEST_F(TypedNotes, HostCallingBackFromAnnoModifiedLeavesAConsistentList) {
     auto add = [&](const char* time) { return [this, time] { c().AnnoAdd(u(time), u(time)); }; };
     auto del = [&](std::int32_t index) {
