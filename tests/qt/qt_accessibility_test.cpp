@@ -186,28 +186,16 @@ class QtAccessibilityTest : public QObject {
         QCOMPARE(names().size(), 103);
     }
 
-    // The notes editor and every command are named; an item's new name is heard once its notes
-    // are committed and once it is renamed.
-    void theNotesAndCommandsAreNamedAndAnItemsNewNameIsHeard() {
+    // The notes editor, every command and the menu's items (their captions without the
+    // mnemonics' ampersands) are named; an item's new name is heard once its notes are committed
+    // and once it is renamed.
+    void theNotesCommandsAndMenuAreNamedAndAnItemsNewNameIsHeard() {
         QAccessibleInterface* notes = QAccessible::queryAccessibleInterface(p().editorWidget());
         QCOMPARE(notes->text(QAccessible::Name), u"Notes"_s);
         QVERIFY(notes->state().multiLine && notes->state().editable);
         for (QToolButton* b : w().findChildren<QToolButton*>())
             QVERIFY2(!QAccessible::queryAccessibleInterface(b)->text(QAccessible::Name).isEmpty(),
                      qPrintable(b->objectName()));
-        (void)names();
-        f_.clickCell(5, 1);
-        typeKeys(u"Objection"_s);
-        f_.leave();
-        p().setModalDriver([](QWidget* modal) { answerPrompt(modal, u"Closing"_s); });
-        QTest::mouseClick(p().buttonWidget(platform::ButtonId::Rename), Qt::LeftButton);
-        settle();
-        QCOMPARE(itemsHeard(QAccessible::NameChanged),
-                 (QStringList{"10:09:00, Exhibit P-1, Objection", "10:09:00, Closing, Objection"}));
-    }
-
-    // The menu's items read as their captions, without the mnemonics' ampersands.
-    void theMenusItemsAreNamed() {
         QStringList items;
         p().setModalDriver([&](QWidget* modal) {
             auto* menu = qobject_cast<QMenu*>(modal);
@@ -222,10 +210,18 @@ class QtAccessibilityTest : public QObject {
         });
         f_.clickCell(0, 1, Qt::RightButton);
         QVERIFY(items.size() >= 4);
-        for (const QString& s : items) {
-            QVERIFY2(!s.trimmed().isEmpty(), "a menu item without a name");
-            QVERIFY2(!s.contains(u'&'), qPrintable(s));
-        }
+        for (const QString& s : items)
+            QVERIFY2(!s.trimmed().isEmpty() && !s.contains(u'&'), qPrintable(s));
+
+        (void)names();
+        f_.clickCell(5, 1);
+        typeKeys(u"Objection"_s);
+        f_.leave();
+        p().setModalDriver([](QWidget* modal) { answerPrompt(modal, u"Closing"_s); });
+        QTest::mouseClick(p().buttonWidget(platform::ButtonId::Rename), Qt::LeftButton);
+        settle();
+        QCOMPARE(itemsHeard(QAccessible::NameChanged),
+                 (QStringList{"10:09:00, Exhibit P-1, Objection", "10:09:00, Closing, Objection"}));
     }
 
     // The paths where Qt's own table gives way under a reader: asked for its focused item

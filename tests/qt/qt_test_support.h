@@ -240,15 +240,12 @@ class WidgetFixture {
     }
     // The clerk puts the focus elsewhere in the window: the notes are committed.
     void leave() { QTest::mouseClick(elsewhere(), Qt::LeftButton); }
-    QRect editorRect() { return editor()->geometry(); }
-    // A cell's rectangle in the frame that holds the editor and the grid.
-    QRect cellInFrame(int row, int col) {
-        const QRect r = p().cellRect(row, col);
-        return QRect(viewport()->mapTo(editor()->parentWidget(), r.topLeft()), r.size());
-    }
-    // Whether the editor lies over the cell, give or take the rounding of twips.
+    // Whether the editor lies over the cell, give or take the rounding of twips; the cell is
+    // mapped into the frame that holds the editor and the grid.
     bool editorOver(int row, int col) {
-        return cellInFrame(row, col).adjusted(-2, -2, 2, 2).contains(editorRect().center());
+        const QRect r = p().cellRect(row, col);
+        const QRect cell(viewport()->mapTo(editor()->parentWidget(), r.topLeft()), r.size());
+        return cell.adjusted(-2, -2, 2, 2).contains(editor()->geometry().center());
     }
 
   private:
