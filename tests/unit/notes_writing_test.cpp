@@ -1,9 +1,5 @@
-// The notes editor's writing tools through the control, as the clerk types:
-// abbreviations of the glossary expanded when a word ends, the description
-// prompts expanded, the glossary file kept inside the application folder, and
-// misspelled words marked. The host's glossary entries, the file's bad lines
-// and the apostrophe are played by the notes-writing scenario; reading the file
-// again and the dictionaries are the writing tools' own (tests/writing).
+// What the control adds to the writing tools: the caret and the events of an expansion, the
+// prompts, the glossary file's place, and which words are marked in which languages.
 #include "test_support.h"
 
 #include <filesystem>
@@ -43,15 +39,7 @@ class NotesWriting : public ControlTest {
                 s(t.substr(static_cast<std::size_t>(r.start), static_cast<std::size_t>(r.length))));
         return out;
     }
-    std::vector<LogEntry> notesLog() { return h.app.logEntries("Dalmure_Notes"); }
 };
-
-// --- Expansion
-// -------------------------------------------------------------------------------
-// The case kept, the keys that end a word and Ctrl+Z are the expansion's own
-// rules (tests/writing/expansion_test.cpp) and are typed with real keys in
-// qt_notes_writing_test.cpp; here the control's part: the caret it hands over,
-// the host's events, the journal, the prompts.
 
 TEST_F(NotesWriting, AWordEndedInsideAnotherWordIsLeftAlone) {
     open("Glossary=glossaire.txt\n");
@@ -80,27 +68,6 @@ TEST_F(NotesWriting, AnExpansionIsAnEditLikeTypingForTheHost) {
     EXPECT_GT(h.grid().rowHeight(1), before);
 }
 
-// A session that dies right after an expansion: the journal holds the expanded
-// notes.
-std::string crashAfterExpansion(const std::string& appFolder) {
-    headless::HeadlessPlatform& platform = startDoomedSession(appFolder).platform;
-    platform.userClick(1, 1);
-    platform.userType(u("le tem "));
-    return "OK";
-}
-
-TEST_F(NotesWriting, TheJournalKeepsTheExpandedNotesOfASessionThatDied) {
-    h.app.writeIni("[Notes]\nGlossary=glossaire.txt\n");
-    h.app.writeBytes("glossaire.txt", kGlossary);
-    ASSERT_EQ(inChild([&] { return crashAfterExpansion(h.app.native()); }), "OK");
-    DalmurePrivate& c = start();
-    const auto found = c.RecoverableSessions();
-    ASSERT_EQ(found.size(), 1u);
-    ASSERT_TRUE(c.RecoverSession(found[0].id));
-    ASSERT_EQ(c.AnnoCount(), 1);
-    EXPECT_EQ(s(c.AnnoData(0)), "le t\xC3\xA9moin ");
-}
-
 TEST_F(NotesWriting, DescriptionPromptsExpandTheirWords) {
     DalmurePrivate& c = open("Glossary=glossaire.txt\n");
     // Entry style 2: Enter ends the notes (their last word expanded) and asks for
@@ -120,9 +87,6 @@ TEST_F(NotesWriting, DescriptionPromptsExpandTheirWords) {
     ASSERT_TRUE(h.platform->userButton(platform::ButtonId::Rename));
     EXPECT_EQ(s(c.AnnoDesc(0)), "PROC\xC3\x88S-VERBAL et t\xC3\xA9moin");
 }
-
-// --- The glossary file
-// ----------------------------------------------------------------------
 
 TEST_F(NotesWriting, AGlossaryOutsideTheApplicationFolderIsNotRead) {
     TempAppFolder elsewhere;
@@ -154,9 +118,6 @@ TEST_F(NotesWriting, WithoutTheNotesKeysNothingIsExpandedMarkedOrLogged) {
     EXPECT_EQ(h.app.logCount(), 0u);
 }
 
-// --- Spelling
-// --------------------------------------------------------------------------------
-
 struct SpellingCase {
     const char* name;
     const char* notes;  // [Notes] keys
@@ -185,7 +146,7 @@ TEST_P(Spelling, MarksTheWordsNoDictionaryOfTheLanguagesKnows) {
     open(tc.notes, kGlossary, tc.config);
     h.platform->userType(u(tc.typed));
     EXPECT_EQ(marked(), tc.marked);
-    EXPECT_EQ(notesLog().size(), 0u);
+    EXPECT_EQ(h.app.logEntries("Dalmure_Notes").size(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, Spelling, ::testing::ValuesIn(kSpelling),

@@ -145,13 +145,11 @@ TEST_F(Finding, TheEditedRowStaysVisibleAndFollowsItsRow) {
 TEST_F(Finding, NextMatchWrapsAroundAndCountsItsRank) {
     hearing();
     index.setQuery(u("temoin"));
-    EXPECT_EQ(index.next(std::nullopt), 1u);
-    EXPECT_EQ(index.next(1), 2u);
-    EXPECT_EQ(index.next(2), 1u); // wraps
-    EXPECT_EQ(index.next(4), 1u);
-    EXPECT_EQ(index.rank(1), 1u);
-    EXPECT_EQ(index.rank(2), 2u);
-    EXPECT_EQ(index.rank(4), 2u); // after the last match, not one itself
+    using Next = std::vector<std::optional<std::size_t>>;
+    EXPECT_EQ((Next{index.next(std::nullopt), index.next(1), index.next(2), index.next(4)}),
+              (Next{1, 2, 1, 1})); // wraps
+    // Row 4 comes after the last match without being one.
+    EXPECT_EQ((Rows{index.rank(1), index.rank(2), index.rank(4)}), (Rows{1, 2, 2}));
     index.setQuery(u("zzz"));
     EXPECT_FALSE(index.next(std::nullopt));
     index.clear();
