@@ -15,15 +15,13 @@ class NotesWriting : public ControlTest {
   protected:
     // The INI with a [Notes] section (empty: none), the glossary file, then the
     // control with one annotation whose editor is open.
-    DalmurePrivate& open(const std::string& notes, const std::string& glossary = kGlossary,
-                         const std::string& config = "") {
+    DalmurePrivate& open(const std::string& notes, const std::string& config = "") {
         std::string ini = config.empty() ? "" : "[Config]\n" + config;
         if (!notes.empty())
             ini += "[Notes]\n" + notes;
         if (!ini.empty())
             h.app.writeIni(ini);
-        if (!glossary.empty())
-            h.app.writeBytes("glossaire.txt", glossary);
+        h.app.writeBytes("glossaire.txt", kGlossary);
         startSized();
         h.add({{"10:00:00", "Ouverture"}});
         EXPECT_TRUE(h.platform->userClick(1, 1));
@@ -111,7 +109,7 @@ TEST_F(NotesWriting, AGlossaryOutsideTheApplicationFolderIsNotRead) {
 }
 
 TEST_F(NotesWriting, WithoutTheNotesKeysNothingIsExpandedMarkedOrLogged) {
-    open("", kGlossary);
+    open("");
     h.platform->userType(u("tem l'audiense "));
     EXPECT_EQ(text(), "tem l`audiense ");
     EXPECT_TRUE(h.editor().markedRanges().empty());
@@ -143,7 +141,7 @@ class Spelling : public NotesWriting, public ::testing::WithParamInterface<Spell
 
 TEST_P(Spelling, MarksTheWordsNoDictionaryOfTheLanguagesKnows) {
     const SpellingCase& tc = GetParam();
-    open(tc.notes, kGlossary, tc.config);
+    open(tc.notes, tc.config);
     h.platform->userType(u(tc.typed));
     EXPECT_EQ(marked(), tc.marked);
     EXPECT_EQ(h.app.logEntries("Dalmure_Notes").size(), 0u);
