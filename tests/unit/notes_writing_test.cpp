@@ -1,5 +1,5 @@
-// What the control adds to the writing tools: the caret and the events of an expansion, the
-// prompts, the glossary file's place, and which words are marked in which languages.
+// What the control adds to the writing tools: the caret an expansion is made at, the prompts, the
+// glossary file's place, and which words are marked in which languages.
 #include "test_support.h"
 
 #include <filesystem>
@@ -49,21 +49,6 @@ TEST_F(NotesWriting, AWordEndedInsideAnotherWordIsLeftAlone) {
     h.editor().setSelStart(5);
     h.platform->userType(u(" tem "));
     EXPECT_EQ(text(), "tem x t\xC3\xA9moin ");
-}
-
-TEST_F(NotesWriting, AnExpansionIsAnEditLikeTypingForTheHost) {
-    open("Glossary=glossaire.txt\n");
-    h.events.names.clear();
-    h.platform->userType(u("tem "));
-    h.platform->userBlur();
-    EXPECT_EQ(h.events.names, (std::vector<std::string>{"AnnoModified(0)"}));
-    EXPECT_EQ(s(h.c().AnnoData(0)), "t\xC3\xA9moin ");
-    // An expansion that makes the text wrap grows the row as typing does.
-    ASSERT_TRUE(h.platform->userClick(1, 1));
-    const std::int32_t before = h.grid().rowHeight(1);
-    for (int i = 0; i < 12; ++i)
-        h.platform->userType(u("pv "));
-    EXPECT_GT(h.grid().rowHeight(1), before);
 }
 
 TEST_F(NotesWriting, DescriptionPromptsExpandTheirWords) {
