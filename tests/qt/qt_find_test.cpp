@@ -43,7 +43,6 @@ class QtFindTest : public QObject {
     // The grid view's place in the frame it shares with the bar.
     QRect gridRect() { return view()->geometry(); }
 
-    // Ctrl+F from the grid, then the query.
     void findFromGrid(const QString& query) {
         f_.focusGrid(6);
         press(Qt::Key_F, Qt::ControlModifier);

@@ -30,7 +30,6 @@ class FindTest : public ControlTest {
         }
         return out;
     }
-    // Ctrl+F from the grid, then the query typed.
     void find(const std::string& query) {
         h.platform->userClick(1, 1);
         ASSERT_TRUE(h.platform->userFind());

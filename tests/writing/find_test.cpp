@@ -1,6 +1,5 @@
-// Find over the annotations: folding of case and accents, the three fields, narrowing and
-// widening queries, rows added, changed and removed while a filter is on, the edited row, and
-// moving from match to match.
+// Find over the annotations: folding, narrowing and widening, rows changing under a filter, the
+// edited row, and moving from match to match.
 #include "temp_folder.h"
 #include "writing/find.h"
 #include "writing/letters.h"
