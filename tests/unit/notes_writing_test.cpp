@@ -1,9 +1,5 @@
-// The notes editor's writing tools through the control, as the clerk types:
-// abbreviations of the glossary expanded when a word ends, the description
-// prompts expanded, the glossary file kept inside the application folder, and
-// misspelled words marked. The host's glossary entries, the file's bad lines
-// and the apostrophe are played by the notes-writing scenario; reading the file
-// again and the dictionaries are the writing tools' own (tests/writing).
+// What the control adds to the writing tools: the caret an expansion is made at, the prompts, the
+// glossary file's place, and which words are marked in which languages.
 #include "test_support.h"
 
 #include <filesystem>
@@ -19,15 +15,13 @@ class NotesWriting : public ControlTest {
   protected:
     // The INI with a [Notes] section (empty: none), the glossary file, then the
     // control with one annotation whose editor is open.
-    DalmurePrivate& open(const std::string& notes, const std::string& glossary = kGlossary,
-                         const std::string& config = "") {
+    DalmurePrivate& open(const std::string& notes, const std::string& config = "") {
         std::string ini = config.empty() ? "" : "[Config]\n" + config;
         if (!notes.empty())
             ini += "[Notes]\n" + notes;
         if (!ini.empty())
             h.app.writeIni(ini);
-        if (!glossary.empty())
-            h.app.writeBytes("glossaire.txt", glossary);
+        h.app.writeBytes("glossaire.txt", kGlossary);
         startSized();
         h.add({{"10:00:00", "Ouverture"}});
         EXPECT_TRUE(h.platform->userClick(1, 1));
@@ -43,15 +37,7 @@ class NotesWriting : public ControlTest {
                 s(t.substr(static_cast<std::size_t>(r.start), static_cast<std::size_t>(r.length))));
         return out;
     }
-    std::vector<LogEntry> notesLog() { return h.app.logEntries("Dalmure_Notes"); }
 };
-
-// --- Expansion
-// -------------------------------------------------------------------------------
-// The case kept, the keys that end a word and Ctrl+Z are the expansion's own
-// rules (tests/writing/expansion_test.cpp) and are typed with real keys in
-// qt_notes_writing_test.cpp; here the control's part: the caret it hands over,
-// the host's events, the journal, the prompts.
 
 TEST_F(NotesWriting, AWordEndedInsideAnotherWordIsLeftAlone) {
     open("Glossary=glossaire.txt\n");
@@ -63,42 +49,6 @@ TEST_F(NotesWriting, AWordEndedInsideAnotherWordIsLeftAlone) {
     h.editor().setSelStart(5);
     h.platform->userType(u(" tem "));
     EXPECT_EQ(text(), "tem x t\xC3\xA9moin ");
-}
-
-TEST_F(NotesWriting, AnExpansionIsAnEditLikeTypingForTheHost) {
-    open("Glossary=glossaire.txt\n");
-    h.events.names.clear();
-    h.platform->userType(u("tem "));
-    h.platform->userBlur();
-    EXPECT_EQ(h.events.names, (std::vector<std::string>{"AnnoModified(0)"}));
-    EXPECT_EQ(s(h.c().AnnoData(0)), "t\xC3\xA9moin ");
-    // An expansion that makes the text wrap grows the row as typing does.
-    ASSERT_TRUE(h.platform->userClick(1, 1));
-    const std::int32_t before = h.grid().rowHeight(1);
-    for (int i = 0; i < 12; ++i)
-        h.platform->userType(u("pv "));
-    EXPECT_GT(h.grid().rowHeight(1), before);
-}
-
-// A session that dies right after an expansion: the journal holds the expanded
-// notes.
-std::string crashAfterExpansion(const std::string& appFolder) {
-    headless::HeadlessPlatform& platform = startDoomedSession(appFolder).platform;
-    platform.userClick(1, 1);
-    platform.userType(u("le tem "));
-    return "OK";
-}
-
-TEST_F(NotesWriting, TheJournalKeepsTheExpandedNotesOfASessionThatDied) {
-    h.app.writeIni("[Notes]\nGlossary=glossaire.txt\n");
-    h.app.writeBytes("glossaire.txt", kGlossary);
-    ASSERT_EQ(inChild([&] { return crashAfterExpansion(h.app.native()); }), "OK");
-    DalmurePrivate& c = start();
-    const auto found = c.RecoverableSessions();
-    ASSERT_EQ(found.size(), 1u);
-    ASSERT_TRUE(c.RecoverSession(found[0].id));
-    ASSERT_EQ(c.AnnoCount(), 1);
-    EXPECT_EQ(s(c.AnnoData(0)), "le t\xC3\xA9moin ");
 }
 
 TEST_F(NotesWriting, DescriptionPromptsExpandTheirWords) {
@@ -120,9 +70,6 @@ TEST_F(NotesWriting, DescriptionPromptsExpandTheirWords) {
     ASSERT_TRUE(h.platform->userButton(platform::ButtonId::Rename));
     EXPECT_EQ(s(c.AnnoDesc(0)), "PROC\xC3\x88S-VERBAL et t\xC3\xA9moin");
 }
-
-// --- The glossary file
-// ----------------------------------------------------------------------
 
 TEST_F(NotesWriting, AGlossaryOutsideTheApplicationFolderIsNotRead) {
     TempAppFolder elsewhere;
@@ -147,15 +94,12 @@ TEST_F(NotesWriting, AGlossaryOutsideTheApplicationFolderIsNotRead) {
 }
 
 TEST_F(NotesWriting, WithoutTheNotesKeysNothingIsExpandedMarkedOrLogged) {
-    open("", kGlossary);
+    open("");
     h.platform->userType(u("tem l'audiense "));
     EXPECT_EQ(text(), "tem l`audiense ");
     EXPECT_TRUE(h.editor().markedRanges().empty());
     EXPECT_EQ(h.app.logCount(), 0u);
 }
-
-// --- Spelling
-// --------------------------------------------------------------------------------
 
 struct SpellingCase {
     const char* name;
@@ -182,10 +126,10 @@ class Spelling : public NotesWriting, public ::testing::WithParamInterface<Spell
 
 TEST_P(Spelling, MarksTheWordsNoDictionaryOfTheLanguagesKnows) {
     const SpellingCase& tc = GetParam();
-    open(tc.notes, kGlossary, tc.config);
+    open(tc.notes, tc.config);
     h.platform->userType(u(tc.typed));
     EXPECT_EQ(marked(), tc.marked);
-    EXPECT_EQ(notesLog().size(), 0u);
+    EXPECT_EQ(h.app.logEntries("Dalmure_Notes").size(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, Spelling, ::testing::ValuesIn(kSpelling),

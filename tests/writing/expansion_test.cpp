@@ -78,9 +78,7 @@ TEST_F(Expanding, OnlyAWholeWordIsAnAbbreviation) {
 }
 
 TEST_F(Expanding, AnEndingTypedInsideAWordLeavesItAlone) {
-    // "temoignage" with a space typed after its third letter.
-    const Str text = u("Le tem oignage");
-    EXPECT_FALSE(expandBeforeCaret(g, text, 7));
+    EXPECT_FALSE(expandBeforeCaret(g, u("Le tem oignage"), 7)); // a space typed in "temoignage"
     // The caret placed after a word in the middle of the note: that word is expanded.
     const Str middle = u("Le tem, puis");
     auto e = expandBeforeCaret(g, middle, 7);

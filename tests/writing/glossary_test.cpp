@@ -42,9 +42,6 @@ std::string textsOf(const Glossary& g, std::initializer_list<const char*> typed)
     }
     return out;
 }
-std::string textOf(const Glossary& g, const char* typed) {
-    return textsOf(g, {typed});
-}
 
 // A glossary read from g.txt in a folder of the test's own, its problems reported.
 class GlossaryFile : public ::testing::Test {
@@ -97,12 +94,12 @@ TEST_F(GlossaryFile, ReadAgainOnlyWhenItChanges) {
     dir.writeBytes("g.txt.new", "tem\ttemps!\n");
     std::filesystem::rename(dir.file("g.txt.new"), dir.file("g.txt"));
     EXPECT_TRUE(g.refresh());
-    EXPECT_EQ(textOf(g, "tem"), "temps!");
+    EXPECT_EQ(textsOf(g, {"tem"}), "temps!");
     // Gone: entries dropped, reported once however often it is looked at.
     std::filesystem::remove(dir.file("g.txt"));
     EXPECT_TRUE(g.refresh());
     EXPECT_FALSE(g.refresh());
-    EXPECT_EQ(textOf(g, "tem"), "<none>");
+    EXPECT_EQ(textsOf(g, {"tem"}), "<none>");
     EXPECT_EQ(rep.lines(), (Lines{{0, Kind::Missing}}));
     // Back, with a bad line: read and reported again.
     write("x\n");
@@ -179,7 +176,7 @@ TEST_F(GlossaryFile, AtMostTenBadLinesAreReportedPerReadThenTheirCount) {
     EXPECT_EQ(rep.problems[9].line, 11);
     EXPECT_EQ(rep.problems[10].kind, Kind::MoreBadLines);
     EXPECT_EQ(rep.problems[10].count, 25u);
-    EXPECT_EQ(textOf(g, "ok"), "bien");
+    EXPECT_EQ(textsOf(g, {"ok"}), "bien");
     write(file + "encore une\n");
     g.refreshInBackground();
     g.finishLoading();
@@ -197,12 +194,12 @@ TEST_F(GlossaryFile, HearingEntriesWinOverTheFileAndSurviveItsReloads) {
     ASSERT_TRUE(g.refresh());
     EXPECT_EQ(textsOf(g, {"me", "tem", "p5"}), "Me Tremblay|témoins|pièce P-5");
     g.removeHearingEntry(u("me"));
-    EXPECT_EQ(textOf(g, "me"), "Me Gagnon");
+    EXPECT_EQ(textsOf(g, {"me"}), "Me Gagnon");
     EXPECT_FALSE(g.setHearingEntry(u("P-5"), u("pièce")));
     EXPECT_FALSE(g.setHearingEntry(u("p6"), u("")));
     EXPECT_EQ(g.hearingEntryCount(), 1u);
     g.clearHearingEntries();
-    EXPECT_EQ(textOf(g, "p5"), "<none>");
+    EXPECT_EQ(textsOf(g, {"p5"}), "<none>");
 }
 
 TEST_F(GlossaryFile, LinesWrittenForAnEntryReadBackAsThatEntry) {
