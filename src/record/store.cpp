@@ -34,6 +34,15 @@ constexpr std::array kKinds{"hearing", "add",   "rename", "notes",
                             "delete",  "clear", "access", "recover"};
 constexpr std::array kAccess{"public", "confidential", "sealed"};
 
+// The enumerator whose name (in one of the tables above) is name.
+template <typename Enum, std::size_t N>
+std::optional<Enum> fromName(const std::array<const char*, N>& names, std::string_view name) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (name == names[i])
+            return static_cast<Enum>(i);
+    return std::nullopt;
+}
+
 // Each version's statements, run in order on a database that has the versions before it. A
 // version once released is never edited: a change of the schema is a new version.
 std::vector<std::vector<std::string_view>> migrations(bool pg) {
@@ -821,10 +830,7 @@ std::string_view kindName(Kind kind) {
 }
 
 std::optional<Kind> kindFromName(std::string_view name) {
-    for (std::size_t i = 0; i < kKinds.size(); ++i)
-        if (name == kKinds[i])
-            return static_cast<Kind>(i);
-    return std::nullopt;
+    return fromName<Kind>(kKinds, name);
 }
 
 std::string_view accessName(Access access) {
@@ -832,10 +838,7 @@ std::string_view accessName(Access access) {
 }
 
 std::optional<Access> accessFromName(std::string_view name) {
-    for (std::size_t i = 0; i < kAccess.size(); ++i)
-        if (name == kAccess[i])
-            return static_cast<Access>(i);
-    return std::nullopt;
+    return fromName<Access>(kAccess, name);
 }
 
 std::unique_ptr<Store> openStore(const std::string& connection, const Str& appFolder,
