@@ -1,7 +1,4 @@
-// What a journal gives back: every kind of record written by an instance that did not close
-// cleanly comes back from its replay, in list order, with the live text on the annotation it was
-// typed in however the list changed afterwards; the summary agrees with the replay; a clean
-// close leaves nothing behind.
+// What a journal left by an instance that did not close gives back, and what a control recovers.
 #include "journal_test_support.h"
 
 #include <atomic>
@@ -11,56 +8,58 @@
 namespace dalmure::journal::test {
 namespace {
 
-struct ReplayCase {
-    const char* name;
-    std::function<void(Journal&)> write;
+// What a recovery should find: the list, the editor's text, the summary's count of annotations
+// with notes committed or typed and whether typed text differs from the committed, case fields.
+struct Replayed {
     std::vector<Annotation> annotations;
     std::optional<LiveText> live;
-    // The summary: annotations with notes committed or typed, and whether text typed differs
-    // from what was committed.
     std::int32_t unsavedNotes;
     bool pendingText;
     CaseFields caseFields{};
     Str hearingId{};
 };
 
+struct ReplayCase {
+    const char* name;
+    Replayed expected;
+    std::function<void(Journal&)> write;
+};
+
 Annotation anno(const char* time, const char* desc, const char* data = "", const char* notes = "") {
     return {u(time), u(desc), u(data), u(notes)};
 }
 
-// Three annotations: A, B, C at 0, 1, 2.
+// A, B, C at 0, 1, 2.
 void threeOfThem(Journal& j) {
     j.added(0, u("10:00:00"), u("B"), u("b-data"));
     j.added(0, u("09:00:00"), u("A"), u(""));
     j.added(2, u("11:00:00"), u("C"), u("c-data"));
 }
 
-// Text the control may hold that a UTF-8 round trip would not keep: a lone surrogate, a NUL,
-// characters beyond the Basic Multilingual Plane, CR LF.
+// What a UTF-8 round trip would not keep: a lone surrogate, a NUL, beyond the BMP, CR LF.
 Str awkward() {
     Str t = u("Témoin n°2 : « je ne sais pas » 𝄞\r\n");
     t.push_back(char16_t(0xD800));
     t.push_back(u'\0');
-    t += u"fin";
-    return t;
+    return t + u"fin";
 }
 
-// Cases the kill test's random sessions rarely or never make (adds, deletes, renames, commits
-// and keys in the editor at random are replayed there after every kill).
+// What the kill test's random sessions rarely or never make.
 const std::vector<ReplayCase>& replayCases() {
     static const std::vector<ReplayCase> cases = {
         {"adds_in_one_batch_with_notes_then_a_delete",
+         Replayed({anno("09:00:00", "A", "", "a-notes"), anno("11:00:00", "C", "", "c-notes")}, {},
+                  2, false),
          [](Journal& j) {
              j.addedAll({{0, u("10:00:00"), u("B"), u("")},
                          {0, u("09:00:00"), u("A"), u("a-notes")},
                          {2, u("11:00:00"), u("C"), u("c-notes")}});
              j.deleted(1);
-         },
-         {anno("09:00:00", "A", "", "a-notes"), anno("11:00:00", "C", "", "c-notes")},
-         std::nullopt,
-         2,
-         false},
+         }},
         {"records_held_go_in_at_release_or_at_the_end_with_the_editors_text",
+         Replayed({anno("09:00:00", "A"), anno("10:00:00", "B", "b-data"),
+                   anno("11:00:00", "C", "c-data", "c-notes")},
+                  LiveText{1, u("typed")}, 2, true),
          [](Journal& j) {
              j.hold();
              j.added(0, u("10:00:00"), u("B"), u("b-data"));
@@ -70,13 +69,11 @@ const std::vector<ReplayCase>& replayCases() {
              j.added(2, u("11:00:00"), u("C"), u("c-data"));
              j.liveText(1, u("typed"));
              j.notesCommitted(2, u("c-notes"));
-         },
-         {anno("09:00:00", "A"), anno("10:00:00", "B", "b-data"),
-          anno("11:00:00", "C", "c-data", "c-notes")},
-         LiveText{1, u("typed")},
-         2,
-         true},
+         }},
         {"the_last_rename_and_notes_win_and_unknown_indexes_change_nothing",
+         Replayed({anno("09:00:00", "A"), anno("10:00:00", "B2", "b-data"),
+                   anno("11:00:00", "C", "c-data", "second")},
+                  {}, 1, false),
          [](Journal& j) {
              threeOfThem(j);
              j.renamed(1, u("B1"));
@@ -87,13 +84,10 @@ const std::vector<ReplayCase>& replayCases() {
              j.renamed(-1, u("?"));
              j.notesCommitted(3, u("?"));
              j.added(9, u("12:00:00"), u("?"), u(""));
-         },
-         {anno("09:00:00", "A"), anno("10:00:00", "B2", "b-data"),
-          anno("11:00:00", "C", "c-data", "second")},
-         std::nullopt,
-         1,
-         false},
+         }},
         {"case_fields_the_last_value_of_each",
+         Replayed({}, {}, 0, false, {u("500-01-999999-241"), u("2024-03-01"), u("Greffière")},
+                  u("audience 2024-03-01 salle 4")),
          [](Journal& j) {
              j.caseField(CaseField::NoDossier, u("500-01-000001-241"));
              j.caseField(CaseField::UserName, u("Greffière"));
@@ -101,14 +95,11 @@ const std::vector<ReplayCase>& replayCases() {
              j.caseField(CaseField::NoDossier, u("500-01-999999-241"));
              j.caseField(CaseField::HearingId, u("0123456789abcdef"));
              j.caseField(CaseField::HearingId, u("audience 2024-03-01 salle 4"));
-         },
-         {},
-         std::nullopt,
-         0,
-         false,
-         {u("500-01-999999-241"), u("2024-03-01"), u("Greffière")},
-         u("audience 2024-03-01 salle 4")},
+         }},
         {"live_text_stays_through_notes_committed_elsewhere_and_follows_its_annotation",
+         Replayed({anno("09:00:00", "A", "", "other"), anno("10:00:00", "B", "b-data"),
+                   anno("10:30:00", "B'"), anno("11:00:00", "C", "c-data")},
+                  LiveText{1, u("on B")}, 2, true),
          [](Journal& j) {
              threeOfThem(j);
              j.liveText(1, u("T"));
@@ -117,13 +108,9 @@ const std::vector<ReplayCase>& replayCases() {
              j.added(0, u("08:00:00"), u("Z"), u(""));  // B moves to 2
              j.added(3, u("10:30:00"), u("B'"), u("")); // after B: B stays at 2
              j.deleted(0);                              // B back to 1
-         },
-         {anno("09:00:00", "A", "", "other"), anno("10:00:00", "B", "b-data"),
-          anno("10:30:00", "B'"), anno("11:00:00", "C", "c-data")},
-         LiveText{1, u("on B")},
-         2,
-         true},
+         }},
         {"live_text_ends_with_its_annotations_deletion_a_clear_or_a_drop",
+         Replayed({anno("12:00:00", "F")}, {}, 0, false),
          [](Journal& j) {
              threeOfThem(j);
              j.liveText(1, u("x"));
@@ -133,23 +120,16 @@ const std::vector<ReplayCase>& replayCases() {
              j.liveText(1, u("z"));
              j.cleared();
              j.added(0, u("12:00:00"), u("F"), u(""));
-         },
-         {anno("12:00:00", "F")},
-         std::nullopt,
-         0,
-         false},
+         }},
         {"text_comes_back_code_unit_for_code_unit",
+         Replayed({Annotation{u(""), awkward(), awkward(), Str(20000, u'é')}},
+                  LiveText{0, awkward()}, 1, true, {u(""), u(""), awkward()}),
          [](Journal& j) {
              j.added(0, u(""), awkward(), awkward());
              j.notesCommitted(0, Str(20000, u'é'));
              j.liveText(0, awkward());
              j.caseField(CaseField::UserName, awkward());
-         },
-         {Annotation{u(""), awkward(), awkward(), Str(20000, u'é')}},
-         LiveText{0, awkward()},
-         1,
-         true,
-         {u(""), u(""), awkward()}},
+         }},
     };
     return cases;
 }
@@ -157,7 +137,7 @@ const std::vector<ReplayCase>& replayCases() {
 class JournalReplay : public ::testing::TestWithParam<ReplayCase> {};
 
 TEST_P(JournalReplay, ReplayAndSummaryGiveBackWhatWasWritten) {
-    const ReplayCase& c = GetParam();
+    const Replayed& c = GetParam().expected;
     TempAppFolder app;
     Reports reports;
     std::int64_t clock = 1'700'000'000'000;
@@ -165,7 +145,7 @@ TEST_P(JournalReplay, ReplayAndSummaryGiveBackWhatWasWritten) {
     options.now = [&] { return ++clock; };
     auto journal = Journal::start(app.path(), kFolder, options);
     const std::string id = journal->id();
-    c.write(*journal);
+    GetParam().write(*journal);
     EXPECT_TRUE(journal->working());
     journal.reset(); // not closed: kept for a recovery
 
@@ -182,7 +162,6 @@ TEST_P(JournalReplay, ReplayAndSummaryGiveBackWhatWasWritten) {
               std::tie(c.annotations, c.live, c.caseFields, c.hearingId, clock));
     EXPECT_TRUE(reports.seen.empty());
 
-    // Replaying leaves the journal as it was: a second recovery reads the same.
     Recovery again(app.path(), kFolder, reports.sink());
     EXPECT_EQ(again.replay(id).value().annotations, c.annotations);
     EXPECT_TRUE(again.discard(id));
@@ -258,9 +237,7 @@ TEST(JournalLifetime, NoFolderOrNoSuchIdMeansNothingToRecoverAndNothingTouched) 
     EXPECT_TRUE(reports.seen.empty());
 }
 
-// --- Into a control ----------------------------------------------------------------------
-
-// A control's list as "time|description|notes" lines, each ended by ';'.
+// A control's list as "time|description|notes;" lines.
 std::string listOf(DalmurePrivate& c) {
     std::string out;
     for (std::int32_t k = 0; k < c.AnnoCount(); ++k)
@@ -268,7 +245,6 @@ std::string listOf(DalmurePrivate& c) {
     return out;
 }
 
-// Adds the annotations of such a list, as the host does.
 void addAll(DalmurePrivate& c, const std::string& list) {
     for (std::size_t at = 0, end; (end = list.find(';', at)) != std::string::npos; at = end + 1) {
         const std::size_t bar = list.find('|', at), bar2 = list.find('|', bar + 1);
@@ -278,13 +254,13 @@ void addAll(DalmurePrivate& c, const std::string& list) {
     }
 }
 
-// A control of case dossier (and hearing, when set) that is killed once the host has added list.
+// A control of case dossier (and hearing, when set) killed once the host has added list.
 void killedSession(const std::string& appFolder, const char* dossier, const char* hearing,
                    const std::string& list) {
     ASSERT_EQ(dalmure::test::inChild([&] {
                   headless::HeadlessOptions options;
                   options.now = dalmure::test::fixedNow();
-                  auto* platform = new headless::HeadlessPlatform(options); // never destroyed
+                  auto* platform = new headless::HeadlessPlatform(options); // as in a crash
                   auto* control = new DalmurePrivate(*platform, fromUtf8(appFolder));
                   control->NoDossier = u(dossier);
                   if (*hearing)
@@ -295,22 +271,20 @@ void killedSession(const std::string& appFolder, const char* dossier, const char
               "OK");
 }
 
+// A killed session's case number, hearing ("": its control's own) and list, recovered (on request
+// or not) by a control holding another: whether it is, and the control's list afterwards.
 struct HearingCase {
     const char* name;
-    const char *dossierA, *hearingA; // the killed session's ("": the control's own hearing)
-    const char* killed;              // its list
-    const char *dossierB, *hearingB; // the control that recovers it
-    const char* heldByB;             // what B's host added before recovering
-    bool intoOtherHearing;
-    bool recovered;
-    const char* after; // B's list afterwards
+    const char *dossierA, *hearingA, *killed;
+    const char *dossierB, *hearingB, *heldByB;
+    bool intoOtherHearing, recovered;
+    const char* after;
 };
 
 class HearingRecovery : public ::testing::TestWithParam<HearingCase> {};
 
-// Hearing A is killed; a control of hearing B in the same folder is asked to recover it: another
-// hearing's session never replaces this one's notes, and notes come back into their own
-// annotations, even among those stamped the same second with the same description.
+// Notes come back into their own annotations, even among those stamped the same second with the
+// same description, and never into another hearing's unless asked.
 TEST_P(HearingRecovery, BringsBackItsOwnHearingsNotesOnly) {
     const HearingCase& c = GetParam();
     dalmure::test::ControlHarness h;
@@ -323,7 +297,6 @@ TEST_P(HearingRecovery, BringsBackItsOwnHearingsNotesOnly) {
 
     const auto found = b.RecoverableSessions();
     ASSERT_EQ(found.size(), 1u);
-    // The journal knows its hearing: the host's identity, or the one its control made.
     EXPECT_EQ(*c.hearingA ? s(found[0].hearingId) : std::to_string(found[0].hearingId.size()),
               *c.hearingA ? c.hearingA : "32");
     EXPECT_EQ(found[0].otherHearing, c.intoOtherHearing || !c.recovered);
@@ -337,35 +310,28 @@ TEST_P(HearingRecovery, BringsBackItsOwnHearingsNotesOnly) {
 
 const char* const kA = "10:00:00|Ouverture|notes of A;10:05:00|Témoin|witness A;";
 const char* const kB = "10:00:00|Ouverture|notes of B;";
-const char* const kBThenA =
-    "10:00:00|Ouverture|notes of B;10:00:00|Ouverture|notes of A;10:05:00|Témoin|witness A;";
-const char* const kSameSecond = "10:00:00|Ouverture|first;10:00:00|Ouverture|second;"
-                                "10:00:00|Témoin|third;10:00:01|Ouverture|fourth;";
-INSTANTIATE_TEST_SUITE_P(
-    Hearings, HearingRecovery,
-    ::testing::Values(
-        HearingCase{"another_case_number", "CASE-A", "", kA, "CASE-B", "", kB, false, false, kB},
-        HearingCase{"another_case_number_brought_in_on_request", "CASE-A", "", kA, "CASE-B", "", kB,
-                    true, true, kBThenA},
-        HearingCase{"another_case_number_and_no_annotation_yet", "CASE-A", "", kA, "CASE-B", "", "",
-                    false, false, ""},
-        HearingCase{"another_hearing_id_under_the_same_case_number", "CASE-A", "H-A", kA, "CASE-A",
-                    "H-B", kB, false, false, kB},
-        HearingCase{"the_same_hearing_id_under_a_corrected_case_number", "CASE-A", "H-A", kA,
-                    "CASE-A2", "H-A", "10:00:00|Ouverture|older notes;", false, true, kA},
-        HearingCase{"a_control_that_holds_no_hearing_yet", "CASE-A", "H-A", kA, "", "", "", false,
-                    true, kA},
-        HearingCase{"the_same_second_and_description", "", "", kSameSecond, "", "", "", false, true,
-                    kSameSecond},
-        HearingCase{"the_same_second_and_description_held_again_in_another_order", "", "",
-                    kSameSecond, "", "",
-                    "10:00:01|Ouverture|;10:00:00|Témoin|;10:00:00|Ouverture|;", false, true,
-                    "10:00:00|Témoin|third;10:00:00|Ouverture|first;10:00:00|Ouverture|second;"
-                    "10:00:01|Ouverture|fourth;"}),
-    [](const auto& info) { return std::string(info.param.name); });
+const char* const kBA = "10:00:00|Ouverture|notes of B;10:00:00|Ouverture|notes of A;"
+                        "10:05:00|Témoin|witness A;";
+const char* const kSame = "10:00:00|Ouverture|first;10:00:00|Ouverture|second;"
+                          "10:00:00|Témoin|third;10:00:01|Ouverture|fourth;";
+const char* const kSameHeld = "10:00:01|Ouverture|;10:00:00|Témoin|;10:00:00|Ouverture|;";
+const char* const kSameReordered = "10:00:00|Témoin|third;10:00:00|Ouverture|first;"
+                                   "10:00:00|Ouverture|second;10:00:01|Ouverture|fourth;";
+const HearingCase kHearingCases[] = {
+    {"another_case_number", "CASE-A", "", kA, "CASE-B", "", kB, false, false, kB},
+    {"another_case_number_on_request", "CASE-A", "", kA, "CASE-B", "", kB, true, true, kBA},
+    {"another_case_number_and_no_annotation", "CASE-A", "", kA, "CASE-B", "", "", false, false, ""},
+    {"another_hearing_id", "CASE-A", "H-A", kA, "CASE-A", "H-B", kB, false, false, kB},
+    {"same_hearing_id_corrected_case_number", "CASE-A", "H-A", kA, "CASE-A2", "H-A",
+     "10:00:00|Ouverture|older notes;", false, true, kA},
+    {"a_control_that_holds_no_hearing_yet", "CASE-A", "H-A", kA, "", "", "", false, true, kA},
+    {"the_same_second_and_description", "", "", kSame, "", "", "", false, true, kSame},
+    {"the_same_second_held_in_another_order", "", "", kSame, "", "", kSameHeld, false, true,
+     kSameReordered},
+};
+INSTANTIATE_TEST_SUITE_P(Hearings, HearingRecovery, ::testing::ValuesIn(kHearingCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
-// A session whose WAL was overwritten is damaged, not empty: listed so, logged once, never
-// removed by a recovery, only when the host discards it.
 TEST(DamagedRecovery, AnOverwrittenWalIsListedDamagedAndOnlyADiscardRemovesIt) {
     dalmure::test::ControlHarness h;
     killedSession(h.app.native(), "CASE-A", "", kA);

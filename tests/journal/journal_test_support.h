@@ -1,5 +1,4 @@
-// Shared by the journal tests: a temporary application folder, the problems a journal reports,
-// and a tmpfs mounted for a test (full disk, read-only folder).
+// Shared by the journal tests: a temporary application folder and the problems a journal reports.
 #pragma once
 
 #include "harness.h"
@@ -12,29 +11,28 @@
 namespace dalmure::journal::test {
 
 namespace fs = std::filesystem;
-
+using dalmure::test::readFile;
 using dalmure::test::s;
+using dalmure::test::TmpfsMount;
 using dalmure::test::u;
+using dalmure::test::writeFile;
 
 inline constexpr std::string_view kFolder = "Recovery";
 
-// The shared temporary application folder, with the journals' folder inside it.
 class TempAppFolder : public dalmure::test::TempAppFolder {
   public:
     std::string journals() const { return native() + "/" + std::string(kFolder); }
-
     // The names in the journals' folder, sorted.
     std::vector<std::string> files() const {
         std::vector<std::string> names;
         std::error_code ec;
         for (const auto& e : fs::directory_iterator(journals(), ec))
             names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
+        std::ranges::sort(names);
         return names;
     }
 };
 
-// Collects what a journal or a recovery reports.
 struct Reports {
     struct Problem {
         std::int32_t number;
@@ -52,9 +50,5 @@ struct Reports {
         return o;
     }
 };
-
-using dalmure::test::readFile;
-using dalmure::test::TmpfsMount;
-using dalmure::test::writeFile;
 
 } // namespace dalmure::journal::test

@@ -1,6 +1,5 @@
-// A PostgreSQL 15 server of the tests' own: a cluster in a temporary folder, owned by an
-// unprivileged user (postgres when the tests run as root), reached only through a Unix socket in
-// that folder. Stopped and removed at the end.
+// A PostgreSQL 15 cluster of the tests' own in a temporary folder, reached only through a Unix
+// socket there, owned by postgres when the tests run as root.
 #pragma once
 
 #include <cstdlib>

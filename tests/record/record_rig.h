@@ -1,5 +1,4 @@
-// What the hearing record's tests share: the PostgreSQL server of the run, and a station (a
-// headless control attached to the record) to drive.
+// What the hearing record's tests share: the PostgreSQL server of the run, and stations to drive.
 #pragma once
 
 #include "harness.h"
@@ -8,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <thread>
 
 namespace dalmure::test {
@@ -49,16 +47,12 @@ struct Desk {
         return out;
     }
     void commitNotes(std::int32_t index, const std::string& text) {
-        harness.grid().setCol(1);
-        harness.grid().setRow(2 * index + 1);
-        c().onGridClick();
+        harness.platform->userClick(2 * index + 1, 1);
         harness.editor().setText(u(text));
         c().commitPendingEdit();
     }
     void remove(std::int32_t index) {
-        harness.grid().setCol(1);
-        harness.grid().setRow(2 * index + 1);
-        c().onGridClick();
+        harness.platform->userClick(2 * index + 1, 1);
         c().AnnoDelete(index);
     }
 

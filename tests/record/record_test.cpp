@@ -1,20 +1,7 @@
-// Stations on one hearing, on both back ends: the PostgreSQL server the tests start and an
-// SQLite file that stations of one machine share. What one station does shows on the other
-// through the control's list; an offline station loses nothing and sends nothing twice; two
-// commits of one note keep both texts.
+// Stations on one hearing, on the PostgreSQL server the tests start and on a shared SQLite file.
 #include "record_rig.h"
 
-#include <gtest/gtest.h>
-
-#include <thread>
-
 namespace dalmure::test {
-namespace {
-
-using record::Link;
-using record::Station;
-
-} // namespace
 
 // Stopped with the program (a static's destructor); a forked child never runs it.
 PgCluster* server() {
@@ -23,6 +10,8 @@ PgCluster* server() {
 }
 
 namespace {
+
+using record::Link;
 
 class HearingRecord : public ::testing::TestWithParam<Backend> {
   protected:
@@ -65,8 +54,7 @@ TEST_P(HearingRecord, OpenedHearingHoldsTheListAndCaseFields) {
     EXPECT_EQ(listed, "Salle 4.10 A");
     EXPECT_EQ(hearing.size(), 32U);
 
-    // Opened in one batch: notes and out-of-order times keep their identities, the last one
-    // added is selected with its notes in the editor, and nothing is sent back.
+    // Opened in one batch: identities kept, the last added selected, nothing sent back.
     for (Str t : {u"10:10:00", u"09:55:00"}) {
         Str desc = u"Plaidoirie", notes = u"notes " + t;
         a->c().AnnoAdd(t, desc, notes);
@@ -82,7 +70,6 @@ TEST_P(HearingRecord, OpenedHearingHoldsTheListAndCaseFields) {
     EXPECT_EQ(c.station->pending(), 0U);
 }
 
-// Each change made on one station, and what the other then shows.
 TEST_P(HearingRecord, ChangesShowOnTheOtherStation) {
     openOnBoth();
     struct Step {
@@ -90,7 +77,7 @@ TEST_P(HearingRecord, ChangesShowOnTheOtherStation) {
         std::function<void(Desk&)> change;
         std::vector<std::string> after;
     };
-    // Notes a notification cannot carry: too long, or holding the marks it separates with.
+    // Notes a notification cannot carry: too long, or holding its separators.
     const std::string longNotes(9'000, 'n'), marked{'a', '\x1e', 'b', '\x1f', 'c'};
     const std::vector<Step> steps{
         {"add",
@@ -138,11 +125,10 @@ TEST_P(HearingRecord, ChangesShowOnTheOtherStation) {
     a->c().AnnoAdd(u"08:00:00", u"Avant tout");
     ASSERT_TRUE(same());
     EXPECT_EQ(s(b->c().AnnoDesc(b->c().Selected())), "Reprise");
-    // The other station's control raised its own event for the notes it was given.
+    // B's control raised its own event for the notes it was given.
     EXPECT_NE(std::find(b->harness.events.names.begin(), b->harness.events.names.end(),
                         "AnnoModified(1)"),
               b->harness.events.names.end());
-    // Reopened from the record alone, the hearing is what both show.
     Desk c(connection, "C");
     ASSERT_TRUE(c.station->open(hearing));
     EXPECT_EQ(c.list(), a->list());
@@ -173,8 +159,7 @@ TEST_P(HearingRecord, TwoCommitsOfOneNoteKeepBothTexts) {
     EXPECT_EQ(a->conflicts.size(), 1U);
 }
 
-// A change sent again (its answer lost) is applied once.
-TEST_P(HearingRecord, AChangeAppliedTwiceCountsOnce) {
+TEST_P(HearingRecord, AChangeSentAgainAfterItsAnswerWasLostCountsOnce) {
     openOnBoth();
     auto changes = a->station->store().changesAfter(hearing, 0);
     ASSERT_TRUE(changes && !changes->empty());
@@ -195,7 +180,7 @@ std::string createAndOpen(Desk& a, Desk& b, const Str& time) {
     return hearing;
 }
 
-// Both stations have sent everything and show the same list of n annotations.
+// Both stations have sent everything and show one list of n annotations.
 bool caughtUp(Desk& a, Desk& b, std::size_t n) {
     return until({&a, &b}, [&] {
         return a.station->pending() + b.station->pending() == 0 && a.list() == b.list() &&
@@ -203,8 +188,7 @@ bool caughtUp(Desk& a, Desk& b, std::size_t n) {
     });
 }
 
-// The server stopped while both stations work: each queues, then sends once and receives what
-// the other did. B, started again meanwhile, opens the hearing from its copy and goes on.
+// Both queue while the server is stopped; B, started again meanwhile, opens from its copy.
 TEST(HearingRecordOffline, NothingLostNorDoubled) {
     const std::string connection = server()->connection();
     Desk a(connection, "A"), b(connection, "B");
@@ -234,9 +218,8 @@ TEST(HearingRecordOffline, NothingLostNorDoubled) {
     EXPECT_EQ(a.station->store().changesAfter(hearing, 0)->size(), 7U);
 }
 
-// A primary and its streaming standby: the primary stops, the standby is promoted, the stations
-// find it through their connection string and nothing is lost nor doubled.
-TEST(HearingRecordFailover, PromotedStandbyLosesNothing) {
+// The primary stops, its streaming standby is promoted; the stations find it by themselves.
+TEST(HearingRecordFailover, PromotedStandbyLosesNothingNorDoubles) {
     PgCluster primary;
     PgCluster standby(&primary);
     const std::string connection = "host=" + primary.socketFolder() + "," + standby.socketFolder() +

@@ -1,18 +1,9 @@
-// The minutes page under SIGKILL. A child process views the minutes of a long list over and
-// over, each view of the other of two cases, and is killed at a random moment, 200 times (scaled
-// by DALMURE_TEST_STEPS). After every kill the page on disk must be, byte for byte, the page of
-// the last view that finished or of the one that was under way: never a part of one, never a
-// mix, never missing.
+// The minutes page under SIGKILL: a child views the minutes of one of two cases after the other
+// and is killed at random moments; the page left is, byte for byte, the last one finished or the
+// one under way.
 #include "test_support.h"
 
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <chrono>
-#include <cstdio>
-#include <filesystem>
 #include <random>
-#include <string>
 #include <sys/mman.h>
 #include <thread>
 
@@ -21,15 +12,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// What the writer tells the harness through memory they share: the case of the last view that
-// finished, the case of the view under way, and how many views finished.
+// The case of the last view finished, of the one under way, and how many finished.
 struct Progress {
     std::atomic<int> completed;
     std::atomic<int> underWay;
     std::atomic<long> views;
 };
 
-// The copies of the page being written that are left in folder.
 std::ptrdiff_t pendingCopies(const std::string& folder) {
     return std::ranges::count_if(fs::directory_iterator(folder), [](const auto& e) {
         return e.path().filename().string().starts_with(".pvData.html.");
@@ -57,7 +46,6 @@ TEST(PageKill, EveryPageLeftByAKilledViewIsThePreviousOrTheNewOneWhole) {
         DalmureTestAccess::buttonClick(c, platform::ButtonId::View);
     };
 
-    // The two pages, and how long one view takes here.
     std::string pages[2];
     const auto start = std::chrono::steady_clock::now();
     for (int round = 0; round < 6; ++round) {
@@ -103,15 +91,14 @@ TEST(PageKill, EveryPageLeftByAKilledViewIsThePreviousOrTheNewOneWhole) {
             ++previous;
         } else if (under != done && page == pages[under]) {
             ++fresh;
-            progress->completed = under; // it was renamed into place just before the kill
+            progress->completed = under; // renamed into place just before the kill
         } else {
             wrong = "kill " + std::to_string(kill) + ": a page of " + std::to_string(page.size()) +
                     " bytes that is neither";
         }
         copiesLeft += pendingCopies(h.app.native()) > 0;
     }
-    // The next view clears what the killed writers left.
-    view(1 - progress->completed);
+    view(1 - progress->completed); // clears what the killed writers left
 
     std::printf("[ kills    ] %d kills, one view %.1f ms, %ld views finished, %d kills during a "
                 "view; page left: %d previous, %d new; %d kills left a half-written copy\n",
