@@ -335,9 +335,8 @@ INSTANTIATE_TEST_SUITE_P(Hearings, HearingRecovery, ::testing::ValuesIn(kHearing
 TEST(DamagedRecovery, AnOverwrittenWalIsListedDamagedAndOnlyADiscardRemovesIt) {
     dalmure::test::ControlHarness h;
     killedSession(h.app.native(), "CASE-A", "", kA);
-    const std::string journals = h.app.native() + "/" + std::string(kFolder);
     std::string wal;
-    for (const auto& e : fs::directory_iterator(journals))
+    for (const auto& e : fs::directory_iterator(h.app.native() + "/" + std::string(kFolder)))
         if (e.path().string().ends_with(".db-wal"))
             wal = e.path().string();
     ASSERT_FALSE(wal.empty());
@@ -348,8 +347,7 @@ TEST(DamagedRecovery, AnOverwrittenWalIsListedDamagedAndOnlyADiscardRemovesIt) {
     for (int call = 0; call < 3; ++call) {
         const auto found = c.RecoverableSessions();
         ASSERT_EQ(found.size(), 1u);
-        EXPECT_TRUE(found[0].damaged);
-        EXPECT_NE(toUtf8(found[0].problem).find("WAL"), std::string::npos);
+        EXPECT_TRUE(found[0].damaged && toUtf8(found[0].problem).find("WAL") != std::string::npos);
         EXPECT_FALSE(c.RecoverSession(found[0].id, true));
     }
     EXPECT_EQ(c.AnnoCount(), 0);

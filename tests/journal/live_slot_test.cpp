@@ -1,5 +1,4 @@
-// The live slot: the editor's text as typed, read back as a recovery reads it, through every
-// growth of the slot; and the choice a recovery makes between the slot and the database.
+// The live slot: the editor's text as typed, and a recovery's choice between it and the database.
 #include "journal/journal_db.h"
 #include "journal/live_slot.h"
 #include "journal_test_support.h"
@@ -18,8 +17,7 @@ Str textOf(std::size_t length, char16_t first) {
     return s;
 }
 
-// Lengths that fit, that outgrow the slot by one, that land in either area after a growth, and
-// that shrink back: a write must never overwrite the last complete one while it is made.
+// A write must never overwrite the last complete one while it is made.
 TEST(LiveSlot, EveryWriteReadsBackWholeThroughEachGrowth) {
     TempAppFolder app;
     auto folder = detail::openJournalFolder(app.path(), kFolder, true);
@@ -28,13 +26,13 @@ TEST(LiveSlot, EveryWriteReadsBackWholeThroughEachGrowth) {
         GTEST_SKIP() << "no boot id on this system: the journal runs without a slot";
     LiveSlot slot, again;
     ASSERT_TRUE(slot.create(*folder, "s.live"));
-    // Nothing is read from a slot that is missing, never written or no slot at all.
     EXPECT_FALSE(readSlot(*folder, "missing.live"));
     EXPECT_FALSE(readSlot(*folder, "s.live")) << "never written";
     std::ofstream(app.journals() + "/other.live") << std::string(8192, 'x');
     EXPECT_FALSE(readSlot(*folder, "other.live"));
     EXPECT_FALSE(again.create(*folder, "s.live")) << "an existing slot is never taken over";
 
+    // Lengths that fit, outgrow the slot by one, land in either area after a growth, shrink back.
     const std::size_t lengths[] = {3, 4096, 4097, 9000, 2, 50000, 1, 50000, 60000, 0, 5};
     for (std::int32_t i = 0; i < std::int32_t(std::size(lengths)); ++i) {
         const Str text = textOf(lengths[i], static_cast<char16_t>(u'a' + i));
@@ -58,8 +56,8 @@ TEST(LiveSlot, EveryWriteReadsBackWholeThroughEachGrowth) {
     EXPECT_FALSE(readSlot(*folder, "s.live")) << "a retired slot is never the newest";
 }
 
-// A writer that ends as a killed process does (no destructor, no last sync) after the editor's
-// text was synced once and typed on; its journal's id.
+// A writer that ends as a killed one (no destructor, no last sync) after its editor's text was
+// synced once and typed on; its journal's id.
 std::string killedWriter(const TempAppFolder& app) {
     return dalmure::test::inChild([&] {
         JournalOptions options;
@@ -82,8 +80,7 @@ TEST(LiveSlot, RecoveryTakesTheSlotOnThisBootAndTheSyncedTextAfterARestart) {
     auto got = Recovery(app.path(), kFolder, reports.sink()).replay(id);
     ASSERT_TRUE(got && got->live);
     EXPECT_EQ(toUtf8(got->live->text), "synced, then typed on");
-    // The slot as a power cut leaves it: written under another boot, its pages maybe never on
-    // the disk. The recovery must fall back on what was synced.
+    // Written under another boot, as a power cut leaves it: the recovery takes what was synced.
     std::fstream slot(app.journals() + "/" + detail::slotName(id),
                       std::ios::in | std::ios::out | std::ios::binary);
     ASSERT_TRUE(slot.seekp(8) << (detail::bootId()[0] == '0' ? '1' : '0')); // the boot's id

@@ -1,14 +1,12 @@
 #!/bin/sh
-# Usage: host_test.sh DALMURE_HOST
-# Two dalmure-host stations on one SQLite record: A creates a hearing, B follows it from the
-# command line and reads it back; the record's files are 0600.
+# host_test.sh DALMURE_HOST: two stations on one SQLite record, B following what A created.
 set -eu
 host=$1
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 mkdir "$dir/a" "$dir/b"
 record="sqlite:$dir/shared.db"
-# The replies on the input hold each text given (set -e stops the test when they do not).
+# The replies on the input hold each text given.
 check() {
     out=$(cat)
     for expected; do
@@ -36,7 +34,6 @@ printf '%s\n' \
     check '"result":"Ouverture"' '"result":"500-01-123456-241"' \
     "\"hearing\":\"$id\",\"link\":\"connected\",\"pending\":0" '"station":"A"'
 
-# Search, an annotation's changes, the access level and a past state, through the requests.
 printf '%s\n' \
     '{"op":"record","action":"search","words":"OUVERT"}' \
     '{"op":"record","action":"changes","index":0}' \

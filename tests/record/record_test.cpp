@@ -73,35 +73,27 @@ TEST_P(HearingRecord, OpenedHearingHoldsTheListAndCaseFields) {
 TEST_P(HearingRecord, ChangesShowOnTheOtherStation) {
     openOnBoth();
     struct Step {
-        const char* what;
         std::function<void(Desk&)> change;
         std::vector<std::string> after;
     };
     // Notes a notification cannot carry: too long, or holding its separators.
     const std::string longNotes(9'000, 'n'), marked{'a', '\x1e', 'b', '\x1f', 'c'};
     const std::vector<Step> steps{
-        {"add",
-         [](Desk& d) { d.c().AnnoAdd(u"10:02:00", u"Pièce P-1"); },
+        {[](Desk& d) { d.c().AnnoAdd(u"10:02:00", u"Pièce P-1"); },
          {"10:00:00|Ouverture|", "10:02:00|Pièce P-1|", "10:05:00|Témoin|"}},
-        {"long notes",
-         [&](Desk& d) { d.commitNotes(1, longNotes); },
+        {[&](Desk& d) { d.commitNotes(1, longNotes); },
          {"10:00:00|Ouverture|", "10:02:00|Pièce P-1|" + longNotes, "10:05:00|Témoin|"}},
-        {"marked notes",
-         [&](Desk& d) { d.commitNotes(1, marked); },
+        {[&](Desk& d) { d.commitNotes(1, marked); },
          {"10:00:00|Ouverture|", "10:02:00|Pièce P-1|" + marked, "10:05:00|Témoin|"}},
-        {"notes",
-         [](Desk& d) { d.commitNotes(1, "déposée par la défense"); },
+        {[](Desk& d) { d.commitNotes(1, "déposée par la défense"); },
          {"10:00:00|Ouverture|", "10:02:00|Pièce P-1|déposée par la défense", "10:05:00|Témoin|"}},
-        {"rename",
-         [](Desk& d) { d.c().renameAnnotation(2, u"Témoin M. Roy"); },
+        {[](Desk& d) { d.c().renameAnnotation(2, u"Témoin M. Roy"); },
          {"10:00:00|Ouverture|", "10:02:00|Pièce P-1|déposée par la défense",
           "10:05:00|Témoin M. Roy|"}},
-        {"delete",
-         [](Desk& d) { d.remove(0); },
+        {[](Desk& d) { d.remove(0); },
          {"10:02:00|Pièce P-1|déposée par la défense", "10:05:00|Témoin M. Roy|"}},
-        {"clear", [](Desk& d) { d.c().ClearAll(); }, {}},
-        {"add after clear",
-         [](Desk& d) { d.harness.add(u"11:00:00", u"Reprise", u"notes"); },
+        {[](Desk& d) { d.c().ClearAll(); }, {}},
+        {[](Desk& d) { d.harness.add(u"11:00:00", u"Reprise", u"notes"); },
          {"11:00:00|Reprise|notes"}},
     };
     for (Desk* from : {a.get(), b.get()}) {
@@ -111,7 +103,8 @@ TEST_P(HearingRecord, ChangesShowOnTheOtherStation) {
             ASSERT_TRUE(same());
         }
         for (const Step& step : steps) {
-            SCOPED_TRACE(std::string(step.what) + (from == a.get() ? " on A" : " on B"));
+            SCOPED_TRACE(std::to_string(&step - steps.data()) +
+                         (from == a.get() ? " on A" : " on B"));
             step.change(*from);
             EXPECT_EQ(from->list(), step.after);
             EXPECT_TRUE(same());
