@@ -46,7 +46,5 @@ printf '%s\n' \
     '"result":true' '"level":"sealed","enforced":false' '"result":false' \
     '"error":"no words to search for'
 
-for f in "$dir/shared.db" "$dir/a/Outbox.db" "$dir/b/Outbox.db"; do
-    mode=$(stat -c %a "$f")
-    [ "$mode" = 600 ] || { echo "$f is $mode, not 600"; exit 1; }
-done
+modes=$(stat -c %a "$dir/shared.db" "$dir/a/Outbox.db" "$dir/b/Outbox.db" | tr '\n' ' ')
+[ "$modes" = "600 600 600 " ] || { echo "the record's files are $modes, not 600"; exit 1; }
