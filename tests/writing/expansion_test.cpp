@@ -1,5 +1,4 @@
-// Abbreviations expanded as the clerk types them: the case typed, every key that ends a word,
-// words that must be left alone, and the Ctrl+Z right after.
+// Abbreviations expanded as the clerk types them, and the Ctrl+Z right after.
 #include "temp_folder.h"
 #include "writing/expansion.h"
 
@@ -14,13 +13,12 @@ class Expanding : public ::testing::Test {
     void SetUp() override {
         g.setHearingEntry(u("tem"), u("témoin"));
         g.setHearingEntry(u("me"), u("Me Tremblay"));
-        g.setHearingEntry(u("oe"), u("œuvre")); // œuvre
+        g.setHearingEntry(u("oe"), u("œuvre"));
         g.setHearingEntry(u("p5"), u("pièce P-5"));
         g.setHearingEntry(u("j"), u("juge"));
         g.setHearingEntry(u("Juge"), u("Juge"));
     }
-    // The text after typing keys at the end of before (the last key ending the word), with
-    // the expansion applied when there is one.
+    // The text after typing key at the end of before, the expansion applied.
     std::string typed(const std::string& before, const std::string& key) {
         Str text = u(before + key);
         const std::size_t caret = text.size();
@@ -90,13 +88,12 @@ TEST_F(Expanding, AnEndingTypedInsideAWordLeavesItAlone) {
     EXPECT_FALSE(expandBeforeCaret(g, middle, 99));
 }
 
-// One Ctrl+Z right after puts the abbreviation back; once the text or the caret moved, or the
-// undo was forgotten, there is none to offer.
 TEST_F(Expanding, OneUndoRightAfterPutsTheAbbreviationBack) {
     const Str text = u("Le Tem.");
     auto e = expandBeforeCaret(g, text, text.size());
     ASSERT_TRUE(e);
     const Str after = e->edit.applyTo(text);
+    // Once the text or the caret moved, or the undo was forgotten, there is none to offer.
     struct Case {
         const char* what;
         Str text;

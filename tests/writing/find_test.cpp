@@ -1,5 +1,4 @@
-// Find over the annotations: folding, narrowing and widening, rows changing under a filter, the
-// edited row, and moving from match to match.
+// Find over the annotations: folding, rows changing under a filter, the edited row, next match.
 #include "temp_folder.h"
 #include "writing/find.h"
 #include "writing/letters.h"
@@ -111,8 +110,7 @@ TEST_F(Finding, RowsAddedChangedOrRemovedWhileFilteringAreMatchedAlone) {
     insert(1, {"09:35:00", "Autre témoin", ""});  // matches, in the middle
     insert(0, {"09:00:00", "Appel du rôle", ""}); // does not
     EXPECT_EQ(shown(), (Rows{2, 3, 4}));
-    held.push_back({u("10:15:32"), u("Témoin réinterrogé"), u("")});
-    index.update(5, {held.back()[0], held.back()[1], held.back()[2]});
+    index.update(5, fields({"10:15:32", "Témoin réinterrogé", ""}));
     EXPECT_EQ(shown(), (Rows{2, 3, 4, 5}));
     index.remove(2);
     EXPECT_EQ(shown(), (Rows{2, 3, 4}));
