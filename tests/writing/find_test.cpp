@@ -14,6 +14,15 @@ namespace {
 struct Row {
     std::string time, description, notes;
 };
+using Rows = std::vector<std::size_t>;
+
+Rows where(const FindIndex& index, bool (FindIndex::*is)(std::size_t) const) {
+    Rows out;
+    for (std::size_t i = 0; i < index.size(); ++i)
+        if ((index.*is)(i))
+            out.push_back(i);
+    return out;
+}
 
 class Finding : public ::testing::Test {
   protected:
@@ -24,17 +33,11 @@ class Finding : public ::testing::Test {
         const auto& h = held.back();
         return {h[0], h[1], h[2]};
     }
-    std::vector<std::size_t> shown(const std::string& query) {
+    Rows shown(const std::string& query) {
         index.setQuery(u(query));
         return shown();
     }
-    std::vector<std::size_t> shown() const {
-        std::vector<std::size_t> out;
-        for (std::size_t i = 0; i < index.size(); ++i)
-            if (index.visible(i))
-                out.push_back(i);
-        return out;
-    }
+    Rows shown() const { return where(index, &FindIndex::visible); }
     void hearing() {
         add({"09:30:00", "Ouverture de l'audience", ""});
         add({"09:42:10", "Témoin : Mme Gagnon", "Assermentation"});
@@ -45,8 +48,6 @@ class Finding : public ::testing::Test {
     std::vector<std::vector<Str>> held; // the texts outlive the views given to the index
     FindIndex index;
 };
-
-using Rows = std::vector<std::size_t>;
 
 TEST_F(Finding, IgnoresCaseAndAccentsInEveryField) {
     hearing();
@@ -96,11 +97,7 @@ TEST_F(Finding, TypingAndErasingNarrowsAndWidensCorrectly) {
         for (const auto& h : held)
             fresh.append({h[0], h[1], h[2]});
         fresh.setQuery(step);
-        Rows expected;
-        for (std::size_t i = 0; i < fresh.size(); ++i)
-            if (fresh.matches(i))
-                expected.push_back(i);
-        EXPECT_EQ(shown(s(step)), expected) << s(step);
+        EXPECT_EQ(shown(s(step)), where(fresh, &FindIndex::matches)) << s(step);
     }
 }
 

@@ -126,11 +126,10 @@ TEST(GlossaryAccess, AChangedFileIsReadOffTheCallersThreadAndSwappedInWhole) {
     std::string contents = "tem\ttémoin\n";
     FileStamp stamp{true, 1, 1, contents.size(), 100, 100};
     std::promise<void> gate;
-    std::shared_future<void> opened = gate.get_future().share();
     bool gated = false;
     int reads = 0;
     FileAccess access{[&](const Str&) { return stamp; },
-                      [&, opened](const Str& path) {
+                      [&, opened = gate.get_future().share()](const Str& path) {
                           EXPECT_EQ(s(path), "virtual/g.txt");
                           ++reads;
                           if (gated && opened.wait_for(std::chrono::seconds(20)) !=
