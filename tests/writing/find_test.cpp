@@ -73,7 +73,8 @@ TEST_F(Finding, IgnoresCaseAndAccentsInEveryField) {
         {"zzz", {}},
         {"", {0, 1, 2, 3, 4}},
         {"   ", {0, 1, 2, 3, 4}},
-        {"00ouverture", {}}, // no match across two fields
+        {"00ouverture", {}},          // no match across two fields
+        {"gagnonassermentation", {}}, // nor across the description and the notes
     };
     for (const Case& c : cases) {
         EXPECT_EQ(shown(c.query), c.rows) << c.query;
