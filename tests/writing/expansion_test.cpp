@@ -18,16 +18,18 @@ class Expanding : public ::testing::Test {
         g.setHearingEntry(u("j"), u("juge"));
         g.setHearingEntry(u("Juge"), u("Juge"));
     }
-    // The text after typing key at the end of before, the expansion applied.
-    std::string typed(const std::string& before, const std::string& key) {
-        Str text = u(before + key);
-        const std::size_t caret = text.size();
-        auto e = expandBeforeCaret(g, text, caret);
+    // The text with the expansion made at caret, "|" where the caret goes unless at the end.
+    std::string at(const std::string& text, std::size_t caret) {
+        auto e = expandBeforeCaret(g, u(text), caret);
         if (!e)
-            return s(text);
-        Str after = e->edit.applyTo(text);
-        EXPECT_EQ(e->caret, after.size());
-        return s(after);
+            return text;
+        const Str after = e->edit.applyTo(u(text));
+        if (e->caret == after.size())
+            return s(after);
+        return s(after.substr(0, e->caret)) + "|" + s(after.substr(e->caret));
+    }
+    std::string typed(const std::string& before, const std::string& key) {
+        return at(before + key, u(before + key).size());
     }
     Glossary g;
 };
@@ -76,16 +78,10 @@ TEST_F(Expanding, OnlyAWholeWordIsAnAbbreviation) {
 }
 
 TEST_F(Expanding, AnEndingTypedInsideAWordLeavesItAlone) {
-    EXPECT_FALSE(expandBeforeCaret(g, u("Le tem oignage"), 7)); // a space typed in "temoignage"
-    // The caret placed after a word in the middle of the note: that word is expanded.
-    const Str middle = u("Le tem, puis");
-    auto e = expandBeforeCaret(g, middle, 7);
-    ASSERT_TRUE(e);
-    EXPECT_EQ(s(e->edit.applyTo(middle)), "Le témoin, puis");
-    EXPECT_EQ(e->caret, 10u);
-    // Out of range or at the start: nothing.
-    EXPECT_FALSE(expandBeforeCaret(g, middle, 0));
-    EXPECT_FALSE(expandBeforeCaret(g, middle, 99));
+    EXPECT_EQ(at("Le tem oignage", 7), "Le tem oignage"); // a space typed in "temoignage"
+    EXPECT_EQ(at("Le tem, puis", 7), "Le témoin,| puis"); // a word in the middle of the note
+    EXPECT_EQ(at("Le tem, puis", 0), "Le tem, puis");
+    EXPECT_EQ(at("Le tem, puis", 99), "Le tem, puis");
 }
 
 TEST_F(Expanding, OneUndoRightAfterPutsTheAbbreviationBack) {
