@@ -6,7 +6,6 @@
 set -eu
 cd "$1"
 status=0
-# Prints the offending lines under a heading, if any.
 report() {
     [ -z "$2" ] && return 0
     printf '%s\n%s\n' "$1" "$2"

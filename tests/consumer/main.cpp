@@ -1,13 +1,11 @@
-// A host of the control without a display: adds annotations, reads them back, and sees the
-// error a let of an out-of-range colour raises.
+// A host without a display: annotations added and read back, and the error a bad colour raises.
 #include <dalmure/dalmure.h>
 #include <dalmure/error.h>
 
 #include <cstdio>
 
 int main() {
-    // The installed data folder holds the catalogue and the templates: a ready application
-    // folder (read-only, so the log lines of this run are dropped).
+    // The installed data folder is a ready application folder (read-only: no log lines).
     dalmure::Dalmure control(dalmure::fromUtf8(DALMURE_DATA_DIR));
     control.AnnoAdd(u"10:20:00", u"Témoin");
     control.AnnoAdd(u"10:15:32", u"Ouverture de l'audience");

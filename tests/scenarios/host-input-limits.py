@@ -1,11 +1,7 @@
 #!/usr/bin/env python3
-"""dalmure-host's limits on one request line: its length and how deep it nests. Each refused
-line gets its error reply and the next line is answered as usual; a line far over the length
-limit is read without being held, so the host's resident memory stays about where a small
-session leaves it.
-
-    host-input-limits.py HOST
-"""
+"""host-input-limits.py HOST: a request line too long or too deep gets its error reply, the next
+is answered, and a line far too long is read without being held (memory stays near a small
+session's)."""
 import json
 import os
 import subprocess
@@ -23,8 +19,7 @@ failures = []
 
 
 def run(chunks):
-    """Runs the host on the byte chunks (streamed, never held whole); returns its replies and
-    its peak resident memory in KiB."""
+    """The host's replies to the chunks (streamed) and its peak resident memory in KiB."""
     with tempfile.TemporaryDirectory() as app:
         p = subprocess.Popen([HOST, "--app-dir", app], stdin=subprocess.PIPE,
                              stdout=subprocess.PIPE)
@@ -54,7 +49,6 @@ def expect(what, got, wanted):
 
 
 def padded(request, size):
-    """The request padded with blanks (still one JSON object) to exactly size bytes."""
     return request[:-1] + b" " * (size - len(request)) + b"}"
 
 

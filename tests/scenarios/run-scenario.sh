@@ -1,14 +1,9 @@
 #!/usr/bin/env bash
-# Runs dalmure-host scenarios and compares what it writes with what is expected.
-#
-#   run-scenario.sh [--update] [--keep] HOST SCENARIO_DIR...
-#
-# A scenario folder holds script.jsonl (the requests) and expected.jsonl (the replies), and may
-# hold: options (extra host arguments, one a line; the clock is 2024-03-15T10:20:30.00 unless
-# one says otherwise), app/ (files for the application folder, NAME.utf8 written as NAME in
-# Windows-1252), fixtures ("catalogue" or "templates", one a line), expected-log.txt (the
-# monthly logs decoded to UTF-8, without CR). "@APP@" stands for the application folder.
-# --update rewrites the expected files from what the host writes now: review before committing.
+# Usage: run-scenario.sh [--update] [--keep] HOST SCENARIO_DIR...
+# Runs dalmure-host on each scenario folder: script.jsonl in, expected.jsonl out; optional:
+# options (host arguments, one a line; default clock 2024-03-15T10:20:30.00), app/ (NAME.utf8
+# written as NAME in Windows-1252), fixtures (catalogue, templates), expected-log.txt (the logs
+# in UTF-8, no CR). @APP@ is the application folder. --update rewrites the expected files.
 set -u
 update=0 keep=0
 while [[ $# -gt 0 && $1 == --* ]]; do
@@ -79,9 +74,8 @@ run_one() {
     fi
     if [[ $update -eq 1 ]]; then
         cp "$work/actual.jsonl" "$dir/expected.jsonl"
-        if [[ -f $dir/expected-log.txt || -s $work/actual-log.txt ]]; then
+        [[ ! -f $dir/expected-log.txt && ! -s $work/actual-log.txt ]] ||
             cp "$work/actual-log.txt" "$dir/expected-log.txt"
-        fi
         echo "updated $name"
     else
         diff -u --label "$name/expected.jsonl" --label "$name (actual)" "$dir/expected.jsonl" \

@@ -8,12 +8,10 @@ namespace dalmure {
 
 class DalmureTestAccess {
   public:
-    // Start-up and catalogue
     static Str strFindData(DalmurePrivate& c, Str data, std::int16_t index) {
         return entryField(c.log_, std::move(data), index);
     }
 
-    // List helpers
     static bool blValideGrid(DalmurePrivate& c) { return c.blValideGrid(); }
     static std::int32_t timeOrderBreaks(const DalmurePrivate& c) {
         return c.list_.timeOrderBreaks();
@@ -23,23 +21,17 @@ class DalmureTestAccess {
     static const Str& strEditStart(const DalmurePrivate& c) { return c.editorState_.startText(); }
     static bool blScrolling(const DalmurePrivate& c) { return c.blScrolling; }
 
-    // Layout
     static void ResizeGrid(DalmurePrivate& c) { c.ResizeGrid(); }
     static void SetRowHeight(DalmurePrivate& c, std::int16_t row, bool scroll, bool editing) {
         c.SetRowHeight(row, scroll, editing);
     }
     static void EnsureVisible(DalmurePrivate& c, std::int32_t row) { c.EnsureVisible(row); }
 
-    // Grid, editor, buttons, menu
     static void onGridClick(DalmurePrivate& c) { c.onGridClick(); }
     static void buttonClick(DalmurePrivate& c, platform::ButtonId id) {
         c.commands_.buttonClicked(id);
     }
 
-    // The editor's "add to glossary", as a right click reaches it.
-    static void addWord(DalmurePrivate& c, const Str& word) { c.editorAddWord(word); }
-
-    // Minutes
     static bool GenerateHTML(DalmurePrivate& c, bool print) { return c.minutes_.writePage(print); }
     // The template copy as it starts the page (bytes on disk).
     static std::string SetDataVariables(DalmurePrivate& c, const Str& templ, bool escape = false) {
@@ -51,7 +43,7 @@ class DalmureTestAccess {
     }
     static void setLangColumn(DalmurePrivate& c, const Str& v) { c.settings_.setLanguageColumn(v); }
 
-    // Journal: ends it as a clean close would, so that the control goes on without one.
+    // Ends the journal as a clean close would; the control goes on without one.
     static void closeJournal(DalmurePrivate& c) {
         c.closeJournal();
         c.journal_.reset();

@@ -1,5 +1,4 @@
-// The rig every test program shares (unit and conformance tests, benchmarks, fuzz targets): a
-// temporary application folder (temp_folder.h), a fixed clock, a control on the headless platform,
+// The rig every test program shares: a control on the headless platform at a fixed clock,
 // recorders of host events and platform happenings, and a child process for what may hang.
 #pragma once
 
@@ -13,7 +12,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -21,13 +22,11 @@
 #include <string>
 #include <vector>
 
-#include <csignal>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace dalmure {
-
 namespace test {
 
 // Runs fn in a child process and returns what it returned: the way to try something that may
@@ -50,12 +49,9 @@ inline std::string inChild(const std::function<std::string()>& fn, int seconds =
         } catch (...) {
             answer = "exception";
         }
-        for (std::size_t done = 0; done < answer.size();) {
-            const ssize_t n = ::write(out[1], answer.data() + done, answer.size() - done);
-            if (n <= 0)
-                break;
-            done += static_cast<std::size_t>(n);
-        }
+        std::FILE* pipe = ::fdopen(out[1], "w");
+        std::fwrite(answer.data(), 1, answer.size(), pipe);
+        std::fclose(pipe);
         ::_exit(0);
     }
     ::close(out[1]);
@@ -82,13 +78,11 @@ inline std::string inChild(const std::function<std::string()>& fn, int seconds =
     return answer;
 }
 
-// 4 March 2026, 14:05:09.37: the clock every harness starts with.
 inline platform::LocalTime fixedNow() {
     return {2026, 3, 4, 14, 5, 9, 37};
 }
 
-// A session meant to die with its process, in a child: a control on the headless platform, neither
-// ever destroyed (as in a crash), the case numbered and its first annotation added.
+// A session meant to die with its process (in a child), never destroyed as in a crash.
 struct DoomedSession {
     headless::HeadlessPlatform& platform;
     DalmurePrivate& control;
@@ -103,8 +97,7 @@ inline DoomedSession startDoomedSession(const std::string& appFolder) {
     return {*platform, *control};
 }
 
-// One headless control started in a folder and sized as dalmure-host sizes it, with no host
-// attached: for benchmarks and fuzz targets, which drive it through the API alone.
+// A control sized as dalmure-host sizes it, with no host: for benchmarks and fuzz targets.
 struct Rig {
     explicit Rig(const std::string& folderPath) : folder(folderPath) {
         fs::create_directories(folder);
@@ -115,23 +108,15 @@ struct Rig {
         platform->userResize(9600, 7200);
     }
     explicit Rig(const TempAppFolder& app) : Rig(app.native()) {}
-    ~Rig() {
-        control.reset();
-        platform.reset();
-    }
-    Rig(const Rig&) = delete;
-    Rig& operator=(const Rig&) = delete;
-
     std::string folder;
     std::unique_ptr<headless::HeadlessPlatform> platform;
     std::unique_ptr<DalmurePrivate> control;
 };
 
-// Records the host events the control raises; optional handlers act as the host would.
+// The host events raised, in order; the handlers act as the host would.
 class RecordingEvents : public DalmureEvents {
   public:
-    std::vector<std::string> names; // in order raised, e.g. "AnnoModified(0)"
-
+    std::vector<std::string> names; // "AnnoModified(0)"
     std::function<void(std::int16_t&)> onDeleteRequest;
     std::function<void(std::int16_t&, Str&, Str&, bool&)> onModifiedDesc;
     std::function<void(Str&, Str&)> onAdded;
@@ -170,20 +155,18 @@ class RecordingEvents : public DalmureEvents {
     }
 };
 
-// Records the platform's happenings as short texts in `seen` ("launch <program> <params>",
-// "navigate <path>", "printsize <n>", "pointer busy", "pointer <n>", "menu", "prompt(<answer>)",
-// "msgbox"); the dialogs also go to `dialogLog` when set, so that a test can check their order
-// against the host events. Keeps the prompts, the message texts and the menu choice.
+// The platform's happenings as short texts ("launch <program> <params>", "navigate <path>",
+// "printsize <n>", "pointer busy", "menu", "prompt(<answer>)", "msgbox"); the dialogs also go to
+// dialogLog when set, to be checked in order with the host events.
 class RecordingHappenings : public headless::HappeningSink {
   public:
+    std::vector<std::string> seen;
+    std::vector<std::string>* dialogLog = nullptr;
     struct Prompt {
         std::string title, message, defaultText;
     };
-    std::vector<std::string> seen;
-    std::vector<std::string>* dialogLog = nullptr;
     std::vector<Prompt> prompts;
     std::vector<std::string> messages; // "<title>: <message>"
-    std::optional<platform::MenuItemId> chosen;
 
     void prompt(const Str& title, const Str& message, const Str& defaultText,
                 const Str& answer) override {
@@ -195,8 +178,7 @@ class RecordingHappenings : public headless::HappeningSink {
         note("msgbox", true);
     }
     void menu(const std::vector<headless::MenuItemState>&,
-              std::optional<platform::MenuItemId> chosenItem) override {
-        chosen = chosenItem;
+              std::optional<platform::MenuItemId>) override {
         note("menu", false);
     }
     void launch(const Str& program, const Str& params) override {
@@ -207,7 +189,6 @@ class RecordingHappenings : public headless::HappeningSink {
     void pointer(int p) override {
         note(p == platform::kPointerBusy ? "pointer busy" : "pointer " + std::to_string(p), false);
     }
-    // The happenings that start with prefix.
     std::vector<std::string> only(const std::string& prefix) const {
         std::vector<std::string> out;
         std::copy_if(seen.begin(), seen.end(), std::back_inserter(out),
@@ -223,8 +204,7 @@ class RecordingHappenings : public headless::HappeningSink {
     }
 };
 
-// A control on the headless platform in a temporary application folder. Prepare the folder
-// (INI, catalogue, templates) first, then call start(); resize() plays the container's sizing.
+// A control in a temporary application folder: prepare the folder first, then start().
 class ControlHarness {
   public:
     explicit ControlHarness(std::optional<platform::LocalTime> now = fixedNow()) {
@@ -232,17 +212,13 @@ class ControlHarness {
         options.now = now;
         platform = std::make_unique<headless::HeadlessPlatform>(options);
     }
-    ~ControlHarness() {
-        control.reset();
-        platform.reset();
-    }
 
     DalmurePrivate& start() {
         control = std::make_unique<DalmurePrivate>(*platform, app.path());
         control->setEventSink(&events);
         return *control;
     }
-    // Start-up, then the container's sizing (9600 x 7200 unless told).
+    // Start-up, then the container's sizing.
     DalmurePrivate& startSized(std::int32_t width = 9600, std::int32_t height = 7200) {
         start();
         platform->userResize(width, height);
@@ -254,12 +230,11 @@ class ControlHarness {
     platform::TextBox& editor() { return platform->editor(); }
     platform::CommandButton& button(platform::ButtonId id) { return platform->button(id); }
 
-    // Adds annotations through the host API, in the order given (time, description).
+    // (time, description) pairs through the host API, in order.
     void add(const std::vector<std::pair<std::string, std::string>>& items) {
         for (const auto& [time, desc] : items)
             control->AnnoAdd(u(time), u(desc));
     }
-    // Adds one annotation with a data text.
     void add(Str time, Str desc, Str data) { control->AnnoAdd(time, desc, data); }
     // The main rows' time texts, top to bottom.
     std::vector<std::string> times() {

@@ -1,5 +1,4 @@
-// Writes down every notification a platform's components send, as short lines, so that a test
-// can compare their order on each platform; hooks let a test act as a handler of the control.
+// Every notification a platform's components send, as short lines to compare across platforms.
 #pragma once
 
 #include "platform/platform.h"
@@ -18,8 +17,7 @@ class NotificationLog : public platform::Notifications {
     std::vector<std::string> log;
     std::function<void(std::int16_t&)> onKeyDown;
     std::function<void(std::int16_t&)> onKeyPress;
-    // With gridOnly set, the grid's notifications alone, each with the current cell as it was
-    // when it came ("click@3,1").
+    // The grid's notifications alone, each with the current cell when it came ("click@3,1").
     bool gridOnly = false;
 
     void gridClick() override { grid("click"); }
@@ -28,7 +26,7 @@ class NotificationLog : public platform::Notifications {
     void gridLeaveCell() override { grid("leave"); }
     void gridScroll() override { grid("scroll"); }
     void gridMouseMove(int, int, double, double) override {}
-    // The right button only: it is the one the control acts on.
+    // The right button only: the one the control acts on.
     void gridMouseUp(int button, int, double, double) override {
         if (button == platform::kRightButton)
             grid("mouseup " + std::to_string(button));

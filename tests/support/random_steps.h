@@ -1,5 +1,5 @@
-// The length of a randomized test: the steps it takes by default, scaled by DALMURE_TEST_STEPS
-// (a percentage: 25 for a quick run under the sanitizers, 1000 to hunt longer). Never below one.
+// A randomized test's steps, scaled by DALMURE_TEST_STEPS (a percentage: 25 under the
+// sanitizers, 1000 to hunt longer); never below one.
 #pragma once
 
 #include <algorithm>

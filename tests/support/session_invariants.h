@@ -1,12 +1,5 @@
-// What must hold after every step of a random session of host calls and user actions on the
-// headless control; the sequence fuzzer and the replayed sessions of the unit tests both check it.
-//  - the grid has an even number of rows, at least two;
-//  - the main rows' times are in ordinal order (once a blank time has been added, the control
-//    may legitimately write a later annotation over it out of order; from then on until the
-//    list is emptied, its own count of out-of-order pairs must still be exact);
-//  - AnnoCount is 0 for two rows whose row 0 is blank in the current column, else half the rows;
-//  - every log line is well formed, and none comes from the trap's catch-all for internal
-//    errors (number 51).
+// What must hold after every step of a random session on the headless control (the sequence
+// fuzzer and the unit tests' replayed sessions).
 #pragma once
 
 #include "control/dalmure_p.h"
@@ -21,7 +14,8 @@ namespace dalmure::test {
 
 class SessionInvariants {
   public:
-    // What is broken in the grid and the control's counts, or "" when all holds.
+    // What is broken, or "". Once a blank time was added, a later annotation may legitimately be
+    // written over it out of order; until the list is emptied the control's count must be exact.
     std::string checkGrid(DalmurePrivate& c, platform::Grid& g) {
         const std::int32_t rows = g.rows();
         if (rows < 2 || rows % 2 != 0)
@@ -50,8 +44,7 @@ class SessionInvariants {
         return {};
     }
 
-    // What is wrong with one log line (without its quotes and CR LF), or "". The session's clock
-    // is the rig's fixed one.
+    // "" for a well-formed line at the rig's clock; 51 is the trap's catch-all for internal errors.
     static std::string checkLogLine(const std::string& line) {
         static const std::regex shape(
             "2026-03-04 14:05:09\\.37 : (-?[0-9]+)? : [^\r\n]* : errDalmure_[A-Za-z0-9_]+");

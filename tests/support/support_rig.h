@@ -1,6 +1,4 @@
-// The rig of the tests that take the support layer (log, catalogue, INI reader) on its own,
-// without a control: a stopped clock, a screen that records the mouse pointers it is given, a
-// fresh application folder for each test.
+// The rig of the support layer's own tests (log, catalogue, INI reader), without a control.
 #pragma once
 
 #include "platform/clock.h"
@@ -12,15 +10,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace dalmure::test {
 
-// Stopped at 4 March 2026, 14:05:09.37 until a test moves it; counts how often it is read.
+// Stopped until a test moves it; counts how often it is read.
 class StoppedClock : public platform::Clock {
   public:
     platform::LocalTime t{2026, 3, 4, 14, 5, 9, 37};
@@ -44,15 +40,13 @@ class RecordingScreen : public platform::Screen {
     int mousePointer() const override { return pointer; }
 };
 
-// The file's bytes ("" when it cannot be read).
 inline std::string slurp(const std::filesystem::path& p) {
     return readFile(p);
 }
 
-// A test in a fresh application folder under the temporary directory, removed after it.
 class SupportTest : public ::testing::Test {
   protected:
-    // What the control gives the log: the pointer back to the default after each line.
+    // What the control gives the log.
     std::function<void()> pointerBack() {
         return [this] { screen_.setMousePointer(platform::kPointerDefault); };
     }

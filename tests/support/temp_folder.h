@@ -1,5 +1,4 @@
-// A fresh application folder under the temporary directory for each test, with the log read
-// back and the shipped files copied in: the one scratch folder of every kind of test.
+// The scratch application folder of every kind of test, with the shipped files and the log.
 #pragma once
 
 #include "support/text.h"
@@ -27,7 +26,7 @@ inline std::string s(StrView text) {
     return toUtf8(text);
 }
 
-// The bytes of a file ("" when it cannot be read); a file written with exactly these bytes.
+// "" when the file cannot be read.
 inline std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream ss;
@@ -38,25 +37,21 @@ inline void writeFile(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-// One parsed log line: "<date> <time>.<hh> : <number> : <description> : <label>".
+// "<date> <time>.<hh> : <number> : <description> : <label>", without quotes and CR LF.
 struct LogEntry {
-    std::string raw;         // the line without its quotes and CR LF, UTF-8
+    std::string raw;
     std::string number;      // "" for 0
     std::string description; // may itself hold " : "
     std::string label;
 };
 
-// A fresh application folder under the temporary directory, removed at the end.
 class TempAppFolder {
   public:
     TempAppFolder() {
         const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/dalmure-test-XXXXXX";
-        std::vector<char> buf(pattern.begin(), pattern.end());
-        buf.push_back('\0');
-        if (!::mkdtemp(buf.data()))
+        path_ = std::string(tmp && *tmp ? tmp : "/tmp") + "/dalmure-test-XXXXXX";
+        if (!::mkdtemp(path_.data()))
             throw std::runtime_error("mkdtemp failed");
-        path_ = buf.data();
     }
     ~TempAppFolder() {
         std::error_code ec;
@@ -73,29 +68,23 @@ class TempAppFolder {
     void writeBytes(const std::string& name, const std::string& bytes) const {
         writeFile(file(name), bytes);
     }
-    // Writes a text file in Windows-1252 from UTF-8 text, each "\n" becoming CR LF.
+    // In Windows-1252, each "\n" becoming CR LF.
     void writeText(const std::string& name, const std::string& utf8) const {
         std::string withCrLf;
-        for (char ch : utf8) {
-            if (ch == '\n')
-                withCrLf += '\r';
-            withCrLf += ch;
-        }
+        for (char ch : utf8)
+            withCrLf += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
         writeBytes(name, toCp1252(fromUtf8(withCrLf)));
     }
-    // The client INI file, named as the control names it.
     void writeIni(const std::string& utf8, const std::string& name = "ORClient.ini") const {
         writeText(name, utf8);
     }
     std::string readBytes(const std::string& name) const { return readFile(file(name)); }
-    bool exists(const std::string& name) const { return fs::exists(file(name)); }
 
-    // Copies a catalogue fixture in as ORLngClient.MDB.
     void copyCatalogue(const std::string& fixture = "ORLngClient.MDB") const {
         fs::copy_file(fs::path(DALMURE_TEST_FIXTURES) / fixture, file("ORLngClient.MDB"),
                       fs::copy_options::overwrite_existing);
     }
-    // Copies the minutes templates of the source tree in; returns how many.
+    // Returns how many were copied.
     int copyTemplates() const {
         int copied = 0;
         for (const char* name : {"pvTemplateFRA.html", "pvTemplateENG.html"})
@@ -124,16 +113,12 @@ class TempAppFolder {
         }
         return out;
     }
-    // The entries written under a label.
     std::vector<LogEntry> logEntries(const std::string& label) const {
-        std::vector<LogEntry> all = logEntries(), out;
-        for (auto& e : all)
-            if (e.label == label)
-                out.push_back(std::move(e));
+        std::vector<LogEntry> out = logEntries();
+        std::erase_if(out, [&](const LogEntry& e) { return e.label != label; });
         return out;
     }
     std::size_t logCount() const { return logEntries().size(); }
-    // The first log line, without its quotes and CR LF ("" when none).
     std::string firstLogLine() const {
         const std::vector<LogEntry> all = logEntries();
         return all.empty() ? std::string() : all.front().raw;

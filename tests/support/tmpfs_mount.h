@@ -1,5 +1,4 @@
-// A tmpfs mounted on a folder for the length of a test, and a mount namespace of a process's own
-// to mount it in. Mounting needs privileges a test may not have: the test is skipped then.
+// A tmpfs mounted on a folder for the length of a test, in a mount namespace of the process's own.
 #pragma once
 
 #include <filesystem>
@@ -9,8 +8,7 @@
 
 namespace dalmure::test {
 
-// Gives the calling process (a child of the test, see inChild) mounts the machine does not see.
-// Returns "" when done, else why the case cannot run here.
+// For a child of the test (inChild): "" when done, else why the case must be skipped.
 inline std::string ownMountNamespace() {
     if (::unshare(CLONE_NEWNS) != 0)
         return "SKIP unshare refused";
@@ -34,7 +32,6 @@ class TmpfsMount {
     TmpfsMount(const TmpfsMount&) = delete;
     TmpfsMount& operator=(const TmpfsMount&) = delete;
     bool mounted() const { return mounted_; }
-    // Makes the mounted file system read-only (or writable again).
     bool remount(bool readOnly, const std::string& options) {
         return ::mount("tmpfs", where_.c_str(), "tmpfs", MS_REMOUNT | (readOnly ? MS_RDONLY : 0),
                        options.c_str()) == 0;

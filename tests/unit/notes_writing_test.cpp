@@ -1,5 +1,4 @@
-// What the control adds to the writing tools: the caret an expansion is made at, the prompts, the
-// glossary file's place, and which words are marked in which languages.
+// What the control adds to the writing tools: the caret, the prompts, the file's place, languages.
 #include "test_support.h"
 
 #include <filesystem>
@@ -7,14 +6,11 @@
 namespace dalmure::test {
 namespace {
 
-const std::string kGlossary = "# the usual words of a hearing\n"
-                              "tem\tt\xC3\xA9moin\n"
-                              "pv\tproc\xC3\xA8s-verbal\n";
+const std::string kGlossary = "# the usual words of a hearing\ntem\ttémoin\npv\tprocès-verbal\n";
 
 class NotesWriting : public ControlTest {
   protected:
-    // The INI with a [Notes] section (empty: none), the glossary file, then the
-    // control with one annotation whose editor is open.
+    // The INI's [Notes] (none when empty) and the glossary, then one annotation's editor open.
     DalmurePrivate& open(const std::string& notes, const std::string& config = "") {
         std::string ini = config.empty() ? "" : "[Config]\n" + config;
         if (!notes.empty())
@@ -28,7 +24,6 @@ class NotesWriting : public ControlTest {
         return h.c();
     }
     std::string text() { return s(h.editor().text()); }
-    // The marked words of the editor's text.
     std::vector<std::string> marked() {
         std::vector<std::string> out;
         const Str t = h.editor().text();
@@ -48,42 +43,34 @@ TEST_F(NotesWriting, AWordEndedInsideAnotherWordIsLeftAlone) {
     // The same word at the end of the text expands.
     h.editor().setSelStart(5);
     h.platform->userType(u(" tem "));
-    EXPECT_EQ(text(), "tem x t\xC3\xA9moin ");
+    EXPECT_EQ(text(), "tem x témoin ");
 }
 
 TEST_F(NotesWriting, DescriptionPromptsExpandTheirWords) {
     DalmurePrivate& c = open("Glossary=glossaire.txt\n");
-    // Entry style 2: Enter ends the notes (their last word expanded) and asks for
-    // the next one.
+    // Entry style 2: Enter ends the notes (their last word expanded) and asks for the next one.
     c.PVStyle = 2;
-    h.platform->queueAnswer(u("Tem de la d\xC3\xA9"
-                              "fense"));
+    h.platform->queueAnswer(u("Tem de la défense"));
     h.platform->userType(u("vu le pv\r"));
     ASSERT_EQ(c.AnnoCount(), 2);
-    EXPECT_EQ(s(c.AnnoData(0)), "vu le proc\xC3\xA8s-verbal");
-    EXPECT_EQ(s(c.AnnoDesc(1)), "T\xC3\xA9moin de la d\xC3\xA9"
-                                "fense");
-    // The rename prompt.
+    EXPECT_EQ(s(c.AnnoData(0)), "vu le procès-verbal");
+    EXPECT_EQ(s(c.AnnoDesc(1)), "Témoin de la défense");
     h.platform->userBlur();
     ASSERT_TRUE(h.platform->userClick(0, 0));
     h.platform->queueAnswer(u("PV et tem"));
     ASSERT_TRUE(h.platform->userButton(platform::ButtonId::Rename));
-    EXPECT_EQ(s(c.AnnoDesc(0)), "PROC\xC3\x88S-VERBAL et t\xC3\xA9moin");
+    EXPECT_EQ(s(c.AnnoDesc(0)), "PROCÈS-VERBAL et témoin");
 }
 
 TEST_F(NotesWriting, AGlossaryOutsideTheApplicationFolderIsNotRead) {
     TempAppFolder elsewhere;
     elsewhere.writeBytes("g.txt", kGlossary);
-    struct Case {
-        const char* key;
-        bool link;
-    } cases[] = {{"Glossary=../g.txt\n", false}, {"Glossary=lien.txt\n", true}};
-    for (const Case& tc : cases) {
-        SCOPED_TRACE(tc.key);
+    const std::string outside = "../" + fs::path(elsewhere.native()).filename().string() + "/g.txt";
+    for (const std::string& name : {outside, std::string("lien.txt")}) {
+        SCOPED_TRACE(name);
         ControlHarness other;
-        other.app.writeIni(std::string("[Notes]\n") + tc.key);
-        if (tc.link)
-            std::filesystem::create_symlink(elsewhere.file("g.txt"), other.app.file("lien.txt"));
+        other.app.writeIni("[Notes]\nGlossary=" + name + "\n");
+        fs::create_symlink(elsewhere.file("g.txt"), other.app.file("lien.txt"));
         other.startSized();
         other.add({{"10:00:00", "Ouverture"}});
         ASSERT_TRUE(other.platform->userClick(1, 1));
@@ -114,12 +101,12 @@ constexpr const char* kOn = "SpellCheck=1\n";
 constexpr const char* kBoth = "SpellCheck=1\nGlossary=glossaire.txt\n";
 
 const SpellingCase kSpelling[] = {
-    {"french_unknown", kOn, "", "Le t\xC3\xA9moin parlle du witness. ", {"parlle", "witness"}},
-    {"english", kOn, kEnglish, "The witness speaks; le t\xC3\xA9moin. ", {"le", "t\xC3\xA9moin"}},
-    {"both", "SpellCheck=2\n", "", "Le t\xC3\xA9moin, the witness, xqzvt. ", {"xqzvt"}},
-    {"glossary_words", kBoth, "", "Le proc\xC3\xA8s-verbal de Xylophonaire. ", {"Xylophonaire"}},
+    {"french_unknown", kOn, "", "Le témoin parlle du witness. ", {"parlle", "witness"}},
+    {"english", kOn, kEnglish, "The witness speaks; le témoin. ", {"le", "témoin"}},
+    {"both", "SpellCheck=2\n", "", "Le témoin, the witness, xqzvt. ", {"xqzvt"}},
+    {"glossary_words", kBoth, "", "Le procès-verbal de Xylophonaire. ", {"Xylophonaire"}},
     {"off", "SpellCheck=0\n", "", "parlle xqzvt ", {}},
-    {"word_being_typed", kOn, "", "Le t\xC3\xA9moin parll", {}},
+    {"word_being_typed", kOn, "", "Le témoin parll", {}},
 };
 
 class Spelling : public NotesWriting, public ::testing::WithParamInterface<SpellingCase> {};

@@ -1,5 +1,4 @@
-// Abbreviations expanded as the clerk types them: the case typed, every key that ends a word,
-// words that must be left alone, and the Ctrl+Z right after.
+// Abbreviations expanded as the clerk types them, and the Ctrl+Z right after.
 #include "temp_folder.h"
 #include "writing/expansion.h"
 
@@ -14,22 +13,23 @@ class Expanding : public ::testing::Test {
     void SetUp() override {
         g.setHearingEntry(u("tem"), u("témoin"));
         g.setHearingEntry(u("me"), u("Me Tremblay"));
-        g.setHearingEntry(u("oe"), u("œuvre")); // œuvre
+        g.setHearingEntry(u("oe"), u("œuvre"));
         g.setHearingEntry(u("p5"), u("pièce P-5"));
         g.setHearingEntry(u("j"), u("juge"));
         g.setHearingEntry(u("Juge"), u("Juge"));
     }
-    // The text after typing keys at the end of before (the last key ending the word), with
-    // the expansion applied when there is one.
-    std::string typed(const std::string& before, const std::string& key) {
-        Str text = u(before + key);
-        const std::size_t caret = text.size();
-        auto e = expandBeforeCaret(g, text, caret);
+    // The text with the expansion made at caret, "|" where the caret goes unless at the end.
+    std::string at(const std::string& text, std::size_t caret) {
+        auto e = expandBeforeCaret(g, u(text), caret);
         if (!e)
-            return s(text);
-        Str after = e->edit.applyTo(text);
-        EXPECT_EQ(e->caret, after.size());
-        return s(after);
+            return text;
+        const Str after = e->edit.applyTo(u(text));
+        if (e->caret == after.size())
+            return s(after);
+        return s(after.substr(0, e->caret)) + "|" + s(after.substr(e->caret));
+    }
+    std::string typed(const std::string& before, const std::string& key) {
+        return at(before + key, u(before + key).size());
     }
     Glossary g;
 };
@@ -78,25 +78,18 @@ TEST_F(Expanding, OnlyAWholeWordIsAnAbbreviation) {
 }
 
 TEST_F(Expanding, AnEndingTypedInsideAWordLeavesItAlone) {
-    EXPECT_FALSE(expandBeforeCaret(g, u("Le tem oignage"), 7)); // a space typed in "temoignage"
-    // The caret placed after a word in the middle of the note: that word is expanded.
-    const Str middle = u("Le tem, puis");
-    auto e = expandBeforeCaret(g, middle, 7);
-    ASSERT_TRUE(e);
-    EXPECT_EQ(s(e->edit.applyTo(middle)), "Le témoin, puis");
-    EXPECT_EQ(e->caret, 10u);
-    // Out of range or at the start: nothing.
-    EXPECT_FALSE(expandBeforeCaret(g, middle, 0));
-    EXPECT_FALSE(expandBeforeCaret(g, middle, 99));
+    EXPECT_EQ(at("Le tem oignage", 7), "Le tem oignage"); // a space typed in "temoignage"
+    EXPECT_EQ(at("Le tem, puis", 7), "Le témoin,| puis"); // a word in the middle of the note
+    EXPECT_EQ(at("Le tem, puis", 0), "Le tem, puis");
+    EXPECT_EQ(at("Le tem, puis", 99), "Le tem, puis");
 }
 
-// One Ctrl+Z right after puts the abbreviation back; once the text or the caret moved, or the
-// undo was forgotten, there is none to offer.
 TEST_F(Expanding, OneUndoRightAfterPutsTheAbbreviationBack) {
     const Str text = u("Le Tem.");
     auto e = expandBeforeCaret(g, text, text.size());
     ASSERT_TRUE(e);
     const Str after = e->edit.applyTo(text);
+    // Once the text or the caret moved, or the undo was forgotten, there is none to offer.
     struct Case {
         const char* what;
         Str text;

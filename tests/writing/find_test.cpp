@@ -1,5 +1,4 @@
-// Find over the annotations: folding, narrowing and widening, rows changing under a filter, the
-// edited row, and moving from match to match.
+// Find over the annotations: folding, rows changing under a filter, the edited row, next match.
 #include "temp_folder.h"
 #include "writing/find.h"
 #include "writing/letters.h"
@@ -15,6 +14,15 @@ namespace {
 struct Row {
     std::string time, description, notes;
 };
+using Rows = std::vector<std::size_t>;
+
+Rows where(const FindIndex& index, bool (FindIndex::*is)(std::size_t) const) {
+    Rows out;
+    for (std::size_t i = 0; i < index.size(); ++i)
+        if ((index.*is)(i))
+            out.push_back(i);
+    return out;
+}
 
 class Finding : public ::testing::Test {
   protected:
@@ -25,17 +33,11 @@ class Finding : public ::testing::Test {
         const auto& h = held.back();
         return {h[0], h[1], h[2]};
     }
-    std::vector<std::size_t> shown(const std::string& query) {
+    Rows shown(const std::string& query) {
         index.setQuery(u(query));
         return shown();
     }
-    std::vector<std::size_t> shown() const {
-        std::vector<std::size_t> out;
-        for (std::size_t i = 0; i < index.size(); ++i)
-            if (index.visible(i))
-                out.push_back(i);
-        return out;
-    }
+    Rows shown() const { return where(index, &FindIndex::visible); }
     void hearing() {
         add({"09:30:00", "Ouverture de l'audience", ""});
         add({"09:42:10", "Témoin : Mme Gagnon", "Assermentation"});
@@ -46,8 +48,6 @@ class Finding : public ::testing::Test {
     std::vector<std::vector<Str>> held; // the texts outlive the views given to the index
     FindIndex index;
 };
-
-using Rows = std::vector<std::size_t>;
 
 TEST_F(Finding, IgnoresCaseAndAccentsInEveryField) {
     hearing();
@@ -73,7 +73,8 @@ TEST_F(Finding, IgnoresCaseAndAccentsInEveryField) {
         {"zzz", {}},
         {"", {0, 1, 2, 3, 4}},
         {"   ", {0, 1, 2, 3, 4}},
-        {"00ouverture", {}}, // no match across two fields
+        {"00ouverture", {}},          // no match across two fields
+        {"gagnonassermentation", {}}, // nor across the description and the notes
     };
     for (const Case& c : cases) {
         EXPECT_EQ(shown(c.query), c.rows) << c.query;
@@ -97,11 +98,7 @@ TEST_F(Finding, TypingAndErasingNarrowsAndWidensCorrectly) {
         for (const auto& h : held)
             fresh.append({h[0], h[1], h[2]});
         fresh.setQuery(step);
-        Rows expected;
-        for (std::size_t i = 0; i < fresh.size(); ++i)
-            if (fresh.matches(i))
-                expected.push_back(i);
-        EXPECT_EQ(shown(s(step)), expected) << s(step);
+        EXPECT_EQ(shown(s(step)), where(fresh, &FindIndex::matches)) << s(step);
     }
 }
 
@@ -111,8 +108,7 @@ TEST_F(Finding, RowsAddedChangedOrRemovedWhileFilteringAreMatchedAlone) {
     insert(1, {"09:35:00", "Autre témoin", ""});  // matches, in the middle
     insert(0, {"09:00:00", "Appel du rôle", ""}); // does not
     EXPECT_EQ(shown(), (Rows{2, 3, 4}));
-    held.push_back({u("10:15:32"), u("Témoin réinterrogé"), u("")});
-    index.update(5, {held.back()[0], held.back()[1], held.back()[2]});
+    index.update(5, fields({"10:15:32", "Témoin réinterrogé", ""}));
     EXPECT_EQ(shown(), (Rows{2, 3, 4, 5}));
     index.remove(2);
     EXPECT_EQ(shown(), (Rows{2, 3, 4}));

@@ -1,5 +1,4 @@
-// The glossary file as a clerk's office writes it (comments, blank lines, CRLF, mistakes), its
-// reading again when it changes, and the hearing's entries over it.
+// The glossary file as a clerk's office writes it, read again when it changes, and the hearing's.
 #include "temp_folder.h"
 #include "writing/glossary.h"
 
@@ -18,20 +17,20 @@ using dalmure::test::s, dalmure::test::u, dalmure::test::TempAppFolder;
 namespace {
 
 using Kind = GlossaryProblem::Kind;
+using Lines = std::vector<std::pair<int, Kind>>;
 
 struct Reported {
     std::vector<GlossaryProblem> problems;
     GlossaryReport sink() {
         return [this](const GlossaryProblem& p) { problems.push_back(p); };
     }
-    std::vector<std::pair<int, Kind>> lines() const {
-        std::vector<std::pair<int, Kind>> out;
+    Lines lines() const {
+        Lines out;
         for (const auto& p : problems)
             out.emplace_back(p.line, p.kind);
         return out;
     }
 };
-using Lines = std::vector<std::pair<int, Kind>>;
 
 // What each abbreviation typed finds, "|" between them.
 std::string textsOf(const Glossary& g, std::initializer_list<const char*> typed) {
@@ -43,7 +42,6 @@ std::string textsOf(const Glossary& g, std::initializer_list<const char*> typed)
     return out;
 }
 
-// A glossary read from g.txt in a folder of the test's own, its problems reported.
 class GlossaryFile : public ::testing::Test {
   protected:
     void read(const std::string& contents) {
@@ -123,19 +121,15 @@ TEST_F(GlossaryFile, WhatIsNoRegularFileIsRefusedOnceAndNotWaitedFor) {
     }
 }
 
-// The glossary reads through the caller's file access. A changed file is read on a thread of
-// its own while the entries read before keep answering; the new ones come in whole at a later
-// call. The read here waits until the test lets it go:
-// a refresh that read on the caller's thread would never come back to let it go.
+// The read waits until the test lets it go: one made on the caller's thread would never return.
 TEST(GlossaryAccess, AChangedFileIsReadOffTheCallersThreadAndSwappedInWhole) {
     std::string contents = "tem\ttémoin\n";
     FileStamp stamp{true, 1, 1, contents.size(), 100, 100};
     std::promise<void> gate;
-    std::shared_future<void> opened = gate.get_future().share();
     bool gated = false;
     int reads = 0;
     FileAccess access{[&](const Str&) { return stamp; },
-                      [&, opened](const Str& path) {
+                      [&, opened = gate.get_future().share()](const Str& path) {
                           EXPECT_EQ(s(path), "virtual/g.txt");
                           ++reads;
                           if (gated && opened.wait_for(std::chrono::seconds(20)) !=
@@ -165,8 +159,6 @@ TEST(GlossaryAccess, AChangedFileIsReadOffTheCallersThreadAndSwappedInWhole) {
     EXPECT_EQ(reads, 3);
 }
 
-// A file of many bad lines: the first ten are reported, then one report with the count; each
-// read reports again, with the same cap.
 TEST_F(GlossaryFile, AtMostTenBadLinesAreReportedPerReadThenTheirCount) {
     std::string file = "ok\tbien\n";
     for (int i = 0; i < 25; ++i)
@@ -212,8 +204,7 @@ TEST_F(GlossaryFile, LinesWrittenForAnEntryReadBackAsThatEntry) {
     EXPECT_EQ(Glossary::fileLine(u("p-5"), u("pièce")), "");
 }
 
-// Lookups take the exact case first, then the lower-case entry; the words of every text and the
-// added words are known in the forms a capital at the start or capitals throughout give them.
+// The exact case first, then the lower-case entry; words known as written, capitalised or all caps.
 TEST(GlossaryLookup, CaseOfAbbreviationsAndOfKnownWords) {
     Glossary g;
     g.setHearingEntry(u("ps"), u("post-scriptum"));
