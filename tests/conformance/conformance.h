@@ -1,7 +1,6 @@
-// Typed fixtures of the platform conformance tests. Each test runs once per platform: "Headless"
-// (in memory) and, when built, "Qt" (real widgets, the user's actions delivered as Qt input
-// events). A test reaches the platform through the driver every host uses (host_platform.h),
-// and may start a control on it in a temporary application folder.
+// Typed fixtures of the platform conformance tests: each test runs once per platform, "headless"
+// (in memory) and, when built, "qt" (real widgets fed real input events), reached through the
+// driver every host uses (host_platform.h).
 #pragma once
 
 #include "control/dalmure_p.h"
@@ -14,6 +13,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 
 namespace dalmure::conformance {
@@ -24,17 +24,16 @@ struct Headless {
 struct Qt {
     static constexpr const char* kName = "qt";
 };
-
 #ifdef DALMURE_HOST_WITH_QT
 using Platforms = ::testing::Types<Headless, Qt>;
 #else
 using Platforms = ::testing::Types<Headless>;
 #endif
-
 struct PlatformNames {
     template <class T> static std::string GetName(int) { return T::kName; }
 };
 
+// Members go in reverse order: the control before the platform it draws on.
 template <class Kind> class PlatformTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -46,10 +45,6 @@ template <class Kind> class PlatformTest : public ::testing::Test {
         ASSERT_TRUE(host_) << error;
         host_->setHappeningSink(&happenings);
     }
-    void TearDown() override {
-        control_.reset();
-        host_.reset();
-    }
 
     bool isQt() const { return std::string(Kind::kName) == "qt"; }
     host::HostPlatform& user() { return *host_; }
@@ -57,14 +52,13 @@ template <class Kind> class PlatformTest : public ::testing::Test {
     platform::Grid& grid() { return platform().grid(); }
     platform::TextBox& editor() { return platform().editor(); }
 
-    // A control on this platform, in a folder with the catalogue and the templates, sized as a
-    // container sizes it (9600 x 7200 twips unless told).
-    DalmurePrivate& startControl(std::int32_t width = 9600, std::int32_t height = 7200) {
+    // A control in a folder with the catalogue and the templates, sized as a container sizes it.
+    DalmurePrivate& startControl() {
         app.copyCatalogue();
         app.copyTemplates();
         control_ = std::make_unique<DalmurePrivate>(platform(), app.path());
         control_->setEventSink(&events);
-        host_->userResize(width, height);
+        host_->userResize(9600, 7200);
         return *control_;
     }
     DalmurePrivate& control() { return *control_; }
@@ -96,11 +90,19 @@ inline std::int32_t errorNumber(const std::function<void()>& f) {
     return 0;
 }
 
+// Values in one line, space-separated, to compare many at once.
+template <class... T> std::string line(const T&... values) {
+    std::ostringstream out;
+    ((out << values << ' '), ...);
+    std::string text = out.str();
+    text.pop_back();
+    return text;
+}
+
 using test::Log;
 using test::NotificationLog;
 
-// A platform with the grid's frame shown, as start-up leaves it, and every notification written
-// down in rec.
+// The grid's frame shown, as start-up leaves it, and every notification written down in rec.
 template <class Kind> class LoggedPlatformTest : public PlatformTest<Kind> {
   protected:
     void SetUp() override {
@@ -109,10 +111,7 @@ template <class Kind> class LoggedPlatformTest : public PlatformTest<Kind> {
         this->platform().setNotifications(rec.get());
         this->platform().frame(platform::FrameId::Frame3).setVisible(true);
     }
-    void TearDown() override {
-        this->platform().setNotifications(nullptr);
-        PlatformTest<Kind>::TearDown();
-    }
+    void TearDown() override { this->platform().setNotifications(nullptr); }
     // The editor shown with the focus and the caret at the end, as the control opens it.
     void openEditor(const Str& text = u"") {
         platform::TextBox& ed = this->editor();

@@ -1,6 +1,6 @@
-// The notes editor lies over the notes of the annotation it holds, as the user sees the screen,
-// whatever the control did to the grid meanwhile; and it never writes one annotation's notes
-// into another, also when the selection fails at the 16-bit limit.
+// The notes editor lies over the notes of the annotation it holds, whatever the control did to
+// the grid meanwhile, and never writes one annotation's notes into another, also when the
+// selection fails at the 16-bit limit.
 #include "conformance.h"
 
 namespace dalmure::conformance {
@@ -14,11 +14,15 @@ template <class Kind> class EditorPlacement : public PlatformTest<Kind> {
             c.AnnoAdd(timeAt(i * 60), test::u("A" + std::to_string(i)));
         return c;
     }
-    std::optional<std::int32_t> underEditor() { return this->user().rowUnderEditor(); }
-    // The clerk comes back to the notes and types.
-    void typeAfterReturning(const char* text) {
-        this->user().userFocus();
-        EXPECT_GT(this->user().userType(test::u(text)), 0);
+    std::int32_t underEditor() { return this->user().rowUnderEditor().value_or(-1); } // -1: hidden
+    int type(const char* text) { return this->user().userType(test::u(text)); }
+    std::size_t clickErrors() {
+        return this->app.logEntries("errDalmure_MSFlexGrid1_Click").size();
+    }
+    // "selected shown text" of the editor.
+    std::string editorState() {
+        return line(this->control().Selected(), this->editor().visible(),
+                    test::s(this->editor().text()));
     }
 };
 TYPED_TEST_SUITE(EditorPlacement, Platforms, PlatformNames);
@@ -26,27 +30,21 @@ TYPED_TEST_SUITE(EditorPlacement, Platforms, PlatformNames);
 TYPED_TEST(EditorPlacement, StaysOverItsNotesThroughTheMinutesHostReadsAndDeletes) {
     DalmurePrivate& c = this->startWithList();
     ASSERT_TRUE(this->user().userClick(7, 1)); // annotation 3
-    ASSERT_EQ(c.Selected(), 3);
-    EXPECT_EQ(this->underEditor(), 7);
-
+    EXPECT_EQ(line(c.Selected(), this->underEditor()), "3 7");
     // The print command walks every row (its dialog, on a desktop, is cancelled).
     ASSERT_TRUE(this->user().userButton(platform::ButtonId::Print));
     this->user().settle();
     EXPECT_EQ(this->underEditor(), 7) << "after printing";
-    this->typeAfterReturning("x");
+    this->user().userFocus();
+    EXPECT_EQ(this->type("x"), 1);
     EXPECT_EQ(this->underEditor(), 7) << "after typing";
-
     // The host reads every annotation, as a host refreshing its own view does.
-    for (int i = 0; i < c.AnnoCount(); ++i) {
-        (void)c.AnnoTime(i);
-        (void)c.AnnoDesc(i);
-        (void)c.AnnoData(i);
-    }
+    for (int i = 0; i < c.AnnoCount(); ++i)
+        (void)(c.AnnoTime(i) + c.AnnoDesc(i) + c.AnnoData(i));
     EXPECT_EQ(this->underEditor(), 7) << "after the host's reads";
-    EXPECT_GT(this->user().userType(test::u("y")), 0);
+    EXPECT_EQ(this->type("y"), 1);
     this->user().userBlur();
-    EXPECT_EQ(test::s(c.AnnoData(3)), "xy");
-    EXPECT_EQ(test::s(c.AnnoData(29)), "");
+    EXPECT_EQ(line(test::s(c.AnnoData(3)), test::s(c.AnnoData(29))), "xy ");
 
     // The host deletes annotation 10 at the clerk's request; the next one takes its place.
     ASSERT_TRUE(this->user().userClick(21, 0));
@@ -55,13 +53,12 @@ TYPED_TEST(EditorPlacement, StaysOverItsNotesThroughTheMinutesHostReadsAndDelete
         c.AnnoDelete(i);
     };
     ASSERT_TRUE(this->user().userButton(platform::ButtonId::Delete));
-    ASSERT_EQ(c.Selected(), 10);
-    EXPECT_EQ(this->underEditor(), 21);
-    this->typeAfterReturning("z");
+    EXPECT_EQ(line(c.Selected(), this->underEditor()), "10 21");
+    this->user().userFocus();
+    EXPECT_EQ(this->type("z"), 1);
     this->user().userBlur();
-    EXPECT_EQ(test::s(c.AnnoDesc(10)), "A11");
-    EXPECT_EQ(test::s(c.AnnoData(10)), "z");
-    EXPECT_EQ(test::s(c.AnnoData(3)), "xy");
+    EXPECT_EQ(line(test::s(c.AnnoDesc(10)), test::s(c.AnnoData(10)), test::s(c.AnnoData(3))),
+              "A11 z xy");
 }
 
 TYPED_TEST(EditorPlacement, AReadOnlyEditorHidesWhileItsRowIsOutOfViewAndFollowsResizes) {
@@ -71,17 +68,14 @@ TYPED_TEST(EditorPlacement, AReadOnlyEditorHidesWhileItsRowIsOutOfViewAndFollows
     ASSERT_TRUE(this->user().userClick(7, 1));
     ASSERT_TRUE(this->editor().readOnly());
     ASSERT_EQ(this->underEditor(), 7);
-
-    // Scrolling does not close a read-only editor: it goes out of sight with its row...
+    // Scrolling does not close a read-only editor: it goes out of sight with its row and comes
+    // back with it, its focus kept.
     ASSERT_TRUE(this->user().userScroll(30));
     EXPECT_FALSE(this->editor().visible());
-    EXPECT_EQ(this->underEditor(), std::nullopt);
-    // ...and comes back with it, its focus kept.
+    EXPECT_EQ(this->underEditor(), -1);
     ASSERT_TRUE(this->user().userScroll(4));
-    EXPECT_TRUE(this->editor().visible());
-    EXPECT_TRUE(this->editor().hasFocus());
+    EXPECT_TRUE(this->editor().visible() && this->editor().hasFocus());
     EXPECT_EQ(this->underEditor(), 7);
-
     // The container's resizes size every row again; the editor follows its own.
     this->user().userResize(6000, 5000);
     EXPECT_EQ(this->underEditor(), 7) << "narrower";
@@ -100,23 +94,21 @@ TYPED_TEST(EditorPlacement, ASelectionPastTheIndexLimitClosesTheEditorWithoutACo
     refresh = true;
     c.AllowRefreshPV(refresh);
     ASSERT_EQ(c.Selected(), 16382);
-    ASSERT_EQ(this->user().userType(test::u("a")), 1);
+    ASSERT_EQ(this->type("a"), 1);
 
     // The host adds one more: the notes typed so far reach their annotation, then the
-    // selection of the new one overflows.
+    // selection of the new one overflows, leaving nothing selected.
     this->events.names.clear();
     c.AnnoAdd(timeAt(16383), test::u("last"));
-    EXPECT_EQ(this->events.names, std::vector<std::string>{"AnnoModified(16382)"});
-    EXPECT_EQ(c.Selected(), -1); // nothing selected, not the annotation selected before
-    EXPECT_FALSE(this->editor().visible());
-    EXPECT_EQ(this->app.logEntries("errDalmure_MSFlexGrid1_Click").size(), 1u);
+    EXPECT_EQ(this->events.names, Log{"AnnoModified(16382)"});
+    EXPECT_EQ(this->editorState(), "-1 0 a");
+    EXPECT_EQ(this->clickErrors(), 1u);
     c.AllowRefreshPV(refresh); // the failed selection left the grid hidden; the host shows it
 
     // The list has the keyboard on every platform: a key typed there tries the selection
     // again, which fails again.
-    EXPECT_EQ(this->user().userType(test::u("b")), 1);
-    EXPECT_EQ(this->app.logEntries("errDalmure_MSFlexGrid1_Click").size(), 2u);
-    EXPECT_EQ(c.Selected(), -1);
+    EXPECT_EQ(this->type("b"), 1);
+    EXPECT_EQ(line(this->clickErrors(), c.Selected()), "2 -1");
     c.AllowRefreshPV(refresh);
     // The commands act on no annotation: no delete request, no rename prompt, no play.
     this->events.names.clear();
@@ -124,36 +116,31 @@ TYPED_TEST(EditorPlacement, ASelectionPastTheIndexLimitClosesTheEditorWithoutACo
     EXPECT_TRUE(this->user().userButton(platform::ButtonId::Rename));
     EXPECT_TRUE(this->user().userButton(platform::ButtonId::Play));
     EXPECT_TRUE(this->happenings.prompts.empty());
-    EXPECT_EQ(this->events.names, std::vector<std::string>{});
 
     // Whatever the clerk types now, and the focus leaving, write nothing into 16382.
     this->user().userFocus();
-    (void)this->user().userType(test::u("c"));
+    (void)this->type("c");
     this->user().userBlur();
-    EXPECT_EQ(test::s(c.AnnoData(16382)), "a");
-    EXPECT_EQ(test::s(c.AnnoData(16383)), "");
-    EXPECT_EQ(this->events.names, std::vector<std::string>{});
+    EXPECT_EQ(line(test::s(c.AnnoData(16382)), test::s(c.AnnoData(16383))), "a ");
+    EXPECT_EQ(this->events.names, Log{});
 
     // A click on the overflowing notes row fails the same way (as did each key typed on the
     // grid meanwhile) and keeps the editor closed.
-    const auto failures = this->app.logEntries("errDalmure_MSFlexGrid1_Click").size();
+    const auto failures = this->clickErrors();
     ASSERT_TRUE(this->user().userClick(32767, 1));
-    EXPECT_EQ(this->app.logEntries("errDalmure_MSFlexGrid1_Click").size(), failures + 1);
+    EXPECT_EQ(this->clickErrors(), failures + 1);
     EXPECT_FALSE(this->editor().visible());
-    (void)this->user().userType(test::u("d"));
+    (void)this->type("d");
     this->user().userBlur();
     EXPECT_EQ(test::s(c.AnnoData(16382)), "a");
     c.AllowRefreshPV(refresh);
 
     // A selection that succeeds opens it again, on its own annotation.
     ASSERT_TRUE(this->user().userClick(32765, 1));
-    EXPECT_EQ(c.Selected(), 16382);
-    ASSERT_TRUE(this->editor().visible());
-    EXPECT_EQ(test::s(this->editor().text()), "a");
-    EXPECT_EQ(this->user().userType(test::u("e")), 1);
+    EXPECT_EQ(this->editorState(), "16382 1 a");
+    EXPECT_EQ(this->type("e"), 1);
     this->user().userBlur();
-    EXPECT_EQ(test::s(c.AnnoData(16382)), "ae");
-    EXPECT_EQ(test::s(c.AnnoData(16383)), "");
+    EXPECT_EQ(line(test::s(c.AnnoData(16382)), test::s(c.AnnoData(16383))), "ae ");
 }
 
 // A delete whose selection the host moved past what a 16-bit main row holds stops before it
@@ -161,7 +148,7 @@ TYPED_TEST(EditorPlacement, ASelectionPastTheIndexLimitClosesTheEditorWithoutACo
 TYPED_TEST(EditorPlacement, ADeleteWhoseMainRowOverflowsLeavesTheEditorAsItWas) {
     DalmurePrivate& c = this->startWithList(3);
     ASSERT_TRUE(this->user().userClick(3, 1));
-    ASSERT_EQ(this->user().userType(test::u("abc")), 3);
+    ASSERT_EQ(this->type("abc"), 3);
     this->events.onDeleteRequest = [&](std::int16_t& index) {
         index = 20000; // the argument is the selection itself
         std::int32_t i = index;
@@ -170,11 +157,8 @@ TYPED_TEST(EditorPlacement, ADeleteWhoseMainRowOverflowsLeavesTheEditorAsItWas) 
     };
     ASSERT_TRUE(this->user().userButton(platform::ButtonId::Delete));
     EXPECT_EQ(this->app.logEntries("errDalmure_AnnoDelete").size(), 1u);
-    EXPECT_EQ(c.AnnoCount(), 3);
-    EXPECT_TRUE(this->editor().visible());
-    EXPECT_EQ(test::s(this->editor().text()), "abc");
-    EXPECT_EQ(this->underEditor(), 3);
-    EXPECT_EQ(test::s(c.AnnoData(1)), "abc");
+    EXPECT_EQ(line(c.AnnoCount(), this->underEditor(), test::s(c.AnnoData(1))), "3 3 abc");
+    EXPECT_EQ(this->editorState(), "20000 1 abc");
 }
 
 } // namespace dalmure::conformance
