@@ -15,22 +15,18 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <type_traits>
 
 namespace dalmure::conformance {
 
-struct Headless {
-    static constexpr const char* kName = "headless";
-};
-struct Qt {
-    static constexpr const char* kName = "qt";
-};
+// A platform kind: std::false_type for the headless one, std::true_type for Qt.
 #ifdef DALMURE_HOST_WITH_QT
-using Platforms = ::testing::Types<Headless, Qt>;
+using Platforms = ::testing::Types<std::false_type, std::true_type>;
 #else
-using Platforms = ::testing::Types<Headless>;
+using Platforms = ::testing::Types<std::false_type>;
 #endif
 struct PlatformNames {
-    template <class T> static std::string GetName(int) { return T::kName; }
+    template <class T> static std::string GetName(int) { return T::value ? "qt" : "headless"; }
 };
 
 // Members go in reverse order: the control before the platform it draws on.
@@ -38,7 +34,7 @@ template <class Kind> class PlatformTest : public ::testing::Test {
   protected:
     void SetUp() override {
         host::PlatformOptions options;
-        options.name = Kind::kName;
+        options.name = PlatformNames::GetName<Kind>(0);
         options.now = test::fixedNow();
         std::string error;
         host_ = host::createHostPlatform(options, error);
@@ -46,7 +42,7 @@ template <class Kind> class PlatformTest : public ::testing::Test {
         host_->setHappeningSink(&happenings);
     }
 
-    bool isQt() const { return std::string(Kind::kName) == "qt"; }
+    static constexpr bool isQt() { return Kind::value; }
     host::HostPlatform& user() { return *host_; }
     platform::Platform& platform() { return host_->platform(); }
     platform::Grid& grid() { return platform().grid(); }

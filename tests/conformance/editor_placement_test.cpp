@@ -1,11 +1,12 @@
-// The notes editor lies over the notes of the annotation it holds, whatever the control did to
-// the grid meanwhile, and never writes one annotation's notes into another, also when the
-// selection fails at the 16-bit limit.
+// A control on each platform: the notes editor lies over the notes of the annotation it holds
+// whatever the control did to the grid meanwhile, and never writes one annotation's notes into
+// another (also when the selection fails at the 16-bit limit, or after a prompt or a menu).
 #include "conformance.h"
+#include "dalmure_test_access.h"
 
 namespace dalmure::conformance {
 
-template <class Kind> class EditorPlacement : public PlatformTest<Kind> {
+template <class Kind> class ControlOnPlatform : public PlatformTest<Kind> {
   protected:
     // Enough annotations that the list scrolls.
     DalmurePrivate& startWithList(int count = 30) {
@@ -25,9 +26,9 @@ template <class Kind> class EditorPlacement : public PlatformTest<Kind> {
                     test::s(this->editor().text()));
     }
 };
-TYPED_TEST_SUITE(EditorPlacement, Platforms, PlatformNames);
+TYPED_TEST_SUITE(ControlOnPlatform, Platforms, PlatformNames);
 
-TYPED_TEST(EditorPlacement, StaysOverItsNotesThroughTheMinutesHostReadsAndDeletes) {
+TYPED_TEST(ControlOnPlatform, StaysOverItsNotesThroughTheMinutesHostReadsAndDeletes) {
     DalmurePrivate& c = this->startWithList();
     ASSERT_TRUE(this->user().userClick(7, 1)); // annotation 3
     EXPECT_EQ(line(c.Selected(), this->underEditor()), "3 7");
@@ -61,7 +62,7 @@ TYPED_TEST(EditorPlacement, StaysOverItsNotesThroughTheMinutesHostReadsAndDelete
               "A11 z xy");
 }
 
-TYPED_TEST(EditorPlacement, AReadOnlyEditorHidesWhileItsRowIsOutOfViewAndFollowsResizes) {
+TYPED_TEST(ControlOnPlatform, AReadOnlyEditorHidesWhileItsRowIsOutOfViewAndFollowsResizes) {
     DalmurePrivate& c = this->startWithList();
     bool noModif = true;
     c.NoModif(noModif);
@@ -85,7 +86,7 @@ TYPED_TEST(EditorPlacement, AReadOnlyEditorHidesWhileItsRowIsOutOfViewAndFollows
 }
 
 // Annotation 16,383 is the last that a 16-bit index can select through its notes row.
-TYPED_TEST(EditorPlacement, ASelectionPastTheIndexLimitClosesTheEditorWithoutACommit) {
+TYPED_TEST(ControlOnPlatform, ASelectionPastTheIndexLimitClosesTheEditorWithoutACommit) {
     DalmurePrivate& c = this->startControl();
     bool refresh = false;
     c.AllowRefreshPV(refresh);
@@ -145,7 +146,7 @@ TYPED_TEST(EditorPlacement, ASelectionPastTheIndexLimitClosesTheEditorWithoutACo
 
 // A delete whose selection the host moved past what a 16-bit main row holds stops before it
 // touches anything: the list, and the notes open with their text.
-TYPED_TEST(EditorPlacement, ADeleteWhoseMainRowOverflowsLeavesTheEditorAsItWas) {
+TYPED_TEST(ControlOnPlatform, ADeleteWhoseMainRowOverflowsLeavesTheEditorAsItWas) {
     DalmurePrivate& c = this->startWithList(3);
     ASSERT_TRUE(this->user().userClick(3, 1));
     ASSERT_EQ(this->type("abc"), 3);
@@ -159,6 +160,63 @@ TYPED_TEST(EditorPlacement, ADeleteWhoseMainRowOverflowsLeavesTheEditorAsItWas) 
     EXPECT_EQ(this->app.logEntries("errDalmure_AnnoDelete").size(), 1u);
     EXPECT_EQ(line(c.AnnoCount(), this->underEditor(), test::s(c.AnnoData(1))), "3 3 abc");
     EXPECT_EQ(this->editorState(), "20000 1 abc");
+}
+
+TYPED_TEST(ControlOnPlatform, RightClickMenuActsOnTheAnnotationUnderTheMouse) {
+    DalmurePrivate& c = this->startControl();
+    ASSERT_TRUE(this->user().userRightClick(0, 1, std::nullopt)); // the empty list: no selection
+    EXPECT_EQ(line(c.Selected(), this->happenings.only("menu").size(), this->editor().visible()),
+              "-1 1 0");
+    for (const char* desc : {"A", "B", "C"})
+        c.AnnoAdd(test::u("09:00:00"), test::u(desc));
+    ASSERT_TRUE(this->user().userClick(1, 1));
+    ASSERT_EQ(this->user().userType(test::u("for A")), 5);
+    // Rename, chosen on B's main row: the prompt offers B's description.
+    this->events.names.clear();
+    this->user().queueAnswer(test::u("B2"));
+    ASSERT_TRUE(this->user().userRightClick(2, 1, std::string("mnuPopupRenommer")));
+    ASSERT_EQ(this->happenings.prompts.size(), 1u);
+    EXPECT_EQ(line(c.Selected(), this->happenings.prompts[0].defaultText), "1 B");
+    EXPECT_EQ(this->events.names, (Log{"AnnoModified(0)", "AnnoModifiedDesc(1,B,B2)"}));
+    EXPECT_EQ(line(test::s(c.AnnoDesc(0)), test::s(c.AnnoData(0))), "A for A");
+    // Delete, chosen on C's notes row: the request names C; the editor is open on C's notes.
+    this->events.names.clear();
+    ASSERT_TRUE(this->user().userRightClick(5, 0, std::string("mnuPopupSupprimer")));
+    EXPECT_EQ(this->events.names, Log{"AnnoDeleteRequest(2)"});
+    EXPECT_EQ(this->user().rowUnderEditor(), 5);
+    EXPECT_EQ(this->user().userType(test::u("for C")), 5);
+    this->user().userBlur();
+    EXPECT_EQ(line(test::s(c.AnnoData(2)), test::s(c.AnnoData(1))), "for C ");
+    // A right click that chooses nothing still selects.
+    ASSERT_TRUE(this->user().userRightClick(0, 0, std::nullopt));
+    EXPECT_EQ(line(c.Selected(), test::s(this->editor().text())), "0 for A");
+}
+
+TYPED_TEST(ControlOnPlatform, TypingAfterACancelledPromptReachesTheNote) {
+    DalmurePrivate& c = this->startControl();
+    c.PVStyle = 2;
+    c.AnnoAdd(test::u("10:00:00"), test::u("A"));
+    EXPECT_EQ(this->user().userType(u"abc"), 3);
+    this->user().queueCancel();
+    // Enter commits and asks for the next annotation; the cancelled prompt re-opens the editor
+    // on the same note, and what follows is typed into it.
+    EXPECT_EQ(this->user().userType(u"\rd"), 2);
+    EXPECT_EQ(test::s(DalmureTestAccess::strEditStart(c)), "abc");
+    EXPECT_EQ(this->events.names, Log{"AnnoModified(0)"});
+    this->user().userBlur();
+    EXPECT_EQ(this->events.names, (Log{"AnnoModified(0)", "AnnoModified(0)"}));
+    EXPECT_EQ(test::s(c.AnnoData(0)), "abcd");
+}
+
+TYPED_TEST(ControlOnPlatform, AHostsDataTextComesBackExactlyAsGiven) {
+    DalmurePrivate& c = this->startControl();
+    Str time = test::u("10:02:00"), desc = test::u("Three"), data = u"c\nd\re";
+    c.AnnoAdd(time, desc, data);
+    EXPECT_EQ(this->editor().text(), u"c\nd\re");
+    // The caret is after it: the clerk's line break is CR LF; the host's stay as they were.
+    EXPECT_EQ(this->user().userType(u"\rf"), 2);
+    this->user().userBlur();
+    EXPECT_EQ(c.AnnoData(0), u"c\nd\re\r\nf");
 }
 
 } // namespace dalmure::conformance

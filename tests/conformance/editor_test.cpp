@@ -1,10 +1,16 @@
 // The notes editor's text box on each platform, driven by the user's keys: the order of its
-// notifications, what each key does at the caret, handlers that discard or replace a key, the
-// read-only box, line breaks kept exactly as set, and the caret.
+// notifications, what each key does at the caret, handlers that discard or replace a key, line
+// breaks kept exactly as set; and who has the focus: the user's clicks, keys, buttons and blur
+// take it before their own notifications, prompts and menus leave it.
 #include "conformance.h"
 #include "support/errors.h"
 
+#include <functional>
+#include <utility>
+
 namespace dalmure::conformance {
+
+using platform::ButtonId;
 
 template <class Kind> class TextBoxOnPlatform : public LoggedPlatformTest<Kind> {
   protected:
@@ -124,6 +130,45 @@ TYPED_TEST(TextBoxOnPlatform, ARangeReplacedByTheControlIsAnEditAtTheCaretAndCle
     EXPECT_EQ(this->editor().markedRanges().size(), 1u);
     this->type(u"\b");
     EXPECT_EQ(this->editor().markedRanges(), Ranges{});
+}
+
+TYPED_TEST(TextBoxOnPlatform, UserActionsTakeTheFocusBeforeTheirOwnNotifications) {
+    auto& user = this->user();
+    const std::pair<std::function<void()>, Log> cases[] = {
+        {[&] { EXPECT_TRUE(user.userClick(1, 1)); }, {"lost", "leave", "click"}},
+        {[&] { EXPECT_TRUE(user.userButton(ButtonId::Rename)); }, {"lost", "button CWButton4"}},
+        {[&] { user.userKeyPress(13); }, {"lost", "gridkey 13"}},
+        {[&] { user.userBlur(), user.userBlur(); }, {"lost"}}, // nothing more to lose
+    };
+    for (const auto& [act, log] : cases) {
+        SCOPED_TRACE(log.back());
+        this->openEditor();
+        act();
+        EXPECT_EQ(this->rec->log, log);
+        EXPECT_FALSE(this->editor().hasFocus());
+    }
+    // A hidden button is refused and moves no focus.
+    this->openEditor();
+    this->platform().button(ButtonId::Delete).setVisible(false);
+    EXPECT_FALSE(user.userButton(ButtonId::Delete));
+    EXPECT_TRUE(this->rec->log.empty() && this->editor().hasFocus());
+}
+
+TYPED_TEST(TextBoxOnPlatform, PromptsAndMenusLeaveTheFocusAndItsReturnIsNoNewOpening) {
+    this->openEditor();
+    this->user().queueCancel();
+    this->platform().dialogs().inputBox(u"Message", u"Orvane", u"");
+    this->platform().dialogs().messageBox(u"Message", u"Orvane");
+    this->platform().menu().popup(true);
+    EXPECT_TRUE(this->editor().hasFocus());
+    // Keys go on into the editor; no focus notification comes late.
+    EXPECT_EQ(this->user().userType(u"a"), 1);
+    // A right click takes the focus before its menu opens; the container entering the control
+    // afterwards is told to the control, which decides what gets the focus.
+    EXPECT_TRUE(this->user().userRightClick(0, 0, std::nullopt));
+    this->user().userFocus();
+    EXPECT_EQ(this->rec->log,
+              (Log{"down 65", "press 97", "change a", "up 65", "lost", "mouseup 2", "enter"}));
 }
 
 } // namespace dalmure::conformance

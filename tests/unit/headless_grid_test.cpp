@@ -75,16 +75,14 @@ TEST(HeadlessGridTest, RandomEditsMatchASimpleModel) {
         ASSERT_EQ(grid.rows(), static_cast<std::int32_t>(model.size()));
         const auto probe = static_cast<std::int32_t>(rng() % model.size());
         const ModelRow& r = model[probe];
-        ASSERT_EQ(grid.textMatrix(probe, 0), r.c0);
-        ASSERT_EQ(grid.textMatrix(probe, 1), r.c1);
-        ASSERT_EQ(grid.rowHeight(probe), r.height);
-        ASSERT_EQ(grid.cellBackColorAt(probe, 0),
-                  r.color0.value_or(filled.value_or(grid.backColor())));
-        ASSERT_EQ(grid.cellFontBoldAt(probe, 1), r.bold1);
         std::int64_t pos = 0; // from the top row shown
         for (std::int32_t i = 0; i < std::max(probe, grid.topRow()); ++i)
             pos += ((i < probe) - (i < grid.topRow())) * model[i].height;
-        ASSERT_EQ(grid.rowPos(probe), pos);
+        ASSERT_EQ(std::tuple(grid.textMatrix(probe, 0), grid.textMatrix(probe, 1),
+                             grid.rowHeight(probe), grid.cellBackColorAt(probe, 0),
+                             grid.cellFontBoldAt(probe, 1), grid.rowPos(probe)),
+                  std::tuple(r.c0, r.c1, r.height,
+                             r.color0.value_or(filled.value_or(grid.backColor())), r.bold1, pos));
     }
 }
 

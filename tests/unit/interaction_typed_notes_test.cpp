@@ -106,14 +106,8 @@ TEST(TypedNotesRandomized, CommittedNotesAlwaysSitUnderTheirAnnotation) {
     int commitsThisStep = 0, serial = 0;
     int hostChangeCommits = 0; // commits made because the host changed the list
 
-    class ModelEvents : public DalmureEvents {
-      public:
-        std::function<void(std::int16_t)> modified;
-        std::function<void(Str&, Str&)> added;
-        void AnnoModified(std::int16_t index) override { modified(index); }
-        void AnnoAdded(Str& time, Str& desc) override { added(time, desc); }
-    } model;
-    model.modified = [&](std::int16_t index) {
+    ProbeEvents model;
+    model.onModified = [&](std::int16_t index) {
         const std::string desc = s(c.AnnoDesc(index));
         const std::string text = s(h.grid().textMatrix(2 * index + 1, 1));
         ASSERT_FALSE(target.empty()) << "a commit with no annotation being edited";
@@ -123,7 +117,7 @@ TEST(TypedNotesRandomized, CommittedNotesAlwaysSitUnderTheirAnnotation) {
         committed[desc] = lastCommitted = text;
         ++commitsThisStep;
     };
-    model.added = [&](Str&, Str& desc) { committed[s(desc)] = ""; };
+    model.onAdded = [&](Str&, Str& desc) { committed[s(desc)] = ""; };
     c.setEventSink(&model);
     auto retarget = [&] {
         if (c.AnnoCount() > 0)
