@@ -56,14 +56,11 @@ template <class Kind> class GridOnPlatform : public LoggedPlatformTest<Kind> {
     // The Qt grid shows its last full page from the top row: the rows from there on fit the
     // grid, one more would not. The headless grid shows the row put.
     void expectTopRow(std::int32_t put) {
-        const std::int32_t top = g().topRow();
-        if (!this->isQt()) {
-            EXPECT_EQ(top, put);
-            return;
-        }
-        EXPECT_LT(top, put);
-        EXPECT_LE(heightFrom(top), g().height());
-        EXPECT_GT(heightFrom(top - 1), g().height() - 120);
+        const std::int32_t top = g().topRow(), height = g().height();
+        EXPECT_TRUE(this->isQt() ? top < put && heightFrom(top) <= height &&
+                                       heightFrom(top - 1) > height - 120
+                                 : top == put)
+            << "top row " << top << " for " << put;
     }
 };
 TYPED_TEST_SUITE(GridOnPlatform, Platforms, PlatformNames);
@@ -162,7 +159,6 @@ TYPED_TEST(GridOnPlatform, AddItemSplitsAtTabAndComparesOrdinally) {
     EXPECT_EQ(line(sign(0, u"10:00:01"), sign(0, u"10:00:00"), sign(0, u"10:00"),
                    sign(1, u"hearing opens")),
               "-1 0 1 -1");
-    g.setRow(0);
     g.setCol(1);
     g.setText(u"changed");
     Str into = u"old storage";
@@ -266,11 +262,9 @@ TYPED_TEST(GridOnPlatform, OnlyUserClicksReportLeaveBeforeTheCellMovesThenTheCli
     EXPECT_EQ(line(seen.front(), seen[1], seen.back()), "leave@3,1 click@2,0 dblclick@2,0");
     seen.clear();
     // A cell beyond the grid is refused and reports nothing.
-    EXPECT_FALSE(this->user().userClick(6, 0));
-    EXPECT_FALSE(this->user().userDblClick(-1, 0));
-    EXPECT_FALSE(this->user().userClick(0, 2));
-    EXPECT_TRUE(seen.empty());
-    EXPECT_EQ(g.row(), 2);
+    auto& user = this->user();
+    EXPECT_FALSE(user.userClick(6, 0) || user.userDblClick(-1, 0) || user.userClick(0, 2));
+    EXPECT_EQ(line(seen.size(), g.row()), "0 2");
     // A right click on a row selects it as a click does, then reports its mouse-up.
     ASSERT_TRUE(this->user().userRightClick(4, 1, std::nullopt));
     EXPECT_EQ(seen, (Log{"leave@2,0", "click@4,1", "mouseup 2@4,1"}));
@@ -284,8 +278,7 @@ TYPED_TEST(GridOnPlatform, UserScrollsReportEachTimeAndTheTopRowFollowsThePlatfo
     ASSERT_TRUE(this->user().userScroll(std::nullopt)); // one row further down
     EXPECT_EQ(line(g.topRow(), g.rowPos(6)), "6 0");
     ASSERT_TRUE(this->user().userScroll(6)); // cannot move: still reported
-    EXPECT_FALSE(this->user().userScroll(80));
-    EXPECT_FALSE(this->user().userScroll(-1));
+    EXPECT_FALSE(this->user().userScroll(80) || this->user().userScroll(-1));
     EXPECT_EQ(seen, (Log{"scroll@0,0", "scroll@0,0", "scroll@0,0"}));
     // To the last row: the Qt grid stops at its last full page.
     ASSERT_TRUE(this->user().userScroll(79));
