@@ -1,6 +1,5 @@
-// Typed fixtures of the platform conformance tests: each test runs once per platform, "headless"
-// (in memory) and, when built, "qt" (real widgets fed real input events), reached through the
-// driver every host uses (host_platform.h).
+// Typed fixtures: each test runs on the "headless" platform and, when built, on "qt" (real
+// widgets fed real input events), reached through the driver every host uses (host_platform.h).
 #pragma once
 
 #include "control/dalmure_p.h"

@@ -1,6 +1,5 @@
-// A control on each platform: the notes editor lies over the notes of the annotation it holds
-// whatever the control did to the grid meanwhile, and never writes one annotation's notes into
-// another (also when the selection fails at the 16-bit limit, or after a prompt or a menu).
+// A control on each platform: the notes editor lies over the notes it holds whatever happened to
+// the grid, and never writes one annotation's notes into another (16-bit limit, prompts, menus).
 #include "conformance.h"
 #include "dalmure_test_access.h"
 
@@ -69,8 +68,7 @@ TYPED_TEST(ControlOnPlatform, AReadOnlyEditorHidesWhileItsRowIsOutOfViewAndFollo
     ASSERT_TRUE(this->user().userClick(7, 1));
     ASSERT_TRUE(this->editor().readOnly());
     ASSERT_EQ(this->underEditor(), 7);
-    // Scrolling does not close a read-only editor: it goes out of sight with its row and comes
-    // back with it, its focus kept.
+    // Scrolling hides a read-only editor with its row and shows it again, its focus kept.
     ASSERT_TRUE(this->user().userScroll(30));
     EXPECT_FALSE(this->editor().visible());
     EXPECT_EQ(this->underEditor(), -1);
@@ -97,8 +95,7 @@ TYPED_TEST(ControlOnPlatform, ASelectionPastTheIndexLimitClosesTheEditorWithoutA
     ASSERT_EQ(c.Selected(), 16382);
     ASSERT_EQ(this->type("a"), 1);
 
-    // The host adds one more: the notes typed so far reach their annotation, then the
-    // selection of the new one overflows, leaving nothing selected.
+    // One more add: the typed notes reach their annotation, then the new selection overflows.
     this->events.names.clear();
     c.AnnoAdd(timeAt(16383), test::u("last"));
     EXPECT_EQ(this->events.names, Log{"AnnoModified(16382)"});
@@ -106,8 +103,7 @@ TYPED_TEST(ControlOnPlatform, ASelectionPastTheIndexLimitClosesTheEditorWithoutA
     EXPECT_EQ(this->clickErrors(), 1u);
     c.AllowRefreshPV(refresh); // the failed selection left the grid hidden; the host shows it
 
-    // The list has the keyboard on every platform: a key typed there tries the selection
-    // again, which fails again.
+    // The list has the keyboard: a key typed there tries the selection again, and fails.
     EXPECT_EQ(this->type("b"), 1);
     EXPECT_EQ(line(this->clickErrors(), c.Selected()), "2 -1");
     c.AllowRefreshPV(refresh);
@@ -125,8 +121,7 @@ TYPED_TEST(ControlOnPlatform, ASelectionPastTheIndexLimitClosesTheEditorWithoutA
     EXPECT_EQ(line(test::s(c.AnnoData(16382)), test::s(c.AnnoData(16383))), "a ");
     EXPECT_EQ(this->events.names, Log{});
 
-    // A click on the overflowing notes row fails the same way (as did each key typed on the
-    // grid meanwhile) and keeps the editor closed.
+    // A click on the overflowing notes row fails the same way and keeps the editor closed.
     const auto failures = this->clickErrors();
     ASSERT_TRUE(this->user().userClick(32767, 1));
     EXPECT_EQ(this->clickErrors(), failures + 1);
@@ -144,8 +139,7 @@ TYPED_TEST(ControlOnPlatform, ASelectionPastTheIndexLimitClosesTheEditorWithoutA
     EXPECT_EQ(line(test::s(c.AnnoData(16382)), test::s(c.AnnoData(16383))), "ae ");
 }
 
-// A delete whose selection the host moved past what a 16-bit main row holds stops before it
-// touches anything: the list, and the notes open with their text.
+// A delete whose main row overflows 16 bits stops before it touches the list or the notes.
 TYPED_TEST(ControlOnPlatform, ADeleteWhoseMainRowOverflowsLeavesTheEditorAsItWas) {
     DalmurePrivate& c = this->startWithList(3);
     ASSERT_TRUE(this->user().userClick(3, 1));
@@ -198,8 +192,7 @@ TYPED_TEST(ControlOnPlatform, TypingAfterACancelledPromptReachesTheNote) {
     c.AnnoAdd(test::u("10:00:00"), test::u("A"));
     EXPECT_EQ(this->user().userType(u"abc"), 3);
     this->user().queueCancel();
-    // Enter commits and asks for the next annotation; the cancelled prompt re-opens the editor
-    // on the same note, and what follows is typed into it.
+    // Enter commits and prompts; the cancelled prompt reopens the editor on the same note.
     EXPECT_EQ(this->user().userType(u"\rd"), 2);
     EXPECT_EQ(test::s(DalmureTestAccess::strEditStart(c)), "abc");
     EXPECT_EQ(this->events.names, Log{"AnnoModified(0)"});

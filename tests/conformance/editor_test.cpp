@@ -1,7 +1,6 @@
-// The notes editor's text box on each platform, driven by the user's keys: the order of its
-// notifications, what each key does at the caret, handlers that discard or replace a key, line
-// breaks kept exactly as set; and who has the focus: the user's clicks, keys, buttons and blur
-// take it before their own notifications, prompts and menus leave it.
+// The notes editor's text box on each platform under the user's keys: notifications in order,
+// keys at the caret, handlers that discard or replace a key, line breaks kept exactly as set;
+// and the focus: taken before the notifications of clicks, keys and buttons, left by prompts.
 #include "conformance.h"
 #include "support/errors.h"
 
@@ -48,8 +47,7 @@ TYPED_TEST(TextBoxOnPlatform, TextKeepsItsLineBreaksExactlyUntilTheUserEditsThem
     EXPECT_EQ(this->text(), u"c\nd\re");
     EXPECT_EQ(this->type(u"f"), 1);
     EXPECT_EQ(this->text(), u"c\nd\ref");
-    // Enter before the lone CR types a CR LF of its own, which Backspace removes again; after
-    // a lone LF, Backspace removes it alone.
+    // Enter types a CR LF of its own, which Backspace removes; a lone LF goes alone.
     EXPECT_EQ(this->typeAt(3, u"\r"), std::pair(Str(u"c\nd\r\n\ref"), 5));
     EXPECT_EQ(this->typeAt(5, u"\b"), std::pair(Str(u"c\nd\ref"), 3));
     EXPECT_EQ(this->typeAt(2, u"\b"), std::pair(Str(u"cd\ref"), 1));
@@ -70,8 +68,7 @@ TYPED_TEST(TextBoxOnPlatform, HandlersDiscardAtKeyDownOrKeyPressAndReadOnlyTypes
     EXPECT_EQ(this->text(), u"a`b");
     EXPECT_EQ(this->rec->log, (Log{"down 88", "press 120", "up 88", "down 90", "press 122", "up 90",
                                    "down 13", "press 13", "up 13", "down 8", "press 8", "up 8"}));
-    // Hidden while it has the focus, the editor gives it to the grid: the focus loss runs and
-    // the next key is the grid's (no handler opens the editor here).
+    // Hidden with the focus, the editor gives it to the grid, whose key the next one is.
     this->editor().setReadOnly(false);
     this->rec->log.clear();
     this->editor().setVisible(false);
@@ -115,8 +112,7 @@ TYPED_TEST(TextBoxOnPlatform, ARangeReplacedByTheControlIsAnEditAtTheCaretAndCle
     // Marks outside the text, empty or overlapping are not kept.
     this->editor().setMarkedRanges({{0, 2}, {1, 3}, {3, 0}, {8, 2}, {9, 5}});
     EXPECT_EQ(this->editor().markedRanges(), (Ranges{{0, 2}, {8, 2}}));
-    // The abbreviation replaced: the rest keeps its line break, the caret ends after the text,
-    // the change is notified once, and the marks go with the edit.
+    // An abbreviation replaced: one change notified, the caret after it, the marks gone.
     this->editor().replaceRange(3, 6, u"t\u00e9moin");
     EXPECT_EQ(std::pair(this->text(), this->editor().selStart()),
               std::pair(Str(u"le t\u00e9moin\r\nvu"), 9));
@@ -163,8 +159,7 @@ TYPED_TEST(TextBoxOnPlatform, PromptsAndMenusLeaveTheFocusAndItsReturnIsNoNewOpe
     EXPECT_TRUE(this->editor().hasFocus());
     // Keys go on into the editor; no focus notification comes late.
     EXPECT_EQ(this->user().userType(u"a"), 1);
-    // A right click takes the focus before its menu opens; the container entering the control
-    // afterwards is told to the control, which decides what gets the focus.
+    // A right click takes the focus before its menu; the container's return is told as enter.
     EXPECT_TRUE(this->user().userRightClick(0, 0, std::nullopt));
     this->user().userFocus();
     EXPECT_EQ(this->rec->log,

@@ -1,6 +1,5 @@
-// The annotation grid on each platform: its checks and their errors, the rows kept by additions,
-// removals and Clear, colours, positions and sizes as they read back, and what the user's clicks
-// and scrolls report, in order.
+// The annotation grid on each platform: checks and errors, rows through additions, removals and
+// Clear, colours, positions and sizes read back, and what the user's clicks and scrolls report.
 #include "conformance.h"
 
 #include "platform/design.h"
@@ -53,8 +52,7 @@ template <class Kind> class GridOnPlatform : public LoggedPlatformTest<Kind> {
             h += g().rowHeight(r);
         return h;
     }
-    // The Qt grid shows its last full page from the top row: the rows from there on fit the
-    // grid, one more would not. The headless grid shows the row put.
+    // Qt shows its last full page from the top row (one row more would not fit); headless, the row.
     void expectTopRow(std::int32_t put) {
         const std::int32_t top = g().topRow(), height = g().height();
         EXPECT_TRUE(this->isQt() ? top < put && heightFrom(top) <= height &&
@@ -217,8 +215,7 @@ TYPED_TEST(GridOnPlatform, ColoursBoldAndTheFillReachTheCellsTheyShouldAndClearR
     EXPECT_FALSE(g.cellFontBoldAt(2, 1));
 }
 
-// RowPos counts from the first row shown. The headless grid shows the row put; the Qt grid, like
-// real grids, never scrolls past its last full page and reads back the row it shows.
+// RowPos counts from the first row shown; the Qt grid never scrolls past its last full page.
 TYPED_TEST(GridOnPlatform, TopRowAndRowPosFollowThePlatformsScrollingRule) {
     auto& g = this->g();
     this->fill(60);
@@ -231,8 +228,7 @@ TYPED_TEST(GridOnPlatform, TopRowAndRowPosFollowThePlatformsScrollingRule) {
     this->expectTopRow(57);
     const std::int32_t top = g.topRow();
     EXPECT_EQ(line(g.rowPos(top), g.rowPos(59)), line(0, this->heightFrom(top) - 240));
-    // Removing the rows below the top row brings it to the last row (headless) or keeps the
-    // last full page in view (Qt).
+    // Rows removed below the top row bring it to the last row, or to the last full page.
     g.removeItems(20, 40);
     this->expectTopRow(19);
     // A list that fits shows from its first row on Qt.

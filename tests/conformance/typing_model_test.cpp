@@ -1,7 +1,5 @@
-// Randomized sessions of a clerk on a list of a few dozen annotations: clicks, double clicks,
-// right clicks, scrolls, Esc and typing in random order. The test keeps its own account of the
-// notes each annotation should hold, finds them there at the end, and checks after every step
-// that a shown editor lies over the notes of the annotation the account says it holds.
+// Random clicks, double and right clicks, scrolls, Esc and typing on a few dozen annotations,
+// against an account of the notes each should hold and of the one a shown editor lies over.
 #include "conformance.h"
 #include "random_steps.h"
 
@@ -52,8 +50,7 @@ TYPED_TEST(TypingModel, EveryCharacterReachesTheAnnotationItWasTypedFor) {
                 const int k = std::uniform_int_distribution<int>(0, 26)(rng);
                 text += k == 26 ? u'\b' : static_cast<char16_t>(u'a' + k);
             }
-            // A hidden editor gave the focus to the grid: the first character opens the editor
-            // on the annotation the grid's current cell is in, which is the one last selected.
+            // A hidden editor left the focus to the grid: a key reopens it on the last selected.
             EXPECT_EQ(user.userType(text), static_cast<int>(text.size()));
             shown = true;
             std::string& into = notes[static_cast<std::size_t>(selected)];

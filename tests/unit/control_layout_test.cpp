@@ -78,8 +78,7 @@ TEST_F(ControlLayout, RowLinesAreWidthLinesRoundedHalfToEvenPlusOnePlusCarriageR
     EXPECT_EQ(h.app.logCount(), 0u);
 }
 
-// A smaller control keeps the row of the notes being typed in view, the editor open over it
-// with its text and focus: the keys typed before, between and after the resizes all land there.
+// A smaller control keeps the notes being typed in view, the keys typed between resizes there.
 TEST_F(ControlLayout, ResizesKeepTheNotesBeingTypedInView) {
     for (int i = 0; i < 30; ++i)
         c().AnnoAdd(u"10:" + decimal(10 + i), u"x");
@@ -111,8 +110,7 @@ TEST_F(ControlLayout, EnsureVisibleFailureKeepsTheScrollGuardSet) {
 TEST_F(ControlLayout, ResizeSurvivesRowsRemovedAndListClearedMidLoop) {
     for (int i = 0; i < 10; ++i)
         c().AnnoAdd(u"10:" + decimal(10 + i), u"x");
-    // The loop runs to the last row there was when it started: one yield per row, and every
-    // row that has gone since is an invalid row for the sizing, logged and passed over.
+    // One yield per row there was at the start; rows gone since are logged and passed over.
     EXPECT_EQ(yieldsDuring(resize(7000),
                            [&](int n) {
                                std::int32_t any = 0;
@@ -147,8 +145,7 @@ TEST_F(ControlLayout, ResizeSurvivesRowsRemovedAndListClearedMidLoop) {
     EXPECT_EQ(h.app.logCount(), 15u);
 }
 
-// Exactly 32768 rows: the counter steps past 32767 after the last row is sized. More: the last
-// row does not fit the counter, the loop fails as it starts and no row is sized.
+// 32768 rows: the counter overflows after the last row is sized; more: before any row is.
 TEST_F(ControlLayout, ResizeOverMoreThan32767RowsOverflowsTheRowCounter) {
     for (auto [rows, yields, sized] : {std::tuple{32768, 32768, true}, {32770, 0, false}}) {
         SCOPED_TRACE(rows);

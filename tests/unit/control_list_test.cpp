@@ -42,8 +42,7 @@ class ControlList : public ControlTest {
     }
 };
 
-// Order, scan and cleaning are the annotation list's (annotation_list_test.cpp); here what the
-// control adds: the host's count over a blank first time, read in the grid's current column.
+// The host's count over a blank first time is read in the grid's current column.
 TEST_F(ControlList, BlankFirstTimeCountsAsAnAnnotationUntilWrittenOver) {
     c().AnnoAdd(u"", u"no time");
     EXPECT_EQ(c().AnnoCount(), 1); // row 0 read in the current column (1): the description
@@ -127,8 +126,7 @@ TEST_F(ControlList, AmbientBackColorRepaintsEveryButtonOnlyAndFocusIgnoresAHidde
     EXPECT_EQ(h.app.logCount(), 0u);
 }
 
-// The click's selection, highlight and editor placement are driven with the mouse in
-// qt_widget_test.cpp; here the editor's text and caret, and the silence of a selection.
+// A selection raises nothing; the editor opens on the data cell, its caret at the end.
 TEST_F(ControlList, ClickOnEitherRowEditsTheDataCellAndRaisesNothing) {
     addFour();
     grid().setRow(7);

@@ -16,8 +16,7 @@
 namespace dalmure::headless {
 namespace {
 
-// A long random run of inserts, removals, height changes, edits and fills, compared with a plain
-// vector after every step (with phases of growth and shrinking, so that chunks split and merge).
+// Random edits and fills against a plain vector, in phases of growth and shrinking (chunks split).
 TEST(HeadlessGridTest, RandomEditsMatchASimpleModel) {
     HeadlessPlatform platform;
     platform::Grid& grid = platform.grid();
@@ -86,8 +85,7 @@ TEST(HeadlessGridTest, RandomEditsMatchASimpleModel) {
     }
 }
 
-// With a page height (a view that never scrolls past its last full page), the last full page
-// and the top row follow every addition, removal, height change and page change.
+// With a page height (no scrolling past the last full page), the top row follows every change.
 TEST(GridModelPage, LastFullPageAndTopRowFollowEveryChange) {
     platform::GridModel g;
     std::vector<std::int32_t> heights(2, design::kGridDefaultRowHeight);
@@ -136,10 +134,8 @@ TEST(GridModelPage, LastFullPageAndTopRowFollowEveryChange) {
     }
 }
 
-// The grid answers walks over rows in order from the place and height it found for the row
-// before: random adds, removals, height changes and scrolls, each followed by a walk (forwards,
-// part of the way, or with heights set on the way as the resize does) checked against a plain
-// vector.
+// Walks in row order, answered from the place found for the row before, after random edits: each
+// walk (part of the way, heights set on the way as the resize does) checked against a vector.
 TEST(HeadlessGridWalk, WalksInOrderAgreeWithAModelThroughEdits) {
     HeadlessGrid g;
     const std::int32_t defaultHeight = g.rowHeight(0);

@@ -86,8 +86,7 @@ TEST_F(EditorTest, StyleTwoEnterRaisesAnnoAddedAfterTheAddAndCommitsTheNotesOnce
                                                   "AnnoAdded(14:05:09,verdict)"}));
 }
 
-// The prompt's trim, cleaning and cut at fifty with its message are played by the style2-enter
-// scenario; here the limits of each: only char 32 is trimmed, and fifty characters pass.
+// The limits of the prompt's trim and cut: only char 32 is trimmed, and fifty characters pass.
 TEST_F(EditorTest, PromptTrimsOnlyChar32AndFiftyCharactersPassWithoutAMessage) {
     c().PVStyle = 2;
     for (const std::string& answer : {std::string("\u00a0x&y "), std::string(50, 'e')}) {

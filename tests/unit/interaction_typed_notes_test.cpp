@@ -86,9 +86,8 @@ TEST(TypedNotes, HostCallingBackFromAnnoModifiedLeavesAConsistentList) {
     }
 }
 
-// The user types, clicks, leaves the editor and adds annotations in entry style 2, while the host
-// adds, deletes and clears. Every annotation has a unique description; the model knows which
-// notes were committed under each, and which annotation the editor was opened on.
+// The user types, clicks and adds in entry style 2 while the host adds, deletes and clears; the
+// model knows, by unique description, the notes committed under each annotation.
 TEST(TypedNotesRandomized, CommittedNotesAlwaysSitUnderTheirAnnotation) {
     test::ControlHarness h;
     DalmurePrivate& c = h.startSized();
