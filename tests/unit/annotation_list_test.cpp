@@ -133,7 +133,7 @@ TEST_F(AnnotationListTest, BookkeepingMatchesAFreshCountThroughRandomChanges) {
     }
 }
 
-TEST_F(AnnotationListTest, RemovingAndClearingLeaveThePlaceholder) {
+TEST_F(AnnotationListTest, ReadersRemovalsAndClearingLeaveTheCurrentCellAndThePlaceholder) {
     EXPECT_TRUE(list.count() == 0 && list.showsPlaceholder());
     add({{"10:00", "a"}, {"11:00", "b"}, {"12:00", "c"}});
     EXPECT_FALSE(list.showsPlaceholder());
@@ -143,23 +143,20 @@ TEST_F(AnnotationListTest, RemovingAndClearingLeaveThePlaceholder) {
     }
     list.remove(0);
     EXPECT_EQ(rows(), (Rows{"11:00 b", "12:00 c"}));
-    list.clear();
-    EXPECT_EQ(rows(), (Rows{" "}));
-    EXPECT_TRUE(list.count() == 0 && list.showsPlaceholder());
-    EXPECT_EQ(list.insert(u"13:00", u"d"), 0); // written over the placeholder's rows
-    EXPECT_EQ(std::pair(grid.rows(), list.count()), std::pair(2, 1));
-}
-
-TEST_F(AnnotationListTest, ReadersPutTheCurrentCellBackAndStoreCleanedNotes) {
-    add({{"10:00", "a"}, {"11:00", "b"}});
+    // Readers put the current cell back; notes are stored cleaned.
     grid.setRow(3);
     grid.setCol(1);
     grid.setText(u"l'a + b");
     grid.setRow(0);
     const Str read[] = {list.time(1), list.description(0), list.notes(1), grid.textMatrix(3, 1)};
     EXPECT_EQ(std::vector<Str>(std::begin(read), std::end(read)),
-              (std::vector<Str>{u"11:00", u"a", u"l`a  b", u"l`a  b"}));
+              (std::vector<Str>{u"12:00", u"b", u"l`a  b", u"l`a  b"}));
     EXPECT_EQ(std::pair(grid.row(), grid.col()), std::pair(0, 1));
+    list.clear();
+    EXPECT_EQ(rows(), (Rows{" "}));
+    EXPECT_TRUE(list.count() == 0 && list.showsPlaceholder());
+    EXPECT_EQ(list.insert(u"13:00", u"d"), 0); // written over the placeholder's rows
+    EXPECT_EQ(std::pair(grid.rows(), list.count()), std::pair(2, 1));
 }
 
 // Each case is a sequence of openings, closings, emptied lists and failed selections.

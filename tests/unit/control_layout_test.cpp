@@ -44,14 +44,12 @@ class ControlLayout : public ControlTest {
     }
 };
 
-TEST_F(ControlLayout, EmptyListRowsAreOneLineHighAndTheEditorLiesOverTheLastRow) {
+// The empty list's rows are one line high, the editor over the last one.
+TEST_F(ControlLayout, RowLinesAreWidthLinesRoundedHalfToEvenPlusOnePlusCarriageReturns) {
     Access::ResizeGrid(c());
     EXPECT_EQ(std::vector({editor().height(), grid().rowHeight(0), grid().rowHeight(1)}),
               std::vector({kLine, kLine + 45, kLine + 45}));
     EXPECT_EQ(editor().top(), grid().top() + grid().rowPos(1) + 30);
-}
-
-TEST_F(ControlLayout, RowLinesAreWidthLinesRoundedHalfToEvenPlusOnePlusCarriageReturns) {
     c().AnnoAdd(u"10:00", u"a");
     editor().setWidth(800); // ten characters
     struct Case {

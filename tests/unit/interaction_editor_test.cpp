@@ -125,7 +125,7 @@ TEST_F(EditorTest, ReadOnlyModesDiscardEveryKeyButTheStyleTwoEnter) {
     EXPECT_EQ(s(h.editor().text()), "ok");
 }
 
-TEST_F(EditorTest, RenameCommitsTheNotesFirstAndLeavesSelectionAndEditorAlone) {
+TEST_F(EditorTest, RenameCommitsTheNotesFirstLeavesTheSelectionAloneAndNeedsOne) {
     ASSERT_TRUE(h.platform->userClick(2, 0));
     h.platform->userType(u("typed"));
     events().clear();
@@ -147,14 +147,13 @@ TEST_F(EditorTest, RenameCommitsTheNotesFirstAndLeavesSelectionAndEditorAlone) {
     h.platform->queueAnswer(u("final"));
     ASSERT_TRUE(h.platform->userButton(ButtonId::Rename));
     EXPECT_EQ(s(c().AnnoDesc(1)), "final");
-}
-
-TEST_F(EditorTest, RenameWithoutSelectionAsksNothingAndPast16BitRowsIsLogged) {
-    DalmureTestAccess::setSelected(c(), -1);
-    ASSERT_TRUE(h.platform->userButton(ButtonId::Rename));
-    DalmureTestAccess::setSelected(c(), 16384);
-    ASSERT_TRUE(h.platform->userButton(ButtonId::Rename));
-    EXPECT_TRUE(dialogs.prompts.empty());
+    // Without a selection nothing is asked; past the 16-bit rows the overflow is logged.
+    events().clear();
+    for (std::int16_t selected : {-1, 16384}) {
+        DalmureTestAccess::setSelected(c(), selected);
+        ASSERT_TRUE(h.platform->userButton(ButtonId::Rename));
+    }
+    EXPECT_EQ(dialogs.prompts.size(), 2u);
     EXPECT_TRUE(events().empty());
     EXPECT_EQ(logged(h.app), "errDalmure_CWButton4_Click 6 Overflow\n");
 }
