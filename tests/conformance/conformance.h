@@ -1,7 +1,5 @@
-// Typed fixtures of the platform conformance tests. Each test runs once per platform: "Headless"
-// (in memory) and, when built, "Qt" (real widgets, the user's actions delivered as Qt input
-// events). A test reaches the platform through the driver every host uses (host_platform.h),
-// and may start a control on it in a temporary application folder.
+// Typed fixtures: each test runs on the "headless" platform and, when built, on "qt" (real
+// widgets fed real input events), reached through the driver every host uses (host_platform.h).
 #pragma once
 
 #include "control/dalmure_p.h"
@@ -14,57 +12,48 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <type_traits>
 
 namespace dalmure::conformance {
 
-struct Headless {
-    static constexpr const char* kName = "headless";
-};
-struct Qt {
-    static constexpr const char* kName = "qt";
-};
-
+// A platform kind: std::false_type for the headless one, std::true_type for Qt.
 #ifdef DALMURE_HOST_WITH_QT
-using Platforms = ::testing::Types<Headless, Qt>;
+using Platforms = ::testing::Types<std::false_type, std::true_type>;
 #else
-using Platforms = ::testing::Types<Headless>;
+using Platforms = ::testing::Types<std::false_type>;
 #endif
-
 struct PlatformNames {
-    template <class T> static std::string GetName(int) { return T::kName; }
+    template <class T> static std::string GetName(int) { return T::value ? "qt" : "headless"; }
 };
 
+// Members go in reverse order: the control before the platform it draws on.
 template <class Kind> class PlatformTest : public ::testing::Test {
   protected:
     void SetUp() override {
         host::PlatformOptions options;
-        options.name = Kind::kName;
+        options.name = PlatformNames::GetName<Kind>(0);
         options.now = test::fixedNow();
         std::string error;
         host_ = host::createHostPlatform(options, error);
         ASSERT_TRUE(host_) << error;
         host_->setHappeningSink(&happenings);
     }
-    void TearDown() override {
-        control_.reset();
-        host_.reset();
-    }
 
-    bool isQt() const { return std::string(Kind::kName) == "qt"; }
+    static constexpr bool isQt() { return Kind::value; }
     host::HostPlatform& user() { return *host_; }
     platform::Platform& platform() { return host_->platform(); }
     platform::Grid& grid() { return platform().grid(); }
     platform::TextBox& editor() { return platform().editor(); }
 
-    // A control on this platform, in a folder with the catalogue and the templates, sized as a
-    // container sizes it (9600 x 7200 twips unless told).
-    DalmurePrivate& startControl(std::int32_t width = 9600, std::int32_t height = 7200) {
+    // A control in a folder with the catalogue and the templates, sized as a container sizes it.
+    DalmurePrivate& startControl() {
         app.copyCatalogue();
         app.copyTemplates();
         control_ = std::make_unique<DalmurePrivate>(platform(), app.path());
         control_->setEventSink(&events);
-        host_->userResize(width, height);
+        host_->userResize(9600, 7200);
         return *control_;
     }
     DalmurePrivate& control() { return *control_; }
@@ -96,11 +85,19 @@ inline std::int32_t errorNumber(const std::function<void()>& f) {
     return 0;
 }
 
+// Values in one line, space-separated, to compare many at once.
+template <class... T> std::string line(const T&... values) {
+    std::ostringstream out;
+    ((out << values << ' '), ...);
+    std::string text = out.str();
+    text.pop_back();
+    return text;
+}
+
 using test::Log;
 using test::NotificationLog;
 
-// A platform with the grid's frame shown, as start-up leaves it, and every notification written
-// down in rec.
+// The grid's frame shown, as start-up leaves it, and every notification written down in rec.
 template <class Kind> class LoggedPlatformTest : public PlatformTest<Kind> {
   protected:
     void SetUp() override {
@@ -109,10 +106,7 @@ template <class Kind> class LoggedPlatformTest : public PlatformTest<Kind> {
         this->platform().setNotifications(rec.get());
         this->platform().frame(platform::FrameId::Frame3).setVisible(true);
     }
-    void TearDown() override {
-        this->platform().setNotifications(nullptr);
-        PlatformTest<Kind>::TearDown();
-    }
+    void TearDown() override { this->platform().setNotifications(nullptr); }
     // The editor shown with the focus and the caret at the end, as the control opens it.
     void openEditor(const Str& text = u"") {
         platform::TextBox& ed = this->editor();

@@ -1,15 +1,26 @@
-// The notes editor's text box on each platform, driven by the user's keys: the order of its
-// notifications, what each key does at the caret, handlers that discard or replace a key, the
-// read-only box, line breaks kept exactly as set, and the caret.
+// The notes editor's text box on each platform under the user's keys: notifications in order,
+// keys at the caret, handlers that discard or replace a key, line breaks kept exactly as set;
+// and the focus: taken before the notifications of clicks, keys and buttons, left by prompts.
 #include "conformance.h"
 #include "support/errors.h"
 
+#include <functional>
+#include <utility>
+
 namespace dalmure::conformance {
+
+using platform::ButtonId;
 
 template <class Kind> class TextBoxOnPlatform : public LoggedPlatformTest<Kind> {
   protected:
     int type(const Str& text) { return this->user().userType(text); }
     Str text() { return this->editor().text(); }
+    // The text, then the caret after typing keys at caret `at`.
+    std::pair<Str, std::int32_t> typeAt(std::int32_t at, const Str& keys) {
+        this->editor().setSelStart(at);
+        this->type(keys);
+        return {text(), this->editor().selStart()};
+    }
 };
 TYPED_TEST_SUITE(TextBoxOnPlatform, Platforms, PlatformNames);
 
@@ -20,19 +31,14 @@ TYPED_TEST(TextBoxOnPlatform, KeysGoDownCharacterUpAndActAtTheCaret) {
     EXPECT_EQ(this->rec->log, (Log{"down 66+shift", "press 66", "change aBd", "up 66", "down 67",
                                    "press 99", "change aBcd", "up 67"}));
     EXPECT_EQ(this->editor().selStart(), 3);
-
     // Enter types CR LF; Backspace takes the pair back as one.
     EXPECT_EQ(this->type(u"\r\b\r"), 3);
-    EXPECT_EQ(this->text(), u"aBc\r\nd");
-    EXPECT_EQ(this->editor().selStart(), 5);
-
+    EXPECT_EQ(std::pair(this->text(), this->editor().selStart()), std::pair(Str(u"aBc\r\nd"), 5));
     // Esc types nothing; Backspace at the start removes nothing and changes nothing.
     this->rec->log.clear();
     EXPECT_EQ(this->type(u"\x1b"), 1);
-    this->editor().setSelStart(0);
-    EXPECT_EQ(this->type(u"\b"), 1);
+    EXPECT_EQ(this->typeAt(0, u"\b"), std::pair(Str(u"aBc\r\nd"), 0));
     EXPECT_EQ(this->rec->log, (Log{"down 27", "press 27", "up 27", "down 8", "press 8", "up 8"}));
-    EXPECT_EQ(this->text(), u"aBc\r\nd");
 }
 
 TYPED_TEST(TextBoxOnPlatform, TextKeepsItsLineBreaksExactlyUntilTheUserEditsThem) {
@@ -41,48 +47,28 @@ TYPED_TEST(TextBoxOnPlatform, TextKeepsItsLineBreaksExactlyUntilTheUserEditsThem
     EXPECT_EQ(this->text(), u"c\nd\re");
     EXPECT_EQ(this->type(u"f"), 1);
     EXPECT_EQ(this->text(), u"c\nd\ref");
-    // Enter before the lone CR types a CR LF of its own, which Backspace removes again.
-    this->editor().setSelStart(3);
-    this->type(u"\r");
-    EXPECT_EQ(this->text(), u"c\nd\r\n\ref");
-    EXPECT_EQ(this->editor().selStart(), 5);
-    this->type(u"\b");
-    EXPECT_EQ(this->text(), u"c\nd\ref");
-    // Backspace after a lone LF removes it alone.
-    this->editor().setSelStart(2);
-    this->type(u"\b");
-    EXPECT_EQ(this->text(), u"cd\ref");
-    EXPECT_EQ(this->editor().selStart(), 1);
+    // Enter types a CR LF of its own, which Backspace removes; a lone LF goes alone.
+    EXPECT_EQ(this->typeAt(3, u"\r"), std::pair(Str(u"c\nd\r\n\ref"), 5));
+    EXPECT_EQ(this->typeAt(5, u"\b"), std::pair(Str(u"c\nd\ref"), 3));
+    EXPECT_EQ(this->typeAt(2, u"\b"), std::pair(Str(u"cd\ref"), 1));
 }
 
 TYPED_TEST(TextBoxOnPlatform, HandlersDiscardAtKeyDownOrKeyPressAndReadOnlyTypesNothing) {
     this->openEditor();
-    this->rec->onKeyDown = [](std::int16_t& k) {
-        if (k == 'X')
-            k = 0;
-    };
-    this->rec->onKeyPress = [](std::int16_t& k) {
-        if (k == '+')
-            k = 0;
-        else if (k == '\'')
-            k = '`';
-    };
+    this->rec->onKeyDown = [](std::int16_t& k) { k = k == 'X' ? 0 : k; };
+    this->rec->onKeyPress = [](std::int16_t& k) { k = k == '+' ? 0 : k == '\'' ? '`' : k; };
     EXPECT_EQ(this->type(u"a+'xb"), 5);
     EXPECT_EQ(this->text(), u"a`b");
     // A key discarded as it goes down still reports its character, which then types nothing.
     this->rec->log.clear();
     this->type(u"x");
     EXPECT_EQ(this->rec->log, (Log{"down 88", "press 120", "up 88"}));
-    EXPECT_EQ(this->text(), u"a`b");
-
     this->editor().setReadOnly(true);
-    this->rec->log.clear();
     EXPECT_EQ(this->type(u"z\r\b"), 3); // delivered, not acted on
     EXPECT_EQ(this->text(), u"a`b");
-    EXPECT_EQ(this->rec->log, (Log{"down 90", "press 122", "up 90", "down 13", "press 13", "up 13",
-                                   "down 8", "press 8", "up 8"}));
-    // Hidden while it has the focus, the editor gives it to the grid: the focus loss runs and
-    // the next key is the grid's (no handler opens the editor here).
+    EXPECT_EQ(this->rec->log, (Log{"down 88", "press 120", "up 88", "down 90", "press 122", "up 90",
+                                   "down 13", "press 13", "up 13", "down 8", "press 8", "up 8"}));
+    // Hidden with the focus, the editor gives it to the grid, whose key the next one is.
     this->editor().setReadOnly(false);
     this->rec->log.clear();
     this->editor().setVisible(false);
@@ -105,10 +91,7 @@ TYPED_TEST(TextBoxOnPlatform, TextAndCaretFromCodeAndTheFocusGivenByCode) {
     EXPECT_EQ(this->editor().selStart(), 0);
     this->editor().setSelStart(99);
     EXPECT_EQ(this->editor().selStart(), 3);
-    this->editor().setSelStart(2); // after the LF
-    this->type(u"z");
-    EXPECT_EQ(this->text(), u"x\nzy");
-    EXPECT_EQ(this->editor().selStart(), 3);
+    EXPECT_EQ(this->typeAt(2, u"z"), std::pair(Str(u"x\nzy"), 3)); // after the LF
     EXPECT_THROW(this->editor().setSelStart(-1), ControlError);
     // Focus given by code runs the focus-gained notification every time.
     this->editor().setFocus();
@@ -123,28 +106,64 @@ TYPED_TEST(TextBoxOnPlatform, TextAndCaretFromCodeAndTheFocusGivenByCode) {
 }
 
 TYPED_TEST(TextBoxOnPlatform, ARangeReplacedByTheControlIsAnEditAtTheCaretAndClearsTheMarks) {
-    using Range = platform::TextBox::Range;
+    using Ranges = std::vector<platform::TextBox::Range>;
     this->openEditor(u"le tem\r\nvu");
     this->editor().setSelStart(6);
     // Marks outside the text, empty or overlapping are not kept.
     this->editor().setMarkedRanges({{0, 2}, {1, 3}, {3, 0}, {8, 2}, {9, 5}});
-    EXPECT_EQ(this->editor().markedRanges(), (std::vector<Range>{{0, 2}, {8, 2}}));
-    // The abbreviation replaced: the rest keeps its line break, the caret ends after the text,
-    // the change is notified once, and the marks go with the edit.
+    EXPECT_EQ(this->editor().markedRanges(), (Ranges{{0, 2}, {8, 2}}));
+    // An abbreviation replaced: one change notified, the caret after it, the marks gone.
     this->editor().replaceRange(3, 6, u"t\u00e9moin");
-    EXPECT_EQ(this->text(), u"le t\u00e9moin\r\nvu");
-    EXPECT_EQ(this->editor().selStart(), 9);
+    EXPECT_EQ(std::pair(this->text(), this->editor().selStart()),
+              std::pair(Str(u"le t\u00e9moin\r\nvu"), 9));
     EXPECT_EQ(this->editor().selLength(), 0);
     EXPECT_EQ(this->rec->log, (Log{"change le t\xC3\xA9moin\r\nvu"}));
-    EXPECT_TRUE(this->editor().markedRanges().empty());
-    // Typing goes on at the caret.
+    EXPECT_EQ(this->editor().markedRanges(), Ranges{});
+    // Typing goes on at the caret; marks after a line break are cleared by the user's own edit.
     this->type(u"s");
     EXPECT_EQ(this->text(), u"le t\u00e9moins\r\nvu");
-    // Marks after a line break, and cleared by the user's own edit.
     this->editor().setMarkedRanges({{12, 2}});
     EXPECT_EQ(this->editor().markedRanges().size(), 1u);
     this->type(u"\b");
-    EXPECT_TRUE(this->editor().markedRanges().empty());
+    EXPECT_EQ(this->editor().markedRanges(), Ranges{});
+}
+
+TYPED_TEST(TextBoxOnPlatform, UserActionsTakeTheFocusBeforeTheirOwnNotifications) {
+    auto& user = this->user();
+    const std::pair<std::function<void()>, Log> cases[] = {
+        {[&] { EXPECT_TRUE(user.userClick(1, 1)); }, {"lost", "leave", "click"}},
+        {[&] { EXPECT_TRUE(user.userButton(ButtonId::Rename)); }, {"lost", "button CWButton4"}},
+        {[&] { user.userKeyPress(13); }, {"lost", "gridkey 13"}},
+        {[&] { user.userBlur(), user.userBlur(); }, {"lost"}}, // nothing more to lose
+    };
+    for (const auto& [act, log] : cases) {
+        SCOPED_TRACE(log.back());
+        this->openEditor();
+        act();
+        EXPECT_EQ(this->rec->log, log);
+        EXPECT_FALSE(this->editor().hasFocus());
+    }
+    // A hidden button is refused and moves no focus.
+    this->openEditor();
+    this->platform().button(ButtonId::Delete).setVisible(false);
+    EXPECT_FALSE(user.userButton(ButtonId::Delete));
+    EXPECT_TRUE(this->rec->log.empty() && this->editor().hasFocus());
+}
+
+TYPED_TEST(TextBoxOnPlatform, PromptsAndMenusLeaveTheFocusAndItsReturnIsNoNewOpening) {
+    this->openEditor();
+    this->user().queueCancel();
+    this->platform().dialogs().inputBox(u"Message", u"Orvane", u"");
+    this->platform().dialogs().messageBox(u"Message", u"Orvane");
+    this->platform().menu().popup(true);
+    EXPECT_TRUE(this->editor().hasFocus());
+    // Keys go on into the editor; no focus notification comes late.
+    EXPECT_EQ(this->user().userType(u"a"), 1);
+    // A right click takes the focus before its menu; the container's return is told as enter.
+    EXPECT_TRUE(this->user().userRightClick(0, 0, std::nullopt));
+    this->user().userFocus();
+    EXPECT_EQ(this->rec->log,
+              (Log{"down 65", "press 97", "change a", "up 65", "lost", "mouseup 2", "enter"}));
 }
 
 } // namespace dalmure::conformance

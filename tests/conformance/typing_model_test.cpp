@@ -1,8 +1,5 @@
-// Randomized sessions of a clerk on a list of a few dozen annotations: clicks, double clicks,
-// right clicks, scrolls, Esc and typing in random order. The test keeps its own account of the
-// annotation each typed character belongs to and, at the end, finds every character in the notes
-// of the annotation it was typed for. Whenever the editor is shown it must lie over the notes
-// of the annotation the account says it holds.
+// Random clicks, double and right clicks, scrolls, Esc and typing on a few dozen annotations,
+// against an account of the notes each should hold and of the one a shown editor lies over.
 #include "conformance.h"
 #include "random_steps.h"
 
@@ -10,98 +7,69 @@
 
 namespace dalmure::conformance {
 
-namespace {
-
-struct Account {
-    std::vector<std::string> notes; // what each annotation should hold
-    int selected = -1;              // the annotation the editor holds
-    bool shown = false;             // the editor is shown with the focus
-};
-
-} // namespace
-
-template <class Kind> class TypingModel : public PlatformTest<Kind> {
-  protected:
-    static constexpr int kAnnotations = 36;
-
-    void run(unsigned seed, int steps) {
-        DalmurePrivate& c = this->startControl();
-        for (int i = 0; i < kAnnotations; ++i)
-            c.AnnoAdd(timeAt(3600 + 60 * i), test::u("A" + std::to_string(i)));
-        Account a;
-        a.notes.assign(kAnnotations, std::string());
-        a.selected = kAnnotations - 1; // the last add selects and opens the editor
-        a.shown = true;
-
-        std::mt19937 rng(seed);
-        auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
-        const int rows = 2 * kAnnotations;
-        for (int step = 0; step < steps; ++step) {
-            SCOPED_TRACE("seed " + std::to_string(seed) + ", step " + std::to_string(step));
-            const int action = pick(100);
-            const int row = pick(rows);
-            if (action < 20) {
-                ASSERT_TRUE(this->user().userClick(row, pick(2)));
-                a.selected = row / 2, a.shown = true;
-            } else if (action < 28) {
-                ASSERT_TRUE(this->user().userDblClick(row, pick(2)));
-                a.selected = row / 2, a.shown = true;
-            } else if (action < 36) {
-                // A right click selects, its menu closes with nothing chosen, and the container
-                // gives the control the focus back.
-                ASSERT_TRUE(this->user().userRightClick(row, pick(2), std::nullopt));
-                this->user().userFocus();
-                a.selected = row / 2, a.shown = true;
-            } else if (action < 46) {
-                // The user's scroll closes an editable editor.
-                ASSERT_TRUE(this->user().userScroll(row));
-                a.shown = false;
-            } else if (action < 52) {
-                if (a.shown) {
-                    EXPECT_EQ(this->user().userType(u"\x1b"), 1);
-                    a.shown = false;
-                }
-            } else {
-                type(a, rng);
-            }
-            ASSERT_EQ(this->editor().visible(), a.shown);
-            if (a.shown) {
-                ASSERT_EQ(c.Selected(), a.selected);
-                ASSERT_EQ(this->user().rowUnderEditor(), 2 * a.selected + 1);
-            }
-        }
-        this->user().userBlur();
-        for (int i = 0; i < kAnnotations; ++i)
-            EXPECT_EQ(test::s(c.AnnoData(i)), a.notes[i]) << "annotation " << i;
-    }
-
-    void type(Account& a, std::mt19937& rng) {
-        const int length = std::uniform_int_distribution<int>(1, 4)(rng);
-        Str text;
-        for (int i = 0; i < length; ++i) {
-            const int k = std::uniform_int_distribution<int>(0, 26)(rng);
-            text += k == 26 ? u'\b' : static_cast<char16_t>(u'a' + k);
-        }
-        const int delivered = this->user().userType(text);
-        // A hidden editor gave the focus to the grid: the first character opens the editor on
-        // the annotation the grid's current cell is in, which is the one last selected.
-        EXPECT_EQ(delivered, length);
-        a.shown = true;
-        std::string& notes = a.notes[static_cast<std::size_t>(a.selected)];
-        for (char16_t ch : text) {
-            if (ch == u'\b') {
-                if (!notes.empty())
-                    notes.pop_back();
-            } else {
-                notes += static_cast<char>(ch);
-            }
-        }
-    }
-};
+template <class Kind> using TypingModel = PlatformTest<Kind>;
 TYPED_TEST_SUITE(TypingModel, Platforms, PlatformNames);
 
 TYPED_TEST(TypingModel, EveryCharacterReachesTheAnnotationItWasTypedFor) {
-    this->run(20240316u, test::randomSteps(this->isQt() ? 150 : 1500));
+    constexpr int kAnnotations = 36;
+    const unsigned seed = 20240316u;
+    const int steps = test::randomSteps(this->isQt() ? 150 : 1500);
+    DalmurePrivate& c = this->startControl();
+    for (int i = 0; i < kAnnotations; ++i)
+        c.AnnoAdd(timeAt(3600 + 60 * i), test::u("A" + std::to_string(i)));
+    std::vector<std::string> notes(kAnnotations);
+    int selected = kAnnotations - 1; // the last add selects and opens the editor
+    bool shown = true;               // the editor is shown with the focus
+    std::mt19937 rng(seed);
+    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    auto& user = this->user();
+    for (int step = 0; step < steps; ++step) {
+        SCOPED_TRACE("seed " + std::to_string(seed) + ", step " + std::to_string(step));
+        const int action = pick(100);
+        const int row = pick(2 * kAnnotations);
+        if (action < 36) {
+            const int col = pick(2);
+            ASSERT_TRUE(action < 20   ? user.userClick(row, col)
+                        : action < 28 ? user.userDblClick(row, col)
+                                      : user.userRightClick(row, col, std::nullopt));
+            if (action >= 28) // the menu closed with nothing chosen: the focus comes back
+                user.userFocus();
+            selected = row / 2;
+            shown = true;
+        } else if (action < 46) {
+            ASSERT_TRUE(user.userScroll(row)); // the user's scroll closes an editable editor
+            shown = false;
+        } else if (action < 52) {
+            if (shown) {
+                EXPECT_EQ(user.userType(u"\x1b"), 1);
+            }
+            shown = false;
+        } else {
+            Str text;
+            for (int i = std::uniform_int_distribution<int>(1, 4)(rng); i > 0; --i) {
+                const int k = std::uniform_int_distribution<int>(0, 26)(rng);
+                text += k == 26 ? u'\b' : static_cast<char16_t>(u'a' + k);
+            }
+            // A hidden editor left the focus to the grid: a key reopens it on the last selected.
+            EXPECT_EQ(user.userType(text), static_cast<int>(text.size()));
+            shown = true;
+            std::string& into = notes[static_cast<std::size_t>(selected)];
+            for (char16_t ch : text) {
+                if (ch != u'\b')
+                    into += static_cast<char>(ch);
+                else if (!into.empty())
+                    into.pop_back();
+            }
+        }
+        ASSERT_EQ(this->editor().visible(), shown);
+        if (shown) {
+            ASSERT_EQ(line(c.Selected(), user.rowUnderEditor().value_or(-1)),
+                      line(selected, 2 * selected + 1));
+        }
+    }
+    user.userBlur();
+    for (int i = 0; i < kAnnotations; ++i)
+        EXPECT_EQ(test::s(c.AnnoData(i)), notes[static_cast<std::size_t>(i)]) << "annotation " << i;
 }
 
 } // namespace dalmure::conformance

@@ -17,25 +17,39 @@ class ControlLayout : public ControlTest {
     DalmurePrivate& c() { return h.c(); }
     platform::Grid& grid() { return h.grid(); }
     platform::TextBox& editor() { return h.editor(); }
-    void putText(std::int32_t row, const Str& text) {
-        grid().setRow(row);
-        grid().setCol(1);
-        grid().setText(text);
-    }
-    void size(std::int32_t row) {
+    // Row `row` sized to `text` (when given): "editor-height row-height".
+    std::string size(std::int32_t row, const Str* text = nullptr) {
+        if (text) {
+            grid().setRow(row);
+            grid().setCol(1);
+            grid().setText(*text);
+        }
         Access::SetRowHeight(c(), static_cast<std::int16_t>(row), false, false);
+        return std::to_string(editor().height()) + " " + std::to_string(grid().rowHeight(row));
+    }
+    // The yields to pending events during `act`; onYield(n) runs at the n-th.
+    int yieldsDuring(const std::function<void()>& act, std::function<void(int)> onYield = {}) {
+        int yields = 0;
+        h.platform->setPendingEventsHook([&] {
+            ++yields;
+            if (onYield)
+                onYield(yields);
+        });
+        act();
+        h.platform->setPendingEventsHook({});
+        return yields;
+    }
+    std::function<void()> resize(std::int32_t height) {
+        return [this, height] { h.platform->userResize(9000, height); };
     }
 };
 
-TEST_F(ControlLayout, EmptyListRowsAreOneLineHighAndTheEditorLiesOverTheLastRow) {
-    Access::ResizeGrid(c());
-    EXPECT_EQ(editor().height(), kLine);
-    EXPECT_EQ(grid().rowHeight(0), kLine + 45);
-    EXPECT_EQ(grid().rowHeight(1), kLine + 45);
-    EXPECT_EQ(editor().top(), grid().top() + grid().rowPos(1) + 30);
-}
-
+// The empty list's rows are one line high, the editor over the last one.
 TEST_F(ControlLayout, RowLinesAreWidthLinesRoundedHalfToEvenPlusOnePlusCarriageReturns) {
+    Access::ResizeGrid(c());
+    EXPECT_EQ(std::vector({editor().height(), grid().rowHeight(0), grid().rowHeight(1)}),
+              std::vector({kLine, kLine + 45, kLine + 45}));
+    EXPECT_EQ(editor().top(), grid().top() + grid().rowPos(1) + 30);
     c().AnnoAdd(u"10:00", u"a");
     editor().setWidth(800); // ten characters
     struct Case {
@@ -47,30 +61,22 @@ TEST_F(ControlLayout, RowLinesAreWidthLinesRoundedHalfToEvenPlusOnePlusCarriageR
         {Str(35, u'x'), 5},     // 3.5 widths -> 4, + 1
         {Str(14, u'x'), 2},     // 1.4 -> 1, + 1
     };
-    for (const auto& tc : cases) {
-        SCOPED_TRACE(s(tc.text));
-        putText(1, tc.text);
-        size(1);
-        EXPECT_EQ(editor().height(), tc.lines * kLine);
-        EXPECT_EQ(grid().rowHeight(1), tc.lines * kLine + 45);
-    }
+    for (const auto& tc : cases)
+        EXPECT_EQ(size(1, &tc.text),
+                  std::to_string(tc.lines * kLine) + " " + std::to_string(tc.lines * kLine + 45))
+            << s(tc.text);
     size(0); // a main row is sized to its description
     EXPECT_EQ(grid().rowHeight(0), kLine + 45);
-
     // Capped when the wanted height comes within 290 of the grid's height.
-    putText(1, u"1\r2\r3"); // three lines: 600
+    const Str threeLines = u"1\r2\r3";
     grid().setHeight(891);
-    size(1);
-    EXPECT_EQ(editor().height(), 600);
+    EXPECT_EQ(size(1, &threeLines), "600 645");
     grid().setHeight(890);
-    size(1);
-    EXPECT_EQ(editor().height(), 590);
-    EXPECT_EQ(grid().rowHeight(1), 635);
+    EXPECT_EQ(size(1), "590 635");
     EXPECT_EQ(h.app.logCount(), 0u);
 }
 
-// A smaller control keeps the row of the notes being typed in view, the editor open over it
-// with its text and focus: the keys typed before, between and after the resizes all land there.
+// A smaller control keeps the notes being typed in view, the keys typed between resizes there.
 TEST_F(ControlLayout, ResizesKeepTheNotesBeingTypedInView) {
     for (int i = 0; i < 30; ++i)
         c().AnnoAdd(u"10:" + decimal(10 + i), u"x");
@@ -102,81 +108,57 @@ TEST_F(ControlLayout, EnsureVisibleFailureKeepsTheScrollGuardSet) {
 TEST_F(ControlLayout, ResizeSurvivesRowsRemovedAndListClearedMidLoop) {
     for (int i = 0; i < 10; ++i)
         c().AnnoAdd(u"10:" + decimal(10 + i), u"x");
-    int yields = 0;
-    h.platform->setPendingEventsHook([&] {
-        ++yields;
-        if (yields == 3) {
-            std::int32_t any = 0;
-            c().AnnoDelete(any);
-        }
-        if (yields == 6)
-            c().ClearAll();
-    });
-    h.platform->userResize(9000, 7000);
-    h.platform->setPendingEventsHook({});
+    // One yield per row there was at the start; rows gone since are logged and passed over.
+    EXPECT_EQ(yieldsDuring(resize(7000),
+                           [&](int n) {
+                               std::int32_t any = 0;
+                               if (n == 3)
+                                   c().AnnoDelete(any);
+                               if (n == 6)
+                                   c().ClearAll();
+                           }),
+              20);
     EXPECT_EQ(grid().rows(), 2);
     EXPECT_TRUE(grid().visible());
-    // The loop runs to the last row there was when it started: one yield per row, and every
-    // row that has gone since is an invalid row for the sizing, logged and passed over.
-    EXPECT_EQ(yields, 20);
     std::string invalid; // rows 5..19, gone with the clear at the sixth yield
     for (int row = 5; row < 20; ++row)
         invalid += "errDalmure_SetRowHeight 30009 Invalid Row value\n";
     EXPECT_EQ(logged(h.app), invalid);
-
     // Rows added during the loop are not reached by it.
     c().AnnoAdd(u"10:00", u"x");
-    yields = 0;
-    h.platform->setPendingEventsHook([&] {
-        if (++yields == 1)
-            c().AnnoAdd(u"09:00", u"earlier");
-    });
-    h.platform->userResize(9000, 7100);
-    h.platform->setPendingEventsHook({});
-    EXPECT_EQ(yields, 2);
+    EXPECT_EQ(yieldsDuring(resize(7100),
+                           [&](int n) {
+                               if (n == 1)
+                                   c().AnnoAdd(u"09:00", u"earlier");
+                           }),
+              2);
     EXPECT_EQ(grid().rows(), 4);
     EXPECT_TRUE(grid().visible());
-    EXPECT_EQ(h.app.logCount(), 15u);
-
     // A resize arriving during a resize completes too.
-    bool nested = false;
-    h.platform->setPendingEventsHook([&] {
-        if (!nested) {
-            nested = true;
+    yieldsDuring(resize(7000), [&](int n) {
+        if (n == 1)
             h.platform->userResize(5000, 4000);
-        }
     });
-    h.platform->userResize(9000, 7000);
-    h.platform->setPendingEventsHook({});
     EXPECT_TRUE(grid().visible());
     EXPECT_EQ(h.app.logCount(), 15u);
 }
 
+// 32768 rows: the counter overflows after the last row is sized; more: before any row is.
 TEST_F(ControlLayout, ResizeOverMoreThan32767RowsOverflowsTheRowCounter) {
-    // Exactly 32768 rows: the counter steps past 32767 after the last row is sized. More: the
-    // last row does not fit the counter, the loop fails as it starts and no row is sized.
-    struct Case {
-        std::int32_t rows;
-        int yields;
-        std::int32_t sizedRow;
-    } cases[] = {{32768, 32768, 32767}, {32770, 0, -1}};
-    for (const auto& tc : cases) {
-        SCOPED_TRACE(tc.rows);
-        while (grid().rows() < tc.rows)
+    for (auto [rows, yields, sized] : {std::tuple{32768, 32768, true}, {32770, 0, false}}) {
+        SCOPED_TRACE(rows);
+        while (grid().rows() < rows)
             grid().addItem(u"t\td", grid().rows());
         grid().setRowHeight(5, 1);
         grid().setRowHeight(32767, 1);
         grid().setColWidth(1, 1);
-        int yields = 0;
-        h.platform->setPendingEventsHook([&] { ++yields; });
-        Access::ResizeGrid(c());
-        h.platform->setPendingEventsHook({});
-        EXPECT_EQ(yields, tc.yields);
+        EXPECT_EQ(yieldsDuring([&] { Access::ResizeGrid(c()); }), yields);
         EXPECT_TRUE(grid().visible());
         EXPECT_EQ(logged(h.app), "errDalmure_ResizeGrid 6 Overflow\n");
         std::filesystem::remove_all(h.app.file("Log"));
-        EXPECT_EQ(grid().rowHeight(5), tc.sizedRow < 0 ? 1 : kLine + 45);
-        EXPECT_EQ(grid().rowHeight(32767), tc.sizedRow < 0 ? 1 : kLine + 45);
+        const std::int32_t height = sized ? kLine + 45 : 1;
+        EXPECT_EQ(std::pair(grid().rowHeight(5), grid().rowHeight(32767)),
+                  std::pair(height, height));
         EXPECT_EQ(grid().colWidth(1), 9540 - 200 - 1295); // sized before the loop
     }
 }

@@ -5,7 +5,6 @@
 #include "platform/headless/headless_components.h"
 #include "platform/headless/headless_platform.h"
 #include "random_steps.h"
-#include "support/errors.h"
 
 #include <gtest/gtest.h>
 
@@ -17,15 +16,10 @@
 namespace dalmure::headless {
 namespace {
 
-class HeadlessGridTest : public ::testing::Test {
-  protected:
+// Random edits and fills against a plain vector, in phases of growth and shrinking (chunks split).
+TEST(HeadlessGridTest, RandomEditsMatchASimpleModel) {
     HeadlessPlatform platform;
     platform::Grid& grid = platform.grid();
-};
-
-// A long random run of inserts, removals, height changes, edits and fills, compared with a plain
-// vector after every step (with phases of growth and shrinking, so that chunks split and merge).
-TEST_F(HeadlessGridTest, RandomEditsMatchASimpleModel) {
     struct ModelRow {
         Str c0, c1;
         std::int32_t height = design::kGridDefaultRowHeight;
@@ -51,7 +45,7 @@ TEST_F(HeadlessGridTest, RandomEditsMatchASimpleModel) {
                     r.color0 = filled;
             filled.reset();
             model.insert(model.begin() + at,
-                         ModelRow{a, u"x" + a, design::kGridDefaultRowHeight, std::nullopt, false});
+                         {a, u"x" + a, design::kGridDefaultRowHeight, {}, false});
         } else if (op < 80) {
             grid.removeItem(at % n);
             model.erase(model.begin() + at % n);
@@ -80,23 +74,18 @@ TEST_F(HeadlessGridTest, RandomEditsMatchASimpleModel) {
         ASSERT_EQ(grid.rows(), static_cast<std::int32_t>(model.size()));
         const auto probe = static_cast<std::int32_t>(rng() % model.size());
         const ModelRow& r = model[probe];
-        ASSERT_EQ(grid.textMatrix(probe, 0), r.c0);
-        ASSERT_EQ(grid.textMatrix(probe, 1), r.c1);
-        ASSERT_EQ(grid.rowHeight(probe), r.height);
-        ASSERT_EQ(grid.cellBackColorAt(probe, 0),
-                  r.color0.value_or(filled.value_or(grid.backColor())));
-        ASSERT_EQ(grid.cellFontBoldAt(probe, 1), r.bold1);
-        std::int64_t pos = 0;
-        for (std::int32_t i = 0; i < probe; ++i)
-            pos += model[i].height;
-        for (std::int32_t i = 0; i < grid.topRow(); ++i)
-            pos -= model[i].height;
-        ASSERT_EQ(grid.rowPos(probe), pos);
+        std::int64_t pos = 0; // from the top row shown
+        for (std::int32_t i = 0; i < std::max(probe, grid.topRow()); ++i)
+            pos += ((i < probe) - (i < grid.topRow())) * model[i].height;
+        ASSERT_EQ(std::tuple(grid.textMatrix(probe, 0), grid.textMatrix(probe, 1),
+                             grid.rowHeight(probe), grid.cellBackColorAt(probe, 0),
+                             grid.cellFontBoldAt(probe, 1), grid.rowPos(probe)),
+                  std::tuple(r.c0, r.c1, r.height,
+                             r.color0.value_or(filled.value_or(grid.backColor())), r.bold1, pos));
     }
 }
 
-// With a page height (a view that never scrolls past its last full page), the last full page
-// and the top row follow every addition, removal, height change and page change.
+// With a page height (no scrolling past the last full page), the top row follows every change.
 TEST(GridModelPage, LastFullPageAndTopRowFollowEveryChange) {
     platform::GridModel g;
     std::vector<std::int32_t> heights(2, design::kGridDefaultRowHeight);
@@ -145,59 +134,41 @@ TEST(GridModelPage, LastFullPageAndTopRowFollowEveryChange) {
     }
 }
 
-struct WalkRow {
-    Str text;
-    std::int32_t height;
-};
-
-// The grid answers walks over rows in order from the place and height it found for the row
-// before: random adds, removals, height changes and scrolls, each followed by a walk (forwards,
-// part of the way, or with heights set on the way as the resize does) checked against a plain
-// vector.
+// Walks in row order, answered from the place found for the row before, after random edits: each
+// walk (part of the way, heights set on the way as the resize does) checked against a vector.
 TEST(HeadlessGridWalk, WalksInOrderAgreeWithAModelThroughEdits) {
     HeadlessGrid g;
-    std::vector<WalkRow> model(2, WalkRow{u"", g.rowHeight(0)});
     const std::int32_t defaultHeight = g.rowHeight(0);
+    std::vector<std::pair<Str, std::int32_t>> model(2, {u"", defaultHeight}); // text, height
     std::mt19937 rng(2024);
-    auto pick = [&](std::int32_t n) {
-        return static_cast<std::int32_t>(rng() % static_cast<std::uint32_t>(n));
-    };
+    auto pick = [&](std::size_t n) { return static_cast<std::int32_t>(rng() % n); };
     auto before = [&](std::int32_t row) { // the model's sum of the heights above row
         std::int64_t sum = 0;
         for (std::int32_t r = 0; r < row; ++r)
-            sum += model[static_cast<std::size_t>(r)].height;
+            sum += model[r].second;
         return sum;
     };
     int serial = 0;
     for (int step = 0; step < test::randomSteps(500); ++step) {
-        const auto n = static_cast<std::int32_t>(model.size());
-        switch (pick(6)) {
-        case 0:
-        case 1: { // adds come in runs, so that chunks fill, split and hand rows over
-            for (int k = pick(40); k >= 0; --k) {
-                const std::int32_t at = pick(static_cast<std::int32_t>(model.size()) + 1);
-                const Str text = u"r" + fromUtf8(std::to_string(serial++));
-                g.addItem(text, at);
-                model.insert(model.begin() + at, WalkRow{text, defaultHeight});
-            }
-            break;
+        SCOPED_TRACE(step);
+        const std::size_t n = model.size();
+        const std::int32_t op = pick(6);
+        // Adds and removals come in runs, so that chunks fill, split and hand rows over.
+        for (int k = op < 2 ? pick(40) : -1; k >= 0; --k) {
+            const std::int32_t at = pick(model.size() + 1);
+            model.insert(model.begin() + at, {u"r" + decimal(serial++), defaultHeight});
+            g.addItem(model[at].first, at);
         }
-        case 2:
-            for (int k = pick(30); k >= 0 && model.size() > 2; --k) {
-                const std::int32_t at = pick(static_cast<std::int32_t>(model.size()));
-                g.removeItem(at);
-                model.erase(model.begin() + at);
-            }
-            break;
-        case 3: {
+        for (int k = op == 2 ? pick(30) : -1; k >= 0 && model.size() > 2; --k) {
+            const std::int32_t at = pick(model.size());
+            g.removeItem(at);
+            model.erase(model.begin() + at);
+        }
+        if (op == 3) {
             const std::int32_t at = pick(n), h = 100 + pick(900);
-            g.setRowHeight(at, h);
-            model[static_cast<std::size_t>(at)].height = h;
-            break;
-        }
-        default:
+            g.setRowHeight(at, model[at].second = h);
+        } else if (op > 3) {
             g.setTopRow(pick(n));
-            break;
         }
         const auto rows = static_cast<std::int32_t>(model.size());
         ASSERT_EQ(g.rows(), rows);
@@ -206,23 +177,19 @@ TEST(HeadlessGridWalk, WalksInOrderAgreeWithAModelThroughEdits) {
         std::int32_t r = pick(rows);
         std::int64_t above = before(r), aboveTop = before(g.topRow());
         while (r < rows) {
-            const auto& m = model[static_cast<std::size_t>(r)];
-            ASSERT_EQ(g.textMatrix(r, 0), m.text) << step;
+            ASSERT_EQ(g.textMatrix(r, 0), model[r].first) << r;
             if (resize && pick(3) == 0) {
-                const std::int32_t h = 100 + pick(900);
-                g.setRowHeight(r, h);
-                model[static_cast<std::size_t>(r)].height = h;
-                if (r < g.topRow())
-                    aboveTop = before(g.topRow());
+                g.setRowHeight(r, model[r].second = 100 + pick(900));
+                aboveTop = before(g.topRow());
             }
-            ASSERT_EQ(g.rowPos(r), above - aboveTop) << "step " << step << " row " << r;
+            ASSERT_EQ(g.rowPos(r), above - aboveTop) << r;
             if (pick(50) == 0) { // a scroll in the middle of a walk
                 g.setTopRow(pick(rows));
                 aboveTop = before(g.topRow());
             }
             const std::int32_t next = r + 1 + (pick(8) == 0 ? 1 : 0); // now and then one skipped
             for (; r < next && r < rows; ++r)
-                above += model[static_cast<std::size_t>(r)].height;
+                above += model[r].second;
         }
     }
 }

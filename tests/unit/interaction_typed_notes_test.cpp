@@ -16,7 +16,7 @@ namespace {
 using test::s;
 using test::u;
 
-// Records the events and lets a test look at the list from inside AnnoModified.
+// Records the events and runs onModified from inside AnnoModified.
 class ProbeEvents : public test::RecordingEvents {
   public:
     std::function<void(std::int16_t)> onModified;
@@ -27,132 +27,93 @@ class ProbeEvents : public test::RecordingEvents {
     }
 };
 
-class TypedNotes : public test::ControlTest {
-  protected:
-    void SetUp() override {
-        startSized();
-        h.add({{"10:00:00", "opening"}, {"11:00:00", "witness"}, {"12:00:00", "closing"}});
-        c().setEventSink(&probe);
-    }
-    DalmurePrivate& c() { return h.c(); }
-    std::vector<std::string>& events() { return probe.names; }
+TEST(TypedNotes, HostCallingBackFromAnnoModifiedLeavesAConsistentList) {
+    test::ControlHarness h;
+    DalmurePrivate& c = h.startSized();
     ProbeEvents probe;
-};
-
-TEST_F(TypedNotes, HostCallingBackFromAnnoModifiedLeavesAConsistentList) {
-    auto add = [&](const char* time) { return [this, time] { c().AnnoAdd(u(time), u(time)); }; };
-    auto del = [&](std::int32_t index) {
-        return [this, index] {
-            std::int32_t i = index;
-            c().AnnoDelete(i);
-        };
+    c.setEventSink(&probe);
+    using Call = std::function<void()>;
+    auto add = [&](const char* time) -> Call {
+        return [&c, time] { c.AnnoAdd(u(time), u(time)); };
     };
-    auto clear = [&] { return [this] { c().ClearAll(); }; };
-    struct Case {
+    auto del = [&](std::int32_t index) -> Call {
+        return [&c, index]() mutable { c.AnnoDelete(index); };
+    };
+    const Call clear = [&c] { c.ClearAll(); };
+    const struct {
         std::int16_t typedInto;
-        std::function<void()> hostCall, listChange;
+        Call hostCall, listChange;
         std::vector<std::string> times;
         std::int16_t selected; // -9: not checked
     } cases[] = {
-        {1, clear(), add("09:00:00"), {"09:00:00"}, 0},
-        {0,
-         add("11:30:00"),
-         add("10:30:00"),
-         {"10:00:00", "10:30:00", "11:00:00", "11:30:00", "12:00:00"},
-         1},
-        {2, clear(), del(2), {}, -9},
+        {1, clear, add("09"), {"09"}, 0},
+        {0, add("11:30"), add("10:30"), {"10", "10:30", "11", "11:30", "12"}, 1},
+        {2, clear, del(2), {}, -9},
         // The host deletes the annotation itself: the outer delete removes the next one.
-        {0, del(0), del(0), {"12:00:00"}, -9},
-        {1, add("13:00:00"), clear(), {}, -9},
+        {0, del(0), del(0), {"12"}, -9},
+        {1, add("13"), clear, {}, -9},
     };
     for (std::size_t n = 0; n < std::size(cases); ++n) {
-        const Case& tc = cases[n];
+        const auto& tc = cases[n];
         SCOPED_TRACE(n);
         probe.onModified = nullptr;
-        c().ClearAll();
-        h.add({{"10:00:00", "a"}, {"11:00:00", "b"}, {"12:00:00", "c"}});
+        c.ClearAll();
+        h.add({{"10", "a"}, {"11", "b"}, {"12", "c"}});
         ASSERT_TRUE(h.platform->userClick(2 * tc.typedInto + 1, 1));
         ASSERT_GT(h.platform->userType(u("notes")), 0);
-        events().clear();
-        bool fired = false;
-        probe.onModified = [&](std::int16_t) {
+        probe.names.clear();
+        probe.onModified = [&, fired = false](std::int16_t) mutable {
             if (!std::exchange(fired, true))
                 tc.hostCall();
         };
         tc.listChange();
-        EXPECT_EQ(events(),
-                  (std::vector<std::string>{"AnnoModified(" + std::to_string(tc.typedInto) + ")"}));
-        EXPECT_EQ(h.times().size() == 1 && h.cell(0, 0).empty() ? std::vector<std::string>{}
-                                                                : h.times(),
-                  tc.times);
-        if (tc.selected != -9) {
-            EXPECT_EQ(c().Selected(), tc.selected);
-        }
-        if (tc.times.empty()) {
-            EXPECT_FALSE(h.editor().visible());
-        }
-        c().AnnoAdd(u("11:15:00"), u("later"));
-        const auto after = h.times();
-        EXPECT_TRUE(std::is_sorted(after.begin(), after.end()));
-        EXPECT_EQ(DalmureTestAccess::timeOrderBreaks(c()), 0);
+        EXPECT_EQ(probe.names,
+                  std::vector<std::string>{"AnnoModified(" + std::to_string(tc.typedInto) + ")"});
+        EXPECT_EQ(c.AnnoCount() == 0 ? std::vector<std::string>{} : h.times(), tc.times);
+        EXPECT_TRUE(tc.selected == -9 || c.Selected() == tc.selected) << c.Selected();
+        EXPECT_TRUE(!tc.times.empty() || !h.editor().visible());
+        c.AnnoAdd(u("11:15"), u("later"));
+        EXPECT_TRUE(std::ranges::is_sorted(h.times()));
+        EXPECT_EQ(DalmureTestAccess::timeOrderBreaks(c), 0);
         EXPECT_EQ(h.app.logCount(), 0u);
     }
 }
 
-// The user types, clicks, leaves the editor and adds annotations in entry style 2, while the host
-// adds, deletes and clears. Every annotation has a unique description; the model knows which
-// notes were committed under each, and which annotation the editor was opened on.
+// The user types, clicks and adds in entry style 2 while the host adds, deletes and clears; the
+// model knows, by unique description, the notes committed under each annotation.
 TEST(TypedNotesRandomized, CommittedNotesAlwaysSitUnderTheirAnnotation) {
     test::ControlHarness h;
     DalmurePrivate& c = h.startSized();
     auto trapped = [&] {
-        std::size_t n = 0;
-        for (const auto& e : h.app.logEntries())
-            n += e.label.starts_with("errDalmure_ChargeLangue") ? 0 : 1;
-        return n;
+        return std::ranges::count_if(h.app.logEntries(), [](const auto& e) {
+            return !e.label.starts_with("errDalmure_ChargeLangue");
+        });
     };
-    const std::size_t trappedAtStart = trapped();
+    const auto trappedAtStart = trapped();
     std::mt19937 rng(20260304);
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-
     std::map<std::string, std::string> committed; // description -> committed data text
     std::string target;                           // description the editor was opened on
-    int commitsThisStep = 0;
     std::string lastCommitted;
-    int serial = 0;
+    int commitsThisStep = 0, serial = 0;
     int hostChangeCommits = 0; // commits made because the host changed the list
 
-    class ModelEvents : public DalmureEvents {
-      public:
-        std::function<void(std::int16_t)> modified;
-        std::function<void(Str&, Str&)> added;
-        void AnnoModified(std::int16_t index) override { modified(index); }
-        void AnnoAdded(Str& time, Str& desc) override { added(time, desc); }
-    } model;
-    model.modified = [&](std::int16_t index) {
+    ProbeEvents model;
+    model.onModified = [&](std::int16_t index) {
         const std::string desc = s(c.AnnoDesc(index));
         const std::string text = s(h.grid().textMatrix(2 * index + 1, 1));
         ASSERT_FALSE(target.empty()) << "a commit with no annotation being edited";
         ASSERT_EQ(desc, target) << "notes committed under the wrong annotation";
         ASSERT_EQ(text, s(h.editor().text()));
         ASSERT_NE(committed[desc], text) << "the same notes committed twice";
-        committed[desc] = text;
-        lastCommitted = text;
+        committed[desc] = lastCommitted = text;
         ++commitsThisStep;
     };
-    model.added = [&](Str&, Str& desc) { committed[s(desc)] = ""; };
+    model.onAdded = [&](Str&, Str& desc) { committed[s(desc)] = ""; };
     c.setEventSink(&model);
-
     auto retarget = [&] {
         if (c.AnnoCount() > 0)
             target = s(c.AnnoDesc(c.Selected()));
-    };
-    auto hostAdd = [&] {
-        const std::string desc = "h" + std::to_string(serial++);
-        char time[16];
-        std::snprintf(time, sizeof time, "10:%02d:%02d", pick(60), pick(60));
-        committed[desc] = "";
-        c.AnnoAdd(u(time), u(desc));
     };
     const std::string alphabet = "abc xyz'&\r\b";
 
@@ -169,27 +130,24 @@ TEST(TypedNotesRandomized, CommittedNotesAlwaysSitUnderTheirAnnotation) {
         if (action < 35) {
             std::string typed;
             for (int n = pick(6) + 1; n > 0; --n)
-                typed +=
-                    alphabet[static_cast<std::size_t>(pick(static_cast<int>(alphabet.size())))];
+                typed += alphabet[pick(static_cast<int>(alphabet.size()))];
             if (pick(20) == 0)
                 typed += '\x1b';
-            if (c.PVStyle == 2 && typed.find('\r') != std::string::npos) {
+            const auto enter = typed.find('\r');
+            if (c.PVStyle == 2 && enter != std::string::npos) {
                 // Enter ends the notes; the prompt is answered (uniquely) or cancelled.
-                typed = typed.substr(0, typed.find('\r') + 1);
+                typed.resize(enter + 1);
                 if (pick(3) > 0)
                     h.platform->queueAnswer(u("p" + std::to_string(serial++)));
                 else
                     h.platform->queueCancel();
-                const bool delivered =
-                    h.platform->userType(u(typed)) == static_cast<int>(typed.size());
-                if (delivered)
+                if (h.platform->userType(u(typed)) == static_cast<int>(typed.size()))
                     retarget();
             } else {
                 h.platform->userType(u(typed));
             }
         } else if (action < 55) {
-            const std::int32_t rows = h.grid().rows();
-            ASSERT_TRUE(h.platform->userClick(pick(rows), pick(2)));
+            ASSERT_TRUE(h.platform->userClick(pick(h.grid().rows()), pick(2)));
             retarget();
         } else if (action < 63) {
             h.platform->userBlur();
@@ -204,7 +162,11 @@ TEST(TypedNotesRandomized, CommittedNotesAlwaysSitUnderTheirAnnotation) {
             // The host changes the list: pending notes are committed first, exactly once.
             bool changed = true;
             if (action < 86) {
-                hostAdd();
+                const std::string desc = "h" + std::to_string(serial++);
+                char time[16];
+                std::snprintf(time, sizeof time, "10:%02d:%02d", pick(60), pick(60));
+                committed[desc] = "";
+                c.AnnoAdd(u(time), u(desc));
                 retarget();
             } else if (action < 98) {
                 changed = count >= 2;
@@ -221,22 +183,17 @@ TEST(TypedNotesRandomized, CommittedNotesAlwaysSitUnderTheirAnnotation) {
             ASSERT_EQ(commitsThisStep, pending && changed ? 1 : 0);
             if (commitsThisStep == 1) {
                 ASSERT_EQ(lastCommitted, pendingText);
-                ++hostChangeCommits;
             }
+            hostChangeCommits += commitsThisStep;
         }
-
         // Every annotation holds exactly the notes committed under it.
-        const std::int16_t now = c.AnnoCount();
         std::set<std::string> seen;
-        for (std::int16_t i = 0; i < now; ++i) {
-            const std::string desc = s(h.grid().textMatrix(2 * i, 1));
-            ASSERT_TRUE(seen.insert(desc).second) << desc;
-            ASSERT_TRUE(committed.count(desc)) << desc;
-            ASSERT_EQ(s(h.grid().textMatrix(2 * i + 1, 1)), committed[desc]) << desc;
+        for (std::int16_t i = 0; i < c.AnnoCount(); ++i) {
+            const std::string desc = h.cell(2 * i, 1);
+            ASSERT_TRUE(seen.insert(desc).second && committed.count(desc)) << desc;
+            ASSERT_EQ(h.cell(2 * i + 1, 1), committed[desc]) << desc;
         }
-        if (now == 0) {
-            ASSERT_EQ(h.cell(1, 1), "");
-        }
+        ASSERT_TRUE(c.AnnoCount() > 0 || h.cell(1, 1).empty());
     }
     EXPECT_EQ(trapped(), trappedAtStart);
     EXPECT_GT(hostChangeCommits, steps / 40); // the run did exercise the rule

@@ -1,6 +1,6 @@
-// Long random sessions of host calls and user actions on the headless control, replayed from
-// fixed seeds, with the invariants the sequence fuzzer checks after every step
-// (tests/support/session_invariants.h) and nothing but the documented raise reaching the host.
+// Long random sessions of host calls and user actions on the headless control, from fixed seeds,
+// checked after every step with the sequence fuzzer's invariants (session_invariants.h); nothing
+// but the documented raise reaches the host.
 #include "platform/ids.h"
 #include "session_invariants.h"
 #include "support/errors.h"
@@ -35,76 +35,49 @@ class RobustnessSequence : public test::ControlTest, public ::testing::WithParam
     void step() {
         DalmurePrivate& c = h.c();
         headless::HeadlessPlatform& p = *h.platform;
-        switch (pick(0, 17)) {
-        case 0:
-        case 1:
-        case 2: {
+        const int op = pick(0, 17);
+        if (op < 3) {
             Str t = u(someTime()), d = u("desc " + std::to_string(pick(0, 99)));
             Str data = coin() ? Str() : u("notes\r\nline");
             c.AnnoAdd(t, d, data);
-            break;
-        }
-        case 3: {
+        } else if (op == 3) {
             std::int32_t i = pick(-2, 20);
             c.AnnoDelete(i);
-            break;
-        }
-        case 4:
+        } else if (op == 4) {
             (void)c.AnnoData(pick(-1, 20));
-            break;
-        case 5:
-            if (pick(0, 4) == 0)
-                c.ClearAll();
-            break;
-        case 6:
+        } else if (op == 5 && pick(0, 4) == 0) {
+            c.ClearAll();
+        } else if (op == 6) {
             (void)p.userClick(pick(0, 30), pick(0, 1));
-            break;
-        case 7:
+        } else if (op == 7) {
             (void)p.userDblClick(pick(0, 30), pick(0, 1));
-            break;
-        case 8: {
+        } else if (op == 8) {
             const auto item = platform::kAllMenuItems[static_cast<std::size_t>(pick(0, 6))];
             (void)p.userRightClick(pick(0, 30), pick(0, 1),
                                    std::string(platform::menuItemName(item)));
-            break;
-        }
-        case 9:
-        case 10:
+        } else if (op == 9 || op == 10) {
             (void)p.userType(coin() ? u("ab\b'+") : u("x\r\x1b"));
-            break;
-        case 11:
+        } else if (op == 11) {
             (void)p.userButton(platform::kAllButtons[static_cast<std::size_t>(pick(0, 6))]);
-            break;
-        case 12:
-            if (coin())
-                p.queueAnswer(coin() ? u(someTime()) : u("renamed"));
-            else
-                p.queueCancel();
-            break;
-        case 13: {
+        } else if (op == 12 && coin()) {
+            p.queueAnswer(coin() ? u(someTime()) : u("renamed"));
+        } else if (op == 12) {
+            p.queueCancel();
+        } else if (op == 13) {
             bool v = coin();
-            if (coin())
-                c.NoModif(v);
-            else
-                c.NoPlay(v);
-            break;
-        }
-        case 14:
+            coin() ? c.NoModif(v) : c.NoPlay(v);
+        } else if (op == 14) {
             p.userResize(pick(0, 12000), pick(0, 9000));
-            break;
-        case 15:
+        } else if (op == 15) {
             (void)p.userScroll(std::optional<std::int32_t>(pick(-1, 30)));
-            break;
-        case 16:
+        } else if (op == 16) {
             p.userBlur();
-            break;
-        default:
+        } else if (op == 17) {
             try {
                 c.LetBackColor(coin() ? 1e12 : pick(0, 0xFFFFFF)); // the documented raise
             } catch (const ControlError& e) {
-                EXPECT_EQ(e.number(), 6);
+                EXPECT_EQ(e.number(), errors::kOverflow);
             }
-            break;
         }
     }
 
