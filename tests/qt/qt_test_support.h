@@ -154,9 +154,9 @@ inline QAction* menuItem(const QMenu* menu, const QString& name) {
 }
 
 // Esc when there is no item.
-inline void chooseOrClose(QMenu* menu, QAction* item, Qt::MouseButton button = Qt::LeftButton) {
+inline void chooseOrClose(QMenu* menu, QAction* item) {
     if (item != nullptr)
-        QTest::mouseClick(menu, button, {}, menu->actionGeometry(item).center());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
     else
         QTest::keyClick(menu, Qt::Key_Escape);
 }
@@ -164,25 +164,22 @@ inline void chooseOrClose(QMenu* menu, QAction* item, Qt::MouseButton button = Q
 // Types answer into a prompt, over what it offered, and presses Enter; an empty answer: Esc.
 inline void answerPrompt(QWidget* modal, const QString& answer) {
     auto* edit = modal->findChild<QLineEdit*>();
-    if (answer.isEmpty() || edit == nullptr) {
-        QTest::keyClick(modal, Qt::Key_Escape);
-        return;
-    }
+    if (answer.isEmpty() || edit == nullptr)
+        return QTest::keyClick(modal, Qt::Key_Escape);
     edit->selectAll();
     QTest::keyClicks(edit, answer);
     QTest::keyClick(edit, Qt::Key_Return);
 }
 
 // Every menu the control opens: its items (itemsOf) into seen, then choose clicked or Esc; a
-// prompt gets promptAnswer (empty: cancelled).
-inline void answerMenus(QtPlatform& p, QString& seen, const QString& choose = {},
-                        Qt::MouseButton button = Qt::LeftButton, const QString& promptAnswer = {}) {
-    p.setModalDriver([&seen, choose, button, promptAnswer](QWidget* modal) {
+// prompt is cancelled.
+inline void answerMenus(QtPlatform& p, QString& seen, const QString& choose = {}) {
+    p.setModalDriver([&seen, choose](QWidget* modal) {
         if (auto* menu = qobject_cast<QMenu*>(modal)) {
             seen = itemsOf(menu);
-            chooseOrClose(menu, menuItem(menu, choose), button);
+            chooseOrClose(menu, menuItem(menu, choose));
         } else {
-            answerPrompt(modal, promptAnswer);
+            QTest::keyClick(modal, Qt::Key_Escape);
         }
     });
 }
@@ -226,8 +223,7 @@ class WidgetFixture {
     void openNotes(int row) {
         clickCell(row, 1);
         QCoreApplication::processEvents();
-        QVERIFY(editor()->isVisible());
-        QVERIFY(editor()->hasFocus());
+        QVERIFY(editor()->isVisible() && editor()->hasFocus());
     }
     // The keyboard in the grid, the notes closed.
     void focusGrid(int row) {

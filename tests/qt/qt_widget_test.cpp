@@ -92,7 +92,7 @@ class QtWidgetTest : public QObject {
         QTest::keyClick(ed(), Qt::Key_Return);
         QTest::keyClicks(ed(), u"second line"_s);
         QCOMPARE(p().editor().text(), Str(u"It`sabc\r\nsecond line"));
-        QVERIFY(p().grid().rowHeight(3) > oneLine);
+        QCOMPARE_GT(p().grid().rowHeight(3), oneLine);
         QVERIFY(f_.editorOver(3, 1));
         QCOMPARE(modified.count(), 0);
         f_.leave();
@@ -122,52 +122,78 @@ class QtWidgetTest : public QObject {
         QCOMPARE(w().annoData(0), u"typed before the crash, and after"_s);
     }
 
-    // The control's menu, however the clerk opens it, with its items in the states the list and
-    // the modes give them; it leaves the selection and the notes as they were. F10 alone is no
-    // menu key.
-    void theMenuOpensWithItsStates_data() {
+    // The control's menu, however the clerk opens it, and the notes' text menu (a right click on
+    // them) with the control's commands in their own titled section, with the items in the
+    // states the list and the modes give them. Opening a menu leaves the selection and the notes
+    // as they were; a command chosen in the text menu runs on the selected annotation
+    // ("Supprimer" there deletes it, not the text). F10 alone is no menu key.
+    void theMenusOpenWithTheirItemsStates_data() {
         QTest::addColumn<bool>("annotations");
         QTest::addColumn<QString>("modes");
-        QTest::addColumn<QString>("open"); // a right click, or keys into the grid or the notes
-        QTest::addColumn<QString>("seen");
+        QTest::addColumn<QString>("open"); // a right click on the grid or the notes, or keys
+        QTest::addColumn<QString>("choose");
+        QTest::addColumn<QString>("seen"); // * for any items
         const QString all = popup(u"Jouer Renommer Supprimer s1 Imprimer s2 Dalmure"_s);
         QTest::newRow("empty list: play and print disabled")
-            << false << QString() << u"click"_s
+            << false << QString() << u"click grid"_s << QString()
             << popup(u"Jouer-d Renommer Supprimer s1 Imprimer-d s2 Dalmure"_s);
         QTest::newRow("NoPV hides view and its separator, NoModif disables rename and delete")
-            << true << u"NoPV NoModif"_s << u"click"_s
+            << true << u"NoPV NoModif"_s << u"click grid"_s << QString()
             << popup(u"Jouer Renommer-d Supprimer-d s1 Imprimer s2-h Dalmure-h"_s);
-        QTest::newRow("menu key in the notes") << true << QString() << u"Menu notes"_s << all;
-        QTest::newRow("Shift+F10 in the notes") << true << QString() << u"Shift+F10 notes"_s << all;
-        QTest::newRow("menu key on the grid") << true << QString() << u"Menu grid"_s << all;
-        QTest::newRow("Shift+F10 on the grid") << true << QString() << u"Shift+F10 grid"_s << all;
-        QTest::newRow("F10 alone") << true << QString() << u"F10 grid"_s << QString();
+        QTest::newRow("menu key in the notes")
+            << true << QString() << u"Menu notes"_s << QString() << all;
+        QTest::newRow("Shift+F10 in the notes")
+            << true << QString() << u"Shift+F10 notes"_s << QString() << all;
+        QTest::newRow("menu key on the grid")
+            << true << QString() << u"Menu grid"_s << QString() << all;
+        QTest::newRow("Shift+F10 on the grid")
+            << true << QString() << u"Shift+F10 grid"_s << QString() << all;
+        QTest::newRow("F10 alone") << true << QString() << u"F10 grid"_s << QString() << QString();
+        QTest::newRow("text menu of read-only notes")
+            << true << u"NoModif"_s << u"click notes"_s << QString()
+            << popup(u"edit-copy-d | select-all Title Jouer Renommer-d Supprimer-d s1 Imprimer s2 "
+                     "Dalmure"_s);
+        QTest::newRow("delete chosen in the text menu of editable notes")
+            << true << QString() << u"click notes"_s << u"mnuPopupSupprimer"_s
+            << popup(u"edit-undo* edit-paste* select-all Title Jouer Renommer Supprimer s1 "
+                     "Imprimer s2 Dalmure"_s);
     }
-    void theMenuOpensWithItsStates() {
+    void theMenusOpenWithTheirItemsStates() {
         QFETCH(bool, annotations);
         QFETCH(QString, modes);
         QFETCH(QString, open);
+        QFETCH(QString, choose);
         QFETCH(QString, seen);
         QString shown;
-        answerMenus(p(), shown);
+        answerMenus(p(), shown, choose);
+        int asked = -1;
+        connect(&w(), &DalmureWidget::annoDeleteRequest, this,
+                [&](qint16& index) { asked = index; });
+        add(annotations ? 3 : 0);
         if (annotations) {
-            add(3);
-            f_.clickCell(2, 1);
+            f_.clickCell(3, 1);
+            QTest::keyClicks(ed(), u"abc"_s);
         }
         setModes(modes);
-        if (open == u"click"_s) {
+        if (annotations)
+            f_.clickCell(3, 1); // opened again, read-only under NoModif
+        QWidget* grid = p().gridView();
+        QWidget* target = open.endsWith(u"grid"_s) ? grid : ed();
+        if (open == u"click grid"_s) {
             f_.clickCell(annotations ? 2 : 0, annotations ? 1 : 0, Qt::RightButton);
+        } else if (open == u"click notes"_s) {
+            rightClickThroughWindow(ed()->viewport(), QPoint(5, 5));
         } else {
-            QWidget* grid = p().gridView();
-            QWidget* target = open.endsWith(u"grid"_s) ? grid : ed();
             target->setFocus();
             const QKeyCombination key = QKeySequence::fromString(open.section(u' ', 0, 0))[0];
             QTest::keyClick(target, key.key(), key.keyboardModifiers());
         }
-        QCOMPARE(shown, seen);
+        QVERIFY2(QRegularExpression::fromWildcard(seen, Qt::CaseSensitive).match(shown).hasMatch(),
+                 qPrintable(shown));
+        QCOMPARE(asked, choose.isEmpty() ? -1 : 1);
         if (annotations) {
             QCOMPARE(w().selected(), 1);
-            QCOMPARE(ed()->toPlainText(), QString());
+            QCOMPARE(ed()->toPlainText(), u"abc"_s);
         }
     }
 
@@ -263,6 +289,10 @@ class QtWidgetTest : public QObject {
         QStringList back = order.split(u' ');
         std::reverse(back.begin(), back.end());
         QCOMPARE(walk(stops, true), (back.mid(1) << u"before"_s).join(u' '));
+        // The host's focus on an empty list goes to the list (among annotations: the clerk test).
+        w().setFocus();
+        if (!annotations)
+            QCOMPARE(focusName(), u"grid"_s);
     }
 
     // From the keyboard alone: notes typed are kept when Tab leaves them, and Space or Enter on
@@ -296,13 +326,6 @@ class QtWidgetTest : public QObject {
         QCOMPARE(w().annoDesc(0) + u'|' + w().annoData(0), u"Opening statement|sworn in"_s);
     }
 
-    // Among annotations, where the host's focus lands is the clerk test's to find.
-    void theHostsFocusOnAnEmptyListGoesToTheList() {
-        f_.elsewhere()->setFocus(Qt::MouseFocusReason);
-        w().setFocus();
-        QCOMPARE(focusName(), u"grid"_s);
-    }
-
     // Five annotations, the first selected with notes, kept as a test artifact
     // (artifacts/dalmure-widget.png in the test's build folder).
     void rendersFiveAnnotationsWithTheSelectionHighlighted() {
@@ -332,12 +355,10 @@ class QtWidgetTest : public QObject {
         const QRgb highlight = qRgb(fixed & 0xFF, (fixed >> 8) & 0xFF, (fixed >> 16) & 0xFF);
         const auto* pixels = reinterpret_cast<const QRgb*>(image.constBits());
         const qsizetype size = image.sizeInBytes() / 4; // RGB32: no padding, opaque
-        QVERIFY(QSet<QRgb>(pixels, pixels + size).size() > 20);
+        QCOMPARE_GT(QSet<QRgb>(pixels, pixels + size).size(), 20);
         const QRect cell = p().cellRect(0, 1);
-        const auto highlighted = std::count(pixels, pixels + size, highlight);
-        QVERIFY2(highlighted > cell.width() * cell.height() * ratio * ratio / 2,
-                 qPrintable(QString::number(highlighted)));
-        // The first row's area in the picture is in the highlight colour.
+        QCOMPARE_GT(std::count(pixels, pixels + size, highlight),
+                    cell.width() * cell.height() * ratio * ratio / 2);
         const QPoint inRow =
             f_.viewport()->mapTo(&w(), cell.topLeft() + QPoint(cell.width() - 4, 3));
         QCOMPARE(image.pixel(inRow * ratio), highlight);
@@ -366,10 +387,7 @@ class QtWidgetTest : public QObject {
         QCOMPARE(ed()->blockCount(), lines);
         QCOMPARE(ed()->verticalScrollBar()->value(), 0);
         QVERIFY(lineRect(ed(), QTextCursor::Start).top() >= 0);
-        const QRect last = lineRect(ed(), QTextCursor::End);
-        QVERIFY2(last.bottom() <= ed()->viewport()->height() + 1,
-                 qPrintable(u"last line ends at %1, editor %2 high"_s.arg(last.bottom())
-                                .arg(ed()->viewport()->height())));
+        QCOMPARE_LE(lineRect(ed(), QTextCursor::End).bottom(), ed()->viewport()->height() + 1);
     }
 
     void editsOfTheWidgetKeepTheHostsLineBreaks() {
@@ -481,46 +499,6 @@ class QtWidgetTest : public QObject {
         QCOMPARE(ed()->toPlainText(), left);
         f_.leave();
         QCOMPARE(w().annoData(0), left);
-    }
-
-    // A right click on the notes opens Qt's text menu (undo, copy, paste ...) with the control's
-    // commands under their own titled section, in the states of the control's menu; a command
-    // chosen there runs on the selected annotation ("Supprimer" deletes it, not the text).
-    void rightClickOnTheNotesAddsTheCommandsToTheTextMenu_data() {
-        QTest::addColumn<bool>("noModif");
-        QTest::addColumn<QString>("choose");
-        QTest::addColumn<QString>("seen"); // * for any items
-        QTest::addColumn<int>("asked");    // the annotation delete asks about; -1: none
-        QTest::newRow("read-only notes")
-            << true << QString()
-            << popup(u"edit-copy-d | select-all Title Jouer Renommer-d Supprimer-d s1 Imprimer s2 "
-                     "Dalmure"_s)
-            << -1;
-        QTest::newRow("delete chosen from editable notes")
-            << false << u"mnuPopupSupprimer"_s
-            << popup(u"edit-undo* edit-paste* select-all Title Jouer Renommer Supprimer s1 "
-                     "Imprimer s2 Dalmure"_s)
-            << 1;
-    }
-    void rightClickOnTheNotesAddsTheCommandsToTheTextMenu() {
-        QFETCH(bool, noModif);
-        QFETCH(QString, choose);
-        QFETCH(QString, seen);
-        QFETCH(int, asked);
-        add(2);
-        QVERIFY(ed()->isVisible());
-        QTest::keyClicks(ed(), u"abc"_s);
-        int askedFor = -1;
-        connect(&w(), &DalmureWidget::annoDeleteRequest, this,
-                [&](qint16& index) { askedFor = index; });
-        QString shown;
-        answerMenus(p(), shown, choose);
-        w().setNoModif(noModif);
-        f_.clickCell(3, 1); // opened again, read-only under NoModif
-        rightClickThroughWindow(ed()->viewport(), QPoint(5, 5));
-        QVERIFY2(QRegularExpression::fromWildcard(seen).match(shown).hasMatch(), qPrintable(shown));
-        QCOMPARE(askedFor, asked);
-        QCOMPARE(ed()->toPlainText(), u"abc"_s);
     }
 };
 
