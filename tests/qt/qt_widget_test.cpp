@@ -79,8 +79,9 @@ class QtWidgetTest : public QObject {
 
     // A click on the time cell opens the editor over the notes; keys go through the filter (the
     // apostrophe becomes a grave accent, + and & are refused, Enter in entry style 1 breaks the
-    // line), the row grows under the editor, and nothing reaches the host until the focus leaves.
-    void clickTypeAndLeave() {
+    // line), the row grows under the editor, and nothing reaches the host until a command button
+    // is clicked: it leaves the keyboard in the notes, so it commits them itself.
+    void clickTypeAndCommitWithACommandButton() {
         add(3);
         QSignalSpy modified(&w(), &DalmureWidget::annoModified);
         f_.clickCell(2, 0);
@@ -95,9 +96,10 @@ class QtWidgetTest : public QObject {
         QCOMPARE_GT(p().grid().rowHeight(3), oneLine);
         QVERIFY(f_.editorOver(3, 1));
         QCOMPARE(modified.count(), 0);
-        f_.leave();
+        QTest::mouseClick(p().buttonWidget(ButtonId::EntryStyleTwo), Qt::LeftButton);
         QCOMPARE(modified, QList<QVariantList>{{QVariant::fromValue(qint16(1))}});
         QCOMPARE(w().annoData(1), u"It`sabc\r\nsecond line"_s);
+        QVERIFY(ed()->hasFocus());
     }
 
     // Typing goes on in notes recovered from a crashed session (what the recovery brings back is
