@@ -225,9 +225,8 @@ class QtClerkTest : public QObject {
         return true;
     }
 
-    // An annotation whose description row is in view (noted in the steps), or -1. For a double
-    // click the whole annotation is in view: a click on one cut by the edge scrolls the list under
-    // the mouse.
+    // An annotation whose description row is in view (noted in the steps), or -1; for a double
+    // click, wholly in view: a click on one cut by the edge scrolls the list under the mouse.
     int visibleAnno(bool whole = false) {
         std::vector<int> shown;
         const QRect port = f_.viewport()->rect();
@@ -284,8 +283,6 @@ class QtClerkTest : public QObject {
                 where_ = Where::List;
         }
     }
-
-    // --- The actions ---------------------------------------------------------------------
 
     void click() {
         const int i = visibleAnno();

@@ -366,8 +366,6 @@ class QtWidgetTest : public QObject {
         QCOMPARE(image.pixel(inRow * ratio), highlight);
     }
 
-    // The notes editor.
-
     // Opened again with the caret at the end: the first line at the top, the last one inside.
     void aReopenedNoteShowsEveryLineFromTheFirst_data() {
         QTest::addColumn<int>("lines");
