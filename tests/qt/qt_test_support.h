@@ -1,7 +1,5 @@
-// Shared set-up of the Qt widget tests: an application folder with the catalogue and the
-// templates, a window that holds the control between the host's fields, the fixture each case is
-// built on, and the clerk's hands: keys into whatever has the focus, clicks through the window,
-// and the answers given to the control's menus and prompts.
+// Shared set-up of the Qt widget tests: an application folder, a host window around the control,
+// and the clerk's hands (keys, clicks through the window, answers to menus and prompts).
 #pragma once
 
 #include "platform/qt/dalmure_widget_p.h"
@@ -18,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <QWidget>
 
 #include <functional>
@@ -28,7 +27,6 @@ namespace dalmure::qt::testing {
 
 using namespace Qt::StringLiterals;
 
-// Extra files of an application folder, by name.
 using FolderFiles = QList<std::pair<QString, QByteArray>>;
 
 inline bool writeFile(const QString& path, const QByteArray& bytes) {
@@ -51,15 +49,14 @@ inline bool makeAppFolder(const QTemporaryDir& dir, const QByteArray& ini = {},
     return ok;
 }
 
-// The window back to the front once a dialog or another window has had it, as the desktop
-// gives it back.
+// The window back to the front after a dialog, as the desktop gives it back.
 inline bool backToFront(QWidget* window) {
     window->activateWindow();
     return QTest::qWaitForWindowActive(window);
 }
 
-// A host window: a line edit before the control (somewhere else to put the focus), the
-// control, and with fieldAfter a second line edit after it, as a recording screen has.
+// A line edit before the control (somewhere else to put the focus), the control, and with
+// fieldAfter a second line edit after it, as a recording screen has.
 struct HostWindow {
     std::unique_ptr<QWidget> window;
     QLineEdit* elsewhere = nullptr;
@@ -89,13 +86,11 @@ struct HostWindow {
     QtPlatform& platform() { return platformOf(*control); }
 };
 
-// The widget with the keyboard, once the events before have been handled.
 inline QWidget* focused() {
     QCoreApplication::processEvents();
     return QApplication::focusWidget();
 }
 
-// One key into the focused widget.
 inline void press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
     QWidget* target = focused();
     QVERIFY(target != nullptr);
@@ -103,26 +98,35 @@ inline void press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
     QCoreApplication::processEvents();
 }
 
-// Types text key by key into the widget into, or into whatever has the focus at each key. A
-// letter beyond ASCII (é) comes as the key of that letter with its text, as a keyboard with the
-// letter on a key sends it.
+// A letter beyond ASCII (é) comes as the key of that letter with its text, as a keyboard with
+// the letter on a key sends it.
+inline void typeChar(QWidget* target, QChar c) {
+    if (c.unicode() < 128)
+        return QTest::keyClicks(target, QString(c));
+    const auto key = static_cast<Qt::Key>(c.toUpper().unicode());
+    QTest::sendKeyEvent(QTest::Press, target, key, QString(c), Qt::NoModifier);
+    QTest::sendKeyEvent(QTest::Release, target, key, QString(c), Qt::NoModifier);
+}
+
+// Into the widget into, or into whatever has the focus at each key.
 inline void typeKeys(const QString& text, QWidget* into = nullptr) {
     for (QChar c : text) {
         QWidget* target = into != nullptr ? into : focused();
         QVERIFY(target != nullptr);
-        if (c.unicode() < 128) {
-            QTest::keyClicks(target, QString(c));
-            continue;
-        }
-        const auto key = static_cast<Qt::Key>(c.toUpper().unicode());
-        QTest::sendKeyEvent(QTest::Press, target, key, QString(c), Qt::NoModifier);
-        QTest::sendKeyEvent(QTest::Release, target, key, QString(c), Qt::NoModifier);
+        typeChar(target, c);
     }
     QCoreApplication::processEvents();
 }
 
-// A right click as the desktop delivers it: through the window, which makes the context menu
-// event of it.
+// A notch of the mouse wheel over the middle of a widget; delta < 0 scrolls down.
+inline void wheelNotch(QWidget* over, int delta) {
+    const QPointF at(over->width() / 2.0, over->height() / 2.0);
+    QWheelEvent wheel(at, over->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(over, &wheel);
+}
+
+// Through the window, which makes the context menu event of it, as the desktop delivers it.
 inline void rightClickThroughWindow(QWidget* target, QPoint at) {
     QWidget* top = target->window();
     QTest::mouseClick(top->windowHandle(), Qt::RightButton, {}, target->mapTo(top, at));
@@ -142,7 +146,6 @@ inline QString itemsOf(const QMenu* menu) {
     return items.join(u' ');
 }
 
-// The item of a menu with that object name, or none.
 inline QAction* menuItem(const QMenu* menu, const QString& name) {
     for (QAction* a : menu->actions())
         if (!name.isEmpty() && a->objectName() == name)
@@ -150,10 +153,10 @@ inline QAction* menuItem(const QMenu* menu, const QString& name) {
     return nullptr;
 }
 
-// Clicks a menu's item with the mouse, or closes the menu with Esc when there is none.
-inline void chooseOrClose(QMenu* menu, QAction* item, Qt::MouseButton button = Qt::LeftButton) {
+// Esc when there is no item.
+inline void chooseOrClose(QMenu* menu, QAction* item) {
     if (item != nullptr)
-        QTest::mouseClick(menu, button, {}, menu->actionGeometry(item).center());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
     else
         QTest::keyClick(menu, Qt::Key_Escape);
 }
@@ -161,34 +164,29 @@ inline void chooseOrClose(QMenu* menu, QAction* item, Qt::MouseButton button = Q
 // Types answer into a prompt, over what it offered, and presses Enter; an empty answer: Esc.
 inline void answerPrompt(QWidget* modal, const QString& answer) {
     auto* edit = modal->findChild<QLineEdit*>();
-    if (answer.isEmpty() || edit == nullptr) {
-        QTest::keyClick(modal, Qt::Key_Escape);
-        return;
-    }
+    if (answer.isEmpty() || edit == nullptr)
+        return QTest::keyClick(modal, Qt::Key_Escape);
     edit->selectAll();
     QTest::keyClicks(edit, answer);
     QTest::keyClick(edit, Qt::Key_Return);
 }
 
-// Answers every popup menu the control opens: writes down its items (itemsOf) into seen and
-// chooses the item named choose with the given button, or closes the menu. A prompt that a
-// command opens is answered with promptAnswer (empty: cancelled).
-inline void answerMenus(QtPlatform& p, QString& seen, const QString& choose = {},
-                        Qt::MouseButton button = Qt::LeftButton, const QString& promptAnswer = {}) {
-    p.setModalDriver([&seen, choose, button, promptAnswer](QWidget* modal) {
+// Every menu the control opens: its items (itemsOf) into seen, then choose clicked or Esc; a
+// prompt is cancelled.
+inline void answerMenus(QtPlatform& p, QString& seen, const QString& choose = {}) {
+    p.setModalDriver([&seen, choose](QWidget* modal) {
         if (auto* menu = qobject_cast<QMenu*>(modal)) {
             seen = itemsOf(menu);
-            chooseOrClose(menu, menuItem(menu, choose), button);
+            chooseOrClose(menu, menuItem(menu, choose));
         } else {
-            answerPrompt(modal, promptAnswer);
+            QTest::keyClick(modal, Qt::Key_Escape);
         }
     });
 }
 
-// One case's host window on a fresh application folder, and the clerk's mouse on the grid.
+// One case's host window on a fresh application folder.
 class WidgetFixture {
   public:
-    // From a test's init(); false when the folder could not be made.
     bool open(const QByteArray& ini = {}, const FolderFiles& files = {},
               QtPlatformOptions options = {}, bool fieldAfter = false) {
         if (!dir_.isValid() || !makeAppFolder(dir_, ini, files))
@@ -196,13 +194,12 @@ class WidgetFixture {
         host_ = std::make_unique<HostWindow>(dir_.path(), std::move(options), fieldAfter);
         return true;
     }
-    // From a test's cleanup(): the next case starts from an empty folder.
+    // The next case starts from an empty folder.
     void close() {
         host_.reset();
         QDir(dir_.path()).removeRecursively();
         QDir().mkpath(dir_.path());
     }
-    // The window and its control go, the folder stays.
     void closeWindow() { host_.reset(); }
     bool isOpen() const { return host_ != nullptr; }
 
@@ -218,30 +215,25 @@ class WidgetFixture {
     QLineEdit* findLine() { return p().findBarWidget()->findChild<QLineEdit*>("FindText"); }
     QLabel* findCount() { return p().findBarWidget()->findChild<QLabel*>("FindCount"); }
 
-    // A click on a grid cell, which must be laid out.
     void clickCell(int row, int col, Qt::MouseButton button = Qt::LeftButton) {
         const QRect r = p().cellRect(row, col);
         QVERIFY2(r.isValid(), "cell not laid out");
         QTest::mouseClick(viewport(), button, {}, r.center());
     }
-    // A click that opens the notes of the annotation on that row.
     void openNotes(int row) {
         clickCell(row, 1);
         QCoreApplication::processEvents();
-        QVERIFY(editor()->isVisible());
-        QVERIFY(editor()->hasFocus());
+        QVERIFY(editor()->isVisible() && editor()->hasFocus());
     }
-    // The keyboard in the grid: a click opens the notes, Esc closes them and leaves it there.
+    // The keyboard in the grid, the notes closed.
     void focusGrid(int row) {
         clickCell(row, 0);
         press(Qt::Key_Escape);
         QCOMPARE(focused(), static_cast<QWidget*>(view()));
         QVERIFY(!editor()->isVisible());
     }
-    // The clerk puts the focus elsewhere in the window: the notes are committed.
     void leave() { QTest::mouseClick(elsewhere(), Qt::LeftButton); }
-    // Whether the editor lies over the cell, give or take the rounding of twips; the cell is
-    // mapped into the frame that holds the editor and the grid.
+    // Give or take the rounding of twips.
     bool editorOver(int row, int col) {
         const QRect r = p().cellRect(row, col);
         const QRect cell(viewport()->mapTo(editor()->parentWidget(), r.topLeft()), r.size());
