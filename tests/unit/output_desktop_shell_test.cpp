@@ -1,6 +1,5 @@
-// The desktop shell: a detached start with the arguments as given, and the view command against
-// a real XDG association. GIO reads the XDG folders once per process, so every case that sets them
-// runs in a fresh copy of this program (a GoogleTest exit test in threadsafe style).
+// The desktop shell: detached starts, and the view command against a real XDG association. GIO
+// reads the XDG folders once a process: each such case runs in an exit test of its own.
 #include "platform/desktop/gio_shell.h"
 #include "test_support.h"
 
@@ -15,8 +14,7 @@ namespace {
 using platform::DesktopShell;
 namespace fs = std::filesystem;
 
-// A shell script that records its arguments (count, then one per line) into `record`, once
-// `gate` exists when one is given.
+// A script that writes its argument count and arguments into `record`, once `gate` exists.
 void writeRecorder(const std::string& path, const std::string& record,
                    const std::string& gate = "") {
     std::string script = "#!/bin/sh\n";
@@ -47,8 +45,7 @@ TEST(OutputDesktopShellTest, ProgramsStartDetachedWithTheirArgumentsAndNoZombie)
     const std::string script = dir.file("with blank/rec.sh"), record = dir.file("record");
     writeRecorder(script, record, dir.file("gate"));
 
-    // Each argument arrives whole: blanks, quotation marks, backslashes and option-like text
-    // are no command line to split.
+    // Each argument arrives whole: quotes, blanks and options are no command line to split.
     const std::vector<std::string> arguments{dir.file("a b/pvData.html"), "x\" --new-window \"y",
                                              "\\\"", "", "--help"};
     std::vector<Str> given;
@@ -78,8 +75,6 @@ TEST(OutputDesktopShellTest, ProgramsStartDetachedWithTheirArgumentsAndNoZombie)
     }
 }
 
-// --- The view command against the desktop's own association ----------------------------------
-
 // The headless platform with the real desktop shell in place of the in-memory one.
 class DesktopShellPlatform : public platform::Platform {
   public:
@@ -94,9 +89,8 @@ class DesktopShellPlatform : public platform::Platform {
     headless::HeadlessPlatform& in_;
 };
 
-// Runs the view command in an application folder named `folder`, with XDG folders of its own:
-// `associate` registers a recording browser for text/html; otherwise a recording x-www-browser
-// comes first in PATH. Returns "OK" or what went wrong.
+// The view command in a folder named `folder`, with a recording browser associated with text/html
+// or, if not `associate`, a recording x-www-browser first in PATH. "OK" or what went wrong.
 std::string viewThroughTheDesktop(bool associate, const std::string& folder) {
     TempAppFolder root;
     const std::string data = root.file("data"), config = root.file("config");
@@ -150,7 +144,6 @@ std::string viewThroughTheDesktop(bool associate, const std::string& folder) {
     return problems.empty() ? "OK" : problems;
 }
 
-// With the desktop's HTML program, and without one: then the fallback browser, noted in the log.
 // Whatever the folder's name holds, the browser receives the page's path as its one argument.
 TEST(OutputDesktopShellTest, ViewOpensThePageWithTheHtmlProgramOrTheFallbackBrowser) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");

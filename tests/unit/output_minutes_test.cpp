@@ -14,7 +14,6 @@ constexpr char kClosePrint[] =
     R"(</table><script type="text/javascript">window.print();</script></body></html>)"
     "\r\n";
 
-// A main row without data text (bottom padding on both cells).
 std::string rowNoData(const std::string& time, const std::string& desc, bool bold = true,
                       const std::string& padX = "10", const std::string& padY1 = "3") {
     const std::string b = bold ? "<b>" : "", eb = bold ? "</b>" : "";
@@ -22,7 +21,6 @@ std::string rowNoData(const std::string& time, const std::string& desc, bool bol
            R"(px;padding-left:10px;">)" + b + time + eb + R"(</td><td style="padding-right:)" +
            padX + "px;padding-bottom:" + padY1 + R"(px;">)" + b + desc + eb + "</td></tr>";
 }
-// A main row followed by its data-text row.
 std::string rowsWithData(const std::string& time, const std::string& desc, const std::string& data,
                          bool bold = true, const std::string& padX = "10",
                          const std::string& padY2 = "10") {
@@ -43,7 +41,6 @@ class OutputMinutesTest : public ControlTest {
         h.add(u(time), u(desc), u(data));
     }
     void setLang(const std::string& column) { DalmureTestAccess::setLangColumn(h.c(), u(column)); }
-    // The case fields the template's placeholders take.
     void setCase(const std::string& dossier, const std::string& user,
                  const std::string& created = "") {
         h.c().NoDossier = u(dossier);
@@ -225,8 +222,7 @@ TEST_F(OutputMinutesTest, PageIsWindows1252WithQuestionMarksForWhatItCannotHold)
                          "uvre \x80 \xE7"),
               std::string::npos);
 
-    // ASCII runs of every length around the steps the table is converted in, each closed by a
-    // character that is not ASCII.
+    // ASCII runs around the converter's step lengths, each closed by a character that is not.
     std::string data;
     for (int n : {1, 15, 16, 17, 31, 32, 33, 255, 256, 257, 300})
         data += std::string(static_cast<std::size_t>(n), static_cast<char>('a' + n % 26)) +
@@ -257,8 +253,6 @@ TEST_F(OutputMinutesTest, RandomBytesInTheTemplateAreCopiedIntact) {
     EXPECT_EQ(h.app.readBytes("pvData.html"), normalised + table);
     EXPECT_EQ(h.app.logCount(), 0u);
 }
-
-// --- View and print ----------------------------------------------------------------------------
 
 using platform::ButtonId;
 
@@ -310,9 +304,7 @@ TEST_F(OutputViewPrintTest, PrintSizeIsTheIniValueConvertedTo16BitsAndThePageIsN
     EXPECT_EQ(logged(h.app), "errDalmure_CWButton5_Click 6 Overflow\n"
                              "errDalmure_CWButton5_Click 6 Overflow\n");
 
-    // A page that cannot be written: logged (the log writer resets the pointer too), nothing
-    // loaded or printed, the pointer back to the arrow before the clerk is told (the lookup of
-    // the message shows the hourglass as every lookup does).
+    // An unwritable page: logged, nothing loaded, the arrow back before the message's lookup.
     std::filesystem::remove(h.app.file("pvData.html"));
     std::filesystem::create_directory(h.app.file("pvData.html"));
     h.app.writeIni("");
@@ -325,8 +317,6 @@ TEST_F(OutputViewPrintTest, PrintSizeIsTheIniValueConvertedTo16BitsAndThePageIsN
                                                       "est conservée."}));
 }
 
-// A program that cannot be started is noted; what an unwritable page does to the view is in
-// app_folder_files_test.cpp, a view without a selection in the view-print scenario.
 TEST_F(OutputViewPrintTest, ViewNotesAMissingProgram) {
     startWith(h.app.file("browser")); // associated, but not there: the launch fails
     press(ButtonId::View);
