@@ -23,8 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 using platform::ButtonId;
 
-const std::string kMonth = "Log/2026-03";
-const std::string kLogFile = "Log/2026-03/Dalmure.Log";
 const std::string kVictimText = "the victim's own text\n";
 
 // A control in a fresh folder (or `folder`) with an HTML program (recorded only) and annotations.
@@ -80,6 +78,11 @@ std::string modeOf(const std::string& path) {
     return text;
 }
 
+// The places written: the page, the log's two folders (no extension) and the log.
+bool isFolder(const std::string& place) {
+    return !fs::path(place).has_extension();
+}
+
 // What a link may lead to, outside the application folder: an empty folder or a file of its own.
 std::string makeVictim(const std::string& victim, bool folder) {
     if (folder)
@@ -100,11 +103,11 @@ int plant(const std::string& kind, const std::string& place, const std::string& 
 }
 
 // A view, a log line and a print with the hostile thing at place: no hang, nothing written through.
-std::string hostileCase(const std::string& place, bool folder, const std::string& kind) {
+std::string hostileCase(const std::string& place, const std::string& kind) {
     Clerk clerk;
     TempAppFolder outside;
     const std::string victim = outside.file("victim"), missing = outside.file("missing");
-    const std::string at = clerk.file(place), whole = makeVictim(victim, folder);
+    const std::string at = clerk.file(place), whole = makeVictim(victim, isFolder(place));
     fs::create_directories(fs::path(at).parent_path());
     if (plant(kind, at, victim, missing) != 0)
         return kind == "device" ? "SKIP" : "cannot plant " + kind;
@@ -136,16 +139,11 @@ std::string hostileCase(const std::string& place, bool folder, const std::string
 }
 
 TEST(AppFolderFiles, NothingIsWrittenThroughALinkAFifoOrADeviceAndNothingHangs) {
-    const std::pair<std::string, bool> places[] = {{"pvData.html", false},
-                                                   {"Log", true},
-                                                   {kMonth, true},
-                                                   {kLogFile, false},
-                                                   {"pvTemplateFRA.html", false}};
-    for (const auto& [place, folder] : places) {
+    for (const std::string place :
+         {"pvData.html", "Log", "Log/2026-03", "Log/2026-03/Dalmure.Log", "pvTemplateFRA.html"}) {
         for (const char* kind : {"link to nothing", "link to a victim", "FIFO", "device"}) {
             SCOPED_TRACE(place + ", " + kind);
-            const std::string result =
-                inChild([&] { return hostileCase(place, folder, kind); }, 20);
+            const std::string result = inChild([&] { return hostileCase(place, kind); }, 20);
             EXPECT_EQ(result == "SKIP" ? "OK" : result, "OK"); // no device nodes when not root
         }
     }
@@ -179,9 +177,10 @@ std::jthread swapLinksIn(const std::string& place, const std::string& victim, bo
 }
 
 TEST(AppFolderFiles, ALinkSwappedInWhileTheControlWritesNeverReachesTheVictim) {
-    for (const auto& [place, folder] : std::initializer_list<std::pair<std::string, bool>>{
-             {"pvData.html", false}, {"Log", true}, {kMonth, true}, {kLogFile, false}}) {
+    for (const std::string place :
+         {"pvData.html", "Log", "Log/2026-03", "Log/2026-03/Dalmure.Log"}) {
         SCOPED_TRACE(place);
+        const bool folder = isFolder(place);
         Clerk clerk;
         TempAppFolder outside;
         const std::string victim = outside.file("victim"), whole = makeVictim(victim, folder);
@@ -215,8 +214,10 @@ TEST(AppFolderFiles, NewFilesAreTheUsersAloneAndAReplacedPageKeepsItsMode) {
         clerk.view();
         clerk.log("first line");
         // Made by the control, then as the user chose: kept across the page's replacement.
-        const std::pair<std::string, mode_t> files[] = {
-            {"pvData.html", 0640}, {"Log", 0750}, {kMonth, 0755}, {kLogFile, 0644}};
+        const std::pair<std::string, mode_t> files[] = {{"pvData.html", 0640},
+                                                        {"Log", 0750},
+                                                        {"Log/2026-03", 0755},
+                                                        {"Log/2026-03/Dalmure.Log", 0644}};
         std::string modes;
         for (const auto& [name, chosen] : files) {
             modes += modeOf(clerk.file(name)) + " ";

@@ -75,16 +75,13 @@ TEST_F(OutputMinutesTest, SettingsChooseBoldPlainAndPaddingsOnEveryCall) {
         return kTableOpen + rowNoData("09:00:00", "Sans note", bold, x, y1) +
                rowsWithData("09:30:00", "Avec note", "texte", bold, x, y2) + kClose;
     };
-    struct Case {
-        const char* annoGras;
-        bool bold;
-    };
     // A blank before the 1 survives only when quoted; unquoted blanks are trimmed by the reader.
-    for (const Case& c : {Case{"1", true}, Case{"0", false}, Case{"yes", false},
-                          Case{"\" 1\"", false}, Case{"", false}, Case{" 1 ", true}}) {
-        h.app.writeIni(std::string("[PV]\nAnnoGras=") + c.annoGras + "\n", "ORClient.INI");
+    const std::pair<const char*, bool> bold[] = {{"1", true},       {"0", false}, {"yes", false},
+                                                 {"\" 1\"", false}, {"", false},  {" 1 ", true}};
+    for (const auto& [annoGras, isBold] : bold) {
+        h.app.writeIni(std::string("[PV]\nAnnoGras=") + annoGras + "\n", "ORClient.INI");
         generate();
-        EXPECT_EQ(page(), expected(c.bold, "10", "3", "10")) << "AnnoGras=" << c.annoGras;
+        EXPECT_EQ(page(), expected(isBold, "10", "3", "10")) << "AnnoGras=" << annoGras;
     }
     // Paddings are written as read, markup included; the section and keys match in any case.
     h.app.writeIni("[pv]\npadx=<i>7</i>\nPADY1=2\nPady2=abc\n", "ORClient.INI");
@@ -128,18 +125,15 @@ TEST_F(OutputMinutesTest, EscapeMarkupWritesTextsAndCaseFieldsAsTextOnlyWhenAske
         "<p title=\"&lt;script&gt;x()&lt;/script&gt;\">A &amp; B &quot;C&quot; &lt;i&gt;</p>\r\n",
         "&lt;t&gt;", "&lt;b&gt;gras&lt;/b&gt; &amp; &quot;cit\xC3\xA9&quot;",
         "a&lt;<br>\nb&amp;&gt;");
-    struct Case {
-        const char* ini;
-        const std::string& page;
-    };
-    for (const Case& tc :
-         {Case{"", asIs}, Case{"[PV]\nEscapeMarkup=0\n", asIs},
-          Case{"[PV]\nEscapeMarkup=yes\n", asIs}, Case{"[PV]\nEscapeMarkup=1\n", escaped},
-          Case{"[pv]\nescapemarkup=1\n", escaped}}) {
-        SCOPED_TRACE(tc.ini);
-        h.app.writeIni(tc.ini, "ORClient.INI");
+    const std::pair<const char*, bool> settings[] = {{"", false},
+                                                     {"[PV]\nEscapeMarkup=0\n", false},
+                                                     {"[PV]\nEscapeMarkup=yes\n", false},
+                                                     {"[PV]\nEscapeMarkup=1\n", true},
+                                                     {"[pv]\nescapemarkup=1\n", true}};
+    for (const auto& [ini, escapes] : settings) {
+        h.app.writeIni(ini, "ORClient.INI");
         generate();
-        EXPECT_EQ(page(), tc.page);
+        EXPECT_EQ(page(), escapes ? escaped : asIs) << ini;
     }
 }
 
