@@ -120,8 +120,6 @@ TEST_F(SupportLog, TwoProcessesAppendingNeverLoseOrInterleaveLines) {
     EXPECT_EQ(seen.size(), 2u * kLines);
 }
 
-// --- Text, numbers and file errors ------------------------------------------------------------
-
 TEST(SupportText, Utf8DecodesEveryPlaneAndReplacesWhatIsInvalid) {
     const struct {
         std::string utf8;
@@ -171,13 +169,11 @@ TEST(SupportText, UcaseMapsEveryBmpLetterWhateverTheProcessLocale) {
     std::setlocale(LC_ALL, saved.c_str());
 }
 
-std::pair<std::int32_t, Str> caught(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const ControlError& e) {
-        return {e.number(), e.description()};
-    }
+std::pair<std::int32_t, Str> caught(const std::function<void()>& f) try {
+    f();
     return {0, {}};
+} catch (const ControlError& e) {
+    return {e.number(), e.description()};
 }
 
 TEST(SupportNumeric, RoundsHalvesToEvenAndOverflowsOutsideTheRange) {
