@@ -33,63 +33,49 @@ std::vector<Annotation> listOf(DalmurePrivate& c) {
     return out;
 }
 
-struct RecoveryCase {
-    const char* name;
-    std::vector<Annotation> hostHas; // what the host added again before recovering
-    std::vector<std::string> events; // what the recovery raises
-};
+TEST(SessionRecovery, BringsBackOnlyWhatTheHostIsMissing) {
+    const Annotation first{"10:00:00", "Ouverture", "abc"}, third{"10:10:00", "Pi\u00e8ce P-5", ""};
+    const std::vector<Annotation> recovered{first, {"10:05:00", "T\u00e9moin", "dxyz"}, third};
+    const struct {
+        std::vector<Annotation> hostHas; // what the host added again before recovering
+        std::vector<std::string> raised;
+    } cases[] = {
+        {{},
+         {"AnnoRecovered(0)", "AnnoModified(0)", "AnnoRecovered(1)", "AnnoModified(1)",
+          "AnnoRecovered(2)"}},
+        {{first, third}, {"AnnoRecovered(1)", "AnnoModified(1)"}},
+        {{first, {"10:05:00", "T\u00e9moin", "d"}, third}, {"AnnoModified(1)"}},
+    };
+    for (const auto& tc : cases) {
+        SCOPED_TRACE(tc.hostHas.size());
+        ControlHarness h;
+        ASSERT_EQ(inChild([&] { return crashedSession(h.app.native()); }), "OK");
+        DalmurePrivate& c = h.start();
+        // A host that reopens its hearing gives the control its case number again.
+        if (!tc.hostHas.empty())
+            c.NoDossier = u("500-01-123456-241");
+        for (const Annotation& a : tc.hostHas)
+            h.add(u(a.time), u(a.desc), u(a.notes));
+        const std::vector<journal::FoundJournal> found = c.RecoverableSessions();
+        ASSERT_EQ(found.size(), 1u);
+        EXPECT_EQ(s(found[0].caseFields.noDossier), "500-01-123456-241");
+        EXPECT_EQ(found[0].annotations, 3);
+        EXPECT_TRUE(found[0].pendingText);
 
-class SessionRecovery : public ControlTest, public ::testing::WithParamInterface<RecoveryCase> {};
-
-TEST_P(SessionRecovery, BringsBackOnlyWhatTheHostIsMissing) {
-    ASSERT_EQ(inChild([&] { return crashedSession(h.app.native()); }), "OK");
-    DalmurePrivate& c = start();
-    // A host that reopens its hearing gives the control its case number again.
-    if (!GetParam().hostHas.empty())
-        c.NoDossier = u("500-01-123456-241");
-    for (const Annotation& a : GetParam().hostHas) {
-        Str time = u(a.time), desc = u(a.desc), data = u(a.notes);
-        c.AnnoAdd(time, desc, data);
+        h.events.names.clear();
+        ASSERT_TRUE(c.RecoverSession(found[0].id));
+        std::vector<std::string> raised;
+        std::copy_if(h.events.names.begin(), h.events.names.end(), std::back_inserter(raised),
+                     [](const std::string& e) {
+                         return e.starts_with("AnnoRecovered") || e.starts_with("AnnoModified(");
+                     });
+        EXPECT_EQ(raised, tc.raised);
+        EXPECT_EQ(listOf(c), recovered);
+        EXPECT_EQ(s(c.NoDossier), "500-01-123456-241");
+        // Recovered once: the journal is gone, and the recovered notes are this session's now.
+        EXPECT_TRUE(c.RecoverableSessions().empty());
     }
-    const std::vector<journal::FoundJournal> found = c.RecoverableSessions();
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(s(found[0].caseFields.noDossier), "500-01-123456-241");
-    EXPECT_EQ(found[0].annotations, 3);
-    EXPECT_TRUE(found[0].pendingText);
-
-    h.events.names.clear();
-    ASSERT_TRUE(c.RecoverSession(found[0].id));
-    std::vector<std::string> raised;
-    for (const std::string& e : h.events.names)
-        if (e.starts_with("AnnoRecovered") || e.starts_with("AnnoModified("))
-            raised.push_back(e);
-    EXPECT_EQ(raised, GetParam().events);
-
-    const std::vector<Annotation> expected{{"10:00:00", "Ouverture", "abc"},
-                                           {"10:05:00", "T\u00e9moin", "dxyz"},
-                                           {"10:10:00", "Pi\u00e8ce P-5", ""}};
-    EXPECT_EQ(listOf(c), expected);
-    EXPECT_EQ(s(c.NoDossier), "500-01-123456-241");
-    // Recovered once: the journal is gone, and the recovered notes are this session's now.
-    EXPECT_TRUE(c.RecoverableSessions().empty());
 }
-
-INSTANTIATE_TEST_SUITE_P(HostReAdded, SessionRecovery,
-                         ::testing::Values(RecoveryCase{"nothing",
-                                                        {},
-                                                        {"AnnoRecovered(0)", "AnnoModified(0)",
-                                                         "AnnoRecovered(1)", "AnnoModified(1)",
-                                                         "AnnoRecovered(2)"}},
-                                           RecoveryCase{"some",
-                                                        {{"10:00:00", "Ouverture", "abc"},
-                                                         {"10:10:00", "Pi\u00e8ce P-5", ""}},
-                                                        {"AnnoRecovered(1)", "AnnoModified(1)"}},
-                                           RecoveryCase{"everything",
-                                                        {{"10:00:00", "Ouverture", "abc"},
-                                                         {"10:05:00", "T\u00e9moin", "d"},
-                                                         {"10:10:00", "Pi\u00e8ce P-5", ""}},
-                                                        {"AnnoModified(1)"}}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ControlTest, AControlStartingKeepsTheSessionsLeftBehindWithinTheIniLimit) {
     h.app.writeIni("[Journal]\nMaxSessions=2\n");
@@ -97,8 +83,7 @@ TEST_F(ControlTest, AControlStartingKeepsTheSessionsLeftBehindWithinTheIniLimit)
         ASSERT_EQ(inChild([&] { return crashedSession(h.app.native()); }), "OK");
     // Each start leaves room for its own: one left behind besides it, the others removed, each
     // with its line.
-    DalmurePrivate& c = start();
-    EXPECT_EQ(c.RecoverableSessions().size(), 1u);
+    EXPECT_EQ(start().RecoverableSessions().size(), 1u);
     const auto lines = h.app.logEntries("errDalmure_Journal");
     ASSERT_EQ(lines.size(), 2u);
     for (const auto& line : lines)

@@ -1,7 +1,5 @@
-// What the control reads from its folder: the message catalogue on the two real Access fixtures,
-// damaged copies of them, files that are no database at all and the reader's cache shared by the
-// process; the client INI reader against the private-profile reader's rules, and its reading once
-// per change of the file.
+// The message catalogue (the Access fixtures, damaged copies, no database, the shared cache) and
+// the client INI file (the private-profile reader's rules, read again on each change).
 #include "platform/ids.h"
 #include "platform/mdb/mdb_catalogue.h"
 #include "settings/catalogue.h"
@@ -14,15 +12,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
-#include <string>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace dalmure {
 namespace {
@@ -35,14 +27,7 @@ const fs::path kFixtures = DALMURE_TEST_FIXTURES;
 
 class SupportCatalogue : public test::SupportTest {
   protected:
-    void SetUp() override {
-        SupportTest::SetUp();
-        ASSERT_FALSE(HasFatalFailure());
-        log_ = std::make_unique<Log>(fromUtf8(app_.string()), clock_, pointerBack());
-        cat_ = std::make_unique<Catalogue>(db_, screen_, *log_, fromUtf8(app_.string()));
-    }
-    // Puts bytes in place as the catalogue under `name`, replacing any earlier one (a new
-    // inode, as a copy over the file would give).
+    // The catalogue (under `name`) as a copy over the file gives it: a new inode.
     void install(const std::string& bytes, const std::string& name = "ORLngClient.MDB") {
         for (const auto& e : fs::directory_iterator(app_))
             if (e.path().filename() != "Log")
@@ -53,26 +38,15 @@ class SupportCatalogue : public test::SupportTest {
     }
     void installFixture(const char* fixture) { install(slurp(kFixtures / fixture)); }
     Str look(const Str& id, const Str& column, const Str& def = u"DEFAULT") {
-        return cat_->ChargeLangue(id, def, column);
+        return cat_.ChargeLangue(id, def, column);
     }
     std::string logText() const { return slurp(app_ / "Log" / "2026-03" / "Dalmure.Log"); }
-    long logLines() const {
-        const std::string t = logText();
-        return std::count(t.begin(), t.end(), '\n');
-    }
+    long logLines() const { return std::ranges::count(logText(), '\n'); }
 
     platform::MdbCatalogueDatabase db_;
-    std::unique_ptr<Log> log_;
-    std::unique_ptr<Catalogue> cat_;
+    Log log_{fromUtf8(app_.string()), clock_, pointerBack()};
+    Catalogue cat_{db_, screen_, log_, fromUtf8(app_.string())};
 };
-
-// No catalogue at all is the startup-defaults scenario; a folder in its place is no catalogue.
-TEST_F(SupportCatalogue, AFolderForACatalogueGivesTheDefaultSilently) {
-    fs::create_directory(app_ / "ORLngClient.MDB"); // a folder is not a normal file
-    EXPECT_EQ(look(u"MSG304", u"Anglais"), u"DEFAULT");
-    EXPECT_FALSE(fs::exists(app_ / "Log"));
-    EXPECT_EQ(db_.readCount(), 0);
-}
 
 struct Lookup {
     const char* fixture;
@@ -99,6 +73,8 @@ TEST_F(SupportCatalogue, LookupsOnTheShippedAndTheEdgeCaseFixtures) {
         {"edge-cases.mdb", u"MSG372", u"Anglais", u"Print the list  "}, // trailing blanks kept
         {"edge-cases.mdb", u"MSG900", u"Anglais", u"Zażółć gęślą jaźń – €"},
     };
+    fs::create_directory(app_ / "ORLngClient.MDB"); // a folder is no catalogue: not even read
+    EXPECT_EQ(look(u"MSG304", u"Anglais"), u"DEFAULT");
     std::string installed;
     for (const auto& row : rows) {
         SCOPED_TRACE(toUtf8(row.id + u"/" + row.column));
@@ -112,13 +88,10 @@ TEST_F(SupportCatalogue, LookupsOnTheShippedAndTheEdgeCaseFixtures) {
         EXPECT_EQ(screen_.pointer, platform::kPointerDefault);
     }
     EXPECT_EQ(db_.readCount(), 2);
-    const Str memo = look(u"MSG900", u"Espagnol"); // 5000 characters over several pages
-    ASSERT_EQ(memo.size(), 5000u);
-    for (int n = 1; n <= 100; ++n) {
-        const Str number = decimal(1000 + n).substr(1);
-        EXPECT_EQ(memo.substr(static_cast<std::size_t>(n - 1) * 50, 50),
-                  u"[" + number + u"] Frase de un texto largo de prueba con ñandú.");
-    }
+    Str memo; // 5000 characters over several pages
+    for (int n = 1001; n <= 1100; ++n)
+        memo += u"[" + decimal(n).substr(1) + u"] Frase de un texto largo de prueba con ñandú.";
+    EXPECT_EQ(look(u"MSG900", u"Espagnol"), memo);
     EXPECT_FALSE(fs::exists(app_ / "Log"));
 }
 
@@ -192,8 +165,7 @@ TEST_F(SupportCatalogue, ACatalogueRewrittenInPlaceIsSeenByTheNextLookup) {
     EXPECT_EQ(db_.readCount(), 2);
 }
 
-// Damaged copies, truncated or with random bytes flipped: every lookup ends with a text, the
-// default pointer and at most one log line; nothing crashes, hangs or writes to stderr.
+// Damaged copies: each lookup ends with the default pointer and at most one log line, silently.
 TEST_F(SupportCatalogue, DamagedCopies) {
     db_.setReadTimeout(3000);
     auto check = [&](const std::string& bytes, const std::string& what) {
@@ -226,25 +198,15 @@ TEST_F(SupportCatalogue, DamagedCopies) {
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
-// The reader's cache is shared by the process: a reader created later answers from the tables an
-// earlier one read, and still sees a file replaced on disk.
 Str lookUp(platform::MdbCatalogueDatabase& db, const std::string& file, const Str& id) {
     auto records = db.open(file)->selectWhereUpperEquals(u"langues", u"msgid", id);
     records->moveFirst();
     return records->eof() ? u"" : records->field(u"Anglais").value_or(u"(null)");
 }
 
-TEST(MdbCatalogueCache, LaterReadersShareTheTablesUntilTheFileIsReplaced) {
-    std::string templ = (fs::temp_directory_path() / "dalmure-catcache-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(templ.data()), nullptr);
-    const fs::path dir = templ;
-    const std::string file = (dir / "ORLngClient.MDB").string();
-    auto install = [&](const char* fixture) { // a new inode, as a copy over the file gives
-        std::ofstream(dir / "incoming", std::ios::binary) << slurp(kFixtures / fixture);
-        fs::rename(dir / "incoming", file);
-    };
-
-    install("edge-cases.mdb");
+TEST_F(SupportCatalogue, LaterReadersShareTheTablesUntilTheFileIsReplaced) {
+    const std::string file = (app_ / "ORLngClient.MDB").string();
+    installFixture("edge-cases.mdb");
     {
         platform::MdbCatalogueDatabase first;
         EXPECT_EQ(lookUp(first, file, u"MSG371"), u"Delete-first");
@@ -253,29 +215,22 @@ TEST(MdbCatalogueCache, LaterReadersShareTheTablesUntilTheFileIsReplaced) {
     platform::MdbCatalogueDatabase second; // the first one is gone; its read is not
     EXPECT_EQ(lookUp(second, file, u"MSG371"), u"Delete-first");
     EXPECT_EQ(second.readCount(), 0);
-
-    // A reader with its own cache reads the file itself.
     platform::MdbCatalogueDatabase own(platform::MdbCatalogueDatabase::Cache::Own);
     EXPECT_EQ(lookUp(own, file, u"MSG371"), u"Delete-first");
     EXPECT_EQ(own.readCount(), 1);
 
     // Replaced on disk: the next lookup of any shared reader reads it again, once.
-    install("ORLngClient.MDB");
+    installFixture("ORLngClient.MDB");
     platform::MdbCatalogueDatabase third;
     EXPECT_EQ(lookUp(second, file, u"MSG373"), u"View the minutes");
     EXPECT_EQ(lookUp(third, file, u"MSG373"), u"View the minutes");
     EXPECT_EQ(second.readCount() + third.readCount(), 1);
-
     // A file that is no database is remembered as such for every reader too.
-    std::ofstream(dir / "incoming", std::ios::binary) << std::string(8192, '\0');
-    fs::rename(dir / "incoming", file);
+    install(std::string(8192, '\0'));
     EXPECT_THROW(third.open(file), ControlError);
     EXPECT_THROW(second.open(file), ControlError);
     EXPECT_EQ(second.readCount() + third.readCount(), 2);
-    fs::remove_all(dir);
 }
-
-// --- The INI reader ----------------------------------------------------------------------------
 
 using namespace std::string_literals;
 
@@ -290,8 +245,7 @@ class SupportIni : public test::SupportTest {
         return ReadIni(section, key, def, file);
     }
 
-    // One rule of the reader: a file's bytes, what comes back, and what is asked of the file
-    // where that is not the key A of the section Config with the default "DEF".
+    // A file's bytes, what is read, and what is asked where that is not Config/A, default "DEF".
     struct Rule {
         const char* rule;
         std::string file;
@@ -398,38 +352,34 @@ TEST_F(SupportIni, EdgesWhereASimplerReaderGoesWrong) {
         {"only spaces are dropped", "", u"a\t", u"Config", u"A", u"a\t "},
         {"a quoted default", "", u"q ", u"Config", u"A", u"\"q \""},
         // Values of 2047 characters and more: the cut comes before the quotes are taken off.
-        {"2046 between quotes", "[PV]\nA=\"" + y2046 + "\"\n", Str(2046, u'y'), u"PV", u"A", u""},
-        {"2047 between quotes", "[PV]\nA=\"" + y2047 + "\"\n", Str(2046, u'y'), u"PV", u"A", u""},
-        {"2048 between quotes", "[PV]\nA='" + y2048 + "'\n", Str(2047, u'y'), u"PV", u"A", u""},
-        {"2047 unquoted", "[PV]\nA=" + y2047 + "\n", Str(2047, u'y'), u"PV", u"A", u""},
+        {"2046 between quotes", "[PV]\nA=\"" + y2046 + "\"\n", Str(2046, u'y'), u"PV"},
+        {"2047 between quotes", "[PV]\nA=\"" + y2047 + "\"\n", Str(2046, u'y'), u"PV"},
+        {"2048 between quotes", "[PV]\nA='" + y2048 + "'\n", Str(2047, u'y'), u"PV"},
+        {"2047 unquoted", "[PV]\nA=" + y2047 + "\n", Str(2047, u'y'), u"PV"},
         {"a quoted default of 2047", "", Str(2046, u'd'), u"PV", u"A",
          u"'" + Str(2047, u'd') + u"'"},
         {"a default of 3000", "[PV]\n", Str(2047, u'd'), u"PV", u"A", Str(3000, u'd')},
-        {"a megabyte value", "[PV]\nA=" + mega + "\nB=3\n", Str(2047, u'z'), u"PV", u"A", u""},
-        {"the key after it", "[PV]\nA=" + mega + "\nB=3\n", u"3", u"PV", u"B", u""},
+        {"a megabyte value", "[PV]\nA=" + mega + "\nB=3\n", Str(2047, u'z'), u"PV"},
+        {"the key after it", "[PV]\nA=" + mega + "\nB=3\n", u"3", u"PV", u"B"},
         // UTF-16 needs its byte-order mark; a UTF-8 signature is read as text.
-        {"UTF-16 LE, CR LF", utf16(u"[Config]\r\nA=Español Ł\r\n"), u"Español L", u"Config", u"A",
-         u""},
-        {"UTF-16 LE, CR only", utf16(u"[ Config ]\rA=1\rB=2\r"), u"2", u"Config", u"B", u""},
-        {"UTF-16 BE", utf16(u"[Config]\r\nA=Ç€\r\n", true), u"Ç€", u"Config", u"A", u""},
-        {"UTF-16, an odd last byte", utf16(u"[Config]\nA=ab") + "\x01", u"ab", u"Config", u"A",
-         u""},
+        {"UTF-16 LE, CR LF", utf16(u"[Config]\r\nA=Español Ł\r\n"), u"Español L"},
+        {"UTF-16 LE, CR only", utf16(u"[ Config ]\rA=1\rB=2\r"), u"2", u"Config", u"B"},
+        {"UTF-16 BE", utf16(u"[Config]\r\nA=Ç€\r\n", true), u"Ç€"},
+        {"UTF-16, an odd last byte", utf16(u"[Config]\nA=ab") + "\x01", u"ab"},
         {"UTF-16, the mark only", "\xFF\xFE", u"DEF"},
         {"UTF-16 without its mark", utf16(u"[Config]\nA=1\n").substr(2), u"DEF"},
         {"UTF-8 signature spoils the first header", "\xEF\xBB\xBF[Config]\nA=1\n", u"DEF"},
         {"UTF-8 signature on a line of its own", "\xEF\xBB\xBF\n[Config]\nA=1\n", u"1"},
         // What 1252 cannot hold of a UTF-16 file comes back as Windows' best-fit letters.
         {"Latin Extended-A", utf16(u"[Config]\nA=été Ā ā Đ đ ı Ő ŧ Ž œ\n"),
-         u"été A a Ð d i O t Ž œ", u"Config", u"A", u""},
-        {"Latin Extended-B", utf16(u"[Config]\nA=ƀǍǎǗǰ\n"), u"bAaUj", u"Config", u"A", u""},
-        {"no fit at all", utf16(u"[Config]\nA=Ĳŋ ж 中 😀\n"), u"?? ? ? ?", u"Config", u"A", u""},
-        {"fullwidth and symbols", utf16(u"[Config]\nA=ＡＺ０ ∞ – ™\n"), u"AZ0 8 – ™", u"Config",
-         u"A", u""},
+         u"été A a Ð d i O t Ž œ"},
+        {"Latin Extended-B", utf16(u"[Config]\nA=ƀǍǎǗǰ\n"), u"bAaUj"},
+        {"no fit at all", utf16(u"[Config]\nA=Ĳŋ ж 中 😀\n"), u"?? ? ? ?"},
+        {"fullwidth and symbols", utf16(u"[Config]\nA=ＡＺ０ ∞ – ™\n"), u"AZ0 8 – ™"},
     });
 }
 
-// Windows strips a default's quotes only once the file was opened: a missing file or a folder
-// gives the default whole, quotes and all.
+// Windows strips a default's quotes only once the file was opened: not for a missing file.
 TEST_F(SupportIni, QuotedDefaultsKeepTheirQuotesWhenTheFileCannotBeOpened) {
     const Str missing = fromUtf8((app_ / "ORClient.INI").string());
     const Str folder = fromUtf8(app_.string());
@@ -446,33 +396,28 @@ TEST_F(SupportIni, QuotedDefaultsKeepTheirQuotesWhenTheFileCannotBeOpened) {
 TEST_F(SupportIni, ChangedFileIsReadAgain) {
     using namespace std::chrono_literals;
     const fs::path ini = app_ / "ORClient.ini";
-    const Str file = write("[PV]\nA=1\n");
+    const Str file = fromUtf8(ini.string());
     const auto a = [&] { return read(file, u"PV", u"A"); };
-    const auto old = fs::file_time_type::clock::now() - 1h;
-
+    // Writes A in place, or in a new file (another inode) renamed over it; reads A back.
+    const auto put = [&](const std::string& value, std::optional<fs::file_time_type> stamp = {},
+                         const std::string& name = "ORClient.ini") {
+        write("[PV]\nA=" + value + "\n", name);
+        if (stamp)
+            fs::last_write_time(app_ / name, *stamp);
+        fs::rename(app_ / name, ini);
+        return a();
+    };
     // Rewritten at once with the same size and, as a coarse clock would give it, the same time
     // stamp: the young file is compared by content.
-    EXPECT_EQ(a(), u"1");
-    const auto stamp = fs::last_write_time(ini);
-    write("[PV]\nA=0\n");
-    fs::last_write_time(ini, stamp);
-    EXPECT_EQ(a(), u"0");
-    write("[PV]\nA=10\n"); // another size
-    EXPECT_EQ(a(), u"10");
-
-    // An old file, known by its identity: the same size with another time stamp...
-    write("[PV]\nA=11\n");
-    fs::last_write_time(ini, old);
+    EXPECT_EQ(put("1"), u"1");
+    EXPECT_EQ(put("0", fs::last_write_time(ini)), u"0");
+    EXPECT_EQ(put("10"), u"10"); // another size
+    // An old file is known by its time stamp and its inode.
+    const auto old = fs::file_time_type::clock::now() - 1h;
+    EXPECT_EQ(put("11", old), u"11");
     EXPECT_EQ(a(), u"11");
-    EXPECT_EQ(a(), u"11");
-    write("[PV]\nA=12\n");
-    fs::last_write_time(ini, old + 1s);
-    EXPECT_EQ(a(), u"12");
-    // ...and a file of the same size and time stamp put in its place (another inode).
-    write("[PV]\nA=13\n", "new.ini");
-    fs::last_write_time(app_ / "new.ini", old + 1s);
-    fs::rename(app_ / "new.ini", ini);
-    EXPECT_EQ(a(), u"13");
+    EXPECT_EQ(put("12", old + 1s), u"12");
+    EXPECT_EQ(put("13", old + 1s, "new.ini"), u"13");
 
     // Removed, then back; a folder in its place.
     fs::remove(ini);

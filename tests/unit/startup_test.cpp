@@ -1,6 +1,5 @@
-// Start-up: defaults without INI file or catalogue, the language search over [LNG], the entry
-// style, the font size and its widths, the failures that stop start-up and the built-in settings
-// the control then falls back on, and the list splitter.
+// Start-up: the language searched over [LNG], the entry style, the font size and its widths, the
+// overflows that stop start-up with the built-in settings, and the list splitter.
 #include "platform/design.h"
 #include "test_support.h"
 
@@ -10,13 +9,9 @@ namespace {
 using Access = DalmureTestAccess;
 using platform::ButtonId;
 
-class Startup : public ControlTest {
-  protected:
-    DalmurePrivate& c() { return h.c(); }
-};
+using Startup = ControlTest;
 
-// After a start-up stopped by an error: the form laid out with the built-in language and font
-// size, the view button shown, and a clicked annotation's notes open for typing.
+// After a start-up stopped by an error: the built-in settings, and notes can be typed.
 void expectAControlToTakeNotesIn(ControlHarness& h) {
     EXPECT_EQ(h.platform->surface().fontSize(), 8);
     EXPECT_EQ(h.c().privateState().strLangColumn, u"Francais");
@@ -32,8 +27,16 @@ void expectAControlToTakeNotesIn(ControlHarness& h) {
     EXPECT_EQ(h.editor().text(), u"note");
 }
 
-// The language searched over [LNG], the entry style and the font size, read from the INI file
-// with nothing logged; the host scenarios startup-* hold the usual files.
+// 40000 languages in [LNG], English the one at `match`.
+std::string languages(int match) {
+    std::string text = "[Config]\nLangue=English\n[LNG]\n";
+    for (int n = 1; n <= 40000; ++n)
+        text += "LNG" + std::to_string(n) + "=" +
+                (n == match ? "English|Anglais" : "Lang" + std::to_string(n) + "|Col") + "\n";
+    return text;
+}
+
+// The host scenarios startup-* hold the usual files; these are the edges.
 TEST_F(Startup, IniSettings) {
     const std::string lng = "[Config]\nLangue=English\n[LNG]\n";
     struct Case {
@@ -55,48 +58,32 @@ TEST_F(Startup, IniSettings) {
         {"[Config]\nPVFontSize=11.5\n", "Francais", true, 12},
         {"[Config]\nPVFontSize=12pt\n", "Francais", true, 12},
         {"[Config]\nPVFontSize= 9\n", "Francais", true, 9},
+        {languages(32767), "Anglais"}, // the last entry a 16-bit counter reaches
     };
     for (const auto& tc : cases) {
-        SCOPED_TRACE(tc.ini);
+        SCOPED_TRACE(tc.ini.substr(0, 60));
         ControlHarness one;
         one.app.writeIni(tc.ini, &tc - cases < 5 ? "ORClient.ini" : "ORCLIENT.INI");
         one.start();
-        EXPECT_EQ(s(one.c().privateState().strLangColumn), tc.column);
-        EXPECT_EQ(one.app.logCount(), 0u);
-        EXPECT_EQ(one.platform->buttonShown(ButtonId::EntryStyleTwo), tc.styleOne);
-        EXPECT_EQ(one.platform->buttonShown(ButtonId::EntryStyleOne), !tc.styleOne);
-        EXPECT_EQ(one.c().PVStyle, 0);
-        EXPECT_EQ(one.platform->surface().fontSize(), tc.size);
-        EXPECT_EQ(one.grid().fontSize(), tc.size);
-        EXPECT_EQ(one.editor().fontSize(), tc.size);
         // Ten characters of 10 x size twips, plus 100, widen the time column.
         const auto col0 = static_cast<std::int32_t>(100 * tc.size + 100);
-        EXPECT_EQ(one.grid().colWidth(0), col0);
-        EXPECT_EQ(one.grid().colWidth(1), design::kGridWidth - col0 - 600);
-        EXPECT_EQ(one.editor().width(), design::kGridWidth - col0 - 660);
+        const std::int32_t rest = design::kGridWidth - col0;
+        EXPECT_EQ(std::tuple(s(one.c().privateState().strLangColumn), one.app.logCount(),
+                             one.platform->buttonShown(ButtonId::EntryStyleTwo),
+                             one.platform->buttonShown(ButtonId::EntryStyleOne), one.c().PVStyle,
+                             one.platform->surface().fontSize(), one.grid().fontSize(),
+                             one.editor().fontSize(), one.grid().colWidth(0),
+                             one.grid().colWidth(1), one.editor().width()),
+                  std::tuple(tc.column, 0u, tc.styleOne, !tc.styleOne, 0, tc.size, tc.size, tc.size,
+                             col0, rest - 600, rest - 660));
     }
 }
 
-// An overflow stops start-up with one log line: a font size beyond 16 bits (the INI file's entry
-// style stays), or a match after LNG32767, the last entry a 16-bit counter reaches.
+// A font size beyond 16 bits, or a match after LNG32767 (a 16-bit counter), stops start-up.
 TEST_F(Startup, AnOverflowIsLoggedAndTheBuiltInSettingsTakeNotes) {
-    const auto lng = [](int match) {
-        std::string text = "[Config]\nLangue=English\n[LNG]\n";
-        for (int n = 1; n <= 40000; ++n)
-            text += "LNG" + std::to_string(n) + "=" +
-                    (n == match ? "English|Anglais" : "Lang" + std::to_string(n) + "|Col") + "\n";
-        return text;
-    };
-    {
-        ControlHarness one;
-        one.app.writeIni(lng(32767));
-        one.start();
-        EXPECT_EQ(s(one.c().privateState().strLangColumn), "Anglais");
-        EXPECT_EQ(one.app.logCount(), 0u);
-    }
     for (const std::string& ini : {std::string("[Config]\nLangue=English\nPVStyle=2\nPVFontSize="
                                                "40000\n[LNG]\nLNG1=English|Anglais\n"),
-                                   lng(40000)}) {
+                                   languages(40000)}) {
         SCOPED_TRACE(ini.substr(0, 60));
         ControlHarness one;
         one.app.copyCatalogue();
@@ -121,11 +108,11 @@ TEST_F(Startup, ListSplitterFields) {
         {u"a|b|", 3, u""},   {u"", 1, u""},     {u"abc", 1, u"abc"},
     };
     for (const auto& tc : cases)
-        EXPECT_EQ(Access::strFindData(c(), tc.data, tc.index), tc.field) << s(tc.data);
+        EXPECT_EQ(Access::strFindData(h.c(), tc.data, tc.index), tc.field) << s(tc.data);
     // 32766 characters and the added "|" still fit; 32767 and the "|" do not.
-    EXPECT_EQ(Access::strFindData(c(), u"a|" + Str(32764, u'b'), 2), Str(32764, u'b'));
+    EXPECT_EQ(Access::strFindData(h.c(), u"a|" + Str(32764, u'b'), 2), Str(32764, u'b'));
     EXPECT_EQ(h.app.logCount(), 0u);
-    EXPECT_EQ(Access::strFindData(c(), u"a|" + Str(32765, u'b'), 1), u"");
+    EXPECT_EQ(Access::strFindData(h.c(), u"a|" + Str(32765, u'b'), 1), u"");
     EXPECT_EQ(logged(h.app), "errDalmure_strFindData 6 Overflow\n");
 }
 

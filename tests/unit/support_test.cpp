@@ -1,9 +1,6 @@
-// The support layer's own parts: text conversions and upper-casing, integer arithmetic, banker's
-// rounding, Val's leading number and the file errors; what the monthly log adds to the lines the
-// host scenarios check: forged lines, hundredths, a missing parent, a lost line, two writers.
-#include "platform/ids.h"
+// The support layer's own parts: text conversions, upper-casing, 16-bit arithmetic, Val's leading
+// number, file errors, and what the monthly log adds to the lines the host scenarios check.
 #include "support/errors.h"
-#include "support/files.h"
 #include "support/log.h"
 #include "support/numeric.h"
 #include "support/text.h"
@@ -27,12 +24,11 @@ using test::slurp;
 
 class SupportLog : public test::SupportTest {
   protected:
-    Str app() const { return fromUtf8(app_.string()); }
-    fs::path logFile() const { return app_ / "Log" / "2026-03" / "Dalmure.Log"; }
+    std::string logText() const { return slurp(app_ / "Log" / "2026-03" / "Dalmure.Log"); }
+    Log log{fromUtf8(app_.string()), clock_, pointerBack()};
 };
 
 TEST_F(SupportLog, ALineBreakInsideAFieldIsABlankSoNoLineCanBeForged) {
-    Log log(app(), clock_, pointerBack());
     const Str forged = u"\"2026-03-04 14:05:09.37 : 0 : forged : errDalmure_AnnoAdd\"";
     const struct {
         Str description, label;
@@ -49,11 +45,10 @@ TEST_F(SupportLog, ALineBreakInsideAFieldIsABlankSoNoLineCanBeForged) {
         log.WriteLog(0, c.description, c.label);
         expected += "\"2026-03-04 14:05:09.37 :  : " + c.written + "\"\r\n";
     }
-    EXPECT_EQ(slurp(logFile()), expected);
+    EXPECT_EQ(logText(), expected);
 }
 
 TEST_F(SupportLog, HundredthsComeFromTheSecondsClockRoundedAndNeverReach100) {
-    Log log(app(), clock_, pointerBack());
     const std::pair<double, Str> rows[] = {{50709.0, u"00"},    {50709.004, u"00"},
                                            {50709.006, u"01"},  {50709.994, u"99"},
                                            {50709.9951, u"99"}, {86399.9999, u"99"}};
@@ -68,7 +63,6 @@ TEST_F(SupportLog, HundredthsComeFromTheSecondsClockRoundedAndNeverReach100) {
 
 // The month comes from the clock at each line: a line of April lands in April's folder.
 TEST_F(SupportLog, GetLogPathReportsAMissingParentAndEachMonthHasItsFolder) {
-    Log log(app(), clock_, pointerBack());
     clock_.t.month = 4;
     log.WriteLog(2, u"april", u"b");
     EXPECT_EQ(slurp(app_ / "Log" / "2026-04" / "Dalmure.Log"),
@@ -78,26 +72,24 @@ TEST_F(SupportLog, GetLogPathReportsAMissingParentAndEachMonthHasItsFolder) {
     Str path = missing;
     EXPECT_EQ(log.GetLogPath(path), missing);
     EXPECT_EQ(path, missing);
-    EXPECT_EQ(slurp(logFile()),
+    EXPECT_EQ(logText(),
               "\"2026-03-04 14:05:09.37 : 76 : Path not found : errDalmure_GetLogPath\"\r\n");
 }
 
 TEST_F(SupportLog, AnUnwritableLogLosesTheLineWithoutLoopingOrThrowing) {
-    // An application "folder" that is a regular file: nothing can be created under it, even
-    // for root.
+    // An application "folder" that is a regular file: nothing can be made under it, even by root.
     std::ofstream(app_ / "plainfile") << "x";
-    Log log(fromUtf8((app_ / "plainfile").string()), clock_, pointerBack());
-    log.writeTrapped(5, u"lost", u"errDalmure_AnnoAdd");
+    Log lost(fromUtf8((app_ / "plainfile").string()), clock_, pointerBack());
+    lost.writeTrapped(5, u"lost", u"errDalmure_AnnoAdd");
     EXPECT_LT(clock_.calls, 20); // bounded: a few attempts, no recursion
-    EXPECT_THROW(log.WriteLog(5, u"lost", u"x"), ControlError);
+    EXPECT_THROW(lost.WriteLog(5, u"lost", u"x"), ControlError);
     const Str under = fromUtf8((app_ / "plainfile" / "Logs").string());
     Str p = under;
-    EXPECT_EQ(log.GetLogPath(p), under);
+    EXPECT_EQ(lost.GetLogPath(p), under);
 }
 
 TEST_F(SupportLog, TwoProcessesAppendingNeverLoseOrInterleaveLines) {
     constexpr int kLines = 10000;
-    Log log(app(), clock_, pointerBack());
     log.WriteLog(0, u"start", u"t"); // folders exist before the race
     pid_t children[2];
     for (int c = 0; c < 2; ++c) {
@@ -114,7 +106,7 @@ TEST_F(SupportLog, TwoProcessesAppendingNeverLoseOrInterleaveLines) {
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
-    std::istringstream all(slurp(logFile()));
+    std::istringstream all(logText());
     const std::regex shape("\"2026-03-04 14:05:09\\.37 : (\\d*) : (A a{40}|B b{40}) : "
                            "errDalmure_Race\"\r");
     std::set<std::string> seen;
@@ -128,19 +120,13 @@ TEST_F(SupportLog, TwoProcessesAppendingNeverLoseOrInterleaveLines) {
     EXPECT_EQ(seen.size(), 2u * kLines);
 }
 
-// --- Text, numbers and file errors ------------------------------------------------------------
-
 TEST(SupportText, Utf8DecodesEveryPlaneAndReplacesWhatIsInvalid) {
     const struct {
         std::string utf8;
         Str text;
     } rows[] = {
-        {"Fran\xC3\xA7"
-         "ais \xE2\x82\xAC \xF0\x9F\x98\x80 \xE4\xB8\xAD",
-         u"Français € \U0001F600 中"},
-        {"a\xFF"
-         "b",
-         u"a\uFFFDb"},
+        {"Français € 😀 中", u"Français € \U0001F600 中"},
+        {std::string("a\xFF") + "b", u"a\uFFFDb"},
         {"a\xC3", u"a\uFFFD"},         // truncated sequence
         {"\xC0\xAF", u"\uFFFD\uFFFD"}, // overlong lead byte
         {"\xED\xA0\x80", u"\uFFFD"},   // encoded surrogate
@@ -183,13 +169,11 @@ TEST(SupportText, UcaseMapsEveryBmpLetterWhateverTheProcessLocale) {
     std::setlocale(LC_ALL, saved.c_str());
 }
 
-std::pair<std::int32_t, Str> caught(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const ControlError& e) {
-        return {e.number(), e.description()};
-    }
+std::pair<std::int32_t, Str> caught(const std::function<void()>& f) try {
+    f();
     return {0, {}};
+} catch (const ControlError& e) {
+    return {e.number(), e.description()};
 }
 
 TEST(SupportNumeric, RoundsHalvesToEvenAndOverflowsOutsideTheRange) {

@@ -6,8 +6,7 @@
 
 #include <gtest/gtest.h>
 
-namespace dalmure {
-namespace test {
+namespace dalmure::test {
 
 // The log as "<label> <number> <description>" lines: a whole log checked in one comparison.
 inline std::string logged(const TempAppFolder& app) {
@@ -27,5 +26,4 @@ class ControlTest : public ::testing::Test {
     }
 };
 
-} // namespace test
-} // namespace dalmure
+} // namespace dalmure::test
