@@ -1,41 +1,23 @@
-// A recording screen for the screen-reader walk: the control with a day of annotations, on a
-// real event loop. Prints "ready" once the window is up.
-#include <dalmure/dalmure_widget.h>
+// A recording screen for the screen-reader walk: the control with one annotation every three
+// seconds from 9:00, on a real event loop. Prints "ready" once the window is up.
+#include "qt_test_support.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTime>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include <cstdio>
+
+using namespace dalmure::qt::testing;
 
 int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    const int count = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 10000;
-
     QTemporaryDir dir;
-    QFile::copy(QStringLiteral(DALMURE_TEST_FIXTURES "/ORLngClient.MDB"),
-                dir.filePath(QStringLiteral("ORLngClient.MDB")));
-    const QDir templates(QStringLiteral(DALMURE_SOURCE_DIR "/share/templates"));
-    for (const QString& t : templates.entryList({QStringLiteral("*.html")}, QDir::Files))
-        QFile::copy(templates.filePath(t), dir.filePath(t));
-
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("Hearing"));
-    auto* layout = new QVBoxLayout(&window);
-    auto* control = new dalmure::qt::DalmureWidget(dir.path(), &window);
-    layout->addWidget(control);
-    window.resize(800, 600);
-    window.show();
-    window.activateWindow();
-    // One annotation every three seconds from 9:00, in order.
-    for (int i = 0; i < count; ++i)
-        control->annoAdd(QTime(9, 0).addSecs(3 * i).toString(QStringLiteral("HH:mm:ss")),
-                         QStringLiteral("Annotation %1").arg(i));
+    if (!makeAppFolder(dir))
+        return 1;
+    HostWindow host(dir.path());
+    for (int i = 0, count = argc > 1 ? std::atoi(argv[1]) : 10000; i < count; ++i)
+        host.control->annoAdd(QTime(9, 0).addSecs(3 * i).toString(u"HH:mm:ss"_s),
+                              u"Annotation %1"_s.arg(i));
     QTimer::singleShot(0, [] {
         std::puts("ready");
         std::fflush(stdout);
