@@ -88,7 +88,8 @@ std::unique_ptr<RecordingWindow> openWindow(const Folder& folder,
                                             WindowOptions options = morning()) {
     auto window = std::make_unique<RecordingWindow>(folder.path(), std::move(options));
     window->show();
-    if (!QTest::qWaitForWindowExposed(window.get()) ||
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window.get()) ||
         !QTest::qWaitFor([&] { return window->control()->isVisible(); }))
         return nullptr;
     return window;
@@ -137,10 +138,6 @@ std::string leaveJournal(const QString& appFolder, const QString& caseNumber,
     return j->id();
 }
 
-QString journalFile(const QString& appFolder, const std::string& id) {
-    return appFolder + QStringLiteral("/Recovery/") + QString::fromStdString(id) + ".db";
-}
-
 } // namespace
 
 // The first run copies the data files (the INI file in Windows-1252 with CR LF), later runs put
@@ -177,8 +174,6 @@ TEST(OrvaneQuickAnnotation, StampedWithTheTimeOfThePressNotOfItsHandling) {
     options.eventTimesOnClock = true;
     auto window = openWindow(folder, options);
     ASSERT_TRUE(window);
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     auto& control = *window->control();
     const qint64 start = now;
     const int startSecond = window->recordingSecond();
@@ -187,25 +182,21 @@ TEST(OrvaneQuickAnnotation, StampedWithTheTimeOfThePressNotOfItsHandling) {
     };
     // Handled at once; pressed at 20 s and handled 7 s later; with no time, or one not on the
     // clock (an hour old, in the future): handling time; just before the 32-bit clock wraps.
-    struct Case {
-        qint64 handled;
-        quint64 stamp;
-        qint64 stamped;
-    };
     const qint64 wrap = (qint64(3) << 32) + 2000;
-    for (const Case& c : std::initializer_list<Case>{
+    for (auto [handled, stamp, stamped] :
+         std::initializer_list<std::tuple<qint64, quint64, qint64>>{
              {start + 12'000, quint32(start + 12'000), start + 12'000},
              {start + 27'000, quint32(start + 20'000), start + 20'000},
              {start + 28'000, 0, start + 28'000},
              {start + 28'000, quint32(start + 28'000 - 3'600'000), start + 28'000},
              {start + 28'000, quint64(start + 33'000), start + 28'000},
              {wrap, quint32(wrap - 5000), wrap - 5000}}) {
-        now = c.handled;
+        now = handled;
         const int before = control.annoCount();
         // As the display server delivers a key: first offered as a shortcut.
-        qt_sendShortcutOverrideEvent(window->windowHandle(), c.stamp, Qt::Key_F2, Qt::NoModifier);
+        qt_sendShortcutOverrideEvent(window->windowHandle(), stamp, Qt::Key_F2, Qt::NoModifier);
         ASSERT_EQ(control.annoCount(), before + 1);
-        EXPECT_EQ(control.annoTime(control.selected()), at(c.stamped)) << c.stamp;
+        EXPECT_EQ(control.annoTime(control.selected()), at(stamped)) << stamp;
         EXPECT_EQ(control.annoDesc(control.selected()), window->quickLabel(0));
     }
     // The mouse on a quick button: the time of its press, not of its release.
@@ -380,9 +371,6 @@ TEST_F(OrvaneWindow, SearchHistoryAndMinutesAsOfAPastTime) {
     window->addAnnotation(QStringLiteral("Suspension"));
     window->newHearingAction()->trigger();
     window->addAnnotation(QStringLiteral("Autre dossier"));
-
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     QTest::keyClick(window.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
     auto* words = window->findChild<QLineEdit*>(QStringLiteral("searchWords"));
     auto* hits = window->findChild<QListWidget*>(QStringLiteral("searchHits"));
@@ -399,10 +387,8 @@ TEST_F(OrvaneWindow, SearchHistoryAndMinutesAsOfAPastTime) {
     QTest::keyClicks(p().editorWidget(), QStringLiteral(" rouge"));
     window->addAnnotation(QStringLiteral("Reprise")); // commits the notes
 
-    p().setModalDriver([&](QWidget* modal) {
-        auto* menu = qobject_cast<QMenu*>(modal);
-        ASSERT_NE(menu, nullptr);
-        menu->setActiveAction(window->historyAction());
+    p().setModalDriver([&](QWidget* menu) {
+        static_cast<QMenu*>(menu)->setActiveAction(window->historyAction());
         QTest::keyClick(menu, Qt::Key_Return);
     });
     QTest::mouseClick(p().gridView()->viewport(), Qt::RightButton, {}, p().cellRect(1, 1).center());
@@ -432,10 +418,12 @@ TEST(OrvaneRecovery, NewestFirstDiscardAsksAndDamagedCanOnlyBeDiscarded) {
     const std::string older = leaveJournal(folder.path(), "500-01-1", 1'700'000'000'000);
     const std::string newer = leaveJournal(folder.path(), "500-01-2", 1'700'000'600'000);
     ASSERT_FALSE(older.empty() || newer.empty());
-    QFile::resize(journalFile(folder.path(), older), 0);
-    appendFile(journalFile(folder.path(), older), QByteArray(4096, '\x5A'));
+    const QString damaged = folder.path() + "/Recovery/" + QString::fromStdString(older) + ".db";
+    const QString newest = folder.path() + "/Recovery/" + QString::fromStdString(newer) + ".db";
+    QFile::resize(damaged, 0);
+    appendFile(damaged, QByteArray(4096, '\x5A'));
     for (const char* side : {"-wal", "-shm"})
-        QFile::remove(journalFile(folder.path(), older) + side);
+        QFile::remove(damaged + side);
     auto window = openWindow(folder);
     ASSERT_TRUE(window);
     RecoveryBar& bar = *window->recoveryBar();
@@ -443,16 +431,16 @@ TEST(OrvaneRecovery, NewestFirstDiscardAsksAndDamagedCanOnlyBeDiscarded) {
     EXPECT_TRUE(bar.message()->text().contains(QStringLiteral("500-01-2")));
     EXPECT_TRUE(bar.message()->text().contains(QStringLiteral("1 autre(s) session(s)")));
     for (auto answer : {QMessageBox::No, QMessageBox::Yes, QMessageBox::Yes}) {
-        if (answer == QMessageBox::Yes && !QFileInfo::exists(journalFile(folder.path(), newer))) {
+        if (answer == QMessageBox::Yes && !QFileInfo::exists(newest)) {
             EXPECT_TRUE(bar.offered() && bar.offered()->damaged &&
                         !bar.recoverButton()->isVisible());
         }
         window->setConfirmDriver(
             [answer](QMessageBox* box) { QTest::mouseClick(box->button(answer), Qt::LeftButton); });
         QTest::mouseClick(bar.discardButton(), Qt::LeftButton);
-        EXPECT_EQ(QFileInfo::exists(journalFile(folder.path(), newer)), answer == QMessageBox::No);
+        EXPECT_EQ(QFileInfo::exists(newest), answer == QMessageBox::No);
     }
-    EXPECT_FALSE(QFileInfo::exists(journalFile(folder.path(), older)));
+    EXPECT_FALSE(QFileInfo::exists(damaged));
     EXPECT_FALSE(bar.isVisible());
 }
 
