@@ -1,8 +1,9 @@
-// What a screen reader finds in the control through Qt's accessibility interfaces, with real
-// input events. The bus walk (tests/a11y) reads a long hearing over AT-SPI.
+// What a screen reader finds in the control through Qt's accessibility interfaces with real
+// input events, and over the AT-SPI bus (tests/a11y/walk_grid.py) in a long hearing.
 #include "qt_more_support.h"
 
 #include <QAccessible>
+#include <QProcess>
 
 namespace {
 
@@ -279,6 +280,28 @@ class QtAccessibilityTest : public QObject {
         QVERIFY(!f_.findLine()->placeholderText().isEmpty());
         QCOMPARE(QAccessible::queryAccessibleInterface(f_.findLine())->text(QAccessible::Name),
                  f_.findLine()->placeholderText());
+    }
+
+    // A reader walking a long hearing over the bus reads every item. Run by a11y.walk, which
+    // sets the number of annotations.
+    void aLongHearingIsReadWholeOverTheBus() {
+        const int count = qEnvironmentVariableIntValue("DALMURE_A11Y_WALK");
+        if (count == 0)
+            QSKIP("DALMURE_A11Y_WALK is not set");
+        w().clearAll();
+        for (int i = 0; i < count; ++i)
+            w().annoAdd(QTime(9, 0).addSecs(3 * i).toString(u"HH:mm:ss"_s),
+                        u"Annotation %1"_s.arg(i));
+        QProcess walk;
+        walk.setProcessChannelMode(QProcess::ForwardedChannels);
+        QEventLoop loop; // the bus's requests answered as they come, with no polling between
+        connect(&walk, &QProcess::finished, &loop, &QEventLoop::quit);
+        walk.start(u"/usr/bin/python3"_s,
+                   {u"" DALMURE_SOURCE_DIR "/tests/a11y/walk_grid.py"_s,
+                    QString::number(QCoreApplication::applicationPid()), QString::number(count)});
+        QVERIFY(walk.waitForStarted());
+        loop.exec();
+        QCOMPARE(walk.exitCode(), 0);
     }
 };
 
