@@ -10,12 +10,8 @@ launcher=/usr/libexec/at-spi-bus-launcher
 [ -x "$launcher" ] || launcher=/usr/lib/at-spi2-core/at-spi-bus-launcher
 "$launcher" --launch-immediately >/dev/null 2>&1 &
 trap "kill $! 2>/dev/null || true" EXIT # the bus launcher
-tries=0
-until dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
-  org.a11y.Bus.GetAddress >/dev/null 2>&1; do
-  tries=$((tries + 1))
-  [ "$tries" -lt 50 ] || { echo "no accessibility bus" >&2; exit 1; }
-  sleep 0.1
-done
+timeout 5 sh -c 'until dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+  org.a11y.Bus.GetAddress >/dev/null 2>&1; do sleep 0.1; done' ||
+  { echo "no accessibility bus" >&2; exit 1; }
 export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 "$@"
