@@ -140,8 +140,7 @@ std::string leaveJournal(const QString& appFolder, const QString& caseNumber,
 
 } // namespace
 
-// The first run copies the data files (the INI file in Windows-1252 with CR LF), later runs put
-// back only what is missing, and the language switch rewrites the language alone.
+// The INI file in Windows-1252 with CR LF; later runs put back only what is missing.
 TEST(OrvaneAppFolder, PreparedOnceAndLanguageRewrittenAlone) {
     Folder f;
     QStringList created;
@@ -163,7 +162,6 @@ TEST(OrvaneAppFolder, PreparedOnceAndLanguageRewrittenAlone) {
     EXPECT_EQ(dalmure::ReadIni(u"Extra", u"Key", u"<none>", path.toStdU16String()), u"kept");
 }
 
-// A quick key or button press is stamped with the time it was pressed, however long it waited.
 // The recorder runs on a clock the test moves; input events carry their time on that clock.
 TEST(OrvaneQuickAnnotation, StampedWithTheTimeOfThePressNotOfItsHandling) {
     Folder folder;
@@ -250,8 +248,7 @@ TEST_F(OrvaneWindow, SampleHearingFillsTheControl) {
     EXPECT_EQ(window->recordingSecond(), h.end.msecsSinceStartOfDay() / 1000);
 }
 
-// Case number, equal times, notes with line breaks, a delete once confirmed, also after the
-// control is made again in English: all back at the next start-up, the recorder at its end.
+// Case number, equal times, notes with line breaks, a confirmed delete, the control remade.
 TEST_F(OrvaneWindow, HearingIsRecordedAndReopenedAtStartUp) {
     window->setRecording(false);
     window->advanceRecording(3 * 3600);
@@ -291,8 +288,7 @@ TEST_F(OrvaneWindow, HearingIsRecordedAndReopenedAtStartUp) {
     EXPECT_EQ(window->timelineMarks(), timesOf(control()));
 }
 
-// Hearings.db of an earlier version is imported once, its last hearing open; a file of that name
-// that is no such database is left as it is.
+// Its last hearing open; a Hearings.db that is no such database is left alone.
 TEST(OrvaneRecord, EarlierHearingsAreImportedOnce) {
     Folder folder, other;
     ASSERT_TRUE(folder.prepare() && other.prepare());
@@ -323,8 +319,7 @@ TEST(OrvaneRecord, EarlierHearingsAreImportedOnce) {
     EXPECT_EQ(readBytes(other.path() + "/Hearings.db"), QByteArray("plain text\n"));
 }
 
-// The chambers follow the courtroom read-only; with the server stopped the courtroom goes on and
-// restarts from its copy; once it is back the chambers get the lot and each change is kept once.
+// The chambers follow read-only; without the server the courtroom works on and restarts.
 TEST(OrvaneRecord, FollowedLiveAndOfflineWorkArrivesOnce) {
     dalmure::test::PgCluster server;
     Folder room, chambers;
@@ -359,8 +354,7 @@ TEST(OrvaneRecord, FollowedLiveAndOfflineWorkArrivesOnce) {
     EXPECT_EQ(a->station()->store().changesAfter(a->hearingId().toStdString(), 0)->size(), 4u);
 }
 
-// Ctrl+Shift+F's hits follow the typing and Enter opens the hit's hearing with its notes open;
-// the popup menu's history shows the notes' changes; past minutes hold what was there then.
+// Enter on a hit opens its hearing with its notes open; past minutes hold what was there then.
 TEST_F(OrvaneWindow, SearchHistoryAndMinutesAsOfAPastTime) {
     window->addAnnotation(QStringLiteral("Témoin"));
     QTest::keyClicks(p().editorWidget(), QStringLiteral("Mme Lavoie identifie la voiture"));
@@ -410,8 +404,7 @@ TEST_F(OrvaneWindow, SearchHistoryAndMinutesAsOfAPastTime) {
     EXPECT_FALSE(minutes.contains("Suspension") || minutes.contains("rouge"));
 }
 
-// The newest session left behind is offered, the others counted; Discard asks first; a journal
-// that cannot be read can only be discarded.
+// The others are counted; a journal that cannot be read can only be discarded.
 TEST(OrvaneRecovery, NewestFirstDiscardAsksAndDamagedCanOnlyBeDiscarded) {
     Folder folder;
     ASSERT_TRUE(folder.prepare());

@@ -88,8 +88,7 @@ class QtFindTest : public QObject {
         QCOMPARE(shown().size(), 4);
     }
 
-    // The matches are laid out from the grid's top and the annotation whose notes are being
-    // edited is never hidden; Esc shows everything and gives the keyboard back to the notes.
+    // The matches laid out from the grid's top; Esc gives the keyboard back to the notes.
     void escShowsEverythingAndTheEditedAnnotationIsNeverHidden() {
         const QRect before = view()->geometry();
         f_.clickCell(7, 1);
@@ -115,8 +114,7 @@ class QtFindTest : public QObject {
         QCOMPARE(w().annoData(3), u"fin!"_s);
     }
 
-    // The keys of finding come before the host's shortcuts on the same keys (the demo adds
-    // annotations on F2..F9); every other key still reaches the host.
+    // The demo adds annotations on F2..F9; every key but those of finding still reaches it.
     void theKeysOfFindingComeBeforeTheHostsShortcuts_data() {
         QTest::addColumn<int>("row");
         for (int i = 0; i < int(std::size(kKeyCases)); ++i)

@@ -62,8 +62,7 @@ class QtLanguageTest : public QObject {
   private slots:
     void cleanup() { f_.close(); }
 
-    // The notes' menu; the rename prompt's buttons, its question over the description, and a
-    // host's Yes and No: in the session's language, Qt's own English in an English session.
+    // The rename prompt's buttons, question and text, then a host's Yes and No.
     void qtsTextsAreInTheSessionsLanguage_data() {
         QTest::addColumn<QByteArray>("ini");
         QTest::addColumn<QStringList>("menu"); // among the notes' menu items
@@ -101,8 +100,7 @@ class QtLanguageTest : public QObject {
         QCOMPARE(yesNo(), u"&Yes &No"_s);
     }
 
-    // A host that translates Qt's texts itself keeps its translation, during and after the
-    // control's life.
+    // During and after the control's life.
     void aHostsOwnTranslationIsLeftAlone() {
         QTranslator german;
         QVERIFY(german.load(u"qtbase_de"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)));

@@ -1,6 +1,5 @@
-// The notes editor's writing tools with real keys and a real right click, sent through the
-// window system so that it makes a desktop's menu event: Ctrl+Z after an expansion, the
-// underline of misspelled words, and the menu's suggestions and "add to glossary".
+// The notes editor's writing tools with real keys, and a right click sent through the window
+// system so that it makes a desktop's menu event.
 #define QTEST_QPA_MOUSE_HANDLING
 #include "qt_more_support.h"
 
@@ -56,8 +55,7 @@ class QtNotesWritingTest : public QObject {
     }
     void cleanup() { f_.close(); }
 
-    // One Ctrl+Z right after an expansion puts the abbreviation back; every further one is the
-    // editor's own undo, stepping back over the typing, never expanding again.
+    // Every further Ctrl+Z is the editor's own undo, never expanding again.
     void ctrlZRightAfterAnExpansionPutsTheAbbreviationBackOnce() {
         typeKeys(u"le tem "_s, editor());
         QCOMPARE(editor()->toPlainText(), u"le t\u00e9moin "_s);
@@ -77,8 +75,7 @@ class QtNotesWritingTest : public QObject {
         QCOMPARE(w().annoData(0), before + u"x"_s);
     }
 
-    // Over a misspelled word the menu offers suggestions first, which replace it, then adds the
-    // word to the glossary above the widget's own entries; over a word spelled right, neither.
+    // Above the widget's own entries; over a word spelled right, neither.
     void theMenuOffersSuggestionsAndAddsToTheGlossary() {
         typeKeys(u"Le t\u00e9moin parlle fort. Me Zorglubienne plaide. "_s, editor());
         QCOMPARE(underlined(editor()), (QStringList{u"parlle"_s, u"Zorglubienne"_s}));

@@ -41,10 +41,8 @@ class QtPrintTest : public QObject {
     Q_OBJECT
 
   private slots:
-    // On the paper the print-size setting chooses (5: legal), with the dossier and every
-    // annotation; words longer than a line (a reference run together, a URL) wrap inside the
-    // page, whole and in order, with the shipped templates and with the table alone. A hostile
-    // note reads no file and connects nowhere, and the page still prints.
+    // On the paper PVPRINTSIZE chooses (5: legal); words longer than a line wrap inside the
+    // page, with the shipped templates and with the table alone.
     void printsTheMinutesWholeAndAHostileNoteReachesNothing() {
         const QString word = u"W"_s + u"0123456789"_s.repeated(40).left(396) + u"END"_s;
         const QString url = u"https://registre.example.org/dossiers/"_s +
@@ -95,8 +93,7 @@ class QtPrintTest : public QObject {
             QTest::qWait(
                 1500); // late attempts of the note's (timers, a refresh) have had their chance
 
-            // In the order the page draws it: a wrapped description is not interleaved with
-            // the time beside it.
+            // In drawing order: a wrapped description is not interleaved with its time.
             QString text = run(u"pdftotext"_s, {u"-raw"_s, pdf, u"-"_s});
             text.remove(QRegularExpression(u"\\s"_s));
             QVERIFY2(text.count(word) == 2 && text.contains(url), qPrintable(text));
