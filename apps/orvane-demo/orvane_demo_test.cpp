@@ -1,7 +1,5 @@
 // The recording screen driven with real input on a running event loop: its application folder,
-// the sample hearing, the host's answers to the control (press times, delete confirmation,
-// playback, language switch), the hearing record (reopening, import, a server with a follower,
-// offline work, search, history, past minutes) and the recovery of a session left behind.
+// its answers to the control, the hearing record and the recovery of a session left behind.
 #include "app_folder.h"
 #include "recording_window.h"
 #include "recovery_bar.h"
@@ -55,7 +53,7 @@ void appendFile(const QString& path, const QByteArray& text) {
     f.write(text);
 }
 
-// The annotations' times in seconds since midnight, in time order (the time line's ticks).
+// The annotations' times in seconds since midnight, in time order, as the time line marks them.
 std::vector<int> timesOf(dalmure::qt::DalmureWidget& control) {
     std::vector<int> seconds;
     for (int i = 0; i < control.annoCount(); ++i)
@@ -78,8 +76,7 @@ struct Folder {
     bool prepare() { return prepareAppFolder(path(), findDataFolder(), nullptr, nullptr); }
 };
 
-// Windows under test start recording at a fixed time of day (no hearing crosses midnight) and
-// open the minutes with a program that does nothing.
+// Recording from a fixed time of day (no hearing crosses midnight), the minutes opened by nothing.
 WindowOptions morning() {
     WindowOptions options;
     options.startsAt = QTime(9, 0);
@@ -87,12 +84,12 @@ WindowOptions morning() {
     return options;
 }
 
-// The recording screen on a folder, shown once its control is; none when it did not show.
 std::unique_ptr<RecordingWindow> openWindow(const Folder& folder,
                                             WindowOptions options = morning()) {
     auto window = std::make_unique<RecordingWindow>(folder.path(), std::move(options));
     window->show();
-    if (!QTest::qWaitForWindowExposed(window.get()) ||
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window.get()) ||
         !QTest::qWaitFor([&] { return window->control()->isVisible(); }))
         return nullptr;
     return window;
@@ -125,11 +122,25 @@ void pick(RecordingWindow& w, QAction* action, const QString& id) {
                       Qt::LeftButton);
 }
 
+namespace journal = dalmure::journal;
+
+// A journal as a session killed in the middle of a hearing leaves it: destroyed without closing.
+std::string leaveJournal(const QString& appFolder, const QString& caseNumber,
+                         std::int64_t lastChange = 0) {
+    journal::JournalOptions options;
+    options.now = [lastChange] { return lastChange; };
+    auto j = journal::Journal::start(appFolder.toStdU16String(), "Recovery", std::move(options));
+    if (!j->working())
+        return {};
+    j->caseField(journal::CaseField::NoDossier, caseNumber.toStdU16String());
+    j->added(0, u"09:30:00", u"Ouverture de l'audience", u"");
+    j->added(1, u"09:41:10", u"Témoin assermenté", u"");
+    return j->id();
+}
+
 } // namespace
 
-// The first run copies the data files (the INI file in Windows-1252 with CR LF); later runs keep
-// the user's changes and put back only what is missing; the language switch rewrites the
-// language alone.
+// The INI file in Windows-1252 with CR LF; later runs put back only what is missing.
 TEST(OrvaneAppFolder, PreparedOnceAndLanguageRewrittenAlone) {
     Folder f;
     QStringList created;
@@ -151,10 +162,7 @@ TEST(OrvaneAppFolder, PreparedOnceAndLanguageRewrittenAlone) {
     EXPECT_EQ(dalmure::ReadIni(u"Extra", u"Key", u"<none>", path.toStdU16String()), u"kept");
 }
 
-// A quick annotation carries the recording time at which its key (or the mouse on its button)
-// was pressed, however long the press waited while the window was busy. The recorder runs on a
-// clock the test moves, and input events carry their time on that clock, as a display server's
-// do.
+// The recorder runs on a clock the test moves; input events carry their time on that clock.
 TEST(OrvaneQuickAnnotation, StampedWithTheTimeOfThePressNotOfItsHandling) {
     Folder folder;
     ASSERT_TRUE(folder.prepare());
@@ -164,41 +172,32 @@ TEST(OrvaneQuickAnnotation, StampedWithTheTimeOfThePressNotOfItsHandling) {
     options.eventTimesOnClock = true;
     auto window = openWindow(folder, options);
     ASSERT_TRUE(window);
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     auto& control = *window->control();
     const qint64 start = now;
     const int startSecond = window->recordingSecond();
     auto at = [&](qint64 t) {
         return QTime(0, 0).addSecs(int((startSecond + (t - start) / 1000) % 86400)).toString();
     };
-    // A key press as the display server delivers it: first offered as a shortcut.
-    auto press = [&](Qt::Key key, quint64 timestamp) {
-        const int before = control.annoCount();
-        qt_sendShortcutOverrideEvent(window->windowHandle(), timestamp, key, Qt::NoModifier);
-        return control.annoCount() == before + 1;
-    };
     // Handled at once; pressed at 20 s and handled 7 s later; with no time, or one not on the
     // clock (an hour old, in the future): handling time; just before the 32-bit clock wraps.
-    struct Case {
-        qint64 handled;
-        quint64 stamp;
-        qint64 stamped;
-    };
     const qint64 wrap = (qint64(3) << 32) + 2000;
-    for (const Case& c : std::initializer_list<Case>{
+    for (auto [handled, stamp, stamped] :
+         std::initializer_list<std::tuple<qint64, quint64, qint64>>{
              {start + 12'000, quint32(start + 12'000), start + 12'000},
              {start + 27'000, quint32(start + 20'000), start + 20'000},
              {start + 28'000, 0, start + 28'000},
              {start + 28'000, quint32(start + 28'000 - 3'600'000), start + 28'000},
              {start + 28'000, quint64(start + 33'000), start + 28'000},
              {wrap, quint32(wrap - 5000), wrap - 5000}}) {
-        now = c.handled;
-        ASSERT_TRUE(press(Qt::Key_F2, c.stamp));
-        EXPECT_EQ(control.annoTime(control.selected()), at(c.stamped)) << c.stamp;
+        now = handled;
+        const int before = control.annoCount();
+        // As the display server delivers a key: first offered as a shortcut.
+        qt_sendShortcutOverrideEvent(window->windowHandle(), stamp, Qt::Key_F2, Qt::NoModifier);
+        ASSERT_EQ(control.annoCount(), before + 1);
+        EXPECT_EQ(control.annoTime(control.selected()), at(stamped)) << stamp;
         EXPECT_EQ(control.annoDesc(control.selected()), window->quickLabel(0));
     }
-    // The mouse on a quick button: the time of the button's press, not of its release.
+    // The mouse on a quick button: the time of its press, not of its release.
     QWidget* button = window->quickButton(5);
     const QPointF centre = QRectF(button->rect()).center();
     for (auto [type, buttons] : {std::pair{QEvent::MouseButtonPress, Qt::LeftButton},
@@ -217,7 +216,7 @@ TEST(OrvaneQuickAnnotation, StampedWithTheTimeOfThePressNotOfItsHandling) {
     EXPECT_EQ(window->timelineMarks(), timesOf(control));
 }
 
-// The play command moves the playhead from the annotation's time, and NoPlay withdraws it.
+// Play moves the playhead from the annotation's time; NoPlay withdraws the command.
 TEST_F(OrvaneWindow, PlayStartsAtTheAnnotation) {
     window->setRecording(false);
     const int at = window->recordingSecond();
@@ -231,8 +230,7 @@ TEST_F(OrvaneWindow, PlayStartsAtTheAnnotation) {
     EXPECT_FALSE(p().buttonShown(ButtonId::Play));
 }
 
-// The sample: two hours of annotations in time order with their notes, in the typographic
-// apostrophe the control types and in texts its 8-bit files keep; the recorder at its end.
+// Two hours in time order, in the apostrophe the control types and in what its 8-bit files keep.
 TEST_F(OrvaneWindow, SampleHearingFillsTheControl) {
     window->sampleAction()->trigger();
     const SampleHearing h = sampleHearing(window->language(), QChar(0x2019));
@@ -250,9 +248,7 @@ TEST_F(OrvaneWindow, SampleHearingFillsTheControl) {
     EXPECT_EQ(window->recordingSecond(), h.end.msecsSinceStartOfDay() / 1000);
 }
 
-// What the control shows is recorded as the clerk works (case number, equal times, notes with
-// line breaks, a delete once confirmed), also once the control is made again in English (the
-// station takes the new one), and comes back at the next start-up with the recorder at its end.
+// Case number, equal times, notes with line breaks, a confirmed delete, the control remade.
 TEST_F(OrvaneWindow, HearingIsRecordedAndReopenedAtStartUp) {
     window->setRecording(false);
     window->advanceRecording(3 * 3600);
@@ -288,13 +284,11 @@ TEST_F(OrvaneWindow, HearingIsRecordedAndReopenedAtStartUp) {
     EXPECT_EQ(window->hearingId(), id);
     EXPECT_EQ(listOf(control()), shown);
     EXPECT_EQ(window->caseNumberEdit()->text(), QStringLiteral("500-01-42"));
-    EXPECT_GE(window->recordingSecond(), timesOf(control()).back());
-    EXPECT_LE(window->recordingSecond(), timesOf(control()).back() + 5);
+    EXPECT_NEAR(window->recordingSecond(), timesOf(control()).back() + 2.5, 2.5);
     EXPECT_EQ(window->timelineMarks(), timesOf(control()));
 }
 
-// Hearings.db of an earlier version is imported once, its last hearing open; a file of that name
-// that is no such database is left as it is.
+// Its last hearing open; a Hearings.db that is no such database is left alone.
 TEST(OrvaneRecord, EarlierHearingsAreImportedOnce) {
     Folder folder, other;
     ASSERT_TRUE(folder.prepare() && other.prepare());
@@ -325,10 +319,7 @@ TEST(OrvaneRecord, EarlierHearingsAreImportedOnce) {
     EXPECT_EQ(readBytes(other.path() + "/Hearings.db"), QByteArray("plain text\n"));
 }
 
-// Two screens on one server: the courtroom's records, the chambers' follows it, read-only. The
-// server stops: the courtroom says so and goes on, is even started again and reopens the
-// hearing from its copy; when the server is back, the chambers receive the lot, and the record
-// holds each change once (the hearing, three adds).
+// The chambers follow read-only; without the server the courtroom works on and restarts.
 TEST(OrvaneRecord, FollowedLiveAndOfflineWorkArrivesOnce) {
     dalmure::test::PgCluster server;
     Folder room, chambers;
@@ -363,9 +354,7 @@ TEST(OrvaneRecord, FollowedLiveAndOfflineWorkArrivesOnce) {
     EXPECT_EQ(a->station()->store().changesAfter(a->hearingId().toStdString(), 0)->size(), 4u);
 }
 
-// Ctrl+Shift+F: the hits follow the words as they are typed and Enter opens the other hearing at
-// the hit, selected with its notes open; the history item of the list's popup menu shows the
-// annotation's changes; the minutes as of a past time hold what the hearing held then.
+// Enter on a hit opens its hearing with its notes open; past minutes hold what was there then.
 TEST_F(OrvaneWindow, SearchHistoryAndMinutesAsOfAPastTime) {
     window->addAnnotation(QStringLiteral("Témoin"));
     QTest::keyClicks(p().editorWidget(), QStringLiteral("Mme Lavoie identifie la voiture"));
@@ -376,9 +365,6 @@ TEST_F(OrvaneWindow, SearchHistoryAndMinutesAsOfAPastTime) {
     window->addAnnotation(QStringLiteral("Suspension"));
     window->newHearingAction()->trigger();
     window->addAnnotation(QStringLiteral("Autre dossier"));
-
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     QTest::keyClick(window.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
     auto* words = window->findChild<QLineEdit*>(QStringLiteral("searchWords"));
     auto* hits = window->findChild<QListWidget*>(QStringLiteral("searchHits"));
@@ -395,10 +381,8 @@ TEST_F(OrvaneWindow, SearchHistoryAndMinutesAsOfAPastTime) {
     QTest::keyClicks(p().editorWidget(), QStringLiteral(" rouge"));
     window->addAnnotation(QStringLiteral("Reprise")); // commits the notes
 
-    p().setModalDriver([&](QWidget* modal) {
-        auto* menu = qobject_cast<QMenu*>(modal);
-        ASSERT_NE(menu, nullptr);
-        menu->setActiveAction(window->historyAction());
+    p().setModalDriver([&](QWidget* menu) {
+        static_cast<QMenu*>(menu)->setActiveAction(window->historyAction());
         QTest::keyClick(menu, Qt::Key_Return);
     });
     QTest::mouseClick(p().gridView()->viewport(), Qt::RightButton, {}, p().cellRect(1, 1).center());
@@ -420,42 +404,19 @@ TEST_F(OrvaneWindow, SearchHistoryAndMinutesAsOfAPastTime) {
     EXPECT_FALSE(minutes.contains("Suspension") || minutes.contains("rouge"));
 }
 
-namespace {
-
-namespace journal = dalmure::journal;
-
-// A journal as a session killed in the middle of a hearing leaves it: destroyed without closing.
-std::string leaveJournal(const QString& appFolder, const QString& caseNumber,
-                         std::int64_t lastChange = 0) {
-    journal::JournalOptions options;
-    options.now = [lastChange] { return lastChange; };
-    auto j = journal::Journal::start(appFolder.toStdU16String(), "Recovery", std::move(options));
-    if (!j->working())
-        return {};
-    j->caseField(journal::CaseField::NoDossier, caseNumber.toStdU16String());
-    j->added(0, u"09:30:00", u"Ouverture de l'audience", u"");
-    j->added(1, u"09:41:10", u"Témoin assermenté", u"");
-    return j->id();
-}
-
-QString journalFile(const QString& appFolder, const std::string& id) {
-    return appFolder + QStringLiteral("/Recovery/") + QString::fromStdString(id) + ".db";
-}
-
-} // namespace
-
-// Several sessions left behind: the newest is offered and the others counted; Discard removes a
-// journal only once confirmed; a journal that cannot be read can only be discarded.
+// The others are counted; a journal that cannot be read can only be discarded.
 TEST(OrvaneRecovery, NewestFirstDiscardAsksAndDamagedCanOnlyBeDiscarded) {
     Folder folder;
     ASSERT_TRUE(folder.prepare());
     const std::string older = leaveJournal(folder.path(), "500-01-1", 1'700'000'000'000);
     const std::string newer = leaveJournal(folder.path(), "500-01-2", 1'700'000'600'000);
     ASSERT_FALSE(older.empty() || newer.empty());
-    QFile::resize(journalFile(folder.path(), older), 0);
-    appendFile(journalFile(folder.path(), older), QByteArray(4096, '\x5A'));
+    const QString damaged = folder.path() + "/Recovery/" + QString::fromStdString(older) + ".db";
+    const QString newest = folder.path() + "/Recovery/" + QString::fromStdString(newer) + ".db";
+    QFile::resize(damaged, 0);
+    appendFile(damaged, QByteArray(4096, '\x5A'));
     for (const char* side : {"-wal", "-shm"})
-        QFile::remove(journalFile(folder.path(), older) + side);
+        QFile::remove(damaged + side);
     auto window = openWindow(folder);
     ASSERT_TRUE(window);
     RecoveryBar& bar = *window->recoveryBar();
@@ -463,16 +424,16 @@ TEST(OrvaneRecovery, NewestFirstDiscardAsksAndDamagedCanOnlyBeDiscarded) {
     EXPECT_TRUE(bar.message()->text().contains(QStringLiteral("500-01-2")));
     EXPECT_TRUE(bar.message()->text().contains(QStringLiteral("1 autre(s) session(s)")));
     for (auto answer : {QMessageBox::No, QMessageBox::Yes, QMessageBox::Yes}) {
-        if (answer == QMessageBox::Yes && !QFileInfo::exists(journalFile(folder.path(), newer))) {
+        if (answer == QMessageBox::Yes && !QFileInfo::exists(newest)) {
             EXPECT_TRUE(bar.offered() && bar.offered()->damaged &&
                         !bar.recoverButton()->isVisible());
         }
         window->setConfirmDriver(
             [answer](QMessageBox* box) { QTest::mouseClick(box->button(answer), Qt::LeftButton); });
         QTest::mouseClick(bar.discardButton(), Qt::LeftButton);
-        EXPECT_EQ(QFileInfo::exists(journalFile(folder.path(), newer)), answer == QMessageBox::No);
+        EXPECT_EQ(QFileInfo::exists(newest), answer == QMessageBox::No);
     }
-    EXPECT_FALSE(QFileInfo::exists(journalFile(folder.path(), older)));
+    EXPECT_FALSE(QFileInfo::exists(damaged));
     EXPECT_FALSE(bar.isVisible());
 }
 
