@@ -1,20 +1,15 @@
-// The journal under SIGKILL: a child plays a clerk's session drawn from a seed at full speed and
-// counts in shared memory each change the journal acknowledged; killed at a random moment, it must
-// leave the session as of the last acknowledged change or of one made since. With --locked,
-// another connection holds the database's lock for 2 s while the writer types at a clerk's pace;
-// killed after, it has lost nothing and said so once each way.
+// A clerk's session drawn from a seed, killed at random: the journal holds every acknowledged
+// change. --locked: another connection holds the lock for 2 s first, which loses nothing.
 //   dalmure_journal_kill_test [--locked] [KILLS] [SEED]   (KILLS scaled by DALMURE_TEST_STEPS)
 #include "journal/journal.h"
+#include "kill_rig.h"
 #include "random_steps.h"
 
 #include <sqlite3.h>
 
 #include <filesystem>
 #include <random>
-#include <sys/mman.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -222,9 +217,8 @@ int main(int argc, char** argv) {
     const char* tmp = std::getenv("TMPDIR");
     std::string appFolder =
         std::string(tmp && *tmp ? tmp : "/tmp") + "/dalmure-journal-kill-XXXXXX";
-    auto* shared = static_cast<Shared*>(
-        ::mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
-    if (!::mkdtemp(appFolder.data()) || shared == MAP_FAILED) {
+    auto* shared = &dalmure::test::sharedWithChildren<Shared>();
+    if (!::mkdtemp(appFolder.data())) {
         std::perror("dalmure_journal_kill_test");
         return 1;
     }
@@ -239,43 +233,37 @@ int main(int argc, char** argv) {
     for (int round = 0; round < kills; ++round) {
         const std::uint64_t seed = baseSeed + std::uint64_t(round);
         new (shared) Shared{};
-        const pid_t child = ::fork();
-        if (child < 0) {
-            std::perror("fork");
-            return 1;
-        }
-        if (child == 0)
-            runWriter(appFolder, seed, locked, shared);
-        const auto forked = steady_clock::now();
         const auto started = [&] { return shared->started.load() != 0; };
         std::uint32_t madeWhileLocked = 0;
-        if (locked) {
-            waitFor(started, seconds(10), milliseconds(1));
-            std::this_thread::sleep_for(milliseconds(100));
-            const std::string db =
-                appFolder + "/" + std::string(kFolder) + "/" + shared->id + ".db";
-            sqlite3* lock = nullptr;
-            sqlite3_open_v2(db.c_str(), &lock, SQLITE_OPEN_READWRITE, nullptr);
-            if (sqlite3_exec(lock, "PRAGMA busy_timeout=5000; BEGIN EXCLUSIVE", nullptr, nullptr,
-                             nullptr) != SQLITE_OK)
-                fail(problems, round, "the lock of %s could not be taken", shared->id);
-            std::this_thread::sleep_for(seconds(2));
-            madeWhileLocked = shared->made.load();
-            sqlite3_close_v2(lock); // closing rolls the transaction back
-            waitFor([&] { return shared->acknowledged.load() >= madeWhileLocked; }, seconds(10),
-                    milliseconds(1));
-            randomMicros(20000);
-        } else if (std::uniform_int_distribution(0, 7)(timing) == 0) {
-            randomMicros(std::max(1000, creationMicros)); // while the journal is being made
-        } else { // anywhere in the first few thousand changes
-            if (waitFor(started, seconds(10), microseconds(50)))
-                creationMicros =
-                    int(duration_cast<microseconds>(steady_clock::now() - forked).count());
-            randomMicros(40000);
-        }
-        ::kill(child, SIGKILL);
-        int status = 0;
-        ::waitpid(child, &status, 0);
+        const auto toKill = [&] {
+            const auto forked = steady_clock::now();
+            if (locked) {
+                waitFor(started, seconds(10), milliseconds(1));
+                std::this_thread::sleep_for(milliseconds(100));
+                const std::string db =
+                    appFolder + "/" + std::string(kFolder) + "/" + shared->id + ".db";
+                sqlite3* lock = nullptr;
+                sqlite3_open_v2(db.c_str(), &lock, SQLITE_OPEN_READWRITE, nullptr);
+                if (sqlite3_exec(lock, "PRAGMA busy_timeout=5000; BEGIN EXCLUSIVE", nullptr,
+                                 nullptr, nullptr) != SQLITE_OK)
+                    fail(problems, round, "the lock of %s could not be taken", shared->id);
+                std::this_thread::sleep_for(seconds(2));
+                madeWhileLocked = shared->made.load();
+                sqlite3_close_v2(lock); // closing rolls the transaction back
+                waitFor([&] { return shared->acknowledged.load() >= madeWhileLocked; }, seconds(10),
+                        milliseconds(1));
+                randomMicros(20000);
+            } else if (std::uniform_int_distribution(0, 7)(timing) == 0) {
+                randomMicros(std::max(1000, creationMicros)); // while the journal is being made
+            } else { // anywhere in the first few thousand changes
+                if (waitFor(started, seconds(10), microseconds(50)))
+                    creationMicros =
+                        int(duration_cast<microseconds>(steady_clock::now() - forked).count());
+                randomMicros(40000);
+            }
+        };
+        const int status = dalmure::test::killWhenWaited(
+            [&] { runWriter(appFolder, seed, locked, shared); }, toKill);
         if (!(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL))
             fail(writerFailures, round, "the writer ended by itself (status %d)", status);
         const std::uint32_t acked = shared->acknowledged.load(std::memory_order_acquire);

@@ -16,21 +16,16 @@ using record::Link;
 class HearingRecord : public ::testing::TestWithParam<Backend> {
   protected:
     void SetUp() override {
-        if (GetParam() == Backend::Postgres)
-            connection = server()->connection();
-        else
-            connection = "sqlite:" + shared.file("Hearings.db");
+        connection = freshDatabase(GetParam(), shared);
         a = std::make_unique<Desk>(connection, "A");
         b = std::make_unique<Desk>(connection, "B");
     }
     // A's hearing with two annotations, opened on B.
     void openOnBoth() {
         a->c().NoDossier = u"500-01-123456-241";
-        a->c().AnnoAdd(u"10:00:00", u"Ouverture");
-        hearing = a->station->create();
+        hearing = createAndOpen(*a, *b);
         a->c().AnnoAdd(u"10:05:00", u"Témoin");
-        until({a.get()}, [&] { return a->station->pending() == 0; });
-        ASSERT_TRUE(b->station->open(hearing));
+        ASSERT_TRUE(same());
     }
     bool same() {
         return until({a.get(), b.get()}, [&] { return a->list() == b->list(); });
@@ -59,7 +54,7 @@ TEST_P(HearingRecord, OpenedHearingHoldsTheListAndCaseFields) {
         Str desc = u"Plaidoirie", notes = u"notes " + t;
         a->c().AnnoAdd(t, desc, notes);
     }
-    until({a.get()}, [&] { return a->station->pending() == 0; });
+    a->flush();
     Desk c(connection, "C");
     ASSERT_TRUE(c.station->open(hearing));
     EXPECT_EQ(c.list(), a->list());
@@ -163,15 +158,6 @@ TEST_P(HearingRecord, AChangeSentAgainAfterItsAnswerWasLostCountsOnce) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, HearingRecord,
                          ::testing::Values(Backend::Postgres, Backend::Sqlite), backendName);
-
-// A's hearing with an opening at time, opened on B; its id.
-std::string createAndOpen(Desk& a, Desk& b, const Str& time) {
-    a.c().AnnoAdd(time, u"Ouverture");
-    const std::string hearing = a.station->create();
-    EXPECT_TRUE(until({&a}, [&] { return a.station->pending() == 0; }));
-    EXPECT_TRUE(b.station->open(hearing));
-    return hearing;
-}
 
 // Both stations have sent everything and show one list of n annotations.
 bool caughtUp(Desk& a, Desk& b, std::size_t n) {
