@@ -4,10 +4,10 @@
 #include "journal/journal.h"
 #include "kill_rig.h"
 #include "random_steps.h"
+#include "temp_folder.h"
 
 #include <sqlite3.h>
 
-#include <filesystem>
 #include <random>
 #include <thread>
 
@@ -29,8 +29,8 @@ struct Change {
     CaseField field = CaseField::NoDossier;
 };
 
-// What the control holds after the change.
-void apply(Recovered& s, const Change& c) {
+// Makes the change in the session s and, given a journal, in it; whether the journal took it.
+bool apply(Recovered& s, const Change& c, Journal* j = nullptr) {
     auto& live = s.live;
     const auto at = s.annotations.begin() + c.index;
     switch (c.op) {
@@ -38,63 +38,43 @@ void apply(Recovered& s, const Change& c) {
         s.annotations.insert(at, Annotation{c.a, c.b, c.c, {}});
         if (live && live->annotation >= c.index)
             ++live->annotation;
-        break;
+        return !j || j->added(c.index, c.a, c.b, c.c);
     case Op::Delete:
         s.annotations.erase(at);
         if (live && live->annotation == c.index)
             live.reset();
         else if (live && live->annotation > c.index)
             --live->annotation;
-        break;
+        return !j || j->deleted(c.index);
     case Op::Rename:
         at->description = c.a;
-        break;
+        return !j || j->renamed(c.index, c.a);
     case Op::Commit:
         at->notes = c.a;
         if (live && live->annotation == c.index)
             live.reset();
-        break;
+        return !j || j->notesCommitted(c.index, c.a);
     case Op::Clear:
         s.annotations.clear();
         live.reset();
-        break;
+        return !j || j->cleared();
     case Op::Field:
         (c.field == CaseField::NoDossier     ? s.caseFields.noDossier
          : c.field == CaseField::DateCreated ? s.caseFields.dateCreated
                                              : s.caseFields.userName) = c.a;
-        break;
+        return !j || j->caseField(c.field, c.a);
     case Op::Type:
         live = LiveText{c.index, c.a};
-        break;
+        return !j || j->liveText(c.index, c.a);
     case Op::Drop:
-        live.reset();
+        break;
     }
+    live.reset();
+    return !j || j->liveTextDropped();
 }
 
 bool same(const Recovered& x, const Recovered& y) {
     return x.annotations == y.annotations && x.live == y.live && x.caseFields == y.caseFields;
-}
-
-bool write(Journal& j, const Change& c) {
-    switch (c.op) {
-    case Op::Add:
-        return j.added(c.index, c.a, c.b, c.c);
-    case Op::Delete:
-        return j.deleted(c.index);
-    case Op::Rename:
-        return j.renamed(c.index, c.a);
-    case Op::Commit:
-        return j.notesCommitted(c.index, c.a);
-    case Op::Clear:
-        return j.cleared();
-    case Op::Field:
-        return j.caseField(c.field, c.a);
-    case Op::Type:
-        return j.liveText(c.index, c.a);
-    case Op::Drop:
-        break;
-    }
-    return j.liveTextDropped();
 }
 
 // Draws the next change of a clerk's session from rng, given the session so far.
@@ -177,10 +157,9 @@ struct Shared {
     Recovered session;
     for (std::uint32_t done = 1;; ++done) {
         const Change change = clerk.next(session);
-        const bool written = write(*journal, change);
+        const bool written = apply(session, change, journal.get());
         if (!written && !journal->working())
             ::_exit(2);
-        apply(session, change);
         shared->made.store(done, std::memory_order_release);
         if (written)
             shared->acknowledged.store(done, std::memory_order_release);
@@ -214,14 +193,9 @@ int main(int argc, char** argv) {
     const int kills = dalmure::test::randomSteps(argc > 1 ? std::atoi(argv[1]) : 200);
     const std::uint64_t baseSeed = argc > 2 ? std::strtoull(argv[2], nullptr, 10)
                                             : std::uint64_t(std::random_device{}()) << 16;
-    const char* tmp = std::getenv("TMPDIR");
-    std::string appFolder =
-        std::string(tmp && *tmp ? tmp : "/tmp") + "/dalmure-journal-kill-XXXXXX";
+    const dalmure::test::TempAppFolder app;
+    const std::string& appFolder = app.native();
     auto* shared = &dalmure::test::sharedWithChildren<Shared>();
-    if (!::mkdtemp(appFolder.data())) {
-        std::perror("dalmure_journal_kill_test");
-        return 1;
-    }
     std::mt19937_64 timing(baseSeed ^ 0x5DEECE66DULL);
     auto randomMicros = [&](int most) {
         std::this_thread::sleep_for(microseconds(std::uniform_int_distribution(0, most)(timing)));
@@ -315,8 +289,6 @@ int main(int argc, char** argv) {
         if (!recovery.discard(found[0].id))
             ++problems;
     }
-    std::error_code ec;
-    std::filesystem::remove_all(appFolder, ec);
     std::printf("journal kill test: %d kills, %ld acknowledged changes, %d losses, %d other "
                 "problems, %d writer failures (seeds from %llu)\n",
                 kills, totalAcknowledged, losses, problems, writerFailures,
