@@ -416,7 +416,7 @@ TEST(JournalFiles, TheFolderIsTheUsersAloneAndEveryFileIn0600WhateverTheUmask) {
     }
 }
 
-TEST(JournalFiles, AnApplicationFolderReachedThroughALinkKeepsItsJournal) {
+TEST(JournalFiles, ALinkedApplicationFolderKeepsItsJournalALinkedJournalsFolderIsRefused) {
     for (const std::string tail : {"", "/app"}) {
         SCOPED_TRACE(tail.empty() ? "the folder is a link" : "a parent of the folder is a link");
         TempAppFolder real, links;
@@ -435,12 +435,10 @@ TEST(JournalFiles, AnApplicationFolderReachedThroughALinkKeepsItsJournal) {
         EXPECT_TRUE(reports.seen.empty());
         EXPECT_TRUE(fs::is_directory(real.native() + tail + "/" + std::string(kFolder)));
     }
-}
-
-TEST(JournalFiles, ALinkedJournalsFolderIsRefused) {
+    // The journals' folder itself a link: refused, and the journal it points at left alone.
     TempAppFolder app, elsewhere;
     Reports reports;
-    leaveJournal(elsewhere, 1); // a journal in the folder the link points at
+    leaveJournal(elsewhere, 1);
     fs::create_directory_symlink(elsewhere.journals(), app.journals());
     const auto before = elsewhere.files();
     auto journal = Journal::start(app.path(), kFolder, reports.options());

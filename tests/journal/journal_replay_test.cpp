@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 namespace dalmure::journal::test {
@@ -246,10 +247,10 @@ std::string listOf(DalmurePrivate& c) {
 }
 
 void addAll(DalmurePrivate& c, const std::string& list) {
-    for (std::size_t at = 0, end; (end = list.find(';', at)) != std::string::npos; at = end + 1) {
-        const std::size_t bar = list.find('|', at), bar2 = list.find('|', bar + 1);
-        Str time = u(list.substr(at, bar - at)), desc = u(list.substr(bar + 1, bar2 - bar - 1)),
-            notes = u(list.substr(bar2 + 1, end - bar2 - 1));
+    std::istringstream in(list);
+    for (std::string t, d, n; std::getline(in, t, '|') && std::getline(in, d, '|');) {
+        std::getline(in, n, ';');
+        Str time = u(t), desc = u(d), notes = u(n);
         c.AnnoAdd(time, desc, notes);
     }
 }

@@ -73,20 +73,15 @@ TEST_P(HearingRecord, ChangesShowOnTheOtherStation) {
     };
     // Notes a notification cannot carry: too long, or holding its separators.
     const std::string longNotes(9'000, 'n'), marked{'a', '\x1e', 'b', '\x1f', 'c'};
+    const std::string o = "10:00:00|Ouverture|", p = "10:02:00|Pièce P-1|", t = "10:05:00|Témoin|";
+    const std::string said = p + "déposée par la défense", roy = "10:05:00|Témoin M. Roy|";
     const std::vector<Step> steps{
-        {[](Desk& d) { d.c().AnnoAdd(u"10:02:00", u"Pièce P-1"); },
-         {"10:00:00|Ouverture|", "10:02:00|Pièce P-1|", "10:05:00|Témoin|"}},
-        {[&](Desk& d) { d.commitNotes(1, longNotes); },
-         {"10:00:00|Ouverture|", "10:02:00|Pièce P-1|" + longNotes, "10:05:00|Témoin|"}},
-        {[&](Desk& d) { d.commitNotes(1, marked); },
-         {"10:00:00|Ouverture|", "10:02:00|Pièce P-1|" + marked, "10:05:00|Témoin|"}},
-        {[](Desk& d) { d.commitNotes(1, "déposée par la défense"); },
-         {"10:00:00|Ouverture|", "10:02:00|Pièce P-1|déposée par la défense", "10:05:00|Témoin|"}},
-        {[](Desk& d) { d.c().renameAnnotation(2, u"Témoin M. Roy"); },
-         {"10:00:00|Ouverture|", "10:02:00|Pièce P-1|déposée par la défense",
-          "10:05:00|Témoin M. Roy|"}},
-        {[](Desk& d) { d.remove(0); },
-         {"10:02:00|Pièce P-1|déposée par la défense", "10:05:00|Témoin M. Roy|"}},
+        {[](Desk& d) { d.c().AnnoAdd(u"10:02:00", u"Pièce P-1"); }, {o, p, t}},
+        {[&](Desk& d) { d.commitNotes(1, longNotes); }, {o, p + longNotes, t}},
+        {[&](Desk& d) { d.commitNotes(1, marked); }, {o, p + marked, t}},
+        {[](Desk& d) { d.commitNotes(1, "déposée par la défense"); }, {o, said, t}},
+        {[](Desk& d) { d.c().renameAnnotation(2, u"Témoin M. Roy"); }, {o, said, roy}},
+        {[](Desk& d) { d.remove(0); }, {said, roy}},
         {[](Desk& d) { d.c().ClearAll(); }, {}},
         {[](Desk& d) { d.harness.add(u"11:00:00", u"Reprise", u"notes"); },
          {"11:00:00|Reprise|notes"}},
