@@ -109,9 +109,7 @@ TEST_P(HearingRecord, ChangesShowOnTheOtherStation) {
     ASSERT_TRUE(same());
     EXPECT_EQ(s(b->c().AnnoDesc(b->c().Selected())), "Reprise");
     // B's control raised its own event for the notes it was given.
-    EXPECT_NE(std::find(b->harness.events.names.begin(), b->harness.events.names.end(),
-                        "AnnoModified(1)"),
-              b->harness.events.names.end());
+    EXPECT_NE(std::ranges::count(b->harness.events.names, std::string("AnnoModified(1)")), 0);
     Desk c(connection, "C");
     ASSERT_TRUE(c.station->open(hearing));
     EXPECT_EQ(c.list(), a->list());
