@@ -1,25 +1,36 @@
 // The journal where things go wrong: another instance, damage, no room, no rights, links.
 #include "journal_test_support.h"
+#include "kill_rig.h"
 #include "random_steps.h"
 
 #include <sqlite3.h>
 
 #include <random>
 #include <set>
-#include <sys/mman.h>
 #include <thread>
 
 namespace dalmure::journal::test {
 namespace {
 
-// A journal of n annotations with long notes, left behind unclean; its id.
-std::string leaveJournal(const TempAppFolder& app, int n, Reports& reports) {
+// A journal of n annotations with long notes, left behind unclean (its WAL moved into the
+// database when checkpointed, as a later checkpoint would); its id.
+std::string leaveJournal(const TempAppFolder& app, int n, bool checkpointed = false) {
+    Reports reports;
     auto journal = Journal::start(app.path(), kFolder, reports.options());
     for (int i = 0; i < n; ++i) {
         journal->added(i, u("09:00:00"), u("Annotation " + std::to_string(i)), u(""));
         journal->notesCommitted(i, Str(600, u'n'));
     }
-    return journal->id();
+    const std::string id = journal->id();
+    journal.reset();
+    EXPECT_TRUE(reports.seen.empty());
+    sqlite3* db = nullptr;
+    if (checkpointed) {
+        sqlite3_open((app.journals() + "/" + id + ".db").c_str(), &db);
+        EXPECT_EQ(sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, 0, 0), 0);
+    }
+    sqlite3_close(db);
+    return id;
 }
 
 void age(const TempAppFolder& app, const std::string& id, int days) {
@@ -54,7 +65,7 @@ TEST(JournalInUse, ARunningInstancesJournalIsNeitherListedReadNorRemovedWhatever
 
     // This instance's own journal, alive beside it, is just as private.
     auto mine = Journal::start(app.path(), kFolder, reports.options());
-    leaveJournal(app, 1, reports);
+    leaveJournal(app, 1);
     age(app, theirs, 400);
     age(app, mine->id(), 400);
     keepSessionsWithin(app.path(), kFolder, {1, 30, 512}, reports.sink());
@@ -112,6 +123,9 @@ void damage(std::string_view kind, const std::string& db) {
     } else if (kind == "wal_that_is_a_link") {
         fs::remove(db + "-wal");
         fs::create_symlink("/dev/zero", db + "-wal");
+    } else if (kind == "database_that_is_a_link") { // to a real journal outside the folder
+        fs::rename(db, fs::path(db).parent_path().parent_path() / "elsewhere.db");
+        fs::create_symlink("../elsewhere.db", db);
     } else { // SQLite would read a FIFO until something is written into it
         const std::string file = db + (kind == "wal_that_is_a_fifo" ? "-wal" : "-shm");
         fs::remove(file);
@@ -119,28 +133,16 @@ void damage(std::string_view kind, const std::string& db) {
     }
 }
 
-// A journal left behind with its WAL moved into its database file, as a later checkpoint would.
-std::string leaveCheckpointed(const TempAppFolder& app, int n, Reports& reports) {
-    const std::string id = leaveJournal(app, n, reports);
-    sqlite3* db = nullptr;
-    EXPECT_EQ(sqlite3_open((app.journals() + "/" + id + ".db").c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
-    return id;
-}
-
 class DamagedJournal : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(DamagedJournal, IsReportedOnceListedAsDamagedAndLeftAsItIs) {
     TempAppFolder app;
     Reports reports;
-    const std::string damaged = leaveCheckpointed(app, 200, reports);
-    const std::string healthy = leaveJournal(app, 3, reports);
+    const std::string damaged = leaveJournal(app, 200, true);
+    const std::string healthy = leaveJournal(app, 3);
     const std::string path = app.journals() + "/" + damaged + ".db";
     damage(GetParam(), path);
     const std::string before = readFile(path);
-    ASSERT_TRUE(reports.seen.empty());
 
     // Once for as long as the memory of what was reported is kept, however many recoveries look.
     std::set<std::string> reported;
@@ -158,6 +160,9 @@ TEST_P(DamagedJournal, IsReportedOnceListedAsDamagedAndLeftAsItIs) {
     EXPECT_EQ(recovery.replay(healthy).value().annotations.size(), 3u);
     EXPECT_TRUE(recovery.discard(damaged)) << "discarding is the host's decision, damaged or not";
     EXPECT_EQ(recovery.list().size(), 1u);
+    EXPECT_EQ(fs::exists(app.file("elsewhere.db")),
+              std::string_view(GetParam()) == "database_that_is_a_link")
+        << "a link is removed, never what it points at";
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, DamagedJournal,
@@ -166,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, DamagedJournal,
                                            "pages_overwritten_inside", "wal_of_random_bytes",
                                            "wal_cut_inside_its_header", "wal_that_is_a_fifo",
                                            "shared_memory_file_that_is_a_fifo",
-                                           "wal_that_is_a_link"),
+                                           "wal_that_is_a_link", "database_that_is_a_link"),
                          [](const auto& info) { return std::string(info.param); });
 
 TEST(JournalUnwritable, ASessionLeftInAReadOnlyFolderIsListedAndReadAndLeftAsItIs) {
@@ -180,7 +185,7 @@ TEST(JournalUnwritable, ASessionLeftInAReadOnlyFolderIsListedAndReadAndLeftAsItI
                 GTEST_SKIP() << "cannot mount a tmpfs here";
         }
         Reports reports;
-        const std::string id = leaveJournal(app, 3, reports);
+        const std::string id = leaveJournal(app, 3);
         if (!withLock)
             fs::remove(app.journals() + "/" + id + ".lock");
         if (fsys)
@@ -334,7 +339,7 @@ TEST(JournalDiskUse, SessionsLeftBehindAreKeptWithinTheLimitsTheOldestGoingFirst
         Reports reports;
         std::vector<std::string> ids;
         for (int i = 0; i < 6; ++i) {
-            ids.push_back(leaveJournal(app, 3, reports));
+            ids.push_back(leaveJournal(app, 3));
             if (c.name == "size") // 400 kB each: two fit in 1 MB
                 writeFile(app.journals() + "/" + ids[i] + ".db-wal", std::string(400 << 10, 'w'));
             // The first two the oldest, past 30 days in the age case.
@@ -356,33 +361,27 @@ TEST(JournalDiskUse, SessionsLeftBehindAreKeptWithinTheLimitsTheOldestGoingFirst
 TEST(JournalDiskUse, TwoHundredCrashesInARowLeaveTheFolderWithinTheLimits) {
     TempAppFolder app;
     const SessionLimits limits; // the defaults
-    auto* started = static_cast<std::atomic<int>*>(::mmap(nullptr, sizeof(std::atomic<int>),
-                                                          PROT_READ | PROT_WRITE,
-                                                          MAP_SHARED | MAP_ANONYMOUS, -1, 0));
-    ASSERT_NE(started, MAP_FAILED);
+    auto& started = dalmure::test::sharedWithChildren<std::atomic<int>>();
     std::int64_t largest = 0;
     const int crashes = dalmure::test::randomSteps(200);
     for (int crash = 0; crash < crashes; ++crash) {
-        started->store(0);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) { // a control starting, then typing until it is killed
-            keepSessionsWithin(app.path(), kFolder, limits, {});
-            auto journal = Journal::start(app.path(), kFolder, {});
-            for (int i = 0;; ++i) {
-                journal->added(i, u("09:00:00"), u("Annotation"), u(""));
-                journal->notesCommitted(i, Str(200, u'n'));
-                if (i == 50)
-                    started->store(1);
-            }
-        }
-        for (int wait = 0; wait < 5000 && !started->load(); ++wait)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        ::kill(child, SIGKILL);
-        ::waitpid(child, nullptr, 0);
+        started = 0;
+        dalmure::test::killWhenWaited(
+            [&] { // a control starting, then typing until it is killed
+                keepSessionsWithin(app.path(), kFolder, limits, {});
+                auto journal = Journal::start(app.path(), kFolder, {});
+                for (int i = 0;; ++i) {
+                    journal->added(i, u("09:00:00"), u("Annotation"), u(""));
+                    journal->notesCommitted(i, Str(200, u'n'));
+                    started = i >= 50;
+                }
+            },
+            [&] {
+                for (int wait = 0; wait < 5000 && !started; ++wait)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            });
         largest = std::max(largest, diskUse(app.journals()));
     }
-    ::munmap(started, sizeof(std::atomic<int>));
     std::printf("after %d crashes: %zu journals, at most %lld bytes on the way\n", crashes,
                 journalsIn(app), static_cast<long long>(largest));
     EXPECT_LE(journalsIn(app), static_cast<std::size_t>(limits.maxSessions));
@@ -417,7 +416,7 @@ TEST(JournalFiles, TheFolderIsTheUsersAloneAndEveryFileIn0600WhateverTheUmask) {
     }
 }
 
-TEST(JournalFiles, AnApplicationFolderReachedThroughALinkKeepsItsJournal) {
+TEST(JournalFiles, ALinkedApplicationFolderKeepsItsJournalALinkedJournalsFolderIsRefused) {
     for (const std::string tail : {"", "/app"}) {
         SCOPED_TRACE(tail.empty() ? "the folder is a link" : "a parent of the folder is a link");
         TempAppFolder real, links;
@@ -436,12 +435,10 @@ TEST(JournalFiles, AnApplicationFolderReachedThroughALinkKeepsItsJournal) {
         EXPECT_TRUE(reports.seen.empty());
         EXPECT_TRUE(fs::is_directory(real.native() + tail + "/" + std::string(kFolder)));
     }
-}
-
-TEST(JournalFiles, ALinkedJournalsFolderIsRefusedALinkedJournalNotFollowed) {
-    TempAppFolder app, elsewhere, other;
+    // The journals' folder itself a link: refused, and the journal it points at left alone.
+    TempAppFolder app, elsewhere;
     Reports reports;
-    leaveJournal(elsewhere, 1, reports); // a journal in the folder the link points at
+    leaveJournal(elsewhere, 1);
     fs::create_directory_symlink(elsewhere.journals(), app.journals());
     const auto before = elsewhere.files();
     auto journal = Journal::start(app.path(), kFolder, reports.options());
@@ -451,20 +448,6 @@ TEST(JournalFiles, ALinkedJournalsFolderIsRefusedALinkedJournalNotFollowed) {
     EXPECT_TRUE(Recovery(app.path(), kFolder, reports.sink()).list().empty());
     EXPECT_EQ(reports.seen.size(), 2u) << "the recovery says so too";
     EXPECT_EQ(elsewhere.files(), before);
-
-    // A link under a journal's name to a real journal elsewhere.
-    const std::string id = leaveCheckpointed(other, 2, reports);
-    const std::string link = other.journals() + "/" + id + ".db", real = app.native() + "/x.db";
-    fs::rename(link, real);
-    fs::create_symlink(real, link);
-    const std::string target = readFile(real);
-    Recovery recovery(other.path(), kFolder, reports.sink());
-    const auto found = recovery.list();
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_TRUE(found[0].damaged);
-    EXPECT_FALSE(recovery.replay(id).has_value());
-    EXPECT_TRUE(recovery.discard(id)); // removes the link, not what it points at
-    EXPECT_EQ(readFile(real), target);
 }
 
 } // namespace

@@ -1,20 +1,15 @@
-// The journal under SIGKILL: a child plays a clerk's session drawn from a seed at full speed and
-// counts in shared memory each change the journal acknowledged; killed at a random moment, it must
-// leave the session as of the last acknowledged change or of one made since. With --locked,
-// another connection holds the database's lock for 2 s while the writer types at a clerk's pace;
-// killed after, it has lost nothing and said so once each way.
+// A clerk's session drawn from a seed, killed at random: the journal holds every acknowledged
+// change. --locked: another connection holds the lock for 2 s first, which loses nothing.
 //   dalmure_journal_kill_test [--locked] [KILLS] [SEED]   (KILLS scaled by DALMURE_TEST_STEPS)
 #include "journal/journal.h"
+#include "kill_rig.h"
 #include "random_steps.h"
+#include "temp_folder.h"
 
 #include <sqlite3.h>
 
-#include <filesystem>
 #include <random>
-#include <sys/mman.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -34,8 +29,8 @@ struct Change {
     CaseField field = CaseField::NoDossier;
 };
 
-// What the control holds after the change.
-void apply(Recovered& s, const Change& c) {
+// Makes the change in the session s and, given a journal, in it; whether the journal took it.
+bool apply(Recovered& s, const Change& c, Journal* j = nullptr) {
     auto& live = s.live;
     const auto at = s.annotations.begin() + c.index;
     switch (c.op) {
@@ -43,63 +38,43 @@ void apply(Recovered& s, const Change& c) {
         s.annotations.insert(at, Annotation{c.a, c.b, c.c, {}});
         if (live && live->annotation >= c.index)
             ++live->annotation;
-        break;
+        return !j || j->added(c.index, c.a, c.b, c.c);
     case Op::Delete:
         s.annotations.erase(at);
         if (live && live->annotation == c.index)
             live.reset();
         else if (live && live->annotation > c.index)
             --live->annotation;
-        break;
+        return !j || j->deleted(c.index);
     case Op::Rename:
         at->description = c.a;
-        break;
+        return !j || j->renamed(c.index, c.a);
     case Op::Commit:
         at->notes = c.a;
         if (live && live->annotation == c.index)
             live.reset();
-        break;
+        return !j || j->notesCommitted(c.index, c.a);
     case Op::Clear:
         s.annotations.clear();
         live.reset();
-        break;
+        return !j || j->cleared();
     case Op::Field:
         (c.field == CaseField::NoDossier     ? s.caseFields.noDossier
          : c.field == CaseField::DateCreated ? s.caseFields.dateCreated
                                              : s.caseFields.userName) = c.a;
-        break;
+        return !j || j->caseField(c.field, c.a);
     case Op::Type:
         live = LiveText{c.index, c.a};
-        break;
+        return !j || j->liveText(c.index, c.a);
     case Op::Drop:
-        live.reset();
+        break;
     }
+    live.reset();
+    return !j || j->liveTextDropped();
 }
 
 bool same(const Recovered& x, const Recovered& y) {
     return x.annotations == y.annotations && x.live == y.live && x.caseFields == y.caseFields;
-}
-
-bool write(Journal& j, const Change& c) {
-    switch (c.op) {
-    case Op::Add:
-        return j.added(c.index, c.a, c.b, c.c);
-    case Op::Delete:
-        return j.deleted(c.index);
-    case Op::Rename:
-        return j.renamed(c.index, c.a);
-    case Op::Commit:
-        return j.notesCommitted(c.index, c.a);
-    case Op::Clear:
-        return j.cleared();
-    case Op::Field:
-        return j.caseField(c.field, c.a);
-    case Op::Type:
-        return j.liveText(c.index, c.a);
-    case Op::Drop:
-        break;
-    }
-    return j.liveTextDropped();
 }
 
 // Draws the next change of a clerk's session from rng, given the session so far.
@@ -182,10 +157,9 @@ struct Shared {
     Recovered session;
     for (std::uint32_t done = 1;; ++done) {
         const Change change = clerk.next(session);
-        const bool written = write(*journal, change);
+        const bool written = apply(session, change, journal.get());
         if (!written && !journal->working())
             ::_exit(2);
-        apply(session, change);
         shared->made.store(done, std::memory_order_release);
         if (written)
             shared->acknowledged.store(done, std::memory_order_release);
@@ -219,15 +193,9 @@ int main(int argc, char** argv) {
     const int kills = dalmure::test::randomSteps(argc > 1 ? std::atoi(argv[1]) : 200);
     const std::uint64_t baseSeed = argc > 2 ? std::strtoull(argv[2], nullptr, 10)
                                             : std::uint64_t(std::random_device{}()) << 16;
-    const char* tmp = std::getenv("TMPDIR");
-    std::string appFolder =
-        std::string(tmp && *tmp ? tmp : "/tmp") + "/dalmure-journal-kill-XXXXXX";
-    auto* shared = static_cast<Shared*>(
-        ::mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
-    if (!::mkdtemp(appFolder.data()) || shared == MAP_FAILED) {
-        std::perror("dalmure_journal_kill_test");
-        return 1;
-    }
+    const dalmure::test::TempAppFolder app;
+    const std::string& appFolder = app.native();
+    auto* shared = &dalmure::test::sharedWithChildren<Shared>();
     std::mt19937_64 timing(baseSeed ^ 0x5DEECE66DULL);
     auto randomMicros = [&](int most) {
         std::this_thread::sleep_for(microseconds(std::uniform_int_distribution(0, most)(timing)));
@@ -239,43 +207,37 @@ int main(int argc, char** argv) {
     for (int round = 0; round < kills; ++round) {
         const std::uint64_t seed = baseSeed + std::uint64_t(round);
         new (shared) Shared{};
-        const pid_t child = ::fork();
-        if (child < 0) {
-            std::perror("fork");
-            return 1;
-        }
-        if (child == 0)
-            runWriter(appFolder, seed, locked, shared);
-        const auto forked = steady_clock::now();
         const auto started = [&] { return shared->started.load() != 0; };
         std::uint32_t madeWhileLocked = 0;
-        if (locked) {
-            waitFor(started, seconds(10), milliseconds(1));
-            std::this_thread::sleep_for(milliseconds(100));
-            const std::string db =
-                appFolder + "/" + std::string(kFolder) + "/" + shared->id + ".db";
-            sqlite3* lock = nullptr;
-            sqlite3_open_v2(db.c_str(), &lock, SQLITE_OPEN_READWRITE, nullptr);
-            if (sqlite3_exec(lock, "PRAGMA busy_timeout=5000; BEGIN EXCLUSIVE", nullptr, nullptr,
-                             nullptr) != SQLITE_OK)
-                fail(problems, round, "the lock of %s could not be taken", shared->id);
-            std::this_thread::sleep_for(seconds(2));
-            madeWhileLocked = shared->made.load();
-            sqlite3_close_v2(lock); // closing rolls the transaction back
-            waitFor([&] { return shared->acknowledged.load() >= madeWhileLocked; }, seconds(10),
-                    milliseconds(1));
-            randomMicros(20000);
-        } else if (std::uniform_int_distribution(0, 7)(timing) == 0) {
-            randomMicros(std::max(1000, creationMicros)); // while the journal is being made
-        } else { // anywhere in the first few thousand changes
-            if (waitFor(started, seconds(10), microseconds(50)))
-                creationMicros =
-                    int(duration_cast<microseconds>(steady_clock::now() - forked).count());
-            randomMicros(40000);
-        }
-        ::kill(child, SIGKILL);
-        int status = 0;
-        ::waitpid(child, &status, 0);
+        const auto toKill = [&] {
+            const auto forked = steady_clock::now();
+            if (locked) {
+                waitFor(started, seconds(10), milliseconds(1));
+                std::this_thread::sleep_for(milliseconds(100));
+                const std::string db =
+                    appFolder + "/" + std::string(kFolder) + "/" + shared->id + ".db";
+                sqlite3* lock = nullptr;
+                sqlite3_open_v2(db.c_str(), &lock, SQLITE_OPEN_READWRITE, nullptr);
+                if (sqlite3_exec(lock, "PRAGMA busy_timeout=5000; BEGIN EXCLUSIVE", nullptr,
+                                 nullptr, nullptr) != SQLITE_OK)
+                    fail(problems, round, "the lock of %s could not be taken", shared->id);
+                std::this_thread::sleep_for(seconds(2));
+                madeWhileLocked = shared->made.load();
+                sqlite3_close_v2(lock); // closing rolls the transaction back
+                waitFor([&] { return shared->acknowledged.load() >= madeWhileLocked; }, seconds(10),
+                        milliseconds(1));
+                randomMicros(20000);
+            } else if (std::uniform_int_distribution(0, 7)(timing) == 0) {
+                randomMicros(std::max(1000, creationMicros)); // while the journal is being made
+            } else { // anywhere in the first few thousand changes
+                if (waitFor(started, seconds(10), microseconds(50)))
+                    creationMicros =
+                        int(duration_cast<microseconds>(steady_clock::now() - forked).count());
+                randomMicros(40000);
+            }
+        };
+        const int status = dalmure::test::killWhenWaited(
+            [&] { runWriter(appFolder, seed, locked, shared); }, toKill);
         if (!(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL))
             fail(writerFailures, round, "the writer ended by itself (status %d)", status);
         const std::uint32_t acked = shared->acknowledged.load(std::memory_order_acquire);
@@ -327,8 +289,6 @@ int main(int argc, char** argv) {
         if (!recovery.discard(found[0].id))
             ++problems;
     }
-    std::error_code ec;
-    std::filesystem::remove_all(appFolder, ec);
     std::printf("journal kill test: %d kills, %ld acknowledged changes, %d losses, %d other "
                 "problems, %d writer failures (seeds from %llu)\n",
                 kills, totalAcknowledged, losses, problems, writerFailures,

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 namespace dalmure::journal::test {
@@ -172,9 +173,21 @@ TEST_P(JournalReplay, ReplayAndSummaryGiveBackWhatWasWritten) {
 INSTANTIATE_TEST_SUITE_P(RecordKinds, JournalReplay, ::testing::ValuesIn(replayCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(JournalLifetime, ACleanCloseRemovesTheJournalAndAnUncleanEndKeepsIt) {
+// Looking creates nothing; a name that is not a journal's id is never used as a path.
+TEST(JournalLifetime, ACleanCloseRemovesTheJournalAnUncleanEndKeepsItAndNoIdIsAPath) {
     TempAppFolder app;
     Reports reports;
+    auto looksAtNothing = [&] {
+        Recovery recovery(app.path(), kFolder, reports.sink());
+        for (const char* id :
+             {"20240101-000000-0000000000000000", "../victim", "", ".", "..", "a/b"})
+            EXPECT_FALSE(recovery.replay(id).has_value() || recovery.discard(id)) << id;
+    };
+    EXPECT_TRUE(Recovery(app.path(), kFolder, reports.sink()).list().empty());
+    looksAtNothing();
+    EXPECT_FALSE(fs::exists(app.journals())) << "looking must not create the folder";
+    writeFile(app.native() + "/victim.db", "keep me");
+
     auto closed = Journal::start(app.path(), kFolder, reports.options());
     auto kept = Journal::start(app.path(), kFolder, reports.options());
     ASSERT_NE(closed->id(), kept->id());
@@ -184,7 +197,6 @@ TEST(JournalLifetime, ACleanCloseRemovesTheJournalAndAnUncleanEndKeepsIt) {
     EXPECT_FALSE(closed->working() || closed->added(0, u("09:00:00"), u("late"), u("")));
     kept.reset();
     closed.reset();
-
     Recovery recovery(app.path(), kFolder, reports.sink());
     const auto found = recovery.list();
     ASSERT_EQ(found.size(), 1u);
@@ -192,6 +204,8 @@ TEST(JournalLifetime, ACleanCloseRemovesTheJournalAndAnUncleanEndKeepsIt) {
               std::vector<Annotation>{anno("09:00:00", "K")});
     for (const auto& name : app.files())
         EXPECT_EQ(name.rfind(found[0].id, 0), 0u) << name << " left by the closed journal";
+    looksAtNothing();
+    EXPECT_EQ(readFile(app.native() + "/victim.db"), "keep me");
     EXPECT_TRUE(reports.seen.empty());
 }
 
@@ -215,28 +229,6 @@ TEST(JournalLifetime, ChangesReachTheDiskOnceEachBurstAndNotWhileIdle) {
     EXPECT_LE(syncs, 6) << "syncs while nothing changed";
 }
 
-// Looking creates nothing; a name that is not a journal's id is never used as a path.
-TEST(JournalLifetime, NoFolderOrNoSuchIdMeansNothingToRecoverAndNothingTouched) {
-    TempAppFolder app;
-    Reports reports;
-    const char* ids[] = {"20240101-000000-0000000000000000", "../victim", "", ".", "..", "a/b"};
-    for (const bool withFolder : {false, true}) {
-        if (withFolder) {
-            Journal::start(app.path(), kFolder, reports.options()).reset();
-            writeFile(app.native() + "/victim.db", "keep me");
-        }
-        Recovery recovery(app.path(), kFolder, reports.sink());
-        EXPECT_EQ(recovery.list().size(), withFolder ? 1u : 0u);
-        for (const char* id : ids) {
-            EXPECT_FALSE(recovery.replay(id).has_value()) << id;
-            EXPECT_FALSE(recovery.discard(id)) << id;
-        }
-        EXPECT_EQ(fs::exists(app.journals()), withFolder) << "looking must not create the folder";
-    }
-    EXPECT_EQ(readFile(app.native() + "/victim.db"), "keep me");
-    EXPECT_TRUE(reports.seen.empty());
-}
-
 // A control's list as "time|description|notes;" lines.
 std::string listOf(DalmurePrivate& c) {
     std::string out;
@@ -246,10 +238,10 @@ std::string listOf(DalmurePrivate& c) {
 }
 
 void addAll(DalmurePrivate& c, const std::string& list) {
-    for (std::size_t at = 0, end; (end = list.find(';', at)) != std::string::npos; at = end + 1) {
-        const std::size_t bar = list.find('|', at), bar2 = list.find('|', bar + 1);
-        Str time = u(list.substr(at, bar - at)), desc = u(list.substr(bar + 1, bar2 - bar - 1)),
-            notes = u(list.substr(bar2 + 1, end - bar2 - 1));
+    std::istringstream in(list);
+    for (std::string t, d, n; std::getline(in, t, '|') && std::getline(in, d, '|');) {
+        std::getline(in, n, ';');
+        Str time = u(t), desc = u(d), notes = u(n);
         c.AnnoAdd(time, desc, notes);
     }
 }

@@ -3,6 +3,7 @@
 
 #include "harness.h"
 #include "pg_cluster.h"
+#include "record/sql.h"
 #include "record/station.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,18 @@ enum class Backend { Postgres, Sqlite };
 
 inline std::string backendName(const ::testing::TestParamInfo<Backend>& info) {
     return info.param == Backend::Postgres ? "Postgres" : "Sqlite";
+}
+
+// A connection to a database of its own (PostgreSQL: created on the server of the run).
+inline std::string freshDatabase(Backend backend, const TempAppFolder& folder) {
+    if (backend == Backend::Sqlite)
+        return "sqlite:" + folder.file("Hearings.db");
+    static int count = 0;
+    const std::string name = "test_" + std::to_string(++count);
+    auto admin = record::openPostgres(server()->connection());
+    if (!admin->exec("CREATE DATABASE " + name))
+        ADD_FAILURE() << admin->error();
+    return server()->connection(name);
 }
 
 // One station: a headless control in its own application folder, attached to the record.
@@ -39,6 +52,7 @@ struct Desk {
             harness.c(), record::openStore(connection, appFolder, {}), std::move(options));
     }
     DalmurePrivate& c() { return harness.c(); }
+    bool flush();
     // time|description|notes of each annotation, in list order.
     std::vector<std::string> list() {
         std::vector<std::string> out;
@@ -72,6 +86,19 @@ template <class Done> bool until(std::initializer_list<Desk*> desks, Done done) 
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
+}
+
+inline bool Desk::flush() {
+    return until({this}, [&] { return station->pending() == 0; });
+}
+
+// A's hearing with an opening at time, opened on B; its id.
+inline std::string createAndOpen(Desk& a, Desk& b, const Str& time = u"10:00:00") {
+    a.c().AnnoAdd(time, u"Ouverture");
+    const std::string hearing = a.station->create();
+    EXPECT_TRUE(a.flush());
+    EXPECT_TRUE(b.station->open(hearing));
+    return hearing;
 }
 
 } // namespace dalmure::test

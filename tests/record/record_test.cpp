@@ -16,21 +16,16 @@ using record::Link;
 class HearingRecord : public ::testing::TestWithParam<Backend> {
   protected:
     void SetUp() override {
-        if (GetParam() == Backend::Postgres)
-            connection = server()->connection();
-        else
-            connection = "sqlite:" + shared.file("Hearings.db");
+        connection = freshDatabase(GetParam(), shared);
         a = std::make_unique<Desk>(connection, "A");
         b = std::make_unique<Desk>(connection, "B");
     }
     // A's hearing with two annotations, opened on B.
     void openOnBoth() {
         a->c().NoDossier = u"500-01-123456-241";
-        a->c().AnnoAdd(u"10:00:00", u"Ouverture");
-        hearing = a->station->create();
+        hearing = createAndOpen(*a, *b);
         a->c().AnnoAdd(u"10:05:00", u"Témoin");
-        until({a.get()}, [&] { return a->station->pending() == 0; });
-        ASSERT_TRUE(b->station->open(hearing));
+        ASSERT_TRUE(same());
     }
     bool same() {
         return until({a.get(), b.get()}, [&] { return a->list() == b->list(); });
@@ -59,7 +54,7 @@ TEST_P(HearingRecord, OpenedHearingHoldsTheListAndCaseFields) {
         Str desc = u"Plaidoirie", notes = u"notes " + t;
         a->c().AnnoAdd(t, desc, notes);
     }
-    until({a.get()}, [&] { return a->station->pending() == 0; });
+    a->flush();
     Desk c(connection, "C");
     ASSERT_TRUE(c.station->open(hearing));
     EXPECT_EQ(c.list(), a->list());
@@ -78,20 +73,15 @@ TEST_P(HearingRecord, ChangesShowOnTheOtherStation) {
     };
     // Notes a notification cannot carry: too long, or holding its separators.
     const std::string longNotes(9'000, 'n'), marked{'a', '\x1e', 'b', '\x1f', 'c'};
+    const std::string o = "10:00:00|Ouverture|", p = "10:02:00|Pièce P-1|", t = "10:05:00|Témoin|";
+    const std::string said = p + "déposée par la défense", roy = "10:05:00|Témoin M. Roy|";
     const std::vector<Step> steps{
-        {[](Desk& d) { d.c().AnnoAdd(u"10:02:00", u"Pièce P-1"); },
-         {"10:00:00|Ouverture|", "10:02:00|Pièce P-1|", "10:05:00|Témoin|"}},
-        {[&](Desk& d) { d.commitNotes(1, longNotes); },
-         {"10:00:00|Ouverture|", "10:02:00|Pièce P-1|" + longNotes, "10:05:00|Témoin|"}},
-        {[&](Desk& d) { d.commitNotes(1, marked); },
-         {"10:00:00|Ouverture|", "10:02:00|Pièce P-1|" + marked, "10:05:00|Témoin|"}},
-        {[](Desk& d) { d.commitNotes(1, "déposée par la défense"); },
-         {"10:00:00|Ouverture|", "10:02:00|Pièce P-1|déposée par la défense", "10:05:00|Témoin|"}},
-        {[](Desk& d) { d.c().renameAnnotation(2, u"Témoin M. Roy"); },
-         {"10:00:00|Ouverture|", "10:02:00|Pièce P-1|déposée par la défense",
-          "10:05:00|Témoin M. Roy|"}},
-        {[](Desk& d) { d.remove(0); },
-         {"10:02:00|Pièce P-1|déposée par la défense", "10:05:00|Témoin M. Roy|"}},
+        {[](Desk& d) { d.c().AnnoAdd(u"10:02:00", u"Pièce P-1"); }, {o, p, t}},
+        {[&](Desk& d) { d.commitNotes(1, longNotes); }, {o, p + longNotes, t}},
+        {[&](Desk& d) { d.commitNotes(1, marked); }, {o, p + marked, t}},
+        {[](Desk& d) { d.commitNotes(1, "déposée par la défense"); }, {o, said, t}},
+        {[](Desk& d) { d.c().renameAnnotation(2, u"Témoin M. Roy"); }, {o, said, roy}},
+        {[](Desk& d) { d.remove(0); }, {said, roy}},
         {[](Desk& d) { d.c().ClearAll(); }, {}},
         {[](Desk& d) { d.harness.add(u"11:00:00", u"Reprise", u"notes"); },
          {"11:00:00|Reprise|notes"}},
@@ -119,9 +109,7 @@ TEST_P(HearingRecord, ChangesShowOnTheOtherStation) {
     ASSERT_TRUE(same());
     EXPECT_EQ(s(b->c().AnnoDesc(b->c().Selected())), "Reprise");
     // B's control raised its own event for the notes it was given.
-    EXPECT_NE(std::find(b->harness.events.names.begin(), b->harness.events.names.end(),
-                        "AnnoModified(1)"),
-              b->harness.events.names.end());
+    EXPECT_NE(std::ranges::count(b->harness.events.names, std::string("AnnoModified(1)")), 0);
     Desk c(connection, "C");
     ASSERT_TRUE(c.station->open(hearing));
     EXPECT_EQ(c.list(), a->list());
@@ -163,15 +151,6 @@ TEST_P(HearingRecord, AChangeSentAgainAfterItsAnswerWasLostCountsOnce) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, HearingRecord,
                          ::testing::Values(Backend::Postgres, Backend::Sqlite), backendName);
-
-// A's hearing with an opening at time, opened on B; its id.
-std::string createAndOpen(Desk& a, Desk& b, const Str& time) {
-    a.c().AnnoAdd(time, u"Ouverture");
-    const std::string hearing = a.station->create();
-    EXPECT_TRUE(until({&a}, [&] { return a.station->pending() == 0; }));
-    EXPECT_TRUE(b.station->open(hearing));
-    return hearing;
-}
 
 // Both stations have sent everything and show one list of n annotations.
 bool caughtUp(Desk& a, Desk& b, std::size_t n) {

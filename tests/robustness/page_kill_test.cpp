@@ -1,10 +1,13 @@
 // The minutes page under SIGKILL: a child views the minutes of one of two cases after the other
 // and is killed at random moments; the page left is, byte for byte, the last one finished or the
 // one under way.
-#include "test_support.h"
+#include "harness.h"
+#include "kill_rig.h"
+#include "random_steps.h"
+
+#include <gtest/gtest.h>
 
 #include <random>
-#include <sys/mman.h>
 #include <thread>
 
 namespace dalmure::test {
@@ -14,8 +17,8 @@ namespace fs = std::filesystem;
 
 // The case of the last view finished, of the one under way, and how many finished.
 struct Progress {
-    std::atomic<int> completed;
-    std::atomic<int> underWay;
+    std::atomic<int> completed{1};
+    std::atomic<int> underWay{1};
     std::atomic<long> views;
 };
 
@@ -36,9 +39,8 @@ TEST(PageKill, EveryPageLeftByAKilledViewIsThePreviousOrTheNewOneWhole) {
     for (int i = 0; i < 3000; ++i) {
         char time[16];
         std::snprintf(time, sizeof time, "%02d:%02d:%02d", 9 + i / 3600, i / 60 % 60, i % 60);
-        Str t = u(time), d = u("Intervention " + std::to_string(i)),
-            n = u("Notes de la greffe pour l'intervention " + std::to_string(i));
-        c.AnnoAdd(t, d, n);
+        h.add(u(time), u("Intervention " + std::to_string(i)),
+              u("Notes de la greffe pour l'intervention " + std::to_string(i)));
     }
     const Str cases[2] = {u("500-01-000001-241"), u("500-01-000002-241")};
     auto view = [&](int which) {
@@ -57,58 +59,50 @@ TEST(PageKill, EveryPageLeftByAKilledViewIsThePreviousOrTheNewOneWhole) {
     ASSERT_NE(pages[0], pages[1]);
     ASSERT_GT(pages[0].size(), 300000u);
 
-    auto* progress = static_cast<Progress*>(::mmap(
-        nullptr, sizeof(Progress), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
-    ASSERT_NE(progress, MAP_FAILED);
-    new (progress) Progress{{1}, {1}, {0}};
-
+    Progress& progress = sharedWithChildren<Progress>();
     const int kills = randomSteps(200);
     std::mt19937 rng(20260304);
     std::uniform_real_distribution<double> moment(0.0, 2.5 * viewMs.count());
     int duringAView = 0, previous = 0, fresh = 0, copiesLeft = 0;
     std::string wrong;
     for (int kill = 0; kill < kills && wrong.empty(); ++kill) {
-        const pid_t writer = ::fork();
-        ASSERT_GE(writer, 0);
-        if (writer == 0) {
-            for (;;) {
-                const int next = 1 - progress->completed.load();
-                progress->underWay = next;
-                view(next);
-                progress->completed = next;
-                ++progress->views;
-            }
-        }
-        std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(moment(rng)));
-        ::kill(writer, SIGKILL);
-        ::waitpid(writer, nullptr, 0);
-
-        const int done = progress->completed, under = progress->underWay;
+        killWhenWaited(
+            [&] {
+                for (;;) {
+                    const int next = 1 - progress.completed.load();
+                    progress.underWay = next;
+                    view(next);
+                    progress.completed = next;
+                    ++progress.views;
+                }
+            },
+            [&] {
+                std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(moment(rng)));
+            });
+        const int done = progress.completed, under = progress.underWay;
         const std::string page = h.app.readBytes("pvData.html");
-        if (under != done)
-            ++duringAView;
+        duringAView += under != done;
         if (page == pages[done]) {
             ++previous;
         } else if (under != done && page == pages[under]) {
             ++fresh;
-            progress->completed = under; // renamed into place just before the kill
+            progress.completed = under; // renamed into place just before the kill
         } else {
             wrong = "kill " + std::to_string(kill) + ": a page of " + std::to_string(page.size()) +
                     " bytes that is neither";
         }
         copiesLeft += pendingCopies(h.app.native()) > 0;
     }
-    view(1 - progress->completed); // clears what the killed writers left
+    view(1 - progress.completed); // clears what the killed writers left
 
     std::printf("[ kills    ] %d kills, one view %.1f ms, %ld views finished, %d kills during a "
                 "view; page left: %d previous, %d new; %d kills left a half-written copy\n",
-                kills, viewMs.count(), progress->views.load(), duringAView, previous, fresh,
+                kills, viewMs.count(), progress.views.load(), duringAView, previous, fresh,
                 copiesLeft);
     EXPECT_EQ(wrong, "");
     EXPECT_GT(duringAView, kills / 2);
     EXPECT_EQ(pendingCopies(h.app.native()), 0);
     EXPECT_TRUE(h.app.logEntries().empty());
-    ::munmap(progress, sizeof(Progress));
 }
 
 } // namespace

@@ -71,14 +71,13 @@ def session(rng, folder, totals):
                 pass
             used_times.add(t)
             op = ("add", t, "A" + str(len(used_times)))
-            request = {"op": "call", "name": "AnnoAdd", "args": [t, op[2]]}
+            host.send({"op": "call", "name": "AnnoAdd", "args": [t, op[2]]})
         elif kind < 0.45:
             op = ("click", rng.randrange(len(model)))
-            request = {"op": "click", "row": 2 * op[1] + 1, "col": 1}
+            host.send({"op": "click", "row": 2 * op[1] + 1, "col": 1})
         else:
             op = ("type", "".join(rng.choice(LETTERS) for _ in range(rng.randint(1, 12))))
-            request = {"op": "type", "text": op[1]}
-        host.send(request)
+            host.send({"op": "type", "text": op[1]})
         if step == steps:  # killed while this request is under way (or just after)
             time.sleep(rng.random() * 0.004)
             host.p.send_signal(signal.SIGKILL)
