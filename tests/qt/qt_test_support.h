@@ -57,14 +57,13 @@ inline bool backToFront(QWidget* window) {
 // A line edit before the control (somewhere else to put the focus), the control, and with
 // fieldAfter a second line edit after it, as a recording screen has.
 struct HostWindow {
-    std::unique_ptr<QWidget> window;
+    std::unique_ptr<QWidget> window = std::make_unique<QWidget>();
     QLineEdit* elsewhere = nullptr;
     QLineEdit* after = nullptr;
     DalmureWidget* control = nullptr;
 
     explicit HostWindow(const QString& appFolder, QtPlatformOptions options = {},
                         bool fieldAfter = false) {
-        window = std::make_unique<QWidget>();
         auto* layout = new QVBoxLayout(window.get());
         elsewhere = new QLineEdit(window.get());
         elsewhere->setObjectName(u"before"_s);
