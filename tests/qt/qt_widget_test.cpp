@@ -444,13 +444,10 @@ class QtWidgetTest : public QObject {
         f_.openNotes(1);
         // As a keyboard (or an input method) sends it: its key with its text.
         for (const char32_t c : typed.toUcs4()) {
-            const QString text = QString::fromUcs4(&c, 1);
-            if (c == U'\n') {
-                QTest::keyClick(ed(), Qt::Key_Return);
-                continue;
-            }
-            QTest::sendKeyEvent(QTest::Press, ed(), Qt::Key_unknown, text, Qt::NoModifier);
-            QTest::sendKeyEvent(QTest::Release, ed(), Qt::Key_unknown, text, Qt::NoModifier);
+            const Qt::Key key = c == U'\n' ? Qt::Key_Return : Qt::Key_unknown;
+            const QString text = c == U'\n' ? u"\r"_s : QString::fromUcs4(&c, 1);
+            for (const QTest::KeyAction action : {QTest::Press, QTest::Release})
+                QTest::sendKeyEvent(action, ed(), key, text, Qt::NoModifier);
         }
         for (int i = 0; i < backspaces; ++i)
             QTest::keyClick(ed(), Qt::Key_Backspace);
