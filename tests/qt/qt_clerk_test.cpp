@@ -1,8 +1,5 @@
-// A clerk's whole input at random on the shown widget: mouse, keys, the command buttons and their
-// dialogs, the find bar, resizes, and the host's field, adds, deletes and clears. The test's own
-// account of where each key must land and what each annotation holds stops it at the first key
-// lost or misplaced, with the seed and the steps. DALMURE_CLERK_SEED (21) and DALMURE_CLERK_STEPS
-// (3000, scaled by DALMURE_TEST_STEPS) choose the run.
+// A clerk's whole input at random, checked against an account of where each key must land and
+// what each annotation holds. DALMURE_CLERK_SEED and DALMURE_CLERK_STEPS choose the run.
 #include "qt_test_support.h"
 #include "random_steps.h"
 
@@ -24,8 +21,7 @@ using namespace dalmure::qt::testing;
 
 namespace {
 
-// Where the next key must go. List: the list or the notes (a character opens the notes of the
-// selected annotation); Grid: the list itself.
+// List: the list or the notes (a character opens the notes of the selected annotation).
 enum class Where { Notes, List, Grid, Host, Find, Button };
 
 QLatin1String nameOf(Where w) {
@@ -37,7 +33,7 @@ struct Anno {
     QString time, desc, notes;
 };
 
-// The glossary file's abbreviations and the one the host adds for the hearing.
+// The glossary file's and the one the host adds.
 const std::map<QString, QString> kGlossary = {
     {"tem", "témoin"}, {"pla", "plaignant"}, {"obj", "objection"}, {"lef", "Me Marc Lefebvre"}};
 
@@ -48,19 +44,17 @@ const QStringList kEndings = {" ", ". ", ", ", "\r", "\b", ""};
 const QStringList kDescriptions = {
     "Ouverture de l'audience", "Témoin", "Pause", "Objection", "Pièce P-1", "Reprise"};
 const QStringList kDataTexts = {"", "", "Jugement le 19 avril", "Ligne un\r\nligne deux"};
-// Rename answers and the descriptions they give (the prompt expands abbreviations).
+// Rename answers and the descriptions they give: the prompt expands abbreviations.
 const std::vector<std::pair<QString, QString>> kRenames = {
     {"Interrogatoire", "Interrogatoire"},
     {"Contre tem", "Contre témoin"},
     {"Plaidoirie finale", "Plaidoirie finale"}};
-// The dialog each command shows after its menu.
 const std::map<QString, QString> kDialogs = {{"mnuPopupRenommer", "prompt"},
                                              {"mnuPopupSupprimer", "confirm"},
                                              {"mnuPopupImprimer", "print"}};
 
-// The notes after one key, by the editor's rules: Backspace removes a character (CR LF as
-// one), Enter types CR LF, the apostrophe is the typographic one, and a word ended by a space,
-// punctuation or Enter is expanded when it is an abbreviation, in the case it was typed.
+// The notes after one key: a word ended by a space, punctuation or Enter is expanded when it is
+// an abbreviation, in the case it was typed.
 void applyKey(QString& t, QChar c) {
     if (c == u'\b')
         return t.chop(t.endsWith(u"\r\n"_s) ? 2 : t.isEmpty() ? 0 : 1);
@@ -69,14 +63,12 @@ void applyKey(QString& t, QChar c) {
         while (start > 0 && t[start - 1].isLetterOrNumber())
             --start;
         const QString word = t.mid(start);
-        if (const auto it = kGlossary.find(word.toLower()); it != kGlossary.end()) {
-            QString text = it->second;
-            if (word.size() > 1 && word == word.toUpper())
-                text = text.toUpper();
-            else if (word[0].isUpper())
-                text[0] = text[0].toUpper();
-            t = t.left(start) + text;
-        }
+        const auto it = kGlossary.find(word.toLower());
+        if (it != kGlossary.end() && word.size() > 1 && word == word.toUpper())
+            t = t.left(start) + it->second.toUpper();
+        else if (it != kGlossary.end())
+            t = t.left(start) + (word[0].isUpper() ? it->second[0].toUpper() : it->second[0]) +
+                it->second.mid(1);
     }
     t += c == u'\r' ? u"\r\n"_s : c == u'\'' ? QString(QChar(u'\u2019')) : QString(c);
 }
@@ -91,7 +83,6 @@ class QtClerkTest : public QObject {
     QStringList steps_;
     QString failure_;
 
-    // The account.
     std::vector<Anno> annos_;
     int sel_ = -1;
     Where where_ = Where::Notes;
@@ -116,15 +107,13 @@ class QtClerkTest : public QObject {
     QString editorText() { return QString::fromStdU16String(p().editor().text()); }
     int editorRow() { return controlOf(w()).editorRow(); }
 
-    // The first fault found, its %1, %2 ... filled in with args; always false. The run stops at
-    // the end of the action that found it.
+    // Keeps the first fault, its %1, %2 ... filled in; the run stops at the end of the action.
     template <class... Args> bool fail(QString why, const Args&... args) {
         ((why = why.arg(args)), ...);
         if (failure_.isEmpty())
             failure_ = why;
         return false;
     }
-    // Where a key into f goes; none when the clerk cannot type there.
     std::optional<Where> placeOf(QWidget* f) {
         return f == p().editorWidget()                    ? Where::Notes
                : f == p().gridView()                      ? Where::Grid
@@ -146,8 +135,7 @@ class QtClerkTest : public QObject {
         return place == where_ ||
                (where_ == Where::List && (place == Where::Notes || place == Where::Grid));
     }
-    // The account's place for the keyboard as it is now, after a move the test lets the widget
-    // choose (Tab, a host's call); false when it is nowhere the clerk can type.
+    // After a move the widget chooses (Tab, a host's call); false when the clerk cannot type there.
     bool takeKeyboardAsItIs() {
         const auto place = placeOf(focused());
         if (!place)
@@ -160,7 +148,6 @@ class QtClerkTest : public QObject {
         return true;
     }
 
-    // One key, checked: it must find the keyboard where the account says, and land there.
     bool key(QChar c) {
         const QString shown = c == u'\b' ? u"Backspace"_s : c == u'\r' ? u"Enter"_s : QString(c);
         if (!keyboardWhereExpected())
@@ -197,8 +184,7 @@ class QtClerkTest : public QObject {
     bool keys(const QString& text) {
         return std::all_of(text.begin(), text.end(), [this](QChar c) { return key(c); });
     }
-    // A key that is not typing (Esc, Tab, F3, the move keys): it too must find the keyboard
-    // where the account says.
+    // Esc, Tab, F3, the move keys: they too must find the keyboard where the account says.
     bool press(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         if (!keyboardWhereExpected())
             return fail(u"%1 should go to the %2, the keyboard is on %3"_s,
@@ -209,7 +195,6 @@ class QtClerkTest : public QObject {
         return true;
     }
 
-    // Every annotation as the account has it; the one being edited, in the editor.
     bool listAsAccounted() {
         if (w().annoCount() != count())
             return fail(u"%1 annotations, the account has %2"_s, w().annoCount(), count());
@@ -243,7 +228,6 @@ class QtClerkTest : public QObject {
     }
     QPoint descriptionOf(int i) { return p().cellRect(2 * i, pick(2)).center(); }
 
-    // A command's menu item, prompt answer and confirmation, chosen at random.
     QString planCommand(bool fromMenu) {
         static const QStringList items = {QString(),          "mnuPopupJouer",
                                           "mnuPopupRenommer", "mnuPopupSupprimer",
@@ -258,8 +242,7 @@ class QtClerkTest : public QObject {
         modals_.clear();
         return menuChoice_;
     }
-    // Runs the planned command on sel_ (act: the clerk's click or key), waits for a print to end
-    // (its dialog cancelled), checks the windows shown, and follows the answers given.
+    // act: the clerk's click or key; a print's dialog is cancelled and its end awaited.
     template <class Act> void runCommand(const QString& item, bool fromMenu, Act act) {
         steps_.last() += u"%1 '%2'%3"_s.arg(item, promptAnswer_, confirmDelete_ ? " yes" : "");
         QSignalSpy printed(&w(), &DalmureWidget::printFinished);
@@ -460,8 +443,7 @@ class QtClerkTest : public QObject {
                 return t;
         }
     }
-    // Like a click, an add opens the new annotation's notes with the keyboard, from wherever it
-    // was but the find bar, where the clerk goes on typing the search.
+    // Like a click, an add opens the new notes with the keyboard, but for a search being typed.
     void hostAdd() {
         Anno a{freeTime(), any(kDescriptions), any(kDataTexts)};
         steps_.last() += u"%1 '%2' '%3'"_s.arg(a.time, a.desc, a.notes);
@@ -476,7 +458,6 @@ class QtClerkTest : public QObject {
         if (w().selected() != sel_)
             fail(u"the add selected %1, not %2"_s, w().selected(), sel_);
     }
-    // The host's answer to a request: the selected annotation goes.
     void hostDelete() {
         if (count() <= 3 || sel_ < 0)
             return hostAdd();
@@ -513,8 +494,7 @@ class QtClerkTest : public QObject {
             text += word + (styleTwo_ && ending == u"\r"_s ? u" "_s : ending);
         }
         // A character opens the notes from the list; Backspace, Enter and Space are the list's.
-        if (where_ != Where::Notes && where_ != Where::Host && where_ != Where::Find &&
-            (text[0] == u'\b' || text[0] == u'\r' || text[0] == u' '))
+        if ((where_ == Where::List || where_ == Where::Grid) && u"\b\r "_s.contains(text[0]))
             text[0] = u'x';
         steps_.last() += u"'%1'"_s.arg(QString(text).replace(u'\r', u"⏎"_s).replace(u'\b', u"⌫"_s));
         keys(text);
@@ -546,7 +526,7 @@ class QtClerkTest : public QObject {
         {36, "type ", &QtClerkTest::type},
     };
 
-    // The host's confirmation of a delete, answered by the clerk with the mouse or Esc.
+    // The host's confirmation, answered with the mouse or Esc.
     void confirmDelete(qint16& index) {
         QMessageBox box(QMessageBox::Question, u"Orvane"_s, u"Supprimer l'annotation ?"_s,
                         QMessageBox::Yes | QMessageBox::No, f_.window());
@@ -565,7 +545,6 @@ class QtClerkTest : public QObject {
         if (box.exec() == QMessageBox::Yes)
             w().annoDelete(index);
     }
-    // The control's menus, prompts and dialogs, answered with real events.
     void driveModal(QWidget* modal) {
         auto* menu = qobject_cast<QMenu*>(modal);
         auto* edit = modal->findChild<QLineEdit*>();

@@ -1,5 +1,4 @@
-// Shared set-up of the Qt widget tests: an application folder, a host window around the control,
-// and the clerk's hands (keys, clicks through the window, answers to menus and prompts).
+// The Qt tests' application folder, host window around the control, and the clerk's hands.
 #pragma once
 
 #include "platform/qt/dalmure_widget_p.h"
@@ -49,7 +48,7 @@ inline bool makeAppFolder(const QTemporaryDir& dir, const QByteArray& ini = {},
     return ok;
 }
 
-// The window back to the front after a dialog, as the desktop gives it back.
+// As the desktop gives the window back after a dialog.
 inline bool backToFront(QWidget* window) {
     window->activateWindow();
     return QTest::qWaitForWindowActive(window);
@@ -58,14 +57,13 @@ inline bool backToFront(QWidget* window) {
 // A line edit before the control (somewhere else to put the focus), the control, and with
 // fieldAfter a second line edit after it, as a recording screen has.
 struct HostWindow {
-    std::unique_ptr<QWidget> window;
+    std::unique_ptr<QWidget> window = std::make_unique<QWidget>();
     QLineEdit* elsewhere = nullptr;
     QLineEdit* after = nullptr;
     DalmureWidget* control = nullptr;
 
     explicit HostWindow(const QString& appFolder, QtPlatformOptions options = {},
                         bool fieldAfter = false) {
-        window = std::make_unique<QWidget>();
         auto* layout = new QVBoxLayout(window.get());
         elsewhere = new QLineEdit(window.get());
         elsewhere->setObjectName(u"before"_s);
@@ -118,7 +116,7 @@ inline void typeKeys(const QString& text, QWidget* into = nullptr) {
     QCoreApplication::processEvents();
 }
 
-// A notch of the mouse wheel over the middle of a widget; delta < 0 scrolls down.
+// delta < 0 scrolls down.
 inline void wheelNotch(QWidget* over, int delta) {
     const QPointF at(over->width() / 2.0, over->height() / 2.0);
     QWheelEvent wheel(at, over->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
@@ -161,7 +159,7 @@ inline void chooseOrClose(QMenu* menu, QAction* item) {
         QTest::keyClick(menu, Qt::Key_Escape);
 }
 
-// Types answer into a prompt, over what it offered, and presses Enter; an empty answer: Esc.
+// Over what the prompt offered; an empty answer: Esc.
 inline void answerPrompt(QWidget* modal, const QString& answer) {
     auto* edit = modal->findChild<QLineEdit*>();
     if (answer.isEmpty() || edit == nullptr)
@@ -171,8 +169,7 @@ inline void answerPrompt(QWidget* modal, const QString& answer) {
     QTest::keyClick(edit, Qt::Key_Return);
 }
 
-// Every menu the control opens: its items (itemsOf) into seen, then choose clicked or Esc; a
-// prompt is cancelled.
+// Every menu the control opens: its items into seen, then choose clicked or Esc; a prompt: Esc.
 inline void answerMenus(QtPlatform& p, QString& seen, const QString& choose = {}) {
     p.setModalDriver([&seen, choose](QWidget* modal) {
         if (auto* menu = qobject_cast<QMenu*>(modal)) {
@@ -184,7 +181,6 @@ inline void answerMenus(QtPlatform& p, QString& seen, const QString& choose = {}
     });
 }
 
-// One case's host window on a fresh application folder.
 class WidgetFixture {
   public:
     bool open(const QByteArray& ini = {}, const FolderFiles& files = {},
