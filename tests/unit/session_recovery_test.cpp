@@ -58,9 +58,9 @@ TEST(SessionRecovery, BringsBackOnlyWhatTheHostIsMissing) {
             h.add(u(a.time), u(a.desc), u(a.notes));
         const std::vector<journal::FoundJournal> found = c.RecoverableSessions();
         ASSERT_EQ(found.size(), 1u);
-        EXPECT_EQ(s(found[0].caseFields.noDossier), "500-01-123456-241");
-        EXPECT_EQ(found[0].annotations, 3);
-        EXPECT_TRUE(found[0].pendingText);
+        EXPECT_EQ(std::tuple(s(found[0].caseFields.noDossier), found[0].annotations,
+                             found[0].pendingText),
+                  std::tuple("500-01-123456-241", 3, true));
 
         h.events.names.clear();
         ASSERT_TRUE(c.RecoverSession(found[0].id));

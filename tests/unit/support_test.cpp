@@ -5,6 +5,7 @@
 #include "support/numeric.h"
 #include "support/text.h"
 #include "support_rig.h"
+#include "test_support.h"
 
 #include <cerrno>
 #include <climits>
@@ -13,7 +14,6 @@
 #include <functional>
 #include <regex>
 #include <set>
-#include <sys/wait.h>
 
 namespace dalmure {
 namespace {
@@ -91,21 +91,11 @@ TEST_F(SupportLog, AnUnwritableLogLosesTheLineWithoutLoopingOrThrowing) {
 TEST_F(SupportLog, TwoProcessesAppendingNeverLoseOrInterleaveLines) {
     constexpr int kLines = 10000;
     log.WriteLog(0, u"start", u"t"); // folders exist before the race
-    pid_t children[2];
-    for (int c = 0; c < 2; ++c) {
-        children[c] = ::fork();
-        ASSERT_GE(children[c], 0);
-        if (children[c] == 0) {
-            for (int i = 0; i < kLines; ++i)
-                log.WriteLog(i, Str(1, u"AB"[c]) + u" " + Str(40, u"ab"[c]), u"errDalmure_Race");
-            _exit(0);
-        }
-    }
-    for (pid_t pid : children) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+    ASSERT_TRUE(test::inChildren(2, [&](int c) {
+        for (int i = 0; i < kLines; ++i)
+            log.WriteLog(i, Str(1, u"AB"[c]) + u" " + Str(40, u"ab"[c]), u"errDalmure_Race");
+        return true;
+    }));
     std::istringstream all(logText());
     const std::regex shape("\"2026-03-04 14:05:09\\.37 : (\\d*) : (A a{40}|B b{40}) : "
                            "errDalmure_Race\"\r");
