@@ -229,7 +229,6 @@ TEST(AppFolderFiles, CopiesLeftByAWriterThatDiedAreRemovedByTheNextView) {
 }
 
 TEST(AppFolderFiles, TwoProcessesViewingInOneFolderLeaveOneCasesWholePage) {
-    // Two controls on one folder, two cases; each page is several hundred kilobytes.
     Clerk first(1500), second(3, first.h.app.native());
     first.h.c().NoDossier = u("500-01-000001-241");
     second.h.c().NoDossier = u("500-01-000002-241");
@@ -279,7 +278,6 @@ std::string fullDiskCase(const std::string& mountPoint) {
     if (clerk.launches() != 1 || previous.size() < 10000)
         return "the first view did not work";
 
-    // The disk fills up; the list grows.
     {
         std::ofstream filler(mountPoint + "/filler", std::ios::binary);
         const std::string block(65536, 'x');
@@ -312,7 +310,6 @@ std::string fullDiskCase(const std::string& mountPoint) {
     if (found != 2 || received.find("<11>") == std::string::npos)
         problems += "system log received: [" + received + "]; ";
 
-    // Room again: the next view writes the new page.
     fs::remove(mountPoint + "/filler");
     clerk.rec.seen.clear();
     clerk.view();

@@ -87,7 +87,6 @@ TEST_F(OutputMinutesTest, SettingsChooseBoldPlainAndPaddingsOnEveryCall) {
     h.app.writeIni("[pv]\npadx=<i>7</i>\nPADY1=2\nPady2=abc\n", "ORClient.INI");
     generate();
     EXPECT_EQ(page(), expected(true, "<i>7</i>", "2", "abc"));
-    // No INI file at all: the defaults.
     std::filesystem::remove(h.app.file("ORClient.INI"));
     generate();
     EXPECT_EQ(page(), expected(true, "10", "3", "10"));

@@ -81,8 +81,7 @@ TEST_F(ControlTest, AControlStartingKeepsTheSessionsLeftBehindWithinTheIniLimit)
     h.app.writeIni("[Journal]\nMaxSessions=2\n");
     for (int crash = 0; crash < 3; ++crash)
         ASSERT_EQ(inChild([&] { return crashedSession(h.app.native()); }), "OK");
-    // Each start leaves room for its own: one left behind besides it, the others removed, each
-    // with its line.
+    // Each start leaves room for its own: one left behind besides it, the others removed, logged.
     EXPECT_EQ(start().RecoverableSessions().size(), 1u);
     const auto lines = h.app.logEntries("errDalmure_Journal");
     ASSERT_EQ(lines.size(), 2u);

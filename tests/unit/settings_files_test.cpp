@@ -324,13 +324,11 @@ TEST_F(SupportIni, ReadsAsWindowsReads) {
 TEST_F(SupportIni, EdgesWhereASimplerReaderGoesWrong) {
     const std::string y2046(2046, 'y'), y2047(2047, 'y'), y2048(2048, 'y'), mega(1 << 20, 'z');
     expectRules({
-        // Section names: the blanks inside the brackets and what follows them.
         {"blanks inside the brackets", "[ Config ]\nA=1\n", u"1"},
         {"tabs inside the brackets", "[\tConfig \t]\nA=1\n", u"1", u" CONFIG"},
         {"blanks inside the brackets are no name", "[  ]\nA=2\n", u"2", u""},
         {"a NUL ends the name after the trim", "[ab \0]\nA=3\n"s, u"DEF", u"ab"},
         {"text after the last bracket", "[Con]fig] x\nA=4\n", u"4", u"Con]fig"},
-        // Line ends: CR LF, and a CR alone.
         {"CR alone ends a line", "[Config]\rA=1\rB=2\r", u"2", u"Config", u"B"},
         {"CR inside a value ends it", "[Config]\nA=x\ry\n", u"x"},
         {"what follows the CR is a key", "[Config]\nA=x\ry\n", u"DEF", u"Config", u"y"},
@@ -342,7 +340,6 @@ TEST_F(SupportIni, EdgesWhereASimplerReaderGoesWrong) {
         {"an empty name in another section", "[X]\n=x\n[Config]\nA=1\n", u"D", u"Config", u"",
          u"D"},
         {"before the first section", "=x\n[Config]\n", u"D", u"Config", u"", u"D"},
-        // Defaults: the trailing spaces dropped, the quotes taken off.
         {"a default of spaces only", "[Config]\n", u" ", u"Config", u"A", u"   "},
         {"a default of one space", "", u" ", u"Config", u"A", u" "},
         {"a default with inner blanks", "", u"  a b", u"Config", u"A", u"  a b  "},
@@ -416,7 +413,6 @@ TEST_F(SupportIni, ChangedFileIsReadAgain) {
     EXPECT_EQ(put("12", old + 1s), u"12");
     EXPECT_EQ(put("13", old + 1s, "new.ini"), u"13");
 
-    // Removed, then back; a folder in its place.
     fs::remove(ini);
     EXPECT_EQ(a(), u"DEF");
     write("[PV]\nA=4\n");

@@ -63,7 +63,6 @@ TEST_F(Startup, IniSettings) {
     }
 }
 
-// A font size beyond 16 bits, or a match after LNG32767 (a 16-bit counter), stops start-up.
 TEST_F(Startup, AnOverflowIsLoggedAndTheBuiltInSettingsTakeNotes) {
     for (const std::string& ini : {std::string("[Config]\nLangue=English\nPVStyle=2\nPVFontSize="
                                                "40000\n[LNG]\nLNG1=English|Anglais\n"),
