@@ -1,59 +1,24 @@
 // The files the control writes and reads in its folder against links, FIFOs and devices put or
-// swapped in, modes, two writers, a full disk. What might hang or changes the process runs in a
-// child.
+// swapped in, modes, two writers, a full disk; what might hang or changes the process, in a child.
 #include "test_support.h"
 #include "tmpfs_mount.h"
 
 #include <atomic>
-#include <cstdio>
 #include <fcntl.h>
 #include <set>
-#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <syslog.h>
 #include <thread>
-#include <unistd.h>
 
 namespace dalmure::test {
 namespace {
 
 namespace fs = std::filesystem;
-using platform::ButtonId;
 
 const std::string kVictimText = "the victim's own text\n";
-
-// A control in a fresh folder (or `folder`) with an HTML program (recorded only) and annotations.
-struct Clerk {
-    ControlHarness h;
-    RecordingHappenings rec;
-
-    explicit Clerk(int annotations = 2, const std::string& folder = "") {
-        headless::HeadlessOptions options;
-        options.now = fixedNow();
-        options.htmlProgram = u("/bin/true");
-        h.platform = std::make_unique<headless::HeadlessPlatform>(options);
-        if (folder.empty())
-            h.start();
-        else
-            h.control = std::make_unique<DalmurePrivate>(*h.platform, u(folder));
-        h.platform->setHappeningSink(&rec);
-        for (int i = 0; i < annotations; ++i) {
-            char time[16];
-            std::snprintf(time, sizeof time, "09:%02d:%02d", i / 60 % 60, i % 60);
-            h.add(u(time), u("T\xC3\xA9moin " + std::to_string(i)), u("Note de la greffe"));
-        }
-    }
-    void view() { DalmureTestAccess::buttonClick(h.c(), ButtonId::View); }
-    void print() { DalmureTestAccess::buttonClick(h.c(), ButtonId::Print); }
-    void log(const std::string& text) { h.c().writeLogLine(0, u(text), u("errDalmure_Test")); }
-    std::string file(const std::string& name) const { return h.app.file(name); }
-    std::string page() const { return h.app.readBytes("pvData.html"); }
-    std::size_t launches() const { return rec.only("launch").size(); }
-    std::size_t loads() const { return rec.only("navigate").size(); }
-};
 
 // A path's type as lstat gives it, with a link's target: what must not change under the control.
 std::string whatIs(const std::string& path) {
@@ -83,33 +48,35 @@ bool isFolder(const std::string& place) {
     return !fs::path(place).has_extension();
 }
 
-// What a link may lead to, outside the application folder: an empty folder or a file of its own.
-std::string makeVictim(const std::string& victim, bool folder) {
-    if (folder)
-        fs::create_directory(victim);
-    else
-        writeFile(victim, kVictimText);
-    return contentsOf(victim);
-}
-
-// Puts a hostile thing at place; 0 when it was made.
-int plant(const std::string& kind, const std::string& place, const std::string& victim,
-          const std::string& missing) {
-    if (kind == "FIFO")
-        return ::mkfifo(place.c_str(), 0600);
-    if (kind == "device") // the null device's numbers: harmless if it were ever written
-        return ::mknod(place.c_str(), S_IFCHR | 0600, ::makedev(1, 3));
-    return ::symlink((kind == "link to nothing" ? missing : victim).c_str(), place.c_str());
-}
-
-// A view, a log line and a print with the hostile thing at place: no hang, nothing written through.
-std::string hostileCase(const std::string& place, const std::string& kind) {
+// A clerk and, outside its folder, what a link may lead to: an empty folder or a file of its own.
+struct Target {
     Clerk clerk;
     TempAppFolder outside;
     const std::string victim = outside.file("victim"), missing = outside.file("missing");
-    const std::string at = clerk.file(place), whole = makeVictim(victim, isFolder(place));
+    std::string whole;
+    explicit Target(bool folder) {
+        if (folder)
+            fs::create_directory(victim);
+        else
+            writeFile(victim, kVictimText);
+        whole = contentsOf(victim);
+    }
+};
+
+// A view, a log line and a print with the hostile thing at place: no hang, nothing written through.
+std::string hostileCase(const std::string& place, const std::string& kind) {
+    Target t(isFolder(place));
+    Clerk& clerk = t.clerk;
+    const std::string at = clerk.file(place);
     fs::create_directories(fs::path(at).parent_path());
-    if (plant(kind, at, victim, missing) != 0)
+    int planted = 0;
+    if (kind == "FIFO")
+        planted = ::mkfifo(at.c_str(), 0600);
+    else if (kind == "device") // the null device's numbers: harmless if it were ever written
+        planted = ::mknod(at.c_str(), S_IFCHR | 0600, ::makedev(1, 3));
+    else
+        planted = ::symlink((kind == "link to nothing" ? t.missing : t.victim).c_str(), at.c_str());
+    if (planted != 0)
         return kind == "device" ? "SKIP" : "cannot plant " + kind;
     const std::string before = whatIs(at);
     clerk.view();
@@ -117,8 +84,8 @@ std::string hostileCase(const std::string& place, const std::string& kind) {
     clerk.print();
 
     std::string problems;
-    if (whatIs(at) != before || contentsOf(victim) != whole || fs::exists(missing))
-        problems += "written through: " + whatIs(at) + ", " + contentsOf(victim) + "; ";
+    if (whatIs(at) != before || contentsOf(t.victim) != t.whole || fs::exists(t.missing))
+        problems += "written through: " + whatIs(at) + ", " + contentsOf(t.victim) + "; ";
     const bool page = place == "pvData.html";
     // The page refused: two log lines, nothing opened or loaded, the clerk told twice.
     if (page) {
@@ -149,30 +116,18 @@ TEST(AppFolderFiles, NothingIsWrittenThroughALinkAFifoOrADeviceAndNothingHangs) 
     }
 }
 
-// Swaps a link to the victim in for place, atomically, until stopped; returns after the first swap.
-std::jthread swapLinksIn(const std::string& place, const std::string& victim, bool folder,
-                         std::atomic<long>& swaps) {
-    const std::string dir = fs::path(place).parent_path().string();
-    std::jthread swapper([=, &swaps](std::stop_token stop) {
-        const std::string link = dir + "/.link", file = dir + "/.file";
-        const char *at = place.c_str(), *to = link.c_str();
-        ::symlink(victim.c_str(), to);
-        while (!stop.stop_requested()) {
-            if (folder) {
-                swaps += ::renameat2(AT_FDCWD, at, AT_FDCWD, to, RENAME_EXCHANGE) == 0;
-                continue;
-            }
-            ::close(::open(file.c_str(), O_CREAT | O_WRONLY, 0600));
-            ::symlink(victim.c_str(), to);
-            swaps += ::rename(to, at) == 0 && ::rename(file.c_str(), at) == 0;
-        }
-        std::error_code ec;
-        if (folder && fs::is_symlink(fs::symlink_status(place, ec)))
-            ::renameat2(AT_FDCWD, at, AT_FDCWD, to, RENAME_EXCHANGE);
-        ::unlink(to);
+// Runs swap in a thread until stopped, then undo; returns once one swap was made. Under way before
+// any fork: a starting thread holds the sanitizers' registry a child awaits. A swap allocates
+// nothing, so no fork inherits a held allocator lock.
+std::jthread swapping(
+    std::atomic<long>& swaps, std::function<bool()> swap, std::function<void()> undo = [] {}) {
+    std::jthread swapper([&swaps, swap, undo](std::stop_token stop) {
+        while (!stop.stop_requested())
+            swaps += swap();
+        undo();
     });
     while (swaps == 0)
-        std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return swapper;
 }
 
@@ -181,15 +136,35 @@ TEST(AppFolderFiles, ALinkSwappedInWhileTheControlWritesNeverReachesTheVictim) {
          {"pvData.html", "Log", "Log/2026-03", "Log/2026-03/Dalmure.Log"}) {
         SCOPED_TRACE(place);
         const bool folder = isFolder(place);
-        Clerk clerk;
-        TempAppFolder outside;
-        const std::string victim = outside.file("victim"), whole = makeVictim(victim, folder);
+        Target t(folder);
+        Clerk& clerk = t.clerk;
         clerk.view();
         clerk.log("the log exists");
-        const std::string firstPage = clerk.page();
+        const std::string firstPage = clerk.page(), at = clerk.file(place);
+        const std::string link = at + ".link", file = at + ".file";
+        ::symlink(t.victim.c_str(), link.c_str());
+        const auto exchange = [&] {
+            return ::renameat2(AT_FDCWD, at.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE) == 0;
+        };
         std::atomic<long> swaps = 0;
         {
-            const std::jthread swapper = swapLinksIn(clerk.file(place), victim, folder, swaps);
+            const std::jthread swapper = swapping(
+                swaps,
+                [&] {
+                    if (folder)
+                        return exchange();
+                    // The link and the file each stand there for about one call.
+                    const bool linked = ::rename(link.c_str(), at.c_str()) == 0;
+                    ::close(::open(file.c_str(), O_CREAT | O_WRONLY, 0600));
+                    const bool back = ::rename(file.c_str(), at.c_str()) == 0;
+                    ::symlink(t.victim.c_str(), link.c_str());
+                    return linked && back;
+                },
+                [&] {
+                    if (folder && fs::is_symlink(fs::symlink_status(at)))
+                        exchange();
+                    ::unlink(link.c_str());
+                });
             // Writes go on until both sides have had their turns many times.
             for (int done = 0; done < 150 || swaps < 1000; ++done) {
                 if (place == "pvData.html")
@@ -198,10 +173,10 @@ TEST(AppFolderFiles, ALinkSwappedInWhileTheControlWritesNeverReachesTheVictim) {
                     clerk.log("line " + std::to_string(done));
             }
         }
-        EXPECT_EQ(contentsOf(victim), whole);
+        EXPECT_EQ(contentsOf(t.victim), t.whole);
         // Once the link is gone, the control writes where it should: a whole page.
         if (!folder)
-            fs::remove(clerk.file(place));
+            fs::remove(at);
         clerk.view();
         EXPECT_EQ(clerk.page(), firstPage);
     }
@@ -254,7 +229,6 @@ TEST(AppFolderFiles, CopiesLeftByAWriterThatDiedAreRemovedByTheNextView) {
 }
 
 TEST(AppFolderFiles, TwoProcessesViewingInOneFolderLeaveOneCasesWholePage) {
-    // Two controls on one folder, two cases; each page is several hundred kilobytes.
     Clerk first(1500), second(3, first.h.app.native());
     first.h.c().NoDossier = u("500-01-000001-241");
     second.h.c().NoDossier = u("500-01-000002-241");
@@ -264,28 +238,20 @@ TEST(AppFolderFiles, TwoProcessesViewingInOneFolderLeaveOneCasesWholePage) {
     const std::string pageA = first.page();
     ASSERT_NE(pageA, pageB);
 
-    pid_t writers[2];
-    for (int w = 0; w < 2; ++w) {
-        writers[w] = ::fork();
-        ASSERT_GE(writers[w], 0);
-        if (writers[w] == 0) {
-            Clerk& clerk = w == 0 ? first : second;
-            for (int i = 0; i < 40; ++i)
-                clerk.view();
-            ::_exit(clerk.launches() == 40 ? 0 : 1);
-        }
-    }
     // Read while they write: every page read is one case's, whole.
     std::string stray;
-    for (bool more = true; more && stray.empty();) {
-        more = ::waitpid(writers[0], nullptr, WNOHANG) == 0 ||
-               ::waitpid(writers[1], nullptr, WNOHANG) == 0;
+    const auto write = [&](int w) {
+        Clerk& clerk = w == 0 ? first : second;
+        clerk.rec.seen.clear();
+        for (int i = 0; i < 40; ++i)
+            clerk.view();
+        return clerk.launches() == 40;
+    };
+    EXPECT_TRUE(inChildren(2, write, [&] {
         const std::string page = first.page();
-        if (page != pageA && page != pageB)
+        if (stray.empty() && page != pageA && page != pageB)
             stray = page.substr(0, 200) + "... (" + std::to_string(page.size()) + " bytes)";
-    }
-    for (pid_t pid : writers)
-        ::waitpid(pid, nullptr, 0);
+    }));
     EXPECT_EQ(stray, "");
     EXPECT_TRUE(first.page() == pageA || first.page() == pageB);
 }
@@ -294,8 +260,9 @@ TEST(AppFolderFiles, TwoProcessesViewingInOneFolderLeaveOneCasesWholePage) {
 std::string fullDiskCase(const std::string& mountPoint) {
     if (std::string why = ownMountNamespace(); !why.empty())
         return why;
-    if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=16m,mode=0700") != 0 ||
-        ::mount("tmpfs", "/dev", "tmpfs", 0, "size=64k,mode=0755") != 0)
+    const TmpfsMount disk(mountPoint, "size=16m,mode=0700", false);
+    const TmpfsMount dev("/dev", "size=64k,mode=0755", false);
+    if (!disk.mounted() || !dev.mounted())
         return "SKIP mount refused";
     const int sink = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK, 0);
     sockaddr_un addr{AF_UNIX, "/dev/log"};
@@ -311,7 +278,6 @@ std::string fullDiskCase(const std::string& mountPoint) {
     if (clerk.launches() != 1 || previous.size() < 10000)
         return "the first view did not work";
 
-    // The disk fills up; the list grows.
     {
         std::ofstream filler(mountPoint + "/filler", std::ios::binary);
         const std::string block(65536, 'x');
@@ -344,7 +310,6 @@ std::string fullDiskCase(const std::string& mountPoint) {
     if (found != 2 || received.find("<11>") == std::string::npos)
         problems += "system log received: [" + received + "]; ";
 
-    // Room again: the next view writes the new page.
     fs::remove(mountPoint + "/filler");
     clerk.rec.seen.clear();
     clerk.view();
@@ -359,34 +324,6 @@ TEST(AppFolderFiles, AFullDiskKeepsThePreviousPageTellsTheClerkAndLogsToTheSyste
     if (result.starts_with("SKIP"))
         GTEST_SKIP() << result;
     EXPECT_EQ(result, "OK");
-}
-
-// Swaps FIFOs in for the files, and the files back (links to copies), until stopped.
-std::jthread swapFifosIn(const std::string& folder, const std::vector<std::string>& names,
-                         std::atomic<long>& swaps) {
-    // Paths made here: the thread never allocates, so no fork inherits a held allocator lock.
-    std::vector<std::pair<std::string, std::string>> places; // name, real copy
-    for (const std::string& n : names) {
-        places.emplace_back(folder + "/" + n, folder + "/.real." + n);
-        fs::copy_file(places.back().first, places.back().second);
-    }
-    std::jthread swapper([&swaps, places = std::move(places), fifo = folder + "/.fifo",
-                          file = folder + "/.file"](std::stop_token stop) {
-        while (!stop.stop_requested()) {
-            for (const auto& [place, real] : places) {
-                ::mkfifo(fifo.c_str(), 0600);
-                ::rename(fifo.c_str(), place.c_str());
-                std::this_thread::sleep_for(std::chrono::microseconds(200));
-                ::link(real.c_str(), file.c_str());
-                ::rename(file.c_str(), place.c_str());
-            }
-            ++swaps;
-        }
-    });
-    // Under way before any fork: a starting thread holds the sanitizers' registry a child awaits.
-    while (swaps == 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return swapper;
 }
 
 // Deployments share the catalogue and INI file through links; a FIFO is no file and never awaited.
@@ -418,9 +355,24 @@ TEST(AppFolderFiles, TheSharedFilesAreReadThroughLinksAndAFifoNeverHangsAStart) 
                                  "errDalmure_ChargeLangue 75"
                                : "Anglais");
     }
+    // FIFOs swapped in for the files, and the files back (links to copies), while controls start.
+    std::vector<std::pair<std::string, std::string>> places; // name, real copy
+    for (const std::string n : {"ORLngClient.MDB", "ORClient.ini"}) {
+        places.emplace_back(shared.file(n), shared.file(".real." + n));
+        fs::copy_file(places.back().first, places.back().second);
+    }
+    const std::string fifo = shared.file(".fifo"), file = shared.file(".file");
     std::atomic<long> swaps = 0;
-    const std::jthread swapper =
-        swapFifosIn(shared.native(), {"ORLngClient.MDB", "ORClient.ini"}, swaps);
+    const std::jthread swapper = swapping(swaps, [&] {
+        for (const auto& [place, real] : places) {
+            ::mkfifo(fifo.c_str(), 0600);
+            ::rename(fifo.c_str(), place.c_str());
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            ::link(real.c_str(), file.c_str());
+            ::rename(file.c_str(), place.c_str());
+        }
+        return true;
+    });
     const auto annotations = [&] {
         return std::to_string(startDoomedSession(shared.native()).control.AnnoCount());
     };

@@ -48,9 +48,8 @@ TEST(OutputDesktopShellTest, ProgramsStartDetachedWithTheirArgumentsAndNoZombie)
     // Each argument arrives whole: quotes, blanks and options are no command line to split.
     const std::vector<std::string> arguments{dir.file("a b/pvData.html"), "x\" --new-window \"y",
                                              "\\\"", "", "--help"};
-    std::vector<Str> given;
-    for (const std::string& a : arguments)
-        given.push_back(u(a));
+    std::vector<Str> given(arguments.size());
+    std::ranges::transform(arguments, given.begin(), u);
     DesktopShell shell;
     EXPECT_EQ(shell.shellExecute(u("open"), u(script), given, u(dir.file("with blank")), 1),
               DesktopShell::kOk);

@@ -58,9 +58,9 @@ TEST(SessionRecovery, BringsBackOnlyWhatTheHostIsMissing) {
             h.add(u(a.time), u(a.desc), u(a.notes));
         const std::vector<journal::FoundJournal> found = c.RecoverableSessions();
         ASSERT_EQ(found.size(), 1u);
-        EXPECT_EQ(s(found[0].caseFields.noDossier), "500-01-123456-241");
-        EXPECT_EQ(found[0].annotations, 3);
-        EXPECT_TRUE(found[0].pendingText);
+        EXPECT_EQ(std::tuple(s(found[0].caseFields.noDossier), found[0].annotations,
+                             found[0].pendingText),
+                  std::tuple("500-01-123456-241", 3, true));
 
         h.events.names.clear();
         ASSERT_TRUE(c.RecoverSession(found[0].id));
@@ -81,8 +81,7 @@ TEST_F(ControlTest, AControlStartingKeepsTheSessionsLeftBehindWithinTheIniLimit)
     h.app.writeIni("[Journal]\nMaxSessions=2\n");
     for (int crash = 0; crash < 3; ++crash)
         ASSERT_EQ(inChild([&] { return crashedSession(h.app.native()); }), "OK");
-    // Each start leaves room for its own: one left behind besides it, the others removed, each
-    // with its line.
+    // Each start leaves room for its own: one left behind besides it, the others removed, logged.
     EXPECT_EQ(start().RecoverableSessions().size(), 1u);
     const auto lines = h.app.logEntries("errDalmure_Journal");
     ASSERT_EQ(lines.size(), 2u);

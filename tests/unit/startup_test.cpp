@@ -1,5 +1,5 @@
 // Start-up: the language searched over [LNG], the entry style, the font size and its widths, the
-// overflows that stop start-up with the built-in settings, and the list splitter.
+// overflows that stop it with the built-in settings; the list splitter.
 #include "platform/design.h"
 #include "test_support.h"
 
@@ -10,22 +10,6 @@ using Access = DalmureTestAccess;
 using platform::ButtonId;
 
 using Startup = ControlTest;
-
-// After a start-up stopped by an error: the built-in settings, and notes can be typed.
-void expectAControlToTakeNotesIn(ControlHarness& h) {
-    EXPECT_EQ(h.platform->surface().fontSize(), 8);
-    EXPECT_EQ(h.c().privateState().strLangColumn, u"Francais");
-    EXPECT_EQ(h.c().privateState().iSelected, -1);
-    EXPECT_TRUE(h.platform->frame(platform::FrameId::Frame3).visible());
-    EXPECT_GT(h.grid().colWidth(1), design::kGridDefaultColWidth);
-    EXPECT_TRUE(h.platform->buttonShown(ButtonId::View));
-    h.add(u"10:00:00", u"Ouverture", u"");
-    h.add(u"10:05:00", u"T\u00e9moin", u"");
-    ASSERT_TRUE(h.platform->userClick(2, 1));
-    EXPECT_TRUE(h.editor().visible());
-    EXPECT_EQ(h.platform->userType(u"note"), 4);
-    EXPECT_EQ(h.editor().text(), u"note");
-}
 
 // 40000 languages in [LNG], English the one at `match`.
 std::string languages(int match) {
@@ -79,7 +63,6 @@ TEST_F(Startup, IniSettings) {
     }
 }
 
-// A font size beyond 16 bits, or a match after LNG32767 (a 16-bit counter), stops start-up.
 TEST_F(Startup, AnOverflowIsLoggedAndTheBuiltInSettingsTakeNotes) {
     for (const std::string& ini : {std::string("[Config]\nLangue=English\nPVStyle=2\nPVFontSize="
                                                "40000\n[LNG]\nLNG1=English|Anglais\n"),
@@ -90,8 +73,20 @@ TEST_F(Startup, AnOverflowIsLoggedAndTheBuiltInSettingsTakeNotes) {
         one.app.writeIni(ini);
         one.start();
         EXPECT_EQ(logged(one.app), "errDalmure_UserControl_Initialize 6 Overflow\n");
-        EXPECT_EQ(one.button(ButtonId::EntryStyleOne).visible(), ini.find("PVStyle=2") != ini.npos);
-        expectAControlToTakeNotesIn(one);
+        // The built-in settings, and notes can be typed.
+        EXPECT_EQ(
+            std::tuple(one.button(ButtonId::EntryStyleOne).visible(),
+                       one.platform->surface().fontSize(), s(one.c().privateState().strLangColumn),
+                       one.c().privateState().iSelected,
+                       one.platform->frame(platform::FrameId::Frame3).visible(),
+                       one.grid().colWidth(1) > design::kGridDefaultColWidth,
+                       one.platform->buttonShown(ButtonId::View)),
+            std::tuple(ini.find("PVStyle=2") != ini.npos, 8, "Francais", -1, true, true, true));
+        one.add({{"10:00:00", "Ouverture"}, {"10:05:00", "T\u00e9moin"}});
+        ASSERT_TRUE(one.platform->userClick(2, 1));
+        EXPECT_TRUE(one.editor().visible());
+        EXPECT_EQ(one.platform->userType(u"note"), 4);
+        EXPECT_EQ(one.editor().text(), u"note");
     }
 }
 

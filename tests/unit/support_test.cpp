@@ -5,6 +5,7 @@
 #include "support/numeric.h"
 #include "support/text.h"
 #include "support_rig.h"
+#include "test_support.h"
 
 #include <cerrno>
 #include <climits>
@@ -13,7 +14,6 @@
 #include <functional>
 #include <regex>
 #include <set>
-#include <sys/wait.h>
 
 namespace dalmure {
 namespace {
@@ -91,21 +91,11 @@ TEST_F(SupportLog, AnUnwritableLogLosesTheLineWithoutLoopingOrThrowing) {
 TEST_F(SupportLog, TwoProcessesAppendingNeverLoseOrInterleaveLines) {
     constexpr int kLines = 10000;
     log.WriteLog(0, u"start", u"t"); // folders exist before the race
-    pid_t children[2];
-    for (int c = 0; c < 2; ++c) {
-        children[c] = ::fork();
-        ASSERT_GE(children[c], 0);
-        if (children[c] == 0) {
-            for (int i = 0; i < kLines; ++i)
-                log.WriteLog(i, Str(1, u"AB"[c]) + u" " + Str(40, u"ab"[c]), u"errDalmure_Race");
-            _exit(0);
-        }
-    }
-    for (pid_t pid : children) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+    ASSERT_TRUE(test::inChildren(2, [&](int c) {
+        for (int i = 0; i < kLines; ++i)
+            log.WriteLog(i, Str(1, u"AB"[c]) + u" " + Str(40, u"ab"[c]), u"errDalmure_Race");
+        return true;
+    }));
     std::istringstream all(logText());
     const std::regex shape("\"2026-03-04 14:05:09\\.37 : (\\d*) : (A a{40}|B b{40}) : "
                            "errDalmure_Race\"\r");
@@ -177,15 +167,11 @@ std::pair<std::int32_t, Str> caught(const std::function<void()>& f) try {
 }
 
 TEST(SupportNumeric, RoundsHalvesToEvenAndOverflowsOutsideTheRange) {
-    EXPECT_EQ(roundHalfEven(2.5), 2.0);
-    EXPECT_EQ(roundHalfEven(-1.5), -2.0);
-    EXPECT_EQ(roundHalfEven(2.5000001), 3.0);
-    EXPECT_EQ(toInteger(10.5), 10);
-    EXPECT_EQ(toInteger(11.5), 12);
-    EXPECT_EQ(toInteger(-32768.5), -32768); // to the even neighbour, inside the range
-    EXPECT_EQ(toLong(2147483646.5), 2147483646);
-    EXPECT_EQ(addInteger(32766, 1), 32767);
-    EXPECT_EQ(mulInteger(-128, 256), -32768);
+    // -32768.5 goes to the even neighbour, inside the range.
+    EXPECT_EQ(std::tuple(roundHalfEven(2.5), roundHalfEven(-1.5), roundHalfEven(2.5000001),
+                         toInteger(10.5), toInteger(11.5), toInteger(-32768.5),
+                         toLong(2147483646.5), addInteger(32766, 1), mulInteger(-128, 256)),
+              std::tuple(2.0, -2.0, 3.0, 10, 12, -32768, 2147483646, 32767, -32768));
     EXPECT_EQ(decimal(LLONG_MIN), u"-9223372036854775808"); // no positive counterpart
     const std::function<void()> overflows[] = {
         [] { toInteger(32767.5); },      [] { toInteger(-32769.0); },
