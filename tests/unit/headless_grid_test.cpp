@@ -1,6 +1,6 @@
 // The grid model (the in-memory platform's grid) in one long random run against plain vectors:
 // adds and removals in runs and in phases of growth and shrinking (chunks fill, split and hand
-// rows over), heights, cell formats, fills, scrolls and page heights, and walks in row order.
+// rows over), heights, hidden rows, cell formats, fills, clears, scrolls, page heights and walks.
 #include "platform/design.h"
 #include "platform/grid_model.h"
 #include "random_steps.h"
@@ -25,7 +25,8 @@ TEST(GridModelRandomized, EditsPagesAndWalksMatchAPlainModel) {
         Str c0, c1;
         std::int32_t height = design::kGridDefaultRowHeight;
         std::optional<std::int32_t> color0; // set on the cell itself
-        bool bold1 = false;
+        bool bold1 = false, hidden = false;
+        std::int32_t shown() const { return hidden ? 0 : height; }
     };
     std::vector<Row> model(2);
     std::optional<std::int32_t> filled;
@@ -35,13 +36,13 @@ TEST(GridModelRandomized, EditsPagesAndWalksMatchAPlainModel) {
     auto before = [&](std::int32_t row) { // the heights above row
         std::int64_t sum = 0;
         for (std::int32_t r = 0; r < row; ++r)
-            sum += model[r].height;
+            sum += model[r].shown();
         return sum;
     };
     auto limit = [&] { // the first row from which the rest fits the page, by brute force
         auto t = static_cast<std::int32_t>(model.size());
-        for (std::int64_t below = 0; page >= 0 && t > 0 && below + model[t - 1].height <= page;)
-            below += model[--t].height;
+        for (std::int64_t below = 0; page >= 0 && t > 0 && below + model[t - 1].shown() <= page;)
+            below += model[--t].shown();
         return page < 0 ? 0 : std::min(t, static_cast<std::int32_t>(model.size()) - 1);
     };
     int serial = 0;
@@ -66,7 +67,7 @@ TEST(GridModelRandomized, EditsPagesAndWalksMatchAPlainModel) {
                         r.color0 = filled;
                 filled.reset();
                 model.insert(model.begin() + where,
-                             {a, u"x" + a, design::kGridDefaultRowHeight, {}, false});
+                             {a, u"x" + a, design::kGridDefaultRowHeight, {}, false, false});
             }
         } else if (op < 60) {
             for (int k = 0; k < (growing ? 1 : runs) && model.size() > 2; ++k) {
@@ -77,8 +78,10 @@ TEST(GridModelRandomized, EditsPagesAndWalksMatchAPlainModel) {
                 model.erase(model.begin() + from, model.begin() + from + count);
                 ASSERT_LE(g.topRow(), topBefore);
             }
-        } else if (op < 72) {
+        } else if (op < 68) {
             g.setRowHeight(at, model[at].height = pick(1000));
+        } else if (op < 72) { // a hidden row keeps its height and takes no room
+            g.setRowHidden(at, model[at].hidden = !model[at].hidden);
         } else if (op < 80) {
             auto& r = model[at];
             g.setRow(at);
@@ -87,10 +90,15 @@ TEST(GridModelRandomized, EditsPagesAndWalksMatchAPlainModel) {
             g.setCol(1);
             g.setCellFontBold(r.bold1 = !r.bold1);
             g.setText(r.c1 = u"edit");
-        } else if (op < 84) {
+        } else if (op < 83) {
             g.fillCellBackColor(*(filled = pick(0xFFFFFF)));
             for (auto& r : model)
                 r.color0.reset();
+        } else if (op < 84) { // the cells emptied, the rows kept with their sizes
+            g.clear();
+            for (auto& r : model)
+                r = {u"", u"", r.height, {}, false, r.hidden};
+            filled.reset();
         } else if (op < 94 || step < steps / 3) {
             g.setTopRow(at);
             ASSERT_EQ(g.topRow(), page < 0 ? at : std::min(at, limit()));
@@ -105,9 +113,10 @@ TEST(GridModelRandomized, EditsPagesAndWalksMatchAPlainModel) {
         const std::int32_t probe = pick(rows);
         const Row& r = model[probe];
         ASSERT_EQ(std::tuple(g.textMatrix(probe, 0), g.textMatrix(probe, 1), g.rowHeight(probe),
-                             g.cellBackColorAt(probe, 0), g.cellFontBoldAt(probe, 1)),
+                             g.cellBackColorAt(probe, 0), g.cellFontBoldAt(probe, 1),
+                             g.rowHidden(probe)),
                   std::tuple(r.c0, r.c1, r.height,
-                             r.color0.value_or(filled.value_or(g.backColor())), r.bold1));
+                             r.color0.value_or(filled.value_or(g.backColor())), r.bold1, r.hidden));
         if (pick(10) != 0)
             continue;
         // A walk from a random row, answered from the place found for the row before, as the
@@ -128,7 +137,7 @@ TEST(GridModelRandomized, EditsPagesAndWalksMatchAPlainModel) {
             }
             const std::int32_t next = w + 1 + (pick(8) == 0 ? 1 : 0); // now and then one skipped
             for (; w < next && w < rows; ++w)
-                above += model[w].height;
+                above += model[w].shown();
         }
     }
 }
