@@ -118,6 +118,7 @@ class RecordingEvents : public DalmureEvents {
   public:
     std::vector<std::string> names; // "AnnoModified(0)"
     std::function<void(std::int16_t&)> onDeleteRequest;
+    std::function<void(std::int16_t)> onModified;
     std::function<void(std::int16_t&, Str&, Str&, bool&)> onModifiedDesc;
     std::function<void(Str&, Str&)> onAdded;
     std::function<void()> onDblClick;
@@ -129,6 +130,8 @@ class RecordingEvents : public DalmureEvents {
     }
     void AnnoModified(std::int16_t AnnoIndex) override {
         names.push_back("AnnoModified(" + std::to_string(AnnoIndex) + ")");
+        if (onModified)
+            onModified(AnnoIndex);
     }
     void AnnoModifiedDesc(std::int16_t& AnnoIndex, Str& OldDesc, Str& NewDesc,
                           bool& Cancel) override {

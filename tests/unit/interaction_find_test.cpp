@@ -72,27 +72,5 @@ TEST_F(FindTest, F3FromTheNotesKeepsWhatWasTyped) {
     EXPECT_EQ(s(h.c().AnnoData(1)), " vu bis");
 }
 
-TEST(GridHiddenRows, HiddenRowsKeepTheirHeightButTakeNoRoom) {
-    ControlHarness h;
-    h.startSized();
-    h.add({{"10:00:00", "a"}, {"10:05:00", "b"}, {"10:10:00", "c"}});
-    platform::Grid& g = h.grid();
-    g.setTopRow(0);
-    const std::int32_t below = g.rowPos(4);
-    const std::int32_t height = g.rowHeight(2);
-    g.setRowHidden(2, true);
-    g.setRowHidden(3, true);
-    EXPECT_EQ(g.rowPos(4), below - height - g.rowHeight(3));
-    g.setRowHeight(2, height + 100); // sizing a hidden row keeps it hidden
-    EXPECT_TRUE(g.rowHidden(2));
-    EXPECT_EQ(g.rowHeight(2), height + 100);
-    EXPECT_EQ(g.rowPos(4), below - height - g.rowHeight(3));
-    g.clear();
-    EXPECT_TRUE(g.rowHidden(3));
-    g.setRowHidden(2, false);
-    g.setRowHidden(3, false);
-    EXPECT_EQ(g.rowPos(4), below + 100);
-}
-
 } // namespace
 } // namespace dalmure::test

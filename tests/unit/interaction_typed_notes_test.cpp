@@ -16,22 +16,10 @@ namespace {
 using test::s;
 using test::u;
 
-// Records the events and runs onModified from inside AnnoModified.
-class ProbeEvents : public test::RecordingEvents {
-  public:
-    std::function<void(std::int16_t)> onModified;
-    void AnnoModified(std::int16_t index) override {
-        RecordingEvents::AnnoModified(index);
-        if (onModified)
-            onModified(index);
-    }
-};
-
 TEST(TypedNotes, HostCallingBackFromAnnoModifiedLeavesAConsistentList) {
     test::ControlHarness h;
     DalmurePrivate& c = h.startSized();
-    ProbeEvents probe;
-    c.setEventSink(&probe);
+    test::RecordingEvents& probe = h.events;
     using Call = std::function<void()>;
     auto add = [&](const char* time) -> Call {
         return [&c, time] { c.AnnoAdd(u(time), u(time)); };
@@ -98,7 +86,7 @@ TEST(TypedNotesRandomized, CommittedNotesAlwaysSitUnderTheirAnnotation) {
     int commitsThisStep = 0, serial = 0;
     int hostChangeCommits = 0; // commits made because the host changed the list
 
-    ProbeEvents model;
+    test::RecordingEvents& model = h.events;
     model.onModified = [&](std::int16_t index) {
         const std::string desc = s(c.AnnoDesc(index));
         const std::string text = s(h.grid().textMatrix(2 * index + 1, 1));
@@ -110,7 +98,6 @@ TEST(TypedNotesRandomized, CommittedNotesAlwaysSitUnderTheirAnnotation) {
         ++commitsThisStep;
     };
     model.onAdded = [&](Str&, Str& desc) { committed[s(desc)] = ""; };
-    c.setEventSink(&model);
     auto retarget = [&] {
         if (c.AnnoCount() > 0)
             target = s(c.AnnoDesc(c.Selected()));
