@@ -1,5 +1,4 @@
-// The recording screen driven with real input on a running event loop: its application folder,
-// its answers to the control, the hearing record and the recovery of a session left behind.
+// The recording screen driven with real input on a running event loop.
 #include "app_folder.h"
 #include "recording_window.h"
 #include "recovery_bar.h"
@@ -61,7 +60,6 @@ std::vector<int> timesOf(dalmure::qt::DalmureWidget& control) {
     return seconds;
 }
 
-// The annotations as time|description|notes, in list order.
 QStringList listOf(dalmure::qt::DalmureWidget& c) {
     QStringList out;
     for (int i = 0; i < c.annoCount(); ++i)
@@ -106,7 +104,6 @@ class OrvaneWindow : public ::testing::Test {
     std::unique_ptr<RecordingWindow> window;
 };
 
-// Picks hearing id in the list of File > Open (or Follow) and clicks Open.
 void pick(RecordingWindow& w, QAction* action, const QString& id) {
     action->trigger();
     auto* picker = w.findChild<QDialog*>(QStringLiteral("hearingPicker"));
@@ -245,7 +242,6 @@ TEST_F(OrvaneWindow, SampleHearingFillsTheControl) {
     EXPECT_EQ(window->recordingSecond(), h.end.msecsSinceStartOfDay() / 1000);
 }
 
-// Case number, equal times, notes with line breaks, a confirmed delete, the control remade.
 TEST_F(OrvaneWindow, HearingIsRecordedAndReopenedAtStartUp) {
     window->setRecording(false);
     window->advanceRecording(3 * 3600);

@@ -1,5 +1,4 @@
-// What a screen reader finds in the control through Qt's accessibility interfaces with real
-// input events, and over the AT-SPI bus (tests/a11y/walk_grid.py) in a long hearing.
+// What a screen reader finds in the control, with real input events and over the AT-SPI bus.
 #include "qt_more_support.h"
 
 #include <QAccessible>
@@ -24,7 +23,6 @@ void listen(QAccessibleEvent* e) {
                      iface ? iface->role() : QAccessible::NoRole});
 }
 
-// The names heard in events of one type, about the grid's items or about object.
 QStringList namesHeard(QAccessible::Event type, QObject* object = nullptr) {
     QStringList out;
     for (const Heard& h : heard)
@@ -48,7 +46,6 @@ class QtAccessibilityTest : public QObject {
         p().gridView()->setFocus();
         settle();
     }
-    // The items' names, as a reader walking the list reads them.
     QStringList names() {
         QStringList out;
         for (int i = 0; i < list()->childCount(); ++i)
@@ -81,7 +78,7 @@ class QtAccessibilityTest : public QObject {
         QVERIFY2(cellNews.isEmpty(), qPrintable(cellNews));
     }
 
-    // "time, description, notes" on one line; items and indexes agree both ways.
+    // Items and indexes agree both ways.
     void theGridReadsAsAListOfAnnotations() {
         QAccessibleInterface* l = list();
         QCOMPARE(l->role(), QAccessible::List);

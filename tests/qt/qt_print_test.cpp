@@ -1,5 +1,4 @@
-// The print command through Qt WebEngine: the minutes page prints itself into a PDF file, and
-// a note that carries markup of its own reaches nothing beyond the page.
+// The print command through Qt WebEngine, into a PDF file.
 #include "qt_more_support.h"
 
 #include <QProcess>
