@@ -1,6 +1,5 @@
 #!/usr/bin/python3
-"""A long hearing read over the AT-SPI bus item by item, as a screen reader walking the list reads
-it. qt_accessibility_test runs it on its own window:  walk_grid.py PID COUNT"""
+"""A long hearing read over the AT-SPI bus item by item:  walk_grid.py PID COUNT"""
 import sys
 import time
 

@@ -1,5 +1,4 @@
-// What a screen reader finds in the control through Qt's accessibility interfaces with real
-// input events, and over the AT-SPI bus (tests/a11y/walk_grid.py) in a long hearing.
+// What a screen reader finds in the control, with real input events and over the AT-SPI bus.
 #include "qt_more_support.h"
 
 #include <QAccessible>
@@ -24,7 +23,6 @@ void listen(QAccessibleEvent* e) {
                      iface ? iface->role() : QAccessible::NoRole});
 }
 
-// The names heard in events of one type, about the grid's items or about object.
 QStringList namesHeard(QAccessible::Event type, QObject* object = nullptr) {
     QStringList out;
     for (const Heard& h : heard)
@@ -44,7 +42,10 @@ class QtAccessibilityTest : public QObject {
     QAccessibleInterface* list() { return QAccessible::queryAccessibleInterface(f_.view()); }
     // Lets the control's operation end and the news of it go out.
     static void settle() { QTest::qWait(1); }
-    // The items' names, as a reader walking the list reads them.
+    void focusList() {
+        p().gridView()->setFocus();
+        settle();
+    }
     QStringList names() {
         QStringList out;
         for (int i = 0; i < list()->childCount(); ++i)
@@ -77,7 +78,7 @@ class QtAccessibilityTest : public QObject {
         QVERIFY2(cellNews.isEmpty(), qPrintable(cellNews));
     }
 
-    // "time, description, notes" on one line; items and indexes agree both ways.
+    // Items and indexes agree both ways.
     void theGridReadsAsAListOfAnnotations() {
         QAccessibleInterface* l = list();
         QCOMPARE(l->role(), QAccessible::List);
@@ -110,8 +111,7 @@ class QtAccessibilityTest : public QObject {
         QVERIFY(l->child(0)->state().selected && !l->child(2)->state().selected);
         QCOMPARE(namesHeard(QAccessible::Selection), QStringList{u"10:00:00, Opening"_s});
         heard.clear();
-        p().gridView()->setFocus();
-        settle();
+        focusList();
         QCOMPARE(l->focusChild(), l->child(0));
         QVERIFY(l->child(0)->state().focused);
         QCOMPARE(namesHeard(QAccessible::Focus), QStringList{u"10:00:00, Opening"_s});
@@ -121,8 +121,7 @@ class QtAccessibilityTest : public QObject {
         QVERIFY(!l->child(0)->state().focused);
 
         w().clearAll();
-        p().gridView()->setFocus();
-        settle();
+        focusList();
         QCOMPARE(l->childCount(), 0);
         QCOMPARE(l->child(0), nullptr);
         QCOMPARE(l->focusChild(), nullptr);
@@ -198,8 +197,7 @@ class QtAccessibilityTest : public QObject {
         // A double click clears the highlight: no annotation is shown selected, none focused.
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, p().cellRect(0, 1).center());
         settle();
-        view->setFocus();
-        settle();
+        focusList();
         QVERIFY(l->focusChild() == nullptr || l->focusChild()->state().selected);
 
         // A prompt over the grid, cancelled: the reader asks again as the focus comes back.
@@ -218,16 +216,13 @@ class QtAccessibilityTest : public QObject {
         QCOMPARE(names().size(), 3);
 
         // A removed item reads nothing at once and is released on the next turn of the loop.
-        QAccessibleInterface* opening = l->child(0);
-        QAccessibleInterface* witness = l->child(1);
-        QAccessibleInterface* exhibit = l->child(2);
+        QAccessibleInterface *opening = l->child(0), *witness = l->child(1), *exhibit = l->child(2);
         const QAccessible::Id witnessId = QAccessible::uniqueId(witness);
         f_.clickCell(2, 1);
         QCOMPARE(w().selected(), 1);
         w().annoDelete(1);
-        QVERIFY(!witness->isValid() && witness->state().invalid && witness->rect().isEmpty());
-        QVERIFY(witness->text(QAccessible::Name).isEmpty());
-        QCOMPARE(witness->parent(), nullptr);
+        QVERIFY(!witness->isValid() && witness->state().invalid && witness->rect().isEmpty() &&
+                witness->text(QAccessible::Name).isEmpty() && witness->parent() == nullptr);
         QCOMPARE(l->indexOfChild(witness), -1);
         QCOMPARE(exhibit->text(QAccessible::Name), u"10:09:00, Exhibit P-1"_s);
         QCOMPARE(l->indexOfChild(exhibit), 1);
@@ -244,11 +239,9 @@ class QtAccessibilityTest : public QObject {
         QCOMPARE(names(), QStringList{u"11:00:00, Adjourned"_s});
         f_.closeWindow();
         settle();
-        if (QAccessibleInterface* still = QAccessible::accessibleInterface(lastId)) {
-            QVERIFY(!still->isValid() && still->text(QAccessible::Name).isEmpty());
-            QCOMPARE(still->parent(), nullptr);
-            QCOMPARE(still->window(), nullptr);
-        }
+        if (QAccessibleInterface* still = QAccessible::accessibleInterface(lastId))
+            QVERIFY(!still->isValid() && still->text(QAccessible::Name).isEmpty() &&
+                    still->parent() == nullptr && still->window() == nullptr);
     }
 
     // The count is announced once per change as the clerk types; the line is named by its hint.

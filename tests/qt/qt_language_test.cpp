@@ -1,5 +1,4 @@
-// Qt's own texts around the control (the notes' menu, the buttons of prompts and message boxes)
-// in the control's language while a control lives, and a host's own translation left alone.
+// Qt's own texts around the control in the control's language while a control lives.
 #include "qt_more_support.h"
 
 #include <QLibraryInfo>
@@ -9,7 +8,6 @@
 
 namespace {
 
-// The items of the notes' right-click menu, shortcuts left out.
 QStringList notesMenuTexts(QtPlatform& p) {
     QStringList texts;
     p.setModalDriver([&texts](QWidget* modal) {
@@ -40,7 +38,6 @@ QStringList renamePrompt(DalmureWidget& w) {
     return texts + asks;
 }
 
-// The Yes and No buttons of a host's question.
 QString yesNo() {
     QMessageBox box(QMessageBox::Question, u"?"_s, u"?"_s, QMessageBox::Yes | QMessageBox::No);
     return box.button(QMessageBox::Yes)->text() + u' ' + box.button(QMessageBox::No)->text();
@@ -90,23 +87,20 @@ class QtLanguageTest : public QObject {
         QCOMPARE(renamePrompt(f_.w()) << yesNo(), asked);
     }
 
-    // Two French controls share the translation: it stays until both are gone.
-    void theTranslationStaysUntilTheLastControlGoes() {
+    // Two French controls share the translation until both are gone.
+    void theTranslationStaysUntilTheLastControlGoesAndAHostsOwnIsLeftAlone() {
         QVERIFY(open());
         auto second = std::make_unique<HostWindow>(f_.folder());
         f_.closeWindow();
         QCOMPARE(yesNo(), u"&Oui &Non"_s);
         second.reset();
         QCOMPARE(yesNo(), u"&Yes &No"_s);
-    }
-
-    // During and after the control's life.
-    void aHostsOwnTranslationIsLeftAlone() {
         QTranslator german;
         QVERIFY(german.load(u"qtbase_de"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)));
         QVERIFY(QCoreApplication::installTranslator(&german));
         const QString hostYesNo = yesNo();
         QVERIFY(hostYesNo != u"&Yes &No"_s);
+        f_.close();
         QVERIFY(open());
         QCOMPARE(yesNo(), hostYesNo);
         QVERIFY(!renamePrompt(f_.w()).startsWith(u"Annuler"_s));

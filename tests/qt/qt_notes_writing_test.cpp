@@ -1,5 +1,4 @@
-// The notes editor's writing tools with real keys, and a right click sent through the window
-// system so that it makes a desktop's menu event.
+// The notes editor's writing tools with real keys and a right click through the window system.
 #define QTEST_QPA_MOUSE_HANDLING
 #include "qt_more_support.h"
 
@@ -7,7 +6,6 @@
 
 namespace {
 
-// The underlined ranges of the editor, as the words they cover.
 QStringList underlined(QPlainTextEdit* ed) {
     QStringList out;
     for (const QTextEdit::ExtraSelection& s : ed->extraSelections())
