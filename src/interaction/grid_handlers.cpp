@@ -129,7 +129,7 @@ void DalmurePrivate::onGridKeyPress(std::int16_t& KeyAscii) {
     if (blValideGrid()) {
         platform::Grid& g = grid();
         const std::int32_t row = 2 * std::int32_t{iSelected};
-        if (row < g.rows() && g.row() / 2 != iSelected) {
+        if (row >= 0 && row < g.rows() && g.row() / 2 != iSelected) {
             g.setRow(row);
             g.setCol(0);
         }

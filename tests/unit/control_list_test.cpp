@@ -67,6 +67,9 @@ TEST_F(ControlList, FailedDeletesRemoveNothingAndLogWhy) {
     EXPECT_EQ(c().AnnoCount(), 2);
     EXPECT_EQ(logged(h.app), "errDalmure_AnnoDelete 30009 Invalid Row value\n"
                              "errDalmure_AnnoDelete 6 Overflow\n");
+    // A key on the list with a selection the host left negative opens nothing and raises nothing.
+    Access::setSelected(c(), -2);
+    EXPECT_NO_THROW(h.platform->userKeyPress('x'));
 }
 
 TEST_F(ControlList, EmptiedListIsInvalidWhateverTheSelectionHolds) {
