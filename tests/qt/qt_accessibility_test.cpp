@@ -1,5 +1,5 @@
 // What a screen reader finds in the control, with real input events and over the AT-SPI bus.
-#include "qt_more_support.h"
+#include "qt_test_support.h"
 
 #include <QAccessible>
 #include <QProcess>

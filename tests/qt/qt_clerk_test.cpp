@@ -7,17 +7,12 @@
 #include <QSignalSpy>
 #include <QTime>
 #include <QTimer>
-#include <QToolButton>
 
 #include <algorithm>
 #include <map>
 #include <optional>
 #include <random>
 #include <vector>
-
-using namespace dalmure;
-using namespace dalmure::qt;
-using namespace dalmure::qt::testing;
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The find bar driven by the keyboard, the keys going to whichever widget has the focus.
-#include "qt_more_support.h"
+#include "qt_test_support.h"
 
 #include <QShortcut>
 

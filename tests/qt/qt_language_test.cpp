@@ -1,5 +1,5 @@
 // Qt's own texts around the control in the control's language while a control lives.
-#include "qt_more_support.h"
+#include "qt_test_support.h"
 
 #include <QLibraryInfo>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
 // The notes editor's writing tools with real keys and a right click through the window system.
 #define QTEST_QPA_MOUSE_HANDLING
-#include "qt_more_support.h"
+#include "qt_test_support.h"
 
 #include <QRegularExpression>
 

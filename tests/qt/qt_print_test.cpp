@@ -1,5 +1,5 @@
 // The print command through Qt WebEngine, into a PDF file.
-#include "qt_more_support.h"
+#include "qt_test_support.h"
 
 #include <QProcess>
 #include <QRandomGenerator>

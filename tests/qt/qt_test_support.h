@@ -14,6 +14,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <QWidget>
@@ -242,3 +243,8 @@ class WidgetFixture {
 };
 
 } // namespace dalmure::qt::testing
+
+// Every Qt test names the control's, its Qt platform's and these helpers' names unqualified.
+using namespace dalmure;
+using namespace dalmure::qt;
+using namespace dalmure::qt::testing;

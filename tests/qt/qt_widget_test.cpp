@@ -10,11 +10,7 @@
 #include <QSet>
 #include <QSignalSpy>
 #include <QTime>
-#include <QToolButton>
 
-using namespace dalmure;
-using namespace dalmure::qt;
-using namespace dalmure::qt::testing;
 using platform::ButtonId;
 
 namespace {
