@@ -48,6 +48,15 @@ bool isFolder(const std::string& place) {
     return !fs::path(place).has_extension();
 }
 
+// Puts a FIFO, a device (the null device's numbers: harmless if ever written) or a link at `at`.
+bool plant(const std::string& kind, const std::string& at, const std::string& target) {
+    if (kind == "FIFO")
+        return ::mkfifo(at.c_str(), 0600) == 0;
+    if (kind == "device")
+        return ::mknod(at.c_str(), S_IFCHR | 0600, ::makedev(1, 3)) == 0;
+    return ::symlink(target.c_str(), at.c_str()) == 0;
+}
+
 // A clerk and, outside its folder, what a link may lead to: an empty folder or a file of its own.
 struct Target {
     Clerk clerk;
@@ -69,14 +78,7 @@ std::string hostileCase(const std::string& place, const std::string& kind) {
     Clerk& clerk = t.clerk;
     const std::string at = clerk.file(place);
     fs::create_directories(fs::path(at).parent_path());
-    int planted = 0;
-    if (kind == "FIFO")
-        planted = ::mkfifo(at.c_str(), 0600);
-    else if (kind == "device") // the null device's numbers: harmless if it were ever written
-        planted = ::mknod(at.c_str(), S_IFCHR | 0600, ::makedev(1, 3));
-    else
-        planted = ::symlink((kind == "link to nothing" ? t.missing : t.victim).c_str(), at.c_str());
-    if (planted != 0)
+    if (!plant(kind, at, kind == "link to nothing" ? t.missing : t.victim))
         return kind == "device" ? "SKIP" : "cannot plant " + kind;
     const std::string before = whatIs(at);
     clerk.view();
@@ -330,20 +332,14 @@ TEST(AppFolderFiles, AFullDiskKeepsThePreviousPageTellsTheClerkAndLogsToTheSyste
 TEST(AppFolderFiles, TheSharedFilesAreReadThroughLinksAndAFifoNeverHangsAStart) {
     TempAppFolder shared;
     shared.copyCatalogue();
-    shared.writeIni("[Config]\nLangue=English\n[LNG]\nLNG1=English|Anglais\n");
-    for (const bool fifo : {false, true}) {
-        SCOPED_TRACE(fifo ? "FIFO" : "links");
+    shared.writeIni("[Config]\nLangue=English\n[LNG]\nLNG1=English|Anglais\n", "ORClient.INI");
+    for (const std::string kind : {"link", "FIFO"}) {
+        SCOPED_TRACE(kind);
         const std::string result = inChild(
             [&] {
                 ControlHarness h;
-                for (const std::string name : {"ORLngClient.MDB", "ORClient.INI"}) {
-                    if (fifo)
-                        ::mkfifo(h.app.file(name).c_str(), 0600);
-                    else
-                        fs::create_symlink(
-                            shared.file(name == "ORClient.INI" ? "ORClient.ini" : name),
-                            h.app.file(name));
-                }
+                for (const std::string name : {"ORLngClient.MDB", "ORClient.INI"})
+                    plant(kind, h.app.file(name), shared.file(name));
                 h.start();
                 std::string seen = s(h.c().privateState().strLangColumn);
                 for (const LogEntry& e : h.app.logEntries())
@@ -351,13 +347,13 @@ TEST(AppFolderFiles, TheSharedFilesAreReadThroughLinksAndAFifoNeverHangsAStart) 
                 return seen;
             },
             20);
-        EXPECT_EQ(result, fifo ? "Francais, errDalmure_UserControl_Initialize 75, "
-                                 "errDalmure_ChargeLangue 75"
-                               : "Anglais");
+        EXPECT_EQ(result, kind == "FIFO" ? "Francais, errDalmure_UserControl_Initialize 75, "
+                                           "errDalmure_ChargeLangue 75"
+                                         : "Anglais");
     }
     // FIFOs swapped in for the files, and the files back (links to copies), while controls start.
     std::vector<std::pair<std::string, std::string>> places; // name, real copy
-    for (const std::string n : {"ORLngClient.MDB", "ORClient.ini"}) {
+    for (const std::string n : {"ORLngClient.MDB", "ORClient.INI"}) {
         places.emplace_back(shared.file(n), shared.file(".real." + n));
         fs::copy_file(places.back().first, places.back().second);
     }

@@ -3,8 +3,6 @@
 #include "platform/desktop/gio_shell.h"
 #include "test_support.h"
 
-#include <cstdio>
-#include <sstream>
 #include <sys/stat.h>
 #include <thread>
 
@@ -67,11 +65,10 @@ TEST(OutputDesktopShellTest, ProgramsStartDetachedWithTheirArgumentsAndNoZombie)
     // Not found, not executable, a folder: 2, nothing started.
     dir.writeBytes("plain", "#!/bin/sh\n");
     for (const std::string& bad : {std::string("dalmure-no-such-program"), dir.file("missing"),
-                                   dir.file("plain"), dir.native()}) {
+                                   dir.file("plain"), dir.native()})
         EXPECT_EQ(shell.shellExecute(u("open"), u(bad), {u("x")}, {}, 1),
                   DesktopShell::kFileNotFound)
             << bad;
-    }
 }
 
 // The headless platform with the real desktop shell in place of the in-memory one.
@@ -146,19 +143,17 @@ std::string viewThroughTheDesktop(bool associate, const std::string& folder) {
 // Whatever the folder's name holds, the browser receives the page's path as its one argument.
 TEST(OutputDesktopShellTest, ViewOpensThePageWithTheHtmlProgramOrTheFallbackBrowser) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    struct Case {
-        bool associate;
-        const char* folder;
-    };
-    for (const Case& c : {Case{true, "mes audiences"}, Case{false, "mes audiences"},
-                          Case{true, "a\" --new-window \"x"},
-                          Case{false, "b' ; `id` $HOME \\\" -x"}, Case{true, "%f %u 'q' \"\""}}) {
-        SCOPED_TRACE(std::string(c.associate ? "association, " : "no association, ") + c.folder);
+    const std::pair<bool, const char*> cases[] = {{true, "mes audiences"},
+                                                  {false, "mes audiences"},
+                                                  {true, "a\" --new-window \"x"},
+                                                  {false, "b' ; `id` $HOME \\\" -x"},
+                                                  {true, "%f %u 'q' \"\""}};
+    for (const auto& [associate, folder] : cases) {
+        SCOPED_TRACE(std::string(associate ? "association, " : "no association, ") + folder);
         EXPECT_EXIT(
             {
-                const std::string result = viewThroughTheDesktop(c.associate, c.folder);
+                const std::string result = viewThroughTheDesktop(associate, folder);
                 std::fprintf(stderr, "view: %s\n", result.c_str());
-                std::fflush(stderr);
                 ::_exit(result == "OK" ? 0 : 1);
             },
             ::testing::ExitedWithCode(0), "view: OK");

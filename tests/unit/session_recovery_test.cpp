@@ -2,8 +2,6 @@
 // in the same application folder lists it and brings back what the host did not keep.
 #include "test_support.h"
 
-#include "journal/journal.h"
-
 namespace dalmure::test {
 namespace {
 
@@ -21,10 +19,7 @@ std::string crashedSession(const std::string& appFolder) {
     return "OK";
 }
 
-struct Annotation {
-    std::string time, desc, notes;
-    bool operator==(const Annotation&) const = default;
-};
+using Annotation = std::array<std::string, 3>; // time, description, notes
 
 std::vector<Annotation> listOf(DalmurePrivate& c) {
     std::vector<Annotation> out;
@@ -55,7 +50,7 @@ TEST(SessionRecovery, BringsBackOnlyWhatTheHostIsMissing) {
         if (!tc.hostHas.empty())
             c.NoDossier = u("500-01-123456-241");
         for (const Annotation& a : tc.hostHas)
-            h.add(u(a.time), u(a.desc), u(a.notes));
+            h.add(u(a[0]), u(a[1]), u(a[2]));
         const std::vector<journal::FoundJournal> found = c.RecoverableSessions();
         ASSERT_EQ(found.size(), 1u);
         EXPECT_EQ(std::tuple(s(found[0].caseFields.noDossier), found[0].annotations,
@@ -64,11 +59,10 @@ TEST(SessionRecovery, BringsBackOnlyWhatTheHostIsMissing) {
 
         h.events.names.clear();
         ASSERT_TRUE(c.RecoverSession(found[0].id));
-        std::vector<std::string> raised;
-        std::copy_if(h.events.names.begin(), h.events.names.end(), std::back_inserter(raised),
-                     [](const std::string& e) {
-                         return e.starts_with("AnnoRecovered") || e.starts_with("AnnoModified(");
-                     });
+        std::vector<std::string> raised = h.events.names;
+        std::erase_if(raised, [](const std::string& e) {
+            return !e.starts_with("AnnoRecovered") && !e.starts_with("AnnoModified(");
+        });
         EXPECT_EQ(raised, tc.raised);
         EXPECT_EQ(listOf(c), recovered);
         EXPECT_EQ(s(c.NoDossier), "500-01-123456-241");

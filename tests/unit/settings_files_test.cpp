@@ -1,11 +1,9 @@
 // The message catalogue (Access fixtures, damaged copies, no database, the shared cache) and the
 // client INI file (the private-profile reader's rules, read again on each change).
-#include "platform/ids.h"
 #include "platform/mdb/mdb_catalogue.h"
 #include "settings/catalogue.h"
 #include "support/errors.h"
 #include "support/ini_reader.h"
-#include "support/log.h"
 #include "support_rig.h"
 
 #include <gtest/gtest.h>
@@ -36,7 +34,6 @@ class SupportCatalogue : public test::SupportTest {
         std::ofstream(tmp, std::ios::binary) << bytes;
         fs::rename(tmp, app_ / name);
     }
-    void installFixture(const char* fixture) { install(slurp(kFixtures / fixture)); }
     Str look(const Str& id, const Str& column, const Str& def = u"DEFAULT") {
         return cat_.ChargeLangue(id, def, column);
     }
@@ -48,14 +45,9 @@ class SupportCatalogue : public test::SupportTest {
     Catalogue cat_{db_, screen_, log_, fromUtf8(app_.string())};
 };
 
-struct Lookup {
-    const char* fixture;
-    Str id, column, expected;
-};
-
-// Every row found or missing without a log line, and one read of each file for all of them.
+// Every row (fixture, id, column, value) found or missing without a log line; one read a file.
 TEST_F(SupportCatalogue, LookupsOnTheShippedAndTheEdgeCaseFixtures) {
-    const Lookup rows[] = {
+    const std::tuple<std::string, Str, Str, Str> rows[] = {
         {"ORLngClient.MDB", u"MSG447", u"Espagnol",
          u"Configuración de la introducción de anotaciones"},
         {"ORLngClient.MDB", u"MSG376", u"Espagnol", // the memo held on a long-value page
@@ -76,15 +68,15 @@ TEST_F(SupportCatalogue, LookupsOnTheShippedAndTheEdgeCaseFixtures) {
     fs::create_directory(app_ / "ORLngClient.MDB"); // a folder is no catalogue: not even read
     EXPECT_EQ(look(u"MSG304", u"Anglais"), u"DEFAULT");
     std::string installed;
-    for (const auto& row : rows) {
-        SCOPED_TRACE(toUtf8(row.id + u"/" + row.column));
-        if (installed != row.fixture) {
-            installed = row.fixture;
+    for (const auto& [fixture, id, column, expected] : rows) {
+        SCOPED_TRACE(toUtf8(id + u"/" + column));
+        if (installed != fixture) {
+            installed = fixture;
             install(slurp(kFixtures / installed), installed == "ORLngClient.MDB"
                                                       ? "orlngclient.mdb" // any case of its name
                                                       : "ORLngClient.MDB");
         }
-        EXPECT_EQ(look(row.id, row.column), row.expected);
+        EXPECT_EQ(look(id, column), expected);
         EXPECT_EQ(screen_.pointer, platform::kPointerDefault);
     }
     EXPECT_EQ(db_.readCount(), 2);
@@ -96,7 +88,7 @@ TEST_F(SupportCatalogue, LookupsOnTheShippedAndTheEdgeCaseFixtures) {
 }
 
 TEST_F(SupportCatalogue, ApostropheIdsAreQueryTextAsJetReadsIt) {
-    installFixture("edge-cases.mdb");
+    install(slurp(kFixtures / "edge-cases.mdb"));
     // The id goes into the query unescaped: "MSG'1" breaks the string literal...
     EXPECT_EQ(look(u"MSG'1", u"Anglais"), u"DEFAULT");
     EXPECT_EQ(logText(), "\"2026-03-04 14:05:09.37 : -2147217900 : Syntax error in string in query "
@@ -147,7 +139,7 @@ TEST_F(SupportCatalogue, MissingColumnsTablesAndFilesThatAreNoDatabaseLogOneLine
 }
 
 TEST_F(SupportCatalogue, ACatalogueRewrittenInPlaceIsSeenByTheNextLookup) {
-    installFixture("edge-cases.mdb");
+    install(slurp(kFixtures / "edge-cases.mdb"));
     EXPECT_EQ(look(u"MSG371", u"Anglais"), u"Delete-first");
     // The same size: the new modification time alone must tell.
     const fs::path file = app_ / "ORLngClient.MDB";
@@ -204,7 +196,7 @@ TEST_F(SupportCatalogue, LaterReadersShareTheTablesUntilTheFileIsReplaced) {
         const Str found = records->eof() ? u"" : records->field(u"Anglais").value_or(u"(null)");
         return toUtf8(found) + ", read " + std::to_string(db.readCount());
     };
-    installFixture("edge-cases.mdb");
+    install(slurp(kFixtures / "edge-cases.mdb"));
     {
         platform::MdbCatalogueDatabase first;
         EXPECT_EQ(lookUp(first, u"MSG371"), "Delete-first, read 1");
@@ -215,7 +207,7 @@ TEST_F(SupportCatalogue, LaterReadersShareTheTablesUntilTheFileIsReplaced) {
     EXPECT_EQ(lookUp(own, u"MSG371"), "Delete-first, read 1");
 
     // Replaced on disk: the next lookup of any shared reader reads it again, once.
-    installFixture("ORLngClient.MDB");
+    install(slurp(kFixtures / "ORLngClient.MDB"));
     platform::MdbCatalogueDatabase third;
     EXPECT_EQ(lookUp(second, u"MSG373"), "View the minutes, read 1");
     EXPECT_EQ(lookUp(third, u"MSG373"), "View the minutes, read 0");
@@ -264,6 +256,7 @@ std::string utf16(const Str& text, bool big = false) {
     return bytes;
 }
 
+// One file read for rows of section, key, default and the value read.
 TEST_F(SupportIni, ReadsAsWindowsReads) {
     const Str file = write("Langue=Orphan\r\n" // before any section: never read
                            "[Config]\r\n"
@@ -284,9 +277,7 @@ TEST_F(SupportIni, ReadsAsWindowsReads) {
                            "[ PV ]\r\nPADX=7\r\n"
                            "[LNG] trailing text\r\nLNG1=x\r\n[broken\r\nLNG2=y\r\n"s,
                            "orclient.ini");
-    const struct {
-        Str section, key, def, expected;
-    } rows[] = {
+    const std::tuple<Str, Str, Str, Str> rows[] = {
         {u"Config", u"Langue", u"Français", u"Français"},
         {u"CONFIG", u"pvfontsize", u"", u"9"}, // names without case, the first duplicate
         {u"Config", u";Commented", u"", u"1"}, // ";" starts no comment
@@ -311,10 +302,8 @@ TEST_F(SupportIni, ReadsAsWindowsReads) {
         {u"LNG", u"LNG1", u"", u"x"},
         {u"LNG", u"LNG2", u"", u"y"}, // "[broken" is a key line, not a header
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(toUtf8(row.section + u"/" + row.key));
-        EXPECT_EQ(read(file, row.section, row.key, row.def), row.expected);
-    }
+    for (const auto& [section, key, def, expected] : rows)
+        EXPECT_EQ(read(file, section, key, def), expected) << toUtf8(section + u"/" + key);
 }
 
 // The points where a simpler reader goes wrong, a family at a time.
@@ -372,14 +361,13 @@ TEST_F(SupportIni, EdgesWhereASimplerReaderGoesWrong) {
 
 // Windows strips a default's quotes only once the file was opened: not for a missing file.
 TEST_F(SupportIni, QuotedDefaultsKeepTheirQuotesWhenTheFileCannotBeOpened) {
-    const Str missing = fromUtf8((app_ / "ORClient.INI").string());
-    const Str folder = fromUtf8(app_.string());
-    for (const Str& file : {missing, folder}) {
-        SCOPED_TRACE(toUtf8(file));
-        EXPECT_EQ(read(file, u"Config", u"A", u"'quoted'"), u"'quoted'");
-        EXPECT_EQ(read(file, u"Config", u"A", u"\"dq\"  "), u"\"dq\"");
-        EXPECT_EQ(read(file, u"Config", u"A", u"'" + Str(2100, u'd') + u"'"),
-                  u"'" + Str(2046, u'd'));
+    for (const fs::path& path : {app_ / "ORClient.INI", app_}) {
+        const Str file = fromUtf8(path.string());
+        EXPECT_EQ(std::tuple(read(file, u"Config", u"A", u"'quoted'"),
+                             read(file, u"Config", u"A", u"\"dq\"  "),
+                             read(file, u"Config", u"A", u"'" + Str(2100, u'd') + u"'")),
+                  std::tuple(u"'quoted'", u"\"dq\"", u"'" + Str(2046, u'd')))
+            << path;
     }
     EXPECT_EQ(read(write("[Config]\n"), u"Config", u"A", u"'quoted'"), u"quoted");
 }

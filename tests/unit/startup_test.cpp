@@ -23,34 +23,31 @@ std::string languages(int match) {
 // The host scenarios startup-* hold the usual files; these are the edges.
 TEST_F(Startup, IniSettings) {
     const std::string lng = "[Config]\nLangue=English\n[LNG]\n";
-    struct Case {
-        std::string ini, column;
-        bool styleOne = true;
-        double size = 8;
-    } cases[] = {
-        // The language comparison is exact: case matters.
+    // The INI, the column chosen, whether the first style's button shows, the font size.
+    const std::tuple<std::string, std::string, bool, double> cases[] = {
+        // The language comparison is exact: case matters; the first match wins.
         {"[Config]\nLangue=english\n[LNG]\nLNG1=Français|Francais\nLNG2=English|Anglais\n",
-         "Francais"},
-        {lng + "LNG1=English|Anglais|Extra\n", "Anglais"},
-        {lng + "LNG1=English\n", "Francais"},
-        {lng + "LNG1=English|Espagnol\nLNG2=English|Anglais\n", "Espagnol"}, // the first match
-        {"[LNG]\nLNG1=Français|Espagnol\n", "Espagnol"}, // the default name "Français"
+         "Francais", true, 8},
+        {lng + "LNG1=English|Anglais|Extra\n", "Anglais", true, 8},
+        {lng + "LNG1=English\n", "Francais", true, 8},
+        {lng + "LNG1=English|Espagnol\nLNG2=English|Anglais\n", "Espagnol", true, 8},
+        {"[LNG]\nLNG1=Français|Espagnol\n", "Espagnol", true, 8}, // the default name "Français"
         // Any style but 1 shows the second style's button.
-        {"[Config]\nPVStyle=\n", "Francais", false},
-        {"[Config]\nPVStyle=1 \n", "Francais"},
+        {"[Config]\nPVStyle=\n", "Francais", false, 8},
+        {"[Config]\nPVStyle=1 \n", "Francais", true, 8},
         // The font size rounds half to even.
         {"[Config]\nPVFontSize=11.5\n", "Francais", true, 12},
         {"[Config]\nPVFontSize=12pt\n", "Francais", true, 12},
         {"[Config]\nPVFontSize= 9\n", "Francais", true, 9},
-        {languages(32767), "Anglais"}, // the last entry a 16-bit counter reaches
+        {languages(32767), "Anglais", true, 8}, // the last entry a 16-bit counter reaches
     };
-    for (const auto& tc : cases) {
-        SCOPED_TRACE(tc.ini.substr(0, 60));
+    for (const auto& [ini, column, styleOne, size] : cases) {
+        SCOPED_TRACE(ini.substr(0, 60));
         ControlHarness one;
-        one.app.writeIni(tc.ini, &tc - cases < 5 ? "ORClient.ini" : "ORCLIENT.INI");
+        one.app.writeIni(ini, ini.starts_with("[Config]") ? "ORCLIENT.INI" : "ORClient.ini");
         one.start();
         // Ten characters of 10 x size twips, plus 100, widen the time column.
-        const auto col0 = static_cast<std::int32_t>(100 * tc.size + 100);
+        const auto col0 = static_cast<std::int32_t>(100 * size + 100);
         const std::int32_t rest = design::kGridWidth - col0;
         EXPECT_EQ(std::tuple(s(one.c().privateState().strLangColumn), one.app.logCount(),
                              one.platform->buttonShown(ButtonId::EntryStyleTwo),
@@ -58,8 +55,8 @@ TEST_F(Startup, IniSettings) {
                              one.platform->surface().fontSize(), one.grid().fontSize(),
                              one.editor().fontSize(), one.grid().colWidth(0),
                              one.grid().colWidth(1), one.editor().width()),
-                  std::tuple(tc.column, 0u, tc.styleOne, !tc.styleOne, 0, tc.size, tc.size, tc.size,
-                             col0, rest - 600, rest - 660));
+                  std::tuple(column, 0u, styleOne, !styleOne, 0, size, size, size, col0, rest - 600,
+                             rest - 660));
     }
 }
 
@@ -93,17 +90,13 @@ TEST_F(Startup, AnOverflowIsLoggedAndTheBuiltInSettingsTakeNotes) {
 // Fields of the list splitter; the data and its added "|" are 16-bit counted.
 TEST_F(Startup, ListSplitterFields) {
     start();
-    struct Case {
-        Str data;
-        std::int16_t index;
-        Str field;
-    } cases[] = {
+    const std::tuple<Str, std::int16_t, Str> cases[] = {
         {u"a|b|c", 2, u"b"}, {u"a||c", 2, u""}, {u"a|b", 3, u""},    {u"|b", 1, u""},
         {u"a|b", 0, u""},    {u"a|b", -1, u""}, {u"a|b", 2, u"b"},   {u"a|b|", 2, u"b"},
         {u"a|b|", 3, u""},   {u"", 1, u""},     {u"abc", 1, u"abc"},
     };
-    for (const auto& tc : cases)
-        EXPECT_EQ(Access::strFindData(h.c(), tc.data, tc.index), tc.field) << s(tc.data);
+    for (const auto& [data, index, field] : cases)
+        EXPECT_EQ(Access::strFindData(h.c(), data, index), field) << s(data);
     // 32766 characters and the added "|" still fit; 32767 and the "|" do not.
     EXPECT_EQ(Access::strFindData(h.c(), u"a|" + Str(32764, u'b'), 2), Str(32764, u'b'));
     EXPECT_EQ(h.app.logCount(), 0u);

@@ -3,15 +3,12 @@
 #include "support/errors.h"
 #include "support/log.h"
 #include "support/numeric.h"
-#include "support/text.h"
 #include "support_rig.h"
 #include "test_support.h"
 
-#include <cerrno>
 #include <climits>
 #include <clocale>
 #include <cmath>
-#include <functional>
 #include <regex>
 #include <set>
 
@@ -111,10 +108,7 @@ TEST_F(SupportLog, TwoProcessesAppendingNeverLoseOrInterleaveLines) {
 }
 
 TEST(SupportText, Utf8DecodesEveryPlaneAndReplacesWhatIsInvalid) {
-    const struct {
-        std::string utf8;
-        Str text;
-    } rows[] = {
+    const std::pair<std::string, Str> rows[] = {
         {"Français € 😀 中", u"Français € \U0001F600 中"},
         {std::string("a\xFF") + "b", u"a\uFFFDb"},
         {"a\xC3", u"a\uFFFD"},         // truncated sequence
@@ -122,11 +116,9 @@ TEST(SupportText, Utf8DecodesEveryPlaneAndReplacesWhatIsInvalid) {
         {"\xED\xA0\x80", u"\uFFFD"},   // encoded surrogate
         {std::string("a\0b", 3), Str(u"a\0b", 3)},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.utf8);
-        EXPECT_EQ(fromUtf8(row.utf8), row.text);
-    }
-    EXPECT_EQ(toUtf8(rows[0].text), rows[0].utf8);
+    for (const auto& [utf8, text] : rows)
+        EXPECT_EQ(fromUtf8(utf8), text) << utf8;
+    EXPECT_EQ(toUtf8(rows[0].second), rows[0].first);
     const char16_t lone[] = {u'x', 0xD800, u'y', 0xDC00};
     EXPECT_EQ(toUtf8(StrView(lone, 4)), "x\xEF\xBF\xBDy\xEF\xBF\xBD");
 }
@@ -186,59 +178,35 @@ TEST(SupportNumeric, RoundsHalvesToEvenAndOverflowsOutsideTheRange) {
 }
 
 TEST(SupportNumeric, LeadingNumberReadsLikeVal) {
-    const struct {
-        Str text;
-        double value;
-    } rows[] = {
-        {u"12pt", 12.0},
-        {u"\t 9.6", 9.6},
-        {u"abc", 0.0},
-        {u"", 0.0},
-        {u"+.5", 0.5},
-        {u"-3.5e2x", -350.0},
-        {u"5.", 5.0},
-        {u"1.2.3", 1.2},
-        {u"1e", 1.0},
-        {u"2E+1", 20.0},
-        {u"- 5", 0.0},
-        {u".", 0.0},
-        {u"0010", 10.0},
-        {u"9,6", 9.0}, // the decimal point is "." whatever the locale
-        {u"1e-400", 0.0},
-        {u"1" + Str(400, u'0') + u"e-400", 1.0},
-        {Str(1'000'000, u'0') + u"42", 42.0},
-        {Str(1'000'000, u' ') + u"8", 8.0},
-        {u"0." + Str(1'000'000, u'0') + u"1", 0.0},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(toUtf8(row.text.substr(0, 20)));
-        EXPECT_EQ(leadingNumber(row.text), row.value);
-    }
+    // "9,6" is 9: the decimal point is "." whatever the locale.
+    const std::pair<Str, double> rows[] = {
+        {u"12pt", 12.0}, {u"\t 9.6", 9.6}, {u"abc", 0.0}, {u"", 0.0},       {u"+.5", 0.5},
+        {u"5.", 5.0},    {u"1.2.3", 1.2},  {u"1e", 1.0},  {u"2E+1", 20.0},  {u"- 5", 0.0},
+        {u".", 0.0},     {u"0010", 10.0},  {u"9,6", 9.0}, {u"1e-400", 0.0}, {u"-3.5e2x", -350.0}};
+    for (const auto& [text, value] : rows)
+        EXPECT_EQ(leadingNumber(text), value) << toUtf8(text);
+    EXPECT_EQ(leadingNumber(u"1" + Str(400, u'0') + u"e-400"), 1.0);
+    EXPECT_EQ(leadingNumber(Str(1'000'000, u'0') + u"42"), 42.0);
+    EXPECT_EQ(leadingNumber(Str(1'000'000, u' ') + u"8"), 8.0);
+    EXPECT_EQ(leadingNumber(u"0." + Str(1'000'000, u'0') + u"1"), 0.0);
     EXPECT_TRUE(std::isinf(leadingNumber(u"1e400")));
     EXPECT_TRUE(std::isinf(leadingNumber(Str(1'000'000, u'9'))));
     // Correctly rounded, also past the digits a short buffer would keep.
     const std::string exact[] = {"123456789012345678901234567890", "2.2250738585072014e-308",
                                  "9007199254740993", "0." + std::string(1000, '3')};
-    for (const std::string& s : exact) {
+    for (const std::string& s : exact)
         EXPECT_EQ(leadingNumber(Str(s.begin(), s.end())), std::strtod(s.c_str(), nullptr)) << s;
-    }
 }
 
 TEST(SupportErrors, FileErrorsCarryTheHostNumbersAndTexts) {
-    const struct {
-        int err;
-        std::int32_t number;
-        Str description;
-    } rows[] = {
+    const std::tuple<int, std::int32_t, Str> rows[] = {
         {ENOENT, 53, u"File not found"},        {EACCES, 75, u"Path/File access error"},
         {EROFS, 75, u"Path/File access error"}, {ENOSPC, 61, u"Disk full"},
         {EIO, 57, u"Device I/O error"},         {ENAMETOOLONG, 52, u"Bad file name or number"},
         {EINVAL, 75, u"Path/File access error"}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.err);
-        EXPECT_EQ(caught([&] { errors::fromErrno(row.err); }),
-                  std::make_pair(row.number, row.description));
-    }
+    for (const auto& [err, number, description] : rows)
+        EXPECT_EQ(caught([&] { errors::fromErrno(err); }), std::make_pair(number, description))
+            << err;
     // A missing file whose folder is missing too is "Path not found".
     const auto dir = std::filesystem::temp_directory_path();
     EXPECT_EQ(caught([&] { errors::fromErrno(ENOENT, (dir / "no-such-file").string()); }).first,
