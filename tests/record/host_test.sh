@@ -35,9 +35,9 @@ printf '%s\n' \
     "\"hearing\":\"$id\",\"link\":\"connected\",\"pending\":0" '"station":"A"'
 
 printf '%s\n' \
-    '{"op":"record","action":"search","words":"OUVERT"}' \
     '{"op":"record","action":"changes","index":0}' \
     "{\"op\":\"record\",\"action\":\"access\",\"hearing\":\"$id\",\"level\":\"sealed\"}" \
+    '{"op":"record","action":"search","words":"OUVERT"}' \
     "{\"op\":\"record\",\"action\":\"access\",\"hearing\":\"$id\"}" \
     "{\"op\":\"record\",\"action\":\"asof\",\"hearing\":\"$id\",\"at\":0}" \
     '{"op":"record","action":"search","words":" ; "}' |

@@ -50,10 +50,8 @@ TEST_P(HearingRecord, OpenedHearingHoldsTheListAndCaseFields) {
     EXPECT_EQ(hearing.size(), 32U);
 
     // Opened in one batch: identities kept, the last added selected, nothing sent back.
-    for (Str t : {u"10:10:00", u"09:55:00"}) {
-        Str desc = u"Plaidoirie", notes = u"notes " + t;
-        a->c().AnnoAdd(t, desc, notes);
-    }
+    a->harness.add(u"10:10:00", u"Plaidoirie", u"notes 10:10:00");
+    a->harness.add(u"09:55:00", u"Plaidoirie", u"notes 09:55:00");
     a->flush();
     Desk c(connection, "C");
     ASSERT_TRUE(c.station->open(hearing));
