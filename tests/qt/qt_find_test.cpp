@@ -32,14 +32,10 @@ const KeyCase kKeyCases[] = {
 
 } // namespace
 
-class QtFindTest : public QObject {
+class QtFindTest : public QObject, HearingFixture {
     Q_OBJECT
 
-    WidgetFixture f_;
-    DalmureWidget& w() { return f_.w(); }
-    QtPlatform& p() { return f_.p(); }
     QWidget* bar() { return p().findBarWidget(); }
-    QTableView* view() { return f_.view(); }
 
     // The times of the annotations whose two rows are shown; a half-hidden one fails the test.
     QStringList shown() {
@@ -56,24 +52,18 @@ class QtFindTest : public QObject {
 
   private slots:
     void init() {
-        QVERIFY(f_.open());
-        w().annoAdd(u"10:00:00"_s, u"Ouverture"_s);
-        w().annoAdd(u"10:05:00"_s, u"T\u00e9moin Roy"_s);
-        w().annoAdd(u"10:10:00"_s, u"Pi\u00e8ce P-3"_s, kDeposee);
-        w().annoAdd(u"10:15:00"_s, u"Suspension"_s);
-        QCoreApplication::processEvents();
+        QVERIFY(openOn({u"Ouverture"_s, u"T\u00e9moin Roy"_s, u"Pi\u00e8ce P-3\t"_s + kDeposee,
+                        u"Suspension"_s}));
     }
-    void cleanup() { f_.close(); }
+    void cleanup() { close(); }
 
     // The grid gives the bar its room at the top and keeps its bottom edge.
     void theBarOpensWithTheKeyboardInItAndEscGivesItBack() {
         QVERIFY(!bar()->isVisible());
         const QRect before = view()->geometry();
-        f_.focusGrid(3);
-        press(Qt::Key_F, Qt::ControlModifier);
+        openFindBar(3);
         QVERIFY(bar()->isVisible());
-        QCOMPARE(focused(), static_cast<QWidget*>(f_.findLine()));
-        QCOMPARE(f_.findCount()->text(), u"4 sur 4"_s);
+        QCOMPARE(findCount()->text(), u"4 sur 4"_s);
         const QRect after = view()->geometry();
         QVERIFY(after.top() >= bar()->geometry().bottom());
         QVERIFY(after.top() > before.top());
@@ -81,12 +71,12 @@ class QtFindTest : public QObject {
         // Ctrl+F again selects what the bar holds, for a new search.
         typeKeys(u"roy"_s);
         press(Qt::Key_F, Qt::ControlModifier);
-        QCOMPARE(f_.findLine()->selectedText(), u"roy"_s);
+        QCOMPARE(findLine()->selectedText(), u"roy"_s);
         QTest::mouseClick(bar()->findChild<QToolButton*>(u"FindClose"_s), Qt::LeftButton);
         QVERIFY(!bar()->isVisible());
         QCOMPARE(shown().size(), 4);
         // The matches laid out from the grid's top; Esc gives the keyboard back to the notes.
-        f_.clickCell(7, 1);
+        clickCell(7, 1);
         typeKeys(u"fin"_s);
         press(Qt::Key_F, Qt::ControlModifier);
         typeKeys(u"roy"_s);
@@ -97,15 +87,15 @@ class QtFindTest : public QObject {
         const int gap = p().cellRect(6, 0).top() - p().cellRect(3, 0).bottom();
         QVERIFY2(gap >= 1 && gap <= 2, qPrintable(QString::number(gap))); // a grid line at most
         QCOMPARE(w().annoData(3), u"fin"_s);
-        QCOMPARE(f_.findCount()->text(), u"1 sur 4"_s);
+        QCOMPARE(findCount()->text(), u"1 sur 4"_s);
         press(Qt::Key_Escape);
         QVERIFY(!bar()->isVisible());
         QCOMPARE(shown().size(), 4);
         QCOMPARE(view()->geometry(), before);
         QCOMPARE(focused(), static_cast<QWidget*>(p().editorWidget()));
-        QVERIFY(f_.editorOver(7, 1));
+        QVERIFY(editorOver(7, 1));
         typeKeys(u"!"_s);
-        f_.leave();
+        leave();
         QCOMPARE(w().annoData(3), u"fin!"_s);
     }
 
@@ -119,19 +109,18 @@ class QtFindTest : public QObject {
         QFETCH(int, row);
         const KeyCase& c = kKeyCases[row];
         if (c.barShown) {
-            f_.focusGrid(6);
-            press(Qt::Key_F, Qt::ControlModifier);
+            openFindBar(6);
             typeKeys(u"temoin"_s);
             if (c.inNotes)
                 press(Qt::Key_Return);
         } else {
-            f_.openNotes(3);
+            openNotes(3);
         }
         int fired = 0;
         for (QKeyCombination k : {QKeyCombination(Qt::Key_F2), QKeyCombination(Qt::Key_F3),
                                   Qt::ShiftModifier | Qt::Key_F3, Qt::ControlModifier | Qt::Key_F,
                                   QKeyCombination(Qt::Key_Return), QKeyCombination(Qt::Key_Escape)})
-            connect(new QShortcut(QKeySequence(k), f_.window()), &QShortcut::activated, this,
+            connect(new QShortcut(QKeySequence(k), window()), &QShortcut::activated, this,
                     [&fired] { ++fired; });
         press(c.key.key(), c.key.keyboardModifiers());
         QCOMPARE(fired, c.hostFired);

@@ -45,19 +45,11 @@ QString yesNo() {
 
 } // namespace
 
-class QtLanguageTest : public QObject {
+class QtLanguageTest : public QObject, HearingFixture {
     Q_OBJECT
 
-    WidgetFixture f_;
-    bool open(const QByteArray& ini = {}) {
-        if (!f_.open(ini))
-            return false;
-        f_.w().annoAdd(u"10:00:00"_s, u"Ouverture"_s);
-        return true;
-    }
-
   private slots:
-    void cleanup() { f_.close(); }
+    void cleanup() { close(); }
 
     // The rename prompt's buttons, question and text, then a host's Yes and No.
     void qtsTextsAreInTheSessionsLanguage_data() {
@@ -80,18 +72,18 @@ class QtLanguageTest : public QObject {
         QFETCH(QByteArray, ini);
         QFETCH(QStringList, menu);
         QFETCH(QStringList, asked);
-        QVERIFY(open(ini));
-        const QStringList shown = notesMenuTexts(f_.p());
+        QVERIFY(openOn({u"Ouverture"_s}, ini));
+        const QStringList shown = notesMenuTexts(p());
         for (const QString& item : menu)
             QVERIFY2(shown.contains(item), qPrintable(shown.join(u'|')));
-        QCOMPARE(renamePrompt(f_.w()) << yesNo(), asked);
+        QCOMPARE(renamePrompt(w()) << yesNo(), asked);
     }
 
     // Two French controls share the translation until both are gone.
     void theTranslationStaysUntilTheLastControlGoesAndAHostsOwnIsLeftAlone() {
-        QVERIFY(open());
-        auto second = std::make_unique<HostWindow>(f_.folder());
-        f_.closeWindow();
+        QVERIFY(openOn({u"Ouverture"_s}));
+        auto second = std::make_unique<HostWindow>(folder());
+        closeWindow();
         QCOMPARE(yesNo(), u"&Oui &Non"_s);
         second.reset();
         QCOMPARE(yesNo(), u"&Yes &No"_s);
@@ -100,11 +92,11 @@ class QtLanguageTest : public QObject {
         QVERIFY(QCoreApplication::installTranslator(&german));
         const QString hostYesNo = yesNo();
         QVERIFY(hostYesNo != u"&Yes &No"_s);
-        f_.close();
-        QVERIFY(open());
+        close();
+        QVERIFY(openOn({u"Ouverture"_s}));
         QCOMPARE(yesNo(), hostYesNo);
-        QVERIFY(!renamePrompt(f_.w()).startsWith(u"Annuler"_s));
-        f_.closeWindow();
+        QVERIFY(!renamePrompt(w()).startsWith(u"Annuler"_s));
+        closeWindow();
         QCOMPARE(yesNo(), hostYesNo);
         QCoreApplication::removeTranslator(&german);
         QCOMPARE(yesNo(), u"&Yes &No"_s);

@@ -16,18 +16,14 @@ QStringList underlined(QPlainTextEdit* ed) {
 
 } // namespace
 
-class QtNotesWritingTest : public QObject {
+class QtNotesWritingTest : public QObject, HearingFixture {
     Q_OBJECT
-
-    WidgetFixture f_;
-    DalmureWidget& w() { return f_.w(); }
-    QPlainTextEdit* editor() { return f_.editor(); }
 
     // Opens the editor's menu over the character at pos; pick returns the item to click (none:
     // the menu is closed). The window gets its activation back, and the editor the focus.
     void rightClickMenu(int pos, const std::function<QAction*(QMenu*)>& pick) {
         bool shown = false;
-        f_.p().setModalDriver([&](QWidget* modal) {
+        p().setModalDriver([&](QWidget* modal) {
             auto* menu = qobject_cast<QMenu*>(modal);
             QVERIFY(menu != nullptr);
             shown = true;
@@ -39,19 +35,18 @@ class QtNotesWritingTest : public QObject {
                           editor()->cursorRect(c).center() + QPoint(2, 0));
         QCoreApplication::processEvents();
         QVERIFY(shown);
-        QVERIFY(backToFront(f_.window()));
+        QVERIFY(backToFront(window()));
         QCOMPARE(QApplication::focusWidget(), editor());
     }
 
   private slots:
     void init() {
-        QVERIFY(f_.open("[Notes]\r\nGlossary=glossaire.txt\r\nSpellCheck=1\r\n",
-                        {{u"glossaire.txt"_s, "# mots de l'audience\ntem\tt\xC3\xA9moin\n"
-                                              "pv\tproc\xC3\xA8s-verbal\n"}}));
-        w().annoAdd(u"10:00:00"_s, u"Ouverture"_s);
-        f_.openNotes(1);
+        QVERIFY(openOn({u"Ouverture"_s}, "[Notes]\r\nGlossary=glossaire.txt\r\nSpellCheck=1\r\n",
+                       {{u"glossaire.txt"_s, "# mots de l'audience\ntem\tt\xC3\xA9moin\n"
+                                             "pv\tproc\xC3\xA8s-verbal\n"}}));
+        openNotes(1);
     }
-    void cleanup() { f_.close(); }
+    void cleanup() { close(); }
 
     // Every further Ctrl+Z is the editor's own undo, never expanding again.
     void ctrlZRightAfterAnExpansionPutsTheAbbreviationBackOnce() {
@@ -69,7 +64,7 @@ class QtNotesWritingTest : public QObject {
             before = now;
         }
         typeKeys(u"x"_s, editor());
-        f_.leave();
+        leave();
         QCOMPARE(w().annoData(0), before + u"x"_s);
     }
 
@@ -101,7 +96,7 @@ class QtNotesWritingTest : public QObject {
         QVERIFY2(items.contains(QRegularExpression(u"spellingAdd .*edit-copy"_s)),
                  qPrintable(items));
         QCOMPARE(underlined(editor()), QStringList());
-        QFile g(f_.folder() + u"/glossaire.txt"_s);
+        QFile g(folder() + u"/glossaire.txt"_s);
         QVERIFY(g.open(QIODevice::ReadOnly));
         QVERIFY(g.readAll().endsWith("Zorglubienne\tZorglubienne\n"));
         rightClickMenu(1, [&](QMenu* menu) -> QAction* {
@@ -109,7 +104,7 @@ class QtNotesWritingTest : public QObject {
             return nullptr;
         });
         QVERIFY2(!items.contains(u"spelling"_s), qPrintable(items));
-        f_.leave();
+        leave();
         QCOMPARE(w().annoData(0), u"Le t\u00e9moin parle fort. Me Zorglubienne plaide. "_s);
     }
 };

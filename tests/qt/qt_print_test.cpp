@@ -35,10 +35,12 @@ const char* const kHostileNote =
 
 } // namespace
 
-class QtPrintTest : public QObject {
+class QtPrintTest : public QObject, HearingFixture {
     Q_OBJECT
 
   private slots:
+    void cleanup() { close(); }
+
     // On the paper PVPRINTSIZE chooses (5: legal); words longer than a line wrap inside the
     // page, with the shipped templates and with the table alone.
     void printsTheMinutesWholeAndAHostileNoteReachesNothing() {
@@ -64,26 +66,21 @@ class QtPrintTest : public QObject {
                 .replace(u"NET"_s, u"http://127.0.0.1:%1"_s.arg(server.serverPort()));
 
         for (const bool templates : {true, false}) {
-            QTemporaryDir dir;
-            QVERIFY(makeAppFolder(dir, "[CONFIG]\r\nPVPRINTSIZE=5\r\n"));
+            const QString pdf = folder() + u"/minutes.pdf"_s;
+            QVERIFY(openOn({u"Ouverture de l'audience\t"_s + note,
+                            u"Pi\u00e8ce P-1\tVoir "_s + word + u" et "_s + url, word},
+                           "[CONFIG]\r\nPVPRINTSIZE=5\r\n", {},
+                           {.now = {}, .htmlProgram = {}, .printPdf = pdf}));
             for (const char* t : {"pvTemplateFRA.html", "pvTemplateENG.html"})
-                QVERIFY(templates || QFile::remove(dir.filePath(QString::fromLatin1(t))));
-            const QString pdf = dir.filePath(u"minutes.pdf"_s);
-            HostWindow host(dir.path(), {.now = {}, .htmlProgram = {}, .printPdf = pdf});
-            host.control->setNoDossier(u"500-17-012345-241"_s);
-            host.control->annoAdd(u"09:30:00"_s, u"Ouverture de l'audience"_s, note);
-            host.control->annoAdd(u"09:45:10"_s, u"Pi\u00e8ce P-1"_s,
-                                  u"Voir "_s + word + u" et "_s + url);
-            host.control->annoAdd(u"09:46:00"_s, word);
-            QSignalSpy finished(host.control, &DalmureWidget::printFinished);
-            QTest::mouseClick(host.platform().gridView()->viewport(), Qt::LeftButton, {},
-                              host.platform().cellRect(0, 1).center());
-            QTest::mouseClick(host.platform().buttonWidget(platform::ButtonId::Print),
-                              Qt::LeftButton);
+                QVERIFY(templates || QFile::remove(folder() + u'/' + QString::fromLatin1(t)));
+            w().setNoDossier(u"500-17-012345-241"_s);
+            QSignalSpy finished(&w(), &DalmureWidget::printFinished);
+            clickCell(0, 1);
+            QTest::mouseClick(p().buttonWidget(platform::ButtonId::Print), Qt::LeftButton);
             QVERIFY(finished.wait(90000) || finished.count() > 0);
             QCOMPARE(finished.at(0), (QVariantList{pdf, true}));
-            QTest::qWait(
-                1500); // late attempts of the note's (timers, a refresh) have had their chance
+            // Late attempts of the note's (timers, a refresh) have had their chance.
+            QTest::qWait(1500);
 
             // In drawing order: a wrapped description is not interleaved with its time.
             QString text = run(u"pdftotext"_s, {u"-raw"_s, pdf, u"-"_s});
@@ -94,6 +91,7 @@ class QtPrintTest : public QObject {
             QVERIFY2(!templates || text.contains(u"500-17-012345-241"_s), qPrintable(text));
             const QString info = run(u"pdfinfo"_s, {pdf});
             QVERIFY2(!templates || info.contains(u"612 x 1008"_s), qPrintable(info));
+            close();
         }
         QCOMPARE(connections.count(), 0);
         char events[4096];
@@ -103,10 +101,5 @@ class QtPrintTest : public QObject {
     }
 };
 
-int main(int argc, char** argv) {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    QtPrintTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(QtPrintTest)
 #include "qt_print_test.moc"
