@@ -1,8 +1,13 @@
-// The notes editor's writing tools with real keys and a right click through the window system.
+// The notes editor's writing tools, and Qt's own texts around the control in the control's
+// language while a control lives, with real keys and a right click through the window system.
 #define QTEST_QPA_MOUSE_HANDLING
 #include "qt_test_support.h"
 
+#include <QLibraryInfo>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QTranslator>
 
 namespace {
 
@@ -12,6 +17,11 @@ QStringList underlined(QPlainTextEdit* ed) {
         if (s.format.underlineStyle() == QTextCharFormat::SpellCheckUnderline)
             out << s.cursor.selectedText();
     return out;
+}
+
+QString yesNo() {
+    QMessageBox box(QMessageBox::Question, u"?"_s, u"?"_s, QMessageBox::Yes | QMessageBox::No);
+    return box.button(QMessageBox::Yes)->text() + u' ' + box.button(QMessageBox::No)->text();
 }
 
 } // namespace
@@ -39,17 +49,38 @@ class QtNotesWritingTest : public QObject, HearingFixture {
         QCOMPARE(QApplication::focusWidget(), editor());
     }
 
-  private slots:
-    void init() {
-        QVERIFY(openOn({u"Ouverture"_s}, "[Notes]\r\nGlossary=glossaire.txt\r\nSpellCheck=1\r\n",
-                       {{u"glossaire.txt"_s, "# mots de l'audience\ntem\tt\xC3\xA9moin\n"
-                                             "pv\tproc\xC3\xA8s-verbal\n"}}));
-        openNotes(1);
+    // The sorted texts of the rename prompt's buttons, then what it asks and the text it offers.
+    QStringList renamePrompt() {
+        QStringList texts, asks;
+        p().setModalDriver([&](QWidget* modal) {
+            for (const QPushButton* b : modal->findChildren<QPushButton*>())
+                texts << b->text();
+            if (auto* prompt = qobject_cast<QInputDialog*>(modal))
+                asks = QStringList{prompt->labelText(), prompt->textValue()};
+            QTest::keyClick(modal, Qt::Key_Escape);
+        });
+        QTest::mouseClick(p().buttonWidget(platform::ButtonId::Rename), Qt::LeftButton);
+        p().setModalDriver({});
+        texts.sort();
+        return texts + asks;
     }
+
+    // One annotation, its notes open; the glossary's words and the spelling check on.
+    bool start(const QByteArray& ini = {}) {
+        if (!openOn({u"Ouverture"_s}, "[Notes]\r\nGlossary=glossaire.txt\r\nSpellCheck=1\r\n" + ini,
+                    {{u"glossaire.txt"_s, "# mots de l'audience\ntem\tt\xC3\xA9moin\n"
+                                          "pv\tproc\xC3\xA8s-verbal\n"}}))
+            return false;
+        openNotes(1);
+        return !QTest::currentTestFailed();
+    }
+
+  private slots:
     void cleanup() { close(); }
 
     // Every further Ctrl+Z is the editor's own undo, never expanding again.
     void ctrlZRightAfterAnExpansionPutsTheAbbreviationBackOnce() {
+        QVERIFY(start());
         typeKeys(u"le tem "_s, editor());
         QCOMPARE(editor()->toPlainText(), u"le t\u00e9moin "_s);
         QTest::keyClick(editor(), Qt::Key_Z, Qt::ControlModifier);
@@ -70,6 +101,7 @@ class QtNotesWritingTest : public QObject, HearingFixture {
 
     // Above the widget's own entries; over a word spelled right, neither.
     void theMenuOffersSuggestionsAndAddsToTheGlossary() {
+        QVERIFY(start());
         typeKeys(u"Le t\u00e9moin parlle fort. Me Zorglubienne plaide. "_s, editor());
         QCOMPARE(underlined(editor()), (QStringList{u"parlle"_s, u"Zorglubienne"_s}));
         QStringList offered;
@@ -106,6 +138,62 @@ class QtNotesWritingTest : public QObject, HearingFixture {
         QVERIFY2(!items.contains(u"spelling"_s), qPrintable(items));
         leave();
         QCOMPARE(w().annoData(0), u"Le t\u00e9moin parle fort. Me Zorglubienne plaide. "_s);
+    }
+
+    // The rename prompt's buttons, question and text, then a host's Yes and No.
+    void qtsTextsAreInTheSessionsLanguage_data() {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<QStringList>("menu"); // among the notes' menu items
+        QTest::addColumn<QStringList>("asked");
+        QTest::newRow("French")
+            << QByteArray() << QStringList{"&Annuler", "Cop&ier", "Co&ller", "Annotations"}
+            << QStringList{"Annuler", "OK",
+                           u"Modifier la description de l'annotation s\u00e9lectionn\u00e9e"_s,
+                           "Ouverture", "&Oui &Non"};
+        QTest::newRow("English")
+            << QByteArray("[Config]\r\nLangue=English\r\n[LNG]\r\nLNG1=Fran\347ais|Francais\r\n"
+                          "LNG2=English|Anglais\r\n")
+            << QStringList{"&Undo", "&Copy", "Annotations"}
+            << QStringList{"Cancel", "OK", "Edit the description of the selected annotation",
+                           "Ouverture", "&Yes &No"};
+    }
+    void qtsTextsAreInTheSessionsLanguage() {
+        QFETCH(QByteArray, ini);
+        QFETCH(QStringList, menu);
+        QFETCH(QStringList, asked);
+        QVERIFY(start(ini));
+        QStringList shown;
+        rightClickMenu(0, [&shown](QMenu* m) -> QAction* {
+            for (const QAction* a : m->actions())
+                shown << a->text().section(u'\t', 0, 0);
+            return nullptr;
+        });
+        for (const QString& item : menu)
+            QVERIFY2(shown.contains(item), qPrintable(shown.join(u'|')));
+        QCOMPARE(renamePrompt() << yesNo(), asked);
+    }
+
+    // Two French controls share the translation until both are gone.
+    void theTranslationStaysUntilTheLastControlGoesAndAHostsOwnIsLeftAlone() {
+        QVERIFY(openOn({u"Ouverture"_s}));
+        auto second = std::make_unique<HostWindow>(folder());
+        closeWindow();
+        QCOMPARE(yesNo(), u"&Oui &Non"_s);
+        second.reset();
+        QCOMPARE(yesNo(), u"&Yes &No"_s);
+        QTranslator german;
+        QVERIFY(german.load(u"qtbase_de"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)));
+        QVERIFY(QCoreApplication::installTranslator(&german));
+        const QString hostYesNo = yesNo();
+        QVERIFY(hostYesNo != u"&Yes &No"_s);
+        close();
+        QVERIFY(openOn({u"Ouverture"_s}));
+        QCOMPARE(yesNo(), hostYesNo);
+        QVERIFY(!renamePrompt().startsWith(u"Annuler"_s));
+        closeWindow();
+        QCOMPARE(yesNo(), hostYesNo);
+        QCoreApplication::removeTranslator(&german);
+        QCOMPARE(yesNo(), u"&Yes &No"_s);
     }
 };
 
