@@ -31,8 +31,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <algorithm>
-
 using namespace orvane;
 using namespace Qt::StringLiterals;
 using dalmure::platform::ButtonId;
@@ -55,7 +53,6 @@ std::vector<int> timesOf(dalmure::qt::DalmureWidget& control) {
     std::vector<int> seconds;
     for (int i = 0; i < control.annoCount(); ++i)
         seconds.push_back(QTime::fromString(control.annoTime(i)).msecsSinceStartOfDay() / 1000);
-    std::sort(seconds.begin(), seconds.end());
     return seconds;
 }
 
