@@ -206,19 +206,6 @@ TEST(OrvaneQuickAnnotation, StampedWithTheTimeOfThePressNotOfItsHandling) {
     EXPECT_EQ(window->timelineMarks(), timesOf(control));
 }
 
-// Play moves the playhead from the annotation's time; NoPlay withdraws the command.
-TEST_F(OrvaneWindow, PlayStartsAtTheAnnotation) {
-    window->setRecording(false);
-    const int at = window->recordingSecond();
-    window->addAnnotation(u"Un"_s);
-    window->advanceRecording(600);
-    QTest::mouseClick(p().buttonWidget(ButtonId::Play), Qt::LeftButton);
-    ASSERT_EQ(window->playhead(), std::optional<int>(at));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return *window->playhead() >= at + 1; }, 3000));
-    window->modeBox(0)->click();
-    EXPECT_FALSE(p().buttonShown(ButtonId::Play));
-}
-
 // Two hours in time order, in the apostrophe the control types and in what its 8-bit files keep.
 TEST_F(OrvaneWindow, SampleHearingFillsTheControl) {
     window->sampleAction()->trigger();
@@ -228,16 +215,16 @@ TEST_F(OrvaneWindow, SampleHearingFillsTheControl) {
         const SampleAnnotation& a = h.annotations[i];
         expected << a.time + u'|' + a.description + u'|' + a.notes;
         EXPECT_TRUE(i == 0 || a.time > h.annotations[i - 1].time) << i;
-        const QString both = a.description + a.notes;
+        const std::u16string both = (a.description + a.notes).toStdU16String();
         EXPECT_FALSE(a.notes.contains(u'\'') || a.notes.contains(u'`')) << i;
-        EXPECT_EQ(dalmure::fromCp1252(dalmure::toCp1252(both.toStdU16String())),
-                  both.toStdU16String());
+        EXPECT_EQ(dalmure::fromCp1252(dalmure::toCp1252(both)), both);
     }
     EXPECT_EQ(listOf(control()), expected);
     EXPECT_EQ(window->recordingSecond(), h.end.msecsSinceStartOfDay() / 1000);
 }
 
-TEST_F(OrvaneWindow, HearingIsRecordedAndReopenedAtStartUp) {
+// Play moves the playhead from the selected annotation's time; NoPlay withdraws the command.
+TEST_F(OrvaneWindow, HearingIsRecordedPlayedAndReopenedAtStartUp) {
     window->setRecording(false);
     window->advanceRecording(3 * 3600);
     window->caseNumberEdit()->setText(u"500-01-42"_s);
@@ -266,6 +253,13 @@ TEST_F(OrvaneWindow, HearingIsRecordedAndReopenedAtStartUp) {
     window->addAnnotation(u"Pièce P-1"_s);
     const QStringList shown = listOf(control());
     EXPECT_EQ(shown[1], noon + u"|Même seconde|Ligne un\r\nligne deux"_s);
+    const int at = window->recordingSecond();
+    window->advanceRecording(600);
+    QTest::mouseClick(p().buttonWidget(ButtonId::Play), Qt::LeftButton);
+    ASSERT_EQ(window->playhead(), std::optional<int>(at));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return *window->playhead() >= at + 1; }, 3000));
+    window->modeBox(0)->click();
+    EXPECT_FALSE(p().buttonShown(ButtonId::Play));
 
     window.reset();
     ASSERT_TRUE(window = openWindow(folder));

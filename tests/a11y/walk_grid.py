@@ -23,6 +23,3 @@ walk = time.monotonic() - started
 wrong = next(((n, e) for n, e in zip(names, expected) if n != e), None)
 assert names == expected, "%d items, not 'time, description' from %r" % (len(names), wrong)
 print("walk: %d items read in %.2f s (%.0f items/s)" % (count, walk, count / walk), flush=True)
-last = grid.getChildAtIndex(count - 1)
-assert last.getState().contains(pyatspi.STATE_SELECTED), "the last one added is not selected"
-assert last.getRoleName() == "list item", "the items are not list items"

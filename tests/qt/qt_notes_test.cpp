@@ -218,9 +218,8 @@ class QtNotesTest : public QObject, HearingFixture {
             connect(new QShortcut(QKeySequence(k), window()), &QShortcut::activated, this,
                     [&fired] { ++fired; });
         press(c.key.key(), c.key.keyboardModifiers());
-        QCOMPARE(fired, c.hostFired);
-        QCOMPARE(w().selected(), c.selected);
-        QCOMPARE(bar()->isVisible(), c.barAfter);
+        QCOMPARE(std::tuple(fired, w().selected(), bar()->isVisible()),
+                 std::tuple(c.hostFired, c.selected, c.barAfter));
         for (int k = 0; k < 4; ++k)
             QCOMPARE(w().annoData(k), k == 2 ? kDeposee : QString());
     }
