@@ -1,6 +1,5 @@
-// The notes editor and what it feeds, with real keys and a right click through the window
-// system: the writing tools, the find bar, the minutes printed through Qt WebEngine into a PDF
-// file, and Qt's own texts in the control's language while a control lives.
+// The notes editor with real keys and right clicks through the window system: its writing tools,
+// the find bar, the minutes printed into a PDF, Qt's own texts in the control's language.
 #define QTEST_QPA_MOUSE_HANDLING
 #include "qt_test_support.h"
 
