@@ -1,5 +1,4 @@
 // The recording screen driven with real input on a running event loop.
-#include "app_folder.h"
 #include "recording_window.h"
 #include "recovery_bar.h"
 #include "sample_hearing.h"
@@ -32,10 +31,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <algorithm>
-#include <vector>
-
 using namespace orvane;
+using namespace Qt::StringLiterals;
 using dalmure::platform::ButtonId;
 
 namespace {
@@ -56,7 +53,6 @@ std::vector<int> timesOf(dalmure::qt::DalmureWidget& control) {
     std::vector<int> seconds;
     for (int i = 0; i < control.annoCount(); ++i)
         seconds.push_back(QTime::fromString(control.annoTime(i)).msecsSinceStartOfDay() / 1000);
-    std::sort(seconds.begin(), seconds.end());
     return seconds;
 }
 
@@ -69,7 +65,7 @@ QStringList listOf(dalmure::qt::DalmureWidget& c) {
 
 struct Folder {
     QTemporaryDir dir;
-    QString path() const { return dir.path() + QStringLiteral("/app"); }
+    QString path() const { return dir.path() + u"/app"_s; }
     bool prepare() { return prepareAppFolder(path(), findDataFolder(), nullptr, nullptr); }
 };
 
@@ -77,7 +73,7 @@ struct Folder {
 WindowOptions morning() {
     WindowOptions options;
     options.startsAt = QTime(9, 0);
-    options.htmlProgram = QStandardPaths::findExecutable(QStringLiteral("true")).toStdU16String();
+    options.htmlProgram = QStandardPaths::findExecutable(u"true"_s).toStdU16String();
     return options;
 }
 
@@ -106,9 +102,9 @@ class OrvaneWindow : public ::testing::Test {
 
 void pick(RecordingWindow& w, QAction* action, const QString& id) {
     action->trigger();
-    auto* picker = w.findChild<QDialog*>(QStringLiteral("hearingPicker"));
+    auto* picker = w.findChild<QDialog*>(u"hearingPicker"_s);
     ASSERT_TRUE(picker && QTest::qWaitForWindowExposed(picker));
-    auto* list = picker->findChild<QListWidget*>(QStringLiteral("hearings"));
+    auto* list = picker->findChild<QListWidget*>(u"hearings"_s);
     for (int i = 0; i < list->count(); ++i)
         if (list->item(i)->data(Qt::UserRole).toString() == id)
             QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
@@ -141,19 +137,18 @@ TEST(OrvaneAppFolder, PreparedOnceAndLanguageRewrittenAlone) {
     QStringList created;
     ASSERT_TRUE(prepareAppFolder(f.path(), findDataFolder(), &created, nullptr));
     EXPECT_EQ(created.size(), 5);
-    const QString path = f.path() + QStringLiteral("/ORClient.INI");
+    const QString path = f.path() + u"/ORClient.INI"_s;
     appendFile(path, "[Extra]\r\nKey=kept\r\n");
     const QByteArray original = readBytes(path);
-    EXPECT_TRUE(original.contains("Langue=Fran\xE7"
-                                  "ais\r\n"));
+    EXPECT_TRUE(original.contains("Langue=Fran\347ais\r\n"));
     ASSERT_TRUE(setIniLanguage(f.path(), Language::English));
     EXPECT_EQ(iniLanguage(f.path()), Language::English);
     ASSERT_TRUE(setIniLanguage(f.path(), Language::French));
     EXPECT_EQ(readBytes(path), original);
-    QFile::remove(f.path() + QStringLiteral("/pvTemplateENG.html"));
+    QFile::remove(f.path() + u"/pvTemplateENG.html"_s);
     created.clear();
     ASSERT_TRUE(prepareAppFolder(f.path(), findDataFolder(), &created, nullptr));
-    EXPECT_EQ(created, QStringList{f.path() + QStringLiteral("/pvTemplateENG.html")});
+    EXPECT_EQ(created, QStringList{f.path() + u"/pvTemplateENG.html"_s});
     EXPECT_EQ(dalmure::ReadIni(u"Extra", u"Key", u"<none>", path.toStdU16String()), u"kept");
 }
 
@@ -206,22 +201,9 @@ TEST(OrvaneQuickAnnotation, StampedWithTheTimeOfThePressNotOfItsHandling) {
     EXPECT_EQ(control.annoDesc(control.selected()), window->quickLabel(5));
     EXPECT_EQ(control.annoTime(control.selected()), at(now - 6000));
     // The host's own add, with no press behind it, is stamped now.
-    window->addAnnotation(QStringLiteral("Reprise"));
+    window->addAnnotation(u"Reprise"_s);
     EXPECT_EQ(control.annoTime(control.selected()), at(now));
     EXPECT_EQ(window->timelineMarks(), timesOf(control));
-}
-
-// Play moves the playhead from the annotation's time; NoPlay withdraws the command.
-TEST_F(OrvaneWindow, PlayStartsAtTheAnnotation) {
-    window->setRecording(false);
-    const int at = window->recordingSecond();
-    window->addAnnotation(QStringLiteral("Un"));
-    window->advanceRecording(600);
-    QTest::mouseClick(p().buttonWidget(ButtonId::Play), Qt::LeftButton);
-    ASSERT_EQ(window->playhead(), std::optional<int>(at));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return *window->playhead() >= at + 1; }, 3000));
-    window->modeBox(0)->click();
-    EXPECT_FALSE(p().buttonShown(ButtonId::Play));
 }
 
 // Two hours in time order, in the apostrophe the control types and in what its 8-bit files keep.
@@ -233,26 +215,26 @@ TEST_F(OrvaneWindow, SampleHearingFillsTheControl) {
         const SampleAnnotation& a = h.annotations[i];
         expected << a.time + u'|' + a.description + u'|' + a.notes;
         EXPECT_TRUE(i == 0 || a.time > h.annotations[i - 1].time) << i;
-        const QString both = a.description + a.notes;
+        const std::u16string both = (a.description + a.notes).toStdU16String();
         EXPECT_FALSE(a.notes.contains(u'\'') || a.notes.contains(u'`')) << i;
-        EXPECT_EQ(dalmure::fromCp1252(dalmure::toCp1252(both.toStdU16String())),
-                  both.toStdU16String());
+        EXPECT_EQ(dalmure::fromCp1252(dalmure::toCp1252(both)), both);
     }
     EXPECT_EQ(listOf(control()), expected);
     EXPECT_EQ(window->recordingSecond(), h.end.msecsSinceStartOfDay() / 1000);
 }
 
-TEST_F(OrvaneWindow, HearingIsRecordedAndReopenedAtStartUp) {
+// Play moves the playhead from the selected annotation's time; NoPlay withdraws the command.
+TEST_F(OrvaneWindow, HearingIsRecordedPlayedAndReopenedAtStartUp) {
     window->setRecording(false);
     window->advanceRecording(3 * 3600);
-    window->caseNumberEdit()->setText(QStringLiteral("500-01-42"));
+    window->caseNumberEdit()->setText(u"500-01-42"_s);
     emit window->caseNumberEdit()->editingFinished();
     const QString noon = window->recordingTime();
     for (const char* d : {"Ouverture", "Même seconde", "Erreur"}) {
         window->addAnnotation(QString::fromUtf8(d));
-        QTest::keyClicks(p().editorWidget(), QStringLiteral("Ligne un"));
+        QTest::keyClicks(p().editorWidget(), u"Ligne un"_s);
         QTest::keyClick(p().editorWidget(), Qt::Key_Return);
-        QTest::keyClicks(p().editorWidget(), QStringLiteral("ligne deux"));
+        QTest::keyClicks(p().editorWidget(), u"ligne deux"_s);
     }
     for (auto answer : {QMessageBox::No, QMessageBox::Yes}) {
         bool answered = false;
@@ -264,19 +246,26 @@ TEST_F(OrvaneWindow, HearingIsRecordedAndReopenedAtStartUp) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return answered; }));
     }
     ASSERT_EQ(control().annoCount(), 2);
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return window->linkLabel()->text() == QStringLiteral("Registre local"); }));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return window->linkLabel()->text() == u"Registre local"_s; }));
     const QString id = window->hearingId();
     window->switchLanguage(Language::English);
-    window->addAnnotation(QStringLiteral("Pièce P-1"));
+    window->addAnnotation(u"Pièce P-1"_s);
     const QStringList shown = listOf(control());
-    EXPECT_EQ(shown[1], noon + QStringLiteral("|Même seconde|Ligne un\r\nligne deux"));
+    EXPECT_EQ(shown[1], noon + u"|Même seconde|Ligne un\r\nligne deux"_s);
+    const int at = window->recordingSecond();
+    window->advanceRecording(600);
+    QTest::mouseClick(p().buttonWidget(ButtonId::Play), Qt::LeftButton);
+    ASSERT_EQ(window->playhead(), std::optional<int>(at));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return *window->playhead() >= at + 1; }, 3000));
+    window->modeBox(0)->click();
+    EXPECT_FALSE(p().buttonShown(ButtonId::Play));
 
     window.reset();
     ASSERT_TRUE(window = openWindow(folder));
     EXPECT_EQ(window->hearingId(), id);
     EXPECT_EQ(listOf(control()), shown);
-    EXPECT_EQ(window->caseNumberEdit()->text(), QStringLiteral("500-01-42"));
+    EXPECT_EQ(window->caseNumberEdit()->text(), u"500-01-42"_s);
     EXPECT_NEAR(window->recordingSecond(), timesOf(control()).back() + 2.5, 2.5);
     EXPECT_EQ(window->timelineMarks(), timesOf(control()));
 }
@@ -304,7 +293,7 @@ TEST(OrvaneRecord, EarlierHearingsAreImportedOnce) {
         ASSERT_TRUE(window);
         EXPECT_EQ(listOf(*window->control()),
                   (QStringList{"10:00:00|Ouverture|Juge Roy", "10:00:00|Témoin|"}));
-        EXPECT_EQ(window->control()->noDossier(), QStringLiteral("500-01-2"));
+        EXPECT_EQ(window->control()->noDossier(), u"500-01-2"_s);
         EXPECT_EQ(window->station()->store().hearings()->size(), 2u);
     }
     EXPECT_TRUE(QFileInfo::exists(folder.path() + "/Hearings.db.imported"));
@@ -318,23 +307,23 @@ TEST(OrvaneRecord, FollowedLiveAndOfflineWorkArrivesOnce) {
     Folder room, chambers;
     for (Folder* f : {&room, &chambers}) {
         ASSERT_TRUE(f->prepare());
-        appendFile(f->path() + QStringLiteral("/ORClient.INI"),
+        appendFile(f->path() + u"/ORClient.INI"_s,
                    QByteArray::fromStdString("[Record]\r\nServer=" + server.connection() + "\r\n"));
     }
     auto a = openWindow(room), b = openWindow(chambers);
     ASSERT_TRUE(a && b);
-    const QString connected = QStringLiteral("Serveur : connecté");
+    const QString connected = u"Serveur : connecté"_s;
     EXPECT_TRUE(QTest::qWaitFor([&] { return a->linkLabel()->text() == connected; }));
-    a->addAnnotation(QStringLiteral("Ouverture"));
+    a->addAnnotation(u"Ouverture"_s);
     pick(*b, b->followHearingAction(), a->hearingId());
     EXPECT_TRUE(b->following() && b->control()->noModif() && !b->quickButton(0)->isEnabled());
-    EXPECT_TRUE(b->linkLabel()->text().endsWith(QStringLiteral("suivi en lecture seule")));
-    a->addAnnotation(QStringLiteral("Témoin"));
+    EXPECT_TRUE(b->linkLabel()->text().endsWith(u"suivi en lecture seule"_s));
+    a->addAnnotation(u"Témoin"_s);
     EXPECT_TRUE(QTest::qWaitFor([&] { return listOf(*b->control()) == listOf(*a->control()); }));
 
     server.stop();
-    a->addAnnotation(QStringLiteral("Pièce P-1"));
-    const QString offline = QStringLiteral("Serveur : hors ligne (travail local)");
+    a->addAnnotation(u"Pièce P-1"_s);
+    const QString offline = u"Serveur : hors ligne (travail local)"_s;
     EXPECT_TRUE(QTest::qWaitFor([&] { return a->linkLabel()->text() == offline; }));
     const QStringList shown = listOf(*a->control());
     a.reset();
@@ -349,18 +338,18 @@ TEST(OrvaneRecord, FollowedLiveAndOfflineWorkArrivesOnce) {
 
 // Enter on a hit opens its hearing with its notes open; past minutes hold what was there then.
 TEST_F(OrvaneWindow, SearchHistoryAndMinutesAsOfAPastTime) {
-    window->addAnnotation(QStringLiteral("Témoin"));
-    QTest::keyClicks(p().editorWidget(), QStringLiteral("Mme Lavoie identifie la voiture"));
-    window->addAnnotation(QStringLiteral("Ouverture"));
+    window->addAnnotation(u"Témoin"_s);
+    QTest::keyClicks(p().editorWidget(), u"Mme Lavoie identifie la voiture"_s);
+    window->addAnnotation(u"Ouverture"_s);
     const QString first = window->hearingId();
     const qint64 then = QDateTime::currentMSecsSinceEpoch() / 1000 * 1000 + 1000;
     QTest::qWait(int(then - QDateTime::currentMSecsSinceEpoch()) + 100);
-    window->addAnnotation(QStringLiteral("Suspension"));
+    window->addAnnotation(u"Suspension"_s);
     window->newHearingAction()->trigger();
-    window->addAnnotation(QStringLiteral("Autre dossier"));
+    window->addAnnotation(u"Autre dossier"_s);
     QTest::keyClick(window.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
-    auto* words = window->findChild<QLineEdit*>(QStringLiteral("searchWords"));
-    auto* hits = window->findChild<QListWidget*>(QStringLiteral("searchHits"));
+    auto* words = window->findChild<QLineEdit*>(u"searchWords"_s);
+    auto* hits = window->findChild<QListWidget*>(u"searchHits"_s);
     ASSERT_TRUE(words && hits);
     for (auto [key, count] :
          {std::pair{Qt::Key_V, 1}, {Qt::Key_O, 1}, {Qt::Key_X, 0}, {Qt::Key_Backspace, 1}}) {
@@ -371,23 +360,23 @@ TEST_F(OrvaneWindow, SearchHistoryAndMinutesAsOfAPastTime) {
     EXPECT_EQ(window->hearingId(), first);
     EXPECT_EQ(control().selected(), 0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == p().editorWidget(); }));
-    QTest::keyClicks(p().editorWidget(), QStringLiteral(" rouge"));
-    window->addAnnotation(QStringLiteral("Reprise")); // commits the notes
+    QTest::keyClicks(p().editorWidget(), u" rouge"_s);
+    window->addAnnotation(u"Reprise"_s); // commits the notes
 
     p().setModalDriver([&](QWidget* menu) {
         static_cast<QMenu*>(menu)->setActiveAction(window->historyAction());
         QTest::keyClick(menu, Qt::Key_Return);
     });
     QTest::mouseClick(p().gridView()->viewport(), Qt::RightButton, {}, p().cellRect(1, 1).center());
-    auto* history = window->findChild<QListWidget*>(QStringLiteral("historyEntries"));
+    auto* history = window->findChild<QListWidget*>(u"historyEntries"_s);
     ASSERT_TRUE(history && history->count() == 3); // added, notes, notes again
-    EXPECT_TRUE(history->item(2)->text().endsWith(
-        QStringLiteral("voiture → Mme Lavoie identifie la voiture rouge")));
+    EXPECT_TRUE(
+        history->item(2)->text().endsWith(u"voiture → Mme Lavoie identifie la voiture rouge"_s));
 
-    const QString page = folder.path() + QStringLiteral("/pvData.html");
+    const QString page = folder.path() + u"/pvData.html"_s;
     QFile::remove(page);
     window->minutesAsOfAction()->trigger();
-    auto* when = window->findChild<QDateTimeEdit*>(QStringLiteral("asOfTime"));
+    auto* when = window->findChild<QDateTimeEdit*>(u"asOfTime"_s);
     ASSERT_NE(when, nullptr);
     when->setDateTime(QDateTime::fromMSecsSinceEpoch(then));
     QTest::keyClick(when, Qt::Key_Return);
@@ -414,8 +403,8 @@ TEST(OrvaneRecovery, NewestFirstDiscardAsksAndDamagedCanOnlyBeDiscarded) {
     ASSERT_TRUE(window);
     RecoveryBar& bar = *window->recoveryBar();
     ASSERT_TRUE(bar.isVisible());
-    EXPECT_TRUE(bar.message()->text().contains(QStringLiteral("500-01-2")) &&
-                bar.message()->text().contains(QStringLiteral("1 autre(s) session(s)")));
+    EXPECT_TRUE(bar.message()->text().contains(u"500-01-2"_s) &&
+                bar.message()->text().contains(u"1 autre(s) session(s)"_s));
     for (auto answer : {QMessageBox::No, QMessageBox::Yes, QMessageBox::Yes}) {
         if (answer == QMessageBox::Yes && !QFileInfo::exists(newest)) {
             EXPECT_TRUE(bar.offered() && bar.offered()->damaged &&

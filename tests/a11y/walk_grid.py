@@ -8,14 +8,6 @@ import pyatspi
 pid, count = int(sys.argv[1]), int(sys.argv[2])
 expected = ["%s, Annotation %d" % (time.strftime("%H:%M:%S", time.gmtime(9 * 3600 + 3 * i)), i)
             for i in range(count)]
-
-
-def check(cond, message):
-    if not cond:
-        sys.exit("FAILED: " + message)
-    print("ok -", message, flush=True)
-
-
 grid, end = None, time.monotonic() + 20
 while grid is None and time.monotonic() < end:
     app = next((a for a in pyatspi.Registry.getDesktop(0)
@@ -24,14 +16,10 @@ while grid is None and time.monotonic() < end:
     grid = app and pyatspi.findDescendant(
         app, lambda n: n.getRole() == pyatspi.ROLE_LIST and n.name == "Annotations", True)
     time.sleep(0.05)
-check(grid is not None, "the annotations' list is on the bus")
+assert grid is not None, "the annotations' list is not on the bus"
 started = time.monotonic()
 names = [grid.getChildAtIndex(i).name for i in range(grid.childCount)]
 walk = time.monotonic() - started
-wrong = [(n, e) for n, e in zip(names, expected) if n != e][:1]
-check(names == expected, "every annotation reads 'time, description' (%d items) %r"
-      % (len(names), wrong))
+wrong = next(((n, e) for n, e in zip(names, expected) if n != e), None)
+assert names == expected, "%d items, not 'time, description' from %r" % (len(names), wrong)
 print("walk: %d items read in %.2f s (%.0f items/s)" % (count, walk, count / walk), flush=True)
-last = grid.getChildAtIndex(count - 1)
-check(last.getState().contains(pyatspi.STATE_SELECTED), "the last one added is selected")
-check(last.getRoleName() == "list item", "items are list items")

@@ -248,3 +248,29 @@ class WidgetFixture {
 using namespace dalmure;
 using namespace dalmure::qt;
 using namespace dalmure::qt::testing;
+
+namespace dalmure::qt::testing {
+
+// A test class that is its own fixture opens the window on a hearing: annotation k at 10:00 plus
+// 5k minutes, its description, then after a tab its notes.
+class HearingFixture : public WidgetFixture {
+  public:
+    bool openOn(const QStringList& annotations, const QByteArray& ini = {},
+                const FolderFiles& files = {}, QtPlatformOptions options = {}) {
+        if (!open(ini, files, std::move(options)))
+            return false;
+        for (int k = 0; k < annotations.size(); ++k)
+            w().annoAdd(QTime(10, 5 * k).toString(u"HH:mm:ss"_s),
+                        annotations[k].section(u'\t', 0, 0), annotations[k].section(u'\t', 1));
+        QCoreApplication::processEvents();
+        return true;
+    }
+    // From the grid, the notes closed: the keyboard in the find bar's line.
+    void openFindBar(int row) {
+        focusGrid(row);
+        press(Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(focused(), static_cast<QWidget*>(findLine()));
+    }
+};
+
+} // namespace dalmure::qt::testing
