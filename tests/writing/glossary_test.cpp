@@ -23,18 +23,13 @@ using enum GlossaryProblem::Kind;
 using Lines = std::vector<std::pair<int, GlossaryProblem::Kind>>;
 using Words = std::vector<std::string>;
 
-struct Reported {
-    std::vector<GlossaryProblem> problems;
-    GlossaryReport sink() {
-        return [this](const GlossaryProblem& p) { problems.push_back(p); };
-    }
-    Lines lines() const {
-        Lines out;
-        for (const auto& p : problems)
-            out.emplace_back(p.line, p.kind);
-        return out;
-    }
-};
+// The (line, kind) of each problem reported.
+Lines linesOf(const std::vector<GlossaryProblem>& problems) {
+    Lines out;
+    for (const auto& p : problems)
+        out.emplace_back(p.line, p.kind);
+    return out;
+}
 
 // A glossary, its file in a scratch folder and the problems it reported.
 class Glossaries : public ::testing::Test {
@@ -54,11 +49,12 @@ class Glossaries : public ::testing::Test {
     }
     void read(const std::string& contents) {
         write(contents);
-        g.setFile(u(dir.file("g.txt")), rep.sink());
+        g.setFile(u(dir.file("g.txt")), report);
     }
     void write(const std::string& contents) { dir.writeBytes("g.txt", contents); }
     TempAppFolder dir;
-    Reported rep;
+    std::vector<GlossaryProblem> problems;
+    GlossaryReport report = [this](const GlossaryProblem& p) { problems.push_back(p); };
     Glossary g;
 };
 
@@ -78,14 +74,13 @@ TEST_F(Glossaries, ReadsEntriesAndReportsEachBadLineOnceWithItsNumber) {
          "obj\tobjection retenue\n"
          "   ac \t l'accusé  \t\n"
          "last\tno newline at the end");
-    EXPECT_EQ(rep.lines(), (Lines{{6, NoTab},
-                                  {7, BadAbbreviation},
-                                  {8, ExtraTab},
-                                  {9, BadAbbreviation},
-                                  {10, EmptyText},
-                                  {11, InvalidUtf8}}));
-    EXPECT_EQ(s(rep.problems[0].content), "no tab here");
-    EXPECT_EQ(rep.problems[0].path, u(dir.file("g.txt")));
+    const Lines bad{
+        {6, NoTab},           {7, BadAbbreviation}, {8, ExtraTab},
+        {9, BadAbbreviation}, {10, EmptyText},      {11, InvalidUtf8},
+    };
+    EXPECT_EQ(linesOf(problems), bad);
+    EXPECT_EQ(s(problems[0].content), "no tab here");
+    EXPECT_EQ(problems[0].path, u(dir.file("g.txt")));
     // BOM and CR gone, the later line wins, spaces around both fields dropped.
     EXPECT_EQ(textsOf({"tem", "me", "obj", "ac", "last", "p5"}),
               "témoin|Me Tremblay, avocat de la défense|objection retenue|l'accusé|"
@@ -106,11 +101,11 @@ TEST_F(Glossaries, ReadAgainOnlyWhenItChanges) {
     EXPECT_TRUE(g.refresh());
     EXPECT_FALSE(g.refresh());
     EXPECT_EQ(textsOf({"tem"}), "<none>");
-    EXPECT_EQ(rep.lines(), (Lines{{0, Missing}}));
+    EXPECT_EQ(linesOf(problems), (Lines{{0, Missing}}));
     // Back, with a bad line: read and reported again.
     write("x\n");
     EXPECT_TRUE(g.refresh());
-    EXPECT_EQ(rep.lines(), (Lines{{0, Missing}, {1, NoTab}}));
+    EXPECT_EQ(linesOf(problems), (Lines{{0, Missing}, {1, NoTab}}));
 }
 
 TEST_F(Glossaries, WhatIsNoRegularFileIsRefusedOnceAndNotWaitedFor) {
@@ -119,12 +114,12 @@ TEST_F(Glossaries, WhatIsNoRegularFileIsRefusedOnceAndNotWaitedFor) {
     ASSERT_EQ(::mkfifo(dir.file("fifo.txt").c_str(), 0600), 0);
     for (const char* name : {"link.txt", "fifo.txt"}) {
         SCOPED_TRACE(name);
-        Reported refused;
+        std::vector<GlossaryProblem> refused;
         Glossary other;
-        other.setFile(u(dir.file(name)), refused.sink());
+        other.setFile(u(dir.file(name)), [&](const GlossaryProblem& p) { refused.push_back(p); });
         EXPECT_FALSE(other.refresh());
-        ASSERT_EQ(refused.lines(), (Lines{{0, Unreadable}}));
-        EXPECT_FALSE(refused.problems[0].detail.empty());
+        ASSERT_EQ(linesOf(refused), (Lines{{0, Unreadable}}));
+        EXPECT_FALSE(refused[0].detail.empty());
         EXPECT_EQ(other.fileEntryCount(), 0u);
     }
 }
@@ -171,16 +166,16 @@ TEST_F(Glossaries, AtMostTenBadLinesAreReportedPerReadThenTheirCount) {
     for (int i = 0; i < 25; ++i)
         file += "sans tabulation " + std::to_string(i) + "\n";
     read(file);
-    ASSERT_EQ(rep.problems.size(), 11u);
-    EXPECT_EQ(rep.problems[9].line, 11);
-    EXPECT_EQ(rep.problems[10].kind, MoreBadLines);
-    EXPECT_EQ(rep.problems[10].count, 25u);
+    ASSERT_EQ(problems.size(), 11u);
+    EXPECT_EQ(problems[9].line, 11);
+    EXPECT_EQ(problems[10].kind, MoreBadLines);
+    EXPECT_EQ(problems[10].count, 25u);
     EXPECT_EQ(textsOf({"ok"}), "bien");
     write(file + "encore une\n");
     g.refreshInBackground();
     g.finishLoading();
-    ASSERT_EQ(rep.problems.size(), 22u);
-    EXPECT_EQ(rep.problems[21].count, 26u);
+    ASSERT_EQ(problems.size(), 22u);
+    EXPECT_EQ(problems[21].count, 26u);
 }
 
 TEST_F(Glossaries, HearingEntriesWinOverTheFileAndSurviveItsReloads) {
@@ -203,7 +198,7 @@ TEST_F(Glossaries, HearingEntriesWinOverTheFileAndSurviveItsReloads) {
 TEST_F(Glossaries, LinesWrittenForAnEntryReadBackAsThatEntry) {
     read("# ajoutés par la greffe\n" + Glossary::fileLine(u("tremblayroy"), u("Tremblay-Roy")) +
          Glossary::fileLine(u("p5"), u("pièce P-5 # sous réserve")));
-    EXPECT_TRUE(rep.problems.empty());
+    EXPECT_TRUE(problems.empty());
     EXPECT_EQ(textsOf({"tremblayroy", "p5"}), "Tremblay-Roy|pièce P-5 # sous réserve");
     for (const char* text : {"a\tb", "a\nb", " lead", "trail ", ""})
         EXPECT_EQ(Glossary::fileLine(u("x"), u(text)), "") << text;
@@ -212,10 +207,8 @@ TEST_F(Glossaries, LinesWrittenForAnEntryReadBackAsThatEntry) {
 
 // The exact case first, then the lower-case entry; words known as written, capitalised or all caps.
 TEST_F(Glossaries, CaseOfAbbreviationsAndOfKnownWords) {
-    entries({{"ps", "post-scriptum"},
-             {"PS", "Parti social"},
-             {"Qc", "Québec"},
-             {"me", "Me Tremblay-Roy, pour l'intimée"}});
+    entries({{"ps", "post-scriptum"}, {"PS", "Parti social"}, {"Qc", "Québec"}});
+    entries({{"me", "Me Tremblay-Roy, pour l'intimée"}});
     g.addWord(u("voir-dire"));
     EXPECT_EQ(textsOf({"ps", "PS", "Ps", "qc", "QC", ""}),
               "post-scriptum|Parti social|post-scriptum|Québec|Québec|<none>");
@@ -234,12 +227,8 @@ TEST_F(Glossaries, CaseOfAbbreviationsAndOfKnownWords) {
 class Expanding : public Glossaries {
   protected:
     void SetUp() override {
-        entries({{"tem", "témoin"},
-                 {"me", "Me Tremblay"},
-                 {"oe", "œuvre"},
-                 {"p5", "pièce P-5"},
-                 {"j", "juge"},
-                 {"Juge", "Juge"}});
+        entries({{"tem", "témoin"}, {"me", "Me Tremblay"}, {"oe", "œuvre"}, {"p5", "pièce P-5"}});
+        entries({{"j", "juge"}, {"Juge", "Juge"}});
     }
     // The text with the expansion made at caret, "|" where the caret goes unless at the end.
     std::string at(const std::string& text, std::size_t caret) {
