@@ -12,29 +12,25 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// With the shipped catalogue and templates.
-class AppFolder {
-  public:
+// A fresh folder with the shipped catalogue and templates.
+struct AppFolder {
     AppFolder() {
-        std::string pattern = (fs::temp_directory_path() / "dalmure-api-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
         for (const char* name :
              {"share/catalogue/ORLngClient.MDB", "share/templates/pvTemplateFRA.html",
               "share/templates/pvTemplateENG.html"}) {
-            fs::path from = fs::path(DALMURE_SOURCE_DIR) / name;
-            fs::copy_file(from, path_ / from.filename());
+            const fs::path from = fs::path(DALMURE_SOURCE_DIR) / name;
+            fs::copy_file(from, dir / from.filename());
         }
     }
-    ~AppFolder() { fs::remove_all(path_); }
-    dalmure::Str path() const { return dalmure::fromUtf8(path_.string()); }
-
-  private:
-    fs::path path_;
+    ~AppFolder() { fs::remove_all(dir); }
+    std::string pattern = (fs::temp_directory_path() / "dalmure-api-XXXXXX").string();
+    fs::path dir = mkdtemp(pattern.data());
+    dalmure::Str path = dalmure::fromUtf8(dir.string());
 };
 
 TEST(PublicApi, TheHostsVariablesAreTheControlsArguments) {
     AppFolder folder;
-    dalmure::Dalmure control(folder.path());
+    dalmure::Dalmure control(folder.path);
     dalmure::Str time = u"10:15:00", desc = u"Ouverture", data = u"Notes du greffier";
     control.AnnoAdd(time, desc, data);
     control.AnnoAdd(u"10:20:00", u"Témoin");
@@ -60,7 +56,7 @@ TEST(PublicApi, TheHostsVariablesAreTheControlsArguments) {
 // The raised error arriving as a ControlError is the consumer's check.
 TEST(PublicApi, AHostsSinkLinksAgainstTheLibrarys) {
     AppFolder folder;
-    dalmure::Dalmure control(folder.path());
+    dalmure::Dalmure control(folder.path);
     struct Sink : dalmure::DalmureEvents {
     } events;
     control.setEventSink(&events);
@@ -68,7 +64,7 @@ TEST(PublicApi, AHostsSinkLinksAgainstTheLibrarys) {
     EXPECT_EQ(control.AnnoTime(0), u"10:15:00");
     control.setEventSink(nullptr);
 
-    dalmure::Str logRoot = folder.path() + u"/Logs";
+    dalmure::Str logRoot = folder.path + u"/Logs";
     EXPECT_EQ(control.GetLogPath(logRoot).substr(0, logRoot.size()), logRoot);
     EXPECT_EQ(logRoot.back(), u'/') << "GetLogPath completes the caller's path";
     EXPECT_EQ(control.RecoverableSessions().size(), 0u);

@@ -6,15 +6,9 @@
 # in UTF-8, no CR). @APP@ is the application folder. --update rewrites the expected files.
 set -u
 update=0 keep=0
-while [[ $# -gt 0 && $1 == --* ]]; do
-    case $1 in
-    --update) update=1 ;;
-    --keep) keep=1 ;;
-    *) echo "unknown option $1" >&2; exit 2 ;;
-    esac
-    shift
-done
-[[ $# -ge 2 ]] || { echo "usage: $0 [--update] [--keep] HOST SCENARIO_DIR..." >&2; exit 2; }
+[[ ${1-} == --update ]] && update=1 && shift
+[[ ${1-} == --keep ]] && keep=1 && shift
+[[ $# -ge 2 && $1 != --* ]] || { sed -n 2p "$0" >&2; exit 2; }
 host=$1
 shift
 repo=$(cd "$(dirname "$0")/../.." && pwd)

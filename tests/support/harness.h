@@ -124,37 +124,35 @@ class RecordingEvents : public DalmureEvents {
     std::function<void()> onDblClick;
 
     void AnnoDeleteRequest(std::int16_t& AnnoIndex) override {
-        names.push_back("AnnoDeleteRequest(" + std::to_string(AnnoIndex) + ")");
-        if (onDeleteRequest)
-            onDeleteRequest(AnnoIndex);
+        raise("AnnoDeleteRequest(" + std::to_string(AnnoIndex) + ")", onDeleteRequest, AnnoIndex);
     }
     void AnnoModified(std::int16_t AnnoIndex) override {
-        names.push_back("AnnoModified(" + std::to_string(AnnoIndex) + ")");
-        if (onModified)
-            onModified(AnnoIndex);
+        raise("AnnoModified(" + std::to_string(AnnoIndex) + ")", onModified, AnnoIndex);
     }
     void AnnoModifiedDesc(std::int16_t& AnnoIndex, Str& OldDesc, Str& NewDesc,
                           bool& Cancel) override {
-        names.push_back("AnnoModifiedDesc(" + std::to_string(AnnoIndex) + "," + s(OldDesc) + "," +
-                        s(NewDesc) + ")");
-        if (onModifiedDesc)
-            onModifiedDesc(AnnoIndex, OldDesc, NewDesc, Cancel);
+        raise("AnnoModifiedDesc(" + std::to_string(AnnoIndex) + "," + s(OldDesc) + "," +
+                  s(NewDesc) + ")",
+              onModifiedDesc, AnnoIndex, OldDesc, NewDesc, Cancel);
     }
     void AnnoAdded(Str& AnnoTime, Str& AnnoDesc) override {
-        names.push_back("AnnoAdded(" + s(AnnoTime) + "," + s(AnnoDesc) + ")");
-        if (onAdded)
-            onAdded(AnnoTime, AnnoDesc);
+        raise("AnnoAdded(" + s(AnnoTime) + "," + s(AnnoDesc) + ")", onAdded, AnnoTime, AnnoDesc);
     }
-    void DblClick() override {
-        names.push_back("DblClick()");
-        if (onDblClick)
-            onDblClick();
-    }
+    void DblClick() override { raise("DblClick()", onDblClick); }
     void AnnoRecovered(std::int16_t AnnoIndex) override {
         names.push_back("AnnoRecovered(" + std::to_string(AnnoIndex) + ")");
     }
     void ToolTipChanged(Str& ToolTipText) override {
         names.push_back("ToolTipChanged(" + s(ToolTipText) + ")");
+    }
+
+  private:
+    // Noted before the handler runs: what it raises comes after.
+    template <class Handler, class... Args>
+    void raise(std::string call, Handler& handler, Args&... args) {
+        names.push_back(std::move(call));
+        if (handler)
+            handler(args...);
     }
 };
 

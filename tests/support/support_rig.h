@@ -40,9 +40,7 @@ class RecordingScreen : public platform::Screen {
     int mousePointer() const override { return pointer; }
 };
 
-inline std::string slurp(const std::filesystem::path& p) {
-    return readFile(p);
-}
+inline constexpr auto& slurp = readFile;
 
 class SupportTest : public ::testing::Test {
   protected:

@@ -51,10 +51,7 @@ class Finding : public ::testing::Test {
 
 TEST_F(Finding, IgnoresCaseAndAccentsInEveryField) {
     hearing();
-    struct Case {
-        const char* query;
-        Rows rows;
-    } cases[] = {
+    const std::pair<const char*, Rows> cases[] = {
         {"temoin", {1, 2}},
         {"TÉMOIN", {1, 2}},
         {"témoin", {1, 2}},
@@ -76,9 +73,9 @@ TEST_F(Finding, IgnoresCaseAndAccentsInEveryField) {
         {"00ouverture", {}},          // no match across two fields
         {"gagnonassermentation", {}}, // nor across the description and the notes
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(shown(c.query), c.rows) << c.query;
-        EXPECT_EQ(index.matchCount(), c.rows.size()) << c.query;
+    for (const auto& [query, rows] : cases) {
+        EXPECT_EQ(shown(query), rows) << query;
+        EXPECT_EQ(index.matchCount(), rows.size()) << query;
     }
 }
 
