@@ -208,7 +208,7 @@ class WidgetFixture {
     QTableView* view() { return p().gridView(); }
     QWidget* viewport() { return view()->viewport(); }
     QPlainTextEdit* editor() { return p().editorWidget(); }
-    QWidget* elsewhere() { return host_->elsewhere; }
+    QLineEdit* elsewhere() { return host_->elsewhere; }
     QLineEdit* findLine() { return p().findBarWidget()->findChild<QLineEdit*>("FindText"); }
     QLabel* findCount() { return p().findBarWidget()->findChild<QLabel*>("FindCount"); }
 
@@ -230,6 +230,14 @@ class WidgetFixture {
         QVERIFY(!editor()->isVisible());
     }
     void leave() { QTest::mouseClick(elsewhere(), Qt::LeftButton); }
+    QString focusName() {
+        QWidget* f = focused();
+        return f == nullptr                 ? u"(none)"_s
+               : f == view()                ? u"grid"_s
+               : f == editor()              ? u"notes"_s
+               : !f->objectName().isEmpty() ? f->objectName()
+                                            : QString::fromLatin1(f->metaObject()->className());
+    }
     // Give or take the rounding of twips.
     bool editorOver(int row, int col) {
         const QRect r = p().cellRect(row, col);
