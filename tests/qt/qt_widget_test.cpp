@@ -11,8 +11,6 @@
 #include <QSignalSpy>
 #include <QTime>
 
-using platform::ButtonId;
-
 namespace {
 
 // Menu items as itemsOf names them, written without the prefix of the control's own: a word with
@@ -32,16 +30,14 @@ class QtWidgetTest : public QObject, WidgetFixture {
             w().annoAdd(QTime(10, 0).addSecs(300 * i).toString(u"HH:mm:ss"_s), u"A%1"_s.arg(i));
     }
     void setModes(const QString& modes) {
-        w().setNoPlay(modes.contains(u"NoPlay"_s));
-        w().setNoPV(modes.contains(u"NoPV"_s));
-        w().setNoModif(modes.contains(u"NoModif"_s));
+        for (const char* mode : {"noPlay", "noPV", "noModif"})
+            w().setProperty(mode, modes.contains(QLatin1String(mode)));
     }
     // What has the focus after each of count presses of Tab (or Shift+Tab).
     QString walk(int count, bool back) {
         QStringList seen;
-        for (int i = 0; i < count && QApplication::focusWidget() != nullptr; ++i) {
-            QTest::keyClick(QApplication::focusWidget(), back ? Qt::Key_Backtab : Qt::Key_Tab,
-                            back ? Qt::ShiftModifier : Qt::NoModifier);
+        for (int i = 0; i < count; ++i) {
+            press(back ? Qt::Key_Backtab : Qt::Key_Tab, back ? Qt::ShiftModifier : Qt::NoModifier);
             seen << focusName();
         }
         return seen.join(u' ');
@@ -52,10 +48,9 @@ class QtWidgetTest : public QObject, WidgetFixture {
     void init() { QVERIFY(open({}, {}, {}, true)); }
     void cleanup() { close(); }
 
-    // A click on the time cell opens the editor over the notes; keys go through the filter (the
-    // apostrophe becomes a grave accent, + and & are refused, Enter in entry style 1 breaks the
-    // line), the row grows under the editor, and nothing reaches the host until a command button
-    // is clicked: it leaves the keyboard in the notes, so it commits them itself.
+    // A click on the time cell opens the editor over the notes; keys go through the filter (' is
+    // typed `, + and & refused, Enter in entry style 1 breaks the line), the row grows under the
+    // editor, and only a command button, which leaves the keyboard in the notes, commits them.
     void clickTypeAndCommitWithACommandButton() {
         add(3);
         QSignalSpy modified(&w(), &DalmureWidget::annoModified);
@@ -64,14 +59,12 @@ class QtWidgetTest : public QObject, WidgetFixture {
         QVERIFY(editor()->hasFocus());
         QVERIFY2(editorOver(3, 1), "editor not over its cell");
         const int oneLine = p().grid().rowHeight(3);
-        QTest::keyClicks(editor(), u"It'sa+b&c"_s);
-        QTest::keyClick(editor(), Qt::Key_Return);
-        QTest::keyClicks(editor(), u"second line"_s);
+        typeKeys(u"It'sa+b&c\rsecond line"_s, editor());
         QCOMPARE(p().editor().text(), Str(u"It`sabc\r\nsecond line"));
         QCOMPARE_GT(p().grid().rowHeight(3), oneLine);
         QVERIFY(editorOver(3, 1));
         QCOMPARE(modified.count(), 0);
-        QTest::mouseClick(p().buttonWidget(ButtonId::EntryStyleTwo), Qt::LeftButton);
+        QTest::mouseClick(p().buttonWidget(platform::ButtonId::EntryStyleTwo), Qt::LeftButton);
         QCOMPARE(modified, QList<QVariantList>{{QVariant::fromValue(qint16(1))}});
         QCOMPARE(w().annoData(1), u"It`sabc\r\nsecond line"_s);
         QVERIFY(editor()->hasFocus());
@@ -111,7 +104,7 @@ class QtWidgetTest : public QObject, WidgetFixture {
             QTest::newRow(keys) << QString() << QString::fromLatin1(keys) << QString() << all;
         QTest::newRow("F10 alone") << QString() << u"F10 grid"_s << QString() << QString();
         QTest::newRow("read-only notes; NoPV hides view and its separator")
-            << u"NoPV NoModif"_s << u"click notes"_s << QString()
+            << u"noPV noModif"_s << u"click notes"_s << QString()
             << popup(u"edit-copy-d | select-all Title Jouer Renommer-d Supprimer-d s1 Imprimer "
                      "s2-h Dalmure-h"_s);
         QTest::newRow("delete chosen in the text menu of editable notes")
@@ -149,6 +142,34 @@ class QtWidgetTest : public QObject, WidgetFixture {
         QCOMPARE(editor()->toPlainText(), u"abc"_s);
     }
 
+    // As a click does: the editor opens over the notes, and notes typed are committed on the way.
+    void moveKeysOnTheGridSelectAsAClickDoes_data() {
+        QTest::addColumn<Qt::Key>("key");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::newRow("Page Down") << Qt::Key_PageDown << 0 << 2;
+        QTest::newRow("Page Up") << Qt::Key_PageUp << 2 << 0;
+        QTest::newRow("Down") << Qt::Key_Down << 0 << 1;
+        QTest::newRow("Up") << Qt::Key_Up << 2 << 1;
+        QTest::newRow("Home") << Qt::Key_Home << 1 << 0;
+        QTest::newRow("End") << Qt::Key_End << 1 << 2;
+    }
+    void moveKeysOnTheGridSelectAsAClickDoes() {
+        QFETCH(Qt::Key, key);
+        QFETCH(int, from);
+        QFETCH(int, to);
+        add(3);
+        QSignalSpy modified(&w(), &DalmureWidget::annoModified);
+        clickCell(2 * from + 1, 1);
+        QTest::keyClicks(editor(), u"x"_s);
+        view()->setFocus();
+        QTest::keyClick(view(), key);
+        QCOMPARE(QList({w().selected(), p().grid().row(), int(modified.count())}),
+                 QList({to, 2 * to + 1, 1}));
+        QCOMPARE(w().annoData(from) + u'|' + editor()->toPlainText(), u"x|"_s);
+        QVERIFY(editorOver(2 * to + 1, 1) && editor()->hasFocus());
+    }
+
     // Shift+Tab goes back the same way.
     void tabWalksThroughTheControlInVisualOrder_data() {
         QTest::addColumn<bool>("annotations");
@@ -158,9 +179,9 @@ class QtWidgetTest : public QObject, WidgetFixture {
             u"CWButton3 CWButton4 CWButton2 CWButton5 CWButton1 CWButton6(0) grid"_s;
         QTest::newRow("every command") << true << QString() << all + u" notes after"_s;
         QTest::newRow("NoPlay and NoPV")
-            << true << u"NoPlay NoPV"_s << u"CWButton4 CWButton1 CWButton6(0) grid notes after"_s;
+            << true << u"noPlay noPV"_s << u"CWButton4 CWButton1 CWButton6(0) grid notes after"_s;
         QTest::newRow("NoModif")
-            << true << u"NoModif"_s
+            << true << u"noModif"_s
             << u"CWButton3 CWButton2 CWButton5 CWButton6(0) grid notes after"_s;
         QTest::newRow("empty list: no notes") << false << QString() << all + u" after"_s;
     }
@@ -192,7 +213,7 @@ class QtWidgetTest : public QObject, WidgetFixture {
     void aKeyOnACommandReachedByShiftTabRunsIt() {
         QFETCH(Qt::Key, key);
         add(1);
-        QToolButton* rename = p().buttonWidget(ButtonId::Rename);
+        QToolButton* rename = p().buttonWidget(platform::ButtonId::Rename);
         const QImage unfocused = rename->grab().toImage();
         QTest::keyClicks(editor(), u"sworn in"_s);
         host().after->setFocus(Qt::MouseFocusReason);
@@ -214,9 +235,7 @@ class QtWidgetTest : public QObject, WidgetFixture {
                                  "Contre-interrogatoire", "Ajournement"})
             w().annoAdd(u"10:0%1:00"_s.arg(2 * w().annoCount()), QString::fromUtf8(desc));
         clickCell(0, 1);
-        QTest::keyClicks(editor(), u"Parties presentes."_s);
-        QTest::keyClick(editor(), Qt::Key_Return);
-        QTest::keyClicks(editor(), u"Me Gagnon pour la defense."_s);
+        typeKeys(u"Parties presentes.\rMe Gagnon pour la defense."_s, editor());
         QCOMPARE(w().selected(), 0);
         QCOMPARE(p().grid().topRow(), 0);
         QTest::qWait(50);
@@ -227,9 +246,8 @@ class QtWidgetTest : public QObject, WidgetFixture {
         // Drawn at the device pixel ratio (HiDPI): the picture has that many pixels per point.
         QCOMPARE(image.width(), qRound(w().width() * ratio));
         QVERIFY(QDir().mkpath(QStringLiteral(DALMURE_ARTIFACT_DIR)));
-        QVERIFY(image.save(ratio > 1
-                               ? u"%1/dalmure-widget@%2x.png"_s.arg(DALMURE_ARTIFACT_DIR).arg(ratio)
-                               : QStringLiteral(DALMURE_ARTIFACT_DIR "/dalmure-widget.png")));
+        const QString at = ratio > 1 ? u"@%1x"_s.arg(ratio) : QString();
+        QVERIFY(image.save(QStringLiteral(DALMURE_ARTIFACT_DIR "/dalmure-widget%1.png").arg(at)));
         // Not blank: many colours (text, icons, frames); the highlight colour of the selected
         // annotation (the grid's BackColorFixed, 0x00BBGGRR) covers a good part of its rows.
         const std::int32_t fixed = p().grid().backColorFixed();
@@ -253,11 +271,10 @@ class QtWidgetTest : public QObject, WidgetFixture {
     void aReopenedNoteShowsEveryLineFromTheFirst() {
         QFETCH(int, lines);
         add(3);
-        for (int i = 0; i < lines; ++i) {
-            if (i > 0)
-                QTest::keyClick(editor(), Qt::Key_Return);
-            QTest::keyClicks(editor(), u"line %1"_s.arg(i + 1));
-        }
+        QStringList text;
+        for (int i = 1; i <= lines; ++i)
+            text << u"line %1"_s.arg(i);
+        typeKeys(text.join(u'\r'), editor());
         leave();
         QCOMPARE(w().annoData(2).count(u"\r\n"_s), lines - 1);
         openNotes(4);
@@ -342,30 +359,22 @@ class QtWidgetTest : public QObject, WidgetFixture {
         QCOMPARE(QList({notch(-120), notch(120), notch(360), notch(120)}), QList({8, 6, 0, 0}));
     }
 
+    // \b: Backspace.
     void backspaceRemovesAWholeCharacter_data() {
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("backspaces");
         QTest::addColumn<QString>("left");
-        QTest::newRow("emoji") << u"ab\U0001F600"_s << 1 << u"ab"_s;
-        QTest::newRow("two emoji") << u"a\U0001F600\U0001F44D"_s << 2 << u"a"_s;
-        QTest::newRow("line break") << u"a\nb"_s << 2 << u"a"_s;
-        QTest::newRow("accent") << u"t\u00e9"_s << 1 << u"t"_s;
+        QTest::newRow("emoji") << u"ab\U0001F600\b"_s << u"ab"_s;
+        QTest::newRow("two emoji") << u"a\U0001F600\U0001F44D\b\b"_s << u"a"_s;
+        QTest::newRow("line break") << u"a\rb\b\b"_s << u"a"_s;
+        QTest::newRow("accent") << u"t\u00e9\b"_s << u"t"_s;
     }
     void backspaceRemovesAWholeCharacter() {
         QFETCH(QString, typed);
-        QFETCH(int, backspaces);
         QFETCH(QString, left);
         add(2);
         openNotes(1);
-        // As a keyboard (or an input method) sends it: its key with its text.
-        for (const char32_t c : typed.toUcs4()) {
-            const Qt::Key key = c == U'\n' ? Qt::Key_Return : Qt::Key_unknown;
-            const QString text = c == U'\n' ? u"\r"_s : QString::fromUcs4(&c, 1);
-            for (const QTest::KeyAction action : {QTest::Press, QTest::Release})
-                QTest::sendKeyEvent(action, editor(), key, text, Qt::NoModifier);
-        }
-        for (int i = 0; i < backspaces; ++i)
-            QTest::keyClick(editor(), Qt::Key_Backspace);
+        for (const char32_t c : typed.toUcs4())
+            typeChar(editor(), QString::fromUcs4(&c, 1));
         QCOMPARE(editor()->toPlainText(), left);
         leave();
         QCOMPARE(w().annoData(0), left);
