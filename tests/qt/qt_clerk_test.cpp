@@ -12,7 +12,10 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <tuple>
 #include <vector>
+
+using platform::ButtonId;
 
 namespace {
 
@@ -44,9 +47,15 @@ const std::vector<std::pair<QString, QString>> kRenames = {
     {"Interrogatoire", "Interrogatoire"},
     {"Contre tem", "Contre témoin"},
     {"Plaidoirie finale", "Plaidoirie finale"}};
-const std::map<QString, QString> kDialogs = {{"mnuPopupRenommer", "prompt"},
-                                             {"mnuPopupSupprimer", "confirm"},
-                                             {"mnuPopupImprimer", "print"}};
+// Each command: its item in the menu, its button, the window it shows.
+const std::tuple<QString, ButtonId, QString> kCommands[] = {
+    {"mnuPopupJouer", ButtonId::Play, ""},
+    {"mnuPopupRenommer", ButtonId::Rename, "prompt"},
+    {"mnuPopupSupprimer", ButtonId::Delete, "confirm"},
+    {"mnuPopupDalmure", ButtonId::View, ""},
+    {"mnuPopupImprimer", ButtonId::Print, "print"},
+    {"", ButtonId::EntryStyleTwo, ""},
+    {"", ButtonId::EntryStyleOne, ""}};
 
 // The notes after one key: a word ended by a space, punctuation or Enter is expanded when it is
 // an abbreviation, in the case it was typed.
@@ -70,10 +79,9 @@ void applyKey(QString& t, QChar c) {
 
 } // namespace
 
-class QtClerkTest : public QObject {
+class QtClerkTest : public QObject, WidgetFixture {
     Q_OBJECT
 
-    WidgetFixture f_;
     std::mt19937 rng_;
     QStringList steps_;
     QString failure_;
@@ -89,9 +97,6 @@ class QtClerkTest : public QObject {
     bool confirmDelete_ = false;
     QStringList modals_;
 
-    DalmureWidget& w() { return f_.w(); }
-    QtPlatform& p() { return f_.p(); }
-    QLineEdit* host() { return f_.host().elsewhere; }
     int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
     bool chance(int percent) { return pick(100) < percent; }
     template <class List> const auto& any(const List& list) {
@@ -110,20 +115,12 @@ class QtClerkTest : public QObject {
         return false;
     }
     std::optional<Where> placeOf(QWidget* f) {
-        return f == p().editorWidget()                    ? Where::Notes
-               : f == p().gridView()                      ? Where::Grid
-               : f == host()                              ? Where::Host
-               : f == f_.findLine()                       ? Where::Find
+        return f == editor()                              ? Where::Notes
+               : f == view()                              ? Where::Grid
+               : f == elsewhere()                         ? Where::Host
+               : f == findLine()                          ? Where::Find
                : qobject_cast<QToolButton*>(f) != nullptr ? std::optional(Where::Button)
                                                           : std::nullopt;
-    }
-    QString nameOfFocus() {
-        QWidget* f = QApplication::focusWidget();
-        const auto place = placeOf(f);
-        return f == nullptr                       ? u"nothing"_s
-               : place && *place != Where::Button ? QString(nameOf(*place))
-               : !f->objectName().isEmpty()       ? f->objectName()
-                                            : QString::fromLatin1(f->metaObject()->className());
     }
     bool keyboardWhereExpected() {
         const auto place = placeOf(focused());
@@ -134,12 +131,12 @@ class QtClerkTest : public QObject {
     bool takeKeyboardAsItIs() {
         const auto place = placeOf(focused());
         if (!place)
-            return fail(u"the keyboard went to "_s + nameOfFocus());
+            return fail(u"the keyboard went to "_s + focusName());
         where_ = *place == Where::Grid ? Where::List : *place;
         if (where_ == Where::Notes || where_ == Where::List)
             sel_ = w().selected();
         if (where_ == Where::Find)
-            findText_ = f_.findLine()->text();
+            findText_ = findLine()->text();
         return true;
     }
 
@@ -147,20 +144,17 @@ class QtClerkTest : public QObject {
         const QString shown = c == u'\b' ? u"Backspace"_s : c == u'\r' ? u"Enter"_s : QString(c);
         if (!keyboardWhereExpected())
             return fail(u"key '%1' should go to the %2, the keyboard is on %3"_s, shown,
-                        nameOf(where_), nameOfFocus());
+                        nameOf(where_), focusName());
         QWidget* target = QApplication::focusWidget();
         // A line edit reached by Tab or Ctrl+F has its text selected: the key replaces it.
         auto* line = qobject_cast<QLineEdit*>(target);
         const bool replaces =
             line != nullptr && line->hasSelectedText() && line->selectedText() == line->text();
-        if (c == u'\b' || c == u'\r')
-            QTest::keyClick(target, c == u'\b' ? Qt::Key_Backspace : Qt::Key_Return);
-        else
-            typeChar(target, c);
+        typeChar(target, QString(c));
         QCoreApplication::processEvents();
         if (where_ == Where::Host || where_ == Where::Find) {
             QString& want = where_ == Where::Host ? hostText_ : findText_;
-            const QString got = where_ == Where::Host ? host()->text() : f_.findLine()->text();
+            const QString got = where_ == Where::Host ? elsewhere()->text() : findLine()->text();
             if (replaces)
                 want.clear();
             c == u'\b' ? want.chop(1) : void(want += c);
@@ -184,32 +178,29 @@ class QtClerkTest : public QObject {
         if (!keyboardWhereExpected())
             return fail(u"%1 should go to the %2, the keyboard is on %3"_s,
                         QKeySequence(static_cast<int>(k) | static_cast<int>(mods)).toString(),
-                        nameOf(where_), nameOfFocus());
+                        nameOf(where_), focusName());
         QTest::keyClick(QApplication::focusWidget(), k, mods);
         QCoreApplication::processEvents();
         return true;
     }
 
-    bool listAsAccounted() {
-        if (w().annoCount() != count())
-            return fail(u"%1 annotations, the account has %2"_s, w().annoCount(), count());
-        for (int i = 0; i < count(); ++i) {
-            const Anno& a = annos_[static_cast<std::size_t>(i)];
-            if (w().annoDesc(i) != a.desc || w().annoTime(i) != a.time)
-                return fail(u"annotation %1 is %2 \"%3\", not %4 \"%5\""_s, i, w().annoTime(i),
-                            w().annoDesc(i), a.time, a.desc);
-            const QString notes = editorRow() == 2 * i + 1 ? editorText() : w().annoData(i);
-            if (notes != a.notes)
-                return fail(u"the notes of %1 are \"%2\", not \"%3\""_s, i, notes, a.notes);
-        }
-        return true;
+    // The open notes hold what was typed, the others what the host was given.
+    void listAsAccounted() {
+        QStringList shown, want;
+        for (int i = 0; i < w().annoCount(); ++i)
+            shown << u"%1 %2\t%3"_s.arg(w().annoTime(i), w().annoDesc(i),
+                                        editorRow() == 2 * i + 1 ? editorText() : w().annoData(i));
+        for (const Anno& a : annos_)
+            want << u"%1 %2\t%3"_s.arg(a.time, a.desc, a.notes);
+        if (shown != want)
+            fail(u"the list holds\n%1\nnot\n%2"_s, shown.join(u'\n'), want.join(u'\n'));
     }
 
     // An annotation whose description row is in view (noted in the steps), or -1; for a double
     // click, wholly in view: a click on one cut by the edge scrolls the list under the mouse.
     int visibleAnno(bool whole = false) {
         std::vector<int> shown;
-        const QRect port = f_.viewport()->rect();
+        const QRect port = viewport()->rect();
         for (int i = 0; i < count(); ++i) {
             const QRect r = p().cellRect(2 * i, 1);
             const QRect notes = p().cellRect(2 * i + 1, 1);
@@ -224,16 +215,13 @@ class QtClerkTest : public QObject {
     QPoint descriptionOf(int i) { return p().cellRect(2 * i, pick(2)).center(); }
 
     QString planCommand(bool fromMenu) {
-        static const QStringList items = {QString(),          "mnuPopupJouer",
-                                          "mnuPopupRenommer", "mnuPopupSupprimer",
-                                          "mnuPopupDalmure",  "mnuPopupImprimer"};
         const int k = chance(3) ? 5 : pick(5);
         if (k == 0 && !fromMenu)
             return planCommand(fromMenu);
         const auto& rename = any(kRenames);
         confirmDelete_ = count() > 3 && chance(50);
         promptAnswer_ = chance(50) ? rename.first : QString();
-        menuChoice_ = items[k];
+        menuChoice_ = k == 0 ? QString() : std::get<0>(kCommands[k - 1]); // 0: closed with Esc
         modals_.clear();
         return menuChoice_;
     }
@@ -245,8 +233,9 @@ class QtClerkTest : public QObject {
         if (item == u"mnuPopupImprimer"_s && printed.isEmpty() && !printed.wait(60000))
             fail(u"the print never ended"_s);
         QStringList want = fromMenu ? QStringList{u"menu"_s} : QStringList();
-        if (const auto dialog = kDialogs.find(item); dialog != kDialogs.end())
-            want << dialog->second;
+        for (const auto& [name, id, dialog] : kCommands)
+            if (name == item && !dialog.isEmpty())
+                want << dialog;
         if (modals_ != want) {
             fail(u"windows shown: %1, expected: %2"_s, modals_.join(u' '), want.join(u' '));
             return;
@@ -255,18 +244,27 @@ class QtClerkTest : public QObject {
             if (item == u"mnuPopupRenommer"_s && answer == promptAnswer_)
                 selected().desc = desc;
         if (item == u"mnuPopupSupprimer"_s && confirmDelete_) {
-            annos_.erase(annos_.begin() + sel_);
-            sel_ = w().selected();
+            deleted(sel_);
             if (where_ != Where::Host && where_ != Where::Find)
                 where_ = Where::List;
         }
+    }
+
+    // The one shown in its place is selected, its notes over it; the find bar's next match when
+    // a search is on.
+    void deleted(int i) {
+        annos_.erase(annos_.begin() + i);
+        sel_ = findShown_ ? w().selected() : std::min(i, count() - 1);
+        if (!findShown_ && (w().selected() != sel_ || !editorOver(2 * sel_ + 1, 1)))
+            fail(u"the delete selected %1, not %2; notes on row %3"_s, w().selected(), sel_,
+                 editorRow());
     }
 
     void click() {
         const int i = visibleAnno();
         if (i < 0)
             return;
-        QTest::mouseClick(f_.viewport(), Qt::LeftButton, {}, descriptionOf(i));
+        QTest::mouseClick(viewport(), Qt::LeftButton, {}, descriptionOf(i));
         sel_ = i, where_ = Where::Notes;
     }
     void doubleClick() {
@@ -274,9 +272,8 @@ class QtClerkTest : public QObject {
         if (i < 0)
             return;
         // Through the window, as the desktop sends it, for Qt to make the double click.
-        QWidget* top = f_.window();
-        QTest::mouseDClick(top->windowHandle(), Qt::LeftButton, {},
-                           f_.viewport()->mapTo(top, descriptionOf(i)));
+        QTest::mouseDClick(window()->windowHandle(), Qt::LeftButton, {},
+                           viewport()->mapTo(window(), descriptionOf(i)));
         sel_ = i, where_ = Where::List;
     }
     void rightClick() {
@@ -284,7 +281,7 @@ class QtClerkTest : public QObject {
         if (i < 0)
             return;
         runCommand(planCommand(true), true, [&] {
-            rightClickThroughWindow(f_.viewport(), descriptionOf(i));
+            rightClickThroughWindow(viewport(), descriptionOf(i));
             sel_ = i, where_ = Where::Notes;
         });
     }
@@ -294,7 +291,7 @@ class QtClerkTest : public QObject {
         runCommand(planCommand(true), true, [&] {
             // Through the window, where Qt makes the context menu event of it; the release goes
             // to the menu, which has the keyboard by then.
-            QTest::keyPress(f_.window()->windowHandle(), Qt::Key_Menu);
+            QTest::keyPress(window()->windowHandle(), Qt::Key_Menu);
             QCoreApplication::processEvents();
             if (where_ == Where::Grid)
                 where_ = Where::List;
@@ -305,15 +302,9 @@ class QtClerkTest : public QObject {
     void button() {
         if (where_ != Where::Notes)
             return;
-        using platform::ButtonId;
-        static const std::vector<std::pair<ButtonId, QString>> buttons = {
-            {ButtonId::Play, u"mnuPopupJouer"_s},       {ButtonId::Rename, u"mnuPopupRenommer"_s},
-            {ButtonId::Delete, u"mnuPopupSupprimer"_s}, {ButtonId::View, u"mnuPopupDalmure"_s},
-            {ButtonId::Print, u"mnuPopupImprimer"_s},   {ButtonId::EntryStyleTwo, QString()},
-            {ButtonId::EntryStyleOne, QString()}};
         QString item = planCommand(false);
         std::vector<ButtonId> ids;
-        for (const auto& [id, name] : buttons)
+        for (const auto& [name, id, dialog] : kCommands)
             if ((name == item || (name.isEmpty() && chance(10))) && p().buttonShown(id))
                 ids.push_back(id);
         if (ids.empty())
@@ -331,7 +322,7 @@ class QtClerkTest : public QObject {
     void wheel() {
         const bool down = chance(60);
         steps_.last() += down ? u"down"_s : u"up"_s;
-        wheelNotch(f_.viewport(), down ? -120 : 120);
+        wheelNotch(viewport(), down ? -120 : 120);
         QCoreApplication::processEvents();
         if (where_ == Where::Notes)
             where_ = Where::List;
@@ -377,7 +368,7 @@ class QtClerkTest : public QObject {
         if (!press(Qt::Key_F, Qt::ControlModifier))
             return;
         findShown_ = true, where_ = Where::Find;
-        findText_ = f_.findLine()->text();
+        findText_ = findLine()->text();
     }
     void findKeys() {
         if (!findShown_ ||
@@ -399,42 +390,41 @@ class QtClerkTest : public QObject {
                    k == 1 ? Qt::ShiftModifier : Qt::NoModifier))
             return;
         // The next match's notes take the keyboard; with no match it stays where it was.
-        if (focused() == p().editorWidget())
+        if (focused() == editor())
             where_ = Where::Notes, sel_ = w().selected();
         else if (!keyboardWhereExpected())
-            fail(u"after F3 the keyboard is on "_s + nameOfFocus());
+            fail(u"after F3 the keyboard is on "_s + focusName());
     }
     void resize() {
         const QSize s(500 + pick(400), 260 + pick(500));
         steps_.last() += u"%1x%2"_s.arg(s.width()).arg(s.height());
-        f_.window()->resize(s);
+        window()->resize(s);
         QCoreApplication::processEvents();
     }
     // A click at the field's right end: the caret after its text.
     void hostField() {
         if (where_ != Where::Host)
-            QTest::mouseClick(host(), Qt::LeftButton, {},
-                              QPoint(host()->width() - 4, host()->height() / 2));
+            QTest::mouseClick(elsewhere(), Qt::LeftButton, {},
+                              QPoint(elsewhere()->width() - 4, elsewhere()->height() / 2));
         where_ = Where::Host;
     }
     // Into the open notes; with none open (closed by Esc or a scroll), into the list.
     void hostFocusesControl() {
         if (where_ != Where::Host || sel_ < 0)
             return;
-        const bool notesShown = p().editorWidget()->isVisible();
+        const bool notesShown = editor()->isVisible();
         w().setFocus(Qt::OtherFocusReason);
         QCoreApplication::processEvents();
         if (!takeKeyboardAsItIs())
             return;
         if (where_ != Where::Notes && (notesShown || where_ != Where::List))
-            fail(u"the host's focus went to "_s + nameOfFocus());
+            fail(u"the host's focus went to "_s + focusName());
     }
     QString freeTime() {
         for (;;) {
             const int s = 9 * 3600 + pick(8 * 3600);
             const QString t = QTime::fromMSecsSinceStartOfDay(s * 1000).toString(u"HH:mm:ss"_s);
-            if (std::none_of(annos_.begin(), annos_.end(),
-                             [&](const Anno& a) { return a.time == t; }))
+            if (std::ranges::none_of(annos_, [&](const Anno& a) { return a.time == t; }))
                 return t;
         }
     }
@@ -442,8 +432,8 @@ class QtClerkTest : public QObject {
     void hostAdd() {
         Anno a{freeTime(), any(kDescriptions), any(kDataTexts)};
         steps_.last() += u"%1 '%2' '%3'"_s.arg(a.time, a.desc, a.notes);
-        const auto at = std::find_if(annos_.begin(), annos_.end(),
-                                     [&](const Anno& b) { return b.time >= a.time; });
+        const auto at =
+            std::ranges::find_if(annos_, [&](const Anno& b) { return b.time >= a.time; });
         sel_ = static_cast<int>(at - annos_.begin());
         w().annoAdd(a.time, a.desc, a.notes);
         QCoreApplication::processEvents();
@@ -460,8 +450,7 @@ class QtClerkTest : public QObject {
         steps_.last() += QString::number(i);
         w().annoDelete(i);
         QCoreApplication::processEvents();
-        annos_.erase(annos_.begin() + i);
-        sel_ = w().selected();
+        deleted(i);
         if (where_ != Where::Find)
             where_ = Where::Notes;
     }
@@ -524,8 +513,7 @@ class QtClerkTest : public QObject {
     // The host's confirmation, answered with the mouse or Esc.
     void confirmDelete(qint16& index) {
         QMessageBox box(QMessageBox::Question, u"Orvane"_s, u"Supprimer l'annotation ?"_s,
-                        QMessageBox::Yes | QMessageBox::No, f_.window());
-        box.setDefaultButton(QMessageBox::No);
+                        QMessageBox::Yes | QMessageBox::No, window());
         QTimer::singleShot(0, &box, [this, &box] {
             modals_ << u"confirm"_s;
             if (QApplication::activeModalWidget() != &box) {
@@ -557,7 +545,7 @@ class QtClerkTest : public QObject {
         edit->selectAll();
         for (QChar c : promptAnswer_) {
             if (modal->focusWidget() != edit) {
-                fail(u"the prompt's field does not have the keyboard: "_s + nameOfFocus());
+                fail(u"the prompt's field does not have the keyboard: "_s + focusName());
                 break;
             }
             QTest::keyClicks(edit, QString(c));
@@ -567,17 +555,11 @@ class QtClerkTest : public QObject {
         QTest::keyClick(edit, Qt::Key_Return);
     }
 
-    static int fromEnv(const char* name, int fallback) {
-        bool ok = false;
-        const int v = qEnvironmentVariableIntValue(name, &ok);
-        return ok ? v : fallback;
-    }
-
   private slots:
     void init() {
         QtPlatformOptions options;
         options.htmlProgram = u"true"; // View starts no browser
-        QVERIFY(f_.open(
+        QVERIFY(open(
             "[Notes]\r\nGlossary=glossaire.txt\r\nTypographicApostrophe=1\r\n",
             {{u"glossaire.txt"_s, QByteArray("tem\ttémoin\npla\tplaignant\nobj\tobjection\n")}},
             std::move(options)));
@@ -586,11 +568,14 @@ class QtClerkTest : public QObject {
         connect(&w(), &DalmureWidget::annoDeleteRequest, this,
                 [this](qint16& index) { confirmDelete(index); });
     }
-    void cleanup() { f_.close(); }
+    void cleanup() { close(); }
 
     void everyKeyLandsWhereTheClerkMeantIt() {
-        const auto seed = static_cast<unsigned>(fromEnv("DALMURE_CLERK_SEED", 21));
-        const int steps = fromEnv("DALMURE_CLERK_STEPS", test::randomSteps(3000));
+        const auto env = [](const char* name, int fallback) {
+            return qEnvironmentVariableIsSet(name) ? qEnvironmentVariableIntValue(name) : fallback;
+        };
+        const auto seed = static_cast<unsigned>(env("DALMURE_CLERK_SEED", 21));
+        const int steps = env("DALMURE_CLERK_STEPS", test::randomSteps(3000));
         rng_.seed(seed);
         int total = 0;
         for (const Action& a : kActions)
@@ -609,11 +594,11 @@ class QtClerkTest : public QObject {
             QCoreApplication::processEvents();
             // The desktop gives the window back its activation once a modal window closes; the
             // offscreen platform leaves it with none, or with the menu that closed.
-            if (QApplication::activeWindow() != f_.window() &&
+            if (QApplication::activeWindow() != window() &&
                 QApplication::activeModalWidget() == nullptr &&
                 QApplication::activePopupWidget() == nullptr) {
-                (void)backToFront(f_.window());
-                QApplication::setActiveWindow(f_.window());
+                (void)backToFront(window());
+                QApplication::setActiveWindow(window());
             }
             listAsAccounted();
             if (findShown_ && !p().findBarWidget()->isVisible())
@@ -622,9 +607,8 @@ class QtClerkTest : public QObject {
         QStringList last;
         for (qsizetype i = std::max<qsizetype>(0, steps_.size() - 60); i < steps_.size(); ++i)
             last << u"%1: %2"_s.arg(i).arg(QString(steps_[i]).replace(u'\r', u"⏎"_s).remove(u'\n'));
-        QVERIFY2(failure_.isEmpty(), qPrintable(u"seed %1, step %2: %3\n%4"_s.arg(seed)
-                                                    .arg(steps_.size() - 1)
-                                                    .arg(failure_, last.join(u'\n'))));
+        const QString at = u"seed %1, step %2: "_s.arg(seed).arg(steps_.size() - 1);
+        QVERIFY2(failure_.isEmpty(), qPrintable(at + failure_ + u'\n' + last.join(u'\n')));
         qInfo("seed %u: %d steps", seed, steps);
     }
 };

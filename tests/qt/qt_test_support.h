@@ -97,14 +97,16 @@ inline void press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
     QCoreApplication::processEvents();
 }
 
-// A letter beyond ASCII (é) comes as the key of that letter with its text, as a keyboard with
-// the letter on a key sends it.
-inline void typeChar(QWidget* target, QChar c) {
-    if (c.unicode() < 128)
-        return QTest::keyClicks(target, QString(c));
-    const auto key = static_cast<Qt::Key>(c.toUpper().unicode());
-    QTest::sendKeyEvent(QTest::Press, target, key, QString(c), Qt::NoModifier);
-    QTest::sendKeyEvent(QTest::Release, target, key, QString(c), Qt::NoModifier);
+// \r is Enter, \b Backspace. A letter beyond ASCII (é) comes as the key of that letter with its
+// text, as a keyboard with the letter on a key sends it; an emoji as one key, as an input method.
+inline void typeChar(QWidget* target, const QString& c) {
+    if (c == u"\r"_s || c == u"\b"_s)
+        return QTest::keyClick(target, c == u"\r"_s ? Qt::Key_Return : Qt::Key_Backspace);
+    if (c.size() == 1 && c[0].unicode() < 128)
+        return QTest::keyClicks(target, c);
+    const auto key = c.size() == 1 ? Qt::Key(c[0].toUpper().unicode()) : Qt::Key_unknown;
+    QTest::sendKeyEvent(QTest::Press, target, key, c, Qt::NoModifier);
+    QTest::sendKeyEvent(QTest::Release, target, key, c, Qt::NoModifier);
 }
 
 // Into the widget into, or into whatever has the focus at each key.
@@ -112,7 +114,7 @@ inline void typeKeys(const QString& text, QWidget* into = nullptr) {
     for (QChar c : text) {
         QWidget* target = into != nullptr ? into : focused();
         QVERIFY(target != nullptr);
-        typeChar(target, c);
+        typeChar(target, QString(c));
     }
     QCoreApplication::processEvents();
 }
@@ -208,7 +210,7 @@ class WidgetFixture {
     QTableView* view() { return p().gridView(); }
     QWidget* viewport() { return view()->viewport(); }
     QPlainTextEdit* editor() { return p().editorWidget(); }
-    QWidget* elsewhere() { return host_->elsewhere; }
+    QLineEdit* elsewhere() { return host_->elsewhere; }
     QLineEdit* findLine() { return p().findBarWidget()->findChild<QLineEdit*>("FindText"); }
     QLabel* findCount() { return p().findBarWidget()->findChild<QLabel*>("FindCount"); }
 
@@ -230,6 +232,14 @@ class WidgetFixture {
         QVERIFY(!editor()->isVisible());
     }
     void leave() { QTest::mouseClick(elsewhere(), Qt::LeftButton); }
+    QString focusName() {
+        QWidget* f = focused();
+        return f == nullptr                 ? u"(none)"_s
+               : f == view()                ? u"grid"_s
+               : f == editor()              ? u"notes"_s
+               : !f->objectName().isEmpty() ? f->objectName()
+                                            : QString::fromLatin1(f->metaObject()->className());
+    }
     // Give or take the rounding of twips.
     bool editorOver(int row, int col) {
         const QRect r = p().cellRect(row, col);
