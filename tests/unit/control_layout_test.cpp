@@ -74,6 +74,10 @@ TEST_F(ControlLayout, RowLinesAreWidthLinesRoundedHalfToEvenPlusOnePlusCarriageR
     grid().setHeight(890);
     EXPECT_EQ(size(1), "590 635");
     EXPECT_EQ(h.app.logCount(), 0u);
+    // A scroll to a row beyond the list fails and leaves the scroll guard set.
+    Access::EnsureVisible(c(), 7);
+    EXPECT_TRUE(Access::blScrolling(c()));
+    EXPECT_EQ(logged(h.app), "errDalmure_EnsureVisible 30009 Invalid Row value\n");
 }
 
 // A smaller control keeps the notes being typed in view, the keys typed between resizes there.
@@ -96,13 +100,6 @@ TEST_F(ControlLayout, ResizesKeepTheNotesBeingTypedInView) {
     }
     h.platform->userBlur();
     EXPECT_EQ(s(c().AnnoData(29)), "D4E5F6");
-}
-
-TEST_F(ControlLayout, EnsureVisibleFailureKeepsTheScrollGuardSet) {
-    c().AnnoAdd(u"10:00", u"a");
-    Access::EnsureVisible(c(), 7);
-    EXPECT_TRUE(Access::blScrolling(c()));
-    EXPECT_EQ(logged(h.app), "errDalmure_EnsureVisible 30009 Invalid Row value\n");
 }
 
 TEST_F(ControlLayout, ResizeSurvivesRowsRemovedAndListClearedMidLoop) {

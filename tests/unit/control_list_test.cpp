@@ -9,7 +9,6 @@ namespace dalmure::test {
 namespace {
 
 using Access = DalmureTestAccess;
-using Rows = std::vector<std::int32_t>;
 
 class ControlList : public ControlTest {
   protected:
@@ -21,8 +20,8 @@ class ControlList : public ControlTest {
         c().AnnoAdd(u("10:00:04"), fourth);
     }
     // Rows whose two cells carry the highlight colour.
-    Rows highlightedRows() {
-        Rows out;
+    std::vector<std::int32_t> highlightedRows() {
+        std::vector<std::int32_t> out;
         for (std::int32_t r = 0; r < grid().rows(); ++r) {
             const bool c0 = grid().cellBackColorAt(r, 0) == grid().backColorFixed();
             EXPECT_EQ(c0, grid().cellBackColorAt(r, 1) == grid().backColorFixed()) << "row " << r;
@@ -72,7 +71,10 @@ TEST_F(ControlList, FailedDeletesRemoveNothingAndLogWhy) {
     EXPECT_NO_THROW(h.platform->userKeyPress('x'));
 }
 
+// A click on a list never filled, or emptied, selects nothing; an emptied list keeps the old one.
 TEST_F(ControlList, EmptiedListIsInvalidWhateverTheSelectionHolds) {
+    EXPECT_EQ(afterClick(1, 1), "-1  hidden");
+    EXPECT_EQ(std::pair(grid().visible(), grid().row()), std::pair(true, 0));
     const struct {
         bool clear;
         int count;
@@ -97,6 +99,7 @@ TEST_F(ControlList, EmptiedListIsInvalidWhateverTheSelectionHolds) {
         EXPECT_EQ(h.editor().text(), tc.clear ? editorText : Str());
         EXPECT_EQ(c().Selected(), tc.selected);
         EXPECT_FALSE(Access::blValideGrid(c()));
+        EXPECT_EQ(afterClick(1, 0), std::to_string(tc.selected) + "  hidden");
     }
 }
 
@@ -130,7 +133,7 @@ TEST_F(ControlList, AmbientBackColorRepaintsEveryButtonOnlyAndFocusIgnoresAHidde
 }
 
 // A selection raises nothing; the editor opens on the data cell, its caret at the end.
-TEST_F(ControlList, ClickOnEitherRowEditsTheDataCellAndRaisesNothing) {
+TEST_F(ControlList, ClickOnEitherRowEditsTheDataCellAndLeavesAHiddenGridHidden) {
     addFour();
     grid().setRow(7);
     grid().setCol(1);
@@ -145,20 +148,7 @@ TEST_F(ControlList, ClickOnEitherRowEditsTheDataCellAndRaisesNothing) {
     }
     EXPECT_TRUE(h.events.names.empty());
     EXPECT_EQ(h.app.logCount(), 0u);
-}
-
-TEST_F(ControlList, ClickOnTheEmptyListDoesNothing) {
-    EXPECT_EQ(afterClick(1, 1), "-1  hidden");
-    EXPECT_EQ(std::pair(grid().visible(), grid().row()), std::pair(true, 0));
-    // After a deletion that empties the list the old selection stays, untouched by clicks.
-    h.add({{"10:00:00", "only"}});
-    std::int32_t index = 0;
-    c().AnnoDelete(index);
-    EXPECT_EQ(afterClick(1, 0), "0  hidden");
-}
-
-TEST_F(ControlList, ClickLeavesAGridTheHostHidHidden) {
-    addFour();
+    // A grid the host hid stays hidden through a click, until the host shows it again.
     bool hide = false;
     c().AllowRefreshPV(hide);
     EXPECT_EQ(afterClick(0, 0), "0 01 shown");
