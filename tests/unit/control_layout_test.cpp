@@ -39,9 +39,6 @@ class ControlLayout : public ControlTest {
         h.platform->setPendingEventsHook({});
         return yields;
     }
-    std::function<void()> resize(std::int32_t height) {
-        return [this, height] { h.platform->userResize(9000, height); };
-    }
 };
 
 // The empty list's rows are one line high, the editor over the last one.
@@ -106,7 +103,7 @@ TEST_F(ControlLayout, ResizeSurvivesRowsRemovedAndListClearedMidLoop) {
     for (int i = 0; i < 10; ++i)
         c().AnnoAdd(u"10:" + decimal(10 + i), u"x");
     // One yield per row there was at the start; rows gone since are logged and passed over.
-    EXPECT_EQ(yieldsDuring(resize(7000),
+    EXPECT_EQ(yieldsDuring([&] { h.platform->userResize(9000, 7000); },
                            [&](int n) {
                                std::int32_t any = 0;
                                if (n == 3)
@@ -123,7 +120,7 @@ TEST_F(ControlLayout, ResizeSurvivesRowsRemovedAndListClearedMidLoop) {
     EXPECT_EQ(logged(h.app), invalid);
     // Rows added during the loop are not reached by it.
     c().AnnoAdd(u"10:00", u"x");
-    EXPECT_EQ(yieldsDuring(resize(7100),
+    EXPECT_EQ(yieldsDuring([&] { h.platform->userResize(9000, 7100); },
                            [&](int n) {
                                if (n == 1)
                                    c().AnnoAdd(u"09:00", u"earlier");
@@ -132,10 +129,11 @@ TEST_F(ControlLayout, ResizeSurvivesRowsRemovedAndListClearedMidLoop) {
     EXPECT_EQ(grid().rows(), 4);
     EXPECT_TRUE(grid().visible());
     // A resize arriving during a resize completes too.
-    yieldsDuring(resize(7000), [&](int n) {
-        if (n == 1)
-            h.platform->userResize(5000, 4000);
-    });
+    yieldsDuring([&] { h.platform->userResize(9000, 7000); },
+                 [&](int n) {
+                     if (n == 1)
+                         h.platform->userResize(5000, 4000);
+                 });
     EXPECT_TRUE(grid().visible());
     EXPECT_EQ(h.app.logCount(), 15u);
 }

@@ -21,7 +21,6 @@ using RandomSession = test::ControlTest;
 TEST(TypedNotes, HostCallingBackFromAnnoModifiedLeavesAConsistentList) {
     test::ControlHarness h;
     DalmurePrivate& c = h.startSized();
-    test::RecordingEvents& probe = h.events;
     using Call = std::function<void()>;
     auto add = [&](const char* time) -> Call {
         return [&c, time] { c.AnnoAdd(u(time), u(time)); };
@@ -46,18 +45,18 @@ TEST(TypedNotes, HostCallingBackFromAnnoModifiedLeavesAConsistentList) {
     for (std::size_t n = 0; n < std::size(cases); ++n) {
         const auto& tc = cases[n];
         SCOPED_TRACE(n);
-        probe.onModified = nullptr;
+        h.events.onModified = nullptr;
         c.ClearAll();
         h.add({{"10", "a"}, {"11", "b"}, {"12", "c"}});
         ASSERT_TRUE(h.platform->userClick(2 * tc.typedInto + 1, 1));
         ASSERT_GT(h.platform->userType(u("notes")), 0);
-        probe.names.clear();
-        probe.onModified = [&, fired = false](std::int16_t) mutable {
+        h.events.names.clear();
+        h.events.onModified = [&, fired = false](std::int16_t) mutable {
             if (!std::exchange(fired, true))
                 tc.hostCall();
         };
         tc.listChange();
-        EXPECT_EQ(probe.names,
+        EXPECT_EQ(h.events.names,
                   std::vector<std::string>{"AnnoModified(" + std::to_string(tc.typedInto) + ")"});
         EXPECT_EQ(c.AnnoCount() == 0 ? std::vector<std::string>{} : h.times(), tc.times);
         EXPECT_TRUE(tc.selected == -9 || c.Selected() == tc.selected) << c.Selected();
