@@ -134,8 +134,7 @@ TEST_F(EditorTest, RenameCommitsTheNotesFirstLeavesTheSelectionAloneAndNeedsOne)
 
     // The host's NewDesc alone changes nothing (the scenario's host cancels as it sets it).
     h.events.onModifiedDesc = [](std::int16_t&, Str& oldDesc, Str& newDesc, bool&) {
-        oldDesc = u("ignored");
-        newDesc = u("ignored");
+        oldDesc = newDesc = u("ignored");
     };
     h.platform->queueAnswer(u("final"));
     ASSERT_TRUE(h.platform->userButton(ButtonId::Rename));
