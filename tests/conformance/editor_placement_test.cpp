@@ -90,8 +90,7 @@ TYPED_TEST(ControlOnPlatform, ASelectionPastTheIndexLimitClosesTheEditorWithoutA
     c.AllowRefreshPV(refresh);
     for (int i = 0; i < 16383; ++i)
         c.AnnoAdd(timeAt(i), test::u("A"));
-    refresh = true;
-    c.AllowRefreshPV(refresh);
+    c.AllowRefreshPV();
     ASSERT_EQ(c.Selected(), 16382);
     ASSERT_EQ(this->type("a"), 1);
 
@@ -101,12 +100,12 @@ TYPED_TEST(ControlOnPlatform, ASelectionPastTheIndexLimitClosesTheEditorWithoutA
     EXPECT_EQ(this->events.names, Log{"AnnoModified(16382)"});
     EXPECT_EQ(this->editorState(), "-1 0 a");
     EXPECT_EQ(this->clickErrors(), 1u);
-    c.AllowRefreshPV(refresh); // the failed selection left the grid hidden; the host shows it
+    c.AllowRefreshPV(); // the failed selection left the grid hidden; the host shows it
 
     // The list has the keyboard: a key typed there tries the selection again, and fails.
     EXPECT_EQ(this->type("b"), 1);
     EXPECT_EQ(line(this->clickErrors(), c.Selected()), "2 -1");
-    c.AllowRefreshPV(refresh);
+    c.AllowRefreshPV();
     // The commands act on no annotation: no delete request, no rename prompt, no play.
     this->events.names.clear();
     EXPECT_TRUE(this->user().userButton(platform::ButtonId::Delete));
@@ -129,7 +128,7 @@ TYPED_TEST(ControlOnPlatform, ASelectionPastTheIndexLimitClosesTheEditorWithoutA
     (void)this->type("d");
     this->user().userBlur();
     EXPECT_EQ(test::s(c.AnnoData(16382)), "a");
-    c.AllowRefreshPV(refresh);
+    c.AllowRefreshPV();
 
     // A selection that succeeds opens it again, on its own annotation.
     ASSERT_TRUE(this->user().userClick(32765, 1));

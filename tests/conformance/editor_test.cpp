@@ -4,7 +4,6 @@
 #include "conformance.h"
 #include "support/errors.h"
 
-#include <functional>
 #include <utility>
 
 namespace dalmure::conformance {

@@ -5,10 +5,6 @@
 #include "platform/design.h"
 #include "support/errors.h"
 
-#include <functional>
-#include <string>
-#include <vector>
-
 namespace dalmure::conformance {
 namespace {
 
